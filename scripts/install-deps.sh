@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs every package that building and testing Vexa needs (Debian 12, as root).
+# Pass --wine to add the MinGW-w64 cross compiler and Wine for the Windows GIS-link test.
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+packages=(
+  cmake make g++ pkg-config
+  libgtest-dev libgmock-dev
+  libshp-dev            # dBASE tables (shapelib DBF API)
+  mdbtools-dev          # Access (Jet 4) standard files
+  libsqlite3-dev        # working copy of the standard
+  qt6-base-dev          # windows
+  xvfb xauth            # screenshots of the windows
+)
+if [ "${1:-}" = "--wine" ]; then
+  packages+=(g++-mingw-w64-x86-64 wine wine64)
+fi
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -qq
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,102 @@
+#pragma once
+// The block store: TBlk is the only access to a map block directory
+// (element files tn.crd, tn.lin, tn.pnt, tn.tbx, tn.are, tn.ttx, info.txt
+// and the dBASE attribute tables).
+#include "block/BlkExceptions.h"
+#include "block/BlkRecords.h"
+#include "dbase/FieldTypes.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace vexa {
+
+class TBlk {
+public:
+    explicit TBlk(bool inMemory = false);
+    ~TBlk();  // Close(true)
+    TBlk(const TBlk&) = delete;
+    TBlk& operator=(const TBlk&) = delete;
+
+    bool InMemory() const { return FInMemory; }
+    const std::string& Path() const { return FPath; }  // with trailing delimiter; empty while closed
+    bool Opened() const { return FOpened; }
+
+    // --- file set ---------------------------------------------------------
+    void Open(const std::string& path);
+    void Close(bool save = true);
+    void SaveBuffers();
+    bool IsClean();
+
+    // --- element access ---------------------------------------------------
+    void CheckOpened() const;
+
+    std::int32_t LineCount();
+    std::int32_t PointCount();
+    std::int32_t TextCount();
+    std::int32_t AreaCount();
+
+    bool LinesEof();
+    bool PointsEof();
+    bool TextsEof();
+    bool AreasEof();
+
+    void ReadNextLine(TBlkLine& rec);
+    void ReadNextPoint(TBlkPoint& rec);
+    void ReadNextText(TBlkText& rec);
+    void ReadNextArea(TBlkArea& rec);
+
+    void FindLine(std::int32_t number, TBlkLine& rec);
+    void FindPoint(std::int32_t number, TBlkPoint& rec);
+    void FindText(std::int32_t number, TBlkText& rec);
+    void FindArea(std::int32_t number, TBlkArea& rec);
+
+    static bool LineDeleted(const TBlkLine& rec) { return rec.Flags & 1; }
+    static bool PointDeleted(const TBlkPoint& rec) { return rec.Flags & 1; }
+    static bool TextDeleted(const TBlkText& rec) { return rec.Flags & 1; }
+    static bool AreaDeleted(const TBlkArea& rec) { return rec.Flags & 4; }
+
+    void ReadCrds(std::int32_t first, std::int32_t last, TCrds& crds);
+    void ReadLineCrds(const TBlkLine& line, TCrds& crds);
+
+    void TouchLines();
+    void TouchPoints();
+    void TouchTexts();
+    void TouchAreas();
+
+    // --- geometry and topology ---------------------------------------------
+    static TBlkRect CrdsRect(const TCrds& crds);
+    static void ReverseCrds(TCrds& crds);
+    bool LineRectOk(const TBlkLine& line, TBlkRect& computed);
+    bool FindDuplicateLines(const TBlkLine& line, std::string& found);
+    static bool IsTopoLine(const TBlkLine& line);
+    static bool IsAreaLine(const TBlkLine& line);
+    static bool IsInnerLine(const TBlkLine& line);
+    bool AdjacentAreasMatch(const TBlkLine& line);
+    void AreaBoundary(const TBlkArea& area, TLins& lines);
+    static void NormalizeBoundary(TLins& lines);
+    int CheckInnerLines(TLins& lines, std::int32_t& badLine);
+    void BoundaryPolygon(const TLins& lines, TCrds& ring, double tolerance);
+    bool CheckAreaTopology(const TBlkArea& area, bool geometry, double tolerance);
+
+    // --- attribute tables ---------------------------------------------------
+    std::string AttributeFileName(TBlkElementGroup group, std::int16_t kind);
+    void ReadAttributes(TBlkElementGroup group, std::int16_t kind, std::int32_t number, TFldValList& values);
+    static void ParseAttributeFileName(const std::string& fileName, TBlkElementGroup& group, std::int32_t& kind);
+
+    // Packed local date-time of now: date in the upper 16 bits, time in the lower.
+    static std::uint32_t PackedNow();
+
+private:
+    bool FInMemory;
+    std::string FPath;
+    bool FOpened = false;
+    std::FILE* CrdStream = nullptr;
+    std::FILE* LinStream = nullptr;
+    std::FILE* PntStream = nullptr;
+    std::FILE* TbxStream = nullptr;
+    std::FILE* AreStream = nullptr;
+};
+
+} // namespace vexa

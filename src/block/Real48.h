@@ -1,0 +1,25 @@
+#pragma once
+// The 6-byte real of the block files: byte 0 the exponent biased by 129 (0 means zero),
+// bytes 1..5 a 39-bit fraction little-endian with an implicit leading 1, the top bit of
+// byte 5 the sign. Values widen exactly to long double; comparisons are exact.
+#include <array>
+#include <cstdint>
+
+namespace vexa {
+
+#pragma pack(push, 1)
+struct TReal48 {
+    std::array<std::uint8_t, 6> Bytes{};
+
+    long double Value() const;
+    // Exact when the value is representable; otherwise rounded to nearest (ties to even).
+    // Values too large for the format saturate to the largest magnitude; tiny ones become 0.
+    static TReal48 FromValue(long double value);
+
+    // Exact comparison of the widened values (every encoding of zero is zero).
+    friend bool operator==(const TReal48& a, const TReal48& b) { return a.Value() == b.Value(); }
+};
+#pragma pack(pop)
+static_assert(sizeof(TReal48) == 6);
+
+} // namespace vexa

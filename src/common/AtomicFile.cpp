@@ -1,0 +1,62 @@
+#include "common/AtomicFile.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <random>
+#include <system_error>
+
+namespace vexa {
+
+namespace fs = std::filesystem;
+
+fs::path TempPathBeside(const fs::path& target) {
+    static std::atomic<unsigned> counter{0};
+    std::random_device rd;
+    fs::path dir = target.parent_path();
+    for (;;) {
+        std::string name = "." + target.filename().string() + ".vexa-" + std::to_string(::getpid()) +
+                           "-" + std::to_string(counter++) + "-" + std::to_string(rd() % 100000) + ".tmp";
+        fs::path p = dir / name;
+        std::error_code ec;
+        if (!fs::exists(p, ec)) return p;
+    }
+}
+
+static void SyncFile(const fs::path& p) {
+    int fd = ::open(p.c_str(), O_RDONLY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+void CommitReplacement(const fs::path& temp, const fs::path& target) {
+    SyncFile(temp);
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw fs::filesystem_error("cannot replace file", temp, target, ec);
+    }
+    SyncFile(target.parent_path().empty() ? fs::path(".") : target.parent_path());
+}
+
+bool CopyFileAtomically(const fs::path& source, const fs::path& target) {
+    std::error_code ec;
+    fs::path temp = TempPathBeside(target);
+    if (!fs::copy_file(source, temp, fs::copy_options::overwrite_existing, ec)) {
+        fs::remove(temp, ec);
+        return false;
+    }
+    try {
+        CommitReplacement(temp, target);
+    } catch (const fs::filesystem_error&) {
+        return false;
+    }
+    return true;
+}
+
+} // namespace vexa

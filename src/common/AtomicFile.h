@@ -1,0 +1,21 @@
+#pragma once
+// Safe replacement of user files: the new content is written to a temporary
+// file beside the target and renamed over it only when complete, so a failure
+// leaves the original untouched.
+#include <filesystem>
+#include <string>
+
+namespace vexa {
+
+// A fresh, unused path in the target's directory for building its replacement.
+std::filesystem::path TempPathBeside(const std::filesystem::path& target);
+
+// Flushes the finished temporary file to disk and renames it over target.
+// Throws std::filesystem::filesystem_error on failure (the temporary is removed).
+void CommitReplacement(const std::filesystem::path& temp, const std::filesystem::path& target);
+
+// Copies source over target through a temporary file beside target.
+// Returns false (target untouched) when the copy cannot be made.
+bool CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target);
+
+} // namespace vexa

@@ -1,0 +1,140 @@
+#include "common/Text.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <vector>
+
+namespace vexa {
+
+std::string FormatV(const char* format, va_list args) {
+    va_list copy;
+    va_copy(copy, args);
+    int n = std::vsnprintf(nullptr, 0, format, copy);
+    va_end(copy);
+    if (n <= 0) return {};
+    std::string out(static_cast<size_t>(n), '\0');
+    std::vsnprintf(out.data(), out.size() + 1, format, args);
+    return out;
+}
+
+std::string Format(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string out = FormatV(format, args);
+    va_end(args);
+    return out;
+}
+
+std::string UpperAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return text;
+}
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+bool SameTextAscii(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && UpperAscii(a) == UpperAscii(b);
+}
+
+std::string Trim(const std::string& text) {
+    size_t b = 0, e = text.size();
+    while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
+    while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
+    return text.substr(b, e - b);
+}
+
+std::string FloatToText(double value) {
+    char buf[64];
+    auto r = std::to_chars(buf, buf + sizeof buf, value);
+    return std::string(buf, r.ptr);
+}
+
+std::optional<long long> TextToInt(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    const char* b = text.data();
+    const char* e = b + text.size();
+    if (*b == '+') ++b;
+    long long v = 0;
+    auto r = std::from_chars(b, e, v);
+    if (r.ec != std::errc() || r.ptr != e) return std::nullopt;
+    return v;
+}
+
+std::optional<double> TextToFloat(const std::string& text) {
+    if (text.empty()) return std::nullopt;
+    const char* b = text.data();
+    const char* e = b + text.size();
+    if (*b == '+') ++b;
+    double v = 0;
+    auto r = std::from_chars(b, e, v);
+    if (r.ec != std::errc() || r.ptr != e) return std::nullopt;
+    return v;
+}
+
+namespace {
+
+std::string Convert(const std::string& in, const std::string& to, const std::string& from) {
+    iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    if (cd == reinterpret_cast<iconv_t>(-1)) return in;
+    std::string out;
+    out.reserve(in.size() * 2);
+    std::vector<char> buf(4096);
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    while (srcLeft > 0) {
+        char* dst = buf.data();
+        size_t dstLeft = buf.size();
+        size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+        out.append(buf.data(), buf.size() - dstLeft);
+        if (r == static_cast<size_t>(-1)) {
+            if (errno == E2BIG) continue;
+            // Unconvertible or broken input: substitute and skip one byte
+            // (a whole UTF-8 sequence when converting from UTF-8).
+            out.push_back('?');
+            size_t skip = 1;
+            if (from == "UTF-8") {
+                unsigned char c = static_cast<unsigned char>(*src);
+                skip = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
+                if (skip > srcLeft) skip = srcLeft;
+            }
+            src += skip;
+            srcLeft -= skip;
+            iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        }
+    }
+    iconv_close(cd);
+    return out;
+}
+
+std::string CodePageName(int codePage) {
+    if (codePage == 65001) return "UTF-8";
+    return "CP" + std::to_string(codePage);
+}
+
+} // namespace
+
+std::string ToUtf8(const std::string& bytes, int codePage) {
+    bool ascii = true;
+    for (unsigned char c : bytes)
+        if (c >= 0x80) { ascii = false; break; }
+    if (ascii) return bytes;
+    return Convert(bytes, "UTF-8", CodePageName(codePage));
+}
+
+std::string FromUtf8(const std::string& utf8, int codePage) {
+    bool ascii = true;
+    for (unsigned char c : utf8)
+        if (c >= 0x80) { ascii = false; break; }
+    if (ascii) return utf8;
+    return Convert(utf8, CodePageName(codePage), "UTF-8");
+}
+
+} // namespace vexa

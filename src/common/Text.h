@@ -1,0 +1,33 @@
+#pragma once
+// Small text helpers shared by every subsystem: printf-style formatting,
+// ASCII case mapping, number text and code page conversion (UTF-8 in memory).
+#include <cstdarg>
+#include <optional>
+#include <string>
+
+namespace vexa {
+
+std::string Format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::string FormatV(const char* format, va_list args);
+
+// Only a-z / A-Z change; every other byte (UTF-8 included) stays.
+std::string UpperAscii(std::string text);
+std::string LowerAscii(std::string text);
+bool SameTextAscii(const std::string& a, const std::string& b);
+
+// Leading and trailing blanks and control characters removed.
+std::string Trim(const std::string& text);
+
+// Shortest decimal text that reads back to the same double, "." as separator.
+std::string FloatToText(double value);
+// Whole text as a decimal integer (optional sign); nothing on any other text.
+std::optional<long long> TextToInt(const std::string& text);
+// Whole text as a floating-point number with "." as separator; nothing on failure.
+std::optional<double> TextToFloat(const std::string& text);
+
+// Code page conversion; codePage is a Windows code page number (1250, 1252, 852, ...).
+// Bytes that cannot be converted become '?'.
+std::string ToUtf8(const std::string& bytes, int codePage);
+std::string FromUtf8(const std::string& utf8, int codePage);
+
+} // namespace vexa
