@@ -1,0 +1,107 @@
+#pragma once
+// The standard object: a private working copy of the standard database, its
+// layer and kind lookups, the working error table, and the five check passes
+// (each implemented in a file of its own).
+#include "block/BlkObj.h"
+#include "common/Exception.h"
+#include "common/UserInterface.h"
+#include "dbase/FieldTypes.h"
+#include "standard/ErrorRecord.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+// "Štandard nebol otvorený.", "Databáza nebola vytvorená.", "Chybný súbor štandardu GXD."
+class EStdException : public Exception {
+public:
+    using Exception::Exception;
+};
+
+class TStringList;     // sorted, case-insensitive, duplicates ignored (standard/StringList.h)
+class TErrorTable;     // the working error table (standard/ErrorTable.h)
+class TAccessDb;       // the working copy with the Access-SQL layer (standard/AccessDb.h)
+class TCheckRunCache;  // work shared by the element checks across one block (standard/CheckRunCache.h)
+
+class TBlkStandardGXD {
+public:
+    // standardPath: the standard file ("StandardGXD.mdb", Jet or SQLite form);
+    // templatePath: the error table template ("Chyby.dbf").
+    TBlkStandardGXD(const std::string& standardPath, const std::string& templatePath,
+                    IUserInterface& ui = NullUserInterface::Instance());
+    ~TBlkStandardGXD();
+    TBlkStandardGXD(const TBlkStandardGXD&) = delete;
+    TBlkStandardGXD& operator=(const TBlkStandardGXD&) = delete;
+
+    // --- lookups ---------------------------------------------------------------
+    void RequireOpen() const;
+    bool IsLayerKnown(const std::string& layer) const;
+    bool IsAreasOnlyLayer(const std::string& layer) const;
+    // group is a TBlkElementGroup value; any other value answers false.
+    bool IsKindAdmissible(const std::string& layer, int group, std::int16_t kind) const;
+    bool NeedsZeroAngle(int group, std::int16_t kind) const;
+
+    void SetGauge(IGauge* gauge);
+    IGauge* Gauge() const { return FGauge; }
+    IUserInterface& UI() const { return FUI; }
+
+    const std::string& Description() const { return FDescription; }
+    const TStringList& Layers() const;
+    const TStringList& AreaOnlyLayers() const;
+    const TStringList& LineKinds() const;
+    const TStringList& PointKinds() const;
+    const TStringList& AreaKinds() const;
+    const TStringList& TextKinds() const;
+    const TStringList& PointZeroAngleKinds() const;
+    const TStringList& TextZeroAngleKinds() const;
+
+    const std::string& StandardPath() const { return FStandardPath; }
+    const std::string& WorkPath() const { return FWorkPath; }
+    const std::string& ErrorTablePath() const { return FErrorTablePath; }
+    const std::string& CurrentDbfPath() const { return FCurrentDbfPath; }
+
+    // --- error table -------------------------------------------------------------
+    TErrorTable& ErrorTable();
+    void ResetErrorTable();
+
+    // --- working copy ------------------------------------------------------------
+    TAccessDb& Database();
+
+    // --- check passes ------------------------------------------------------------
+    int CheckLines(TBlk& blk, std::uint16_t options, double lengthLimit);
+    int CheckPoints(TBlk& blk, std::uint16_t options);
+    int CheckTexts(TBlk& blk, std::uint16_t options);
+    int CheckAreas(TBlk& blk, std::uint16_t options, double areaLimit);
+    int CheckDatabases(TBlk& blk, std::uint16_t options);
+
+    // --- attribute table checks -------------------------------------------------
+    std::vector<std::string> ListAttributeTables(const std::string& layer);
+    TFldDefList GetAttributeDefs(const std::string& layer, int group, std::int32_t kind);
+    bool IsStructureValid(const std::string& layer, int group, std::int32_t kind);
+    void FixStructure(const std::string& layer, int group, std::int32_t kind, bool restructure,
+                      bool mandatoryFirst, bool deleteOptional);
+    bool TestFill(const std::string& layer, int group, std::vector<std::string>& numbers, std::int32_t kind);
+    void LinkTestTable();
+    void UnlinkTestTable();
+
+    // Work shared by the element checks over one block (indexes, cached attribute rows).
+    TCheckRunCache& RunCache();
+
+private:
+    IGauge* FGauge = nullptr;
+    IUserInterface& FUI;
+    std::string FStandardPath;
+    std::string FWorkPath;
+    std::string FErrorTablePath;
+    std::string FCurrentDbfPath;
+    std::string FDescription;
+    // Members below are owned by the standard's implementation files.
+    struct TImpl;
+    std::unique_ptr<TImpl> FImpl;
+    std::unique_ptr<TCheckRunCache> FRunCache;
+};
+
+} // namespace vexa
