@@ -100,11 +100,8 @@ std::string Convert(const std::string& in, const std::string& to, const std::str
             // (a whole UTF-8 sequence when converting from UTF-8).
             out.push_back('?');
             size_t skip = 1;
-            if (from == "UTF-8") {
-                unsigned char c = static_cast<unsigned char>(*src);
-                skip = c >= 0xF0 ? 4 : c >= 0xE0 ? 3 : c >= 0xC0 ? 2 : 1;
-                if (skip > srcLeft) skip = srcLeft;
-            }
+            if (from == "UTF-8")
+                while (skip < srcLeft && (static_cast<unsigned char>(src[skip]) & 0xC0) == 0x80) ++skip;
             src += skip;
             srcLeft -= skip;
             iconv(cd, nullptr, nullptr, nullptr, nullptr);

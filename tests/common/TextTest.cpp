@@ -1,0 +1,41 @@
+#include "common/Text.h"
+
+#include <gtest/gtest.h>
+
+using namespace vexa;
+
+TEST(Text, FormatAndCase) {
+    EXPECT_EQ(Format("Prvok neexistuje\r(%s, %s:%d)", "/m/a.blk/", "L", 3), "Prvok neexistuje\r(/m/a.blk/, L:3)");
+    EXPECT_EQ(UpperAscii("le_12abč"), "LE_12ABč");  // only ASCII letters change
+    EXPECT_EQ(LowerAscii("TN.LIN"), "tn.lin");
+    EXPECT_TRUE(SameTextAscii("Cislo", "CISLO"));
+    EXPECT_FALSE(SameTextAscii("Cislo", "Cisla"));
+    EXPECT_EQ(Trim(" \t ab c\r\n"), "ab c");
+}
+
+TEST(Text, NumbersReadWholeTextOnly) {
+    EXPECT_EQ(TextToInt("-73"), -73);
+    EXPECT_EQ(TextToInt("+5"), 5);
+    EXPECT_FALSE(TextToInt("12a").has_value());
+    EXPECT_FALSE(TextToInt("").has_value());
+    EXPECT_EQ(TextToFloat("0.50"), 0.5);
+    EXPECT_FALSE(TextToFloat("1,5").has_value());
+    EXPECT_EQ(FloatToText(0.1), "0.1");
+    EXPECT_EQ(FloatToText(12.0), "12");
+    double v = 1.0 / 3.0;
+    EXPECT_EQ(TextToFloat(FloatToText(v)), v);  // shortest text still round-trips
+}
+
+TEST(Text, CodePage1250RoundTrip) {
+    const std::string slovak = "ľščťžýáíé ĽŠČŤŽÝÁÍÉ ôň";
+    std::string bytes = FromUtf8(slovak, 1250);
+    EXPECT_EQ(bytes.size(), 22u);  // one byte per character in code page 1250
+    EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xBE);  // ľ
+    EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0x9A);  // š
+    EXPECT_EQ(ToUtf8(bytes, 1250), slovak);
+}
+
+TEST(Text, UnconvertibleCharactersBecomeQuestionMarks) {
+    EXPECT_EQ(FromUtf8("a€b", 852), "a?b");      // no euro sign in code page 852
+    EXPECT_EQ(FromUtf8("x\xff" "y", 1250), "x?y");  // broken UTF-8 input
+}
