@@ -1,0 +1,35 @@
+#pragma once
+// Renaming a block: the keys the rename dialog takes, the composed name, and the
+// rename of the block's directory entry in the map directory.
+#include <optional>
+#include <string>
+
+namespace vexa {
+
+// A key typed into the prefix box: letters (turned to upper case) and Backspace;
+// nothing for any other key (it is swallowed with a beep).
+std::optional<char32_t> PrefixKey(char32_t key);
+// A key typed into the number box: letters (case kept), digits and Backspace.
+bool NumberKeyAccepted(char32_t key);
+
+inline constexpr int kPrefixMaxLength = 2;
+inline constexpr int kNumberMaxLength = 5;
+
+// prefix + "_" + number + ".blk"; nothing when either part is empty (the dialog then
+// closes as cancelled).
+std::optional<std::string> ComposeBlockName(const std::string& prefix, const std::string& number);
+
+enum class TRenameResult {
+    Unchanged,  // old and new name are the same text: nothing was done
+    Renamed,
+    Failed,     // the file system refused (entry in use, target exists, ...)
+};
+
+// Moves the entry mapDir + oldName to mapDir + newName (mapDir ends in a delimiter).
+// A change of letter case alone is a rename; an existing target is never replaced.
+TRenameResult RenameBlock(const std::string& mapDir, const std::string& oldName, const std::string& newName);
+
+// Message shown when the rename fails.
+inline constexpr const char* kRenameFailedText = "Blok sa nepodarilo premenovať,\rpravdepodobne je používaný.";
+
+} // namespace vexa

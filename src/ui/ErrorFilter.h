@@ -1,0 +1,85 @@
+#pragma once
+// The error browser's logic without a window: the filter table (element group
+// and error type to error code), the filter expressions, the record counter
+// text, the scale and positioning state of show requests, and the choice of
+// the element a finding names.
+#include "dbase/FieldTypes.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+struct TErrorTypeItem {
+    std::string Caption;
+    int Code;  // error code of the finding (negative); 0 for "všetky"
+};
+
+struct TErrorGroupItem {
+    std::string Caption;
+    char Letter;  // element group letter of the "Prvok" column; 0 for "všetky"
+    std::vector<TErrorTypeItem> Types;  // empty for "všetky"
+};
+
+// Index 0 "všetky", 1 "linie", 2 "body", 3 "texty", 4 "plochy".
+const std::vector<TErrorGroupItem>& ErrorFilterTable();
+
+// Items of the group box, in order.
+std::vector<std::string> GroupItems();
+// Items of the type box for a group (empty for group 0 and for unknown indexes).
+std::vector<std::string> TypeItems(int group);
+
+// A text in single quotes, a quote inside doubled: L -> 'L'.
+std::string QuotedText(const std::string& text);
+
+// Filter expression for a group alone: "Prvok = 'L'". Nothing for group 0 (filter off).
+std::optional<std::string> GroupFilter(int group);
+// Filter expression for a group and a type: type 0 as GroupFilter, otherwise
+// "Id = -73 and Prvok = 'L'". Nothing for group 0 or an index outside the table.
+std::optional<std::string> TypeFilter(int group, int type);
+
+// "Záznam: 2/3"; empty when the table holds no record.
+std::string RecordCounterText(int recNo, int recordCount);
+
+// Scale factor and positioning flag handed to the GIS with each show request.
+class TShowScale {
+public:
+    double Scale() const { return FScale; }
+    bool Zoom() const { return FZoom; }
+
+    void ShowAtScaleOne() { FScale = 1.0; }  // show button, double click
+    void ZoomIn() { FScale *= 2; }            // magnifier plus
+    void ZoomOut() { FScale /= 2; }           // magnifier minus
+    // The positioning toggle: returns true when a show request follows (it became on;
+    // the scale is then back to 1).
+    bool SetZoom(bool down);
+    // The magnifier buttons are usable only with positioning on.
+    bool ZoomButtonsEnabled() const { return FZoom; }
+
+private:
+    double FScale = 1.0;
+    bool FZoom = true;
+};
+
+// The element a finding names, ready to be shown in the GIS.
+struct TShowRequest {
+    std::string BlockPath;  // map directory + "Blok"
+    int Kind;               // 0 line, 1 point, 2 area, 3 text
+    int Number;             // "Cislo"
+    bool operator==(const TShowRequest&) const = default;
+};
+
+// Kind from the first letter of "Prvok": "L" 0, "B" 1, "P" 2, "T" 3; nothing for any other.
+std::optional<int> ElementKindOf(const std::string& prvok);
+
+// The request for the current finding, or nothing when it cannot be shown (no positive
+// element number, or a group letter other than L, B, P, T).
+std::optional<TShowRequest> ShowRequestFor(const std::string& mapDir, const TValue& cislo,
+                                           const TValue& blok, const TValue& prvok);
+
+// A value as the table component would give it as text (numbers without a fraction
+// as integers).
+std::string ValueText(const TValue& value);
+
+} // namespace vexa
