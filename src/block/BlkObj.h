@@ -6,9 +6,12 @@
 #include "block/BlkRecords.h"
 #include "dbase/FieldTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vexa {
 
@@ -65,6 +68,16 @@ public:
     void TouchTexts();
     void TouchAreas();
 
+    // --- read cache -----------------------------------------------------------
+    // On: loads tn.lin, tn.are and tn.crd whole into memory now and serves FindLine,
+    // FindArea, ReadCrds, ReadLineCrds and FindDuplicateLines from memory; results,
+    // exceptions and stream positions are the same as without it. Off (the default,
+    // and after Close or Open): every read goes to the files. The header stamps keep
+    // the cached headers in step. Turning it on needs an open block (EBlkNotOpened)
+    // and a readable file set (EBlkReadError; the cache then stays off).
+    void SetReadCache(bool on);
+    bool ReadCache() const { return FReadCache; }
+
     // --- geometry and topology ---------------------------------------------
     static TBlkRect CrdsRect(const TCrds& crds);
     static void ReverseCrds(TCrds& crds);
@@ -89,6 +102,22 @@ public:
     static std::uint32_t PackedNow();
 
 private:
+    struct TDuplicateIndex;
+
+    std::int64_t StreamSize(std::FILE* stream) const;
+    std::int32_t RecordCount(std::FILE* stream, std::size_t size);
+    bool StreamEof(std::FILE* stream);
+    void ReadNextRecord(std::FILE* stream, void* rec, std::size_t size);
+    void FindRecord(std::FILE* stream, const std::vector<std::uint8_t>* cache, std::size_t size, char letter,
+                    std::int32_t number, void* rec);
+    void WriteHeader(std::FILE* stream, std::vector<std::uint8_t>* cache, const void* header, std::size_t size);
+    bool GroupClean(std::FILE* stream, std::size_t size, std::size_t flagsOffset, std::uint8_t deletedMask,
+                    bool positiveNumbers);
+    void LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache);
+    void DropReadCache();
+    bool FindDuplicatesInFile(const TBlkLine& line, const TCrds& crds, std::string& found);
+    bool FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::string& found);
+
     bool FInMemory;
     std::string FPath;
     bool FOpened = false;
@@ -97,6 +126,10 @@ private:
     std::FILE* PntStream = nullptr;
     std::FILE* TbxStream = nullptr;
     std::FILE* AreStream = nullptr;
+
+    bool FReadCache = false;
+    std::vector<std::uint8_t> FCrdCache, FLinCache, FAreCache;
+    std::unique_ptr<TDuplicateIndex> FDuplicateIndex;  // built on first use while cached
 };
 
 } // namespace vexa

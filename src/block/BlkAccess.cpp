@@ -1,0 +1,181 @@
+// TBlk element access: counts, end tests, sequential and by-number reads, vertex reads
+// and the header stamps.
+#include "block/BlkIo.h"
+#include "block/BlkObj.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace vexa {
+
+// --- shared by the four groups ----------------------------------------------
+
+std::int32_t TBlk::RecordCount(std::FILE* stream, std::size_t size) {
+    CheckOpened();
+    return static_cast<std::int32_t>(StreamSize(stream) / static_cast<std::int64_t>(size) - 1);
+}
+
+bool TBlk::StreamEof(std::FILE* stream) {
+    CheckOpened();
+    return ::ftello(stream) == StreamSize(stream);
+}
+
+void TBlk::ReadNextRecord(std::FILE* stream, void* rec, std::size_t size) {
+    std::memset(rec, 0, size);
+    CheckOpened();
+    std::size_t n = std::fread(rec, 1, size, stream);
+    if (n != size) {
+        std::clearerr(stream);  // the file may grow later; keep the stream readable
+        std::memset(rec, 0, size);
+        throw EBlkReadError(FPath);
+    }
+}
+
+// Finds the element by number. The search starts at the record whose index equals
+// the number; as soon as a record with a larger number is met it walks backwards for
+// good, one record at a time, to the first element record. The stream position is
+// never moved (the records are read by offset), so sequential reading goes on
+// where it stood.
+void TBlk::FindRecord(std::FILE* stream, const std::vector<std::uint8_t>* cache, std::size_t size, char letter,
+                      std::int32_t number, void* rec) {
+    std::memset(rec, 0, size);
+    CheckOpened();
+    const std::int64_t recSize = static_cast<std::int64_t>(size);
+    const std::int64_t fileSize = cache ? static_cast<std::int64_t>(cache->size()) : StreamSize(stream);
+    if (number < 1 || fileSize <= std::int64_t(number) * recSize) throw EBlkFeatureNotExist(FPath, letter, number);
+
+    auto readAt = [&](std::int64_t offset) -> std::size_t {
+        if (!cache) return blkio::ReadAt(stream, offset, rec, size);
+        if (offset >= fileSize) return 0;
+        std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(recSize, fileSize - offset));
+        std::memcpy(rec, cache->data() + offset, n);
+        return n;
+    };
+
+    std::int64_t pos = std::int64_t(number) * recSize;
+    bool forward = true;
+    std::int32_t found = 0;
+    for (;;) {
+        if (readAt(pos) != size) {
+            std::memset(rec, 0, size);
+            throw EBlkReadError(FPath);
+        }
+        pos += recSize;
+        std::memcpy(&found, rec, sizeof found);
+        if (forward && number < found) forward = false;
+        if (!forward) pos -= 2 * recSize;
+        if (found == number || pos < recSize || pos >= fileSize) break;
+    }
+    if (found != number) {
+        std::memset(rec, 0, size);
+        throw EBlkFeatureNotExist(FPath, letter, number);
+    }
+}
+
+void TBlk::WriteHeader(std::FILE* stream, std::vector<std::uint8_t>* cache, const void* header, std::size_t size) {
+    const off_t saved = ::ftello(stream);
+    bool ok = std::fseek(stream, 0, SEEK_SET) == 0;
+    ok = ok && std::fwrite(header, 1, size, stream) == size;
+    ok = std::fflush(stream) == 0 && ok;
+    std::clearerr(stream);
+    ::fseeko(stream, saved, SEEK_SET);
+    if (cache) {
+        // Keep the cached file in step with what reached the disk.
+        const std::int64_t fileSize = StreamSize(stream);
+        if (static_cast<std::int64_t>(cache->size()) < fileSize) cache->resize(static_cast<std::size_t>(fileSize), 0);
+        std::size_t n = std::min(size, cache->size());
+        if (blkio::ReadAt(stream, 0, cache->data(), n) != n) {
+            DropReadCache();
+            throw EBlkReadError(FPath);
+        }
+    }
+    if (!ok) throw EBlkWriteError(FPath);
+}
+
+// --- counts and end tests -----------------------------------------------------
+
+std::int32_t TBlk::LineCount() { return RecordCount(LinStream, sizeof(TBlkLine)); }
+std::int32_t TBlk::PointCount() { return RecordCount(PntStream, sizeof(TBlkPoint)); }
+std::int32_t TBlk::TextCount() { return RecordCount(TbxStream, sizeof(TBlkText)); }
+std::int32_t TBlk::AreaCount() { return RecordCount(AreStream, sizeof(TBlkArea)); }
+
+bool TBlk::LinesEof() { return StreamEof(LinStream); }
+bool TBlk::PointsEof() { return StreamEof(PntStream); }
+bool TBlk::TextsEof() { return StreamEof(TbxStream); }
+bool TBlk::AreasEof() { return StreamEof(AreStream); }
+
+// --- reads ----------------------------------------------------------------------
+
+void TBlk::ReadNextLine(TBlkLine& rec) { ReadNextRecord(LinStream, &rec, sizeof rec); }
+void TBlk::ReadNextPoint(TBlkPoint& rec) { ReadNextRecord(PntStream, &rec, sizeof rec); }
+void TBlk::ReadNextText(TBlkText& rec) { ReadNextRecord(TbxStream, &rec, sizeof rec); }
+void TBlk::ReadNextArea(TBlkArea& rec) { ReadNextRecord(AreStream, &rec, sizeof rec); }
+
+void TBlk::FindLine(std::int32_t number, TBlkLine& rec) {
+    FindRecord(LinStream, FReadCache ? &FLinCache : nullptr, sizeof rec, GroupLetter(egLine), number, &rec);
+}
+void TBlk::FindPoint(std::int32_t number, TBlkPoint& rec) {
+    FindRecord(PntStream, nullptr, sizeof rec, GroupLetter(egPoint), number, &rec);
+}
+void TBlk::FindText(std::int32_t number, TBlkText& rec) {
+    FindRecord(TbxStream, nullptr, sizeof rec, GroupLetter(egText), number, &rec);
+}
+void TBlk::FindArea(std::int32_t number, TBlkArea& rec) {
+    FindRecord(AreStream, FReadCache ? &FAreCache : nullptr, sizeof rec, GroupLetter(egArea), number, &rec);
+}
+
+// The vertices between the two indexes, inclusive, always in ascending file order.
+// The vertex stream is left where the read ended.
+void TBlk::ReadCrds(std::int32_t first, std::int32_t last, TCrds& crds) {
+    crds.clear();
+    CheckOpened();
+    constexpr std::int64_t crdSize = sizeof(TBlkCrd);
+    const std::int64_t fileSize = FReadCache ? static_cast<std::int64_t>(FCrdCache.size()) : StreamSize(CrdStream);
+    if (first == last || first < 0 || last < 0 || fileSize < crdSize * first || fileSize < crdSize * last)
+        throw EBlkReadError(FPath);
+    const std::int64_t lo = std::min(first, last);
+    const std::int64_t hi = std::max(first, last);
+    const std::size_t want = static_cast<std::size_t>((hi - lo + 1) * crdSize);
+    crds.resize(static_cast<std::size_t>(hi - lo + 1));
+    std::size_t got = 0;
+    if (FReadCache) {
+        got = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(want), std::max<std::int64_t>(0, fileSize - lo * crdSize)));
+        std::memcpy(crds.data(), FCrdCache.data() + lo * crdSize, got);
+        ::fseeko(CrdStream, static_cast<off_t>(lo * crdSize + std::int64_t(got)), SEEK_SET);
+    } else {
+        if (::fseeko(CrdStream, static_cast<off_t>(lo * crdSize), SEEK_SET) == 0)
+            got = std::fread(crds.data(), 1, want, CrdStream);
+        std::clearerr(CrdStream);
+    }
+    if (got != want) {
+        crds.clear();
+        throw EBlkReadError(FPath);
+    }
+}
+
+void TBlk::ReadLineCrds(const TBlkLine& line, TCrds& crds) { ReadCrds(line.FirstCrd, line.LastCrd, crds); }
+
+// --- header stamps -------------------------------------------------------------
+
+void TBlk::TouchLines() {
+    CheckOpened();
+    TBlkLine h = blkio::LineHeader(PackedNow());
+    WriteHeader(LinStream, FReadCache ? &FLinCache : nullptr, &h, sizeof h);
+}
+void TBlk::TouchPoints() {
+    CheckOpened();
+    TBlkPoint h = blkio::PointHeader(PackedNow());
+    WriteHeader(PntStream, nullptr, &h, sizeof h);
+}
+void TBlk::TouchTexts() {
+    CheckOpened();
+    TBlkText h = blkio::TextHeader(PackedNow());
+    WriteHeader(TbxStream, nullptr, &h, sizeof h);
+}
+void TBlk::TouchAreas() {
+    CheckOpened();
+    TBlkArea h = blkio::AreaHeader(PackedNow());
+    WriteHeader(AreStream, FReadCache ? &FAreCache : nullptr, &h, sizeof h);
+}
+
+} // namespace vexa

@@ -1,0 +1,37 @@
+#include "block/BlkIo.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace vexa::blkio {
+
+std::size_t ReadAt(std::FILE* stream, std::int64_t offset, void* buffer, std::size_t size) {
+    std::size_t done = 0;
+    auto* out = static_cast<char*>(buffer);
+    while (done < size) {
+        ssize_t n = ::pread(::fileno(stream), out + done, size - done, static_cast<off_t>(offset + std::int64_t(done)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+}
+
+namespace {
+template <typename T>
+T Header(std::uint32_t time, std::uint8_t flags) {
+    T h{};
+    h.Flags = flags;
+    h.Time = time;
+    return h;
+}
+} // namespace
+
+TBlkLine LineHeader(std::uint32_t time) { return Header<TBlkLine>(time, 1); }
+TBlkPoint PointHeader(std::uint32_t time) { return Header<TBlkPoint>(time, 1); }
+TBlkText TextHeader(std::uint32_t time) { return Header<TBlkText>(time, 1); }
+TBlkArea AreaHeader(std::uint32_t time) { return Header<TBlkArea>(time, 4); }
+
+} // namespace vexa::blkio

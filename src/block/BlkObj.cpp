@@ -1,0 +1,222 @@
+// TBlk: opening, creating and repairing a block's file set, closing it, and the clean test.
+#include "block/BlkObj.h"
+
+#include "block/BlkDuplicateIndex.h"
+#include "block/BlkIo.h"
+#include "common/AtomicFile.h"
+#include "common/FileNames.h"
+#include "common/Text.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+namespace vexa {
+
+namespace {
+
+// Creates (or replaces) a file of the block with the given content: written beside
+// its place and renamed into it, so a failure leaves no half-written file behind.
+void CreateBlockFile(const fs::path& target, const std::string& content) {
+    fs::path temp = TempPathBeside(target);
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        out.close();
+        if (!out) {
+            std::error_code ec;
+            fs::remove(temp, ec);
+            throw Exception("cannot write " + target.string());
+        }
+    }
+    CommitReplacement(temp, target);
+}
+
+template <typename T>
+std::string RecordBytes(const T& rec) {
+    return std::string(reinterpret_cast<const char*>(&rec), sizeof rec);
+}
+
+} // namespace
+
+TBlk::TBlk(bool inMemory) : FInMemory(inMemory) {}
+
+TBlk::~TBlk() { Close(true); }
+
+std::uint32_t TBlk::PackedNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    std::uint32_t date = std::uint32_t(t.tm_year + 1900 - 1980) * 512 + std::uint32_t(t.tm_mon + 1) * 32 +
+                         std::uint32_t(t.tm_mday);
+    std::uint32_t time = std::uint32_t(t.tm_hour) * 2048 + std::uint32_t(t.tm_min) * 32 + std::uint32_t(t.tm_sec / 2);
+    return (date << 16) | (time & 0xFFFF);
+}
+
+void TBlk::Open(const std::string& path) {
+    if (FOpened) Close(true);
+
+    const std::string dirText = IncludeTrailingDelimiter(path);
+    const fs::path dir(dirText);
+    std::error_code ec;
+    if (!fs::exists(dir, ec)) {
+        fs::create_directories(dir, ec);
+        if (ec || !fs::is_directory(dir, ec)) throw EBlkNotOpened();
+    }
+
+    try {
+        auto existing = [&](const char* name) { return FindEntryIgnoreCase(dir, name); };
+        auto removeIfExists = [&](const char* name) {
+            if (auto p = existing(name)) fs::remove(*p);
+        };
+
+        // A vertex file without its lines file (or the reverse) is useless: start the lines over.
+        if (!(existing("tn.crd") && existing("tn.lin"))) {
+            removeIfExists("tn.crd");
+            removeIfExists("tn.lin");
+            removeIfExists("tn.are");
+        }
+        // Text records and text strings belong together.
+        if (bool(existing("tn.tbx")) != bool(existing("tn.ttx"))) {
+            removeIfExists("tn.tbx");
+            removeIfExists("tn.ttx");
+        }
+
+        if (!existing("tn.crd")) CreateBlockFile(dir / "tn.crd", std::string());
+        const std::uint32_t time = PackedNow();
+        if (!existing("tn.lin")) CreateBlockFile(dir / "tn.lin", RecordBytes(blkio::LineHeader(time)));
+        if (!existing("tn.pnt")) CreateBlockFile(dir / "tn.pnt", RecordBytes(blkio::PointHeader(time)));
+        if (!existing("tn.tbx")) {
+            CreateBlockFile(dir / "tn.tbx", RecordBytes(blkio::TextHeader(time)));
+            // The title names the block as a .pra path, in the block's code page.
+            std::string blockPath = ChangeFileExt(ExcludeTrailingDelimiter(dirText), ".pra");
+            std::string title = Format("TopoL ... soubor textu pro blok %s\r\n", blockPath.c_str());
+            CreateBlockFile(ResolveIgnoreCase(dir, "tn.ttx"), FromUtf8(title, 1250));
+        }
+        if (!existing("tn.are")) CreateBlockFile(dir / "tn.are", RecordBytes(blkio::AreaHeader(time)));
+        if (!existing("info.txt")) CreateBlockFile(dir / "info.txt", "SOURADNYSYSTEM=JTSK\r\nCODEPAGE=1250\r\n");
+
+        auto openStream = [&](const char* name) {
+            fs::path file = ResolveIgnoreCase(dir, name);
+            std::FILE* f = std::fopen(file.c_str(), "r+b");
+            if (!f) throw Exception("cannot open " + file.string());
+            return f;
+        };
+        CrdStream = openStream("tn.crd");
+        LinStream = openStream("tn.lin");
+        PntStream = openStream("tn.pnt");
+        TbxStream = openStream("tn.tbx");
+        AreStream = openStream("tn.are");
+    } catch (...) {
+        for (std::FILE** f : {&CrdStream, &LinStream, &PntStream, &TbxStream, &AreStream}) {
+            if (*f) std::fclose(*f);
+            *f = nullptr;
+        }
+        FPath.clear();
+        FOpened = false;
+        throw EBlkNotOpened();
+    }
+    FPath = dirText;
+    FOpened = true;
+}
+
+void TBlk::Close(bool save) {
+    if (!FOpened) return;
+    if (FInMemory && save) SaveBuffers();
+    DropReadCache();
+    FPath.clear();
+    for (std::FILE** f : {&CrdStream, &LinStream, &PntStream, &TbxStream, &AreStream}) {
+        if (*f) std::fclose(*f);
+        *f = nullptr;
+    }
+    FOpened = false;
+}
+
+// The files are always used directly (a memory-mode object behaves the same), so
+// there is nothing buffered to write back.
+void TBlk::SaveBuffers() {}
+
+void TBlk::CheckOpened() const {
+    if (!FOpened) throw EBlkNotOpened();
+}
+
+std::int64_t TBlk::StreamSize(std::FILE* stream) const {
+    struct stat st {};
+    if (::fstat(::fileno(stream), &st) != 0) throw EBlkReadError(FPath);
+    return static_cast<std::int64_t>(st.st_size);
+}
+
+bool TBlk::GroupClean(std::FILE* stream, std::size_t size, std::size_t flagsOffset, std::uint8_t deletedMask,
+                      bool positiveNumbers) {
+    // Reads the records after the header front to back in large blocks; the stream's
+    // own position is never moved.
+    const std::int64_t fileSize = StreamSize(stream);
+    const std::size_t perBlock = 1000;
+    std::vector<std::uint8_t> buffer(perBlock * size);
+    std::int32_t previous = -2147483647;
+    std::int64_t pos = static_cast<std::int64_t>(size);
+    while (pos < fileSize) {
+        std::int64_t left = fileSize - pos;
+        std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(left, std::int64_t(buffer.size())));
+        std::size_t got = blkio::ReadAt(stream, pos, buffer.data(), want);
+        std::size_t whole = got / size;
+        for (std::size_t i = 0; i < whole; ++i) {
+            const std::uint8_t* rec = buffer.data() + i * size;
+            std::int32_t number;
+            std::memcpy(&number, rec, sizeof number);
+            if (rec[flagsOffset] & deletedMask) return false;
+            if (number <= previous) return false;
+            if (positiveNumbers && number < 1) return false;
+            previous = number;
+        }
+        if (whole * size != got || got == 0) throw EBlkReadError(FPath);  // a trailing fragment
+        pos += static_cast<std::int64_t>(got);
+    }
+    return true;
+}
+
+bool TBlk::IsClean() {
+    CheckOpened();
+    return GroupClean(LinStream, sizeof(TBlkLine), 7, 1, false) &&
+           GroupClean(PntStream, sizeof(TBlkPoint), 7, 1, false) &&
+           GroupClean(AreStream, sizeof(TBlkArea), 6, 4, false) &&
+           GroupClean(TbxStream, sizeof(TBlkText), 11, 1, true);
+}
+
+// --- read cache -----------------------------------------------------------
+
+void TBlk::LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache) {
+    const std::int64_t size = StreamSize(stream);
+    cache.assign(static_cast<std::size_t>(size), 0);
+    if (blkio::ReadAt(stream, 0, cache.data(), cache.size()) != cache.size()) throw EBlkReadError(FPath);
+}
+
+void TBlk::DropReadCache() {
+    FReadCache = false;
+    FCrdCache = {};
+    FLinCache = {};
+    FAreCache = {};
+    FDuplicateIndex.reset();
+}
+
+void TBlk::SetReadCache(bool on) {
+    DropReadCache();
+    if (!on) return;
+    CheckOpened();
+    try {
+        LoadCache(CrdStream, FCrdCache);
+        LoadCache(LinStream, FLinCache);
+        LoadCache(AreStream, FAreCache);
+    } catch (...) {
+        DropReadCache();
+        throw;
+    }
+    FReadCache = true;
+}
+
+} // namespace vexa

@@ -1,0 +1,22 @@
+#include "block/BlkRecords.h"
+
+namespace vexa {
+
+char GroupLetter(TBlkElementGroup group) {
+    switch (group) {
+    case egLine: return 'L';
+    case egPoint: return 'B';
+    case egArea: return 'P';
+    case egText: return 'T';
+    }
+    return '?';
+}
+
+const std::array<const char*, 28> BlkReservedFields = {
+    "CISLO",     "NUMBER", "CAS",      "TIME",     "DRUH",  "GROUP",  "VYBER",
+    "SELECT",    "DISP_BARVA", "COLOR", "DISP_ZNAC", "SYMBOL", "PRESNOST", "ACCURACY",
+    "MAXX",      "MAXY",   "MINX",     "MINY",     "DELKA", "LENGTH", "X",
+    "Y",         "UHEL",   "ANGLE",    "PLOCHA",   "AREA",  "OBVOD",  "PERIMETER",
+};
+
+} // namespace vexa

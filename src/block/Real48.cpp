@@ -1,0 +1,61 @@
+#include "block/Real48.h"
+
+#include <cmath>
+
+namespace vexa {
+
+namespace {
+constexpr int kBias = 129;
+constexpr int kFractionBits = 39;
+} // namespace
+
+long double TReal48::Value() const {
+    if (Bytes[0] == 0) return 0.0L;
+    std::uint64_t fraction = 0;
+    for (int i = 5; i >= 1; --i) fraction = (fraction << 8) | Bytes[i];
+    const bool negative = (fraction >> 39) & 1;
+    fraction &= (std::uint64_t{1} << kFractionBits) - 1;
+    const std::uint64_t mantissa = (std::uint64_t{1} << kFractionBits) | fraction;
+    // 40 significant bits fit the 64-bit significand of long double: exact.
+    long double v = std::ldexp(static_cast<long double>(mantissa), int(Bytes[0]) - kBias - kFractionBits);
+    return negative ? -v : v;
+}
+
+TReal48 TReal48::FromValue(long double value) {
+    TReal48 r;
+    if (value == 0.0L || std::isnan(value)) return r;
+    const bool negative = std::signbit(value);
+    long double magnitude = std::fabs(value);
+    std::uint64_t mantissa = 0;
+    int exponent = 0;  // biased
+    if (std::isinf(magnitude)) {
+        exponent = 256;  // saturates below
+    } else {
+        int e = 0;
+        long double m = std::frexp(magnitude, &e);  // magnitude = m * 2^e, m in [0.5, 1)
+        // 40-bit significand with the leading bit; nearbyint rounds half to even.
+        long double scaled = std::nearbyint(std::ldexp(m, kFractionBits + 1));
+        mantissa = static_cast<std::uint64_t>(scaled);
+        exponent = e - 1 + kBias;
+        if (mantissa == (std::uint64_t{1} << (kFractionBits + 1))) {
+            mantissa >>= 1;
+            ++exponent;
+        }
+    }
+    if (exponent < 1) return r;  // below the smallest magnitude: zero (the format has no subnormals)
+    if (exponent > 255) {
+        // Too large: the largest magnitude the format holds.
+        exponent = 255;
+        mantissa = (std::uint64_t{1} << (kFractionBits + 1)) - 1;
+    }
+    std::uint64_t fraction = mantissa & ((std::uint64_t{1} << kFractionBits) - 1);
+    if (negative) fraction |= std::uint64_t{1} << kFractionBits;
+    r.Bytes[0] = static_cast<std::uint8_t>(exponent);
+    for (int i = 1; i <= 5; ++i) {
+        r.Bytes[i] = static_cast<std::uint8_t>(fraction & 0xFF);
+        fraction >>= 8;
+    }
+    return r;
+}
+
+} // namespace vexa

@@ -1,0 +1,165 @@
+// The read cache gives exactly the results, errors and positions of the direct reads.
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+using namespace vexa;
+using namespace vexa::testkit;
+using namespace vexa::blocktest;
+
+namespace {
+
+std::string Hex(const std::vector<unsigned char>& bytes) {
+    std::ostringstream out;
+    for (unsigned char b : bytes) out << std::hex << int(b) << ' ';
+    return out.str();
+}
+
+template <typename F>
+std::string Outcome(F&& f) {
+    try {
+        return f();
+    } catch (const EBlkFeatureNotExist& e) {
+        return std::string("EBlkFeatureNotExist ") + e.what();
+    } catch (const EBlkReadError& e) {
+        return std::string("EBlkReadError ") + e.what();
+    } catch (const std::exception& e) {
+        return std::string("other ") + e.what();
+    }
+}
+
+// Every by-number read and vertex read in and around the valid ranges, with
+// sequential reads in between to follow the stream positions.
+std::vector<std::string> Transcript(TBlk& blk) {
+    std::vector<std::string> out;
+    TBlkLine l;
+    TBlkArea a;
+    TCrds crds;
+    const int lines = blk.LineCount(), areas = blk.AreaCount();
+    out.push_back(Outcome([&] { blk.ReadNextLine(l); return Hex(RecordBytes(l)); }));
+    out.push_back(Outcome([&] { blk.ReadNextArea(a); return Hex(RecordBytes(a)); }));
+    for (int n = -1; n <= lines + 2; ++n) {
+        out.push_back(Outcome([&] { blk.FindLine(n, l); return Hex(RecordBytes(l)); }));
+        out.push_back(Hex(RecordBytes(l)));  // the buffer after a failure
+    }
+    out.push_back(Outcome([&] { blk.ReadNextLine(l); return Hex(RecordBytes(l)); }));
+    for (int n = -1; n <= areas + 2; ++n) {
+        out.push_back(Outcome([&] { blk.FindArea(n, a); return Hex(RecordBytes(a)); }));
+        out.push_back(Hex(RecordBytes(a)));
+    }
+    out.push_back(Outcome([&] { blk.ReadNextArea(a); return Hex(RecordBytes(a)); }));
+    for (int first = -1; first <= 14; ++first)
+        for (int last = -1; last <= 14; ++last) {
+            out.push_back(Outcome([&] {
+                blk.ReadCrds(first, last, crds);
+                std::string s;
+                for (auto& c : crds) s += Hex(RecordBytes(c));
+                return s;
+            }));
+            out.push_back(std::to_string(crds.size()));
+        }
+    blk.TouchLines();
+    blk.TouchAreas();
+    for (int n = -1; n <= lines + 2; ++n) out.push_back(Outcome([&] { blk.FindLine(n, l); return std::to_string(l.Number); }));
+    for (int n = -1; n <= areas + 2; ++n) out.push_back(Outcome([&] { blk.FindArea(n, a); return std::to_string(a.Number); }));
+    // Sequential reading to the end continues where it stood.
+    while (!blk.LinesEof()) out.push_back(Outcome([&] { blk.ReadNextLine(l); return std::to_string(l.Number); }));
+    while (!blk.AreasEof()) out.push_back(Outcome([&] { blk.ReadNextArea(a); return std::to_string(a.Number); }));
+    return out;
+}
+
+void ExpectSameWithCache(const fs::path& dir, const char* what) {
+    const auto lin = ReadFileBytes(dir / "tn.lin");
+    const auto are = ReadFileBytes(dir / "tn.are");
+    TBlk direct;
+    direct.Open(dir.string());
+    auto expected = Transcript(direct);
+    direct.Close();
+    WriteFileBytes(dir / "tn.lin", lin);  // the stamps changed the headers; start over
+    WriteFileBytes(dir / "tn.are", are);
+
+    TBlk cached;
+    cached.Open(dir.string());
+    cached.SetReadCache(true);
+    ASSERT_TRUE(cached.ReadCache());
+    auto actual = Transcript(cached);
+    ASSERT_EQ(actual.size(), expected.size()) << what;
+    for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_EQ(actual[i], expected[i]) << what << " step " << i;
+}
+
+BlockSpec GappyBlock() {
+    BlockSpec s = LinesNumbered({1, 2, 4, 5, 6, 7});
+    s.Areas = {MakeArea(2, 1, 1), MakeArea(3, 1, 2), MakeArea(5, 2, 4)};
+    s.Areas[1].Flags = 4;
+    return s;
+}
+
+TEST(BlkReadCacheTest, SameResultsOnAGappyBlock) {
+    TempDir tmp;
+    WriteBlock(tmp.Path() / "b.blk", GappyBlock());
+    ExpectSameWithCache(tmp.Path() / "b.blk", "gappy");
+}
+
+TEST(BlkReadCacheTest, SameResultsOnTruncatedFiles) {
+    TempDir tmp;
+    const fs::path d = tmp.Path() / "b.blk";
+    WriteBlock(d, GappyBlock());
+    for (const char* name : {"tn.lin", "tn.are", "tn.crd"}) {
+        auto b = ReadFileBytes(d / name);
+        b.resize(b.size() - 5);
+        WriteFileBytes(d / name, b);
+    }
+    ExpectSameWithCache(d, "truncated");
+    for (const char* name : {"tn.lin", "tn.are", "tn.crd"}) WriteFileBytes(d / name, {});
+    ExpectSameWithCache(d, "empty");
+}
+
+TEST(BlkReadCacheTest, StampsKeepTheCacheInStep) {
+    TempDir tmp;
+    const fs::path d = tmp.Path() / "b.blk";
+    WriteBlock(d, LinesNumbered({1, 2}));
+    WriteFileBytes(d / "tn.are", {});
+    TBlk blk;
+    blk.Open(d.string());
+    blk.SetReadCache(true);
+    TBlkArea a;
+    EXPECT_THROW(blk.FindArea(1, a), EBlkFeatureNotExist);
+    blk.TouchAreas();  // the file grows to its header
+    EXPECT_EQ(blk.AreaCount(), 0);
+    // Appending an area behind the block's back is not seen by the cache ...
+    auto are = ReadFileBytes(d / "tn.are");
+    TBlkArea extra = MakeArea(1, 3, 1);
+    auto bytes = RecordBytes(extra);
+    are.insert(are.end(), bytes.begin(), bytes.end());
+    WriteFileBytes(d / "tn.are", are);
+    EXPECT_THROW(blk.FindArea(1, a), EBlkFeatureNotExist);
+    // ... until the cache is loaded again.
+    blk.SetReadCache(true);
+    blk.FindArea(1, a);
+    EXPECT_EQ(a.Kind, 3);
+    blk.SetReadCache(false);
+    EXPECT_FALSE(blk.ReadCache());
+    blk.FindArea(1, a);
+    EXPECT_EQ(a.Kind, 3);
+}
+
+TEST(BlkReadCacheTest, OffByDefaultAndAfterCloseAndOpen) {
+    TempDir tmp;
+    TBlk blk;
+    EXPECT_FALSE(blk.ReadCache());
+    EXPECT_THROW(blk.SetReadCache(true), EBlkNotOpened);
+    EXPECT_FALSE(blk.ReadCache());
+    EXPECT_NO_THROW(blk.SetReadCache(false));
+    blk.Open(tmp / "a.blk");
+    blk.SetReadCache(true);
+    EXPECT_TRUE(blk.ReadCache());
+    blk.Open(tmp / "b.blk");
+    EXPECT_FALSE(blk.ReadCache());
+    blk.SetReadCache(true);
+    blk.Close();
+    EXPECT_FALSE(blk.ReadCache());
+}
+
+} // namespace
