@@ -1,0 +1,89 @@
+#pragma once
+// Plumbing under TTableDBF: shapelib's file hooks (every byte goes through
+// them, so write failures are noticed even where shapelib ignores them),
+// language driver bytes, and the text of field values.
+#include "dbase/FieldTypes.h"
+
+#include <shapefil.h>
+
+#include <optional>
+#include <string>
+
+namespace vexa::dbfio {
+
+// --- file hooks ------------------------------------------------------------
+
+// Hooks for DBFOpenLL / DBFCreateLL: binary stdio files, no .cpg companion
+// (the header's language driver byte is the table's code page), nothing
+// removed, numbers read with "." whatever the process locale.
+SAHooks Hooks();
+
+// While alive, every table file shapelib opens is the given path (shapelib
+// itself only tries the lower- and upper-case ".dbf" forms of a name).
+class OpenPathOverride {
+public:
+    explicit OpenPathOverride(const std::string& path);
+    ~OpenPathOverride();
+    OpenPathOverride(const OpenPathOverride&) = delete;
+    OpenPathOverride& operator=(const OpenPathOverride&) = delete;
+
+private:
+    std::string FPrevious;
+};
+
+// Number of failed writes, flushes and closes so far on this thread, and the
+// last message shapelib reported. A caller compares the count before and
+// after a piece of work.
+long long IoFailureCount();
+std::string LastLibraryMessage();
+
+// Test seam: after `bytes` more bytes have been written through the hooks,
+// every further write fails. Negative disarms it.
+void InjectWriteFailureAfter(long long bytes);
+
+// --- language driver -------------------------------------------------------
+
+// Windows code page of a header language driver byte; 1250 for 0 and for
+// bytes this system does not know (the maps are Slovak).
+int CodePageOfLanguageDriver(int ldid);
+// Language driver byte of a code page; nothing when there is none.
+std::optional<int> LanguageDriverOfCodePage(int codePage);
+
+// --- field values ----------------------------------------------------------
+
+// A field as it is laid out in a record.
+struct FieldLayout {
+    std::string Name;  // UTF-8
+    char Native = 'C'; // dBASE type letter
+    int Width = 0;
+    int Decimals = 0;
+    int Offset = 0;    // in the record, after the deletion flag byte
+};
+
+bool IsSupportedNative(char native);
+
+// Value of a field from its raw bytes (exactly Width bytes). Blank fields
+// are null; so are fields of types other than C, N, F, L, D.
+TValue DecodeField(const char* raw, const FieldLayout& field, int codePage);
+
+// Number text of width characters (right-aligned) with decimals digits,
+// rounded half away from zero; nothing when it does not fit or is not finite.
+std::optional<std::string> FormatNumber(double value, int width, int decimals);
+
+// How a value of one type is carried into a field of another.
+enum class ConvertMode {
+    Lenient,  // values that cannot be carried become null (restructure)
+    Strict    // they raise (appending a record)
+};
+
+// Field text for a value (code page bytes, not padded except numbers);
+// empty text writes a blank (null) field. sourceDecimals formats numbers
+// turned into text (-1: shortest form). In strict mode an impossible
+// conversion raises EDbfException naming the field.
+std::string EncodeField(const TValue& value, const FieldLayout& field, int codePage, ConvertMode mode,
+                        int sourceDecimals = -1);
+
+// Cuts a UTF-8 name to at most max characters.
+std::string CutName(const std::string& name, std::size_t max = 10);
+
+} // namespace vexa::dbfio

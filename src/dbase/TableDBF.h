@@ -1,0 +1,129 @@
+#pragma once
+// TTableDBF: the table object for dBASE files (attribute tables of blocks,
+// the error table). A table is named by a directory (DatabaseName) and a
+// file name inside it (TableName, or a full path). Besides reading rows it
+// edits the structure: every schema change rewrites the whole file beside
+// the original under an exclusive lock and replaces it atomically, so a
+// failure leaves the original untouched.
+//
+// Values are UTF-8 in memory and in the table's code page on disk (header
+// language driver byte; new tables get code page 1250).
+#include "dbase/DbfExceptions.h"
+#include "dbase/FieldTypes.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+// Physical field type codes of the engine's field descriptors.
+enum : std::uint16_t {
+    fldpChar = 0x201,
+    fldpNumeric = 0x202,
+    fldpMemo = 0x203,
+    fldpLogical = 0x204,
+    fldpDate = 0x205,
+    fldpFloat = 0x206,
+    fldpOther = 0x2FF  // any other dBASE type letter
+};
+
+// One engine field descriptor.
+struct FLDDesc {
+    std::uint16_t iFldNum = 0;    // 1-based position of the source field; 0 for a new field
+    std::string szName;           // at most 10 characters
+    std::uint16_t iFldType = 0;   // physical type (fldp...)
+    std::int16_t iUnits1 = 0;     // width
+    std::int16_t iUnits2 = 0;     // decimals
+    bool operator==(const FLDDesc&) const = default;
+};
+using TFldDescList = std::vector<FLDDesc>;
+
+// Restructure operation per descriptor of the new list.
+enum : std::int32_t { opKeep = 0, opAdd = 1, opModify = 3 };
+using TOpType = std::vector<std::int32_t>;
+
+enum class TTableType { ttDefault, ttParadox, ttDBase, ttFoxPro, ttASCII };
+
+class TTableDBF {
+public:
+    TTableDBF();   // table type FoxPro
+    ~TTableDBF();  // closes the table
+    TTableDBF(const TTableDBF&) = delete;
+    TTableDBF& operator=(const TTableDBF&) = delete;
+
+    // --- the table component -------------------------------------------------
+    const std::string& DatabaseName() const;
+    void SetDatabaseName(const std::string& directory);
+    const std::string& TableName() const;
+    void SetTableName(const std::string& name);
+    TTableType TableType() const;
+    void SetTableType(TTableType type);
+    const std::string& Filter() const;
+    void SetFilter(const std::string& expression);  // re-filters an open table
+    bool Filtered() const;
+    void SetFiltered(bool on);                        // re-filters an open table
+
+    // The table file: TableName when it is a full path, else the directory
+    // followed by TableName (".dbf" added when it has no extension), the name
+    // matched ignoring letter case.
+    std::string FilePath() const;
+
+    void Open();   // raises EDbfEngineError, EDbfTableInUse, EDbfFilterError
+    void Close();
+    bool Active() const;
+    int FieldCount() const;  // 0 while closed
+    int CodePage() const;    // of the open table
+
+    // --- verified open ---------------------------------------------------------
+    void OpenTable();  // quietly stays closed when CheckDbf refuses
+    void CheckDbf() const;
+    void CheckDbfFile() const;
+
+    // --- schema ------------------------------------------------------------------
+    void GetFieldDescs(TFldDescList& descs);
+    void GetFields(TFldDefList& fields);
+    int FieldIndex(const std::string& name) const;  // -1 when closed or absent
+    static TFldDef MakeField(const std::string& name, TFldType type, std::int32_t width, std::int32_t decimals);
+    static TFldDef NormalizeField(TFldDef field);
+    void AddField(const TFldDef& field);
+    void DeleteField(int position);
+    void MoveField(int from, int to);
+    void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width,
+                     std::int32_t decimals);
+    static TFldType TypeFromChar(char letter);
+    void Restructure(const TFldDescList& descs, const TOpType& ops);
+    static FLDDesc FieldToDesc(const TFldDef& field);
+    static TFldDef DescToField(const FLDDesc& desc);
+
+    // --- rows --------------------------------------------------------------------
+    void GetValues(TFldValList& values) const;  // empty when closed or no row
+
+    // New empty table at filePath (replacing an existing one atomically).
+    static void CreateTable(const std::string& filePath, const TFldDefList& fields, int codePage = 1250);
+    // Appends a record to the open table; values in column order, missing
+    // trailing values and nulls are blank. Texts longer than their column are
+    // cut; a value that cannot be stored raises and nothing is written.
+    void AppendRecord(const std::vector<TValue>& values);
+
+    // Navigation over the visible rows (passing the filter, not deleted).
+    void First();
+    void Next();
+    void Prior();
+    void Last();
+    bool Eof() const;
+    bool Bof() const;
+    int RecNo() const;         // 1-based record number in the file; 0 when none
+    int RecordCount() const;   // records in the file, deleted ones included
+    int VisibleCount() const;
+    void DeleteCurrent();      // marks the row deleted and moves to the next visible one
+    void Refresh();            // re-reads the file, staying on the same record when it is still visible
+    TValue FieldValue(const std::string& name) const;  // of the current row; raises for an unknown field
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> F;
+};
+
+} // namespace vexa
