@@ -281,6 +281,10 @@ void RewriteTable(const std::string& path, int lockFd, const TFldDescList& descs
                 p.How = FieldPlan::Copy;
                 p.Target = s;
                 p.Target.Name = name;
+            } else if (!dbfio::IsSupportedNative(s.Native)) {
+                // Memo texts and the like live outside the record: altering
+                // such a field would lose them.
+                throw EDbfException(kOnlyTypes);
             } else {
                 p.How = FieldPlan::Convert;
                 p.Target = TargetOfDesc(d, name);
