@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <fstream>
+#include <map>
 #include <stdexcept>
 
 namespace vexa::testkit {
@@ -136,6 +138,151 @@ void WriteFileBytes(const fs::path& file, const std::vector<unsigned char>& byte
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     out.close();
     if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+} // namespace vexa::testkit
+
+// --- area topology ------------------------------------------------------------
+
+namespace vexa::testkit {
+
+namespace {
+
+struct LineEnd {
+    std::size_t line;  // index in spec.Lines
+    bool atStart;      // the line's start (first vertex) is at this node
+    long double angle; // direction of the first segment away from the node
+};
+
+struct NodeKey {
+    long double x, y;
+    bool operator<(const NodeKey& o) const { return x != o.x ? x < o.x : y < o.y; }
+};
+
+// The line's vertices in its own direction.
+std::vector<TBlkCrd> OwnVertices(const BlockSpec& spec, const TBlkLine& line) {
+    std::vector<TBlkCrd> v;
+    if (line.FirstCrd <= line.LastCrd)
+        for (std::int32_t i = line.FirstCrd; i <= line.LastCrd; ++i) v.push_back(spec.Crds.at(i));
+    else
+        for (std::int32_t i = line.FirstCrd; i >= line.LastCrd; --i) v.push_back(spec.Crds.at(i));
+    return v;
+}
+
+long double Angle(const TBlkCrd& from, const TBlkCrd& to) {
+    return std::atan2(to.Y.Value() - from.Y.Value(), to.X.Value() - from.X.Value());
+}
+
+} // namespace
+
+void LinkLines(BlockSpec& spec) {
+    std::map<NodeKey, std::vector<LineEnd>> nodes;
+    for (std::size_t i = 0; i < spec.Lines.size(); ++i) {
+        auto v = OwnVertices(spec, spec.Lines[i]);
+        if (v.size() < 2) throw std::runtime_error("a line needs two vertices");
+        nodes[{v.front().X.Value(), v.front().Y.Value()}].push_back({i, true, Angle(v[0], v[1])});
+        nodes[{v.back().X.Value(), v.back().Y.Value()}].push_back(
+            {i, false, Angle(v[v.size() - 1], v[v.size() - 2])});
+    }
+    for (auto& [key, ends] : nodes) {
+        // Counter-clockwise order of the directions away from the node.
+        std::sort(ends.begin(), ends.end(), [](const LineEnd& a, const LineEnd& b) { return a.angle < b.angle; });
+        const std::size_t n = ends.size();
+        for (std::size_t k = 0; k < n; ++k) {
+            const LineEnd& e = ends[k];
+            const LineEnd& cw = ends[(k + n - 1) % n];   // next clockwise
+            const LineEnd& ccw = ends[(k + 1) % n];      // next counter-clockwise
+            TBlkLine& line = spec.Lines[e.line];
+            auto number = [&](const LineEnd& o) { return spec.Lines[o.line].Number; };
+            auto rev = [](const LineEnd& o) { return std::uint8_t(o.atStart ? 0 : 1); };
+            if (!e.atStart) {
+                // Arriving at the end node: left face turns to the next clockwise, right face counter-clockwise.
+                line.NextA = number(cw);
+                line.NextARev = rev(cw);
+                line.NextB = number(ccw);
+                line.NextBRev = rev(ccw);
+            } else {
+                // Leaving the start node: the left face came from the next counter-clockwise, the right face from clockwise.
+                line.PrevA = number(ccw);
+                line.PrevARev = rev(ccw);
+                line.PrevB = number(cw);
+                line.PrevBRev = rev(cw);
+            }
+        }
+    }
+}
+
+GridLayout AddAreaGrid(BlockSpec& spec, const GridSpec& g) {
+    GridLayout out;
+    std::int32_t lineNo = g.FirstLineNumber;
+    const std::int32_t firstArea = g.FirstAreaNumber;
+    auto cellArea = [&](int col, int row) -> std::int32_t {
+        if (col < 0 || row < 0 || col >= g.Columns || row >= g.Rows) return -1;
+        return firstArea + row * g.Columns + col;
+    };
+    auto x = [&](int col) { return g.X0 + col * g.CellWidth; };
+    auto y = [&](int row) { return g.Y0 + row * g.CellHeight; };
+    std::vector<std::int32_t> bottomEdge(static_cast<std::size_t>(g.Columns * g.Rows));
+
+    // Horizontal edges, drawn left to right: the cell above on the left (A), below on the right (B).
+    for (int row = 0; row <= g.Rows; ++row)
+        for (int col = 0; col < g.Columns; ++col) {
+            TBlkLine& l = spec.AddLine(lineNo, g.LineKind, {{x(col), y(row)}, {x(col + 1), y(row)}});
+            l.AreaA = cellArea(col, row);
+            l.AreaB = cellArea(col, row - 1);
+            if (row < g.Rows) bottomEdge[std::size_t(row * g.Columns + col)] = lineNo;
+            out.Lines.push_back(lineNo++);
+        }
+    // Vertical edges, drawn bottom to top: the cell to the west on the left (A), east on the right (B).
+    for (int col = 0; col <= g.Columns; ++col)
+        for (int row = 0; row < g.Rows; ++row) {
+            TBlkLine& l = spec.AddLine(lineNo, g.LineKind, {{x(col), y(row)}, {x(col), y(row + 1)}});
+            l.AreaA = cellArea(col - 1, row);
+            l.AreaB = cellArea(col, row);
+            out.Lines.push_back(lineNo++);
+        }
+    const std::int32_t island = firstArea + g.Columns * g.Rows;
+    if (g.Island) {
+        const double w = g.CellWidth, h = g.CellHeight;
+        const double ix0 = g.X0 + w * 0.25, iy0 = g.Y0 + h * 0.25, ix1 = g.X0 + w * 0.75, iy1 = g.Y0 + h * 0.75;
+        TBlkLine& bridge = spec.AddLine(lineNo, g.LineKind, {{g.X0, g.Y0}, {ix0, iy0}});
+        bridge.AreaA = bridge.AreaB = cellArea(0, 0);
+        out.Bridge = lineNo;
+        out.Lines.push_back(lineNo++);
+        // Counter-clockwise ring: the island on its left.
+        TBlkLine& ring = spec.AddLine(lineNo, g.LineKind, {{ix0, iy0}, {ix1, iy0}, {ix1, iy1}, {ix0, iy1}, {ix0, iy0}});
+        ring.AreaA = island;
+        ring.AreaB = cellArea(0, 0);
+        out.Ring = lineNo;
+        out.Island = island;
+        out.Lines.push_back(lineNo++);
+    }
+
+    for (int row = 0; row < g.Rows; ++row)
+        for (int col = 0; col < g.Columns; ++col) {
+            const std::int32_t number = cellArea(col, row);
+            TBlkArea a = MakeArea(number, g.AreaKind, bottomEdge[std::size_t(row * g.Columns + col)]);
+            if (g.Island && number == firstArea && g.CellStartsAtBridge) a.FirstLine = out.Bridge;
+            a.Rect = MakeRect(x(col), y(row), x(col + 1), y(row + 1));
+            a.RefX = R(x(col) + g.CellWidth / 2);
+            a.RefY = R(y(row) + g.CellHeight / 2);
+            long double size = (long double)g.CellWidth * g.CellHeight;
+            if (g.Island && number == firstArea) size -= (long double)g.CellWidth * g.CellHeight / 4;
+            a.AreaSize = R(size);
+            spec.Areas.push_back(a);
+            out.Cells.push_back(number);
+        }
+    if (g.Island) {
+        TBlkArea a = MakeArea(island, g.AreaKind, out.Ring);
+        a.Rect = MakeRect(g.X0 + g.CellWidth * 0.25, g.Y0 + g.CellHeight * 0.25, g.X0 + g.CellWidth * 0.75,
+                          g.Y0 + g.CellHeight * 0.75);
+        a.RefX = R(g.X0 + g.CellWidth / 2);
+        a.RefY = R(g.Y0 + g.CellHeight / 2);
+        a.AreaSize = R((long double)g.CellWidth * g.CellHeight / 4);
+        spec.Areas.push_back(a);
+    }
+    LinkLines(spec);
+    return out;
 }
 
 } // namespace vexa::testkit

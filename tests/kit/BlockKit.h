@@ -3,6 +3,7 @@
 // Used only by tests (and the benchmark generator).
 #include "block/BlkRecords.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -54,6 +55,49 @@ struct BlockSpec {
 // Writes tn.crd, tn.lin, tn.pnt, tn.tbx, tn.are (header records with time 0 prepended),
 // tn.ttx and info.txt into dir, creating it. Existing files are replaced.
 void WriteBlock(const fs::path& dir, const BlockSpec& spec);
+
+// --- area topology ------------------------------------------------------------
+// The kit's link convention: a line runs from its first vertex (Crds[FirstCrd]) to its
+// last (Crds[LastCrd]); side A is on its left, side B on its right. NextA and NextB name
+// the line that follows at the line's end node around the area of that side (counter-
+// clockwise around the A area, clockwise around the B area); PrevA and PrevB the line
+// that precedes at the start node. A link's reversal flag is set when the linked line
+// does not start at the shared node. A line end that meets no other line links to its
+// own line. This is what the boundary walk of TBlk expects.
+
+// Sets the four links and reversal flags of every line in spec from the geometry: lines
+// meet where their end vertices are equal, and the lines at a node are ordered by the
+// direction of their first segment away from it. AreaA/AreaB are left as they are.
+void LinkLines(BlockSpec& spec);
+
+// A grid of rectangular areas whose neighbours share boundary lines.
+struct GridSpec {
+    int Columns = 2, Rows = 2;
+    double X0 = 0, Y0 = 0;
+    double CellWidth = 100, CellHeight = 100;
+    std::int32_t FirstLineNumber = 1;  // lines and areas are numbered on from these
+    std::int32_t FirstAreaNumber = 1;
+    std::int16_t LineKind = 1, AreaKind = 1;
+    // Cell 0 (the bottom-left) gets a square island area inside it, bounded by one closed
+    // line and joined to the cell's bottom-left corner by a bridge line (the same area on
+    // both sides, so the cell's boundary walk passes it twice).
+    bool Island = false;
+    bool CellStartsAtBridge = false;  // the cell's FirstLine is the bridge instead of its bottom edge
+};
+
+// Numbers of what AddAreaGrid added.
+struct GridLayout {
+    std::vector<std::int32_t> Cells;  // area numbers, row by row from the bottom-left
+    std::vector<std::int32_t> Lines;  // every line added, in the order added
+    std::int32_t Island = 0, Bridge = 0, Ring = 0;  // 0 without an island
+};
+
+// Appends the grid's lines (horizontal edges row by row from the bottom, then vertical
+// edges column by column from the left, then bridge and ring) and areas (cells row by row,
+// then the island) to spec, with AreaA/AreaB set (-1 outside the grid), Rect, RefX/RefY
+// (the cell's centre), AreaSize, and FirstLine (the cell's bottom edge, the island's
+// ring), and then links every line of spec with LinkLines.
+GridLayout AddAreaGrid(BlockSpec& spec, const GridSpec& grid);
 
 // Raw file helpers for tests of damaged blocks.
 std::vector<unsigned char> ReadFileBytes(const fs::path& file);

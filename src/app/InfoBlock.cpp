@@ -1,0 +1,85 @@
+// vexa-info's block options: the summary, --dump, --find and --crds. The block is opened
+// as a check run opens it (missing files are created).
+#include "InfoBlockJson.h"
+#include "InfoCommands.h"
+#include "Json.h"
+
+namespace vexa {
+
+namespace {
+
+int Summary(const std::string& target, const std::string&, std::ostream& out) {
+    TBlk blk(false);
+    blk.Open(target);
+    const bool clean = blk.IsClean();
+    out << json::Object()
+               .Str("Path", blk.Path())
+               .Flag("IsClean", clean)
+               .Int("LineCount", blk.LineCount())
+               .Int("PointCount", blk.PointCount())
+               .Int("TextCount", blk.TextCount())
+               .Int("AreaCount", blk.AreaCount())
+               .Text()
+        << '\n';
+    return 0;
+}
+
+// Every record after the header, in file order; a damaged record ends the dump with its error.
+int Dump(const std::string& target, const std::string& arg, std::ostream& out) {
+    const TBlkElementGroup group = ParseGroupLetter(arg);
+    TBlk blk(false);
+    blk.Open(target);
+    auto each = [&](auto eof, auto readNext, auto toJson, auto rec) {
+        if (!(blk.*eof)()) (blk.*readNext)(rec);  // the header
+        while (!(blk.*eof)()) {
+            (blk.*readNext)(rec);
+            out << toJson(rec) << '\n';
+        }
+    };
+    switch (group) {
+    case egLine: each(&TBlk::LinesEof, &TBlk::ReadNextLine, LineJson, TBlkLine{}); break;
+    case egPoint: each(&TBlk::PointsEof, &TBlk::ReadNextPoint, PointJson, TBlkPoint{}); break;
+    case egText: each(&TBlk::TextsEof, &TBlk::ReadNextText, TextJson, TBlkText{}); break;
+    case egArea: each(&TBlk::AreasEof, &TBlk::ReadNextArea, AreaJson, TBlkArea{}); break;
+    }
+    return 0;
+}
+
+int Find(const std::string& target, const std::string& arg, std::ostream& out) {
+    const auto parts = SplitArgument(arg);
+    if (parts.size() != 2) throw Exception("--find expects G:N, not '" + arg + "'");
+    const TBlkElementGroup group = ParseGroupLetter(parts[0]);
+    const std::int32_t number = ParseInt32(parts[1], "element number");
+    TBlk blk(false);
+    blk.Open(target);
+    switch (group) {
+    case egLine: { TBlkLine r; blk.FindLine(number, r); out << LineJson(r) << '\n'; break; }
+    case egPoint: { TBlkPoint r; blk.FindPoint(number, r); out << PointJson(r) << '\n'; break; }
+    case egText: { TBlkText r; blk.FindText(number, r); out << TextJson(r) << '\n'; break; }
+    case egArea: { TBlkArea r; blk.FindArea(number, r); out << AreaJson(r) << '\n'; break; }
+    }
+    return 0;
+}
+
+int Crds(const std::string& target, const std::string& arg, std::ostream& out) {
+    const auto parts = SplitArgument(arg);
+    if (parts.size() != 2) throw Exception("--crds expects FIRST:LAST, not '" + arg + "'");
+    const std::int32_t first = ParseInt32(parts[0], "vertex index");
+    const std::int32_t last = ParseInt32(parts[1], "vertex index");
+    TBlk blk(false);
+    blk.Open(target);
+    TCrds crds;
+    blk.ReadCrds(first, last, crds);
+    out << CrdsJson(crds) << '\n';
+    return 0;
+}
+
+TInfoCommandRegistrar summary({"", "", "Path, IsClean and the four element counts of the block", true, Summary});
+TInfoCommandRegistrar dump({"--dump", "G", "every record of group G (L, B, T, P) from record 1, one object per line",
+                            true, Dump});
+TInfoCommandRegistrar find({"--find", "G:N", "the element of group G read by number N", true, Find});
+TInfoCommandRegistrar crds({"--crds", "FIRST:LAST", "the vertices FIRST..LAST as [[x,y],...]", true, Crds});
+
+} // namespace
+
+} // namespace vexa

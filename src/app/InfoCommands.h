@@ -1,0 +1,39 @@
+#pragma once
+// The options of vexa-info. Each option lives in its own Info*.cpp file and registers
+// itself with a static registrar object:
+//
+//     static vexa::TInfoCommandRegistrar reg({"--dump", "G", "records of group G", true,
+//         [](const std::string& target, const std::string& arg, std::ostream& out) { ...; return 0; }});
+//
+// The program is called as "vexa-info TARGET OPTION ARG" for options that need a target
+// (a block directory), as "vexa-info OPTION ARG" for options that need none, and as
+// "vexa-info TARGET" for the command registered with the empty option name.
+// A command writes its result to out and returns the exit code (0 on success); an
+// exception it raises is printed on stderr and ends the program with exit code 2.
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+struct TInfoCommand {
+    std::string Option;   // "--dump"; empty for the command run on a bare target
+    std::string ArgName;  // "G"; empty when the option takes no argument
+    std::string Help;     // one line for --help
+    bool NeedsTarget = true;
+    std::function<int(const std::string& target, const std::string& arg, std::ostream& out)> Run;
+};
+
+void RegisterInfoCommand(TInfoCommand command);
+// All registered commands, sorted by option name.
+std::vector<TInfoCommand> InfoCommands();
+// The command of that option name; nullptr when there is none.
+const TInfoCommand* FindInfoCommand(const std::string& option);
+
+struct TInfoCommandRegistrar {
+    explicit TInfoCommandRegistrar(TInfoCommand command) { RegisterInfoCommand(std::move(command)); }
+};
+
+
+} // namespace vexa

@@ -1,0 +1,202 @@
+// vexa-info run as a program on blocks written by the test kit.
+#include "TestUtil.h"
+#include "common/Text.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <sys/wait.h>
+
+using namespace vexa;
+using namespace vexa::testkit;
+using namespace vexa::blocktest;
+
+namespace {
+
+struct RunResult {
+    int code = -1;
+    std::string out, err;
+};
+
+class InfoProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+#ifndef VEXA_INFO_PROGRAM
+        GTEST_SKIP() << "vexa-info is not part of this build";
+#endif
+    }
+
+    RunResult Run(const std::vector<std::string>& args) {
+        RunResult r;
+#ifdef VEXA_INFO_PROGRAM
+        std::string cmd = std::string("'") + VEXA_INFO_PROGRAM + "'";
+        for (const auto& a : args) cmd += " '" + a + "'";
+        const std::string errFile = tmp / "stderr.txt";
+        cmd += " 2>'" + errFile + "'";
+        FILE* p = ::popen(cmd.c_str(), "r");
+        if (!p) return r;
+        char buf[4096];
+        std::size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+        int status = ::pclose(p);
+        r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        auto e = ReadFileBytes(errFile);
+        r.err.assign(e.begin(), e.end());
+#endif
+        return r;
+    }
+
+    std::string Block() { return tmp / "LE_1.blk"; }
+
+    TempDir tmp;
+};
+
+TEST_F(InfoProgramTest, SummaryOfABlock) {
+    BlockSpec s = LinesNumbered({1, 2, 4});
+    s.Points = {MakePoint(1, 1, 0, 0)};
+    s.Areas = {MakeArea(1, 1), MakeArea(2, 1)};
+    WriteBlock(Block(), s);
+    RunResult r = Run({Block()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"Path\":\"" + Block() +
+                         "/\",\"IsClean\":true,\"LineCount\":3,\"PointCount\":1,\"TextCount\":0,\"AreaCount\":2}\n");
+    EXPECT_EQ(r.err, "");
+
+    s.Areas[1].Flags = 4;
+    WriteBlock(Block(), s);
+    r = Run({Block()});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("\"IsClean\":false"), std::string::npos) << r.out;
+}
+
+TEST_F(InfoProgramTest, SummaryCreatesAMissingBlock) {
+    const std::string dir = tmp / "new/LE_2.blk";
+    RunResult r = Run({dir});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"Path\":\"" + dir +
+                         "/\",\"IsClean\":true,\"LineCount\":0,\"PointCount\":0,\"TextCount\":0,\"AreaCount\":0}\n");
+    EXPECT_TRUE(fs::exists(fs::path(dir) / "tn.lin"));
+}
+
+TEST_F(InfoProgramTest, DumpPrintsEveryRecordWithItsFields) {
+    BlockSpec s;
+    TBlkLine& l = s.AddLine(1, 7, {{-1234567.875, -543210.5}, {-1234567.0, -543000.25}}, true);
+    l.Flags = 5;
+    l.DisplayCode = 12;
+    l.NextA = 3;
+    l.NextARev = 1;
+    l.AreaA = 9;
+    l.Length = R(0.1L);
+    s.AddLine(2, 8, {{0, 0}, {1, 1}});
+    WriteBlock(Block(), s);
+    RunResult r = Run({Block(), "--dump", "L"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    const std::string lengthText = FloatToText(static_cast<double>(R(0.1L).Value()));
+    EXPECT_EQ(r.out,
+              "{\"Number\":1,\"Kind\":7,\"Flags\":5,\"DisplayCode\":12,\"FirstCrd\":1,\"LastCrd\":0,"
+              "\"NextA\":3,\"NextARev\":1,\"PrevA\":-1,\"PrevARev\":0,\"NextB\":-1,\"NextBRev\":0,\"PrevB\":-1,"
+              "\"PrevBRev\":0,\"AreaA\":9,\"AreaB\":-1,\"Length\":" +
+                  lengthText +
+                  ",\"Rect\":[-1234567.875,-543210.5,-1234567,-543000.25],\"Deleted\":true}\n"
+                  "{\"Number\":2,\"Kind\":8,\"Flags\":0,\"DisplayCode\":0,\"FirstCrd\":2,\"LastCrd\":3,"
+                  "\"NextA\":-1,\"NextARev\":0,\"PrevA\":-1,\"PrevARev\":0,\"NextB\":-1,\"NextBRev\":0,\"PrevB\":-1,"
+                  "\"PrevBRev\":0,\"AreaA\":-1,\"AreaB\":-1,\"Length\":" +
+                  FloatToText(static_cast<double>(R(std::sqrt(2.0L)).Value())) +
+                  ",\"Rect\":[0,0,1,1],\"Deleted\":false}\n");
+    // The length prints so that it reads back to the stored value exactly.
+    EXPECT_EQ(std::strtod(lengthText.c_str(), nullptr), static_cast<double>(R(0.1L).Value()));
+}
+
+TEST_F(InfoProgramTest, DumpOfPointsTextsAndAreas) {
+    BlockSpec s;
+    s.Points = {MakePoint(1, 3, -10.5, 20.25, 1.5)};
+    s.Texts = {MakeText(4, 2, 0.5)};
+    s.Texts[0].Rect = MakeRect(1, 2, 3, 4);
+    s.Areas = {MakeArea(1, 10, 5), MakeArea(2, 11, 6)};
+    s.Areas[1].Flags = 4;
+    s.Areas[0].RefX = R(7);
+    s.Areas[0].RefY = R(8);
+    s.Areas[0].AreaSize = R(99.5);
+    WriteBlock(Block(), s);
+    RunResult r = Run({Block(), "--dump", "B"});
+    EXPECT_EQ(r.out, "{\"Number\":1,\"Kind\":3,\"Flags\":0,\"DisplayCode\":0,\"X\":-10.5,\"Y\":20.25,\"Angle\":1.5,"
+                     "\"Deleted\":false}\n");
+    r = Run({Block(), "--dump", "t"});
+    EXPECT_EQ(r.out, "{\"Number\":4,\"Kind\":2,\"Flags\":0,\"Angle\":0.5,\"Rect\":[1,2,3,4],\"Deleted\":false}\n");
+    r = Run({Block(), "--dump", "P"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out,
+              "{\"Number\":1,\"Kind\":10,\"Flags\":0,\"FirstLine\":5,\"RefX\":7,\"RefY\":8,\"Rect\":[0,0,0,0],"
+              "\"AreaSize\":99.5,\"Deleted\":false}\n"
+              "{\"Number\":2,\"Kind\":11,\"Flags\":4,\"FirstLine\":6,\"RefX\":0,\"RefY\":0,\"Rect\":[0,0,0,0],"
+              "\"AreaSize\":0,\"Deleted\":true}\n");
+}
+
+TEST_F(InfoProgramTest, DumpStopsAtADamagedRecord) {
+    WriteBlock(Block(), LinesNumbered({1, 2}));
+    auto lin = ReadFileBytes(fs::path(Block()) / "tn.lin");
+    lin.resize(lin.size() - 1);
+    WriteFileBytes(fs::path(Block()) / "tn.lin", lin);
+    RunResult r = Run({Block(), "--dump", "L"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out.find("\"Number\":1,"), 1u) << r.out;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 1);
+    EXPECT_EQ(r.err, "Chyba čítania\n(" + Block() + "/)\n");
+}
+
+TEST_F(InfoProgramTest, FindByNumberAcrossGaps) {
+    WriteBlock(Block(), LinesNumbered({1, 2, 4, 5, 6, 7}));
+    RunResult r = Run({Block(), "--find", "L:4"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out.find("{\"Number\":4,\"Kind\":1,"), 0u) << r.out;
+    EXPECT_NE(r.out.find("\"FirstCrd\":4,\"LastCrd\":5,"), std::string::npos) << r.out;
+    r = Run({Block(), "--find", "L:3"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Prvok neexistuje\n(" + Block() + "/, L:3)\n");
+    r = Run({Block(), "--find", "P:1"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "Prvok neexistuje\n(" + Block() + "/, P:1)\n");
+}
+
+TEST_F(InfoProgramTest, VertexRanges) {
+    BlockSpec s;
+    for (int i = 0; i < 10; ++i) s.Crds.push_back(TBlkCrd{R(i), R(-i * 0.5L)});
+    WriteBlock(Block(), s);
+    RunResult r = Run({Block(), "--crds", "9:7"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "[[7,-3.5],[8,-4],[9,-4.5]]\n");
+    r = Run({Block(), "--crds", "7:7"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "Chyba čítania\n(" + Block() + "/)\n");
+    r = Run({Block(), "--crds", "-1:3"});
+    EXPECT_EQ(r.code, 2);
+}
+
+TEST_F(InfoProgramTest, UsageErrorsAndHelp) {
+    WriteBlock(Block(), {});
+    RunResult r = Run({});
+    EXPECT_EQ(r.code, 2);
+    r = Run({Block(), "--dump", "X"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("X"), std::string::npos);
+    r = Run({Block(), "--find", "L"});
+    EXPECT_EQ(r.code, 2);
+    r = Run({Block(), "--find", "L:x"});
+    EXPECT_EQ(r.code, 2);
+    r = Run({Block(), "--nonsense", "1"});
+    EXPECT_EQ(r.code, 2);
+    r = Run({Block(), "--dump"});
+    EXPECT_EQ(r.code, 2);
+    r = Run({"--dump", "L"});
+    EXPECT_EQ(r.code, 2);
+    r = Run({"--help"});
+    EXPECT_EQ(r.code, 0);
+    for (const char* option : {"--dump G", "--find G:N", "--crds FIRST:LAST"})
+        EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
+
+} // namespace
