@@ -1,0 +1,307 @@
+// ShowElement: the element is read from the block, then TopoL gets the exact sequence
+// of items and macros that opens the block, marks the element, moves the view and
+// takes the marking away again.
+#include "FakeTopol.h"
+#include "gislink/TpDdeObj.h"
+#include "common/Text.h"
+#include "kit/BlockKit.h"
+
+#include <gtest/gtest.h>
+
+namespace vexa::test {
+namespace {
+
+using Lines = std::vector<std::string>;
+namespace fs = std::filesystem;
+
+class ShowElementTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testkit::BlockSpec spec;
+        TBlkLine& line = spec.AddLine(1, 4, {{100, 200}, {120, 260}, {140, 210}});
+        line.DisplayCode = 3;
+        TBlkLine& deleted = spec.AddLine(2, 4, {{0, 0}, {1, 1}});
+        deleted.Flags = 1;
+        TBlkPoint point = testkit::MakePoint(1, 6, 1000.25, 2000.5);
+        point.DisplayCode = 5;
+        spec.Points.push_back(point);
+        TBlkArea area = testkit::MakeArea(1, 11, 1);
+        area.Rect = testkit::MakeRect(10, 20, 50, 80);
+        area.RefX = testkit::R(30.5);
+        area.RefY = testkit::R(40.25);
+        spec.Areas.push_back(area);
+        TBlkArea deletedArea = testkit::MakeArea(2, 11, 1);
+        deletedArea.Flags = 4;
+        spec.Areas.push_back(deletedArea);
+        TBlkText text = testkit::MakeText(1, 9);
+        text.Rect = testkit::MakeRect(500, 600, 520, 610);
+        spec.Texts.push_back(text);
+        block = dir / "LE_1.blk";
+        testkit::WriteBlock(block, spec);
+
+        topol.AddTopolWindow();
+        topol.TopicAliases[dir / "LE_1"] = "BLK";
+        topol.SystemItems = {{"ActiveBlock", "C:\\MAPA\\LE_7"},
+                             {"DisplaySettings", "0,1,0,1,0,1"},
+                             {"RedrawMode()", "1"},
+                             {"Protocol", "CLCTQR 1 ok"}};
+        topol.BlockItems = {{"DisplayLineSettings", "1,2,3,x,0,1,65280"},
+                            {"DisplayPointSettings", "0,1,1,~,1,1,16711680"},
+                            {"DisplayAreaSettings", "No open window"},
+                            {"DisplayTextSettings", "0,4,1"}};
+        link = std::make_unique<TTopolDDEObj>(topol, topol, app);
+        ASSERT_TRUE(link->Connect("", true));
+        topol.Log.clear();
+    }
+    void TearDown() override { link.reset(); }
+
+    // Macros of a ShowElement with the block not yet active in TopoL.
+    Lines Expected(const Lines& middle) const {
+        Lines out{"System: OpenBlk(" + block + ",1)", "System: SetDisplaySettings(1,1,~,~,1,1)"};
+        out.insert(out.end(), middle.begin(), middle.end());
+        return out;
+    }
+
+    FakeTopol topol;
+    FakeApp app{topol};
+    std::unique_ptr<TTopolDDEObj> link;
+    testkit::TempDir dir;
+    std::string block;
+};
+
+const Lines LineZoomScale1 = {
+    "BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(L,1,255,3)",
+    "System: SetRedrawMode(0)", "System: SetViewPort(100.00,200.00,140.00,260.00,0)",
+    "System: SetRedrawMode(1)", "System: SetMiddle(120.00,230.00)", "System: SetRedrawMode(1)",
+    "BLK: CSTDelRec(L,1)", "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)",
+    "System: SetDisplaySettings(0,1,0,1,0,1)"};
+
+TEST_F(ShowElementTest, ALineInItsFullOrder) {
+    link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
+    EXPECT_EQ(topol.Commands(),
+              (Lines{"request System: ActiveBlock",
+                     "execute System: OpenBlk(" + block + ",1)",
+                     "request System: DisplaySettings",
+                     "execute System: SetDisplaySettings(1,1,~,~,1,1)",
+                     "connect BLK", "request BLK: DisplayLineSettings", "close BLK",
+                     "connect BLK", "execute BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "close BLK",
+                     "connect BLK", "execute BLK: CSTAddRec(L,1,255,3)", "close BLK",
+                     "request System: RedrawMode()",
+                     "execute System: SetRedrawMode(0)",
+                     "execute System: SetViewPort(100.00,200.00,140.00,260.00,0)",
+                     "execute System: SetRedrawMode(1)",
+                     "execute System: SetMiddle(120.00,230.00)",
+                     "execute System: SetRedrawMode(1)",
+                     "connect BLK", "execute BLK: CSTDelRec(L,1)", "close BLK",
+                     "connect BLK", "execute BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)", "close BLK",
+                     "execute System: SetDisplaySettings(0,1,0,1,0,1)"}));
+    EXPECT_TRUE(app.Messages.empty());
+    EXPECT_TRUE(app.AllFormsEnabled());
+    EXPECT_EQ(app.CursorDepth, 0);
+}
+
+TEST_F(ShowElementTest, ScaleShrinksOrWidensTheFrameAroundTheCentre) {
+    struct Case {
+        double scale;
+        const char* viewPort;
+    } cases[] = {
+        {2.0, "System: SetViewPort(110.00,215.00,130.00,245.00,0)"},   // half as wide and high
+        {-2.0, "System: SetViewPort(80.00,170.00,160.00,290.00,0)"},   // twice as wide and high
+        {0.0, "System: SetViewPort(100.00,200.00,140.00,260.00,0)"},   // the element's own rectangle
+        {-4.0, "System: SetViewPort(40.00,110.00,200.00,350.00,0)"},
+    };
+    for (const auto& c : cases) {
+        topol.Log.clear();
+        link->ShowElement(block, egLine, 1, c.scale, 255, 10.0, true);
+        Lines expected = Expected(LineZoomScale1);
+        expected[5] = c.viewPort;
+        EXPECT_EQ(topol.Macros(), expected) << c.scale;
+    }
+}
+
+TEST_F(ShowElementTest, WithoutZoomOnlyTheMiddleMoves) {
+    for (double scale : {1.0, 2.0, -2.0, 0.0}) {
+        topol.Log.clear();
+        link->ShowElement(block, egLine, 1, scale, 255, 10.0, false);
+        EXPECT_EQ(topol.Macros(),
+                  Expected({"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(L,1,255,3)",
+                            "System: SetMiddle(120.00,230.00)", "BLK: CSTDelRec(L,1)",
+                            "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)", "System: SetDisplaySettings(0,1,0,1,0,1)"}))
+            << scale;
+        EXPECT_EQ(std::count(topol.Log.begin(), topol.Log.end(), "request System: RedrawMode()"), 0);
+    }
+}
+
+TEST_F(ShowElementTest, APointIsFramedByItsMargin) {
+    struct Case {
+        double margin;
+        const char* viewPort;
+    } cases[] = {
+        {0.0, "System: SetViewPort(999.25,1999.50,1001.25,2001.50,0)"},     // side 2
+        {-10.0, "System: SetViewPort(990.25,1990.50,1010.25,2010.50,0)"},   // side 20
+        {10.0, "System: SetViewPort(990.25,1990.50,1010.25,2010.50,0)"},
+    };
+    for (const auto& c : cases) {
+        topol.Log.clear();
+        link->ShowElement(block, egPoint, 1, 1.0, 65280, c.margin, true);
+        EXPECT_EQ(topol.Macros(),
+                  Expected({"BLK: SetDisplayPointSettings(1,0,0,~,~,~,65280)", "BLK: CSTAddRec(P,1,65280,5)",
+                            "System: SetRedrawMode(0)", c.viewPort, "System: SetRedrawMode(1)",
+                            "System: SetMiddle(1000.25,2000.50)", "System: SetRedrawMode(1)", "BLK: CSTDelRec(P,1)",
+                            "BLK: SetDisplayPointSettings(0,1,1,~,1,1,16711680)",
+                            "System: SetDisplaySettings(0,1,0,1,0,1)"}))
+            << c.margin;
+    }
+    // Scale 2 halves the margin's square.
+    topol.Log.clear();
+    link->ShowElement(block, egPoint, 1, 2.0, 255, -10.0, true);
+    EXPECT_EQ(topol.Macros()[5], "System: SetViewPort(995.25,1995.50,1005.25,2005.50,0)");
+}
+
+TEST_F(ShowElementTest, AnAreaGetsASpecialPointAtItsReferencePointForTheView) {
+    link->ShowElement(block, egArea, 1, 1.0, 255, 10.0, true);
+    EXPECT_EQ(topol.Macros(),
+              Expected({"BLK: SetDisplayAreaSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(A,1,255,8)",
+                        "System: SpecPointAdd(0,255,7,30.50,40.25,1)", "System: SpecPointShow(1)",
+                        "System: SetRedrawMode(0)", "System: SetViewPort(10.00,20.00,50.00,80.00,0)",
+                        "System: SetRedrawMode(1)", "System: SetMiddle(30.00,50.00)", "System: SetRedrawMode(1)",
+                        "System: SpecPointDel(0)", "BLK: CSTDelRec(A,1)",
+                        "BLK: SetDisplayAreaSettings(~,~,~,~,~,~,~)",  // "No open window" was saved
+                        "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+
+    topol.Log.clear();
+    link->ShowElement(block, egArea, 1, 0.0, 255, 10.0, false);
+    EXPECT_EQ(topol.Macros(),
+              Expected({"BLK: SetDisplayAreaSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(A,1,255,8)",
+                        "System: SpecPointAdd(0,255,7,30.50,40.25,1)", "System: SpecPointShow(1)",
+                        "System: SetMiddle(30.00,50.00)", "System: SpecPointDel(0)", "BLK: CSTDelRec(A,1)",
+                        "BLK: SetDisplayAreaSettings(~,~,~,~,~,~,~)", "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+}
+
+TEST_F(ShowElementTest, ATextIsPaintedByOneQueryInsteadOfMarkingRecords) {
+    link->ShowElement(block, egText, 1, 2.0, 255, 10.0, true);
+    EXPECT_EQ(topol.Macros(),
+              Expected({"BLK: SetDisplayTextSettings(1,0,~)", "System: SetRedrawMode(0)",
+                        "System: SetViewPort(505.00,602.50,515.00,607.50,0)", "System: SetRedrawMode(1)",
+                        "System: SetMiddle(510.00,605.00)", "System: SetRedrawMode(1)",
+                        "BLK: CalculateQuery(T,9,1,%Paint(255, %BinSymbol))", "BLK: SetDisplayTextSettings(0,4,1)",
+                        "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+    EXPECT_EQ(std::count(topol.Log.begin(), topol.Log.end(), "request System: Protocol"), 1);
+    EXPECT_EQ(std::count(topol.Log.begin(), topol.Log.end(), "request BLK: DisplayTextSettings"), 1);
+}
+
+TEST_F(ShowElementTest, TheActiveBlockIsNotOpenedAgain) {
+    topol.SystemItems["ActiveBlock"] = UpperAscii(dir / "LE_1");
+    link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
+    Lines expected = Expected(LineZoomScale1);
+    expected.erase(expected.begin());
+    EXPECT_EQ(topol.Macros(), expected);
+}
+
+TEST_F(ShowElementTest, ATrailingDelimiterIsIgnored) {
+    link->ShowElement(block + "/", egLine, 1, 1.0, 255, 10.0, true);
+    EXPECT_EQ(topol.Macros(), Expected(LineZoomScale1));
+}
+
+TEST_F(ShowElementTest, AMissingOrDeletedElementIsReportedAndNothingIsSent) {
+    struct Case {
+        TBlkElementGroup group;
+        std::int32_t number;
+    } cases[] = {{egLine, 2}, {egLine, 99}, {egArea, 2}, {egPoint, 0}, {egText, 2},
+                 {static_cast<TBlkElementGroup>(5), 1}};
+    for (const auto& c : cases) {
+        app.Messages.clear();
+        link->ShowElement(block, c.group, c.number, 1.0, 255, 10.0, true);
+        ASSERT_EQ(app.Messages.size(), 1u);
+        EXPECT_EQ(app.Messages[0].Text, "Prvok nebol nájdený.");
+        EXPECT_EQ(app.Messages[0].Icon, TMessageIcon::Information);
+    }
+    // A block directory that does not exist: opening creates an empty block, nothing is found.
+    app.Messages.clear();
+    link->ShowElement(dir / "LE_5.blk", egLine, 1, 1.0, 255, 10.0, true);
+    ASSERT_EQ(app.Messages.size(), 1u);
+    EXPECT_EQ(app.Messages[0].Text, "Prvok nebol nájdený.");
+    EXPECT_TRUE(topol.Log.empty());
+}
+
+TEST_F(ShowElementTest, ALinkThatIsNotConnectedDoesNothingAtAll) {
+    TTopolDDEObj idle(topol, topol, app);
+    idle.ShowElement(dir / "LE_6.blk", egLine, 1, 1.0, 255, 10.0, true);
+    EXPECT_FALSE(fs::exists(dir / "LE_6.blk"));  // not even the block was read
+    EXPECT_TRUE(app.Messages.empty());
+    EXPECT_TRUE(topol.Log.empty());
+}
+
+TEST_F(ShowElementTest, ABlockTopoLCannotOpenEndsTheShow) {
+    topol.OnMacro = [&](const std::string&, const std::string& macro) {
+        if (macro.rfind("OpenBlk(", 0) == 0) topol.LastErrorReply = "12";
+    };
+    link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
+    EXPECT_EQ(topol.Macros(), Lines{"System: OpenBlk(" + block + ",1)"});
+    EXPECT_EQ(link->LastError(), 12);
+}
+
+TEST_F(ShowElementTest, AFailedMarkingIsStillUndone) {
+    topol.RefusedMacros = {"CSTAddRec(L,1,255,3)"};
+    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), EMacroNotExecute);
+    EXPECT_EQ(topol.Macros(), Expected({"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTDelRec(L,1)",
+                                        "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)",
+                                        "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+    EXPECT_EQ(topol.OpenTopics(), Lines{"System"});
+
+    // A text whose query is rejected: the settings are written back as well.
+    topol.RefusedMacros.clear();
+    topol.Log.clear();
+    topol.SystemItems["Protocol"] = "CLCTQR 0";
+    EXPECT_THROW(link->ShowElement(block, egText, 1, 1.0, 255, 10.0, false), EBadTopas);
+    EXPECT_EQ(topol.Macros(), Expected({"BLK: SetDisplayTextSettings(1,0,~)", "System: SetMiddle(510.00,605.00)",
+                                        "BLK: CalculateQuery(T,9,1,%Paint(255, %BinSymbol))",
+                                        "BLK: SetDisplayTextSettings(0,4,1)", "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+    EXPECT_EQ(link->LastError(), 0);  // the undo's transactions ran after the rejection
+}
+
+TEST_F(ShowElementTest, UnreadableGroupSettingsLeaveTheGeneralSwitchesAsSet) {
+    topol.BlockItems["DisplayLineSettings"] = "1,2,3";
+    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), EBadNumber);
+    EXPECT_EQ(topol.Macros(), Expected({}));
+    EXPECT_EQ(link->LastError(), -7);
+}
+
+TEST_F(ShowElementTest, ABusyTopolTimesOutWithTheWindowsEnabledAgain) {
+    topol.Busy = true;
+    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), ETimeOut);
+    EXPECT_EQ(link->LastError(), -3);
+    EXPECT_EQ(topol.Log, Lines(251, "request System: Status"));
+    EXPECT_TRUE(app.AllFormsEnabled());
+    EXPECT_TRUE(topol.WindowOf(link->TopolWnd()).Enabled);
+    EXPECT_EQ(app.CursorDepth, 0);
+
+    // Busy in the middle of the marking: the undo runs into the same wait and raises again.
+    topol.Busy = false;
+    topol.Log.clear();
+    topol.OnMacro = [&](const std::string&, const std::string& macro) {
+        if (macro.rfind("CSTAddRec", 0) == 0) topol.Busy = true;
+    };
+    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), ETimeOut);
+    EXPECT_EQ(topol.Macros().back(), "BLK: CSTAddRec(L,1,255,3)");
+    EXPECT_TRUE(app.AllFormsEnabled());
+    EXPECT_EQ(app.CursorDepth, 0);
+    EXPECT_EQ(topol.OpenTopics(), Lines{"System"});
+}
+
+TEST_F(ShowElementTest, ALostConversationEndsTheShowWithOneWarning) {
+    topol.OnMacro = [&](const std::string&, const std::string& macro) {
+        if (macro.rfind("CSTAddRec", 0) == 0) topol.EndSystemConversation();
+    };
+    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), ESvrNotConnected);
+    EXPECT_FALSE(link->Connected());
+    ASSERT_EQ(app.Messages.size(), 1u);
+    EXPECT_EQ(app.Messages[0].Text, "Komunikácia s Topolom bola prerušená.");
+    EXPECT_EQ(topol.Macros().back(), "BLK: CSTAddRec(L,1,255,3)");
+    EXPECT_TRUE(app.AllFormsEnabled());
+    EXPECT_TRUE(topol.WindowOf(topol.Windows[0].Handle).Enabled);
+    EXPECT_EQ(app.CursorDepth, 0);
+}
+
+} // namespace
+} // namespace vexa::test
