@@ -1,0 +1,390 @@
+#include "ui/forms/Chyby_f.h"
+
+#include "common/FileNames.h"
+#include "ui/CheckRun.h"
+#include "ui/GisShow.h"
+#include "ui/forms/ErrorTableModel.h"
+#include "ui/forms/Glyphs.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace vexa {
+
+namespace {
+QToolButton* GlyphButton(QWidget* parent, const char* name, const QIcon& icon, const QString& tip) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setIcon(icon);
+    b->setIconSize(QSize(18, 18));
+    b->setToolTip(tip);
+    b->setFixedSize(28, 26);
+    return b;
+}
+
+QToolButton* NavButton(QWidget* parent, const char* name, Qt::ArrowType arrow, bool bar) {
+    auto* b = new QToolButton(parent);
+    b->setObjectName(name);
+    b->setArrowType(arrow);
+    b->setFixedSize(bar ? 26 : 24, 24);
+    if (bar) b->setText(arrow == Qt::LeftArrow ? "|◀" : "▶|"), b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    return b;
+}
+
+TColor ToTColor(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
+} // namespace
+
+template <class F> void TChybyForm::Guarded(F action) {
+    try {
+        action();
+    } catch (const std::exception& e) {
+        FEnv.Messages->Show(TMsgType::Error, e.what());
+    }
+}
+
+TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::string()> mapDir, QWidget* parent)
+    : QDialog(parent), FEnv(env), FMainWindow(mainWindow), FMapDir(std::move(mapDir)) {
+    setObjectName("ChybyForm");
+    setWindowTitle("Chyby");
+    setModal(true);
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    QFont f("MS Sans Serif");
+    f.setPixelSize(13);
+    setFont(f);
+
+    FTable.SetTableName(kMapErrorTableName);
+    FModel = new TErrorTableModel(FTable, this);
+
+    Label2 = new QLabel("Prvky", this);
+    Label2->setObjectName("Label2");
+    ComboBox1 = new QComboBox(this);
+    ComboBox1->setObjectName("ComboBox1");
+    for (const auto& item : GroupItems()) ComboBox1->addItem(QString::fromStdString(item));
+    ComboBox1->setMinimumWidth(90);
+    Label3 = new QLabel("Typ chyby", this);
+    Label3->setObjectName("Label3");
+    ComboBox2 = new QComboBox(this);
+    ComboBox2->setObjectName("ComboBox2");
+    ComboBox2->setMinimumWidth(120);
+    Label4 = new QLabel(this);
+    Label4->setObjectName("Label4");
+    Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Label4->setMinimumWidth(120);
+
+    DBGrid = new QTableView(this);
+    DBGrid->setObjectName("DBGrid");
+    DBGrid->setModel(FModel);
+    DBGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    DBGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
+    DBGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    DBGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    DBGrid->verticalHeader()->setDefaultSectionSize(18);
+    DBGrid->verticalHeader()->setFixedWidth(12);  // the record indicator
+    // The selection stays visible when the grid loses the focus.
+    QPalette pal = DBGrid->palette();
+    pal.setColor(QPalette::Inactive, QPalette::Highlight, pal.color(QPalette::Active, QPalette::Highlight));
+    pal.setColor(QPalette::Inactive, QPalette::HighlightedText, pal.color(QPalette::Active, QPalette::HighlightedText));
+    DBGrid->setPalette(pal);
+
+    DBNavigator1 = new QWidget(this);
+    DBNavigator1->setObjectName("DBNavigator1");
+    auto* nav = new QHBoxLayout(DBNavigator1);
+    nav->setContentsMargins(0, 0, 0, 0);
+    nav->setSpacing(0);
+    NavFirst = NavButton(DBNavigator1, "NavFirst", Qt::LeftArrow, true);
+    NavPrior = NavButton(DBNavigator1, "NavPrior", Qt::LeftArrow, false);
+    NavNext = NavButton(DBNavigator1, "NavNext", Qt::RightArrow, false);
+    NavLast = NavButton(DBNavigator1, "NavLast", Qt::RightArrow, true);
+    for (auto* b : {NavFirst, NavPrior, NavNext, NavLast}) nav->addWidget(b);
+
+    BitBtn1 = GlyphButton(this, "BitBtn1", ButtonGlyph(TButtonGlyph::Delete), QString::fromUtf8("Zmazať záznam"));
+    BitBtn2 = GlyphButton(this, "BitBtn2", ButtonGlyph(TButtonGlyph::TreeAndPen), QString::fromUtf8("Ukázať v Topole"));
+    BitBtn3 = GlyphButton(this, "BitBtn3", ButtonGlyph(TButtonGlyph::ZoomIn), QString::fromUtf8("Zväčšiť"));
+    BitBtn4 = GlyphButton(this, "BitBtn4", ButtonGlyph(TButtonGlyph::ZoomOut), QString::fromUtf8("Zmenšiť"));
+    BitBtn5 = GlyphButton(this, "BitBtn5", ButtonGlyph(TButtonGlyph::Mountains), QString::fromUtf8("Ukázať a nastaviť pohľad"));
+    LupaSButt = GlyphButton(this, "LupaSButt", ButtonGlyph(TButtonGlyph::Magnifier), QString::fromUtf8("Nastavovať pohľad"));
+    LupaSButt->setCheckable(true);
+    LupaSButt->setAutoRaise(true);
+
+    Shape1 = new QFrame(this);
+    Shape1->setObjectName("Shape1");
+    Shape1->setFixedSize(64, 24);
+    Shape1->setAutoFillBackground(true);
+    Shape1->setFrameShape(QFrame::Box);
+    Label1 = new QLabel("Chyby", Shape1);
+    Label1->setObjectName("Label1");
+    QFont bold = f;
+    bold.setBold(true);
+    Label1->setFont(bold);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setAutoFillBackground(true);
+    Label1->setGeometry(3, 3, 58, 18);
+    Shape1->installEventFilter(this);
+    Label1->installEventFilter(this);
+
+    KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "Zatvor", this);
+    KoniecBitBtn->setObjectName("KoniecBitBtn");
+
+    auto* top = new QHBoxLayout;
+    top->addWidget(Label2);
+    top->addWidget(ComboBox1);
+    top->addSpacing(12);
+    top->addWidget(Label3);
+    top->addWidget(ComboBox2);
+    top->addStretch(1);
+    top->addWidget(Label4);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(DBNavigator1);
+    bottom->addSpacing(6);
+    bottom->addWidget(BitBtn1);
+    bottom->addSpacing(16);
+    for (auto* b : {BitBtn2, BitBtn3, BitBtn4, BitBtn5, LupaSButt}) bottom->addWidget(b);
+    bottom->addSpacing(16);
+    bottom->addWidget(Shape1);
+    bottom->addStretch(1);
+    bottom->addWidget(KoniecBitBtn);
+    auto* main = new QVBoxLayout(this);
+    main->setContentsMargins(6, 6, 6, 6);
+    main->addLayout(top);
+    main->addWidget(DBGrid, 1);
+    main->addLayout(bottom);
+
+    // Creation: near the lower right corner of the screen; positioning on, scale 1.
+    setFixedSize(619, 243);
+    if (QScreen* screen = QApplication::primaryScreen()) {
+        const QRect s = screen->geometry();
+        move(s.width() - width() - 30, s.height() - height() - 90);
+    }
+    LupaSButt->setChecked(true);
+    FScale = TShowScale{};
+    QPalette shape = Shape1->palette();
+    shape.setColor(QPalette::Window, FColour);
+    shape.setColor(QPalette::WindowText, Qt::white);
+    Shape1->setPalette(shape);
+    Label1->setPalette(shape);
+
+    connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
+    connect(ComboBox2, &QComboBox::activated, this, [this](int) { ComboBox2Change(); });
+    connect(BitBtn1, &QToolButton::clicked, this, &TChybyForm::BitBtn1Click);
+    connect(BitBtn2, &QToolButton::clicked, this, &TChybyForm::BitBtn2Click);
+    connect(BitBtn3, &QToolButton::clicked, this, &TChybyForm::BitBtn3Click);
+    connect(BitBtn4, &QToolButton::clicked, this, &TChybyForm::BitBtn4Click);
+    connect(BitBtn5, &QToolButton::clicked, this, &TChybyForm::BitBtn5Click);
+    connect(LupaSButt, &QToolButton::clicked, this, &TChybyForm::LupaSButtClick);
+    connect(DBGrid, &QTableView::doubleClicked, this, [this](const QModelIndex&) { BitBtn2Click(); });
+    connect(KoniecBitBtn, &QPushButton::clicked, this, &QDialog::accept);
+    connect(NavFirst, &QToolButton::clicked, this, [this] { SetCurrentRow(0); });
+    connect(NavPrior, &QToolButton::clicked, this, [this] { SetCurrentRow(std::max(0, CurrentRow() - 1)); });
+    connect(NavNext, &QToolButton::clicked, this, [this] { SetCurrentRow(std::min(FModel->rowCount() - 1, CurrentRow() + 1)); });
+    connect(NavLast, &QToolButton::clicked, this, [this] { SetCurrentRow(FModel->rowCount() - 1); });
+    connect(DBGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex&, const QModelIndex&) { DataSourceDataChange(); });
+    connect(FModel, &QAbstractItemModel::modelReset, this, &TChybyForm::DataSourceDataChange);
+}
+
+TChybyForm::~TChybyForm() = default;
+
+void TChybyForm::SetTableDirectory(const std::string& dir) { FTable.SetDatabaseName(IncludeTrailingDelimiter(dir)); }
+
+void TChybyForm::OpenChybyTable() {
+    // The filters of the last display no longer apply.
+    FTable.SetFiltered(false);
+    FTable.SetFilter("");
+    FTable.Open();
+    FModel->Reload();
+}
+
+bool TChybyForm::ShowModalFor(const std::string& dir) {
+    SetTableDirectory(dir);
+    try {
+        if (!FTable.Active()) OpenChybyTable();
+    } catch (const std::exception& e) {
+        FEnv.Messages->Show(TMsgType::Error, e.what());
+        return false;
+    }
+    exec();
+    return true;
+}
+
+void TChybyForm::showEvent(QShowEvent* e) {
+    QDialog::showEvent(e);
+    Guarded([&] {
+        if (!FTable.Active()) {
+            OpenChybyTable();
+        } else {
+            FTable.Refresh();
+        }
+        if (FMainWindow) FMainWindow->hide();
+        ComboBox1->setCurrentIndex(0);
+        ComboBox2->setCurrentIndex(-1);
+        ComboBox2->setEnabled(false);
+        Label3->setEnabled(false);
+        SetFilter(std::nullopt);
+        DBGrid->setColumnHidden(0, true);  // Id
+        for (int c = 1; c < FModel->columnCount(); ++c) DBGrid->resizeColumnToContents(c);
+        EnableRecordControls();
+        SetCurrentRow(0);
+        DBGrid->setFocus();
+    });
+}
+
+void TChybyForm::hideEvent(QHideEvent* e) {
+    QDialog::hideEvent(e);
+    FTable.Close();
+    FModel->Clear();
+    if (FMainWindow) {
+        FMainWindow->show();
+        FMainWindow->raise();
+        FMainWindow->activateWindow();
+    }
+}
+
+bool TChybyForm::eventFilter(QObject* watched, QEvent* event) {
+    if ((watched == Shape1 || watched == Label1) && event->type() == QEvent::MouseButtonPress) {
+        Shape1MouseDown();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+int TChybyForm::CurrentRow() const {
+    const QModelIndex i = DBGrid->currentIndex();
+    return i.isValid() ? i.row() : -1;
+}
+
+void TChybyForm::SetCurrentRow(int row) {
+    if (row < 0 || row >= FModel->rowCount()) {
+        DataSourceDataChange();
+        return;
+    }
+    const int col = FModel->columnCount() > 1 ? 1 : 0;
+    DBGrid->setCurrentIndex(FModel->index(row, col));
+    DBGrid->selectRow(row);
+    DataSourceDataChange();
+}
+
+void TChybyForm::EnableRecordControls() {
+    const bool any = FTable.Active() && FTable.VisibleCount() > 0;
+    DBNavigator1->setEnabled(any);
+    BitBtn1->setEnabled(any);
+    BitBtn2->setEnabled(any);
+}
+
+void TChybyForm::SetFilter(const std::optional<std::string>& expression) {
+    if (!FTable.Active()) return;
+    FTable.SetFiltered(false);
+    if (expression) {
+        FTable.SetFilter(*expression);
+        FTable.SetFiltered(true);
+    }
+    FModel->Reload();
+    SetCurrentRow(0);
+}
+
+void TChybyForm::ComboBox1Change() {
+    Guarded([&] {
+        const int group = ComboBox1->currentIndex();
+        ComboBox2->clear();
+        ComboBox2->setEnabled(group != 0);
+        Label3->setEnabled(group != 0);
+        if (group == 0) {
+            ComboBox2->setEditText(QString());
+            SetFilter(std::nullopt);
+        } else {
+            for (const auto& item : TypeItems(group)) ComboBox2->addItem(QString::fromStdString(item));
+            SetFilter(GroupFilter(group));
+        }
+        ComboBox2->setCurrentIndex(group == 0 ? -1 : 0);
+    });
+}
+
+void TChybyForm::ComboBox2Change() {
+    const int group = ComboBox1->currentIndex();
+    if (group <= 0) return;
+    Guarded([&] { SetFilter(TypeFilter(group, ComboBox2->currentIndex())); });
+}
+
+void TChybyForm::DataSourceDataChange() {
+    const int row = CurrentRow();
+    const bool any = FTable.Active() && FModel->rowCount() > 0 && row >= 0;
+    Label4->setText(any ? QString::fromStdString(RecordCounterText(FModel->RecNoOf(row), FTable.RecordCount()))
+                        : QString());
+    const int last = FModel->rowCount() - 1;
+    NavFirst->setEnabled(any && row > 0);
+    NavPrior->setEnabled(any && row > 0);
+    NavNext->setEnabled(any && row < last);
+    NavLast->setEnabled(any && row < last);
+}
+
+void TChybyForm::BitBtn1Click() {
+    Guarded([&] {
+        const int row = CurrentRow();
+        if (!FModel->PositionTable(row)) return;
+        FTable.DeleteCurrent();
+        FModel->Reload();
+        SetCurrentRow(std::min(row, FModel->rowCount() - 1));
+        EnableRecordControls();
+    });
+}
+
+void TChybyForm::ShowCurrentError(bool forceZoom) {
+    const int row = CurrentRow();
+    if (row < 0) return;
+    const auto request = ShowRequestFor(FMapDir ? FMapDir() : std::string(), FModel->FieldOf(row, "Cislo"),
+                                        FModel->FieldOf(row, "Blok"), FModel->FieldOf(row, "Prvok"));
+    if (!request) return;
+    Guarded([&] {
+        ShowInGis(*FEnv.Dde, *FEnv.System, *FEnv.App, *request, FScale.Scale(), ToTColor(FColour),
+                  forceZoom || FScale.Zoom());
+    });
+    activateWindow();
+    setFocus();
+}
+
+void TChybyForm::BitBtn2Click() {
+    FScale.ShowAtScaleOne();
+    ShowCurrentError();
+}
+
+void TChybyForm::BitBtn3Click() {
+    FScale.ZoomIn();
+    ShowCurrentError();
+}
+
+void TChybyForm::BitBtn4Click() {
+    FScale.ZoomOut();
+    ShowCurrentError();
+}
+
+void TChybyForm::BitBtn5Click() {
+    FScale.ShowAtScaleOne();
+    ShowCurrentError(true);
+}
+
+void TChybyForm::LupaSButtClick() {
+    if (FScale.SetZoom(LupaSButt->isChecked())) ShowCurrentError();
+    BitBtn3->setEnabled(FScale.ZoomButtonsEnabled());
+    BitBtn4->setEnabled(FScale.ZoomButtonsEnabled());
+}
+
+void TChybyForm::Shape1MouseDown() {
+    const auto colour = FEnv.Dialogs->ChooseColour(FColour);
+    if (!colour) return;
+    FColour = *colour;
+    QPalette shape = Shape1->palette();
+    shape.setColor(QPalette::Window, FColour);
+    Shape1->setPalette(shape);
+    Label1->setPalette(shape);
+}
+
+} // namespace vexa

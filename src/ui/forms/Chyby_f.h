@@ -1,0 +1,101 @@
+#pragma once
+// The error browser: the findings of a map's "Chyby.DBF", filtered by element
+// group and error type, deleted one by one, and shown in the running GIS.
+#include "dbase/TableDBF.h"
+#include "ui/ErrorFilter.h"
+#include "ui/forms/QtPlatform.h"
+
+#include <QDialog>
+#include <functional>
+#include <string>
+
+class QComboBox;
+class QFrame;
+class QLabel;
+class QPushButton;
+class QTableView;
+class QToolButton;
+
+namespace vexa {
+
+class TErrorTableModel;
+
+class TChybyForm : public QDialog {
+    Q_OBJECT
+public:
+    // mainWindow is hidden while this window is shown; mapDir gives the main window's
+    // map directory (block paths of show requests are built on it).
+    TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::string()> mapDir,
+               QWidget* parent = nullptr);  // FormCreate
+    ~TChybyForm() override;
+
+    // The directory of the table ("Chyby.DBF" in it); set before each display.
+    void SetTableDirectory(const std::string& dir);
+    // Opens the table of that directory and shows the window modally. An error while
+    // opening the table is reported and the window is not shown; false then.
+    bool ShowModalFor(const std::string& dir);
+
+    TTableDBF& ChybyTable() { return FTable; }
+    TErrorTableModel& Model() { return *FModel; }
+    double Scale() const { return FScale.Scale(); }
+    bool Zoom() const { return FScale.Zoom(); }
+    QColor MarkingColour() const { return FColour; }
+    // Visible row that is current in the grid (-1 when none).
+    int CurrentRow() const;
+    void SetCurrentRow(int row);
+
+    QLabel* Label2;
+    QComboBox* ComboBox1;
+    QLabel* Label3;
+    QComboBox* ComboBox2;
+    QLabel* Label4;
+    QTableView* DBGrid;
+    QWidget* DBNavigator1;
+    QToolButton* NavFirst;
+    QToolButton* NavPrior;
+    QToolButton* NavNext;
+    QToolButton* NavLast;
+    QToolButton* BitBtn1;
+    QToolButton* BitBtn2;
+    QToolButton* BitBtn3;
+    QToolButton* BitBtn4;
+    QToolButton* BitBtn5;
+    QToolButton* LupaSButt;
+    QFrame* Shape1;
+    QLabel* Label1;
+    QPushButton* KoniecBitBtn;
+
+public slots:
+    void BitBtn1Click();
+    void BitBtn2Click();
+    void BitBtn3Click();
+    void BitBtn4Click();
+    void BitBtn5Click();
+    void Shape1MouseDown();
+    void ComboBox1Change();
+    void ComboBox2Change();
+    void DataSourceDataChange();
+    void LupaSButtClick();
+
+protected:
+    void showEvent(QShowEvent* e) override;  // FormShow
+    void hideEvent(QHideEvent* e) override;  // FormHide
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void OpenChybyTable();
+    void ShowCurrentError(bool forceZoom = false);
+    void SetFilter(const std::optional<std::string>& expression);
+    void EnableRecordControls();
+    template <class F> void Guarded(F action);
+
+    TFormsEnv& FEnv;
+    QWidget* FMainWindow;
+    std::function<std::string()> FMapDir;
+    TTableDBF FTable;
+    TErrorTableModel* FModel;
+    TShowScale FScale;
+    QColor FColour = Qt::red;
+};
+
+} // namespace vexa

@@ -1,0 +1,119 @@
+#include "ui/forms/QtPlatform.h"
+
+#include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace vexa {
+
+QString MessageText(const std::string& text) {
+    QString s = QString::fromStdString(text);
+    s.replace("\r\n", "\n");
+    s.replace('\r', '\n');
+    return s;
+}
+
+TMsgResult TQtMessageBoxes::Show(TMsgType type, const std::string& text) {
+    QWidget* parent = QApplication::activeWindow();
+    const QString title = QApplication::applicationDisplayName();
+    switch (type) {
+        case TMsgType::Question:
+            return QMessageBox::question(parent, title, MessageText(text), QMessageBox::Yes | QMessageBox::No,
+                                         QMessageBox::Yes) == QMessageBox::Yes
+                       ? TMsgResult::Yes
+                       : TMsgResult::No;
+        case TMsgType::Warning: QMessageBox::warning(parent, title, MessageText(text)); break;
+        case TMsgType::Error: QMessageBox::critical(parent, title, MessageText(text)); break;
+        case TMsgType::Information: QMessageBox::information(parent, title, MessageText(text)); break;
+    }
+    return TMsgResult::Ok;
+}
+
+std::optional<std::string> TQtDialogs::ChooseDirectory(const std::string& startDir) {
+    const QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString(),
+                                                          QString::fromStdString(startDir));
+    if (dir.isEmpty()) return std::nullopt;
+    return dir.toStdString();
+}
+
+std::optional<std::string> TQtDialogs::OpenFile(const std::string& fileName, const std::string& filter,
+                                                const std::string& title) {
+    // "*.dbf|*.dbf": description and pattern as Qt writes it.
+    QString qtFilter = QString::fromStdString(filter);
+    const int bar = qtFilter.indexOf('|');
+    if (bar >= 0) qtFilter = qtFilter.left(bar) + " (" + qtFilter.mid(bar + 1) + ")";
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QString(), qtFilter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setOption(QFileDialog::ReadOnly, false);
+    dialog.selectFile(QString::fromStdString(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<QColor> TQtDialogs::ChooseColour(const QColor& initial) {
+    const QColor c = QColorDialog::getColor(initial, QApplication::activeWindow());
+    if (!c.isValid()) return std::nullopt;
+    return c;
+}
+
+void TQtGauge::SetMinimum(int value) {
+    if (FBar) FBar->setMinimum(value);
+}
+void TQtGauge::SetMaximum(int value) {
+    if (FBar) FBar->setMaximum(value);
+}
+void TQtGauge::SetProgress(int value) {
+    if (FBar) FBar->setValue(value);
+}
+int TQtGauge::Progress() const { return FBar ? FBar->value() : 0; }
+
+void TQtAppWindows::ProcessMessages() { QCoreApplication::processEvents(); }
+
+void TQtAppWindows::ShowWaitCursor(TCursorKind) { QApplication::setOverrideCursor(Qt::WaitCursor); }
+
+void TQtAppWindows::RestoreCursor() { QApplication::restoreOverrideCursor(); }
+
+std::vector<TAppWindow> TQtAppWindows::AppWindows() {
+    std::vector<TAppWindow> result;
+    for (const auto& w : FWindows)
+        if (w) result.push_back(w.data());
+    return result;
+}
+
+QWidget* TQtAppWindows::Find(TAppWindow window) const {
+    for (const auto& w : FWindows)
+        if (w && w.data() == window) return w.data();
+    return nullptr;
+}
+
+TAppWindow TQtAppWindows::ActiveAppWindow() {
+    QWidget* active = QApplication::activeWindow();
+    return Find(active) ? active : nullptr;
+}
+
+void TQtAppWindows::EnableAppWindow(TAppWindow window, bool enable) {
+    if (QWidget* w = Find(window)) w->setEnabled(enable);
+}
+
+void TQtAppWindows::FocusAppWindow(TAppWindow window) {
+    if (QWidget* w = Find(window)) {
+        w->activateWindow();
+        w->setFocus();
+    }
+}
+
+void TQtAppWindows::ShowMessage(const std::string& text, TMessageIcon icon) {
+    const TMsgType type = icon == TMessageIcon::Warning ? TMsgType::Warning
+                          : icon == TMessageIcon::Error ? TMsgType::Error
+                                                        : TMsgType::Information;
+    FMessages.Show(type, text);
+}
+
+void TQtAppWindows::TerminateApplication() {
+    for (const auto& w : FWindows)
+        if (w) w->close();
+    QCoreApplication::quit();
+}
+
+} // namespace vexa

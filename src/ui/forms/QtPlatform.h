@@ -1,0 +1,101 @@
+#pragma once
+// The platform services of the windows, implemented with Qt: message boxes,
+// the standard dialogs, progress gauges, the message loop and the wait cursor,
+// and the window layer that the GIS link needs. Tests replace the message
+// boxes and the dialogs with scripted ones.
+#include "gislink/GisPlatform.h"
+#include "ui/MessageBoxes.h"
+
+#include <QColor>
+#include <QPointer>
+#include <QProgressBar>
+#include <QWidget>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+// QMessageBox with the system's icons; "\r" in a text starts a new line.
+class TQtMessageBoxes : public IMessageBoxes {
+public:
+    TMsgResult Show(TMsgType type, const std::string& text) override;
+};
+
+// The directory chooser, the file-open dialog and the colour dialog.
+class IDialogs {
+public:
+    virtual ~IDialogs() = default;
+    // A directory, starting in startDir; nothing when cancelled.
+    virtual std::optional<std::string> ChooseDirectory(const std::string& startDir) = 0;
+    // An existing file; fileName is the proposed name, filter like "*.dbf|*.dbf".
+    virtual std::optional<std::string> OpenFile(const std::string& fileName, const std::string& filter,
+                                                const std::string& title) = 0;
+    virtual std::optional<QColor> ChooseColour(const QColor& initial) = 0;
+};
+
+class TQtDialogs : public IDialogs {
+public:
+    std::optional<std::string> ChooseDirectory(const std::string& startDir) override;
+    std::optional<std::string> OpenFile(const std::string& fileName, const std::string& filter,
+                                        const std::string& title) override;
+    std::optional<QColor> ChooseColour(const QColor& initial) override;
+};
+
+// A progress bar as the gauge of a check pass.
+class TQtGauge : public IGauge {
+public:
+    explicit TQtGauge(QProgressBar* bar) : FBar(bar) {}
+    void SetMinimum(int value) override;
+    void SetMaximum(int value) override;
+    void SetProgress(int value) override;
+    int Progress() const override;
+    QProgressBar* Bar() const { return FBar; }
+
+private:
+    QPointer<QProgressBar> FBar;
+};
+
+// The program's windows for the core (message loop, wait cursor) and for the GIS link.
+class TQtAppWindows : public IAppWindows {
+public:
+    explicit TQtAppWindows(IMessageBoxes& messages) : FMessages(messages) {}
+
+    // The program's windows in creation order (the main window first).
+    void AddWindow(QWidget* window) { FWindows.emplace_back(window); }
+
+    void ProcessMessages() override;
+    void ShowWaitCursor(TCursorKind kind) override;
+    void RestoreCursor() override;
+
+    std::vector<TAppWindow> AppWindows() override;
+    TAppWindow ActiveAppWindow() override;
+    void EnableAppWindow(TAppWindow window, bool enable) override;
+    void FocusAppWindow(TAppWindow window) override;
+    void ShowMessage(const std::string& text, TMessageIcon icon) override;
+    void TerminateApplication() override;
+
+    IMessageBoxes& Messages() { return FMessages; }
+
+private:
+    QWidget* Find(TAppWindow window) const;
+    IMessageBoxes& FMessages;
+    std::vector<QPointer<QWidget>> FWindows;
+};
+
+// Everything the three windows share: where the program's files are, the
+// message boxes, the dialogs and the GIS link's platform objects.
+struct TFormsEnv {
+    std::string ProgramDir;  // ends in a delimiter: StandardGXD.mdb, Chyby.dbf, sibling programs
+    IMessageBoxes* Messages = nullptr;
+    IDialogs* Dialogs = nullptr;
+    TQtAppWindows* App = nullptr;
+    IDdeClient* Dde = nullptr;
+    ISystemWindows* System = nullptr;
+};
+
+// Display text of a message ("\r" as line breaks).
+QString MessageText(const std::string& text);
+
+} // namespace vexa

@@ -1,0 +1,176 @@
+#pragma once
+// The main window: the block grid of the opened map, the check options in five
+// group boxes, the check run, block rename and delete, the error browser, the
+// sibling programs and the information box. It owns the standard object.
+#include "ui/BlockGrid.h"
+#include "ui/CheckRun.h"
+#include "ui/forms/QtPlatform.h"
+#include "ui/forms/StringGrid.h"
+
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QToolButton;
+
+namespace vexa {
+
+class TBlkStandardGXD;
+class TChybyForm;
+class TPremForm;
+
+// A group box whose gauge sits in its caption line, right of the caption.
+class TOptionGroupBox : public QGroupBox {
+    Q_OBJECT
+public:
+    TOptionGroupBox(const QString& caption, QWidget* parent);
+    void SetGauge(QProgressBar* gauge);
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+
+private:
+    void PlaceGauge();
+    QProgressBar* FGauge = nullptr;
+};
+
+// A limit edit: takes only digits, Backspace and one ".", and reports being left.
+class TLimitEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+signals:
+    void Exited();
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+};
+
+class TVexaForm : public QMainWindow, private ICheckRunView {
+    Q_OBJECT
+public:
+    explicit TVexaForm(TFormsEnv& env, QWidget* parent = nullptr);  // FormCreate
+    ~TVexaForm() override;                                          // FormDestroy
+
+    // The two other windows, created after this one.
+    void SetForms(TChybyForm* chyby, TPremForm* prem);
+
+    // Opens a map directory as "Mapa" > "Otvoriť" does once a directory was chosen.
+    void OpenMap(const std::string& dir);
+
+    const std::string& MapaDir() const { return FMapaDir; }
+    TBlkStandardGXD* Standard() const { return FStandard.get(); }
+    TBlockGrid& Grid() { return FGrid; }
+    bool Running() const { return FRunning; }
+
+    // The mask of a group box: the sum of the tags of its ticked check boxes.
+    static std::uint16_t GroupBoxMask(const QGroupBox* groupBox);
+
+    // Controls, named by role.
+    QLabel* MLabel;
+    QLabel* LabelMapa;
+    TStringGrid* BlkStringGrid;
+    QLabel* LabelKontr;
+    QPushButton* PremenovatButton;
+    QPushButton* ZmazatButton;
+    TOptionGroupBox* LinGroupBox;
+    TOptionGroupBox* BodGroupBox;
+    TOptionGroupBox* TxbGroupBox;
+    TOptionGroupBox* PloGroupBox;
+    TOptionGroupBox* DBGroupBox;
+    QProgressBar* LinGauge;
+    QProgressBar* BodGauge;
+    QProgressBar* TxbGauge;
+    QProgressBar* PloGauge;
+    QCheckBox* LinCBDlzka;
+    QCheckBox* PloCBPlocha;
+    TLimitEdit* LinEditDlzka;
+    TLimitEdit* PloEditPlocha;
+    QCheckBox* CBVsetky;
+    QToolButton* SBInfo;
+    QPushButton* KontrolaButton;
+    QLabel* LabelStd;
+    QPushButton* KoniecBitBtn;
+    QMenu* MenuMapa;
+    QAction* MenuMapaOtvorit;
+    QAction* MenuMapaZavriet;
+    QMenu* MenuChyby;
+    QAction* MenuChybyOtvorit;
+    QMenu* MenuNastroje;
+    QMenu* MenuVyhladavanie;
+    QAction* MenuPodlaCisla;
+    QAction* MenuPodlaDruhu;
+    QAction* MenuPrezeracPlo;
+
+public slots:
+    void MenuMapaOtvoritClick();
+    void MenuMapaZavrietClick();
+    void MenuChybyOtvoritClick();
+    void MenuPodlaCislaClick();
+    void MenuPodlaDruhuClick();
+    void MenuPrezeracPloClick();
+    void SBInfoClick();
+    void BlkStringGridMouseUp(int x, int y);
+    void BlkStringGridDblClick(int x, int y);
+    void PremenovatButtonClick();
+    void ZmazatButtonClick();
+    void LinCBDlzkaClick();
+    void PloCBPlochaClick();
+    void LinEditDlzkaExit(TLimitEdit* edit);
+    void CBVsetkyClick();
+    void KontrolaButtonClick();
+    void KoniecBitBtnClick();
+
+protected:
+    void closeEvent(QCloseEvent* e) override;
+
+private:
+    void BuildControls();
+    void FormCreate();
+    void BlkStringGridDrawCell(QPainter& p, int col, int row, const QRect& rect, TStringGrid::TDrawState state);
+    void SetMapControls(bool enabled);
+    void SetRunLock(bool locked);
+    void RunSiblingTool(const char* name);
+    template <class F> void Guarded(F action);
+
+    // The check run's view.
+    int BlockRowCount() override;
+    TBlockRow BlockRow(int index) override;
+    std::string MapDir() override;
+    TCheckRunOptions Options() override;
+    void SetCaption(const std::string& text) override;
+    IGauge* Gauge(TCheckGroup group) override;
+    void ShowGauge(TCheckGroup group, bool visible) override;
+    void Warning(const std::string& message) override;
+    void Information(const std::string& message) override;
+    void ShowErrorBrowser(const std::string& mapDir) override;
+
+    TFormsEnv& FEnv;
+    TChybyForm* FChybyForm = nullptr;
+    TPremForm* FPremForm = nullptr;
+
+    int FColNazov = 0;
+    int FColKontrola = 1;
+    int FColVrstva = 2;
+    std::string FMapaDir;
+    std::unique_ptr<TBlkStandardGXD> FStandard;
+
+    TBlockGrid FGrid;
+    std::unique_ptr<TQtGauge> FLinGauge, FBodGauge, FTxbGauge, FPloGauge;
+    bool FRunning = false;
+    struct TLockedState {
+        bool Otvorit, Zavriet, Chyby, Kontrola, Premenovat, Zmazat, Koniec;
+    } FLocked{};
+};
+
+} // namespace vexa
