@@ -1,6 +1,8 @@
 #include "block/BlkIo.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstring>
@@ -8,6 +10,14 @@
 namespace vexa::blkio {
 
 std::size_t ReadAt(std::FILE* stream, std::int64_t offset, void* buffer, std::size_t size) {
+#ifdef _WIN32
+    // No pread: seek, read and put the stream's position back.
+    const std::int64_t saved = ::_ftelli64(stream);
+    if (saved < 0 || ::_fseeki64(stream, offset, SEEK_SET) != 0) return 0;
+    std::size_t read = std::fread(buffer, 1, size, stream);
+    ::_fseeki64(stream, saved, SEEK_SET);
+    return read;
+#else
     std::size_t done = 0;
     auto* out = static_cast<char*>(buffer);
     while (done < size) {
@@ -17,6 +27,7 @@ std::size_t ReadAt(std::FILE* stream, std::int64_t offset, void* buffer, std::si
         done += static_cast<std::size_t>(n);
     }
     return done;
+#endif
 }
 
 namespace {

@@ -51,7 +51,11 @@ TBlk::~TBlk() { Close(true); }
 std::uint32_t TBlk::PackedNow() {
     std::time_t now = std::time(nullptr);
     std::tm t{};
+#ifdef _WIN32
+    localtime_s(&t, &now);
+#else
     localtime_r(&now, &t);
+#endif
     std::uint32_t date = std::uint32_t(t.tm_year + 1900 - 1980) * 512 + std::uint32_t(t.tm_mon + 1) * 32 +
                          std::uint32_t(t.tm_mday);
     std::uint32_t time = std::uint32_t(t.tm_hour) * 2048 + std::uint32_t(t.tm_min) * 32 + std::uint32_t(t.tm_sec / 2);
@@ -103,7 +107,11 @@ void TBlk::Open(const std::string& path) {
 
         auto openStream = [&](const char* name) {
             fs::path file = ResolveIgnoreCase(dir, name);
+#ifdef _WIN32
+            std::FILE* f = ::_wfopen(file.c_str(), L"r+b");
+#else
             std::FILE* f = std::fopen(file.c_str(), "r+b");
+#endif
             if (!f) throw Exception("cannot open " + file.string());
             return f;
         };

@@ -1,7 +1,12 @@
 #include "common/AtomicFile.h"
 
 #include <fcntl.h>
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <atomic>
 #include <random>
@@ -25,11 +30,20 @@ fs::path TempPathBeside(const fs::path& target) {
 }
 
 static void SyncFile(const fs::path& p) {
+#ifdef _WIN32
+    // Directories cannot be opened here; only files are flushed.
+    int fd = ::_wopen(p.c_str(), _O_RDWR | _O_BINARY);
+    if (fd >= 0) {
+        ::_commit(fd);
+        ::_close(fd);
+    }
+#else
     int fd = ::open(p.c_str(), O_RDONLY);
     if (fd >= 0) {
         ::fsync(fd);
         ::close(fd);
     }
+#endif
 }
 
 void CommitReplacement(const fs::path& temp, const fs::path& target) {

@@ -1,10 +1,15 @@
 #include "common/Text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
+#endif
 
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 namespace vexa {
@@ -81,6 +86,26 @@ std::optional<double> TextToFloat(const std::string& text) {
 
 namespace {
 
+#ifdef _WIN32
+// No iconv on Windows: through UTF-16 with the system's conversion functions.
+UINT CodePageNumber(const std::string& name) {
+    return name == "UTF-8" ? CP_UTF8 : static_cast<UINT>(std::atoi(name.c_str() + 2));
+}
+
+std::string Convert(const std::string& in, const std::string& to, const std::string& from) {
+    const UINT fromCp = CodePageNumber(from), toCp = CodePageNumber(to);
+    int n = MultiByteToWideChar(fromCp, 0, in.data(), static_cast<int>(in.size()), nullptr, 0);
+    if (n <= 0) return in;
+    std::wstring wide(static_cast<size_t>(n), L'\0');
+    MultiByteToWideChar(fromCp, 0, in.data(), static_cast<int>(in.size()), wide.data(), n);
+    const char* substitute = toCp == CP_UTF8 ? nullptr : "?";
+    int m = WideCharToMultiByte(toCp, 0, wide.data(), n, nullptr, 0, substitute, nullptr);
+    if (m <= 0) return in;
+    std::string out(static_cast<size_t>(m), '\0');
+    WideCharToMultiByte(toCp, 0, wide.data(), n, out.data(), m, substitute, nullptr);
+    return out;
+}
+#else
 std::string Convert(const std::string& in, const std::string& to, const std::string& from) {
     iconv_t cd = iconv_open(to.c_str(), from.c_str());
     if (cd == reinterpret_cast<iconv_t>(-1)) return in;
@@ -110,6 +135,7 @@ std::string Convert(const std::string& in, const std::string& to, const std::str
     iconv_close(cd);
     return out;
 }
+#endif
 
 std::string CodePageName(int codePage) {
     if (codePage == 65001) return "UTF-8";
