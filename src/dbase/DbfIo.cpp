@@ -23,7 +23,21 @@ namespace {
 
 struct HookFile {
     std::FILE* F;
+    long long Pos = 0;  // where the stream stands; -1 when unknown
+    int LastOp = 0;     // 0 none or positioned, 1 read, 2 write
 };
+
+// C streams need a positioning call between reading and writing; seeks that
+// were skipped (see HookSeek) are made up for here.
+void SwitchTo(HookFile* h, int op) {
+    if (h->LastOp != 0 && h->LastOp != op) {
+        if (h->Pos >= 0)
+            std::fseek(h->F, static_cast<long>(h->Pos), SEEK_SET);
+        else
+            std::fseek(h->F, 0, SEEK_CUR);
+    }
+    h->LastOp = op;
+}
 
 thread_local std::string tOverride;
 thread_local long long tFailures = 0;
@@ -40,17 +54,33 @@ SAFile HookOpen(const char* name, const char* access) {
     const char* path = tOverride.empty() ? name : tOverride.c_str();
     std::FILE* f = std::fopen(path, access);
     if (!f) return nullptr;
-    return reinterpret_cast<SAFile>(new HookFile{f});
+    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);  // records are read one by one
+    return reinterpret_cast<SAFile>(new HookFile{f, 0});
+}
+
+HookFile* HookOf(SAFile file) {
+    return reinterpret_cast<HookFile*>(file);
 }
 
 std::FILE* FileOf(SAFile file) {
-    return file ? reinterpret_cast<HookFile*>(file)->F : nullptr;
+    return file ? HookOf(file)->F : nullptr;
+}
+
+void Advance(SAFile file, SAOffset bytes) {
+    HookFile* h = HookOf(file);
+    if (h->Pos >= 0) h->Pos += static_cast<long long>(bytes);
 }
 
 SAOffset HookRead(void* p, SAOffset size, SAOffset nmemb, SAFile file) {
     std::FILE* f = FileOf(file);
     if (!f) return 0;
-    return std::fread(p, size, nmemb, f);
+    SwitchTo(HookOf(file), 1);
+    SAOffset n = std::fread(p, size, nmemb, f);
+    if (n == nmemb)
+        Advance(file, size * nmemb);
+    else
+        HookOf(file)->Pos = -1;
+    return n;
 }
 
 SAOffset HookWrite(void* p, SAOffset size, SAOffset nmemb, SAFile file) {
@@ -69,15 +99,31 @@ SAOffset HookWrite(void* p, SAOffset size, SAOffset nmemb, SAFile file) {
         }
         tFailAfter -= bytes;
     }
+    SwitchTo(HookOf(file), 2);
     SAOffset n = std::fwrite(p, size, nmemb, f);
-    if (n != nmemb) ++tFailures;
+    if (n != nmemb) {
+        ++tFailures;
+        HookOf(file)->Pos = -1;
+    } else {
+        Advance(file, size * nmemb);
+    }
     return n;
 }
 
 SAOffset HookSeek(SAFile file, SAOffset offset, int whence) {
     std::FILE* f = FileOf(file);
     if (!f) return static_cast<SAOffset>(-1);
-    return std::fseek(f, static_cast<long>(offset), whence) == 0 ? 0 : static_cast<SAOffset>(-1);
+    // shapelib seeks before every record; reading on from where the stream
+    // stands keeps the stdio buffer instead of refilling it.
+    HookFile* h = HookOf(file);
+    if (whence == SEEK_SET && h->Pos == static_cast<long long>(offset)) return 0;
+    if (std::fseek(f, static_cast<long>(offset), whence) != 0) {
+        h->Pos = -1;
+        return static_cast<SAOffset>(-1);
+    }
+    h->Pos = whence == SEEK_SET ? static_cast<long long>(offset) : std::ftell(f);
+    h->LastOp = 0;
+    return 0;
 }
 
 SAOffset HookTell(SAFile file) {
