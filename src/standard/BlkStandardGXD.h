@@ -91,6 +91,8 @@ public:
     TCheckRunCache& RunCache();
 
 private:
+    void LoadStandard();
+
     IGauge* FGauge = nullptr;
     IUserInterface& FUI;
     std::string FStandardPath;

@@ -1,0 +1,235 @@
+#include "standard/AccessDb.h"
+
+#include "common/Text.h"
+#include "standard/AccessSql.h"
+
+#include <sqlite3.h>
+
+#include <cmath>
+#include <cstring>
+#include <fstream>
+
+namespace vexa {
+
+// ---- TDbValue -------------------------------------------------------------------
+
+std::string TDbValue::AsText() const {
+    if (const auto* i = std::get_if<std::int64_t>(&FData)) return std::to_string(*i);
+    if (const auto* d = std::get_if<double>(&FData)) return AccessNumberText(*d);
+    if (const auto* s = std::get_if<std::string>(&FData)) return *s;
+    if (const auto* b = std::get_if<TBlob>(&FData)) return b->Bytes;
+    return std::string();
+}
+
+std::int64_t TDbValue::AsInteger(std::int64_t fallback) const {
+    if (const auto* i = std::get_if<std::int64_t>(&FData)) return *i;
+    if (const auto* d = std::get_if<double>(&FData)) return static_cast<std::int64_t>(std::llround(*d));
+    if (const auto* s = std::get_if<std::string>(&FData)) {
+        if (auto v = TextToInt(Trim(*s))) return *v;
+        if (auto f = TextToFloat(Trim(*s))) return static_cast<std::int64_t>(std::llround(*f));
+    }
+    return fallback;
+}
+
+double TDbValue::AsFloat(double fallback) const {
+    if (const auto* i = std::get_if<std::int64_t>(&FData)) return static_cast<double>(*i);
+    if (const auto* d = std::get_if<double>(&FData)) return *d;
+    if (const auto* s = std::get_if<std::string>(&FData))
+        if (auto f = TextToFloat(Trim(*s))) return *f;
+    return fallback;
+}
+
+bool TDbValue::AsBool() const {
+    if (const auto* i = std::get_if<std::int64_t>(&FData)) return *i != 0;
+    if (const auto* d = std::get_if<double>(&FData)) return *d != 0;
+    if (const auto* s = std::get_if<std::string>(&FData)) {
+        const std::string t = UpperAscii(Trim(*s));
+        if (t == "TRUE" || t == "YES") return true;
+        if (auto f = TextToFloat(t)) return *f != 0;
+    }
+    return false;
+}
+
+int TDbResult::ColumnIndex(const std::string& name) const {
+    for (std::size_t i = 0; i < Columns.size(); ++i)
+        if (SameTextAscii(Columns[i], name)) return static_cast<int>(i);
+    return -1;
+}
+
+// ---- TAccessDb --------------------------------------------------------------------
+
+TAccessDb::TAccessDb(const std::string& path) : FPath(path) {
+    const int rc = sqlite3_open_v2(path.c_str(), &FDb, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc != SQLITE_OK) {
+        std::string message = FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(rc);
+        sqlite3_close(FDb);
+        FDb = nullptr;
+        throw EAccessDbError(message + "\r(" + path + ")");
+    }
+    sqlite3_extended_result_codes(FDb, 1);
+    sqlite3_busy_timeout(FDb, 5000);
+    try {
+        RegisterAccessFunctions(FDb);
+    } catch (...) {
+        sqlite3_close(FDb);
+        FDb = nullptr;
+        throw;
+    }
+}
+
+TAccessDb::~TAccessDb() {
+    if (FDb) sqlite3_close_v2(FDb);
+}
+
+namespace {
+
+struct TStatement {
+    sqlite3_stmt* Stmt = nullptr;
+    ~TStatement() { sqlite3_finalize(Stmt); }
+};
+
+TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER:
+        return TDbValue(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT:
+        return TDbValue(sqlite3_column_double(stmt, i));
+    case SQLITE_TEXT: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return TDbValue(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+    }
+    case SQLITE_BLOB: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+        return TDbValue(TBlob{std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)))});
+    }
+    default:
+        return TDbValue();
+    }
+}
+
+void Bind(sqlite3* db, sqlite3_stmt* stmt, const TDbParams& params) {
+    for (const auto& [name, value] : params) {
+        const int idx = sqlite3_bind_parameter_index(stmt, (":" + name).c_str());
+        if (idx == 0) continue;
+        int rc = SQLITE_OK;
+        const auto& d = value.Data();
+        if (const auto* i = std::get_if<std::int64_t>(&d)) rc = sqlite3_bind_int64(stmt, idx, *i);
+        else if (const auto* f = std::get_if<double>(&d)) rc = sqlite3_bind_double(stmt, idx, *f);
+        else if (const auto* s = std::get_if<std::string>(&d))
+            rc = sqlite3_bind_text(stmt, idx, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+        else if (const auto* b = std::get_if<TBlob>(&d))
+            rc = sqlite3_bind_blob(stmt, idx, b->Bytes.data(), static_cast<int>(b->Bytes.size()), SQLITE_TRANSIENT);
+        else rc = sqlite3_bind_null(stmt, idx);
+        if (rc != SQLITE_OK) throw EAccessDbError(sqlite3_errmsg(db));
+    }
+}
+
+} // namespace
+
+TDbResult TAccessDb::Run(const std::string& sql, const TDbParams& params, int* changes) {
+    TDbResult result;
+    const char* tail = sql.c_str();
+    const char* end = tail + sql.size();
+    int changed = 0;
+    while (tail < end) {
+        TStatement st;
+        const char* next = nullptr;
+        if (sqlite3_prepare_v2(FDb, tail, static_cast<int>(end - tail), &st.Stmt, &next) != SQLITE_OK)
+            throw EAccessDbError(sqlite3_errmsg(FDb));
+        tail = next;
+        if (!st.Stmt) continue;  // only blanks or a comment left
+        Bind(FDb, st.Stmt, params);
+        const int cols = sqlite3_column_count(st.Stmt);
+        result.Columns.clear();
+        result.Rows.clear();
+        for (int i = 0; i < cols; ++i) {
+            const char* name = sqlite3_column_name(st.Stmt, i);
+            result.Columns.emplace_back(name ? name : "");
+        }
+        for (;;) {
+            const int rc = sqlite3_step(st.Stmt);
+            if (rc == SQLITE_DONE) break;
+            if (rc != SQLITE_ROW) throw EAccessDbError(sqlite3_errmsg(FDb));
+            TDbRow row;
+            row.reserve(static_cast<std::size_t>(cols));
+            for (int i = 0; i < cols; ++i) row.push_back(ColumnValue(st.Stmt, i));
+            result.Rows.push_back(std::move(row));
+        }
+        if (cols == 0) changed += sqlite3_changes(FDb);
+    }
+    if (changes) *changes = changed;
+    return result;
+}
+
+std::string TAccessDb::TranslateSql(const std::string& accessSql) {
+    return TranslateAccessSql(accessSql, [this](const std::string& name) -> std::optional<std::string> {
+        if (TableExists(name)) return std::nullopt;
+        return SavedQuerySql(name);
+    });
+}
+
+TDbResult TAccessDb::Select(const std::string& accessSql, const TDbParams& params) {
+    return Run(TranslateSql(accessSql), params, nullptr);
+}
+
+int TAccessDb::Execute(const std::string& accessSql, const TDbParams& params) {
+    int changes = 0;
+    Run(TranslateSql(accessSql), params, &changes);
+    return changes;
+}
+
+TDbResult TAccessDb::SelectNative(const std::string& sql, const TDbParams& params) {
+    return Run(sql, params, nullptr);
+}
+
+int TAccessDb::ExecuteNative(const std::string& sql, const TDbParams& params) {
+    int changes = 0;
+    Run(sql, params, &changes);
+    return changes;
+}
+
+bool TAccessDb::TableExists(const std::string& name) {
+    const auto r = Run("select 1 from sqlite_master where type in ('table', 'view') and name = :n collate nocase "
+                       "union all select 1 from sqlite_temp_master where type in ('table', 'view') and name = :n "
+                       "collate nocase",
+                       {{"n", name}}, nullptr);
+    return !r.Rows.empty();
+}
+
+std::vector<std::string> TAccessDb::SavedQueryNames() {
+    std::vector<std::string> names;
+    if (!TableExists("Dotazy")) return names;
+    for (const auto& row : Run("select Nazov from Dotazy order by rowid", {}, nullptr).Rows)
+        if (!row[0].IsNull() && !row[0].AsText().empty()) names.push_back(row[0].AsText());
+    return names;
+}
+
+std::optional<std::string> TAccessDb::SavedQuerySql(const std::string& name) {
+    if (name.empty() || !TableExists("Dotazy")) return std::nullopt;
+    const auto r = Run("select SQL from Dotazy where Nazov = :n collate nocase order by rowid limit 1", {{"n", name}},
+                       nullptr);
+    if (r.Rows.empty() || r.Rows[0][0].IsNull()) return std::nullopt;
+    return r.Rows[0][0].AsText();
+}
+
+int TAccessDb::ExecuteSaved(const std::string& name) {
+    const auto sql = SavedQuerySql(name);
+    if (!sql) throw EAccessDbError("Saved query not found.\r(" + name + ")");
+    try {
+        return Execute(*sql);
+    } catch (const EAccessDbError& e) {
+        throw EAccessDbError(std::string("Saved query failed: ") + e.what() + "\r(" + name + ")");
+    }
+}
+
+TDbFileFormat DetectDbFileFormat(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char head[32] = {};
+    if (!in.read(head, sizeof head)) return TDbFileFormat::Unknown;
+    if (std::memcmp(head, "SQLite format 3", 16) == 0) return TDbFileFormat::SQLite;
+    if (std::memcmp(head + 4, "Standard Jet DB", 15) == 0 || std::memcmp(head + 4, "Standard ACE DB", 15) == 0)
+        return TDbFileFormat::Jet;
+    return TDbFileFormat::Unknown;
+}
+
+} // namespace vexa

@@ -1,0 +1,114 @@
+#pragma once
+// The working copy of the standard: an SQLite database that answers the
+// standard's Access SQL (translated, with the Access functions registered),
+// with named parameters and typed results. Saved queries live in the table
+// Dotazy(Nazov, SQL) as Access SQL and are run by name.
+#include "common/Exception.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <utility>
+#include <variant>
+#include <vector>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace vexa {
+
+// Errors of the data-access layer (SQL failures, unreadable databases, wrong password).
+class EAccessDbError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+struct TBlob {
+    std::string Bytes;
+    bool operator==(const TBlob&) const = default;
+};
+
+// One value of a result row or a parameter.
+class TDbValue {
+public:
+    using TData = std::variant<std::monostate, std::int64_t, double, std::string, TBlob>;
+    TDbValue() = default;
+    TDbValue(std::int64_t v) : FData(v) {}
+    TDbValue(int v) : FData(static_cast<std::int64_t>(v)) {}
+    TDbValue(double v) : FData(v) {}
+    TDbValue(std::string v) : FData(std::move(v)) {}
+    TDbValue(const char* v) : FData(std::string(v)) {}
+    TDbValue(TBlob v) : FData(std::move(v)) {}
+
+    bool IsNull() const { return std::holds_alternative<std::monostate>(FData); }
+    bool IsInteger() const { return std::holds_alternative<std::int64_t>(FData); }
+    bool IsReal() const { return std::holds_alternative<double>(FData); }
+    bool IsText() const { return std::holds_alternative<std::string>(FData); }
+    const TData& Data() const { return FData; }
+
+    // The value as text the way Access renders it ("" for null, 12, 1.5).
+    std::string AsText() const;
+    // Numbers as they are; text read as a number; null and other text give fallback.
+    std::int64_t AsInteger(std::int64_t fallback = 0) const;
+    double AsFloat(double fallback = 0) const;
+    // Yes/No: any non-zero number is true (Access stores -1); null is false.
+    bool AsBool() const;
+
+    bool operator==(const TDbValue&) const = default;
+
+private:
+    TData FData;
+};
+
+using TDbRow = std::vector<TDbValue>;
+
+struct TDbResult {
+    std::vector<std::string> Columns;
+    std::vector<TDbRow> Rows;
+    // Column position by name ignoring case, -1 when absent.
+    int ColumnIndex(const std::string& name) const;
+};
+
+// Named parameters, names without the leading ":".
+using TDbParams = std::vector<std::pair<std::string, TDbValue>>;
+
+class TAccessDb {
+public:
+    // Opens an existing SQLite database (the working copy) for reading and writing.
+    explicit TAccessDb(const std::string& path);
+    ~TAccessDb();
+    TAccessDb(const TAccessDb&) = delete;
+    TAccessDb& operator=(const TAccessDb&) = delete;
+
+    const std::string& Path() const { return FPath; }
+    sqlite3* Handle() const { return FDb; }
+
+    // Access SQL: translated, then run. Select gives all rows, Execute the number of changed rows.
+    TDbResult Select(const std::string& accessSql, const TDbParams& params = {});
+    int Execute(const std::string& accessSql, const TDbParams& params = {});
+
+    // SQLite's own SQL, not translated (schema work of the system itself).
+    TDbResult SelectNative(const std::string& sql, const TDbParams& params = {});
+    int ExecuteNative(const std::string& sql, const TDbParams& params = {});
+
+    // Saved queries (table Dotazy): names in table order, the Access SQL of one
+    // (found ignoring case), and running one by name. A failure names the query.
+    std::vector<std::string> SavedQueryNames();
+    std::optional<std::string> SavedQuerySql(const std::string& name);
+    int ExecuteSaved(const std::string& name);
+
+    bool TableExists(const std::string& name);
+    std::string TranslateSql(const std::string& accessSql);
+
+private:
+    TDbResult Run(const std::string& sql, const TDbParams& params, int* changes);
+
+    std::string FPath;
+    sqlite3* FDb = nullptr;
+};
+
+// "SQLite format 3", the Jet/ACE signature, or neither (by the file's first bytes).
+enum class TDbFileFormat { Unknown, SQLite, Jet };
+TDbFileFormat DetectDbFileFormat(const std::string& path);
+
+} // namespace vexa

@@ -1,0 +1,40 @@
+#pragma once
+// The Access-SQL layer: Access (Jet) SQL text rewritten into SQLite's dialect,
+// and the Access functions that the rewritten text calls, registered in SQLite.
+//
+// Rewritten: "double-quoted" strings, [bracketed] names, #dates#, True/False,
+// the operators & / \ ^ Mod (as functions, with Access's precedence and
+// null rules), Access function names, DISTINCTROW, TOP n, DELETE t.* FROM,
+// qualified SET targets, and saved queries named in FROM (as sub-queries).
+// Like keeps its keyword; its Access wildcards (* ? # [list] [!list]) are
+// what the registered like() understands.
+#include "standard/AccessDb.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+
+struct sqlite3;
+
+namespace vexa {
+
+// Gives the Access SQL of a saved query named in FROM or JOIN, or nothing when the
+// name is not one (a table, for instance).
+using TSavedQueryLookup = std::function<std::optional<std::string>(const std::string& name)>;
+
+// Raises EAccessDbError when the text cannot be rewritten (unbalanced brackets,
+// an unterminated string, an operator without operand).
+std::string TranslateAccessSql(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {});
+
+// Registers the Access functions (and Access's like()) on a connection.
+void RegisterAccessFunctions(sqlite3* db);
+
+// Pieces of the functions, shared with the rest of the layer.
+std::string AccessUpper(const std::string& utf8);
+std::string AccessLower(const std::string& utf8);
+// Access's Like: * any run, ? one character, # one digit, [abc] [a-z] [!abc]; ignores case.
+bool AccessLike(const std::string& text, const std::string& pattern);
+// A number as Access writes it as text: integral values without a fraction, else up to 15 digits.
+std::string AccessNumberText(double value);
+
+} // namespace vexa

@@ -1,0 +1,251 @@
+// The standard object: its private working copy, lookups and working error table.
+#include "standard/BlkStandardGXD.h"
+
+#include "common/FileNames.h"
+#include "common/Text.h"
+#include "standard/AccessDb.h"
+#include "standard/AccessSql.h"
+#include "standard/CheckRunCache.h"
+#include "standard/ErrorTable.h"
+#include "standard/JetImport.h"
+#include "standard/StandardFiles.h"
+#include "standard/StringList.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+
+namespace vexa {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kNotOpen = "Štandard nebol otvorený.";
+const char* const kNotCreated = "Databáza nebola vytvorená.";
+const char* const kBadStandard = "Chybný súbor štandardu GXD.";
+
+// Days from 1 January 1970 to a civil date (proleptic Gregorian).
+long long DaysFromCivil(long long y, unsigned m, unsigned d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const unsigned yoe = static_cast<unsigned>(y - era * 400);
+    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + static_cast<long long>(doe) - 719468;
+}
+
+// The working copy's name: local date and time as days since 30 December 1899,
+// times 10000, in hexadecimal.
+std::string WorkFileName() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    const long long days = DaysFromCivil(local.tm_year + 1900, static_cast<unsigned>(local.tm_mon + 1),
+                                         static_cast<unsigned>(local.tm_mday)) -
+                           DaysFromCivil(1899, 12, 30);
+    const double stamp =
+        (static_cast<double>(days) + (local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec) / 86400.0) * 10000;
+    return Format("%llx.mdb", static_cast<unsigned long long>(static_cast<long long>(stamp)));
+}
+
+// The first two characters of a layer or block name, upper-cased.
+std::string LayerCode(const std::string& layer) { return AccessUpper(CutUtf8(layer, 2)); }
+
+bool CopyOver(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    if (!fs::is_regular_file(from, ec)) return false;
+    return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) && !ec;
+}
+
+} // namespace
+
+struct TBlkStandardGXD::TImpl {
+    std::string WorkDir;  // private to this object, removed with it
+    std::string TemplatePath;
+    std::unique_ptr<TAccessDb> Db;
+    TErrorTable ErrorTable;
+    TStringList Layers, AreaOnlyLayers, LineKinds, PointKinds, AreaKinds, TextKinds, PointZeroAngleKinds,
+        TextZeroAngleKinds;
+
+    ~TImpl() {
+        ErrorTable.Close();
+        Db.reset();
+        if (!WorkDir.empty()) {
+            std::error_code ec;
+            fs::remove_all(WorkDir, ec);
+        }
+    }
+};
+
+TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::string& templatePath,
+                                 IUserInterface& ui)
+    : FUI(ui), FImpl(std::make_unique<TImpl>()) {
+    WaitCursorGuard cursor(FUI);
+    FImpl->TemplatePath = templatePath;
+
+    // A directory of this object's own under the temporary directory keeps two
+    // processes (or two objects) from sharing a working copy or error table.
+    FImpl->WorkDir = MakePrivateTempDir();
+    if (FImpl->WorkDir.empty()) throw EStdException(kNotCreated);
+    const std::string workPath = IncludeTrailingDelimiter(FImpl->WorkDir) + WorkFileName();
+
+    // The working copy: an SQLite standard is copied, a Jet one imported.
+    std::error_code ec;
+    if (!fs::is_regular_file(standardPath, ec)) throw EStdException(kNotCreated);
+    switch (DetectDbFileFormat(standardPath)) {
+    case TDbFileFormat::SQLite:
+        if (!CopyOver(standardPath, workPath)) throw EStdException(kNotCreated);
+        break;
+    case TDbFileFormat::Jet: {
+        const auto password = ReadJetPassword(standardPath);
+        if (password && !password->empty() && *password != kStandardPassword)
+            throw EAccessDbError("Not a valid password.");
+        ImportJetDatabase(standardPath, workPath);
+        break;
+    }
+    default:
+        if (!std::ifstream(standardPath, std::ios::binary)) throw EStdException(kNotCreated);
+        throw EAccessDbError("Unrecognized database format.\r(" + standardPath + ")");
+    }
+    FImpl->Db = std::make_unique<TAccessDb>(workPath);
+
+    // Identity marker.
+    std::string id;
+    {
+        const auto r = FImpl->Db->Select("select IDDB from Podpis");
+        if (!r.Rows.empty() && !r.Rows[0].empty()) id = r.Rows[0][0].AsText();
+    }
+    if (id != kStandardIdentity) {
+        FImpl->Db.reset();
+        throw EStdException(kBadStandard);
+    }
+
+    // Working error table from the template.
+    const std::string errorPath = IncludeTrailingDelimiter(FImpl->WorkDir) + kErrorTableFileName;
+    if (!CopyOver(templatePath, errorPath)) {
+        FImpl->Db.reset();
+        throw EStdException(kNotCreated);
+    }
+    FImpl->ErrorTable.SetPath(errorPath);
+
+    FStandardPath = standardPath;
+    FWorkPath = workPath;
+    FErrorTablePath = errorPath;
+    LoadStandard();
+}
+
+TBlkStandardGXD::~TBlkStandardGXD() {
+    FRunCache.reset();
+    FImpl.reset();  // closes the error table and the working copy, removes their files and directory
+}
+
+void TBlkStandardGXD::LoadStandard() {
+    auto& db = *FImpl->Db;
+    {
+        const auto r = db.Select("select Popis from Podpis");
+        FDescription = r.Rows.empty() ? std::string() : r.Rows[0][0].AsText();
+    }
+    for (const auto& row : db.Select("select UCase(Vrstva), LenPlochy from Vrstvy").Rows) {
+        const std::string layer = row[0].AsText();
+        FImpl->Layers.Add(layer);
+        if (row[1].AsBool()) FImpl->AreaOnlyLayers.Add(layer);
+    }
+    for (const auto& row : db.Select("select UCase(Typ), Kod, UCase(Vrstvy), Uhol0 from Prvky").Rows) {
+        const std::string type = row[0].AsText();
+        if (type.empty()) continue;
+        const std::string kod = row[1].AsText();
+        const std::string entry = kod + "=" + row[2].AsText();
+        switch (type[0]) {
+        case 'B':
+            FImpl->PointKinds.Add(entry);
+            if (row[3].AsBool()) FImpl->PointZeroAngleKinds.Add(kod);
+            break;
+        case 'L':
+            FImpl->LineKinds.Add(entry);
+            break;
+        case 'P':
+            FImpl->AreaKinds.Add(entry);
+            break;
+        case 'T':
+            FImpl->TextKinds.Add(entry);
+            if (row[3].AsBool()) FImpl->TextZeroAngleKinds.Add(kod);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+void TBlkStandardGXD::RequireOpen() const {
+    if (FWorkPath.empty()) throw EStdException(kNotOpen);
+}
+
+bool TBlkStandardGXD::IsLayerKnown(const std::string& layer) const {
+    RequireOpen();
+    return FImpl->Layers.Contains(LayerCode(layer));
+}
+
+bool TBlkStandardGXD::IsAreasOnlyLayer(const std::string& layer) const {
+    RequireOpen();
+    return FImpl->AreaOnlyLayers.Contains(LayerCode(layer));
+}
+
+bool TBlkStandardGXD::IsKindAdmissible(const std::string& layer, int group, std::int16_t kind) const {
+    RequireOpen();
+    const TStringList* list = group == egLine    ? &FImpl->LineKinds
+                              : group == egPoint ? &FImpl->PointKinds
+                              : group == egArea  ? &FImpl->AreaKinds
+                              : group == egText  ? &FImpl->TextKinds
+                                                 : nullptr;
+    if (!list) return false;
+    const std::string layers = list->Values(std::to_string(kind));
+    const std::string code = LayerCode(layer);
+    return !code.empty() && layers.find(code) != std::string::npos;
+}
+
+bool TBlkStandardGXD::NeedsZeroAngle(int group, std::int16_t kind) const {
+    RequireOpen();
+    if (group == egPoint) return FImpl->PointZeroAngleKinds.Contains(std::to_string(kind));
+    if (group == egText) return FImpl->TextZeroAngleKinds.Contains(std::to_string(kind));
+    return false;
+}
+
+void TBlkStandardGXD::SetGauge(IGauge* gauge) {
+    FGauge = gauge;
+    if (FGauge) {
+        FGauge->SetProgress(0);
+        FGauge->SetMinimum(0);
+        FGauge->SetMaximum(0);
+    }
+}
+
+const TStringList& TBlkStandardGXD::Layers() const { return FImpl->Layers; }
+const TStringList& TBlkStandardGXD::AreaOnlyLayers() const { return FImpl->AreaOnlyLayers; }
+const TStringList& TBlkStandardGXD::LineKinds() const { return FImpl->LineKinds; }
+const TStringList& TBlkStandardGXD::PointKinds() const { return FImpl->PointKinds; }
+const TStringList& TBlkStandardGXD::AreaKinds() const { return FImpl->AreaKinds; }
+const TStringList& TBlkStandardGXD::TextKinds() const { return FImpl->TextKinds; }
+const TStringList& TBlkStandardGXD::PointZeroAngleKinds() const { return FImpl->PointZeroAngleKinds; }
+const TStringList& TBlkStandardGXD::TextZeroAngleKinds() const { return FImpl->TextZeroAngleKinds; }
+
+TErrorTable& TBlkStandardGXD::ErrorTable() { return FImpl->ErrorTable; }
+
+TAccessDb& TBlkStandardGXD::Database() {
+    RequireOpen();
+    return *FImpl->Db;
+}
+
+void TBlkStandardGXD::ResetErrorTable() {
+    FImpl->ErrorTable.Close();
+    std::error_code ec;
+    if (!FErrorTablePath.empty() && fs::exists(FErrorTablePath, ec)) fs::remove(FErrorTablePath, ec);
+    FErrorTablePath.clear();
+    const std::string errorPath = IncludeTrailingDelimiter(FImpl->WorkDir) + kErrorTableFileName;
+    if (FImpl->WorkDir.empty() || !CopyOver(FImpl->TemplatePath, errorPath)) throw EStdException(kNotCreated);
+    FErrorTablePath = errorPath;
+}
+
+} // namespace vexa

@@ -1,0 +1,59 @@
+#pragma once
+// The working error table: a dBASE file with the seven columns of a finding
+// (Id, Blok, Vrstva, Prvok, Druh, Cislo, Chyba, in this order), code page 1250.
+// Each check operation opens it, appends its findings and closes it again.
+#include "dbase/FieldTypes.h"
+#include "standard/ErrorRecord.h"
+
+#include <memory>
+#include <string>
+
+namespace vexa {
+
+class TTableDBF;
+
+class TErrorTable {
+public:
+    TErrorTable();
+    explicit TErrorTable(std::string path);
+    ~TErrorTable();
+    TErrorTable(const TErrorTable&) = delete;
+    TErrorTable& operator=(const TErrorTable&) = delete;
+
+    const std::string& Path() const { return FPath; }
+    void SetPath(const std::string& path);  // closes the table first
+
+    void Open();  // the table layer's exceptions pass on
+    void Close();
+    bool Active() const;
+    // Appends one finding, values in column order, nulls as blank fields. Texts longer
+    // than their column are cut at a character boundary.
+    void Append(const TErrorRecord& record);
+
+    // The template's columns and widths.
+    static TFldDefList TemplateFields();
+    // Writes an empty error table (the template) at path, code page 1250.
+    static void CreateTemplate(const std::string& path);
+
+private:
+    std::string FPath;
+    std::unique_ptr<TTableDBF> FTable;
+    TFldDefList FFields;
+};
+
+// Opens the error table for a scope and closes it also when an exception passes.
+class TErrorTableGuard {
+public:
+    explicit TErrorTableGuard(TErrorTable& table) : FTable(table) { FTable.Open(); }
+    ~TErrorTableGuard() { FTable.Close(); }
+    TErrorTableGuard(const TErrorTableGuard&) = delete;
+    TErrorTableGuard& operator=(const TErrorTableGuard&) = delete;
+
+private:
+    TErrorTable& FTable;
+};
+
+// The first count characters of a UTF-8 text (whole characters).
+std::string CutUtf8(const std::string& text, std::size_t count);
+
+} // namespace vexa
