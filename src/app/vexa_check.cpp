@@ -1,0 +1,298 @@
+// vexa-check: checks the blocks of a map without a window, as the main window's
+// "Kontrola" does, and prints the findings.
+//
+// Exit status: 0 no findings, 1 findings (MAPDIR/Chyby.DBF replaced), 2 error.
+#include "common/Exception.h"
+#include "common/FileNames.h"
+#include "common/Text.h"
+#include "standard/BlkStandardGXD.h"
+#include "ui/BlockList.h"
+#include "ui/CheckRun.h"
+#include "ui/OptionMasks.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vexa;
+namespace fs = std::filesystem;
+
+const char* const kHelp =
+    "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
+    "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
+    "                     [--block MENO]... MAPA\n"
+    "\n"
+    "Skontroluje bloky mapy (adresára MAPA) podľa štandardu tak ako tlačidlo \"Kontrola\"\n"
+    "hlavného okna a vypíše nájdené chyby.\n"
+    "\n"
+    "  --standard SÚBOR   štandard (predvolený: StandardGXD.mdb v adresári programu);\n"
+    "                     šablóna tabuľky chýb Chyby.dbf je vždy v adresári programu\n"
+    "  --lines MASKA      línie: súčet bitov 1 prípustnosť vo vrstve, 2 výskyt kriviek,\n"
+    "                     4 mimo rozsah MBR, 8 duplikátne línie, 16 dlžka <=,\n"
+    "                     32 zhoda susedných plôch\n"
+    "  --points MASKA     body: 1 prípustnosť vo vrstve, 2 uhol otočenia\n"
+    "  --texts MASKA      texty: 1 prípustnosť vo vrstve, 2 uhol otočenia\n"
+    "  --areas MASKA      plochy: 1 prípustnosť vo vrstve, 2 topológia plôch, 4 plocha <=\n"
+    "  --db MASKA         interná DB: 1 kontrola naplnenia, 2 uprava štruktúry,\n"
+    "                     4 povinné položky dopredu, 8 nepovinné položky zmazať\n"
+    "  --length-limit X   limit dĺžky línie v metroch (s bitom 16), predvolený 0\n"
+    "  --area-limit X     limit plochy v m2 (s bitom 4), predvolený 0\n"
+    "  --block MENO       kontrolovať len tento blok (aj viackrát); meno sa porovnáva\n"
+    "                     bez ohľadu na veľkosť písmen a blok musí vyhovovať štandardu\n"
+    "  --help             tento text\n"
+    "\n"
+    "Chýbajúca maska je 0; limity sa zapisujú s desatinnou bodkou. Kontrolujú sa všetky\n"
+    "vyhovujúce bloky v poradí zoznamu (alebo len bloky --block); nevyčistený blok sa\n"
+    "ohlási a preskočí. Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF,\n"
+    "každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text, oddelené\n"
+    "tabulátorom) a program skončí so stavom 1. Bez chýb vypíše \"Bez chýb.\", existujúci\n"
+    "Chyby.DBF nechá tak a skončí so stavom 0. Pri chybe vypíše jej text a skončí so stavom 2.\n";
+
+// Whether the database pass can be asked for.
+constexpr bool kDatabaseChecksAvailable = false;
+
+class UsageError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// "\r" of a message is a line break on a terminal.
+std::string Lines(std::string text) {
+    for (char& c : text)
+        if (c == '\r') c = '\n';
+    return text;
+}
+
+std::string ProgramDir() {
+    std::error_code ec;
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (ec) return IncludeTrailingDelimiter(fs::current_path().string());
+    return IncludeTrailingDelimiter(exe.parent_path().string());
+}
+
+std::uint16_t ParseMask(const std::string& option, const std::string& text, std::uint16_t valid) {
+    std::optional<long long> value = TextToInt(text);
+    if (!value || *value < 0 || (*value & ~static_cast<long long>(valid)) != 0)
+        throw UsageError(Format("Neplatná maska %s: %s (povolené sú súčty bitov %u)", option.c_str(), text.c_str(),
+                                static_cast<unsigned>(valid)));
+    return static_cast<std::uint16_t>(*value);
+}
+
+double ParseLimit(const std::string& option, const std::string& text) {
+    std::optional<double> value = TextToFloat(text);
+    if (!value || !std::isfinite(*value))
+        throw UsageError(Format("Neplatný limit %s: %s", option.c_str(), text.c_str()));
+    return *value;
+}
+
+struct Arguments {
+    std::string Standard;
+    TCheckRunOptions Options;
+    std::vector<std::string> Blocks;
+    std::string MapDir;
+    bool Help = false;
+};
+
+Arguments Parse(int argc, char** argv) {
+    Arguments args;
+    std::vector<std::string> positional;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](const std::string& name) -> std::string {
+            std::size_t eq = arg.find('=');
+            if (eq != std::string::npos) return arg.substr(eq + 1);
+            if (i + 1 >= argc) throw UsageError("Chýba hodnota voľby " + name);
+            return argv[++i];
+        };
+        std::string name = arg.substr(0, arg.find('='));
+        if (arg == "--help" || arg == "-h") {
+            args.Help = true;
+        } else if (name == "--standard") {
+            args.Standard = value(name);
+        } else if (name == "--lines") {
+            args.Options.LinMask = ParseMask(name, value(name), LinAll);
+        } else if (name == "--points") {
+            args.Options.BodMask = ParseMask(name, value(name), BodAll);
+        } else if (name == "--texts") {
+            args.Options.TxbMask = ParseMask(name, value(name), TxbAll);
+        } else if (name == "--areas") {
+            args.Options.PloMask = ParseMask(name, value(name), PloAll);
+        } else if (name == "--db") {
+            args.Options.DbMask = ParseMask(name, value(name), DBAll);
+        } else if (name == "--length-limit") {
+            args.Options.LengthLimit = ParseLimit(name, value(name));
+        } else if (name == "--area-limit") {
+            args.Options.AreaLimit = ParseLimit(name, value(name));
+        } else if (name == "--block") {
+            args.Blocks.push_back(value(name));
+        } else if (arg == "--") {
+            for (++i; i < argc; ++i) positional.push_back(argv[i]);
+        } else if (arg.size() > 1 && arg[0] == '-') {
+            throw UsageError("Neznáma voľba " + arg);
+        } else {
+            positional.push_back(arg);
+        }
+    }
+    if (args.Help) return args;
+    if (positional.size() != 1) throw UsageError("Zadajte práve jeden adresár mapy (vexa-check --help)");
+    args.MapDir = positional[0];
+    return args;
+}
+
+// A progress bar on stderr, redrawn only when its whole percent changes.
+class TerminalGauge : public IGauge {
+public:
+    TerminalGauge(const std::string& group, const std::string& block) : FGroup(group), FBlock(block) {}
+    void SetMinimum(int value) override { FMin = value; }
+    void SetMaximum(int value) override {
+        FMax = value;
+        Draw(true);
+    }
+    void SetProgress(int value) override {
+        FPos = value;
+        Draw(false);
+    }
+    int Progress() const override { return FPos; }
+
+private:
+    void Draw(bool force) {
+        int span = FMax - FMin;
+        int percent = span > 0 ? static_cast<int>((static_cast<long long>(FPos - FMin) * 100) / span) : 0;
+        percent = std::max(0, std::min(100, percent));
+        if (!force && percent == FPercent) return;
+        FPercent = percent;
+        constexpr int width = 30;
+        std::string bar(static_cast<std::size_t>(percent * width / 100), '#');
+        bar.resize(width, '.');
+        std::fprintf(stderr, "\r%-24.24s %-7s [%s] %3d%%", FBlock.c_str(), FGroup.c_str(), bar.c_str(), percent);
+        std::fflush(stderr);
+    }
+    std::string FGroup, FBlock;
+    int FMin = 0, FMax = 0, FPos = 0, FPercent = -1;
+};
+
+class BatchView : public ICheckRunView {
+public:
+    BatchView(std::vector<TBlockRow> rows, std::string mapDir, TCheckRunOptions options, bool progress)
+        : FRows(std::move(rows)), FMapDir(std::move(mapDir)), FOptions(options), FProgress(progress) {}
+
+    int BlockRowCount() override { return static_cast<int>(FRows.size()); }
+    TBlockRow BlockRow(int index) override { return FRows.at(static_cast<std::size_t>(index)); }
+    std::string MapDir() override { return FMapDir; }
+    TCheckRunOptions Options() override { return FOptions; }
+
+    void SetCaption(const std::string& text) override {
+        if (!text.empty() && text != kCaptionDatabases) FBlock = text;
+        if (FProgress && text == kCaptionDatabases) {
+            std::fprintf(stderr, "\r%-24.24s %s\033[K", FBlock.c_str(), kCaptionDatabases);
+            std::fflush(stderr);
+        }
+    }
+    IGauge* Gauge(TCheckGroup group) override {
+        if (!FProgress) return nullptr;
+        FGauge = std::make_unique<TerminalGauge>(GroupName(group), FBlock);
+        return FGauge.get();
+    }
+    void ShowGauge(TCheckGroup, bool visible) override {
+        if (FProgress && !visible) {
+            std::fprintf(stderr, "\r\033[K");
+            std::fflush(stderr);
+        }
+    }
+    void Warning(const std::string& message) override {
+        std::fprintf(stderr, "%s\n", Lines(message).c_str());
+        std::fflush(stderr);
+    }
+    void Information(const std::string& message) override { std::printf("%s\n", Lines(message).c_str()); }
+    void ShowErrorBrowser(const std::string&) override {}
+
+private:
+    static const char* GroupName(TCheckGroup group) {
+        switch (group) {
+        case TCheckGroup::Lines: return "línie";
+        case TCheckGroup::Points: return "body";
+        case TCheckGroup::Texts: return "texty";
+        case TCheckGroup::Areas: return "plochy";
+        case TCheckGroup::Databases: return "DB";
+        }
+        return "";
+    }
+    std::vector<TBlockRow> FRows;
+    std::string FMapDir;
+    TCheckRunOptions FOptions;
+    bool FProgress;
+    std::string FBlock;
+    std::unique_ptr<TerminalGauge> FGauge;
+};
+
+// The rows to check: every listed row, or only the named blocks (selected, in list order).
+std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const std::vector<std::string>& names) {
+    if (names.empty()) return listed;
+    std::vector<bool> chosen(listed.size(), false);
+    for (const std::string& name : names) {
+        std::size_t i = 0;
+        while (i < listed.size() && !SameTextAscii(listed[i].Vrstva, name)) ++i;
+        if (i == listed.size()) throw UsageError("Blok " + name + " nie je v zozname blokov mapy");
+        if (!listed[i].Conforming()) throw UsageError("Blok " + listed[i].Vrstva + " nevyhovuje štandardu");
+        chosen[i] = true;
+    }
+    std::vector<TBlockRow> rows;
+    for (std::size_t i = 0; i < listed.size(); ++i) {
+        if (!chosen[i]) continue;
+        TBlockRow row = listed[i];
+        row.Kontrola = "3";
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+int Run(const Arguments& args) {
+    std::error_code ec;
+    if (!fs::is_directory(args.MapDir, ec)) throw UsageError("Adresár mapy neexistuje\r(" + args.MapDir + ")");
+    if (args.Options.DbMask != 0 && !kDatabaseChecksAvailable)
+        throw UsageError("Kontrola internej DB (--db) ešte nie je k dispozícii");
+    std::string programDir = ProgramDir();
+    std::string standardPath = args.Standard.empty() ? programDir + "StandardGXD.mdb" : args.Standard;
+    TBlkStandardGXD standard(standardPath, programDir + "Chyby.dbf");
+
+    std::string mapDir = IncludeTrailingDelimiter(args.MapDir);
+    std::vector<TBlockRow> listed =
+        ListMapBlocks(mapDir, [&](const std::string& layer) { return standard.IsLayerKnown(layer); });
+    BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, isatty(STDERR_FILENO) == 1);
+    TCheckRunResult result = RunCheck(standard, view);
+    if (result.Total == 0) return 0;
+
+    for (const TErrorRecord& f : ReadErrorTable(result.ErrorTable)) std::printf("%s\n", Lines(FindingLine(f)).c_str());
+    std::printf("Počet chýb: %d (%s)\n", result.Total, result.ErrorTable.c_str());
+    return 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        Arguments args = Parse(argc, argv);
+        if (args.Help) {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        int status = Run(args);
+        std::fflush(stdout);
+        return status;
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", Lines(e.what()).c_str());
+        return 2;
+    }
+}

@@ -1,0 +1,74 @@
+#pragma once
+// What the element check passes share: the block name and layer code of a
+// finding, and the scope of one pass (wait cursor, gauge, the error table
+// opened for the pass and closed also when an exception passes, the read cache
+// of the block, and the findings written).
+#include "block/BlkObj.h"
+#include "standard/BlkStandardGXD.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace vexa::checkrun {
+
+// The last component of the block's path, without a trailing delimiter.
+std::string BlockName(const TBlk& blk);
+// The first two characters of a block name (whole UTF-8 characters).
+std::string LayerCode(const std::string& blockName);
+
+// Turns the block's read cache on for the guard's lifetime and restores the
+// earlier state afterwards. A file set that cannot be cached is read directly.
+class TReadCacheScope {
+public:
+    explicit TReadCacheScope(TBlk& blk);
+    ~TReadCacheScope();
+    TReadCacheScope(const TReadCacheScope&) = delete;
+    TReadCacheScope& operator=(const TReadCacheScope&) = delete;
+
+private:
+    TBlk& FBlk;
+    bool FWasOn;
+};
+
+// One pass over one element group. Constructed after the early return of a pass:
+// shows the wait cursor and resets the gauge to 0..count. Open() forms the block
+// name and layer code and opens the error table; the destructor closes the table
+// and restores the cursor.
+class TCheckPass {
+public:
+    TCheckPass(TBlkStandardGXD& standard, std::int32_t count);
+    ~TCheckPass();
+    TCheckPass(const TCheckPass&) = delete;
+    TCheckPass& operator=(const TCheckPass&) = delete;
+
+    void Open(const TBlk& blk);
+
+    const std::string& Layer() const { return FLayer; }
+    const std::string& Block() const { return FBlock; }
+
+    // One element of the loop: lets pending messages run (before the read).
+    void ProcessMessages() { FStandard.UI().ProcessMessages(); }
+    // Advances the gauge after the element's read.
+    void Advance() {
+        if (IGauge* gauge = FStandard.Gauge()) gauge->Advance(1);
+    }
+
+    // Appends one finding: code, block name, layer code, letter, kind, number, text.
+    void Add(std::int32_t code, const char* letter, std::int16_t kind, std::int32_t number, const std::string& text);
+    int Count() const { return FCount; }
+
+    // Closes the error table at the normal end of the pass (its errors pass on)
+    // and returns the number of findings written.
+    int Finish();
+
+private:
+    TBlkStandardGXD& FStandard;
+    WaitCursorGuard FCursor;
+    std::string FBlock;
+    std::string FLayer;
+    bool FTableOpen = false;
+    int FCount = 0;
+};
+
+} // namespace vexa::checkrun

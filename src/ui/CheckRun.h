@@ -1,0 +1,88 @@
+#pragma once
+// The check run without a window: walks the selected, conforming blocks of the
+// opened map, lets the standard object run the ticked passes over each clean
+// block in the fixed order (databases, lines, points, texts, areas), adds up the
+// findings and hands the error table over to the map directory.
+//
+// The main window and vexa-check are two views of this driver: a view supplies
+// the inputs (read again for every block, as the window may change them while
+// the passes let its messages run) and receives the progress, the messages and
+// the hand-over.
+#include "common/UserInterface.h"
+#include "standard/ErrorRecord.h"
+#include "ui/BlockList.h"
+#include "ui/OptionMasks.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+class TBlkStandardGXD;
+
+// The five masks and the two limits of the option groups.
+struct TCheckRunOptions {
+    std::uint16_t DbMask = 0;
+    std::uint16_t LinMask = 0;
+    std::uint16_t BodMask = 0;
+    std::uint16_t TxbMask = 0;
+    std::uint16_t PloMask = 0;
+    double LengthLimit = 0;  // metres, applied with LinDlzka
+    double AreaLimit = 0;    // square metres, applied with PloPlocha
+};
+
+class ICheckRunView {
+public:
+    virtual ~ICheckRunView() = default;
+
+    // --- inputs -------------------------------------------------------------
+    virtual int BlockRowCount() = 0;                 // data rows of the block list
+    virtual TBlockRow BlockRow(int index) = 0;       // 0-based data row
+    virtual std::string MapDir() = 0;                // map directory with a trailing delimiter
+    virtual TCheckRunOptions Options() = 0;          // masks and limits as they are now
+
+    // --- outputs ------------------------------------------------------------
+    // The block name (or "Kontrola databáz") under examination; shown at once. "" at the end.
+    virtual void SetCaption(const std::string& text) = 0;
+    // The gauge of a group's pass (lines, points, texts, areas); may be null.
+    virtual IGauge* Gauge(TCheckGroup group) = 0;
+    // Shown while the group's pass runs, hidden after it (also when it fails).
+    virtual void ShowGauge(TCheckGroup group, bool visible) = 0;
+    // A block that was not cleaned and is skipped.
+    virtual void Warning(const std::string& message) = 0;
+    // "Bez chýb." when the run found nothing.
+    virtual void Information(const std::string& message) = 0;
+    // The findings are now in mapDir + "Chyby.DBF": show them (the error browser).
+    virtual void ShowErrorBrowser(const std::string& mapDir) = 0;
+};
+
+struct TCheckRunResult {
+    int Total = 0;          // findings of every pass
+    int BlocksChecked = 0;  // clean blocks that went through the passes
+    int BlocksSkipped = 0;  // selected blocks that were not clean
+    std::string ErrorTable; // the map directory's error table after a hand-over, else ""
+};
+
+// Name of the error table in the map directory.
+inline constexpr const char* kMapErrorTableName = "Chyby.DBF";
+// Caption while the database pass runs.
+inline constexpr const char* kCaptionDatabases = "Kontrola databáz";
+inline constexpr const char* kNoFindings = "Bez chýb.";
+
+// "Blok\r<path>\rnebol vyčistený, nebude kontrolovaný"
+std::string NotCleanedMessage(const std::string& blockPath);
+
+// Runs the check. Errors of the block store or the standard end the run and pass
+// on (nothing is handed over then). When findings cannot be copied into the map
+// directory, the working table is started afresh and a vexa::Exception tells so.
+TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view);
+
+// The findings of an error table file in record order (columns taken by position).
+std::vector<TErrorRecord> ReadErrorTable(const std::string& path);
+
+// A finding as one line: block, group letter, number, kind, code and text separated
+// by tabs; a null column is empty.
+std::string FindingLine(const TErrorRecord& finding);
+
+} // namespace vexa

@@ -1,0 +1,146 @@
+// The attribute rows kept for a check run: the same values and errors as the
+// block's single-row read, the alike test, and a fresh read when a table changes.
+#include "checks/CheckTestSupport.h"
+#include "checks/TopologyBuilder.h"
+#include "dbase/TableDBF.h"
+#include "standard/CheckRunCache.h"
+#include "ui/OptionMasks.h"
+
+#include <filesystem>
+#include <thread>
+
+using namespace vexa;
+using namespace vexa::checkstest;
+using testkit::BlockSpec;
+
+namespace {
+
+TFldValList Vals(std::initializer_list<TFldVal> v) { return TFldValList(v); }
+
+TEST(AttributeRowsAlike, ComparesOnlyTheColumnsOutsideTheGisOwn) {
+    TFldValList a = Vals({{"CISLO", 1.0}, {"JPRL", std::string("1a")}, {"Plocha", 5.0}, {"DATUM", TValue{}}});
+    TFldValList b = Vals({{"Cislo", 2.0}, {"jprl", std::string("1a")}, {"PLOCHA", 9.0}, {"DATUM", TValue{}}});
+    EXPECT_TRUE(AttributeRowsAlike(a, b)) << "element number and area differ, names ignore case, nulls are equal";
+    EXPECT_TRUE(AttributeRowsAlike({}, {}));
+    EXPECT_FALSE(AttributeRowsAlike(a, {}));
+    EXPECT_FALSE(AttributeRowsAlike({}, b));
+    TFldValList c = b;
+    c[1].Value = std::string("1b");
+    EXPECT_FALSE(AttributeRowsAlike(a, c));
+    c = b;
+    c[3].Value = TDate{2020, 1, 1};
+    EXPECT_FALSE(AttributeRowsAlike(a, c)) << "a null and a date differ";
+    EXPECT_FALSE(AttributeRowsAlike(Vals({{"K", std::string("1")}}), Vals({{"K", 1.0}}))) << "types differ";
+    EXPECT_FALSE(AttributeRowsAlike(Vals({{"K", 1.0}, {"M", 2.0}}), Vals({{"K", 1.0}})));
+    EXPECT_FALSE(AttributeRowsAlike(Vals({{"K", 1.0}}), Vals({{"M", 1.0}}))) << "different columns";
+    EXPECT_TRUE(AttributeRowsAlike(Vals({{"K", 1.0}, {"X", 5.0}}), Vals({{"k", 1.0}, {"y", 6.0}})))
+        << "X and Y are the GIS's columns";
+    EXPECT_TRUE(AttributeRowsAlike(Vals({{"CISLO", 1.0}}), Vals({{"CISLO", 2.0}, {"AREA", 3.0}})))
+        << "rows of the GIS's columns only are alike";
+}
+
+class RunCache : public CheckFixture {
+protected:
+    void SetUp() override {
+        CheckFixture::SetUp();
+        checkskit::GridSpec grid;
+        grid.Rows = 1;
+        grid.Cols = 3;
+        checkskit::AddAreaGrid(spec, grid);
+        checkskit::LinkLines(spec);
+        block = Write(spec);
+    }
+    void Table(const TFldDefList& fields, const std::vector<std::vector<TValue>>& rows, int deleteRecord = 0) {
+        TTableDBF::CreateTable(block + "/p0010.dbf", fields);
+        TTableDBF table;
+        table.SetDatabaseName(block);
+        table.SetTableName("p0010.dbf");
+        table.Open();
+        for (const auto& row : rows) table.AppendRecord(row);
+        if (deleteRecord > 0) {
+            for (table.First(); !table.Eof() && table.RecNo() != deleteRecord; table.Next()) {
+            }
+            table.DeleteCurrent();
+        }
+        table.Close();
+    }
+    TFldDefList Fields() const {
+        return {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
+                TTableDBF::MakeField("JPRL", TFldType::dbfChar, 10, 0)};
+    }
+    BlockSpec spec;
+    std::string block;
+    TCheckRunCache cache;
+};
+
+TEST_F(RunCache, RowsAsTheSingleRowReadGivesThem) {
+    Table(Fields(),
+          {{1.0, std::string("a")}, {3.0, std::string("first")}, {3.0, std::string("second")}, {2.5, std::string("x")},
+           {TValue{}, std::string("y")}, {5.0, std::string("gone")}, {6.0, std::string("f")}},
+          6);
+    Open();
+    cache.BeginPass(Blk);
+    for (std::int32_t n = 0; n <= 7; ++n) {
+        TFldValList cached, single;
+        cache.ReadAreaAttributes(Blk, 10, n, cached);
+        Blk.ReadAttributes(egArea, 10, n, single);
+        EXPECT_EQ(cached, single) << "element " << n;
+    }
+    TFldValList values;
+    cache.ReadAreaAttributes(Blk, 10, 3, values);
+    ASSERT_EQ(values.size(), 2u);
+    EXPECT_EQ(values[1].Value, TValue(std::string("first")));
+    cache.ReadAreaAttributes(Blk, 10, 5, values);
+    EXPECT_TRUE(values.empty()) << "a deleted row is not read";
+    cache.ReadAreaAttributes(Blk, 11, 1, values);
+    EXPECT_TRUE(values.empty()) << "a kind without a table";
+    EXPECT_EQ(cache.TableLoads(), 1);
+}
+
+TEST_F(RunCache, UnreadableTableRaisesTheSameError) {
+    Table({TTableDBF::MakeField("JPRL", TFldType::dbfChar, 10, 0)}, {{std::string("a")}});  // no Cislo column
+    Open();
+    cache.BeginPass(Blk);
+    std::string single, cached;
+    TFldValList values;
+    try {
+        Blk.ReadAttributes(egArea, 10, 1, values);
+    } catch (const EBlkDBError& e) {
+        single = e.what();
+    }
+    try {
+        cache.ReadAreaAttributes(Blk, 10, 1, values);
+    } catch (const EBlkDBError& e) {
+        cached = e.what();
+    }
+    EXPECT_FALSE(single.empty());
+    EXPECT_EQ(cached, single);
+}
+
+TEST_F(RunCache, TableIsReadOncePerRunAndAgainWhenItChanges) {
+    Table(Fields(), {{1.0, std::string("a")}, {2.0, std::string("a")}, {3.0, std::string("b")}});
+    Open();
+    EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 1);
+    Open();
+    EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 1);
+    EXPECT_EQ(Standard->RunCache().TableLoads(), 1) << "unchanged table, same block: kept";
+    // The table is rewritten between two passes (as the database pass may do).
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Table(Fields(), {{1.0, std::string("a")}, {2.0, std::string("b")}, {3.0, std::string("b")}});
+    Open();
+    EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 1);
+    EXPECT_EQ(Standard->RunCache().TableLoads(), 2);
+    std::vector<TErrorRecord> rows = Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].Cislo, rows[1].Cislo);
+    EXPECT_NE(rows[2].Cislo, rows[0].Cislo) << "the other middle line now separates alike areas";
+    // Another block drops the rows of the first one.
+    Write(spec, "LE_2.blk");
+    Open("LE_2.blk");
+    EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 2) << "no table: every middle line";
+    Open();
+    EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 1);
+    EXPECT_EQ(Standard->RunCache().TableLoads(), 3);
+}
+
+} // namespace

@@ -1,0 +1,179 @@
+// The check-run driver with a recording view: which blocks are opened, the order
+// of captions and gauges, warnings, the hand-over of the error table and errors.
+#include "checks/CheckTestSupport.h"
+#include "ui/CheckRun.h"
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+
+using namespace vexa;
+using namespace vexa::checkstest;
+using testkit::BlockSpec;
+using testkit::MakePoint;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* GroupLetter(TCheckGroup g) {
+    switch (g) {
+    case TCheckGroup::Lines: return "L";
+    case TCheckGroup::Points: return "B";
+    case TCheckGroup::Texts: return "T";
+    case TCheckGroup::Areas: return "P";
+    case TCheckGroup::Databases: return "D";
+    }
+    return "?";
+}
+
+class RecordingView : public ICheckRunView {
+public:
+    std::vector<TBlockRow> RowsIn;
+    std::string Dir;
+    TCheckRunOptions Opts;
+    std::vector<std::string> Events;
+    CountingGauge Gauges[5];
+    std::function<void(const std::string&)> OnCaption;
+
+    int BlockRowCount() override { return static_cast<int>(RowsIn.size()); }
+    TBlockRow BlockRow(int index) override { return RowsIn.at(static_cast<std::size_t>(index)); }
+    std::string MapDir() override { return Dir; }
+    TCheckRunOptions Options() override { return Opts; }
+    void SetCaption(const std::string& text) override {
+        Events.push_back("caption " + text);
+        if (OnCaption) OnCaption(text);
+    }
+    IGauge* Gauge(TCheckGroup group) override { return &Gauges[static_cast<int>(group)]; }
+    void ShowGauge(TCheckGroup group, bool visible) override {
+        Events.push_back(std::string(visible ? "show " : "hide ") + GroupLetter(group));
+    }
+    void Warning(const std::string& message) override { Events.push_back("warning " + message); }
+    void Information(const std::string& message) override { Events.push_back("information " + message); }
+    void ShowErrorBrowser(const std::string& mapDir) override { Events.push_back("browser " + mapDir); }
+};
+
+class CheckRun : public CheckFixture {
+protected:
+    void SetUp() override {
+        CheckFixture::SetUp();
+        view.Dir = MapDir;
+    }
+    BlockSpec PointsOfKind(std::int16_t kind, int count) {
+        BlockSpec spec;
+        for (int i = 1; i <= count; ++i) spec.Points.push_back(MakePoint(i, kind, i, i));
+        return spec;
+    }
+    static std::string ReadAll(const fs::path& file) {
+        std::ifstream in(file, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    RecordingView view;
+};
+
+const std::vector<std::string> kPassEvents = {"show L", "hide L", "show B", "hide B", "show T", "hide T", "show P", "hide P"};
+
+std::vector<std::string> BlockEvents(const std::string& name) {
+    std::vector<std::string> e = {"caption " + name};
+    e.insert(e.end(), kPassEvents.begin(), kPassEvents.end());
+    return e;
+}
+
+TEST_F(CheckRun, NothingTickedEndsWithoutFindingsAndKeepsTheOldTable) {
+    Write(PointsOfKind(77, 2));
+    std::ofstream(MapDir + "Chyby.DBF") << "earlier table";
+    view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    TCheckRunResult result = RunCheck(*Standard, view);
+    EXPECT_EQ(result.Total, 0);
+    EXPECT_EQ(result.BlocksChecked, 1);
+    std::vector<std::string> expected = BlockEvents("LE_1.blk");
+    expected.push_back("caption ");
+    expected.push_back("information Bez chýb.");
+    EXPECT_EQ(view.Events, expected);
+    EXPECT_EQ(ReadAll(MapDir + "Chyby.DBF"), "earlier table");
+}
+
+TEST_F(CheckRun, UncleanBlockIsReportedAndSkippedFindingsAreHandedOver) {
+    BlockSpec unclean = PointsOfKind(77, 2);
+    unclean.Points[1].Flags = 1;  // a deleted record: the block was not cleaned
+    Write(unclean, "LE_1.blk");
+    Write(PointsOfKind(77, 3), "LE_2.blk");
+    Write(PointsOfKind(77, 1), "LE_3.blk");
+    std::ofstream(MapDir + "Chyby.DBF") << "earlier table";
+    view.RowsIn = {{"1", "3", "LE_1.blk"}, {"1", "2", "LE_3.blk"}, {"0", "", "XX.blk"}, {"1", "3", "LE_2.blk"}};
+    view.Opts.BodMask = 1;
+    TCheckRunResult result = RunCheck(*Standard, view);
+    EXPECT_EQ(result.Total, 3);
+    EXPECT_EQ(result.BlocksChecked, 1);
+    EXPECT_EQ(result.BlocksSkipped, 1);
+    std::vector<std::string> expected = {"warning Blok\r" + MapDir + "LE_1.blk\rnebol vyčistený, nebude kontrolovaný"};
+    auto block = BlockEvents("LE_2.blk");
+    expected.insert(expected.end(), block.begin(), block.end());
+    expected.push_back("caption ");
+    expected.push_back("browser " + MapDir);
+    EXPECT_EQ(view.Events, expected);
+    EXPECT_FALSE(fs::exists(MapDir + "XX.blk")) << "a row that is not conforming is never opened";
+    EXPECT_EQ(view.Gauges[static_cast<int>(TCheckGroup::Points)].Maximum(), 3);
+
+    // The map's table is the working table of the run; the working table starts afresh.
+    EXPECT_EQ(result.ErrorTable, MapDir + "Chyby.DBF");
+    std::vector<TErrorRecord> handed = ReadErrorRows(MapDir + "Chyby.DBF");
+    ASSERT_EQ(handed.size(), 3u);
+    EXPECT_EQ(handed[2], Finding(-31, "LE_2.blk", "B", 77, 3, "neprípustný druh vo vrstve"));
+    EXPECT_TRUE(Rows().empty());
+}
+
+TEST_F(CheckRun, OptionsAreReadForEveryBlock) {
+    Write(PointsOfKind(77, 1), "LE_1.blk");
+    Write(PointsOfKind(77, 1), "LE_2.blk");
+    view.RowsIn = {{"1", "3", "LE_1.blk"}, {"1", "3", "LE_2.blk"}};
+    view.OnCaption = [&](const std::string& text) {
+        if (text == "LE_2.blk") view.Opts.BodMask = 1;  // ticked while the first block ran
+    };
+    TCheckRunResult result = RunCheck(*Standard, view);
+    EXPECT_EQ(result.Total, 1);
+    EXPECT_EQ(ReadErrorRows(MapDir + "Chyby.DBF"),
+              (std::vector<TErrorRecord>{Finding(-31, "LE_2.blk", "B", 77, 1, "neprípustný druh vo vrstve")}));
+}
+
+TEST_F(CheckRun, AnErrorEndsTheRunWithoutHandOver) {
+    BlockSpec spec = PointsOfKind(77, 1);
+    spec.AddLine(1, 1, {{0, 0}, {1, 1}});
+    spec.Lines[0].LastCrd = 500;  // vertices beyond the file
+    Write(spec, "LE_1.blk");
+    view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    view.Opts.LinMask = 4;
+    view.Opts.BodMask = 1;
+    EXPECT_THROW(RunCheck(*Standard, view), EBlkReadError);
+    EXPECT_EQ(view.Events, (std::vector<std::string>{"caption LE_1.blk", "show L", "hide L", "caption "}));
+    EXPECT_FALSE(fs::exists(MapDir + "Chyby.DBF"));
+    // The block object of the run let go of the block: it can be opened and cleaned up at once.
+    Open();
+    EXPECT_TRUE(Blk.Opened());
+}
+
+TEST_F(CheckRun, NoConformingSelectedRowEndsWithoutFindings) {
+    view.RowsIn = {{"0", "", "abc.blk"}, {"1", "2", "LE_1.blk"}};
+    view.Opts.BodMask = 3;
+    TCheckRunResult result = RunCheck(*Standard, view);
+    EXPECT_EQ(result.Total, 0);
+    EXPECT_EQ(view.Events, (std::vector<std::string>{"caption ", "information Bez chýb."}));
+    EXPECT_FALSE(fs::exists(MapDir + "LE_1.blk")) << "a deselected block is not opened (which would create it)";
+}
+
+TEST_F(CheckRun, FailedHandOverIsAnErrorAndTheNextRunStartsEmpty) {
+    Write(PointsOfKind(77, 1), "LE_1.blk");
+    fs::create_directories(MapDir + "Chyby.DBF/occupied");  // a directory where the table should go
+    view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    view.Opts.BodMask = 1;
+    try {
+        RunCheck(*Standard, view);
+        FAIL() << "the failed copy is reported";
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Tabuľka chýb nebola uložená\r(" + MapDir + "Chyby.DBF)");
+    }
+    EXPECT_TRUE(fs::is_directory(MapDir + "Chyby.DBF/occupied"));
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_EQ(view.Events.back(), "caption ");
+}
+
+} // namespace
