@@ -115,8 +115,8 @@ private:
                     bool positiveNumbers);
     void LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache);
     void DropReadCache();
-    bool FindDuplicatesInFile(const TBlkLine& line, const TCrds& crds, std::string& found);
-    bool FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::string& found);
+    void FindDuplicatesInFile(const TBlkLine& line, const TCrds& crds, std::string& found);
+    void FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::string& found);
 
     bool FInMemory;
     std::string FPath;
