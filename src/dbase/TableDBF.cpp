@@ -295,11 +295,14 @@ void RewriteTable(const std::string& path, int lockFd, const TFldDescList& descs
 
     const long long failuresBefore = dbfio::IoFailureCount();
     TempFileGuard temp;
-    temp.Path = TempPathBeside(path).string() + ".dbf";
+    temp.Path = TempPathBeside(path).string();
     DbfCloser dst;
     {
         SAHooks hooks = dbfio::Hooks();
         std::string ldidText = "LDID/" + std::to_string(ldid);
+        // The replacement is built under a name that no walk over the
+        // directory's tables takes for a table (it does not end in ".dbf").
+        dbfio::OpenPathOverride override(temp.Path);
         dst.H = DBFCreateLL(temp.Path.c_str(), ldidText.c_str(), &hooks);
     }
     if (!dst.H) throw EDbfEngineError("Cannot create the new table file: " + ErrnoText() + ".", path);
@@ -829,11 +832,12 @@ void TTableDBF::CreateTable(const std::string& filePath, const TFldDefList& fiel
 
     const long long failuresBefore = dbfio::IoFailureCount();
     TempFileGuard temp;
-    temp.Path = TempPathBeside(filePath).string() + ".dbf";
+    temp.Path = TempPathBeside(filePath).string();
     DbfCloser dst;
     {
         SAHooks hooks = dbfio::Hooks();
         std::string ldidText = "LDID/" + std::to_string(*ldid);
+        dbfio::OpenPathOverride override(temp.Path);
         dst.H = DBFCreateLL(temp.Path.c_str(), ldidText.c_str(), &hooks);
     }
     if (!dst.H) throw EDbfEngineError("Cannot create the table file: " + ErrnoText() + ".", filePath);

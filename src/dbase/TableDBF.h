@@ -93,6 +93,19 @@ public:
     void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width,
                      std::int32_t decimals);
     static TFldType TypeFromChar(char letter);
+    // Rewrites the table to the descriptors, in their order. A kept field
+    // carries its bytes unchanged (fields of other types than C, N, F, L, D
+    // too, so memo fields stay valid against their memo file; such a field
+    // cannot be modified). A modified field carries its values converted:
+    // numbers are rounded half away from zero to the new decimals, and one
+    // that no longer fits becomes null (never a cut or starred number); text
+    // is cut to the new width; text that is not a number becomes null in N
+    // and F; numbers and dates written as text that would not fit become
+    // null; L takes T/Y/F/N, D takes YYYYMMDD or YYYY-MM-DD. An added field
+    // is blank. Deleted rows stay deleted; the code page and the dBASE /
+    // FoxPro version byte are kept. Raises EDbfTableInUse when another holder
+    // has the file, EDbfException for an invalid list; the original is then
+    // untouched.
     void Restructure(const TFldDescList& descs, const TOpType& ops);
     static FLDDesc FieldToDesc(const TFldDef& field);
     static TFldDef DescToField(const FLDDesc& desc);
