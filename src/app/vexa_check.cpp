@@ -266,7 +266,8 @@ int Run(const Arguments& args) {
     std::string standardPath = args.Standard.empty() ? programDir + "StandardGXD.mdb" : args.Standard;
     TBlkStandardGXD standard(standardPath, programDir + "Chyby.dbf");
 
-    std::string mapDir = IncludeTrailingDelimiter(args.MapDir);
+    // Block and table paths are formed from it: make it absolute once.
+    std::string mapDir = IncludeTrailingDelimiter(fs::absolute(args.MapDir).lexically_normal().string());
     std::vector<TBlockRow> listed =
         ListMapBlocks(mapDir, [&](const std::string& layer) { return standard.IsLayerKnown(layer); });
     BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, isatty(STDERR_FILENO) == 1);

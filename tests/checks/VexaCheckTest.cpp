@@ -1,0 +1,171 @@
+// vexa-check end to end: the sample map (faults of every kind, an unclean block, a
+// name that does not conform), the error table it leaves, exit statuses and refusals.
+#include "checks/CheckTestSupport.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#ifdef VEXA_CHECK_PROGRAM
+
+using namespace vexa;
+using namespace vexa::checkstest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string ReadText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+class VexaCheck : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(temp.Path() / "tmp");
+        fs::copy(VEXA_EXAMPLES_MAP, map, fs::copy_options::recursive);
+    }
+    Outcome Run(const std::string& args) {
+        std::string command = "TMPDIR=" + Quote((temp.Path() / "tmp").string()) + " " + Quote(VEXA_CHECK_PROGRAM) +
+                              " " + args + " >" + Quote(temp / "out") + " 2>" + Quote(temp / "err");
+        int raw = std::system(command.c_str());
+        Outcome o;
+        o.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.Out = ReadText(temp / "out");
+        o.Err = ReadText(temp / "err");
+        return o;
+    }
+    std::vector<TErrorRecord> Table() const { return ReadErrorRows((map / "Chyby.DBF").string()); }
+
+    testkit::TempDir temp;
+    fs::path map = temp.Path() / "map";
+};
+
+const std::string kWarning = "nebol vyčistený, nebude kontrolovaný";
+
+TEST_F(VexaCheck, SampleMapWithEveryOptionOfTheWindow) {
+    Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 1) << o.Err;
+    EXPECT_EQ(o.Err, "Blok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning + "\n");
+    std::vector<TErrorRecord> expected = {
+        Finding(-73, "LE_00002.blk", "L", 1, 8, "zhoda prilahlých plôch"),
+        Finding(-11, "LE_00002.blk", "L", 10, 13, "neprípustný druh vo vrstve"),
+        Finding(-11, "LE_00002.blk", "L", 1, 19, "nadbytočná línia v ploche"),
+        Finding(-31, "LE_00002.blk", "B", 6, 2, "neprípustný druh vo vrstve"),
+        Finding(-32, "LE_00002.blk", "B", 5, 3, "uhol otočenia"),
+        Finding(-51, "LE_00002.blk", "T", 3, 2, "neprípustný druh vo vrstve"),
+        Finding(-52, "LE_00002.blk", "T", 1, 3, "uhol otočenia"),
+        Finding(-71, "LE_00003.blk", "P", 20, 2, "neprípustný druh vo vrstve"),
+        Finding(-72, "LE_00003.blk", "P", 1, 3, "chybná topológia plochy"),
+        Finding(-11, "PO_00001.blk", "L", 2, 8, "neprípustná línia vo vrstve plôch"),
+    };
+    EXPECT_EQ(Table(), expected) << Describe(Table());
+    std::string out =
+        "LE_00002.blk\tL\t8\t1\t-73\tzhoda prilahlých plôch\n"
+        "LE_00002.blk\tL\t13\t10\t-11\tneprípustný druh vo vrstve\n"
+        "LE_00002.blk\tL\t19\t1\t-11\tnadbytočná línia v ploche\n"
+        "LE_00002.blk\tB\t2\t6\t-31\tneprípustný druh vo vrstve\n"
+        "LE_00002.blk\tB\t3\t5\t-32\tuhol otočenia\n"
+        "LE_00002.blk\tT\t2\t3\t-51\tneprípustný druh vo vrstve\n"
+        "LE_00002.blk\tT\t3\t1\t-52\tuhol otočenia\n"
+        "LE_00003.blk\tP\t2\t20\t-71\tneprípustný druh vo vrstve\n"
+        "LE_00003.blk\tP\t3\t1\t-72\tchybná topológia plochy\n"
+        "PO_00001.blk\tL\t8\t2\t-11\tneprípustná línia vo vrstve plôch\n"
+        "Počet chýb: 10 (" + (map / "Chyby.DBF").string() + ")\n";
+    EXPECT_EQ(o.Out, out);
+}
+
+TEST_F(VexaCheck, SampleMapWithoutAdmissibilityButWithLimits) {
+    Outcome o = Run("--lines 62 --points 3 --texts 3 --areas 7 --length-limit 1 --area-limit 100 " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 1) << o.Err;
+    std::vector<TErrorRecord> expected = {
+        Finding(-73, "LE_00002.blk", "L", 1, 8, "zhoda prilahlých plôch"),
+        Finding(-12, "LE_00002.blk", "L", 21, 14, "krivka"),
+        Finding(-13, "LE_00002.blk", "L", 21, 15, "línia mimo rozsah opísaného obdĺžnika"),
+        Finding(-14, "LE_00002.blk", "L", 22, 16, "duplikátne línie: 17"),
+        Finding(-14, "LE_00002.blk", "L", 22, 17, "duplikátne línie: 16"),
+        Finding(-15, "LE_00002.blk", "L", 21, 18, "podlimitná dĺžka"),
+        Finding(-31, "LE_00002.blk", "B", 6, 2, "neprípustný druh vo vrstve"),
+        Finding(-32, "LE_00002.blk", "B", 5, 3, "uhol otočenia"),
+        Finding(-51, "LE_00002.blk", "T", 3, 2, "neprípustný druh vo vrstve"),
+        Finding(-52, "LE_00002.blk", "T", 1, 3, "uhol otočenia"),
+        Finding(-71, "LE_00003.blk", "P", 20, 2, "neprípustný druh vo vrstve"),
+        Finding(-72, "LE_00003.blk", "P", 1, 3, "chybná topológia plochy"),
+        Finding(-74, "LE_00003.blk", "P", 1, 4, "podlimitná plocha"),
+    };
+    EXPECT_EQ(Table(), expected) << Describe(Table());
+}
+
+TEST_F(VexaCheck, CleanBlockLeavesTheEarlierTable) {
+    std::ofstream(map / "Chyby.DBF") << "earlier";
+    Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 --block le_00001.BLK " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_EQ(o.Out, "Bez chýb.\n");
+    EXPECT_EQ(o.Err, "");
+    EXPECT_EQ(ReadText(map / "Chyby.DBF"), "earlier");
+}
+
+TEST_F(VexaCheck, NamedBlocksAreTakenInListOrder) {
+    Outcome o = Run("--points 1 --areas 1 --block LE_00003.blk --block le_00002.blk " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 1) << o.Err;
+    EXPECT_EQ(o.Err, "") << "the unclean block was not named";
+    EXPECT_EQ(Table(), (std::vector<TErrorRecord>{
+                           Finding(-31, "LE_00002.blk", "B", 6, 2, "neprípustný druh vo vrstve"),
+                           Finding(-71, "LE_00003.blk", "P", 20, 2, "neprípustný druh vo vrstve")}));
+}
+
+TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
+    struct Case {
+        std::string Args, Err;
+    };
+    const std::string m = Quote(map.string());
+    std::vector<Case> cases = {
+        {"--lines 1 --block LE_00077.blk " + m, "Blok LE_00077.blk nie je v zozname blokov mapy\n"},
+        {"--lines 1 --block ABC.blk " + m, "Blok abc.blk nevyhovuje štandardu\n"},
+        {"--lines 64 " + m, "Neplatná maska --lines: 64 (povolené sú súčty bitov 63)\n"},
+        {"--areas x " + m, "Neplatná maska --areas: x (povolené sú súčty bitov 7)\n"},
+        {"--length-limit 1,5 " + m, "Neplatný limit --length-limit: 1,5\n"},
+        {"--db 1 " + m, "Kontrola internej DB (--db) ešte nie je k dispozícii\n"},
+        {"--lines 1 " + Quote((temp.Path() / "none").string()),
+         "Adresár mapy neexistuje\n(" + (temp.Path() / "none").string() + ")\n"},
+        {"--frobnicate " + m, "Neznáma voľba --frobnicate\n"},
+        {"--lines 1", "Zadajte práve jeden adresár mapy (vexa-check --help)\n"},
+        {"--lines", "Chýba hodnota voľby --lines\n"},
+    };
+    for (const Case& c : cases) {
+        Outcome o = Run(c.Args);
+        EXPECT_EQ(o.Status, 2) << c.Args;
+        EXPECT_EQ(o.Err, c.Err) << c.Args;
+        EXPECT_EQ(o.Out, "") << c.Args;
+    }
+    Outcome o = Run("--standard " + Quote((temp.Path() / "missing.mdb").string()) + " --lines 1 " + m);
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_FALSE(o.Err.empty());
+    EXPECT_FALSE(fs::exists(map / "Chyby.DBF"));
+}
+
+TEST_F(VexaCheck, HelpExplainsTheCommand) {
+    Outcome o = Run("--help");
+    EXPECT_EQ(o.Status, 0);
+    EXPECT_EQ(o.Out.rfind("Použitie: vexa-check [--standard SÚBOR]", 0), 0u);
+    EXPECT_NE(o.Out.find("--length-limit X"), std::string::npos);
+    EXPECT_NE(o.Out.find("32 zhoda susedných plôch"), std::string::npos);
+}
+
+} // namespace
+
+#endif
