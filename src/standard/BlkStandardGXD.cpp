@@ -9,6 +9,7 @@
 #include "standard/ErrorTable.h"
 #include "standard/JetImport.h"
 #include "standard/StandardFiles.h"
+#include "standard/StandardImpl.h"
 #include "standard/StringList.h"
 
 #include <chrono>
@@ -51,9 +52,6 @@ std::string WorkFileName() {
     return Format("%llx.mdb", static_cast<unsigned long long>(static_cast<long long>(stamp)));
 }
 
-// The first two characters of a layer or block name, upper-cased.
-std::string LayerCode(const std::string& layer) { return AccessUpper(CutUtf8(layer, 2)); }
-
 bool CopyOver(const fs::path& from, const fs::path& to) {
     std::error_code ec;
     if (!fs::is_regular_file(from, ec)) return false;
@@ -62,23 +60,17 @@ bool CopyOver(const fs::path& from, const fs::path& to) {
 
 } // namespace
 
-struct TBlkStandardGXD::TImpl {
-    std::string WorkDir;  // private to this object, removed with it
-    std::string TemplatePath;
-    std::unique_ptr<TAccessDb> Db;
-    TErrorTable ErrorTable;
-    TStringList Layers, AreaOnlyLayers, LineKinds, PointKinds, AreaKinds, TextKinds, PointZeroAngleKinds,
-        TextZeroAngleKinds;
-
-    ~TImpl() {
-        ErrorTable.Close();
-        Db.reset();
-        if (!WorkDir.empty()) {
-            std::error_code ec;
-            fs::remove_all(WorkDir, ec);
-        }
+TBlkStandardGXD::TImpl::~TImpl() {
+    ErrorTable.Close();
+    Link.reset();
+    Db.reset();
+    if (!WorkDir.empty()) {
+        std::error_code ec;
+        fs::remove_all(WorkDir, ec);
     }
-};
+}
+
+std::string StandardLayerCode(const std::string& layer) { return AccessUpper(CutUtf8(layer, 2)); }
 
 TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::string& templatePath,
                                  IUserInterface& ui)
@@ -185,12 +177,12 @@ void TBlkStandardGXD::RequireOpen() const {
 
 bool TBlkStandardGXD::IsLayerKnown(const std::string& layer) const {
     RequireOpen();
-    return FImpl->Layers.Contains(LayerCode(layer));
+    return FImpl->Layers.Contains(StandardLayerCode(layer));
 }
 
 bool TBlkStandardGXD::IsAreasOnlyLayer(const std::string& layer) const {
     RequireOpen();
-    return FImpl->AreaOnlyLayers.Contains(LayerCode(layer));
+    return FImpl->AreaOnlyLayers.Contains(StandardLayerCode(layer));
 }
 
 bool TBlkStandardGXD::IsKindAdmissible(const std::string& layer, int group, std::int16_t kind) const {
@@ -202,7 +194,7 @@ bool TBlkStandardGXD::IsKindAdmissible(const std::string& layer, int group, std:
                                                  : nullptr;
     if (!list) return false;
     const std::string layers = list->Values(std::to_string(kind));
-    const std::string code = LayerCode(layer);
+    const std::string code = StandardLayerCode(layer);
     return !code.empty() && layers.find(code) != std::string::npos;
 }
 

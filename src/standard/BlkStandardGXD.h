@@ -92,6 +92,7 @@ public:
 
 private:
     void LoadStandard();
+    void WriteBackTestTable();
 
     IGauge* FGauge = nullptr;
     IUserInterface& FUI;

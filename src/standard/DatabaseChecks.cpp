@@ -1,11 +1,242 @@
-// Attribute table checks and repairs.
+// Attribute table checks and repairs: the tables the standard requires for a
+// block's layer (DBAtrib), their structure against the standard's definitions,
+// and their contents through the standard's saved queries.
+#include "common/FileNames.h"
+#include "common/Text.h"
+#include "dbase/TableDBF.h"
+#include "standard/AccessSql.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/StandardImpl.h"
 
 namespace vexa {
 
-int TBlkStandardGXD::CheckDatabases(TBlk&, std::uint16_t options) {
+namespace {
+
+const char* const kTablesQuery =
+    "select distinct UCase(Typ_Prvok) as Typ, Kod_Prvok as Kod from DBAtrib where InStr(1, UCase(Vrstvy), :Vrst, 1) "
+    "order by 1, 2";
+const char* const kDefsQuery =
+    "select Meno, Typ, Velkost, Deci from DBAtrib where UCase(Typ_Prvok) = :Typ and Kod_Prvok = :Kod and "
+    "InStr(1, UCase(Vrstvy), :Vrst, 1) order by Poradie";
+const char* const kQueriesQuery =
+    "select QFormat, QGenerate, QTest from DBAtrib where UCase(Typ_Prvok) = :Typ and Kod_Prvok = :Kod and "
+    "InStr(1, UCase(Vrstvy), :Vrst, 1)";
+
+std::string GroupParam(int group) {
+    switch (group) {
+    case egLine: return "L";
+    case egPoint: return "B";
+    case egArea: return "P";
+    default: return "";
+    }
+}
+
+TDbParams Params(const std::string& layer, int group, std::int32_t kind) {
+    return {{"Vrst", StandardLayerCode(layer)}, {"Typ", GroupParam(group)}, {"Kod", static_cast<std::int64_t>(kind)}};
+}
+
+// Error code and group letter of an attribute-table finding; code 0 for texts and others.
+std::pair<std::int32_t, std::string> FindingOf(char groupLetter) {
+    switch (groupLetter) {
+    case 'L': return {-91, "L"};
+    case 'B': return {-92, "B"};
+    case 'P': return {-93, "P"};
+    default: return {0, ""};
+    }
+}
+
+char LetterOf(int group) {
+    const std::string p = GroupParam(group);
+    return p.empty() ? '\0' : p[0];
+}
+
+bool SameName(const std::string& a, const std::string& b) { return AccessUpper(a) == AccessUpper(b); }
+
+std::string BlockNameOf(const TBlk& blk) { return ExtractFileName(ExcludeTrailingDelimiter(blk.Path())); }
+
+} // namespace
+
+std::vector<std::string> TBlkStandardGXD::ListAttributeTables(const std::string& layer) {
+    RequireOpen();
+    std::vector<std::string> names;
+    const auto r = FImpl->Db->Select(kTablesQuery, {{"Vrst", StandardLayerCode(layer)}});
+    for (const auto& row : r.Rows) {
+        const std::string type = row[0].AsText();
+        const long long kod = row[1].AsInteger();
+        if (type.empty()) continue;
+        switch (type[0]) {
+        case 'B': names.push_back(Format("b%.4lld.dbf", kod)); break;
+        case 'L': names.push_back(Format("l%.4lld.dbf", kod)); break;
+        case 'P': names.push_back(Format("p%.4lld.dbf", kod)); break;
+        default: break;
+        }
+    }
+    return names;
+}
+
+TFldDefList TBlkStandardGXD::GetAttributeDefs(const std::string& layer, int group, std::int32_t kind) {
+    RequireOpen();
+    TFldDefList defs;
+    for (const auto& row : FImpl->Db->Select(kDefsQuery, Params(layer, group, kind)).Rows) {
+        const std::string type = row[1].AsText();
+        // Normalised as the table layer normalises a field it makes (an L or D field has
+        // width 0, a C field no decimals), so that a repaired table compares equal.
+        defs.push_back(TTableDBF::MakeField(row[0].AsText(), TTableDBF::TypeFromChar(type.empty() ? '\0' : type[0]),
+                                            static_cast<std::int32_t>(row[2].AsInteger()),
+                                            static_cast<std::int32_t>(row[3].AsInteger())));
+    }
+    return defs;
+}
+
+bool TBlkStandardGXD::IsStructureValid(const std::string& layer, int group, std::int32_t kind) {
+    if (FCurrentDbfPath.empty()) return false;
+    TTableDBF table;
+    table.SetDatabaseName(ExtractFilePath(FCurrentDbfPath));
+    table.SetTableName(ExtractFileName(FCurrentDbfPath));
+    const TFldDefList defs = GetAttributeDefs(layer, group, kind);
+    TFldDefList fields;
+    table.GetFields(fields);
+    if (defs.empty()) return false;
+    for (const TFldDef& def : defs) {
+        bool matched = false;
+        for (const TFldDef& field : fields) {
+            if (SameName(field.Name, def.Name) && field.FieldType == def.FieldType && field.Width == def.Width &&
+                field.Decimals == def.Decimals) {
+                matched = true;
+                break;
+            }
+        }
+        if (!matched) return false;
+    }
+    return true;
+}
+
+void TBlkStandardGXD::FixStructure(const std::string& layer, int group, std::int32_t kind, bool restructure,
+                                   bool mandatoryFirst, bool deleteOptional) {
+    if (FCurrentDbfPath.empty()) return;
+    TTableDBF table;
+    table.SetDatabaseName(ExtractFilePath(FCurrentDbfPath));
+    table.SetTableName(ExtractFileName(FCurrentDbfPath));
+    table.OpenTable();
+    const TFldDefList defs = GetAttributeDefs(layer, group, kind);
+    if (!defs.empty()) {
+        if (restructure) {
+            for (const TFldDef& def : defs) {
+                const int index = table.FieldIndex(def.Name);
+                if (index >= 0)
+                    table.ModifyField(index, def.Name, def.FieldType, def.Width, def.Decimals);
+                else
+                    table.AddField(TTableDBF::MakeField(def.Name, def.FieldType, def.Width, def.Decimals));
+            }
+        }
+        if (mandatoryFirst) {
+            for (std::size_t i = 0; i < defs.size(); ++i) {
+                const int index = table.FieldIndex(defs[i].Name);
+                if (index >= 0 && index != static_cast<int>(i)) table.MoveField(index, static_cast<int>(i));
+            }
+        }
+        if (deleteOptional) {
+            int position = 0;
+            for (;;) {
+                TFldDescList descs;
+                table.GetFieldDescs(descs);
+                if (position >= static_cast<int>(descs.size())) break;
+                const std::string& name = descs[static_cast<std::size_t>(position)].szName;
+                bool defined = false;
+                for (const TFldDef& def : defs)
+                    if (SameName(name, def.Name)) defined = true;
+                if (defined)
+                    ++position;
+                else
+                    table.DeleteField(position);
+            }
+        }
+    }
+    table.Close();
+}
+
+bool TBlkStandardGXD::TestFill(const std::string& layer, int group, std::vector<std::string>& numbers,
+                               std::int32_t kind) {
+    numbers.clear();
+    if (FCurrentDbfPath.empty()) return false;
+    RequireOpen();
+    TAccessDb& db = *FImpl->Db;
+    TStringList found;  // sorted as text, each number once
+    LinkTestTable();
+    try {
+        const auto rows = db.Select(kQueriesQuery, Params(layer, group, kind)).Rows;
+        for (int column = 0; column < 2; ++column)  // QFormat on every row, then QGenerate
+            for (const auto& row : rows)
+                if (!row[static_cast<std::size_t>(column)].AsText().empty())
+                    db.ExecuteSaved(row[static_cast<std::size_t>(column)].AsText());
+        for (const auto& row : rows) {
+            const std::string test = row[2].AsText();
+            if (test.empty()) continue;
+            TDbResult result;
+            try {
+                result = db.Select("select Cislo from " + test);
+            } catch (const EAccessDbError& e) {
+                throw EAccessDbError(std::string("Saved query failed: ") + e.what() + "\r(" + test + ")");
+            }
+            for (const auto& r : result.Rows) found.Add(r.at(0).AsText());
+        }
+        WriteBackTestTable();
+    } catch (...) {
+        UnlinkTestTable();
+        throw;
+    }
+    UnlinkTestTable();
+    numbers = found.Strings();
+    return numbers.empty();
+}
+
+int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     if (options == 0) return 0;
-    throw EStdException("Kontrola internej DB ešte nie je k dispozícii.");
+    RequireOpen();
+    WaitCursorGuard cursor(FUI, TCursorKind::DatabaseWait);
+    const std::string block = BlockNameOf(blk);
+    const std::string layer = StandardLayerCode(block);
+    const std::vector<std::string> tables = ListAttributeTables(layer);
+    const std::string dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(blk.Path()));
+    TErrorTableGuard guard(ErrorTable());
+    int count = 0;
+    auto write = [&](std::pair<std::int32_t, std::string> code, std::optional<std::int32_t> number,
+                     const std::string& text) {
+        if (code.first == 0) return;
+        ErrorTable().Append({code.first, block, std::nullopt, code.second, std::nullopt, number, text});
+        ++count;
+    };
+    for (const std::string& name : tables) {
+        // Block files come from Windows: the table is found whatever the letter case of its name.
+        const auto entry = FindEntryIgnoreCase(dir, name);
+        if (!entry || !fs::is_regular_file(*entry)) {
+            write(FindingOf(UpperAscii(name.substr(0, 1))[0]), std::nullopt, Format("DB %s neexistuje", name.c_str()));
+            continue;
+        }
+        FCurrentDbfPath = dir + entry->filename().string();
+        TBlkElementGroup group = egLine;
+        std::int32_t kind = 0;
+        TBlk::ParseAttributeFileName(FCurrentDbfPath, group, kind);
+        if (options & (2 | 4 | 8)) FixStructure(layer, group, kind, options & 2, options & 4, options & 8);
+        if (options & 1) {
+            const auto code = FindingOf(LetterOf(group));
+            if (!IsStructureValid(layer, group, kind)) {
+                write(code, std::nullopt, "chybná DB štruktúra");
+            } else {
+                std::vector<std::string> numbers;
+                if (!TestFill(layer, group, numbers, kind)) {
+                    for (const std::string& number : numbers) {
+                        // A row without a readable number is still reported, with a blank number.
+                        const auto value = TextToInt(Trim(number));
+                        std::optional<std::int32_t> cislo;
+                        if (value && *value >= INT32_MIN && *value <= INT32_MAX) cislo = static_cast<std::int32_t>(*value);
+                        write(code, cislo, "zle vyplnený DB záznam");
+                    }
+                }
+            }
+        }
+    }
+    return count;
 }
 
 } // namespace vexa

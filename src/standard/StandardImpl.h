@@ -1,0 +1,42 @@
+#pragma once
+// What the standard object holds besides its public fields; shared by the
+// files that implement it (not for other users).
+#include "dbase/FieldTypes.h"
+#include "standard/AccessDb.h"
+#include "standard/BlkStandardGXD.h"
+#include "standard/ErrorTable.h"
+#include "standard/StringList.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace vexa {
+
+// The attribute table under test as the table TestTab of the working copy:
+// its rows as they were read, to find what the saved queries changed.
+struct TTestTabLink {
+    std::string Path;                    // the dBASE file
+    std::vector<TFldDef> Fields;         // every field of the file, in order
+    std::vector<bool> Exposed;           // per field: a column of TestTab
+    std::map<std::int64_t, std::vector<TValue>> Rows;  // record number (from 1) -> values per field
+};
+
+struct TBlkStandardGXD::TImpl {
+    std::string WorkDir;  // private to this object, removed with it
+    std::string TemplatePath;
+    std::unique_ptr<TAccessDb> Db;
+    TErrorTable ErrorTable;
+    TStringList Layers, AreaOnlyLayers, LineKinds, PointKinds, AreaKinds, TextKinds, PointZeroAngleKinds,
+        TextZeroAngleKinds;
+    std::unique_ptr<TTestTabLink> Link;
+
+    ~TImpl();
+};
+
+// The first two characters of a layer or block name, upper-cased.
+std::string StandardLayerCode(const std::string& layer);
+
+} // namespace vexa
