@@ -4,6 +4,8 @@
 #include "dbase/DbfExceptions.h"
 
 #include <cctype>
+#include <charconv>
+#include <cstring>
 
 namespace vexa {
 
@@ -120,20 +122,36 @@ TDbfFilter::TDbfFilter(const std::string& expression, const std::vector<dbfio::F
         bool numberField = found->Native == 'N' || found->Native == 'F';
         if (term.IsText ? !textField : !numberField)
             Fail("type mismatch for field " + term.Field, expression);
-        FTerms.push_back({term, *found});
+        FTerms.push_back({term, *found, {}, 0});
     }
 }
 
-bool TDbfFilter::Matches(const std::string& record, int codePage) const {
+bool TDbfFilter::Matches(const char* record, std::size_t length, int codePage) const {
+    // Runs once per record on every filtered open: compares field bytes
+    // directly instead of decoding values.
     for (const Bound& b : FTerms) {
-        if (static_cast<std::size_t>(b.Field.Offset + b.Field.Width) > record.size()) return false;
-        TValue v = dbfio::DecodeField(record.data() + b.Field.Offset, b.Field, codePage);
+        const std::size_t width = static_cast<std::size_t>(b.Field.Width);
+        if (static_cast<std::size_t>(b.Field.Offset) + width > length) return false;
+        const char* begin = record + b.Field.Offset;
+        const char* end = begin + width;
         if (b.T.IsText) {
-            auto s = std::get_if<std::string>(&v);
-            if (!s || *s != b.T.Text) return false;
+            while (end > begin && (end[-1] == ' ' || end[-1] == '\0')) --end;
+            if (end == begin) return false;  // a blank field is null
+            if (b.BytesCodePage != codePage) {
+                b.Bytes = FromUtf8(b.T.Text, codePage);
+                b.BytesCodePage = codePage;
+            }
+            if (static_cast<std::size_t>(end - begin) != b.Bytes.size() ||
+                std::memcmp(begin, b.Bytes.data(), b.Bytes.size()) != 0)
+                return false;
         } else {
-            auto d = std::get_if<double>(&v);
-            if (!d || *d != b.T.Number) return false;
+            while (begin < end && static_cast<unsigned char>(*begin) <= ' ') ++begin;
+            while (end > begin && static_cast<unsigned char>(end[-1]) <= ' ') --end;
+            if (begin == end || *begin == '*') return false;
+            if (*begin == '+') ++begin;
+            double v = 0;
+            auto r = std::from_chars(begin, end, v);
+            if (r.ec != std::errc() || r.ptr != end || v != b.T.Number) return false;
         }
     }
     return true;

@@ -30,12 +30,17 @@ public:
 
     bool Empty() const { return FTerms.empty(); }
     // Whether a record (its raw bytes, deletion flag first) passes.
-    bool Matches(const std::string& record, int codePage) const;
+    bool Matches(const std::string& record, int codePage) const {
+        return Matches(record.data(), record.size(), codePage);
+    }
+    bool Matches(const char* record, std::size_t length, int codePage) const;
 
 private:
     struct Bound {
         Term T;
         dbfio::FieldLayout Field;
+        mutable std::string Bytes;  // a text literal in the table's code page
+        mutable int BytesCodePage = 0;
     };
     std::vector<Bound> FTerms;
 };

@@ -451,10 +451,12 @@ struct TTableDBF::Impl {
     void Rebuild() {
         Visible.clear();
         const int n = DBFGetRecordCount(H);
+        const std::size_t length = static_cast<std::size_t>(H->nRecordLength);
         for (int i = 0; i < n; ++i) {
-            std::string rec = ReadRecord(H, i, Path);
+            const char* rec = DBFReadTuple(H, i);
+            if (!rec) throw EDbfEngineError(Format("Cannot read record %d.", i + 1), Path);
             if (rec[0] == '*') continue;
-            if (RowFilter && !RowFilter->Matches(rec, CodePage)) continue;
+            if (RowFilter && !RowFilter->Matches(rec, length, CodePage)) continue;
             Visible.push_back(i);
         }
     }
