@@ -107,20 +107,23 @@ TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
     }
 }
 
+void BindAt(sqlite3* db, sqlite3_stmt* stmt, int idx, const TDbValue& value) {
+    int rc = SQLITE_OK;
+    const auto& d = value.Data();
+    if (const auto* i = std::get_if<std::int64_t>(&d)) rc = sqlite3_bind_int64(stmt, idx, *i);
+    else if (const auto* f = std::get_if<double>(&d)) rc = sqlite3_bind_double(stmt, idx, *f);
+    else if (const auto* s = std::get_if<std::string>(&d))
+        rc = sqlite3_bind_text(stmt, idx, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
+    else if (const auto* b = std::get_if<TBlob>(&d))
+        rc = sqlite3_bind_blob(stmt, idx, b->Bytes.data(), static_cast<int>(b->Bytes.size()), SQLITE_TRANSIENT);
+    else rc = sqlite3_bind_null(stmt, idx);
+    if (rc != SQLITE_OK) throw EAccessDbError(sqlite3_errmsg(db));
+}
+
 void Bind(sqlite3* db, sqlite3_stmt* stmt, const TDbParams& params) {
     for (const auto& [name, value] : params) {
         const int idx = sqlite3_bind_parameter_index(stmt, (":" + name).c_str());
-        if (idx == 0) continue;
-        int rc = SQLITE_OK;
-        const auto& d = value.Data();
-        if (const auto* i = std::get_if<std::int64_t>(&d)) rc = sqlite3_bind_int64(stmt, idx, *i);
-        else if (const auto* f = std::get_if<double>(&d)) rc = sqlite3_bind_double(stmt, idx, *f);
-        else if (const auto* s = std::get_if<std::string>(&d))
-            rc = sqlite3_bind_text(stmt, idx, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
-        else if (const auto* b = std::get_if<TBlob>(&d))
-            rc = sqlite3_bind_blob(stmt, idx, b->Bytes.data(), static_cast<int>(b->Bytes.size()), SQLITE_TRANSIENT);
-        else rc = sqlite3_bind_null(stmt, idx);
-        if (rc != SQLITE_OK) throw EAccessDbError(sqlite3_errmsg(db));
+        if (idx != 0) BindAt(db, stmt, idx, value);
     }
 }
 
@@ -186,6 +189,27 @@ int TAccessDb::ExecuteNative(const std::string& sql, const TDbParams& params) {
     int changes = 0;
     Run(sql, params, &changes);
     return changes;
+}
+
+void TAccessDb::ExecuteNativeBatch(const std::string& sql, const std::vector<TDbRow>& rows) {
+    TStatement st;
+    if (sqlite3_prepare_v2(FDb, sql.c_str(), static_cast<int>(sql.size()), &st.Stmt, nullptr) != SQLITE_OK)
+        throw EAccessDbError(sqlite3_errmsg(FDb));
+    Run("savepoint batch", {}, nullptr);
+    try {
+        for (const TDbRow& row : rows) {
+            sqlite3_reset(st.Stmt);
+            sqlite3_clear_bindings(st.Stmt);
+            for (std::size_t i = 0; i < row.size(); ++i) BindAt(FDb, st.Stmt, static_cast<int>(i) + 1, row[i]);
+            if (sqlite3_step(st.Stmt) != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(FDb));
+        }
+    } catch (...) {
+        sqlite3_reset(st.Stmt);
+        Run("rollback to batch; release batch", {}, nullptr);
+        throw;
+    }
+    sqlite3_reset(st.Stmt);
+    Run("release batch", {}, nullptr);
 }
 
 bool TAccessDb::TableExists(const std::string& name) {

@@ -90,6 +90,9 @@ public:
     // SQLite's own SQL, not translated (schema work of the system itself).
     TDbResult SelectNative(const std::string& sql, const TDbParams& params = {});
     int ExecuteNative(const std::string& sql, const TDbParams& params = {});
+    // One native statement run once per row of values (bound to ?1, ?2, ...), all
+    // in one transaction: nothing is kept when a row fails.
+    void ExecuteNativeBatch(const std::string& sql, const std::vector<TDbRow>& rows);
 
     // Saved queries (table Dotazy): names in table order, the Access SQL of one
     // (found ignoring case), and running one by name. A failure names the query.

@@ -235,33 +235,28 @@ void TBlkStandardGXD::LinkTestTable() {
         return s;
     }() + ")");
     std::string insert = std::string("insert into ") + kTestTab + " (rowid";
-    std::string marks = ":rowid";
+    std::string marks = "?";
     for (std::size_t i = 0; i < link->Fields.size(); ++i) {
         if (!link->Exposed[i]) continue;
         insert += ", " + QuoteName(link->Fields[i].Name);
-        marks += ", :f" + std::to_string(i);
+        marks += ", ?";
     }
     insert += ") values (" + marks + ")";
-    db.ExecuteNative("begin");
-    try {
-        for (table.First(); !table.Eof(); table.Next()) {
-            TFldValList values;
-            table.GetValues(values);
-            std::vector<TValue> row;
-            TDbParams params{{"rowid", static_cast<std::int64_t>(table.RecNo())}};
-            for (std::size_t i = 0; i < link->Fields.size(); ++i) {
-                row.push_back(i < values.size() ? values[i].Value : TValue{});
-                if (link->Exposed[i]) params.emplace_back("f" + std::to_string(i), ToDb(row.back()));
-            }
-            db.ExecuteNative(insert, params);
-            link->Rows[table.RecNo()] = std::move(row);
+    std::vector<TDbRow> rows;
+    for (table.First(); !table.Eof(); table.Next()) {
+        TFldValList values;
+        table.GetValues(values);
+        std::vector<TValue> row;
+        TDbRow params{TDbValue(static_cast<std::int64_t>(table.RecNo()))};
+        for (std::size_t i = 0; i < link->Fields.size(); ++i) {
+            row.push_back(i < values.size() ? values[i].Value : TValue{});
+            if (link->Exposed[i]) params.push_back(ToDb(row.back()));
         }
-        db.ExecuteNative("commit");
-    } catch (...) {
-        db.ExecuteNative("rollback");
-        throw;
+        rows.push_back(std::move(params));
+        link->Rows[table.RecNo()] = std::move(row);
     }
     table.Close();
+    db.ExecuteNativeBatch(insert, rows);
     FImpl->Link = std::move(link);
 }
 

@@ -181,3 +181,13 @@ TEST_F(AccessSqlTest, SavedQueriesRunByNameAndAsTablesOfFrom) {
         EXPECT_EQ(std::string(e.what()), "Saved query not found.\r(qMissing)");
     }
 }
+
+TEST_F(AccessSqlTest, ABatchIsWholeOrNothing) {
+    db_->ExecuteNative("create table B (a INTEGER NOT NULL, b TEXT)");
+    db_->ExecuteNativeBatch("insert into B values (?, ?)", {{TDbValue(1), TDbValue("x")}, {TDbValue(2), TDbValue()}});
+    EXPECT_EQ(db_->SelectNative("select count(*) from B").Rows[0][0], TDbValue(2));
+    EXPECT_THROW(db_->ExecuteNativeBatch("insert into B values (?, ?)",
+                                         {{TDbValue(3), TDbValue("y")}, {TDbValue(), TDbValue("z")}}),
+                 EAccessDbError);
+    EXPECT_EQ(db_->SelectNative("select count(*) from B").Rows[0][0], TDbValue(2));
+}
