@@ -67,6 +67,10 @@ TAccessDb::TAccessDb(const std::string& path) : FPath(path) {
         throw EAccessDbError(message + "\r(" + path + ")");
     }
     sqlite3_extended_result_codes(FDb, 1);
+    // A double-quoted name is always a name here: SQLite would otherwise take an
+    // unknown column in quotes for a text and a query would quietly write that text.
+    sqlite3_db_config(FDb, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+    sqlite3_db_config(FDb, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(FDb, 5000);
     try {
         RegisterAccessFunctions(FDb);

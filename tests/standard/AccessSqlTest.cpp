@@ -157,6 +157,9 @@ TEST_F(AccessSqlTest, RunsQueriesOnTablesWithAccessText) {
     EXPECT_EQ(db_->Execute("UPDATE T SET T.Meno = UCase(T.Meno) & \"!\" WHERE T.Meno Is Not Null"), 3);
     EXPECT_EQ(db_->Select("select Meno from T where Cislo = 3").Rows[0][0].AsText(), "DUB!");
     EXPECT_EQ(db_->Execute("DELETE * FROM T WHERE T.Cislo > 5"), 1);
+    // A bracketed name that is no column is an error, never a text.
+    EXPECT_EQ(Error("[Nie] from T"), "no such column: Nie");
+    EXPECT_THROW(db_->Execute("UPDATE T SET Meno = UCase([Nie])"), EAccessDbError);
 }
 
 TEST_F(AccessSqlTest, SavedQueriesRunByNameAndAsTablesOfFrom) {
