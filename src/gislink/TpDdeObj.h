@@ -3,6 +3,15 @@
 // holds a conversation on service "Topol" / topic "System", opens a short-lived one
 // on a block's topic for block items and macros, and wraps every transaction in the
 // "Status"/"LastError" handshake. The GIS commands and ShowElement build on it.
+//
+// One link serves one request to show an element:
+//   auto dde = CreateNativeDdeClient();
+//   auto system = CreateNativeSystemWindows();
+//   TTopolDDEObj link(*dde, *system, appWindows);     // appWindows: the window layer's IAppWindows
+//   if (!link.IsTopolRunning()) { ...tell the user to start TopoL... }
+//   else if (link.Connect("", true)) link.ShowElement(blockPath, group, number, scale, color, 10.0, zoom);
+// Exceptions (ETimeOut, EMacroNotExecute, ...) pass to the caller; the link's own message
+// boxes go through IAppWindows::ShowMessage.
 #include "block/BlkRecords.h"
 #include "common/Exception.h"
 #include "gislink/GisPlatform.h"
