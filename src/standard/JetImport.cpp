@@ -151,6 +151,7 @@ TDbValue FieldValue(MdbHandle* mdb, MdbColumn* col, const MdbField& f) {
     case MDB_TEXT:
     case MDB_MEMO:
         if (f.siz == 0 && col->col_type == MDB_TEXT) return TDbValue(std::string());
+        if (col->col_type == MDB_MEMO && f.siz < MDB_MEMO_OVERHEAD) return TDbValue(std::string());
         return TDbValue(TakeGString(mdb_col_to_string(mdb, buf, start, col->col_type, f.siz)));
     case MDB_REPID:
         return TDbValue(TakeGString(mdb_uuid_to_string(buf, start)));

@@ -240,9 +240,11 @@ TEST_F(DatabaseChecksTest, BadlyFilledRowsAreReportedOnceEachInTextOrder) {
     WriteGoodTables();
     WriteTable(Table("l0001.dbf"), {N("Cislo", 10, 0), C("TYP", 5)},
                {{9.0, std::string("X")}, {10.0, std::string("x")}, {2.0, std::string("b")}, {11.0, std::monostate{}},
-                {100.0, std::string("Z")}});
-    EXPECT_EQ(standard_->CheckDatabases(*blk_, 1), 3);
-    EXPECT_EQ(Findings(), (std::vector<Finding>{{-91, "L", 10.0, "zle vyplnený DB záznam"},
+                {100.0, std::string("Z")}, {std::monostate{}, std::string("Y")}});
+    EXPECT_EQ(standard_->CheckDatabases(*blk_, 1), 4);
+    // A row without a number is reported too, with a blank number; then the numbers as texts.
+    EXPECT_EQ(Findings(), (std::vector<Finding>{{-91, "L", std::monostate{}, "zle vyplnený DB záznam"},
+                                                {-91, "L", 10.0, "zle vyplnený DB záznam"},
                                                 {-91, "L", 100.0, "zle vyplnený DB záznam"},
                                                 {-91, "L", 9.0, "zle vyplnený DB záznam"}}));
     // The list itself, for the table of line kind 1.
