@@ -232,10 +232,14 @@ void Win32Conversation::ServerEnded() {
 
 void Win32Conversation::Changed(const std::string& item, const std::string& value) {
     FClient.Post(FAlive, [this, item, value] {
-        auto it = FLinks.find(item);
-        if (it != FLinks.end() && !FEnded) {
-            auto onChange = it->second;
-            onChange(value);
+        if (FEnded) return;
+        // Item names are atoms: their letter case is that of whoever registered them first.
+        for (const auto& [name, onChange] : FLinks) {
+            if (SameTextAscii(name, item)) {
+                auto notify = onChange;
+                notify(value);
+                return;
+            }
         }
     });
 }
