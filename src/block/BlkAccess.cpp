@@ -15,20 +15,35 @@ std::int32_t TBlk::RecordCount(std::FILE* stream, std::size_t size) {
     return static_cast<std::int32_t>(StreamSize(stream) / static_cast<std::int64_t>(size) - 1);
 }
 
-bool TBlk::StreamEof(std::FILE* stream) {
+bool TBlk::StreamEof(std::FILE* stream, const TStreamState& state) {
     CheckOpened();
-    return ::ftello(stream) == StreamSize(stream);
+    return state.Position == StreamSize(stream);
 }
 
-void TBlk::ReadNextRecord(std::FILE* stream, void* rec, std::size_t size) {
+namespace {
+constexpr std::size_t kReadAhead = 64 * 1024;
+}
+
+// Reads the record at the stream's position and advances by the bytes read. Records
+// come from the read-ahead buffer when it holds them whole; otherwise the buffer is
+// filled from the file at the position.
+void TBlk::ReadNextRecord(std::FILE* stream, TStreamState& state, void* rec, std::size_t size) {
     std::memset(rec, 0, size);
     CheckOpened();
-    std::size_t n = std::fread(rec, 1, size, stream);
-    if (n != size) {
-        std::clearerr(stream);  // the file may grow later; keep the stream readable
-        std::memset(rec, 0, size);
+    const std::int64_t offset = state.Position - state.BufferStart;
+    if (offset < 0 || offset + std::int64_t(size) > std::int64_t(state.Buffer.size())) {
+        state.Buffer.resize(std::max(kReadAhead, size));
+        state.BufferStart = state.Position;
+        state.Buffer.resize(blkio::ReadAt(stream, state.Position, state.Buffer.data(), state.Buffer.size()));
+    }
+    const std::size_t from = static_cast<std::size_t>(state.Position - state.BufferStart);
+    const std::size_t got = std::min(size, state.Buffer.size() - from);
+    state.Position += static_cast<std::int64_t>(got);
+    if (got != size) {
+        state.Buffer.clear();  // read again next time: the file may have grown
         throw EBlkReadError(FPath);
     }
+    std::memcpy(rec, state.Buffer.data() + from, size);
 }
 
 // Finds the element by number. The search starts at the record whose index equals
@@ -72,13 +87,11 @@ void TBlk::FindRecord(std::FILE* stream, const std::vector<std::uint8_t>* cache,
     }
 }
 
-void TBlk::WriteHeader(std::FILE* stream, std::vector<std::uint8_t>* cache, const void* header, std::size_t size) {
-    const off_t saved = ::ftello(stream);
-    bool ok = std::fseek(stream, 0, SEEK_SET) == 0;
-    ok = ok && std::fwrite(header, 1, size, stream) == size;
-    ok = std::fflush(stream) == 0 && ok;
-    std::clearerr(stream);
-    ::fseeko(stream, saved, SEEK_SET);
+// Writes the header record at offset 0; the stream position does not move.
+void TBlk::WriteHeader(std::FILE* stream, TStreamState& state, std::vector<std::uint8_t>* cache, const void* header,
+                       std::size_t size) {
+    const std::size_t written = blkio::WriteAt(stream, 0, header, size);
+    state.Buffer.clear();  // it may hold the old header
     if (cache) {
         // Keep the cached file in step with what reached the disk.
         const std::int64_t fileSize = StreamSize(stream);
@@ -89,7 +102,7 @@ void TBlk::WriteHeader(std::FILE* stream, std::vector<std::uint8_t>* cache, cons
             throw EBlkReadError(FPath);
         }
     }
-    if (!ok) throw EBlkWriteError(FPath);
+    if (written != size) throw EBlkWriteError(FPath);
 }
 
 // --- counts and end tests -----------------------------------------------------
@@ -99,17 +112,17 @@ std::int32_t TBlk::PointCount() { return RecordCount(PntStream, sizeof(TBlkPoint
 std::int32_t TBlk::TextCount() { return RecordCount(TbxStream, sizeof(TBlkText)); }
 std::int32_t TBlk::AreaCount() { return RecordCount(AreStream, sizeof(TBlkArea)); }
 
-bool TBlk::LinesEof() { return StreamEof(LinStream); }
-bool TBlk::PointsEof() { return StreamEof(PntStream); }
-bool TBlk::TextsEof() { return StreamEof(TbxStream); }
-bool TBlk::AreasEof() { return StreamEof(AreStream); }
+bool TBlk::LinesEof() { return StreamEof(LinStream, FLinState); }
+bool TBlk::PointsEof() { return StreamEof(PntStream, FPntState); }
+bool TBlk::TextsEof() { return StreamEof(TbxStream, FTbxState); }
+bool TBlk::AreasEof() { return StreamEof(AreStream, FAreState); }
 
 // --- reads ----------------------------------------------------------------------
 
-void TBlk::ReadNextLine(TBlkLine& rec) { ReadNextRecord(LinStream, &rec, sizeof rec); }
-void TBlk::ReadNextPoint(TBlkPoint& rec) { ReadNextRecord(PntStream, &rec, sizeof rec); }
-void TBlk::ReadNextText(TBlkText& rec) { ReadNextRecord(TbxStream, &rec, sizeof rec); }
-void TBlk::ReadNextArea(TBlkArea& rec) { ReadNextRecord(AreStream, &rec, sizeof rec); }
+void TBlk::ReadNextLine(TBlkLine& rec) { ReadNextRecord(LinStream, FLinState, &rec, sizeof rec); }
+void TBlk::ReadNextPoint(TBlkPoint& rec) { ReadNextRecord(PntStream, FPntState, &rec, sizeof rec); }
+void TBlk::ReadNextText(TBlkText& rec) { ReadNextRecord(TbxStream, FTbxState, &rec, sizeof rec); }
+void TBlk::ReadNextArea(TBlkArea& rec) { ReadNextRecord(AreStream, FAreState, &rec, sizeof rec); }
 
 void TBlk::FindLine(std::int32_t number, TBlkLine& rec) {
     FindRecord(LinStream, FReadCache ? &FLinCache : nullptr, sizeof rec, GroupLetter(egLine), number, &rec);
@@ -139,14 +152,13 @@ void TBlk::ReadCrds(std::int32_t first, std::int32_t last, TCrds& crds) {
     crds.resize(static_cast<std::size_t>(hi - lo + 1));
     std::size_t got = 0;
     if (FReadCache) {
-        got = static_cast<std::size_t>(std::min<std::int64_t>(std::int64_t(want), std::max<std::int64_t>(0, fileSize - lo * crdSize)));
-        std::memcpy(crds.data(), FCrdCache.data() + lo * crdSize, got);
-        ::fseeko(CrdStream, static_cast<off_t>(lo * crdSize + std::int64_t(got)), SEEK_SET);
+        got = static_cast<std::size_t>(
+            std::min<std::int64_t>(std::int64_t(want), std::max<std::int64_t>(0, fileSize - lo * crdSize)));
+        std::memcpy(static_cast<void*>(crds.data()), FCrdCache.data() + lo * crdSize, got);
     } else {
-        if (::fseeko(CrdStream, static_cast<off_t>(lo * crdSize), SEEK_SET) == 0)
-            got = std::fread(crds.data(), 1, want, CrdStream);
-        std::clearerr(CrdStream);
+        got = blkio::ReadAt(CrdStream, lo * crdSize, crds.data(), want);
     }
+    FCrdState.Position = lo * crdSize + std::int64_t(got);
     if (got != want) {
         crds.clear();
         throw EBlkReadError(FPath);
@@ -160,22 +172,22 @@ void TBlk::ReadLineCrds(const TBlkLine& line, TCrds& crds) { ReadCrds(line.First
 void TBlk::TouchLines() {
     CheckOpened();
     TBlkLine h = blkio::LineHeader(PackedNow());
-    WriteHeader(LinStream, FReadCache ? &FLinCache : nullptr, &h, sizeof h);
+    WriteHeader(LinStream, FLinState, FReadCache ? &FLinCache : nullptr, &h, sizeof h);
 }
 void TBlk::TouchPoints() {
     CheckOpened();
     TBlkPoint h = blkio::PointHeader(PackedNow());
-    WriteHeader(PntStream, nullptr, &h, sizeof h);
+    WriteHeader(PntStream, FPntState, nullptr, &h, sizeof h);
 }
 void TBlk::TouchTexts() {
     CheckOpened();
     TBlkText h = blkio::TextHeader(PackedNow());
-    WriteHeader(TbxStream, nullptr, &h, sizeof h);
+    WriteHeader(TbxStream, FTbxState, nullptr, &h, sizeof h);
 }
 void TBlk::TouchAreas() {
     CheckOpened();
     TBlkArea h = blkio::AreaHeader(PackedNow());
-    WriteHeader(AreStream, FReadCache ? &FAreCache : nullptr, &h, sizeof h);
+    WriteHeader(AreStream, FAreState, FReadCache ? &FAreCache : nullptr, &h, sizeof h);
 }
 
 } // namespace vexa

@@ -1,5 +1,6 @@
 #include "block/BlkIo.h"
 
+#include <sys/stat.h>
 #ifndef _WIN32
 #include <unistd.h>
 #endif
@@ -28,6 +29,39 @@ std::size_t ReadAt(std::FILE* stream, std::int64_t offset, void* buffer, std::si
     }
     return done;
 #endif
+}
+
+std::size_t WriteAt(std::FILE* stream, std::int64_t offset, const void* data, std::size_t size) {
+#ifdef _WIN32
+    // No pwrite: seek, write, flush and put the stream's position back.
+    const std::int64_t saved = ::_ftelli64(stream);
+    if (saved < 0 || ::_fseeki64(stream, offset, SEEK_SET) != 0) return 0;
+    std::size_t written = std::fwrite(data, 1, size, stream);
+    if (std::fflush(stream) != 0) written = 0;
+    ::_fseeki64(stream, saved, SEEK_SET);
+    return written;
+#else
+    std::size_t done = 0;
+    auto* in = static_cast<const char*>(data);
+    while (done < size) {
+        ssize_t n = ::pwrite(::fileno(stream), in + done, size - done, static_cast<off_t>(offset + std::int64_t(done)));
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return done;
+#endif
+}
+
+std::int64_t FileSize(std::FILE* stream) {
+#ifdef _WIN32
+    struct _stat64 st {};
+    if (::_fstat64(::_fileno(stream), &st) != 0) return -1;
+#else
+    struct stat st {};
+    if (::fstat(::fileno(stream), &st) != 0) return -1;
+#endif
+    return static_cast<std::int64_t>(st.st_size);
 }
 
 namespace {

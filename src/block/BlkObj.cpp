@@ -7,8 +7,6 @@
 #include "common/FileNames.h"
 #include "common/Text.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -129,6 +127,7 @@ void TBlk::Open(const std::string& path) {
         FOpened = false;
         throw EBlkNotOpened();
     }
+    for (TStreamState* st : {&FCrdState, &FLinState, &FPntState, &FTbxState, &FAreState}) *st = TStreamState{};
     FPath = dirText;
     FOpened = true;
 }
@@ -142,6 +141,7 @@ void TBlk::Close(bool save) {
         if (*f) std::fclose(*f);
         *f = nullptr;
     }
+    for (TStreamState* st : {&FCrdState, &FLinState, &FPntState, &FTbxState, &FAreState}) *st = TStreamState{};
     FOpened = false;
 }
 
@@ -154,9 +154,9 @@ void TBlk::CheckOpened() const {
 }
 
 std::int64_t TBlk::StreamSize(std::FILE* stream) const {
-    struct stat st {};
-    if (::fstat(::fileno(stream), &st) != 0) throw EBlkReadError(FPath);
-    return static_cast<std::int64_t>(st.st_size);
+    const std::int64_t size = blkio::FileSize(stream);
+    if (size < 0) throw EBlkReadError(FPath);
+    return size;
 }
 
 bool TBlk::GroupClean(std::FILE* stream, std::size_t size, std::size_t flagsOffset, std::uint8_t deletedMask,

@@ -104,13 +104,23 @@ public:
 private:
     struct TDuplicateIndex;
 
+    // The position of one element file's stream and the bytes read ahead for the
+    // sequential reads. All file access goes through positioned reads and writes of the
+    // file's descriptor; the position is this object's own.
+    struct TStreamState {
+        std::int64_t Position = 0;
+        std::int64_t BufferStart = 0;
+        std::vector<std::uint8_t> Buffer;
+    };
+
     std::int64_t StreamSize(std::FILE* stream) const;
     std::int32_t RecordCount(std::FILE* stream, std::size_t size);
-    bool StreamEof(std::FILE* stream);
-    void ReadNextRecord(std::FILE* stream, void* rec, std::size_t size);
+    bool StreamEof(std::FILE* stream, const TStreamState& state);
+    void ReadNextRecord(std::FILE* stream, TStreamState& state, void* rec, std::size_t size);
     void FindRecord(std::FILE* stream, const std::vector<std::uint8_t>* cache, std::size_t size, char letter,
                     std::int32_t number, void* rec);
-    void WriteHeader(std::FILE* stream, std::vector<std::uint8_t>* cache, const void* header, std::size_t size);
+    void WriteHeader(std::FILE* stream, TStreamState& state, std::vector<std::uint8_t>* cache, const void* header,
+                     std::size_t size);
     bool GroupClean(std::FILE* stream, std::size_t size, std::size_t flagsOffset, std::uint8_t deletedMask,
                     bool positiveNumbers);
     void LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache);
@@ -126,6 +136,7 @@ private:
     std::FILE* PntStream = nullptr;
     std::FILE* TbxStream = nullptr;
     std::FILE* AreStream = nullptr;
+    TStreamState FCrdState, FLinState, FPntState, FTbxState, FAreState;
 
     bool FReadCache = false;
     std::vector<std::uint8_t> FCrdCache, FLinCache, FAreCache;
