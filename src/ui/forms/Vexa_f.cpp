@@ -90,7 +90,10 @@ void AddOptionBoxes(QGroupBox* group, QGridLayout* layout, const std::array<TOpt
     for (const auto& box : boxes) {
         auto* cb = new QCheckBox(QString::fromUtf8(box.Caption), group);
         cb->setObjectName(box.Name);
-        layout->addWidget(cb, row++, 0);
+        // The limit boxes share their row with an edit and a unit; the others span the row.
+        const bool limit = box.Bit == LinDlzka && group->objectName() == "LinGroupBox";
+        const bool area = box.Bit == PloPlocha && group->objectName() == "PloGroupBox";
+        layout->addWidget(cb, row++, 0, 1, limit || area ? 1 : 3);
         created.push_back(cb);
     }
 }
@@ -219,7 +222,7 @@ void TVexaForm::BuildControls() {
     LinEditDlzka = new TLimitEdit("0", LinGroupBox);
     LinEditDlzka->setObjectName("LinEditDlzka");
     LinEditDlzka->setEnabled(false);
-    LinEditDlzka->setFixedWidth(64);
+    LinEditDlzka->setFixedWidth(56);
     linLayout->addWidget(LinEditDlzka, 5, 1);
     linLayout->addWidget(new QLabel("m", LinGroupBox), 5, 2);
     auto* bodLayout = new QGridLayout(BodGroupBox);
@@ -232,13 +235,14 @@ void TVexaForm::BuildControls() {
     PloEditPlocha = new TLimitEdit("0", PloGroupBox);
     PloEditPlocha->setObjectName("PloEditPlocha");
     PloEditPlocha->setEnabled(false);
-    PloEditPlocha->setFixedWidth(64);
+    PloEditPlocha->setFixedWidth(56);
     ploLayout->addWidget(PloEditPlocha, 2, 1);
     ploLayout->addWidget(new QLabel("m2", PloGroupBox), 2, 2);
     auto* dbLayout = new QGridLayout(DBGroupBox);
     AddOptionBoxes(DBGroupBox, dbLayout, DBOptionBoxes, boxes);
     for (auto* layout : {linLayout, bodLayout, txbLayout, ploLayout, dbLayout}) {
-        layout->setVerticalSpacing(2);
+        layout->setContentsMargins(6, 4, 6, 4);
+        layout->setVerticalSpacing(0);
         layout->setColumnStretch(0, 1);
         layout->setRowStretch(layout->rowCount(), 1);
     }

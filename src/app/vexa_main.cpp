@@ -1,0 +1,53 @@
+// vexa: the windows. Creates the main window (which creates the standard object
+// last), the error browser and the rename dialog, in this order, and runs the
+// message loop until the main window closes. "vexa MAPDIR" opens that map.
+#include "gislink/GisPlatform.h"
+#include "ui/SiblingTools.h"
+#include "ui/forms/Chyby_f.h"
+#include "ui/forms/Premen_f.h"
+#include "ui/forms/QtPlatform.h"
+#include "ui/forms/Vexa_f.h"
+
+#include <QApplication>
+#include <cstring>
+#include <iostream>
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::cout << "Usage: vexa [MAPDIR]\n"
+                         "Opens the window that checks a forest map against the standard\n"
+                         "(StandardGXD.mdb and Chyby.dbf beside the program); MAPDIR is opened at once.\n";
+            return 0;
+        }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Vexa");
+    QApplication::setApplicationDisplayName("Vexa");
+
+    vexa::TQtMessageBoxes messages;
+    vexa::TQtDialogs dialogs;
+    vexa::TQtAppWindows appWindows(messages);
+    auto dde = vexa::CreateNativeDdeClient();
+    auto system = vexa::CreateNativeSystemWindows();
+    vexa::TFormsEnv env;
+    env.ProgramDir = vexa::ProgramDir();
+    env.Messages = &messages;
+    env.Dialogs = &dialogs;
+    env.App = &appWindows;
+    env.Dde = dde.get();
+    env.System = system.get();
+
+    vexa::TVexaForm vexaForm(env);
+    appWindows.AddWindow(&vexaForm);
+    vexa::TChybyForm chybyForm(env, &vexaForm, [&vexaForm] { return vexaForm.MapaDir(); }, &vexaForm);
+    appWindows.AddWindow(&chybyForm);
+    vexa::TPremForm premForm(&vexaForm);
+    appWindows.AddWindow(&premForm);
+    vexaForm.SetForms(&chybyForm, &premForm);
+
+    vexaForm.show();
+    const QStringList args = QApplication::arguments();
+    if (args.size() > 1) vexaForm.OpenMap(args.at(1).toStdString());
+    return app.exec();
+}
