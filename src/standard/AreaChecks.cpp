@@ -30,7 +30,7 @@ int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLim
 
     TBlkArea area;
     blk.ReadNextArea(area);  // the header record
-    while (!blk.AreasEof()) {
+    while (pass.More([&] { return blk.AreasEof(); })) {
         pass.ProcessMessages();
         blk.ReadNextArea(area);
         pass.Advance();

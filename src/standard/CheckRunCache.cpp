@@ -1,14 +1,21 @@
 #include "standard/CheckRunCache.h"
 
 #include "block/BlkExceptions.h"
+#include "common/FileNames.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "standard/BlkStandardGXD.h"
 
 #include <sys/stat.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <vector>
 
 namespace vexa {
 
@@ -36,6 +43,14 @@ FileIdentity IdentityOf(const std::string& path) {
     return id;
 }
 
+// Equal values: every encoding of zero is zero; any other value has one encoding.
+bool SameReal(const TReal48& a, const TReal48& b) {
+    if (a.Bytes[0] == 0 || b.Bytes[0] == 0) return a.Bytes[0] == b.Bytes[0];
+    return a.Bytes == b.Bytes;
+}
+
+bool SameCrd(const TBlkCrd& a, const TBlkCrd& b) { return SameReal(a.X, b.X) && SameReal(a.Y, b.Y); }
+
 bool IsReservedField(const std::string& name) {
     for (const char* reserved : BlkReservedFields)
         if (SameTextAscii(name, reserved)) return true;
@@ -49,12 +64,82 @@ struct TCheckRunCache::TTable {
     bool Loaded = false;
     bool CheckedThisPass = false;
     std::unordered_map<std::int32_t, TFldValList> Rows;  // first row of each Cislo
+    std::vector<bool> Reserved;                           // per column: one of the GIS's own
+
+    const TFldValList* Row(std::int32_t number) const {
+        auto found = Rows.find(number);
+        return found == Rows.end() ? nullptr : &found->second;
+    }
+};
+
+// The lines of the block that pass the cheap duplicate tests together share a key:
+// the vertex count and the stored rectangle, each value in a canonical form (every
+// encoding of zero is zero), so that equal values give equal keys.
+struct TCheckRunCache::TLineIndex {
+    struct Key {
+        std::uint64_t Hash = 0;
+        std::int64_t Count = 0;
+        std::array<std::uint8_t, 24> Rect{};
+        auto operator<=>(const Key&) const = default;
+    };
+    struct Entry {
+        Key K;
+        std::uint32_t Position;  // record index in the file: file order within a key
+        std::int32_t Number, FirstCrd, LastCrd;
+        bool operator<(const Entry& o) const { return K != o.K ? K < o.K : Position < o.Position; }
+    };
+    std::vector<Entry> Entries;                            // sorted
+    std::unordered_map<std::uint64_t, std::uint32_t> First;  // hash -> its first entry
+
+    static Key KeyOf(const TBlkLine& line) {
+        Key key;
+        key.Count = std::llabs(static_cast<std::int64_t>(line.LastCrd) - line.FirstCrd);
+        const TReal48* values[4] = {&line.Rect.MinX, &line.Rect.MinY, &line.Rect.MaxX, &line.Rect.MaxY};
+        for (int i = 0; i < 4; ++i)
+            if (values[i]->Bytes[0] != 0) std::memcpy(key.Rect.data() + 6 * i, values[i]->Bytes.data(), 6);
+        std::uint64_t h = 1469598103934665603ULL ^ static_cast<std::uint64_t>(key.Count);
+        for (std::uint8_t b : key.Rect) h = (h ^ b) * 1099511628211ULL;
+        key.Hash = h;
+        return key;
+    }
+
+    // Every whole record after the header that is not deleted, as the search reads them.
+    void Build(const TBlk& blk) {
+        Entries.clear();
+        const fs::path file = ResolveIgnoreCase(fs::path(blk.Path()), "tn.lin");
+        std::FILE* in = std::fopen(file.c_str(), "rb");
+        if (!in) throw EBlkReadError(blk.Path());
+        std::vector<TBlkLine> chunk(1000);
+        std::uint32_t position = 0;
+        bool header = true;
+        for (;;) {
+            std::size_t got = std::fread(chunk.data(), sizeof(TBlkLine), chunk.size(), in);
+            for (std::size_t i = 0; i < got; ++i, ++position) {
+                if (header) {
+                    header = false;
+                    continue;
+                }
+                const TBlkLine& r = chunk[i];
+                if (TBlk::LineDeleted(r)) continue;
+                Entries.push_back({KeyOf(r), position, r.Number, r.FirstCrd, r.LastCrd});
+            }
+            if (got < chunk.size()) break;
+        }
+        bool failed = std::ferror(in) != 0;
+        std::fclose(in);
+        if (failed) throw EBlkReadError(blk.Path());
+        std::sort(Entries.begin(), Entries.end());
+        First.clear();
+        First.reserve(Entries.size());
+        for (std::uint32_t i = 0; i < Entries.size(); ++i) First.try_emplace(Entries[i].K.Hash, i);
+    }
 };
 
 TCheckRunCache::TCheckRunCache() = default;
 TCheckRunCache::~TCheckRunCache() = default;
 
 void TCheckRunCache::Clear() {
+    FLines.reset();
     FBlockPath.clear();
     FTablePaths.clear();
     FTables.clear();
@@ -66,7 +151,35 @@ void TCheckRunCache::BeginPass(TBlk& blk) {
         FBlockPath = blk.Path();
     }
     FTablePaths.clear();
+    FLines.reset();
     for (auto& [path, table] : FTables) table->CheckedThisPass = false;
+}
+
+bool TCheckRunCache::FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::string& found) {
+    found.clear();
+    TCrds a, b;
+    blk.ReadLineCrds(line, a);
+    if (blk.Path() != FBlockPath) BeginPass(blk);
+    if (!FLines) {
+        auto index = std::make_unique<TLineIndex>();
+        index->Build(blk);
+        FLines = std::move(index);
+    }
+    const TLineIndex::Key key = TLineIndex::KeyOf(line);
+    auto start = FLines->First.find(key.Hash);
+    if (start == FLines->First.end()) return false;
+    for (auto it = FLines->Entries.begin() + start->second; it != FLines->Entries.end() && it->K.Hash == key.Hash; ++it) {
+        if (it->K != key || it->Number == line.Number) continue;
+        blk.ReadCrds(it->FirstCrd, it->LastCrd, b);
+        bool same = b.size() == a.size() && std::equal(a.begin(), a.end(), b.begin(), SameCrd);
+        if (!same) {
+            TBlk::ReverseCrds(b);
+            same = b.size() == a.size() && std::equal(a.begin(), a.end(), b.begin(), SameCrd);
+        }
+        if (same) found += std::to_string(it->Number) + ",";
+    }
+    if (!found.empty()) found.pop_back();
+    return !found.empty();
 }
 
 TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path) {
@@ -82,6 +195,7 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
     }
     table.Loaded = false;
     table.Rows.clear();
+    table.Reserved.clear();
     try {
         // The same table object and the same filter binding as the single-row read,
         // then every visible row at once.
@@ -106,6 +220,8 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
                 if (!number || !(*number >= -2147483648.0 && *number <= 2147483647.0) ||
                     std::trunc(*number) != *number)
                     continue;  // no element number can equal it
+                if (table.Reserved.empty())
+                    for (const TFldVal& v : values) table.Reserved.push_back(IsReservedField(v.Name));
                 table.Rows.try_emplace(static_cast<std::int32_t>(*number), values);
             }
             dbf.Close();
@@ -121,16 +237,18 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
     return table;
 }
 
-void TCheckRunCache::ReadAreaAttributes(TBlk& blk, std::int16_t kind, std::int32_t number, TFldValList& values) {
-    values.clear();
+TCheckRunCache::TTable* TCheckRunCache::AreaTable(TBlk& blk, std::int16_t kind) {
     if (blk.Path() != FBlockPath) BeginPass(blk);
     auto found = FTablePaths.find(kind);
     if (found == FTablePaths.end()) found = FTablePaths.emplace(kind, blk.AttributeFileName(egArea, kind)).first;
-    const std::string& path = found->second;
-    if (path.empty()) return;
-    TTable& table = Table(blk, path);
-    auto row = table.Rows.find(number);
-    if (row != table.Rows.end()) values = row->second;
+    if (found->second.empty()) return nullptr;
+    return &Table(blk, found->second);
+}
+
+void TCheckRunCache::ReadAreaAttributes(TBlk& blk, std::int16_t kind, std::int32_t number, TFldValList& values) {
+    values.clear();
+    if (TTable* table = AreaTable(blk, kind))
+        if (const TFldValList* row = table->Row(number)) values = *row;
 }
 
 bool TCheckRunCache::AdjacentAreasMatch(TBlk& blk, const TBlkLine& line) {
@@ -142,10 +260,18 @@ bool TCheckRunCache::AdjacentAreasMatch(TBlk& blk, const TBlkLine& line) {
     if (line.AreaA >= 0) blk.FindArea(line.AreaA, a);
     if (line.AreaB >= 0) blk.FindArea(line.AreaB, b);
     if (a.Kind != b.Kind) return false;
-    TFldValList va, vb;
-    ReadAreaAttributes(blk, a.Kind, a.Number, va);
-    ReadAreaAttributes(blk, b.Kind, b.Number, vb);
-    return AttributeRowsAlike(va, vb);
+    // One kind, one table (looked up for each side, as two single-row reads would).
+    TTable* tableA = AreaTable(blk, a.Kind);
+    TTable* tableB = AreaTable(blk, b.Kind);
+    const TFldValList* rowA = tableA ? tableA->Row(a.Number) : nullptr;
+    const TFldValList* rowB = tableB ? tableB->Row(b.Number) : nullptr;
+    if (!rowA || !rowB) return !rowA && !rowB;
+    if (tableA != tableB || rowA->size() != rowB->size() || tableA->Reserved.size() != rowA->size())
+        return AttributeRowsAlike(*rowA, *rowB);
+    // Rows of one table share their columns: compare the values outside the GIS's own.
+    for (std::size_t i = 0; i < rowA->size(); ++i)
+        if (!tableA->Reserved[i] && !((*rowA)[i].Value == (*rowB)[i].Value)) return false;
+    return true;
 }
 
 bool AttributeRowsAlike(const TFldValList& a, const TFldValList& b) {

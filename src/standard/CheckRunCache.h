@@ -1,8 +1,9 @@
 #pragma once
 // Work that the element checks share across a check run, so that a block costs
-// about one read of its files: the attribute rows of the area tables, kept by
-// element number (Cislo) and read again when a table file changes (the database
-// pass may rewrite tables between two line passes).
+// about one read of its files: an index of the lines by vertex count and stored
+// rectangle for the duplicate search (built once per pass), and the attribute rows
+// of the area tables, kept by element number (Cislo) and read again when a table
+// file changes (the database pass may rewrite tables between two line passes).
 //
 // Every answer equals the block's own single-element routine
 // (TBlk::AdjacentAreasMatch, TBlk::ReadAttributes), exceptions included.
@@ -27,6 +28,9 @@ public:
     // table is compared with its file once more before its rows are used again.
     void BeginPass(TBlk& blk);
 
+    // As blk.FindDuplicateLines(line, found).
+    bool FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::string& found);
+
     // As blk.AdjacentAreasMatch(line).
     bool AdjacentAreasMatch(TBlk& blk, const TBlkLine& line);
 
@@ -40,12 +44,15 @@ public:
     int TableLoads() const { return FTableLoads; }
 
 private:
+    struct TLineIndex;
     struct TTable;
     TTable& Table(TBlk& blk, const std::string& path);
+    TTable* AreaTable(TBlk& blk, std::int16_t kind);  // null: the kind has no table
 
     std::string FBlockPath;
     std::unordered_map<std::int16_t, std::string> FTablePaths;  // of this pass: kind -> file or ""
     std::unordered_map<std::string, std::unique_ptr<TTable>> FTables;
+    std::unique_ptr<TLineIndex> FLines;  // of this pass, built on first use
     int FTableLoads = 0;
 };
 

@@ -34,7 +34,7 @@ TReadCacheScope::~TReadCacheScope() {
 }
 
 TCheckPass::TCheckPass(TBlkStandardGXD& standard, std::int32_t count)
-    : FStandard(standard), FCursor(standard.UI(), TCursorKind::Wait) {
+    : FStandard(standard), FCursor(standard.UI(), TCursorKind::Wait), FKnown(count) {
     if (IGauge* gauge = FStandard.Gauge()) {
         gauge->SetProgress(0);
         gauge->SetMaximum(count);

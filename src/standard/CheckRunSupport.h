@@ -47,6 +47,19 @@ public:
     const std::string& Layer() const { return FLayer; }
     const std::string& Block() const { return FBlock; }
 
+    // Whether the loop goes on. The element count taken at the start stands in for
+    // the file's end test (a file-size query per element) until it is used up; then
+    // the end test decides, so a trailing fragment still raises on its read and
+    // records added meanwhile are still read.
+    template <typename EofFn>
+    bool More(EofFn&& eof) {
+        if (FKnown > 0) {
+            --FKnown;
+            return true;
+        }
+        return !eof();
+    }
+
     // One element of the loop: lets pending messages run (before the read).
     void ProcessMessages() { FStandard.UI().ProcessMessages(); }
     // Advances the gauge after the element's read.
@@ -69,6 +82,7 @@ private:
     std::string FLayer;
     bool FTableOpen = false;
     int FCount = 0;
+    std::int32_t FKnown = 0;
 };
 
 } // namespace vexa::checkrun

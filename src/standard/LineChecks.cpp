@@ -37,18 +37,19 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
     checkrun::TCheckPass pass(*this, count);
     blk.TouchLines();
     pass.Open(blk);
-    // Vertices, areas and the duplicate search come from memory for the pass.
+    // Vertices and areas come from memory for the pass; the duplicate search and the
+    // alike-areas test share their indexes across the pass and the run.
     std::optional<checkrun::TReadCacheScope> cache;
     if (options & (kRectangle | kDuplicates | kAlikeAreas)) cache.emplace(blk);
     TCheckRunCache& shared = RunCache();
-    if (options & kAlikeAreas) shared.BeginPass(blk);
+    if (options & (kDuplicates | kAlikeAreas)) shared.BeginPass(blk);
 
     const std::string& layer = pass.Layer();
     TBlkLine line;
     TBlkRect computed;
     std::string duplicates;
     blk.ReadNextLine(line);  // the header record
-    while (!blk.LinesEof()) {
+    while (pass.More([&] { return blk.LinesEof(); })) {
         pass.ProcessMessages();
         blk.ReadNextLine(line);
         pass.Advance();
@@ -73,7 +74,7 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
             pass.Add(-12, "L", line.Kind, line.Number, "krivka");
         } else if ((options & kRectangle) && !blk.LineRectOk(line, computed)) {
             pass.Add(-13, "L", line.Kind, line.Number, "línia mimo rozsah opísaného obdĺžnika");
-        } else if ((options & kDuplicates) && blk.FindDuplicateLines(line, duplicates)) {
+        } else if ((options & kDuplicates) && shared.FindDuplicateLines(blk, line, duplicates)) {
             pass.Add(-14, "L", line.Kind, line.Number, "duplikátne línie: " + duplicates.substr(0, kDuplicateListMax));
         } else if ((options & kLengthLimit) && line.Length.Value() <= static_cast<long double>(lengthLimit)) {
             pass.Add(-15, "L", line.Kind, line.Number, "podlimitná dĺžka");

@@ -35,7 +35,7 @@ int TBlkStandardGXD::CheckPoints(TBlk& blk, std::uint16_t options) {
 
     TBlkPoint point;
     blk.ReadNextPoint(point);  // the header record
-    while (!blk.PointsEof()) {
+    while (pass.More([&] { return blk.PointsEof(); })) {
         pass.ProcessMessages();
         blk.ReadNextPoint(point);
         pass.Advance();
@@ -60,7 +60,7 @@ int TBlkStandardGXD::CheckTexts(TBlk& blk, std::uint16_t options) {
 
     TBlkText text;
     blk.ReadNextText(text);  // the header record
-    while (!blk.TextsEof()) {
+    while (pass.More([&] { return blk.TextsEof(); })) {
         pass.ProcessMessages();
         blk.ReadNextText(text);
         pass.Advance();

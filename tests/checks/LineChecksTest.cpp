@@ -118,6 +118,35 @@ TEST_F(LineChecks, DuplicateListIsCutTo254Characters) {
     EXPECT_EQ(rows[60].Chyba.find(",61,"), std::string::npos);
 }
 
+TEST_F(LineChecks, DuplicatesCompareValuesNotEncodings) {
+    BlockSpec spec;
+    spec.AddLine(1, 1, {{0, 0}, {5, 5}, {10, 0}});
+    spec.AddLine(2, 1, {{0, 0}, {5, 5}, {10, 0}}, true);
+    spec.AddLine(3, 1, {{0, 0}, {5, 5}, {10, 1}});
+    // Line 2 writes its zeros with stray fraction bits: still zero (exponent 0).
+    TReal48 oddZero;
+    oddZero.Bytes = {0, 7, 0, 0, 0, 0x80};
+    spec.Lines[1].Rect.MinX = oddZero;
+    spec.Lines[1].Rect.MinY = oddZero;
+    spec.Crds[static_cast<std::size_t>(spec.Lines[1].LastCrd)].X = oddZero;
+    Write(spec);
+    std::vector<std::string> literal;
+    {
+        TBlk ref(false);
+        ref.Open(MapDir + "LE_1.blk");
+        for (std::int32_t n = 1; n <= 3; ++n) {
+            std::string found;
+            ref.FindDuplicateLines(spec.Lines[static_cast<std::size_t>(n - 1)], found);
+            literal.push_back(found);
+        }
+    }
+    EXPECT_EQ(literal, (std::vector<std::string>{"2", "1", ""}));
+    Open();
+    EXPECT_EQ(Standard->CheckLines(Blk, LinDuplikatne, 0), 2);
+    EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-14, "LE_1.blk", "L", 1, 1, "duplikátne línie: 2"),
+                                                 Finding(-14, "LE_1.blk", "L", 1, 2, "duplikátne línie: 1")}));
+}
+
 TEST_F(LineChecks, AdmissibilityDecidesAlone) {
     BlockSpec spec;
     spec.AddLine(1, 99, kZigzag).Flags = 4;  // inadmissible curve
