@@ -22,8 +22,8 @@ int main(int argc, char** argv) {
         }
 
     QApplication app(argc, argv);
+    // The name is the message boxes' title; window captions stay exactly as set.
     QApplication::setApplicationName("Vexa");
-    QApplication::setApplicationDisplayName("Vexa");
 
     vexa::TQtMessageBoxes messages;
     vexa::TQtDialogs dialogs;

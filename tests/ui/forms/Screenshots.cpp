@@ -1,0 +1,134 @@
+// vexa_screenshots MAPDIR OUTDIR: shows the three windows on a copy of a map and
+// saves a picture of each (vexa.png, chyby.png, premen.png), frame included when a
+// window manager runs. Run under Xvfb by scripts/screenshots.sh.
+#include "common/FileNames.h"
+#include "ui/SiblingTools.h"
+#include "ui/forms/Chyby_f.h"
+#include "ui/forms/Premen_f.h"
+#include "ui/forms/QtPlatform.h"
+#include "ui/forms/Vexa_f.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+#include <iostream>
+
+using namespace vexa;
+namespace fs = std::filesystem;
+
+namespace {
+
+// Messages go to the standard error; questions are answered "No".
+struct LoggedMessages : IMessageBoxes {
+    TMsgResult Show(TMsgType, const std::string& text) override {
+        std::cerr << "message: " << MessageText(text).toStdString() << "\n";
+        return TMsgResult::No;
+    }
+};
+
+struct NoDialogs : IDialogs {
+    std::optional<std::string> ChooseDirectory(const std::string&) override { return std::nullopt; }
+    std::optional<std::string> OpenFile(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
+    std::optional<QColor> ChooseColour(const QColor&) override { return std::nullopt; }
+};
+
+void Settle(int ms) {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < ms) QApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool Save(QWidget* window, const std::string& file) {
+    Settle(800);
+    QRect frame = window->frameGeometry();
+    QScreen* screen = window->screen();
+    QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
+    if (shot.isNull()) shot = window->grab();
+    const bool ok = shot.save(QString::fromStdString(file));
+    std::cerr << (ok ? "saved " : "could not save ") << file << " (" << shot.width() << "x" << shot.height() << ")\n";
+    return ok;
+}
+
+// Calls action with the modal window once it is up.
+void WhenModal(std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal) return;
+        timer->stop();
+        timer->deleteLater();
+        action(modal);
+    });
+    timer->start(20);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The name is the message boxes' title; window captions stay exactly as set.
+    QApplication::setApplicationName("Vexa");
+    if (argc != 3) {
+        std::cerr << "usage: vexa_screenshots MAPDIR OUTDIR\n";
+        return 2;
+    }
+    // The run writes Chyby.DBF into the map: work on a copy.
+    const fs::path map = fs::temp_directory_path() / "vexa-screenshots-map";
+    fs::remove_all(map);
+    fs::copy(argv[1], map, fs::copy_options::recursive);
+    const std::string out = IncludeTrailingDelimiter(argv[2]);
+    fs::create_directories(out);
+
+    LoggedMessages messages;
+    NoDialogs dialogs;
+    TQtAppWindows appWindows(messages);
+    auto dde = CreateNativeDdeClient();
+    auto system = CreateNativeSystemWindows();
+    TFormsEnv env{ProgramDir(), &messages, &dialogs, &appWindows, dde.get(), system.get()};
+
+    TVexaForm vexa(env);
+    appWindows.AddWindow(&vexa);
+    TChybyForm chyby(env, &vexa, [&vexa] { return vexa.MapaDir(); }, &vexa);
+    appWindows.AddWindow(&chyby);
+    TPremForm prem(&vexa);
+    appWindows.AddWindow(&prem);
+    vexa.SetForms(&chyby, &prem);
+    vexa.show();
+    vexa.OpenMap(map.string());
+    for (const char* name : {"LinCBPripustnost", "LinCBKrivky", "LinCBMimoMBR", "LinCBDuplikatne", "LinCBDlzka",
+                             "BodCBPripustnost", "BodCBUhol", "TxbCBPripustnost", "TxbCBUhol", "PloCBPripustnost",
+                             "PloCBTopologia"})
+        vexa.findChild<QCheckBox*>(name)->setChecked(true);
+    vexa.LinEditDlzka->setText("0.5");
+    vexa.BlkStringGrid->setFocus();
+
+    int failures = 0;
+    failures += !Save(&vexa, out + "vexa.png");
+
+    WhenModal([&](QWidget* modal) {
+        failures += !Save(modal, out + "chyby.png");
+        static_cast<QDialog*>(modal)->reject();
+    });
+    vexa.KontrolaButton->click();
+
+    vexa.BlkStringGrid->SetRow(1);
+    WhenModal([&](QWidget* modal) {
+        prem.ComboBox1->setEditText("LE");
+        prem.Edit1->setText("00001");
+        failures += !Save(modal, out + "premen.png");
+        static_cast<QDialog*>(modal)->reject();
+    });
+    vexa.PremenovatButton->click();
+
+    fs::remove_all(map);
+    return failures == 0 ? 0 : 1;
+}
