@@ -59,9 +59,6 @@ const char* const kHelp =
     "tabulátorom) a program skončí so stavom 1. Bez chýb vypíše \"Bez chýb.\", existujúci\n"
     "Chyby.DBF nechá tak a skončí so stavom 0. Pri chybe vypíše jej text a skončí so stavom 2.\n";
 
-// Whether the database pass can be asked for.
-constexpr bool kDatabaseChecksAvailable = false;
-
 class UsageError : public Exception {
 public:
     using Exception::Exception;
@@ -150,6 +147,14 @@ Arguments Parse(int argc, char** argv) {
     return args;
 }
 
+// The text padded with blanks to width characters (UTF-8 sequences count once).
+std::string Padded(const std::string& text, std::size_t width) {
+    std::size_t chars = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++chars;
+    return chars < width ? text + std::string(width - chars, ' ') : text;
+}
+
 // A progress bar on stderr, redrawn only when its whole percent changes.
 class TerminalGauge : public IGauge {
 public:
@@ -167,6 +172,7 @@ public:
 
 private:
     void Draw(bool force) {
+        if (FMax <= FMin) return;  // a pass with nothing to do shows no bar
         int span = FMax - FMin;
         int percent = span > 0 ? static_cast<int>((static_cast<long long>(FPos - FMin) * 100) / span) : 0;
         percent = std::max(0, std::min(100, percent));
@@ -175,7 +181,7 @@ private:
         constexpr int width = 30;
         std::string bar(static_cast<std::size_t>(percent * width / 100), '#');
         bar.resize(width, '.');
-        std::fprintf(stderr, "\r%-24.24s %-7s [%s] %3d%%", FBlock.c_str(), FGroup.c_str(), bar.c_str(), percent);
+        std::fprintf(stderr, "\r%-24.24s %s [%s] %3d%%", FBlock.c_str(), Padded(FGroup, 7).c_str(), bar.c_str(), percent);
         std::fflush(stderr);
     }
     std::string FGroup, FBlock;
@@ -260,8 +266,6 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
 int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_directory(args.MapDir, ec)) throw UsageError("Adresár mapy neexistuje\r(" + args.MapDir + ")");
-    if (args.Options.DbMask != 0 && !kDatabaseChecksAvailable)
-        throw UsageError("Kontrola internej DB (--db) ešte nie je k dispozícii");
     std::string programDir = ProgramDir();
     std::string standardPath = args.Standard.empty() ? programDir + "StandardGXD.mdb" : args.Standard;
     TBlkStandardGXD standard(standardPath, programDir + "Chyby.dbf");

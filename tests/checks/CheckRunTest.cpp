@@ -151,6 +151,24 @@ TEST_F(CheckRun, AnErrorEndsTheRunWithoutHandOver) {
     EXPECT_TRUE(Blk.Opened());
 }
 
+TEST_F(CheckRun, DatabasePassRunsFirstUnderItsOwnCaption) {
+    Write(PointsOfKind(77, 1), "LE_1.blk");
+    view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    view.Opts.DbMask = 1;
+    TCheckRunResult result = RunCheck(*Standard, view);
+    EXPECT_GT(result.Total, 0) << "the block has none of the attribute tables the standard wants";
+    std::vector<std::string> expected = {"caption Kontrola databáz"};
+    auto block = BlockEvents("LE_1.blk");
+    expected.insert(expected.end(), block.begin(), block.end());
+    expected.push_back("caption ");
+    expected.push_back("browser " + MapDir);
+    EXPECT_EQ(view.Events, expected);
+    for (const TErrorRecord& r : ReadErrorRows(MapDir + "Chyby.DBF")) {
+        EXPECT_TRUE(r.Id == -91 || r.Id == -92 || r.Id == -93) << r.Id;
+        EXPECT_FALSE(r.Vrstva.has_value());
+    }
+}
+
 TEST_F(CheckRun, NoConformingSelectedRowEndsWithoutFindings) {
     view.RowsIn = {{"0", "", "abc.blk"}, {"1", "2", "LE_1.blk"}};
     view.Opts.BodMask = 3;

@@ -139,7 +139,7 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
         {"--lines 64 " + m, "Neplatná maska --lines: 64 (povolené sú súčty bitov 63)\n"},
         {"--areas x " + m, "Neplatná maska --areas: x (povolené sú súčty bitov 7)\n"},
         {"--length-limit 1,5 " + m, "Neplatný limit --length-limit: 1,5\n"},
-        {"--db 1 " + m, "Kontrola internej DB (--db) ešte nie je k dispozícii\n"},
+        {"--db 16 " + m, "Neplatná maska --db: 16 (povolené sú súčty bitov 15)\n"},
         {"--lines 1 " + Quote((temp.Path() / "none").string()),
          "Adresár mapy neexistuje\n(" + (temp.Path() / "none").string() + ")\n"},
         {"--frobnicate " + m, "Neznáma voľba --frobnicate\n"},
@@ -156,6 +156,22 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
     EXPECT_EQ(o.Status, 2);
     EXPECT_FALSE(o.Err.empty());
     EXPECT_FALSE(fs::exists(map / "Chyby.DBF"));
+}
+
+TEST_F(VexaCheck, DatabasePassReportsMissingTables) {
+    Outcome o = Run("--db 1 --block LE_00001.blk " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 1) << o.Err;
+    std::vector<TErrorRecord> rows = Table();
+    ASSERT_FALSE(rows.empty());
+    bool missingLineTable = false;
+    for (const TErrorRecord& r : rows) {
+        EXPECT_TRUE(r.Id == -91 || r.Id == -92 || r.Id == -93) << r.Id;
+        EXPECT_EQ(r.Blok, "LE_00001.blk");
+        EXPECT_FALSE(r.Vrstva.has_value());
+        EXPECT_FALSE(r.Druh.has_value());
+        if (r.Id == -91 && r.Prvok == "L" && r.Chyba == "DB l0001.dbf neexistuje" && !r.Cislo) missingLineTable = true;
+    }
+    EXPECT_TRUE(missingLineTable) << Describe(rows);
 }
 
 TEST_F(VexaCheck, HelpExplainsTheCommand) {
