@@ -28,6 +28,7 @@
 #include <QtTest>
 
 #include <deque>
+#include <set>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -71,6 +72,16 @@ struct ScriptedDialogs : IDialogs {
         return File;
     }
     std::optional<QColor> ChooseColour(const QColor&) override { return Colour; }
+};
+
+// The message loop pass that the check passes run once per element, watched.
+struct WatchedApp : TQtAppWindows {
+    using TQtAppWindows::TQtAppWindows;
+    std::function<void()> OnProcess;
+    void ProcessMessages() override {
+        if (OnProcess) OnProcess();
+        TQtAppWindows::ProcessMessages();
+    }
 };
 
 // One program: its directory (standard and template), the three windows in creation order.
@@ -119,7 +130,7 @@ struct Program {
     TempDir Dir;
     ScriptedMessages Messages;
     ScriptedDialogs Dialogs;
-    TQtAppWindows App{Messages};
+    WatchedApp App{Messages};
     std::unique_ptr<IDdeClient> Dde = CreateNativeDdeClient();
     std::unique_ptr<ISystemWindows> System = CreateNativeSystemWindows();
     TFormsEnv Env;
@@ -182,6 +193,8 @@ private slots:
     void LimitEditsFilterKeysAndNormalise();
     void CheckRunWithFindingsOpensTheBrowser();
     void CheckRunWithoutFindingsAndAnUncleanBlock();
+    void CheckRunShowsTheBlockAndOneGaugePerPass();
+    void AnErrorEndsTheRunAndIsShown();
     void BrowserFiltersCountsAndScales();
     void RenameDialogComposesTheName();
     void RenameKeepsOrSetsTheStatus();
@@ -479,6 +492,55 @@ void TFormsTest::CheckRunWithoutFindingsAndAnUncleanBlock() {
     QCOMPARE(captions.back(), QString());  // emptied before the final message
     QVERIFY(!fs::exists(map.Path() / "Chyby.DBF"));
     QVERIFY(p.Vexa->KontrolaButton->isEnabled());
+}
+
+void TFormsTest::CheckRunShowsTheBlockAndOneGaugePerPass() {
+    Program p;
+    TempDir map;
+    MakePointBlock(map.Path() / "LE_00001.blk", {{1, 7}, {2, 7}, {3, 7}});
+    p.Open(map.Path());
+    TVexaForm& v = *p.Vexa;
+    v.findChild<QCheckBox*>("BodCBPripustnost")->setChecked(true);
+    std::set<std::string> seen;
+    p.App.OnProcess = [&] {
+        std::string gauges;
+        for (QProgressBar* g : {v.LinGauge, v.BodGauge, v.TxbGauge, v.PloGauge})
+            if (g->isVisible()) gauges += g->objectName().toStdString() + " " + std::to_string(g->maximum());
+        seen.insert(v.LabelKontr->text().toStdString() + " | " + gauges);
+        // A second run, closing the map or the window wait until this one ends.
+        v.KontrolaButton->click();
+        v.MenuMapaZavriet->trigger();
+        QVERIFY(!v.close());
+    };
+    v.KontrolaButton->click();
+    p.App.OnProcess = nullptr;
+    QVERIFY(seen.count("LE_00001.blk | BodGauge 3"));
+    for (const auto& s : seen) QVERIFY2(s.rfind("LE_00001.blk | ", 0) == 0, s.c_str());
+    QCOMPARE(p.Messages.Texts(TMsgType::Information), std::vector<std::string>{"Bez chýb."});
+    QVERIFY(!v.BodGauge->isVisible());
+    QVERIFY(v.LabelKontr->text().isEmpty());
+    QCOMPARE(p.Rows().size(), size_t(1));  // the map stayed open
+    QVERIFY(v.MenuMapaZavriet->isEnabled());
+}
+
+void TFormsTest::AnErrorEndsTheRunAndIsShown() {
+    Program p;
+    TempDir map;
+    MakePointBlock(map.Path() / "LE_00002.blk", {{1, 6}});
+    std::ofstream(map.Path() / "LE_00001.blk") << "a file, not a block directory";
+    p.Open(map.Path());
+    QCOMPARE(p.Rows().size(), size_t(2));
+    p.Vexa->findChild<QCheckBox*>("BodCBPripustnost")->setChecked(true);
+    p.Vexa->KontrolaButton->click();
+    // The first block cannot be opened: the run ends with the block store's message; the
+    // second block is not examined and nothing is handed over.
+    QCOMPARE(p.Messages.Shown.size(), size_t(1));
+    QCOMPARE(p.Messages.Shown[0].first, TMsgType::Error);
+    QVERIFY(!p.Messages.Shown[0].second.empty());
+    QVERIFY(!fs::exists(map.Path() / "Chyby.DBF"));
+    QVERIFY(!p.Vexa->Running());
+    QVERIFY(p.Vexa->KontrolaButton->isEnabled());
+    QVERIFY(p.Vexa->LabelKontr->text().isEmpty());
 }
 
 void TFormsTest::BrowserFiltersCountsAndScales() {
