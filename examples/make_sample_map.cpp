@@ -1,8 +1,9 @@
 // Writes the sample map: a directory of blocks to try the programs on.
 //   make_sample_map MAPDIR
 // Against the sample standard (examples/standard/StandardGXD.sql):
-//   LE_00001.blk  clean: a 3 x 2 grid of forest stands with an island, tree symbols and
-//                 labels, every stand described in p0001.dbf; no findings.
+//   LE_00001.blk  clean for the element checks: a 3 x 2 grid of forest stands with an
+//                 island, tree symbols and labels, every stand described in p0001.dbf
+//                 (the attribute database check still finds tables missing).
 //   LE_00002.blk  line, point and text faults: a line of a kind foreign to the layer, a
 //                 line ending inside a stand, a curve, a wrong stored rectangle, two
 //                 identical lines, a short line, two alike neighbouring stands; a point

@@ -7,6 +7,7 @@
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/CheckRunCache.h"
 
 #include <optional>
 
@@ -29,16 +30,21 @@ private:
     TCheckGroup group_;
 };
 
-// Empties the caption when the run ends, also by an error.
-class CaptionCleared {
+// Empties the caption and lets go of what the passes kept for the run when the
+// run ends, also by an error.
+class RunEnded {
 public:
-    explicit CaptionCleared(ICheckRunView& view) : view_(view) {}
-    ~CaptionCleared() { view_.SetCaption(""); }
-    CaptionCleared(const CaptionCleared&) = delete;
-    CaptionCleared& operator=(const CaptionCleared&) = delete;
+    RunEnded(ICheckRunView& view, TBlkStandardGXD& standard) : view_(view), standard_(standard) {}
+    ~RunEnded() {
+        standard_.RunCache().Clear();
+        view_.SetCaption("");
+    }
+    RunEnded(const RunEnded&) = delete;
+    RunEnded& operator=(const RunEnded&) = delete;
 
 private:
     ICheckRunView& view_;
+    TBlkStandardGXD& standard_;
 };
 
 // Closes the block when its examination ends, also by an error.
@@ -76,7 +82,7 @@ std::string NotCleanedMessage(const std::string& blockPath) {
 TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     TCheckRunResult result;
     {
-        CaptionCleared caption(view);
+        RunEnded ended(view, standard);
         TBlk blk(false);
         for (int row = 0; row < view.BlockRowCount(); ++row) {
             TBlockRow cells = view.BlockRow(row);
