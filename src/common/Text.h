@@ -25,6 +25,11 @@ std::optional<long long> TextToInt(const std::string& text);
 // Whole text as a floating-point number with "." as separator; nothing on failure.
 std::optional<double> TextToFloat(const std::string& text);
 
+// UTF-8 as code points and back. A byte that starts no valid sequence stands for itself.
+std::u32string DecodeUtf8(const std::string& utf8);
+void AppendUtf8(std::string& out, char32_t codePoint);
+std::string EncodeUtf8(const std::u32string& text);
+
 // Code page conversion; codePage is a Windows code page number (1250, 1252, 852, ...).
 // Bytes that cannot be converted become '?'.
 std::string ToUtf8(const std::string& bytes, int codePage);

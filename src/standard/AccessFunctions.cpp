@@ -19,53 +19,6 @@ namespace {
 
 using U32 = std::u32string;
 
-U32 Decode(const std::string& s) {
-    U32 out;
-    out.reserve(s.size());
-    for (std::size_t i = 0; i < s.size();) {
-        const unsigned char c = static_cast<unsigned char>(s[i]);
-        const int extra = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 ? 1 : (c & 0xF0) == 0xE0 ? 2 : (c & 0xF8) == 0xF0 ? 3 : -1;
-        bool ok = extra >= 0 && i + static_cast<std::size_t>(extra) < s.size();
-        char32_t cp = extra <= 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
-        for (int k = 1; ok && k <= extra; ++k) {
-            const unsigned char cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
-        }
-        if (!ok) {  // a stray byte stands for itself
-            out += static_cast<char32_t>(c);
-            ++i;
-            continue;
-        }
-        out += cp;
-        i += static_cast<std::size_t>(extra) + 1;
-    }
-    return out;
-}
-
-std::string Encode(const U32& s) {
-    std::string out;
-    out.reserve(s.size());
-    for (char32_t cp : s) {
-        if (cp < 0x80) {
-            out += static_cast<char>(cp);
-        } else if (cp < 0x800) {
-            out += static_cast<char>(0xC0 | (cp >> 6));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else if (cp < 0x10000) {
-            out += static_cast<char>(0xE0 | (cp >> 12));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (cp >> 18));
-            out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (cp & 0x3F));
-        }
-    }
-    return out;
-}
-
 // Upper and lower case for ASCII, Latin-1 and Latin Extended-A (the Central European letters).
 char32_t UpperChar(char32_t c) {
     if (c >= 'a' && c <= 'z') return c - 32;
@@ -182,20 +135,20 @@ void FnLCase(sqlite3_context* c, int, sqlite3_value** a) {
 }
 void TrimImpl(sqlite3_context* c, sqlite3_value* v, bool left, bool right) {
     if (Null(v)) return sqlite3_result_null(c);
-    U32 s = Decode(Text(v));
+    U32 s = DecodeUtf8(Text(v));
     std::size_t b = 0, e = s.size();
     if (left)
         while (b < e && IsBlank(s[b])) ++b;
     if (right)
         while (e > b && IsBlank(s[e - 1])) --e;
-    ResultText(c, Encode(s.substr(b, e - b)));
+    ResultText(c, EncodeUtf8(s.substr(b, e - b)));
 }
 void FnTrim(sqlite3_context* c, int, sqlite3_value** a) { TrimImpl(c, a[0], true, true); }
 void FnLTrim(sqlite3_context* c, int, sqlite3_value** a) { TrimImpl(c, a[0], true, false); }
 void FnRTrim(sqlite3_context* c, int, sqlite3_value** a) { TrimImpl(c, a[0], false, true); }
 void FnLen(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) return sqlite3_result_null(c);
-    sqlite3_result_int64(c, static_cast<sqlite3_int64>(Decode(Text(a[0])).size()));
+    sqlite3_result_int64(c, static_cast<sqlite3_int64>(DecodeUtf8(Text(a[0])).size()));
 }
 long long Count(sqlite3_value* v) {
     if (Null(v)) InvalidUseOfNull();
@@ -206,15 +159,15 @@ long long Count(sqlite3_value* v) {
 void FnLeft(sqlite3_context* c, int, sqlite3_value** a) {
     const long long n = Count(a[1]);
     if (Null(a[0])) return sqlite3_result_null(c);
-    U32 s = Decode(Text(a[0]));
-    ResultText(c, Encode(s.substr(0, static_cast<std::size_t>(std::min<long long>(n, static_cast<long long>(s.size()))))));
+    U32 s = DecodeUtf8(Text(a[0]));
+    ResultText(c, EncodeUtf8(s.substr(0, static_cast<std::size_t>(std::min<long long>(n, static_cast<long long>(s.size()))))));
 }
 void FnRight(sqlite3_context* c, int, sqlite3_value** a) {
     const long long n = Count(a[1]);
     if (Null(a[0])) return sqlite3_result_null(c);
-    U32 s = Decode(Text(a[0]));
+    U32 s = DecodeUtf8(Text(a[0]));
     const std::size_t take = static_cast<std::size_t>(std::min<long long>(n, static_cast<long long>(s.size())));
-    ResultText(c, Encode(s.substr(s.size() - take)));
+    ResultText(c, EncodeUtf8(s.substr(s.size() - take)));
 }
 void FnMid(sqlite3_context* c, int argc, sqlite3_value** a) {
     const long long start = Count(a[1]);
@@ -222,10 +175,10 @@ void FnMid(sqlite3_context* c, int argc, sqlite3_value** a) {
     long long len = -1;
     if (argc > 2 && !Null(a[2])) len = Count(a[2]);
     if (Null(a[0])) return sqlite3_result_null(c);
-    U32 s = Decode(Text(a[0]));
+    U32 s = DecodeUtf8(Text(a[0]));
     if (static_cast<std::size_t>(start) > s.size()) return ResultText(c, "");
     const std::size_t from = static_cast<std::size_t>(start - 1);
-    ResultText(c, Encode(len < 0 ? s.substr(from) : s.substr(from, static_cast<std::size_t>(len))));
+    ResultText(c, EncodeUtf8(len < 0 ? s.substr(from) : s.substr(from, static_cast<std::size_t>(len))));
 }
 // InStr([start,] s1, s2 [, compare]); compare 0 binary, 1 text (the default in queries).
 void FnInStr(sqlite3_context* c, int argc, sqlite3_value** a) {
@@ -244,7 +197,7 @@ void FnInStr(sqlite3_context* c, int argc, sqlite3_value** a) {
         text = cmp != 0;
     }
     if (Null(a[first]) || Null(a[first + 1])) return sqlite3_result_null(c);
-    U32 s1 = Decode(Text(a[first])), s2 = Decode(Text(a[first + 1]));
+    U32 s1 = DecodeUtf8(Text(a[first])), s2 = DecodeUtf8(Text(a[first + 1]));
     if (s1.empty() || static_cast<std::size_t>(start) > s1.size()) return sqlite3_result_int64(c, 0);
     if (s2.empty()) return sqlite3_result_int64(c, start);
     if (text) {
@@ -262,7 +215,7 @@ void FnStrComp(sqlite3_context* c, int argc, sqlite3_value** a) {
     if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
     bool text = false;
     if (argc == 3 && !Null(a[2])) text = Number(a[2]) != 0;
-    U32 x = Decode(Text(a[0])), y = Decode(Text(a[1]));
+    U32 x = DecodeUtf8(Text(a[0])), y = DecodeUtf8(Text(a[1]));
     if (text) {
         x = UpperU32(std::move(x));
         y = UpperU32(std::move(y));
@@ -288,14 +241,14 @@ void FnReplace(sqlite3_context* c, int, sqlite3_value** a) {
 }
 void FnAsc(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) InvalidUseOfNull();
-    U32 s = Decode(Text(a[0]));
+    U32 s = DecodeUtf8(Text(a[0]));
     if (s.empty()) InvalidArgument();
     sqlite3_result_int64(c, static_cast<sqlite3_int64>(s[0]));
 }
 void FnChr(sqlite3_context* c, int, sqlite3_value** a) {
     const double n = Number(a[0]);
     if (n < 0 || n > 0x10FFFF) InvalidArgument();
-    ResultText(c, Encode(U32(1, static_cast<char32_t>(n))));
+    ResultText(c, EncodeUtf8(U32(1, static_cast<char32_t>(n))));
 }
 
 // ---- nulls and choices ----------------------------------------------------------
@@ -504,20 +457,20 @@ struct TFunction {
 } // namespace
 
 std::string AccessUpper(const std::string& utf8) {
-    U32 s = Decode(utf8);
+    U32 s = DecodeUtf8(utf8);
     for (auto& c : s) c = UpperChar(c);
-    return Encode(s);
+    return EncodeUtf8(s);
 }
 
 std::string AccessLower(const std::string& utf8) {
-    U32 s = Decode(utf8);
+    U32 s = DecodeUtf8(utf8);
     for (auto& c : s) c = LowerChar(c);
-    return Encode(s);
+    return EncodeUtf8(s);
 }
 
 bool AccessLike(const std::string& text, const std::string& pattern) {
     // Letters compared ignoring case; ranges in brackets too.
-    return LikeAt(UpperU32(Decode(text)), 0, UpperU32(Decode(pattern)), 0);
+    return LikeAt(UpperU32(DecodeUtf8(text)), 0, UpperU32(DecodeUtf8(pattern)), 0);
 }
 
 std::string AccessNumberText(double value) {

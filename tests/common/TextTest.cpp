@@ -39,3 +39,13 @@ TEST(Text, UnconvertibleCharactersBecomeQuestionMarks) {
     EXPECT_EQ(FromUtf8("a€b", 852), "a?b");      // no euro sign in code page 852
     EXPECT_EQ(FromUtf8("x\xff" "y", 1250), "x?y");  // broken UTF-8 input
 }
+
+TEST(Text, Utf8CodePoints) {
+    const std::string s = "ľ€𝄞a";
+    std::u32string cps = DecodeUtf8(s);
+    ASSERT_EQ(cps.size(), 4u);
+    EXPECT_EQ(cps[0], U'ľ');
+    EXPECT_EQ(cps[2], U'\U0001D11E');
+    EXPECT_EQ(EncodeUtf8(cps), s);
+    EXPECT_EQ(DecodeUtf8("a\xff"), std::u32string(U"a\u00ff"));  // a stray byte stands for itself
+}
