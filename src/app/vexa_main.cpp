@@ -10,6 +10,7 @@
 
 #include <QApplication>
 #include <cstring>
+#include <filesystem>
 #include <iostream>
 
 int main(int argc, char** argv) {
@@ -48,6 +49,7 @@ int main(int argc, char** argv) {
 
     vexaForm.show();
     const QStringList args = QApplication::arguments();
-    if (args.size() > 1) vexaForm.OpenMap(args.at(1).toStdString());
+    // A map given on the command line, as an absolute path (block paths handed to the GIS are built on it).
+    if (args.size() > 1) vexaForm.OpenMap(std::filesystem::absolute(args.at(1).toStdString()).lexically_normal().string());
     return app.exec();
 }

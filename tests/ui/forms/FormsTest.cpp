@@ -196,6 +196,7 @@ private slots:
     void CheckRunShowsTheBlockAndOneGaugePerPass();
     void AnErrorEndsTheRunAndIsShown();
     void BrowserFiltersCountsAndScales();
+    void TheSampleMapRunsIntoTheBrowser();
     void RenameDialogComposesTheName();
     void RenameKeepsOrSetsTheStatus();
     void DeleteRemovesTheBlockAndItsRow();
@@ -651,6 +652,40 @@ void TFormsTest::BrowserFiltersCountsAndScales() {
     t.Open();
     QCOMPARE(t.VisibleCount(), 0);
     QVERIFY(p.Messages.Texts(TMsgType::Error).empty());
+    // A directory without an error table: the table's error is shown, the browser stays closed.
+    TempDir empty;
+    p.Dialogs.File = (empty.Path() / "x.dbf").string();
+    p.Vexa->MenuChybyOtvorit->trigger();
+    QCOMPARE(p.Messages.Texts(TMsgType::Error).size(), size_t(1));
+    QVERIFY(!p.Chyby->isVisible());
+    QVERIFY(p.Vexa->isVisible());
+    QCOMPARE(p.Vexa->MapaDir(), empty.Path().string() + "/");
+}
+
+void TFormsTest::TheSampleMapRunsIntoTheBrowser() {
+    if (!fs::is_directory(VEXA_SAMPLE_MAP)) QSKIP("the sample map is not built");
+    Program p;
+    TempDir copy;
+    const fs::path map = copy.Path() / "map";
+    fs::copy(VEXA_SAMPLE_MAP, map, fs::copy_options::recursive);
+    p.Open(map);
+    QVERIFY(p.Rows().size() >= 2);
+    QVERIFY(!p.Vexa->Grid().RowsToCheck().empty());
+    for (const char* name : {"LinCBPripustnost", "BodCBPripustnost", "TxbCBPripustnost", "PloCBPripustnost"})
+        p.Vexa->findChild<QCheckBox*>(name)->setChecked(true);
+    int shownRows = -1;
+    WhenModal([&] {
+        shownRows = p.Chyby->Model().rowCount();
+        p.Chyby->reject();
+    });
+    p.Vexa->KontrolaButton->click();
+    QVERIFY(p.Messages.Texts(TMsgType::Error).empty());
+    QVERIFY(fs::exists(map / "Chyby.DBF"));
+    TTableDBF t;
+    t.SetTableName((map / "Chyby.DBF").string());
+    t.Open();
+    QVERIFY(t.VisibleCount() > 0);
+    QCOMPARE(shownRows, t.VisibleCount());
 }
 
 void TFormsTest::RenameDialogComposesTheName() {
