@@ -88,8 +88,10 @@ struct TCheckRunCache::TLineIndex {
         std::int32_t Number, FirstCrd, LastCrd;
         bool operator<(const Entry& o) const { return K != o.K ? K < o.K : Position < o.Position; }
     };
-    std::vector<Entry> Entries;                            // sorted
-    std::unordered_map<std::uint64_t, std::uint32_t> First;  // hash -> its first entry
+    std::vector<Entry> Entries;  // sorted
+    // Hash -> its first entry, for the hashes that more than one record shares: a
+    // record with a hash of its own has no other record to match.
+    std::unordered_map<std::uint64_t, std::uint32_t> Shared;
 
     static Key KeyOf(const TBlkLine& line) {
         Key key;
@@ -129,9 +131,9 @@ struct TCheckRunCache::TLineIndex {
         std::fclose(in);
         if (failed) throw EBlkReadError(blk.Path());
         std::sort(Entries.begin(), Entries.end());
-        First.clear();
-        First.reserve(Entries.size());
-        for (std::uint32_t i = 0; i < Entries.size(); ++i) First.try_emplace(Entries[i].K.Hash, i);
+        Shared.clear();
+        for (std::uint32_t i = 0; i + 1 < Entries.size(); ++i)
+            if (Entries[i].K.Hash == Entries[i + 1].K.Hash) Shared.try_emplace(Entries[i].K.Hash, i);
     }
 };
 
@@ -166,8 +168,8 @@ bool TCheckRunCache::FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::st
         FLines = std::move(index);
     }
     const TLineIndex::Key key = TLineIndex::KeyOf(line);
-    auto start = FLines->First.find(key.Hash);
-    if (start == FLines->First.end()) return false;
+    auto start = FLines->Shared.find(key.Hash);
+    if (start == FLines->Shared.end()) return false;  // the line is the only one of its kind
     for (auto it = FLines->Entries.begin() + start->second; it != FLines->Entries.end() && it->K.Hash == key.Hash; ++it) {
         if (it->K != key || it->Number == line.Number) continue;
         blk.ReadCrds(it->FirstCrd, it->LastCrd, b);

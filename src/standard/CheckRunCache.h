@@ -28,7 +28,8 @@ public:
     // table is compared with its file once more before its rows are used again.
     void BeginPass(TBlk& blk);
 
-    // As blk.FindDuplicateLines(line, found).
+    // As blk.FindDuplicateLines(line, found), for a line record of the block's line
+    // file (the index holds the file's records as the pass found them).
     bool FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::string& found);
 
     // As blk.AdjacentAreasMatch(line).
