@@ -28,6 +28,13 @@ bool NumberKeyAccepted(char32_t key) {
 
 std::optional<std::string> ComposeBlockName(const std::string& prefix, const std::string& number) {
     if (prefix.empty() || number.empty()) return std::nullopt;
+    // Text pasted past the key filters must not name a path ("../", "/"): only the
+    // characters the filters take make a block name.
+    if (prefix.size() > kPrefixMaxLength || number.size() > kNumberMaxLength) return std::nullopt;
+    for (char c : prefix)
+        if (!PrefixKey(static_cast<unsigned char>(c)) || c == 8) return std::nullopt;
+    for (char c : number)
+        if (!NumberKeyAccepted(static_cast<unsigned char>(c)) || c == 8) return std::nullopt;
     return prefix + "_" + number + ".blk";
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Renaming a block: the keys the rename dialog takes, the composed name, and the
 // rename of the block's directory entry in the map directory.
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -12,11 +13,11 @@ std::optional<char32_t> PrefixKey(char32_t key);
 // A key typed into the number box: letters (case kept), digits and Backspace.
 bool NumberKeyAccepted(char32_t key);
 
-inline constexpr int kPrefixMaxLength = 2;
-inline constexpr int kNumberMaxLength = 5;
+inline constexpr std::size_t kPrefixMaxLength = 2;
+inline constexpr std::size_t kNumberMaxLength = 5;
 
-// prefix + "_" + number + ".blk"; nothing when either part is empty (the dialog then
-// closes as cancelled).
+// prefix + "_" + number + ".blk"; nothing when either part is empty or holds a character
+// that its key filter refuses, or is too long (the dialog then closes as cancelled).
 std::optional<std::string> ComposeBlockName(const std::string& prefix, const std::string& number);
 
 enum class TRenameResult {

@@ -57,6 +57,13 @@ TEST(BlockRename, ComposedNameNeedsBothParts) {
     EXPECT_EQ(ComposeBlockName("LE", "12345"), "LE_12345.blk");
     EXPECT_EQ(ComposeBlockName("LE", ""), std::nullopt);
     EXPECT_EQ(ComposeBlockName("", "1"), std::nullopt);
+    // Pasted text that the key filters would have refused never makes a name (nor a path).
+    EXPECT_EQ(ComposeBlockName("LE", "../x"), std::nullopt);
+    EXPECT_EQ(ComposeBlockName("L/", "1"), std::nullopt);
+    EXPECT_EQ(ComposeBlockName("LE", "1 2"), std::nullopt);
+    EXPECT_EQ(ComposeBlockName("LE", "123456"), std::nullopt);
+    EXPECT_EQ(ComposeBlockName("L1", "1"), std::nullopt);
+    EXPECT_EQ(ComposeBlockName("le", "a1"), "le_a1.blk");
 }
 
 TEST(BlockRename, RenamesTheEntryAndNeverReplacesAnother) {

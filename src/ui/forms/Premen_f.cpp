@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QStyle>
 
@@ -44,7 +45,9 @@ TPremForm::TPremForm(QWidget* parent) : QDialog(parent) {
     ComboBox1->setEditable(true);
     ComboBox1->setInsertPolicy(QComboBox::NoInsert);
     ComboBox1->setFont(bold);
-    ComboBox1->lineEdit()->setMaxLength(kPrefixMaxLength);
+    ComboBox1->lineEdit()->setMaxLength(static_cast<int>(kPrefixMaxLength));
+    // Pasted text passes no key filter: the validators keep it to what the filters take.
+    ComboBox1->setValidator(new QRegularExpressionValidator(QRegularExpression("[A-Za-z]{0,2}"), ComboBox1));
     ComboBox1->lineEdit()->installEventFilter(this);
     Shape1 = new QFrame(this);
     Shape1->setObjectName("Shape1");
@@ -55,7 +58,8 @@ TPremForm::TPremForm(QWidget* parent) : QDialog(parent) {
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName("Edit1");
     Edit1->setFont(bold);
-    Edit1->setMaxLength(kNumberMaxLength);
+    Edit1->setMaxLength(static_cast<int>(kNumberMaxLength));
+    Edit1->setValidator(new QRegularExpressionValidator(QRegularExpression("[A-Za-z0-9]{0,5}"), Edit1));
     Edit1->installEventFilter(this);
     Label2 = new QLabel(".blk", this);
     Label2->setObjectName("Label2");
@@ -142,7 +146,7 @@ bool TPremForm::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void TPremForm::ComboBox1Change() {
-    if (ComboBox1->currentText().size() == kPrefixMaxLength) Edit1->setFocus();
+    if (ComboBox1->currentText().size() == static_cast<qsizetype>(kPrefixMaxLength)) Edit1->setFocus();
 }
 
 void TPremForm::Edit1Exit() { Edit1->setText(QString::fromStdString(Trim(Edit1->text().toStdString()))); }

@@ -699,6 +699,8 @@ void TFormsTest::RenameDialogComposesTheName() {
         QTRY_VERIFY(d.Edit1->hasFocus());
         QTest::keyClicks(d.Edit1, "12_a.B");
         QCOMPARE(d.Edit1->text(), QString("12aB"));
+        d.Edit1->insert("/..");  // as a paste would: refused
+        QCOMPARE(d.Edit1->text(), QString("12aB"));
         d.BitBtn1->click();
     });
     QCOMPARE(d.exec(), int(QDialog::Accepted));
