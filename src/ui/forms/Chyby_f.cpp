@@ -37,7 +37,10 @@ QToolButton* NavButton(QWidget* parent, const char* name, Qt::ArrowType arrow, b
     b->setObjectName(name);
     b->setArrowType(arrow);
     b->setFixedSize(bar ? 26 : 24, 24);
-    if (bar) b->setText(arrow == Qt::LeftArrow ? "|◀" : "▶|"), b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    if (bar) {  // first and last: an arrow against a bar
+        b->setText(arrow == Qt::LeftArrow ? "|◀" : "▶|");
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    }
     return b;
 }
 
