@@ -10,7 +10,7 @@ packages=(
   mdbtools-dev          # Access (Jet 4) standard files
   libsqlite3-dev        # working copy of the standard
   qt6-base-dev          # windows
-  xvfb xauth            # screenshots of the windows
+  xvfb xauth twm        # screenshots of the windows (twm draws their frames)
 )
 if [ "${1:-}" = "--wine" ]; then
   packages+=(g++-mingw-w64-x86-64 wine wine64)
