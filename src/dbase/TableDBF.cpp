@@ -557,7 +557,9 @@ std::string TTableDBF::FilePath() const {
     std::string name = F->TableName;
     if (ExtractFileExt(name).empty() && !name.empty()) name += ".dbf";
     std::string full;
-    if (!name.empty() && (IsPathDelimiter(name[0]) || (name.size() > 1 && name[1] == ':')))
+    // A table name that carries a path (absolute, or relative to the working directory)
+    // names the file itself; only a bare name lies in the table's directory.
+    if (!ExtractFilePath(name).empty())
         full = name;
     else
         full = IncludeTrailingDelimiter(F->DatabaseName.empty() ? std::string(".") : F->DatabaseName) + name;

@@ -74,6 +74,19 @@ TEST_F(BlockAttributes, ReadAttributesGivesTheFirstMatchingRowInColumnOrder) {
     EXPECT_TRUE(values.empty());
 }
 
+TEST_F(BlockAttributes, ABlockOpenedByARelativePathFindsItsRows) {
+    const auto cwd = std::filesystem::current_path();
+    std::filesystem::current_path(Dir.Path());
+    TBlk relative;
+    relative.Open("LE_12345.blk");
+    TFldValList values;
+    relative.ReadAttributes(egLine, 3, 5, values);
+    relative.Close();
+    std::filesystem::current_path(cwd);
+    ASSERT_EQ(values.size(), 4u);
+    EXPECT_EQ(values[1].Value, TValue(std::string("potok Ľubica")));
+}
+
 TEST_F(BlockAttributes, ReadAttributesSkipsDeletedRows) {
     {
         TTableDBF t;
