@@ -33,7 +33,7 @@ void Generate(const fs::path& map, double scale) {
     const long long pointTarget = std::llround(50000 * scale);
     const long long textTarget = std::llround(20000 * scale);
 
-    BlockSpec spec;
+    BlockSpec content;
     checkskit::GridSpec grid;
     grid.Rows = rows;
     grid.Cols = cols;
@@ -44,7 +44,7 @@ void Generate(const fs::path& map, double scale) {
     grid.VerticesPerLine = 10;
     grid.LineKind = 1;
     grid.AreaKind = 1;
-    checkskit::GridResult end = checkskit::AddAreaGrid(spec, grid);
+    checkskit::GridResult end = checkskit::AddAreaGrid(content, grid);
     const long long cells = static_cast<long long>(rows) * cols;
 
     // Spurs: boundary lines that end inside a stand (1 in 200 stands).
@@ -54,7 +54,7 @@ void Generate(const fs::path& map, double scale) {
         double x = kX0 + k * 100.0, y = kY0 + r * 100.0;
         std::vector<std::pair<double, double>> v;
         for (int i = 0; i < 10; ++i) v.emplace_back(x + 3.0 * i, y + 2.0 * i + (i % 2));
-        TBlkLine& spur = spec.AddLine(number++, 1, v);
+        TBlkLine& spur = content.AddLine(number++, 1, v);
         spur.AreaA = spur.AreaB = checkskit::CellArea(grid, r, k);
     }
     // Free lines east of the grid, each of its own shape; a few percent of each fault.
@@ -70,34 +70,34 @@ void Generate(const fs::path& map, double scale) {
         double step = Every(i, 50, 11) ? 0.05 : 1.5;  // a short line
         for (int k = 0; k < 10; ++k) v.emplace_back(x + step * k, y + step * ((k * 7 + (copy ? i - 1 : i)) % 5));
         std::int16_t kind = Every(i, 50, 3) ? 10 : 21;  // kind 10: state border, not in LE
-        TBlkLine& line = spec.AddLine(number++, kind, v, copy && i % 2 == 0);
+        TBlkLine& line = content.AddLine(number++, kind, v, copy && i % 2 == 0);
         if (Every(i, 50, 19)) line.Flags |= 4;  // curve
         if (Every(i, 50, 23)) line.Rect.MaxY = R(line.Rect.MaxY.Value() + 0.001L);
     }
-    checkskit::LinkLines(spec);
+    checkskit::LinkLines(content);
 
     // Stands: a few of a foreign kind, with broken links, or tiny.
     for (long long c = 0; c < cells; ++c) {
-        TBlkArea& area = spec.Areas[static_cast<std::size_t>(c)];
+        TBlkArea& area = content.Areas[static_cast<std::size_t>(c)];
         int r = static_cast<int>(c / cols), k = static_cast<int>(c % cols);
         if (Every(c, 50, 5)) area.Kind = 20;
-        if (Every(c, 50, 13)) spec.Lines[static_cast<std::size_t>(checkskit::WestLine(grid, r, k + 1) - 1)].PrevA = 1;
+        if (Every(c, 50, 13)) content.Lines[static_cast<std::size_t>(checkskit::WestLine(grid, r, k + 1) - 1)].PrevA = 1;
         if (Every(c, 50, 29)) area.AreaSize = R(40);
     }
     for (long long i = 1; i <= pointTarget; ++i) {
         double x = kX0 + (i % 2000) * 10.0 + 5, y = kY0 + (i / 2000) * 10.0 + 5;
         std::int16_t kind = Every(i, 50, 1) ? 6 : (i % 3 == 0 ? 5 : 7);  // 6: a well, not in LE
         long double angle = (kind == 5 && Every(i, 50, 9)) ? 120.0L : (kind == 7 ? 45.0L : 0.0L);
-        spec.Points.push_back(MakePoint(static_cast<std::int32_t>(i), kind, x, y, angle));
+        content.Points.push_back(MakePoint(static_cast<std::int32_t>(i), kind, x, y, angle));
     }
     for (long long i = 1; i <= textTarget; ++i) {
         std::int16_t kind = Every(i, 50, 2) ? 3 : (i % 2 == 0 ? 1 : 2);  // 3: a river name, not in LE
         long double angle = (kind == 1 && Every(i, 50, 12)) ? 0.7L : 0.0L;
         TBlkText text = MakeText(static_cast<std::int32_t>(i), kind, angle);
-        spec.Texts.push_back(text);
+        content.Texts.push_back(text);
     }
     const fs::path block = map / "LE_00001.blk";
-    WriteBlock(block, spec);
+    WriteBlock(block, content);
 
     // One row per stand; every 50th stand is described like its western neighbour.
     TFldDefList fields = {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
@@ -117,8 +117,8 @@ void Generate(const fs::path& map, double scale) {
                           double(described % 150 + 1), 1.0});
     }
     dbf.Close();
-    std::cout << "LE_00001.blk: " << spec.Lines.size() << " lines (" << spec.Crds.size() << " vertices), "
-              << spec.Areas.size() << " areas, " << spec.Points.size() << " points, " << spec.Texts.size()
+    std::cout << "LE_00001.blk: " << content.Lines.size() << " lines (" << content.Crds.size() << " vertices), "
+              << content.Areas.size() << " areas, " << content.Points.size() << " points, " << content.Texts.size()
               << " texts, " << cells << " attribute rows\n";
 }
 

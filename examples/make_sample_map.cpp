@@ -53,7 +53,7 @@ void StandTable(const fs::path& block, const std::vector<std::pair<std::int32_t,
 }
 
 void CleanBlock(const fs::path& map) {
-    BlockSpec spec;
+    BlockSpec content;
     GridSpec grid;
     grid.Columns = 3;
     grid.Rows = 2;
@@ -64,15 +64,15 @@ void CleanBlock(const fs::path& map) {
     grid.LineKind = kStandBoundary;
     grid.AreaKind = kStand;
     grid.Island = true;
-    GridLayout layout = AddAreaGrid(spec, grid);
-    for (int i = 0; i < 4; ++i) spec.Points.push_back(MakePoint(i + 1, 5, kX0 + 300 + 40 * i, kY0 + 120 + 10 * i));
+    GridLayout layout = AddAreaGrid(content, grid);
+    for (int i = 0; i < 4; ++i) content.Points.push_back(MakePoint(i + 1, 5, kX0 + 300 + 40 * i, kY0 + 120 + 10 * i));
     for (int i = 0; i < 6; ++i) {
         TBlkText text = MakeText(i + 1, 2);
         double x = kX0 + 250 * (i % 3) + 100, y = kY0 + 200 * (i / 3) + 20;
         text.Rect = MakeRect(x, y, x + 40, y + 8);
-        spec.Texts.push_back(text);
+        content.Texts.push_back(text);
     }
-    WriteBlock(map / "LE_00001.blk", spec);
+    WriteBlock(map / "LE_00001.blk", content);
     std::vector<std::pair<std::int32_t, std::string>> rows;
     for (std::int32_t cell : layout.Cells) rows.emplace_back(cell, std::to_string(cell) + "a");
     rows.emplace_back(layout.Island, "9z");
@@ -80,7 +80,7 @@ void CleanBlock(const fs::path& map) {
 }
 
 // A linked grid of stands; the stands' table is written by the caller.
-checkskit::GridSpec StandGrid(BlockSpec& spec, int rows, int cols) {
+checkskit::GridSpec StandGrid(BlockSpec& content, int rows, int cols) {
     checkskit::GridSpec grid;
     grid.Rows = rows;
     grid.Cols = cols;
@@ -90,58 +90,58 @@ checkskit::GridSpec StandGrid(BlockSpec& spec, int rows, int cols) {
     grid.VerticesPerLine = 3;
     grid.LineKind = kStandBoundary;
     grid.AreaKind = kStand;
-    checkskit::AddAreaGrid(spec, grid);
+    checkskit::AddAreaGrid(content, grid);
     return grid;
 }
 
 void LineFaults(const fs::path& map) {
-    BlockSpec spec;
-    checkskit::GridSpec grid = StandGrid(spec, 2, 2);  // lines 1-12, stands 1-4
+    BlockSpec content;
+    checkskit::GridSpec grid = StandGrid(content, 2, 2);  // lines 1-12, stands 1-4
     const double x = kX0 + 500, y = kY0;
-    spec.AddLine(13, 10, {{x, y}, {x + 50, y}});                              // state border: not in LE
-    spec.AddLine(14, 21, {{x, y + 20}, {x + 20, y + 30}, {x + 40, y + 20}}).Flags = 4;  // curve
-    spec.AddLine(15, 21, {{x, y + 40}, {x + 40, y + 45}}).Rect.MaxX = R(x + 41);        // rectangle
-    spec.AddLine(16, 22, {{x, y + 60}, {x + 30, y + 70}, {x + 60, y + 60}});            // duplicates
-    spec.AddLine(17, 22, {{x, y + 60}, {x + 30, y + 70}, {x + 60, y + 60}}, true);
-    spec.AddLine(18, 21, {{x, y + 80}, {x + 0.3, y + 80.4}});                          // 0.5 m long
+    content.AddLine(13, 10, {{x, y}, {x + 50, y}});                              // state border: not in LE
+    content.AddLine(14, 21, {{x, y + 20}, {x + 20, y + 30}, {x + 40, y + 20}}).Flags = 4;  // curve
+    content.AddLine(15, 21, {{x, y + 40}, {x + 40, y + 45}}).Rect.MaxX = R(x + 41);        // rectangle
+    content.AddLine(16, 22, {{x, y + 60}, {x + 30, y + 70}, {x + 60, y + 60}});            // duplicates
+    content.AddLine(17, 22, {{x, y + 60}, {x + 30, y + 70}, {x + 60, y + 60}}, true);
+    content.AddLine(18, 21, {{x, y + 80}, {x + 0.3, y + 80.4}});                          // 0.5 m long
     // A boundary line that ends inside stand 4: the same stand on both sides.
-    TBlkLine& spur = spec.AddLine(19, kStandBoundary, {{kX0 + 100, kY0 + 100}, {kX0 + 130, kY0 + 130}});
+    TBlkLine& spur = content.AddLine(19, kStandBoundary, {{kX0 + 100, kY0 + 100}, {kX0 + 130, kY0 + 130}});
     spur.AreaA = spur.AreaB = checkskit::CellArea(grid, 1, 1);
-    checkskit::LinkLines(spec);
+    checkskit::LinkLines(content);
 
-    spec.Points = {MakePoint(1, 7, x, y + 100), MakePoint(2, 6, x + 10, y + 100),  // a well: VO only
+    content.Points = {MakePoint(1, 7, x, y + 100), MakePoint(2, 6, x + 10, y + 100),  // a well: VO only
                    MakePoint(3, 5, x + 20, y + 100, 100), MakePoint(4, 1, x + 30, y + 100, 100)};
-    spec.Texts = {MakeText(1, 2), MakeText(2, 3), MakeText(3, kStandNumber, 0.5), MakeText(4, kStandNumber)};
-    WriteBlock(map / "LE_00002.blk", spec);
+    content.Texts = {MakeText(1, 2), MakeText(2, 3), MakeText(3, kStandNumber, 0.5), MakeText(4, kStandNumber)};
+    WriteBlock(map / "LE_00002.blk", content);
     // Stands 1 and 2 are alike: the line between them is superfluous.
     StandTable(map / "LE_00002.blk", {{1, "1a"}, {2, "1a"}, {3, "2a"}, {4, "2b"}});
 }
 
 void AreaFaults(const fs::path& map) {
-    BlockSpec spec;
-    checkskit::GridSpec grid = StandGrid(spec, 1, 4);  // stands 1-4
-    checkskit::LinkLines(spec);
-    spec.Areas[1].Kind = 20;                           // built-up area: SL only
+    BlockSpec content;
+    checkskit::GridSpec grid = StandGrid(content, 1, 4);  // stands 1-4
+    checkskit::LinkLines(content);
+    content.Areas[1].Kind = 20;                           // built-up area: SL only
     // The walk round stand 3 finds a back link that names the wrong line.
-    spec.Lines[static_cast<std::size_t>(checkskit::WestLine(grid, 0, 3) - 1)].PrevA = 1;
-    spec.Areas[3].AreaSize = R(50);
-    WriteBlock(map / "LE_00003.blk", spec);
+    content.Lines[static_cast<std::size_t>(checkskit::WestLine(grid, 0, 3) - 1)].PrevA = 1;
+    content.Areas[3].AreaSize = R(50);
+    WriteBlock(map / "LE_00003.blk", content);
     StandTable(map / "LE_00003.blk", {{1, "1a"}, {2, "1b"}, {3, "1c"}, {4, "1d"}});
 }
 
 void NotCleaned(const fs::path& map) {
-    BlockSpec spec;
-    spec.Points = {MakePoint(1, 6, kX0, kY0), MakePoint(2, 7, kX0 + 10, kY0)};
-    spec.Points[0].Flags = 1;  // deleted, not yet purged
-    WriteBlock(map / "LE_00009.blk", spec);
+    BlockSpec content;
+    content.Points = {MakePoint(1, 6, kX0, kY0), MakePoint(2, 7, kX0 + 10, kY0)};
+    content.Points[0].Flags = 1;  // deleted, not yet purged
+    WriteBlock(map / "LE_00009.blk", content);
 }
 
 void AreasOnlyLayer(const fs::path& map) {
-    BlockSpec spec;
-    StandGrid(spec, 1, 2);  // lines 1-7, stands 1-2
-    spec.AddLine(8, 2, {{kX0 + 300, kY0}, {kX0 + 350, kY0 + 10}});  // bounds no stand
-    checkskit::LinkLines(spec);
-    WriteBlock(map / "PO_00001.blk", spec);
+    BlockSpec content;
+    StandGrid(content, 1, 2);  // lines 1-7, stands 1-2
+    content.AddLine(8, 2, {{kX0 + 300, kY0}, {kX0 + 350, kY0 + 10}});  // bounds no stand
+    checkskit::LinkLines(content);
+    WriteBlock(map / "PO_00001.blk", content);
     StandTable(map / "PO_00001.blk", {{1, "1a"}, {2, "1b"}});
 }
 

@@ -475,5 +475,23 @@ std::string CutName(const std::string& name, std::size_t max) {
     return name;
 }
 
+std::vector<FieldLayout> LayoutOf(DBFHandle h, int codePage) {
+    std::vector<FieldLayout> fields;
+    int n = DBFGetFieldCount(h);
+    for (int i = 0; i < n; ++i) {
+        char name[XBASE_FLDNAME_LEN_READ + 1] = {};
+        int width = 0, decimals = 0;
+        DBFGetFieldInfo(h, i, name, &width, &decimals);
+        FieldLayout f;
+        f.Name = ToUtf8(name, codePage);
+        f.Native = DBFGetNativeFieldType(h, i);
+        f.Width = h->panFieldSize[i];
+        f.Decimals = (f.Native == 'N' || f.Native == 'F') ? h->panFieldDecimals[i] : 0;
+        f.Offset = h->panFieldOffset[i];
+        fields.push_back(f);
+    }
+    return fields;
+}
+
 } // namespace dbfio
 } // namespace vexa

@@ -8,6 +8,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vexa::dbfio {
 
@@ -59,6 +60,9 @@ struct FieldLayout {
     int Decimals = 0;
     int Offset = 0;    // in the record, after the deletion flag byte
 };
+
+// The fields of an open table in physical order, names decoded from codePage.
+std::vector<FieldLayout> LayoutOf(DBFHandle h, int codePage);
 
 bool IsSupportedNative(char native);
 

@@ -154,24 +154,6 @@ DBFHandle OpenDbf(const std::string& path, bool writable) {
     return h;
 }
 
-std::vector<FieldLayout> LayoutOf(DBFHandle h, int codePage) {
-    std::vector<FieldLayout> fields;
-    int n = DBFGetFieldCount(h);
-    for (int i = 0; i < n; ++i) {
-        char name[XBASE_FLDNAME_LEN_READ + 1] = {};
-        int width = 0, decimals = 0;
-        DBFGetFieldInfo(h, i, name, &width, &decimals);
-        FieldLayout f;
-        f.Name = ToUtf8(name, codePage);
-        f.Native = DBFGetNativeFieldType(h, i);
-        f.Width = h->panFieldSize[i];
-        f.Decimals = (f.Native == 'N' || f.Native == 'F') ? h->panFieldDecimals[i] : 0;
-        f.Offset = h->panFieldOffset[i];
-        fields.push_back(f);
-    }
-    return fields;
-}
-
 std::string ReadRecord(DBFHandle h, int index, const std::string& path) {
     const char* tuple = DBFReadTuple(h, index);
     if (!tuple) throw EDbfEngineError(Format("Cannot read record %d.", index + 1), path);
@@ -247,7 +229,7 @@ void RewriteTable(const std::string& path, int lockFd, const TFldDescList& descs
     src.H = OpenDbf(path, false);
     const int ldid = src.H->iLanguageDriver;
     const int codePage = dbfio::CodePageOfLanguageDriver(ldid);
-    const std::vector<FieldLayout> sourceFields = LayoutOf(src.H, codePage);
+    const std::vector<FieldLayout> sourceFields = dbfio::LayoutOf(src.H, codePage);
     unsigned char version = 0x03;
     if (::pread(lockFd, &version, 1, 0) != 1) version = 0x03;
 
@@ -436,7 +418,7 @@ struct TTableDBF::Impl {
         Writable = writable;
         Path = path;
         CodePage = dbfio::CodePageOfLanguageDriver(H->iLanguageDriver);
-        Fields = LayoutOf(H, CodePage);
+        Fields = dbfio::LayoutOf(H, CodePage);
         if (Writable) StampToday(H);
     }
 

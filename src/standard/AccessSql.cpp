@@ -24,14 +24,6 @@ struct TTok {
     throw EAccessDbError("Cannot translate the query: " + what);
 }
 
-std::string QuoteName(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 std::string QuoteString(const std::string& text) {
     std::string out = "'";
@@ -92,7 +84,7 @@ std::vector<TTok> Lex(const std::string& sql) {
             const auto end = sql.find(close, i + 1);
             if (end == std::string::npos) Fail(std::string("missing ") + close);
             const std::string name = sql.substr(i + 1, end - i - 1);
-            toks.push_back({TTokKind::Name, QuoteName(name), name});
+            toks.push_back({TTokKind::Name, QuoteSqlName(name), name});
             i = end + 1;
             continue;
         }
@@ -418,7 +410,7 @@ void ReplaceSavedQueries(std::vector<TTok>& t, const TSavedQueryLookup& savedQue
         std::string inner = TranslateTokens(Lex(*sql), savedQuery, depth + 1);
         const bool aliased = k + 1 < t.size() && (IsWord(t[k + 1], "AS") ||
                                                   (IsOperand(t[k + 1]) && t[k + 1].Kind != TTokKind::String));
-        t[k] = {TTokKind::Group, "(" + inner + ")" + (aliased ? "" : " AS " + QuoteName(t[k].Raw)), ""};
+        t[k] = {TTokKind::Group, "(" + inner + ")" + (aliased ? "" : " AS " + QuoteSqlName(t[k].Raw)), ""};
     };
     for (std::size_t i = 0; i < t.size(); ++i) {
         if (!IsWord(t[i], "FROM") && !IsWord(t[i], "JOIN")) continue;
@@ -525,6 +517,15 @@ std::string TranslateTokens(std::vector<TTok> t, const TSavedQueryLookup& savedQ
 
 std::string TranslateAccessSql(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
     return TranslateTokens(Lex(accessSql), savedQuery, 0);
+}
+
+std::string QuoteSqlName(const std::string& name) {
+    std::string out = "\"";
+    for (char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + "\"";
 }
 
 } // namespace vexa

@@ -24,6 +24,9 @@ using TSavedQueryLookup = std::function<std::optional<std::string>(const std::st
 
 // Raises EAccessDbError when the text cannot be rewritten (unbalanced brackets,
 // an unterminated string, an operator without operand).
+// A name as an SQLite identifier in double quotes (inner quotes doubled).
+std::string QuoteSqlName(const std::string& name);
+
 std::string TranslateAccessSql(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {});
 
 // Registers the Access functions (and Access's like()) on a connection.

@@ -1,6 +1,7 @@
 #include "standard/JetImport.h"
 
 #include "common/Text.h"
+#include "standard/AccessSql.h"
 #include "standard/AccessDb.h"
 
 #include <mdbtools.h>
@@ -208,14 +209,6 @@ const char* SqliteType(int mdbType) {
     }
 }
 
-std::string QuoteName(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 // ---- SQLite output ----------------------------------------------------------------
 
@@ -516,12 +509,12 @@ void ImportJetDatabase(const std::string& jetPath, const std::string& sqlitePath
         std::vector<std::string> marks;
         for (unsigned c = 0; c < table.T->num_cols; ++c) {
             MdbColumn* col = table.Column(c);
-            cols.push_back(QuoteName(col->name) + " " + SqliteType(col->col_type));
+            cols.push_back(QuoteSqlName(col->name) + " " + SqliteType(col->col_type));
             marks.push_back("?");
         }
-        out.Exec("create table " + QuoteName(name) + " (" + Join(cols, ", ") + ")");
+        out.Exec("create table " + QuoteSqlName(name) + " (" + Join(cols, ", ") + ")");
         if (cols.empty()) continue;
-        TInsert insert(out.Db, "insert into " + QuoteName(name) + " values (" + Join(marks, ", ") + ")");
+        TInsert insert(out.Db, "insert into " + QuoteSqlName(name) + " values (" + Join(marks, ", ") + ")");
         ForEachRow(mdb.H, table, [&](const TDbRow& row) { insert.Run(row); });
     }
     if (!hasDotazy) {

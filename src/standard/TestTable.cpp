@@ -4,6 +4,7 @@
 #include "common/AtomicFile.h"
 #include "common/FileNames.h"
 #include "common/Text.h"
+#include "standard/AccessSql.h"
 #include "dbase/DbfIo.h"
 #include "dbase/TableDBF.h"
 #include "standard/BlkStandardGXD.h"
@@ -27,14 +28,6 @@ namespace fs = std::filesystem;
 
 const char* const kTestTab = "TestTab";
 
-std::string QuoteName(const std::string& name) {
-    std::string out = "\"";
-    for (char c : name) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    return out + "\"";
-}
 
 const char* ColumnType(TFldType type) {
     switch (type) {
@@ -142,19 +135,7 @@ void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, 
     if (!h) throw EDbfEngineError("Not a dBASE table, or the table is damaged.", path);
     try {
         const int codePage = dbfio::CodePageOfLanguageDriver(h->iLanguageDriver);
-        std::vector<dbfio::FieldLayout> layout;
-        for (int i = 0; i < DBFGetFieldCount(h); ++i) {
-            char name[XBASE_FLDNAME_LEN_READ + 1] = {};
-            int width = 0, decimals = 0;
-            DBFGetFieldInfo(h, i, name, &width, &decimals);
-            dbfio::FieldLayout f;
-            f.Name = ToUtf8(name, codePage);
-            f.Native = DBFGetNativeFieldType(h, i);
-            f.Width = h->panFieldSize[i];
-            f.Decimals = (f.Native == 'N' || f.Native == 'F') ? h->panFieldDecimals[i] : 0;
-            f.Offset = h->panFieldOffset[i];
-            layout.push_back(f);
-        }
+        const std::vector<dbfio::FieldLayout> layout = dbfio::LayoutOf(h, codePage);
         auto write = [&](int record, int field, const TValue& value) {
             const std::string text = dbfio::EncodeField(value, layout[static_cast<std::size_t>(field)], codePage,
                                                         dbfio::ConvertMode::Strict);
@@ -224,7 +205,7 @@ void TBlkStandardGXD::LinkTestTable() {
                              !SameTextAscii(field.Name, "rowid");
         link->Fields.push_back(field);
         link->Exposed.push_back(exposed);
-        if (exposed) columns.push_back(QuoteName(field.Name) + " " + ColumnType(field.FieldType));
+        if (exposed) columns.push_back(QuoteSqlName(field.Name) + " " + ColumnType(field.FieldType));
     }
     if (columns.empty()) throw EAccessDbError("The attribute table has no fields.\r(" + FCurrentDbfPath + ")");
 
@@ -238,7 +219,7 @@ void TBlkStandardGXD::LinkTestTable() {
     std::string marks = "?";
     for (std::size_t i = 0; i < link->Fields.size(); ++i) {
         if (!link->Exposed[i]) continue;
-        insert += ", " + QuoteName(link->Fields[i].Name);
+        insert += ", " + QuoteSqlName(link->Fields[i].Name);
         marks += ", ?";
     }
     insert += ") values (" + marks + ")";
@@ -266,7 +247,7 @@ void TBlkStandardGXD::WriteBackTestTable() {
     if (!link) return;
     std::string select = "select rowid";
     for (std::size_t i = 0; i < link->Fields.size(); ++i)
-        if (link->Exposed[i]) select += ", " + QuoteName(link->Fields[i].Name);
+        if (link->Exposed[i]) select += ", " + QuoteSqlName(link->Fields[i].Name);
     select += std::string(" from ") + kTestTab + " order by rowid";
     const TDbResult result = FImpl->Db->SelectNative(select);
 

@@ -21,7 +21,7 @@ void PutReal(std::vector<unsigned char>& b, std::size_t at, long double v) {
 
 class BlkAccessTest : public ::testing::Test {
 protected:
-    void Write(const BlockSpec& spec) { WriteBlock(dir(), spec); }
+    void Write(const BlockSpec& content) { WriteBlock(dir(), content); }
     fs::path dir() const { return tmp.Path() / "LE_1.blk"; }
     void Open() { blk.Open(dir().string()); }
     std::string NotExist(char letter, int number) {

@@ -67,11 +67,11 @@ protected:
         s.Lines = {between, inner, free, loose};
         for (int n = 1; n <= 9; ++n) s.Areas.push_back(MakeArea(n, 10, 1));
         areas = s.Areas;
-        spec = s;
+        content = s;
     }
     void Open() {
-        spec.Areas = areas;
-        WriteBlock(Dir(), spec);
+        content.Areas = areas;
+        WriteBlock(Dir(), content);
         blk.Open(Dir().string());
     }
     bool Match(std::int32_t line) {
@@ -83,7 +83,7 @@ protected:
 
     TempDir tmp;
     TBlk blk;
-    BlockSpec spec;
+    BlockSpec content;
     std::vector<TBlkArea> areas;
 };
 

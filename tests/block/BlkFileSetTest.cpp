@@ -106,10 +106,10 @@ TEST(BlkFileSetTest, TitleOfTextsFileUsesTheGivenPathAndBlockCodePage) {
 TEST(BlkFileSetTest, LinesWithoutVerticesAreStartedOver) {
     TempDir tmp;
     const fs::path d = tmp.Path() / "LE_1.blk";
-    BlockSpec spec = LinesNumbered({1, 2});
-    spec.Areas.push_back(MakeArea(1, 5, 1));
-    spec.Points.push_back(MakePoint(1, 3, 10, 20));
-    WriteBlock(d, spec);
+    BlockSpec content = LinesNumbered({1, 2});
+    content.Areas.push_back(MakeArea(1, 5, 1));
+    content.Points.push_back(MakePoint(1, 3, 10, 20));
+    WriteBlock(d, content);
     fs::remove(d / "tn.crd");
     const auto pointsBefore = ReadFileBytes(d / "tn.pnt");
 
@@ -139,9 +139,9 @@ TEST(BlkFileSetTest, VerticesWithoutLinesAreStartedOver) {
 TEST(BlkFileSetTest, TextHalfPairsAreReplaced) {
     TempDir tmp;
     const fs::path d = tmp.Path() / "LE_1.blk";
-    BlockSpec spec;
-    spec.Texts.push_back(MakeText(1, 2));
-    WriteBlock(d, spec);
+    BlockSpec content;
+    content.Texts.push_back(MakeText(1, 2));
+    WriteBlock(d, content);
     WriteFileBytes(d / "tn.ttx", {'x', 'y'});
     fs::remove(d / "tn.tbx");
     {
@@ -151,7 +151,7 @@ TEST(BlkFileSetTest, TextHalfPairsAreReplaced) {
         EXPECT_EQ(TextOf(d / "tn.ttx"), "TopoL ... soubor textu pro blok " + (tmp / "LE_1.pra") + "\r\n");
     }
     // Text records without strings lose their records.
-    WriteBlock(d, spec);
+    WriteBlock(d, content);
     fs::remove(d / "tn.ttx");
     TBlk blk;
     blk.Open(d.string());
@@ -163,11 +163,11 @@ TEST(BlkFileSetTest, TextHalfPairsAreReplaced) {
 TEST(BlkFileSetTest, ExistingFilesAreKeptUnchanged) {
     TempDir tmp;
     const fs::path d = tmp.Path() / "LE_1.blk";
-    BlockSpec spec = LinesNumbered({1, 2, 3});
-    spec.Points.push_back(MakePoint(1, 3, 10, 20));
-    spec.Texts.push_back(MakeText(1, 2));
-    spec.Areas.push_back(MakeArea(1, 5, 1));
-    WriteBlock(d, spec);
+    BlockSpec content = LinesNumbered({1, 2, 3});
+    content.Points.push_back(MakePoint(1, 3, 10, 20));
+    content.Texts.push_back(MakeText(1, 2));
+    content.Areas.push_back(MakeArea(1, 5, 1));
+    WriteBlock(d, content);
     WriteFileBytes(d / "info.txt", {'a', '=', 'b'});
     std::vector<std::vector<unsigned char>> before;
     const char* names[] = {"tn.crd", "tn.lin", "tn.pnt", "tn.tbx", "tn.ttx", "tn.are", "info.txt"};
@@ -181,9 +181,9 @@ TEST(BlkFileSetTest, ExistingFilesAreKeptUnchanged) {
 TEST(BlkFileSetTest, FindsFilesWhateverTheirLetterCase) {
     TempDir tmp;
     const fs::path d = tmp.Path() / "LE_1.BLK";
-    BlockSpec spec = LinesNumbered({1, 2});
-    spec.Texts.push_back(MakeText(1, 2));
-    WriteBlock(d, spec);
+    BlockSpec content = LinesNumbered({1, 2});
+    content.Texts.push_back(MakeText(1, 2));
+    WriteBlock(d, content);
     for (const char* n : {"tn.crd", "tn.lin", "tn.tbx", "tn.ttx", "info.txt"}) {
         std::string upper = n;
         for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -258,7 +258,7 @@ TEST(BlkFileSetTest, OpenAnotherBlockClosesTheFirst) {
 
 struct CleanCase {
     const char* name;
-    BlockSpec spec;
+    BlockSpec content;
     bool clean;
 };
 
@@ -300,7 +300,7 @@ TEST(BlkFileSetTest, IsCleanCases) {
     }
     for (auto& c : cases) {
         TempDir tmp;
-        WriteBlock(tmp.Path() / "b.blk", c.spec);
+        WriteBlock(tmp.Path() / "b.blk", c.content);
         TBlk blk;
         blk.Open(tmp / "b.blk");
         EXPECT_EQ(blk.IsClean(), c.clean) << c.name;

@@ -72,9 +72,9 @@ TEST_F(BlkTopologyTest, WalksEveryCellOfAGrid) {
 
 TEST_F(BlkTopologyTest, IslandBridgeIsWalkedTwice) {
     BlockSpec s;
-    GridSpec spec;
-    spec.Island = true;
-    GridLayout g = AddAreaGrid(s, spec);
+    GridSpec content;
+    content.Island = true;
+    GridLayout g = AddAreaGrid(s, content);
     ASSERT_EQ(g.Bridge, 13);
     ASSERT_EQ(g.Ring, 14);
     ASSERT_EQ(g.Island, 5);
@@ -97,10 +97,10 @@ TEST_F(BlkTopologyTest, IslandBridgeIsWalkedTwice) {
 
 TEST_F(BlkTopologyTest, StartOnAnInnerLineMovesToTheFirstBorderLine) {
     BlockSpec s;
-    GridSpec spec;
-    spec.Island = true;
-    spec.CellStartsAtBridge = true;
-    AddAreaGrid(s, spec);
+    GridSpec content;
+    content.Island = true;
+    content.CellStartsAtBridge = true;
+    AddAreaGrid(s, content);
     Open(s);
     TLins lines;
     blk.AreaBoundary(Area(1), lines);
@@ -433,10 +433,10 @@ TEST_F(BlkTopologyTest, AreaTestReportsBrokenGeometryOnlyWhenAsked) {
 
 TEST_F(BlkTopologyTest, SameResultsWithTheReadCache) {
     BlockSpec s;
-    GridSpec spec;
-    spec.Columns = 3;
-    spec.Island = true;
-    GridLayout g = AddAreaGrid(s, spec);
+    GridSpec content;
+    content.Columns = 3;
+    content.Island = true;
+    GridLayout g = AddAreaGrid(s, content);
     s.Lines[4].NextB = 1;  // line 5 (between cells 2 and 5) no longer links back along cell 2
     Open(s);
     std::vector<std::string> direct, cached;

@@ -44,13 +44,13 @@ inline std::uint32_t U32At(const std::vector<unsigned char>& bytes, std::size_t 
 
 // A block whose lines carry the given numbers (vertices 2 per line).
 inline testkit::BlockSpec LinesNumbered(const std::vector<std::int32_t>& numbers) {
-    testkit::BlockSpec spec;
+    testkit::BlockSpec content;
     double x = 0;
     for (std::int32_t n : numbers) {
-        spec.AddLine(n, 1, {{x, 0}, {x + 1, 1}});
+        content.AddLine(n, 1, {{x, 0}, {x + 1, 1}});
         x += 10;
     }
-    return spec;
+    return content;
 }
 
 } // namespace vexa::blocktest

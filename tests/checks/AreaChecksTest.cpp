@@ -18,22 +18,22 @@ class AreaChecks : public CheckFixture {
 protected:
     // A grid of rows x cols areas of kind 10, linked.
     BlockSpec Grid(int rows, int cols) {
-        BlockSpec spec;
+        BlockSpec content;
         grid.Rows = rows;
         grid.Cols = cols;
         grid.LinesPerEdge = 2;
         grid.VerticesPerLine = 3;
-        checkskit::AddAreaGrid(spec, grid);
-        checkskit::LinkLines(spec);
-        return spec;
+        checkskit::AddAreaGrid(content, grid);
+        checkskit::LinkLines(content);
+        return content;
     }
-    TBlkLine& Line(BlockSpec& spec, std::int32_t number) { return spec.Lines.at(static_cast<std::size_t>(number - 1)); }
+    TBlkLine& Line(BlockSpec& content, std::int32_t number) { return content.Lines.at(static_cast<std::size_t>(number - 1)); }
     GridSpec grid;
 };
 
 TEST_F(AreaChecks, ValidGridHasNoFindingAndTheLimitCountsAtEquality) {
-    BlockSpec spec = Grid(2, 3);
-    std::string path = Write(spec);
+    BlockSpec content = Grid(2, 3);
+    std::string path = Write(content);
     Open();
     Standard->SetGauge(&Gauge);
     EXPECT_EQ(Standard->CheckAreas(Blk, PloAll, 0), 0);
@@ -51,8 +51,8 @@ TEST_F(AreaChecks, ValidGridHasNoFindingAndTheLimitCountsAtEquality) {
 }
 
 TEST_F(AreaChecks, NoOptionsOrNoAreasTouchesNothing) {
-    BlockSpec spec = Grid(1, 1);
-    std::string path = Write(spec);
+    BlockSpec content = Grid(1, 1);
+    std::string path = Write(content);
     Open();
     EXPECT_EQ(Standard->CheckAreas(Blk, 0, 1e9), 0);
     auto bytes = testkit::ReadFileBytes(path + "/tn.are");
@@ -64,15 +64,15 @@ TEST_F(AreaChecks, NoOptionsOrNoAreasTouchesNothing) {
 }
 
 TEST_F(AreaChecks, PrecedenceAdmissibilityThenTopologyThenSize) {
-    BlockSpec spec = Grid(1, 3);
-    spec.Areas[0].Kind = 11;  // admissible in PO only
+    BlockSpec content = Grid(1, 3);
+    content.Areas[0].Kind = 11;  // admissible in PO only
     // Break areas 1 and 2: a back link on each one's walk names the wrong line.
-    Line(spec, checkskit::WestLine(grid, 0, 1)).PrevA = checkskit::SouthLine(grid, 0, 2);
-    Line(spec, checkskit::WestLine(grid, 0, 2)).PrevA = checkskit::SouthLine(grid, 0, 0);
-    spec.Areas[2].AreaSize = testkit::R(0);
-    spec.Areas.push_back(testkit::MakeArea(4, 99, 1));
-    spec.Areas.back().Flags = 4;  // deleted, inadmissible: never reported
-    Write(spec);
+    Line(content, checkskit::WestLine(grid, 0, 1)).PrevA = checkskit::SouthLine(grid, 0, 2);
+    Line(content, checkskit::WestLine(grid, 0, 2)).PrevA = checkskit::SouthLine(grid, 0, 0);
+    content.Areas[2].AreaSize = testkit::R(0);
+    content.Areas.push_back(testkit::MakeArea(4, 99, 1));
+    content.Areas.back().Flags = 4;  // deleted, inadmissible: never reported
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckAreas(Blk, PloAll, 0), 3);
     EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-71, "LE_1.blk", "P", 11, 1, "neprípustný druh vo vrstve"),
@@ -82,9 +82,9 @@ TEST_F(AreaChecks, PrecedenceAdmissibilityThenTopologyThenSize) {
 }
 
 TEST_F(AreaChecks, BrokenBoundaryIsNotExaminedAgainstTheLimit) {
-    BlockSpec spec = Grid(1, 1);
-    Line(spec, 1).NextA = -1;  // the start line is not fully linked
-    Write(spec);
+    BlockSpec content = Grid(1, 1);
+    Line(content, 1).NextA = -1;  // the start line is not fully linked
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia | PloPlocha, 1e9), 1);
     EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
@@ -93,23 +93,23 @@ TEST_F(AreaChecks, BrokenBoundaryIsNotExaminedAgainstTheLimit) {
 TEST_F(AreaChecks, CorruptLinkCycleEndsAsAFinding) {
     // Line 1 leads into lines 2 and 3, whose links send the walk round 3, 2, 3, 2, ...
     // with every back link in order: it never comes back to line 1.
-    BlockSpec spec;
+    BlockSpec content;
     for (int n = 1; n <= 3; ++n) {
-        TBlkLine& l = spec.AddLine(n, 1, {{0.0 + n, 0}, {10.0 + n, 5}});
+        TBlkLine& l = content.AddLine(n, 1, {{0.0 + n, 0}, {10.0 + n, 5}});
         l.AreaA = 1;
         l.AreaB = -1;
         l.NextA = l.PrevA = l.NextB = l.PrevB = 1;
     }
-    Line(spec, 1).NextA = 2;
-    Line(spec, 2).PrevA = 1;
-    Line(spec, 2).NextA = 3;
-    Line(spec, 3).PrevA = 2;
-    Line(spec, 3).NextA = 2;
-    Line(spec, 3).NextARev = 1;
-    Line(spec, 2).NextB = 3;
-    Line(spec, 2).PrevB = 3;
-    spec.Areas.push_back(testkit::MakeArea(1, 10, 1));
-    Write(spec);
+    Line(content, 1).NextA = 2;
+    Line(content, 2).PrevA = 1;
+    Line(content, 2).NextA = 3;
+    Line(content, 3).PrevA = 2;
+    Line(content, 3).NextA = 2;
+    Line(content, 3).NextARev = 1;
+    Line(content, 2).NextB = 3;
+    Line(content, 2).PrevB = 3;
+    content.Areas.push_back(testkit::MakeArea(1, 10, 1));
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), 1);
     EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
@@ -117,28 +117,28 @@ TEST_F(AreaChecks, CorruptLinkCycleEndsAsAFinding) {
 
 // An area with a hole (area 2) reached over a bridge line that lies in area 1 on both sides.
 BlockSpec HoleWithBridge() {
-    BlockSpec spec;
+    BlockSpec content;
     auto ring = [&](std::int32_t first, double lo, double hi, std::int32_t inside, std::int32_t outside) {
         std::vector<std::pair<double, double>> c = {{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}, {lo, lo}};
         for (int k = 0; k < 4; ++k) {
-            TBlkLine& l = spec.AddLine(first + k, 1, {c[k], c[k + 1]});
+            TBlkLine& l = content.AddLine(first + k, 1, {c[k], c[k + 1]});
             l.AreaA = inside;
             l.AreaB = outside;
         }
     };
     ring(1, 0, 100, 1, -1);
     ring(5, 40, 60, 2, 1);
-    TBlkLine& bridge = spec.AddLine(9, 1, {{0, 0}, {40, 40}});
+    TBlkLine& bridge = content.AddLine(9, 1, {{0, 0}, {40, 40}});
     bridge.AreaA = bridge.AreaB = 1;
-    checkskit::LinkLines(spec);
-    spec.Areas.push_back(testkit::MakeArea(1, 10, 1));
-    spec.Areas.push_back(testkit::MakeArea(2, 10, 5));
-    return spec;
+    checkskit::LinkLines(content);
+    content.Areas.push_back(testkit::MakeArea(1, 10, 1));
+    content.Areas.push_back(testkit::MakeArea(2, 10, 5));
+    return content;
 }
 
 TEST_F(AreaChecks, BridgesPairedPassUnpairedFail) {
-    BlockSpec spec = HoleWithBridge();
-    Write(spec);
+    BlockSpec content = HoleWithBridge();
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), 0) << "a bridge walked there and back pairs up";
     Blk.Close();
@@ -152,13 +152,13 @@ TEST_F(AreaChecks, BridgesPairedPassUnpairedFail) {
 }
 
 TEST_F(AreaChecks, RingIsJoinedWithinOneCentimetre) {
-    BlockSpec spec = Grid(1, 1);
+    BlockSpec content = Grid(1, 1);
     // The first vertex of the eastern side moves off the corner after the links are made.
-    TBlkLine east = Line(spec, checkskit::WestLine(grid, 0, 1));
-    TBlkCrd& corner = spec.Crds[static_cast<std::size_t>(east.FirstCrd)];
+    TBlkLine east = Line(content, checkskit::WestLine(grid, 0, 1));
+    TBlkCrd& corner = content.Crds[static_cast<std::size_t>(east.FirstCrd)];
     corner.X = testkit::R(corner.X.Value() + 0.005L);
     corner.Y = testkit::R(corner.Y.Value() + 0.002L);
-    Write(spec);
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), 0);
     TBlkArea area;
@@ -166,20 +166,20 @@ TEST_F(AreaChecks, RingIsJoinedWithinOneCentimetre) {
     EXPECT_FALSE(Blk.CheckAreaTopology(area, true, 0.001)) << "the same ends do not meet within a millimetre";
     Blk.Close();
     corner.X = testkit::R(corner.X.Value() + 0.01L);  // now 0.015 off
-    Write(spec);
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), 1);
 }
 
 TEST_F(AreaChecks, FindingsEqualTheBlocksOwnRoutine) {
-    BlockSpec spec = Grid(5, 6);
-    Line(spec, 3).PrevA = 9;
-    Line(spec, 40).NextB = -1;
-    Line(spec, 77).AreaA = Line(spec, 77).AreaB;
-    spec.Crds[static_cast<std::size_t>(Line(spec, 120).LastCrd)].X = testkit::R(7);
-    spec.Areas[17].FirstLine = 2;  // a line that does not border the area
-    spec.Areas[20].Flags = 4;
-    Write(spec);
+    BlockSpec content = Grid(5, 6);
+    Line(content, 3).PrevA = 9;
+    Line(content, 40).NextB = -1;
+    Line(content, 77).AreaA = Line(content, 77).AreaB;
+    content.Crds[static_cast<std::size_t>(Line(content, 120).LastCrd)].X = testkit::R(7);
+    content.Areas[17].FirstLine = 2;  // a line that does not border the area
+    content.Areas[20].Flags = 4;
+    Write(content);
     std::vector<TErrorRecord> expected;
     {
         TBlk ref(false);

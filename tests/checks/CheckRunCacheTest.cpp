@@ -46,9 +46,9 @@ protected:
         checkskit::GridSpec grid;
         grid.Rows = 1;
         grid.Cols = 3;
-        checkskit::AddAreaGrid(spec, grid);
-        checkskit::LinkLines(spec);
-        block = Write(spec);
+        checkskit::AddAreaGrid(content, grid);
+        checkskit::LinkLines(content);
+        block = Write(content);
     }
     void Table(const TFldDefList& fields, const std::vector<std::vector<TValue>>& rows, int deleteRecord = 0) {
         TTableDBF::CreateTable(block + "/p0010.dbf", fields);
@@ -68,7 +68,7 @@ protected:
         return {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
                 TTableDBF::MakeField("JPRL", TFldType::dbfChar, 10, 0)};
     }
-    BlockSpec spec;
+    BlockSpec content;
     std::string block;
     TCheckRunCache cache;
 };
@@ -135,7 +135,7 @@ TEST_F(RunCache, TableIsReadOncePerRunAndAgainWhenItChanges) {
     EXPECT_EQ(rows[0].Cislo, rows[1].Cislo);
     EXPECT_NE(rows[2].Cislo, rows[0].Cislo) << "the other middle line now separates alike areas";
     // Another block drops the rows of the first one.
-    Write(spec, "LE_2.blk");
+    Write(content, "LE_2.blk");
     Open("LE_2.blk");
     EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 2) << "no table: every middle line";
     Open();

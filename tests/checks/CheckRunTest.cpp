@@ -59,9 +59,9 @@ protected:
         view.Dir = MapDir;
     }
     BlockSpec PointsOfKind(std::int16_t kind, int count) {
-        BlockSpec spec;
-        for (int i = 1; i <= count; ++i) spec.Points.push_back(MakePoint(i, kind, i, i));
-        return spec;
+        BlockSpec content;
+        for (int i = 1; i <= count; ++i) content.Points.push_back(MakePoint(i, kind, i, i));
+        return content;
     }
     static std::string ReadAll(const fs::path& file) {
         std::ifstream in(file, std::ios::binary);
@@ -136,10 +136,10 @@ TEST_F(CheckRun, OptionsAreReadForEveryBlock) {
 }
 
 TEST_F(CheckRun, AnErrorEndsTheRunWithoutHandOver) {
-    BlockSpec spec = PointsOfKind(77, 1);
-    spec.AddLine(1, 1, {{0, 0}, {1, 1}});
-    spec.Lines[0].LastCrd = 500;  // vertices beyond the file
-    Write(spec, "LE_1.blk");
+    BlockSpec content = PointsOfKind(77, 1);
+    content.AddLine(1, 1, {{0, 0}, {1, 1}});
+    content.Lines[0].LastCrd = 500;  // vertices beyond the file
+    Write(content, "LE_1.blk");
     view.RowsIn = {{"1", "3", "LE_1.blk"}};
     view.Opts.LinMask = 4;
     view.Opts.BodMask = 1;

@@ -62,9 +62,9 @@ void CheckFixture::TearDown() {
         ::unsetenv("TMPDIR");
 }
 
-std::string CheckFixture::Write(const testkit::BlockSpec& spec, const std::string& name) {
+std::string CheckFixture::Write(const testkit::BlockSpec& content, const std::string& name) {
     std::string path = MapDir + name;
-    testkit::WriteBlock(path, spec);
+    testkit::WriteBlock(path, content);
     return path;
 }
 

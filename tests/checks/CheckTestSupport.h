@@ -50,8 +50,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes spec as block `name` into the map directory; returns the block path.
-    std::string Write(const testkit::BlockSpec& spec, const std::string& name = "LE_1.blk");
+    // Writes content as block `name` into the map directory; returns the block path.
+    std::string Write(const testkit::BlockSpec& content, const std::string& name = "LE_1.blk");
     // Opens the block `name` of the map directory in blk.
     void Open(const std::string& name = "LE_1.blk");
     // The working error table's rows.

@@ -35,9 +35,9 @@ TBlkLine LinkedLine(std::int32_t number, std::int16_t kind, std::int32_t areaA, 
 class LineChecks : public CheckFixture {};
 
 TEST_F(LineChecks, NoOptionsOrNoLinesTouchesNothing) {
-    BlockSpec spec;
-    spec.AddLine(1, 99, kZigzag).Flags = 4;
-    std::string path = Write(spec);
+    BlockSpec content;
+    content.AddLine(1, 99, kZigzag).Flags = 4;
+    std::string path = Write(content);
     std::string empty = Write(BlockSpec{}, "LE_2.blk");
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, 0, 1000), 0);
@@ -50,20 +50,20 @@ TEST_F(LineChecks, NoOptionsOrNoLinesTouchesNothing) {
 }
 
 TEST_F(LineChecks, EachRuleWithItsCodeAndTextAndOnlyTheFirstThatApplies) {
-    BlockSpec spec;
-    spec.AddLine(1, 1, kZigzag).Flags = 4;                       // curve
-    spec.AddLine(2, 1, {{100, 0}, {110, 0}}).Rect.MaxX = testkit::R(110.5);  // rectangle
-    spec.AddLine(3, 1, {{0, 50}, {5, 55}, {10, 50}});            // duplicate of 4
-    spec.AddLine(4, 1, {{0, 50}, {5, 55}, {10, 50}}, true);      // same vertices, other direction
-    spec.AddLine(5, 1, {{0, 80}, {3, 84}});                      // length 5, below the limit
-    TBlkLine& both = spec.AddLine(6, 1, {{200, 0}, {300, 0}});   // curve and bad rectangle
+    BlockSpec content;
+    content.AddLine(1, 1, kZigzag).Flags = 4;                       // curve
+    content.AddLine(2, 1, {{100, 0}, {110, 0}}).Rect.MaxX = testkit::R(110.5);  // rectangle
+    content.AddLine(3, 1, {{0, 50}, {5, 55}, {10, 50}});            // duplicate of 4
+    content.AddLine(4, 1, {{0, 50}, {5, 55}, {10, 50}}, true);      // same vertices, other direction
+    content.AddLine(5, 1, {{0, 80}, {3, 84}});                      // length 5, below the limit
+    TBlkLine& both = content.AddLine(6, 1, {{200, 0}, {300, 0}});   // curve and bad rectangle
     both.Flags = 4;
     both.Rect.MinY = testkit::R(-1);
-    spec.AddLine(7, 1, {{0, 90}, {6, 98}});                      // length 10 = limit
-    spec.AddLine(8, 1, {{0, 99}, {6.0000001, 107}});             // longer than the limit
-    spec.AddLine(9, 1, {{0, 50}, {5, 55}, {10, 50}}).Flags = 1;  // deleted duplicate
-    spec.AddLine(10, 1, {{0, 50}, {5, 54}, {10, 50}}).Rect = spec.Lines[2].Rect;  // one vertex moved
-    std::string path = Write(spec);
+    content.AddLine(7, 1, {{0, 90}, {6, 98}});                      // length 10 = limit
+    content.AddLine(8, 1, {{0, 99}, {6.0000001, 107}});             // longer than the limit
+    content.AddLine(9, 1, {{0, 50}, {5, 55}, {10, 50}}).Flags = 1;  // deleted duplicate
+    content.AddLine(10, 1, {{0, 50}, {5, 54}, {10, 50}}).Rect = content.Lines[2].Rect;  // one vertex moved
+    std::string path = Write(content);
     Open();
     Standard->SetGauge(&Gauge);
     EXPECT_EQ(Standard->CheckLines(Blk, LinKrivky | LinMimoMBR | LinDuplikatne | LinDlzka, 10.0), 8);
@@ -87,19 +87,19 @@ TEST_F(LineChecks, EachRuleWithItsCodeAndTextAndOnlyTheFirstThatApplies) {
 }
 
 TEST_F(LineChecks, LengthLimitAtEquality) {
-    BlockSpec spec;
-    spec.AddLine(1, 1, {{0, 0}, {3, 4}});
-    spec.AddLine(2, 1, {{0, 10}, {3, 14.000001}});
-    Write(spec);
+    BlockSpec content;
+    content.AddLine(1, 1, {{0, 0}, {3, 4}});
+    content.AddLine(2, 1, {{0, 10}, {3, 14.000001}});
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, LinDlzka, 5.0), 1);
     EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-15, "LE_1.blk", "L", 1, 1, "podlimitná dĺžka")}));
 }
 
 TEST_F(LineChecks, DuplicateListIsCutTo254Characters) {
-    BlockSpec spec;
-    for (int n = 1; n <= 120; ++n) spec.AddLine(n, 1, {{0, 0}, {5, 5}, {10, 0}}, n % 2 == 0);
-    Write(spec);
+    BlockSpec content;
+    for (int n = 1; n <= 120; ++n) content.AddLine(n, 1, {{0, 0}, {5, 5}, {10, 0}}, n % 2 == 0);
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, LinDuplikatne, 0), 120);
     std::vector<TErrorRecord> rows = Rows();
@@ -119,24 +119,24 @@ TEST_F(LineChecks, DuplicateListIsCutTo254Characters) {
 }
 
 TEST_F(LineChecks, DuplicatesCompareValuesNotEncodings) {
-    BlockSpec spec;
-    spec.AddLine(1, 1, {{0, 0}, {5, 5}, {10, 0}});
-    spec.AddLine(2, 1, {{0, 0}, {5, 5}, {10, 0}}, true);
-    spec.AddLine(3, 1, {{0, 0}, {5, 5}, {10, 1}});
+    BlockSpec content;
+    content.AddLine(1, 1, {{0, 0}, {5, 5}, {10, 0}});
+    content.AddLine(2, 1, {{0, 0}, {5, 5}, {10, 0}}, true);
+    content.AddLine(3, 1, {{0, 0}, {5, 5}, {10, 1}});
     // Line 2 writes its zeros with stray fraction bits: still zero (exponent 0).
     TReal48 oddZero;
     oddZero.Bytes = {0, 7, 0, 0, 0, 0x80};
-    spec.Lines[1].Rect.MinX = oddZero;
-    spec.Lines[1].Rect.MinY = oddZero;
-    spec.Crds[static_cast<std::size_t>(spec.Lines[1].LastCrd)].X = oddZero;
-    Write(spec);
+    content.Lines[1].Rect.MinX = oddZero;
+    content.Lines[1].Rect.MinY = oddZero;
+    content.Crds[static_cast<std::size_t>(content.Lines[1].LastCrd)].X = oddZero;
+    Write(content);
     std::vector<std::string> literal;
     {
         TBlk ref(false);
         ref.Open(MapDir + "LE_1.blk");
         for (std::int32_t n = 1; n <= 3; ++n) {
             std::string found;
-            ref.FindDuplicateLines(spec.Lines[static_cast<std::size_t>(n - 1)], found);
+            ref.FindDuplicateLines(content.Lines[static_cast<std::size_t>(n - 1)], found);
             literal.push_back(found);
         }
     }
@@ -148,17 +148,17 @@ TEST_F(LineChecks, DuplicatesCompareValuesNotEncodings) {
 }
 
 TEST_F(LineChecks, AdmissibilityDecidesAlone) {
-    BlockSpec spec;
-    spec.AddLine(1, 99, kZigzag).Flags = 4;  // inadmissible curve
+    BlockSpec content;
+    content.AddLine(1, 99, kZigzag).Flags = 4;  // inadmissible curve
     TBlkLine freeEnd = LinkedLine(2, 99, 5, 5);
     freeEnd.NextA = 2;
     freeEnd.NextARev = 1;
     freeEnd.FirstCrd = 0;
     freeEnd.LastCrd = 1;
-    spec.Lines.push_back(freeEnd);            // inadmissible with a free end: reported once
-    spec.AddLine(3, 1, kZigzag).Flags = 4;    // admissible curve: no finding with option 1
-    spec.AddLine(4, 2, {{0, 0}, {1, 1}});     // admissible, bounds no area, LE is not areas-only
-    Write(spec);
+    content.Lines.push_back(freeEnd);            // inadmissible with a free end: reported once
+    content.AddLine(3, 1, kZigzag).Flags = 4;    // admissible curve: no finding with option 1
+    content.AddLine(4, 2, {{0, 0}, {1, 1}});     // admissible, bounds no area, LE is not areas-only
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, LinAll & ~LinPloZhoda, 1000), 2);
     EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-11, "LE_1.blk", "L", 99, 1, "neprípustný druh vo vrstve"),
@@ -167,7 +167,7 @@ TEST_F(LineChecks, AdmissibilityDecidesAlone) {
 }
 
 TEST_F(LineChecks, FreeEndsAndLinesOutsideAreasInAnAreasOnlyLayer) {
-    BlockSpec spec;
+    BlockSpec content;
     auto withEnd = [&](std::int32_t number, int which) {
         TBlkLine line = LinkedLine(number, 1, 7, 8);
         line.FirstCrd = 0;
@@ -180,19 +180,19 @@ TEST_F(LineChecks, FreeEndsAndLinesOutsideAreasInAnAreasOnlyLayer) {
         case 4: line.NextA = number; line.NextARev = 0; break;  // points back the right way: no free end
         case 5: line.PrevB = number; line.PrevBRev = 1; break;  // likewise
         }
-        spec.Lines.push_back(line);
+        content.Lines.push_back(line);
     };
-    spec.AddLine(1, 1, {{0, 0}, {1, 1}});
+    content.AddLine(1, 1, {{0, 0}, {1, 1}});
     for (int i = 0; i < 6; ++i) withEnd(2 + i, i);
     TBlkLine unusable = LinkedLine(8, 1, 7, 8);
     unusable.Flags = 2;  // not topologically usable
     unusable.FirstCrd = 0;
     unusable.LastCrd = 1;
-    spec.Lines.push_back(unusable);
-    spec.Lines.push_back(LinkedLine(9, 1, -1, -1));  // linked, but no area on either side
-    spec.Lines.back().FirstCrd = 0;
-    spec.Lines.back().LastCrd = 1;
-    Write(spec, "PO_1.blk");
+    content.Lines.push_back(unusable);
+    content.Lines.push_back(LinkedLine(9, 1, -1, -1));  // linked, but no area on either side
+    content.Lines.back().FirstCrd = 0;
+    content.Lines.back().LastCrd = 1;
+    Write(content, "PO_1.blk");
     Open("PO_1.blk");
     EXPECT_EQ(Standard->CheckLines(Blk, LinPripustnost, 0), 7);
     const char* outside = "neprípustná línia vo vrstve plôch";
@@ -212,9 +212,9 @@ protected:
         CheckFixture::SetUp();
         grid.Rows = 1;
         grid.Cols = 2;
-        checkskit::AddAreaGrid(spec, grid);
-        checkskit::LinkLines(spec);
-        block = Write(spec);
+        checkskit::AddAreaGrid(content, grid);
+        checkskit::LinkLines(content);
+        block = Write(content);
         middle = checkskit::WestLine(grid, 0, 1);
     }
     void Table(const std::vector<std::vector<TValue>>& rows) {
@@ -231,7 +231,7 @@ protected:
         table.Close();
     }
     GridSpec grid;
-    BlockSpec spec;
+    BlockSpec content;
     std::string block;
     std::int32_t middle = 0;
 };
@@ -246,7 +246,7 @@ TEST_F(AlikeAreas, EqualValuesOutsideTheGisColumnsAreAlike) {
     Table({{1.0, std::string("12a"), 100.0, TDate{2020, 1, 2}}, {2.0, std::string("12a"), 250.0, TDate{2020, 1, 2}}});
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 1);
-    EXPECT_EQ(Blk.AdjacentAreasMatch(spec.Lines[middle - 1]), true) << "the block's own routine agrees";
+    EXPECT_EQ(Blk.AdjacentAreasMatch(content.Lines[middle - 1]), true) << "the block's own routine agrees";
 }
 
 TEST_F(AlikeAreas, DifferentValuesOrOneRowMissingAreNotAlike) {
@@ -264,44 +264,44 @@ TEST_F(AlikeAreas, DifferentValuesOrOneRowMissingAreNotAlike) {
 }
 
 TEST_F(AlikeAreas, InnerLinesAndDeletedLinesNeverGiveTheFinding) {
-    spec.Lines[middle - 1].AreaA = spec.Lines[middle - 1].AreaB = 1;  // same area on both sides
-    Write(spec);
+    content.Lines[middle - 1].AreaA = content.Lines[middle - 1].AreaB = 1;  // same area on both sides
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 0);
     Blk.Close();
-    spec.Lines[middle - 1].AreaA = 1;
-    spec.Lines[middle - 1].AreaB = 2;
-    spec.Lines[middle - 1].Flags = 1;
-    Write(spec);
+    content.Lines[middle - 1].AreaA = 1;
+    content.Lines[middle - 1].AreaB = 2;
+    content.Lines[middle - 1].Flags = 1;
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 0);
 }
 
 // The pass answers exactly what the block's single-element routines answer.
 TEST_F(LineChecks, FindingsEqualTheBlocksOwnRoutines) {
-    BlockSpec spec;
+    BlockSpec content;
     GridSpec grid;
     grid.Rows = 4;
     grid.Cols = 5;
     grid.LinesPerEdge = 2;
     grid.VerticesPerLine = 4;
     grid.FirstLine = 1;
-    checkskit::GridResult end = checkskit::AddAreaGrid(spec, grid);
-    checkskit::LinkLines(spec);
+    checkskit::GridResult end = checkskit::AddAreaGrid(content, grid);
+    checkskit::LinkLines(content);
     // Faults: copies of grid lines (either direction), broken rectangles, curves, short lines.
     std::int32_t number = end.NextLine;
     for (int i = 0; i < 12; ++i) {
-        const TBlkLine& src = spec.Lines[static_cast<std::size_t>(i * 7)];
+        const TBlkLine& src = content.Lines[static_cast<std::size_t>(i * 7)];
         Vertices v;
         std::int32_t lo = std::min(src.FirstCrd, src.LastCrd), hi = std::max(src.FirstCrd, src.LastCrd);
-        for (std::int32_t k = lo; k <= hi; ++k) v.emplace_back(double(spec.Crds[k].X.Value()), double(spec.Crds[k].Y.Value()));
-        TBlkLine& copy = spec.AddLine(number++, 2, v, i % 2 == 1);
+        for (std::int32_t k = lo; k <= hi; ++k) v.emplace_back(double(content.Crds[k].X.Value()), double(content.Crds[k].Y.Value()));
+        TBlkLine& copy = content.AddLine(number++, 2, v, i % 2 == 1);
         if (i % 3 == 0) copy.Flags = 4;
         if (i % 4 == 1) copy.Rect.MaxY = testkit::R(copy.Rect.MaxY.Value() + 0.25L);
     }
-    for (int i = 0; i < 5; ++i) spec.AddLine(number++, 7, {{5000.0 + i, 0}, {5000.0 + i, 0.5 * i + 0.1}});
-    spec.Lines[30].Flags = 1;  // a deleted grid line
-    Write(spec);
+    for (int i = 0; i < 5; ++i) content.AddLine(number++, 7, {{5000.0 + i, 0}, {5000.0 + i, 0.5 * i + 0.1}});
+    content.Lines[30].Flags = 1;  // a deleted grid line
+    Write(content);
     {
         TFldDefList fields = {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
                               TTableDBF::MakeField("JPRL", TFldType::dbfChar, 20, 0)};

@@ -26,9 +26,9 @@ class PointChecks : public CheckFixture {};
 class TextChecks : public CheckFixture {};
 
 TEST_F(PointChecks, NoOptionsOrNoPointsTouchesNothing) {
-    testkit::BlockSpec spec;
-    spec.Points.push_back(MakePoint(1, 99, 0, 0, 100));
-    std::string path = Write(spec);
+    testkit::BlockSpec content;
+    content.Points.push_back(MakePoint(1, 99, 0, 0, 100));
+    std::string path = Write(content);
     Write(testkit::BlockSpec{}, "LE_2.blk");
     Open();
     Standard->SetGauge(&Gauge);
@@ -43,12 +43,12 @@ TEST_F(PointChecks, NoOptionsOrNoPointsTouchesNothing) {
 }
 
 TEST_F(PointChecks, RotationRangeOfZeroAngleKinds) {
-    testkit::BlockSpec spec;
-    spec.Points = {MakePoint(1, kZeroAnglePoint, 10, 10, 0.05L), MakePoint(2, kZeroAnglePoint, 10, 10, 0.1L),
+    testkit::BlockSpec content;
+    content.Points = {MakePoint(1, kZeroAnglePoint, 10, 10, 0.05L), MakePoint(2, kZeroAnglePoint, 10, 10, 0.1L),
                    MakePoint(3, kZeroAnglePoint, 10, 10, 399.9L), MakePoint(4, kZeroAnglePoint, 10, 10, 399.95L),
                    MakePoint(5, kZeroAnglePoint, 10, 10, -100), MakePoint(6, kZeroAnglePoint, 10, 10, 200),
                    MakePoint(7, kFreePoint, 10, 10, 200), MakePoint(8, kZeroAnglePoint, 10, 10, 0)};
-    std::string path = Write(spec);
+    std::string path = Write(content);
     Open();
     Standard->SetGauge(&Gauge);
     EXPECT_EQ(Standard->CheckPoints(Blk, BodUhol), 3);
@@ -65,10 +65,10 @@ TEST_F(PointChecks, RotationRangeOfZeroAngleKinds) {
 }
 
 TEST_F(PointChecks, AdmissibilityComesFirstAndRotationAloneIgnoresIt) {
-    testkit::BlockSpec spec;
-    spec.Points = {MakePoint(1, kZeroAnglePoint, 0, 0, 100), MakePoint(2, kFreePoint, 0, 0, 100),
+    testkit::BlockSpec content;
+    content.Points = {MakePoint(1, kZeroAnglePoint, 0, 0, 100), MakePoint(2, kFreePoint, 0, 0, 100),
                    MakePoint(3, 77, 0, 0, 0)};
-    Write(spec, "HR_1.blk");  // kind 5 is not admissible in HR, kind 6 is
+    Write(content, "HR_1.blk");  // kind 5 is not admissible in HR, kind 6 is
     Open("HR_1.blk");
     EXPECT_EQ(Standard->CheckPoints(Blk, BodPripustnost | BodUhol), 2);
     EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{
@@ -82,10 +82,10 @@ TEST_F(PointChecks, AdmissibilityComesFirstAndRotationAloneIgnoresIt) {
 }
 
 TEST_F(PointChecks, DeletedPointsAreNeverReported) {
-    testkit::BlockSpec spec;
-    spec.Points = {MakePoint(1, 77, 0, 0, 100), MakePoint(2, 77, 0, 0, 100)};
-    spec.Points[0].Flags = 1;
-    Write(spec);
+    testkit::BlockSpec content;
+    content.Points = {MakePoint(1, 77, 0, 0, 100), MakePoint(2, 77, 0, 0, 100)};
+    content.Points[0].Flags = 1;
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckPoints(Blk, BodAll), 1);
     ASSERT_EQ(Rows().size(), 1u);
@@ -93,9 +93,9 @@ TEST_F(PointChecks, DeletedPointsAreNeverReported) {
 }
 
 TEST_F(PointChecks, ReadErrorKeepsEarlierFindingsAndClosesEverything) {
-    testkit::BlockSpec spec;
-    spec.Points = {MakePoint(1, 77, 0, 0, 0), MakePoint(2, 77, 0, 0, 0)};
-    std::string path = Write(spec);
+    testkit::BlockSpec content;
+    content.Points = {MakePoint(1, 77, 0, 0, 0), MakePoint(2, 77, 0, 0, 0)};
+    std::string path = Write(content);
     auto bytes = testkit::ReadFileBytes(path + "/tn.pnt");
     bytes.resize(bytes.size() - 10);  // the last record is cut short
     testkit::WriteFileBytes(path + "/tn.pnt", bytes);
@@ -113,8 +113,8 @@ TEST_F(PointChecks, ReadErrorKeepsEarlierFindingsAndClosesEverything) {
 }
 
 TEST_F(TextChecks, RotationInDegreesBothWays) {
-    testkit::BlockSpec spec;
-    spec.Texts = {MakeText(1, kZeroAngleText, 0.0017L),   // 0.097 degrees
+    testkit::BlockSpec content;
+    content.Texts = {MakeText(1, kZeroAngleText, 0.0017L),   // 0.097 degrees
                   MakeText(2, kZeroAngleText, -0.0018L),  // -0.103 degrees
                   MakeText(3, kZeroAngleText, 6.2817L),   // 359.91 degrees
                   MakeText(4, kZeroAngleText, -6.2817L),
@@ -122,7 +122,7 @@ TEST_F(TextChecks, RotationInDegreesBothWays) {
                   MakeText(6, kZeroAngleText, -3.0L),
                   MakeText(7, kZeroAngleText, 0),
                   MakeText(8, kPoText, 1.0L)};            // no zero-angle rule for the kind
-    std::string path = Write(spec);
+    std::string path = Write(content);
     Open();
     Standard->SetGauge(&Gauge);
     EXPECT_EQ(Standard->CheckTexts(Blk, TxbUhol), 3);
@@ -137,10 +137,10 @@ TEST_F(TextChecks, RotationInDegreesBothWays) {
 }
 
 TEST_F(TextChecks, AdmissibilityAndDeletedTexts) {
-    testkit::BlockSpec spec;
-    spec.Texts = {MakeText(1, kPoText, 1.0L), MakeText(2, kZeroAngleText, 1.0L), MakeText(3, kPoText)};
-    spec.Texts[2].Flags = 1;
-    Write(spec);
+    testkit::BlockSpec content;
+    content.Texts = {MakeText(1, kPoText, 1.0L), MakeText(2, kZeroAngleText, 1.0L), MakeText(3, kPoText)};
+    content.Texts[2].Flags = 1;
+    Write(content);
     Open();
     EXPECT_EQ(Standard->CheckTexts(Blk, TxbAll), 2);
     EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-51, "LE_1.blk", "T", 4, 1, "neprípustný druh vo vrstve"),
@@ -148,9 +148,9 @@ TEST_F(TextChecks, AdmissibilityAndDeletedTexts) {
 }
 
 TEST_F(TextChecks, NoOptionsLeavesTheHeader) {
-    testkit::BlockSpec spec;
-    spec.Texts = {MakeText(1, 77)};
-    std::string path = Write(spec);
+    testkit::BlockSpec content;
+    content.Texts = {MakeText(1, 77)};
+    std::string path = Write(content);
     Open();
     EXPECT_EQ(Standard->CheckTexts(Blk, 0), 0);
     EXPECT_EQ(HeaderTime(path + "/tn.tbx", 7), 0u);

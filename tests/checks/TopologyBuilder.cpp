@@ -13,29 +13,29 @@ namespace {
 
 using Point = std::pair<long double, long double>;
 
-Point At(const testkit::BlockSpec& spec, std::int32_t index) {
-    const TBlkCrd& c = spec.Crds.at(static_cast<std::size_t>(index));
+Point At(const testkit::BlockSpec& content, std::int32_t index) {
+    const TBlkCrd& c = content.Crds.at(static_cast<std::size_t>(index));
     return {c.X.Value(), c.Y.Value()};
 }
 
 } // namespace
 
-void LinkLines(testkit::BlockSpec& spec) {
+void LinkLines(testkit::BlockSpec& content) {
     // Half-edge 2i runs along line i, 2i+1 against it.
     struct Outgoing {
         long double Angle;
         std::size_t Half;
     };
     std::map<Point, std::vector<Outgoing>> nodes;
-    std::vector<Point> origin(spec.Lines.size() * 2);
-    std::vector<bool> used(spec.Lines.size(), false);
-    for (std::size_t i = 0; i < spec.Lines.size(); ++i) {
-        const TBlkLine& line = spec.Lines[i];
+    std::vector<Point> origin(content.Lines.size() * 2);
+    std::vector<bool> used(content.Lines.size(), false);
+    for (std::size_t i = 0; i < content.Lines.size(); ++i) {
+        const TBlkLine& line = content.Lines[i];
         if (line.Flags & 3) continue;
         used[i] = true;
         std::int32_t step = line.LastCrd > line.FirstCrd ? 1 : -1;
-        Point start = At(spec, line.FirstCrd), second = At(spec, line.FirstCrd + step);
-        Point end = At(spec, line.LastCrd), beforeEnd = At(spec, line.LastCrd - step);
+        Point start = At(content, line.FirstCrd), second = At(content, line.FirstCrd + step);
+        Point end = At(content, line.LastCrd), beforeEnd = At(content, line.LastCrd - step);
         origin[2 * i] = start;
         origin[2 * i + 1] = end;
         nodes[start].push_back({std::atan2(second.second - start.second, second.first - start.first), 2 * i});
@@ -52,11 +52,11 @@ void LinkLines(testkit::BlockSpec& spec) {
             prev[cw] = twin ^ 1;
         }
     }
-    auto lineOf = [&](std::size_t half) { return spec.Lines[half / 2].Number; };
+    auto lineOf = [&](std::size_t half) { return content.Lines[half / 2].Number; };
     auto forward = [](std::size_t half) { return (half & 1) == 0; };
-    for (std::size_t i = 0; i < spec.Lines.size(); ++i) {
+    for (std::size_t i = 0; i < content.Lines.size(); ++i) {
         if (!used[i]) continue;
-        TBlkLine& line = spec.Lines[i];
+        TBlkLine& line = content.Lines[i];
         std::size_t f = 2 * i, b = 2 * i + 1;
         line.NextA = lineOf(next[f]);
         line.NextARev = forward(next[f]) ? 0 : 1;
@@ -82,7 +82,7 @@ std::int32_t WestLine(const GridSpec& grid, int row, int col, int part) {
     return grid.FirstLine + horizontal + (row * (grid.Cols + 1) + col) * grid.LinesPerEdge + part;
 }
 
-GridResult AddAreaGrid(testkit::BlockSpec& spec, const GridSpec& grid) {
+GridResult AddAreaGrid(testkit::BlockSpec& content, const GridSpec& grid) {
     if (grid.Rows < 1 || grid.Cols < 1 || grid.LinesPerEdge < 1 || grid.VerticesPerLine < 2)
         throw std::invalid_argument("AddAreaGrid: empty grid");
     auto area = [&](int row, int col) -> std::int32_t {
@@ -104,7 +104,7 @@ GridResult AddAreaGrid(testkit::BlockSpec& spec, const GridSpec& grid) {
         for (int c = 0; c < grid.Cols; ++c)
             for (int p = 0; p < grid.LinesPerEdge; ++p) {
                 double x = grid.X0 + c * grid.Cell + p * piece, y = grid.Y0 + j * grid.Cell;
-                TBlkLine& line = spec.AddLine(number++, grid.LineKind, side(x, y, piece, 0));
+                TBlkLine& line = content.AddLine(number++, grid.LineKind, side(x, y, piece, 0));
                 line.AreaA = area(j, c);
                 line.AreaB = area(j - 1, c);
             }
@@ -113,7 +113,7 @@ GridResult AddAreaGrid(testkit::BlockSpec& spec, const GridSpec& grid) {
         for (int i = 0; i <= grid.Cols; ++i)
             for (int p = 0; p < grid.LinesPerEdge; ++p) {
                 double x = grid.X0 + i * grid.Cell, y = grid.Y0 + r * grid.Cell + p * piece;
-                TBlkLine& line = spec.AddLine(number++, grid.LineKind, side(x, y, 0, piece));
+                TBlkLine& line = content.AddLine(number++, grid.LineKind, side(x, y, 0, piece));
                 line.AreaA = area(r, i - 1);
                 line.AreaB = area(r, i);
             }
@@ -125,7 +125,7 @@ GridResult AddAreaGrid(testkit::BlockSpec& spec, const GridSpec& grid) {
             a.RefX = testkit::R(x + grid.Cell / 2);
             a.RefY = testkit::R(y + grid.Cell / 2);
             a.AreaSize = testkit::R(grid.Cell * grid.Cell);
-            spec.Areas.push_back(a);
+            content.Areas.push_back(a);
         }
     return {number, grid.FirstArea + grid.Rows * grid.Cols};
 }

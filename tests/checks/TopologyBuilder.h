@@ -9,12 +9,12 @@
 
 namespace vexa::checkskit {
 
-// Sets NextA, PrevA, NextB, PrevB and their reversal flags of every line of spec
+// Sets NextA, PrevA, NextB, PrevB and their reversal flags of every line of content
 // that is not deleted and not marked unusable (flags bit 0 or 1): lines meet where
 // their end vertices have equal coordinates, and the links follow the areas on
 // either side around each meeting point. AreaA (left of the line's direction) and
 // AreaB (right) must already be set.
-void LinkLines(testkit::BlockSpec& spec);
+void LinkLines(testkit::BlockSpec& content);
 
 struct GridSpec {
     int Rows = 2;                 // cells along Y
@@ -35,10 +35,10 @@ struct GridResult {
 };
 
 // Appends the grid's lines (horizontal sides west to east, then vertical sides
-// south to north) and areas (row by row from the south-west) to spec, with areas
+// south to north) and areas (row by row from the south-west) to content, with areas
 // on both sides (-1 outside), AreaSize, Rect, RefX/RefY and FirstLine (the cell's
 // first southern line). Links are not set: call LinkLines when the block is complete.
-GridResult AddAreaGrid(testkit::BlockSpec& spec, const GridSpec& grid);
+GridResult AddAreaGrid(testkit::BlockSpec& content, const GridSpec& grid);
 
 // Number of the line on the southern side of cell (row, col) at position part.
 std::int32_t SouthLine(const GridSpec& grid, int row, int col, int part = 0);

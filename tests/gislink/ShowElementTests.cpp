@@ -17,27 +17,27 @@ namespace fs = std::filesystem;
 class ShowElementTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        testkit::BlockSpec spec;
-        TBlkLine& line = spec.AddLine(1, 4, {{100, 200}, {120, 260}, {140, 210}});
+        testkit::BlockSpec content;
+        TBlkLine& line = content.AddLine(1, 4, {{100, 200}, {120, 260}, {140, 210}});
         line.DisplayCode = 3;
-        TBlkLine& deleted = spec.AddLine(2, 4, {{0, 0}, {1, 1}});
+        TBlkLine& deleted = content.AddLine(2, 4, {{0, 0}, {1, 1}});
         deleted.Flags = 1;
         TBlkPoint point = testkit::MakePoint(1, 6, 1000.25, 2000.5);
         point.DisplayCode = 5;
-        spec.Points.push_back(point);
+        content.Points.push_back(point);
         TBlkArea area = testkit::MakeArea(1, 11, 1);
         area.Rect = testkit::MakeRect(10, 20, 50, 80);
         area.RefX = testkit::R(30.5);
         area.RefY = testkit::R(40.25);
-        spec.Areas.push_back(area);
+        content.Areas.push_back(area);
         TBlkArea deletedArea = testkit::MakeArea(2, 11, 1);
         deletedArea.Flags = 4;
-        spec.Areas.push_back(deletedArea);
+        content.Areas.push_back(deletedArea);
         TBlkText text = testkit::MakeText(1, 9);
         text.Rect = testkit::MakeRect(500, 600, 520, 610);
-        spec.Texts.push_back(text);
+        content.Texts.push_back(text);
         block = dir / "LE_1.blk";
-        testkit::WriteBlock(block, spec);
+        testkit::WriteBlock(block, content);
 
         topol.AddTopolWindow();
         topol.TopicAliases[dir / "LE_1"] = "BLK";

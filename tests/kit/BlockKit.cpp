@@ -113,15 +113,15 @@ std::vector<unsigned char> Bytes(const std::string& text) { return {text.begin()
 
 } // namespace
 
-void WriteBlock(const fs::path& dir, const BlockSpec& spec) {
+void WriteBlock(const fs::path& dir, const BlockSpec& content) {
     fs::create_directories(dir);
     std::vector<unsigned char> crd;
-    AppendRecords(crd, spec.Crds);
+    AppendRecords(crd, content.Crds);
     WriteFileBytes(dir / "tn.crd", crd);
-    WriteFileBytes(dir / "tn.lin", ElementFile(spec.Lines, 7, 1));
-    WriteFileBytes(dir / "tn.pnt", ElementFile(spec.Points, 7, 1));
-    WriteFileBytes(dir / "tn.tbx", ElementFile(spec.Texts, 11, 1));
-    WriteFileBytes(dir / "tn.are", ElementFile(spec.Areas, 6, 4));
+    WriteFileBytes(dir / "tn.lin", ElementFile(content.Lines, 7, 1));
+    WriteFileBytes(dir / "tn.pnt", ElementFile(content.Points, 7, 1));
+    WriteFileBytes(dir / "tn.tbx", ElementFile(content.Texts, 11, 1));
+    WriteFileBytes(dir / "tn.are", ElementFile(content.Areas, 6, 4));
     std::string blockPath = ChangeFileExt(ExcludeTrailingDelimiter(dir.string()), ".pra");
     WriteFileBytes(dir / "tn.ttx", Bytes("TopoL ... soubor textu pro blok " + blockPath + "\r\n"));
     WriteFileBytes(dir / "info.txt", Bytes("SOURADNYSYSTEM=JTSK\r\nCODEPAGE=1250\r\n"));
@@ -149,7 +149,7 @@ namespace vexa::testkit {
 namespace {
 
 struct LineEnd {
-    std::size_t line;  // index in spec.Lines
+    std::size_t line;  // index in content.Lines
     bool atStart;      // the line's start (first vertex) is at this node
     long double angle; // direction of the first segment away from the node
 };
@@ -160,12 +160,12 @@ struct NodeKey {
 };
 
 // The line's vertices in its own direction.
-std::vector<TBlkCrd> OwnVertices(const BlockSpec& spec, const TBlkLine& line) {
+std::vector<TBlkCrd> OwnVertices(const BlockSpec& content, const TBlkLine& line) {
     std::vector<TBlkCrd> v;
     if (line.FirstCrd <= line.LastCrd)
-        for (std::int32_t i = line.FirstCrd; i <= line.LastCrd; ++i) v.push_back(spec.Crds.at(i));
+        for (std::int32_t i = line.FirstCrd; i <= line.LastCrd; ++i) v.push_back(content.Crds.at(i));
     else
-        for (std::int32_t i = line.FirstCrd; i >= line.LastCrd; --i) v.push_back(spec.Crds.at(i));
+        for (std::int32_t i = line.FirstCrd; i >= line.LastCrd; --i) v.push_back(content.Crds.at(i));
     return v;
 }
 
@@ -175,10 +175,10 @@ long double Angle(const TBlkCrd& from, const TBlkCrd& to) {
 
 } // namespace
 
-void LinkLines(BlockSpec& spec) {
+void LinkLines(BlockSpec& content) {
     std::map<NodeKey, std::vector<LineEnd>> nodes;
-    for (std::size_t i = 0; i < spec.Lines.size(); ++i) {
-        auto v = OwnVertices(spec, spec.Lines[i]);
+    for (std::size_t i = 0; i < content.Lines.size(); ++i) {
+        auto v = OwnVertices(content, content.Lines[i]);
         if (v.size() < 2) throw std::runtime_error("a line needs two vertices");
         nodes[{v.front().X.Value(), v.front().Y.Value()}].push_back({i, true, Angle(v[0], v[1])});
         nodes[{v.back().X.Value(), v.back().Y.Value()}].push_back(
@@ -192,8 +192,8 @@ void LinkLines(BlockSpec& spec) {
             const LineEnd& e = ends[k];
             const LineEnd& cw = ends[(k + n - 1) % n];   // next clockwise
             const LineEnd& ccw = ends[(k + 1) % n];      // next counter-clockwise
-            TBlkLine& line = spec.Lines[e.line];
-            auto number = [&](const LineEnd& o) { return spec.Lines[o.line].Number; };
+            TBlkLine& line = content.Lines[e.line];
+            auto number = [&](const LineEnd& o) { return content.Lines[o.line].Number; };
             auto rev = [](const LineEnd& o) { return std::uint8_t(o.atStart ? 0 : 1); };
             if (!e.atStart) {
                 // Arriving at the end node: left face turns to the next clockwise, right face counter-clockwise.
@@ -212,7 +212,7 @@ void LinkLines(BlockSpec& spec) {
     }
 }
 
-GridLayout AddAreaGrid(BlockSpec& spec, const GridSpec& g) {
+GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& g) {
     GridLayout out;
     std::int32_t lineNo = g.FirstLineNumber;
     const std::int32_t firstArea = g.FirstAreaNumber;
@@ -227,7 +227,7 @@ GridLayout AddAreaGrid(BlockSpec& spec, const GridSpec& g) {
     // Horizontal edges, drawn left to right: the cell above on the left (A), below on the right (B).
     for (int row = 0; row <= g.Rows; ++row)
         for (int col = 0; col < g.Columns; ++col) {
-            TBlkLine& l = spec.AddLine(lineNo, g.LineKind, {{x(col), y(row)}, {x(col + 1), y(row)}});
+            TBlkLine& l = content.AddLine(lineNo, g.LineKind, {{x(col), y(row)}, {x(col + 1), y(row)}});
             l.AreaA = cellArea(col, row);
             l.AreaB = cellArea(col, row - 1);
             if (row < g.Rows) bottomEdge[std::size_t(row * g.Columns + col)] = lineNo;
@@ -236,7 +236,7 @@ GridLayout AddAreaGrid(BlockSpec& spec, const GridSpec& g) {
     // Vertical edges, drawn bottom to top: the cell to the west on the left (A), east on the right (B).
     for (int col = 0; col <= g.Columns; ++col)
         for (int row = 0; row < g.Rows; ++row) {
-            TBlkLine& l = spec.AddLine(lineNo, g.LineKind, {{x(col), y(row)}, {x(col), y(row + 1)}});
+            TBlkLine& l = content.AddLine(lineNo, g.LineKind, {{x(col), y(row)}, {x(col), y(row + 1)}});
             l.AreaA = cellArea(col - 1, row);
             l.AreaB = cellArea(col, row);
             out.Lines.push_back(lineNo++);
@@ -245,12 +245,12 @@ GridLayout AddAreaGrid(BlockSpec& spec, const GridSpec& g) {
     if (g.Island) {
         const double w = g.CellWidth, h = g.CellHeight;
         const double ix0 = g.X0 + w * 0.25, iy0 = g.Y0 + h * 0.25, ix1 = g.X0 + w * 0.75, iy1 = g.Y0 + h * 0.75;
-        TBlkLine& bridge = spec.AddLine(lineNo, g.LineKind, {{g.X0, g.Y0}, {ix0, iy0}});
+        TBlkLine& bridge = content.AddLine(lineNo, g.LineKind, {{g.X0, g.Y0}, {ix0, iy0}});
         bridge.AreaA = bridge.AreaB = cellArea(0, 0);
         out.Bridge = lineNo;
         out.Lines.push_back(lineNo++);
         // Counter-clockwise ring: the island on its left.
-        TBlkLine& ring = spec.AddLine(lineNo, g.LineKind, {{ix0, iy0}, {ix1, iy0}, {ix1, iy1}, {ix0, iy1}, {ix0, iy0}});
+        TBlkLine& ring = content.AddLine(lineNo, g.LineKind, {{ix0, iy0}, {ix1, iy0}, {ix1, iy1}, {ix0, iy1}, {ix0, iy0}});
         ring.AreaA = island;
         ring.AreaB = cellArea(0, 0);
         out.Ring = lineNo;
@@ -269,7 +269,7 @@ GridLayout AddAreaGrid(BlockSpec& spec, const GridSpec& g) {
             long double size = (long double)g.CellWidth * g.CellHeight;
             if (g.Island && number == firstArea) size -= (long double)g.CellWidth * g.CellHeight / 4;
             a.AreaSize = R(size);
-            spec.Areas.push_back(a);
+            content.Areas.push_back(a);
             out.Cells.push_back(number);
         }
     if (g.Island) {
@@ -279,9 +279,9 @@ GridLayout AddAreaGrid(BlockSpec& spec, const GridSpec& g) {
         a.RefX = R(g.X0 + g.CellWidth / 2);
         a.RefY = R(g.Y0 + g.CellHeight / 2);
         a.AreaSize = R((long double)g.CellWidth * g.CellHeight / 4);
-        spec.Areas.push_back(a);
+        content.Areas.push_back(a);
     }
-    LinkLines(spec);
+    LinkLines(content);
     return out;
 }
 

@@ -54,7 +54,7 @@ struct BlockSpec {
 
 // Writes tn.crd, tn.lin, tn.pnt, tn.tbx, tn.are (header records with time 0 prepended),
 // tn.ttx and info.txt into dir, creating it. Existing files are replaced.
-void WriteBlock(const fs::path& dir, const BlockSpec& spec);
+void WriteBlock(const fs::path& dir, const BlockSpec& content);
 
 // --- area topology ------------------------------------------------------------
 // The kit's link convention: a line runs from its first vertex (Crds[FirstCrd]) to its
@@ -65,10 +65,10 @@ void WriteBlock(const fs::path& dir, const BlockSpec& spec);
 // does not start at the shared node. A line end that meets no other line links to its
 // own line. This is what the boundary walk of TBlk expects.
 
-// Sets the four links and reversal flags of every line in spec from the geometry: lines
+// Sets the four links and reversal flags of every line in content from the geometry: lines
 // meet where their end vertices are equal, and the lines at a node are ordered by the
 // direction of their first segment away from it. AreaA/AreaB are left as they are.
-void LinkLines(BlockSpec& spec);
+void LinkLines(BlockSpec& content);
 
 // A grid of rectangular areas whose neighbours share boundary lines.
 struct GridSpec {
@@ -94,10 +94,10 @@ struct GridLayout {
 
 // Appends the grid's lines (horizontal edges row by row from the bottom, then vertical
 // edges column by column from the left, then bridge and ring) and areas (cells row by row,
-// then the island) to spec, with AreaA/AreaB set (-1 outside the grid), Rect, RefX/RefY
+// then the island) to content, with AreaA/AreaB set (-1 outside the grid), Rect, RefX/RefY
 // (the cell's centre), AreaSize, and FirstLine (the cell's bottom edge, the island's
-// ring), and then links every line of spec with LinkLines.
-GridLayout AddAreaGrid(BlockSpec& spec, const GridSpec& grid);
+// ring), and then links every line of content with LinkLines.
+GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& grid);
 
 // Raw file helpers for tests of damaged blocks.
 std::vector<unsigned char> ReadFileBytes(const fs::path& file);

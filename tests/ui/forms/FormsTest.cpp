@@ -146,10 +146,10 @@ void MakeBlockDir(const fs::path& dir) {
 
 // A block with one point of the given kind and number order.
 void MakePointBlock(const fs::path& dir, std::vector<std::pair<int, int>> numberKind) {
-    testkit::BlockSpec spec;
+    testkit::BlockSpec content;
     for (auto [number, kind] : numberKind)
-        spec.Points.push_back(testkit::MakePoint(number, static_cast<std::int16_t>(kind), 100 + number, 200));
-    testkit::WriteBlock(dir, spec);
+        content.Points.push_back(testkit::MakePoint(number, static_cast<std::int16_t>(kind), 100 + number, 200));
+    testkit::WriteBlock(dir, content);
 }
 
 // Runs action once the next modal window is up (the call that opens it comes after).
