@@ -3,32 +3,25 @@
 #include <gtest/gtest.h>
 
 using vexa::TStringList;
+using Names = std::vector<std::string>;
 
-TEST(StringList, SortsIgnoringCaseAndIgnoresDuplicates) {
+TEST(StringList, SortsIgnoringCaseKeepsTheFirstOfEqualNamesAndReadsValues) {
     TStringList list;
-    EXPECT_TRUE(list.Add("po"));
-    EXPECT_TRUE(list.Add("LE"));
-    EXPECT_FALSE(list.Add("PO"));
-    EXPECT_FALSE(list.Add("le"));
-    EXPECT_TRUE(list.Add("ABC"));
-    ASSERT_EQ(list.Count(), 3);
-    EXPECT_EQ(list.Strings(), (std::vector<std::string>{"ABC", "LE", "po"}));
+    for (const char* s : {"po", "LE", "ABC"}) EXPECT_TRUE(list.Add(s)) << s;
+    for (const char* s : {"PO", "le"}) EXPECT_FALSE(list.Add(s)) << s;
+    EXPECT_EQ(list.Count(), 3);
+    EXPECT_EQ(list.Strings(), (Names{"ABC", "LE", "po"}));
     EXPECT_EQ(list.IndexOf("Po"), 2);
     EXPECT_EQ(list.IndexOf("P"), -1);
     EXPECT_TRUE(list.Contains("abc"));
-}
 
-TEST(StringList, ValuesComeFromTheFirstSortedEntryOfAName) {
-    TStringList list;
-    list.Add("1=LE");
-    list.Add("12=HR;CE");
-    list.Add("1=HR");
-    list.Add("10=PO");
-    EXPECT_EQ(list.Strings(), (std::vector<std::string>{"1=HR", "1=LE", "10=PO", "12=HR;CE"}));
-    EXPECT_EQ(list.Values("1"), "HR");
-    EXPECT_EQ(list.Values("12"), "HR;CE");
-    EXPECT_EQ(list.Values("2"), "");
-    EXPECT_EQ(list.IndexOfName("10"), 2);
-    EXPECT_EQ(list.Name(3), "12");
-    EXPECT_EQ(list.ValueFromIndex(3), "HR;CE");
+    TStringList kinds;
+    for (const char* s : {"1=LE", "12=HR;CE", "1=HR", "10=PO"}) kinds.Add(s);
+    EXPECT_EQ(kinds.Strings(), (Names{"1=HR", "1=LE", "10=PO", "12=HR;CE"}));
+    EXPECT_EQ(kinds.Values("1"), "HR");  // the first sorted entry of a name answers
+    EXPECT_EQ(kinds.Values("12"), "HR;CE");
+    EXPECT_EQ(kinds.Values("2"), "");
+    EXPECT_EQ(kinds.IndexOfName("10"), 2);
+    EXPECT_EQ(kinds.Name(3), "12");
+    EXPECT_EQ(kinds.ValueFromIndex(3), "HR;CE");
 }
