@@ -4,7 +4,6 @@
 #include "kit/BlockKit.h"
 
 #include "dbase/DbfIo.h"
-#include "dbase/TableDBF.h"
 
 #include <gtest/gtest.h>
 #include <shapefil.h>
@@ -20,60 +19,53 @@ namespace {
 
 using namespace dbftest;
 using testkit::TempDir;
-
-TFldDef Def(const char* name, TFldType type, int width = 0, int decimals = 0) {
-    return TFldDef{name, type, width, decimals};
-}
+using enum TFldType;
+using Values = std::vector<TValue>;
 
 // --- definitions without a table ---------------------------------------------
 
-TEST(TableSchema, MakeFieldClampsWidthAndDecimals) {
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfChar, 0, 3), Def("A", TFldType::dbfChar, 50, 0));
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfNumeric, 0, 5), Def("A", TFldType::dbfNumeric, 15, 5));
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfNumeric, 25, 30), Def("A", TFldType::dbfNumeric, 20, 16));
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfFloat, 5, 4), Def("A", TFldType::dbfFloat, 5, 3));
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfDate, 8, 0), Def("A", TFldType::dbfDate, 0, 0));
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfChar, 300, 0), Def("A", TFldType::dbfChar, 254, 0));
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfLogical, 1, 2), Def("A", TFldType::dbfLogical, 0, 0));
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfNumeric, 10, -4), Def("A", TFldType::dbfNumeric, 10, 0));
-    // Fields too narrow for a decimal point keep no decimals (never a negative count).
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfNumeric, 1, 3), Def("A", TFldType::dbfNumeric, 1, 0));
-    EXPECT_EQ(TTableDBF::MakeField("A", TFldType::dbfNumeric, 2, 1), Def("A", TFldType::dbfNumeric, 2, 0));
-    EXPECT_EQ(TTableDBF::NormalizeField(Def("A", TFldType::dbfFloat, 30, 0)), Def("A", TFldType::dbfFloat, 20, 0));
-}
-
-TEST(TableSchema, NamesAreCutToTenCharacters) {
-    EXPECT_EQ(TTableDBF::MakeField("ABCDEFGHIJKL", TFldType::dbfChar, 5, 0).Name, "ABCDEFGHIJ");
-    EXPECT_EQ(TTableDBF::MakeField("ľščťžýáíéúô", TFldType::dbfChar, 5, 0).Name, "ľščťžýáíéú");
-    EXPECT_EQ(TTableDBF::FieldToDesc(Def("ABCDEFGHIJKL", TFldType::dbfChar, 5)).szName, "ABCDEFGHIJ");
+TEST(TableSchema, MakeFieldClampsWidthAndDecimalsAndCutsNames) {
+    struct Case { TFldType Type; int Width, Decimals; TFldDef Expected; };
+    const Case cases[] = {
+        {dbfChar, 0, 3, Def("A", dbfChar, 50)},           {dbfNumeric, 0, 5, Def("A", dbfNumeric, 15, 5)},
+        {dbfNumeric, 25, 30, Def("A", dbfNumeric, 20, 16)}, {dbfFloat, 5, 4, Def("A", dbfFloat, 5, 3)},
+        {dbfDate, 8, 0, Def("A", dbfDate)},               {dbfChar, 300, 0, Def("A", dbfChar, 254)},
+        {dbfLogical, 1, 2, Def("A", dbfLogical)},         {dbfNumeric, 10, -4, Def("A", dbfNumeric, 10)},
+        // Fields too narrow for a decimal point keep no decimals (never a negative count).
+        {dbfNumeric, 1, 3, Def("A", dbfNumeric, 1)},      {dbfNumeric, 2, 1, Def("A", dbfNumeric, 2)},
+        {dbfFloat, 30, 0, Def("A", dbfFloat, 20)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.Width) + "," + std::to_string(c.Decimals));
+        EXPECT_EQ(TTableDBF::MakeField("A", c.Type, c.Width, c.Decimals), c.Expected);
+        EXPECT_EQ(TTableDBF::NormalizeField(TFldDef{"A", c.Type, c.Width, c.Decimals}), c.Expected);
+    }
+    EXPECT_EQ(TTableDBF::MakeField("ABCDEFGHIJKL", dbfChar, 5, 0).Name, "ABCDEFGHIJ");
+    EXPECT_EQ(TTableDBF::MakeField("ľščťžýáíéúô", dbfChar, 5, 0).Name, "ľščťžýáíéú");
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("ABCDEFGHIJKL", dbfChar, 5)).szName, "ABCDEFGHIJ");
 }
 
 TEST(TableSchema, TypeLettersAndDescriptorConversions) {
-    EXPECT_EQ(TTableDBF::TypeFromChar('c'), TFldType::dbfChar);
-    EXPECT_EQ(TTableDBF::TypeFromChar('N'), TFldType::dbfNumeric);
-    EXPECT_EQ(TTableDBF::TypeFromChar('f'), TFldType::dbfFloat);
-    EXPECT_EQ(TTableDBF::TypeFromChar('L'), TFldType::dbfLogical);
-    EXPECT_EQ(TTableDBF::TypeFromChar('d'), TFldType::dbfDate);
-    try {
-        TTableDBF::TypeFromChar('M');
-        FAIL() << "no exception";
-    } catch (const EDbfException& e) {
-        EXPECT_EQ(e.Message(), "Only C, N, F, L, D fields supported.");
-    }
+    const std::pair<char, TFldType> letters[] = {
+        {'c', dbfChar}, {'N', dbfNumeric}, {'f', dbfFloat}, {'L', dbfLogical}, {'d', dbfDate}};
+    for (auto [letter, type] : letters) EXPECT_EQ(TTableDBF::TypeFromChar(letter), type) << letter;
+    EXPECT_EQ(MessageOf<EDbfException>([] { TTableDBF::TypeFromChar('M'); }), "Only C, N, F, L, D fields supported.");
 
-    FLDDesc n = TTableDBF::FieldToDesc(Def("Plocha", TFldType::dbfNumeric, 12, 3));
-    EXPECT_EQ(n, (FLDDesc{0, "Plocha", 0x202, 12, 3}));
-    EXPECT_EQ(TTableDBF::FieldToDesc(Def("Txt", TFldType::dbfChar, 30, 2)), (FLDDesc{0, "Txt", 0x201, 30, 0}));
-    EXPECT_EQ(TTableDBF::FieldToDesc(Def("Dat", TFldType::dbfDate, 8, 0)), (FLDDesc{0, "Dat", 0x205, 0, 0}));
-    EXPECT_EQ(TTableDBF::FieldToDesc(Def("F", TFldType::dbfFloat, 8, 2)).iFldType, 0x206);
-    EXPECT_EQ(TTableDBF::FieldToDesc(Def("L", TFldType::dbfLogical)).iFldType, 0x204);
-    EXPECT_EQ(TTableDBF::DescToField(FLDDesc{3, "Dat", 0x205, 8, 0}), Def("Dat", TFldType::dbfDate));
-    EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Txt", 0x201, 30, 4}), Def("Txt", TFldType::dbfChar, 30));
-    EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Num", 0x206, 9, 4}), Def("Num", TFldType::dbfFloat, 9, 4));
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("Plocha", dbfNumeric, 12, 3)), (FLDDesc{0, "Plocha", 0x202, 12, 3}));
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("Txt", dbfChar, 30, 2)), (FLDDesc{0, "Txt", 0x201, 30, 0}));
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("Dat", dbfDate, 8, 0)), (FLDDesc{0, "Dat", 0x205, 0, 0}));
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("F", dbfFloat, 8, 2)).iFldType, 0x206);
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("L", dbfLogical)).iFldType, 0x204);
+    EXPECT_EQ(TTableDBF::DescToField(FLDDesc{3, "Dat", 0x205, 8, 0}), Def("Dat", dbfDate));
+    EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Txt", 0x201, 30, 4}), Def("Txt", dbfChar, 30));
+    EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Num", 0x206, 9, 4}), Def("Num", dbfFloat, 9, 4));
     EXPECT_THROW(TTableDBF::DescToField(FLDDesc{1, "Memo", 0x203, 10, 0}), EDbfException);
 }
 
 // --- a table to edit -----------------------------------------------------------
+
+const TFldDefList kFields = {Def("A", dbfChar, 10), Def("B", dbfNumeric, 8, 2), Def("C", dbfLogical), Def("D", dbfDate)};
+const Values kA = {std::string("prvý"), std::string("druhý"), std::string("tretí")}, kB = {12.5, -3.25, TValue{}},
+             kC = {true, false, TValue{}}, kD = {TDate{2001, 2, 3}, TValue{}, TDate{1999, 1, 1}};
 
 class SchemaTable : public ::testing::Test {
 protected:
@@ -81,15 +73,12 @@ protected:
     std::string Path = Dir / "p0007.dbf";
 
     void SetUp() override {
-        MakeTable(Path,
-                  {Def("A", TFldType::dbfChar, 10), Def("B", TFldType::dbfNumeric, 8, 2),
-                   Def("C", TFldType::dbfLogical), Def("D", TFldType::dbfDate)},
-                  {{std::string("prvý"), 12.5, true, TDate{2001, 2, 3}},
-                   {std::string("druhý"), -3.25, false, TValue{}},
-                   {std::string("tretí"), TValue{}, TValue{}, TDate{1999, 1, 1}}});
+        std::vector<std::vector<TValue>> rows;
+        for (int r = 0; r < 3; ++r) rows.push_back({kA[r], kB[r], kC[r], kD[r]});
+        MakeTable(Path, kFields, rows);
     }
 
-    // A table object for the file, optionally open.
+    // A table object for the file, named by directory and file name, optionally open.
     std::unique_ptr<TTableDBF> Table(bool open) {
         auto t = std::make_unique<TTableDBF>();
         t->SetDatabaseName(Dir.Path().string());
@@ -97,23 +86,14 @@ protected:
         if (open) t->OpenTable();
         return t;
     }
-
-    std::vector<TValue> Column(const std::string& name) {
-        std::vector<TValue> out;
-        for (const auto& row : AllRows(Path))
-            for (const auto& v : row)
-                if (v.Name == name) out.push_back(v.Value);
-        return out;
-    }
+    Values Column(const std::string& name) { return dbftest::Column(Path, name); }
 };
 
 TEST_F(SchemaTable, GetFieldsReportsDefinitionsWithZeroWidthForLogicalAndDate) {
     auto t = Table(false);
     TFldDefList fields;
     t->GetFields(fields);
-    TFldDefList expected = {Def("A", TFldType::dbfChar, 10), Def("B", TFldType::dbfNumeric, 8, 2),
-                            Def("C", TFldType::dbfLogical), Def("D", TFldType::dbfDate)};
-    EXPECT_EQ(fields, expected);
+    EXPECT_EQ(fields, kFields);
     EXPECT_FALSE(t->Active());
     TFldDescList descs;
     t->GetFieldDescs(descs);
@@ -126,27 +106,24 @@ TEST_F(SchemaTable, FieldIndexNeedsAnOpenTableAndIgnoresCaseAndCutsNames) {
     auto t = Table(false);
     EXPECT_EQ(t->FieldIndex("A"), -1);  // closed: no field list
     t->OpenTable();
-    EXPECT_EQ(t->FieldIndex("A"), 0);
-    EXPECT_EQ(t->FieldIndex("d"), 3);
-    EXPECT_EQ(t->FieldIndex("X"), -1);
-    t->AddField(Def("DLHENAZOV12", TFldType::dbfChar, 4));
-    EXPECT_EQ(t->FieldIndex("DLHENAZOVXYZ"), -1);
-    EXPECT_EQ(t->FieldIndex("DLHENAZOV1"), 4);
-    EXPECT_EQ(t->FieldIndex("DLHENAZOV"), -1);
-    EXPECT_EQ(t->FieldIndex("dlhenazov12"), 4);  // the twelve characters are cut to ten
+    t->AddField(Def("DLHENAZOV12", dbfChar, 4));
+    const std::pair<const char*, int> cases[] = {{"A", 0}, {"d", 3}, {"X", -1}, {"DLHENAZOVXYZ", -1},
+                                                 {"DLHENAZOV1", 4}, {"DLHENAZOV", -1},
+                                                 {"dlhenazov12", 4}};  // the twelve characters are cut to ten
+    for (auto [name, index] : cases) EXPECT_EQ(t->FieldIndex(name), index) << name;
 }
 
 TEST_F(SchemaTable, MoveFieldReordersAndCarriesValues) {
     auto t = Table(false);
     t->MoveField(3, 1);
     EXPECT_EQ(FieldNames(Path), (std::vector<std::string>{"A", "D", "B", "C"}));
-    EXPECT_EQ(Column("D"), (std::vector<TValue>{TDate{2001, 2, 3}, TValue{}, TDate{1999, 1, 1}}));
-    EXPECT_EQ(Column("B"), (std::vector<TValue>{12.5, -3.25, TValue{}}));
+    EXPECT_EQ(Column("D"), kD);
+    EXPECT_EQ(Column("B"), kB);
     t->MoveField(1, 3);
     EXPECT_EQ(FieldNames(Path), (std::vector<std::string>{"A", "B", "C", "D"}));
     t->MoveField(1, 3);
     EXPECT_EQ(FieldNames(Path), (std::vector<std::string>{"A", "C", "D", "B"}));
-    EXPECT_EQ(Column("C"), (std::vector<TValue>{true, false, TValue{}}));
+    EXPECT_EQ(Column("C"), kC);
     std::string before = ReadBytes(Path);
     t->MoveField(2, 2);
     t->MoveField(-1, 2);
@@ -156,23 +133,22 @@ TEST_F(SchemaTable, MoveFieldReordersAndCarriesValues) {
 
 TEST_F(SchemaTable, AddAndDeleteKeepTheOtherColumnsValues) {
     auto t = Table(true);
-    t->AddField(TTableDBF::MakeField("Nove", TFldType::dbfNumeric, 5, 0));
+    t->AddField(TTableDBF::MakeField("Nove", dbfNumeric, 5, 0));
     EXPECT_TRUE(t->Active());
     EXPECT_EQ(t->FieldCount(), 5);
-    EXPECT_EQ(Column("Nove"), (std::vector<TValue>{TValue{}, TValue{}, TValue{}}));
-    EXPECT_EQ(Column("A"), (std::vector<TValue>{std::string("prvý"), std::string("druhý"), std::string("tretí")}));
+    EXPECT_EQ(Column("Nove"), (Values{TValue{}, TValue{}, TValue{}}));
+    EXPECT_EQ(Column("A"), kA);
     t->DeleteField(1);
     EXPECT_EQ(FieldNames(Path), (std::vector<std::string>{"A", "C", "D", "Nove"}));
-    EXPECT_EQ(Column("C"), (std::vector<TValue>{true, false, TValue{}}));
-    EXPECT_EQ(Column("D"), (std::vector<TValue>{TDate{2001, 2, 3}, TValue{}, TDate{1999, 1, 1}}));
+    EXPECT_EQ(Column("C"), kC);
+    EXPECT_EQ(Column("D"), kD);
     std::string before = ReadBytes(Path);
     t->DeleteField(4);
     t->DeleteField(-1);
-    t->ModifyField(7, "X", TFldType::dbfChar, 3, 0);
-    EXPECT_EQ(ReadBytes(Path), before);
+    t->ModifyField(7, "X", dbfChar, 3, 0);
     // A name that another field has is refused and nothing changes.
-    EXPECT_THROW(t->AddField(Def("c", TFldType::dbfChar, 3)), EDbfException);
-    EXPECT_THROW(t->ModifyField(0, "NOVE", TFldType::dbfChar, 3, 0), EDbfException);
+    EXPECT_THROW(t->AddField(Def("c", dbfChar, 3)), EDbfException);
+    EXPECT_THROW(t->ModifyField(0, "NOVE", dbfChar, 3, 0), EDbfException);
     EXPECT_EQ(ReadBytes(Path), before);
     EXPECT_TRUE(t->Active());
 }
@@ -181,14 +157,13 @@ TEST_F(SchemaTable, EditsLeaveTheTableOpenOrClosedAsTheyFoundIt) {
     auto open = Table(true);
     open->SetFilter("A = 'druhý'");
     open->SetFiltered(true);
-    open->ModifyField(0, "A", TFldType::dbfChar, 20, 0);
+    open->ModifyField(0, "A", dbfChar, 20, 0);
     EXPECT_TRUE(open->Active());
     EXPECT_EQ(open->VisibleCount(), 1);  // the filter still applies
     EXPECT_EQ(open->FieldValue("B"), TValue(-3.25));
     open->Close();
-
     auto closed = Table(false);
-    closed->AddField(Def("E", TFldType::dbfChar, 2));
+    closed->AddField(Def("E", dbfChar, 2));
     EXPECT_FALSE(closed->Active());
     closed->DeleteField(4);
     EXPECT_FALSE(closed->Active());
@@ -196,69 +171,62 @@ TEST_F(SchemaTable, EditsLeaveTheTableOpenOrClosedAsTheyFoundIt) {
     EXPECT_FALSE(closed->Active());
 }
 
-TEST_F(SchemaTable, ModifyNumberToTextWritesTheNumbersDigits) {
-    Table(false)->ModifyField(1, "B", TFldType::dbfChar, 6, 0);
-    EXPECT_EQ(Column("B"), (std::vector<TValue>{std::string("12.50"), std::string("-3.25"), TValue{}}));
-    // A number that does not fit the new text width is left out rather than cut.
-    MakeTable(Path, {Def("N", TFldType::dbfNumeric, 10, 2)}, {{1234567.89}, {1.5}});
-    Table(false)->ModifyField(0, "N", TFldType::dbfChar, 4, 0);
-    EXPECT_EQ(Column("N"), (std::vector<TValue>{TValue{}, std::string("1.50")}));
-}
-
-TEST_F(SchemaTable, ModifyTextToNumberKeepsNumbersAndNullsTheRest) {
-    MakeTable(Path, {Def("T", TFldType::dbfChar, 12)},
-              {{std::string("12.345")}, {std::string("abc")}, {std::string(" -7 ")}, {TValue{}}, {std::string("1,5")},
-               {std::string("123456")}});
-    Table(false)->ModifyField(0, "T", TFldType::dbfNumeric, 6, 2);
-    EXPECT_EQ(Column("T"), (std::vector<TValue>{12.35, TValue{}, -7.0, TValue{}, TValue{}, TValue{}}));
-    TFldDefList fields;
-    Table(false)->GetFields(fields);
-    EXPECT_EQ(fields, TFldDefList{Def("T", TFldType::dbfNumeric, 6, 2)});
-}
-
-TEST_F(SchemaTable, ModifyDecimalsRoundsHalfAwayFromZero) {
-    MakeTable(Path, {Def("N", TFldType::dbfNumeric, 10, 3)}, {{2.675}, {-2.675}, {0.125}, {2.5}, {99999.999}});
-    Table(false)->ModifyField(0, "N", TFldType::dbfNumeric, 10, 2);
-    EXPECT_EQ(Column("N"), (std::vector<TValue>{2.68, -2.68, 0.13, 2.5, 100000.0}));
-    Table(false)->ModifyField(0, "N", TFldType::dbfNumeric, 6, 0);
-    // 100000 needs six characters and fits; the rest round to integers
-    EXPECT_EQ(Column("N"), (std::vector<TValue>{3.0, -3.0, 0.0, 3.0, 100000.0}));
-    Table(false)->ModifyField(0, "N", TFldType::dbfNumeric, 5, 0);
-    EXPECT_EQ(Column("N"), (std::vector<TValue>{3.0, -3.0, 0.0, 3.0, TValue{}}));  // too wide: null
-    std::string bytes = ReadBytes(Path);
-    EXPECT_EQ(bytes.find("*****"), std::string::npos);
-}
-
-TEST_F(SchemaTable, ModifyBetweenLogicalDateAndText) {
-    auto t = Table(false);
-    t->ModifyField(2, "C", TFldType::dbfChar, 1, 0);
-    t->ModifyField(3, "D", TFldType::dbfChar, 10, 0);
-    EXPECT_EQ(Column("C"), (std::vector<TValue>{std::string("T"), std::string("F"), TValue{}}));
-    EXPECT_EQ(Column("D"), (std::vector<TValue>{std::string("2001-02-03"), TValue{}, std::string("1999-01-01")}));
-    t->ModifyField(2, "C", TFldType::dbfLogical, 0, 0);
-    t->ModifyField(3, "D", TFldType::dbfDate, 0, 0);
-    EXPECT_EQ(Column("C"), (std::vector<TValue>{true, false, TValue{}}));
-    EXPECT_EQ(Column("D"), (std::vector<TValue>{TDate{2001, 2, 3}, TValue{}, TDate{1999, 1, 1}}));
-    t->ModifyField(0, "A", TFldType::dbfDate, 0, 0);  // words are no dates
-    EXPECT_EQ(Column("A"), (std::vector<TValue>{TValue{}, TValue{}, TValue{}}));
-}
-
-TEST_F(SchemaTable, TextCutToANarrowerWidth) {
-    Table(false)->ModifyField(0, "Kratke", TFldType::dbfChar, 3, 0);
-    EXPECT_EQ(Column("Kratke"), (std::vector<TValue>{std::string("prv"), std::string("dru"), std::string("tre")}));
+// ModifyField of the second field of a table whose first field K numbers the rows.
+TEST_F(SchemaTable, ModifyConvertsTheValuesToTheNewTypeWidthAndDecimals) {
+    struct Case { TFldDef From; Values Before; TFldDef To; Values After; };
+    const Values words = {std::string("prvý"), std::string("druhý")};
+    const Case cases[] = {
+        // numbers to text are their digits; one too wide for the text is left out rather than cut
+        {Def("B", dbfNumeric, 8, 2), kB, Def("B", dbfChar, 6), {std::string("12.50"), std::string("-3.25"), TValue{}}},
+        {Def("N", dbfNumeric, 10, 2), {1234567.89, 1.5}, Def("N", dbfChar, 4), {TValue{}, std::string("1.50")}},
+        // text to numbers keeps numbers (rounded) and nulls the rest
+        {Def("T", dbfChar, 12),
+         {std::string("12.345"), std::string("abc"), std::string(" -7 "), TValue{}, std::string("1,5"), std::string("123456")},
+         Def("T", dbfNumeric, 6, 2), {12.35, TValue{}, -7.0, TValue{}, TValue{}, TValue{}}},
+        // decimals round half away from zero; a number no longer fitting becomes null, never stars
+        {Def("N", dbfNumeric, 10, 3), {2.675, -2.675, 0.125, 2.5, 99999.999}, Def("N", dbfNumeric, 10, 2),
+         {2.68, -2.68, 0.13, 2.5, 100000.0}},
+        {Def("N", dbfNumeric, 10, 3), {2.675, -2.675, 0.125, 2.5, 99999.999}, Def("N", dbfNumeric, 6),
+         {3.0, -3.0, 0.0, 3.0, 100000.0}},
+        {Def("N", dbfNumeric, 10, 3), {2.675, -2.675, 0.125, 2.5, 99999.999}, Def("N", dbfNumeric, 5),
+         {3.0, -3.0, 0.0, 3.0, TValue{}}},
+        // logicals and dates to text and back; words are no dates
+        {Def("C", dbfLogical), kC, Def("C", dbfChar, 1), {std::string("T"), std::string("F"), TValue{}}},
+        {Def("C", dbfChar, 1), {std::string("T"), std::string("F"), TValue{}}, Def("C", dbfLogical), kC},
+        {Def("D", dbfDate), kD, Def("D", dbfChar, 10), {std::string("2001-02-03"), TValue{}, std::string("1999-01-01")}},
+        {Def("D", dbfChar, 10), {std::string("2001-02-03"), TValue{}, std::string("1999-01-01")}, Def("D", dbfDate), kD},
+        {Def("A", dbfChar, 10), words, Def("A", dbfDate), {TValue{}, TValue{}}},
+        // text cut to a narrower width, renamed
+        {Def("A", dbfChar, 10), kA, Def("Kratke", dbfChar, 3), {std::string("prv"), std::string("dru"), std::string("tre")}}};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(i);
+        const Case& c = cases[i];
+        std::vector<std::vector<TValue>> rows;
+        Values numbers;
+        for (std::size_t r = 0; r < c.Before.size(); ++r) {
+            rows.push_back({double(r), c.Before[r]});
+            numbers.push_back(double(r));
+        }
+        MakeTable(Path, {Def("K", dbfNumeric, 3), c.From}, rows);
+        Table(false)->ModifyField(1, c.To.Name, c.To.FieldType, c.To.Width, c.To.Decimals);
+        EXPECT_EQ(Column(c.To.Name), c.After);
+        EXPECT_EQ(Column("K"), numbers);
+        TFldDefList fields;
+        Table(false)->GetFields(fields);
+        EXPECT_EQ(fields, (TFldDefList{Def("K", dbfNumeric, 3), c.To}));
+        EXPECT_EQ(ReadBytes(Path).find("*****"), std::string::npos);
+    }
 }
 
 TEST_F(SchemaTable, DeletedRowsStayDeletedAndTheCodePageByteIsKept) {
-    MakeTable(Path, {Def("T", TFldType::dbfChar, 8)},
-              {{std::string("žltý")}, {std::string("zmazaný")}, {std::string("tretí")}}, 852);
+    MakeTable(Path, {Def("T", dbfChar, 8)}, {{std::string("žltý")}, {std::string("zmazaný")}, {std::string("tretí")}}, 852);
     {
         auto t = Table(true);
         t->Next();
         t->DeleteCurrent();
     }
-    Table(false)->AddField(Def("N", TFldType::dbfNumeric, 3));
-    std::string bytes = ReadBytes(Path);
-    EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0x64);
+    Table(false)->AddField(Def("N", dbfNumeric, 3));
+    EXPECT_EQ(static_cast<unsigned char>(ReadBytes(Path)[29]), 0x64);
     auto t = Table(true);
     EXPECT_EQ(t->RecordCount(), 3);
     EXPECT_EQ(t->VisibleCount(), 2);
@@ -288,10 +256,9 @@ TEST_F(SchemaTable, RestructureRefusesInvalidDescriptorsWithoutTouchingTheFile) 
     EXPECT_FALSE(t->Active());
 }
 
-TEST(TableSchemaOpen, OpenTableOnAMissingDirectoryStaysClosedQuietly) {
-    TempDir dir;
+TEST_F(SchemaTable, OpenTableOnAMissingDirectoryStaysClosedQuietly) {
     TTableDBF t;
-    t.SetDatabaseName((dir.Path() / "nie je").string());
+    t.SetDatabaseName((Dir.Path() / "nie je").string());
     t.SetTableName("l0001.dbf");
     EXPECT_NO_THROW(t.OpenTable());
     EXPECT_FALSE(t.Active());
@@ -299,56 +266,25 @@ TEST(TableSchemaOpen, OpenTableOnAMissingDirectoryStaysClosedQuietly) {
     TFldDescList descs{FLDDesc{}};
     t.GetFieldDescs(descs);
     EXPECT_TRUE(descs.empty());
-    t.AddField(Def("A", TFldType::dbfChar, 3));  // nothing to add to
-    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "nie je"));
+    t.AddField(Def("A", dbfChar, 3));  // nothing to add to
+    EXPECT_FALSE(std::filesystem::exists(Dir.Path() / "nie je"));
 }
 
-TEST(TableSchemaOpen, CheckDbfAndCheckDbfFile) {
-    TempDir dir;
-    MakeTable(dir / "l0001.dbf", {Def("A", TFldType::dbfChar, 3)}, {});
-    TTableDBF t;
-    t.SetDatabaseName(dir.Path().string());
-    t.SetTableName("l0001.dbf");
-    EXPECT_NO_THROW(t.CheckDbf());
-    EXPECT_NO_THROW(t.CheckDbfFile());
-    t.SetTableName("L0001.txt");  // the extension is replaced by .dbf, the case is the file's
-    EXPECT_NO_THROW(t.CheckDbfFile());
-    t.SetTableName("l0002.dbf");
-    try {
-        t.CheckDbfFile();
-        FAIL() << "no exception";
-    } catch (const EDbfException& e) {
-        EXPECT_EQ(e.Message(), "Only DBF file supported.");
-    }
-    EXPECT_THROW(t.DeleteField(0), EDbfException);  // the rewrite needs the file
-    t.SetTableName("l0001.dbf");
-    t.SetTableType(TTableType::ttParadox);
-    EXPECT_THROW(t.CheckDbf(), EDbfException);
-    EXPECT_THROW(t.CheckDbfFile(), EDbfException);
-    t.OpenTable();
-    EXPECT_FALSE(t.Active());
-}
-
-TEST(TableSchemaOpen, GetValuesOnClosedAndOnEmptyFilteredTables) {
-    TempDir dir;
-    MakeTable(dir / "b0001.dbf", {Def("Cislo", TFldType::dbfNumeric, 5), Def("X", TFldType::dbfChar, 2)},
-              {{1.0, std::string("a")}, {2.0, std::string("b")}, {2.0, std::string("c")}});
-    TTableDBF t;
-    t.SetDatabaseName(dir.Path().string());
-    t.SetTableName("b0001.dbf");
-    TFldValList values{{"x", 1.0}};
-    t.GetValues(values);
-    EXPECT_TRUE(values.empty());
-    t.SetFilter("Cislo=2");
-    t.SetFiltered(true);
-    t.OpenTable();
-    t.GetValues(values);
-    EXPECT_EQ(values, (TFldValList{{"Cislo", 2.0}, {"X", std::string("b")}}));  // the first matching row
-    t.Close();
-    t.SetFilter("Cislo=3");
-    t.OpenTable();
-    t.GetValues(values);
-    EXPECT_TRUE(values.empty());
+TEST_F(SchemaTable, CheckDbfAndCheckDbfFile) {
+    auto t = Table(false);
+    EXPECT_NO_THROW(t->CheckDbf());
+    EXPECT_NO_THROW(t->CheckDbfFile());
+    t->SetTableName("P0007.txt");  // the extension is replaced by .dbf, the case is the file's
+    EXPECT_NO_THROW(t->CheckDbfFile());
+    t->SetTableName("p0008.dbf");
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->CheckDbfFile(); }), "Only DBF file supported.");
+    EXPECT_THROW(t->DeleteField(0), EDbfException);  // the rewrite needs the file
+    t->SetTableName("p0007.dbf");
+    t->SetTableType(TTableType::ttParadox);
+    EXPECT_THROW(t->CheckDbf(), EDbfException);
+    EXPECT_THROW(t->CheckDbfFile(), EDbfException);
+    t->OpenTable();
+    EXPECT_FALSE(t->Active());
 }
 
 // --- fields of other types ---------------------------------------------------------
@@ -380,50 +316,38 @@ void MakeMemoTable(const std::string& path) {
 
 TEST(TableSchemaOther, AMemoFieldSurvivesRewritesByteForByte) {
     TempDir dir;
-    std::string path = dir / "l0003.dbf";
+    std::string path = dir / "l0003.dbf", dbtPath = dir / "l0003.dbt";
     MakeMemoTable(path);
-    std::string dbtPath = dir / "l0003.dbt";
     std::string dbtBefore = ReadBytes(dbtPath);
-
-    TTableDBF t;
-    t.SetDatabaseName(dir.Path().string());
-    t.SetTableName("l0003.dbf");
+    auto t = Opened(path);
     TFldDefList fields;
-    try {
-        t.GetFields(fields);
-        FAIL() << "no exception";
-    } catch (const EDbfException& e) {
-        EXPECT_EQ(e.Message(), "Only C, N, F, L, D fields supported.");
-    }
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->GetFields(fields); }), "Only C, N, F, L, D fields supported.");
     TFldDescList descs;
-    t.GetFieldDescs(descs);
+    t->GetFieldDescs(descs);
     ASSERT_EQ(descs.size(), 3u);
     EXPECT_EQ(descs[1], (FLDDesc{2, "Pozn", 0x203, 10, 0}));
 
-    t.OpenTable();
-    t.AddField(Def("Nove", TFldType::dbfChar, 4));
-    t.MoveField(1, 3);                                 // memo to the end
-    t.ModifyField(0, "Cislo", TFldType::dbfNumeric, 8, 1);
-    t.DeleteField(1);                                  // Nazov
-    EXPECT_TRUE(t.Active());
+    t->AddField(Def("Nove", dbfChar, 4));
+    t->MoveField(1, 3);  // memo to the end
+    t->ModifyField(0, "Cislo", dbfNumeric, 8, 1);
+    t->DeleteField(1);  // Nazov
+    EXPECT_TRUE(t->Active());
     EXPECT_EQ(FieldNames(path), (std::vector<std::string>{"Cislo", "Nove", "Pozn"}));
     std::string bytes = ReadBytes(path);
     EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0x83);  // still a table with a memo file
     EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0xC8);
-    std::size_t header = static_cast<unsigned char>(bytes[8]) | (static_cast<unsigned char>(bytes[9]) << 8);
-    std::size_t recLen = static_cast<unsigned char>(bytes[10]) | (static_cast<unsigned char>(bytes[11]) << 8);
-    ASSERT_EQ(recLen, 1u + 8 + 4 + 10);
-    EXPECT_EQ(bytes.substr(header + 13, 10), "         1");
-    EXPECT_EQ(bytes.substr(header + recLen + 13, 10), "          ");
-    EXPECT_EQ(bytes.substr(header + 2 * recLen + 13, 10), "         2");
-    EXPECT_EQ(bytes.substr(header + 2 * recLen + 1, 8), "     3.0");
+    const char* memo[] = {"         1", "          ", "         2"};
+    for (int r = 0; r < 3; ++r) {
+        ASSERT_EQ(Record(bytes, r).size(), 1u + 8 + 4 + 10);
+        EXPECT_EQ(Record(bytes, r).substr(13), memo[r]) << r;
+    }
+    EXPECT_EQ(Record(bytes, 2).substr(1, 8), "     3.0");
     EXPECT_EQ(ReadBytes(dbtPath), dbtBefore);
-    EXPECT_EQ(t.FieldValue("Cislo"), TValue(1.0));
-    EXPECT_TRUE(IsNull(t.FieldValue("Pozn")));  // memo texts are not read
+    EXPECT_EQ(t->FieldValue("Cislo"), TValue(1.0));
+    EXPECT_TRUE(IsNull(t->FieldValue("Pozn")));  // memo texts are not read
     // A memo field cannot be altered: its texts live in the memo file.
-    std::string kept = ReadBytes(path);
-    EXPECT_THROW(t.ModifyField(2, "Pozn", TFldType::dbfChar, 10, 0), EDbfException);
-    EXPECT_EQ(ReadBytes(path), kept);
+    EXPECT_THROW(t->ModifyField(2, "Pozn", dbfChar, 10, 0), EDbfException);
+    EXPECT_EQ(ReadBytes(path), bytes);
 }
 
 // --- rewrites that fail ------------------------------------------------------------
@@ -438,11 +362,7 @@ protected:
     // The original is byte-identical and nothing is left beside it.
     void ExpectUntouched() {
         EXPECT_EQ(ReadBytes(Path), Before);
-        int entries = 0;
-        for (const auto& e : std::filesystem::directory_iterator(Dir.Path())) {
-            (void)e;
-            ++entries;
-        }
+        auto entries = std::distance(std::filesystem::directory_iterator(Dir.Path()), {});
         EXPECT_EQ(entries, 1);
     }
 };
@@ -452,17 +372,13 @@ TEST_F(FailingRewrite, ATableLockedByAnotherHolderIsInUse) {
     ASSERT_GE(fd, 0);
     ASSERT_EQ(::flock(fd, LOCK_SH), 0);
     auto t = Table(true);
-    try {
-        t->AddField(Def("E", TFldType::dbfChar, 2));
-        FAIL() << "no exception";
-    } catch (const EDbfTableInUse& e) {
-        EXPECT_EQ(e.Message(), "Table is in use by another user or process.\r(" + Path + ")");
-    }
+    EXPECT_EQ(MessageOf<EDbfTableInUse>([&] { t->AddField(Def("E", dbfChar, 2)); }),
+              "Table is in use by another user or process.\r(" + Path + ")");
     EXPECT_TRUE(t->Active());  // reopened before the exception left
     EXPECT_EQ(t->FieldCount(), 4);
     ::close(fd);
     ExpectUntouched();
-    t->AddField(Def("E", TFldType::dbfChar, 2));  // free again
+    t->AddField(Def("E", dbfChar, 2));  // free again
     EXPECT_EQ(t->FieldCount(), 5);
 }
 
@@ -478,13 +394,13 @@ TEST_F(FailingRewrite, AWriteFailingMidwayLeavesTheOriginal) {
     auto t = Table(true);
     for (long long after : {0LL, 40LL, 200LL, 260LL}) {
         dbfio::InjectWriteFailureAfter(after);
-        EXPECT_THROW(t->ModifyField(1, "B", TFldType::dbfChar, 10, 0), EDbfEngineError) << after;
+        EXPECT_THROW(t->ModifyField(1, "B", dbfChar, 10, 0), EDbfEngineError) << after;
         dbfio::InjectWriteFailureAfter(-1);
         EXPECT_TRUE(t->Active());
         ExpectUntouched();
     }
-    t->ModifyField(1, "B", TFldType::dbfChar, 10, 0);
-    EXPECT_EQ(Column("B"), (std::vector<TValue>{std::string("12.50"), std::string("-3.25"), TValue{}}));
+    t->ModifyField(1, "B", dbfChar, 10, 0);
+    EXPECT_EQ(Column("B"), (Values{std::string("12.50"), std::string("-3.25"), TValue{}}));
 }
 
 TEST_F(FailingRewrite, AFileSizeLimitReachedByTheNewFileLeavesTheOriginal) {
@@ -495,8 +411,7 @@ TEST_F(FailingRewrite, AFileSizeLimitReachedByTheNewFileLeavesTheOriginal) {
     struct rlimit small = old;
     small.rlim_cur = 100;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    auto t = Table(false);
-    EXPECT_THROW(t->AddField(Def("E", TFldType::dbfChar, 200)), EDbfEngineError);
+    EXPECT_THROW(Table(false)->AddField(Def("E", dbfChar, 200)), EDbfEngineError);
     ::setrlimit(RLIMIT_FSIZE, &old);
     ::signal(SIGXFSZ, previous);
     ExpectUntouched();
@@ -505,8 +420,7 @@ TEST_F(FailingRewrite, AFileSizeLimitReachedByTheNewFileLeavesTheOriginal) {
 TEST_F(FailingRewrite, AnUnwritableDirectoryLeavesTheOriginal) {
     if (::geteuid() == 0) GTEST_SKIP() << "directory modes do not bind the super-user";
     std::filesystem::permissions(Dir.Path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    auto t = Table(false);
-    EXPECT_THROW(t->AddField(Def("E", TFldType::dbfChar, 2)), EDbfEngineError);
+    EXPECT_THROW(Table(false)->AddField(Def("E", dbfChar, 2)), EDbfEngineError);
     std::filesystem::permissions(Dir.Path(), std::filesystem::perms::owner_all);
     ExpectUntouched();
 }
