@@ -13,6 +13,7 @@
 
 using namespace vexa;
 using namespace vexa::stdtest;
+using namespace std::string_literals;
 namespace fs = std::filesystem;
 
 namespace {
@@ -21,14 +22,15 @@ namespace {
 using Finding = std::tuple<double, std::string, TValue, std::string>;
 using Findings = std::vector<Finding>;
 const std::string kBadStructure = "chybná DB štruktúra", kBadFill = "zle vyplnený DB záznam";
-const Finding kMissingB{-92, "B", TValue{}, "DB b0005.dbf neexistuje"};
-const Finding kMissingL{-91, "L", TValue{}, "DB l0001.dbf neexistuje"};
-const Finding kMissingP{-93, "P", TValue{}, "DB p0010.dbf neexistuje"};
+const Finding kMissingB{-92, "B", {}, "DB b0005.dbf neexistuje"};
+const Finding kMissingL{-91, "L", {}, "DB l0001.dbf neexistuje"};
+const Finding kMissingP{-93, "P", {}, "DB p0010.dbf neexistuje"};
 
 // The findings of a standard's working error table; attribute findings carry no layer and kind.
 Findings FindingsOf(TBlkStandardGXD& standard, const std::string& block) {
     Findings out;
-    for (const Row& r : RowsOf(standard.ErrorTablePath(), {"Id", "Prvok", "Cislo", "Chyba", "Blok", "Vrstva", "Druh"})) {
+    const std::vector<std::string> names{"Id", "Prvok", "Cislo", "Chyba", "Blok", "Vrstva", "Druh"};
+    for (const Row& r : RowsOf(standard.ErrorTablePath(), names)) {
         EXPECT_EQ(r[4], TValue(block));
         EXPECT_TRUE(IsNull(r[5]) && IsNull(r[6]));
         out.emplace_back(std::get<double>(r[0]), std::get<std::string>(r[1]), r[2], std::get<std::string>(r[3]));
@@ -55,10 +57,10 @@ protected:
     void WriteGoodTables() {
         // The standard tests point tables with qTestTyp, which reads TYP.
         WriteTable(Table("b0005.dbf"), {C("OZNAC", 10), F("VYSKA", 8, 1), N("Cislo", 10), C("TYP", 5)},
-                   {{std::string("x"), 1.5, 1.0, std::string("A")}});
-        WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 5)}, {{1.0, std::string("A")}, {2.0, std::string("C")}});
+                   {{"x"s, 1.5, 1.0, "A"s}});
+        WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 5)}, {{1.0, "A"s}, {2.0, "C"s}});
         WriteTable(Table("p0010.dbf"), {C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM"), N("Cislo", 10)},
-                   {{std::string("1A"), 2.5, TDate{2004, 6, 5}, 7.0}});
+                   {{"1A"s, 2.5, TDate{2004, 6, 5}, 7.0}});
     }
     std::string RunError(std::uint16_t options) {
         try {
@@ -121,51 +123,50 @@ TEST_F(DatabaseChecksTest, StructureIsValidWithExtraFieldsAndWithARightFieldAfte
     ASSERT_EQ(FieldsOf(Table("l0001.dbf")), (TFldDefList{C("TYP", 4), N("Cislo", 10), C("TYP", 5)}));
     WriteTable(Table("p0010.dbf"), {C("JPRL", 20), N("PLOCHA_HA", 12, 3), D("DATUM")}, {});
     EXPECT_EQ(standard_->CheckDatabases(blk_, 1), 1);
-    EXPECT_EQ(Found(), (Findings{{-93, "P", TValue{}, kBadStructure}}));
+    EXPECT_EQ(Found(), (Findings{{-93, "P", {}, kBadStructure}}));
 }
 
 TEST_F(DatabaseChecksTest, RepairWithoutTestIsSilentAndRepairedTablesAreValid) {
-    WriteTable(Table("b0005.dbf"), {C("OZNAC", 6), N("Cislo", 10), C("TYP", 5)},  // VYSKA missing
-               {{std::string("abc"), 3.0, std::string("A")}});
-    WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 3)}, {{4.0, std::string("B")}});
+    WriteTable(Table("b0005.dbf"), {C("OZNAC", 6), N("Cislo", 10), C("TYP", 5)}, {{"abc"s, 3.0, "A"s}});  // no VYSKA
+    WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 3)}, {{4.0, "B"s}});
     WriteTable(Table("p0010.dbf"), {C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM"), N("Cislo", 10)}, {});
     EXPECT_EQ(standard_->CheckDatabases(blk_, 1), 2);
-    EXPECT_EQ(Found(), (Findings{{-92, "B", TValue{}, kBadStructure}, {-91, "L", TValue{}, kBadStructure}}));
+    EXPECT_EQ(Found(), (Findings{{-92, "B", {}, kBadStructure}, {-91, "L", {}, kBadStructure}}));
 
     standard_->ResetErrorTable();
     EXPECT_EQ(standard_->CheckDatabases(blk_, 2), 0);  // repaired, nothing reported
     EXPECT_TRUE(Found().empty());
-    EXPECT_EQ(FieldsOf(Table("b0005.dbf")), (TFldDefList{C("OZNAC", 10), N("Cislo", 10), C("TYP", 5), F("VYSKA", 8, 1)}));
+    EXPECT_EQ(FieldsOf(Table("b0005.dbf")),
+              (TFldDefList{C("OZNAC", 10), N("Cislo", 10), C("TYP", 5), F("VYSKA", 8, 1)}));
     EXPECT_EQ(FieldsOf(Table("l0001.dbf")), (TFldDefList{N("Cislo", 10), C("TYP", 5)}));
-    EXPECT_EQ(RowsOf(Table("b0005.dbf")), (std::vector<Row>{{std::string("abc"), 3.0, std::string("A"), TValue{}}}));
+    EXPECT_EQ(RowsOf(Table("b0005.dbf")), (std::vector<Row>{{"abc"s, 3.0, "A"s, {}}}));
 
     // Wrong again; repair and test together: repaired first, then found valid.
-    WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 3)}, {{4.0, std::string("B")}});
+    WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 3)}, {{4.0, "B"s}});
     standard_->ResetErrorTable();
     EXPECT_EQ(standard_->CheckDatabases(blk_, 3), 0);
     EXPECT_TRUE(Found().empty());
 }
 
 TEST_F(DatabaseChecksTest, FullRepairLeavesExactlyTheStandardFieldsInOrderWithTheirValues) {
-    WriteTable(Table("p0010.dbf"), {N("Cislo", 10), C("POZN", 12), D("DATUM"), C("jprl", 8), N("PLOCHA_HA", 9, 1), L("OK")},
-               {{5.0, std::string("poznámka"), TDate{2020, 1, 31}, std::string("12b"), 3.5, true},
-                {6.0, TValue{}, TValue{}, std::string("7"), 0.5, false}});
+    WriteTable(Table("p0010.dbf"), {N("Cislo", 10), C("POZN", 12), D("DATUM"), C("jprl", 8), N("PLOCHA_HA", 9, 1),
+                                    L("OK")},
+               {{5.0, "poznámka"s, TDate{2020, 1, 31}, "12b"s, 3.5, true}, {6.0, {}, {}, "7"s, 0.5, false}});
     standard_->FixStructure("LE", egArea, 10, true, false, false);  // no table under work yet
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")).size(), 6u);
 
     EXPECT_EQ(standard_->CheckDatabases(blk_, 2 | 4 | 8), 2);  // the two missing tables
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM")}));
-    EXPECT_EQ(RowsOf(Table("p0010.dbf")),
-              (std::vector<Row>{{std::string("12b"), 3.5, TDate{2020, 1, 31}}, {std::string("7"), 0.5, TValue{}}}));
+    EXPECT_EQ(RowsOf(Table("p0010.dbf")), (std::vector<Row>{{"12b"s, 3.5, TDate{2020, 1, 31}}, {"7"s, 0.5, {}}}));
 
     // Only moving the standard's fields to the front, then only deleting the others.
     WriteTable(Table("p0010.dbf"), {N("Cislo", 10), D("DATUM"), C("X", 2), C("JPRL", 20)},
-               {{1.0, TDate{2001, 2, 3}, std::string("x"), std::string("j")}});
+               {{1.0, TDate{2001, 2, 3}, "x"s, "j"s}});
     standard_->FixStructure("LE", egArea, 10, false, true, false);
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), N("Cislo", 10), D("DATUM"), C("X", 2)}));
     standard_->FixStructure("LE", egArea, 10, false, false, true);
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), D("DATUM")}));
-    EXPECT_EQ(RowsOf(Table("p0010.dbf")), (std::vector<Row>{{std::string("j"), TDate{2001, 2, 3}}}));
+    EXPECT_EQ(RowsOf(Table("p0010.dbf")), (std::vector<Row>{{"j"s, TDate{2001, 2, 3}}}));
 }
 
 TEST_F(DatabaseChecksTest, BadlyFilledRowsAreReportedOnceEachInTextOrder) {
@@ -174,12 +175,11 @@ TEST_F(DatabaseChecksTest, BadlyFilledRowsAreReportedOnceEachInTextOrder) {
         "insert into DBAtrib values ('L', 1, 'LE', 'TYP2', 'C', 5, 0, 2, NULL, NULL, 'qTestTyp')");
     WriteGoodTables();
     WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 5), C("TYP2", 5)},
-               {{9.0, std::string("X"), std::string("A")}, {10.0, std::string("x"), std::string("A")},
-                {2.0, std::string("b"), std::string("A")}, {11.0, TValue{}, std::string("A")},
-                {100.0, std::string("Z"), std::string("A")}, {TValue{}, std::string("Y"), std::string("A")}});
+               {{9.0, "X"s, "A"s}, {10.0, "x"s, "A"s}, {2.0, "b"s, "A"s}, {11.0, {}, "A"s}, {100.0, "Z"s, "A"s},
+                {{}, "Y"s, "A"s}});
     EXPECT_EQ(standard_->CheckDatabases(blk_, 1), 4);
     // A row without a number is reported too, with a blank number; then the numbers as texts.
-    EXPECT_EQ(Found(), (Findings{{-91, "L", TValue{}, kBadFill}, {-91, "L", 10.0, kBadFill}, {-91, "L", 100.0, kBadFill},
+    EXPECT_EQ(Found(), (Findings{{-91, "L", {}, kBadFill}, {-91, "L", 10.0, kBadFill}, {-91, "L", 100.0, kBadFill},
                                  {-91, "L", 9.0, kBadFill}}));
     // The list itself, for the table of area kind 10.
     standard_->CheckDatabases(blk_, 0);
@@ -194,10 +194,8 @@ TEST_F(DatabaseChecksTest, SavedQueriesChangeTheFileKeepingItsCodePageAndDeleted
     WriteGoodTables();
     const std::string path = Table("p0010.dbf");
     WriteTable(path, {C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM"), N("Cislo", 10), C("POZN", 10)},
-               {{std::string(" 12a "), TValue{}, TDate{2004, 6, 5}, 1.0, std::string("čaša")},
-                {std::string("zmazaný"), 1.0, TValue{}, 2.0, std::string("x")},
-                {std::string("ok"), 4.0, TValue{}, 3.0, TValue{}},
-                {TValue{}, -1.0, TValue{}, 4.0, std::string("ž")}},
+               {{" 12a "s, {}, TDate{2004, 6, 5}, 1.0, "čaša"s}, {"zmazaný"s, 1.0, {}, 2.0, "x"s},
+                {"ok"s, 4.0, {}, 3.0, {}}, {{}, -1.0, {}, 4.0, "ž"s}},
                852);
     {
         TTableDBF t;
@@ -210,9 +208,9 @@ TEST_F(DatabaseChecksTest, SavedQueriesChangeTheFileKeepingItsCodePageAndDeleted
     EXPECT_EQ(standard_->CheckDatabases(blk_, 1), 2);
     EXPECT_EQ(Found(), (Findings{{-93, "P", 1.0, kBadFill}, {-93, "P", 4.0, kBadFill}}));
     // qFmtJprl trimmed and upper-cased, qGenPlocha filled the empty area with 0.
-    EXPECT_EQ(RowsOf(path), (std::vector<Row>{{std::string("12A"), 0.0, TDate{2004, 6, 5}, 1.0, std::string("čaša")},
-                                              {std::string("OK"), 4.0, TValue{}, 3.0, TValue{}},
-                                              {TValue{}, -1.0, TValue{}, 4.0, std::string("ž")}}));
+    EXPECT_EQ(RowsOf(path), (std::vector<Row>{{"12A"s, 0.0, TDate{2004, 6, 5}, 1.0, "čaša"s},
+                                              {"OK"s, 4.0, {}, 3.0, {}},
+                                              {{}, -1.0, {}, 4.0, "ž"s}}));
     TTableDBF t;
     t.SetTableName(path);
     t.Open();
@@ -229,8 +227,8 @@ TEST_F(DatabaseChecksTest, AFailingSavedQueryEndsTheRunAndLeavesTheTableIntact) 
         "update Dotazy set SQL = 'UPDATE TestTab SET TestTab.PLOCHA_HA = 1 WHERE TestTab.NEZNAMA = 1' "
         "where Nazov = 'qGenPlocha'");
     WriteTable(Table("p0010.dbf"), {C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM"), N("Cislo", 10)},
-               {{std::string(" 12a "), TValue{}, TValue{}, 1.0}});
-    WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 5)}, {{3.0, std::string("Q")}});
+               {{" 12a "s, {}, {}, 1.0}});
+    WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 5)}, {{3.0, "Q"s}});
     const auto before = testkit::ReadFileBytes(Table("p0010.dbf"));
     EXPECT_EQ(RunError(1), "Saved query failed: no such column: TestTab.NEZNAMA\r(qGenPlocha)");
     EXPECT_EQ(testkit::ReadFileBytes(Table("p0010.dbf")), before);  // qFmtJprl's change is not written either
@@ -246,62 +244,46 @@ TEST_F(DatabaseChecksTest, AFailingSavedQueryEndsTheRunAndLeavesTheTableIntact) 
     EXPECT_FALSE(standard_->Database().TableExists("TestTab"));
 }
 
-TEST(DatabaseChecksJet, SavedQueriesOfTheJetStandardRunOnTheTable) {
-    testkit::TempDir dir;
-    TErrorTable::CreateTemplate(dir / "Chyby.dbf");
-    TBlkStandardGXD standard(DataFile("StandardGXD.mdb"), dir / "Chyby.dbf");
-    const std::string block = dir / "PO_5.blk";
-    testkit::WriteBlock(block, testkit::BlockSpec{});
-    TBlk blk;
-    blk.Open(block);
-    const std::string path = block + "/p0010.dbf";
-    WriteTable(path, {N("Cislo", 10), C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM")},
-               {{1.0, std::string(" 3b "), 2.0, TValue{}}, {2.0, std::string(""), TValue{}, TValue{}},
-                {3.0, std::string("x"), -1.0, TDate{1999, 12, 31}}});
-    EXPECT_EQ(standard.CheckDatabases(blk, 3), 2);
-    EXPECT_EQ(RowsOf(path), (std::vector<Row>{{1.0, std::string("3B"), 2.0, TValue{}}, {2.0, TValue{}, 0.0, TValue{}},
-                                              {3.0, std::string("X"), -1.0, TDate{1999, 12, 31}}}));
-    EXPECT_EQ(FindingsOf(standard, "PO_5.blk"), (Findings{{-93, "P", 2.0, kBadFill}, {-93, "P", 3.0, kBadFill}}));
+TEST_F(DatabaseChecksTest, SavedQueriesOfTheJetStandardRunOnTheTable) {
+    standard_ = std::make_unique<TBlkStandardGXD>(DataFile("StandardGXD.mdb"), dir_ / "Chyby.dbf");
+    OpenBlock("PO_5.blk");
+    WriteTable(Table("p0010.dbf"), {N("Cislo", 10), C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM")},
+               {{1.0, " 3b "s, 2.0, {}}, {2.0, ""s, {}, {}}, {3.0, "x"s, -1.0, TDate{1999, 12, 31}}});
+    EXPECT_EQ(standard_->CheckDatabases(blk_, 3), 2);
+    EXPECT_EQ(RowsOf(Table("p0010.dbf")), (std::vector<Row>{{1.0, "3B"s, 2.0, {}}, {2.0, {}, 0.0, {}},
+                                                            {3.0, "X"s, -1.0, TDate{1999, 12, 31}}}));
+    EXPECT_EQ(Found(), (Findings{{-93, "P", 2.0, kBadFill}, {-93, "P", 3.0, kBadFill}}));
 }
 
-TEST(SampleStandard, BuiltBesideTheProgramsWithQueriesThatTranslateAndRun) {
-    TBlkStandardGXD standard(BinFile("StandardGXD.mdb"), BinFile("Chyby.dbf"));
-    EXPECT_EQ(standard.Description(), "Štandard GXD pre lesnícke mapy – vzorový");
-    EXPECT_EQ(standard.Layers().Strings(), (std::vector<std::string>{"CE", "HR", "LE", "PO", "SL", "VO"}));
-    EXPECT_EQ(standard.AreaOnlyLayers().Strings(), (std::vector<std::string>{"PO"}));
-    EXPECT_TRUE(standard.IsKindAdmissible("LE_1.blk", egLine, 1));
-    EXPECT_TRUE(standard.IsKindAdmissible("LE_1.blk", egLine, 2));
-    EXPECT_TRUE(standard.NeedsZeroAngle(egPoint, 2));
-    auto& db = standard.Database();
+TEST_F(DatabaseChecksTest, SampleStandardBesideTheProgramsHasQueriesThatTranslateAndRun) {
+    standard_ = std::make_unique<TBlkStandardGXD>(BinFile("StandardGXD.mdb"), BinFile("Chyby.dbf"));
+    EXPECT_EQ(standard_->Description(), "Štandard GXD pre lesnícke mapy – vzorový");
+    EXPECT_EQ(standard_->Layers().Strings(), (std::vector<std::string>{"CE", "HR", "LE", "PO", "SL", "VO"}));
+    EXPECT_EQ(standard_->AreaOnlyLayers().Strings(), (std::vector<std::string>{"PO"}));
+    auto& db = standard_->Database();
     EXPECT_EQ(db.SavedQueryNames().size(), 15u);
     for (const auto& name : db.SavedQueryNames()) EXPECT_NO_THROW(db.TranslateSql(*db.SavedQuerySql(name))) << name;
 
-    testkit::TempDir dir;
-    const std::string block = dir / "LE_2.blk";
-    testkit::WriteBlock(block, testkit::BlockSpec{});
-    TBlk blk;
-    blk.Open(block);
-    auto table = [&](const std::string& name) { return block + "/" + name; };
-    EXPECT_EQ(standard.ListAttributeTables("LE"),
+    OpenBlock("LE_2.blk");
+    EXPECT_EQ(standard_->ListAttributeTables("LE"),
               (std::vector<std::string>{"b0001.dbf", "l0001.dbf", "l0021.dbf", "l0030.dbf", "p0001.dbf", "p0002.dbf"}));
-    WriteTable(table("b0001.dbf"), {N("Cislo", 10), C("CISLOKAM", 8), L("OVERENY")},
-               {{6.0, std::string("K-1234"), TValue{}}, {7.0, std::string("12"), true}});
-    WriteTable(table("l0001.dbf"), {N("Cislo", 10), C("TYP_HRAN", 2)}, {{1.0, std::string("ph")}, {2.0, std::string("XX")}});
-    WriteTable(table("l0021.dbf"), {N("Cislo", 10), C("TRIEDA", 2), F("SIRKA", 6, 1)},
-               {{3.0, std::string("1l"), 3.0}, {4.0, std::string("4L"), 2.0}});
-    WriteTable(table("l0030.dbf"), {N("Cislo", 10), C("NAZOV", 40), C("POVODIE", 12)},
-               {{5.0, std::string("  hron "), std::string("Dunaj")}});
-    WriteTable(table("p0001.dbf"), {N("Cislo", 10), C("PORAST", 10), N("PLOCHA", 12, 4), C("DREVINA", 4), N("VEK", 3), D("DATUM")},
-               {{8.0, std::string(" 12a "), TValue{}, std::string("bk"), 50.0, TValue{}},
-                {9.0, std::string("x1"), 5.5, std::string("XY"), 250.0, TDate{2010, 5, 1}}});
-    WriteTable(table("p0002.dbf"), {N("Cislo", 10), C("PORAST", 10), N("PLOCHA", 12, 4)}, {{10.0, std::string("3"), 1.0}});
+    WriteTable(Table("b0001.dbf"), {N("Cislo", 10), C("CISLOKAM", 8), L("OVERENY")},
+               {{6.0, "K-1234"s, {}}, {7.0, "12"s, true}});
+    WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP_HRAN", 2)}, {{1.0, "ph"s}, {2.0, "XX"s}});
+    WriteTable(Table("l0021.dbf"), {N("Cislo", 10), C("TRIEDA", 2), F("SIRKA", 6, 1)},
+               {{3.0, "1l"s, 3.0}, {4.0, "4L"s, 2.0}});
+    WriteTable(Table("l0030.dbf"), {N("Cislo", 10), C("NAZOV", 40), C("POVODIE", 12)}, {{5.0, "  hron "s, "Dunaj"s}});
+    WriteTable(Table("p0001.dbf"),
+               {N("Cislo", 10), C("PORAST", 10), N("PLOCHA", 12, 4), C("DREVINA", 4), N("VEK", 3), D("DATUM")},
+               {{8.0, " 12a "s, {}, "bk"s, 50.0, {}}, {9.0, "x1"s, 5.5, "XY"s, 250.0, TDate{2010, 5, 1}}});
+    WriteTable(Table("p0002.dbf"), {N("Cislo", 10), C("PORAST", 10), N("PLOCHA", 12, 4)}, {{10.0, "3"s, 1.0}});
 
-    EXPECT_EQ(standard.CheckDatabases(blk, 1 | 2), 5);
-    EXPECT_EQ(RowsOf(standard.ErrorTablePath(), {"Id", "Cislo"}),
-              (std::vector<Row>{{-92.0, 7.0}, {-91.0, 2.0}, {-91.0, 4.0}, {-93.0, 8.0}, {-93.0, 9.0}}));
-    EXPECT_EQ(RowsOf(table("b0001.dbf"))[0][2], TValue(false));
-    EXPECT_EQ(RowsOf(table("l0001.dbf"))[0][1], TValue(std::string("PH")));
-    EXPECT_EQ(RowsOf(table("l0021.dbf"))[0][1], TValue(std::string("1L")));
-    EXPECT_EQ(RowsOf(table("l0030.dbf"))[0][1], TValue(std::string("Hron")));
-    EXPECT_EQ(RowsOf(table("p0001.dbf"))[0], (Row{8.0, std::string("12A"), 0.0, std::string("BK"), 50.0, TValue{}}));
+    EXPECT_EQ(standard_->CheckDatabases(blk_, 1 | 2), 5);
+    EXPECT_EQ(Found(), (Findings{{-92, "B", 7.0, kBadFill}, {-91, "L", 2.0, kBadFill}, {-91, "L", 4.0, kBadFill},
+                                 {-93, "P", 8.0, kBadFill}, {-93, "P", 9.0, kBadFill}}));
+    EXPECT_EQ(RowsOf(Table("b0001.dbf"))[0][2], TValue(false));
+    EXPECT_EQ(RowsOf(Table("l0001.dbf"))[0][1], TValue("PH"s));
+    EXPECT_EQ(RowsOf(Table("l0021.dbf"))[0][1], TValue("1L"s));
+    EXPECT_EQ(RowsOf(Table("l0030.dbf"))[0][1], TValue("Hron"s));
+    EXPECT_EQ(RowsOf(Table("p0001.dbf"))[0], (Row{8.0, "12A"s, 0.0, "BK"s, 50.0, {}}));
 }

@@ -10,6 +10,7 @@
 using namespace vexa;
 using stdtest::Row;
 using stdtest::RowsOf;
+using namespace std::string_literals;
 
 namespace {
 
@@ -44,19 +45,18 @@ TEST(ErrorTable, RecordsReadBackExactlyWithBlanksForNull) {
         EXPECT_TRUE(table.Active());
         table.Append({-11, "LE_12345.blk", std::string("LE"), "L", std::int32_t{-32768}, std::int32_t{-2147483647},
                       "nadbytočná línia v ploche"});
-        table.Append({-93, "PO_ľúbovoľný.blk", std::nullopt, "P", std::nullopt, std::nullopt, "DB p0010.dbf neexistuje"});
-        table.Append({-91, "LE_1.blk", std::nullopt, "L", std::nullopt, 2147483647, "zle vyplnený DB záznam"});
+        table.Append({-93, "PO_ľúbovoľný.blk", {}, "P", {}, {}, "DB p0010.dbf neexistuje"});
+        table.Append({-91, "LE_1.blk", {}, "L", {}, 2147483647, "zle vyplnený DB záznam"});
         table.Append({-14, Repeat("ž", 300), std::string("LE"), "L", 12, 7, "duplikátne línie: " + Repeat("č", 300)});
     }
     EXPECT_FALSE(table.Active());
-    const std::string s;  // text values
     EXPECT_EQ(RowsOf(path, {"Id", "Blok", "Vrstva", "Prvok", "Druh", "Cislo", "Chyba"}),
               (std::vector<Row>{
-                  {-11.0, s + "LE_12345.blk", s + "LE", s + "L", -32768.0, -2147483647.0, s + "nadbytočná línia v ploche"},
-                  {-93.0, s + "PO_ľúbovoľný.blk", {}, s + "P", {}, {}, s + "DB p0010.dbf neexistuje"},
-                  {-91.0, s + "LE_1.blk", {}, s + "L", {}, 2147483647.0, s + "zle vyplnený DB záznam"},
+                  {-11.0, "LE_12345.blk"s, "LE"s, "L"s, -32768.0, -2147483647.0, "nadbytočná línia v ploche"s},
+                  {-93.0, "PO_ľúbovoľný.blk"s, {}, "P"s, {}, {}, "DB p0010.dbf neexistuje"s},
+                  {-91.0, "LE_1.blk"s, {}, "L"s, {}, 2147483647.0, "zle vyplnený DB záznam"s},
                   // Long texts are cut to the column on a character boundary.
-                  {-14.0, Repeat("ž", 254), s + "LE", s + "L", 12.0, 7.0, "duplikátne línie: " + Repeat("č", 254 - 18)},
+                  {-14.0, Repeat("ž", 254), "LE"s, "L"s, 12.0, 7.0, "duplikátne línie: " + Repeat("č", 254 - 18)},
               }));
     EXPECT_EQ(CutUtf8("čšňa", 2), "čš");
     EXPECT_EQ(CutUtf8("abc", 5), "abc");

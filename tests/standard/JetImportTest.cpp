@@ -6,30 +6,19 @@
 
 using namespace vexa;
 
+// The tables' values reach the standard's lists (the standard's tests); here what the lists cannot show.
 TEST(JetImport, CopiesUserTablesWithTypesAndNullsApart) {
     testkit::TempDir dir;
     ImportJetDatabase(stdtest::DataFile("StandardGXD.mdb"), dir / "work.sqlite");
     TAccessDb db(dir / "work.sqlite");
-    EXPECT_TRUE(db.TableExists("DBAtrib"));
     EXPECT_FALSE(db.TableExists("MSysObjects"));
-    EXPECT_EQ(db.SelectNative("select Popis, IDDB from Podpis").Rows,
-              (std::vector<TDbRow>{{"Štandard GXD – skúšobný", "#S#t#d#G#X#D#"}}));
-
-    auto vrstvy = db.SelectNative("select Vrstva, LenPlochy from Vrstvy");
-    ASSERT_EQ(vrstvy.Rows.size(), 6u);
-    EXPECT_EQ(vrstvy.Rows[0], (TDbRow{"LE", 0}));
-    EXPECT_EQ(vrstvy.Rows[1], (TDbRow{"po", -1}));
-
-    auto prvky = db.SelectNative("select Typ, Kod, Vrstvy, Uhol0, typeof(Kod), typeof(Uhol0) from Prvky");
-    ASSERT_EQ(prvky.Rows.size(), 13u);
-    EXPECT_EQ(prvky.Rows[3], (TDbRow{"L", 12, "HR;CE", 0, "integer", "integer"}));
-    EXPECT_EQ(prvky.Rows[4], (TDbRow{"B", 5, "LE", -1, "integer", "integer"}));
-    EXPECT_EQ(prvky.Rows[11][2], TDbValue(std::string()));  // zero-length text
-    EXPECT_TRUE(prvky.Rows[12][2].IsNull());                // NULL
-
+    EXPECT_EQ(db.SelectNative("select (select count(*) from Vrstvy), count(*), (select count(*) from DBAtrib), "
+                              "typeof(Kod), typeof(Uhol0) from Prvky").Rows,
+              (std::vector<TDbRow>{{6, 13, 6, "integer", "integer"}}));
+    auto prvky = db.SelectNative("select Vrstvy from Prvky where rowid in (12, 13) order by rowid");
+    EXPECT_EQ(prvky.Rows, (std::vector<TDbRow>{{""}, {TDbValue()}}));  // zero-length text, then NULL
     auto atrib = db.SelectNative("select Meno, Velkost, Deci, QFormat, QGenerate, QTest from DBAtrib order by rowid");
-    ASSERT_EQ(atrib.Rows.size(), 6u);
-    EXPECT_EQ(atrib.Rows[1], (TDbRow{"PLOCHA_HA", 12, 2, {}, "qGenPlocha", "qTestPlocha"}));
+    EXPECT_EQ(atrib.Rows.at(1), (TDbRow{"PLOCHA_HA", 12, 2, {}, "qGenPlocha", "qTestPlocha"}));
     EXPECT_EQ(db.SavedQueryNames(),
               (std::vector<std::string>{"qFmtJprl", "qGenPlocha", "qTestJprl", "qTestPlocha", "qTestTyp"}));
 }
@@ -43,7 +32,8 @@ TEST(JetImport, RebuildsSavedQueriesFromTheirDefinitions) {
                            {"qTestJprl",
                             "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.JPRL Is Null Or Len(TestTab.JPRL)=0"},
                            {"qTestPlocha", "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PLOCHA_HA<=0"},
-                           {"qTestTyp", "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.TYP Not In (\"A\",\"B\",\"C\")"},
+                           {"qTestTyp",
+                            "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.TYP Not In (\"A\",\"B\",\"C\")"},
                        }));
 }
 

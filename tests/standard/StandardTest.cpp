@@ -45,7 +45,8 @@ void ExpectTestStandardLists(const TBlkStandardGXD& s) {
 
 TEST_F(StandardTest, JetSqliteAndPasswordedFormsGiveTheSameLists) {
     fs::copy_file(jet_, dir_ / "jet.sqlite");  // the format is told by content, not by name
-    for (const std::string& path : {jet_, SqliteStandard(), dir_ / "jet.sqlite", stdtest::DataFile("StandardGXD_pw.mdb")}) {
+    const std::string passworded = stdtest::DataFile("StandardGXD_pw.mdb");
+    for (const std::string& path : {jet_, SqliteStandard(), dir_ / "jet.sqlite", passworded}) {
         SCOPED_TRACE(path);
         ExpectTestStandardLists(TBlkStandardGXD(path, templatePath_));
     }

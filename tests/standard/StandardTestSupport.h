@@ -37,9 +37,10 @@ inline void BuildTestStandard(const std::string& path, const std::string& extraS
     BuildSqlite(path, text.str() + "\n" + extraSql);
 }
 
+// Field definitions as the table layer reports them.
 inline TFldDef C(const std::string& name, int width) { return {name, TFldType::dbfChar, width, 0}; }
-inline TFldDef N(const std::string& name, int width, int decimals = 0) { return {name, TFldType::dbfNumeric, width, decimals}; }
-inline TFldDef F(const std::string& name, int width, int decimals) { return {name, TFldType::dbfFloat, width, decimals}; }
+inline TFldDef N(const std::string& name, int width, int dec = 0) { return {name, TFldType::dbfNumeric, width, dec}; }
+inline TFldDef F(const std::string& name, int width, int dec) { return {name, TFldType::dbfFloat, width, dec}; }
 inline TFldDef D(const std::string& name) { return {name, TFldType::dbfDate, 0, 0}; }
 inline TFldDef L(const std::string& name) { return {name, TFldType::dbfLogical, 0, 0}; }
 
