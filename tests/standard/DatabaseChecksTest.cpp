@@ -197,22 +197,19 @@ TEST_F(DatabaseChecksTest, SavedQueriesChangeTheFileKeepingItsCodePageAndDeleted
                {{" 12a "s, {}, TDate{2004, 6, 5}, 1.0, "čaša"s}, {"zmazaný"s, 1.0, {}, 2.0, "x"s},
                 {"ok"s, 4.0, {}, 3.0, {}}, {{}, -1.0, {}, 4.0, "ž"s}},
                852);
-    {
-        TTableDBF t;
-        t.SetTableName(path);
-        t.Open();
-        t.First();
-        t.Next();
-        t.DeleteCurrent();  // record 2
-    }
+    TTableDBF t;
+    t.SetTableName(path);
+    t.Open();
+    t.First();
+    t.Next();
+    t.DeleteCurrent();  // record 2
+    t.Close();
     EXPECT_EQ(standard_->CheckDatabases(blk_, 1), 2);
     EXPECT_EQ(Found(), (Findings{{-93, "P", 1.0, kBadFill}, {-93, "P", 4.0, kBadFill}}));
     // qFmtJprl trimmed and upper-cased, qGenPlocha filled the empty area with 0.
     EXPECT_EQ(RowsOf(path), (std::vector<Row>{{"12A"s, 0.0, TDate{2004, 6, 5}, 1.0, "čaša"s},
                                               {"OK"s, 4.0, {}, 3.0, {}},
                                               {{}, -1.0, {}, 4.0, "ž"s}}));
-    TTableDBF t;
-    t.SetTableName(path);
     t.Open();
     EXPECT_EQ(t.CodePage(), 852);
     EXPECT_EQ(t.RecordCount(), 4);
