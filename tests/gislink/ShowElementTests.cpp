@@ -2,19 +2,11 @@
 // of items and macros that opens the block, marks the element, moves the view and
 // takes the marking away again.
 #include "FakeTopol.h"
-#include "gislink/TpDdeObj.h"
-#include "common/Text.h"
-#include "kit/BlockKit.h"
-
-#include <gtest/gtest.h>
 
 namespace vexa::test {
 namespace {
 
-using Lines = std::vector<std::string>;
-namespace fs = std::filesystem;
-
-class ShowElementTest : public ::testing::Test {
+class ShowElementTest : public LinkFixture {
 protected:
     void SetUp() override {
         testkit::BlockSpec content;
@@ -36,11 +28,8 @@ protected:
         TBlkText text = testkit::MakeText(1, 9);
         text.Rect = testkit::MakeRect(500, 600, 520, 610);
         content.Texts.push_back(text);
-        block = dir / "LE_1.blk";
+        block = MakeBlock();
         testkit::WriteBlock(block, content);
-
-        topol.AddTopolWindow();
-        topol.TopicAliases[dir / "LE_1"] = "BLK";
         topol.SystemItems = {{"ActiveBlock", "C:\\MAPA\\LE_7"},
                              {"DisplaySettings", "0,1,0,1,0,1"},
                              {"RedrawMode()", "1"},
@@ -49,11 +38,8 @@ protected:
                             {"DisplayPointSettings", "0,1,1,~,1,1,16711680"},
                             {"DisplayAreaSettings", "No open window"},
                             {"DisplayTextSettings", "0,4,1"}};
-        link = std::make_unique<TTopolDDEObj>(topol, topol, app);
-        ASSERT_TRUE(link->Connect("", true));
-        topol.Log.clear();
+        Connect();
     }
-    void TearDown() override { link.reset(); }
 
     // Macros of a ShowElement with the block not yet active in TopoL.
     Lines Expected(const Lines& middle) const {
@@ -62,10 +48,6 @@ protected:
         return out;
     }
 
-    FakeTopol topol;
-    FakeApp app{topol};
-    std::unique_ptr<TTopolDDEObj> link;
-    testkit::TempDir dir;
     std::string block;
 };
 
@@ -77,7 +59,7 @@ const Lines LineZoomScale1 = {
     "System: SetDisplaySettings(0,1,0,1,0,1)"};
 
 TEST_F(ShowElementTest, ALineInItsFullOrder) {
-    link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
+    link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
     EXPECT_EQ(topol.Commands(),
               (Lines{"request System: ActiveBlock",
                      "execute System: OpenBlk(" + block + ",1)",
@@ -96,70 +78,60 @@ TEST_F(ShowElementTest, ALineInItsFullOrder) {
                      "connect BLK", "execute BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)", "close BLK",
                      "execute System: SetDisplaySettings(0,1,0,1,0,1)"}));
     EXPECT_TRUE(app.Messages.empty());
-    EXPECT_TRUE(app.AllFormsEnabled());
-    EXPECT_EQ(app.CursorDepth, 0);
+    ExpectRestored();
 }
 
-TEST_F(ShowElementTest, ScaleShrinksOrWidensTheFrameAroundTheCentre) {
-    struct Case {
-        double scale;
-        const char* viewPort;
-    } cases[] = {
+TEST_F(ShowElementTest, ScaleShrinksOrWidensTheFrameAroundTheCentreAndWithoutZoomOnlyTheMiddleMoves) {
+    const std::pair<double, const char*> cases[] = {
+        {1.0, "System: SetViewPort(100.00,200.00,140.00,260.00,0)"},
         {2.0, "System: SetViewPort(110.00,215.00,130.00,245.00,0)"},   // half as wide and high
         {-2.0, "System: SetViewPort(80.00,170.00,160.00,290.00,0)"},   // twice as wide and high
         {0.0, "System: SetViewPort(100.00,200.00,140.00,260.00,0)"},   // the element's own rectangle
         {-4.0, "System: SetViewPort(40.00,110.00,200.00,350.00,0)"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [scale, viewPort] : cases) {
+        SCOPED_TRACE(scale);
         topol.Log.clear();
-        link->ShowElement(block, egLine, 1, c.scale, 255, 10.0, true);
+        link.ShowElement(block, egLine, 1, scale, 255, 10.0, true);
         Lines expected = Expected(LineZoomScale1);
-        expected[5] = c.viewPort;
-        EXPECT_EQ(topol.Macros(), expected) << c.scale;
-    }
-}
+        expected[5] = viewPort;
+        EXPECT_EQ(topol.Macros(), expected);
 
-TEST_F(ShowElementTest, WithoutZoomOnlyTheMiddleMoves) {
-    for (double scale : {1.0, 2.0, -2.0, 0.0}) {
         topol.Log.clear();
-        link->ShowElement(block, egLine, 1, scale, 255, 10.0, false);
+        link.ShowElement(block, egLine, 1, scale, 255, 10.0, false);
         EXPECT_EQ(topol.Macros(),
                   Expected({"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(L,1,255,3)",
                             "System: SetMiddle(120.00,230.00)", "BLK: CSTDelRec(L,1)",
-                            "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)", "System: SetDisplaySettings(0,1,0,1,0,1)"}))
-            << scale;
-        EXPECT_EQ(std::count(topol.Log.begin(), topol.Log.end(), "request System: RedrawMode()"), 0);
+                            "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)", "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+        EXPECT_EQ(topol.Count("request System: RedrawMode()"), 0);
     }
 }
 
 TEST_F(ShowElementTest, APointIsFramedByItsMargin) {
     struct Case {
-        double margin;
+        double scale, margin;
         const char* viewPort;
     } cases[] = {
-        {0.0, "System: SetViewPort(999.25,1999.50,1001.25,2001.50,0)"},     // side 2
-        {-10.0, "System: SetViewPort(990.25,1990.50,1010.25,2010.50,0)"},   // side 20
-        {10.0, "System: SetViewPort(990.25,1990.50,1010.25,2010.50,0)"},
+        {1.0, 0.0, "System: SetViewPort(999.25,1999.50,1001.25,2001.50,0)"},     // side 2
+        {1.0, -10.0, "System: SetViewPort(990.25,1990.50,1010.25,2010.50,0)"},   // side 20
+        {1.0, 10.0, "System: SetViewPort(990.25,1990.50,1010.25,2010.50,0)"},
+        {2.0, -10.0, "System: SetViewPort(995.25,1995.50,1005.25,2005.50,0)"},   // scale 2 halves the square
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.margin);
         topol.Log.clear();
-        link->ShowElement(block, egPoint, 1, 1.0, 65280, c.margin, true);
+        link.ShowElement(block, egPoint, 1, c.scale, 65280, c.margin, true);
         EXPECT_EQ(topol.Macros(),
                   Expected({"BLK: SetDisplayPointSettings(1,0,0,~,~,~,65280)", "BLK: CSTAddRec(P,1,65280,5)",
                             "System: SetRedrawMode(0)", c.viewPort, "System: SetRedrawMode(1)",
                             "System: SetMiddle(1000.25,2000.50)", "System: SetRedrawMode(1)", "BLK: CSTDelRec(P,1)",
                             "BLK: SetDisplayPointSettings(0,1,1,~,1,1,16711680)",
-                            "System: SetDisplaySettings(0,1,0,1,0,1)"}))
-            << c.margin;
+                            "System: SetDisplaySettings(0,1,0,1,0,1)"}));
     }
-    // Scale 2 halves the margin's square.
-    topol.Log.clear();
-    link->ShowElement(block, egPoint, 1, 2.0, 255, -10.0, true);
-    EXPECT_EQ(topol.Macros()[5], "System: SetViewPort(995.25,1995.50,1005.25,2005.50,0)");
 }
 
 TEST_F(ShowElementTest, AnAreaGetsASpecialPointAtItsReferencePointForTheView) {
-    link->ShowElement(block, egArea, 1, 1.0, 255, 10.0, true);
+    link.ShowElement(block, egArea, 1, 1.0, 255, 10.0, true);
     EXPECT_EQ(topol.Macros(),
               Expected({"BLK: SetDisplayAreaSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(A,1,255,8)",
                         "System: SpecPointAdd(0,255,7,30.50,40.25,1)", "System: SpecPointShow(1)",
@@ -170,7 +142,7 @@ TEST_F(ShowElementTest, AnAreaGetsASpecialPointAtItsReferencePointForTheView) {
                         "System: SetDisplaySettings(0,1,0,1,0,1)"}));
 
     topol.Log.clear();
-    link->ShowElement(block, egArea, 1, 0.0, 255, 10.0, false);
+    link.ShowElement(block, egArea, 1, 0.0, 255, 10.0, false);
     EXPECT_EQ(topol.Macros(),
               Expected({"BLK: SetDisplayAreaSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(A,1,255,8)",
                         "System: SpecPointAdd(0,255,7,30.50,40.25,1)", "System: SpecPointShow(1)",
@@ -179,55 +151,51 @@ TEST_F(ShowElementTest, AnAreaGetsASpecialPointAtItsReferencePointForTheView) {
 }
 
 TEST_F(ShowElementTest, ATextIsPaintedByOneQueryInsteadOfMarkingRecords) {
-    link->ShowElement(block, egText, 1, 2.0, 255, 10.0, true);
+    link.ShowElement(block, egText, 1, 2.0, 255, 10.0, true);
     EXPECT_EQ(topol.Macros(),
               Expected({"BLK: SetDisplayTextSettings(1,0,~)", "System: SetRedrawMode(0)",
                         "System: SetViewPort(505.00,602.50,515.00,607.50,0)", "System: SetRedrawMode(1)",
                         "System: SetMiddle(510.00,605.00)", "System: SetRedrawMode(1)",
                         "BLK: CalculateQuery(T,9,1,%Paint(255, %BinSymbol))", "BLK: SetDisplayTextSettings(0,4,1)",
                         "System: SetDisplaySettings(0,1,0,1,0,1)"}));
-    EXPECT_EQ(std::count(topol.Log.begin(), topol.Log.end(), "request System: Protocol"), 1);
-    EXPECT_EQ(std::count(topol.Log.begin(), topol.Log.end(), "request BLK: DisplayTextSettings"), 1);
+    EXPECT_EQ(topol.Count("request System: Protocol"), 1);
+    EXPECT_EQ(topol.Count("request BLK: DisplayTextSettings"), 1);
 }
 
-TEST_F(ShowElementTest, TheActiveBlockIsNotOpenedAgain) {
+TEST_F(ShowElementTest, TheActiveBlockIsNotOpenedAgainAndATrailingDelimiterIsIgnored) {
+    link.ShowElement(block + "/", egLine, 1, 1.0, 255, 10.0, true);
+    EXPECT_EQ(topol.Macros(), Expected(LineZoomScale1));
+
+    topol.Log.clear();
     topol.SystemItems["ActiveBlock"] = UpperAscii(dir / "LE_1");
-    link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
+    link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
     Lines expected = Expected(LineZoomScale1);
     expected.erase(expected.begin());
     EXPECT_EQ(topol.Macros(), expected);
-}
-
-TEST_F(ShowElementTest, ATrailingDelimiterIsIgnored) {
-    link->ShowElement(block + "/", egLine, 1, 1.0, 255, 10.0, true);
-    EXPECT_EQ(topol.Macros(), Expected(LineZoomScale1));
 }
 
 TEST_F(ShowElementTest, AMissingOrDeletedElementIsReportedAndNothingIsSent) {
     struct Case {
         TBlkElementGroup group;
         std::int32_t number;
-    } cases[] = {{egLine, 2}, {egLine, 99}, {egArea, 2}, {egPoint, 0}, {egText, 2},
-                 {static_cast<TBlkElementGroup>(5), 1}};
+        std::string block;
+    } cases[] = {{egLine, 2, block}, {egLine, 99, block}, {egArea, 2, block}, {egPoint, 0, block}, {egText, 2, block},
+                 {static_cast<TBlkElementGroup>(5), 1, block},
+                 // A block directory that does not exist: opening creates an empty block.
+                 {egLine, 1, dir / "LE_5.blk"}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.number);
         app.Messages.clear();
-        link->ShowElement(block, c.group, c.number, 1.0, 255, 10.0, true);
-        ASSERT_EQ(app.Messages.size(), 1u);
-        EXPECT_EQ(app.Messages[0].Text, "Prvok nebol nájdený.");
-        EXPECT_EQ(app.Messages[0].Icon, TMessageIcon::Information);
+        link.ShowElement(c.block, c.group, c.number, 1.0, 255, 10.0, true);
+        ExpectMessage("Prvok nebol nájdený.", TMessageIcon::Information);
     }
-    // A block directory that does not exist: opening creates an empty block, nothing is found.
-    app.Messages.clear();
-    link->ShowElement(dir / "LE_5.blk", egLine, 1, 1.0, 255, 10.0, true);
-    ASSERT_EQ(app.Messages.size(), 1u);
-    EXPECT_EQ(app.Messages[0].Text, "Prvok nebol nájdený.");
     EXPECT_TRUE(topol.Log.empty());
 }
 
 TEST_F(ShowElementTest, ALinkThatIsNotConnectedDoesNothingAtAll) {
     TTopolDDEObj idle(topol, topol, app);
     idle.ShowElement(dir / "LE_6.blk", egLine, 1, 1.0, 255, 10.0, true);
-    EXPECT_FALSE(fs::exists(dir / "LE_6.blk"));  // not even the block was read
+    EXPECT_FALSE(std::filesystem::exists(dir / "LE_6.blk"));  // not even the block was read
     EXPECT_TRUE(app.Messages.empty());
     EXPECT_TRUE(topol.Log.empty());
 }
@@ -236,14 +204,14 @@ TEST_F(ShowElementTest, ABlockTopoLCannotOpenEndsTheShow) {
     topol.OnMacro = [&](const std::string&, const std::string& macro) {
         if (macro.rfind("OpenBlk(", 0) == 0) topol.LastErrorReply = "12";
     };
-    link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
+    link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
     EXPECT_EQ(topol.Macros(), Lines{"System: OpenBlk(" + block + ",1)"});
-    EXPECT_EQ(link->LastError(), 12);
+    EXPECT_EQ(link.LastError(), 12);
 }
 
 TEST_F(ShowElementTest, AFailedMarkingIsStillUndone) {
     topol.RefusedMacros = {"CSTAddRec(L,1,255,3)"};
-    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), EMacroNotExecute);
+    EXPECT_THROW(link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), EMacroNotExecute);
     EXPECT_EQ(topol.Macros(), Expected({"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTDelRec(L,1)",
                                         "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)",
                                         "System: SetDisplaySettings(0,1,0,1,0,1)"}));
@@ -253,28 +221,26 @@ TEST_F(ShowElementTest, AFailedMarkingIsStillUndone) {
     topol.RefusedMacros.clear();
     topol.Log.clear();
     topol.SystemItems["Protocol"] = "CLCTQR 0";
-    EXPECT_THROW(link->ShowElement(block, egText, 1, 1.0, 255, 10.0, false), EBadTopas);
+    EXPECT_THROW(link.ShowElement(block, egText, 1, 1.0, 255, 10.0, false), EBadTopas);
     EXPECT_EQ(topol.Macros(), Expected({"BLK: SetDisplayTextSettings(1,0,~)", "System: SetMiddle(510.00,605.00)",
                                         "BLK: CalculateQuery(T,9,1,%Paint(255, %BinSymbol))",
                                         "BLK: SetDisplayTextSettings(0,4,1)", "System: SetDisplaySettings(0,1,0,1,0,1)"}));
-    EXPECT_EQ(link->LastError(), 0);  // the undo's transactions ran after the rejection
+    EXPECT_EQ(link.LastError(), 0);  // the undo's transactions ran after the rejection
 }
 
 TEST_F(ShowElementTest, UnreadableGroupSettingsLeaveTheGeneralSwitchesAsSet) {
     topol.BlockItems["DisplayLineSettings"] = "1,2,3";
-    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), EBadNumber);
+    EXPECT_THROW(link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), EBadNumber);
     EXPECT_EQ(topol.Macros(), Expected({}));
-    EXPECT_EQ(link->LastError(), -7);
+    EXPECT_EQ(link.LastError(), -7);
 }
 
 TEST_F(ShowElementTest, ABusyTopolTimesOutWithTheWindowsEnabledAgain) {
     topol.Busy = true;
-    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), ETimeOut);
-    EXPECT_EQ(link->LastError(), -3);
+    EXPECT_THROW(link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), ETimeOut);
+    EXPECT_EQ(link.LastError(), -3);
     EXPECT_EQ(topol.Log, Lines(251, "request System: Status"));
-    EXPECT_TRUE(app.AllFormsEnabled());
-    EXPECT_TRUE(topol.WindowOf(link->TopolWnd()).Enabled);
-    EXPECT_EQ(app.CursorDepth, 0);
+    ExpectRestored();
 
     // Busy in the middle of the marking: the undo runs into the same wait and raises again.
     topol.Busy = false;
@@ -282,10 +248,9 @@ TEST_F(ShowElementTest, ABusyTopolTimesOutWithTheWindowsEnabledAgain) {
     topol.OnMacro = [&](const std::string&, const std::string& macro) {
         if (macro.rfind("CSTAddRec", 0) == 0) topol.Busy = true;
     };
-    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), ETimeOut);
+    EXPECT_THROW(link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), ETimeOut);
     EXPECT_EQ(topol.Macros().back(), "BLK: CSTAddRec(L,1,255,3)");
-    EXPECT_TRUE(app.AllFormsEnabled());
-    EXPECT_EQ(app.CursorDepth, 0);
+    ExpectRestored();
     EXPECT_EQ(topol.OpenTopics(), Lines{"System"});
 }
 
@@ -293,14 +258,11 @@ TEST_F(ShowElementTest, ALostConversationEndsTheShowWithOneWarning) {
     topol.OnMacro = [&](const std::string&, const std::string& macro) {
         if (macro.rfind("CSTAddRec", 0) == 0) topol.EndSystemConversation();
     };
-    EXPECT_THROW(link->ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), ESvrNotConnected);
-    EXPECT_FALSE(link->Connected());
-    ASSERT_EQ(app.Messages.size(), 1u);
-    EXPECT_EQ(app.Messages[0].Text, "Komunikácia s Topolom bola prerušená.");
+    EXPECT_THROW(link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), ESvrNotConnected);
+    EXPECT_FALSE(link.Connected());
+    ExpectMessage("Komunikácia s Topolom bola prerušená.", TMessageIcon::Warning);
     EXPECT_EQ(topol.Macros().back(), "BLK: CSTAddRec(L,1,255,3)");
-    EXPECT_TRUE(app.AllFormsEnabled());
-    EXPECT_TRUE(topol.WindowOf(topol.Windows[0].Handle).Enabled);
-    EXPECT_EQ(app.CursorDepth, 0);
+    ExpectRestored();
 }
 
 } // namespace

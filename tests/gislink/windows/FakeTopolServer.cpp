@@ -2,9 +2,8 @@
 // "TopoL pro Windows, vs. 6 - test" and a DDE server on service "Topol" (topic "System"
 // and any block topic) written on the raw WM_DDE_* messages. It answers the items
 // "Status", "LastError", "Protocol" and whatever the test sets, keeps a log of every
-// macro it receives (item "TestLog", and the file FakeTopol.log beside the program; item
-// "TestLastMacroHex" gives the bytes of the last macro as they came), and
-// obeys a few test macros:
+// macro it receives (item "TestLog"; item "TestLastMacroHex" gives the bytes of the last
+// macro as they came), and obeys a few test macros:
 //   TestSet(Item=Value)   sets the reply of an item (on every topic)
 //   TestBusyFor(n)        the next n "Status" requests answer "Busy"
 //   TestProtocol(Text)    sets "Protocol" and sends it to the hot links
@@ -18,7 +17,6 @@
 #include <map>
 #include <set>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -35,10 +33,10 @@ struct Conversation {
 HWND g_main = nullptr;
 std::map<HWND, Conversation> g_convs;  // by our conversation window
 std::map<std::string, std::string> g_items;
-std::vector<std::string> g_log;
+std::string g_log;  // "topic: macro" lines
 int g_busy = 0;
 std::string g_lastMacro;
-std::string g_logPath;
+bool g_dropPending = false;
 
 bool SameText(const std::string& a, const std::string& b) { return lstrcmpiA(a.c_str(), b.c_str()) == 0; }
 
@@ -46,14 +44,6 @@ std::string AtomText(ATOM atom) {
     char buf[512] = {};
     if (atom) GlobalGetAtomNameA(atom, buf, sizeof buf);
     return buf;
-}
-
-void AppendLog(const std::string& line) {
-    g_log.push_back(line);
-    if (FILE* f = std::fopen(g_logPath.c_str(), "ab")) {
-        std::fprintf(f, "%s\r\n", line.c_str());
-        std::fclose(f);
-    }
 }
 
 std::string Reply(const Conversation& conv, const std::string& item) {
@@ -66,19 +56,13 @@ std::string Reply(const Conversation& conv, const std::string& item) {
             return "Ready";
         }
         if (item == "TestLastMacroHex") {
-            std::string hex;
-            char byte[4];
-            for (unsigned char c : g_lastMacro) {
-                std::snprintf(byte, sizeof byte, "%02X", c);
-                hex += byte;
-            }
+            std::string hex(2 * g_lastMacro.size() + 1, '\0');
+            for (size_t i = 0; i < g_lastMacro.size(); ++i)
+                std::snprintf(&hex[2 * i], 3, "%02X", static_cast<unsigned char>(g_lastMacro[i]));
+            hex.pop_back();
             return hex;
         }
-        if (item == "TestLog") {
-            std::string all;
-            for (const auto& line : g_log) all += line + "\n";
-            return all;
-        }
+        if (item == "TestLog") return g_log;
     }
     auto it = g_items.find(item);
     return it == g_items.end() ? std::string("\x01") : it->second;  // \x01: no such item
@@ -106,12 +90,17 @@ void SendHotLinks(const std::string& item, const std::string& value) {
     }
 }
 
-void Terminate(HWND window) {
-    auto it = g_convs.find(window);
-    if (it == g_convs.end()) return;
-    PostMessageA(it->second.Client, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(window), 0);
-    g_convs.erase(it);
-    DestroyWindow(window);
+// Ends the conversations on the System topic (all: every conversation).
+void Terminate(bool all) {
+    for (auto it = g_convs.begin(); it != g_convs.end();) {
+        if (!all && !SameText(it->second.Topic, "System")) {
+            ++it;
+            continue;
+        }
+        PostMessageA(it->second.Client, WM_DDE_TERMINATE, reinterpret_cast<WPARAM>(it->first), 0);
+        DestroyWindow(it->first);
+        it = g_convs.erase(it);
+    }
 }
 
 // Argument text of a macro "Name(args)".
@@ -121,10 +110,8 @@ std::string Arguments(const std::string& macro, const char* name) {
     return macro.substr(prefix.size(), macro.size() - prefix.size() - 1);
 }
 
-bool dropPending = false;
-
 void RunMacro(const Conversation& conv, const std::string& macro) {
-    AppendLog(conv.Topic + ": " + macro);
+    g_log += conv.Topic + ": " + macro + "\n";
     g_lastMacro = macro;
     std::string args;
     if ((args = Arguments(macro, "TestSet")) != "\x01") {
@@ -136,7 +123,7 @@ void RunMacro(const Conversation& conv, const std::string& macro) {
         g_items["Protocol"] = args;
         SendHotLinks("Protocol", args);
     } else if (macro == "TestDrop()") {
-        dropPending = true;
+        g_dropPending = true;
     }
 }
 
@@ -167,12 +154,9 @@ LRESULT CALLBACK ConvProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         RunMacro(conv, text);
         PostMessageA(client, WM_DDE_ACK, reinterpret_cast<WPARAM>(window),
                      PackDDElParam(WM_DDE_ACK, 0x8000, reinterpret_cast<UINT_PTR>(command)));
-        if (dropPending) {
-            dropPending = false;
-            std::vector<HWND> system;
-            for (auto& [w, c] : g_convs)
-                if (SameText(c.Topic, "System")) system.push_back(w);
-            for (HWND w : system) Terminate(w);
+        if (g_dropPending) {
+            g_dropPending = false;
+            Terminate(false);
         }
         return 0;
     }
@@ -213,19 +197,15 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         HWND convWindow = CreateWindowExA(0, ConvClass, "", WS_POPUP, 0, 0, 0, 0, nullptr, nullptr,
                                           GetModuleHandleA(nullptr), nullptr);
         g_convs[convWindow] = Conversation{reinterpret_cast<HWND>(wParam), topic, {}};
-        AppendLog("connect " + topic);
         SendMessageA(reinterpret_cast<HWND>(wParam), WM_DDE_ACK, reinterpret_cast<WPARAM>(convWindow),
                      MAKELPARAM(GlobalAddAtomA("Topol"), GlobalAddAtomA(topic.c_str())));
         return 0;
     }
     case WM_TIMER:  // a forgotten fake ends by itself
-    case WM_CLOSE: {
-        std::vector<HWND> all;
-        for (auto& [w, c] : g_convs) all.push_back(w);
-        for (HWND w : all) Terminate(w);
+    case WM_CLOSE:
+        Terminate(true);
         DestroyWindow(window);
         return 0;
-    }
     case WM_DESTROY: PostQuitMessage(0); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
@@ -234,12 +214,6 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
 } // namespace
 
 int main() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, MAX_PATH);
-    g_logPath = path;
-    g_logPath = g_logPath.substr(0, g_logPath.find_last_of("\\/") + 1) + "FakeTopol.log";
-    DeleteFileA(g_logPath.c_str());
-
     g_items["LastError"] = "0";
     g_items["Protocol"] = "";
     WNDCLASSA wc{};

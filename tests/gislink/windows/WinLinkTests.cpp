@@ -26,6 +26,16 @@ std::string ProgramFolder() {
     return fs::path(path).parent_path().string();
 }
 
+// A fresh folder under the temporary folder.
+fs::path TempFolder(const char* name) {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    fs::path dir = fs::path(temp) / name;
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
 // The program's side: a real message loop pass; message boxes and the end of the
 // application are recorded instead of shown.
 class TestApp : public IAppWindows {
@@ -37,7 +47,6 @@ public:
             DispatchMessageW(&msg);
         }
         if (WatchedWindow) TopolEnabledDuringWait = TopolEnabledDuringWait || IsWindowEnabled(WatchedWindow);
-        ++Passes;
     }
     void ShowWaitCursor(TCursorKind) override { ++CursorDepth; }
     void RestoreCursor() override { --CursorDepth; }
@@ -59,7 +68,6 @@ public:
         return true;
     }
 
-    int Passes = 0;
     int CursorDepth = 0;
     Lines Messages;
     bool Terminated = false;
@@ -70,62 +78,43 @@ public:
 class WinLink : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
-        dde = CreateNativeDdeClient().release();
-        sys = CreateNativeSystemWindows().release();
+        dde = CreateNativeDdeClient();
+        sys = CreateNativeSystemWindows();
     }
     static void TearDownTestSuite() {
-        delete dde;
-        delete sys;
+        dde.reset();
+        sys.reset();
     }
 
     void SetUp() override {
         link = std::make_unique<TTopolDDEObj>(*dde, *sys, app);
-        if (!link->IsTopolRunning()) {
-            // The first test starts the fake: from its program path, in its own folder.
-            ASSERT_TRUE(link->Connect(ProgramFolder() + "\\FakeTopolServer.exe", false));
-        } else {
-            ASSERT_TRUE(link->Connect("", true));
-        }
+        // The first test starts the fake: from its program path, in its own folder.
+        ASSERT_TRUE(link->Connect(link->IsTopolRunning() ? "" : ProgramFolder() + "\\FakeTopolServer.exe", false));
         // Every later macro of this test is found after this mark in the fake's log.
         link->ExecuteSystem("Mark()");
     }
-    void TearDown() override { link.reset(); }
 
     // Macros the fake received since this test's mark.
     Lines MacrosSinceMark() {
         std::string log = link->RequestSystem("TestLog");
-        Lines lines;
-        size_t start = 0;
-        for (size_t end; (end = log.find('\n', start)) != std::string::npos; start = end + 1)
-            lines.push_back(log.substr(start, end - start));
+        log.erase(0, log.rfind("System: Mark()\n") + 15);
         Lines out;
-        for (auto it = lines.rbegin(); it != lines.rend(); ++it) {
-            if (*it == "System: Mark()") break;
-            if (it->rfind("connect ", 0) != 0) out.insert(out.begin(), *it);
-        }
+        for (size_t end; (end = log.find('\n')) != std::string::npos; log.erase(0, end + 1))
+            out.push_back(log.substr(0, end));
         return out;
     }
 
-    static IDdeClient* dde;
-    static ISystemWindows* sys;
+    inline static std::unique_ptr<IDdeClient> dde;
+    inline static std::unique_ptr<ISystemWindows> sys;
     TestApp app;
     std::unique_ptr<TTopolDDEObj> link;
 };
-IDdeClient* WinLink::dde = nullptr;
-ISystemWindows* WinLink::sys = nullptr;
-
-TEST_F(WinLink, FindsTheRunningTopolByItsTitle) {
-    EXPECT_TRUE(link->IsTopolRunning());
-    HWND window = reinterpret_cast<HWND>(link->TopolWnd());
-    char title[256] = {};
-    GetWindowTextA(window, title, sizeof title);
-    EXPECT_STREQ(title, "TopoL pro Windows, vs. 6 - test");
-    EXPECT_TRUE(IsWindowEnabled(window));
-    EXPECT_EQ(link->LastError(), 0);
-}
 
 TEST_F(WinLink, SystemMacrosAndItemsGoThroughTheHandshake) {
     app.WatchedWindow = reinterpret_cast<HWND>(link->TopolWnd());
+    char title[256] = {};
+    GetWindowTextA(app.WatchedWindow, title, sizeof title);
+    EXPECT_STREQ(title, "TopoL pro Windows, vs. 6 - test");
     link->ExecuteSystem("SetMiddle(1.50,-2.00)");
     link->ExecuteSystem("TestSet(ActiveBlock=C:\\MAPA\\LE_1)");
     EXPECT_EQ(link->ActiveBlock(), "C:\\MAPA\\LE_1");
@@ -159,10 +148,7 @@ TEST_F(WinLink, TextTravelsInTheAnsiCodePage) {
 }
 
 TEST_F(WinLink, BlockItemsAndMacrosUseTheBlocksShortPathAsTopic) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    fs::path dir = fs::path(temp) / "vexa-winlink";
-    fs::remove_all(dir);
+    fs::path dir = TempFolder("vexa-winlink");
     fs::create_directories(dir / "Lesny porast dlhy.blk");
     const std::string block = (dir / "Lesny porast dlhy.blk").string();
     const std::string topic = link->BlockTopic(block);
@@ -185,26 +171,23 @@ TEST_F(WinLink, BlockItemsAndMacrosUseTheBlocksShortPathAsTopic) {
 }
 
 TEST_F(WinLink, ShowElementMarksALineAndTakesTheMarkingAway) {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    fs::path dir = fs::path(temp) / "vexa-winlink-show" / "LE_1.blk";
-    fs::remove_all(dir.parent_path());
+    fs::path dir = TempFolder("vexa-winlink-show") / "LE_1.blk";
     fs::create_directories(dir);
     {
         // One line of two vertices, from (100, 200) to (140, 260).
-        TBlkCrd crds[2] = {{TReal48::FromValue(100), TReal48::FromValue(200)},
-                           {TReal48::FromValue(140), TReal48::FromValue(260)}};
+        const TReal48 x0 = TReal48::FromValue(100), y0 = TReal48::FromValue(200), x1 = TReal48::FromValue(140),
+                      y1 = TReal48::FromValue(260);
+        TBlkCrd crds[2] = {{x0, y0}, {x1, y1}};
         std::ofstream(dir / "tn.crd", std::ios::binary).write(reinterpret_cast<const char*>(crds), sizeof crds);
         TBlkLine lines[2] = {};
         lines[0].Flags = 1;
-        lines[1].Number = 1;
-        lines[1].Kind = 4;
-        lines[1].DisplayCode = 3;
-        lines[1].FirstCrd = 0;
-        lines[1].LastCrd = 1;
-        lines[1].NextA = lines[1].PrevA = lines[1].NextB = lines[1].PrevB = lines[1].AreaA = lines[1].AreaB = -1;
-        lines[1].Rect = TBlkRect{TReal48::FromValue(100), TReal48::FromValue(200), TReal48::FromValue(140),
-                                 TReal48::FromValue(260)};
+        TBlkLine& line = lines[1];
+        line.Number = 1;
+        line.Kind = 4;
+        line.DisplayCode = 3;
+        line.LastCrd = 1;
+        line.NextA = line.PrevA = line.NextB = line.PrevB = line.AreaA = line.AreaB = -1;
+        line.Rect = TBlkRect{x0, y0, x1, y1};
         std::ofstream(dir / "tn.lin", std::ios::binary).write(reinterpret_cast<const char*>(lines), sizeof lines);
     }
     const std::string block = dir.string();
@@ -234,12 +217,13 @@ TEST_F(WinLink, ShowElementMarksALineAndTakesTheMarkingAway) {
 TEST_F(WinLink, ABusyTopolTimesOut) {
     link->SetPollCount(3);
     HWND window = reinterpret_cast<HWND>(link->TopolWnd());
+    std::string message;
     try {
         link->ExecuteSystem("TestBusyFor(4)");  // the wait after this macro sees 4 times "Busy"
-        ADD_FAILURE() << "no time-out";
     } catch (const ETimeOut& e) {
-        EXPECT_STREQ(e.what(), "Topol server je zaneprázdnený.");
+        message = e.what();
     }
+    EXPECT_EQ(message, "Topol server je zaneprázdnený.");
     EXPECT_EQ(link->LastError(), -3);
     EXPECT_TRUE(IsWindowEnabled(window));
     EXPECT_EQ(app.CursorDepth, 0);
