@@ -1,187 +1,91 @@
-// Element access: sequential and by-number reads, vertex reads, deleted tests and header stamps.
+// Element access: record layouts, sequential and by-number reads, vertex reads, deleted tests
+// and header stamps.
 #include "TestUtil.h"
 
-#include <gtest/gtest.h>
-
 #include <climits>
+#include <cstddef>
 #include <ctime>
 
 using namespace vexa;
-using namespace vexa::testkit;
 using namespace vexa::blocktest;
 
 namespace {
 
-void PutI32(std::vector<unsigned char>& b, std::size_t at, std::int32_t v) { std::memcpy(b.data() + at, &v, 4); }
-void PutI16(std::vector<unsigned char>& b, std::size_t at, std::int16_t v) { std::memcpy(b.data() + at, &v, 2); }
-void PutReal(std::vector<unsigned char>& b, std::size_t at, long double v) {
-    TReal48 r = TReal48::FromValue(v);
-    std::memcpy(b.data() + at, r.Bytes.data(), 6);
-}
-
-class BlkAccessTest : public ::testing::Test {
+class BlkAccessTest : public BlockTest {
 protected:
-    void Write(const BlockSpec& content) { WriteBlock(dir(), content); }
-    fs::path dir() const { return tmp.Path() / "LE_1.blk"; }
-    void Open() { blk.Open(dir().string()); }
-    std::string NotExist(char letter, int number) {
-        return "Prvok neexistuje\r(" + blk.Path() + ", " + letter + ":" + std::to_string(number) + ")";
+    void ReadNextOfEach() {
+        blk.ReadNextLine(l);
+        blk.ReadNextPoint(p);
+        blk.ReadNextText(t);
+        blk.ReadNextArea(a);
     }
-    std::string ReadError() { return "Chyba čítania\r(" + blk.Path() + ")"; }
-
-    TempDir tmp;
-    TBlk blk;
+    TBlkLine l;
+    TBlkPoint p;
+    TBlkText t;
+    TBlkArea a;
 };
 
-TEST_F(BlkAccessTest, RecordsDecodeFromTheFileLayout) {
-    // Records built byte by byte at the documented offsets, the GIS's own bytes patterned.
-    std::vector<unsigned char> lin(2 * 103, 0);
-    lin[7] = 1;
-    unsigned char* r = lin.data() + 103;
-    for (int i = 0; i < 103; ++i) r[i] = static_cast<unsigned char>(0xA0 + i % 50);
-    std::vector<unsigned char> rec(lin.begin() + 103, lin.end());
-    PutI32(rec, 0, 17);
-    PutI16(rec, 4, -3);
-    rec[7] = 6;
-    PutI16(rec, 11, 4321);
-    PutI32(rec, 19, 9);
-    PutI32(rec, 23, 5);
-    PutI32(rec, 27, 11);
-    rec[31] = 1;
-    PutI32(rec, 32, 12);
-    rec[36] = 0;
-    PutI32(rec, 37, 13);
-    rec[41] = 1;
-    PutI32(rec, 42, -1);
-    rec[46] = 0;
-    PutI32(rec, 47, 4);
-    PutI32(rec, 51, -1);
-    PutReal(rec, 55, 12.5L);
-    PutReal(rec, 61, -1234567.875L);
-    PutReal(rec, 67, -543210.5L);
-    PutReal(rec, 73, -1234500.25L);
-    PutReal(rec, 79, -543000);
-    std::copy(rec.begin(), rec.end(), lin.begin() + 103);
-
-    WriteBlock(dir(), {});
-    WriteFileBytes(dir() / "tn.lin", lin);
-    Open();
-    TBlkLine l;
-    blk.ReadNextLine(l);
-    EXPECT_TRUE(TBlk::LineDeleted(l));  // the header
-    blk.ReadNextLine(l);
-    EXPECT_EQ(l.Number, 17);
-    EXPECT_EQ(l.Kind, -3);
-    EXPECT_EQ(l.Flags, 6);
-    EXPECT_EQ(l.DisplayCode, 4321);
-    EXPECT_EQ(l.FirstCrd, 9);
-    EXPECT_EQ(l.LastCrd, 5);
-    EXPECT_EQ(l.NextA, 11);
-    EXPECT_EQ(l.NextARev, 1);
-    EXPECT_EQ(l.PrevA, 12);
-    EXPECT_EQ(l.PrevARev, 0);
-    EXPECT_EQ(l.NextB, 13);
-    EXPECT_EQ(l.NextBRev, 1);
-    EXPECT_EQ(l.PrevB, -1);
-    EXPECT_EQ(l.AreaA, 4);
-    EXPECT_EQ(l.AreaB, -1);
-    EXPECT_EQ(l.Length.Value(), 12.5L);
-    EXPECT_EQ(l.Rect.MinX.Value(), -1234567.875L);
-    EXPECT_EQ(l.Rect.MinY.Value(), -543210.5L);
-    EXPECT_EQ(l.Rect.MaxX.Value(), -1234500.25L);
-    EXPECT_EQ(l.Rect.MaxY.Value(), -543000.0L);
-    EXPECT_FALSE(TBlk::LineDeleted(l));
-    // Every byte, the uninterpreted ones included, is carried unchanged.
-    EXPECT_EQ(RecordBytes(l), rec);
-    EXPECT_TRUE(blk.LinesEof());
+TEST(BlkRecordsTest, FieldsSitAtTheirFileOffsets) {
+    struct Field {
+        const char* name;
+        std::size_t offset, size, expectedOffset, expectedSize;
+    };
+#define F(T, f, off, sz) Field{#T "." #f, offsetof(T, f), sizeof(T::f), off, sz}
+    const Field fields[] = {
+        F(TBlkLine, Number, 0, 4), F(TBlkLine, Kind, 4, 2), F(TBlkLine, Flags, 7, 1), F(TBlkLine, DisplayCode, 11, 2),
+        F(TBlkLine, Time, 15, 4), F(TBlkLine, FirstCrd, 19, 4), F(TBlkLine, LastCrd, 23, 4), F(TBlkLine, NextA, 27, 4),
+        F(TBlkLine, NextARev, 31, 1), F(TBlkLine, PrevA, 32, 4), F(TBlkLine, PrevARev, 36, 1), F(TBlkLine, NextB, 37, 4),
+        F(TBlkLine, NextBRev, 41, 1), F(TBlkLine, PrevB, 42, 4), F(TBlkLine, PrevBRev, 46, 1), F(TBlkLine, AreaA, 47, 4),
+        F(TBlkLine, AreaB, 51, 4), F(TBlkLine, Length, 55, 6), F(TBlkLine, Rect, 61, 24), F(TBlkPoint, Number, 0, 4),
+        F(TBlkPoint, Kind, 4, 2), F(TBlkPoint, Flags, 7, 1), F(TBlkPoint, DisplayCode, 11, 2), F(TBlkPoint, Time, 13, 4),
+        F(TBlkPoint, X, 17, 6), F(TBlkPoint, Y, 23, 6), F(TBlkPoint, Angle, 29, 6), F(TBlkText, Number, 0, 4),
+        F(TBlkText, Kind, 4, 2), F(TBlkText, Time, 7, 4), F(TBlkText, Flags, 11, 1), F(TBlkText, Angle, 38, 6),
+        F(TBlkText, Rect, 61, 24), F(TBlkArea, Number, 0, 4), F(TBlkArea, Kind, 4, 2), F(TBlkArea, Flags, 6, 1),
+        F(TBlkArea, Time, 12, 4), F(TBlkArea, FirstLine, 16, 4), F(TBlkArea, RefX, 29, 6), F(TBlkArea, RefY, 35, 6),
+        F(TBlkArea, Rect, 41, 24), F(TBlkArea, AreaSize, 65, 6), F(TBlkRect, MinX, 0, 6), F(TBlkRect, MinY, 6, 6),
+        F(TBlkRect, MaxX, 12, 6), F(TBlkRect, MaxY, 18, 6), F(TBlkCrd, X, 0, 6), F(TBlkCrd, Y, 6, 6),
+    };
+#undef F
+    for (const Field& f : fields) {
+        EXPECT_EQ(f.offset, f.expectedOffset) << f.name;
+        EXPECT_EQ(f.size, f.expectedSize) << f.name;
+    }
+    const std::size_t sizes[] = {sizeof(TBlkLine), sizeof(TBlkPoint), sizeof(TBlkText), sizeof(TBlkArea)};
+    for (int g = 0; g < 4; ++g) EXPECT_EQ(sizes[g], kHeaders[g].size) << kHeaders[g].file;
+    EXPECT_EQ(sizeof(TBlkCrd), 12u);
 }
 
-TEST_F(BlkAccessTest, PointTextAndAreaLayouts) {
-    std::vector<unsigned char> pnt(2 * 35, 0), tbx(2 * 85, 0), are(2 * 71, 0);
-    for (std::size_t i = 35; i < pnt.size(); ++i) pnt[i] = static_cast<unsigned char>(i);
-    for (std::size_t i = 85; i < tbx.size(); ++i) tbx[i] = static_cast<unsigned char>(i);
-    for (std::size_t i = 71; i < are.size(); ++i) are[i] = static_cast<unsigned char>(i);
-    pnt[7] = 1;
-    tbx[11] = 1;
-    are[6] = 4;
-    PutI32(pnt, 35, 2);
-    PutI16(pnt, 39, 8);
-    pnt[35 + 7] = 0;
-    PutI16(pnt, 35 + 11, 77);
-    PutReal(pnt, 35 + 17, -1000.5L);
-    PutReal(pnt, 35 + 23, -2000.25L);
-    PutReal(pnt, 35 + 29, 1.5L);
-    PutI32(tbx, 85, 3);
-    PutI16(tbx, 89, 9);
-    tbx[85 + 11] = 0;
-    PutReal(tbx, 85 + 38, 0.25L);
-    PutReal(tbx, 85 + 61, 1);
-    PutReal(tbx, 85 + 67, 2);
-    PutReal(tbx, 85 + 73, 3);
-    PutReal(tbx, 85 + 79, 4);
-    PutI32(are, 71, 4);
-    PutI16(are, 75, 10);
-    are[71 + 6] = 1;  // bit 0: not deleted for areas
-    PutI32(are, 71 + 16, 33);
-    PutReal(are, 71 + 29, 5);
-    PutReal(are, 71 + 35, 6);
-    PutReal(are, 71 + 41, 7);
-    PutReal(are, 71 + 65, 99.5L);
-    WriteBlock(dir(), {});
-    WriteFileBytes(dir() / "tn.pnt", pnt);
-    WriteFileBytes(dir() / "tn.tbx", tbx);
-    WriteFileBytes(dir() / "tn.are", are);
-    Open();
-    TBlkPoint p;
-    blk.ReadNextPoint(p);
-    EXPECT_TRUE(TBlk::PointDeleted(p));
-    blk.ReadNextPoint(p);
-    EXPECT_EQ(p.Number, 2);
-    EXPECT_EQ(p.Kind, 8);
-    EXPECT_EQ(p.DisplayCode, 77);
-    EXPECT_EQ(p.X.Value(), -1000.5L);
-    EXPECT_EQ(p.Y.Value(), -2000.25L);
-    EXPECT_EQ(p.Angle.Value(), 1.5L);
-    EXPECT_FALSE(TBlk::PointDeleted(p));
-    EXPECT_EQ(RecordBytes(p), std::vector<unsigned char>(pnt.begin() + 35, pnt.end()));
-    TBlkText t;
-    blk.ReadNextText(t);
-    EXPECT_TRUE(TBlk::TextDeleted(t));
-    blk.ReadNextText(t);
-    EXPECT_EQ(t.Number, 3);
-    EXPECT_EQ(t.Kind, 9);
-    EXPECT_EQ(t.Angle.Value(), 0.25L);
-    EXPECT_EQ(t.Rect.MinX.Value(), 1.0L);
-    EXPECT_EQ(t.Rect.MinY.Value(), 2.0L);
-    EXPECT_EQ(t.Rect.MaxX.Value(), 3.0L);
-    EXPECT_EQ(t.Rect.MaxY.Value(), 4.0L);
-    EXPECT_FALSE(TBlk::TextDeleted(t));
-    EXPECT_EQ(RecordBytes(t), std::vector<unsigned char>(tbx.begin() + 85, tbx.end()));
-    TBlkArea a;
-    blk.ReadNextArea(a);
-    EXPECT_TRUE(TBlk::AreaDeleted(a));
-    blk.ReadNextArea(a);
-    EXPECT_EQ(a.Number, 4);
-    EXPECT_EQ(a.Kind, 10);
-    EXPECT_EQ(a.FirstLine, 33);
-    EXPECT_EQ(a.RefX.Value(), 5.0L);
-    EXPECT_EQ(a.RefY.Value(), 6.0L);
-    EXPECT_EQ(a.Rect.MinX.Value(), 7.0L);
-    EXPECT_EQ(a.AreaSize.Value(), 99.5L);
-    EXPECT_FALSE(TBlk::AreaDeleted(a));
+TEST_F(BlkAccessTest, RecordsAreReadWithEveryByteUnchanged) {
+    // Each file: a header record, then one record patterned byte by byte whose flags say "not deleted".
+    const unsigned char liveFlags[] = {6, 0, 0, 1};  // a line with bits 1 and 2, an area with bit 0
+    std::vector<std::vector<unsigned char>> records;
+    WriteBlock(Dir(), {});
+    for (int g = 0; g < 4; ++g) {
+        const HeaderLayout& h = kHeaders[g];
+        std::vector<unsigned char> b(2 * h.size, 0);
+        for (std::size_t i = h.size; i < b.size(); ++i) b[i] = static_cast<unsigned char>(0xA0 + i % 50);
+        b[h.flagsAt] = h.flags;
+        b[h.size + h.flagsAt] = liveFlags[g];
+        WriteFileBytes(Dir() / h.file, b);
+        records.emplace_back(b.begin() + h.size, b.end());
+    }
+    blk.Open(Dir().string());
+    ReadNextOfEach();
+    EXPECT_TRUE(TBlk::LineDeleted(l) && TBlk::PointDeleted(p) && TBlk::TextDeleted(t) && TBlk::AreaDeleted(a));
+    ReadNextOfEach();
+    EXPECT_EQ(RecordBytes(l), records[0]);
+    EXPECT_EQ(RecordBytes(p), records[1]);
+    EXPECT_EQ(RecordBytes(t), records[2]);
+    EXPECT_EQ(RecordBytes(a), records[3]);
+    EXPECT_FALSE(TBlk::LineDeleted(l) || TBlk::PointDeleted(p) || TBlk::TextDeleted(t) || TBlk::AreaDeleted(a));
     a.Flags = 4;
     EXPECT_TRUE(TBlk::AreaDeleted(a));
-    EXPECT_EQ(RecordBytes(a).size(), 71u);
-    EXPECT_TRUE(blk.AreasEof());
-    EXPECT_TRUE(blk.PointsEof());
-    EXPECT_TRUE(blk.TextsEof());
+    EXPECT_TRUE(blk.LinesEof() && blk.PointsEof() && blk.TextsEof() && blk.AreasEof());
 }
 
 TEST_F(BlkAccessTest, SequentialReadAndEndTest) {
-    Write(LinesNumbered({1, 2, 3}));
-    Open();
+    Open(LinesNumbered({1, 2, 3}));
     EXPECT_EQ(blk.LineCount(), 3);
-    TBlkLine l;
     EXPECT_FALSE(blk.LinesEof());
     blk.ReadNextLine(l);
     for (int n = 1; n <= 3; ++n) {
@@ -196,13 +100,10 @@ TEST_F(BlkAccessTest, SequentialReadAndEndTest) {
 }
 
 TEST_F(BlkAccessTest, TruncatedRecordIsAReadErrorAndTheBlockStaysUsable) {
-    Write(LinesNumbered({1, 2}));
-    auto lin = ReadFileBytes(dir() / "tn.lin");
-    lin.resize(lin.size() - 30);
-    WriteFileBytes(dir() / "tn.lin", lin);
-    Open();
+    WriteBlock(Dir(), LinesNumbered({1, 2}));
+    Resize(Dir() / "tn.lin", -30);
+    blk.Open(Dir().string());
     EXPECT_EQ(blk.LineCount(), 1);  // the fragment is not counted
-    TBlkLine l;
     blk.ReadNextLine(l);
     blk.ReadNextLine(l);
     EXPECT_EQ(l.Number, 1);
@@ -213,79 +114,12 @@ TEST_F(BlkAccessTest, TruncatedRecordIsAReadErrorAndTheBlockStaysUsable) {
     blk.FindLine(1, l);
     EXPECT_EQ(l.Number, 1);
     EXPECT_THROW(blk.IsClean(), EBlkReadError);
-}
-
-TEST_F(BlkAccessTest, FindWalksAcrossGaps) {
-    Write(LinesNumbered({1, 2, 4, 5, 6, 7}));
-    Open();
-    EXPECT_EQ(blk.LineCount(), 6);
-    TBlkLine l;
-    for (int n : {1, 2, 4, 5, 6}) {
-        blk.FindLine(n, l);
-        EXPECT_EQ(l.Number, n);
-    }
-    blk.FindLine(4, l);
-    EXPECT_EQ(l.FirstCrd, 4);  // the fourth line written (index 3) owns vertices 4 and 5
-    l.Number = 55;
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(3, l); }), NotExist('L', 3));
-    EXPECT_TRUE(AllZero(l));
-    // 7 is at index 6 but exceeds the count of 6.
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(7, l); }), NotExist('L', 7));
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(0, l); }), NotExist('L', 0));
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(-4, l); }), NotExist('L', -4));
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(INT_MAX, l); }), NotExist('L', INT_MAX));
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(INT_MIN, l); }), NotExist('L', INT_MIN));
-}
-
-TEST_F(BlkAccessTest, FindOnlyReachesNumbersUpToTheCount) {
-    // Numbers above their index: 5 is present but beyond the count of 3.
-    Write(LinesNumbered({5, 6, 7}));
-    Open();
-    TBlkLine l;
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(5, l); }), NotExist('L', 5));
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(3, l); }), NotExist('L', 3));
     blk.Close();
-    // Walks forward past smaller numbers (an unclean file).
-    Write(LinesNumbered({1, 1, 1, 2, 9}));
-    Open();
-    blk.FindLine(2, l);
-    EXPECT_EQ(l.FirstCrd, 6);  // index 4
-    // Once it turned backwards it never turns forward again.
-    blk.Close();
-    Write(LinesNumbered({1, 9, 2, 3}));
-    Open();
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(2, l); }), NotExist('L', 2));
-    blk.FindLine(3, l);
-    EXPECT_EQ(l.Number, 3);
-}
 
-TEST_F(BlkAccessTest, FindInEveryGroupNamesItsLetter) {
-    BlockSpec s;
-    s.Points = {MakePoint(1, 1, 0, 0), MakePoint(3, 2, 10, 20)};
-    s.Texts = {MakeText(2, 1), MakeText(3, 4)};
-    s.Areas = {MakeArea(1, 1, 7), MakeArea(2, 5, 8)};
-    Write(s);
-    Open();
-    TBlkPoint p;
-    TBlkText t;
-    TBlkArea a;
-    blk.FindArea(2, a);
-    EXPECT_EQ(a.FirstLine, 8);
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindPoint(2, p); }), NotExist('B', 2));
-    blk.FindPoint(1, p);
-    EXPECT_EQ(p.Number, 1);
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindText(1, t); }), NotExist('T', 1));
-    blk.FindText(2, t);
-    EXPECT_EQ(t.Kind, 1);  // index 2 holds 3; one step back finds 2
-}
-
-TEST_F(BlkAccessTest, FindHitsATruncatedRecord) {
-    Write(LinesNumbered({1, 2}));
-    auto lin = ReadFileBytes(dir() / "tn.lin");
-    lin.resize(lin.size() + 50, 0);
-    WriteFileBytes(dir() / "tn.lin", lin);
-    Open();
-    TBlkLine l;
+    // A fragment behind whole records: a by-number read reaching it is a read error.
+    WriteBlock(Dir(), LinesNumbered({1, 2}));
+    Resize(Dir() / "tn.lin", 50);
+    blk.Open(Dir().string());
     EXPECT_EQ(blk.LineCount(), 2);
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.FindLine(3, l); }), ReadError());
     EXPECT_TRUE(AllZero(l));
@@ -293,26 +127,64 @@ TEST_F(BlkAccessTest, FindHitsATruncatedRecord) {
     EXPECT_EQ(l.Number, 2);
 }
 
-TEST_F(BlkAccessTest, ByNumberReadsAndStampsKeepTheSequentialPosition) {
+TEST_F(BlkAccessTest, FindWalksAcrossGaps) {
+    // Line i (from 0) of a block owns vertices 2i and 2i+1; -1 means "does not exist".
+    const struct {
+        std::vector<std::int32_t> numbers;
+        std::int32_t find, firstCrd;
+    } cases[] = {
+        {{1, 2, 4, 5, 6, 7}, 1, 0},  {{1, 2, 4, 5, 6, 7}, 2, 2},       {{1, 2, 4, 5, 6, 7}, 4, 4},
+        {{1, 2, 4, 5, 6, 7}, 5, 6},  {{1, 2, 4, 5, 6, 7}, 6, 8},       {{1, 2, 4, 5, 6, 7}, 3, -1},
+        {{1, 2, 4, 5, 6, 7}, 7, -1},  // at index 6 but beyond the count of 6
+        {{1, 2, 4, 5, 6, 7}, 0, -1}, {{1, 2, 4, 5, 6, 7}, -4, -1},     {{1, 2, 4, 5, 6, 7}, INT_MAX, -1},
+        {{1, 2, 4, 5, 6, 7}, INT_MIN, -1},
+        {{5, 6, 7}, 5, -1},  // present but beyond the count
+        {{5, 6, 7}, 3, -1},
+        {{1, 1, 1, 2, 9}, 2, 6},  // walks forward past smaller numbers
+        {{1, 9, 2, 3}, 2, -1},    // once it turned backwards it never turns forward again
+        {{1, 9, 2, 3}, 3, 6},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "find " << c.find << " in " << testing::PrintToString(c.numbers));
+        Open(LinesNumbered(c.numbers));
+        TBlkLine l = MakeLine(55);
+        if (c.firstCrd < 0) {
+            EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindLine(c.find, l); }), NotExist('L', c.find));
+            EXPECT_TRUE(AllZero(l));
+        } else {
+            blk.FindLine(c.find, l);
+            EXPECT_EQ(l.Number, c.find);
+            EXPECT_EQ(l.FirstCrd, c.firstCrd);
+        }
+        blk.Close();
+    }
+}
+
+TEST_F(BlkAccessTest, FindInEveryGroupNamesItsLetter) {
+    BlockSpec s;
+    s.Points = {MakePoint(1, 1, 0, 0), MakePoint(3, 2, 10, 20)};
+    s.Texts = {MakeText(2, 1), MakeText(3, 4)};
+    s.Areas = {MakeArea(1, 1, 7), MakeArea(2, 5, 8)};
+    Open(s);
+    EXPECT_EQ(Area(2).FirstLine, 8);
+    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindPoint(2, p); }), NotExist('B', 2));
+    blk.FindPoint(1, p);
+    EXPECT_EQ(p.Number, 1);
+    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindText(1, t); }), NotExist('T', 1));
+    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { Area(3); }), NotExist('P', 3));
+    blk.FindText(2, t);
+    EXPECT_EQ(t.Kind, 1);  // index 2 holds 3; one step back finds 2
+}
+
+TEST_F(BlkAccessTest, ByNumberReadsStampsAndTheCleanTestKeepTheSequentialPosition) {
     BlockSpec s = LinesNumbered({1, 2, 4, 5});
     s.Points = {MakePoint(1, 1, 0, 0), MakePoint(2, 1, 0, 0), MakePoint(3, 1, 0, 0)};
     s.Texts = {MakeText(1, 1), MakeText(2, 1), MakeText(3, 1)};
     s.Areas = {MakeArea(1, 1), MakeArea(2, 1), MakeArea(3, 1)};
-    Write(s);
-    Open();
-    TBlkLine l;
-    TBlkPoint p;
-    TBlkText t;
-    TBlkArea a;
+    Open(s);
     TCrds crds;
-    blk.ReadNextLine(l);
-    blk.ReadNextLine(l);
-    blk.ReadNextPoint(p);
-    blk.ReadNextPoint(p);
-    blk.ReadNextText(t);
-    blk.ReadNextText(t);
-    blk.ReadNextArea(a);
-    blk.ReadNextArea(a);
+    ReadNextOfEach();
+    ReadNextOfEach();
     blk.FindLine(4, l);
     EXPECT_THROW(blk.FindLine(3, l), EBlkFeatureNotExist);
     blk.FindPoint(3, p);
@@ -324,21 +196,14 @@ TEST_F(BlkAccessTest, ByNumberReadsAndStampsKeepTheSequentialPosition) {
     blk.TouchTexts();
     blk.TouchAreas();
     EXPECT_TRUE(blk.IsClean());
-    blk.ReadNextLine(l);
-    blk.ReadNextPoint(p);
-    blk.ReadNextText(t);
-    blk.ReadNextArea(a);
-    EXPECT_EQ(l.Number, 2);
-    EXPECT_EQ(p.Number, 2);
-    EXPECT_EQ(t.Number, 2);
-    EXPECT_EQ(a.Number, 2);
+    ReadNextOfEach();
+    EXPECT_EQ(std::vector<int>({l.Number, p.Number, t.Number, a.Number}), std::vector<int>({2, 2, 2, 2}));
 }
 
 TEST_F(BlkAccessTest, VertexReads) {
     BlockSpec s;
     for (int i = 0; i < 12; ++i) s.Crds.push_back(TBlkCrd{R(i * 10 + 0.5L), R(-i)});
-    Write(s);
-    Open();
+    Open(s);
     TCrds crds;
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadCrds(7, 7, crds); }), ReadError());
     blk.ReadCrds(9, 5, crds);
@@ -369,8 +234,7 @@ TEST_F(BlkAccessTest, VertexReads) {
         EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadCrds(a, b, crds); }), ReadError()) << a << "," << b;
         EXPECT_TRUE(crds.empty()) << a << "," << b;
     }
-    // Still usable.
-    blk.ReadCrds(10, 11, crds);
+    blk.ReadCrds(10, 11, crds);  // still usable
     EXPECT_EQ(crds.size(), 2u);
 }
 
@@ -379,60 +243,41 @@ TEST_F(BlkAccessTest, StampsRewriteOnlyTheHeader) {
     s.Points = {MakePoint(1, 1, 3, 4)};
     s.Texts = {MakeText(1, 1)};
     s.Areas = {MakeArea(1, 1, 2)};
-    Write(s);
+    WriteBlock(Dir(), s);
     // Garbage in the headers is replaced by a clean header.
-    auto garbage = [&](const char* name) {
-        auto b = ReadFileBytes(dir() / name);
-        for (std::size_t i = 0; i < 20; ++i) b[i] = 0xEE;
-        WriteFileBytes(dir() / name, b);
-        return b;
-    };
-    auto lin = garbage("tn.lin");
-    auto pnt = garbage("tn.pnt");
-    auto tbx = garbage("tn.tbx");
-    auto are = garbage("tn.are");
-    Open();
+    std::vector<std::vector<unsigned char>> old;
+    for (const HeaderLayout& h : kHeaders) {
+        auto b = ReadFileBytes(Dir() / h.file);
+        std::fill(b.begin(), b.begin() + 20, 0xEE);
+        WriteFileBytes(Dir() / h.file, b);
+        old.push_back(b);
+    }
+    blk.Open(Dir().string());
     const std::uint32_t before = TBlk::PackedNow();
     blk.TouchLines();
     blk.TouchPoints();
     blk.TouchTexts();
     blk.TouchAreas();
     const std::uint32_t after = TBlk::PackedNow();
-    struct Case {
-        const char* name;
-        std::vector<unsigned char> old;
-        std::size_t size, flagsAt;
-        unsigned char flags;
-        std::size_t timeAt;
-    };
-    for (const Case& c : {Case{"tn.lin", lin, 103, 7, 1, 15}, Case{"tn.pnt", pnt, 35, 7, 1, 13},
-                          Case{"tn.tbx", tbx, 85, 11, 1, 7}, Case{"tn.are", are, 71, 6, 4, 12}}) {
-        auto now = ReadFileBytes(dir() / c.name);
-        ASSERT_EQ(now.size(), c.old.size()) << c.name;
-        for (std::size_t i = 0; i < c.size; ++i) {
-            if (i == c.flagsAt) {
-                EXPECT_EQ(now[i], c.flags) << c.name;
-            } else if (i < c.timeAt || i >= c.timeAt + 4) {
-                EXPECT_EQ(now[i], 0) << c.name << " byte " << i;
-            }
-        }
-        EXPECT_GE(U32At(now, c.timeAt), before) << c.name;
-        EXPECT_LE(U32At(now, c.timeAt), after) << c.name;
-        EXPECT_TRUE(std::equal(now.begin() + c.size, now.end(), c.old.begin() + c.size)) << c.name;
+    for (int g = 0; g < 4; ++g) {
+        const HeaderLayout& h = kHeaders[g];
+        auto now = ReadFileBytes(Dir() / h.file);
+        ASSERT_EQ(now.size(), old[g].size()) << h.file;
+        ExpectHeader(h, now, before, after);
+        EXPECT_TRUE(std::equal(now.begin() + h.size, now.end(), old[g].begin() + h.size)) << h.file;
     }
 }
 
 TEST_F(BlkAccessTest, StampOnAnEmptyFileWritesTheHeader) {
-    Write({});
-    WriteFileBytes(dir() / "tn.are", {});
-    Open();
+    WriteBlock(Dir(), {});
+    WriteFileBytes(Dir() / "tn.are", {});
+    blk.Open(Dir().string());
     EXPECT_EQ(blk.AreaCount(), -1);
     EXPECT_TRUE(blk.AreasEof());
     blk.TouchAreas();
     EXPECT_EQ(blk.AreaCount(), 0);
-    EXPECT_EQ(fs::file_size(dir() / "tn.are"), 71u);
+    EXPECT_EQ(fs::file_size(Dir() / "tn.are"), 71u);
     EXPECT_FALSE(blk.AreasEof());  // the stream still stands at 0
-    TBlkArea a;
     blk.ReadNextArea(a);
     EXPECT_TRUE(TBlk::AreaDeleted(a));
     EXPECT_TRUE(blk.AreasEof());

@@ -1,58 +1,49 @@
 // Opening, creating, repairing and closing a block, and the clean test.
 #include "TestUtil.h"
-
-#include <gtest/gtest.h>
+#include "common/Text.h"
 
 #include <filesystem>
-#include <fstream>
+#include <functional>
 
 using namespace vexa;
-using namespace vexa::testkit;
 using namespace vexa::blocktest;
 
 namespace {
+
+using BlkFileSetTest = BlockTest;
 
 std::string TextOf(const fs::path& file) {
     auto bytes = ReadFileBytes(file);
     return std::string(bytes.begin(), bytes.end());
 }
 
-// Checks a header record: zero bytes except the flags byte and the 4-byte time.
-void ExpectHeader(const std::vector<unsigned char>& bytes, std::size_t flagsAt, unsigned char flags,
-                  std::size_t timeAt, std::uint32_t timeLow, std::uint32_t timeHigh) {
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        if (i == flagsAt) {
-            EXPECT_EQ(bytes[i], flags) << "flags byte " << i;
-        } else if (i < timeAt || i >= timeAt + 4) {
-            EXPECT_EQ(bytes[i], 0) << "byte " << i;
-        }
-    }
-    std::uint32_t time = U32At(bytes, timeAt);
-    EXPECT_GE(time, timeLow);
-    EXPECT_LE(time, timeHigh);
-}
+std::string TextsTitle(const std::string& pra) { return "TopoL ... soubor textu pro blok " + pra + "\r\n"; }
 
-TEST(BlkFileSetTest, NewObjectIsClosedAndRefusesWork) {
+TEST(BlkFileSetNoBlockTest, NewObjectIsClosedAndRefusesWork) {
     TBlk blk;
     EXPECT_FALSE(blk.Opened());
     EXPECT_EQ(blk.Path(), "");
     TBlkLine line;
     TCrds crds;
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.ReadNextLine(line); }), "Neotvorený blok");
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.FindLine(1, line); }), "Neotvorený blok");
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.ReadCrds(0, 1, crds); }), "Neotvorený blok");
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.TouchAreas(); }), "Neotvorený blok");
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.IsClean(); }), "Neotvorený blok");
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.LineCount(); }), "Neotvorený blok");
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.CheckOpened(); }), "Neotvorený blok");
+    std::string found;
+    TBlkRect r;
+    const std::function<void()> calls[] = {
+        [&] { blk.ReadNextLine(line); },     [&] { blk.FindLine(1, line); },
+        [&] { blk.ReadCrds(0, 1, crds); },   [&] { blk.TouchAreas(); },
+        [&] { blk.IsClean(); },              [&] { blk.LineCount(); },
+        [&] { blk.CheckOpened(); },          [&] { blk.FindDuplicateLines(MakeLine(1), found); },
+        [&] { blk.LineRectOk(MakeLine(1), r); }, [&] { blk.SetReadCache(true); },
+    };
+    for (std::size_t i = 0; i < std::size(calls); ++i)
+        EXPECT_EQ(ThrownMessage<EBlkNotOpened>(calls[i]), "Neotvorený blok") << "call " << i;
+    EXPECT_FALSE(blk.ReadCache());
+    EXPECT_NO_THROW(blk.SetReadCache(false));
     EXPECT_NO_THROW(blk.Close(true));
 }
 
-TEST(BlkFileSetTest, OpenCreatesMissingDirectoryAndFiles) {
-    TempDir tmp;
+TEST_F(BlkFileSetTest, OpenCreatesMissingDirectoryAndFiles) {
     const std::string dir = tmp / "map/sub/LE_00001.blk";
     const std::uint32_t before = TBlk::PackedNow();
-    TBlk blk;
     blk.Open(dir);
     const std::uint32_t after = TBlk::PackedNow();
     ASSERT_TRUE(blk.Opened());
@@ -60,25 +51,15 @@ TEST(BlkFileSetTest, OpenCreatesMissingDirectoryAndFiles) {
 
     const fs::path d(dir);
     EXPECT_EQ(fs::file_size(d / "tn.crd"), 0u);
-    auto lin = ReadFileBytes(d / "tn.lin");
-    auto pnt = ReadFileBytes(d / "tn.pnt");
-    auto tbx = ReadFileBytes(d / "tn.tbx");
-    auto are = ReadFileBytes(d / "tn.are");
-    ASSERT_EQ(lin.size(), 103u);
-    ASSERT_EQ(pnt.size(), 35u);
-    ASSERT_EQ(tbx.size(), 85u);
-    ASSERT_EQ(are.size(), 71u);
-    ExpectHeader(lin, 7, 1, 15, before, after);
-    ExpectHeader(pnt, 7, 1, 13, before, after);
-    ExpectHeader(tbx, 11, 1, 7, before, after);
-    ExpectHeader(are, 6, 4, 12, before, after);
-    // One time for all files.
-    EXPECT_EQ(U32At(lin, 15), U32At(pnt, 13));
-    EXPECT_EQ(U32At(lin, 15), U32At(tbx, 7));
-    EXPECT_EQ(U32At(lin, 15), U32At(are, 12));
-
-    EXPECT_EQ(TextOf(d / "tn.ttx"),
-              "TopoL ... soubor textu pro blok " + tmp.Path().string() + "/map/sub/LE_00001.pra\r\n");
+    std::uint32_t time = 0;
+    for (const HeaderLayout& h : kHeaders) {
+        auto bytes = ReadFileBytes(d / h.file);
+        ASSERT_EQ(bytes.size(), h.size) << h.file;
+        ExpectHeader(h, bytes, before, after);
+        if (time == 0) time = U32At(bytes, h.timeAt);
+        EXPECT_EQ(U32At(bytes, h.timeAt), time) << h.file;  // one time for all files
+    }
+    EXPECT_EQ(TextOf(d / "tn.ttx"), TextsTitle(tmp.Path().string() + "/map/sub/LE_00001.pra"));
     EXPECT_EQ(TextOf(d / "info.txt"), "SOURADNYSYSTEM=JTSK\r\nCODEPAGE=1250\r\n");
     EXPECT_EQ(blk.LineCount(), 0);
     EXPECT_EQ(blk.PointCount(), 0);
@@ -86,111 +67,81 @@ TEST(BlkFileSetTest, OpenCreatesMissingDirectoryAndFiles) {
     EXPECT_EQ(blk.AreaCount(), 0);
     EXPECT_TRUE(blk.IsClean());
     // Nothing but the block's files (no leftovers of the file creation).
-    int entries = 0;
-    for ([[maybe_unused]] auto& e : fs::directory_iterator(d)) ++entries;
-    EXPECT_EQ(entries, 7);
-}
+    EXPECT_EQ(std::distance(fs::directory_iterator(d), fs::directory_iterator()), 7);
 
-TEST(BlkFileSetTest, TitleOfTextsFileUsesTheGivenPathAndBlockCodePage) {
-    TempDir tmp;
-    TBlk blk;
     blk.Open(tmp / "LE_00002.blk/");  // trailing delimiter given
     EXPECT_EQ(blk.Path(), tmp / "LE_00002.blk/");
-    EXPECT_EQ(TextOf(tmp.Path() / "LE_00002.blk" / "tn.ttx"),
-              "TopoL ... soubor textu pro blok " + (tmp / "LE_00002.pra") + "\r\n");
+    EXPECT_EQ(TextOf(tmp.Path() / "LE_00002.blk" / "tn.ttx"), TextsTitle(tmp / "LE_00002.pra"));
     blk.Open(tmp / "Lesy_č");  // no extension: .pra added; č written in code page 1250
-    EXPECT_EQ(TextOf(tmp.Path() / "Lesy_č" / "tn.ttx"),
-              "TopoL ... soubor textu pro blok " + (tmp / "Lesy_\xE8.pra") + "\r\n");
+    EXPECT_EQ(TextOf(tmp.Path() / "Lesy_č" / "tn.ttx"), TextsTitle(tmp / "Lesy_\xE8.pra"));
 }
 
-TEST(BlkFileSetTest, LinesWithoutVerticesAreStartedOver) {
-    TempDir tmp;
-    const fs::path d = tmp.Path() / "LE_1.blk";
+TEST_F(BlkFileSetTest, HalfPairsAreStartedOver) {
+    // Lines without vertices: lines and areas start over, points are kept.
     BlockSpec content = LinesNumbered({1, 2});
     content.Areas.push_back(MakeArea(1, 5, 1));
     content.Points.push_back(MakePoint(1, 3, 10, 20));
-    WriteBlock(d, content);
-    fs::remove(d / "tn.crd");
-    const auto pointsBefore = ReadFileBytes(d / "tn.pnt");
-
-    TBlk blk;
-    blk.Open(d.string());
-    EXPECT_EQ(fs::file_size(d / "tn.crd"), 0u);
-    EXPECT_EQ(fs::file_size(d / "tn.lin"), 103u);
-    EXPECT_EQ(fs::file_size(d / "tn.are"), 71u);
-    EXPECT_EQ(ReadFileBytes(d / "tn.pnt"), pointsBefore);
+    WriteBlock(Dir(), content);
+    fs::remove(Dir() / "tn.crd");
+    const auto pointsBefore = ReadFileBytes(Dir() / "tn.pnt");
+    blk.Open(Dir().string());
+    EXPECT_EQ(fs::file_size(Dir() / "tn.crd"), 0u);
+    EXPECT_EQ(fs::file_size(Dir() / "tn.lin"), 103u);
+    EXPECT_EQ(fs::file_size(Dir() / "tn.are"), 71u);
+    EXPECT_EQ(ReadFileBytes(Dir() / "tn.pnt"), pointsBefore);
     EXPECT_EQ(blk.LineCount(), 0);
     EXPECT_EQ(blk.AreaCount(), 0);
     EXPECT_EQ(blk.PointCount(), 1);
-}
 
-TEST(BlkFileSetTest, VerticesWithoutLinesAreStartedOver) {
-    TempDir tmp;
-    const fs::path d = tmp.Path() / "LE_1.blk";
-    WriteBlock(d, LinesNumbered({1}));
-    fs::remove(d / "tn.lin");
-    TBlk blk;
-    blk.Open(d.string());
-    EXPECT_EQ(fs::file_size(d / "tn.crd"), 0u);
-    EXPECT_EQ(fs::file_size(d / "tn.lin"), 103u);
-    EXPECT_EQ(fs::file_size(d / "tn.are"), 71u);
-}
+    // Vertices without lines.
+    WriteBlock(Dir(), LinesNumbered({1}));
+    fs::remove(Dir() / "tn.lin");
+    blk.Open(Dir().string());
+    EXPECT_EQ(fs::file_size(Dir() / "tn.crd"), 0u);
+    EXPECT_EQ(fs::file_size(Dir() / "tn.lin"), 103u);
+    EXPECT_EQ(fs::file_size(Dir() / "tn.are"), 71u);
 
-TEST(BlkFileSetTest, TextHalfPairsAreReplaced) {
-    TempDir tmp;
-    const fs::path d = tmp.Path() / "LE_1.blk";
-    BlockSpec content;
+    // Strings without text records: a new title.
+    content = BlockSpec{};
     content.Texts.push_back(MakeText(1, 2));
-    WriteBlock(d, content);
-    WriteFileBytes(d / "tn.ttx", {'x', 'y'});
-    fs::remove(d / "tn.tbx");
-    {
-        TBlk blk;
-        blk.Open(d.string());
-        EXPECT_EQ(fs::file_size(d / "tn.tbx"), 85u);
-        EXPECT_EQ(TextOf(d / "tn.ttx"), "TopoL ... soubor textu pro blok " + (tmp / "LE_1.pra") + "\r\n");
-    }
+    WriteBlock(Dir(), content);
+    WriteFileBytes(Dir() / "tn.ttx", {'x', 'y'});
+    fs::remove(Dir() / "tn.tbx");
+    blk.Open(Dir().string());
+    EXPECT_EQ(fs::file_size(Dir() / "tn.tbx"), 85u);
+    EXPECT_EQ(TextOf(Dir() / "tn.ttx"), TextsTitle(tmp / "b.pra"));
+
     // Text records without strings lose their records.
-    WriteBlock(d, content);
-    fs::remove(d / "tn.ttx");
-    TBlk blk;
-    blk.Open(d.string());
-    EXPECT_EQ(fs::file_size(d / "tn.tbx"), 85u);
+    WriteBlock(Dir(), content);
+    fs::remove(Dir() / "tn.ttx");
+    blk.Open(Dir().string());
+    EXPECT_EQ(fs::file_size(Dir() / "tn.tbx"), 85u);
     EXPECT_EQ(blk.TextCount(), 0);
-    EXPECT_TRUE(fs::exists(d / "tn.ttx"));
+    EXPECT_TRUE(fs::exists(Dir() / "tn.ttx"));
 }
 
-TEST(BlkFileSetTest, ExistingFilesAreKeptUnchanged) {
-    TempDir tmp;
-    const fs::path d = tmp.Path() / "LE_1.blk";
+TEST_F(BlkFileSetTest, ExistingFilesAreKeptUnchanged) {
     BlockSpec content = LinesNumbered({1, 2, 3});
     content.Points.push_back(MakePoint(1, 3, 10, 20));
     content.Texts.push_back(MakeText(1, 2));
     content.Areas.push_back(MakeArea(1, 5, 1));
-    WriteBlock(d, content);
-    WriteFileBytes(d / "info.txt", {'a', '=', 'b'});
+    WriteBlock(Dir(), content);
+    WriteFileBytes(Dir() / "info.txt", {'a', '=', 'b'});
     std::vector<std::vector<unsigned char>> before;
     const char* names[] = {"tn.crd", "tn.lin", "tn.pnt", "tn.tbx", "tn.ttx", "tn.are", "info.txt"};
-    for (const char* n : names) before.push_back(ReadFileBytes(d / n));
-    TBlk blk;
-    blk.Open(d.string());
+    for (const char* n : names) before.push_back(ReadFileBytes(Dir() / n));
+    blk.Open(Dir().string());
     blk.Close();
-    for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(ReadFileBytes(d / names[i]), before[i]) << names[i];
+    for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(ReadFileBytes(Dir() / names[i]), before[i]) << names[i];
 }
 
-TEST(BlkFileSetTest, FindsFilesWhateverTheirLetterCase) {
-    TempDir tmp;
+TEST_F(BlkFileSetTest, FindsFilesWhateverTheirLetterCase) {
     const fs::path d = tmp.Path() / "LE_1.BLK";
     BlockSpec content = LinesNumbered({1, 2});
     content.Texts.push_back(MakeText(1, 2));
     WriteBlock(d, content);
-    for (const char* n : {"tn.crd", "tn.lin", "tn.tbx", "tn.ttx", "info.txt"}) {
-        std::string upper = n;
-        for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        fs::rename(d / n, d / upper);
-    }
+    for (const char* n : {"tn.crd", "tn.lin", "tn.tbx", "tn.ttx", "info.txt"}) fs::rename(d / n, d / UpperAscii(n));
     fs::rename(d / "tn.are", d / "Tn.Are");
-    TBlk blk;
     blk.Open(d.string());
     EXPECT_EQ(blk.LineCount(), 2);
     EXPECT_EQ(blk.TextCount(), 1);
@@ -207,187 +158,132 @@ TEST(BlkFileSetTest, FindsFilesWhateverTheirLetterCase) {
     EXPECT_TRUE(fs::exists(d / "tn.pnt"));
 }
 
-TEST(BlkFileSetTest, DirectoryThatCannotBeCreated) {
-    TempDir tmp;
+TEST_F(BlkFileSetTest, FailedOpenLeavesTheObjectClosedAndUsable) {
     WriteFileBytes(tmp.Path() / "plain", {'x'});
-    TBlk blk;
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.Open(tmp / "plain/LE_1.blk"); }), "Neotvorený blok");
-    EXPECT_FALSE(blk.Opened());
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.Open(tmp / "plain"); }), "Neotvorený blok");
-    EXPECT_FALSE(blk.Opened());
-    EXPECT_EQ(blk.Path(), "");
-    // The object stays usable.
+    WriteBlock(Dir(), LinesNumbered({1}));
+    fs::remove(Dir() / "tn.are");
+    fs::create_directory(Dir() / "tn.are");  // cannot be opened as a file
+    // A directory that cannot be created, a plain file, a file that cannot be opened.
+    for (const std::string& dir : {tmp / "plain/LE_1.blk", tmp / "plain", Dir().string()}) {
+        blk.Open(tmp / "LE_ok.blk");
+        EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.Open(dir); }), "Neotvorený blok") << dir;
+        EXPECT_FALSE(blk.Opened());
+        EXPECT_EQ(blk.Path(), "");
+        TBlkLine line;
+        EXPECT_THROW(blk.ReadNextLine(line), EBlkNotOpened);
+    }
     blk.Open(tmp / "LE_2.blk");
     EXPECT_TRUE(blk.Opened());
 }
 
-TEST(BlkFileSetTest, FailedOpenLeavesTheObjectClosed) {
-    TempDir tmp;
-    const fs::path d = tmp.Path() / "LE_1.blk";
-    WriteBlock(d, LinesNumbered({1}));
-    fs::remove(d / "tn.are");
-    fs::create_directory(d / "tn.are");  // cannot be opened as a file
-    TBlk blk;
-    blk.Open(tmp / "LE_ok.blk");
-    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.Open(d.string()); }), "Neotvorený blok");
-    EXPECT_FALSE(blk.Opened());
-    EXPECT_EQ(blk.Path(), "");
-    TBlkLine line;
-    EXPECT_THROW(blk.ReadNextLine(line), EBlkNotOpened);
-}
-
-TEST(BlkFileSetTest, OpenAnotherBlockClosesTheFirst) {
-    TempDir tmp;
+TEST_F(BlkFileSetTest, OpenAnotherBlockClosesTheFirst) {
     WriteBlock(tmp.Path() / "A.blk", LinesNumbered({1, 2, 3}));
     WriteBlock(tmp.Path() / "B.blk", LinesNumbered({7}));
-    TBlk blk(true);  // memory mode works on the files directly
-    blk.Open(tmp / "A.blk");
-    EXPECT_EQ(blk.LineCount(), 3);
-    blk.Open(tmp / "B.blk");
-    EXPECT_EQ(blk.Path(), tmp / "B.blk/");
-    EXPECT_EQ(blk.LineCount(), 1);
-    blk.Close();
-    EXPECT_FALSE(blk.Opened());
-    EXPECT_EQ(blk.Path(), "");
-    blk.Close();
-    blk.Open(tmp / "A.blk");
-    EXPECT_EQ(blk.LineCount(), 3);
+    TBlk mem(true);  // memory mode works on the files directly
+    mem.Open(tmp / "A.blk");
+    EXPECT_EQ(mem.LineCount(), 3);
+    mem.SetReadCache(true);
+    mem.Open(tmp / "B.blk");
+    EXPECT_FALSE(mem.ReadCache());
+    EXPECT_EQ(mem.Path(), tmp / "B.blk/");
+    EXPECT_EQ(mem.LineCount(), 1);
+    mem.SetReadCache(true);
+    mem.Close();
+    EXPECT_FALSE(mem.Opened());
+    EXPECT_FALSE(mem.ReadCache());
+    EXPECT_EQ(mem.Path(), "");
+    mem.Close();
+    mem.Open(tmp / "A.blk");
+    EXPECT_EQ(mem.LineCount(), 3);
 }
 
-// --- clean test --------------------------------------------------------------
-
-struct CleanCase {
-    const char* name;
-    BlockSpec content;
-    bool clean;
-};
-
-TEST(BlkFileSetTest, IsCleanCases) {
-    std::vector<CleanCase> cases;
-    cases.push_back({"lines 1,2,5", LinesNumbered({1, 2, 5}), true});
-    cases.push_back({"lines 1,3,3", LinesNumbered({1, 3, 3}), false});
-    cases.push_back({"lines 2,1", LinesNumbered({2, 1}), false});
-    cases.push_back({"lines may start below 1", LinesNumbered({-5, 0, 1}), true});
-    {
-        BlockSpec s = LinesNumbered({1, 2, 3});
-        s.Lines[2].Flags = 1;
-        cases.push_back({"deleted last line", s, false});
-        s.Lines[2].Flags = 6;  // not usable, curve: not deleted
-        cases.push_back({"flags 6 line", s, true});
-    }
-    {
+TEST_F(BlkFileSetTest, IsCleanCases) {
+    auto lines = [](std::vector<std::int32_t> n, int flagged = -1, std::uint8_t flags = 0) {
+        BlockSpec s = LinesNumbered(n);
+        if (flagged >= 0) s.Lines[flagged].Flags = flags;
+        return s;
+    };
+    auto points = [](std::uint8_t firstFlags) {
         BlockSpec s;
         s.Points = {MakePoint(1, 1, 0, 0), MakePoint(2, 1, 0, 0)};
-        s.Points[0].Flags = 1;
-        cases.push_back({"deleted first point", s, false});
-    }
-    {
+        s.Points[0].Flags = firstFlags;
+        return s;
+    };
+    auto areas = [](std::uint8_t lastFlags) {
         BlockSpec s;
         s.Areas = {MakeArea(1, 1), MakeArea(2, 1)};
-        s.Areas[1].Flags = 1;  // bit 0 is not the deleted bit of areas
-        cases.push_back({"area flags 1", s, true});
-        s.Areas[1].Flags = 4;
-        cases.push_back({"deleted area", s, false});
-    }
-    {
+        s.Areas[1].Flags = lastFlags;
+        return s;
+    };
+    auto texts = [](std::int32_t first, std::int32_t second, std::uint8_t lastFlags) {
         BlockSpec s;
-        s.Texts = {MakeText(0, 1), MakeText(1, 1)};
-        cases.push_back({"text numbered 0", s, false});
-        s.Texts = {MakeText(1, 1), MakeText(3, 1)};
-        cases.push_back({"texts 1,3", s, true});
-        s.Texts[1].Flags = 1;
-        cases.push_back({"deleted text", s, false});
-    }
-    for (auto& c : cases) {
-        TempDir tmp;
-        WriteBlock(tmp.Path() / "b.blk", c.content);
-        TBlk blk;
-        blk.Open(tmp / "b.blk");
+        s.Texts = {MakeText(first, 1), MakeText(second, 1)};
+        s.Texts[1].Flags = lastFlags;
+        return s;
+    };
+    const struct {
+        const char* name;
+        BlockSpec content;
+        bool clean;
+    } cases[] = {
+        {"lines 1,2,5", lines({1, 2, 5}), true},
+        {"lines 1,3,3", lines({1, 3, 3}), false},
+        {"lines 2,1", lines({2, 1}), false},
+        {"lines may start below 1", lines({-5, 0, 1}), true},
+        {"deleted last line", lines({1, 2, 3}, 2, 1), false},
+        {"flags 6 line (not usable, curve)", lines({1, 2, 3}, 2, 6), true},
+        {"deleted first point", points(1), false},
+        {"area flags 1 (not the deleted bit)", areas(1), true},
+        {"deleted area", areas(4), false},
+        {"text numbered 0", texts(0, 1, 0), false},
+        {"texts 1,3", texts(1, 3, 0), true},
+        {"deleted text", texts(1, 3, 1), false},
+    };
+    for (const auto& c : cases) {
+        Open(c.content);
         EXPECT_EQ(blk.IsClean(), c.clean) << c.name;
     }
 }
 
-TEST(BlkFileSetTest, IsCleanOnEmptyAndDamagedFiles) {
-    TempDir tmp;
-    const fs::path d = tmp.Path() / "b.blk";
-    WriteBlock(d, LinesNumbered({1, 2, 3}));
-    WriteFileBytes(d / "tn.pnt", {});
-    TBlk blk;
-    blk.Open(d.string());
-    EXPECT_EQ(blk.PointCount(), -1);
-    EXPECT_TRUE(blk.PointsEof());
-    EXPECT_TRUE(blk.IsClean());
-    blk.Close();
-
-    // A partial header is no records at all.
-    WriteFileBytes(d / "tn.pnt", std::vector<unsigned char>(20, 0));
-    blk.Open(d.string());
-    EXPECT_EQ(blk.PointCount(), -1);
-    EXPECT_TRUE(blk.IsClean());
-    blk.Close();
+TEST_F(BlkFileSetTest, EmptyAndDamagedFiles) {
+    // An empty file and a partial header hold no records: count -1, clean; the empty one is at its end.
+    for (std::size_t size : {0, 20}) {
+        WriteBlock(Dir(), LinesNumbered({1, 2, 3}));
+        WriteFileBytes(Dir() / "tn.pnt", std::vector<unsigned char>(size, 0));
+        blk.Open(Dir().string());
+        EXPECT_EQ(blk.PointCount(), -1) << size;
+        EXPECT_EQ(blk.PointsEof(), size == 0) << size;
+        EXPECT_TRUE(blk.IsClean()) << size;
+    }
 
     // A trailing fragment is a read error once reached; the position is kept.
-    auto lin = ReadFileBytes(d / "tn.lin");
-    lin.resize(lin.size() + 40, 0);
-    WriteFileBytes(d / "tn.lin", lin);
-    blk.Open(d.string());
+    Resize(Dir() / "tn.lin", 40);
+    blk.Open(Dir().string());
     EXPECT_EQ(blk.LineCount(), 3);
     TBlkLine line;
     blk.ReadNextLine(line);
     blk.ReadNextLine(line);
-    EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.IsClean(); }), "Chyba čítania\r(" + blk.Path() + ")");
+    EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.IsClean(); }), ReadError());
     blk.ReadNextLine(line);
     EXPECT_EQ(line.Number, 2);
-    blk.Close();
 
     // ...but an unclean record before it decides first.
-    BlockSpec s = LinesNumbered({1, 1});
-    WriteBlock(d, s);
-    lin = ReadFileBytes(d / "tn.lin");
-    lin.resize(lin.size() + 40, 0);
-    WriteFileBytes(d / "tn.lin", lin);
-    blk.Open(d.string());
+    WriteBlock(Dir(), LinesNumbered({1, 1}));
+    Resize(Dir() / "tn.lin", 40);
+    blk.Open(Dir().string());
     EXPECT_FALSE(blk.IsClean());
-    blk.Close();
 
     // Groups after an unclean one are not examined: the fragment in points stays unseen.
-    WriteBlock(d, LinesNumbered({3, 3}));
-    WriteFileBytes(d / "tn.pnt", std::vector<unsigned char>(35 + 10, 0));
-    blk.Open(d.string());
-    EXPECT_FALSE(blk.IsClean());
-    blk.Close();
-    WriteBlock(d, LinesNumbered({1, 3}));
-    WriteFileBytes(d / "tn.pnt", std::vector<unsigned char>(35 + 10, 0));
-    blk.Open(d.string());
-    EXPECT_THROW(blk.IsClean(), EBlkReadError);
-}
-
-TEST(BlkFileSetTest, IsCleanKeepsEveryStreamPosition) {
-    TempDir tmp;
-    BlockSpec s = LinesNumbered({1, 2, 3});
-    s.Points = {MakePoint(1, 1, 0, 0), MakePoint(2, 1, 5, 0)};
-    s.Areas = {MakeArea(1, 1), MakeArea(2, 2)};
-    s.Texts = {MakeText(1, 1), MakeText(2, 3)};
-    WriteBlock(tmp.Path() / "b.blk", s);
-    TBlk blk;
-    blk.Open(tmp / "b.blk");
-    TBlkLine l;
-    TBlkPoint p;
-    TBlkArea a;
-    TBlkText t;
-    blk.ReadNextLine(l);
-    blk.ReadNextPoint(p);
-    blk.ReadNextArea(a);
-    blk.ReadNextText(t);
-    EXPECT_TRUE(blk.IsClean());
-    blk.ReadNextLine(l);
-    blk.ReadNextPoint(p);
-    blk.ReadNextArea(a);
-    blk.ReadNextText(t);
-    EXPECT_EQ(l.Number, 1);
-    EXPECT_EQ(p.Number, 1);
-    EXPECT_EQ(a.Number, 1);
-    EXPECT_EQ(t.Number, 1);
+    for (bool linesClean : {false, true}) {
+        WriteBlock(Dir(), LinesNumbered({linesClean ? 1 : 3, 3}));
+        WriteFileBytes(Dir() / "tn.pnt", std::vector<unsigned char>(35 + 10, 0));
+        blk.Open(Dir().string());
+        if (linesClean) {
+            EXPECT_THROW(blk.IsClean(), EBlkReadError);
+        } else {
+            EXPECT_FALSE(blk.IsClean());
+        }
+    }
 }
 
 } // namespace

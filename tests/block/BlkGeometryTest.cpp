@@ -1,31 +1,27 @@
 // Rectangles, duplicates and the classification of lines.
 #include "TestUtil.h"
 
-#include <gtest/gtest.h>
+#include <functional>
 
 using namespace vexa;
-using namespace vexa::testkit;
 using namespace vexa::blocktest;
 
 namespace {
 
 using Bytes = std::array<std::uint8_t, 6>;
 
-TEST(BlkGeometryTest, RectangleOfVertices) {
-    TBlkRect empty = TBlk::CrdsRect({});
-    EXPECT_TRUE(AllZero(empty));
+void ExpectRect(const TBlkRect& r, long double minX, long double minY, long double maxX, long double maxY) {
+    EXPECT_EQ(r.MinX.Value(), minX);
+    EXPECT_EQ(r.MinY.Value(), minY);
+    EXPECT_EQ(r.MaxX.Value(), maxX);
+    EXPECT_EQ(r.MaxY.Value(), maxY);
+}
 
-    TBlkRect one = TBlk::CrdsRect({TBlkCrd{R(-1234567.875L), R(-543210.5L)}});
-    EXPECT_EQ(one.MinX.Value(), -1234567.875L);
-    EXPECT_EQ(one.MaxX.Value(), -1234567.875L);
-    EXPECT_EQ(one.MinY.Value(), -543210.5L);
-    EXPECT_EQ(one.MaxY.Value(), -543210.5L);
-
-    TBlkRect many = TBlk::CrdsRect({TBlkCrd{R(3), R(-1)}, TBlkCrd{R(-2), R(7)}, TBlkCrd{R(5), R(0)}});
-    EXPECT_EQ(many.MinX.Value(), -2.0L);
-    EXPECT_EQ(many.MinY.Value(), -1.0L);
-    EXPECT_EQ(many.MaxX.Value(), 5.0L);
-    EXPECT_EQ(many.MaxY.Value(), 7.0L);
+TEST(BlkGeometryTest, RectangleAndReversalOfVertices) {
+    EXPECT_TRUE(AllZero(TBlk::CrdsRect({})));
+    ExpectRect(TBlk::CrdsRect({TBlkCrd{R(-1234567.875L), R(-543210.5L)}}), -1234567.875L, -543210.5L, -1234567.875L,
+               -543210.5L);
+    ExpectRect(TBlk::CrdsRect({TBlkCrd{R(3), R(-1)}, TBlkCrd{R(-2), R(7)}, TBlkCrd{R(5), R(0)}}), -2, -1, 5, 7);
 
     // The extremes start at the reals nearest to +-1.7E38: a larger vertex keeps the start value.
     TReal48 largest;
@@ -39,9 +35,7 @@ TEST(BlkGeometryTest, RectangleOfVertices) {
     TBlkRect tiny = TBlk::CrdsRect({TBlkCrd{smallest, smallest}});
     EXPECT_EQ(tiny.MaxY.Bytes, (Bytes{0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0xFF}));
     EXPECT_EQ(tiny.MinY.Bytes, smallest.Bytes);
-}
 
-TEST(BlkGeometryTest, ReverseVertices) {
     TCrds crds{TBlkCrd{R(1), R(1)}, TBlkCrd{R(2), R(2)}, TBlkCrd{R(3), R(3)}};
     TBlk::ReverseCrds(crds);
     EXPECT_EQ(crds[0].X.Value(), 3.0L);
@@ -56,12 +50,8 @@ TEST(BlkGeometryTest, StoredRectangleMustMatchExactly) {
     TempDir tmp;
     BlockSpec s;
     s.AddLine(1, 1, {{-10.5, 2}, {4, -3.25}, {0, 8}});
-    TBlkLine off = s.AddLine(2, 1, {{0, 0}, {1, 1}});
-    off.Rect.MaxY.Bytes[1] ^= 1;  // one last bit away
-    s.Lines[1] = off;
-    TBlkLine broken = s.AddLine(3, 1, {{0, 0}, {1, 1}});
-    broken.LastCrd = 99;
-    s.Lines[2] = broken;
+    s.AddLine(2, 1, {{0, 0}, {1, 1}}).Rect.MaxY.Bytes[1] ^= 1;  // one last bit away
+    s.AddLine(3, 1, {{0, 0}, {1, 1}}).LastCrd = 99;
     WriteBlock(tmp.Path() / "b.blk", s);
     TBlk blk;
     blk.Open(tmp / "b.blk");
@@ -69,10 +59,7 @@ TEST(BlkGeometryTest, StoredRectangleMustMatchExactly) {
     TBlkRect computed;
     blk.FindLine(1, l);
     EXPECT_TRUE(blk.LineRectOk(l, computed));
-    EXPECT_EQ(computed.MinX.Value(), -10.5L);
-    EXPECT_EQ(computed.MinY.Value(), -3.25L);
-    EXPECT_EQ(computed.MaxX.Value(), 4.0L);
-    EXPECT_EQ(computed.MaxY.Value(), 8.0L);
+    ExpectRect(computed, -10.5L, -3.25L, 4, 8);
     blk.FindLine(2, l);
     EXPECT_FALSE(blk.LineRectOk(l, computed));
     EXPECT_EQ(computed.MaxY.Value(), 1.0L);
@@ -82,43 +69,41 @@ TEST(BlkGeometryTest, StoredRectangleMustMatchExactly) {
 }
 
 TEST(BlkGeometryTest, LineClassification) {
-    TBlkLine l = MakeLine(1);
-    l.NextA = l.PrevA = l.NextB = l.PrevB = 5;
-    EXPECT_TRUE(TBlk::IsTopoLine(l));
-    EXPECT_FALSE(TBlk::IsAreaLine(l));  // both areas -1
-    EXPECT_FALSE(TBlk::IsInnerLine(l));
-    for (std::int32_t TBlkLine::*link : {&TBlkLine::NextA, &TBlkLine::PrevA, &TBlkLine::NextB, &TBlkLine::PrevB}) {
-        TBlkLine m = l;
-        m.*link = -1;
-        EXPECT_FALSE(TBlk::IsTopoLine(m));
+    const struct {
+        const char* what;
+        std::function<void(TBlkLine&)> set;
+        bool topo, area, inner;
+    } cases[] = {
+        {"linked, no areas", [](TBlkLine&) {}, true, false, false},
+        {"no NextA", [](TBlkLine& l) { l.NextA = -1; }, false, false, false},
+        {"no PrevA", [](TBlkLine& l) { l.PrevA = -1; }, false, false, false},
+        {"no NextB", [](TBlkLine& l) { l.NextB = -1; }, false, false, false},
+        {"no PrevB", [](TBlkLine& l) { l.PrevB = -1; }, false, false, false},
+        {"not usable", [](TBlkLine& l) { l.Flags = 2; }, false, false, false},
+        {"deleted", [](TBlkLine& l) { l.Flags = 1; }, false, false, false},
+        {"a curve", [](TBlkLine& l) { l.Flags = 4; }, true, false, false},
+        {"area on side A", [](TBlkLine& l) { l.AreaA = 3; }, true, true, false},
+        {"area on side B", [](TBlkLine& l) { l.AreaB = 3; }, true, true, false},
+        {"same area on both sides", [](TBlkLine& l) { l.AreaA = l.AreaB = 3; }, true, true, true},
+        {"inner but not usable", [](TBlkLine& l) { l.AreaA = l.AreaB = 3, l.Flags = 2; }, false, false, false},
+    };
+    for (const auto& c : cases) {
+        TBlkLine l = MakeLine(1);
+        l.NextA = l.PrevA = l.NextB = l.PrevB = 5;
+        c.set(l);
+        EXPECT_EQ(TBlk::IsTopoLine(l), c.topo) << c.what;
+        EXPECT_EQ(TBlk::IsAreaLine(l), c.area) << c.what;
+        EXPECT_EQ(TBlk::IsInnerLine(l), c.inner) << c.what;
     }
-    TBlkLine m = l;
-    m.Flags = 2;
-    EXPECT_FALSE(TBlk::IsTopoLine(m));
-    m.Flags = 1;
-    EXPECT_FALSE(TBlk::IsTopoLine(m));
-    m.Flags = 4;  // a curve is usable
-    EXPECT_TRUE(TBlk::IsTopoLine(m));
-
-    l.AreaA = 3;
-    EXPECT_TRUE(TBlk::IsAreaLine(l));
-    EXPECT_FALSE(TBlk::IsInnerLine(l));
-    l.AreaB = 3;
-    EXPECT_TRUE(TBlk::IsInnerLine(l));
-    l.AreaA = -1;
-    EXPECT_TRUE(TBlk::IsAreaLine(l));
-    l.AreaA = l.AreaB = 3;
-    l.Flags = 2;
-    EXPECT_FALSE(TBlk::IsAreaLine(l));
-    EXPECT_FALSE(TBlk::IsInnerLine(l));
 }
 
 // --- duplicates ------------------------------------------------------------------
 
 class BlkDuplicateTest : public ::testing::TestWithParam<bool> {
 protected:
-    void Open(const BlockSpec& s) {
+    void Open(const BlockSpec& s, long appendBytes = 0) {
         WriteBlock(tmp.Path() / "b.blk", s);
+        if (appendBytes) Resize(tmp.Path() / "b.blk" / "tn.lin", appendBytes, 0xAB);
         blk.Open(tmp / "b.blk");
         blk.SetReadCache(GetParam());
     }
@@ -139,14 +124,13 @@ BlockSpec DuplicateBlock() {
     const std::vector<std::pair<double, double>> shape{{0, 0}, {5, 1}, {10, 0}};
     std::vector<std::pair<double, double>> backwards(shape.rbegin(), shape.rend());
     s.AddLine(1, 1, shape);
-    s.AddLine(2, 1, {{0, 0}, {5, 2}, {10, 0}});           // one vertex moved, same rectangle
-    s.AddLine(3, 1, backwards);                            // same vertices in opposite order
-    s.AddLine(4, 1, shape, true);                          // same vertices, FirstCrd > LastCrd
-    s.AddLine(5, 1, shape).Flags = 1;                      // deleted
-    s.AddLine(6, 1, {{0, 0}, {10, 1}, {10, 0}});           // same count and rectangle, other vertices
-    s.AddLine(7, 1, {{0, 0}, {5, 1}, {5, 1}, {10, 0}});    // more vertices
-    TBlkLine& other = s.AddLine(8, 1, shape);
-    other.Rect.MaxY = R(2);                                // stored rectangle differs
+    s.AddLine(2, 1, {{0, 0}, {5, 2}, {10, 0}});         // one vertex moved, same rectangle
+    s.AddLine(3, 1, backwards);                          // same vertices in opposite order
+    s.AddLine(4, 1, shape, true);                        // same vertices, FirstCrd > LastCrd
+    s.AddLine(5, 1, shape).Flags = 1;                    // deleted
+    s.AddLine(6, 1, {{0, 0}, {10, 1}, {10, 0}});         // same count and rectangle, other vertices
+    s.AddLine(7, 1, {{0, 0}, {5, 1}, {5, 1}, {10, 0}});  // more vertices
+    s.AddLine(8, 1, shape).Rect.MaxY = R(2);             // stored rectangle differs
     s.AddLine(17, 1, shape);
     s.AddLine(243, 1, backwards);
     return s;
@@ -157,18 +141,13 @@ TEST_P(BlkDuplicateTest, FindsSameGeometryInFileOrder) {
     TBlkLine first;
     blk.ReadNextLine(first);
     blk.ReadNextLine(first);
-    EXPECT_EQ(Duplicates(1), "3,4,17,243");
-    EXPECT_EQ(Duplicates(3), "1,4,17,243");
-    EXPECT_EQ(Duplicates(2), "");
-    EXPECT_EQ(Duplicates(6), "");
-    EXPECT_EQ(Duplicates(7), "");
-    EXPECT_EQ(Duplicates(8), "");
-    // A deleted line finds its twins, but is never found itself.
-    EXPECT_EQ(Duplicates(5), "1,3,4,17,243");
-    // The sequential position is kept.
+    // A deleted line (5) finds its twins, but is never found itself.
+    const std::pair<std::int32_t, const char*> cases[] = {
+        {1, "3,4,17,243"}, {3, "1,4,17,243"}, {2, ""}, {6, ""}, {7, ""}, {8, ""}, {5, "1,3,4,17,243"}};
+    for (const auto& [number, found] : cases) EXPECT_EQ(Duplicates(number), found) << number;
     TBlkLine next;
     blk.ReadNextLine(next);
-    EXPECT_EQ(next.Number, 2);
+    EXPECT_EQ(next.Number, 2);  // the sequential position is kept
 }
 
 TEST_P(BlkDuplicateTest, ToleratesAFragmentAndReportsBrokenVertexRanges) {
@@ -183,12 +162,7 @@ TEST_P(BlkDuplicateTest, ToleratesAFragmentAndReportsBrokenVertexRanges) {
     TBlkLine& twin = broken.AddLine(2, 1, {{0, 0}, {1, 1}});
     twin.FirstCrd = 50;  // passes the cheap tests (count 1, same rectangle), vertices unreadable
     twin.LastCrd = 51;
-    WriteBlock(tmp.Path() / "b.blk", broken);
-    auto lin = ReadFileBytes(tmp.Path() / "b.blk" / "tn.lin");
-    lin.resize(lin.size() + 60, 0xAB);
-    WriteFileBytes(tmp.Path() / "b.blk" / "tn.lin", lin);
-    blk.Open(tmp / "b.blk");
-    blk.SetReadCache(GetParam());
+    Open(broken, 60);
     TBlkLine l;
     blk.FindLine(1, l);
     std::string found = "junk";
@@ -200,25 +174,13 @@ TEST_P(BlkDuplicateTest, ManyRecordsAcrossReadBlocks) {
     BlockSpec s;
     for (int i = 1; i <= 2600; ++i) s.AddLine(i, 1, {{double(i % 7), 0}, {double(i % 7) + 1, 1}});
     Open(s);
-    std::string found;
-    TBlkLine l;
-    blk.FindLine(2500, l);  // 2500 % 7 == 1
-    ASSERT_TRUE(blk.FindDuplicateLines(l, found));
     std::string expected;
     for (int i = 1; i <= 2600; ++i)
         if (i % 7 == 1 && i != 2500) expected += (expected.empty() ? "" : ",") + std::to_string(i);
-    EXPECT_EQ(found, expected);
+    EXPECT_EQ(Duplicates(2500), expected);  // 2500 % 7 == 1
 }
 
 INSTANTIATE_TEST_SUITE_P(DirectAndCached, BlkDuplicateTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Cached" : "Direct"; });
-
-TEST(BlkDuplicateClosedTest, NeedsAnOpenBlock) {
-    TBlk blk;
-    std::string found;
-    EXPECT_THROW(blk.FindDuplicateLines(MakeLine(1), found), EBlkNotOpened);
-    TBlkRect r;
-    EXPECT_THROW(blk.LineRectOk(MakeLine(1), r), EBlkNotOpened);
-}
 
 } // namespace

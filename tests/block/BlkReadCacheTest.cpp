@@ -1,12 +1,9 @@
 // The read cache gives exactly the results, errors and positions of the direct reads.
 #include "TestUtil.h"
 
-#include <gtest/gtest.h>
-
 #include <sstream>
 
 using namespace vexa;
-using namespace vexa::testkit;
 using namespace vexa::blocktest;
 
 namespace {
@@ -89,28 +86,15 @@ void ExpectSameWithCache(const fs::path& dir, const char* what) {
     for (std::size_t i = 0; i < actual.size(); ++i) EXPECT_EQ(actual[i], expected[i]) << what << " step " << i;
 }
 
-BlockSpec GappyBlock() {
+TEST(BlkReadCacheTest, SameResultsOnGappyTruncatedAndEmptyFiles) {
+    TempDir tmp;
+    const fs::path d = tmp.Path() / "b.blk";
     BlockSpec s = LinesNumbered({1, 2, 4, 5, 6, 7});
     s.Areas = {MakeArea(2, 1, 1), MakeArea(3, 1, 2), MakeArea(5, 2, 4)};
     s.Areas[1].Flags = 4;
-    return s;
-}
-
-TEST(BlkReadCacheTest, SameResultsOnAGappyBlock) {
-    TempDir tmp;
-    WriteBlock(tmp.Path() / "b.blk", GappyBlock());
-    ExpectSameWithCache(tmp.Path() / "b.blk", "gappy");
-}
-
-TEST(BlkReadCacheTest, SameResultsOnTruncatedFiles) {
-    TempDir tmp;
-    const fs::path d = tmp.Path() / "b.blk";
-    WriteBlock(d, GappyBlock());
-    for (const char* name : {"tn.lin", "tn.are", "tn.crd"}) {
-        auto b = ReadFileBytes(d / name);
-        b.resize(b.size() - 5);
-        WriteFileBytes(d / name, b);
-    }
+    WriteBlock(d, s);
+    ExpectSameWithCache(d, "gappy");
+    for (const char* name : {"tn.lin", "tn.are", "tn.crd"}) Resize(d / name, -5);
     ExpectSameWithCache(d, "truncated");
     for (const char* name : {"tn.lin", "tn.are", "tn.crd"}) WriteFileBytes(d / name, {});
     ExpectSameWithCache(d, "empty");
@@ -130,9 +114,8 @@ TEST(BlkReadCacheTest, StampsKeepTheCacheInStep) {
     EXPECT_EQ(blk.AreaCount(), 0);
     // Appending an area behind the block's back is not seen by the cache ...
     auto are = ReadFileBytes(d / "tn.are");
-    TBlkArea extra = MakeArea(1, 3, 1);
-    auto bytes = RecordBytes(extra);
-    are.insert(are.end(), bytes.begin(), bytes.end());
+    auto extra = RecordBytes(MakeArea(1, 3, 1));
+    are.insert(are.end(), extra.begin(), extra.end());
     WriteFileBytes(d / "tn.are", are);
     EXPECT_THROW(blk.FindArea(1, a), EBlkFeatureNotExist);
     // ... until the cache is loaded again.
@@ -143,23 +126,6 @@ TEST(BlkReadCacheTest, StampsKeepTheCacheInStep) {
     EXPECT_FALSE(blk.ReadCache());
     blk.FindArea(1, a);
     EXPECT_EQ(a.Kind, 3);
-}
-
-TEST(BlkReadCacheTest, OffByDefaultAndAfterCloseAndOpen) {
-    TempDir tmp;
-    TBlk blk;
-    EXPECT_FALSE(blk.ReadCache());
-    EXPECT_THROW(blk.SetReadCache(true), EBlkNotOpened);
-    EXPECT_FALSE(blk.ReadCache());
-    EXPECT_NO_THROW(blk.SetReadCache(false));
-    blk.Open(tmp / "a.blk");
-    blk.SetReadCache(true);
-    EXPECT_TRUE(blk.ReadCache());
-    blk.Open(tmp / "b.blk");
-    EXPECT_FALSE(blk.ReadCache());
-    blk.SetReadCache(true);
-    blk.Close();
-    EXPECT_FALSE(blk.ReadCache());
 }
 
 } // namespace

@@ -1,16 +1,17 @@
 // The boundary walk, inner line pairing, ring assembly and the area topology test.
 #include "TestUtil.h"
 
-#include <gtest/gtest.h>
+#include <functional>
 
 using namespace vexa;
-using namespace vexa::testkit;
 using namespace vexa::blocktest;
 
 namespace {
 
-std::vector<std::int32_t> Numbers(const TLins& lines) {
-    std::vector<std::int32_t> out;
+using Numbers = std::vector<std::int32_t>;
+
+Numbers NumbersOf(const TLins& lines) {
+    Numbers out;
     for (const TBlkLine& l : lines) out.push_back(l.Number);
     return out;
 }
@@ -22,23 +23,13 @@ TBlkLine Entry(std::int32_t number, std::int32_t areaA, std::int32_t areaB) {
     l.AreaB = areaB;
     return l;
 }
-TBlkLine Inner(std::int32_t number) { return Entry(number, 1, 1); }
-TBlkLine Border(std::int32_t number) { return Entry(number, 1, 2); }
+TBlkLine I(std::int32_t number) { return Entry(number, 1, 1); }  // inner
+TBlkLine B(std::int32_t number) { return Entry(number, 1, 2); }  // border
 
-class BlkTopologyTest : public ::testing::Test {
+class BlkTopologyTest : public BlockTest {
 protected:
-    void Open(const BlockSpec& s) {
-        WriteBlock(Dir(), s);
-        blk.Open(Dir().string());
-    }
-    fs::path Dir() const { return tmp.Path() / "b.blk"; }
-    TBlkArea Area(std::int32_t number) {
-        TBlkArea a;
-        blk.FindArea(number, a);
-        return a;
-    }
-    std::string Walk(std::int32_t area, TLins& lines) {
-        return ThrownMessage<EBlkPloError>([&] { blk.AreaBoundary(Area(area), lines); });
+    std::string Walk(const TBlkArea& area, TLins& lines) {
+        return ThrownMessage<EBlkPloError>([&] { blk.AreaBoundary(area, lines); });
     }
     std::string M1(int area, int line) {
         return "Chybná topológia línie plochy\r(" + blk.Path() + ", P:" + std::to_string(area) + ", L:" +
@@ -51,107 +42,94 @@ protected:
     std::string Lines(int a, int b) {
         return "Chybná topológia línii\r(" + blk.Path() + ", L:" + std::to_string(a) + ", L:" + std::to_string(b) + ")";
     }
-
-    TempDir tmp;
-    TBlk blk;
+    bool Topo(const TBlkArea& area, bool geometry = true) { return blk.CheckAreaTopology(area, geometry, 0.01); }
 };
 
 // --- boundary walk -----------------------------------------------------------
 
-TEST_F(BlkTopologyTest, WalksEveryCellOfAGrid) {
-    BlockSpec s;
-    GridLayout g = AddAreaGrid(s, GridSpec{});  // 2 x 2: edges 1-6 horizontal, 7-12 vertical
-    Open(s);
-    TLins lines;
-    blk.AreaBoundary(Area(1), lines);
-    EXPECT_EQ(Numbers(lines), (std::vector<std::int32_t>{1, 9, 3, 7}));
-    blk.AreaBoundary(Area(4), lines);
-    EXPECT_EQ(Numbers(lines), (std::vector<std::int32_t>{4, 12, 6, 10}));
-    for (std::int32_t a : g.Cells) EXPECT_TRUE(blk.CheckAreaTopology(Area(a), true, 0.01)) << a;
+TEST_F(BlkTopologyTest, WalksGridCellsIslandsAndBridges) {
+    // 2 x 2 grid: edges 1-6 horizontal, 7-12 vertical; with an island: bridge 13, ring 14, island area 5.
+    const struct {
+        bool island, startAtBridge;
+        std::int32_t area;
+        Numbers walk;
+    } cases[] = {
+        {false, false, 1, {1, 9, 3, 7}},
+        {false, false, 4, {4, 12, 6, 10}},
+        {true, false, 1, {1, 9, 3, 7, 13, 14, 13}},  // the bridge is walked twice
+        {true, false, 5, {14}},                      // one closed line
+        {true, true, 1, {14, 13, 7, 3, 9, 1, 13}},   // start on an inner line: on to the first border line
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << "island " << c.island << " bridge start " << c.startAtBridge << " area "
+                                        << c.area);
+        BlockSpec s;
+        GridSpec grid;
+        grid.Island = c.island;
+        grid.CellStartsAtBridge = c.startAtBridge;
+        GridLayout g = AddAreaGrid(s, grid);
+        Open(s);
+        TLins lines;
+        blk.AreaBoundary(Area(c.area), lines);
+        EXPECT_EQ(NumbersOf(lines), c.walk);
+        for (std::int32_t a : g.Cells) EXPECT_TRUE(Topo(Area(a))) << a;
+        if (c.island) {
+            EXPECT_TRUE(Topo(Area(g.Island)));
+        }
+        blk.Close();
+    }
 }
 
-TEST_F(BlkTopologyTest, IslandBridgeIsWalkedTwice) {
+TEST_F(BlkTopologyTest, IslandRingPairsTheBridge) {
     BlockSpec s;
-    GridSpec content;
-    content.Island = true;
-    GridLayout g = AddAreaGrid(s, content);
-    ASSERT_EQ(g.Bridge, 13);
-    ASSERT_EQ(g.Ring, 14);
-    ASSERT_EQ(g.Island, 5);
+    GridSpec grid;
+    grid.Island = true;
+    AddAreaGrid(s, grid);
     Open(s);
     TLins lines;
     blk.AreaBoundary(Area(1), lines);
-    EXPECT_EQ(Numbers(lines), (std::vector<std::int32_t>{1, 9, 3, 7, 13, 14, 13}));
-    blk.AreaBoundary(Area(5), lines);
-    EXPECT_EQ(Numbers(lines), (std::vector<std::int32_t>{14}));  // one closed line
     std::int32_t bad = -1;
-    blk.AreaBoundary(Area(1), lines);
     EXPECT_EQ(blk.CheckInnerLines(lines, bad), 1);
     EXPECT_EQ(bad, 0);
     TCrds ring;
     blk.BoundaryPolygon(lines, ring, 0.01);
     EXPECT_EQ(ring.size(), 11u);  // 4 cell corners and back, the bridge, 4 island corners and back, the bridge
     EXPECT_TRUE(ring.front().X == ring.back().X && ring.front().Y == ring.back().Y);
-    for (std::int32_t a : {1, 2, 3, 4, 5}) EXPECT_TRUE(blk.CheckAreaTopology(Area(a), true, 0.01)) << a;
-}
-
-TEST_F(BlkTopologyTest, StartOnAnInnerLineMovesToTheFirstBorderLine) {
-    BlockSpec s;
-    GridSpec content;
-    content.Island = true;
-    content.CellStartsAtBridge = true;
-    AddAreaGrid(s, content);
-    Open(s);
-    TLins lines;
-    blk.AreaBoundary(Area(1), lines);
-    EXPECT_EQ(Numbers(lines), (std::vector<std::int32_t>{14, 13, 7, 3, 9, 1, 13}));
-    EXPECT_TRUE(blk.CheckAreaTopology(Area(1), true, 0.01));
 }
 
 TEST_F(BlkTopologyTest, WalkFailuresNameTheLine) {
+    const struct {
+        const char* what;
+        std::function<void(BlockSpec&)> spoil;
+        std::int32_t area, line, next;  // next 0: the one-line message
+    } cases[] = {
+        {"line 9 does not name line 1 as its predecessor", [](BlockSpec& s) { s.Lines[8].PrevA = 4; }, 1, 1, 9},
+        {"line 9 borders another area on the walked side", [](BlockSpec& s) { s.Lines[8].AreaA = 3; }, 1, 9, 0},
+        {"line 3 is not fully linked", [](BlockSpec& s) { s.Lines[2].NextB = -1; }, 1, 3, 0},
+        {"the start line is deleted", [](BlockSpec& s) { s.Lines[0].Flags = 1; }, 1, 1, 0},
+        {"area 2 does not border its first line", [](BlockSpec& s) { s.Areas[1].FirstLine = 1; }, 2, 1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        BlockSpec s;
+        AddAreaGrid(s, GridSpec{});
+        c.spoil(s);
+        Open(s);
+        TLins lines{I(99)};
+        EXPECT_EQ(Walk(Area(c.area), lines), c.next ? M2(c.area, c.line, c.next) : M1(c.area, c.line));
+        EXPECT_TRUE(lines.empty());
+        EXPECT_FALSE(Topo(Area(c.area)));
+        blk.Close();
+    }
+    // A side without an area passes the area test.
     BlockSpec s;
     AddAreaGrid(s, GridSpec{});
-    BlockSpec base = s;
-    TLins lines{Inner(99)};
-
-    s.Lines[8].PrevA = 4;  // line 9 no longer names line 1 as the line before it
-    Open(s);
-    EXPECT_EQ(Walk(1, lines), M2(1, 1, 9));
-    EXPECT_TRUE(lines.empty());
-    EXPECT_FALSE(blk.CheckAreaTopology(Area(1), true, 0.01));
-    blk.Close();
-
-    s = base;
-    s.Lines[8].AreaA = 3;  // line 9 borders another area on the walked side
-    Open(s);
-    EXPECT_EQ(Walk(1, lines), M1(1, 9));
-    blk.Close();
-
-    s = base;
-    s.Lines[2].NextB = -1;  // line 3 is not fully linked
-    Open(s);
-    EXPECT_EQ(Walk(1, lines), M1(1, 3));
-    blk.Close();
-
-    s = base;
-    s.Lines[0].Flags = 1;  // the start line is deleted
-    Open(s);
-    EXPECT_EQ(Walk(1, lines), M1(1, 1));
-    blk.Close();
-
-    s = base;
-    s.Areas[1].FirstLine = 1;  // area 2 does not border line 1
-    Open(s);
-    EXPECT_EQ(Walk(2, lines), M1(2, 1));
-    blk.Close();
-
-    // A side without an area passes the area test.
-    s = base;
     s.Lines[8].AreaA = 3;
     s.Lines[8].AreaB = -1;
     Open(s);
+    TLins lines;
     blk.AreaBoundary(Area(1), lines);
-    EXPECT_EQ(Numbers(lines), (std::vector<std::int32_t>{1, 9, 3, 7}));
+    EXPECT_EQ(NumbersOf(lines), (Numbers{1, 9, 3, 7}));
 }
 
 TEST_F(BlkTopologyTest, CorruptLinkCyclesEnd) {
@@ -177,13 +155,13 @@ TEST_F(BlkTopologyTest, CorruptLinkCyclesEnd) {
     s.Areas = {MakeArea(1, 1, 1), MakeArea(2, 1, 2)};
     Open(s);
     TLins lines;
-    EXPECT_EQ(Walk(1, lines), M1(1, 3));  // 1, 2, 3, 2, 3, 2, 3: the 7th line exceeds 2 x 3
+    EXPECT_EQ(Walk(Area(1), lines), M1(1, 3));  // 1, 2, 3, 2, 3, 2, 3: the 7th line exceeds 2 x 3
     EXPECT_TRUE(lines.empty());
-    EXPECT_FALSE(blk.CheckAreaTopology(Area(1), false, 0.01));
+    EXPECT_FALSE(Topo(Area(1), false));
     // Starting on inner line 2, the B links circle 2, 3, 2, ... : the search for a border line ends too.
     TBlkArea startInside = MakeArea(1, 1, 2);
-    EXPECT_EQ(ThrownMessage<EBlkPloError>([&] { blk.AreaBoundary(startInside, lines); }), M1(1, 3));
-    EXPECT_FALSE(blk.CheckAreaTopology(startInside, true, 0.01));
+    EXPECT_EQ(Walk(startInside, lines), M1(1, 3));
+    EXPECT_FALSE(Topo(startInside));
 }
 
 TEST_F(BlkTopologyTest, ReadErrorsPassThroughTheAreaTest) {
@@ -192,113 +170,123 @@ TEST_F(BlkTopologyTest, ReadErrorsPassThroughTheAreaTest) {
     s.Lines[8].NextA = 40;  // line 9 links to a line that does not exist
     Open(s);
     TBlkArea missingStart = MakeArea(1, 1, 77);
-    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.CheckAreaTopology(missingStart, true, 0.01); }),
-              "Prvok neexistuje\r(" + blk.Path() + ", L:77)");
-    EXPECT_THROW(blk.CheckAreaTopology(Area(1), true, 0.01), EBlkFeatureNotExist);
-    TLins lines{Inner(5)};
+    EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { Topo(missingStart); }), NotExist('L', 77));
+    EXPECT_THROW(Topo(Area(1)), EBlkFeatureNotExist);
+    TLins lines{I(5)};
     EXPECT_THROW(blk.AreaBoundary(Area(1), lines), EBlkFeatureNotExist);
     EXPECT_TRUE(lines.empty());
-    // A deleted area passes without any reading.
     missingStart.Flags = 4;
-    EXPECT_TRUE(blk.CheckAreaTopology(missingStart, true, 0.01));
+    EXPECT_TRUE(Topo(missingStart));  // a deleted area passes without any reading
     blk.Close();
 
     // A truncated line record on the walk.
     s = BlockSpec{};
     AddAreaGrid(s, GridSpec{});
     WriteBlock(Dir(), s);
-    auto lin = ReadFileBytes(Dir() / "tn.lin");
-    lin.resize(lin.size() - 10);  // line 12 loses its tail
-    WriteFileBytes(Dir() / "tn.lin", lin);
+    Resize(Dir() / "tn.lin", -10);  // line 12 loses its tail
     blk.Open(Dir().string());
-    EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.CheckAreaTopology(Area(4), true, 0.01); }),
-              "Chyba čítania\r(" + blk.Path() + ")");
-    EXPECT_TRUE(blk.CheckAreaTopology(Area(1), true, 0.01));  // still usable
+    EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { Topo(Area(4)); }), ReadError());
+    EXPECT_TRUE(Topo(Area(1)));  // still usable
     blk.Close();
-    EXPECT_THROW(blk.CheckAreaTopology(MakeArea(1, 1, 1), true, 0.01), EBlkNotOpened);
-    missingStart.Flags = 4;
-    EXPECT_THROW(blk.CheckAreaTopology(missingStart, true, 0.01), EBlkNotOpened);
+    EXPECT_THROW(Topo(MakeArea(1, 1, 1)), EBlkNotOpened);
+    EXPECT_THROW(Topo(missingStart), EBlkNotOpened);
+}
+
+TEST_F(BlkTopologyTest, AreaTestReportsBrokenGeometryOnlyWhenAsked) {
+    BlockSpec s;
+    AddAreaGrid(s, GridSpec{});
+    s.Crds[s.Lines[8].LastCrd].X = R(100.5);  // line 9 ends beside line 3
+    Open(s);
+    EXPECT_TRUE(Topo(Area(1), false));
+    EXPECT_FALSE(Topo(Area(1)));
+    TLins lines;
+    blk.AreaBoundary(Area(1), lines);
+    TCrds ring;
+    EXPECT_EQ(ThrownMessage<EBlkPloError>([&] { blk.BoundaryPolygon(lines, ring, 0.01); }), Lines(9, 3));
+    EXPECT_FALSE(Topo(Area(2)));
+    EXPECT_TRUE(Topo(Area(3)));
+}
+
+TEST_F(BlkTopologyTest, SameResultsWithTheReadCache) {
+    BlockSpec s;
+    GridSpec grid;
+    grid.Columns = 3;
+    grid.Island = true;
+    AddAreaGrid(s, grid);
+    s.Lines[4].NextB = 1;  // line 5 (between cells 2 and 5) no longer links back along cell 2
+    Open(s);
+    auto run = [&] {
+        std::vector<std::string> out;
+        for (std::int32_t a = 1; a <= 8; ++a) {
+            TLins lines;
+            out.push_back(ThrownMessage<EBlkException>([&] { blk.AreaBoundary(MakeArea(a, 1, a), lines); }));
+            out.push_back(std::to_string(lines.size()));
+            std::string result;
+            const std::string error = ThrownMessage<EBlkException>([&] { result = Topo(Area(a)) ? "ok" : "bad"; });
+            out.push_back(result.empty() ? error : result);
+        }
+        return out;
+    };
+    const auto direct = run();
+    blk.SetReadCache(true);
+    EXPECT_EQ(run(), direct);
+    EXPECT_EQ(std::count(direct.begin(), direct.end(), "bad"), 1);
+    EXPECT_EQ(direct[3 * 1 + 2], "bad");  // area 2
 }
 
 // --- inner lines ---------------------------------------------------------------
 
 TEST(BlkInnerLinesTest, NormalizeRotatesAndCancelsThereAndBack) {
-    TLins l{Inner(7), Border(1), Border(2), Inner(7)};
-    TBlk::NormalizeBoundary(l);
-    EXPECT_EQ(Numbers(l), (std::vector<std::int32_t>{1, 2}));
-
-    l = {Border(1), Inner(5), Inner(9), Inner(9), Inner(5), Border(2)};
-    TBlk::NormalizeBoundary(l);
-    EXPECT_EQ(Numbers(l), (std::vector<std::int32_t>{1, 2}));
-
-    l = {Border(1), Inner(5), Inner(9), Inner(9), Inner(6)};
-    TBlk::NormalizeBoundary(l);
-    EXPECT_EQ(Numbers(l), (std::vector<std::int32_t>{1, 5, 6}));
-
-    l = {Inner(8), Inner(3)};  // no line between two areas: left as it is
-    TBlk::NormalizeBoundary(l);
-    EXPECT_EQ(Numbers(l), (std::vector<std::int32_t>{8, 3}));
-
-    l = {Inner(4)};
-    TBlk::NormalizeBoundary(l);
-    EXPECT_EQ(Numbers(l), (std::vector<std::int32_t>{4}));
+    const struct {
+        TLins in;
+        Numbers out;
+    } cases[] = {
+        {{I(7), B(1), B(2), I(7)}, {1, 2}},
+        {{B(1), I(5), I(9), I(9), I(5), B(2)}, {1, 2}},
+        {{B(1), I(5), I(9), I(9), I(6)}, {1, 5, 6}},
+        {{I(8), I(3)}, {8, 3}},  // no line between two areas: left as it is
+        {{I(4)}, {4}},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(testing::PrintToString(NumbersOf(c.in)));
+        TBlk::NormalizeBoundary(c.in);
+        EXPECT_EQ(NumbersOf(c.in), c.out);
+    }
 }
 
 TEST(BlkInnerLinesTest, PairingOfBridges) {
+    const struct {
+        TLins in;
+        int result;
+        std::int32_t bad;
+    } cases[] = {
+        {{B(1), B(2)}, 2, 0},
+        {{B(1), I(10), B(2), I(11), B(3), I(11), B(4), I(10)}, 1, 0},   // A B B A
+        {{B(1), I(10), B(2), I(11), B(3), I(10), B(4), I(11)}, 0, 10},  // A B A B fails at the second A
+        {{B(1), I(10), B(2)}, 0, 10},                                   // a bridge that occurs once
+        {{B(1), I(10), B(2), I(12), B(3), I(10), B(4)}, 0, 12},         // odd count: the unpaired one
+        {{B(1), I(10), B(2), I(11), B(3), I(12), B(4)}, 0, 10},
+        {{B(1), I(10), B(5), I(10), B(2), I(11), B(3), I(12), B(4)}, 0, 11},  // even but unpaired
+        {{B(1), I(21), I(22), B(3), I(23), B(4), I(23), B(5), I(22), B(6), I(21)}, 1, 0},  // A B C C B A
+    };
     TBlk blk;  // works on the list only
+    for (auto c : cases) {
+        SCOPED_TRACE(testing::PrintToString(NumbersOf(c.in)));
+        std::int32_t bad = -1;
+        EXPECT_EQ(blk.CheckInnerLines(c.in, bad), c.result);
+        EXPECT_EQ(bad, c.bad);
+    }
+    // The list is normalized in place.
+    TLins l{B(1), I(9), I(9), B(2)};
     std::int32_t bad = -1;
-    TLins l{Border(1), Border(2)};
     EXPECT_EQ(blk.CheckInnerLines(l, bad), 2);
-    EXPECT_EQ(bad, 0);
-
-    l = {Border(1), Inner(10), Border(2), Inner(11), Border(3), Inner(11), Border(4), Inner(10)};
-    EXPECT_EQ(blk.CheckInnerLines(l, bad), 1);  // A B B A
-    EXPECT_EQ(bad, 0);
-
-    l = {Border(1), Inner(10), Border(2), Inner(11), Border(3), Inner(10), Border(4), Inner(11)};
-    EXPECT_EQ(blk.CheckInnerLines(l, bad), 0);  // A B A B fails at the second A
-    EXPECT_EQ(bad, 10);
-
-    l = {Border(1), Inner(10), Border(2)};
-    EXPECT_EQ(blk.CheckInnerLines(l, bad), 0);  // a bridge that occurs once
-    EXPECT_EQ(bad, 10);
-
-    l = {Border(1), Inner(10), Border(2), Inner(12), Border(3), Inner(10), Border(4)};
-    EXPECT_EQ(blk.CheckInnerLines(l, bad), 0);  // odd count: the unpaired one
-    EXPECT_EQ(bad, 12);
-
-    l = {Border(1), Inner(10), Border(2), Inner(11), Border(3), Inner(12), Border(4)};
-    EXPECT_EQ(blk.CheckInnerLines(l, bad), 0);
-    EXPECT_EQ(bad, 10);
-
-    // Even but unpaired: 10 10 11 12 -> after the pair, 11 and 12 stay open.
-    l = {Border(1), Inner(10), Border(5), Inner(10), Border(2), Inner(11), Border(3), Inner(12), Border(4)};
-    EXPECT_EQ(blk.CheckInnerLines(l, bad), 0);
-    EXPECT_EQ(bad, 11);
-
-    // Nested three deep: A B C C B A.
-    l = {Border(1), Inner(21), Inner(22), Border(3), Inner(23), Border(4), Inner(23), Border(5), Inner(22), Border(6),
-         Inner(21)};
-    EXPECT_EQ(blk.CheckInnerLines(l, bad), 1);
-    EXPECT_EQ(bad, 0);
-    // The list was normalized in place.
-    l = {Border(1), Inner(9), Inner(9), Border(2)};
-    EXPECT_EQ(blk.CheckInnerLines(l, bad), 2);
-    EXPECT_EQ(Numbers(l), (std::vector<std::int32_t>{1, 2}));
+    EXPECT_EQ(NumbersOf(l), (Numbers{1, 2}));
 }
 
 // --- ring assembly ---------------------------------------------------------------
 
 class BlkRingTest : public BlkTopologyTest {
 protected:
-    // Line 1 (0,0)-(10,0)-(10,10) and line 2 from (10+dx,10+dy) over (0,10) back to (0,0).
-    void TwoLines(double dx, double dy) {
-        BlockSpec s;
-        AddBorder(s, 1, {{0, 0}, {10, 0}, {10, 10}});
-        AddBorder(s, 2, {{10 + dx, 10 + dy}, {0, 10}, {0, 0}});
-        Open(s);
-        list = ListOf({1, 2});
-    }
     // A line between areas 1 and 2 (or inside area 1).
     static void AddBorder(BlockSpec& s, std::int32_t number, const std::vector<std::pair<double, double>>& v,
                           bool inner = false) {
@@ -306,50 +294,56 @@ protected:
         l.AreaA = 1;
         l.AreaB = inner ? 1 : 2;
     }
-    // The stored records of the lines, in the given order.
-    TLins ListOf(const std::vector<std::int32_t>& numbers) {
-        TLins out;
+    // Assembles the stored lines of the given numbers, in that order.
+    std::string Assemble(const Numbers& numbers, double tolerance) {
+        TLins list;
         for (std::int32_t n : numbers) {
             TBlkLine l;
             blk.FindLine(n, l);
-            out.push_back(l);
+            list.push_back(l);
         }
-        return out;
-    }
-    std::string Assemble(double tolerance) {
         return ThrownMessage<EBlkPloError>([&] { blk.BoundaryPolygon(list, ring, tolerance); });
     }
-    TLins list;
+    void ExpectRing(const std::vector<std::pair<long double, long double>>& expected) {
+        ASSERT_EQ(ring.size(), expected.size());
+        for (std::size_t i = 0; i < expected.size(); ++i) {
+            EXPECT_EQ(ring[i].X.Value(), expected[i].first) << i;
+            EXPECT_EQ(ring[i].Y.Value(), expected[i].second) << i;
+        }
+    }
     TCrds ring;
 };
 
-TEST_F(BlkRingTest, JoinsEndsWithinTheTolerance) {
-    TwoLines(0.005, 0.002);
-    EXPECT_EQ(Assemble(0.01), "<no exception>");
-    // Both ends of line 1 meet line 2: line 1 is turned round, and the gap is the closing one.
-    ASSERT_EQ(ring.size(), 5u);
-    EXPECT_EQ(ring[0].X.Value(), 10.0L);
-    EXPECT_EQ(ring[0].Y.Value(), 10.0L);
-    EXPECT_EQ(ring[2].X.Value(), 0.0L);
-    EXPECT_EQ(ring[2].Y.Value(), 0.0L);
-    EXPECT_EQ(ring[3].Y.Value(), 10.0L);
-    EXPECT_EQ(ring[4].X.Value(), 10.0L);  // joined at the ring's vertex
-    EXPECT_EQ(ring[4].Y.Value(), 10.0L);
-    EXPECT_EQ(Assemble(0.001), Lines(1, 2));
-    EXPECT_TRUE(ring.empty());
-    EXPECT_EQ(Assemble(-0.01), "<no exception>");
-    blk.Close();
-
-    TwoLines(0.02, 0);  // beyond 0.01: a larger tolerance is cut to 0.01
-    EXPECT_EQ(Assemble(5), Lines(1, 2));
-    blk.Close();
-    TwoLines(0.0008, 0);  // -0.001 acts as 0.001
-    EXPECT_EQ(Assemble(-0.001), "<no exception>");
-    EXPECT_EQ(Assemble(0), Lines(1, 2));
-    blk.Close();
-    TwoLines(0.005, 0.002);
-    EXPECT_EQ(Assemble(5), "<no exception>");
-    EXPECT_EQ(Assemble(-0.001), Lines(1, 2));
+TEST_F(BlkRingTest, ToleranceIsClampedAndJoinsEnds) {
+    // Line 1 (0,0)-(10,0)-(10,10) and line 2 from (10+dx,10+dy) over (0,10) back to (0,0).
+    const std::string ok = "<no exception>";
+    const struct {
+        double dx, dy, tolerance;
+        bool joins;
+    } cases[] = {
+        {0.005, 0.002, 0.01, true},  {0.005, 0.002, 0.001, false}, {0.005, 0.002, -0.01, true},
+        {0.005, 0.002, 5, true},     {0.005, 0.002, -0.001, false},
+        {0.02, 0, 5, false},  // beyond 0.01: a larger tolerance is cut to 0.01
+        {0.0008, 0, -0.001, true},  // -0.001 acts as 0.001
+        {0.0008, 0, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.dx << "," << c.dy << " tolerance " << c.tolerance);
+        BlockSpec s;
+        AddBorder(s, 1, {{0, 0}, {10, 0}, {10, 10}});
+        AddBorder(s, 2, {{10 + c.dx, 10 + c.dy}, {0, 10}, {0, 0}});
+        Open(s);
+        EXPECT_EQ(Assemble({1, 2}, c.tolerance), c.joins ? ok : Lines(1, 2));
+        if (!c.joins) {
+            EXPECT_TRUE(ring.empty());
+        }
+        if (c.dx == 0.005 && c.tolerance == 0.01) {
+            // Both ends of line 1 meet line 2: line 1 is turned round, the gap is the closing one,
+            // joined at the ring's vertex.
+            ExpectRing({{10, 10}, {10, 0}, {0, 0}, {0, 10}, {10, 10}});
+        }
+        blk.Close();
+    }
 }
 
 TEST_F(BlkRingTest, SnapsTheNextLineOntoTheRing) {
@@ -358,15 +352,9 @@ TEST_F(BlkRingTest, SnapsTheNextLineOntoTheRing) {
     AddBorder(s, 2, {{10.005, 10.002}, {0, 10}});
     AddBorder(s, 3, {{0, 0}, {0, 10}});
     Open(s);
-    list = ListOf({1, 2, 3});
-    EXPECT_EQ(Assemble(0.01), "<no exception>");
-    ASSERT_EQ(ring.size(), 5u);
-    EXPECT_EQ(ring[2].X.Value(), 10.0L);  // the next line's end moved onto the ring's vertex
-    EXPECT_EQ(ring[2].Y.Value(), 10.0L);
-    EXPECT_EQ(ring[3].X.Value(), 0.0L);
-    EXPECT_EQ(ring[3].Y.Value(), 10.0L);
-    EXPECT_EQ(ring[4].Y.Value(), 0.0L);
-    EXPECT_EQ(Assemble(0.001), Lines(1, 2));
+    EXPECT_EQ(Assemble({1, 2, 3}, 0.01), "<no exception>");
+    ExpectRing({{0, 0}, {10, 0}, {10, 10}, {0, 10}, {0, 0}});  // the next line's end moved onto the ring's vertex
+    EXPECT_EQ(Assemble({1, 2, 3}, 0.001), Lines(1, 2));
 }
 
 TEST_F(BlkRingTest, ClosingGapAndSingleLines) {
@@ -375,15 +363,12 @@ TEST_F(BlkRingTest, ClosingGapAndSingleLines) {
     AddBorder(s, 2, {{0, 0}, {10, 0}, {10, 10}, {0.004, 0.003}});  // nearly closed
     AddBorder(s, 3, {{0, 0}, {10, 0}, {10, 10}});                  // open
     Open(s);
-    list = ListOf({1});
-    EXPECT_EQ(Assemble(0.001), "<no exception>");
+    EXPECT_EQ(Assemble({1}, 0.001), "<no exception>");
     EXPECT_EQ(ring.size(), 4u);
-    list = ListOf({2});
-    EXPECT_EQ(Assemble(0.01), "<no exception>");
+    EXPECT_EQ(Assemble({2}, 0.01), "<no exception>");
     EXPECT_EQ(ring.back().X.Value(), 0.0L);
-    EXPECT_EQ(Assemble(0.001), Lines(2, 2));
-    list = ListOf({3});
-    EXPECT_EQ(Assemble(0.01), Lines(3, 3));
+    EXPECT_EQ(Assemble({2}, 0.001), Lines(2, 2));
+    EXPECT_EQ(Assemble({3}, 0.01), Lines(3, 3));
 }
 
 TEST_F(BlkRingTest, OrientsTheFirstLineAndReversesOthers) {
@@ -394,73 +379,12 @@ TEST_F(BlkRingTest, OrientsTheFirstLineAndReversesOthers) {
     AddBorder(s, 4, {{50, 50}, {60, 60}});          // meets nothing
     AddBorder(s, 5, {{50, 50}, {60, 60}}, true);    // an inner line far away
     Open(s);
-    list = ListOf({1, 2, 3});
-    EXPECT_EQ(Assemble(0.01), "<no exception>");
-    ASSERT_EQ(ring.size(), 5u);
-    EXPECT_EQ(ring[0].X.Value(), 10.0L);
-    EXPECT_EQ(ring[1].X.Value(), 0.0L);
-    EXPECT_EQ(ring[2].Y.Value(), 10.0L);
-    EXPECT_EQ(ring[3].X.Value(), 10.0L);
-    EXPECT_EQ(ring[3].Y.Value(), 10.0L);
-    list = ListOf({1, 2, 4, 3});
-    EXPECT_EQ(Assemble(0.01), Lines(2, 4));
-    // Lines walked there and back are cancelled before assembly.
-    list = ListOf({1, 2, 5, 5, 3});
-    EXPECT_EQ(Assemble(0.01), "<no exception>");
-    // An inner line first: the list is rotated to begin with a border line.
-    list = ListOf({5, 5, 1, 2, 3});
-    EXPECT_EQ(Assemble(0.01), "<no exception>");
-    // The caller's list is not changed.
-    EXPECT_EQ(list.size(), 5u);
-    list = ListOf({1, 2, 4, 4, 3});
-    EXPECT_EQ(Assemble(0.01), "<no exception>");
-}
-
-TEST_F(BlkTopologyTest, AreaTestReportsBrokenGeometryOnlyWhenAsked) {
-    BlockSpec s;
-    AddAreaGrid(s, GridSpec{});
-    s.Crds[s.Lines[8].LastCrd].X = R(100.5);  // line 9 ends beside line 3
-    Open(s);
-    EXPECT_TRUE(blk.CheckAreaTopology(Area(1), false, 0.01));
-    EXPECT_FALSE(blk.CheckAreaTopology(Area(1), true, 0.01));
-    TLins lines;
-    blk.AreaBoundary(Area(1), lines);
-    TCrds ring;
-    EXPECT_EQ(ThrownMessage<EBlkPloError>([&] { blk.BoundaryPolygon(lines, ring, 0.01); }), Lines(9, 3));
-    EXPECT_FALSE(blk.CheckAreaTopology(Area(2), true, 0.01));
-    EXPECT_TRUE(blk.CheckAreaTopology(Area(3), true, 0.01));
-}
-
-TEST_F(BlkTopologyTest, SameResultsWithTheReadCache) {
-    BlockSpec s;
-    GridSpec content;
-    content.Columns = 3;
-    content.Island = true;
-    GridLayout g = AddAreaGrid(s, content);
-    s.Lines[4].NextB = 1;  // line 5 (between cells 2 and 5) no longer links back along cell 2
-    Open(s);
-    std::vector<std::string> direct, cached;
-    auto run = [&](std::vector<std::string>& out) {
-        for (std::int32_t a = 1; a <= 8; ++a) {
-            TLins lines;
-            out.push_back(ThrownMessage<EBlkException>([&] { blk.AreaBoundary(MakeArea(a, 1, a), lines); }));
-            out.push_back(std::to_string(lines.size()));
-            TBlkArea area;
-            try {
-                blk.FindArea(a, area);
-                out.push_back(blk.CheckAreaTopology(area, true, 0.01) ? "ok" : "bad");
-            } catch (const EBlkException& e) {
-                out.push_back(e.what());
-            }
-        }
-    };
-    run(direct);
-    blk.SetReadCache(true);
-    run(cached);
-    EXPECT_EQ(direct, cached);
-    EXPECT_EQ(std::count(direct.begin(), direct.end(), "bad"), 1);
-    EXPECT_EQ(direct[3 * 1 + 2], "bad");  // area 2
-    EXPECT_EQ(g.Cells.size(), 6u);
+    EXPECT_EQ(Assemble({1, 2, 3}, 0.01), "<no exception>");
+    ExpectRing({{10, 0}, {0, 0}, {0, 10}, {10, 10}, {10, 0}});
+    EXPECT_EQ(Assemble({1, 2, 4, 3}, 0.01), Lines(2, 4));
+    // Lines walked there and back are cancelled before assembly; an inner line first rotates the list.
+    for (const Numbers& list : {Numbers{1, 2, 5, 5, 3}, Numbers{5, 5, 1, 2, 3}, Numbers{1, 2, 4, 4, 3}})
+        EXPECT_EQ(Assemble(list, 0.01), "<no exception>") << testing::PrintToString(list);
 }
 
 } // namespace

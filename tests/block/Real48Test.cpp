@@ -9,39 +9,65 @@ using vexa::TReal48;
 
 namespace {
 
-TReal48 FromBytes(std::array<std::uint8_t, 6> bytes) {
+using Bytes = std::array<std::uint8_t, 6>;
+
+TReal48 FromBytes(Bytes bytes) {
     TReal48 r;
     r.Bytes = bytes;
     return r;
 }
 
-using Bytes = std::array<std::uint8_t, 6>;
+const Bytes kMax17E38{0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0x7F};
 
 TEST(Real48Test, DecodesKnownPatterns) {
-    EXPECT_EQ(FromBytes({0, 0, 0, 0, 0, 0}).Value(), 0.0L);
-    EXPECT_EQ(FromBytes({0, 1, 2, 3, 4, 0x85}).Value(), 0.0L);  // exponent 0 means zero
-    EXPECT_EQ(FromBytes({129, 0, 0, 0, 0, 0}).Value(), 1.0L);
-    EXPECT_EQ(FromBytes({129, 0, 0, 0, 0, 0x80}).Value(), -1.0L);
-    EXPECT_EQ(FromBytes({128, 0, 0, 0, 0, 0}).Value(), 0.5L);
-    EXPECT_EQ(FromBytes({128, 0, 0, 0, 0, 0x40}).Value(), 0.75L);
-    EXPECT_EQ(FromBytes({130, 0, 0, 0, 0, 0x40}).Value(), 3.0L);
-    EXPECT_EQ(FromBytes({129, 1, 0, 0, 0, 0}).Value(), 1.0L + std::ldexp(1.0L, -39));
-    EXPECT_EQ(FromBytes({1, 0, 0, 0, 0, 0}).Value(), std::ldexp(1.0L, -128));
-    EXPECT_EQ(FromBytes({255, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}).Value(),
-              std::ldexp(2.0L - std::ldexp(1.0L, -39), 126));
+    const struct {
+        Bytes bytes;
+        long double value;
+    } cases[] = {
+        {{0, 0, 0, 0, 0, 0}, 0.0L},
+        {{0, 1, 2, 3, 4, 0x85}, 0.0L},  // exponent 0 means zero
+        {{129, 0, 0, 0, 0, 0}, 1.0L},
+        {{129, 0, 0, 0, 0, 0x80}, -1.0L},
+        {{128, 0, 0, 0, 0, 0}, 0.5L},
+        {{128, 0, 0, 0, 0, 0x40}, 0.75L},
+        {{130, 0, 0, 0, 0, 0x40}, 3.0L},
+        {{129, 1, 0, 0, 0, 0}, 1.0L + std::ldexp(1.0L, -39)},
+        {{1, 0, 0, 0, 0, 0}, std::ldexp(1.0L, -128)},
+        {{255, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, std::ldexp(2.0L - std::ldexp(1.0L, -39), 126)},
+    };
+    for (const auto& c : cases) EXPECT_EQ(FromBytes(c.bytes).Value(), c.value) << double(c.value);
 }
 
-TEST(Real48Test, EncodesExactValues) {
-    EXPECT_EQ(TReal48::FromValue(0).Bytes, (Bytes{0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(TReal48::FromValue(-0.0L).Bytes, (Bytes{0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(TReal48::FromValue(1).Bytes, (Bytes{129, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(TReal48::FromValue(-1).Bytes, (Bytes{129, 0, 0, 0, 0, 0x80}));
-    EXPECT_EQ(TReal48::FromValue(0.75L).Bytes, (Bytes{128, 0, 0, 0, 0, 0x40}));
-    EXPECT_EQ(TReal48::FromValue(-3).Bytes, (Bytes{130, 0, 0, 0, 0, 0xC0}));
+TEST(Real48Test, EncodesRoundingAndSaturating) {
+    const long double half = std::ldexp(1.0L, -40);  // half a unit at 1.0
+    const struct {
+        long double value;
+        Bytes bytes;
+    } cases[] = {
+        {0, {0, 0, 0, 0, 0, 0}},
+        {-0.0L, {0, 0, 0, 0, 0, 0}},
+        {1, {129, 0, 0, 0, 0, 0}},
+        {-1, {129, 0, 0, 0, 0, 0x80}},
+        {0.75L, {128, 0, 0, 0, 0, 0x40}},
+        {-3, {130, 0, 0, 0, 0, 0xC0}},
+        {1 + half, {129, 0, 0, 0, 0, 0}},  // ties to even
+        {1 + 3 * half, {129, 2, 0, 0, 0, 0}},
+        {1 + half + std::ldexp(1.0L, -60), {129, 1, 0, 0, 0, 0}},
+        {2.0L - std::ldexp(1.0L, -41), {130, 0, 0, 0, 0, 0}},  // the carry reaches the exponent
+        {1.7E38L, kMax17E38},
+        {1.7E38, kMax17E38},
+        {-1.7E38L, {0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0xFF}},
+        {1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},
+        {-INFINITY, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {1e-50L, {0, 0, 0, 0, 0, 0}},
+        {NAN, {0, 0, 0, 0, 0, 0}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(TReal48::FromValue(c.value).Bytes, c.bytes) << double(c.value);
     EXPECT_EQ(TReal48::FromValue(0.1L).Value(), std::ldexp(std::nearbyint(std::ldexp(0.1L, 43)), -43));
+    EXPECT_LE(std::fabs(FromBytes(kMax17E38).Value() - 1.7E38L), std::ldexp(1.0L, 126 - 40));
 }
 
-TEST(Real48Test, NationalGridCoordinatesRoundTrip) {
+TEST(Real48Test, CoordinatesRoundTrip) {
     for (long double v : {-1234567.875L, -543210.5L, -1234567.25L, 1199999.0625L, -0.015625L}) {
         TReal48 r = TReal48::FromValue(v);
         EXPECT_EQ(r.Value(), v);
@@ -50,53 +76,25 @@ TEST(Real48Test, NationalGridCoordinatesRoundTrip) {
     // Not representable: the nearest value within half a unit in the last place.
     long double v = -1234567.89L;
     long double back = TReal48::FromValue(v).Value();
-    long double ulp = std::ldexp(1.0L, 20 - 39);  // 2^20 <= |v| < 2^21
-    EXPECT_LE(std::fabs(back - v), ulp / 2);
+    EXPECT_LE(std::fabs(back - v), std::ldexp(1.0L, 20 - 39) / 2);  // 2^20 <= |v| < 2^21
     EXPECT_NE(back, v);
-}
-
-TEST(Real48Test, EveryRepresentableValueRoundTrips) {
+    // Every representable value encodes back to its bytes and fits a double.
     std::mt19937_64 gen(12345);
     for (int i = 0; i < 20000; ++i) {
         Bytes b;
         for (auto& x : b) x = static_cast<std::uint8_t>(gen());
         if (b[0] == 0) b[0] = 1;
         TReal48 r = FromBytes(b);
-        TReal48 again = TReal48::FromValue(r.Value());
-        ASSERT_EQ(again.Bytes, b) << i;
-        ASSERT_EQ(static_cast<long double>(static_cast<double>(r.Value())), r.Value());  // fits a double
+        ASSERT_EQ(TReal48::FromValue(r.Value()).Bytes, b) << i;
+        ASSERT_EQ(static_cast<long double>(static_cast<double>(r.Value())), r.Value());
     }
-}
-
-TEST(Real48Test, RoundsToNearestEven) {
-    const long double half = std::ldexp(1.0L, -40);  // half a unit at 1.0
-    EXPECT_EQ(TReal48::FromValue(1 + half).Value(), 1.0L);
-    EXPECT_EQ(TReal48::FromValue(1 + 3 * half).Value(), 1 + 4 * half);
-    EXPECT_EQ(TReal48::FromValue(1 + half + std::ldexp(1.0L, -60)).Value(), 1 + 2 * half);
-    // Rounding up into the next power of two carries into the exponent.
-    EXPECT_EQ(TReal48::FromValue(2.0L - std::ldexp(1.0L, -41)).Bytes, (Bytes{130, 0, 0, 0, 0, 0}));
-}
-
-TEST(Real48Test, LargestMagnitudesOf17E38) {
-    EXPECT_EQ(TReal48::FromValue(1.7E38L).Bytes, (Bytes{0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0x7F}));
-    EXPECT_EQ(TReal48::FromValue(-1.7E38L).Bytes, (Bytes{0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0xFF}));
-    EXPECT_EQ(TReal48::FromValue(1.7E38).Bytes, (Bytes{0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0x7F}));
-    long double v = FromBytes({0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0x7F}).Value();
-    EXPECT_LE(std::fabs(v - 1.7E38L), std::ldexp(1.0L, 126 - 40));
-    EXPECT_EQ(FromBytes({0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0xFF}).Value(), -v);
-}
-
-TEST(Real48Test, SaturatesAndUnderflows) {
-    EXPECT_EQ(TReal48::FromValue(1e39L).Bytes, (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_EQ(TReal48::FromValue(-INFINITY).Bytes, (Bytes{0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}));
-    EXPECT_EQ(TReal48::FromValue(1e-50L).Bytes, (Bytes{0, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(TReal48::FromValue(NAN).Bytes, (Bytes{0, 0, 0, 0, 0, 0}));
 }
 
 TEST(Real48Test, ComparesByValue) {
     EXPECT_TRUE(FromBytes({0, 0, 0, 0, 0, 0x80}) == FromBytes({0, 0, 0, 0, 0, 0}));
     EXPECT_FALSE(FromBytes({129, 1, 0, 0, 0, 0}) == FromBytes({129, 0, 0, 0, 0, 0}));
     EXPECT_FALSE(FromBytes({129, 0, 0, 0, 0, 0x80}) == FromBytes({129, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(FromBytes({0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0xFF}).Value(), -FromBytes(kMax17E38).Value());
 }
 
 } // namespace

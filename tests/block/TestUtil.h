@@ -3,11 +3,15 @@
 #include "block/BlkObj.h"
 #include "kit/BlockKit.h"
 
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
 
 namespace vexa::blocktest {
+
+using namespace vexa::testkit;
 
 // The message of the exception of type E that f raises; a marker text when f raises
 // something else or nothing.
@@ -42,9 +46,41 @@ inline std::uint32_t U32At(const std::vector<unsigned char>& bytes, std::size_t 
     return v;
 }
 
+// Cuts (negative) or pads a file by delta bytes of the given value.
+inline void Resize(const fs::path& file, long delta, unsigned char fill = 0) {
+    auto b = ReadFileBytes(file);
+    b.resize(b.size() + delta, fill);
+    WriteFileBytes(file, b);
+}
+
+// The header record of each element file: its size, the flags byte with its value, and
+// the 4-byte packed time.
+struct HeaderLayout {
+    const char* file;
+    std::size_t size, flagsAt;
+    unsigned char flags;
+    std::size_t timeAt;
+};
+inline const HeaderLayout kHeaders[] = {
+    {"tn.lin", 103, 7, 1, 15}, {"tn.pnt", 35, 7, 1, 13}, {"tn.tbx", 85, 11, 1, 7}, {"tn.are", 71, 6, 4, 12}};
+
+// Checks a header record at the start of bytes: zero bytes except the flags and a time in [low, high].
+inline void ExpectHeader(const HeaderLayout& h, const std::vector<unsigned char>& bytes, std::uint32_t low,
+                         std::uint32_t high) {
+    ASSERT_GE(bytes.size(), h.size) << h.file;
+    for (std::size_t i = 0; i < h.size; ++i) {
+        const bool time = i >= h.timeAt && i < h.timeAt + 4;
+        if (!time) {
+            EXPECT_EQ(bytes[i], i == h.flagsAt ? h.flags : 0) << h.file << " byte " << i;
+        }
+    }
+    EXPECT_GE(U32At(bytes, h.timeAt), low) << h.file;
+    EXPECT_LE(U32At(bytes, h.timeAt), high) << h.file;
+}
+
 // A block whose lines carry the given numbers (vertices 2 per line).
-inline testkit::BlockSpec LinesNumbered(const std::vector<std::int32_t>& numbers) {
-    testkit::BlockSpec content;
+inline BlockSpec LinesNumbered(const std::vector<std::int32_t>& numbers) {
+    BlockSpec content;
     double x = 0;
     for (std::int32_t n : numbers) {
         content.AddLine(n, 1, {{x, 0}, {x + 1, 1}});
@@ -52,5 +88,27 @@ inline testkit::BlockSpec LinesNumbered(const std::vector<std::int32_t>& numbers
     }
     return content;
 }
+
+// A block in a temporary directory opened by one TBlk.
+class BlockTest : public ::testing::Test {
+protected:
+    fs::path Dir() const { return tmp.Path() / "b.blk"; }
+    void Open(const BlockSpec& s) {
+        WriteBlock(Dir(), s);
+        blk.Open(Dir().string());
+    }
+    TBlkArea Area(std::int32_t number) {
+        TBlkArea a;
+        blk.FindArea(number, a);
+        return a;
+    }
+    std::string ReadError() { return "Chyba čítania\r(" + blk.Path() + ")"; }
+    std::string NotExist(char letter, std::int64_t number) {
+        return "Prvok neexistuje\r(" + blk.Path() + ", " + letter + ":" + std::to_string(number) + ")";
+    }
+
+    TempDir tmp;
+    TBlk blk;
+};
 
 } // namespace vexa::blocktest
