@@ -100,6 +100,7 @@ TEST_F(LinkTest, StartingTopol) {
         ASSERT_EQ(ui.Messages.size(), c.message.empty() ? 0u : 1u);
         if (!c.message.empty()) {
             EXPECT_EQ(ui.Messages[0].Text, c.message);
+            EXPECT_EQ(ui.Messages[0].Icon, TMessageIcon::Error);
         }
     }
 }
