@@ -83,35 +83,33 @@ TEST_F(BlkAccessTest, RecordsAreReadWithEveryByteUnchanged) {
     EXPECT_TRUE(blk.LinesEof() && blk.PointsEof() && blk.TextsEof() && blk.AreasEof());
 }
 
-TEST_F(BlkAccessTest, SequentialReadAndEndTest) {
+TEST_F(BlkAccessTest, SequentialReadsEndTestAndFragments) {
+    // Whole records: read in file order; reading at the end is a read error with a zeroed record.
     Open(LinesNumbered({1, 2, 3}));
     EXPECT_EQ(blk.LineCount(), 3);
-    EXPECT_FALSE(blk.LinesEof());
-    blk.ReadNextLine(l);
-    for (int n = 1; n <= 3; ++n) {
+    for (int n = 0; n <= 3; ++n) {
         EXPECT_FALSE(blk.LinesEof());
         blk.ReadNextLine(l);
-        EXPECT_EQ(l.Number, n);
+        EXPECT_EQ(l.Number, n);  // the header record first
     }
     EXPECT_TRUE(blk.LinesEof());
-    l.Number = 99;
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadNextLine(l); }), ReadError());
     EXPECT_TRUE(AllZero(l));
-}
+    blk.Close();
 
-TEST_F(BlkAccessTest, TruncatedRecordIsAReadErrorAndTheBlockStaysUsable) {
+    // A truncated last record is not counted; reading it is a read error that consumes it.
     WriteBlock(Dir(), LinesNumbered({1, 2}));
     Resize(Dir() / "tn.lin", -30);
     blk.Open(Dir().string());
-    EXPECT_EQ(blk.LineCount(), 1);  // the fragment is not counted
+    EXPECT_EQ(blk.LineCount(), 1);
     blk.ReadNextLine(l);
     blk.ReadNextLine(l);
     EXPECT_EQ(l.Number, 1);
     EXPECT_FALSE(blk.LinesEof());
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadNextLine(l); }), ReadError());
     EXPECT_TRUE(AllZero(l));
-    EXPECT_TRUE(blk.LinesEof());  // the fragment was consumed
-    blk.FindLine(1, l);
+    EXPECT_TRUE(blk.LinesEof());
+    blk.FindLine(1, l);  // still usable
     EXPECT_EQ(l.Number, 1);
     EXPECT_THROW(blk.IsClean(), EBlkReadError);
     blk.Close();

@@ -12,11 +12,6 @@ namespace {
 
 using BlkFileSetTest = BlockTest;
 
-std::string TextOf(const fs::path& file) {
-    auto bytes = ReadFileBytes(file);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 std::string TextsTitle(const std::string& pra) { return "TopoL ... soubor textu pro blok " + pra + "\r\n"; }
 
 TEST(BlkFileSetNoBlockTest, NewObjectIsClosedAndRefusesWork) {

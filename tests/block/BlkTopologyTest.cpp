@@ -2,6 +2,7 @@
 #include "TestUtil.h"
 
 #include <functional>
+#include <tuple>
 
 using namespace vexa;
 using namespace vexa::blocktest;
@@ -43,12 +44,22 @@ protected:
         return "Chybná topológia línii\r(" + blk.Path() + ", L:" + std::to_string(a) + ", L:" + std::to_string(b) + ")";
     }
     bool Topo(const TBlkArea& area, bool geometry = true) { return blk.CheckAreaTopology(area, geometry, 0.01); }
+    // A grid of cells (2 x 2 unless told: edges 1-6 horizontal, 7-12 vertical; with an island:
+    // bridge 13, ring 14, island area 5).
+    static BlockSpec Grid(bool island = false, bool startAtBridge = false, int columns = 2) {
+        BlockSpec s;
+        GridSpec grid;
+        grid.Island = island;
+        grid.CellStartsAtBridge = startAtBridge;
+        grid.Columns = columns;
+        AddAreaGrid(s, grid);
+        return s;
+    }
 };
 
 // --- boundary walk -----------------------------------------------------------
 
 TEST_F(BlkTopologyTest, WalksGridCellsIslandsAndBridges) {
-    // 2 x 2 grid: edges 1-6 horizontal, 7-12 vertical; with an island: bridge 13, ring 14, island area 5.
     const struct {
         bool island, startAtBridge;
         std::int32_t area;
@@ -63,29 +74,17 @@ TEST_F(BlkTopologyTest, WalksGridCellsIslandsAndBridges) {
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "island " << c.island << " bridge start " << c.startAtBridge << " area "
                                         << c.area);
-        BlockSpec s;
-        GridSpec grid;
-        grid.Island = c.island;
-        grid.CellStartsAtBridge = c.startAtBridge;
-        GridLayout g = AddAreaGrid(s, grid);
-        Open(s);
+        Open(Grid(c.island, c.startAtBridge));
         TLins lines;
         blk.AreaBoundary(Area(c.area), lines);
         EXPECT_EQ(NumbersOf(lines), c.walk);
-        for (std::int32_t a : g.Cells) EXPECT_TRUE(Topo(Area(a))) << a;
-        if (c.island) {
-            EXPECT_TRUE(Topo(Area(g.Island)));
-        }
+        for (std::int32_t a = 1; a <= blk.AreaCount(); ++a) EXPECT_TRUE(Topo(Area(a))) << a;
         blk.Close();
     }
 }
 
 TEST_F(BlkTopologyTest, IslandRingPairsTheBridge) {
-    BlockSpec s;
-    GridSpec grid;
-    grid.Island = true;
-    AddAreaGrid(s, grid);
-    Open(s);
+    Open(Grid(true));
     TLins lines;
     blk.AreaBoundary(Area(1), lines);
     std::int32_t bad = -1;
@@ -111,8 +110,7 @@ TEST_F(BlkTopologyTest, WalkFailuresNameTheLine) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        BlockSpec s;
-        AddAreaGrid(s, GridSpec{});
+        BlockSpec s = Grid();
         c.spoil(s);
         Open(s);
         TLins lines{I(99)};
@@ -122,8 +120,7 @@ TEST_F(BlkTopologyTest, WalkFailuresNameTheLine) {
         blk.Close();
     }
     // A side without an area passes the area test.
-    BlockSpec s;
-    AddAreaGrid(s, GridSpec{});
+    BlockSpec s = Grid();
     s.Lines[8].AreaA = 3;
     s.Lines[8].AreaB = -1;
     Open(s);
@@ -137,21 +134,14 @@ TEST_F(BlkTopologyTest, CorruptLinkCyclesEnd) {
     // 2, 3, 2, 3, ... with every back link in order, never back to line 1.
     BlockSpec s;
     for (int n = 1; n <= 3; ++n) s.AddLine(n, 1, {{0, 0}, {double(n), 1}});
-    auto link = [](TBlkLine& l, int nextA, int nextARev, int prevA, int nextB, int prevB, int prevBRev) {
-        l.NextA = nextA;
-        l.NextARev = std::uint8_t(nextARev);
-        l.PrevA = prevA;
-        l.NextB = nextB;
-        l.PrevB = prevB;
-        l.PrevBRev = std::uint8_t(prevBRev);
-    };
-    s.Lines[0].AreaA = 1;
-    s.Lines[0].AreaB = 2;
-    link(s.Lines[0], 2, 0, 1, 1, 1, 0);
-    s.Lines[1].AreaA = s.Lines[1].AreaB = 1;
-    link(s.Lines[1], 3, 0, 1, 3, 3, 0);
-    s.Lines[2].AreaA = s.Lines[2].AreaB = 1;
-    link(s.Lines[2], 2, 1, 2, 2, 2, 0);
+    // Per line: NextA, NextARev, PrevA, NextB, PrevB, PrevBRev, AreaA, AreaB.
+    const int links[3][8] = {{2, 0, 1, 1, 1, 0, 1, 2}, {3, 0, 1, 3, 3, 0, 1, 1}, {2, 1, 2, 2, 2, 0, 1, 1}};
+    for (int i = 0; i < 3; ++i) {
+        TBlkLine& l = s.Lines[i];
+        const int* k = links[i];
+        std::tie(l.NextA, l.NextARev, l.PrevA, l.NextB, l.PrevB, l.PrevBRev, l.AreaA, l.AreaB) =
+            std::tuple(k[0], std::uint8_t(k[1]), k[2], k[3], k[4], std::uint8_t(k[5]), k[6], k[7]);
+    }
     s.Areas = {MakeArea(1, 1, 1), MakeArea(2, 1, 2)};
     Open(s);
     TLins lines;
@@ -165,8 +155,7 @@ TEST_F(BlkTopologyTest, CorruptLinkCyclesEnd) {
 }
 
 TEST_F(BlkTopologyTest, ReadErrorsPassThroughTheAreaTest) {
-    BlockSpec s;
-    AddAreaGrid(s, GridSpec{});
+    BlockSpec s = Grid();
     s.Lines[8].NextA = 40;  // line 9 links to a line that does not exist
     Open(s);
     TBlkArea missingStart = MakeArea(1, 1, 77);
@@ -180,9 +169,7 @@ TEST_F(BlkTopologyTest, ReadErrorsPassThroughTheAreaTest) {
     blk.Close();
 
     // A truncated line record on the walk.
-    s = BlockSpec{};
-    AddAreaGrid(s, GridSpec{});
-    WriteBlock(Dir(), s);
+    WriteBlock(Dir(), Grid());
     Resize(Dir() / "tn.lin", -10);  // line 12 loses its tail
     blk.Open(Dir().string());
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { Topo(Area(4)); }), ReadError());
@@ -193,8 +180,7 @@ TEST_F(BlkTopologyTest, ReadErrorsPassThroughTheAreaTest) {
 }
 
 TEST_F(BlkTopologyTest, AreaTestReportsBrokenGeometryOnlyWhenAsked) {
-    BlockSpec s;
-    AddAreaGrid(s, GridSpec{});
+    BlockSpec s = Grid();
     s.Crds[s.Lines[8].LastCrd].X = R(100.5);  // line 9 ends beside line 3
     Open(s);
     EXPECT_TRUE(Topo(Area(1), false));
@@ -208,11 +194,7 @@ TEST_F(BlkTopologyTest, AreaTestReportsBrokenGeometryOnlyWhenAsked) {
 }
 
 TEST_F(BlkTopologyTest, SameResultsWithTheReadCache) {
-    BlockSpec s;
-    GridSpec grid;
-    grid.Columns = 3;
-    grid.Island = true;
-    AddAreaGrid(s, grid);
+    BlockSpec s = Grid(true, false, 3);
     s.Lines[4].NextB = 1;  // line 5 (between cells 2 and 5) no longer links back along cell 2
     Open(s);
     auto run = [&] {

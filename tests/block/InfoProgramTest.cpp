@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <sys/wait.h>
 
@@ -31,17 +30,10 @@ protected:
 #ifdef VEXA_INFO_PROGRAM
         std::string cmd = std::string("'") + VEXA_INFO_PROGRAM + "'";
         for (const auto& a : args) cmd += " '" + a + "'";
-        const std::string errFile = tmp / "stderr.txt";
-        cmd += " 2>'" + errFile + "'";
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return r;
-        char buf[4096];
-        std::size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-        int status = ::pclose(p);
+        const int status = std::system((cmd + " >'" + (tmp / "out.txt") + "' 2>'" + (tmp / "err.txt") + "'").c_str());
         r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        auto e = ReadFileBytes(errFile);
-        r.err.assign(e.begin(), e.end());
+        r.out = TextOf(tmp.Path() / "out.txt");
+        r.err = TextOf(tmp.Path() / "err.txt");
 #endif
         return r;
     }

@@ -46,6 +46,11 @@ inline std::uint32_t U32At(const std::vector<unsigned char>& bytes, std::size_t 
     return v;
 }
 
+inline std::string TextOf(const fs::path& file) {
+    auto bytes = ReadFileBytes(file);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 // Cuts (negative) or pads a file by delta bytes of the given value.
 inline void Resize(const fs::path& file, long delta, unsigned char fill = 0) {
     auto b = ReadFileBytes(file);
