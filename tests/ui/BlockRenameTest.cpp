@@ -1,69 +1,59 @@
+// Renaming and deleting blocks, and the sibling programs: the file-system side of the windows.
 #include "ui/BlockRename.h"
 #include "ui/DirTree.h"
+#include "ui/SiblingTools.h"
 
 #include "common/FileNames.h"
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace vexa;
 namespace fs = std::filesystem;
 
 namespace {
-class TempMap {
-public:
+// A temporary directory removed with whatever permissions a test left inside it.
+struct TempMap {
     TempMap() {
         std::string tmpl = (fs::temp_directory_path() / "vexa-ui-XXXXXX").string();
-        dir_ = mkdtemp(tmpl.data());
+        dir = mkdtemp(tmpl.data());
     }
     ~TempMap() {
         std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-        for (auto& e : fs::recursive_directory_iterator(dir_, ec))
+        fs::permissions(dir, fs::perms::owner_all, fs::perm_options::add, ec);
+        for (auto& e : fs::recursive_directory_iterator(dir, ec))
             fs::permissions(e.path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
+        fs::remove_all(dir, ec);
     }
-    std::string Dir() const { return IncludeTrailingDelimiter(dir_.string()); }
-    fs::path operator/(const std::string& n) const { return dir_ / n; }
-
-private:
-    fs::path dir_;
+    std::string Dir() const { return IncludeTrailingDelimiter(dir.string()); }
+    fs::path operator/(const std::string& n) const { return dir / n; }
+    fs::path dir;
 };
 
 void Touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p) << text; }
 } // namespace
 
 TEST(BlockRename, KeyFilters) {
-    EXPECT_EQ(PrefixKey(U'l'), U'L');
-    EXPECT_EQ(PrefixKey(U'E'), U'E');
-    EXPECT_EQ(PrefixKey(8), char32_t{8});
-    EXPECT_EQ(PrefixKey(U'1'), std::nullopt);
-    EXPECT_EQ(PrefixKey(U'_'), std::nullopt);
-    EXPECT_EQ(PrefixKey(U'ž'), std::nullopt);
-    EXPECT_TRUE(NumberKeyAccepted(U'a'));
-    EXPECT_TRUE(NumberKeyAccepted(U'Z'));
-    EXPECT_TRUE(NumberKeyAccepted(U'7'));
-    EXPECT_TRUE(NumberKeyAccepted(8));
-    EXPECT_FALSE(NumberKeyAccepted(U'.'));
-    EXPECT_FALSE(NumberKeyAccepted(U' '));
-    EXPECT_FALSE(NumberKeyAccepted(U'č'));
+    const std::pair<char32_t, std::optional<char32_t>> prefix[] = {
+        {U'l', U'L'}, {U'E', U'E'}, {8, 8}, {U'1', std::nullopt}, {U'_', std::nullopt}, {U'ž', std::nullopt}};
+    for (auto [key, expected] : prefix) EXPECT_EQ(PrefixKey(key), expected) << int(key);
+    const std::pair<char32_t, bool> number[] = {{U'a', true},  {U'Z', true},  {U'7', true}, {8, true},
+                                                {U'.', false}, {U' ', false}, {U'č', false}};
+    for (auto [key, expected] : number) EXPECT_EQ(NumberKeyAccepted(key), expected) << int(key);
 }
 
-TEST(BlockRename, ComposedNameNeedsBothParts) {
-    EXPECT_EQ(ComposeBlockName("LE", "12345"), "LE_12345.blk");
-    EXPECT_EQ(ComposeBlockName("LE", ""), std::nullopt);
-    EXPECT_EQ(ComposeBlockName("", "1"), std::nullopt);
+TEST(BlockRename, ComposedNameNeedsBothValidParts) {
     // Pasted text that the key filters would have refused never makes a name (nor a path).
-    EXPECT_EQ(ComposeBlockName("LE", "../x"), std::nullopt);
-    EXPECT_EQ(ComposeBlockName("L/", "1"), std::nullopt);
-    EXPECT_EQ(ComposeBlockName("LE", "1 2"), std::nullopt);
-    EXPECT_EQ(ComposeBlockName("LE", "123456"), std::nullopt);
-    EXPECT_EQ(ComposeBlockName("L1", "1"), std::nullopt);
-    EXPECT_EQ(ComposeBlockName("le", "a1"), "le_a1.blk");
+    const std::tuple<const char*, const char*, std::optional<std::string>> cases[] = {
+        {"LE", "12345", "LE_12345.blk"}, {"le", "a1", "le_a1.blk"}, {"LE", "", std::nullopt},
+        {"", "1", std::nullopt},         {"LE", "../x", std::nullopt}, {"L/", "1", std::nullopt},
+        {"LE", "1 2", std::nullopt},     {"LE", "123456", std::nullopt}, {"L1", "1", std::nullopt}};
+    for (const auto& [prefix, number, expected] : cases) EXPECT_EQ(ComposeBlockName(prefix, number), expected);
 }
 
 TEST(BlockRename, RenamesTheEntryAndNeverReplacesAnother) {
@@ -74,32 +64,28 @@ TEST(BlockRename, RenamesTheEntryAndNeverReplacesAnother) {
     EXPECT_EQ(RenameBlock(map.Dir(), "LE_12abc.blk", "LE_12ABC.blk"), TRenameResult::Renamed);
     EXPECT_TRUE(fs::exists(map / "LE_12ABC.blk" / "tn.lin"));
     EXPECT_FALSE(fs::exists(map / "LE_12abc.blk"));
-
     fs::create_directory(map / "PO_1.blk");
     Touch(map / "PO_1.blk" / "keep");
-    EXPECT_EQ(RenameBlock(map.Dir(), "LE_12ABC.blk", "PO_1.blk"), TRenameResult::Failed);
+    fs::create_directory(map / "HR_2.blk");  // an empty target is not replaced either
+    // A missing source, and the map directory itself (an empty name cell), are never moved.
+    for (auto [from, to] : {std::pair{"LE_12ABC.blk", "PO_1.blk"}, {"LE_12ABC.blk", "HR_2.blk"},
+                            {"missing.blk", "LE_9.blk"}, {"", "LE_9.blk"}})
+        EXPECT_EQ(RenameBlock(map.Dir(), from, to), TRenameResult::Failed) << from << " -> " << to;
     EXPECT_TRUE(fs::exists(map / "PO_1.blk" / "keep"));
     EXPECT_TRUE(fs::exists(map / "LE_12ABC.blk" / "tn.lin"));
-    // An empty target directory is not replaced either.
-    fs::create_directory(map / "HR_2.blk");
-    EXPECT_EQ(RenameBlock(map.Dir(), "LE_12ABC.blk", "HR_2.blk"), TRenameResult::Failed);
-    EXPECT_TRUE(fs::exists(map / "LE_12ABC.blk"));
-    EXPECT_EQ(RenameBlock(map.Dir(), "missing.blk", "LE_9.blk"), TRenameResult::Failed);
-    // The map directory itself (an empty name cell) is never moved.
-    EXPECT_EQ(RenameBlock(map.Dir(), "", "LE_9.blk"), TRenameResult::Failed);
 }
 
-TEST(DirTree, DeletesHiddenReadOnlyAndNestedEntries) {
+TEST(DirTree, DeletesHiddenReadOnlyNestedAndUnreadableEntries) {
     TempMap map;
     const fs::path blk = map / "LE_1.blk";
     fs::create_directories(blk / "sub" / "deeper");
-    Touch(blk / "tn.crd");
-    Touch(blk / ".hidden");
-    Touch(blk / "sub" / "deeper" / "ro.dbf");
+    fs::create_directories(blk / "locked");
+    for (const char* f : {"tn.crd", ".hidden", "sub/deeper/ro.dbf", "locked/f"}) Touch(blk / f);
     fs::permissions(blk / "tn.crd", fs::perms::owner_read, fs::perm_options::replace);
     fs::permissions(blk / "sub" / "deeper" / "ro.dbf", fs::perms::owner_read, fs::perm_options::replace);
     // A read-only subdirectory: its entries could not be removed without restoring write permission.
     fs::permissions(blk / "sub" / "deeper", fs::perms::owner_read | fs::perms::owner_exec, fs::perm_options::replace);
+    fs::permissions(blk / "locked", fs::perms::none, fs::perm_options::replace);
     // A link out of the block must be removed, not followed.
     fs::create_directory(map / "outside");
     Touch(map / "outside" / "precious");
@@ -109,22 +95,55 @@ TEST(DirTree, DeletesHiddenReadOnlyAndNestedEntries) {
     EXPECT_FALSE(fs::exists(blk));
     EXPECT_TRUE(fs::exists(map / "outside" / "precious"));
     EXPECT_FALSE(DeleteDirTree(blk.string()));  // gone already
-}
-
-TEST(DirTree, APlainFileIsNotADirectoryTree) {
-    TempMap map;
+    // A plain file is not a directory tree.
     Touch(map / "X_1.blk");
     EXPECT_FALSE(DeleteDirTree((map / "X_1.blk").string()));
     EXPECT_TRUE(fs::exists(map / "X_1.blk"));
 }
 
-TEST(DirTree, UnreadableSubdirectoryIsOpenedAndRemoved) {
-    TempMap map;
-    const fs::path blk = map / "LE_2.blk";
-    fs::create_directories(blk / "locked");
-    Touch(blk / "a.dbf");
-    Touch(blk / "locked" / "f");
-    fs::permissions(blk / "locked", fs::perms::none, fs::perm_options::replace);
-    EXPECT_TRUE(DeleteDirTree(blk.string()));
-    EXPECT_FALSE(fs::exists(blk));
+namespace {
+// A program that writes its argument count and working directory into NAME.ran.
+void AddTool(const TempMap& t, const std::string& name) {
+    const std::string ran = (t / (name + ".ran")).string();
+    std::ofstream(t / name) << "#!/bin/sh\necho \"$#:$(pwd)\" > \"" << ran << ".tmp\"\nmv \"" << ran << ".tmp\" \""
+                            << ran << "\"\n";
+    fs::permissions(t / name, fs::perms::owner_all);
+}
+} // namespace
+
+TEST(SiblingTools, MenuVisibilityFollowsTheProgramFiles) {
+    TempMap t;
+    EXPECT_EQ(ToolMenuVisibility(t.dir.string()), TToolMenuVisibility{});
+    AddTool(t, "Ostrel.exe");
+    EXPECT_EQ(ToolMenuVisibility(t.dir.string()), (TToolMenuVisibility{false, false, true, false, true}));
+    AddTool(t, "Velder.exe");
+    EXPECT_EQ(ToolMenuVisibility(t.dir.string()), (TToolMenuVisibility{false, true, true, true, true}));
+    fs::remove(t / "Ostrel.exe");
+    AddTool(t, "Quarn.exe");
+    EXPECT_EQ(ToolMenuVisibility(t.Dir()), (TToolMenuVisibility{true, true, false, true, true}));
+    fs::create_directory(t / "Ostrel.exe");  // a directory of that name is no program
+    EXPECT_FALSE(ToolMenuVisibility(t.dir.string()).PrezeracPlo);
+}
+
+TEST(SiblingTools, StartsTheToolWithoutArgumentsInOurDirectory) {
+    TempMap t;
+    AddTool(t, "Quarn.exe");
+    EXPECT_TRUE(RunSiblingTool(t.Dir(), "Quarn.exe"));
+    const fs::path ran = t / "Quarn.exe.ran";
+    for (int i = 0; i < 200 && !fs::exists(ran); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    std::ifstream in(ran);
+    std::string line;
+    std::getline(in, line);
+    EXPECT_EQ(line, "0:" + fs::current_path().string());
+    EXPECT_FALSE(RunSiblingTool(t.dir.string(), "Velder.exe"));  // gone after start-up: no error
+    Touch(t / "Ostrel.exe", "not a program");
+    EXPECT_FALSE(RunSiblingTool(t.dir.string(), "Ostrel.exe"));
+}
+
+TEST(SiblingTools, InfoTextAndProgramDir) {
+    EXPECT_EQ(InfoBoxText(), "Kontrola súľadu BLK GXD so štandardom WQS\rverzia 1.1");
+    const std::string dir = ProgramDir();
+    ASSERT_FALSE(dir.empty());
+    EXPECT_EQ(dir.back(), '/');
+    EXPECT_TRUE(fs::exists(dir + "vexa_ui_tests"));
 }

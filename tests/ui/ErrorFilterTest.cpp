@@ -1,4 +1,6 @@
+// The error browser's decisions without a window: filters, counter, scale, show requests.
 #include "ui/ErrorFilter.h"
+#include "ui/GisShow.h"
 
 #include <gtest/gtest.h>
 
@@ -18,25 +20,20 @@ TEST(ErrorFilter, GroupAndTypeItemsAsListed) {
 
 TEST(ErrorFilter, ExpressionsForEveryCodeOfTheTable) {
     EXPECT_EQ(GroupFilter(0), std::nullopt);
-    EXPECT_EQ(GroupFilter(1), "Prvok = 'L'");
-    EXPECT_EQ(GroupFilter(2), "Prvok = 'B'");
-    EXPECT_EQ(GroupFilter(3), "Prvok = 'T'");
-    EXPECT_EQ(GroupFilter(4), "Prvok = 'P'");
-    EXPECT_EQ(TypeFilter(1, 0), "Prvok = 'L'");
-    EXPECT_EQ(TypeFilter(1, 5), "Id = -73 and Prvok = 'L'");
+    const S groups = {"", "Prvok = 'L'", "Prvok = 'B'", "Prvok = 'T'", "Prvok = 'P'"};
     const std::vector<std::vector<int>> codes = {
         {}, {-11, -12, -13, -14, -73, -15, -91}, {-31, -32, -92}, {-51, -52}, {-71, -72, -74, -93}};
-    const char letters[] = " LBTP";
-    for (int g = 1; g <= 4; ++g)
+    for (int g = 1; g <= 4; ++g) {
+        EXPECT_EQ(GroupFilter(g), groups[g]);
+        EXPECT_EQ(TypeFilter(g, 0), groups[g]);
         for (size_t t = 0; t < codes[g].size(); ++t)
             EXPECT_EQ(TypeFilter(g, static_cast<int>(t) + 1),
-                      "Id = " + std::to_string(codes[g][t]) + " and Prvok = '" + letters[g] + "'");
+                      "Id = " + std::to_string(codes[g][t]) + " and " + groups[g]);
+    }
+    EXPECT_EQ(TypeFilter(1, 5), "Id = -73 and Prvok = 'L'");
     EXPECT_EQ(TypeFilter(0, 1), std::nullopt);
     EXPECT_EQ(TypeFilter(3, 3), std::nullopt);
     EXPECT_EQ(QuotedText("a'b"), "'a''b'");
-}
-
-TEST(ErrorFilter, CounterText) {
     EXPECT_EQ(RecordCounterText(2, 3), "Záznam: 2/3");
     EXPECT_EQ(RecordCounterText(0, 0), "");
 }
@@ -61,16 +58,94 @@ TEST(ErrorFilter, ScaleFollowsTheButtons) {
 
 TEST(ErrorFilter, ShowRequestOnlyForANumberedElementOfAKnownGroup) {
     const std::string map = "/maps/m1/";
+    const std::string b = "b";
     EXPECT_EQ(ShowRequestFor(map, 12.0, std::string("LE_00001.blk"), std::string("L")),
               (TShowRequest{"/maps/m1/LE_00001.blk", 0, 12}));
-    EXPECT_EQ(ShowRequestFor(map, 3.0, std::string("PO_1.blk  "), std::string("P"))->Kind, 2);
-    EXPECT_EQ(ShowRequestFor(map, 3.0, std::string("PO_1.blk  "), std::string("P"))->BlockPath, "/maps/m1/PO_1.blk");
-    EXPECT_EQ(ShowRequestFor(map, 3.0, std::string("b"), std::string("B"))->Kind, 1);
-    EXPECT_EQ(ShowRequestFor(map, 3.0, std::string("b"), std::string("T"))->Kind, 3);
-    EXPECT_EQ(ShowRequestFor(map, TValue{}, std::string("b"), std::string("L")), std::nullopt);
-    EXPECT_EQ(ShowRequestFor(map, 0.0, std::string("b"), std::string("L")), std::nullopt);
-    EXPECT_EQ(ShowRequestFor(map, -4.0, std::string("b"), std::string("L")), std::nullopt);
-    EXPECT_EQ(ShowRequestFor(map, 4.0, std::string("b"), std::string("X")), std::nullopt);
-    EXPECT_EQ(ShowRequestFor(map, 4.0, std::string("b"), TValue{}), std::nullopt);
-    EXPECT_EQ(ShowRequestFor(map, 1e12, std::string("b"), std::string("L")), std::nullopt);
+    EXPECT_EQ(ShowRequestFor(map, 3.0, std::string("PO_1.blk  "), std::string("P")),
+              (TShowRequest{"/maps/m1/PO_1.blk", 2, 3}));
+    EXPECT_EQ(ShowRequestFor(map, 3.0, b, std::string("B"))->Kind, 1);
+    EXPECT_EQ(ShowRequestFor(map, 3.0, b, std::string("T"))->Kind, 3);
+    const std::pair<TValue, TValue> refused[] = {{TValue{}, std::string("L")}, {0.0, std::string("L")},
+                                                 {-4.0, std::string("L")},     {4.0, std::string("X")},
+                                                 {4.0, TValue{}},              {1e12, std::string("L")}};
+    for (const auto& [cislo, prvok] : refused) EXPECT_EQ(ShowRequestFor(map, cislo, b, prvok), std::nullopt);
+}
+
+namespace {
+// A DDE client whose every conversation refuses to open, and a desktop with the given windows.
+struct FakeConversation : IDdeConversation {
+    explicit FakeConversation(int& opens) : Opens(opens) {}
+    bool Open(const std::string&, const std::string&) override { return ++Opens, false; }
+    void Close() override {}
+    bool IsOpen() const override { return false; }
+    std::string Request(const std::string&) override { return {}; }
+    bool Execute(const std::string&) override { return false; }
+    bool HotLink(const std::string&, std::function<void(const std::string&)>) override { return false; }
+    void SetCloseNotification(std::function<void()>) override {}
+    int& Opens;
+};
+struct FakeDde : IDdeClient {
+    std::unique_ptr<IDdeConversation> CreateConversation() override {
+        return std::make_unique<FakeConversation>(Opens);
+    }
+    int Opens = 0;
+};
+struct FakeSystem : ISystemWindows {
+    std::vector<std::string> Titles, Started;
+    std::vector<TWindowHandle> TopLevelWindows() override {
+        std::vector<TWindowHandle> w;
+        for (size_t i = 0; i < Titles.size(); ++i) w.push_back(i + 1);
+        return w;
+    }
+    std::string WindowTitle(TWindowHandle window, int) override { return Titles.at(window - 1); }
+    bool IsWindow(TWindowHandle window) override { return window >= 1 && window <= Titles.size(); }
+    void EnableWindow(TWindowHandle, bool) override {}
+    void PostCloseRequest(TWindowHandle) override {}
+    std::unique_ptr<IProcess> StartProcess(const std::string& commandLine, const std::string&, std::uint32_t) override {
+        Started.push_back(commandLine);
+        return nullptr;
+    }
+    std::uint64_t TickCount() override { return 0; }
+    void Sleep(unsigned) override {}
+};
+struct FakeApp : IAppWindows {
+    void ProcessMessages() override {}
+    void ShowWaitCursor(TCursorKind) override {}
+    void RestoreCursor() override {}
+    std::vector<TAppWindow> AppWindows() override { return {}; }
+    TAppWindow ActiveAppWindow() override { return nullptr; }
+    void EnableAppWindow(TAppWindow, bool) override {}
+    void FocusAppWindow(TAppWindow) override {}
+    void ShowMessage(const std::string& text, TMessageIcon icon) override { Messages.emplace_back(text, icon); }
+    void TerminateApplication() override {}
+    std::vector<std::pair<std::string, TMessageIcon>> Messages;
+};
+} // namespace
+
+TEST(GisShow, WithoutAGisAsksToStartItAndARefusingServerEndsTheRequest) {
+    struct Case {
+        S titles;
+        TGisShowOutcome outcome;
+        int opens;  // the link's connection attempts; none without a running GIS
+        const char* message;
+        TMessageIcon icon;
+    };
+    const Case cases[] = {
+        {{"Editor", "TopoL pre Windows"}, TGisShowOutcome::NotRunning, 0, "Spusti Topol 6.x.",
+         TMessageIcon::Information},
+        {{"TopoL pro Windows, vs. 6.0 - mapa"}, TGisShowOutcome::NotConnected, 10, "Topol server nekomunikuje.",
+         TMessageIcon::Error}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.message);
+        FakeDde dde;
+        FakeSystem system;
+        system.Titles = c.titles;
+        FakeApp app;
+        EXPECT_EQ(ShowInGis(dde, system, app, TShowRequest{"/maps/m/LE_00001.blk", 0, 7}, 1.0, 0xFF, true), c.outcome);
+        EXPECT_EQ(dde.Opens, c.opens);
+        EXPECT_TRUE(system.Started.empty());  // the GIS is never started from here
+        ASSERT_EQ(app.Messages.size(), 1u);
+        EXPECT_EQ(app.Messages[0].first, c.message);
+        EXPECT_EQ(app.Messages[0].second, c.icon);
+    }
 }
