@@ -408,6 +408,8 @@ private slots:
         QVERIFY(v.isVisible());
         QVERIFY(!v.Running());
         QCOMPARE(Flags("enabled", {v.KontrolaButton, v.MenuMapaZavriet}), QString("11"));
+        QVERIFY(v.LabelKontr->text().isEmpty());
+        QVERIFY(!v.LinGauge->isVisible());
         QVERIFY(fs::exists(p.Map.Path() / "Chyby.DBF"));
         QVERIFY(p.Messages.Shown.empty());
         // The working table was started afresh: a second run finds the same one finding again.
