@@ -192,47 +192,42 @@ TEST_F(BlkFileSetTest, OpenAnotherBlockClosesTheFirst) {
     EXPECT_EQ(mem.LineCount(), 3);
 }
 
+// Elements of group g (L, B, T or P) with the given numbers; the one at index flagged gets flags.
+BlockSpec Numbered(char g, const std::vector<std::int32_t>& numbers, int flagged = -1, std::uint8_t flags = 0) {
+    BlockSpec s = g == 'L' ? LinesNumbered(numbers) : BlockSpec{};
+    for (std::int32_t n : numbers) {
+        if (g == 'B') s.Points.push_back(MakePoint(n, 1, 0, 0));
+        if (g == 'T') s.Texts.push_back(MakeText(n, 1));
+        if (g == 'P') s.Areas.push_back(MakeArea(n, 1));
+    }
+    if (flagged >= 0) {
+        std::uint8_t& f = g == 'L' ? s.Lines[flagged].Flags
+                          : g == 'B' ? s.Points[flagged].Flags
+                          : g == 'T' ? s.Texts[flagged].Flags
+                                     : s.Areas[flagged].Flags;
+        f = flags;
+    }
+    return s;
+}
+
 TEST_F(BlkFileSetTest, IsCleanCases) {
-    auto lines = [](std::vector<std::int32_t> n, int flagged = -1, std::uint8_t flags = 0) {
-        BlockSpec s = LinesNumbered(n);
-        if (flagged >= 0) s.Lines[flagged].Flags = flags;
-        return s;
-    };
-    auto points = [](std::uint8_t firstFlags) {
-        BlockSpec s;
-        s.Points = {MakePoint(1, 1, 0, 0), MakePoint(2, 1, 0, 0)};
-        s.Points[0].Flags = firstFlags;
-        return s;
-    };
-    auto areas = [](std::uint8_t lastFlags) {
-        BlockSpec s;
-        s.Areas = {MakeArea(1, 1), MakeArea(2, 1)};
-        s.Areas[1].Flags = lastFlags;
-        return s;
-    };
-    auto texts = [](std::int32_t first, std::int32_t second, std::uint8_t lastFlags) {
-        BlockSpec s;
-        s.Texts = {MakeText(first, 1), MakeText(second, 1)};
-        s.Texts[1].Flags = lastFlags;
-        return s;
-    };
     const struct {
         const char* name;
         BlockSpec content;
         bool clean;
     } cases[] = {
-        {"lines 1,2,5", lines({1, 2, 5}), true},
-        {"lines 1,3,3", lines({1, 3, 3}), false},
-        {"lines 2,1", lines({2, 1}), false},
-        {"lines may start below 1", lines({-5, 0, 1}), true},
-        {"deleted last line", lines({1, 2, 3}, 2, 1), false},
-        {"flags 6 line (not usable, curve)", lines({1, 2, 3}, 2, 6), true},
-        {"deleted first point", points(1), false},
-        {"area flags 1 (not the deleted bit)", areas(1), true},
-        {"deleted area", areas(4), false},
-        {"text numbered 0", texts(0, 1, 0), false},
-        {"texts 1,3", texts(1, 3, 0), true},
-        {"deleted text", texts(1, 3, 1), false},
+        {"lines 1,2,5", Numbered('L', {1, 2, 5}), true},
+        {"lines 1,3,3", Numbered('L', {1, 3, 3}), false},
+        {"lines 2,1", Numbered('L', {2, 1}), false},
+        {"lines may start below 1", Numbered('L', {-5, 0, 1}), true},
+        {"deleted last line", Numbered('L', {1, 2, 3}, 2, 1), false},
+        {"flags 6 line (not usable, curve)", Numbered('L', {1, 2, 3}, 2, 6), true},
+        {"deleted first point", Numbered('B', {1, 2}, 0, 1), false},
+        {"area flags 1 (not the deleted bit)", Numbered('P', {1, 2}, 1, 1), true},
+        {"deleted area", Numbered('P', {1, 2}, 1, 4), false},
+        {"text numbered 0", Numbered('T', {0, 1}), false},
+        {"texts 1,3", Numbered('T', {1, 3}), true},
+        {"deleted text", Numbered('T', {1, 3}, 1, 1), false},
     };
     for (const auto& c : cases) {
         Open(c.content);

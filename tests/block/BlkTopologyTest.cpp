@@ -286,13 +286,7 @@ protected:
         }
         return ThrownMessage<EBlkPloError>([&] { blk.BoundaryPolygon(list, ring, tolerance); });
     }
-    void ExpectRing(const std::vector<std::pair<long double, long double>>& expected) {
-        ASSERT_EQ(ring.size(), expected.size());
-        for (std::size_t i = 0; i < expected.size(); ++i) {
-            EXPECT_EQ(ring[i].X.Value(), expected[i].first) << i;
-            EXPECT_EQ(ring[i].Y.Value(), expected[i].second) << i;
-        }
-    }
+    void ExpectRing(const Points& expected) { EXPECT_EQ(ValuesOf(ring), expected); }
     TCrds ring;
 };
 

@@ -137,31 +137,32 @@ TEST_F(InfoProgramTest, DumpStopsAtADamagedRecord) {
     EXPECT_EQ(r.err, "Chyba čítania\n(" + Block() + "/)\n");
 }
 
-TEST_F(InfoProgramTest, FindByNumberAcrossGaps) {
-    WriteBlock(Block(), LinesNumbered({1, 2, 4, 5, 6, 7}));
+TEST_F(InfoProgramTest, FindByNumberAndVertexRanges) {
+    BlockSpec s = LinesNumbered({1, 2, 4, 5, 6, 7});
+    for (int i = 0; i < 12; ++i) s.Crds[i] = TBlkCrd{R(i), R(-i * 0.5L)};
+    WriteBlock(Block(), s);
     RunResult r = Run({Block(), "--find", "L:4"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out.find("{\"Number\":4,\"Kind\":1,"), 0u) << r.out;
     EXPECT_NE(r.out.find("\"FirstCrd\":4,\"LastCrd\":5,"), std::string::npos) << r.out;
-    r = Run({Block(), "--find", "L:3"});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.out, "");
-    EXPECT_EQ(r.err, "Prvok neexistuje\n(" + Block() + "/, L:3)\n");
-    r = Run({Block(), "--find", "P:1"});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, "Prvok neexistuje\n(" + Block() + "/, P:1)\n");
-}
-
-TEST_F(InfoProgramTest, VertexRanges) {
-    BlockSpec s;
-    for (int i = 0; i < 10; ++i) s.Crds.push_back(TBlkCrd{R(i), R(-i * 0.5L)});
-    WriteBlock(Block(), s);
-    RunResult r = Run({Block(), "--crds", "9:7"});
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out, "[[7,-3.5],[8,-4],[9,-4.5]]\n");
-    r = Run({Block(), "--crds", "7:7"});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, "Chyba čítania\n(" + Block() + "/)\n");
+    const struct {
+        std::vector<std::string> args;
+        int code;
+        std::string out, err;
+    } cases[] = {
+        {{"--find", "L:3"}, 2, "", "Prvok neexistuje\n(" + Block() + "/, L:3)\n"},
+        {{"--find", "P:1"}, 2, "", "Prvok neexistuje\n(" + Block() + "/, P:1)\n"},
+        {{"--crds", "9:7"}, 0, "[[7,-3.5],[8,-4],[9,-4.5]]\n", ""},
+        {{"--crds", "7:7"}, 2, "", "Chyba čítania\n(" + Block() + "/)\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{Block()};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        r = Run(args);
+        EXPECT_EQ(r.code, c.code) << c.args[1];
+        EXPECT_EQ(r.out, c.out) << c.args[1];
+        EXPECT_EQ(r.err, c.err) << c.args[1];
+    }
 }
 
 TEST_F(InfoProgramTest, UsageErrorsAndHelp) {

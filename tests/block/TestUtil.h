@@ -51,6 +51,14 @@ inline std::string TextOf(const fs::path& file) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// The vertices as (x, y) values.
+using Points = std::vector<std::pair<long double, long double>>;
+inline Points ValuesOf(const TCrds& crds) {
+    Points out;
+    for (const TBlkCrd& c : crds) out.emplace_back(c.X.Value(), c.Y.Value());
+    return out;
+}
+
 // Cuts (negative) or pads a file by delta bytes of the given value.
 inline void Resize(const fs::path& file, long delta, unsigned char fill = 0) {
     auto b = ReadFileBytes(file);
