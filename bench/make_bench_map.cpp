@@ -5,7 +5,6 @@
 // 20,000 stands with their attribute table p0001.dbf, 50,000 points and 20,000
 // texts, with a few percent of every fault the element checks find (against the
 // sample standard). SCALE multiplies every count.
-#include "checks/TopologyBuilder.h"
 #include "dbase/TableDBF.h"
 #include "kit/BlockKit.h"
 
@@ -34,28 +33,26 @@ void Generate(const fs::path& map, double scale) {
     const long long textTarget = std::llround(20000 * scale);
 
     BlockSpec content;
-    checkskit::GridSpec grid;
+    GridSpec grid;
     grid.Rows = rows;
-    grid.Cols = cols;
+    grid.Columns = cols;
     grid.X0 = kX0;
     grid.Y0 = kY0;
-    grid.Cell = 100;
-    grid.LinesPerEdge = 2;
+    grid.LinesPerSide = 2;
     grid.VerticesPerLine = 10;
-    grid.LineKind = 1;
-    grid.AreaKind = 1;
-    checkskit::GridResult end = checkskit::AddAreaGrid(content, grid);
+    grid.VerticalsByRow = true;
+    const std::int32_t gridLines = static_cast<std::int32_t>(AddAreaGrid(content, grid).Lines.size());
     const long long cells = static_cast<long long>(rows) * cols;
 
     // Spurs: boundary lines that end inside a stand (1 in 200 stands).
-    std::int32_t number = end.NextLine;
+    std::int32_t number = gridLines + 1;
     for (long long c = 0; c < cells; c += 200) {
         int r = static_cast<int>(c / cols), k = static_cast<int>(c % cols);
         double x = kX0 + k * 100.0, y = kY0 + r * 100.0;
         std::vector<std::pair<double, double>> v;
         for (int i = 0; i < 10; ++i) v.emplace_back(x + 3.0 * i, y + 2.0 * i + (i % 2));
         TBlkLine& spur = content.AddLine(number++, 1, v);
-        spur.AreaA = spur.AreaB = checkskit::CellArea(grid, r, k);
+        spur.AreaA = spur.AreaB = grid.Cell(r, k);
     }
     // Free lines east of the grid, each of its own shape; a few percent of each fault.
     const double fx = kX0 + cols * 100.0 + 500;
@@ -74,14 +71,14 @@ void Generate(const fs::path& map, double scale) {
         if (Every(i, 50, 19)) line.Flags |= 4;  // curve
         if (Every(i, 50, 23)) line.Rect.MaxY = R(line.Rect.MaxY.Value() + 0.001L);
     }
-    checkskit::LinkLines(content);
+    LinkLines(content);
 
     // Stands: a few of a foreign kind, with broken links, or tiny.
     for (long long c = 0; c < cells; ++c) {
         TBlkArea& area = content.Areas[static_cast<std::size_t>(c)];
         int r = static_cast<int>(c / cols), k = static_cast<int>(c % cols);
         if (Every(c, 50, 5)) area.Kind = 20;
-        if (Every(c, 50, 13)) content.Lines[static_cast<std::size_t>(checkskit::WestLine(grid, r, k + 1) - 1)].PrevA = 1;
+        if (Every(c, 50, 13)) content.Lines[static_cast<std::size_t>(grid.LeftLine(r, k + 1) - 1)].PrevA = 1;
         if (Every(c, 50, 29)) area.AreaSize = R(40);
     }
     for (long long i = 1; i <= pointTarget; ++i) {
@@ -105,18 +102,13 @@ void Generate(const fs::path& map, double scale) {
                           TTableDBF::MakeField("DREVINA", TFldType::dbfChar, 4, 0),
                           TTableDBF::MakeField("VEK", TFldType::dbfNumeric, 3, 0),
                           TTableDBF::MakeField("PLOCHA", TFldType::dbfNumeric, 12, 4)};
-    const std::string table = (block / "p0001.dbf").string();
-    TTableDBF::CreateTable(table, fields);
-    TTableDBF dbf;
-    dbf.SetDatabaseName(block.string());
-    dbf.SetTableName(table);
-    dbf.Open();
+    std::vector<std::vector<TValue>> rowsOfTable;
     for (long long c = 0; c < cells; ++c) {
         long long described = (Every(c, 50, 17) && c % cols != 0) ? c - 1 : c;
-        dbf.AppendRecord({double(c + 1), std::to_string(described) + "a", std::string("BK"),
-                          double(described % 150 + 1), 1.0});
+        rowsOfTable.push_back({double(c + 1), std::to_string(described) + "a", std::string("BK"),
+                               double(described % 150 + 1), 1.0});
     }
-    dbf.Close();
+    WriteTable(block / "p0001.dbf", fields, rowsOfTable);
     std::cout << "LE_00001.blk: " << content.Lines.size() << " lines (" << content.Crds.size() << " vertices), "
               << content.Areas.size() << " areas, " << content.Points.size() << " points, " << content.Texts.size()
               << " texts, " << cells << " attribute rows\n";

@@ -14,7 +14,6 @@
 //   LE_00009.blk  not cleaned (a deleted point record): the check run skips it.
 //   PO_00001.blk  the areas-only layer: a line that bounds no area.
 //   abc.blk       a name that does not conform to the standard: not checked.
-#include "checks/TopologyBuilder.h"
 #include "dbase/TableDBF.h"
 #include "kit/BlockKit.h"
 
@@ -42,14 +41,9 @@ void StandTable(const fs::path& block, const std::vector<std::pair<std::int32_t,
     TFldDefList fields = {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
                           TTableDBF::MakeField("PORAST", TFldType::dbfChar, 10, 0),
                           TTableDBF::MakeField("PLOCHA", TFldType::dbfNumeric, 12, 4)};
-    const std::string path = (block / "p0001.dbf").string();
-    TTableDBF::CreateTable(path, fields);
-    TTableDBF table;
-    table.SetDatabaseName(block.string());
-    table.SetTableName(path);
-    table.Open();
-    for (const auto& [number, stand] : rows) table.AppendRecord({double(number), stand, 1.0});
-    table.Close();
+    std::vector<std::vector<TValue>> values;
+    for (const auto& [number, stand] : rows) values.push_back({double(number), stand, 1.0});
+    WriteTable(block / "p0001.dbf", fields, values);
 }
 
 void CleanBlock(const fs::path& map) {
@@ -79,24 +73,25 @@ void CleanBlock(const fs::path& map) {
     StandTable(map / "LE_00001.blk", rows);
 }
 
-// A linked grid of stands; the stands' table is written by the caller.
-checkskit::GridSpec StandGrid(BlockSpec& content, int rows, int cols) {
-    checkskit::GridSpec grid;
+// A linked grid of stands (vertical sides numbered row by row); the stands' table is
+// written by the caller.
+GridSpec StandGrid(BlockSpec& content, int rows, int cols) {
+    GridSpec grid;
     grid.Rows = rows;
-    grid.Cols = cols;
+    grid.Columns = cols;
     grid.X0 = kX0;
     grid.Y0 = kY0;
-    grid.Cell = 100;
     grid.VerticesPerLine = 3;
+    grid.VerticalsByRow = true;
     grid.LineKind = kStandBoundary;
     grid.AreaKind = kStand;
-    checkskit::AddAreaGrid(content, grid);
+    AddAreaGrid(content, grid);
     return grid;
 }
 
 void LineFaults(const fs::path& map) {
     BlockSpec content;
-    checkskit::GridSpec grid = StandGrid(content, 2, 2);  // lines 1-12, stands 1-4
+    GridSpec grid = StandGrid(content, 2, 2);  // lines 1-12, stands 1-4
     const double x = kX0 + 500, y = kY0;
     content.AddLine(13, 10, {{x, y}, {x + 50, y}});                              // state border: not in LE
     content.AddLine(14, 21, {{x, y + 20}, {x + 20, y + 30}, {x + 40, y + 20}}).Flags = 4;  // curve
@@ -106,8 +101,8 @@ void LineFaults(const fs::path& map) {
     content.AddLine(18, 21, {{x, y + 80}, {x + 0.3, y + 80.4}});                          // 0.5 m long
     // A boundary line that ends inside stand 4: the same stand on both sides.
     TBlkLine& spur = content.AddLine(19, kStandBoundary, {{kX0 + 100, kY0 + 100}, {kX0 + 130, kY0 + 130}});
-    spur.AreaA = spur.AreaB = checkskit::CellArea(grid, 1, 1);
-    checkskit::LinkLines(content);
+    spur.AreaA = spur.AreaB = grid.Cell(1, 1);
+    LinkLines(content);
 
     content.Points = {MakePoint(1, 7, x, y + 100), MakePoint(2, 6, x + 10, y + 100),  // a well: VO only
                    MakePoint(3, 5, x + 20, y + 100, 100), MakePoint(4, 1, x + 30, y + 100, 100)};
@@ -119,11 +114,10 @@ void LineFaults(const fs::path& map) {
 
 void AreaFaults(const fs::path& map) {
     BlockSpec content;
-    checkskit::GridSpec grid = StandGrid(content, 1, 4);  // stands 1-4
-    checkskit::LinkLines(content);
+    GridSpec grid = StandGrid(content, 1, 4);  // stands 1-4
     content.Areas[1].Kind = 20;                           // built-up area: SL only
     // The walk round stand 3 finds a back link that names the wrong line.
-    content.Lines[static_cast<std::size_t>(checkskit::WestLine(grid, 0, 3) - 1)].PrevA = 1;
+    content.Lines[static_cast<std::size_t>(grid.LeftLine(0, 3) - 1)].PrevA = 1;
     content.Areas[3].AreaSize = R(50);
     WriteBlock(map / "LE_00003.blk", content);
     StandTable(map / "LE_00003.blk", {{1, "1a"}, {2, "1b"}, {3, "1c"}, {4, "1d"}});
@@ -140,7 +134,7 @@ void AreasOnlyLayer(const fs::path& map) {
     BlockSpec content;
     StandGrid(content, 1, 2);  // lines 1-7, stands 1-2
     content.AddLine(8, 2, {{kX0 + 300, kY0}, {kX0 + 350, kY0 + 10}});  // bounds no stand
-    checkskit::LinkLines(content);
+    LinkLines(content);
     WriteBlock(map / "PO_00001.blk", content);
     StandTable(map / "PO_00001.blk", {{1, "1a"}, {2, "1b"}});
 }

@@ -2,12 +2,10 @@
 // corrupt link cycle, bridges paired and unpaired, ring tolerance), the area
 // limit at equality, precedence, deleted areas and the header stamp.
 #include "checks/CheckTestSupport.h"
-#include "checks/TopologyBuilder.h"
 #include "ui/OptionMasks.h"
 
 using namespace vexa;
 using namespace vexa::checkstest;
-using checkskit::GridSpec;
 using testkit::BlockSpec;
 
 namespace {
@@ -16,19 +14,25 @@ const char* kTopology = "chybná topológia plochy";
 
 class AreaChecks : public CheckFixture {
 protected:
-    // A grid of rows x cols areas of kind 10, linked.
+    // A linked grid of rows x cols stands, each side of two lines of three vertices.
     BlockSpec Grid(int rows, int cols) {
         BlockSpec content;
-        grid.Rows = rows;
-        grid.Cols = cols;
-        grid.LinesPerEdge = 2;
-        grid.VerticesPerLine = 3;
-        checkskit::AddAreaGrid(content, grid);
-        checkskit::LinkLines(content);
+        grid = StandGrid(rows, cols, 2, 3);
+        testkit::AddAreaGrid(content, grid);
         return content;
     }
-    TBlkLine& Line(BlockSpec& content, std::int32_t number) { return content.Lines.at(static_cast<std::size_t>(number - 1)); }
-    GridSpec grid;
+    static TBlkLine& Line(BlockSpec& content, std::int32_t number) {
+        return content.Lines.at(static_cast<std::size_t>(number - 1));
+    }
+    // The area pass over `content` written as LE_1.blk: its count and the error table.
+    std::vector<TErrorRecord> Run(const BlockSpec& content, std::uint16_t mask, double limit, int count) {
+        Blk.Close();
+        Write(content);
+        Open();
+        EXPECT_EQ(Standard->CheckAreas(Blk, mask, limit), count);
+        return Rows();
+    }
+    testkit::GridSpec grid;
 };
 
 TEST_F(AreaChecks, ValidGridHasNoFindingAndTheLimitCountsAtEquality) {
@@ -41,8 +45,7 @@ TEST_F(AreaChecks, ValidGridHasNoFindingAndTheLimitCountsAtEquality) {
     EXPECT_EQ(Gauge.Progress(), 6);
     EXPECT_EQ(UI.Messages, 6);
     EXPECT_EQ(UI.Depth, 0);
-    auto bytes = testkit::ReadFileBytes(path + "/tn.are");
-    EXPECT_NE(bytes[12] | bytes[13] | bytes[14] | bytes[15], 0) << "the header was stamped";
+    EXPECT_NE(HeaderTime(path + "/tn.are", 12), 0u) << "the header was stamped";
     Open();
     EXPECT_EQ(Standard->CheckAreas(Blk, PloPlocha, 9999.99), 0);
     Open();
@@ -50,44 +53,27 @@ TEST_F(AreaChecks, ValidGridHasNoFindingAndTheLimitCountsAtEquality) {
     EXPECT_EQ(Rows().front(), Finding(-74, "LE_1.blk", "P", 10, 1, "podlimitná plocha"));
 }
 
-TEST_F(AreaChecks, NoOptionsOrNoAreasTouchesNothing) {
-    BlockSpec content = Grid(1, 1);
-    std::string path = Write(content);
-    Open();
-    EXPECT_EQ(Standard->CheckAreas(Blk, 0, 1e9), 0);
-    auto bytes = testkit::ReadFileBytes(path + "/tn.are");
-    EXPECT_EQ(bytes[12] | bytes[13] | bytes[14] | bytes[15], 0);
-    Write(BlockSpec{}, "LE_2.blk");
-    Open("LE_2.blk");
-    EXPECT_EQ(Standard->CheckAreas(Blk, PloAll, 1e9), 0);
-    EXPECT_EQ(UI.Shown, 0);
-}
-
 TEST_F(AreaChecks, PrecedenceAdmissibilityThenTopologyThenSize) {
     BlockSpec content = Grid(1, 3);
     content.Areas[0].Kind = 11;  // admissible in PO only
     // Break areas 1 and 2: a back link on each one's walk names the wrong line.
-    Line(content, checkskit::WestLine(grid, 0, 1)).PrevA = checkskit::SouthLine(grid, 0, 2);
-    Line(content, checkskit::WestLine(grid, 0, 2)).PrevA = checkskit::SouthLine(grid, 0, 0);
+    Line(content, grid.LeftLine(0, 1)).PrevA = grid.BottomLine(0, 2);
+    Line(content, grid.LeftLine(0, 2)).PrevA = grid.BottomLine(0, 0);
     content.Areas[2].AreaSize = testkit::R(0);
     content.Areas.push_back(testkit::MakeArea(4, 99, 1));
     content.Areas.back().Flags = 4;  // deleted, inadmissible: never reported
-    Write(content);
-    Open();
-    EXPECT_EQ(Standard->CheckAreas(Blk, PloAll, 0), 3);
-    EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-71, "LE_1.blk", "P", 11, 1, "neprípustný druh vo vrstve"),
-                                                 Finding(-72, "LE_1.blk", "P", 10, 2, kTopology),
-                                                 Finding(-74, "LE_1.blk", "P", 10, 3, "podlimitná plocha")}))
+    EXPECT_EQ(Run(content, PloAll, 0, 3), (std::vector<TErrorRecord>{
+                                              Finding(-71, "LE_1.blk", "P", 11, 1, "neprípustný druh vo vrstve"),
+                                              Finding(-72, "LE_1.blk", "P", 10, 2, kTopology),
+                                              Finding(-74, "LE_1.blk", "P", 10, 3, "podlimitná plocha")}))
         << Describe(Rows());
 }
 
 TEST_F(AreaChecks, BrokenBoundaryIsNotExaminedAgainstTheLimit) {
     BlockSpec content = Grid(1, 1);
     Line(content, 1).NextA = -1;  // the start line is not fully linked
-    Write(content);
-    Open();
-    EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia | PloPlocha, 1e9), 1);
-    EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
+    EXPECT_EQ(Run(content, PloTopologia | PloPlocha, 1e9, 1),
+              (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
 }
 
 TEST_F(AreaChecks, CorruptLinkCycleEndsAsAFinding) {
@@ -97,7 +83,6 @@ TEST_F(AreaChecks, CorruptLinkCycleEndsAsAFinding) {
     for (int n = 1; n <= 3; ++n) {
         TBlkLine& l = content.AddLine(n, 1, {{0.0 + n, 0}, {10.0 + n, 5}});
         l.AreaA = 1;
-        l.AreaB = -1;
         l.NextA = l.PrevA = l.NextB = l.PrevB = 1;
     }
     Line(content, 1).NextA = 2;
@@ -106,69 +91,47 @@ TEST_F(AreaChecks, CorruptLinkCycleEndsAsAFinding) {
     Line(content, 3).PrevA = 2;
     Line(content, 3).NextA = 2;
     Line(content, 3).NextARev = 1;
-    Line(content, 2).NextB = 3;
-    Line(content, 2).PrevB = 3;
+    Line(content, 2).NextB = Line(content, 2).PrevB = 3;
     content.Areas.push_back(testkit::MakeArea(1, 10, 1));
-    Write(content);
-    Open();
-    EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), 1);
-    EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
+    EXPECT_EQ(Run(content, PloTopologia, 0, 1), (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
 }
 
-// An area with a hole (area 2) reached over a bridge line that lies in area 1 on both sides.
-BlockSpec HoleWithBridge() {
-    BlockSpec content;
+TEST_F(AreaChecks, BridgesPairedPassUnpairedFail) {
+    // Area 1 with a hole (area 2) reached over a bridge line that lies in area 1 on both sides.
+    BlockSpec hole;
     auto ring = [&](std::int32_t first, double lo, double hi, std::int32_t inside, std::int32_t outside) {
         std::vector<std::pair<double, double>> c = {{lo, lo}, {hi, lo}, {hi, hi}, {lo, hi}, {lo, lo}};
         for (int k = 0; k < 4; ++k) {
-            TBlkLine& l = content.AddLine(first + k, 1, {c[k], c[k + 1]});
+            TBlkLine& l = hole.AddLine(first + k, 1, {c[k], c[k + 1]});
             l.AreaA = inside;
             l.AreaB = outside;
         }
     };
     ring(1, 0, 100, 1, -1);
     ring(5, 40, 60, 2, 1);
-    TBlkLine& bridge = content.AddLine(9, 1, {{0, 0}, {40, 40}});
+    TBlkLine& bridge = hole.AddLine(9, 1, {{0, 0}, {40, 40}});
     bridge.AreaA = bridge.AreaB = 1;
-    checkskit::LinkLines(content);
-    content.Areas.push_back(testkit::MakeArea(1, 10, 1));
-    content.Areas.push_back(testkit::MakeArea(2, 10, 5));
-    return content;
-}
-
-TEST_F(AreaChecks, BridgesPairedPassUnpairedFail) {
-    BlockSpec content = HoleWithBridge();
-    Write(content);
-    Open();
-    EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), 0) << "a bridge walked there and back pairs up";
-    Blk.Close();
+    testkit::LinkLines(hole);
+    hole.Areas = {testkit::MakeArea(1, 10, 1), testkit::MakeArea(2, 10, 5)};
+    EXPECT_EQ(Run(hole, PloTopologia, 0, 0), std::vector<TErrorRecord>{}) << "a bridge walked there and back pairs up";
     // A boundary line of a plain square that claims area 1 on both sides occurs once.
     BlockSpec square = Grid(1, 1);
-    Line(square, checkskit::WestLine(grid, 0, 1)).AreaB = 1;
-    Write(square, "LE_2.blk");
-    Open("LE_2.blk");
-    EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), 1);
-    EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{Finding(-72, "LE_2.blk", "P", 10, 1, kTopology)}));
+    Line(square, grid.LeftLine(0, 1)).AreaB = 1;
+    EXPECT_EQ(Run(square, PloTopologia, 0, 1), (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
 }
 
 TEST_F(AreaChecks, RingIsJoinedWithinOneCentimetre) {
     BlockSpec content = Grid(1, 1);
     // The first vertex of the eastern side moves off the corner after the links are made.
-    TBlkLine east = Line(content, checkskit::WestLine(grid, 0, 1));
-    TBlkCrd& corner = content.Crds[static_cast<std::size_t>(east.FirstCrd)];
+    TBlkCrd& corner = content.Crds[static_cast<std::size_t>(Line(content, grid.LeftLine(0, 1)).FirstCrd)];
     corner.X = testkit::R(corner.X.Value() + 0.005L);
     corner.Y = testkit::R(corner.Y.Value() + 0.002L);
-    Write(content);
-    Open();
-    EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), 0);
+    Run(content, PloTopologia, 0, 0);
     TBlkArea area;
     Blk.FindArea(1, area);
     EXPECT_FALSE(Blk.CheckAreaTopology(area, true, 0.001)) << "the same ends do not meet within a millimetre";
-    Blk.Close();
     corner.X = testkit::R(corner.X.Value() + 0.01L);  // now 0.015 off
-    Write(content);
-    Open();
-    EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), 1);
+    Run(content, PloTopologia, 0, 1);
 }
 
 TEST_F(AreaChecks, FindingsEqualTheBlocksOwnRoutine) {
@@ -181,21 +144,16 @@ TEST_F(AreaChecks, FindingsEqualTheBlocksOwnRoutine) {
     content.Areas[20].Flags = 4;
     Write(content);
     std::vector<TErrorRecord> expected;
-    {
-        TBlk ref(false);
-        ref.Open(MapDir + "LE_1.blk");
-        TBlkArea area;
-        ref.ReadNextArea(area);
-        while (!ref.AreasEof()) {
-            ref.ReadNextArea(area);
-            if (!TBlk::AreaDeleted(area) && !ref.CheckAreaTopology(area, true, 0.01))
-                expected.push_back(Finding(-72, "LE_1.blk", "P", area.Kind, area.Number, kTopology));
-        }
+    Open();
+    TBlkArea area;
+    Blk.ReadNextArea(area);
+    while (!Blk.AreasEof()) {
+        Blk.ReadNextArea(area);
+        if (!TBlk::AreaDeleted(area) && !Blk.CheckAreaTopology(area, true, 0.01))
+            expected.push_back(Finding(-72, "LE_1.blk", "P", area.Kind, area.Number, kTopology));
     }
     ASSERT_GE(expected.size(), 5u);
-    Open();
-    EXPECT_EQ(Standard->CheckAreas(Blk, PloTopologia, 0), static_cast<int>(expected.size()));
-    EXPECT_EQ(Rows(), expected) << Describe(Rows());
+    EXPECT_EQ(Run(content, PloTopologia, 0, static_cast<int>(expected.size())), expected) << Describe(Rows());
     EXPECT_FALSE(Blk.ReadCache());
 }
 

@@ -1,7 +1,6 @@
 // The attribute rows kept for a check run: the same values and errors as the
 // block's single-row read, the alike test, and a fresh read when a table changes.
 #include "checks/CheckTestSupport.h"
-#include "checks/TopologyBuilder.h"
 #include "dbase/TableDBF.h"
 #include "standard/CheckRunCache.h"
 #include "ui/OptionMasks.h"
@@ -43,30 +42,15 @@ class RunCache : public CheckFixture {
 protected:
     void SetUp() override {
         CheckFixture::SetUp();
-        checkskit::GridSpec grid;
-        grid.Rows = 1;
-        grid.Cols = 3;
-        checkskit::AddAreaGrid(content, grid);
-        checkskit::LinkLines(content);
+        testkit::AddAreaGrid(content, StandGrid(1, 3));
         block = Write(content);
     }
-    void Table(const TFldDefList& fields, const std::vector<std::vector<TValue>>& rows, int deleteRecord = 0) {
-        TTableDBF::CreateTable(block + "/p0010.dbf", fields);
-        TTableDBF table;
-        table.SetDatabaseName(block);
-        table.SetTableName("p0010.dbf");
-        table.Open();
-        for (const auto& row : rows) table.AppendRecord(row);
-        if (deleteRecord > 0) {
-            for (table.First(); !table.Eof() && table.RecNo() != deleteRecord; table.Next()) {
-            }
-            table.DeleteCurrent();
-        }
-        table.Close();
-    }
-    TFldDefList Fields() const {
-        return {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
-                TTableDBF::MakeField("JPRL", TFldType::dbfChar, 10, 0)};
+    // p0010.dbf with the columns Cislo and JPRL.
+    void Table(const std::vector<std::vector<TValue>>& rows) {
+        testkit::WriteTable(block + "/p0010.dbf",
+                            {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
+                             TTableDBF::MakeField("JPRL", TFldType::dbfChar, 10, 0)},
+                            rows);
     }
     BlockSpec content;
     std::string block;
@@ -74,10 +58,18 @@ protected:
 };
 
 TEST_F(RunCache, RowsAsTheSingleRowReadGivesThem) {
-    Table(Fields(),
-          {{1.0, std::string("a")}, {3.0, std::string("first")}, {3.0, std::string("second")}, {2.5, std::string("x")},
-           {TValue{}, std::string("y")}, {5.0, std::string("gone")}, {6.0, std::string("f")}},
-          6);
+    Table({{1.0, std::string("a")}, {3.0, std::string("first")}, {3.0, std::string("second")}, {2.5, std::string("x")},
+           {TValue{}, std::string("y")}, {5.0, std::string("gone")}, {6.0, std::string("f")}});
+    {
+        TTableDBF table;  // row 6 (element 5) is deleted
+        table.SetDatabaseName(block);
+        table.SetTableName("p0010.dbf");
+        table.Open();
+        for (table.First(); !table.Eof() && table.RecNo() != 6; table.Next()) {
+        }
+        table.DeleteCurrent();
+        table.Close();
+    }
     Open();
     cache.BeginPass(Blk);
     for (std::int32_t n = 0; n <= 7; ++n) {
@@ -98,27 +90,26 @@ TEST_F(RunCache, RowsAsTheSingleRowReadGivesThem) {
 }
 
 TEST_F(RunCache, UnreadableTableRaisesTheSameError) {
-    Table({TTableDBF::MakeField("JPRL", TFldType::dbfChar, 10, 0)}, {{std::string("a")}});  // no Cislo column
+    testkit::WriteTable(block + "/p0010.dbf", {TTableDBF::MakeField("JPRL", TFldType::dbfChar, 10, 0)},
+                        {{std::string("a")}});  // no Cislo column
     Open();
     cache.BeginPass(Blk);
-    std::string single, cached;
     TFldValList values;
-    try {
-        Blk.ReadAttributes(egArea, 10, 1, values);
-    } catch (const EBlkDBError& e) {
-        single = e.what();
-    }
-    try {
-        cache.ReadAreaAttributes(Blk, 10, 1, values);
-    } catch (const EBlkDBError& e) {
-        cached = e.what();
-    }
+    auto message = [](const auto& read) {
+        try {
+            read();
+        } catch (const EBlkDBError& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    const std::string single = message([&] { Blk.ReadAttributes(egArea, 10, 1, values); });
     EXPECT_FALSE(single.empty());
-    EXPECT_EQ(cached, single);
+    EXPECT_EQ(message([&] { cache.ReadAreaAttributes(Blk, 10, 1, values); }), single);
 }
 
 TEST_F(RunCache, TableIsReadOncePerRunAndAgainWhenItChanges) {
-    Table(Fields(), {{1.0, std::string("a")}, {2.0, std::string("a")}, {3.0, std::string("b")}});
+    Table({{1.0, std::string("a")}, {2.0, std::string("a")}, {3.0, std::string("b")}});
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 1);
     Open();
@@ -126,7 +117,7 @@ TEST_F(RunCache, TableIsReadOncePerRunAndAgainWhenItChanges) {
     EXPECT_EQ(Standard->RunCache().TableLoads(), 1) << "unchanged table, same block: kept";
     // The table is rewritten between two passes (as the database pass may do).
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    Table(Fields(), {{1.0, std::string("a")}, {2.0, std::string("b")}, {3.0, std::string("b")}});
+    Table({{1.0, std::string("a")}, {2.0, std::string("b")}, {3.0, std::string("b")}});
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, LinPloZhoda, 0), 1);
     EXPECT_EQ(Standard->RunCache().TableLoads(), 2);

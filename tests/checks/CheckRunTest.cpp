@@ -15,17 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const char* GroupLetter(TCheckGroup g) {
-    switch (g) {
-    case TCheckGroup::Lines: return "L";
-    case TCheckGroup::Points: return "B";
-    case TCheckGroup::Texts: return "T";
-    case TCheckGroup::Areas: return "P";
-    case TCheckGroup::Databases: return "D";
-    }
-    return "?";
-}
-
 class RecordingView : public ICheckRunView {
 public:
     std::vector<TBlockRow> RowsIn;
@@ -45,7 +34,7 @@ public:
     }
     IGauge* Gauge(TCheckGroup group) override { return &Gauges[static_cast<int>(group)]; }
     void ShowGauge(TCheckGroup group, bool visible) override {
-        Events.push_back(std::string(visible ? "show " : "hide ") + GroupLetter(group));
+        Events.push_back(std::string(visible ? "show " : "hide ") + "DLBTP"[static_cast<int>(group)]);
     }
     void Warning(const std::string& message) override { Events.push_back("warning " + message); }
     void Information(const std::string& message) override { Events.push_back("information " + message); }
@@ -63,19 +52,19 @@ protected:
         for (int i = 1; i <= count; ++i) content.Points.push_back(MakePoint(i, kind, i, i));
         return content;
     }
-    static std::string ReadAll(const fs::path& file) {
-        std::ifstream in(file, std::ios::binary);
-        return std::string(std::istreambuf_iterator<char>(in), {});
-    }
     RecordingView view;
 };
 
-const std::vector<std::string> kPassEvents = {"show L", "hide L", "show B", "hide B", "show T", "hide T", "show P", "hide P"};
-
-std::vector<std::string> BlockEvents(const std::string& name) {
-    std::vector<std::string> e = {"caption " + name};
-    e.insert(e.end(), kPassEvents.begin(), kPassEvents.end());
-    return e;
+// The events of a run: `before`, then each block's caption and the four element passes'
+// gauges, then the emptied caption and `after`.
+std::vector<std::string> RunEvents(std::vector<std::string> before, const std::vector<std::string>& blocks,
+                                   const std::string& after) {
+    for (const std::string& name : blocks)
+        before.insert(before.end(), {"caption " + name, "show L", "hide L", "show B", "hide B", "show T", "hide T",
+                                     "show P", "hide P"});
+    before.push_back("caption ");
+    before.push_back(after);
+    return before;
 }
 
 TEST_F(CheckRun, NothingTickedEndsWithoutFindingsAndKeepsTheOldTable) {
@@ -85,11 +74,8 @@ TEST_F(CheckRun, NothingTickedEndsWithoutFindingsAndKeepsTheOldTable) {
     TCheckRunResult result = RunCheck(*Standard, view);
     EXPECT_EQ(result.Total, 0);
     EXPECT_EQ(result.BlocksChecked, 1);
-    std::vector<std::string> expected = BlockEvents("LE_1.blk");
-    expected.push_back("caption ");
-    expected.push_back("information Bez chýb.");
-    EXPECT_EQ(view.Events, expected);
-    EXPECT_EQ(ReadAll(MapDir + "Chyby.DBF"), "earlier table");
+    EXPECT_EQ(view.Events, RunEvents({}, {"LE_1.blk"}, "information Bez chýb."));
+    EXPECT_EQ(ReadText(MapDir + "Chyby.DBF"), "earlier table");
 }
 
 TEST_F(CheckRun, UncleanBlockIsReportedAndSkippedFindingsAreHandedOver) {
@@ -105,18 +91,14 @@ TEST_F(CheckRun, UncleanBlockIsReportedAndSkippedFindingsAreHandedOver) {
     EXPECT_EQ(result.Total, 3);
     EXPECT_EQ(result.BlocksChecked, 1);
     EXPECT_EQ(result.BlocksSkipped, 1);
-    std::vector<std::string> expected = {"warning Blok\r" + MapDir + "LE_1.blk\rnebol vyčistený, nebude kontrolovaný"};
-    auto block = BlockEvents("LE_2.blk");
-    expected.insert(expected.end(), block.begin(), block.end());
-    expected.push_back("caption ");
-    expected.push_back("browser " + MapDir);
-    EXPECT_EQ(view.Events, expected);
+    EXPECT_EQ(view.Events, RunEvents({"warning Blok\r" + MapDir + "LE_1.blk\rnebol vyčistený, nebude kontrolovaný"},
+                                     {"LE_2.blk"}, "browser " + MapDir));
     EXPECT_FALSE(fs::exists(MapDir + "XX.blk")) << "a row that is not conforming is never opened";
     EXPECT_EQ(view.Gauges[static_cast<int>(TCheckGroup::Points)].Maximum(), 3);
 
     // The map's table is the working table of the run; the working table starts afresh.
     EXPECT_EQ(result.ErrorTable, MapDir + "Chyby.DBF");
-    std::vector<TErrorRecord> handed = ReadErrorRows(MapDir + "Chyby.DBF");
+    std::vector<TErrorRecord> handed = ReadErrorTable(MapDir + "Chyby.DBF");
     ASSERT_EQ(handed.size(), 3u);
     EXPECT_EQ(handed[2], Finding(-31, "LE_2.blk", "B", 77, 3, "neprípustný druh vo vrstve"));
     EXPECT_TRUE(Rows().empty());
@@ -131,7 +113,7 @@ TEST_F(CheckRun, OptionsAreReadForEveryBlock) {
     };
     TCheckRunResult result = RunCheck(*Standard, view);
     EXPECT_EQ(result.Total, 1);
-    EXPECT_EQ(ReadErrorRows(MapDir + "Chyby.DBF"),
+    EXPECT_EQ(ReadErrorTable(MapDir + "Chyby.DBF"),
               (std::vector<TErrorRecord>{Finding(-31, "LE_2.blk", "B", 77, 1, "neprípustný druh vo vrstve")}));
 }
 
@@ -157,13 +139,8 @@ TEST_F(CheckRun, DatabasePassRunsFirstUnderItsOwnCaption) {
     view.Opts.DbMask = 1;
     TCheckRunResult result = RunCheck(*Standard, view);
     EXPECT_GT(result.Total, 0) << "the block has none of the attribute tables the standard wants";
-    std::vector<std::string> expected = {"caption Kontrola databáz"};
-    auto block = BlockEvents("LE_1.blk");
-    expected.insert(expected.end(), block.begin(), block.end());
-    expected.push_back("caption ");
-    expected.push_back("browser " + MapDir);
-    EXPECT_EQ(view.Events, expected);
-    for (const TErrorRecord& r : ReadErrorRows(MapDir + "Chyby.DBF")) {
+    EXPECT_EQ(view.Events, RunEvents({"caption Kontrola databáz"}, {"LE_1.blk"}, "browser " + MapDir));
+    for (const TErrorRecord& r : ReadErrorTable(MapDir + "Chyby.DBF")) {
         EXPECT_TRUE(r.Id == -91 || r.Id == -92 || r.Id == -93) << r.Id;
         EXPECT_FALSE(r.Vrstva.has_value());
     }
@@ -174,7 +151,7 @@ TEST_F(CheckRun, NoConformingSelectedRowEndsWithoutFindings) {
     view.Opts.BodMask = 3;
     TCheckRunResult result = RunCheck(*Standard, view);
     EXPECT_EQ(result.Total, 0);
-    EXPECT_EQ(view.Events, (std::vector<std::string>{"caption ", "information Bez chýb."}));
+    EXPECT_EQ(view.Events, RunEvents({}, {}, "information Bez chýb."));
     EXPECT_FALSE(fs::exists(MapDir + "LE_1.blk")) << "a deselected block is not opened (which would create it)";
 }
 

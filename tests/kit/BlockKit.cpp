@@ -1,6 +1,7 @@
 #include "kit/BlockKit.h"
 
 #include "common/FileNames.h"
+#include "dbase/TableDBF.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -178,6 +179,7 @@ long double Angle(const TBlkCrd& from, const TBlkCrd& to) {
 void LinkLines(BlockSpec& content) {
     std::map<NodeKey, std::vector<LineEnd>> nodes;
     for (std::size_t i = 0; i < content.Lines.size(); ++i) {
+        if (content.Lines[i].Flags & 3) continue;  // deleted or unusable: not part of the topology
         auto v = OwnVertices(content, content.Lines[i]);
         if (v.size() < 2) throw std::runtime_error("a line needs two vertices");
         nodes[{v.front().X.Value(), v.front().Y.Value()}].push_back({i, true, Angle(v[0], v[1])});
@@ -213,33 +215,43 @@ void LinkLines(BlockSpec& content) {
 }
 
 GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& g) {
+    if (g.Columns < 1 || g.Rows < 1 || g.LinesPerSide < 1 || g.VerticesPerLine < 2)
+        throw std::invalid_argument("AddAreaGrid: empty grid");
     GridLayout out;
     std::int32_t lineNo = g.FirstLineNumber;
     const std::int32_t firstArea = g.FirstAreaNumber;
     auto cellArea = [&](int col, int row) -> std::int32_t {
         if (col < 0 || row < 0 || col >= g.Columns || row >= g.Rows) return -1;
-        return firstArea + row * g.Columns + col;
+        return g.Cell(row, col);
     };
     auto x = [&](int col) { return g.X0 + col * g.CellWidth; };
     auto y = [&](int row) { return g.Y0 + row * g.CellHeight; };
-    std::vector<std::int32_t> bottomEdge(static_cast<std::size_t>(g.Columns * g.Rows));
-
-    // Horizontal edges, drawn left to right: the cell above on the left (A), below on the right (B).
-    for (int row = 0; row <= g.Rows; ++row)
-        for (int col = 0; col < g.Columns; ++col) {
-            TBlkLine& l = content.AddLine(lineNo, g.LineKind, {{x(col), y(row)}, {x(col + 1), y(row)}});
-            l.AreaA = cellArea(col, row);
-            l.AreaB = cellArea(col, row - 1);
-            if (row < g.Rows) bottomEdge[std::size_t(row * g.Columns + col)] = lineNo;
+    // The lines of one cell side from (x0, y0) eastward or northward, with their areas.
+    auto side = [&](double x0, double y0, bool vertical, std::int32_t areaA, std::int32_t areaB) {
+        const double piece = (vertical ? g.CellHeight : g.CellWidth) / g.LinesPerSide;
+        for (int p = 0; p < g.LinesPerSide; ++p) {
+            std::vector<std::pair<double, double>> v;
+            const double sx = vertical ? x0 : x0 + p * piece, sy = vertical ? y0 + p * piece : y0;
+            for (int k = 0; k < g.VerticesPerLine; ++k) {
+                const double t = static_cast<double>(k) / (g.VerticesPerLine - 1);
+                v.emplace_back(vertical ? sx : sx + piece * t, vertical ? sy + piece * t : sy);
+            }
+            TBlkLine& l = content.AddLine(lineNo, g.LineKind, v);
+            l.AreaA = areaA;
+            l.AreaB = areaB;
             out.Lines.push_back(lineNo++);
         }
-    // Vertical edges, drawn bottom to top: the cell to the west on the left (A), east on the right (B).
-    for (int col = 0; col <= g.Columns; ++col)
-        for (int row = 0; row < g.Rows; ++row) {
-            TBlkLine& l = content.AddLine(lineNo, g.LineKind, {{x(col), y(row)}, {x(col), y(row + 1)}});
-            l.AreaA = cellArea(col - 1, row);
-            l.AreaB = cellArea(col, row);
-            out.Lines.push_back(lineNo++);
+    };
+
+    // Horizontal edges, drawn west to east: the cell above on the left (A), below on the right (B).
+    for (int row = 0; row <= g.Rows; ++row)
+        for (int col = 0; col < g.Columns; ++col) side(x(col), y(row), false, cellArea(col, row), cellArea(col, row - 1));
+    // Vertical edges, drawn south to north: the cell to the west on the left (A), east on the right (B).
+    const int outer = g.VerticalsByRow ? g.Rows : g.Columns + 1, inner = g.VerticalsByRow ? g.Columns + 1 : g.Rows;
+    for (int i = 0; i < outer; ++i)
+        for (int j = 0; j < inner; ++j) {
+            const int col = g.VerticalsByRow ? j : i, row = g.VerticalsByRow ? i : j;
+            side(x(col), y(row), true, cellArea(col - 1, row), cellArea(col, row));
         }
     const std::int32_t island = firstArea + g.Columns * g.Rows;
     if (g.Island) {
@@ -261,7 +273,7 @@ GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& g) {
     for (int row = 0; row < g.Rows; ++row)
         for (int col = 0; col < g.Columns; ++col) {
             const std::int32_t number = cellArea(col, row);
-            TBlkArea a = MakeArea(number, g.AreaKind, bottomEdge[std::size_t(row * g.Columns + col)]);
+            TBlkArea a = MakeArea(number, g.AreaKind, g.BottomLine(row, col));
             if (g.Island && number == firstArea && g.CellStartsAtBridge) a.FirstLine = out.Bridge;
             a.Rect = MakeRect(x(col), y(row), x(col + 1), y(row + 1));
             a.RefX = R(x(col) + g.CellWidth / 2);
@@ -283,6 +295,16 @@ GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& g) {
     }
     LinkLines(content);
     return out;
+}
+
+void WriteTable(const fs::path& file, const TFldDefList& fields, const std::vector<std::vector<TValue>>& rows) {
+    TTableDBF::CreateTable(file.string(), fields);
+    TTableDBF table;
+    table.SetDatabaseName(file.parent_path().string());
+    table.SetTableName(file.string());
+    table.Open();
+    for (const auto& row : rows) table.AppendRecord(row);
+    table.Close();
 }
 
 } // namespace vexa::testkit

@@ -2,6 +2,7 @@
 // Test kit: builds blocks from records in temporary directories.
 // Used only by tests (and the benchmark generator).
 #include "block/BlkRecords.h"
+#include "dbase/FieldTypes.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -65,9 +66,10 @@ void WriteBlock(const fs::path& dir, const BlockSpec& content);
 // does not start at the shared node. A line end that meets no other line links to its
 // own line. This is what the boundary walk of TBlk expects.
 
-// Sets the four links and reversal flags of every line in content from the geometry: lines
-// meet where their end vertices are equal, and the lines at a node are ordered by the
-// direction of their first segment away from it. AreaA/AreaB are left as they are.
+// Sets the four links and reversal flags of every line in content that is neither deleted
+// nor unusable (flags bit 0 or 1) from the geometry: lines meet where their end vertices
+// are equal, and the lines at a node are ordered by the direction of their first segment
+// away from it. AreaA/AreaB are left as they are. Call it again after adding lines.
 void LinkLines(BlockSpec& content);
 
 // A grid of rectangular areas whose neighbours share boundary lines.
@@ -83,6 +85,21 @@ struct GridSpec {
     // both sides, so the cell's boundary walk passes it twice).
     bool Island = false;
     bool CellStartsAtBridge = false;  // the cell's FirstLine is the bridge instead of its bottom edge
+    // Each cell side is split into this many lines of this many vertices each.
+    int LinesPerSide = 1, VerticesPerLine = 2;
+    // Vertical edges numbered row by row from the bottom (west to east) instead of column by column.
+    bool VerticalsByRow = false;
+
+    // Numbers of the grid's areas and lines: the cell (row, col) from the bottom-left, and
+    // the line at position part (from the south or west) of the cell's bottom or left side.
+    std::int32_t Cell(int row, int col) const { return FirstAreaNumber + row * Columns + col; }
+    std::int32_t BottomLine(int row, int col, int part = 0) const {
+        return FirstLineNumber + (row * Columns + col) * LinesPerSide + part;
+    }
+    std::int32_t LeftLine(int row, int col, int part = 0) const {
+        const int edge = VerticalsByRow ? row * (Columns + 1) + col : col * Rows + row;
+        return FirstLineNumber + ((Rows + 1) * Columns + edge) * LinesPerSide + part;
+    }
 };
 
 // Numbers of what AddAreaGrid added.
@@ -93,11 +110,15 @@ struct GridLayout {
 };
 
 // Appends the grid's lines (horizontal edges row by row from the bottom, then vertical
-// edges column by column from the left, then bridge and ring) and areas (cells row by row,
-// then the island) to content, with AreaA/AreaB set (-1 outside the grid), Rect, RefX/RefY
-// (the cell's centre), AreaSize, and FirstLine (the cell's bottom edge, the island's
-// ring), and then links every line of content with LinkLines.
+// edges column by column from the left, then bridge and ring; the lines of an edge from
+// the south or west) and areas (cells row by row, then the island) to content, with
+// AreaA/AreaB set (-1 outside the grid), Rect, RefX/RefY (the cell's centre), AreaSize, and
+// FirstLine (the cell's first bottom line, the island's ring), and then links every line of
+// content with LinkLines.
 GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& grid);
+
+// Writes a dBASE table (an attribute table of a block) with these columns and rows.
+void WriteTable(const fs::path& file, const TFldDefList& fields, const std::vector<std::vector<TValue>>& rows);
 
 // Raw file helpers for tests of damaged blocks.
 std::vector<unsigned char> ReadFileBytes(const fs::path& file);
