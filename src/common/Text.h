@@ -35,4 +35,10 @@ std::string EncodeUtf8(const std::u32string& text);
 std::string ToUtf8(const std::string& bytes, int codePage);
 std::string FromUtf8(const std::string& utf8, int codePage);
 
+#ifdef _WIN32
+// UTF-8 and the UTF-16 of the Windows wide-character functions.
+std::wstring WideFromUtf8(const std::string& utf8);
+std::string Utf8FromWide(const std::wstring& wide);
+#endif
+
 } // namespace vexa

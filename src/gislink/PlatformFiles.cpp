@@ -1,5 +1,6 @@
 // Short path names and directory tests for the block topic.
 #include "common/FileNames.h"
+#include "common/Text.h"
 #include "gislink/GisPlatform.h"
 
 #ifdef _WIN32
@@ -14,37 +15,20 @@ namespace vexa {
 
 #ifdef _WIN32
 
-namespace {
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-std::string Narrow(const std::wstring& wide) {
-    if (wide.empty()) return {};
-    int n = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(), n, nullptr, nullptr);
-    return out;
-}
-} // namespace
-
 std::string ShortPathName(const std::string& path) {
     if (path.empty()) return {};
-    std::wstring wide = Wide(path);
+    std::wstring wide = WideFromUtf8(path);
     DWORD n = GetShortPathNameW(wide.c_str(), nullptr, 0);
     if (n == 0) return {};
     std::vector<wchar_t> buf(n + 1);
     n = GetShortPathNameW(wide.c_str(), buf.data(), static_cast<DWORD>(buf.size()));
     if (n == 0 || n >= buf.size()) return {};
-    return Narrow(std::wstring(buf.data(), n));
+    return Utf8FromWide(std::wstring(buf.data(), n));
 }
 
 bool DirectoryExists(const std::string& path) {
     if (path.empty()) return false;
-    DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    DWORD attributes = GetFileAttributesW(WideFromUtf8(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 

@@ -19,14 +19,6 @@ namespace {
 std::string ToAnsi(const std::string& utf8) { return FromUtf8(utf8, static_cast<int>(GetACP())); }
 std::string FromAnsi(const std::string& ansi) { return ToUtf8(ansi, static_cast<int>(GetACP())); }
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return {};
-    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), n);
-    return out;
-}
-
 constexpr DWORD RequestTimeoutMs = 10000;
 constexpr UINT StatusCheckMs = 250;
 constexpr UINT WM_VEXA_DDE_NOTICE = WM_APP + 0x2DE;
@@ -327,9 +319,9 @@ public:
     }
     std::unique_ptr<IProcess> StartProcess(const std::string& commandLine, const std::string& workingDirectory,
                                            std::uint32_t creationFlags) override {
-        std::wstring command = Wide(commandLine);
+        std::wstring command = WideFromUtf8(commandLine);
         command.push_back(L'\0');
-        std::wstring directory = Wide(workingDirectory);
+        std::wstring directory = WideFromUtf8(workingDirectory);
         STARTUPINFOW startup{};
         startup.cb = sizeof startup;
         PROCESS_INFORMATION info{};
