@@ -14,9 +14,10 @@ for tool in x86_64-w64-mingw32-g++-posix x86_64-w64-mingw32-gcc-posix wine wineb
 done
 
 build="${VEXA_WIN_BUILD:-build-windows}"
+case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
 private_prefix=0
 if [ -z "${WINEPREFIX:-}" ]; then
-  export WINEPREFIX="$PWD/$build/wineprefix"
+  export WINEPREFIX="$build/wineprefix"
   private_prefix=1
 fi
 export WINEDEBUG="${WINEDEBUG:--all}"
