@@ -209,6 +209,12 @@ std::string FromUtf8(const std::string& utf8, int codePage) {
     return Convert(utf8, CodePageName(codePage), "UTF-8");
 }
 
+std::optional<std::string> FromUtf8Exact(const std::string& utf8, int codePage) {
+    std::string bytes = FromUtf8(utf8, codePage);
+    if (bytes != utf8 && ToUtf8(bytes, codePage) != utf8) return std::nullopt;
+    return bytes;
+}
+
 #ifdef _WIN32
 std::wstring WideFromUtf8(const std::string& utf8) {
     if (utf8.empty()) return {};

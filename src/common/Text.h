@@ -34,6 +34,8 @@ std::string EncodeUtf8(const std::u32string& text);
 // Bytes that cannot be converted become '?'.
 std::string ToUtf8(const std::string& bytes, int codePage);
 std::string FromUtf8(const std::string& utf8, int codePage);
+// The same, or nothing when a character has no representation in the code page.
+std::optional<std::string> FromUtf8Exact(const std::string& utf8, int codePage);
 
 #ifdef _WIN32
 // UTF-8 and the UTF-16 of the Windows wide-character functions.

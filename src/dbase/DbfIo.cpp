@@ -3,6 +3,9 @@
 #include "common/Text.h"
 #include "dbase/DbfExceptions.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -21,170 +24,36 @@ namespace dbfio {
 
 namespace {
 
-struct HookFile {
-    std::FILE* F;
-    long long Pos = 0;  // where the stream stands; -1 when unknown
-    int LastOp = 0;     // 0 none or positioned, 1 read, 2 write
-};
-
-// C streams need a positioning call between reading and writing; seeks that
-// were skipped (see HookSeek) are made up for here.
-void SwitchTo(HookFile* h, int op) {
-    if (h->LastOp != 0 && h->LastOp != op) {
-        if (h->Pos >= 0)
-            std::fseek(h->F, static_cast<long>(h->Pos), SEEK_SET);
-        else
-            std::fseek(h->F, 0, SEEK_CUR);
-    }
-    h->LastOp = op;
-}
-
-thread_local std::string tOverride;
 thread_local long long tFailures = 0;
 thread_local std::string tLastMessage;
 thread_local long long tFailAfter = -1;  // bytes still allowed; -1 disarmed
 
-bool EndsWithCpg(const char* name) {
-    std::size_t n = std::strlen(name);
-    return n >= 4 && SameTextAscii(std::string(name + n - 4), ".cpg");
-}
+} // namespace
 
-SAFile HookOpen(const char* name, const char* access) {
-    if (EndsWithCpg(name)) return nullptr;  // the header byte names the code page
-    const char* path = tOverride.empty() ? name : tOverride.c_str();
-    std::FILE* f = std::fopen(path, access);
-    if (!f) return nullptr;
-    std::setvbuf(f, nullptr, _IOFBF, 1 << 16);  // records are read one by one
-    return reinterpret_cast<SAFile>(new HookFile{f, 0});
-}
-
-HookFile* HookOf(SAFile file) {
-    return reinterpret_cast<HookFile*>(file);
-}
-
-std::FILE* FileOf(SAFile file) {
-    return file ? HookOf(file)->F : nullptr;
-}
-
-void Advance(SAFile file, SAOffset bytes) {
-    HookFile* h = HookOf(file);
-    if (h->Pos >= 0) h->Pos += static_cast<long long>(bytes);
-}
-
-SAOffset HookRead(void* p, SAOffset size, SAOffset nmemb, SAFile file) {
-    std::FILE* f = FileOf(file);
-    if (!f) return 0;
-    SwitchTo(HookOf(file), 1);
-    SAOffset n = std::fread(p, size, nmemb, f);
-    if (n == nmemb)
-        Advance(file, size * nmemb);
-    else
-        HookOf(file)->Pos = -1;
-    return n;
-}
-
-SAOffset HookWrite(void* p, SAOffset size, SAOffset nmemb, SAFile file) {
-    std::FILE* f = FileOf(file);
-    if (!f) {
-        ++tFailures;
-        return 0;
-    }
+bool WriteAt(int fd, const void* data, std::size_t size, off_t offset) {
     if (tFailAfter >= 0) {
-        long long bytes = static_cast<long long>(size * nmemb);
-        if (bytes > tFailAfter) {
+        if (static_cast<long long>(size) > tFailAfter) {
             tFailAfter = 0;
             ++tFailures;
             tLastMessage = "injected write failure";
-            return 0;
+            return false;
         }
-        tFailAfter -= bytes;
+        tFailAfter -= static_cast<long long>(size);
     }
-    SwitchTo(HookOf(file), 2);
-    SAOffset n = std::fwrite(p, size, nmemb, f);
-    if (n != nmemb) {
-        ++tFailures;
-        HookOf(file)->Pos = -1;
-    } else {
-        Advance(file, size * nmemb);
+    const char* p = static_cast<const char*>(data);
+    while (size > 0) {
+        ssize_t n = ::pwrite(fd, p, size, offset);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            ++tFailures;
+            tLastMessage = n < 0 ? std::strerror(errno) : "nothing written";
+            return false;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+        offset += n;
     }
-    return n;
-}
-
-SAOffset HookSeek(SAFile file, SAOffset offset, int whence) {
-    std::FILE* f = FileOf(file);
-    if (!f) return static_cast<SAOffset>(-1);
-    // shapelib seeks before every record; reading on from where the stream
-    // stands keeps the stdio buffer instead of refilling it.
-    HookFile* h = HookOf(file);
-    if (whence == SEEK_SET && h->Pos == static_cast<long long>(offset)) return 0;
-    if (std::fseek(f, static_cast<long>(offset), whence) != 0) {
-        h->Pos = -1;
-        return static_cast<SAOffset>(-1);
-    }
-    h->Pos = whence == SEEK_SET ? static_cast<long long>(offset) : std::ftell(f);
-    h->LastOp = 0;
-    return 0;
-}
-
-SAOffset HookTell(SAFile file) {
-    std::FILE* f = FileOf(file);
-    return f ? static_cast<SAOffset>(std::ftell(f)) : 0;
-}
-
-int HookFlush(SAFile file) {
-    std::FILE* f = FileOf(file);
-    if (!f) return 0;
-    int r = std::fflush(f);
-    if (r != 0) ++tFailures;
-    return r;
-}
-
-int HookClose(SAFile file) {
-    if (!file) return 0;
-    auto* h = reinterpret_cast<HookFile*>(file);
-    int r = std::fclose(h->F);
-    delete h;
-    if (r != 0) ++tFailures;
-    return r;
-}
-
-int HookRemove(const char*) {
-    return 0;  // shapelib only removes .cpg companions; there are none of ours
-}
-
-void HookError(const char* message) {
-    tLastMessage = message ? message : "";
-}
-
-double HookAtof(const char* text) {
-    auto v = TextToFloat(Trim(text ? text : ""));
-    return v ? *v : 0.0;
-}
-
-} // namespace
-
-SAHooks Hooks() {
-    SAHooks h;
-    SASetupDefaultHooks(&h);
-    h.FOpen = HookOpen;
-    h.FRead = HookRead;
-    h.FWrite = HookWrite;
-    h.FSeek = HookSeek;
-    h.FTell = HookTell;
-    h.FFlush = HookFlush;
-    h.FClose = HookClose;
-    h.Remove = HookRemove;
-    h.Error = HookError;
-    h.Atof = HookAtof;
-    return h;
-}
-
-OpenPathOverride::OpenPathOverride(const std::string& path) : FPrevious(tOverride) {
-    tOverride = path;
-}
-
-OpenPathOverride::~OpenPathOverride() {
-    tOverride = FPrevious;
+    return true;
 }
 
 long long IoFailureCount() {
@@ -312,6 +181,26 @@ TValue DecodeField(const char* raw, const FieldLayout& field, int codePage) {
         if (!d) return std::monostate{};
         return *d;
     }
+    case 'I':  // Visual FoxPro integer, four bytes little-endian
+        if (field.Width == 4) {
+            std::int32_t v;
+            std::memcpy(&v, raw, 4);
+            return static_cast<double>(v);
+        }
+        return std::monostate{};
+    case 'B':  // Visual FoxPro double; in dBASE a binary memo (ten digits)
+        if (field.Width == 8) {
+            double v;
+            std::memcpy(&v, raw, 8);
+            return v;
+        }
+        return std::monostate{};
+    case 'Y': {  // currency: a 64-bit integer of ten-thousandths
+        if (field.Width != 8) return std::monostate{};
+        std::int64_t v;
+        std::memcpy(&v, raw, 8);
+        return static_cast<double>(v) / 10000.0;
+    }
     default:
         return std::monostate{};
     }
@@ -394,7 +283,11 @@ std::string EncodeField(const TValue& value, const FieldLayout& field, int codeP
         std::string text;
         bool cuttable = true;  // only real text is cut; a cut number or date would lie
         if (auto s = std::get_if<std::string>(&value)) {
-            text = FromUtf8(*s, codePage);
+            auto bytes = FromUtf8Exact(*s, codePage);
+            if (!bytes)
+                throw EDbfException(Format("Text for field %s has characters that code page %d cannot hold: \"%s\".",
+                                           field.Name.c_str(), codePage, s->c_str()));
+            text = std::move(*bytes);
         } else if (auto d = std::get_if<double>(&value)) {
             text = NumberText(*d, sourceDecimals);
             cuttable = false;
@@ -473,24 +366,6 @@ std::string CutName(const std::string& name, std::size_t max) {
         }
     }
     return name;
-}
-
-std::vector<FieldLayout> LayoutOf(DBFHandle h, int codePage) {
-    std::vector<FieldLayout> fields;
-    int n = DBFGetFieldCount(h);
-    for (int i = 0; i < n; ++i) {
-        char name[XBASE_FLDNAME_LEN_READ + 1] = {};
-        int width = 0, decimals = 0;
-        DBFGetFieldInfo(h, i, name, &width, &decimals);
-        FieldLayout f;
-        f.Name = ToUtf8(name, codePage);
-        f.Native = DBFGetNativeFieldType(h, i);
-        f.Width = h->panFieldSize[i];
-        f.Decimals = (f.Native == 'N' || f.Native == 'F') ? h->panFieldDecimals[i] : 0;
-        f.Offset = h->panFieldOffset[i];
-        fields.push_back(f);
-    }
-    return fields;
 }
 
 } // namespace dbfio

@@ -1,39 +1,27 @@
 #pragma once
-// Plumbing under TTableDBF: shapelib's file hooks (every byte goes through
-// them, so write failures are noticed even where shapelib ignores them),
-// language driver bytes, and the text of field values.
+// Plumbing under TTableDBF: the one place where table bytes are written (so
+// write failures are counted and can be injected in tests), language driver
+// bytes, and the text of field values.
 #include "dbase/FieldTypes.h"
 
-#include <shapefil.h>
+#include <sys/types.h>
 
+#include <array>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vexa::dbfio {
 
-// --- file hooks ------------------------------------------------------------
+// --- writing ---------------------------------------------------------------
 
-// Hooks for DBFOpenLL / DBFCreateLL: binary stdio files, no .cpg companion
-// (the header's language driver byte is the table's code page), nothing
-// removed, numbers read with "." whatever the process locale.
-SAHooks Hooks();
+// Writes size bytes at offset (pwrite until done). False on failure, which is
+// also counted and remembered for IoFailureCount / LastLibraryMessage.
+bool WriteAt(int fd, const void* data, std::size_t size, off_t offset);
 
-// While alive, every table file shapelib opens is the given path (shapelib
-// itself only tries the lower- and upper-case ".dbf" forms of a name).
-class OpenPathOverride {
-public:
-    explicit OpenPathOverride(const std::string& path);
-    ~OpenPathOverride();
-    OpenPathOverride(const OpenPathOverride&) = delete;
-    OpenPathOverride& operator=(const OpenPathOverride&) = delete;
-
-private:
-    std::string FPrevious;
-};
-
-// Number of failed writes, flushes and closes so far on this thread, and the
-// last message shapelib reported. A caller compares the count before and
+// Number of failed writes so far on this thread, and the last failure's
+// message. A caller compares the count before and
 // after a piece of work.
 long long IoFailureCount();
 std::string LastLibraryMessage();
@@ -59,10 +47,10 @@ struct FieldLayout {
     int Width = 0;
     int Decimals = 0;
     int Offset = 0;    // in the record, after the deletion flag byte
+    std::string RawName;  // the name's bytes as stored (up to 11, no NUL)
+    unsigned char Flags = 0;  // Visual FoxPro field flags (0x02 nullable, 0x04 binary)
+    std::array<unsigned char, 32> Descriptor{};  // the field's header entry as stored
 };
-
-// The fields of an open table in physical order, names decoded from codePage.
-std::vector<FieldLayout> LayoutOf(DBFHandle h, int codePage);
 
 bool IsSupportedNative(char native);
 

@@ -3,24 +3,26 @@
 #include "common/AtomicFile.h"
 #include "common/FileNames.h"
 #include "common/Text.h"
+#include "dbase/DbfFile.h"
 #include "dbase/DbfFilter.h"
 #include "dbase/DbfIo.h"
+#include "dbase/DbfRewrite.h"
 
 #include <fcntl.h>
-#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
-#include <ctime>
 #include <filesystem>
-#include <fstream>
 
 namespace vexa {
 
 namespace fs = std::filesystem;
+using dbfio::DbfFile;
+using dbfio::DbfHeader;
 using dbfio::FieldLayout;
+using dbfio::FileLock;
 
 namespace {
 
@@ -62,142 +64,15 @@ char NativeOfType(TFldType type) {
     return 'C';
 }
 
-void Today(int& year, int& month, int& day) {
-    std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
-    year = tm.tm_year;  // since 1900
-    month = tm.tm_mon + 1;
-    day = tm.tm_mday;
-}
+// A field of the table's own kind that the GIS or the database engine keeps
+// (Visual FoxPro's _NullFlags): it stays last.
+bool IsSystemField(const FieldLayout& f) { return (f.Flags & 0x01) != 0 && f.Native == '0'; }
 
-void StampToday(DBFHandle h) {
-    int y, m, d;
-    Today(y, m, d);
-    DBFSetLastModifiedDate(h, y, m, d);
-}
+// Owns a bit of a Visual FoxPro table's _NullFlags: nullable fields and
+// variable-length ones.
+bool OwnsNullFlag(const FieldLayout& f) { return (f.Flags & 0x02) != 0 || f.Native == 'V' || f.Native == 'Q'; }
 
-std::string ErrnoText() {
-    return std::strerror(errno);
-}
-
-// A file descriptor holding a flock on a table file for its lifetime.
-class FileLock {
-public:
-    FileLock() = default;
-    FileLock(const std::string& path, bool exclusive) {
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-            if (FFd < 0) throw EDbfEngineError("Cannot open the table file: " + ErrnoText() + ".", path);
-            if (::flock(FFd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0) {
-                int err = errno;
-                Release();
-                if (err == EWOULDBLOCK) throw EDbfTableInUse(path);
-                errno = err;
-                throw EDbfEngineError("Cannot lock the table file: " + ErrnoText() + ".", path);
-            }
-            // A rewrite may have replaced the file between open and lock:
-            // the lock must be on the file that the path names now.
-            struct stat held {}, named {};
-            if (::fstat(FFd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
-                held.st_ino == named.st_ino)
-                return;
-            Release();
-        }
-        throw EDbfTableInUse(path);
-    }
-    ~FileLock() { Release(); }
-    FileLock(FileLock&& o) noexcept : FFd(o.FFd) { o.FFd = -1; }
-    FileLock& operator=(FileLock&& o) noexcept {
-        if (this != &o) {
-            Release();
-            FFd = o.FFd;
-            o.FFd = -1;
-        }
-        return *this;
-    }
-    int Fd() const { return FFd; }
-    void Release() {
-        if (FFd >= 0) ::close(FFd);
-        FFd = -1;
-    }
-
-private:
-    int FFd = -1;
-};
-
-struct DbfCloser {
-    DBFHandle H = nullptr;
-    ~DbfCloser() {
-        if (H) DBFClose(H);
-    }
-    DBFHandle Take() {
-        DBFHandle h = H;
-        H = nullptr;
-        return h;
-    }
-};
-
-DBFHandle OpenDbf(const std::string& path, bool writable) {
-    SAHooks hooks = dbfio::Hooks();
-    dbfio::OpenPathOverride override(path);
-    DBFHandle h = DBFOpenLL(path.c_str(), writable ? "rb+" : "rb", &hooks);
-    if (!h) throw EDbfEngineError("Not a dBASE table, or the table is damaged.", path);
-    // A header promising more records than the file holds is damage, not data.
-    std::error_code ec;
-    auto size = fs::file_size(path, ec);
-    if (ec || size < static_cast<std::uintmax_t>(h->nHeaderLength) +
-                         static_cast<std::uintmax_t>(h->nRecords) * static_cast<std::uintmax_t>(h->nRecordLength)) {
-        DBFClose(h);
-        throw EDbfEngineError("The table file is shorter than its header says.", path);
-    }
-    return h;
-}
-
-std::string ReadRecord(DBFHandle h, int index, const std::string& path) {
-    const char* tuple = DBFReadTuple(h, index);
-    if (!tuple) throw EDbfEngineError(Format("Cannot read record %d.", index + 1), path);
-    return std::string(tuple, static_cast<std::size_t>(h->nRecordLength));
-}
-
-void CheckIo(long long failuresBefore, const std::string& path) {
-    if (dbfio::IoFailureCount() != failuresBefore) {
-        std::string detail = dbfio::LastLibraryMessage();
-        throw EDbfEngineError("Cannot write the table file" + (detail.empty() ? std::string(".") : ": " + detail + "."),
-                              path);
-    }
-}
-
-// Removes a half-built replacement unless it was committed.
-struct TempFileGuard {
-    std::string Path;
-    bool Keep = false;
-    ~TempFileGuard() {
-        if (!Keep && !Path.empty()) {
-            std::error_code ec;
-            fs::remove(Path, ec);
-        }
-    }
-};
-
-// Header version bytes kept across a rewrite (dBASE and FoxPro tables with
-// or without memo); a rewrite of any other dialect is written as dBASE III.
-bool KeepVersionByte(unsigned char b) {
-    switch (b) {
-    case 0x03: case 0x04: case 0x05: case 0x83: case 0x8B: case 0x8E: case 0xF5:
-        return true;
-    default:
-        return false;
-    }
-}
-
-// What the rewrite does for one field of the new table.
-struct FieldPlan {
-    enum Kind { Copy, Convert, Blank } How = Blank;
-    int Source = -1;     // 0-based source field
-    FieldLayout Target;  // Offset filled once the new table exists
-};
-
+// A field descriptor for a field of a standard type.
 FieldLayout TargetOfDesc(const FLDDesc& d, const std::string& name) {
     char native = NativeOfPhysical(d.iFldType);
     if (!native) throw EDbfException(kOnlyTypes);
@@ -215,24 +90,37 @@ FieldLayout TargetOfDesc(const FLDDesc& d, const std::string& name) {
     if (native == 'N' || native == 'F')
         ok = t.Width >= 1 && t.Width <= 20 && t.Decimals >= 0 && (t.Decimals == 0 || t.Decimals <= t.Width - 2);
     if (!ok) throw EDbfException(Format("Invalid width or decimals for field %s.", name.c_str()));
+    t.Descriptor.fill(0);
     return t;
 }
 
-// Builds the new table beside path from the source table and the plan, and
-// replaces the source with it. The caller holds the exclusive lock.
-void RewriteTable(const std::string& path, int lockFd, const TFldDescList& descs, const TOpType& ops) {
+// The stored bytes of a field name: the source's own bytes when the name is
+// the source's, else the name in the table's code page (refused when it
+// cannot be written there).
+std::string NameBytes(const std::string& name, const FieldLayout* source, int codePage, const std::string& path) {
+    if (source && source->Name == name) return source->RawName;
+    auto bytes = FromUtf8Exact(name, codePage);
+    if (!bytes || bytes->size() > 10)
+        throw EDbfEngineError(Format("Názov poľa %s nemožno zapísať v kódovej stránke %d tabuľky.", name.c_str(),
+                                     codePage),
+                              path);
+    return *bytes;
+}
+
+// What the rewrite does for one field of the new table.
+struct FieldPlan {
+    enum Kind { Copy, Resize, Convert, Blank } How = Blank;
+    int Source = -1;     // 0-based source field
+    FieldLayout Target;  // Offset filled once all fields are planned
+    bool Renamed = false;
+};
+
+std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const TFldDescList& descs,
+                                   const TOpType& ops, const std::string& path) {
     if (descs.size() != ops.size())
         throw EDbfException("The restructure operation list does not match the field list.");
     if (descs.empty()) throw EDbfException("A table needs at least one field.");
-
-    DbfCloser src;
-    src.H = OpenDbf(path, false);
-    const int ldid = src.H->iLanguageDriver;
-    const int codePage = dbfio::CodePageOfLanguageDriver(ldid);
-    const std::vector<FieldLayout> sourceFields = dbfio::LayoutOf(src.H, codePage);
-    unsigned char version = 0x03;
-    if (::pread(lockFd, &version, 1, 0) != 1) version = 0x03;
-
+    const std::vector<FieldLayout>& sourceFields = source.Fields;
     std::vector<FieldPlan> plan;
     for (std::size_t i = 0; i < descs.size(); ++i) {
         const FLDDesc& d = descs[i];
@@ -241,117 +129,155 @@ void RewriteTable(const std::string& path, int lockFd, const TFldDescList& descs
             throw EDbfException(Format("Unknown restructure operation %d.", op));
         std::string name = dbfio::CutName(d.szName);
         if (Trim(name).empty()) throw EDbfException("A field name must not be empty.");
-        for (const FieldPlan& p : plan)
-            if (SameTextAscii(p.Target.Name, name))
-                throw EDbfException(Format("Duplicate field name %s.", name.c_str()));
         FieldPlan p;
         if (op == opAdd) {
             p.How = FieldPlan::Blank;
             p.Target = TargetOfDesc(d, name);
+            p.Target.RawName = NameBytes(name, nullptr, codePage, path);
+            p.Renamed = true;
         } else {
             if (d.iFldNum < 1 || d.iFldNum > sourceFields.size())
                 throw EDbfException(Format("Field number %d does not exist.", d.iFldNum));
             p.Source = d.iFldNum - 1;
-            const FieldLayout& s = sourceFields[p.Source];
-            bool sameShape = d.iFldType == PhysicalOf(s.Native) && d.iUnits1 == s.Width && d.iUnits2 == s.Decimals;
-            if (!dbfio::IsSupportedNative(s.Native) && op == opKeep) {
-                // Untouched fields of other types pass through, bytes and all.
+            const FieldLayout& s = sourceFields[static_cast<std::size_t>(p.Source)];
+            p.Renamed = name != s.Name;
+            const bool sameShape =
+                d.iFldType == PhysicalOf(s.Native) && d.iUnits1 == s.Width && d.iUnits2 == s.Decimals;
+            const bool supported = dbfio::IsSupportedNative(s.Native);
+            if (!supported && op == opModify && !sameShape) {
+                // Memo texts, binary numbers and the like: only a field of a
+                // standard type can be changed into another definition.
+                throw EDbfEngineError(Format("Pole %s typu %c nemožno zmeniť na iný typ ani šírku.", s.Name.c_str(),
+                                             s.Native),
+                                      path);
+            }
+            p.Target = s;
+            p.Target.Name = name;
+            p.Target.RawName = NameBytes(name, &s, codePage, path);
+            if (!supported || sameShape) {
                 p.How = FieldPlan::Copy;
-                p.Target = s;
-                p.Target.Name = name;
-            } else if (op == opKeep && sameShape) {
-                p.How = FieldPlan::Copy;
-                p.Target = s;
-                p.Target.Name = name;
-            } else if (!dbfio::IsSupportedNative(s.Native)) {
-                // Memo texts and the like live outside the record: altering
-                // such a field would lose them.
-                throw EDbfException(kOnlyTypes);
             } else {
-                p.How = FieldPlan::Convert;
-                p.Target = TargetOfDesc(d, name);
+                FieldLayout t = TargetOfDesc(d, name);
+                t.RawName = p.Target.RawName;
+                // A Visual FoxPro field keeps its flags (a nullable field stays nullable).
+                t.Flags = s.Flags;
+                t.Descriptor[18] = s.Descriptor[18];
+                p.How = (s.Native == 'C' && t.Native == 'C') ? FieldPlan::Resize : FieldPlan::Convert;
+                p.Target = t;
             }
         }
-        plan.push_back(p);
+        // Names that were there stay even when two fields share one; a name
+        // given anew must be new.
+        for (const FieldPlan& other : plan)
+            if ((p.Renamed || other.Renamed) && SameTextAscii(other.Target.Name, name))
+                throw EDbfException(Format("Duplicate field name %s.", name.c_str()));
+        plan.push_back(std::move(p));
     }
 
-    const long long failuresBefore = dbfio::IoFailureCount();
-    TempFileGuard temp;
-    temp.Path = TempPathBeside(path).string();
-    DbfCloser dst;
-    {
-        SAHooks hooks = dbfio::Hooks();
-        std::string ldidText = "LDID/" + std::to_string(ldid);
-        // The replacement is built under a name that no walk over the
-        // directory's tables takes for a table (it does not end in ".dbf").
-        dbfio::OpenPathOverride override(temp.Path);
-        dst.H = DBFCreateLL(temp.Path.c_str(), ldidText.c_str(), &hooks);
+    // Visual FoxPro keeps a bit of _NullFlags per nullable or variable-length
+    // field in field order: a rewrite must not reorder or drop such fields.
+    if (source.HasNullFlags()) {
+        std::vector<int> before, after;
+        for (std::size_t i = 0; i < sourceFields.size(); ++i)
+            if (OwnsNullFlag(sourceFields[i])) before.push_back(static_cast<int>(i));
+        for (const FieldPlan& p : plan)
+            if (p.Source >= 0 && OwnsNullFlag(p.Target)) after.push_back(p.Source);
+        if (before != after)
+            throw EDbfEngineError("Zmena by posunula príznaky poľa _NullFlags (pole s hodnotou Null alebo "
+                                  "premenlivej dĺžky odstránené alebo presunuté).",
+                                  path);
     }
-    if (!dst.H) throw EDbfEngineError("Cannot create the new table file: " + ErrnoText() + ".", path);
+    int offset = 1;
     for (FieldPlan& p : plan) {
-        std::string nameBytes = FromUtf8(p.Target.Name, codePage);
-        int index = DBFAddNativeFieldType(dst.H, nameBytes.c_str(), p.Target.Native, p.Target.Width,
-                                          p.Target.Decimals);
-        if (index < 0) throw EDbfEngineError(Format("Cannot add field %s.", p.Target.Name.c_str()), path);
-        p.Target.Offset = dst.H->panFieldOffset[index];
+        p.Target.Offset = offset;
+        offset += p.Target.Width;
     }
-    StampToday(dst.H);
+    if (offset > 65535) throw EDbfException("The record would be longer than a dBASE table allows.");
+    return plan;
+}
 
-    const int records = DBFGetRecordCount(src.H);
-    const int newLength = dst.H->nRecordLength;
-    std::vector<char> tuple(static_cast<std::size_t>(newLength));
-    for (int r = 0; r < records; ++r) {
-        std::string old = ReadRecord(src.H, r, path);
-        std::fill(tuple.begin(), tuple.end(), ' ');
-        tuple[0] = old[0] == '*' ? '*' : ' ';
+// Rebuilds the table at path as the descriptors say, in their order.
+void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpType& ops) {
+    dbfio::TableRewriter rewriter(path);
+    DbfFile& src = rewriter.Source();
+    const DbfHeader& source = src.Header();
+    const int codePage = src.CodePage();
+    const std::vector<FieldPlan> plan = PlanRewrite(source, codePage, descs, ops, path);
+
+    DbfHeader target = source;
+    target.Fields.clear();
+    for (const FieldPlan& p : plan) target.Fields.push_back(p.Target);
+    rewriter.Begin(target);
+
+    std::size_t newLength = 1;
+    for (const FieldPlan& p : plan) newLength += static_cast<std::size_t>(p.Target.Width);
+    std::string record(newLength, ' ');
+    const std::uint32_t records = src.RecordCount();
+    for (std::uint32_t r = 0; r < records; ++r) {
+        const char* old = src.Record(r);
+        std::fill(record.begin(), record.end(), ' ');
+        record[0] = old[0];  // the deletion flag byte as stored
         for (const FieldPlan& p : plan) {
-            if (p.How != FieldPlan::Copy) continue;
-            const FieldLayout& s = sourceFields[p.Source];
-            std::memcpy(tuple.data() + p.Target.Offset, old.data() + s.Offset, static_cast<std::size_t>(s.Width));
+            char* to = record.data() + p.Target.Offset;
+            if (p.How == FieldPlan::Blank) continue;
+            const FieldLayout& s = source.Fields[static_cast<std::size_t>(p.Source)];
+            const char* from = old + s.Offset;
+            switch (p.How) {
+            case FieldPlan::Copy:
+                std::memcpy(to, from, static_cast<std::size_t>(s.Width));
+                break;
+            case FieldPlan::Resize:
+                // Text keeps its bytes; a narrower field cuts them.
+                std::memcpy(to, from, static_cast<std::size_t>(std::min(s.Width, p.Target.Width)));
+                break;
+            case FieldPlan::Convert: {
+                TValue v = dbfio::DecodeField(from, s, codePage);
+                const int sourceDecimals = (s.Native == 'N' || s.Native == 'F') ? s.Decimals : -1;
+                std::string text;
+                try {
+                    text = dbfio::EncodeField(v, p.Target, codePage, dbfio::ConvertMode::Lenient, sourceDecimals);
+                } catch (const EDbfException& e) {
+                    throw EDbfEngineError(Format("%s (záznam %u)", e.what(), r + 1), path);
+                }
+                std::memcpy(to, text.data(), std::min(text.size(), static_cast<std::size_t>(p.Target.Width)));
+                break;
+            }
+            default:
+                break;
+            }
         }
-        if (!DBFWriteTuple(dst.H, r, tuple.data()))
-            throw EDbfEngineError(Format("Cannot write record %d.", r + 1), path);
-        for (std::size_t j = 0; j < plan.size(); ++j) {
-            const FieldPlan& p = plan[j];
-            if (p.How != FieldPlan::Convert) continue;
-            const FieldLayout& s = sourceFields[p.Source];
-            TValue v = dbfio::DecodeField(old.data() + s.Offset, s, codePage);
-            int sourceDecimals = (s.Native == 'N' || s.Native == 'F') ? s.Decimals : -1;
-            std::string text =
-                dbfio::EncodeField(v, p.Target, codePage, dbfio::ConvertMode::Lenient, sourceDecimals);
-            if (!DBFWriteAttributeDirectly(dst.H, r, static_cast<int>(j), text.data()))
-                throw EDbfEngineError(Format("Cannot write record %d.", r + 1), path);
-        }
+        rewriter.Put(record);
     }
-    DBFClose(dst.Take());
-    DBFClose(src.Take());
-    CheckIo(failuresBefore, path);
+    rewriter.Commit();
+}
 
-    unsigned char newVersion = KeepVersionByte(version) ? version : 0x03;
-    if (newVersion != 0x03) {
-        std::fstream f(temp.Path, std::ios::in | std::ios::out | std::ios::binary);
-        f.seekp(0);
-        f.put(static_cast<char>(newVersion));
-        f.close();
-        if (!f) throw EDbfEngineError("Cannot write the table file.", path);
+// A new, empty table file holding these fields (dBASE III, the given language driver).
+void WriteEmptyTable(const std::string& filePath, const std::vector<FieldLayout>& fields, int ldid) {
+    DbfHeader h;
+    h.Prefix.assign(32, '\0');
+    h.Prefix[0] = 0x03;
+    h.Prefix[29] = static_cast<char>(ldid);
+    dbfio::StampDate(h.Prefix);
+    h.Fields = fields;
+    std::string bytes = dbfio::BuildHeader(h) + '\x1A';
+
+    const std::string temp = TempPathBeside(filePath).string();
+    int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0) throw EDbfEngineError(std::string("Cannot create the table file: ") + std::strerror(errno) + ".", filePath);
+    const bool written = dbfio::WriteAt(fd, bytes.data(), bytes.size(), 0);
+    ::close(fd);
+    if (!written) {
+        std::error_code ec;
+        fs::remove(temp, ec);
+        const std::string detail = dbfio::LastLibraryMessage();
+        throw EDbfEngineError("Cannot write the table file" + (detail.empty() ? std::string(".") : ": " + detail + "."),
+                              filePath);
     }
-
-    // The new file must read back as the table that was planned.
-    {
-        DbfCloser check;
-        check.H = OpenDbf(temp.Path, false);
-        if (DBFGetRecordCount(check.H) != records || DBFGetFieldCount(check.H) != static_cast<int>(plan.size()))
-            throw EDbfEngineError("The rewritten table does not read back.", path);
-    }
-
-    std::error_code ec;
-    fs::permissions(temp.Path, fs::status(path, ec).permissions(), ec);
     try {
-        CommitReplacement(temp.Path, path);
+        CommitReplacement(temp, filePath);
     } catch (const fs::filesystem_error& e) {
-        throw EDbfEngineError(std::string("Cannot replace the table file: ") + e.code().message() + ".", path);
+        throw EDbfEngineError(std::string("Cannot replace the table file: ") + e.code().message() + ".", filePath);
     }
-    temp.Keep = true;
 }
 
 } // namespace
@@ -366,23 +292,23 @@ struct TTableDBF::Impl {
     bool FilteredOn = false;
 
     // open state
-    DBFHandle H = nullptr;
+    std::unique_ptr<DbfFile> File;
     FileLock Lock;
     bool Writable = false;
     std::string Path;
     int CodePage = 1250;
     std::vector<FieldLayout> Fields;
     std::unique_ptr<TDbfFilter> RowFilter;
-    std::vector<int> Visible;  // 0-based record indexes
+    std::vector<std::uint32_t> Visible;  // 0-based record indexes
     int Cursor = -1;           // index into Visible
     bool BofFlag = true;
     bool EofFlag = true;
     std::string Current;       // raw bytes of the current row
 
-    bool Open() const { return H != nullptr; }
+    bool Open() const { return File != nullptr; }
 
     void RequireOpen() const {
-        if (!H) throw EDbfException("Cannot perform this operation on a closed dataset.");
+        if (!File) throw EDbfException("Cannot perform this operation on a closed dataset.");
     }
 
     void RequireWritable() const {
@@ -390,8 +316,7 @@ struct TTableDBF::Impl {
     }
 
     void CloseHandle() {
-        if (H) DBFClose(H);
-        H = nullptr;
+        File.reset();
         Lock.Release();
         Fields.clear();
         RowFilter.reset();
@@ -405,21 +330,20 @@ struct TTableDBF::Impl {
         if (!fs::exists(path)) throw EDbfEngineError("Table does not exist.", path);
         FileLock lock(path, false);
         bool writable = ::access(path.c_str(), W_OK) == 0;
-        DBFHandle h = nullptr;
+        std::unique_ptr<DbfFile> file;
         try {
-            h = OpenDbf(path, writable);
+            file = std::make_unique<DbfFile>(path, writable);
         } catch (const EDbfEngineError&) {
             if (!writable) throw;
             writable = false;
-            h = OpenDbf(path, false);
+            file = std::make_unique<DbfFile>(path, false);
         }
-        H = h;
+        File = std::move(file);
         Lock = std::move(lock);
         Writable = writable;
         Path = path;
-        CodePage = dbfio::CodePageOfLanguageDriver(H->iLanguageDriver);
-        Fields = dbfio::LayoutOf(H, CodePage);
-        if (Writable) StampToday(H);
+        CodePage = File->CodePage();
+        Fields = File->Header().Fields;
     }
 
     void BindFilter() {
@@ -432,11 +356,10 @@ struct TTableDBF::Impl {
 
     void Rebuild() {
         Visible.clear();
-        const int n = DBFGetRecordCount(H);
-        const std::size_t length = static_cast<std::size_t>(H->nRecordLength);
-        for (int i = 0; i < n; ++i) {
-            const char* rec = DBFReadTuple(H, i);
-            if (!rec) throw EDbfEngineError(Format("Cannot read record %d.", i + 1), Path);
+        const std::uint32_t n = File->RecordCount();
+        const std::size_t length = File->Header().RecordLength;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const char* rec = File->Record(i);
             if (rec[0] == '*') continue;
             if (RowFilter && !RowFilter->Matches(rec, length, CodePage)) continue;
             Visible.push_back(i);
@@ -445,7 +368,7 @@ struct TTableDBF::Impl {
 
     void LoadCurrent() {
         if (Cursor >= 0 && Cursor < static_cast<int>(Visible.size()))
-            Current = ReadRecord(H, Visible[Cursor], Path);
+            Current.assign(File->Record(Visible[static_cast<std::size_t>(Cursor)]), File->Header().RecordLength);
         else
             Current.clear();
     }
@@ -471,7 +394,7 @@ struct TTableDBF::Impl {
         }
         Cursor = static_cast<int>(Visible.size()) - 1;
         for (std::size_t i = 0; i < Visible.size(); ++i) {
-            if (Visible[i] >= rec) {
+            if (static_cast<int>(Visible[i]) >= rec) {
                 Cursor = static_cast<int>(i);
                 break;
             }
@@ -685,10 +608,18 @@ void TTableDBF::AddField(const TFldDef& field) {
     added.iFldNum = 0;
     TFldDescList descs;
     GetFieldDescs(descs);
-    if (descs.empty()) return;
-    descs.push_back(added);
+    // A Visual FoxPro system field (_NullFlags) stays last.
+    std::size_t at = descs.size();
+    {
+        const bool wasOpen = Active();
+        if (!wasOpen) OpenTable();
+        if (!Active()) return;  // no table to add to
+        while (at > 0 && IsSystemField(F->Fields[at - 1])) --at;
+        if (!wasOpen) Close();
+    }
+    descs.insert(descs.begin() + static_cast<std::ptrdiff_t>(at), added);
     TOpType ops(descs.size(), opKeep);
-    ops.back() = opAdd;
+    ops[at] = opAdd;
     Restructure(descs, ops);
 }
 
@@ -743,9 +674,7 @@ void TTableDBF::Restructure(const TFldDescList& descs, const TOpType& ops) {
     const bool wasOpen = Active();
     if (wasOpen) Close();
     try {
-        std::string path = FilePath();
-        FileLock lock(path, true);
-        RewriteTable(path, lock.Fd(), descs, ops);
+        RewriteTable(FilePath(), descs, ops);
     } catch (...) {
         if (wasOpen) {
             try {
@@ -794,8 +723,10 @@ TFldDef TTableDBF::DescToField(const FLDDesc& desc) {
 void TTableDBF::GetValues(TFldValList& values) const {
     values.clear();
     if (!F->Open() || F->Cursor < 0 || F->Current.empty()) return;
-    for (const FieldLayout& f : F->Fields)
-        values.push_back({f.Name, dbfio::DecodeField(F->Current.data() + f.Offset, f, F->CodePage)});
+    for (const FieldLayout& f : F->Fields) {
+        const char* raw = F->Current.data() + f.Offset;
+        values.push_back({f.Name, f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage)});
+    }
 }
 
 void TTableDBF::CreateTable(const std::string& filePath, const TFldDefList& fields, int codePage) {
@@ -815,33 +746,13 @@ void TTableDBF::CreateTable(const std::string& filePath, const TFldDefList& fiel
     FileLock lock;
     std::error_code ec;
     if (fs::exists(filePath, ec)) lock = FileLock(filePath, true);
-
-    const long long failuresBefore = dbfio::IoFailureCount();
-    TempFileGuard temp;
-    temp.Path = TempPathBeside(filePath).string();
-    DbfCloser dst;
-    {
-        SAHooks hooks = dbfio::Hooks();
-        std::string ldidText = "LDID/" + std::to_string(*ldid);
-        dbfio::OpenPathOverride override(temp.Path);
-        dst.H = DBFCreateLL(temp.Path.c_str(), ldidText.c_str(), &hooks);
-    }
-    if (!dst.H) throw EDbfEngineError("Cannot create the table file: " + ErrnoText() + ".", filePath);
+    std::vector<FieldLayout> layout;
     for (const TFldDef& f : defs) {
         FieldLayout t = TargetOfDesc(FieldToDesc(f), f.Name);
-        std::string nameBytes = FromUtf8(t.Name, codePage);
-        if (DBFAddNativeFieldType(dst.H, nameBytes.c_str(), t.Native, t.Width, t.Decimals) < 0)
-            throw EDbfEngineError(Format("Cannot add field %s.", t.Name.c_str()), filePath);
+        t.RawName = NameBytes(f.Name, nullptr, codePage, filePath);
+        layout.push_back(std::move(t));
     }
-    StampToday(dst.H);
-    DBFClose(dst.Take());
-    CheckIo(failuresBefore, filePath);
-    try {
-        CommitReplacement(temp.Path, filePath);
-    } catch (const fs::filesystem_error& e) {
-        throw EDbfEngineError(std::string("Cannot replace the table file: ") + e.code().message() + ".", filePath);
-    }
-    temp.Keep = true;
+    WriteEmptyTable(filePath, layout, *ldid);
 }
 
 void TTableDBF::AppendRecord(const std::vector<TValue>& values) {
@@ -855,13 +766,12 @@ void TTableDBF::AppendRecord(const std::vector<TValue>& values) {
         const TValue& v = j < values.size() ? values[j] : TValue{};
         texts.push_back(dbfio::EncodeField(v, F->Fields[j], F->CodePage, dbfio::ConvertMode::Strict));
     }
-    const long long failuresBefore = dbfio::IoFailureCount();
-    const int rec = DBFGetRecordCount(F->H);
-    bool ok = true;
-    for (std::size_t j = 0; j < texts.size() && ok; ++j)
-        ok = DBFWriteAttributeDirectly(F->H, rec, static_cast<int>(j), texts[j].data()) != 0;
-    if (ok) DBFUpdateHeader(F->H);
-    if (!ok || dbfio::IoFailureCount() != failuresBefore) {
+    const std::uint32_t rec = F->File->RecordCount();
+    std::string record(F->File->Header().RecordLength, ' ');
+    for (std::size_t j = 0; j < texts.size(); ++j)
+        std::memcpy(record.data() + F->Fields[j].Offset, texts[j].data(),
+                    std::min(texts[j].size(), static_cast<std::size_t>(F->Fields[j].Width)));
+    if (!F->File->AppendRecord(record) || !F->File->WriteHeaderDate()) {
         std::string path = F->Path;
         try {
             F->Reload(-1);
@@ -870,7 +780,7 @@ void TTableDBF::AppendRecord(const std::vector<TValue>& values) {
         }
         throw EDbfEngineError("Cannot append a record to the table.", path);
     }
-    std::string written = ReadRecord(F->H, rec, F->Path);
+    std::string written(F->File->Record(rec), F->File->Header().RecordLength);
     if (!F->RowFilter || F->RowFilter->Matches(written, F->CodePage)) {
         F->Visible.push_back(rec);
         F->Cursor = static_cast<int>(F->Visible.size()) - 1;
@@ -921,11 +831,11 @@ bool TTableDBF::Bof() const { return !F->Open() || F->BofFlag; }
 
 int TTableDBF::RecNo() const {
     if (!F->Open() || F->Cursor < 0) return 0;
-    return F->Visible[F->Cursor] + 1;
+    return static_cast<int>(F->Visible[static_cast<std::size_t>(F->Cursor)]) + 1;
 }
 
 int TTableDBF::RecordCount() const {
-    return F->Open() ? DBFGetRecordCount(F->H) : 0;
+    return F->Open() ? static_cast<int>(F->File->RecordCount()) : 0;
 }
 
 int TTableDBF::VisibleCount() const {
@@ -936,18 +846,17 @@ void TTableDBF::DeleteCurrent() {
     F->RequireOpen();
     if (F->Cursor < 0) throw EDbfException("Cannot perform this operation on an empty dataset.");
     F->RequireWritable();
-    const int rec = F->Visible[F->Cursor];
-    const long long failuresBefore = dbfio::IoFailureCount();
-    bool ok = DBFMarkRecordDeleted(F->H, rec, 1) != 0;
-    if (ok) DBFUpdateHeader(F->H);
-    if (!ok || dbfio::IoFailureCount() != failuresBefore) {
+    const std::uint32_t rec = F->Visible[static_cast<std::size_t>(F->Cursor)];
+    std::string record(F->File->Record(rec), F->File->Header().RecordLength);
+    record[0] = '*';
+    if (!F->File->WriteRecord(rec, record) || !F->File->WriteHeaderDate()) {
         std::string path = F->Path;
         try {
-            F->Reload(rec);
+            F->Reload(static_cast<int>(rec));
         } catch (...) {
             F->CloseHandle();
         }
-        throw EDbfEngineError(Format("Cannot delete record %d.", rec + 1), path);
+        throw EDbfEngineError(Format("Cannot delete record %u.", rec + 1), path);
     }
     F->Visible.erase(F->Visible.begin() + F->Cursor);
     if (F->Cursor >= static_cast<int>(F->Visible.size())) F->Cursor = static_cast<int>(F->Visible.size()) - 1;
@@ -972,7 +881,8 @@ TValue TTableDBF::FieldValue(const std::string& name) const {
     if (index < 0) throw EDbfException(Format("Field '%s' not found.", name.c_str()));
     if (F->Current.empty()) return std::monostate{};
     const FieldLayout& f = F->Fields[index];
-    return dbfio::DecodeField(F->Current.data() + f.Offset, f, F->CodePage);
+    const char* raw = F->Current.data() + f.Offset;
+    return f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage);
 }
 
 } // namespace vexa

@@ -21,6 +21,7 @@ struct TTestTabLink {
     std::string Path;                    // the dBASE file
     std::vector<TFldDef> Fields;         // every field of the file, in order
     std::vector<bool> Exposed;           // per field: a column of TestTab
+    std::vector<bool> ReadOnly;          // per field: seen by the queries, never written back (memo texts)
     std::map<std::int64_t, std::vector<TValue>> Rows;  // record number (from 1) -> values per field
 };
 

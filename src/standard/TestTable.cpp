@@ -6,18 +6,15 @@
 #include "common/Text.h"
 #include "standard/AccessSql.h"
 #include "dbase/DbfIo.h"
+#include "dbase/DbfRewrite.h"
 #include "dbase/TableDBF.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
 #include "standard/StandardImpl.h"
 
-#include <fcntl.h>
-#include <shapefil.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 
 namespace vexa {
@@ -88,88 +85,50 @@ struct TChange {
     TValue Value;
 };
 
-class TLockedFile {
-public:
-    explicit TLockedFile(const std::string& path) {
-        FFd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-        if (FFd < 0) throw EDbfEngineError("Cannot open the table file.", path);
-        if (::flock(FFd, LOCK_EX | LOCK_NB) != 0) {
-            ::close(FFd);
-            throw EDbfTableInUse(path);
-        }
-    }
-    ~TLockedFile() { ::close(FFd); }
-    TLockedFile(const TLockedFile&) = delete;
-    TLockedFile& operator=(const TLockedFile&) = delete;
-
-private:
-    int FFd = -1;
-};
-
-// Writes the changes into a copy of the file beside it and puts the copy in its
-// place: the header (code page included), untouched fields and deleted rows
-// stay byte for byte.
+// Writes the changes into a new table beside the file and puts it in the
+// file's place: the header (code page included), untouched fields and deleted
+// rows stay byte for byte.
 void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, const std::vector<int>& deleted,
                   const std::vector<std::vector<TValue>>& added) {
-    TLockedFile lock(path);
-    const std::string temp = TempPathBeside(path).string() + ".dbf";
-    struct TTempGuard {
-        std::string Path;
-        bool Keep = false;
-        ~TTempGuard() {
-            std::error_code ec;
-            if (!Keep) fs::remove(Path, ec);
-        }
-    } guard{temp};
-    std::error_code ec;
-    if (!fs::copy_file(path, temp, fs::copy_options::overwrite_existing, ec) || ec)
-        throw EDbfEngineError("Cannot copy the table file: " + ec.message() + ".", path);
+    dbfio::TableRewriter rewriter(path);
+    dbfio::DbfFile& source = rewriter.Source();
+    const std::vector<dbfio::FieldLayout>& layout = source.Header().Fields;
+    const int codePage = source.CodePage();
+    const std::size_t length = source.Header().RecordLength;
+    std::map<int, std::vector<const TChange*>> byRecord;
+    for (const TChange& c : changes) byRecord[c.Record].push_back(&c);
+    const std::set<int> gone(deleted.begin(), deleted.end());
 
-    const long long failuresBefore = dbfio::IoFailureCount();
-    DBFHandle h = nullptr;
-    {
-        SAHooks hooks = dbfio::Hooks();
-        dbfio::OpenPathOverride over(temp);
-        h = DBFOpenLL(temp.c_str(), "rb+", &hooks);
-    }
-    if (!h) throw EDbfEngineError("Not a dBASE table, or the table is damaged.", path);
-    try {
-        const int codePage = dbfio::CodePageOfLanguageDriver(h->iLanguageDriver);
-        const std::vector<dbfio::FieldLayout> layout = dbfio::LayoutOf(h, codePage);
-        auto write = [&](int record, int field, const TValue& value) {
-            const std::string text = dbfio::EncodeField(value, layout[static_cast<std::size_t>(field)], codePage,
-                                                        dbfio::ConvertMode::Strict);
-            std::vector<char> bytes(text.begin(), text.end());
-            bytes.push_back('\0');
-            if (!DBFWriteAttributeDirectly(h, record, field, bytes.data()))
-                throw EDbfEngineError(Format("Cannot write record %d.", record + 1), path);
-        };
-        for (const TChange& c : changes) write(c.Record, c.Field, c.Value);
-        for (int record : deleted)
-            if (!DBFMarkRecordDeleted(h, record, 1))
-                throw EDbfEngineError(Format("Cannot write record %d.", record + 1), path);
-        for (const auto& values : added) {
-            const int record = DBFGetRecordCount(h);
-            for (std::size_t f = 0; f < layout.size(); ++f)
-                write(record, static_cast<int>(f), f < values.size() ? values[f] : TValue{});
+    auto put = [&](std::string& record, int row, std::size_t field, const TValue& value) {
+        const dbfio::FieldLayout& f = layout[field];
+        std::string text;
+        try {
+            text = dbfio::EncodeField(value, f, codePage, dbfio::ConvertMode::Strict);
+        } catch (const EDbfException& e) {
+            throw EDbfEngineError(Format("%s (záznam %d)", e.what(), row + 1), path);
         }
-    } catch (...) {
-        DBFClose(h);
-        throw;
+        std::fill(record.begin() + f.Offset, record.begin() + f.Offset + f.Width, ' ');
+        std::memcpy(record.data() + f.Offset, text.data(), std::min(text.size(), static_cast<std::size_t>(f.Width)));
+    };
+
+    rewriter.Begin(source.Header());
+    const int records = static_cast<int>(source.RecordCount());
+    for (int r = 0; r < records; ++r) {
+        std::string record(source.Record(static_cast<std::uint32_t>(r)), length);
+        if (auto it = byRecord.find(r); it != byRecord.end())
+            for (const TChange* c : it->second) put(record, r, static_cast<std::size_t>(c->Field), c->Value);
+        if (gone.count(r)) record[0] = '*';
+        rewriter.Put(record);
     }
-    DBFClose(h);
-    if (dbfio::IoFailureCount() != failuresBefore) {
-        const std::string detail = dbfio::LastLibraryMessage();
-        throw EDbfEngineError("Cannot write the table file" + (detail.empty() ? std::string(".") : ": " + detail + "."),
-                              path);
+    int row = records;
+    for (const auto& values : added) {
+        std::string record(length, ' ');
+        for (std::size_t f = 0; f < layout.size(); ++f)
+            if (f < values.size() && !IsNull(values[f])) put(record, row, f, values[f]);
+        rewriter.Put(record);
+        ++row;
     }
-    fs::permissions(temp, fs::status(path, ec).permissions(), ec);
-    try {
-        CommitReplacement(temp, path);
-    } catch (const fs::filesystem_error& e) {
-        throw EDbfEngineError(std::string("Cannot replace the table file: ") + e.code().message() + ".", path);
-    }
-    guard.Keep = true;
+    rewriter.Commit();
 }
 
 } // namespace
@@ -198,13 +157,16 @@ void TBlkStandardGXD::LinkTestTable() {
     for (const FLDDesc& d : descs) {
         const bool supported = d.iFldType == fldpChar || d.iFldType == fldpNumeric || d.iFldType == fldpFloat ||
                                d.iFldType == fldpLogical || d.iFldType == fldpDate;
+        // Memo texts are there for the queries to read; they are never written back.
+        const bool memo = d.iFldType == fldpMemo;
         TFldDef field;
         if (supported) field = TTableDBF::DescToField(d);
         else field.Name = d.szName;
-        const bool exposed = supported && names.insert(UpperAscii(field.Name)).second &&
+        const bool exposed = (supported || memo) && names.insert(UpperAscii(field.Name)).second &&
                              !SameTextAscii(field.Name, "rowid");
         link->Fields.push_back(field);
         link->Exposed.push_back(exposed);
+        link->ReadOnly.push_back(memo);
         if (exposed) columns.push_back(QuoteSqlName(field.Name) + " " + ColumnType(field.FieldType));
     }
     if (columns.empty()) throw EAccessDbError("The attribute table has no fields.\r(" + FCurrentDbfPath + ")");
@@ -260,15 +222,25 @@ void TBlkStandardGXD::WriteBackTestTable() {
         std::vector<TValue> values(link->Fields.size());
         std::size_t column = 1;
         for (std::size_t i = 0; i < link->Fields.size(); ++i)
-            if (link->Exposed[i]) values[i] = Fit(FromDb(row[column++], link->Fields[i].FieldType), link->Fields[i]);
+            if (link->Exposed[i])
+                values[i] = link->ReadOnly[i] ? FromDb(row[column++], TFldType::dbfChar)
+                                              : Fit(FromDb(row[column++], link->Fields[i].FieldType), link->Fields[i]);
         if (original == link->Rows.end()) {
+            for (std::size_t i = 0; i < link->Fields.size(); ++i)
+                if (link->ReadOnly[i] && !IsNull(values[i]))
+                    throw EAccessDbError("Memo pole " + link->Fields[i].Name + " nemožno meniť dotazom.\r(" +
+                                         link->Path + ")");
             added.push_back(std::move(values));
             continue;
         }
         present.insert(rowid);
-        for (std::size_t i = 0; i < link->Fields.size(); ++i)
-            if (link->Exposed[i] && !(values[i] == original->second[i]))
-                changes.push_back({static_cast<int>(rowid - 1), static_cast<int>(i), values[i]});
+        for (std::size_t i = 0; i < link->Fields.size(); ++i) {
+            if (!link->Exposed[i] || values[i] == original->second[i]) continue;
+            if (link->ReadOnly[i])
+                throw EAccessDbError("Memo pole " + link->Fields[i].Name + " nemožno meniť dotazom.\r(" + link->Path +
+                                     ")");
+            changes.push_back({static_cast<int>(rowid - 1), static_cast<int>(i), values[i]});
+        }
     }
     std::vector<int> deleted;
     for (const auto& [rowid, values] : link->Rows)
