@@ -75,6 +75,13 @@ CREATE TABLE DBAtrib (
   QTest TEXT COLLATE NOCASE
 );
 INSERT INTO DBAtrib VALUES
+  -- Every table holds the element number first: the saved queries report rows by it.
+  ('L', 1, 'LE', 'CISLO', 'N', 10, 0, 0, NULL, NULL, NULL),
+  ('L', 21, 'CE,LE', 'CISLO', 'N', 10, 0, 0, NULL, NULL, NULL),
+  ('L', 30, 'VO,LE', 'CISLO', 'N', 10, 0, 0, NULL, NULL, NULL),
+  ('B', 1, 'HR,LE', 'CISLO', 'N', 10, 0, 0, NULL, NULL, NULL),
+  ('P', 1, 'PO,LE', 'CISLO', 'N', 10, 0, 0, NULL, NULL, NULL),
+  ('P', 2, 'PO,LE', 'CISLO', 'N', 10, 0, 0, NULL, NULL, NULL),
   ('L', 1, 'LE', 'TYP_HRAN', 'C', 2, 0, 1, 'qFmtTypHran', NULL, 'qTestTypHran'),
   ('L', 21, 'CE,LE', 'TRIEDA', 'C', 2, 0, 1, 'qFmtTrieda', NULL, 'qTestTrieda'),
   ('L', 21, 'CE,LE', 'SIRKA', 'F', 6, 1, 2, NULL, NULL, 'qTestSirka'),

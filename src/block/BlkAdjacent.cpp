@@ -9,17 +9,12 @@ namespace vexa {
 
 namespace {
 
-bool IsReservedField(const std::string& name) {
-    return std::any_of(BlkReservedFields.begin(), BlkReservedFields.end(),
-                       [&](const char* reserved) { return SameTextAscii(name, reserved); });
-}
-
 // The values of the columns that describe the area itself: the GIS's own columns
 // (element number, area, perimeter, ...) differ from area to area and are left out.
 TFldValList DescriptiveValues(const TFldValList& values) {
     TFldValList out;
     for (const TFldVal& v : values)
-        if (!IsReservedField(v.Name)) out.push_back(v);
+        if (!IsBlkReservedField(v.Name)) out.push_back(v);
     return out;
 }
 

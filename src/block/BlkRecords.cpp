@@ -1,5 +1,7 @@
 #include "block/BlkRecords.h"
 
+#include "common/Text.h"
+
 namespace vexa {
 
 char GroupLetter(TBlkElementGroup group) {
@@ -18,5 +20,11 @@ const std::array<const char*, 28> BlkReservedFields = {
     "MAXX",      "MAXY",   "MINX",     "MINY",     "DELKA", "LENGTH", "X",
     "Y",         "UHEL",   "ANGLE",    "PLOCHA",   "AREA",  "OBVOD",  "PERIMETER",
 };
+
+bool IsBlkReservedField(const std::string& name) {
+    for (const char* reserved : BlkReservedFields)
+        if (SameTextAscii(name, reserved)) return true;
+    return false;
+}
 
 } // namespace vexa

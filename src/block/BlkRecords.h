@@ -4,6 +4,7 @@
 #include "block/Real48.h"
 
 #include <array>
+#include <string>
 #include <cstdint>
 #include <vector>
 
@@ -102,5 +103,7 @@ using TLins = std::vector<TBlkLine>;
 
 // The 28 system columns that the GIS keeps in attribute tables, in order.
 extern const std::array<const char*, 28> BlkReservedFields;
+// Whether a column name is one of them (letter case ignored).
+bool IsBlkReservedField(const std::string& name);
 
 } // namespace vexa

@@ -145,7 +145,6 @@ std::string BuildHeader(const DbfHeader& header) {
     out.resize(32, '\0');
     std::uint32_t recordLength = 1;
     for (const FieldLayout& f : header.Fields) recordLength += static_cast<std::uint32_t>(f.Width);
-    const bool vfp = header.IsVisualFoxPro();
     for (const FieldLayout& f : header.Fields) {
         std::string d(reinterpret_cast<const char*>(f.Descriptor.data()), 32);
         std::fill(d.begin(), d.begin() + 11, '\0');
@@ -160,7 +159,6 @@ std::string BuildHeader(const DbfHeader& header) {
             // kept as stored (Visual FoxPro keeps flags there for B and Y).
             if (f.Native == 'N' || f.Native == 'F') d[17] = static_cast<char>(f.Decimals);
         }
-        if (vfp) PutU32(d, 12, static_cast<std::uint32_t>(f.Offset));
         out += d;
     }
     if (header.Terminated) out += '\x0D';
@@ -198,6 +196,10 @@ DbfFile::DbfFile(const std::string& path, bool writable) : FPath(path) {
         if (::pread(FFd, bytes.data(), headerLength, 0) != static_cast<ssize_t>(headerLength))
             throw EDbfEngineError("Hlavičku tabuľky nemožno prečítať.", path);
         FHeader = ParseHeader(bytes, static_cast<std::uintmax_t>(st.st_size), path);
+        const off_t end = static_cast<off_t>(FHeader.HeaderLength) +
+                          static_cast<off_t>(FHeader.RecordCount) * static_cast<off_t>(FHeader.RecordLength);
+        char marker = 0;
+        FHeader.EndMarker = st.st_size > end && ::pread(FFd, &marker, 1, end) == 1 && marker == 0x1A;
         FCodePage = CodePageOfLanguageDriver(FHeader.LanguageDriver());
     } catch (...) {
         ::close(FFd);

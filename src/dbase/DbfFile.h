@@ -22,6 +22,7 @@ struct DbfHeader {
     std::vector<FieldLayout> Fields;
     std::string Tail;             // bytes after the field terminator up to the first record
     bool Terminated = true;       // the field list ends with 0x0D
+    bool EndMarker = true;        // an end-of-file byte 0x1A follows the records
     std::uint32_t RecordCount = 0;
     std::uint32_t HeaderLength = 0;
     std::uint32_t RecordLength = 0;

@@ -135,7 +135,8 @@ void TableRewriter::Commit() {
     const std::string header = BuildHeader(FHeader);
     if (!WriteAt(FTempFd, header.data(), header.size(), 0)) Fail("Cannot write the table file");
     const char end = 0x1A;
-    if (!WriteAt(FTempFd, &end, 1, static_cast<off_t>(header.size() + FWritten))) Fail("Cannot write the table file");
+    if (FHeader.EndMarker && !WriteAt(FTempFd, &end, 1, static_cast<off_t>(header.size() + FWritten)))
+        Fail("Cannot write the table file");
     if (::fsync(FTempFd) != 0) Fail("Cannot write the table file");
 
     // The new file must read back as the table that was planned.

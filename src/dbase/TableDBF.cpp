@@ -72,6 +72,13 @@ bool IsSystemField(const FieldLayout& f) { return (f.Flags & 0x01) != 0 && f.Nat
 // variable-length ones.
 bool OwnsNullFlag(const FieldLayout& f) { return (f.Flags & 0x02) != 0 || f.Native == 'V' || f.Native == 'Q'; }
 
+// The descriptor asks for the field as it is (L and D fields have one width).
+bool SameShape(const FLDDesc& d, const FieldLayout& s) {
+    if (d.iFldType != PhysicalOf(s.Native)) return false;
+    if (s.Native == 'L' || s.Native == 'D') return true;
+    return d.iUnits1 == s.Width && d.iUnits2 == s.Decimals;
+}
+
 // A field descriptor for a field of a standard type.
 FieldLayout TargetOfDesc(const FLDDesc& d, const std::string& name) {
     char native = NativeOfPhysical(d.iFldType);
@@ -141,8 +148,7 @@ std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const 
             p.Source = d.iFldNum - 1;
             const FieldLayout& s = sourceFields[static_cast<std::size_t>(p.Source)];
             p.Renamed = name != s.Name;
-            const bool sameShape =
-                d.iFldType == PhysicalOf(s.Native) && d.iUnits1 == s.Width && d.iUnits2 == s.Decimals;
+            const bool sameShape = SameShape(d, s);
             const bool supported = dbfio::IsSupportedNative(s.Native);
             if (!supported && op == opModify && !sameShape) {
                 // Memo texts, binary numbers and the like: only a field of a
@@ -189,6 +195,11 @@ std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const 
     }
     int offset = 1;
     for (FieldPlan& p : plan) {
+        // Visual FoxPro stores each field's offset in its descriptor; a field
+        // that stays where it was keeps the bytes it had.
+        const bool moved = p.Source < 0 || sourceFields[static_cast<std::size_t>(p.Source)].Offset != offset;
+        if (source.IsVisualFoxPro() && moved)
+            for (int b = 0; b < 4; ++b) p.Target.Descriptor[12 + b] = static_cast<unsigned char>((offset >> (8 * b)) & 0xFF);
         p.Target.Offset = offset;
         offset += p.Target.Width;
     }
@@ -647,8 +658,15 @@ void TTableDBF::ModifyField(int position, const std::string& name, TFldType type
     TFldDescList descs;
     GetFieldDescs(descs);
     if (descs.empty() || position < 0 || position >= static_cast<int>(descs.size())) return;
-    FLDDesc made = FieldToDesc(MakeField(name, type, width, decimals));
     FLDDesc& d = descs[position];
+    // The definition the field already has changes nothing (a character field
+    // wider than a new one may be keeps its width too).
+    if (Active() || (OpenTable(), Active())) {
+        const FLDDesc asked = FieldToDesc(TFldDef{name, type, width, decimals});
+        if (dbfio::CutName(name) == d.szName && SameShape(asked, F->Fields[static_cast<std::size_t>(position)]))
+            return;
+    }
+    FLDDesc made = FieldToDesc(MakeField(name, type, width, decimals));
     d.szName = made.szName;
     d.iFldType = made.iFldType;
     d.iUnits1 = made.iUnits1;

@@ -51,11 +51,6 @@ bool SameReal(const TReal48& a, const TReal48& b) {
 
 bool SameCrd(const TBlkCrd& a, const TBlkCrd& b) { return SameReal(a.X, b.X) && SameReal(a.Y, b.Y); }
 
-bool IsReservedField(const std::string& name) {
-    for (const char* reserved : BlkReservedFields)
-        if (SameTextAscii(name, reserved)) return true;
-    return false;
-}
 
 } // namespace
 
@@ -223,7 +218,7 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
                     std::trunc(*number) != *number)
                     continue;  // no element number can equal it
                 if (table.Reserved.empty())
-                    for (const TFldVal& v : values) table.Reserved.push_back(IsReservedField(v.Name));
+                    for (const TFldVal& v : values) table.Reserved.push_back(IsBlkReservedField(v.Name));
                 table.Rows.try_emplace(static_cast<std::int32_t>(*number), values);
             }
             dbf.Close();
@@ -281,8 +276,8 @@ bool AttributeRowsAlike(const TFldValList& a, const TFldValList& b) {
     if (a.empty() != b.empty()) return false;
     std::size_t i = 0, j = 0;
     for (;;) {
-        while (i < a.size() && IsReservedField(a[i].Name)) ++i;
-        while (j < b.size() && IsReservedField(b[j].Name)) ++j;
+        while (i < a.size() && IsBlkReservedField(a[i].Name)) ++i;
+        while (j < b.size() && IsBlkReservedField(b[j].Name)) ++j;
         if (i == a.size() || j == b.size()) return i == a.size() && j == b.size();
         if (!SameTextAscii(a[i].Name, b[j].Name)) return false;
         if (!(a[i].Value == b[j].Value)) return false;

@@ -1,6 +1,7 @@
 // Attribute table checks and repairs: the tables the standard requires for a
 // block's layer (DBAtrib), their structure against the standard's definitions,
 // and their contents through the standard's saved queries.
+#include "block/BlkRecords.h"
 #include "common/FileNames.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
@@ -52,6 +53,17 @@ char LetterOf(int group) {
 
 bool SameName(const std::string& a, const std::string& b) { return AccessUpper(a) == AccessUpper(b); }
 
+bool IsStandardType(const FLDDesc& d) {
+    return d.iFldType == fldpChar || d.iFldType == fldpNumeric || d.iFldType == fldpFloat ||
+           d.iFldType == fldpLogical || d.iFldType == fldpDate;
+}
+
+// Columns that no repair may remove: the GIS's own (the element number links
+// a row to its element) and the table engine's own (Visual FoxPro's _NullFlags).
+bool IsProtectedField(const std::string& name) {
+    return IsBlkReservedField(name) || SameTextAscii(name, "_NullFlags");
+}
+
 std::string BlockNameOf(const TBlk& blk) { return ExtractFileName(ExcludeTrailingDelimiter(blk.Path())); }
 
 } // namespace
@@ -94,14 +106,17 @@ bool TBlkStandardGXD::IsStructureValid(const std::string& layer, int group, std:
     table.SetDatabaseName(ExtractFilePath(FCurrentDbfPath));
     table.SetTableName(ExtractFileName(FCurrentDbfPath));
     const TFldDefList defs = GetAttributeDefs(layer, group, kind);
-    TFldDefList fields;
-    table.GetFields(fields);
+    // Fields of other types (memo, binary, Visual FoxPro's own) are the
+    // table's business: they match no definition and fail none.
+    TFldDescList descs;
+    table.GetFieldDescs(descs);
     if (defs.empty()) return false;
     for (const TFldDef& def : defs) {
         bool matched = false;
-        for (const TFldDef& field : fields) {
-            if (SameName(field.Name, def.Name) && field.FieldType == def.FieldType && field.Width == def.Width &&
-                field.Decimals == def.Decimals) {
+        for (const FLDDesc& d : descs) {
+            if (!SameName(d.szName, def.Name) || !IsStandardType(d)) continue;
+            const TFldDef field = TTableDBF::DescToField(d);
+            if (field.FieldType == def.FieldType && field.Width == def.Width && field.Decimals == def.Decimals) {
                 matched = true;
                 break;
             }
@@ -123,9 +138,14 @@ void TBlkStandardGXD::FixStructure(const std::string& layer, int group, std::int
         if (restructure) {
             for (const TFldDef& def : defs) {
                 const int index = table.FieldIndex(def.Name);
-                if (index >= 0)
-                    table.ModifyField(index, def.Name, def.FieldType, def.Width, def.Decimals);
-                else
+                // The GIS's own columns keep their names as the GIS writes them.
+                TFldDescList descs;
+                if (index >= 0) table.GetFieldDescs(descs);
+                if (index >= 0) {
+                    const std::string& name = descs[static_cast<std::size_t>(index)].szName;
+                    table.ModifyField(index, IsProtectedField(name) ? name : def.Name, def.FieldType, def.Width,
+                                      def.Decimals);
+                } else
                     table.AddField(TTableDBF::MakeField(def.Name, def.FieldType, def.Width, def.Decimals));
             }
         }
@@ -142,7 +162,7 @@ void TBlkStandardGXD::FixStructure(const std::string& layer, int group, std::int
                 table.GetFieldDescs(descs);
                 if (position >= static_cast<int>(descs.size())) break;
                 const std::string& name = descs[static_cast<std::size_t>(position)].szName;
-                bool defined = false;
+                bool defined = IsProtectedField(name);
                 for (const TFldDef& def : defs)
                     if (SameName(name, def.Name)) defined = true;
                 if (defined)

@@ -156,17 +156,20 @@ TEST_F(DatabaseChecksTest, FullRepairLeavesExactlyTheStandardFieldsInOrderWithTh
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")).size(), 6u);
 
     EXPECT_EQ(standard_->CheckDatabases(blk_, 2 | 4 | 8), 2);  // the two missing tables
-    EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM")}));
-    EXPECT_EQ(RowsOf(Table("p0010.dbf")), (std::vector<Row>{{"12b"s, 3.5, TDate{2020, 1, 31}}, {"7"s, 0.5, {}}}));
+    // The GIS's element number stays: no repair removes the link between rows and elements.
+    EXPECT_EQ(FieldsOf(Table("p0010.dbf")),
+              (TFldDefList{C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM"), N("Cislo", 10)}));
+    EXPECT_EQ(RowsOf(Table("p0010.dbf")),
+              (std::vector<Row>{{"12b"s, 3.5, TDate{2020, 1, 31}, 5.0}, {"7"s, 0.5, {}, 6.0}}));
 
     // Only moving the standard's fields to the front, then only deleting the others.
-    WriteTable(Table("p0010.dbf"), {N("Cislo", 10), D("DATUM"), C("X", 2), C("JPRL", 20)},
+    WriteTable(Table("p0010.dbf"), {N("Cislo", 10), D("DATUM"), C("POZN", 2), C("JPRL", 20)},
                {{1.0, TDate{2001, 2, 3}, "x"s, "j"s}});
     standard_->FixStructure("LE", egArea, 10, false, true, false);
-    EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), N("Cislo", 10), D("DATUM"), C("X", 2)}));
+    EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), N("Cislo", 10), D("DATUM"), C("POZN", 2)}));
     standard_->FixStructure("LE", egArea, 10, false, false, true);
-    EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), D("DATUM")}));
-    EXPECT_EQ(RowsOf(Table("p0010.dbf")), (std::vector<Row>{{"j"s, TDate{2001, 2, 3}}}));
+    EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), N("Cislo", 10), D("DATUM")}));
+    EXPECT_EQ(RowsOf(Table("p0010.dbf")), (std::vector<Row>{{"j"s, 1.0, TDate{2001, 2, 3}}}));
 }
 
 TEST_F(DatabaseChecksTest, BadlyFilledRowsAreReportedOnceEachInTextOrder) {

@@ -598,8 +598,27 @@ private slots:
         p.Open(map);
         QVERIFY(p.Rows().size() >= 2);
         QVERIFY(!p.Vexa->Grid().RowsToCheck().empty());
-        for (const char* name : {"LinCBPripustnost", "BodCBPripustnost", "TxbCBPripustnost", "PloCBPripustnost"})
-            p.Box(name)->setChecked(true);
+        // "vyber všetky": every check and every repair of the attribute tables.
+        const auto numbers = [&] {
+            std::vector<std::string> all;
+            for (const auto& block : fs::directory_iterator(map)) {
+                if (!fs::exists(block.path() / "p0001.dbf")) continue;
+                TTableDBF t;
+                t.SetTableName((block.path() / "p0001.dbf").string());
+                t.Open();
+                for (t.First(); !t.Eof(); t.Next())
+                    {
+                    const TValue v = t.FieldValue("CISLO");
+                    all.push_back(block.path().filename().string() + ":" +
+                                  (IsNull(v) ? std::string("null") : std::to_string(std::get<double>(v))));
+                }
+            }
+            return all;
+        };
+        const auto before = numbers();
+        QVERIFY(before.size() >= 3);
+        QTest::mouseClick(p.Vexa->CBVsetky, Qt::LeftButton, {}, QPoint(8, p.Vexa->CBVsetky->height() / 2));
+        QCOMPARE(TVexaForm::GroupBoxMask(p.Vexa->DBGroupBox), std::uint16_t(15));
         int shownRows = -1;
         WhenModal([&] {
             shownRows = p.Chyby->Model().rowCount();
@@ -613,6 +632,7 @@ private slots:
         t.Open();
         QVERIFY(t.VisibleCount() > 0);
         QCOMPARE(shownRows, t.VisibleCount());
+        QCOMPARE(numbers(), before);  // no repair removed the element numbers
     }
 
     void RenameDialogComposesTheName() {
