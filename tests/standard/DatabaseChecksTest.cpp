@@ -5,10 +5,16 @@
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
 #include "standard/StringList.h"
+#include "dbase/TableDBF.h"
+#include "standard/AccessSql.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
 #include <tuple>
 
 using namespace vexa;
@@ -287,3 +293,75 @@ TEST_F(DatabaseChecksTest, SampleStandardBesideTheProgramsHasQueriesThatTranslat
     EXPECT_EQ(RowsOf(Table("l0030.dbf"))[0][1], TValue("Hron"s));
     EXPECT_EQ(RowsOf(Table("p0001.dbf"))[0], (Row{8.0, "12A"s, 0.0, "BK"s, 50.0, {}}));
 }
+
+namespace {
+
+std::string ReadBytesOf(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Tables of other software (tests/data/dbf-real) as attribute tables of area kind 83.
+class OtherSoftwareTables : public DatabaseChecksTest {
+protected:
+    void Copy(const std::string& file, const std::string& as) {
+        const fs::path from = fs::path(VEXA_TEST_DATA) / "dbf-real" / file;
+        fs::copy_file(from, Table(as));
+        fs::permissions(Table(as), fs::perms::owner_read | fs::perms::owner_write);
+    }
+    void Define(const std::string& values) {
+        standard_->Database().ExecuteNative("insert into DBAtrib values ('P', 83, 'LE', " + values + ")");
+    }
+};
+
+TEST_F(OtherSoftwareTables, TheSavedQueriesReadMemoTexts) {
+    Copy("infused_dbase_83.dbf", "p0083.dbf");
+    Copy("infused_dbase_83.dbt", "p0083.dbt");
+    Define("'CODE', 'C', 50, 0, 1, NULL, NULL, 'qTestMemo'");
+    standard_->Database().ExecuteNative(
+        "insert into Dotazy values ('qTestMemo', "
+        "'SELECT TestTab.ID AS Cislo FROM TestTab WHERE TestTab.DESC Like \"*truffle*\";')");
+    WriteGoodTables();
+    const std::string before = ReadBytesOf(Table("p0083.dbf"));
+    standard_->CheckDatabases(blk_, 1);
+
+    // The rows whose memo text (in the .dbt) names truffles, as an independent reader sees them.
+    std::set<double> expected;
+    std::ifstream tsv(fs::path(VEXA_TEST_DATA) / "dbf-real" / "infused_dbase_83.dbf.expected.tsv");
+    for (std::string line; std::getline(tsv, line);) {
+        std::vector<std::string> cells;
+        std::stringstream in(line);
+        for (std::string c; std::getline(in, c, '\t');) cells.push_back(c);
+        if (AccessUpper(cells.at(11)).find("TRUFFLE") != std::string::npos) expected.insert(std::stod(cells[0]));
+    }
+    ASSERT_GT(expected.size(), 10u);
+    std::set<double> found;
+    for (const Finding& f : Found())
+        if (std::get<0>(f) == -93 && std::get<3>(f) == kBadFill) found.insert(std::get<double>(std::get<2>(f)));
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(ReadBytesOf(Table("p0083.dbf")), before);  // reading changes nothing
+}
+
+TEST_F(OtherSoftwareTables, ATableWithTwoFieldsOfOneNameIsRepaired) {
+    Copy("infused_dbase_03.dbf", "p0083.dbf");
+    Define("'Point_ID', 'C', 14, 0, 1, NULL, NULL, NULL");
+    Define("'JPRL', 'C', 20, 0, 2, NULL, NULL, NULL");
+    standard_->CheckDatabases(blk_, 2 | 4 | 8);
+    TTableDBF t;
+    t.SetTableName(Table("p0083.dbf"));
+    TFldDescList descs;
+    t.GetFieldDescs(descs);
+    ASSERT_GE(descs.size(), 3u);
+    // The first Point_ID takes the definition; a second field of a defined name is
+    // not an optional one and stays, as does the GIS's TIME column.
+    EXPECT_EQ(descs[0], (FLDDesc{1, "Point_ID", fldpChar, 14, 0}));
+    EXPECT_EQ(descs[1], (FLDDesc{2, "JPRL", fldpChar, 20, 0}));
+    std::vector<std::string> rest;
+    for (std::size_t i = 2; i < descs.size(); ++i) rest.push_back(descs[i].szName);
+    EXPECT_EQ(rest, (std::vector<std::string>{"Time", "Point_ID"}));
+    t.Open();
+    EXPECT_EQ(t.RecordCount(), 14);
+    EXPECT_EQ(t.FieldValue("Point_ID"), TValue("0507121"s));
+}
+
+} // namespace
