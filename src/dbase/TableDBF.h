@@ -90,20 +90,24 @@ public:
     void AddField(const TFldDef& field);
     void DeleteField(int position);
     void MoveField(int from, int to);
+    // The definition the field already has changes nothing.
     void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width,
                      std::int32_t decimals);
     static TFldType TypeFromChar(char letter);
     // Rewrites the table to the descriptors, in their order. A kept field
-    // carries its bytes unchanged (fields of other types than C, N, F, L, D
-    // too, so memo fields stay valid against their memo file; such a field
-    // cannot be modified). A modified field carries its values converted:
+    // carries its bytes and its descriptor unchanged (fields of other types
+    // than C, N, F, L, D too, so memo fields stay valid against their memo
+    // file; such a field cannot be modified). A character field that only
+    // changes width keeps its bytes (cut or padded). Field names are kept as
+    // stored; two fields of one name stay, a new or changed name must be new.
+    // A modified field carries its values converted:
     // numbers are rounded half away from zero to the new decimals, and one
     // that no longer fits becomes null (never a cut or starred number); text
     // is cut to the new width; text that is not a number becomes null in N
     // and F; numbers and dates written as text that would not fit become
     // null; L takes T/Y/F/N, D takes YYYYMMDD or YYYY-MM-DD. An added field
-    // is blank. Deleted rows stay deleted; the code page and the dBASE /
-    // FoxPro version byte are kept. Raises EDbfTableInUse when another holder
+    // is blank. Deleted rows and their flag bytes, the header's version byte,
+    // table flags, language driver and Visual FoxPro backlink area are kept. Raises EDbfTableInUse when another holder
     // has the file, EDbfException for an invalid list; the original is then
     // untouched.
     void Restructure(const TFldDescList& descs, const TOpType& ops);
