@@ -209,6 +209,18 @@ std::string FromUtf8(const std::string& utf8, int codePage) {
     return Convert(utf8, CodePageName(codePage), "UTF-8");
 }
 
+std::string CutUtf8(const std::string& text, std::size_t count) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if ((c & 0xC0) != 0x80) {  // a character starts here
+            if (chars == count) return text.substr(0, i);
+            ++chars;
+        }
+    }
+    return text;
+}
+
 std::optional<std::string> FromUtf8Exact(const std::string& utf8, int codePage) {
     std::string bytes = FromUtf8(utf8, codePage);
     if (bytes != utf8 && ToUtf8(bytes, codePage) != utf8) return std::nullopt;

@@ -356,17 +356,7 @@ std::string EncodeField(const TValue& value, const FieldLayout& field, int codeP
     }
 }
 
-std::string CutName(const std::string& name, std::size_t max) {
-    std::size_t count = 0;
-    for (std::size_t i = 0; i < name.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(name[i]);
-        if ((c & 0xC0) != 0x80) {
-            if (count == max) return name.substr(0, i);
-            ++count;
-        }
-    }
-    return name;
-}
+std::string CutName(const std::string& name, std::size_t max) { return CutUtf8(name, max); }
 
 } // namespace dbfio
 } // namespace vexa

@@ -1,16 +1,13 @@
 // The area pass: admissibility of the kind, boundary topology and the area limit.
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunSupport.h"
+#include "standard/FindingKinds.h"
 
 #include <optional>
 
 namespace vexa {
 
 namespace {
-
-constexpr std::uint16_t kAdmissibility = 1;
-constexpr std::uint16_t kTopology = 2;
-constexpr std::uint16_t kAreaLimit = 4;
 
 // Boundary rings are joined within this tolerance.
 constexpr double kRingTolerance = 0.01;
@@ -26,26 +23,23 @@ int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLim
     pass.Open(blk);
     // The boundary walks fetch lines, areas and vertices by number: serve them from memory.
     std::optional<checkrun::TReadCacheScope> cache;
-    if (options & kTopology) cache.emplace(blk);
+    if (options & option::PloTopologia) cache.emplace(blk);
 
     TBlkArea area;
-    blk.ReadNextArea(area);  // the header record
-    while (pass.More([&] { return blk.AreasEof(); })) {
-        pass.ProcessMessages();
-        blk.ReadNextArea(area);
-        pass.Advance();
-        if (TBlk::AreaDeleted(area)) continue;
-        if ((options & kAdmissibility) && !IsKindAdmissible(pass.Layer(), egArea, area.Kind)) {
-            pass.Add(-71, "P", area.Kind, area.Number, "neprípustný druh vo vrstve");
-            continue;
-        }
-        if ((options & kTopology) && !blk.CheckAreaTopology(area, true, kRingTolerance)) {
-            pass.Add(-72, "P", area.Kind, area.Number, "chybná topológia plochy");
-            continue;
-        }
-        if ((options & kAreaLimit) && area.AreaSize.Value() <= static_cast<long double>(areaLimit))
-            pass.Add(-74, "P", area.Kind, area.Number, "podlimitná plocha");
-    }
+    pass.ForEachElement(
+        area, [&](TBlkArea& a) { blk.ReadNextArea(a); }, [&] { return blk.AreasEof(); }, TBlk::AreaDeleted,
+        [&](const TBlkArea& a) {
+            if ((options & option::PloPripustnost) && !IsKindAdmissible(pass.Layer(), egArea, a.Kind)) {
+                pass.Add(-71, a.Kind, a.Number, findingtext::InadmissibleKind);
+                return;
+            }
+            if ((options & option::PloTopologia) && !blk.CheckAreaTopology(a, true, kRingTolerance)) {
+                pass.Add(-72, a.Kind, a.Number, findingtext::AreaTopology);
+                return;
+            }
+            if ((options & option::PloPlocha) && a.AreaSize.Value() <= static_cast<long double>(areaLimit))
+                pass.Add(-74, a.Kind, a.Number, findingtext::SmallArea);
+        });
     return pass.Finish();
 }
 

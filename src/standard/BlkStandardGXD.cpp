@@ -225,6 +225,8 @@ const TStringList& TBlkStandardGXD::TextZeroAngleKinds() const { return FImpl->T
 
 TErrorTable& TBlkStandardGXD::ErrorTable() { return FImpl->ErrorTable; }
 
+TFindingFanOut& TBlkStandardGXD::Findings() { return FImpl->Findings; }
+
 TAccessDb& TBlkStandardGXD::Database() {
     RequireOpen();
     return *FImpl->Db;

@@ -23,6 +23,7 @@ public:
 
 class TStringList;     // sorted, case-insensitive, duplicates ignored (standard/StringList.h)
 class TErrorTable;     // the working error table (standard/ErrorTable.h)
+class TFindingFanOut;  // the sinks of the findings (standard/Findings.h)
 class TAccessDb;       // the working copy with the Access-SQL layer (standard/AccessDb.h)
 class TCheckRunCache;  // work shared by the element checks across one block (standard/CheckRunCache.h)
 
@@ -66,6 +67,9 @@ public:
     // --- error table -------------------------------------------------------------
     TErrorTable& ErrorTable();
     void ResetErrorTable();
+    // Where the check passes hand their findings: the working error table,
+    // and any sink a run attaches.
+    TFindingFanOut& Findings();
 
     // --- working copy ------------------------------------------------------------
     TAccessDb& Database();

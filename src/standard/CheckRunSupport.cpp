@@ -1,7 +1,10 @@
 #include "standard/CheckRunSupport.h"
 
 #include "common/FileNames.h"
+#include "common/Text.h"
 #include "standard/ErrorTable.h"
+#include "standard/FindingKinds.h"
+#include "standard/Findings.h"
 
 namespace vexa::checkrun {
 
@@ -9,15 +12,7 @@ std::string BlockName(const TBlk& blk) {
     return ExtractFileName(ExcludeTrailingDelimiter(blk.Path()));
 }
 
-std::string LayerCode(const std::string& blockName) {
-    // Two whole characters: continuation bytes of UTF-8 stay with their lead byte.
-    std::size_t end = 0;
-    for (int chars = 0; chars < 2 && end < blockName.size(); ++chars) {
-        ++end;
-        while (end < blockName.size() && (static_cast<unsigned char>(blockName[end]) & 0xC0) == 0x80) ++end;
-    }
-    return blockName.substr(0, end);
-}
+std::string LayerCode(const std::string& blockName) { return CutUtf8(blockName, 2); }
 
 TReadCacheScope::TReadCacheScope(TBlk& blk) : FBlk(blk), FWasOn(blk.ReadCache()) {
     if (FWasOn) return;
@@ -66,17 +61,17 @@ int TCheckPass::Finish() {
     return FCount;
 }
 
-void TCheckPass::Add(std::int32_t code, const char* letter, std::int16_t kind, std::int32_t number,
-                     const std::string& text) {
+void TCheckPass::Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text) {
+    const TFindingCode* entry = FindingCodeOf(code);
     TErrorRecord record;
     record.Id = code;
     record.Blok = FBlock;
     record.Vrstva = FLayer;
-    record.Prvok = letter;
+    record.Prvok = entry ? std::string(1, entry->Letter) : std::string();
     record.Druh = kind;
     record.Cislo = number;
     record.Chyba = text;
-    FStandard.ErrorTable().Append(record);
+    FStandard.Findings().Add({record});
     ++FCount;
 }
 

@@ -67,8 +67,23 @@ public:
         if (IGauge* gauge = FStandard.Gauge()) gauge->Advance(1);
     }
 
-    // Appends one finding: code, block name, layer code, letter, kind, number, text.
-    void Add(std::int32_t code, const char* letter, std::int16_t kind, std::int32_t number, const std::string& text);
+    // Reads the group's header record, then each element in turn: lets pending
+    // messages run, reads it, advances the gauge, and hands it to body unless it
+    // is deleted.
+    template <typename Record, typename ReadFn, typename EofFn, typename DeletedFn, typename BodyFn>
+    void ForEachElement(Record& record, ReadFn&& read, EofFn&& eof, DeletedFn&& deleted, BodyFn&& body) {
+        read(record);  // the header record
+        while (More(eof)) {
+            ProcessMessages();
+            read(record);
+            Advance();
+            if (!deleted(record)) body(record);
+        }
+    }
+
+    // Hands one finding to the standard's sinks: the code (its group letter comes
+    // with it), the block name and layer code of the pass, kind, number, text.
+    void Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text);
     int Count() const { return FCount; }
 
     // Closes the error table at the normal end of the pass (its errors pass on)

@@ -7,6 +7,8 @@
 #include "dbase/TableDBF.h"
 #include "standard/AccessSql.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/FindingKinds.h"
+#include "standard/Findings.h"
 #include "standard/StandardImpl.h"
 
 namespace vexa {
@@ -34,16 +36,6 @@ std::string GroupParam(int group) {
 
 TDbParams Params(const std::string& layer, int group, std::int32_t kind) {
     return {{"Vrst", StandardLayerCode(layer)}, {"Typ", GroupParam(group)}, {"Kod", static_cast<std::int64_t>(kind)}};
-}
-
-// Error code and group letter of an attribute-table finding; code 0 for texts and others.
-std::pair<std::int32_t, std::string> FindingOf(char groupLetter) {
-    switch (groupLetter) {
-    case 'L': return {-91, "L"};
-    case 'B': return {-92, "B"};
-    case 'P': return {-93, "P"};
-    default: return {0, ""};
-    }
 }
 
 char LetterOf(int group) {
@@ -220,28 +212,31 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     const std::string dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(blk.Path()));
     TErrorTableGuard guard(ErrorTable());
     int count = 0;
-    auto write = [&](std::pair<std::int32_t, std::string> code, std::optional<std::int32_t> number,
-                     const std::string& text) {
-        if (code.first == 0) return;
-        ErrorTable().Append({code.first, block, std::nullopt, code.second, std::nullopt, number, text});
+    // A finding of the table of an element group (by its letter); texts have none.
+    auto write = [&](char letter, std::optional<std::int32_t> number, const std::string& text) {
+        const std::int32_t code = DatabaseFindingCode(letter);
+        if (code == 0) return;
+        Findings().Add({{code, block, std::nullopt, std::string(1, letter), std::nullopt, number, text}});
         ++count;
     };
     for (const std::string& name : tables) {
         // Block files come from Windows: the table is found whatever the letter case of its name.
         const auto entry = FindEntryIgnoreCase(dir, name);
         if (!entry || !fs::is_regular_file(*entry)) {
-            write(FindingOf(UpperAscii(name.substr(0, 1))[0]), std::nullopt, Format("DB %s neexistuje", name.c_str()));
+            write(UpperAscii(name.substr(0, 1))[0], std::nullopt, Format(findingtext::TableMissing, name.c_str()));
             continue;
         }
         FCurrentDbfPath = dir + entry->filename().string();
         TBlkElementGroup group = egLine;
         std::int32_t kind = 0;
         TBlk::ParseAttributeFileName(FCurrentDbfPath, group, kind);
-        if (options & (2 | 4 | 8)) FixStructure(layer, group, kind, options & 2, options & 4, options & 8);
-        if (options & 1) {
-            const auto code = FindingOf(LetterOf(group));
+        if (options & option::DBRepairs)
+            FixStructure(layer, group, kind, options & option::DBUprStrukt, options & option::DBUsporiadat,
+                         options & option::DBNepZmaz);
+        if (options & option::DBKontAtr) {
+            const char letter = LetterOf(group);
             if (!IsStructureValid(layer, group, kind)) {
-                write(code, std::nullopt, "chybná DB štruktúra");
+                write(letter, std::nullopt, findingtext::BadStructure);
             } else {
                 std::vector<std::string> numbers;
                 if (!TestFill(layer, group, numbers, kind)) {
@@ -250,7 +245,7 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
                         const auto value = TextToInt(Trim(number));
                         std::optional<std::int32_t> cislo;
                         if (value && *value >= INT32_MIN && *value <= INT32_MAX) cislo = static_cast<std::int32_t>(*value);
-                        write(code, cislo, "zle vyplnený DB záznam");
+                        write(letter, cislo, findingtext::BadFill);
                     }
                 }
             }

@@ -1,21 +1,11 @@
 #include "standard/ErrorTable.h"
 
 #include "common/Exception.h"
+#include "common/Text.h"
 #include "dbase/TableDBF.h"
 
 namespace vexa {
 
-std::string CutUtf8(const std::string& text, std::size_t count) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if ((c & 0xC0) != 0x80) {  // a character starts here
-            if (chars == count) return text.substr(0, i);
-            ++chars;
-        }
-    }
-    return text;
-}
 
 TErrorTable::TErrorTable() = default;
 TErrorTable::TErrorTable(std::string path) : FPath(std::move(path)) {}
@@ -85,5 +75,17 @@ void TErrorTable::Append(const TErrorRecord& record) {
     };
     FTable->AppendRecord(values);
 }
+
+TErrorRecord TErrorTable::Fit(TErrorRecord record) {
+    const TFldDefList fields = TemplateFields();
+    auto cut = [&](std::size_t column, std::string& value) { value = CutUtf8(value, static_cast<std::size_t>(fields[column].Width)); };
+    cut(1, record.Blok);
+    if (record.Vrstva) cut(2, *record.Vrstva);
+    cut(3, record.Prvok);
+    cut(6, record.Chyba);
+    return record;
+}
+
+void TFindingList::Add(const TFinding& finding) { FFindings.push_back({TErrorTable::Fit(finding.Record)}); }
 
 } // namespace vexa

@@ -4,6 +4,7 @@
 // Each check operation opens it, appends its findings and closes it again.
 #include "dbase/FieldTypes.h"
 #include "standard/ErrorRecord.h"
+#include "standard/Findings.h"
 
 #include <memory>
 #include <string>
@@ -27,8 +28,11 @@ public:
     void Close();
     bool Active() const;
     // Appends one finding, values in column order, nulls as blank fields. Texts longer
-    // than their column are cut at a character boundary.
+    // than their column are cut at a character boundary (as Fit does).
     void Append(const TErrorRecord& record);
+
+    // The record as the table stores it: texts cut to their columns.
+    static TErrorRecord Fit(TErrorRecord record);
 
     // The template's columns and widths.
     static TFldDefList TemplateFields();
@@ -39,6 +43,17 @@ private:
     std::string FPath;
     std::unique_ptr<TTableDBF> FTable;
     TFldDefList FFields;
+};
+
+// The sink that appends findings to the working error table (open while a
+// pass runs).
+class TErrorTableSink : public IFindingSink {
+public:
+    explicit TErrorTableSink(TErrorTable& table) : FTable(table) {}
+    void Add(const TFinding& finding) override { FTable.Append(finding.Record); }
+
+private:
+    TErrorTable& FTable;
 };
 
 // Opens the error table for a scope and closes it also when an exception passes.
@@ -53,7 +68,5 @@ private:
     TErrorTable& FTable;
 };
 
-// The first count characters of a UTF-8 text (whole characters).
-std::string CutUtf8(const std::string& text, std::size_t count);
 
 } // namespace vexa

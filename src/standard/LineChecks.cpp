@@ -4,19 +4,13 @@
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunCache.h"
 #include "standard/CheckRunSupport.h"
+#include "standard/FindingKinds.h"
 
 #include <optional>
 
 namespace vexa {
 
 namespace {
-
-constexpr std::uint16_t kAdmissibility = 1;
-constexpr std::uint16_t kCurve = 2;
-constexpr std::uint16_t kRectangle = 4;
-constexpr std::uint16_t kDuplicates = 8;
-constexpr std::uint16_t kLengthLimit = 16;
-constexpr std::uint16_t kAlikeAreas = 32;
 
 constexpr std::uint8_t kCurveFlag = 4;
 // The list of duplicates written into a finding is cut to this many characters.
@@ -40,46 +34,43 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
     // Vertices and areas come from memory for the pass; the duplicate search and the
     // alike-areas test share their indexes across the pass and the run.
     std::optional<checkrun::TReadCacheScope> cache;
-    if (options & (kRectangle | kDuplicates | kAlikeAreas)) cache.emplace(blk);
+    if (options & (option::LinMimoMBR | option::LinDuplikatne | option::LinPloZhoda)) cache.emplace(blk);
     TCheckRunCache& shared = RunCache();
-    if (options & (kDuplicates | kAlikeAreas)) shared.BeginPass(blk);
+    if (options & (option::LinDuplikatne | option::LinPloZhoda)) shared.BeginPass(blk);
 
     const std::string& layer = pass.Layer();
     TBlkLine line;
     TBlkRect computed;
     std::string duplicates;
-    blk.ReadNextLine(line);  // the header record
-    while (pass.More([&] { return blk.LinesEof(); })) {
-        pass.ProcessMessages();
-        blk.ReadNextLine(line);
-        pass.Advance();
-        if (TBlk::LineDeleted(line)) continue;
+    pass.ForEachElement(
+        line, [&](TBlkLine& l) { blk.ReadNextLine(l); }, [&] { return blk.LinesEof(); }, TBlk::LineDeleted,
+        [&](const TBlkLine& l) {
+            if ((options & option::LinPloZhoda) && !TBlk::IsInnerLine(l) && shared.AdjacentAreasMatch(blk, l))
+                pass.Add(-73, l.Kind, l.Number, findingtext::AlikeAreas);
 
-        if ((options & kAlikeAreas) && !TBlk::IsInnerLine(line) && shared.AdjacentAreasMatch(blk, line))
-            pass.Add(-73, "L", line.Kind, line.Number, "zhoda prilahlých plôch");
-
-        if (options & kAdmissibility) {
-            // Decides the line alone: the other rules are not examined with it.
-            if (!IsKindAdmissible(layer, egLine, line.Kind)) {
-                pass.Add(-11, "L", line.Kind, line.Number, "neprípustný druh vo vrstve");
-            } else if (TBlk::IsTopoLine(line) && TBlk::IsAreaLine(line)) {
-                if (HasFreeEnd(line)) pass.Add(-11, "L", line.Kind, line.Number, "nadbytočná línia v ploche");
-            } else if (IsAreasOnlyLayer(layer)) {
-                pass.Add(-11, "L", line.Kind, line.Number, "neprípustná línia vo vrstve plôch");
+            if (options & option::LinPripustnost) {
+                // Decides the line alone: the other rules are not examined with it.
+                if (!IsKindAdmissible(layer, egLine, l.Kind)) {
+                    pass.Add(-11, l.Kind, l.Number, findingtext::InadmissibleKind);
+                } else if (TBlk::IsTopoLine(l) && TBlk::IsAreaLine(l)) {
+                    if (HasFreeEnd(l)) pass.Add(-11, l.Kind, l.Number, findingtext::SurplusLineInArea);
+                } else if (IsAreasOnlyLayer(layer)) {
+                    pass.Add(-11, l.Kind, l.Number, findingtext::LineInAreasOnlyLayer);
+                }
+                return;
             }
-            continue;
-        }
 
-        if ((options & kCurve) && (line.Flags & kCurveFlag)) {
-            pass.Add(-12, "L", line.Kind, line.Number, "krivka");
-        } else if ((options & kRectangle) && !blk.LineRectOk(line, computed)) {
-            pass.Add(-13, "L", line.Kind, line.Number, "línia mimo rozsah opísaného obdĺžnika");
-        } else if ((options & kDuplicates) && shared.FindDuplicateLines(blk, line, duplicates)) {
-            pass.Add(-14, "L", line.Kind, line.Number, "duplikátne línie: " + duplicates.substr(0, kDuplicateListMax));
-        } else if ((options & kLengthLimit) && line.Length.Value() <= static_cast<long double>(lengthLimit)) {
-            pass.Add(-15, "L", line.Kind, line.Number, "podlimitná dĺžka");
-        }
-    }
+            if ((options & option::LinKrivky) && (l.Flags & kCurveFlag)) {
+                pass.Add(-12, l.Kind, l.Number, findingtext::Curve);
+            } else if ((options & option::LinMimoMBR) && !blk.LineRectOk(l, computed)) {
+                pass.Add(-13, l.Kind, l.Number, findingtext::OutsideRectangle);
+            } else if ((options & option::LinDuplikatne) && shared.FindDuplicateLines(blk, l, duplicates)) {
+                pass.Add(-14, l.Kind, l.Number,
+                         std::string(findingtext::DuplicateLines) + duplicates.substr(0, kDuplicateListMax));
+            } else if ((options & option::LinDlzka) && l.Length.Value() <= static_cast<long double>(lengthLimit)) {
+                pass.Add(-15, l.Kind, l.Number, findingtext::ShortLength);
+            }
+        });
     return pass.Finish();
 }
 

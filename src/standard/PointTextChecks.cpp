@@ -2,13 +2,11 @@
 // the rotation of kinds that the standard wants unrotated.
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunSupport.h"
+#include "standard/FindingKinds.h"
 
 namespace vexa {
 
 namespace {
-
-constexpr std::uint16_t kAdmissibility = 1;
-constexpr std::uint16_t kRotation = 2;
 
 // Points: 400 to the full turn; the stored value itself is compared.
 bool PointRotated(const TReal48& angle) {
@@ -34,19 +32,16 @@ int TBlkStandardGXD::CheckPoints(TBlk& blk, std::uint16_t options) {
     pass.Open(blk);
 
     TBlkPoint point;
-    blk.ReadNextPoint(point);  // the header record
-    while (pass.More([&] { return blk.PointsEof(); })) {
-        pass.ProcessMessages();
-        blk.ReadNextPoint(point);
-        pass.Advance();
-        if (TBlk::PointDeleted(point)) continue;
-        if ((options & kAdmissibility) && !IsKindAdmissible(pass.Layer(), egPoint, point.Kind)) {
-            pass.Add(-31, "B", point.Kind, point.Number, "neprípustný druh vo vrstve");
-            continue;
-        }
-        if ((options & kRotation) && NeedsZeroAngle(egPoint, point.Kind) && PointRotated(point.Angle))
-            pass.Add(-32, "B", point.Kind, point.Number, "uhol otočenia");
-    }
+    pass.ForEachElement(
+        point, [&](TBlkPoint& p) { blk.ReadNextPoint(p); }, [&] { return blk.PointsEof(); }, TBlk::PointDeleted,
+        [&](const TBlkPoint& p) {
+            if ((options & option::BodPripustnost) && !IsKindAdmissible(pass.Layer(), egPoint, p.Kind)) {
+                pass.Add(-31, p.Kind, p.Number, findingtext::InadmissibleKind);
+                return;
+            }
+            if ((options & option::BodUhol) && NeedsZeroAngle(egPoint, p.Kind) && PointRotated(p.Angle))
+                pass.Add(-32, p.Kind, p.Number, findingtext::Rotation);
+        });
     return pass.Finish();
 }
 
@@ -59,19 +54,16 @@ int TBlkStandardGXD::CheckTexts(TBlk& blk, std::uint16_t options) {
     pass.Open(blk);
 
     TBlkText text;
-    blk.ReadNextText(text);  // the header record
-    while (pass.More([&] { return blk.TextsEof(); })) {
-        pass.ProcessMessages();
-        blk.ReadNextText(text);
-        pass.Advance();
-        if (TBlk::TextDeleted(text)) continue;
-        if ((options & kAdmissibility) && !IsKindAdmissible(pass.Layer(), egText, text.Kind)) {
-            pass.Add(-51, "T", text.Kind, text.Number, "neprípustný druh vo vrstve");
-            continue;
-        }
-        if ((options & kRotation) && NeedsZeroAngle(egText, text.Kind) && TextRotated(text.Angle))
-            pass.Add(-52, "T", text.Kind, text.Number, "uhol otočenia");
-    }
+    pass.ForEachElement(
+        text, [&](TBlkText& t) { blk.ReadNextText(t); }, [&] { return blk.TextsEof(); }, TBlk::TextDeleted,
+        [&](const TBlkText& t) {
+            if ((options & option::TxbPripustnost) && !IsKindAdmissible(pass.Layer(), egText, t.Kind)) {
+                pass.Add(-51, t.Kind, t.Number, findingtext::InadmissibleKind);
+                return;
+            }
+            if ((options & option::TxbUhol) && NeedsZeroAngle(egText, t.Kind) && TextRotated(t.Angle))
+                pass.Add(-52, t.Kind, t.Number, findingtext::Rotation);
+        });
     return pass.Finish();
 }
 

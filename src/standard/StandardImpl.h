@@ -33,6 +33,10 @@ struct TBlkStandardGXD::TImpl {
     TStringList Layers, AreaOnlyLayers, LineKinds, PointKinds, AreaKinds, TextKinds, PointZeroAngleKinds,
         TextZeroAngleKinds;
     std::unique_ptr<TTestTabLink> Link;
+    TFindingFanOut Findings;
+    TErrorTableSink TableSink{ErrorTable};
+
+    TImpl() { Findings.Attach(TableSink); }
 
     ~TImpl();
 };

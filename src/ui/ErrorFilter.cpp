@@ -1,30 +1,25 @@
 #include "ui/ErrorFilter.h"
 
 #include "common/Text.h"
+#include "standard/FindingKinds.h"
 
 #include <cmath>
 
 namespace vexa {
 
 const std::vector<TErrorGroupItem>& ErrorFilterTable() {
-    static const std::vector<TErrorGroupItem> table = {
-        {"všetky", 0, {}},
-        {"linie",
-         'L',
-         {{"všetky", 0},
-          {"prípustnosť", -11},
-          {"krivky", -12},
-          {"mimo MBR", -13},
-          {"duplikátne", -14},
-          {"zhoda plôch", -73},
-          {"dľžka", -15},
-          {"databáza", -91}}},
-        {"body", 'B', {{"všetky", 0}, {"prípustnosť", -31}, {"uhol", -32}, {"databáza", -92}}},
-        {"texty", 'T', {{"všetky", 0}, {"prípustnosť", -51}, {"uhol", -52}}},
-        {"plochy",
-         'P',
-         {{"všetky", 0}, {"prípustnosť", -71}, {"topológia", -72}, {"plocha", -74}, {"databáza", -93}}},
-    };
+    // The groups in the browser's order; each group's types in the order of
+    // the finding kinds table.
+    static const std::vector<TErrorGroupItem> table = [] {
+        std::vector<TErrorGroupItem> groups = {
+            {"všetky", 0, {}}, {"linie", 'L', {}}, {"body", 'B', {}}, {"texty", 'T', {}}, {"plochy", 'P', {}}};
+        for (std::size_t g = 1; g < groups.size(); ++g) {
+            groups[g].Types.push_back({"všetky", 0});
+            for (const TFindingCode& c : FindingCodes)
+                if (c.Letter == groups[g].Letter) groups[g].Types.push_back({c.Filter, c.Code});
+        }
+        return groups;
+    }();
     return table;
 }
 

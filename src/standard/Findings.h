@@ -1,0 +1,64 @@
+#pragma once
+// A finding as a plain record handed to sinks. The working error table is one
+// sink, the text of vexa-check another; a check run fans its findings out to
+// every sink it has, so a new output never touches a check pass.
+#include "standard/ErrorRecord.h"
+
+#include <vector>
+
+namespace vexa {
+
+struct TFinding {
+    TErrorRecord Record;  // the columns of the error table
+    bool operator==(const TFinding&) const = default;
+};
+
+class IFindingSink {
+public:
+    virtual ~IFindingSink() = default;
+    virtual void Add(const TFinding& finding) = 0;
+};
+
+// Hands each finding to every sink added, in the order they were added.
+class TFindingFanOut : public IFindingSink {
+public:
+    void Attach(IFindingSink& sink) { FSinks.push_back(&sink); }
+    void Detach(IFindingSink& sink) {
+        std::erase(FSinks, &sink);
+    }
+    void Add(const TFinding& finding) override {
+        for (IFindingSink* sink : FSinks) sink->Add(finding);
+    }
+
+private:
+    std::vector<IFindingSink*> FSinks;
+};
+
+// Keeps the findings in memory, each as the error table stores it (texts cut
+// to their columns).
+class TFindingList : public IFindingSink {
+public:
+    void Add(const TFinding& finding) override;
+    const std::vector<TFinding>& Findings() const { return FFindings; }
+    void Clear() { FFindings.clear(); }
+
+private:
+    std::vector<TFinding> FFindings;
+};
+
+// Attaches a sink to a fan-out for a scope.
+class TFindingSinkScope {
+public:
+    TFindingSinkScope(TFindingFanOut& fanOut, IFindingSink& sink) : FFanOut(fanOut), FSink(sink) {
+        FFanOut.Attach(FSink);
+    }
+    ~TFindingSinkScope() { FFanOut.Detach(FSink); }
+    TFindingSinkScope(const TFindingSinkScope&) = delete;
+    TFindingSinkScope& operator=(const TFindingSinkScope&) = delete;
+
+private:
+    TFindingFanOut& FFanOut;
+    IFindingSink& FSink;
+};
+
+} // namespace vexa
