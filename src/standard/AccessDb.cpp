@@ -278,7 +278,7 @@ std::optional<std::string> TAccessDb::RunnableSavedQuerySql(const std::string& n
     return sql;
 }
 
-int TAccessDb::ExecuteSaved(const std::string& name, const TDbParams& params) {
+TDbResult TAccessDb::RunSaved(const std::string& name, const TDbParams& params, int* changes) {
     std::optional<std::string> sql;
     try {
         sql = RunnableSavedQuerySql(name);
@@ -287,10 +287,16 @@ int TAccessDb::ExecuteSaved(const std::string& name, const TDbParams& params) {
     }
     if (!sql) throw EAccessDbError("Saved query not found.\r(" + name + ")");
     try {
-        return Execute(*sql, params);
+        return RunAccess(*sql, params, changes);
     } catch (const EAccessDbError& e) {
         throw EAccessDbError(std::string("Saved query failed: ") + e.what() + "\r(" + name + ")");
     }
+}
+
+int TAccessDb::ExecuteSaved(const std::string& name, const TDbParams& params) {
+    int changes = 0;
+    RunSaved(name, params, &changes);
+    return changes;
 }
 
 TDbFileFormat DetectDbFileFormat(const std::string& path) {

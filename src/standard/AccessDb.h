@@ -100,6 +100,8 @@ public:
     std::vector<std::string> SavedQueryNames();
     std::optional<std::string> SavedQuerySql(const std::string& name);
     int ExecuteSaved(const std::string& name, const TDbParams& params = {});
+    // A saved query run by name: its rows, and the rows it changed when changes is given.
+    TDbResult RunSaved(const std::string& name, const TDbParams& params = {}, int* changes = nullptr);
     // The kind kept in Dotazy.Druh ("select", "update", "crosstab", "pass-through",
     // "data-definition", ...; "select" when the table has no kinds), "" for no such query.
     std::string SavedQueryKind(const std::string& name);
