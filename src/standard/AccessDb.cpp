@@ -196,6 +196,10 @@ TDbResult TAccessDb::Select(const std::string& accessSql, const TDbParams& param
     return RunAccess(accessSql, params, nullptr);
 }
 
+TDbResult TAccessDb::Query(const std::string& accessSql, const TDbParams& params, int* changes) {
+    return RunAccess(accessSql, params, changes);
+}
+
 int TAccessDb::Execute(const std::string& accessSql, const TDbParams& params) {
     int changes = 0;
     RunAccess(accessSql, params, &changes);

@@ -87,6 +87,8 @@ public:
     // Access SQL: translated, then run. Select gives all rows, Execute the number of changed rows.
     TDbResult Select(const std::string& accessSql, const TDbParams& params = {});
     int Execute(const std::string& accessSql, const TDbParams& params = {});
+    // Either: the rows of a SELECT, and the rows an action query changed when changes is given.
+    TDbResult Query(const std::string& accessSql, const TDbParams& params = {}, int* changes = nullptr);
 
     // SQLite's own SQL, not translated (schema work of the system itself).
     TDbResult SelectNative(const std::string& sql, const TDbParams& params = {});
