@@ -20,6 +20,9 @@ struct TTok {
     TTokKind Kind;
     std::string Text;  // as written into the SQLite text
     std::string Raw;   // Word and Name: the bare name
+    // A truth value (-1, 0 or Null): the same condition in SQLite's own form (1/0/Null),
+    // written where only truth counts (WHERE, ON, HAVING) so that SQLite can use indexes.
+    std::string Plain = {};
 };
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -255,7 +258,9 @@ std::string Render(const std::vector<TTok>& t, std::size_t from, std::size_t to)
                                (tok.Kind == TTokKind::Paren && IsCallee(t, i - 1));
             if (!tight) out += ' ';
         }
-        out += tok.Text;
+        const bool condition = i > from && !tok.Plain.empty() &&
+                               (IsWord(t[i - 1], "WHERE") || IsWord(t[i - 1], "ON") || IsWord(t[i - 1], "HAVING"));
+        out += condition ? tok.Plain : tok.Text;
     }
     return out;
 }
@@ -281,10 +286,14 @@ std::size_t OperandEnd(const std::vector<TTok>& t, std::size_t j, const std::str
     return j;
 }
 
-void Replace(std::vector<TTok>& t, std::size_t from, std::size_t to, const std::string& text) {
+void Replace(std::vector<TTok>& t, std::size_t from, std::size_t to, const std::string& text,
+             const std::string& plain = {}) {
     t.erase(t.begin() + static_cast<std::ptrdiff_t>(from), t.begin() + static_cast<std::ptrdiff_t>(to));
-    t.insert(t.begin() + static_cast<std::ptrdiff_t>(from), TTok{TTokKind::Group, text, ""});
+    t.insert(t.begin() + static_cast<std::ptrdiff_t>(from), TTok{TTokKind::Group, text, "", plain});
 }
+
+// A truth value in Access's form from its SQLite form.
+std::string Truth(const std::string& plain) { return "(-(" + plain + "))"; }
 
 // A binary operator at i: the function that computes it, or "" when t[i] is not one.
 using TBinaryMatch = std::function<std::string(const std::vector<TTok>&, std::size_t)>;
@@ -298,7 +307,14 @@ void RewriteLevel(std::vector<TTok>& t, int prec, const TBinaryMatch& match) {
         if (i == 0) Fail("operator " + t[i].Text + " without operand");
         const std::size_t start = OperandStart(t, i - 1, prec, t[i].Text);
         const std::size_t end = OperandEnd(t, i + 1, t[i].Text);
-        Replace(t, start, end, func + "(" + Render(t, start, i) + ", " + Render(t, i + 1, end) + ")");
+        // And / Or of two truth values: SQLite's AND / OR have the same three-valued table.
+        if ((func == "access_and" || func == "access_or") && start + 1 == i && end == i + 2 && !t[start].Plain.empty() &&
+            !t[i + 1].Plain.empty()) {
+            const std::string plain = "(" + t[start].Plain + (func == "access_and" ? " AND " : " OR ") + t[i + 1].Plain + ")";
+            Replace(t, start, end, Truth(plain), plain);
+        } else {
+            Replace(t, start, end, func + "(" + Render(t, start, i) + ", " + Render(t, i + 1, end) + ")");
+        }
         i = start;
     }
 }
@@ -354,7 +370,8 @@ void RewriteComparisons(std::vector<TTok>& t) {
             right += " AND " + Render(t, end + 1, hiEnd);
             end = hiEnd;
         }
-        Replace(t, start, end, "(-(" + Render(t, start, i) + " " + opText + " " + right + "))");
+        const std::string plain = Render(t, start, i) + " " + opText + " " + right;
+        Replace(t, start, end, Truth(plain), plain);
         i = start;
     }
 }
@@ -364,6 +381,11 @@ void RewriteNot(std::vector<TTok>& t) {
     for (std::size_t i = t.size(); i-- > 0;) {
         if (!IsWord(t[i], "NOT")) continue;
         const std::size_t end = OperandEnd(t, i + 1, "Not");
+        if (end == i + 2 && !t[i + 1].Plain.empty()) {  // Not of a truth value is SQLite's NOT
+            const std::string plain = "(NOT " + t[i + 1].Plain + ")";
+            Replace(t, i, end, Truth(plain), plain);
+            continue;
+        }
         Replace(t, i, end, "access_not(" + Render(t, i + 1, end) + ")");
     }
 }
@@ -377,10 +399,12 @@ void RewriteExpressions(std::vector<TTok>& t) {
         std::vector<TTok> inner(t.begin() + static_cast<std::ptrdiff_t>(i + 1), t.begin() + static_cast<std::ptrdiff_t>(close));
         RewriteExpressions(inner);
         t.erase(t.begin() + static_cast<std::ptrdiff_t>(i + 1), t.begin() + static_cast<std::ptrdiff_t>(close + 1));
-        t[i] = {TTokKind::Paren, "(" + Render(inner, 0, inner.size()) + ")", ""};
+        t[i] = {TTokKind::Paren, "(" + Render(inner, 0, inner.size()) + ")", "",
+                inner.size() == 1 && !inner[0].Plain.empty() ? "(" + inner[0].Plain + ")" : std::string()};
     }
     for (std::size_t i = 0; i + 1 < t.size(); ++i)
-        if (IsWord(t[i], "EXISTS") && t[i + 1].Kind == TTokKind::Paren) Replace(t, i, i + 2, "(-(EXISTS " + t[i + 1].Text + "))");
+        if (IsWord(t[i], "EXISTS") && t[i + 1].Kind == TTokKind::Paren)
+            Replace(t, i, i + 2, Truth("EXISTS " + t[i + 1].Text), "EXISTS " + t[i + 1].Text);
     RewriteLevel(t, PrecPow, Ops({{"^", "access_pow"}}));
     RewriteLevel(t, PrecMul, Ops({{"*", "access_mul"}, {"/", "access_div"}}));
     RewriteLevel(t, PrecIDiv, Ops({{"\\", "access_idiv"}}));
