@@ -75,6 +75,10 @@ TAccessDb::TAccessDb(const std::string& path) : FPath(path) {
     sqlite3_busy_timeout(FDb, 5000);
     try {
         RegisterAccessFunctions(FDb);
+        // Indexes on text columns were ordered by SQLite's own NOCASE; this connection's
+        // NOCASE is Access's order, so they are rebuilt by it (nothing to do without such indexes).
+        if (sqlite3_exec(FDb, "reindex nocase", nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw EAccessDbError(std::string(sqlite3_errmsg(FDb)) + "\r(" + path + ")");
     } catch (...) {
         sqlite3_close(FDb);
         FDb = nullptr;

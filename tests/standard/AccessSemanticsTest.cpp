@@ -218,3 +218,18 @@ TEST_F(AccessSemantics, DistinctRowTopPercentParametersAndUnions) {
     db_->Execute("SELECT Id, Porast INTO Nova FROM T WHERE Plocha > 5");
     EXPECT_EQ(Rows("SELECT Count(*) FROM Nova"), (std::vector<TDbRow>{{3}}));
 }
+
+TEST(AccessTextOrder, IndexesBuiltByAnotherConnectionFollowIt) {
+    // An index ordered by SQLite's own NOCASE ("č" after "z") still finds rows by Access's order,
+    // where "č" is a "c" told apart only when the rest is equal.
+    testkit::TempDir dir;
+    stdtest::BuildSqlite(dir / "w.sqlite", "create table K (Kod TEXT COLLATE NOCASE);"
+                                           "insert into K values ('čaj'), ('dub'), ('Cesta'), ('zrub'), ('ÁNO');"
+                                           "create index KKod on K (Kod);");
+    TAccessDb db(dir / "w.sqlite");
+    EXPECT_EQ(db.Select("SELECT Kod FROM K WHERE Kod > \"c\" AND Kod < \"e\" ORDER BY Kod").Rows,
+              (std::vector<TDbRow>{{"čaj"}, {"Cesta"}, {"dub"}}));
+    EXPECT_EQ(db.Select("SELECT Kod FROM K WHERE Kod = \"ČAJ\"").Rows, (std::vector<TDbRow>{{"čaj"}}));
+    EXPECT_EQ(db.Select("SELECT Kod FROM K ORDER BY Kod").Rows,
+              (std::vector<TDbRow>{{"ÁNO"}, {"čaj"}, {"Cesta"}, {"dub"}, {"zrub"}}));
+}
