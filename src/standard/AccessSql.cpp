@@ -555,6 +555,30 @@ void RewriteDistinctRow(std::vector<TTok>& t, std::size_t at, TContext& ctx) {
     t.insert(t.begin() + static_cast<std::ptrdiff_t>(end), TTok{TTokKind::Fixed, groupBy, ""});
 }
 
+// TOP keeps the rows that tie with the last one kept in the sort order: the number of
+// rows whose rank in ORDER BY is within the first n. Empty when the query has no ORDER BY,
+// is DISTINCT or a union, or sorts by a position or by a name of its own columns (the
+// count could not be told apart from the plain n there).
+std::string TopTies(const std::vector<TTok>& t, const std::string& rows) {
+    if (t.empty() || !IsWord(t[0], "SELECT")) return std::string();
+    std::size_t from = t.size(), order = t.size();
+    std::set<std::string> aliases;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (IsWord(t[i], "UNION") || IsWord(t[i], "DISTINCT")) return std::string();
+        if (from == t.size() && IsWord(t[i], "FROM")) from = i;
+        if (from == t.size() && IsWord(t[i], "AS") && i + 1 < t.size()) aliases.insert(Upper(t[i + 1].Raw));
+        if (IsWord(t[i], "ORDER") && i + 1 < t.size() && IsWord(t[i + 1], "BY")) order = i;
+    }
+    if (from == t.size() || order == t.size()) return std::string();
+    for (std::size_t i = order + 2; i < t.size(); ++i) {
+        if (t[i].Kind == TTokKind::Number && (IsOp(t[i - 1], ",") || i == order + 2)) return std::string();
+        if ((t[i].Kind == TTokKind::Word || t[i].Kind == TTokKind::Name) && aliases.count(Upper(t[i].Raw)))
+            return std::string();
+    }
+    return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + Render(t, order + 2, t.size()) +
+           ") AS vexa_rank " + Render(t, from, order) + ") WHERE vexa_rank <= " + rows + ")";
+}
+
 std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
     while (!t.empty() && IsOp(t.back(), ";")) t.pop_back();
     if (t.empty()) Fail("empty query");
@@ -682,14 +706,14 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
     RewriteExpressions(t);
     std::string out = Render(t, 0, t.size());
     if (!limit.empty()) {
+        // Rows to keep: n, or a share of all rows rounded up to whole rows.
+        std::string rows = limit;
         if (percent) {
-            // Access rounds the share up to whole rows.
             const std::string share = "count(*) * " + limit + " / 100.0";
-            out += " LIMIT (SELECT cast(" + share + " as integer) + (" + share + " > cast(" + share +
-                   " as integer)) FROM (" + out + "))";
-        } else {
-            out += " LIMIT " + limit;
+            rows = "(SELECT cast(" + share + " as integer) + (" + share + " > cast(" + share + " as integer)) FROM (" +
+                   out + "))";
         }
+        out += " LIMIT " + (TopTies(t, rows).empty() ? rows : TopTies(t, rows));
     }
     if (!makeTable.empty()) out = "DROP TABLE IF EXISTS " + makeTable + "; CREATE TABLE " + makeTable + " AS " + out;
     return out;

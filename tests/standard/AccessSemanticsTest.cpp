@@ -199,6 +199,13 @@ TEST_F(AccessSemantics, DistinctRowTopPercentParametersAndUnions) {
     EXPECT_EQ(Rows("SELECT TOP 50 PERCENT Id FROM T ORDER BY Id"), (std::vector<TDbRow>{{1}, {2}, {3}}));
     EXPECT_EQ(Rows("SELECT TOP 20 PERCENT Id FROM T ORDER BY Id DESC"), (std::vector<TDbRow>{{6}, {5}}));
     EXPECT_EQ(Rows("SELECT TOP 2 Id FROM T ORDER BY Id DESC"), (std::vector<TDbRow>{{6}, {5}}));
+    // TOP keeps the rows that tie with the last one.
+    db_->ExecuteNative("update T set F = Id / 3");  // 0 0 1 1 1 2
+    EXPECT_EQ(Rows("SELECT TOP 3 Id FROM T ORDER BY F, Porast").size(), 3u);
+    EXPECT_EQ(Rows("SELECT TOP 3 Id FROM T ORDER BY F").size(), 5u);
+    EXPECT_EQ(Rows("SELECT TOP 1 F FROM T WHERE Id > 2 ORDER BY F DESC").size(), 1u);
+    EXPECT_EQ(Rows("SELECT TOP 40 PERCENT Id FROM T ORDER BY F").size(), 5u);  // 3 rows, then the ties
+    EXPECT_EQ(Rows("SELECT TOP 1 Id, F AS G FROM T ORDER BY G").size(), 1u);   // by its own column: no ties
     // PARAMETERS: values by name; a missing one is an error naming it.
     const std::string q = "PARAMETERS [Najmenšia plocha] Double, Druh Text ( 255 ); "
                           "SELECT Id FROM T WHERE Plocha >= [Najmenšia plocha] And Porast = Druh ORDER BY Id";

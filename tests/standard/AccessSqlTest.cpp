@@ -48,7 +48,10 @@ TEST(AccessSqlTranslation, RewritesToSqliteKeepingAccessPrecedence) {
         {"UPDATE TestTab SET TestTab.JPRL = UCase(Trim([JPRL])), [TestTab].[B]=1;",
          "UPDATE TestTab SET JPRL = access_ucase(access_trim(\"JPRL\")), \"B\" = 1"},
         {"DELETE TestTab.* FROM TestTab WHERE x=True", "DELETE FROM TestTab WHERE x = -1"},
-        {"SELECT DISTINCTROW TOP 2 a FROM t ORDER BY a DESC", "SELECT a FROM t ORDER BY a DESC LIMIT 2"},
+        {"SELECT DISTINCTROW TOP 2 a FROM t ORDER BY a DESC",
+         "SELECT a FROM t ORDER BY a DESC LIMIT (SELECT count(*) FROM (SELECT rank() OVER (ORDER BY a DESC) AS "
+         "vexa_rank FROM t) WHERE vexa_rank <= 2)"},
+        {"SELECT DISTINCT TOP 2 a FROM t", "SELECT DISTINCT a FROM t LIMIT 2"},
         {"select * from t where d > #6/5/2004# and d < #2004-06-07 13:05:00#",
          "select * from t where (d > '2004-06-05' AND d < '2004-06-07 13:05:00')"},
         {"select a & b + 1 = c", "select (-(access_concat(a, access_add(b, 1)) = c))"},
