@@ -5,6 +5,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <fstream>
@@ -74,6 +75,10 @@ TAccessDb::TAccessDb(const std::string& path) : FPath(path) {
     sqlite3_busy_timeout(FDb, 5000);
     try {
         RegisterAccessFunctions(FDb);
+        // Indexes on text columns were ordered by SQLite's own NOCASE; this connection's
+        // NOCASE is Access's order, so they are rebuilt by it (nothing to do without such indexes).
+        if (sqlite3_exec(FDb, "reindex nocase", nullptr, nullptr, nullptr) != SQLITE_OK)
+            throw EAccessDbError(std::string(sqlite3_errmsg(FDb)) + "\r(" + path + ")");
     } catch (...) {
         sqlite3_close(FDb);
         FDb = nullptr;
@@ -171,17 +176,37 @@ TDbResult TAccessDb::Run(const std::string& sql, const TDbParams& params, int* c
 std::string TAccessDb::TranslateSql(const std::string& accessSql) {
     return TranslateAccessSql(accessSql, [this](const std::string& name) -> std::optional<std::string> {
         if (TableExists(name)) return std::nullopt;
-        return SavedQuerySql(name);
+        return RunnableSavedQuerySql(name);
     });
 }
 
+TDbResult TAccessDb::RunAccess(const std::string& accessSql, const TDbParams& params, int* changes) {
+    const TTranslatedSql sql = TranslateAccessQuery(accessSql, [this](const std::string& name) -> std::optional<std::string> {
+        if (TableExists(name)) return std::nullopt;
+        return RunnableSavedQuerySql(name);
+    });
+    // Declared parameters take their values by name (ignoring case); one without a value is an error.
+    TDbParams bound = params;
+    for (std::size_t i = 0; i < sql.Parameters.size(); ++i) {
+        const auto given = std::find_if(params.begin(), params.end(),
+                                        [&](const auto& p) { return SameTextAscii(p.first, sql.Parameters[i]); });
+        if (given == params.end()) throw EAccessDbError("The parameter has no value: " + sql.Parameters[i] + ".");
+        bound.emplace_back(AccessParameterName(i), given->second);
+    }
+    return Run(sql.Sql, bound, changes);
+}
+
 TDbResult TAccessDb::Select(const std::string& accessSql, const TDbParams& params) {
-    return Run(TranslateSql(accessSql), params, nullptr);
+    return RunAccess(accessSql, params, nullptr);
+}
+
+TDbResult TAccessDb::Query(const std::string& accessSql, const TDbParams& params, int* changes) {
+    return RunAccess(accessSql, params, changes);
 }
 
 int TAccessDb::Execute(const std::string& accessSql, const TDbParams& params) {
     int changes = 0;
-    Run(TranslateSql(accessSql), params, &changes);
+    RunAccess(accessSql, params, &changes);
     return changes;
 }
 
@@ -240,14 +265,46 @@ std::optional<std::string> TAccessDb::SavedQuerySql(const std::string& name) {
     return r.Rows[0][0].AsText();
 }
 
-int TAccessDb::ExecuteSaved(const std::string& name) {
-    const auto sql = SavedQuerySql(name);
+std::string TAccessDb::SavedQueryKind(const std::string& name) {
+    if (name.empty() || !TableExists("Dotazy")) return std::string();
+    bool hasKind = false;
+    for (const auto& row : Run("pragma table_info(Dotazy)", {}, nullptr).Rows)
+        if (SameTextAscii(row[1].AsText(), "Druh")) hasKind = true;
+    if (!hasKind) return "select";
+    const auto r = Run("select Druh from Dotazy where Nazov = :n collate nocase order by rowid limit 1", {{"n", name}},
+                       nullptr);
+    if (r.Rows.empty()) return std::string();
+    return r.Rows[0][0].IsNull() ? std::string("select") : r.Rows[0][0].AsText();
+}
+
+std::optional<std::string> TAccessDb::RunnableSavedQuerySql(const std::string& name) {
+    auto sql = SavedQuerySql(name);
+    if (!sql) return sql;
+    const std::string kind = SavedQueryKind(name);
+    if (kind == "crosstab" || kind == "pass-through" || kind == "data-definition")
+        throw EAccessDbError("The saved query " + name + " is a " + kind + " query, which cannot be run here.");
+    return sql;
+}
+
+TDbResult TAccessDb::RunSaved(const std::string& name, const TDbParams& params, int* changes) {
+    std::optional<std::string> sql;
+    try {
+        sql = RunnableSavedQuerySql(name);
+    } catch (const EAccessDbError& e) {
+        throw EAccessDbError(std::string(e.what()) + "\r(" + name + ")");
+    }
     if (!sql) throw EAccessDbError("Saved query not found.\r(" + name + ")");
     try {
-        return Execute(*sql);
+        return RunAccess(*sql, params, changes);
     } catch (const EAccessDbError& e) {
         throw EAccessDbError(std::string("Saved query failed: ") + e.what() + "\r(" + name + ")");
     }
+}
+
+int TAccessDb::ExecuteSaved(const std::string& name, const TDbParams& params) {
+    int changes = 0;
+    RunSaved(name, params, &changes);
+    return changes;
 }
 
 TDbFileFormat DetectDbFileFormat(const std::string& path) {

@@ -2,7 +2,8 @@
 // The working copy of the standard: an SQLite database that answers the
 // standard's Access SQL (translated, with the Access functions registered),
 // with named parameters and typed results. Saved queries live in the table
-// Dotazy(Nazov, SQL) as Access SQL and are run by name.
+// Dotazy(Nazov, SQL [, Druh]) as Access SQL and are run by name; parameters
+// the SQL declares (PARAMETERS) take their values from the params by name.
 #include "common/Exception.h"
 
 #include <cstdint>
@@ -86,6 +87,8 @@ public:
     // Access SQL: translated, then run. Select gives all rows, Execute the number of changed rows.
     TDbResult Select(const std::string& accessSql, const TDbParams& params = {});
     int Execute(const std::string& accessSql, const TDbParams& params = {});
+    // Either: the rows of a SELECT, and the rows an action query changed when changes is given.
+    TDbResult Query(const std::string& accessSql, const TDbParams& params = {}, int* changes = nullptr);
 
     // SQLite's own SQL, not translated (schema work of the system itself).
     TDbResult SelectNative(const std::string& sql, const TDbParams& params = {});
@@ -98,13 +101,22 @@ public:
     // (found ignoring case), and running one by name. A failure names the query.
     std::vector<std::string> SavedQueryNames();
     std::optional<std::string> SavedQuerySql(const std::string& name);
-    int ExecuteSaved(const std::string& name);
+    int ExecuteSaved(const std::string& name, const TDbParams& params = {});
+    // A saved query run by name: its rows, and the rows it changed when changes is given.
+    TDbResult RunSaved(const std::string& name, const TDbParams& params = {}, int* changes = nullptr);
+    // The kind kept in Dotazy.Druh ("select", "update", "crosstab", "pass-through",
+    // "data-definition", ...; "select" when the table has no kinds), "" for no such query.
+    std::string SavedQueryKind(const std::string& name);
+    // The SQL of a saved query that can run; a crosstab, pass-through or data-definition
+    // query raises an error naming the query and its kind.
+    std::optional<std::string> RunnableSavedQuerySql(const std::string& name);
 
     bool TableExists(const std::string& name);
     std::string TranslateSql(const std::string& accessSql);
 
 private:
     TDbResult Run(const std::string& sql, const TDbParams& params, int* changes);
+    TDbResult RunAccess(const std::string& accessSql, const TDbParams& params, int* changes);
 
     std::string FPath;
     sqlite3* FDb = nullptr;

@@ -6,7 +6,10 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cfenv>
+#include <ctime>
+#include <set>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -44,6 +47,8 @@ U32 UpperU32(U32 s) {
 }
 
 bool IsBlank(char32_t c) { return c == ' '; }
+
+int CompareAccessText(const U32& a, const U32& b);
 
 // Access errors raised inside a query.
 struct TAccessError : std::runtime_error {
@@ -150,6 +155,10 @@ void FnLen(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) return sqlite3_result_null(c);
     sqlite3_result_int64(c, static_cast<sqlite3_int64>(DecodeUtf8(Text(a[0])).size()));
 }
+long long WholeNumberArg(sqlite3_value* v) {
+    if (Null(v)) InvalidUseOfNull();
+    return static_cast<long long>(BankersRound(Number(v)));
+}
 long long Count(sqlite3_value* v) {
     if (Null(v)) InvalidUseOfNull();
     const double n = BankersRound(Number(v));
@@ -211,33 +220,42 @@ void FnSpace(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) return sqlite3_result_null(c);
     ResultText(c, std::string(static_cast<std::size_t>(Count(a[0])), ' '));
 }
+// StrComp(a, b [, compare]): -1, 0, 1; compare 0 binary, 1 text (the default in queries).
 void FnStrComp(sqlite3_context* c, int argc, sqlite3_value** a) {
     if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
-    bool text = false;
+    bool text = true;
     if (argc == 3 && !Null(a[2])) text = Number(a[2]) != 0;
-    U32 x = DecodeUtf8(Text(a[0])), y = DecodeUtf8(Text(a[1]));
-    if (text) {
-        x = UpperU32(std::move(x));
-        y = UpperU32(std::move(y));
-    }
+    const U32 x = DecodeUtf8(Text(a[0])), y = DecodeUtf8(Text(a[1]));
+    if (text) return sqlite3_result_int(c, CompareAccessText(x, y));
     sqlite3_result_int(c, x < y ? -1 : x == y ? 0 : 1);
 }
-void FnReplace(sqlite3_context* c, int, sqlite3_value** a) {
+// Replace(text, find, with [, start [, count [, compare]]]): the result starts at start;
+// text compare by default in queries, as InStr.
+void FnReplace(sqlite3_context* c, int argc, sqlite3_value** a) {
     if (Null(a[0])) InvalidUseOfNull();
-    std::string s = Text(a[0]);
-    const std::string find = Text(a[1]), repl = Text(a[2]);
-    if (find.empty()) return ResultText(c, s);
-    std::string out;
+    long long start = 1, count = -1;
+    bool text = true;
+    if (argc > 3) start = WholeNumberArg(a[3]);
+    if (argc > 4) count = WholeNumberArg(a[4]);
+    if (argc > 5 && !Null(a[5])) text = Number(a[5]) != 0;
+    if (start < 1 || count < -1) InvalidArgument();
+    const U32 whole = DecodeUtf8(Text(a[0]));
+    if (static_cast<std::size_t>(start) > whole.size()) return ResultText(c, "");
+    const U32 s = whole.substr(static_cast<std::size_t>(start - 1));
+    const U32 find = DecodeUtf8(Text(a[1])), repl = DecodeUtf8(Text(a[2]));
+    if (find.empty() || count == 0) return ResultText(c, EncodeUtf8(s));
+    const U32 hay = text ? UpperU32(s) : s, needle = text ? UpperU32(find) : find;
+    U32 out;
     std::size_t pos = 0;
-    for (;;) {
-        const auto hit = s.find(find, pos);
-        if (hit == std::string::npos) break;
+    for (long long done = 0; count < 0 || done < count; ++done) {
+        const auto hit = hay.find(needle, pos);
+        if (hit == U32::npos) break;
         out.append(s, pos, hit - pos);
         out += repl;
         pos = hit + find.size();
     }
-    out.append(s, pos, std::string::npos);
-    ResultText(c, out);
+    out.append(s, pos, U32::npos);
+    ResultText(c, EncodeUtf8(out));
 }
 void FnAsc(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) InvalidUseOfNull();
@@ -259,9 +277,30 @@ void FnNz(sqlite3_context* c, int argc, sqlite3_value** a) {
     ResultText(c, "");
 }
 void FnIsNull(sqlite3_context* c, int, sqlite3_value** a) { sqlite3_result_int(c, Null(a[0]) ? -1 : 0); }
+// &Hxx and &Oxx (blanks removed): up to 16 bits read as an Integer, up to 32 as a Long.
+std::optional<double> RadixNumber(const std::string& s, bool whole = false) {
+    if (s.size() < 2 || s[0] != '&') return std::nullopt;
+    const char kind = static_cast<char>(std::toupper(static_cast<unsigned char>(s[1])));
+    if (kind != 'H' && kind != 'O') return std::nullopt;
+    const unsigned base = kind == 'H' ? 16 : 8;
+    std::uint64_t v = 0;
+    std::size_t i = 2;
+    for (; i < s.size(); ++i) {
+        const int ch = std::toupper(static_cast<unsigned char>(s[i]));
+        const int d = std::isdigit(ch) ? ch - '0' : (ch >= 'A' && ch <= 'F') ? ch - 'A' + 10 : 99;
+        if (d >= static_cast<int>(base)) break;
+        v = v * base + static_cast<unsigned>(d);
+        if (v > 0xFFFFFFFFull) Overflow();
+    }
+    if (i == 2 || (whole && i != s.size())) return whole ? std::nullopt : std::optional<double>(0.0);
+    if (v <= 0xFFFF) return static_cast<double>(static_cast<std::int16_t>(v));
+    return static_cast<double>(static_cast<std::int32_t>(v));
+}
+
 void FnIsNumeric(sqlite3_context* c, int, sqlite3_value** a) {
     const int t = sqlite3_value_type(a[0]);
-    bool numeric = t == SQLITE_INTEGER || t == SQLITE_FLOAT || (t == SQLITE_TEXT && ParseNumber(Text(a[0])));
+    bool numeric = t == SQLITE_INTEGER || t == SQLITE_FLOAT ||
+                   (t == SQLITE_TEXT && (ParseNumber(Text(a[0])) || RadixNumber(Trim(Text(a[0])), true)));
     sqlite3_result_int(c, numeric ? -1 : 0);
 }
 
@@ -273,6 +312,7 @@ void FnVal(sqlite3_context* c, int, sqlite3_value** a) {
     std::string s;
     for (char ch : Text(a[0]))
         if (ch != ' ' && ch != '\t' && ch != '\n' && ch != '\r') s += ch;
+    if (auto radix = RadixNumber(s)) return ResultNumber(c, *radix);
     std::size_t i = 0;
     if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
     const std::size_t digitsFrom = i;
@@ -448,10 +488,718 @@ bool LikeAt(const U32& s, std::size_t si, const U32& p, std::size_t pi) {
     return si == s.size();
 }
 
+// ---- Access's text order ----------------------------------------------------------
+// The general sort order: letters ignoring case, an accented letter right after its
+// base letter (accents decide only between texts otherwise equal, and are never equal).
+char32_t BaseLetter(char32_t c) {
+    static const char* const latin1 = "AAAAAA CEEEEIIIIDNOOOOO OUUUUY  AAAAAA CEEEEIIIIDNOOOOO OUUUUY Y";  // 0xC0..0xFF
+    static const char* const extA =  // 0x100..0x17F
+        "AAAAAACCCCCCCCDDDDEEEEEEEEEEGGGGGGGGHHHHIIIIIIIIII  JJKKKLLLLLLLLLLNNNNNNNNNOOOOOO  RRRRRRSSSSSSSSTTTTTTUUUUUUUUUUUUWWYYYZZZZZZS";
+    if (c >= 0xC0 && c <= 0xFF) return latin1[c - 0xC0] == ' ' ? 0 : static_cast<char32_t>(latin1[c - 0xC0]);
+    if (c >= 0x100 && c <= 0x17F) return extA[c - 0x100] == ' ' ? 0 : static_cast<char32_t>(extA[c - 0x100]);
+    return 0;
+}
+
+int CompareAccessText(const U32& a, const U32& b) {
+    int secondary = 0;
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const char32_t ua = UpperChar(a[i]), ub = UpperChar(b[i]);
+        const char32_t ba = BaseLetter(a[i]), bb = BaseLetter(b[i]);
+        const char32_t pa = ba ? ba : ua, pb = bb ? bb : ub;
+        if (pa != pb) return pa < pb ? -1 : 1;
+        if (secondary == 0 && ua != ub) secondary = (ba ? ua : 0) < (bb ? ub : 0) ? -1 : 1;
+    }
+    if (a.size() != b.size()) return a.size() < b.size() ? -1 : 1;
+    return secondary;
+}
+
+int CollateAccess(void*, int na, const void* pa, int nb, const void* pb) {
+    const U32 a = DecodeUtf8(std::string(static_cast<const char*>(pa), static_cast<std::size_t>(na)));
+    const U32 b = DecodeUtf8(std::string(static_cast<const char*>(pb), static_cast<std::size_t>(nb)));
+    return CompareAccessText(a, b);
+}
+
+// ---- dates ----------------------------------------------------------------------
+// A date is a serial number of days from 1899-12-30 (the fraction is the time), kept
+// in tables and results as "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS".
+long long DaysFromCivil(long long y, long long m, long long d) {
+    y -= m <= 2;
+    const long long era = (y >= 0 ? y : y - 399) / 400;
+    const long long yoe = y - era * 400;
+    const long long doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
+    const long long doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
+    return era * 146097 + doe - 719468 + 25569;  // 25569: 1899-12-30 .. 1970-01-01
+}
+
+struct TCivil {
+    long long Year, Month, Day;
+    int Hour, Minute, Second;
+};
+
+TCivil CivilFromSerial(double serial) {
+    double whole = std::floor(serial);
+    long long secs = std::llround((serial - whole) * 86400.0);
+    if (secs >= 86400) secs -= 86400, whole += 1;
+    long long z = static_cast<long long>(whole) - 25569 + 719468;
+    const long long era = (z >= 0 ? z : z - 146096) / 146097;
+    const long long doe = z - era * 146097;
+    const long long yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    const long long doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    const long long mp = (5 * doy + 2) / 153;
+    const long long d = doy - (153 * mp + 2) / 5 + 1;
+    const long long m = mp + (mp < 10 ? 3 : -9);
+    const long long y = yoe + era * 400 + (m <= 2);
+    return {y, m, d, static_cast<int>(secs / 3600), static_cast<int>(secs / 60 % 60), static_cast<int>(secs % 60)};
+}
+
+std::string DateText(double serial) {
+    if (serial < -657434 || serial >= 2958466) Overflow();  // years 100..9999
+    const TCivil c = CivilFromSerial(serial);
+    std::string out = Format("%04lld-%02lld-%02lld", c.Year, c.Month, c.Day);
+    if (c.Hour || c.Minute || c.Second) out += Format(" %02d:%02d:%02d", c.Hour, c.Minute, c.Second);
+    return out;
+}
+
+bool ValidDay(long long y, long long m, long long d) {
+    static const int days[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    const bool leap = (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+    return d <= days[m - 1] + (m == 2 && leap);
+}
+
+// "HH:MM[:SS] [AM|PM]" from pos; the fraction of a day.
+std::optional<double> ParseTime(const std::string& s, std::size_t pos) {
+    int h = 0, mi = 0, sec = 0, used = 0;
+    const std::string rest = s.substr(pos);
+    if (std::sscanf(rest.c_str(), "%d:%d%n", &h, &mi, &used) != 2) return std::nullopt;
+    std::string tail = rest.substr(static_cast<std::size_t>(used));
+    if (!tail.empty() && tail[0] == ':') {
+        int more = 0;
+        if (std::sscanf(tail.c_str(), ":%d%n", &sec, &more) != 1) return std::nullopt;
+        tail = tail.substr(static_cast<std::size_t>(more));
+    }
+    tail = UpperAscii(Trim(tail));
+    if (tail == "PM" && h < 12) h += 12;
+    else if (tail == "AM" && h == 12) h = 0;
+    else if (!tail.empty() && tail != "AM" && tail != "PM") return std::nullopt;
+    if (h < 0 || h > 23 || mi < 0 || mi > 59 || sec < 0 || sec > 59) return std::nullopt;
+    return (h * 3600 + mi * 60 + sec) / 86400.0;
+}
+
+// A date written as text: yyyy-mm-dd, m/d/yyyy, d.m.yyyy, each with an optional time, or a time alone.
+std::optional<double> ParseDateText(const std::string& text) {
+    const std::string s = Trim(text);
+    long long a = 0, b = 0, c = 0;
+    char s1 = 0, s2 = 0;
+    int used = 0;
+    if (std::sscanf(s.c_str(), "%lld%c%lld%c%lld%n", &a, &s1, &b, &s2, &c, &used) == 5 && s1 == s2 &&
+        (s1 == '-' || s1 == '/' || s1 == '.')) {
+        long long y, m, d;
+        if (s1 == '-' && a > 31) y = a, m = b, d = c;
+        else if (s1 == '.') d = a, m = b, y = c;
+        else m = a, d = b, y = c;
+        if (y < 100 && used <= 8) y += y < 30 ? 2000 : 1900;
+        if (!ValidDay(y, m, d)) return std::nullopt;
+        double serial = static_cast<double>(DaysFromCivil(y, m, d));
+        std::size_t pos = static_cast<std::size_t>(used);
+        if (pos < s.size() && (s[pos] == 'T' || s[pos] == ' ')) ++pos;
+        while (pos < s.size() && s[pos] == ' ') ++pos;
+        if (pos >= s.size()) return serial;
+        auto t = ParseTime(s, pos);
+        if (!t) return std::nullopt;
+        return serial + *t;
+    }
+    return ParseTime(s, 0);
+}
+
+// The stored form exactly: what + and - take for a date.
+bool IsStoredDate(const std::string& s) {
+    auto digits = [&](std::size_t from, std::size_t n) {
+        for (std::size_t i = from; i < from + n; ++i)
+            if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+        return true;
+    };
+    if (!(s.size() == 10 || s.size() == 19) || !digits(0, 4) || s[4] != '-' || !digits(5, 2) || s[7] != '-' || !digits(8, 2))
+        return false;
+    return s.size() == 10 || (s[10] == ' ' && digits(11, 2) && s[13] == ':' && digits(14, 2) && s[16] == ':' && digits(17, 2));
+}
+
+// A value as a date serial; Null is an error for the caller to treat first.
+double DateOf(sqlite3_value* v) {
+    switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        return sqlite3_value_double(v);
+    case SQLITE_NULL:
+        InvalidUseOfNull();
+    default: {
+        if (auto d = ParseDateText(Text(v))) return *d;
+        TypeMismatch();
+    }
+    }
+}
+
+void ResultDate(sqlite3_context* c, double serial) { ResultText(c, DateText(serial)); }
+
+double NowSerial(bool date, bool time) {
+    const std::time_t now = std::time(nullptr);
+    std::tm t{};
+    localtime_r(&now, &t);
+    double out = date ? static_cast<double>(DaysFromCivil(t.tm_year + 1900, t.tm_mon + 1, t.tm_mday)) : 0;
+    if (time) out += (t.tm_hour * 3600 + t.tm_min * 60 + t.tm_sec) / 86400.0;
+    return out;
+}
+void FnDate(sqlite3_context* c, int, sqlite3_value**) { ResultDate(c, NowSerial(true, false)); }
+void FnNow(sqlite3_context* c, int, sqlite3_value**) { ResultDate(c, NowSerial(true, true)); }
+// A time alone is a time of 1899-12-30, the day 0.
+void FnTime(sqlite3_context* c, int, sqlite3_value**) { ResultText(c, DateText(NowSerial(false, true))); }
+
+template <int Part>
+void FnDatePartOf(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    const TCivil t = CivilFromSerial(DateOf(a[0]));
+    const long long parts[] = {t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second};
+    sqlite3_result_int64(c, parts[Part]);
+}
+
+// Weekday 1..7 counted from firstDay (1 Sunday .. 7 Saturday).
+int WeekdayOf(double serial, int firstDay) {
+    const long long days = static_cast<long long>(std::floor(serial));
+    const int sunday1 = static_cast<int>(((days - 1) % 7 + 7) % 7) + 1;  // 1899-12-31 was a Sunday
+    return (sunday1 - firstDay + 7) % 7 + 1;
+}
+int FirstDayArg(int argc, sqlite3_value** a, int at) {
+    if (argc <= at || Null(a[at])) return 1;
+    const int f = static_cast<int>(Number(a[at]));
+    if (f < 0 || f > 7) InvalidArgument();
+    return f == 0 ? 1 : f;
+}
+void FnWeekday(sqlite3_context* c, int argc, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    sqlite3_result_int(c, WeekdayOf(DateOf(a[0]), FirstDayArg(argc, a, 1)));
+}
+
+long long WholeArg(sqlite3_value* v) {
+    if (Null(v)) InvalidUseOfNull();
+    return static_cast<long long>(BankersRound(Number(v)));
+}
+double SerialOf(long long y, long long m, long long d) {
+    y += (m - 1 >= 0 ? (m - 1) / 12 : -((12 - m) / 12));
+    m = ((m - 1) % 12 + 12) % 12 + 1;
+    if (y < 100 || y > 9999) Overflow();
+    return static_cast<double>(DaysFromCivil(y, m, 1) + d - 1);
+}
+void FnDateSerial(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0]) || Null(a[1]) || Null(a[2])) return sqlite3_result_null(c);
+    long long y = WholeArg(a[0]);
+    if (y >= 0 && y < 30) y += 2000;
+    else if (y >= 30 && y < 100) y += 1900;
+    ResultDate(c, SerialOf(y, WholeArg(a[1]), WholeArg(a[2])));
+}
+void FnTimeSerial(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0]) || Null(a[1]) || Null(a[2])) return sqlite3_result_null(c);
+    const long long secs = WholeArg(a[0]) * 3600 + WholeArg(a[1]) * 60 + WholeArg(a[2]);
+    ResultDate(c, static_cast<double>(secs) / 86400.0);
+}
+void FnDateValue(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    ResultDate(c, std::floor(DateOf(a[0])));
+}
+void FnTimeValue(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    const double d = DateOf(a[0]);
+    ResultDate(c, d - std::floor(d));
+}
+void FnIsDate(sqlite3_context* c, int, sqlite3_value** a) {
+    const bool date = sqlite3_value_type(a[0]) == SQLITE_TEXT && ParseDateText(Text(a[0])).has_value();
+    sqlite3_result_int(c, date ? -1 : 0);
+}
+void FnCDate(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) InvalidUseOfNull();
+    ResultDate(c, DateOf(a[0]));
+}
+
+std::string Interval(sqlite3_value* v) {
+    if (Null(v)) InvalidUseOfNull();
+    const std::string i = LowerAscii(Trim(Text(v)));
+    static const std::set<std::string> known = {"yyyy", "q", "m", "y", "d", "w", "ww", "h", "n", "s"};
+    if (!known.count(i)) InvalidArgument();
+    return i;
+}
+
+double AddMonths(double serial, long long months) {
+    const TCivil t = CivilFromSerial(serial);
+    long long total = t.Year * 12 + (t.Month - 1) + months;
+    const long long y = total / 12, m = total % 12 + 1;
+    long long d = t.Day;
+    while (!ValidDay(y, m, d) && d > 28) --d;
+    if (!ValidDay(y, m, d)) Overflow();
+    return static_cast<double>(DaysFromCivil(y, m, d)) + (serial - std::floor(serial));
+}
+
+void FnDateAdd(sqlite3_context* c, int, sqlite3_value** a) {
+    const std::string i = Interval(a[0]);
+    if (Null(a[1]) || Null(a[2])) return sqlite3_result_null(c);
+    const double n = std::trunc(Number(a[1]));
+    const double d = DateOf(a[2]);
+    double r;
+    if (i == "yyyy") r = AddMonths(d, static_cast<long long>(n) * 12);
+    else if (i == "q") r = AddMonths(d, static_cast<long long>(n) * 3);
+    else if (i == "m") r = AddMonths(d, static_cast<long long>(n));
+    else if (i == "y" || i == "d" || i == "w") r = d + n;
+    else if (i == "ww") r = d + 7 * n;
+    else if (i == "h") r = d + n / 24.0;
+    else if (i == "n") r = d + n / 1440.0;
+    else r = d + n / 86400.0;
+    ResultDate(c, r);
+}
+
+void FnDateDiff(sqlite3_context* c, int argc, sqlite3_value** a) {
+    const std::string i = Interval(a[0]);
+    if (Null(a[1]) || Null(a[2])) return sqlite3_result_null(c);
+    const double d1 = DateOf(a[1]), d2 = DateOf(a[2]);
+    const TCivil t1 = CivilFromSerial(d1), t2 = CivilFromSerial(d2);
+    long long r;
+    const double day1 = std::floor(d1), day2 = std::floor(d2);
+    if (i == "yyyy") r = t2.Year - t1.Year;
+    else if (i == "q") r = (t2.Year * 4 + (t2.Month - 1) / 3) - (t1.Year * 4 + (t1.Month - 1) / 3);
+    else if (i == "m") r = (t2.Year * 12 + t2.Month) - (t1.Year * 12 + t1.Month);
+    else if (i == "y" || i == "d") r = static_cast<long long>(day2 - day1);
+    else if (i == "w") r = static_cast<long long>(std::trunc((day2 - day1) / 7));
+    else if (i == "ww") {
+        // Week boundaries (the first day of the week) crossed between the two days.
+        const int first = FirstDayArg(argc, a, 3);
+        auto weekStart = [&](double day) { return day - (WeekdayOf(day, first) - 1); };
+        r = static_cast<long long>((weekStart(day2) - weekStart(day1)) / 7);
+    } else {
+        const double unit = i == "h" ? 24.0 : i == "n" ? 1440.0 : 86400.0;
+        r = static_cast<long long>(std::floor(d2 * unit + 1e-7) - std::floor(d1 * unit + 1e-7));
+    }
+    sqlite3_result_int64(c, r);
+}
+
+void FnDatePart(sqlite3_context* c, int argc, sqlite3_value** a) {
+    const std::string i = Interval(a[0]);
+    if (Null(a[1])) return sqlite3_result_null(c);
+    const double d = DateOf(a[1]);
+    const TCivil t = CivilFromSerial(d);
+    const int first = FirstDayArg(argc, a, 2);
+    long long r;
+    if (i == "yyyy") r = t.Year;
+    else if (i == "q") r = (t.Month - 1) / 3 + 1;
+    else if (i == "m") r = t.Month;
+    else if (i == "y") r = static_cast<long long>(std::floor(d)) - DaysFromCivil(t.Year, 1, 1) + 1;
+    else if (i == "d") r = t.Day;
+    else if (i == "w") r = WeekdayOf(d, first);
+    else if (i == "ww") {
+        // The week that holds 1 January is week 1.
+        const double jan1 = static_cast<double>(DaysFromCivil(t.Year, 1, 1));
+        const double start1 = jan1 - (WeekdayOf(jan1, first) - 1);
+        r = static_cast<long long>((std::floor(d) - start1) / 7) + 1;
+    } else if (i == "h") r = t.Hour;
+    else if (i == "n") r = t.Minute;
+    else r = t.Second;
+    sqlite3_result_int64(c, r);
+}
+
+// ---- arithmetic and logic -----------------------------------------------------------
+bool IsNumberValue(sqlite3_value* v) {
+    const int t = sqlite3_value_type(v);
+    return t == SQLITE_INTEGER || t == SQLITE_FLOAT;
+}
+
+// + - *: whole numbers stay whole (Overflow past 64 bits); numeric texts count as numbers;
+// a stored date with a number gives a date, two dates subtracted give days.
+void Arithmetic(sqlite3_context* c, sqlite3_value** a, char op) {
+    if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
+    const int t0 = sqlite3_value_type(a[0]), t1 = sqlite3_value_type(a[1]);
+    const bool date0 = t0 == SQLITE_TEXT && IsStoredDate(Text(a[0]));
+    const bool date1 = t1 == SQLITE_TEXT && IsStoredDate(Text(a[1]));
+    if (op == '+' && t0 == SQLITE_TEXT && t1 == SQLITE_TEXT && !(date0 && date1))
+        return ResultText(c, Text(a[0]) + Text(a[1]));
+    if (op != '*' && (date0 || date1)) {
+        const double x = date0 ? DateOf(a[0]) : Number(a[0]);
+        const double y = date1 ? DateOf(a[1]) : Number(a[1]);
+        if (op == '-' && date0 && date1) return ResultNumber(c, x - y);
+        if (date1 && op == '-') TypeMismatch();
+        return ResultDate(c, op == '+' ? x + y : x - y);
+    }
+    if (t0 == SQLITE_INTEGER && t1 == SQLITE_INTEGER) {
+        const sqlite3_int64 x = sqlite3_value_int64(a[0]), y = sqlite3_value_int64(a[1]);
+        sqlite3_int64 r = 0;
+        const bool over = op == '+' ? __builtin_add_overflow(x, y, &r)
+                        : op == '-' ? __builtin_sub_overflow(x, y, &r)
+                                    : __builtin_mul_overflow(x, y, &r);
+        if (over) Overflow();
+        return sqlite3_result_int64(c, r);
+    }
+    const double x = Number(a[0]), y = Number(a[1]);
+    const double r = op == '+' ? x + y : op == '-' ? x - y : x * y;
+    if (!std::isfinite(r)) Overflow();
+    ResultNumber(c, r);
+}
+void OpAdd(sqlite3_context* c, int, sqlite3_value** a) { Arithmetic(c, a, '+'); }
+void OpSub(sqlite3_context* c, int, sqlite3_value** a) { Arithmetic(c, a, '-'); }
+void OpMul(sqlite3_context* c, int, sqlite3_value** a) { Arithmetic(c, a, '*'); }
+
+// The operands of Not/And/Or/...: whole numbers (Access rounds to a Long).
+std::int64_t LogicOperand(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+        const std::string t = UpperAscii(Trim(Text(v)));
+        if (t == "TRUE") return -1;
+        if (t == "FALSE") return 0;
+    }
+    const double r = BankersRound(Number(v));
+    if (r < -2147483648.0 || r > 2147483647.0) Overflow();
+    return static_cast<std::int64_t>(r);
+}
+void OpNot(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    sqlite3_result_int64(c, ~LogicOperand(a[0]));
+}
+// Null with a value: And is 0 where the value is 0, Or is -1 where the value is -1, else Null.
+void OpAnd(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0]) && Null(a[1])) return sqlite3_result_null(c);
+    if (Null(a[0]) || Null(a[1])) {
+        const std::int64_t x = LogicOperand(Null(a[0]) ? a[1] : a[0]);
+        return x == 0 ? sqlite3_result_int64(c, 0) : sqlite3_result_null(c);
+    }
+    sqlite3_result_int64(c, LogicOperand(a[0]) & LogicOperand(a[1]));
+}
+void OpOr(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0]) && Null(a[1])) return sqlite3_result_null(c);
+    if (Null(a[0]) || Null(a[1])) {
+        const std::int64_t x = LogicOperand(Null(a[0]) ? a[1] : a[0]);
+        return x == -1 ? sqlite3_result_int64(c, -1) : sqlite3_result_null(c);
+    }
+    sqlite3_result_int64(c, LogicOperand(a[0]) | LogicOperand(a[1]));
+}
+void OpXor(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
+    sqlite3_result_int64(c, LogicOperand(a[0]) ^ LogicOperand(a[1]));
+}
+void OpEqv(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
+    sqlite3_result_int64(c, ~(LogicOperand(a[0]) ^ LogicOperand(a[1])));
+}
+// Imp: Not a Or b; with Null, False Imp x and x Imp True are True.
+void OpImp(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0]) && Null(a[1])) return sqlite3_result_null(c);
+    if (Null(a[0])) return LogicOperand(a[1]) == -1 ? sqlite3_result_int64(c, -1) : sqlite3_result_null(c);
+    if (Null(a[1])) return LogicOperand(a[0]) == 0 ? sqlite3_result_int64(c, -1) : sqlite3_result_null(c);
+    sqlite3_result_int64(c, ~LogicOperand(a[0]) | LogicOperand(a[1]));
+}
+
+// ---- more conversions and numbers -------------------------------------------------------
+void FnCCur(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) InvalidUseOfNull();
+    const double r = BankersRound(Number(a[0]) * 10000.0) / 10000.0;
+    if (std::fabs(r) > 922337203685477.5807) Overflow();
+    ResultNumber(c, r);
+}
+void FnCByte(sqlite3_context* c, int, sqlite3_value** a) { IntegerConversion(c, a[0], 0, 255); }
+void FnCSng(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) InvalidUseOfNull();
+    const double d = Number(a[0]);
+    if (std::fabs(d) > std::numeric_limits<float>::max()) Overflow();
+    // Single precision, written back as the shortest double that shows the same 7 digits.
+    ResultNumber(c, std::strtod(Format("%.7G", static_cast<double>(static_cast<float>(d))).c_str(), nullptr));
+}
+void FnSqr(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    const double d = Number(a[0]);
+    if (d < 0) InvalidArgument();
+    ResultNumber(c, std::sqrt(d));
+}
+template <double (*F)(double)>
+void FnMath(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    const double r = F(Number(a[0]));
+    if (std::isnan(r)) InvalidArgument();
+    if (!std::isfinite(r)) Overflow();
+    ResultNumber(c, r);
+}
+void FnString(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
+    const long long n = Count(a[0]);
+    char32_t ch;
+    if (IsNumberValue(a[1])) {
+        const double code = Number(a[1]);
+        if (code < 0) InvalidArgument();
+        ch = static_cast<char32_t>(static_cast<long long>(code) % 256);
+    } else {
+        const U32 s = DecodeUtf8(Text(a[1]));
+        if (s.empty()) InvalidArgument();
+        ch = s[0];
+    }
+    ResultText(c, EncodeUtf8(U32(static_cast<std::size_t>(n), ch)));
+}
+void FnStrReverse(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) InvalidUseOfNull();
+    U32 s = DecodeUtf8(Text(a[0]));
+    std::reverse(s.begin(), s.end());
+    ResultText(c, EncodeUtf8(s));
+}
+// InStrRev(s1, s2 [, start [, compare]]): the last match that ends by start; -1 is the end.
+void FnInStrRev(sqlite3_context* c, int argc, sqlite3_value** a) {
+    long long start = -1;
+    bool text = true;
+    if (argc >= 3) {
+        if (Null(a[2])) InvalidUseOfNull();
+        start = static_cast<long long>(BankersRound(Number(a[2])));
+        if (start == 0 || start < -1) InvalidArgument();
+    }
+    if (argc == 4 && !Null(a[3])) text = Number(a[3]) != 0;
+    if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
+    U32 s1 = DecodeUtf8(Text(a[0])), s2 = DecodeUtf8(Text(a[1]));
+    if (start == -1) start = static_cast<long long>(s1.size());
+    if (s2.empty()) return sqlite3_result_int64(c, start);
+    if (static_cast<std::size_t>(start) > s1.size() || s2.size() > static_cast<std::size_t>(start))
+        return sqlite3_result_int64(c, 0);
+    if (text) {
+        s1 = UpperU32(std::move(s1));
+        s2 = UpperU32(std::move(s2));
+    }
+    const auto pos = s1.rfind(s2, static_cast<std::size_t>(start) - s2.size());
+    sqlite3_result_int64(c, pos == U32::npos ? 0 : static_cast<sqlite3_int64>(pos + 1));
+}
+// Hex and Oct of a whole number; negative numbers in two's complement of 16 bits
+// (Integer range) or 32 bits.
+std::string Radix(sqlite3_value* v, unsigned base) {
+    const double r = BankersRound(Number(v));
+    if (r < -2147483648.0 || r > 2147483647.0) Overflow();
+    auto n = static_cast<std::int64_t>(r);
+    std::uint64_t u = n >= 0 ? static_cast<std::uint64_t>(n)
+                             : n >= -32768 ? static_cast<std::uint64_t>(n + 65536) : static_cast<std::uint64_t>(n + 4294967296LL);
+    std::string out;
+    do {
+        out.insert(out.begin(), "0123456789ABCDEF"[u % base]);
+        u /= base;
+    } while (u);
+    return out;
+}
+void FnHex(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    ResultText(c, Radix(a[0], 16));
+}
+void FnOct(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    ResultText(c, Radix(a[0], 8));
+}
+// Switch(cond1, value1, ...): the value of the first true condition, else Null.
+void FnSwitch(sqlite3_context* c, int argc, sqlite3_value** a) {
+    if (argc % 2 != 0 || argc == 0) InvalidArgument();
+    for (int i = 0; i < argc; i += 2)
+        if (Truth(a[i])) return sqlite3_result_value(c, a[i + 1]);
+    sqlite3_result_null(c);
+}
+// Choose(index, v1, v2, ...): index rounded down; out of range or Null gives Null.
+void FnChoose(sqlite3_context* c, int argc, sqlite3_value** a) {
+    if (argc < 2) InvalidArgument();
+    if (Null(a[0])) return sqlite3_result_null(c);
+    const double i = std::trunc(Number(a[0]));
+    if (i < 1 || i > argc - 1) return sqlite3_result_null(c);
+    sqlite3_result_value(c, a[static_cast<int>(i)]);
+}
+
+// ---- Format ---------------------------------------------------------------------
+const char* const kMonths[] = {"January", "February", "March",     "April",   "May",      "June",
+                               "July",    "August",   "September", "October", "November", "December"};
+const char* const kDays[] = {"Sunday", "Monday", "Tuesday", "Wednesday", "Thursday", "Friday", "Saturday"};
+
+std::string GroupThousands(const std::string& digits) {
+    std::string out;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+// A number by a picture of 0 # . , % (one section; E+ not supported).
+std::string FormatNumberPicture(double x, const std::string& pic) {
+    std::string fmt = pic;
+    const bool percent = fmt.find('%') != std::string::npos;
+    if (percent) x *= 100;
+    const auto dot = fmt.find('.');
+    const std::string intPart = fmt.substr(0, dot);
+    const std::string fracPart = dot == std::string::npos ? "" : fmt.substr(dot + 1);
+    int decimals = 0, minInt = 0;
+    for (char ch : fracPart)
+        if (ch == '0' || ch == '#') ++decimals;
+    for (char ch : intPart)
+        if (ch == '0') ++minInt;
+    const bool thousands = intPart.find(',') != std::string::npos;
+    std::string num = Format("%.*f", decimals, std::fabs(x));
+    const auto p = num.find('.');
+    std::string whole = num.substr(0, p), frac = p == std::string::npos ? "" : num.substr(p + 1);
+    if (whole == "0" && minInt == 0) whole.clear();
+    while (static_cast<int>(whole.size()) < minInt) whole.insert(whole.begin(), '0');
+    int optional = 0;
+    for (char ch : fracPart)
+        if (ch == '#') ++optional;
+    while (optional-- > 0 && !frac.empty() && frac.back() == '0') frac.pop_back();
+    if (thousands) whole = GroupThousands(whole);
+    std::string out = (x < 0 && std::stod(num) != 0 ? "-" : "") + whole;
+    if (dot != std::string::npos) out += "." + frac;
+    // Literal text around the picture stays.
+    std::string prefix, suffix;
+    std::size_t b = 0;
+    while (b < pic.size() && std::string("0#.,").find(pic[b]) == std::string::npos) prefix += pic[b++];
+    std::size_t e = pic.size();
+    while (e > b && std::string("0#.,").find(pic[e - 1]) == std::string::npos) --e;
+    suffix = pic.substr(e);
+    return prefix + out + suffix;
+}
+
+std::string FormatDatePicture(double serial, const std::string& pic) {
+    const TCivil t = CivilFromSerial(serial);
+    const int wd = WeekdayOf(serial, 1);
+    std::string out;
+    std::size_t i = 0;
+    const std::string low = LowerAscii(pic);
+    bool afterHour = false;
+    while (i < pic.size()) {
+        std::size_t n = 1;
+        while (i + n < pic.size() && low[i + n] == low[i]) ++n;
+        const char ch = low[i];
+        if (ch == 'y') out += n >= 3 ? Format("%04lld", t.Year) : Format("%02lld", t.Year % 100);
+        else if (ch == 'm' && !afterHour) {
+            out += n == 1 ? Format("%lld", t.Month) : n == 2 ? Format("%02lld", t.Month)
+                 : n == 3 ? std::string(kMonths[t.Month - 1]).substr(0, 3) : kMonths[t.Month - 1];
+        } else if (ch == 'm' || ch == 'n') out += n == 1 ? Format("%d", t.Minute) : Format("%02d", t.Minute);
+        else if (ch == 'd') {
+            out += n == 1 ? Format("%lld", t.Day) : n == 2 ? Format("%02lld", t.Day)
+                 : n == 3 ? std::string(kDays[wd - 1]).substr(0, 3) : kDays[wd - 1];
+        } else if (ch == 'h') out += n == 1 ? Format("%d", t.Hour) : Format("%02d", t.Hour);
+        else if (ch == 's') out += n == 1 ? Format("%d", t.Second) : Format("%02d", t.Second);
+        else if (ch == 'q') out += Format("%lld", (t.Month - 1) / 3 + 1);
+        else out += pic.substr(i, n);
+        if (ch == 'h') afterHour = true;
+        else if (ch != ':' && ch != 'm' && ch != 'n' && ch != ' ') afterHour = false;
+        i += n;
+    }
+    return out;
+}
+
+// Format(value [, format]): the named formats and number/date pictures Access's
+// queries use most; the US English names of months and days, "." decimals.
+void FnFormat(sqlite3_context* c, int argc, sqlite3_value** a) {
+    if (Null(a[0])) return sqlite3_result_null(c);
+    const std::string fmt = argc > 1 && !Null(a[1]) ? Text(a[1]) : "";
+    const std::string key = LowerAscii(fmt);
+    const bool isDate = sqlite3_value_type(a[0]) == SQLITE_TEXT && ParseDateText(Text(a[0])).has_value();
+    if (fmt.empty()) return ResultText(c, Text(a[0]));
+    static const std::set<std::string> numberNames = {"general number", "currency", "fixed", "standard", "percent",
+                                                       "scientific", "yes/no", "true/false", "on/off"};
+    if (numberNames.count(key)) {
+    const double x = Number(a[0]);
+    if (key == "general number") return ResultText(c, AccessNumberText(x));
+    if (key == "currency") {
+        const std::string n = FormatNumberPicture(std::fabs(x), "#,##0.00");
+        return ResultText(c, x < 0 ? "($" + n + ")" : "$" + n);
+    }
+    if (key == "fixed") return ResultText(c, FormatNumberPicture(x, "0.00"));
+    if (key == "standard") return ResultText(c, FormatNumberPicture(x, "#,##0.00"));
+    if (key == "percent") return ResultText(c, FormatNumberPicture(x, "0.00%"));
+    if (key == "scientific") {
+        std::string s = Format("%.2E", x);
+        return ResultText(c, s);
+    }
+    if (key == "yes/no") return ResultText(c, x != 0 ? "Yes" : "No");
+    if (key == "true/false") return ResultText(c, x != 0 ? "True" : "False");
+    if (key == "on/off") return ResultText(c, x != 0 ? "On" : "Off");
+    }
+    if (isDate || key.find("date") != std::string::npos || key.find("time") != std::string::npos ||
+        key.find_first_of("ydhnsq") != std::string::npos) {
+        const double d = DateOf(a[0]);
+        const TCivil t = CivilFromSerial(d);
+        const bool hasTime = d != std::floor(d);
+        if (key == "general date")
+            return ResultText(c, FormatDatePicture(d, "m/d/yyyy") + (hasTime ? FormatDatePicture(d, " h:nn:ss") + (t.Hour < 12 ? " AM" : " PM") : ""));
+        if (key == "long date") return ResultText(c, FormatDatePicture(d, "dddd, mmmm d, yyyy"));
+        if (key == "medium date") return ResultText(c, FormatDatePicture(d, "dd-mmm-yy"));
+        if (key == "short date") return ResultText(c, FormatDatePicture(d, "m/d/yyyy"));
+        if (key == "long time") {
+            const int h12 = t.Hour % 12 == 0 ? 12 : t.Hour % 12;
+            return ResultText(c, Format("%d:%02d:%02d %s", h12, t.Minute, t.Second, t.Hour < 12 ? "AM" : "PM"));
+        }
+        if (key == "medium time") {
+            const int h12 = t.Hour % 12 == 0 ? 12 : t.Hour % 12;
+            return ResultText(c, Format("%02d:%02d %s", h12, t.Minute, t.Hour < 12 ? "AM" : "PM"));
+        }
+        if (key == "short time") return ResultText(c, Format("%02d:%02d", t.Hour, t.Minute));
+        return ResultText(c, FormatDatePicture(d, fmt));
+    }
+    if (fmt.find_first_of("0#") == std::string::npos) InvalidArgument();
+    ResultText(c, FormatNumberPicture(Number(a[0]), fmt));
+}
+
+// ---- aggregates Access has beside SQLite's own ------------------------------------------
+struct TFirstLast {
+    bool Seen = false;
+    sqlite3_value* Value = nullptr;
+};
+template <bool Last>
+void StepFirstLast(sqlite3_context* c, int, sqlite3_value** a) {
+    auto* s = static_cast<TFirstLast*>(sqlite3_aggregate_context(c, sizeof(TFirstLast)));
+    if (!s || (s->Seen && !Last)) return;
+    sqlite3_value_free(s->Value);
+    s->Value = sqlite3_value_dup(a[0]);
+    s->Seen = true;
+}
+void FinalFirstLast(sqlite3_context* c) {
+    auto* s = static_cast<TFirstLast*>(sqlite3_aggregate_context(c, 0));
+    if (!s || !s->Value) return sqlite3_result_null(c);
+    sqlite3_result_value(c, s->Value);
+    sqlite3_value_free(s->Value);
+    s->Value = nullptr;
+}
+struct TMoments {
+    double N = 0, Mean = 0, M2 = 0;
+};
+void StepMoments(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0])) return;
+    const double x = Number(a[0]);
+    auto* s = static_cast<TMoments*>(sqlite3_aggregate_context(c, sizeof(TMoments)));
+    if (!s) return;
+    s->N += 1;
+    const double d = x - s->Mean;
+    s->Mean += d / s->N;
+    s->M2 += d * (x - s->Mean);
+}
+// Sample statistics need two values, population ones one; fewer gives Null.
+template <bool Sample, bool Root>
+void FinalMoments(sqlite3_context* c) {
+    auto* s = static_cast<TMoments*>(sqlite3_aggregate_context(c, 0));
+    const double need = Sample ? 2 : 1;
+    if (!s || s->N < need) return sqlite3_result_null(c);
+    const double v = s->M2 / (Sample ? s->N - 1 : s->N);
+    ResultNumber(c, Root ? std::sqrt(v) : v);
+}
+
+void StepGuard(sqlite3_context* c, int argc, sqlite3_value** a, void (*step)(sqlite3_context*, int, sqlite3_value**)) {
+    try {
+        step(c, argc, a);
+    } catch (const std::exception& e) {
+        sqlite3_result_error(c, e.what(), -1);
+    }
+}
+template <TFn F>
+void GuardedStep(sqlite3_context* c, int argc, sqlite3_value** a) { StepGuard(c, argc, a, F); }
+
 struct TFunction {
     const char* Name;
-    int MinArgs, MaxArgs;
+    int MinArgs, MaxArgs;  // MinArgs -1: any number
     TFn Fn;
+    bool Deterministic = true;
+};
+
+struct TAggregate {
+    const char* Name;
+    TFn Step;
+    void (*Final)(sqlite3_context*);
 };
 
 } // namespace
@@ -506,24 +1254,68 @@ void RegisterAccessFunctions(sqlite3* db) {
         {"access_isnull", 1, 1, Guarded<FnIsNull>},   {"access_val", 1, 1, Guarded<FnVal>},
         {"access_cstr", 1, 1, Guarded<FnCStr>},       {"access_cint", 1, 1, Guarded<FnCInt>},
         {"access_clng", 1, 1, Guarded<FnCLng>},       {"access_cdbl", 1, 1, Guarded<FnCDbl>},
-        {"access_csng", 1, 1, Guarded<FnCDbl>},       {"access_cbool", 1, 1, Guarded<FnCBool>},
+        {"access_csng", 1, 1, Guarded<FnCSng>},       {"access_cbool", 1, 1, Guarded<FnCBool>},
+        {"access_cbyte", 1, 1, Guarded<FnCByte>},     {"access_ccur", 1, 1, Guarded<FnCCur>},
         {"access_int", 1, 1, Guarded<FnInt>},         {"access_fix", 1, 1, Guarded<FnFix>},
         {"access_abs", 1, 1, Guarded<FnAbs>},         {"access_round", 1, 2, Guarded<FnRound>},
-        {"access_sgn", 1, 1, Guarded<FnSgn>},         {"access_space", 1, 1, Guarded<FnSpace>},
-        {"access_strcomp", 2, 3, Guarded<FnStrComp>}, {"access_replace", 3, 3, Guarded<FnReplace>},
+        {"access_sgn", 1, 1, Guarded<FnSgn>},         {"access_sqr", 1, 1, Guarded<FnSqr>},
+        {"access_exp", 1, 1, Guarded<FnMath<std::exp>>}, {"access_log", 1, 1, Guarded<FnMath<std::log>>},
+        {"access_sin", 1, 1, Guarded<FnMath<std::sin>>}, {"access_cos", 1, 1, Guarded<FnMath<std::cos>>},
+        {"access_tan", 1, 1, Guarded<FnMath<std::tan>>}, {"access_atn", 1, 1, Guarded<FnMath<std::atan>>},
+        {"access_space", 1, 1, Guarded<FnSpace>},     {"access_string", 2, 2, Guarded<FnString>},
+        {"access_strcomp", 2, 3, Guarded<FnStrComp>}, {"access_replace", 3, 6, Guarded<FnReplace>},
         {"access_str", 1, 1, Guarded<FnStr>},         {"access_asc", 1, 1, Guarded<FnAsc>},
         {"access_chr", 1, 1, Guarded<FnChr>},         {"access_isnumeric", 1, 1, Guarded<FnIsNumeric>},
+        {"access_instrrev", 2, 4, Guarded<FnInStrRev>}, {"access_strreverse", 1, 1, Guarded<FnStrReverse>},
+        {"access_hex", 1, 1, Guarded<FnHex>},         {"access_oct", 1, 1, Guarded<FnOct>},
+        {"access_switch", -1, -1, Guarded<FnSwitch>}, {"access_choose", -1, -1, Guarded<FnChoose>},
+        {"access_format", 1, 2, Guarded<FnFormat>},
+        {"access_date", 0, 0, Guarded<FnDate>, false}, {"access_time", 0, 0, Guarded<FnTime>, false},
+        {"access_now", 0, 0, Guarded<FnNow>, false},
+        {"access_year", 1, 1, Guarded<FnDatePartOf<0>>}, {"access_month", 1, 1, Guarded<FnDatePartOf<1>>},
+        {"access_day", 1, 1, Guarded<FnDatePartOf<2>>}, {"access_hour", 1, 1, Guarded<FnDatePartOf<3>>},
+        {"access_minute", 1, 1, Guarded<FnDatePartOf<4>>}, {"access_second", 1, 1, Guarded<FnDatePartOf<5>>},
+        {"access_weekday", 1, 2, Guarded<FnWeekday>}, {"access_dateserial", 3, 3, Guarded<FnDateSerial>},
+        {"access_timeserial", 3, 3, Guarded<FnTimeSerial>}, {"access_datevalue", 1, 1, Guarded<FnDateValue>},
+        {"access_timevalue", 1, 1, Guarded<FnTimeValue>}, {"access_dateadd", 3, 3, Guarded<FnDateAdd>},
+        {"access_datediff", 3, 5, Guarded<FnDateDiff>}, {"access_datepart", 2, 4, Guarded<FnDatePart>},
+        {"access_isdate", 1, 1, Guarded<FnIsDate>},   {"access_cdate", 1, 1, Guarded<FnCDate>},
+        {"access_cvdate", 1, 1, Guarded<FnCDate>},
         {"access_concat", 2, 2, Guarded<OpConcat>},   {"access_div", 2, 2, Guarded<OpDiv>},
         {"access_idiv", 2, 2, Guarded<OpIDiv>},       {"access_mod", 2, 2, Guarded<OpMod>},
         {"access_pow", 2, 2, Guarded<OpPow>},         {"like", 2, 2, Guarded<FnLike>},
+        {"access_add", 2, 2, Guarded<OpAdd>},         {"access_sub", 2, 2, Guarded<OpSub>},
+        {"access_mul", 2, 2, Guarded<OpMul>},         {"access_not", 1, 1, Guarded<OpNot>},
+        {"access_and", 2, 2, Guarded<OpAnd>},         {"access_or", 2, 2, Guarded<OpOr>},
+        {"access_xor", 2, 2, Guarded<OpXor>},         {"access_eqv", 2, 2, Guarded<OpEqv>},
+        {"access_imp", 2, 2, Guarded<OpImp>},
     };
     for (const TFunction& f : functions) {
+        const int flags = SQLITE_UTF8 | (f.Deterministic ? SQLITE_DETERMINISTIC : 0);
         for (int n = f.MinArgs; n <= f.MaxArgs; ++n) {
-            const int rc = sqlite3_create_function_v2(db, f.Name, n, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr,
-                                                      f.Fn, nullptr, nullptr, nullptr);
+            const int rc = sqlite3_create_function_v2(db, f.Name, n, flags, nullptr, f.Fn, nullptr, nullptr, nullptr);
             if (rc != SQLITE_OK) throw EAccessDbError(std::string("Cannot register function ") + f.Name);
         }
     }
+    static const TAggregate aggregates[] = {
+        {"access_first", GuardedStep<StepFirstLast<false>>, FinalFirstLast},
+        {"access_last", GuardedStep<StepFirstLast<true>>, FinalFirstLast},
+        {"access_stdev", GuardedStep<StepMoments>, FinalMoments<true, true>},
+        {"access_stdevp", GuardedStep<StepMoments>, FinalMoments<false, true>},
+        {"access_var", GuardedStep<StepMoments>, FinalMoments<true, false>},
+        {"access_varp", GuardedStep<StepMoments>, FinalMoments<false, false>},
+    };
+    for (const TAggregate& f : aggregates)
+        if (sqlite3_create_function_v2(db, f.Name, 1, SQLITE_UTF8, nullptr, nullptr, f.Step, f.Final, nullptr) != SQLITE_OK)
+            throw EAccessDbError(std::string("Cannot register function ") + f.Name);
+    // Text columns of the working copy are declared NOCASE: on this connection that is
+    // Access's text order (case ignored, accents significant), for joins, grouping and sorting too.
+    if (sqlite3_create_collation_v2(db, "NOCASE", SQLITE_UTF8, nullptr, CollateAccess, nullptr) != SQLITE_OK)
+        throw EAccessDbError("Cannot register the text order");
+}
+
+int CompareAccessTexts(const std::string& a, const std::string& b) {
+    return CompareAccessText(DecodeUtf8(a), DecodeUtf8(b));
 }
 
 } // namespace vexa

@@ -3,6 +3,7 @@
 
 #include "common/Text.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <map>
@@ -12,12 +13,16 @@ namespace vexa {
 
 namespace {
 
-enum class TTokKind { Word, Name, String, Number, Param, Op, Group };
+// Paren: a parenthesised part, already rewritten; Fixed: text kept as it is (no operand, no operator).
+enum class TTokKind { Word, Name, String, Number, Param, Op, Group, Paren, Fixed };
 
 struct TTok {
     TTokKind Kind;
     std::string Text;  // as written into the SQLite text
     std::string Raw;   // Word and Name: the bare name
+    // A truth value (-1, 0 or Null): the same condition in SQLite's own form (1/0/Null),
+    // written where only truth counts (WHERE, ON, HAVING) so that SQLite can use indexes.
+    std::string Plain = {};
 };
 
 [[noreturn]] void Fail(const std::string& what) {
@@ -103,7 +108,8 @@ std::vector<TTok> Lex(const std::string& sql) {
                 }
                 text += sql[j++];
             }
-            toks.push_back({TTokKind::String, QuoteString(text), text});
+            // Texts compare as Access compares them (the connection's NOCASE is Access's order).
+            toks.push_back({TTokKind::String, QuoteString(text) + " COLLATE NOCASE", text});
             i = j + 1;
             continue;
         }
@@ -187,7 +193,8 @@ const std::set<std::string>& Keywords() {
         "AS",     "ON",     "JOIN",  "INNER", "LEFT",   "RIGHT", "OUTER", "GROUP",    "ORDER",   "BY",
         "HAVING", "UPDATE", "SET",   "DELETE", "INSERT", "INTO", "VALUES", "DISTINCT", "DISTINCTROW",
         "TOP",    "UNION",  "ALL",   "ASC",   "DESC",   "CASE", "WHEN",   "THEN",     "ELSE",    "END",
-        "XOR",    "EQV",    "IMP",   "MOD",   "PERCENT", "EXISTS", "ESCAPE", "LIMIT"};
+        "XOR",    "EQV",    "IMP",   "MOD",   "PERCENT", "EXISTS", "ESCAPE", "LIMIT", "PARAMETERS",
+        "TRANSFORM", "PIVOT"};
     return words;
 }
 
@@ -200,39 +207,20 @@ bool IsOperand(const TTok& t) {
     case TTokKind::Number:
     case TTokKind::Param:
     case TTokKind::Group:
+    case TTokKind::Paren:
         return true;
     case TTokKind::Word:
         return !IsKeyword(t);
     case TTokKind::Op:
+    case TTokKind::Fixed:
         return false;
     }
     return false;
 }
 
-// Precedence of a binary operator token (Access's order), -100 when it is none.
-int BinaryPrecedence(const TTok& t) {
-    if (t.Kind == TTokKind::Op) {
-        const std::string& o = t.Text;
-        if (o == "^") return 10;
-        if (o == "*" || o == "/") return 8;
-        if (o == "\\") return 7;
-        if (o == "+" || o == "-") return 5;
-        if (o == "&") return 4;
-        if (o == "=" || o == "<>" || o == "<" || o == ">" || o == "<=" || o == ">=" || o == "!=") return 3;
-        return -100;
-    }
-    if (t.Kind == TTokKind::Word) {
-        const std::string w = Upper(t.Raw);
-        if (w == "MOD") return 6;
-        if (w == "LIKE" || w == "IS" || w == "IN" || w == "BETWEEN") return 3;
-        if (w == "NOT") return 2;
-        if (w == "AND") return 1;
-        if (w == "OR") return 0;
-    }
-    return -100;
-}
-
-constexpr int UnaryPrecedence = 9;
+// Access's operator order, highest first; unary minus sits between ^ and * /.
+constexpr int PrecPow = 14, PrecUnary = 13, PrecMul = 12, PrecIDiv = 11, PrecMod = 10, PrecAdd = 9, PrecConcat = 8,
+              PrecCompare = 7, PrecNot = 6, PrecAnd = 5, PrecOr = 4, PrecXor = 3, PrecEqv = 2, PrecImp = 1;
 
 std::size_t MatchClose(const std::vector<TTok>& t, std::size_t open) {
     int depth = 0;
@@ -243,18 +231,12 @@ std::size_t MatchClose(const std::vector<TTok>& t, std::size_t open) {
     Fail("missing )");
 }
 
-std::size_t MatchOpen(const std::vector<TTok>& t, std::size_t close) {
-    int depth = 0;
-    for (std::size_t i = close + 1; i-- > 0;) {
-        if (IsOp(t[i], ")")) ++depth;
-        else if (IsOp(t[i], "(") && --depth == 0) return i;
-    }
-    Fail("missing (");
-}
-
-// A Word or Name right before "(" that calls a function.
+// A Word or Name right before a parenthesised group that calls a function.
 bool IsCallee(const std::vector<TTok>& t, std::size_t i) {
     return (t[i].Kind == TTokKind::Word && !IsKeyword(t[i])) || t[i].Kind == TTokKind::Name;
+}
+bool IsCall(const std::vector<TTok>& t, std::size_t i) {
+    return i + 1 < t.size() && IsCallee(t, i) && t[i + 1].Kind == TTokKind::Paren;
 }
 
 bool IsUnarySign(const std::vector<TTok>& t, std::size_t k) {
@@ -262,121 +244,194 @@ bool IsUnarySign(const std::vector<TTok>& t, std::size_t k) {
     if (k == 0) return true;
     const TTok& p = t[k - 1];
     if (p.Kind == TTokKind::Op) return p.Text != ")";
-    return IsKeyword(p);
+    return p.Kind == TTokKind::Fixed || IsKeyword(p);
 }
 
 std::string Render(const std::vector<TTok>& t, std::size_t from, std::size_t to) {
     std::string out;
     for (std::size_t i = from; i < to; ++i) {
         const TTok& tok = t[i];
-        if (!out.empty()) {
+        if (i > from) {
             const TTok& prev = t[i - 1];
             const bool tight = IsOp(tok, ")") || IsOp(tok, ",") || IsOp(tok, ".") || IsOp(tok, ";") ||
                                IsOp(prev, "(") || IsOp(prev, ".") ||
-                               (IsOp(tok, "(") && IsCallee(t, i - 1));
+                               (tok.Kind == TTokKind::Paren && IsCallee(t, i - 1));
             if (!tight) out += ' ';
         }
-        out += tok.Text;
+        const bool condition = i > from && !tok.Plain.empty() &&
+                               (IsWord(t[i - 1], "WHERE") || IsWord(t[i - 1], "ON") || IsWord(t[i - 1], "HAVING"));
+        out += condition ? tok.Plain : tok.Text;
     }
     return out;
 }
 
-// Replaces every "left OP right" by "func(left, right)", operands found by Access's precedence.
-void RewriteBinary(std::vector<TTok>& t, const std::string& opText, bool opIsWord, int prec, const std::string& func) {
+// The first token of the operand that ends at k (a name a.b.c, a call, a group), with
+// the unary signs before it when they bind tighter than prec.
+std::size_t OperandStart(const std::vector<TTok>& t, std::size_t k, int prec, const std::string& op) {
+    if (!IsOperand(t[k])) Fail("operator " + op + " without operand");
+    std::size_t s = k;
+    if (t[k].Kind == TTokKind::Paren && k > 0 && IsCallee(t, k - 1)) s = k - 1;
+    while (s >= 2 && IsOp(t[s - 1], ".") && IsOperand(t[s - 2])) s -= 2;
+    while (s > 0 && IsUnarySign(t, s - 1) && PrecUnary >= prec) --s;
+    return s;
+}
+
+// One past the operand that starts at j (unary signs first).
+std::size_t OperandEnd(const std::vector<TTok>& t, std::size_t j, const std::string& op) {
+    while (j < t.size() && IsUnarySign(t, j)) ++j;
+    if (j >= t.size() || !IsOperand(t[j])) Fail("operator " + op + " without operand");
+    if (IsCall(t, j)) ++j;
+    ++j;
+    while (j + 1 < t.size() && IsOp(t[j], ".") && IsOperand(t[j + 1])) j += 2;
+    return j;
+}
+
+void Replace(std::vector<TTok>& t, std::size_t from, std::size_t to, const std::string& text,
+             const std::string& plain = {}) {
+    t.erase(t.begin() + static_cast<std::ptrdiff_t>(from), t.begin() + static_cast<std::ptrdiff_t>(to));
+    t.insert(t.begin() + static_cast<std::ptrdiff_t>(from), TTok{TTokKind::Group, text, "", plain});
+}
+
+// A truth value in Access's form from its SQLite form.
+std::string Truth(const std::string& plain) { return "(-(" + plain + "))"; }
+
+// A binary operator at i: the function that computes it, or "" when t[i] is not one.
+using TBinaryMatch = std::function<std::string(const std::vector<TTok>&, std::size_t)>;
+
+// Replaces every "left OP right" of one precedence level by "func(left, right)", left to right.
+// Everything that binds tighter is a single operand by now.
+void RewriteLevel(std::vector<TTok>& t, int prec, const TBinaryMatch& match) {
     for (std::size_t i = 0; i < t.size(); ++i) {
-        const bool isOp = opIsWord ? IsWord(t[i], opText.c_str()) : IsOp(t[i], opText.c_str());
-        if (!isOp || (!opIsWord && (opText == "-" || opText == "+") && IsUnarySign(t, i))) continue;
-        // Left operand.
-        if (i == 0) Fail("operator " + opText + " without operand");
-        std::size_t start = i;
-        std::size_t k = i - 1;
-        bool expectOperand = true;
-        for (;;) {
-            if (expectOperand) {
-                if (IsOp(t[k], ")")) {
-                    std::size_t open = MatchOpen(t, k);
-                    start = (open > 0 && IsCallee(t, open - 1)) ? open - 1 : open;
-                } else if (IsOperand(t[k])) {
-                    start = k;
-                } else {
-                    Fail("operator " + opText + " without operand");
-                }
-                expectOperand = false;
-            } else {
-                if (start == 0) break;
-                k = start - 1;
-                if (IsOp(t[k], ".")) {
-                    start = k;
-                    if (k == 0) Fail("misplaced .");
-                    k = k - 1;
-                    expectOperand = true;
-                    continue;
-                }
-                if (IsUnarySign(t, k)) {
-                    if (UnaryPrecedence < prec) break;
-                    start = k;
-                    continue;
-                }
-                if (BinaryPrecedence(t[k]) >= prec) {
-                    if (k == 0) Fail("operator without operand");
-                    k = k - 1;
-                    expectOperand = true;
-                    continue;
-                }
-                break;
-            }
-            if (expectOperand) continue;
+        const std::string func = match(t, i);
+        if (func.empty()) continue;
+        if (i == 0) Fail("operator " + t[i].Text + " without operand");
+        const std::size_t start = OperandStart(t, i - 1, prec, t[i].Text);
+        const std::size_t end = OperandEnd(t, i + 1, t[i].Text);
+        // And / Or of two truth values: SQLite's AND / OR have the same three-valued table.
+        if ((func == "access_and" || func == "access_or") && start + 1 == i && end == i + 2 && !t[start].Plain.empty() &&
+            !t[i + 1].Plain.empty()) {
+            const std::string plain = "(" + t[start].Plain + (func == "access_and" ? " AND " : " OR ") + t[i + 1].Plain + ")";
+            Replace(t, start, end, Truth(plain), plain);
+        } else {
+            Replace(t, start, end, func + "(" + Render(t, start, i) + ", " + Render(t, i + 1, end) + ")");
         }
-        // Right operand.
-        std::size_t j = i + 1;
-        expectOperand = true;
-        for (;;) {
-            if (expectOperand) {
-                if (j >= t.size()) Fail("operator " + opText + " without operand");
-                if (IsUnarySign(t, j)) {
-                    ++j;
-                    continue;
-                }
-                if (IsOp(t[j], "(")) {
-                    j = MatchClose(t, j) + 1;
-                } else if (IsCallee(t, j) && j + 1 < t.size() && IsOp(t[j + 1], "(")) {
-                    j = MatchClose(t, j + 1) + 1;
-                } else if (IsOperand(t[j])) {
-                    ++j;
-                } else {
-                    Fail("operator " + opText + " without operand");
-                }
-                expectOperand = false;
-            } else {
-                if (j >= t.size()) break;
-                if (IsOp(t[j], ".")) {
-                    ++j;
-                    expectOperand = true;
-                    continue;
-                }
-                if (BinaryPrecedence(t[j]) > prec) {
-                    ++j;
-                    expectOperand = true;
-                    continue;
-                }
-                break;
-            }
-        }
-        TTok group{TTokKind::Group, func + "(" + Render(t, start, i) + ", " + Render(t, i + 1, j) + ")", ""};
-        t.erase(t.begin() + static_cast<std::ptrdiff_t>(start), t.begin() + static_cast<std::ptrdiff_t>(j));
-        t.insert(t.begin() + static_cast<std::ptrdiff_t>(start), group);
         i = start;
     }
+}
+
+bool BinaryPosition(const std::vector<TTok>& t, std::size_t i) {
+    return i > 0 && IsOperand(t[i - 1]) && !(i >= 2 && IsOp(t[i - 2], ".") && IsOp(t[i], "*")) &&
+           i + 1 < t.size() && (IsOperand(t[i + 1]) || IsUnarySign(t, i + 1));
+}
+
+TBinaryMatch Ops(std::vector<std::pair<std::string, std::string>> ops) {
+    return [ops](const std::vector<TTok>& t, std::size_t i) -> std::string {
+        for (const auto& [op, func] : ops) {
+            const bool hit = std::isalpha(static_cast<unsigned char>(op[0])) ? IsWord(t[i], op.c_str()) : IsOp(t[i], op.c_str());
+            if (hit && (op != "-" && op != "+" ? true : !IsUnarySign(t, i)) && (op != "*" || BinaryPosition(t, i)))
+                return func;
+        }
+        return "";
+    };
+}
+
+// Comparisons, Like, Is [Not] Null, [Not] In, [Not] Between: Access's True is -1.
+void RewriteComparisons(std::vector<TTok>& t) {
+    static const std::set<std::string> symbols = {"=", "<>", "<", ">", "<=", ">=", "!="};
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        std::size_t opEnd = i + 1;
+        std::string opText;
+        bool between = false;
+        if (t[i].Kind == TTokKind::Op && symbols.count(t[i].Text)) {
+            opText = t[i].Text == "!=" ? "<>" : t[i].Text;
+        } else if (IsWord(t[i], "LIKE") || IsWord(t[i], "IN")) {
+            opText = Upper(t[i].Raw);
+        } else if (IsWord(t[i], "BETWEEN")) {
+            opText = "BETWEEN";
+            between = true;
+        } else if (IsWord(t[i], "IS")) {
+            opText = "IS";
+            if (opEnd < t.size() && IsWord(t[opEnd], "NOT")) opText = "IS NOT", ++opEnd;
+        } else if (IsWord(t[i], "NOT") && i > 0 && IsOperand(t[i - 1]) && i + 1 < t.size() &&
+                   (IsWord(t[i + 1], "LIKE") || IsWord(t[i + 1], "IN") || IsWord(t[i + 1], "BETWEEN"))) {
+            opText = "NOT " + Upper(t[i + 1].Raw);
+            between = IsWord(t[i + 1], "BETWEEN");
+            ++opEnd;
+        } else {
+            continue;
+        }
+        if (i == 0) Fail("operator " + opText + " without operand");
+        const std::size_t start = OperandStart(t, i - 1, PrecCompare, opText);
+        std::size_t end = OperandEnd(t, opEnd, opText);
+        std::string right = Render(t, opEnd, end);
+        if (between) {
+            if (end >= t.size() || !IsWord(t[end], "AND")) Fail("Between without And");
+            const std::size_t hiEnd = OperandEnd(t, end + 1, opText);
+            right += " AND " + Render(t, end + 1, hiEnd);
+            end = hiEnd;
+        }
+        const std::string plain = Render(t, start, i) + " " + opText + " " + right;
+        Replace(t, start, end, Truth(plain), plain);
+        i = start;
+    }
+}
+
+// Not binds its operand on the right; rewritten right to left so that Not Not x works.
+void RewriteNot(std::vector<TTok>& t) {
+    for (std::size_t i = t.size(); i-- > 0;) {
+        if (!IsWord(t[i], "NOT")) continue;
+        const std::size_t end = OperandEnd(t, i + 1, "Not");
+        if (end == i + 2 && !t[i + 1].Plain.empty()) {  // Not of a truth value is SQLite's NOT
+            const std::string plain = "(NOT " + t[i + 1].Plain + ")";
+            Replace(t, i, end, Truth(plain), plain);
+            continue;
+        }
+        Replace(t, i, end, "access_not(" + Render(t, i + 1, end) + ")");
+    }
+}
+
+// Rewrites an expression list (or a whole statement) after its parenthesised parts.
+void RewriteExpressions(std::vector<TTok>& t) {
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (IsOp(t[i], ")")) Fail("missing (");
+        if (!IsOp(t[i], "(")) continue;
+        const std::size_t close = MatchClose(t, i);
+        std::vector<TTok> inner(t.begin() + static_cast<std::ptrdiff_t>(i + 1), t.begin() + static_cast<std::ptrdiff_t>(close));
+        RewriteExpressions(inner);
+        t.erase(t.begin() + static_cast<std::ptrdiff_t>(i + 1), t.begin() + static_cast<std::ptrdiff_t>(close + 1));
+        t[i] = {TTokKind::Paren, "(" + Render(inner, 0, inner.size()) + ")", "",
+                inner.size() == 1 && !inner[0].Plain.empty() ? "(" + inner[0].Plain + ")" : std::string()};
+    }
+    for (std::size_t i = 0; i + 1 < t.size(); ++i)
+        if (IsWord(t[i], "EXISTS") && t[i + 1].Kind == TTokKind::Paren)
+            Replace(t, i, i + 2, Truth("EXISTS " + t[i + 1].Text), "EXISTS " + t[i + 1].Text);
+    RewriteLevel(t, PrecPow, Ops({{"^", "access_pow"}}));
+    RewriteLevel(t, PrecMul, Ops({{"*", "access_mul"}, {"/", "access_div"}}));
+    RewriteLevel(t, PrecIDiv, Ops({{"\\", "access_idiv"}}));
+    RewriteLevel(t, PrecMod, Ops({{"MOD", "access_mod"}}));
+    RewriteLevel(t, PrecAdd, Ops({{"+", "access_add"}, {"-", "access_sub"}}));
+    RewriteLevel(t, PrecConcat, Ops({{"&", "access_concat"}}));
+    RewriteComparisons(t);
+    RewriteNot(t);
+    RewriteLevel(t, PrecAnd, Ops({{"AND", "access_and"}}));
+    RewriteLevel(t, PrecOr, Ops({{"OR", "access_or"}}));
+    RewriteLevel(t, PrecXor, Ops({{"XOR", "access_xor"}}));
+    RewriteLevel(t, PrecEqv, Ops({{"EQV", "access_eqv"}}));
+    RewriteLevel(t, PrecImp, Ops({{"IMP", "access_imp"}}));
 }
 
 // Access function name (upper case) -> registered name.
 const std::map<std::string, std::string>& FunctionNames() {
     static const std::map<std::string, std::string> names = [] {
         std::map<std::string, std::string> m;
-        for (const char* f : {"UCASE", "LCASE", "TRIM", "LTRIM", "RTRIM", "LEN", "LEFT", "RIGHT", "MID", "INSTR",
-                              "IIF", "NZ", "ISNULL", "VAL", "CSTR", "CINT", "CLNG", "CDBL", "CSNG", "CBOOL", "INT",
-                              "FIX", "ABS", "ROUND", "SGN", "SPACE", "STRCOMP", "REPLACE", "STR", "ASC", "CHR",
-                              "ISNUMERIC"}) {
+        for (const char* f :
+             {"UCASE", "LCASE", "TRIM", "LTRIM", "RTRIM", "LEN", "LEFT", "RIGHT", "MID", "INSTR", "IIF", "NZ",
+              "ISNULL", "VAL", "CSTR", "CINT", "CLNG", "CDBL", "CSNG", "CBOOL", "CBYTE", "CCUR", "CDATE", "CVDATE",
+              "INT", "FIX", "ABS", "ROUND", "SGN", "SQR", "SPACE", "STRING", "STRCOMP", "REPLACE", "STR", "ASC",
+              "CHR", "ISNUMERIC", "INSTRREV", "STRREVERSE", "HEX", "OCT", "SWITCH", "CHOOSE", "FORMAT", "DATE",
+              "TIME", "NOW", "YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND", "WEEKDAY", "DATESERIAL",
+              "TIMESERIAL", "DATEVALUE", "TIMEVALUE", "DATEADD", "DATEDIFF", "DATEPART", "ISDATE", "FIRST", "LAST",
+              "STDEV", "STDEVP", "VAR", "VARP", "EXP", "LOG", "SIN", "COS", "TAN", "ATN"}) {
             std::string lower = LowerAscii(f);
             m[f] = "access_" + lower;
             m[std::string(f) + "$"] = "access_" + lower;
@@ -394,20 +449,25 @@ bool IsClauseEnd(const TTok& t) {
            w == "INNER" || w == "LEFT" || w == "RIGHT" || w == "JOIN" || w == "SET" || w == "LIMIT";
 }
 
-std::string TranslateTokens(std::vector<TTok> t, const TSavedQueryLookup& savedQuery, int depth);
+struct TContext {
+    const TSavedQueryLookup* SavedQuery = nullptr;
+    std::vector<std::string>* Parameters = nullptr;  // declared names; :vexa_pN is the N-th
+};
+
+std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth);
 
 // Saved queries named in FROM / JOIN lists become sub-queries.
-void ReplaceSavedQueries(std::vector<TTok>& t, const TSavedQueryLookup& savedQuery, int depth) {
-    if (!savedQuery) return;
+void ReplaceSavedQueries(std::vector<TTok>& t, TContext& ctx, int depth) {
+    if (!ctx.SavedQuery || !*ctx.SavedQuery) return;
     auto tryReplace = [&](std::size_t k) {
         if (k >= t.size()) return;
         if (t[k].Kind != TTokKind::Word && t[k].Kind != TTokKind::Name) return;
         if (t[k].Kind == TTokKind::Word && IsKeyword(t[k])) return;
         if (k + 1 < t.size() && IsOp(t[k + 1], ".")) return;
-        auto sql = savedQuery(t[k].Raw);
+        auto sql = (*ctx.SavedQuery)(t[k].Raw);
         if (!sql) return;
         if (depth >= 16) Fail("saved queries nest too deep");
-        std::string inner = TranslateTokens(Lex(*sql), savedQuery, depth + 1);
+        std::string inner = TranslateTokens(Lex(*sql), ctx, depth + 1);
         const bool aliased = k + 1 < t.size() && (IsWord(t[k + 1], "AS") ||
                                                   (IsOperand(t[k + 1]) && t[k + 1].Kind != TTokKind::String));
         t[k] = {TTokKind::Group, "(" + inner + ")" + (aliased ? "" : " AS " + QuoteSqlName(t[k].Raw)), ""};
@@ -420,6 +480,7 @@ void ReplaceSavedQueries(std::vector<TTok>& t, const TSavedQueryLookup& savedQue
         for (std::size_t j = i + 1; j < t.size(); ++j) {
             if (IsOp(t[j], "(")) {
                 ++level;
+                tryReplace(j + 1);
             } else if (IsOp(t[j], ")")) {
                 if (level == 0) break;
                 --level;
@@ -431,7 +492,94 @@ void ReplaceSavedQueries(std::vector<TTok>& t, const TSavedQueryLookup& savedQue
     }
 }
 
-std::string TranslateTokens(std::vector<TTok> t, const TSavedQueryLookup& savedQuery, int depth) {
+// The end of the top-level clause list of a SELECT starting at from: ORDER, HAVING, UNION or the end.
+std::size_t TopLevelWord(const std::vector<TTok>& t, std::size_t from, const std::set<std::string>& words) {
+    int level = 0;
+    for (std::size_t i = from; i < t.size(); ++i) {
+        if (IsOp(t[i], "(")) ++level;
+        else if (IsOp(t[i], ")")) --level;
+        else if (level == 0 && t[i].Kind == TTokKind::Word && words.count(Upper(t[i].Raw))) return i;
+    }
+    return t.size();
+}
+
+// DISTINCTROW keeps one row per distinct combination of the source rows whose fields
+// are shown. When the shown fields come from every table (or one table), every row is
+// such a combination; otherwise the rows are grouped by those tables' row ids.
+void RewriteDistinctRow(std::vector<TTok>& t, std::size_t at, TContext& ctx) {
+    const std::size_t from = TopLevelWord(t, at, {"FROM"});
+    std::vector<std::string> sources;  // upper-case names or aliases, with their spelling
+    std::map<std::string, std::string> spelling;
+    std::set<std::string> savedQueries;
+    const std::size_t clauseEnd = TopLevelWord(t, from + 1, {"WHERE", "GROUP", "ORDER", "HAVING", "UNION"});
+    for (std::size_t i = from; i + 1 < clauseEnd; ++i) {
+        if (!(IsWord(t[i], "FROM") || IsWord(t[i], "JOIN") || IsOp(t[i], ",") || IsOp(t[i], "("))) continue;
+        const TTok& name = t[i + 1];
+        if ((name.Kind != TTokKind::Word && name.Kind != TTokKind::Name) || IsKeyword(name)) continue;
+        std::size_t k = i + 2;
+        std::string alias = name.Raw;
+        if (k < clauseEnd && IsWord(t[k], "AS")) ++k;
+        if (k < clauseEnd && (t[k].Kind == TTokKind::Name || (t[k].Kind == TTokKind::Word && !IsKeyword(t[k]))))
+            alias = t[k].Raw;
+        sources.push_back(Upper(alias));
+        spelling[Upper(alias)] = alias;
+        if (ctx.SavedQuery && *ctx.SavedQuery && (*ctx.SavedQuery)(name.Raw)) savedQueries.insert(Upper(alias));
+    }
+    std::set<std::string> shown;
+    bool all = false;
+    for (std::size_t i = at + 1; i < from; ++i) {
+        if (IsOp(t[i], "*") && (IsOp(t[i - 1], ",") || i == at + 1)) all = true;
+        if (i + 1 < from && IsOp(t[i + 1], ".") && (t[i].Kind == TTokKind::Word || t[i].Kind == TTokKind::Name))
+            shown.insert(Upper(t[i].Raw));
+    }
+    t.erase(t.begin() + static_cast<std::ptrdiff_t>(at));
+    const bool grouped = TopLevelWord(t, at, {"GROUP"}) < TopLevelWord(t, at, {"UNION"});
+    std::set<std::string> distinctSources(sources.begin(), sources.end());
+    if (all || grouped || distinctSources.size() <= 1 || shown.empty() || shown.size() >= distinctSources.size())
+        return;
+    for (const auto& s : shown)
+        if (!distinctSources.count(s)) return;  // a name that is no source: every row
+    for (const auto& s : shown) {
+        if (savedQueries.count(s)) {  // no row ids: distinct values instead
+            t.insert(t.begin() + static_cast<std::ptrdiff_t>(at), TTok{TTokKind::Word, "DISTINCT", "DISTINCT"});
+            return;
+        }
+    }
+    std::string groupBy = "GROUP BY";
+    bool first = true;
+    for (const auto& s : shown) {
+        groupBy += (first ? " " : ", ") + QuoteSqlName(spelling[s]) + ".rowid";
+        first = false;
+    }
+    const std::size_t end = TopLevelWord(t, at, {"ORDER", "HAVING", "UNION"});
+    t.insert(t.begin() + static_cast<std::ptrdiff_t>(end), TTok{TTokKind::Fixed, groupBy, ""});
+}
+
+// TOP keeps the rows that tie with the last one kept in the sort order: the number of
+// rows whose rank in ORDER BY is within the first n. Empty when the query has no ORDER BY,
+// is DISTINCT or a union, or sorts by a position or by a name of its own columns (the
+// count could not be told apart from the plain n there).
+std::string TopTies(const std::vector<TTok>& t, const std::string& rows) {
+    if (t.empty() || !IsWord(t[0], "SELECT")) return std::string();
+    std::size_t from = t.size(), order = t.size();
+    std::set<std::string> aliases;
+    for (std::size_t i = 0; i < t.size(); ++i) {
+        if (IsWord(t[i], "UNION") || IsWord(t[i], "DISTINCT")) return std::string();
+        if (from == t.size() && IsWord(t[i], "FROM")) from = i;
+        if (from == t.size() && IsWord(t[i], "AS") && i + 1 < t.size()) aliases.insert(Upper(t[i + 1].Raw));
+        if (IsWord(t[i], "ORDER") && i + 1 < t.size() && IsWord(t[i + 1], "BY")) order = i;
+    }
+    if (from == t.size() || order == t.size()) return std::string();
+    for (std::size_t i = order + 2; i < t.size(); ++i) {
+        if (t[i].Kind == TTokKind::Number && (IsOp(t[i - 1], ",") || i == order + 2)) return std::string();
+        if ((t[i].Kind == TTokKind::Word || t[i].Kind == TTokKind::Name) && aliases.count(Upper(t[i].Raw)))
+            return std::string();
+    }
+    return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + Render(t, order + 2, t.size()) +
+           ") AS vexa_rank " + Render(t, from, order) + ") WHERE vexa_rank <= " + rows + ")";
+}
+
+std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
     while (!t.empty() && IsOp(t.back(), ";")) t.pop_back();
     if (t.empty()) Fail("empty query");
     int open = 0;
@@ -441,17 +589,56 @@ std::string TranslateTokens(std::vector<TTok> t, const TSavedQueryLookup& savedQ
     }
     if (open > 0) Fail("missing )");
 
-    // DISTINCTROW means DISTINCT here; TOP n becomes LIMIT n.
+    // PARAMETERS name type [, ...]; : the names become bound parameters.
+    std::vector<std::string> declared;
+    if (IsWord(t[0], "PARAMETERS")) {
+        std::size_t k = 1;
+        bool itemStart = true;
+        int level = 0;
+        for (; k < t.size() && !(level == 0 && IsOp(t[k], ";")); ++k) {
+            if (IsOp(t[k], "(")) ++level;
+            else if (IsOp(t[k], ")")) --level;
+            else if (level == 0 && IsOp(t[k], ",")) itemStart = true;
+            else if (itemStart) {
+                if (t[k].Kind != TTokKind::Word && t[k].Kind != TTokKind::Name) Fail("bad PARAMETERS");
+                declared.push_back(t[k].Raw);
+                itemStart = false;
+            }
+        }
+        if (k >= t.size()) Fail("PARAMETERS without ;");
+        t.erase(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(k + 1));
+        if (t.empty()) Fail("empty query");
+    }
+    if (IsWord(t[0], "TRANSFORM")) Fail("a crosstab query (TRANSFORM ... PIVOT) cannot be run");
+    // TABLE x (a part of a union) -> SELECT * FROM x
+    for (std::size_t i = 0; i + 1 < t.size(); ++i) {
+        if (!IsWord(t[i], "TABLE") || !(i == 0 || IsWord(t[i - 1], "UNION") || IsWord(t[i - 1], "ALL"))) continue;
+        t[i] = {TTokKind::Word, "SELECT", "SELECT"};
+        t.insert(t.begin() + static_cast<std::ptrdiff_t>(i + 1), {TTok{TTokKind::Op, "*", ""}, TTok{TTokKind::Word, "FROM", "FROM"}});
+    }
+
+    // DISTINCTROW; TOP n [PERCENT] becomes LIMIT.
     std::string limit;
+    bool percent = false;
     for (std::size_t i = 0; i < t.size(); ++i)
-        if (IsWord(t[i], "DISTINCTROW")) t[i] = {TTokKind::Word, "DISTINCT", "DISTINCT"};
+        if (IsWord(t[i], "DISTINCTROW")) RewriteDistinctRow(t, i, ctx);
     if (IsWord(t[0], "SELECT")) {
         std::size_t k = 1;
         while (k < t.size() && (IsWord(t[k], "DISTINCT") || IsWord(t[k], "ALL"))) ++k;
         if (k + 1 < t.size() && IsWord(t[k], "TOP") && t[k + 1].Kind == TTokKind::Number) {
-            if (k + 2 < t.size() && IsWord(t[k + 2], "PERCENT")) Fail("TOP ... PERCENT");
             limit = t[k + 1].Text;
-            t.erase(t.begin() + static_cast<std::ptrdiff_t>(k), t.begin() + static_cast<std::ptrdiff_t>(k + 2));
+            std::size_t e = k + 2;
+            if (e < t.size() && IsWord(t[e], "PERCENT")) percent = true, ++e;
+            t.erase(t.begin() + static_cast<std::ptrdiff_t>(k), t.begin() + static_cast<std::ptrdiff_t>(e));
+        }
+    }
+    // SELECT ... INTO t FROM ... (make-table) -> CREATE TABLE t AS SELECT ...
+    std::string makeTable;
+    if (IsWord(t[0], "SELECT")) {
+        const std::size_t into = TopLevelWord(t, 1, {"INTO", "FROM"});
+        if (into + 1 < t.size() && IsWord(t[into], "INTO")) {
+            makeTable = t[into + 1].Kind == TTokKind::Name ? t[into + 1].Text : QuoteSqlName(t[into + 1].Raw);
+            t.erase(t.begin() + static_cast<std::ptrdiff_t>(into), t.begin() + static_cast<std::ptrdiff_t>(into + 2));
         }
     }
     // DELETE t.* FROM t -> DELETE FROM t
@@ -461,7 +648,7 @@ std::string TranslateTokens(std::vector<TTok> t, const TSavedQueryLookup& savedQ
         if (k == t.size()) Fail("DELETE without FROM");
         t.erase(t.begin() + 1, t.begin() + static_cast<std::ptrdiff_t>(k));
     }
-    // UPDATE t SET t.a = ... -> SET a = ...
+    // UPDATE t SET t.a = ... -> SET a = ...; the = of an assignment is no comparison.
     if (IsWord(t[0], "UPDATE")) {
         std::size_t k = 1;
         int level = 0;
@@ -480,44 +667,72 @@ std::string TranslateTokens(std::vector<TTok> t, const TSavedQueryLookup& savedQ
                 IsOp(t[j + 3], "=")) {
                 t.erase(t.begin() + static_cast<std::ptrdiff_t>(j), t.begin() + static_cast<std::ptrdiff_t>(j + 2));
             }
+            if (itemStart && j + 1 < t.size() && IsOp(t[j + 1], "=")) t[j + 1] = {TTokKind::Fixed, "=", ""};
             itemStart = false;
             if (IsOp(t[j], "(")) ++level;
             else if (IsOp(t[j], ")")) --level;
             else if (level == 0 && IsOp(t[j], ",")) itemStart = true;
         }
     }
-    ReplaceSavedQueries(t, savedQuery, depth);
+    ReplaceSavedQueries(t, ctx, depth);
 
-    // Words: True/False, function names.
+    // Words: constants, parameters, function names.
     for (std::size_t i = 0; i < t.size(); ++i) {
-        if (t[i].Kind != TTokKind::Word) continue;
-        const bool qualified = i > 0 && IsOp(t[i - 1], ".");
+        if (t[i].Kind != TTokKind::Word && t[i].Kind != TTokKind::Name) continue;
+        const bool qualified = (i > 0 && IsOp(t[i - 1], ".")) || (i + 1 < t.size() && IsOp(t[i + 1], "."));
         const bool call = i + 1 < t.size() && IsOp(t[i + 1], "(");
+        const bool alias = i > 0 && IsWord(t[i - 1], "AS");
+        if (qualified || alias) continue;
+        auto param = std::find_if(declared.begin(), declared.end(), [&](const std::string& d) { return SameTextAscii(d, t[i].Raw); });
+        if (param != declared.end() && !call) {
+            auto& all = *ctx.Parameters;
+            auto known = std::find_if(all.begin(), all.end(), [&](const std::string& d) { return SameTextAscii(d, *param); });
+            if (known == all.end()) known = all.insert(all.end(), *param);
+            t[i] = {TTokKind::Param, ":vexa_p" + std::to_string(known - all.begin() + 1), ""};
+            continue;
+        }
+        if (t[i].Kind != TTokKind::Word) continue;
         const std::string w = Upper(t[i].Raw);
-        if (!qualified && !call && w == "TRUE") t[i] = {TTokKind::Number, "-1", ""};
-        else if (!qualified && !call && w == "FALSE") t[i] = {TTokKind::Number, "0", ""};
-        else if (!qualified && call) {
+        // On is a constant only where an operand stands; after a table it starts a join condition.
+        const bool operandPlace = i == 0 || (t[i - 1].Kind == TTokKind::Op && t[i - 1].Text != ")") ||
+                                  (IsKeyword(t[i - 1]) && !IsWord(t[i - 1], "ON"));
+        if (!call && (w == "TRUE" || w == "YES" || (w == "ON" && operandPlace))) t[i] = {TTokKind::Number, "-1", ""};
+        else if (!call && (w == "FALSE" || w == "NO" || w == "OFF")) t[i] = {TTokKind::Number, "0", ""};
+        else if (call) {
             auto it = FunctionNames().find(w);
             if (it != FunctionNames().end()) t[i] = {TTokKind::Word, it->second, it->second};
         }
     }
-
-    RewriteBinary(t, "^", false, 10, "access_pow");
-    RewriteBinary(t, "/", false, 8, "access_div");
-    RewriteBinary(t, "\\", false, 7, "access_idiv");
-    RewriteBinary(t, "MOD", true, 6, "access_mod");
-    RewriteBinary(t, "&", false, 4, "access_concat");
-
+    RewriteExpressions(t);
     std::string out = Render(t, 0, t.size());
-    if (!limit.empty()) out += " LIMIT " + limit;
+    if (!limit.empty()) {
+        // Rows to keep: n, or a share of all rows rounded up to whole rows.
+        std::string rows = limit;
+        if (percent) {
+            const std::string share = "count(*) * " + limit + " / 100.0";
+            rows = "(SELECT cast(" + share + " as integer) + (" + share + " > cast(" + share + " as integer)) FROM (" +
+                   out + "))";
+        }
+        out += " LIMIT " + (TopTies(t, rows).empty() ? rows : TopTies(t, rows));
+    }
+    if (!makeTable.empty()) out = "DROP TABLE IF EXISTS " + makeTable + "; CREATE TABLE " + makeTable + " AS " + out;
     return out;
 }
 
 } // namespace
 
-std::string TranslateAccessSql(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
-    return TranslateTokens(Lex(accessSql), savedQuery, 0);
+TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
+    TTranslatedSql out;
+    TContext ctx{&savedQuery, &out.Parameters};
+    out.Sql = TranslateTokens(Lex(accessSql), ctx, 0);
+    return out;
 }
+
+std::string TranslateAccessSql(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
+    return TranslateAccessQuery(accessSql, savedQuery).Sql;
+}
+
+std::string AccessParameterName(std::size_t index) { return "vexa_p" + std::to_string(index + 1); }
 
 std::string QuoteSqlName(const std::string& name) {
     std::string out = "\"";

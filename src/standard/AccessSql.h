@@ -2,10 +2,12 @@
 // The Access-SQL layer: Access (Jet) SQL text rewritten into SQLite's dialect,
 // and the Access functions that the rewritten text calls, registered in SQLite.
 //
-// Rewritten: "double-quoted" strings, [bracketed] names, #dates#, True/False,
-// the operators & / \ ^ Mod (as functions, with Access's precedence and
-// null rules), Access function names, DISTINCTROW, TOP n, DELETE t.* FROM,
-// qualified SET targets, and saved queries named in FROM (as sub-queries).
+// Rewritten: "double-quoted" strings (compared by Access's text order),
+// [bracketed] names, #dates#, True/False/Yes/No/On/Off, every operator as a
+// function or an expression with Access's precedence, values (True = -1) and
+// null rules, Access function names, PARAMETERS, DISTINCTROW, TOP n [PERCENT],
+// SELECT ... INTO, DELETE t.* FROM, qualified SET targets, TABLE x in unions,
+// and saved queries named in FROM (as sub-queries).
 // Like keeps its keyword; its Access wildcards (* ? # [list] [!list]) are
 // what the registered like() understands.
 #include "standard/AccessDb.h"
@@ -13,6 +15,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct sqlite3;
 
@@ -29,6 +32,15 @@ std::string QuoteSqlName(const std::string& name);
 
 std::string TranslateAccessSql(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {});
 
+// The translation with the parameters the query declares (PARAMETERS, its saved
+// queries' too): the N-th name (from 0) is bound as AccessParameterName(N).
+struct TTranslatedSql {
+    std::string Sql;
+    std::vector<std::string> Parameters;
+};
+TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {});
+std::string AccessParameterName(std::size_t index);
+
 // Registers the Access functions (and Access's like()) on a connection.
 void RegisterAccessFunctions(sqlite3* db);
 
@@ -37,6 +49,8 @@ std::string AccessUpper(const std::string& utf8);
 std::string AccessLower(const std::string& utf8);
 // Access's Like: * any run, ? one character, # one digit, [abc] [a-z] [!abc]; ignores case.
 bool AccessLike(const std::string& text, const std::string& pattern);
+// Access's text order: <0, 0, >0; case ignored, accents significant.
+int CompareAccessTexts(const std::string& a, const std::string& b);
 // A number as Access writes it as text: integral values without a fraction, else up to 15 digits.
 std::string AccessNumberText(double value);
 

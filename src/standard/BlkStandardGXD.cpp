@@ -106,7 +106,7 @@ TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::str
 
     // Identity marker.
     std::string id;
-    {
+    if (FImpl->Db->TableExists("Podpis")) {  // without the marker table the file is no standard
         const auto r = FImpl->Db->Select("select IDDB from Podpis");
         if (!r.Rows.empty() && !r.Rows[0].empty()) id = r.Rows[0][0].AsText();
     }

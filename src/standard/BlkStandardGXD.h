@@ -90,6 +90,10 @@ public:
     bool TestFill(const std::string& layer, int group, std::vector<std::string>& numbers, std::int32_t kind);
     void LinkTestTable();
     void UnlinkTestTable();
+    // The given dBASE table as TestTab, and TestTab's changes written back into it
+    // (beside it, then replacing it), as the attribute checks do.
+    void LinkTestTable(const std::string& dbfPath);
+    void SaveTestTable();
 
     // Work shared by the element checks over one block (indexes, cached attribute rows).
     TCheckRunCache& RunCache();

@@ -285,57 +285,60 @@ std::string Join(const std::vector<std::string>& parts, const char* sep) {
     return out;
 }
 
-// Rebuilds the Access SQL of one query from its MSysQueries rows (sorted by attribute, order).
-std::string BuildQuerySql(const std::vector<TQueryRow>& rows) {
-    int type = 1, selectFlags = 0;
-    std::string target;  // append and make-table
-    std::vector<std::pair<std::string, std::string>> tables;  // name, alias
-    std::vector<const TQueryRow*> columns, joins;
-    std::string where, having;
-    std::vector<std::string> groupBy, orderBy, parameters;
-    for (const auto& r : rows) {
-        switch (r.Attribute) {
-        case 1:
-            type = r.Flag;
-            if (r.HasName1) target = r.Name1;
-            break;
-        case 2:
-            parameters.push_back(Bracket(r.Name1));
-            break;
-        case 3:
-            selectFlags = r.Flag;
-            break;
-        case 5:
-            tables.emplace_back(r.Name1, r.HasName2 ? r.Name2 : "");
-            break;
-        case 6:
-            columns.push_back(&r);
-            break;
-        case 7:
-            joins.push_back(&r);
-            break;
-        case 8:
-            where = r.Expression;
-            break;
-        case 9:
-            groupBy.push_back(r.Expression);
-            break;
-        case 10:
-            having = r.Expression;
-            break;
-        case 11:
-            orderBy.push_back(r.Expression + (r.Name1 == "D" ? " DESC" : ""));
-            break;
-        default:
-            break;
-        }
+// The type of a declared parameter as Access writes it (the Flag of its row).
+std::string ParameterType(int flag) {
+    switch (flag) {
+    case 1: return "Bit";
+    case 2: return "Byte";
+    case 3: return "Short";
+    case 4: return "Long";
+    case 5: return "Currency";
+    case 6: return "IEEESingle";
+    case 7: return "IEEEDouble";
+    case 8: return "DateTime";
+    case 9: return "Binary";
+    case 10: return "Text ( 255 )";
+    case 11: return "LongBinary";
+    case 12: return "LongText";
+    case 15: return "Guid";
+    default: return "Value";
     }
-    std::string topText;
-    for (const auto& r : rows)
-        if (r.Attribute == 3 && (r.Flag & 0x10))
-            topText = "TOP " + r.Name1 + ((r.Flag & 0x20) ? " PERCENT" : "") + " ";
+}
 
-    // FROM: tables, joins nested in the order stored.
+const char* QueryKind(int type) {
+    switch (type) {
+    case 2: return "make-table";
+    case 3: return "append";
+    case 4: return "update";
+    case 5: return "delete";
+    case 6: return "crosstab";
+    case 7: return "data-definition";
+    case 8: return "pass-through";
+    case 9: return "union";
+    default: return "select";
+    }
+}
+
+// The FROM list: the tables, then each join nesting the fragments that hold its two
+// tables, in the order stored. Rows joining the same two tables are one join whose
+// conditions are ANDed; a join between tables already nested together adds its
+// condition to the join that holds them.
+std::string FromList(const std::vector<std::pair<std::string, std::string>>& tables,
+                     const std::vector<const TQueryRow*>& joinRows) {
+    struct TJoin {
+        std::string Left, Right;
+        int Flag;
+        std::vector<std::string> Conditions;
+    };
+    std::vector<TJoin> joins;
+    for (const TQueryRow* r : joinRows) {
+        auto same = std::find_if(joins.begin(), joins.end(), [&](const TJoin& j) {
+            return (SameTextAscii(j.Left, r->Name1) && SameTextAscii(j.Right, r->Name2)) ||
+                   (SameTextAscii(j.Left, r->Name2) && SameTextAscii(j.Right, r->Name1));
+        });
+        if (same != joins.end()) same->Conditions.push_back(r->Expression);
+        else joins.push_back({r->Name1, r->Name2, r->Flag, {r->Expression}});
+    }
     std::vector<std::string> fragments;
     std::vector<std::vector<std::string>> members;  // names and aliases each fragment holds
     for (const auto& [name, alias] : tables) {
@@ -348,45 +351,126 @@ std::string BuildQuerySql(const std::vector<TQueryRow>& rows) {
                 if (m == UpperAscii(name)) return static_cast<int>(i);
         return -1;
     };
-    for (const TQueryRow* j : joins) {
-        const int a = find(j->Name1), b = find(j->Name2);
-        if (a < 0 || b < 0 || a == b) continue;
-        const char* kind = j->Flag == 2 ? " LEFT JOIN " : j->Flag == 3 ? " RIGHT JOIN " : " INNER JOIN ";
-        std::string joined = fragments[static_cast<std::size_t>(a)] + kind + fragments[static_cast<std::size_t>(b)] +
-                             " ON " + j->Expression;
-        fragments[static_cast<std::size_t>(a)] = "(" + joined + ")";
+    for (const TJoin& j : joins) {
+        std::string on;
+        for (const auto& c : j.Conditions) on += (on.empty() ? "" : " AND ") + (j.Conditions.size() > 1 ? "(" + c + ")" : c);
+        const int a = find(j.Left), b = find(j.Right);
+        if (a < 0 || b < 0) throw EAccessDbError("A join names a table the query does not use: " + j.Left + ", " + j.Right + ".");
+        auto& fa = fragments[static_cast<std::size_t>(a)];
+        if (a == b) {
+            if (fa.size() < 2 || fa.back() != ')') throw EAccessDbError("A join joins a table with itself: " + j.Left + ".");
+            fa.insert(fa.size() - 1, " AND (" + on + ")");
+            continue;
+        }
+        const char* kind = j.Flag == 2 ? " LEFT JOIN " : j.Flag == 3 ? " RIGHT JOIN " : " INNER JOIN ";
+        fa = "(" + fa + kind + fragments[static_cast<std::size_t>(b)] + " ON " + on + ")";
         members[static_cast<std::size_t>(a)].insert(members[static_cast<std::size_t>(a)].end(),
                                                     members[static_cast<std::size_t>(b)].begin(),
                                                     members[static_cast<std::size_t>(b)].end());
         fragments.erase(fragments.begin() + b);
         members.erase(members.begin() + b);
     }
-    for (auto& f : fragments)  // the outermost join needs no brackets
-        if (f.size() > 1 && f.front() == '(' && f.back() == ')' && fragments.size() == 1) f = f.substr(1, f.size() - 2);
-    const std::string from = Join(fragments, ", ");
+    for (auto& f : fragments)  // a join standing alone in the list needs no brackets
+        if (f.size() > 1 && f.front() == '(' && f.back() == ')') f = f.substr(1, f.size() - 2);
+    return Join(fragments, ", ");
+}
 
-    std::string tail;
-    if (!where.empty()) tail += " WHERE " + where;
-    if (!groupBy.empty()) tail += " GROUP BY " + Join(groupBy, ", ");
-    if (!having.empty()) tail += " HAVING " + having;
-    if (!orderBy.empty()) tail += " ORDER BY " + Join(orderBy, ", ");
+// Rebuilds the Access SQL of one query from its MSysQueries rows (sorted by attribute, order).
+TSavedQuery BuildQuerySql(const std::vector<TQueryRow>& rows) {
+    int type = 1, selectFlags = 0;
+    std::string target;  // append and make-table
+    std::string statement;  // data-definition and pass-through: the text itself
+    std::vector<std::pair<std::string, std::string>> tables;  // name, alias
+    std::vector<std::string> unionParts;
+    std::vector<const TQueryRow*> columns, joins;
+    std::string where, having;
+    std::vector<const TQueryRow*> groupBy;
+    std::vector<std::string> orderBy, parameters;
+    for (const auto& r : rows) {
+        switch (r.Attribute) {
+        case 1:
+            type = r.Flag;
+            if (r.HasName1) target = r.Name1;
+            statement = r.Expression;
+            break;
+        case 2:
+            parameters.push_back(Bracket(r.Name1) + " " + ParameterType(r.Flag));
+            break;
+        case 3:
+            selectFlags = r.Flag;
+            break;
+        case 5:
+            if (!r.HasName1 && r.Name2.rfind("X7YZ_____", 0) == 0) unionParts.push_back(r.Expression);
+            else tables.emplace_back(r.Name1, r.HasName2 ? r.Name2 : "");
+            break;
+        case 6:
+            columns.push_back(&r);
+            break;
+        case 7:
+            joins.push_back(&r);
+            break;
+        case 8:
+            where = r.Expression;
+            break;
+        case 9:
+            groupBy.push_back(&r);
+            break;
+        case 10:
+            having = r.Expression;
+            break;
+        case 11:
+            orderBy.push_back(r.Expression + (r.Name1 == "D" ? " DESC" : ""));
+            break;
+        default:
+            break;
+        }
+    }
+    const std::string kind = QueryKind(type);
+    const std::string declared = parameters.empty() ? "" : "PARAMETERS " + Join(parameters, ", ") + "; ";
+    if (type == 7 || type == 8) return {"", Trim(statement), kind};
+    const std::string order = orderBy.empty() ? "" : " ORDER BY " + Join(orderBy, ", ");
+    if (type == 9) {
+        // The parts are stored whole; UNION unless the flags ask for UNION ALL.
+        std::string sql = declared;
+        for (std::size_t i = 0; i < unionParts.size(); ++i)
+            sql += (i ? ((selectFlags & 0x02) ? " UNION " : " UNION ALL ") : "") + Trim(unionParts[i]);
+        return {"", sql + order, kind};
+    }
+    std::string topText;
+    for (const auto& r : rows)
+        if (r.Attribute == 3 && (r.Flag & 0x10))
+            topText = "TOP " + r.Name1 + ((r.Flag & 0x20) ? " PERCENT" : "") + " ";
 
+    const std::string from = FromList(tables, joins);
+    auto tail = [&](const std::vector<const TQueryRow*>& groups) {
+        std::vector<std::string> names;
+        for (const TQueryRow* g : groups) names.push_back(g->Expression);
+        std::string out;
+        if (!where.empty()) out += " WHERE " + where;
+        if (!names.empty()) out += " GROUP BY " + Join(names, ", ");
+        if (!having.empty()) out += " HAVING " + having;
+        return out + order;
+    };
+
+    auto output = [](const TQueryRow* c) {
+        return c->Expression + (c->HasName1 && !c->Name1.empty() ? " AS " + Bracket(c->Name1) : "");
+    };
     std::vector<std::string> outputs;
-    for (const TQueryRow* c : columns)
-        outputs.push_back(c->Expression + (c->HasName1 && !c->Name1.empty() ? " AS " + Bracket(c->Name1) : ""));
+    for (const TQueryRow* c : columns) outputs.push_back(output(c));
     if (selectFlags & 0x01) outputs.insert(outputs.begin(), "*");
     std::string distinct = (selectFlags & 0x02) ? "DISTINCT " : (selectFlags & 0x08) ? "DISTINCTROW " : "";
+    const std::string fromText = from.empty() ? "" : " FROM " + from;
 
     switch (type) {
     case 4: {  // update
         std::vector<std::string> sets;
         for (const TQueryRow* c : columns) sets.push_back(c->Name2 + " = " + c->Expression);
-        return "UPDATE " + from + " SET " + Join(sets, ", ") + tail;
+        return {"", declared + "UPDATE " + from + " SET " + Join(sets, ", ") + tail(groupBy), kind};
     }
     case 5: {  // delete
         std::vector<std::string> what;
         for (const TQueryRow* c : columns) what.push_back(c->Expression);
-        return "DELETE " + (what.empty() ? std::string() : Join(what, ", ") + " ") + "FROM " + from + tail;
+        return {"", declared + "DELETE " + (what.empty() ? std::string() : Join(what, ", ") + " ") + "FROM " + from + tail(groupBy), kind};
     }
     case 3: {  // append
         std::vector<std::string> names, values;
@@ -394,14 +478,29 @@ std::string BuildQuerySql(const std::vector<TQueryRow>& rows) {
             names.push_back(c->Name2);
             values.push_back(c->Expression);
         }
-        return "INSERT INTO " + Bracket(target) + " (" + Join(names, ", ") + ") SELECT " + distinct + Join(values, ", ") +
-               (from.empty() ? "" : " FROM " + from) + tail;
+        return {"", declared + "INSERT INTO " + Bracket(target) + " (" + Join(names, ", ") + ") SELECT " + distinct +
+                        Join(values, ", ") + fromText + tail(groupBy), kind};
     }
     case 2:  // make-table
-        return "SELECT " + distinct + topText + Join(outputs, ", ") + " INTO " + Bracket(target) +
-               (from.empty() ? "" : " FROM " + from) + tail;
+        return {"", declared + "SELECT " + distinct + topText + Join(outputs, ", ") + " INTO " + Bracket(target) + fromText +
+                        tail(groupBy), kind};
+    case 6: {  // crosstab: the value (no flag), row headings (flag 2), the column heading (flag 1)
+        std::string value, pivot;
+        std::vector<std::string> headings;
+        std::vector<const TQueryRow*> rowGroups;
+        for (const TQueryRow* c : columns) {
+            if (c->Flag == 0) value = output(c);
+            else if (c->Flag == 2) headings.push_back(output(c));
+        }
+        for (const TQueryRow* g : groupBy) {
+            if (g->Flag == 1) pivot = g->Expression;
+            else rowGroups.push_back(g);
+        }
+        return {"", declared + "TRANSFORM " + value + " SELECT " + distinct + Join(headings, ", ") + fromText +
+                        tail(rowGroups) + " PIVOT " + pivot, kind};
+    }
     default:
-        return "SELECT " + distinct + topText + Join(outputs, ", ") + (from.empty() ? "" : " FROM " + from) + tail;
+        return {"", declared + "SELECT " + distinct + topText + Join(outputs, ", ") + fromText + tail(groupBy), kind};
     }
 }
 
@@ -459,7 +558,9 @@ std::vector<TSavedQuery> SavedQueries(MdbHandle* mdb) {
         std::stable_sort(rows.begin(), rows.end(), [](const TQueryRow& a, const TQueryRow& b) {
             return a.Attribute != b.Attribute ? a.Attribute < b.Attribute : a.Order < b.Order;
         });
-        out.push_back({names[id], rows.empty() ? std::string() : BuildQuerySql(rows)});
+        TSavedQuery q = rows.empty() ? TSavedQuery{} : BuildQuerySql(rows);
+        q.Name = names[id];
+        out.push_back(std::move(q));
     }
     return out;
 }
@@ -518,9 +619,9 @@ void ImportJetDatabase(const std::string& jetPath, const std::string& sqlitePath
         ForEachRow(mdb.H, table, [&](const TDbRow& row) { insert.Run(row); });
     }
     if (!hasDotazy) {
-        out.Exec("create table Dotazy (Nazov TEXT COLLATE NOCASE, SQL TEXT)");
-        TInsert insert(out.Db, "insert into Dotazy values (?, ?)");
-        for (const auto& q : SavedQueries(mdb.H)) insert.Run({TDbValue(q.Name), TDbValue(q.Sql)});
+        out.Exec("create table Dotazy (Nazov TEXT COLLATE NOCASE, SQL TEXT, Druh TEXT)");
+        TInsert insert(out.Db, "insert into Dotazy values (?, ?, ?)");
+        for (const auto& q : SavedQueries(mdb.H)) insert.Run({TDbValue(q.Name), TDbValue(q.Sql), TDbValue(q.Kind)});
     }
     out.Exec("commit");
 }

@@ -12,7 +12,10 @@ std::optional<std::string> ReadJetPassword(const std::string& jetPath);
 
 struct TSavedQuery {
     std::string Name;
-    std::string Sql;  // Access SQL rebuilt from the query definition
+    std::string Sql;  // Access SQL rebuilt from the query definition (the stored text of
+                      // data-definition and pass-through queries)
+    std::string Kind; // select, make-table, append, update, delete, crosstab, data-definition,
+                      // pass-through or union
 };
 
 // The saved queries of a Jet file (MSysObjects rows of type 5, MSysQueries rows),
@@ -22,7 +25,7 @@ std::vector<TSavedQuery> ReadJetSavedQueries(const std::string& jetPath);
 // Creates sqlitePath (replacing a file there) holding every user table of the Jet file
 // with its columns' types and values (Yes/No as -1/0, text UTF-8, dates as
 // "YYYY-MM-DD[ HH:MM:SS]" text, NULL kept apart from ""), and the saved queries as
-// Dotazy(Nazov, SQL) unless the file has a table of that name. Raises EAccessDbError.
+// Dotazy(Nazov, SQL, Druh) unless the file has a table of that name. Raises EAccessDbError.
 void ImportJetDatabase(const std::string& jetPath, const std::string& sqlitePath);
 
 } // namespace vexa

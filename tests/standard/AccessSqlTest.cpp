@@ -44,19 +44,27 @@ TEST(AccessSqlTranslation, RewritesToSqliteKeepingAccessPrecedence) {
     const Case cases[] = {
         {"select UCase(Vrstva), LenPlochy from Vrstvy", "select access_ucase(Vrstva), LenPlochy from Vrstvy"},
         {"SELECT [a b].[x] FROM [a b] WHERE x = \"it's\" Or y = 'q'",
-         "SELECT \"a b\".\"x\" FROM \"a b\" WHERE x = 'it''s' Or y = 'q'"},
+         "SELECT \"a b\".\"x\" FROM \"a b\" WHERE (x = 'it''s' COLLATE NOCASE OR y = 'q' COLLATE NOCASE)"},
         {"UPDATE TestTab SET TestTab.JPRL = UCase(Trim([JPRL])), [TestTab].[B]=1;",
          "UPDATE TestTab SET JPRL = access_ucase(access_trim(\"JPRL\")), \"B\" = 1"},
         {"DELETE TestTab.* FROM TestTab WHERE x=True", "DELETE FROM TestTab WHERE x = -1"},
-        {"SELECT DISTINCTROW TOP 2 a FROM t ORDER BY a DESC", "SELECT DISTINCT a FROM t ORDER BY a DESC LIMIT 2"},
+        {"SELECT DISTINCTROW TOP 2 a FROM t ORDER BY a DESC",
+         "SELECT a FROM t ORDER BY a DESC LIMIT (SELECT count(*) FROM (SELECT rank() OVER (ORDER BY a DESC) AS "
+         "vexa_rank FROM t) WHERE vexa_rank <= 2)"},
+        {"SELECT DISTINCT TOP 2 a FROM t", "SELECT DISTINCT a FROM t LIMIT 2"},
         {"select * from t where d > #6/5/2004# and d < #2004-06-07 13:05:00#",
-         "select * from t where d > '2004-06-05' and d < '2004-06-07 13:05:00'"},
-        {"select a & b + 1 = c", "select access_concat(a, b + 1) = c"},
+         "select * from t where (d > '2004-06-05' AND d < '2004-06-07 13:05:00')"},
+        {"select a & b + 1 = c", "select (-(access_concat(a, access_add(b, 1)) = c))"},
         {"select a & b & c", "select access_concat(access_concat(a, b), c)"},
-        {"select a * b / -c", "select access_div(a * b, - c)"},
-        {"select x - 7 \\ 2 Mod 3", "select x - access_mod(access_idiv(7, 2), 3)"},
+        {"select a * b / -c", "select access_div(access_mul(a, b), - c)"},
+        {"select x - 7 \\ 2 Mod 3", "select access_sub(x, access_mod(access_idiv(7, 2), 3))"},
         {"select Left(t.a, 2) & [b]", "select access_concat(access_left(t.a, 2), \"b\")"},
         {"select -2 ^ 2", "select - access_pow(2, 2)"},
+        // Truth values: -1 where the value is shown, SQLite's own form where only truth counts.
+        {"select a = b, Not a = b from t where Not a = b or (c Like 'x' And d In (1, 2))",
+         "select (-(a = b)), (-((NOT a = b))) from t where ((NOT a = b) OR ((c LIKE 'x' COLLATE NOCASE AND d IN (1, 2))))"},
+        {"select 5 And 3 from t inner join u on t.a = u.b and t.c <> u.d where x",
+         "select access_and(5, 3) from t inner join u on (t.a = u.b AND t.c <> u.d) where x"},
     };
     for (const auto& c : cases) EXPECT_EQ(TranslateAccessSql(c.Text), c.Expected) << c.Text;
     for (const char* broken : {"select \"abc", "select [abc", "select a &", "select (a & b", "select a { b"})
@@ -85,9 +93,9 @@ TEST_F(AccessSqlTest, FunctionsAndOperatorsGiveAccessResults) {
         {"CInt(2.5)", 2}, {"CInt(3.5)", 4}, {"CLng(\"123\")", 123}, {"CDbl(\"2.25\")", 2.25}, {"Int(-2.5)", -3},
         {"Abs(-3)", 3}, {"Round(2.5)", 2.0}, {"Round(0.125, 2)", 0.12},
         // Like with * ? # and [ranges]; % and _ are plain characters.
-        {"\"Abc\" Like \"a*\"", 1}, {"\"a1\" Like \"a#\"", 1}, {"\"ab\" Like \"a#\"", 0}, {"\"abc\" Like \"a?c\"", 1},
-        {"\"b\" Like \"[a-c]\"", 1}, {"\"d\" Like \"[!a-c]\"", 1}, {"\"ab\" Like \"a%\"", 0},
-        {"\"a_\" Like \"a_\"", 1}, {"\"K-1234x\" Not Like \"K-####*\"", 0}, {"\"čaj\" Like \"Č*\"", 1},
+        {"\"Abc\" Like \"a*\"", -1}, {"\"a1\" Like \"a#\"", -1}, {"\"ab\" Like \"a#\"", 0}, {"\"abc\" Like \"a?c\"", -1},
+        {"\"b\" Like \"[a-c]\"", -1}, {"\"d\" Like \"[!a-c]\"", -1}, {"\"ab\" Like \"a%\"", 0},
+        {"\"a_\" Like \"a_\"", -1}, {"\"K-1234x\" Not Like \"K-####*\"", 0}, {"\"čaj\" Like \"Č*\"", -1},
     };
     for (const auto& c : cases) {
         const auto r = db_->Select(std::string("select ") + c.Expr);

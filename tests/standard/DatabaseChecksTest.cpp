@@ -320,7 +320,7 @@ TEST_F(OtherSoftwareTables, TheSavedQueriesReadMemoTexts) {
     Define("'CODE', 'C', 50, 0, 1, NULL, NULL, 'qTestMemo'");
     standard_->Database().ExecuteNative(
         "insert into Dotazy values ('qTestMemo', "
-        "'SELECT TestTab.ID AS Cislo FROM TestTab WHERE TestTab.DESC Like \"*truffle*\";')");
+        "'SELECT TestTab.ID AS Cislo FROM TestTab WHERE TestTab.[DESC] Like \"*truffle*\";')");
     WriteGoodTables();
     const std::string before = ReadBytesOf(Table("p0083.dbf"));
     standard_->CheckDatabases(blk_, 1);

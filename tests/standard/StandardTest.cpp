@@ -81,7 +81,11 @@ TEST_F(StandardTest, RefusedStandardsGiveTheirMessagesAndLeaveNoWorkingFiles) {
         {dir_ / "none.mdb", templatePath_, notCreated, false},
         {SqliteStandard(), dir_ / "none.dbf", notCreated, false},
         {dir_ / "text.mdb", templatePath_, "Unrecognized database format.\r(" + (dir_ / "text.mdb") + ")", true},
-        {dir_ / "empty.mdb", templatePath_, "no such table: Podpis", true},
+        {dir_ / "empty.mdb", templatePath_, badId, false},  // no marker table
+        // Real Access files that are not standards.
+        {stdtest::DataFile("mdb-real/jk_queryTestV1997.mdb"), templatePath_, badId, false},
+        {stdtest::DataFile("mdb-real/jk_queryTestV2000.mdb"), templatePath_, badId, false},
+        {stdtest::DataFile("mdb-real/jk_testV2000.mdb"), templatePath_, badId, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Standard);

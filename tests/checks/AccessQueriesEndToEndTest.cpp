@@ -1,0 +1,166 @@
+// The standard's saved queries with Access's values, end to end: the attribute pass of
+// vexa-check on the sample map, and vexa-query on its tables.
+#include "checks/CheckTestSupport.h"
+#include "standard/AccessDb.h"
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#if defined(VEXA_CHECK_PROGRAM) && defined(VEXA_QUERY_PROGRAM)
+
+using namespace vexa;
+using namespace vexa::checkstest;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Outcome {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+class AccessQueriesEndToEnd : public ::testing::Test {
+protected:
+    void SetUp() override {
+        fs::create_directories(temp.Path() / "tmp");
+        fs::copy(VEXA_EXAMPLES_MAP, map, fs::copy_options::recursive);
+        fs::copy_file(std::string(VEXA_BIN_DIR) + "/StandardGXD.mdb", standard);
+    }
+    // The sample standard with its own QFormat of PORAST left out, the tests of the fields
+    // the structure repair adds (empty) finding nothing, and these saved queries.
+    void SetQueries(const std::vector<std::pair<std::string, std::string>>& queries) {
+        TAccessDb db(standard.string());
+        db.ExecuteNative("update DBAtrib set QFormat = NULL where Meno = 'PORAST'");
+        db.ExecuteNative("update Dotazy set SQL = 'SELECT TestTab.Cislo FROM TestTab WHERE False' "
+                         "where Nazov in ('qTestDrevina', 'qTestVek')");
+        for (const auto& [name, sql] : queries)
+            db.ExecuteNative("update Dotazy set SQL = :s where Nazov = :n", {{"s", sql}, {"n", name}});
+    }
+    Outcome Run(const std::string& program, const std::string& args) {
+        const std::string command = "TMPDIR=" + Quote((temp.Path() / "tmp").string()) + " " + Quote(program) +
+                                    " --standard " + Quote(standard.string()) + " " + args + " >" +
+                                    Quote(temp / "out") + " 2>" + Quote(temp / "err");
+        const int raw = std::system(command.c_str());
+        Outcome o;
+        o.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        o.Out = ReadText(temp / "out");
+        o.Err = ReadText(temp / "err");
+        return o;
+    }
+    // The numbers of the badly filled records of LE_00001.blk/p0001.dbf after vexa-check --db 3.
+    std::vector<int> BadlyFilled() {
+        const Outcome o = Run(VEXA_CHECK_PROGRAM, "--db 3 --block LE_00001.blk " + Quote(map.string()));
+        EXPECT_EQ(o.Status, 1) << o.Err;
+        std::vector<int> numbers;
+        for (const TErrorRecord& r : ReadErrorTable((map / "Chyby.DBF").string()))
+            if (r.Id == -93 && r.Chyba == "zle vyplnený DB záznam" && r.Cislo) numbers.push_back(*r.Cislo);
+        return numbers;
+    }
+    Outcome Query(const std::string& args) {
+        return Run(VEXA_QUERY_PROGRAM, args);
+    }
+
+    testkit::TempDir temp;
+    fs::path map = temp.Path() / "map";
+    fs::path standard = temp.Path() / "std.mdb";
+    std::string table = Quote((map / "LE_00001.blk" / "p0001.dbf").string());
+};
+
+const char* const kNone = "SELECT TestTab.Cislo FROM TestTab WHERE False;";
+
+} // namespace
+
+// Column names are the table's own spelling (CISLO), as Access shows a field.
+// QTest findings as Access gives them (the sample table: 7 records, PLOCHA 1, PORAST "1a".."6a", "9z").
+TEST_F(AccessQueriesEndToEnd, TestQueriesFindWhatAccessFinds) {
+    const struct {
+        const char* Generate;
+        const char* TestPlocha;
+        const char* TestPorast;
+        std::vector<int> Expected;
+    } cases[] = {
+        {nullptr, "SELECT TestTab.Cislo FROM TestTab WHERE (TestTab.PLOCHA > 0) = True;", kNone, {1, 2, 3, 4, 5, 6, 7}},
+        {nullptr, kNone, "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PORAST In (\"1A\", \"9Z\");", {1, 7}},
+        {nullptr, kNone, "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PORAST = \"2A\" Or TestTab.PORAST < \"2\";", {1, 2}},
+        {nullptr, "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PLOCHA + \"1\" = 2 And Not (TestTab.Cislo > 2);", kNone, {1, 2}},
+        {"UPDATE TestTab SET TestTab.DATUM = #12/31/2010# WHERE TestTab.Cislo In (3, 5);",
+         "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.DATUM - #12/30/2010# = 1 And Year(TestTab.DATUM) = 2010;", kNone,
+         {3, 5}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.TestPlocha + std::string(" / ") + c.TestPorast);
+        fs::remove_all(map);
+        fs::copy(VEXA_EXAMPLES_MAP, map, fs::copy_options::recursive);
+        fs::remove(standard);
+        fs::copy_file(std::string(VEXA_BIN_DIR) + "/StandardGXD.mdb", standard);
+        std::vector<std::pair<std::string, std::string>> queries = {{"qTestPlocha", c.TestPlocha},
+                                                                    {"qTestPorast", c.TestPorast}};
+        if (c.Generate) queries.emplace_back("qGenPlocha", c.Generate);
+        SetQueries(queries);
+        std::vector<int> numbers = BadlyFilled();
+        std::sort(numbers.begin(), numbers.end());
+        EXPECT_EQ(numbers, c.Expected);
+    }
+    // The date the generating query wrote is in the dBASE table.
+    const Outcome o = Query(table + " \"SELECT Cislo, DATUM FROM TestTab WHERE DATUM Is Not Null\"");
+    EXPECT_EQ(o.Out, "{\"CISLO\":3,\"DATUM\":\"2010-12-31\"}\n{\"CISLO\":5,\"DATUM\":\"2010-12-31\"}\n") << o.Err;
+}
+
+TEST_F(AccessQueriesEndToEnd, QueryToolPrintsRowsAndWritesOnlyWhenAsked) {
+    const struct {
+        std::string Statement;
+        std::string Out;
+    } cases[] = {
+        {"SELECT Cislo, PORAST, PLOCHA > 0 AS Kladna, Null AS Nic FROM TestTab WHERE PORAST In (\"1A\", \"9Z\")",
+         "{\"CISLO\":1,\"PORAST\":\"1a\",\"Kladna\":-1,\"Nic\":null}\n{\"CISLO\":7,\"PORAST\":\"9z\",\"Kladna\":-1,\"Nic\":null}\n"},
+        {"SELECT TOP 1 DateAdd(\"h\", 6, #12/31/2010#) AS Kedy, PLOCHA / 4 AS Stvrt, \"ž\" & \"\" AS T FROM TestTab",
+         "{\"Kedy\":\"2010-12-31T06:00:00\",\"Stvrt\":0.25,\"T\":\"ž\"}\n"},
+        {"qTestPlocha", ""},  // a saved query by name: no record is out of range
+        {"SELECT Count(*) AS N FROM Dreviny WHERE Kod Is Not Null", "{\"N\":" },
+        {"UPDATE TestTab SET PORAST = UCase(PORAST) WHERE Cislo < 3", "{\"changed\": 2}\n"},
+    };
+    const std::string before = ReadText(map / "LE_00001.blk" / "p0001.dbf");
+    for (const auto& c : cases) {
+        const Outcome o = Query(table + " " + Quote(c.Statement));
+        EXPECT_EQ(o.Status, 0) << c.Statement << ": " << o.Err;
+        EXPECT_EQ(o.Out.substr(0, c.Out.size()), c.Out) << c.Statement;
+        EXPECT_EQ(o.Err, "") << c.Statement;
+    }
+    EXPECT_EQ(ReadText(map / "LE_00001.blk" / "p0001.dbf"), before);  // nothing written without --write
+
+    Outcome o = Query("--write " + table + " " + Quote("UPDATE TestTab SET PORAST = UCase(PORAST) WHERE Cislo < 3"));
+    EXPECT_EQ(o.Out, "{\"changed\": 2}\n") << o.Err;
+    o = Query(table + " " + Quote("SELECT PORAST FROM TestTab WHERE Cislo <= 3"));
+    EXPECT_EQ(o.Out, "{\"PORAST\":\"1A\"}\n{\"PORAST\":\"2A\"}\n{\"PORAST\":\"3a\"}\n");
+
+    // Errors: the message on stderr, status 2, nothing on stdout, the table as it was.
+    const std::string written = ReadText(map / "LE_00001.blk" / "p0001.dbf");
+    const struct {
+        std::string Args;
+        std::string Err;
+    } errors[] = {
+        {"--write " + table + " " + Quote("UPDATE TestTab SET PLOCHA = \"x\" * 2"), "Type mismatch\n"},
+        {table + " " + Quote("SELECT Nic FROM TestTab"), "no such column: Nic\n"},
+        {table + " " + Quote("PARAMETERS [Kód] Text; SELECT Cislo FROM TestTab WHERE PORAST = [Kód]"),
+         "The parameter has no value: Kód.\n"},
+        {Quote((map / "none.dbf").string()) + " " + Quote("SELECT 1"), "Tabuľka neexistuje\n(" + (map / "none.dbf").string() + ")\n"},
+        {table, "Očakáva sa TABUĽKA.dbf a príkaz (vexa-query --help)\n"},
+    };
+    for (const auto& e : errors) {
+        o = Query(e.Args);
+        EXPECT_EQ(o.Status, 2) << e.Args;
+        EXPECT_EQ(o.Err, e.Err) << e.Args;
+        EXPECT_EQ(o.Out, "") << e.Args;
+    }
+    EXPECT_EQ(ReadText(map / "LE_00001.blk" / "p0001.dbf"), written);
+}
+
+#endif
