@@ -84,11 +84,8 @@ std::string AreaJson(const TBlkArea& r) {
 }
 
 TBlkElementGroup ParseGroupLetter(const std::string& text) {
-    const std::string g = UpperAscii(text);
-    if (g == "L") return egLine;
-    if (g == "B") return egPoint;
-    if (g == "T") return egText;
-    if (g == "P") return egArea;
+    if (text.size() == 1)
+        if (auto group = GroupOfLetter(text[0])) return *group;
     throw Exception("unknown element group '" + text + "' (use L, B, T or P)");
 }
 

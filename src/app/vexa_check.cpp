@@ -6,6 +6,8 @@
 #include "common/FileNames.h"
 #include "common/Text.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/StandardFiles.h"
+#include "standard/Findings.h"
 #include "ui/BlockList.h"
 #include "ui/CheckRun.h"
 #include "ui/OptionMasks.h"
@@ -65,19 +67,6 @@ public:
 };
 
 // "\r" of a message is a line break on a terminal.
-std::string Lines(std::string text) {
-    for (char& c : text)
-        if (c == '\r') c = '\n';
-    return text;
-}
-
-std::string ProgramDir() {
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return IncludeTrailingDelimiter(fs::current_path().string());
-    return IncludeTrailingDelimiter(exe.parent_path().string());
-}
-
 std::uint16_t ParseMask(const std::string& option, const std::string& text, std::uint16_t valid) {
     std::optional<long long> value = TextToInt(text);
     if (!value || *value < 0 || (*value & ~static_cast<long long>(valid)) != 0)
@@ -217,10 +206,10 @@ public:
         }
     }
     void Warning(const std::string& message) override {
-        std::fprintf(stderr, "%s\n", Lines(message).c_str());
+        std::fprintf(stderr, "%s\n", MessageLines(message).c_str());
         std::fflush(stderr);
     }
-    void Information(const std::string& message) override { std::printf("%s\n", Lines(message).c_str()); }
+    void Information(const std::string& message) override { std::printf("%s\n", MessageLines(message).c_str()); }
     void ShowErrorBrowser(const std::string&) override {}
 
 private:
@@ -267,18 +256,24 @@ int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_directory(args.MapDir, ec)) throw UsageError("Adresár mapy neexistuje\r(" + args.MapDir + ")");
     std::string programDir = ProgramDir();
-    std::string standardPath = args.Standard.empty() ? programDir + "StandardGXD.mdb" : args.Standard;
-    TBlkStandardGXD standard(standardPath, programDir + "Chyby.dbf");
+    std::string standardPath = args.Standard.empty() ? programDir + kStandardFileName : args.Standard;
+    TBlkStandardGXD standard(standardPath, programDir + kErrorTableFileName);
 
     // Block and table paths are formed from it: make it absolute once.
     std::string mapDir = IncludeTrailingDelimiter(fs::absolute(args.MapDir).lexically_normal().string());
     std::vector<TBlockRow> listed =
         ListMapBlocks(mapDir, [&](const std::string& layer) { return standard.IsLayerKnown(layer); });
     BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, isatty(STDERR_FILENO) == 1);
-    TCheckRunResult result = RunCheck(standard, view);
+    // The findings as the error table holds them, kept as they come: nothing reads the table back.
+    TFindingList found;
+    TCheckRunResult result;
+    {
+        TFindingSinkScope sink(standard.Findings(), found);
+        result = RunCheck(standard, view);
+    }
     if (result.Total == 0) return 0;
 
-    for (const TErrorRecord& f : ReadErrorTable(result.ErrorTable)) std::printf("%s\n", Lines(FindingLine(f)).c_str());
+    for (const TFinding& f : found.Findings()) std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str());
     std::printf("Počet chýb: %d (%s)\n", result.Total, result.ErrorTable.c_str());
     return 1;
 }
@@ -297,7 +292,7 @@ int main(int argc, char** argv) {
         return status;
     } catch (const std::exception& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", Lines(e.what()).c_str());
+        std::fprintf(stderr, "%s\n", MessageLines(e.what()).c_str());
         return 2;
     }
 }

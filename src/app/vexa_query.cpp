@@ -10,6 +10,7 @@
 #include "common/Text.h"
 #include "standard/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/StandardFiles.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -39,19 +40,6 @@ class UsageError : public Exception {
 public:
     using Exception::Exception;
 };
-
-std::string Lines(std::string text) {
-    for (char& c : text)
-        if (c == '\r') c = '\n';
-    return text;
-}
-
-std::string ProgramDir() {
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return IncludeTrailingDelimiter(fs::current_path().string());
-    return IncludeTrailingDelimiter(exe.parent_path().string());
-}
 
 struct Arguments {
     std::string Standard;
@@ -121,8 +109,8 @@ int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_regular_file(args.Table, ec)) throw UsageError("Tabuľka neexistuje\r(" + args.Table + ")");
     const std::string programDir = ProgramDir();
-    const std::string standardPath = args.Standard.empty() ? programDir + "StandardGXD.mdb" : args.Standard;
-    TBlkStandardGXD standard(standardPath, programDir + "Chyby.dbf");
+    const std::string standardPath = args.Standard.empty() ? programDir + kStandardFileName : args.Standard;
+    TBlkStandardGXD standard(standardPath, programDir + kErrorTableFileName);
     standard.LinkTestTable(fs::absolute(args.Table).lexically_normal().string());
     TAccessDb& db = standard.Database();
 
@@ -154,7 +142,7 @@ int main(int argc, char** argv) {
         return status;
     } catch (const std::exception& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", Lines(e.what()).c_str());
+        std::fprintf(stderr, "%s\n", MessageLines(e.what()).c_str());
         return 2;
     }
 }

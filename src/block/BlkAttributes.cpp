@@ -55,13 +55,10 @@ void TBlk::ReadAttributes(TBlkElementGroup group, std::int16_t kind, std::int32_
 void TBlk::ParseAttributeFileName(const std::string& fileName, TBlkElementGroup& group, std::int32_t& kind) {
     // The name part after the last backslash or colon (a slash too), without its extension.
     std::string name = ChangeFileExt(ExtractFileName(fileName), "");
-    char first = name.empty() ? '\0' : UpperAscii(name.substr(0, 1))[0];
-    switch (first) {
-    case 'L': group = egLine; break;
-    case 'B': group = egPoint; break;
-    case 'P': group = egArea; break;
-    default: throw Exception("Neznámy prvok");
-    }
+    // Lines, points and areas have attribute tables; texts do not.
+    const auto found = name.empty() ? std::nullopt : GroupOfLetter(name[0]);
+    if (!found || *found == egText) throw Exception("Neznámy prvok");
+    group = *found;
     std::string rest = name.substr(1);
     auto value = TextToInt(rest);
     if (!value || *value < INT32_MIN || *value > INT32_MAX)

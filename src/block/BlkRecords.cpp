@@ -14,6 +14,12 @@ char GroupLetter(TBlkElementGroup group) {
     return '?';
 }
 
+std::optional<TBlkElementGroup> GroupOfLetter(char letter) {
+    for (TBlkElementGroup g : {egLine, egPoint, egArea, egText})
+        if (GroupLetter(g) == (letter >= 'a' && letter <= 'z' ? letter - 'a' + 'A' : letter)) return g;
+    return std::nullopt;
+}
+
 const std::array<const char*, 28> BlkReservedFields = {
     "CISLO",     "NUMBER", "CAS",      "TIME",     "DRUH",  "GROUP",  "VYBER",
     "SELECT",    "DISP_BARVA", "COLOR", "DISP_ZNAC", "SYMBOL", "PRESNOST", "ACCURACY",

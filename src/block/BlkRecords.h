@@ -4,6 +4,7 @@
 #include "block/Real48.h"
 
 #include <array>
+#include <optional>
 #include <string>
 #include <cstdint>
 #include <vector>
@@ -14,6 +15,8 @@ enum TBlkElementGroup : std::uint8_t { egLine = 0, egPoint = 1, egArea = 2, egTe
 
 // "L", "B", "P", "T"; '?' for any other value.
 char GroupLetter(TBlkElementGroup group);
+// The group of a letter (either case); nothing for any other letter.
+std::optional<TBlkElementGroup> GroupOfLetter(char letter);
 
 #pragma pack(push, 1)
 struct TBlkCrd {

@@ -4,6 +4,10 @@
 
 #include <system_error>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace vexa {
 
 char PathDelimiter() {
@@ -70,6 +74,22 @@ std::optional<fs::path> FindEntryIgnoreCase(const fs::path& dir, const std::stri
 fs::path ResolveIgnoreCase(const fs::path& dir, const std::string& name) {
     auto found = FindEntryIgnoreCase(dir, name);
     return found ? *found : dir / name;
+}
+
+std::string ProgramDir() {
+    std::error_code ec;
+#ifdef _WIN32
+    std::wstring buffer(32768, L'\0');
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n > 0 && n < buffer.size()) {
+        buffer.resize(n);
+        return IncludeTrailingDelimiter(fs::path(buffer).parent_path().string());
+    }
+#else
+    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
+    if (!ec) return IncludeTrailingDelimiter(exe.parent_path().string());
+#endif
+    return IncludeTrailingDelimiter(fs::current_path(ec).string());
 }
 
 } // namespace vexa

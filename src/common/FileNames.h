@@ -29,4 +29,8 @@ std::optional<fs::path> FindEntryIgnoreCase(const fs::path& dir, const std::stri
 // The existing entry as above, or dir/name as written when there is none.
 fs::path ResolveIgnoreCase(const fs::path& dir, const std::string& name);
 
+// The directory of the running program, with a trailing delimiter (the
+// working directory when it cannot be told).
+std::string ProgramDir();
+
 } // namespace vexa

@@ -209,6 +209,12 @@ std::string FromUtf8(const std::string& utf8, int codePage) {
     return Convert(utf8, CodePageName(codePage), "UTF-8");
 }
 
+std::string MessageLines(std::string text) {
+    for (char& c : text)
+        if (c == '\r') c = '\n';
+    return text;
+}
+
 std::string CutUtf8(const std::string& text, std::size_t count) {
     std::size_t chars = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {

@@ -34,6 +34,9 @@ std::string EncodeUtf8(const std::u32string& text);
 // Bytes that cannot be converted become '?'.
 std::string ToUtf8(const std::string& bytes, int codePage);
 std::string FromUtf8(const std::string& utf8, int codePage);
+// A message with its "\r" line breaks as "\n", for a terminal.
+std::string MessageLines(std::string text);
+
 // The first count characters of a UTF-8 text (whole characters).
 std::string CutUtf8(const std::string& text, std::size_t count);
 

@@ -7,6 +7,7 @@
 #include "dbase/TableDBF.h"
 #include "standard/AccessSql.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/CheckRunSupport.h"
 #include "standard/FindingKinds.h"
 #include "standard/Findings.h"
 #include "standard/StandardImpl.h"
@@ -25,13 +26,10 @@ const char* const kQueriesQuery =
     "select QFormat, QGenerate, QTest from DBAtrib where UCase(Typ_Prvok) = :Typ and Kod_Prvok = :Kod and "
     "InStr(1, UCase(Vrstvy), :Vrst, 1)";
 
+// The group letter of an element group that has attribute tables; "" for texts and others.
 std::string GroupParam(int group) {
-    switch (group) {
-    case egLine: return "L";
-    case egPoint: return "B";
-    case egArea: return "P";
-    default: return "";
-    }
+    if (group != egLine && group != egPoint && group != egArea) return "";
+    return std::string(1, GroupLetter(static_cast<TBlkElementGroup>(group)));
 }
 
 TDbParams Params(const std::string& layer, int group, std::int32_t kind) {
@@ -56,7 +54,6 @@ bool IsProtectedField(const std::string& name) {
     return IsBlkReservedField(name) || SameTextAscii(name, "_NullFlags");
 }
 
-std::string BlockNameOf(const TBlk& blk) { return ExtractFileName(ExcludeTrailingDelimiter(blk.Path())); }
 
 } // namespace
 
@@ -206,7 +203,7 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     if (options == 0) return 0;
     RequireOpen();
     WaitCursorGuard cursor(FUI, TCursorKind::DatabaseWait);
-    const std::string block = BlockNameOf(blk);
+    const std::string block = checkrun::BlockName(blk);
     const std::string layer = StandardLayerCode(block);
     const std::vector<std::string> tables = ListAttributeTables(layer);
     const std::string dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(blk.Path()));

@@ -1,5 +1,6 @@
 #include "ui/ErrorFilter.h"
 
+#include "block/BlkRecords.h"
 #include "common/Text.h"
 #include "standard/FindingKinds.h"
 
@@ -79,13 +80,11 @@ bool TShowScale::SetZoom(bool down) {
 
 std::optional<int> ElementKindOf(const std::string& prvok) {
     if (prvok.empty()) return std::nullopt;
-    switch (prvok[0]) {
-        case 'L': return 0;
-        case 'B': return 1;
-        case 'P': return 2;
-        case 'T': return 3;
-        default: return std::nullopt;
-    }
+    // Upper-case letters only: the error table stores them so.
+    if (prvok[0] < 'A' || prvok[0] > 'Z') return std::nullopt;
+    const auto group = GroupOfLetter(prvok[0]);
+    if (!group) return std::nullopt;
+    return static_cast<int>(*group);
 }
 
 std::string ValueText(const TValue& value) {

@@ -12,13 +12,6 @@ extern char** environ;
 
 namespace vexa {
 
-std::string ProgramDir() {
-    std::error_code ec;
-    fs::path exe = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) return IncludeTrailingDelimiter(fs::current_path(ec).string());
-    return IncludeTrailingDelimiter(exe.parent_path().string());
-}
-
 namespace {
 bool IsProgramFile(const std::string& path) {
     std::error_code ec;

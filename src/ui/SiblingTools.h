@@ -1,6 +1,9 @@
 #pragma once
 // The sibling programs of the suite, installed beside this program, and the
 // information box text.
+#include "common/FileNames.h"
+#include "common/Version.h"
+
 #include <string>
 
 namespace vexa {
@@ -10,10 +13,9 @@ inline constexpr const char* kToolPodlaDruhu = "Velder.exe";   // "podľa druhu"
 inline constexpr const char* kToolPrezeracPlo = "Ostrel.exe";  // "Prezerač JPRL a OLP"
 
 inline constexpr const char* kMainCaption = "Kontrola súľadu BLK GXD so štandardom WQS";
-inline constexpr const char* kVersion = "1.1";
+inline constexpr const char* kVersion = VEXA_VERSION;
 
 // Directory of the running executable, ending in a delimiter.
-std::string ProgramDir();
 
 // Which entries of the menu "Nástroje" are shown.
 struct TToolMenuVisibility {

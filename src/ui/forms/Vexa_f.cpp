@@ -10,6 +10,7 @@
 #include "ui/GroupMask.h"
 #include "ui/LimitEdit.h"
 #include "ui/OptionMasks.h"
+#include "standard/StandardFiles.h"
 #include "ui/SiblingTools.h"
 #include "ui/forms/Chyby_f.h"
 #include "ui/forms/Glyphs.h"
@@ -388,8 +389,8 @@ void TVexaForm::FormCreate() {
     // 6. The standard object, last. Without it no map can be opened: the window then
     // offers only what needs no standard (the error browser, the tools, the information).
     try {
-        FStandard = std::make_unique<TBlkStandardGXD>(FEnv.ProgramDir + "StandardGXD.mdb",
-                                                      FEnv.ProgramDir + "Chyby.dbf", *FEnv.App);
+        FStandard = std::make_unique<TBlkStandardGXD>(FEnv.ProgramDir + kStandardFileName,
+                                                      FEnv.ProgramDir + kErrorTableFileName, *FEnv.App);
         LabelStd->setText(QString::fromStdString(FStandard->Description()));
     } catch (const std::exception& e) {
         FStandard.reset();
