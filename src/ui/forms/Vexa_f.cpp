@@ -147,7 +147,18 @@ void TVexaForm::BuildControls() {
     QFont bold = f;
     bold.setBold(true);
 
-    // Menu.
+    BuildMenus();
+    auto* central = new QWidget(this);
+    setCentralWidget(central);
+    BuildBlockArea(central, bold);
+    BuildOptionGroups(central);
+    BuildRunControls(central, bold);
+    LayOutControls(central);
+    ConnectEvents();
+}
+
+// The menu bar: map, error table, tools.
+void TVexaForm::BuildMenus() {
     MenuMapa = menuBar()->addMenu("Mapa");
     MenuMapaOtvorit = MenuMapa->addAction(QString::fromUtf8("Otvoriť"));
     MenuMapaOtvorit->setObjectName("MenuMapaOtvorit");
@@ -168,9 +179,10 @@ void TVexaForm::BuildControls() {
     MenuPrezeracPlo = MenuNastroje->addAction(QString::fromUtf8("Prezerač JPRL a OLP"));
     MenuPrezeracPlo->setObjectName("MenuPrezeracPlo");
 
-    auto* central = new QWidget(this);
-    setCentralWidget(central);
+}
 
+// The map line, the block grid and the line under it with the block buttons.
+void TVexaForm::BuildBlockArea(QWidget* central, const QFont& bold) {
     // Map label line.
     MLabel = new QLabel("Mapa:", central);
     MLabel->setObjectName("MLabel");
@@ -199,8 +211,10 @@ void TVexaForm::BuildControls() {
     ZmazatButton = new QPushButton(QString::fromUtf8("Zmazať"), central);
     ZmazatButton->setObjectName("ZmazatButton");
     ZmazatButton->setEnabled(false);
+}
 
-    // Option groups.
+// The five option groups with their check boxes, limit edits and gauges.
+void TVexaForm::BuildOptionGroups(QWidget* central) {
     std::vector<QCheckBox*> boxes;
     auto makeGroup = [&](TCheckGroup which) {
         for (const auto& g : OptionGroups)
@@ -260,7 +274,10 @@ void TVexaForm::BuildControls() {
     FBodGauge = std::make_unique<TQtGauge>(BodGauge);
     FTxbGauge = std::make_unique<TQtGauge>(TxbGauge);
     FPloGauge = std::make_unique<TQtGauge>(PloGauge);
+}
 
+// "vyber všetky", the information button, "Kontrola", the standard's description and "Koniec".
+void TVexaForm::BuildRunControls(QWidget* central, const QFont& bold) {
     CBVsetky = new QCheckBox(QString::fromUtf8("vyber všetky"), central);
     CBVsetky->setObjectName("CBVsetky");
     SBInfo = new QToolButton(central);
@@ -277,7 +294,9 @@ void TVexaForm::BuildControls() {
     LabelStd->setAlignment(Qt::AlignCenter);
     KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "Koniec", central);
     KoniecBitBtn->setObjectName("KoniecBitBtn");
+}
 
+void TVexaForm::LayOutControls(QWidget* central) {
     // Layout: map line, grid, examination line with the two block buttons, three columns of
     // option groups, the standard's description and the close button.
     auto* mapLine = new QHBoxLayout;
@@ -320,8 +339,9 @@ void TVexaForm::BuildControls() {
     main->addLayout(kontrLine);
     main->addLayout(options);
     main->addLayout(bottom);
+}
 
-    // Events.
+void TVexaForm::ConnectEvents() {
     connect(MenuMapaOtvorit, &QAction::triggered, this, &TVexaForm::MenuMapaOtvoritClick);
     connect(MenuMapaZavriet, &QAction::triggered, this, &TVexaForm::MenuMapaZavrietClick);
     connect(MenuChybyOtvorit, &QAction::triggered, this, &TVexaForm::MenuChybyOtvoritClick);

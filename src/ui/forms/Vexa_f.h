@@ -136,6 +136,12 @@ protected:
 
 private:
     void BuildControls();
+    void BuildMenus();
+    void BuildBlockArea(QWidget* central, const QFont& bold);
+    void BuildOptionGroups(QWidget* central);
+    void BuildRunControls(QWidget* central, const QFont& bold);
+    void LayOutControls(QWidget* central);
+    void ConnectEvents();
     void FormCreate();
     void BlkStringGridDrawCell(QPainter& p, int col, int row, const QRect& rect, TStringGrid::TDrawState state);
     void SetMapControls(bool enabled);
