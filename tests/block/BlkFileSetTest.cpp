@@ -54,8 +54,8 @@ TEST_F(BlkFileSetTest, OpenCreatesMissingDirectoryAndFiles) {
         if (time == 0) time = U32At(bytes, h.timeAt);
         EXPECT_EQ(U32At(bytes, h.timeAt), time) << h.file;  // one time for all files
     }
-    EXPECT_EQ(TextOf(d / "tn.ttx"), TextsTitle(tmp.Path().string() + "/map/sub/LE_00001.pra"));
-    EXPECT_EQ(TextOf(d / "info.txt"), "SOURADNYSYSTEM=JTSK\r\nCODEPAGE=1250\r\n");
+    EXPECT_EQ(ReadFileText(d / "tn.ttx"), TextsTitle(tmp.Path().string() + "/map/sub/LE_00001.pra"));
+    EXPECT_EQ(ReadFileText(d / "info.txt"), "SOURADNYSYSTEM=JTSK\r\nCODEPAGE=1250\r\n");
     EXPECT_EQ(blk.LineCount(), 0);
     EXPECT_EQ(blk.PointCount(), 0);
     EXPECT_EQ(blk.TextCount(), 0);
@@ -66,9 +66,9 @@ TEST_F(BlkFileSetTest, OpenCreatesMissingDirectoryAndFiles) {
 
     blk.Open(tmp / "LE_00002.blk/");  // trailing delimiter given
     EXPECT_EQ(blk.Path(), tmp / "LE_00002.blk/");
-    EXPECT_EQ(TextOf(tmp.Path() / "LE_00002.blk" / "tn.ttx"), TextsTitle(tmp / "LE_00002.pra"));
+    EXPECT_EQ(ReadFileText(tmp.Path() / "LE_00002.blk" / "tn.ttx"), TextsTitle(tmp / "LE_00002.pra"));
     blk.Open(tmp / "Lesy_č");  // no extension: .pra added; č written in code page 1250
-    EXPECT_EQ(TextOf(tmp.Path() / "Lesy_č" / "tn.ttx"), TextsTitle(tmp / "Lesy_\xE8.pra"));
+    EXPECT_EQ(ReadFileText(tmp.Path() / "Lesy_č" / "tn.ttx"), TextsTitle(tmp / "Lesy_\xE8.pra"));
 }
 
 TEST_F(BlkFileSetTest, HalfPairsAreStartedOver) {
@@ -104,7 +104,7 @@ TEST_F(BlkFileSetTest, HalfPairsAreStartedOver) {
     fs::remove(Dir() / "tn.tbx");
     blk.Open(Dir().string());
     EXPECT_EQ(fs::file_size(Dir() / "tn.tbx"), 85u);
-    EXPECT_EQ(TextOf(Dir() / "tn.ttx"), TextsTitle(tmp / "b.pra"));
+    EXPECT_EQ(ReadFileText(Dir() / "tn.ttx"), TextsTitle(tmp / "b.pra"));
 
     // Text records without strings lose their records.
     WriteBlock(Dir(), content);

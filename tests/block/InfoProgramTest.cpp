@@ -32,8 +32,8 @@ protected:
         for (const auto& a : args) cmd += " '" + a + "'";
         const int status = std::system((cmd + " >'" + (tmp / "out.txt") + "' 2>'" + (tmp / "err.txt") + "'").c_str());
         r.code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = TextOf(tmp.Path() / "out.txt");
-        r.err = TextOf(tmp.Path() / "err.txt");
+        r.out = ReadFileText(tmp.Path() / "out.txt");
+        r.err = ReadFileText(tmp.Path() / "err.txt");
 #endif
         return r;
     }

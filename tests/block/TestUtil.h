@@ -11,21 +11,10 @@
 
 namespace vexa::blocktest {
 
-using namespace vexa::testkit;
+using testkit::ReadFileText;
+using testkit::ThrownMessage;
 
-// The message of the exception of type E that f raises; a marker text when f raises
-// something else or nothing.
-template <typename E, typename F>
-std::string ThrownMessage(F&& f) {
-    try {
-        f();
-    } catch (const E& e) {
-        return e.what();
-    } catch (const std::exception& e) {
-        return std::string("<other exception: ") + e.what() + ">";
-    }
-    return "<no exception>";
-}
+using namespace vexa::testkit;
 
 template <typename T>
 std::vector<unsigned char> RecordBytes(const T& rec) {
@@ -44,11 +33,6 @@ inline std::uint32_t U32At(const std::vector<unsigned char>& bytes, std::size_t 
     std::uint32_t v;
     std::memcpy(&v, bytes.data() + offset, 4);
     return v;
-}
-
-inline std::string TextOf(const fs::path& file) {
-    auto bytes = ReadFileBytes(file);
-    return std::string(bytes.begin(), bytes.end());
 }
 
 // The vertices as (x, y) values.

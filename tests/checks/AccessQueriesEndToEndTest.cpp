@@ -51,8 +51,8 @@ protected:
         const int raw = std::system(command.c_str());
         Outcome o;
         o.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        o.Out = ReadText(temp / "out");
-        o.Err = ReadText(temp / "err");
+        o.Out = ReadFileText(temp / "out");
+        o.Err = ReadFileText(temp / "err");
         return o;
     }
     // The numbers of the badly filled records of LE_00001.blk/p0001.dbf after vexa-check --db 3.
@@ -127,14 +127,14 @@ TEST_F(AccessQueriesEndToEnd, QueryToolPrintsRowsAndWritesOnlyWhenAsked) {
         {"SELECT Count(*) AS N FROM Dreviny WHERE Kod Is Not Null", "{\"N\":" },
         {"UPDATE TestTab SET PORAST = UCase(PORAST) WHERE Cislo < 3", "{\"changed\": 2}\n"},
     };
-    const std::string before = ReadText(map / "LE_00001.blk" / "p0001.dbf");
+    const std::string before = ReadFileText(map / "LE_00001.blk" / "p0001.dbf");
     for (const auto& c : cases) {
         const Outcome o = Query(table + " " + Quote(c.Statement));
         EXPECT_EQ(o.Status, 0) << c.Statement << ": " << o.Err;
         EXPECT_EQ(o.Out.substr(0, c.Out.size()), c.Out) << c.Statement;
         EXPECT_EQ(o.Err, "") << c.Statement;
     }
-    EXPECT_EQ(ReadText(map / "LE_00001.blk" / "p0001.dbf"), before);  // nothing written without --write
+    EXPECT_EQ(ReadFileText(map / "LE_00001.blk" / "p0001.dbf"), before);  // nothing written without --write
 
     Outcome o = Query("--write " + table + " " + Quote("UPDATE TestTab SET PORAST = UCase(PORAST) WHERE Cislo < 3"));
     EXPECT_EQ(o.Out, "{\"changed\": 2}\n") << o.Err;
@@ -142,7 +142,7 @@ TEST_F(AccessQueriesEndToEnd, QueryToolPrintsRowsAndWritesOnlyWhenAsked) {
     EXPECT_EQ(o.Out, "{\"PORAST\":\"1A\"}\n{\"PORAST\":\"2A\"}\n{\"PORAST\":\"3a\"}\n");
 
     // Errors: the message on stderr, status 2, nothing on stdout, the table as it was.
-    const std::string written = ReadText(map / "LE_00001.blk" / "p0001.dbf");
+    const std::string written = ReadFileText(map / "LE_00001.blk" / "p0001.dbf");
     const struct {
         std::string Args;
         std::string Err;
@@ -160,7 +160,7 @@ TEST_F(AccessQueriesEndToEnd, QueryToolPrintsRowsAndWritesOnlyWhenAsked) {
         EXPECT_EQ(o.Err, e.Err) << e.Args;
         EXPECT_EQ(o.Out, "") << e.Args;
     }
-    EXPECT_EQ(ReadText(map / "LE_00001.blk" / "p0001.dbf"), written);
+    EXPECT_EQ(ReadFileText(map / "LE_00001.blk" / "p0001.dbf"), written);
 }
 
 #endif

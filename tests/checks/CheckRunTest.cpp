@@ -75,7 +75,7 @@ TEST_F(CheckRun, NothingTickedEndsWithoutFindingsAndKeepsTheOldTable) {
     EXPECT_EQ(result.Total, 0);
     EXPECT_EQ(result.BlocksChecked, 1);
     EXPECT_EQ(view.Events, RunEvents({}, {"LE_1.blk"}, "information Bez chýb."));
-    EXPECT_EQ(ReadText(MapDir + "Chyby.DBF"), "earlier table");
+    EXPECT_EQ(ReadFileText(MapDir + "Chyby.DBF"), "earlier table");
 }
 
 TEST_F(CheckRun, UncleanBlockIsReportedAndSkippedFindingsAreHandedOver) {

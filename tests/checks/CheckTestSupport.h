@@ -23,6 +23,8 @@
 
 namespace vexa::checkstest {
 
+using testkit::ReadFileText;
+
 // Counts message-loop calls and checks that the wait cursor is balanced.
 class CountingUI : public IUserInterface {
 public:
@@ -57,12 +59,6 @@ inline std::string Describe(const std::vector<TErrorRecord>& records) {
             << (r.Druh ? std::to_string(*r.Druh) : "<null>") << " " << (r.Cislo ? std::to_string(*r.Cislo) : "<null>")
             << " " << r.Chyba << "\n";
     return out.str();
-}
-
-// A whole file as text ("" when it cannot be read).
-inline std::string ReadText(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 // The time stamp (4 bytes, little-endian) at offset in the header record of file.

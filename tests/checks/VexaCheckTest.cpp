@@ -42,8 +42,8 @@ protected:
         int raw = std::system(command.c_str());
         Outcome o;
         o.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        o.Out = ReadText(temp / "out");
-        o.Err = ReadText(temp / "err");
+        o.Out = ReadFileText(temp / "out");
+        o.Err = ReadFileText(temp / "err");
         return o;
     }
     std::vector<TErrorRecord> Table() const { return ReadErrorTable((map / "Chyby.DBF").string()); }
@@ -103,7 +103,7 @@ TEST_F(VexaCheck, CleanBlockLeavesTheEarlierTable) {
     EXPECT_EQ(o.Status, 0) << o.Err;
     EXPECT_EQ(o.Out, "Bez chýb.\n");
     EXPECT_EQ(o.Err, "");
-    EXPECT_EQ(ReadText(map / "Chyby.DBF"), "earlier");
+    EXPECT_EQ(ReadFileText(map / "Chyby.DBF"), "earlier");
 }
 
 TEST_F(VexaCheck, NamedBlocksAreTakenInListOrder) {

@@ -83,7 +83,7 @@ TEST_F(BlockAttributes, ABlockOpenedByARelativePathFindsItsRows) {
 
 TEST_F(BlockAttributes, FailuresBecomeDatabaseErrorsNamingBlockAndTable) {
     MakeTable(BlockPath + "/b0001.dbf", {Def("Nazov", TFldType::dbfChar, 5)}, {{std::string("x")}});  // no Cislo
-    WriteBytes(BlockPath + "/p0001.dbf", "damaged");
+    WriteFileText(BlockPath + "/p0001.dbf", "damaged");
     for (auto group : {egPoint, egArea}) {
         TFldValList values{{"x", 1.0}};
         EXPECT_EQ(MessageOf<EBlkDBError>([&] { Blk.ReadAttributes(group, 1, 1, values); }),

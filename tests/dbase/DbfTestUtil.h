@@ -1,6 +1,7 @@
 #pragma once
 // Helpers of the dBASE tests: tables written through TTableDBF and raw file bytes.
 #include "dbase/TableDBF.h"
+#include "kit/BlockKit.h"
 
 #include <filesystem>
 #include <fstream>
@@ -12,19 +13,14 @@
 
 namespace vexa::dbftest {
 
+using testkit::MessageOf;
+using testkit::ReadFileText;
+using testkit::WriteFileText;
+
 namespace fs = std::filesystem;
 
 inline TFldDef Def(const char* name, TFldType type, int width = 0, int decimals = 0) {
     return TFldDef{name, type, width, decimals};
-}
-
-inline std::string ReadBytes(const fs::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-inline void WriteBytes(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Record `index` (0-based, deletion flag first) of the table file's bytes.
@@ -77,18 +73,6 @@ inline std::vector<std::string> FieldNames(const std::string& path) {
     std::vector<std::string> names;
     for (const auto& d : descs) names.push_back(d.szName);
     return names;
-}
-
-// The message of the exception f raises, which must be of exactly type E.
-template <class E, class F>
-std::string MessageOf(F&& f) {
-    try {
-        f();
-    } catch (const Exception& e) {
-        if (typeid(e) != typeid(E)) return std::string("unexpected ") + typeid(e).name() + ": " + e.Message();
-        return e.Message();
-    }
-    return "no exception";
 }
 
 } // namespace vexa::dbftest

@@ -47,8 +47,8 @@ protected:
                           ShellQuote(out) + " 2>" + ShellQuote(err);
         int status = std::system(cmd.c_str());
         Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        Out = ReadBytes(out);
-        Err = ReadBytes(err);
+        Out = ReadFileText(out);
+        Err = ReadFileText(err);
     }
 };
 
@@ -72,7 +72,7 @@ TEST_F(InfoAttrs, BadArgumentsAndDamagedTablesFail) {
         EXPECT_EQ(Out, "") << arg;
         EXPECT_FALSE(Err.empty()) << arg;
     }
-    WriteBytes(Block + "/L0003.DBF", "damaged");
+    WriteFileText(Block + "/L0003.DBF", "damaged");
     Run("L:3:5");
     EXPECT_EQ(Exit, 2);
     EXPECT_NE(Err.find("Zlyhala databázová operácia"), std::string::npos) << Err;

@@ -164,16 +164,16 @@ TEST(RealTables, LayoutsOfTheVariants) {
 
 TEST(RealTables, AHeaderThatDisagreesWithItsRecordLengthIsRefused) {
     TempDir dir;
-    std::string bytes = ReadBytes(DataDir() / "yf_FolderRoot.dbf");
+    std::string bytes = ReadFileText(DataDir() / "yf_FolderRoot.dbf");
     bytes[32 + 17] = 5;  // NAME: 16 + 5 * 256 fits neither reading
     const std::string path = dir / "bad.dbf";
-    WriteBytes(path, bytes);
+    WriteFileText(path, bytes);
     EXPECT_EQ(MessageOf<EDbfEngineError>([&] { Opened(path); }),
               "Polia tabuľky dBASE nesúhlasia s dĺžkou záznamu (998 bajtov polí, záznam 3558 bajtov).\r(" + path + ")");
     TTableDBF t;
     t.SetTableName(path);
     EXPECT_THROW(t.AddField(Def("X", dbfChar, 2)), EDbfEngineError);
-    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(ReadFileText(path), bytes);
 }
 
 // --- rewrites ----------------------------------------------------------------------
@@ -270,8 +270,8 @@ TEST(RealTables, RewritesKeepEveryUntouchedColumnByteForByte) {
         for (const Rewrite& rw : kRewrites) {
             SCOPED_TRACE(std::string(table.File) + ": " + rw.Name);
             Copied c(table);
-            const std::string before = ReadBytes(c.Path);
-            const std::string memoBefore = c.MemoPath.empty() ? "" : ReadBytes(c.MemoPath);
+            const std::string before = ReadFileText(c.Path);
+            const std::string memoBefore = c.MemoPath.empty() ? "" : ReadFileText(c.MemoPath);
             DbfFile old(c.Path, false);
             const dbfio::DbfHeader h = old.Header();
             TTableDBF t;
@@ -316,7 +316,7 @@ TEST(RealTables, RewritesKeepEveryUntouchedColumnByteForByte) {
                         ASSERT_EQ(is, was + std::string(static_cast<std::size_t>(f.Width - o.Width), ' '));
                 }
             }
-            if (!c.MemoPath.empty()) EXPECT_EQ(ReadBytes(c.MemoPath), memoBefore);
+            if (!c.MemoPath.empty()) EXPECT_EQ(ReadFileText(c.MemoPath), memoBefore);
 
             // Still read by the same rules: each kept column gives the expected values.
             const auto expected = Expected(table.File);
@@ -333,7 +333,7 @@ TEST(RealTables, RewritesKeepEveryUntouchedColumnByteForByte) {
                         << "record " << r + 1 << " field " << i;
                 }
             if (rw.Name == std::string("modify to the same definition") || rw.Name == std::string("keep all"))
-                EXPECT_EQ(ReadBytes(c.Path).substr(4), before.substr(4));  // all but the date
+                EXPECT_EQ(ReadFileText(c.Path).substr(4), before.substr(4));  // all but the date
         }
     }
     EXPECT_GE(rewrites, 50);
@@ -370,10 +370,10 @@ TEST(RealTables, RepairsOfTablesOthersWriteAsTheyAre) {
     {  // _NullFlags bits follow their fields: a nullable field stays where it is
         Copied c(kTables[0]);
         auto t = Opened(c.Path);
-        const std::string before = ReadBytes(c.Path);
+        const std::string before = ReadFileText(c.Path);
         EXPECT_THROW(t->DeleteField(14), EDbfEngineError);  // VAR_NIL
         EXPECT_THROW(t->MoveField(15, 0), EDbfEngineError);  // VAR
-        EXPECT_EQ(ReadBytes(c.Path), before);
+        EXPECT_EQ(ReadFileText(c.Path), before);
     }
     {  // text the code page cannot hold is refused, naming field and record
         Copied c(kTables[8]);
@@ -391,13 +391,13 @@ TEST(RealTables, RepairsOfTablesOthersWriteAsTheyAre) {
 
 TEST(RealTables, AReadOnlyTableIsNeverReplaced) {
     Copied c(kTables[2]);
-    const std::string before = ReadBytes(c.Path);
+    const std::string before = ReadFileText(c.Path);
     fs::permissions(c.Path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
     TTableDBF t;
     t.SetTableName(c.Path);
     EXPECT_EQ(MessageOf<EDbfEngineError>([&] { t.AddField(Def("X", dbfChar, 2)); }),
               "Tabuľka je len na čítanie; Vexa ju nezmenila.\r(" + c.Path + ")");
-    EXPECT_EQ(ReadBytes(c.Path), before);
+    EXPECT_EQ(ReadFileText(c.Path), before);
     EXPECT_EQ(std::distance(fs::directory_iterator(c.Dir.Path()), {}), 1);
 }
 

@@ -39,7 +39,7 @@ protected:
 
 TEST_F(TableRows, CreateTableWritesAnEmptyTableWithTheFieldsAndCodePage1250) {
     TTableDBF::CreateTable(Path, ErrorFields());
-    std::string bytes = ReadBytes(Path);
+    std::string bytes = ReadFileText(Path);
     ASSERT_GE(bytes.size(), 32u + 7 * 32 + 1);
     EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0xC8);  // language driver of code page 1250
     EXPECT_EQ(bytes[4] | bytes[5] | bytes[6] | bytes[7], 0);   // no records
@@ -68,7 +68,7 @@ TEST_F(TableRows, AppendedRowsReadBackInColumnOrderWithNullsStoredAsBlanks) {
         {{"Id", -91.0}, {"Blok", std::string("LE_12345.blk")}, {"Vrstva", TValue{}}, {"Prvok", std::string("L")},
          {"Druh", TValue{}}, {"Cislo", TValue{}}, {"Chyba", std::string("DB l0012.dbf neexistuje")}}};
     EXPECT_EQ(AllRows(Path), expected);
-    std::string second = Record(ReadBytes(Path), 1);
+    std::string second = Record(ReadFileText(Path), 1);
     EXPECT_EQ(second.substr(0, 5), "  -91");                    // numbers right-aligned
     EXPECT_EQ(second.substr(1 + 4 + 40, 2), "  ");              // Vrstva
     EXPECT_EQ(second.substr(1 + 4 + 40 + 2 + 1, 6), "      ");  // Druh
@@ -101,12 +101,12 @@ TEST_F(TableRows, LogicalDateAndFloatValuesRoundTrip) {
 TEST_F(TableRows, Cp1250TextRoundTripsAndIsStoredAsCp1250Bytes) {
     MakeTable(Path, {Def("Nazov", TFldType::dbfChar, 20)}, {{std::string("ľščťžýáíé")}});
     EXPECT_EQ(Column(Path, "Nazov"), std::vector<TValue>{std::string("ľščťžýáíé")});
-    EXPECT_EQ(Record(ReadBytes(Path), 0).substr(1, 9), "\xBE\x9A\xE8\x9D\x9E\xFD\xE1\xED\xE9");
+    EXPECT_EQ(Record(ReadFileText(Path), 0).substr(1, 9), "\xBE\x9A\xE8\x9D\x9E\xFD\xE1\xED\xE9");
 }
 
 TEST_F(TableRows, AnotherLanguageDriverIsHonoured) {
     MakeTable(Path, {Def("Nazov", TFldType::dbfChar, 20)}, {{std::string("čšž")}}, 852);
-    std::string bytes = ReadBytes(Path);
+    std::string bytes = ReadFileText(Path);
     EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0x64);
     EXPECT_EQ(Record(bytes, 0).substr(1, 3), "\x9F\xE7\xA7");  // č š ž in code page 852
     auto t = Opened(Path);
@@ -114,7 +114,7 @@ TEST_F(TableRows, AnotherLanguageDriverIsHonoured) {
     EXPECT_EQ(t->FieldValue("Nazov"), TValue(std::string("čšž")));
     // The same bytes under the 1250 driver read differently: the byte decides.
     bytes[29] = static_cast<char>(0xC8);
-    WriteBytes(Path, bytes);
+    WriteFileText(Path, bytes);
     t->Refresh();
     EXPECT_EQ(t->CodePage(), 1250);
     EXPECT_NE(t->FieldValue("Nazov"), TValue(std::string("čšž")));
@@ -148,7 +148,7 @@ TEST_F(TableRows, NavigationOverRowsWithDeletedRowsSkipped) {
     t->Close();
     // The deletions are in the file for every other reader.
     EXPECT_EQ(Column(Path, "Cislo"), (std::vector<TValue>{1.0, 3.0}));
-    std::string bytes = ReadBytes(Path);
+    std::string bytes = ReadFileText(Path);
     EXPECT_EQ(Record(bytes, 1)[0], '*');
     EXPECT_EQ(Record(bytes, 3)[0], '*');
     t->Open();
@@ -241,10 +241,10 @@ TEST_F(TableRows, MissingAndDamagedTablesRaiseEngineErrors) {
     EXPECT_EQ(MessageOf<EDbfEngineError>([&] { t.Open(); }), "Table does not exist.\r(" + (Dir / "nic.dbf") + ")");
     EXPECT_FALSE(t.Active());
     MakeNumbers({1, 2});
-    std::string bytes = ReadBytes(Path);
+    std::string bytes = ReadFileText(Path);
     t.SetTableName("t.dbf");
     for (const std::string& damaged : {bytes.substr(0, bytes.size() - 8), std::string("not a table")}) {
-        WriteBytes(Path, damaged);  // the second record cut off, or no table at all
+        WriteFileText(Path, damaged);  // the second record cut off, or no table at all
         EXPECT_THROW(t.Open(), EDbfEngineError);
         EXPECT_FALSE(t.Active());
     }
@@ -266,11 +266,11 @@ TEST_F(TableRows, TableNamesAreFoundWhateverTheirLetterCase) {
 
 TEST_F(TableRows, AnOpenTableHoldsOffCreateTableOfOthers) {
     MakeNumbers({1});
-    std::string before = ReadBytes(Path);
+    std::string before = ReadFileText(Path);
     auto holder = Opened(Path);
     EXPECT_EQ(MessageOf<EDbfTableInUse>([&] { TTableDBF::CreateTable(Path, {Def("A", TFldType::dbfChar, 3)}); }),
               "Table is in use by another user or process.\r(" + Path + ")");
-    EXPECT_EQ(ReadBytes(Path), before);
+    EXPECT_EQ(ReadFileText(Path), before);
     holder->Close();
     TTableDBF::CreateTable(Path, {Def("A", TFldType::dbfChar, 3)});
     EXPECT_EQ(FieldNames(Path), std::vector<std::string>{"A"});

@@ -124,11 +124,11 @@ TEST_F(SchemaTable, MoveFieldReordersAndCarriesValues) {
     t->MoveField(1, 3);
     EXPECT_EQ(FieldNames(Path), (std::vector<std::string>{"A", "C", "D", "B"}));
     EXPECT_EQ(Column("C"), kC);
-    std::string before = ReadBytes(Path);
+    std::string before = ReadFileText(Path);
     t->MoveField(2, 2);
     t->MoveField(-1, 2);
     t->MoveField(0, 4);
-    EXPECT_EQ(ReadBytes(Path), before);  // nothing happens for these
+    EXPECT_EQ(ReadFileText(Path), before);  // nothing happens for these
 }
 
 TEST_F(SchemaTable, AddAndDeleteKeepTheOtherColumnsValues) {
@@ -142,14 +142,14 @@ TEST_F(SchemaTable, AddAndDeleteKeepTheOtherColumnsValues) {
     EXPECT_EQ(FieldNames(Path), (std::vector<std::string>{"A", "C", "D", "Nove"}));
     EXPECT_EQ(Column("C"), kC);
     EXPECT_EQ(Column("D"), kD);
-    std::string before = ReadBytes(Path);
+    std::string before = ReadFileText(Path);
     t->DeleteField(4);
     t->DeleteField(-1);
     t->ModifyField(7, "X", dbfChar, 3, 0);
     // A name that another field has is refused and nothing changes.
     EXPECT_THROW(t->AddField(Def("c", dbfChar, 3)), EDbfException);
     EXPECT_THROW(t->ModifyField(0, "NOVE", dbfChar, 3, 0), EDbfException);
-    EXPECT_EQ(ReadBytes(Path), before);
+    EXPECT_EQ(ReadFileText(Path), before);
     EXPECT_TRUE(t->Active());
 }
 
@@ -214,7 +214,7 @@ TEST_F(SchemaTable, ModifyConvertsTheValuesToTheNewTypeWidthAndDecimals) {
         TFldDefList fields;
         Table(false)->GetFields(fields);
         EXPECT_EQ(fields, (TFldDefList{Def("K", dbfNumeric, 3), c.To}));
-        EXPECT_EQ(ReadBytes(Path).find("*****"), std::string::npos);
+        EXPECT_EQ(ReadFileText(Path).find("*****"), std::string::npos);
     }
 }
 
@@ -226,7 +226,7 @@ TEST_F(SchemaTable, DeletedRowsStayDeletedAndTheCodePageByteIsKept) {
         t->DeleteCurrent();
     }
     Table(false)->AddField(Def("N", dbfNumeric, 3));
-    EXPECT_EQ(static_cast<unsigned char>(ReadBytes(Path)[29]), 0x64);
+    EXPECT_EQ(static_cast<unsigned char>(ReadFileText(Path)[29]), 0x64);
     auto t = Table(true);
     EXPECT_EQ(t->RecordCount(), 3);
     EXPECT_EQ(t->VisibleCount(), 2);
@@ -237,13 +237,13 @@ TEST_F(SchemaTable, DeletedRowsStayDeletedAndTheCodePageByteIsKept) {
 }
 
 TEST_F(SchemaTable, RestructureRefusesInvalidDescriptorsWithoutTouchingTheFile) {
-    std::string before = ReadBytes(Path);
+    std::string before = ReadFileText(Path);
     auto t = Table(false);
     TFldDescList descs;
     t->GetFieldDescs(descs);
     auto refuse = [&](TFldDescList d, TOpType ops) {
         EXPECT_THROW(t->Restructure(d, ops), EDbfException);
-        EXPECT_EQ(ReadBytes(Path), before);
+        EXPECT_EQ(ReadFileText(Path), before);
     };
     refuse(descs, TOpType(3, opKeep));                 // lists differ
     refuse({}, {});                                    // no field left
@@ -304,21 +304,21 @@ void MakeMemoTable(const std::string& path) {
         DBFWriteStringAttribute(h, r, 2, "abc");
     }
     DBFClose(h);
-    std::string bytes = ReadBytes(path);
+    std::string bytes = ReadFileText(path);
     bytes[0] = static_cast<char>(0x83);
-    WriteBytes(path, bytes);
+    WriteFileText(path, bytes);
     std::string dbt(512 * 3, '\0');
     dbt[0] = 3;  // next free block
     dbt.replace(512, 6, "prv\xE1\x1A\x1A");  // code page 1250, as the table
     dbt.replace(1024, 7, "druh\xE1\x1A\x1A");
-    WriteBytes(std::filesystem::path(path).replace_extension(".dbt"), dbt);
+    WriteFileText(std::filesystem::path(path).replace_extension(".dbt"), dbt);
 }
 
 TEST(TableSchemaOther, AMemoFieldSurvivesRewritesByteForByte) {
     TempDir dir;
     std::string path = dir / "l0003.dbf", dbtPath = dir / "l0003.dbt";
     MakeMemoTable(path);
-    std::string dbtBefore = ReadBytes(dbtPath);
+    std::string dbtBefore = ReadFileText(dbtPath);
     auto t = Opened(path);
     TFldDefList fields;
     EXPECT_EQ(MessageOf<EDbfException>([&] { t->GetFields(fields); }), "Only C, N, F, L, D fields supported.");
@@ -333,7 +333,7 @@ TEST(TableSchemaOther, AMemoFieldSurvivesRewritesByteForByte) {
     t->DeleteField(1);  // Nazov
     EXPECT_TRUE(t->Active());
     EXPECT_EQ(FieldNames(path), (std::vector<std::string>{"Cislo", "Nove", "Pozn"}));
-    std::string bytes = ReadBytes(path);
+    std::string bytes = ReadFileText(path);
     EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0x83);  // still a table with a memo file
     EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0xC8);
     const char* memo[] = {"         1", "          ", "         2"};
@@ -342,12 +342,12 @@ TEST(TableSchemaOther, AMemoFieldSurvivesRewritesByteForByte) {
         EXPECT_EQ(Record(bytes, r).substr(13), memo[r]) << r;
     }
     EXPECT_EQ(Record(bytes, 2).substr(1, 8), "     3.0");
-    EXPECT_EQ(ReadBytes(dbtPath), dbtBefore);
+    EXPECT_EQ(ReadFileText(dbtPath), dbtBefore);
     EXPECT_EQ(t->FieldValue("Cislo"), TValue(1.0));
     EXPECT_EQ(t->FieldValue("Pozn"), TValue(std::string("prvá")));  // the memo text, from the .dbt
     // A memo field cannot be altered: its texts live in the memo file.
     EXPECT_THROW(t->ModifyField(2, "Pozn", dbfChar, 10, 0), EDbfException);
-    EXPECT_EQ(ReadBytes(path), bytes);
+    EXPECT_EQ(ReadFileText(path), bytes);
 }
 
 // --- rewrites that fail ------------------------------------------------------------
@@ -357,11 +357,11 @@ protected:
     std::string Before;
     void SetUp() override {
         SchemaTable::SetUp();
-        Before = ReadBytes(Path);
+        Before = ReadFileText(Path);
     }
     // The original is byte-identical and nothing is left beside it.
     void ExpectUntouched() {
-        EXPECT_EQ(ReadBytes(Path), Before);
+        EXPECT_EQ(ReadFileText(Path), Before);
         auto entries = std::distance(std::filesystem::directory_iterator(Dir.Path()), {});
         EXPECT_EQ(entries, 1);
     }

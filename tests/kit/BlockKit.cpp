@@ -128,6 +128,15 @@ void WriteBlock(const fs::path& dir, const BlockSpec& content) {
     WriteFileBytes(dir / "info.txt", Bytes("SOURADNYSYSTEM=JTSK\r\nCODEPAGE=1250\r\n"));
 }
 
+std::string ReadFileText(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFileText(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
 std::vector<unsigned char> ReadFileBytes(const fs::path& file) {
     std::ifstream in(file, std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + file.string());

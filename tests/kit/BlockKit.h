@@ -5,6 +5,8 @@
 #include "dbase/FieldTypes.h"
 
 #include <cstdint>
+#include <exception>
+#include <typeinfo>
 #include <filesystem>
 #include <string>
 #include <utility>
@@ -122,6 +124,36 @@ void WriteTable(const fs::path& file, const TFldDefList& fields, const std::vect
 
 // Raw file helpers for tests of damaged blocks.
 std::vector<unsigned char> ReadFileBytes(const fs::path& file);
+// A whole file as a string of its bytes ("" when it cannot be read).
+std::string ReadFileText(const fs::path& file);
+// Writes the bytes as the whole file.
+void WriteFileText(const fs::path& file, const std::string& bytes);
+
+// The message of the exception of type E (or derived) that f raises; a marker
+// text when f raises something else or nothing.
+template <typename E, typename F>
+std::string ThrownMessage(F&& f) {
+    try {
+        f();
+    } catch (const E& e) {
+        return e.what();
+    } catch (const std::exception& e) {
+        return std::string("<other exception: ") + e.what() + ">";
+    }
+    return "<no exception>";
+}
+
+// The message of the exception f raises, which must be of exactly type E.
+template <class E, class F>
+std::string MessageOf(F&& f) {
+    try {
+        f();
+    } catch (const std::exception& e) {
+        if (typeid(e) != typeid(E)) return std::string("unexpected ") + typeid(e).name() + ": " + e.what();
+        return e.what();
+    }
+    return "no exception";
+}
 void WriteFileBytes(const fs::path& file, const std::vector<unsigned char>& bytes);
 
 } // namespace vexa::testkit

@@ -296,11 +296,6 @@ TEST_F(DatabaseChecksTest, SampleStandardBesideTheProgramsHasQueriesThatTranslat
 
 namespace {
 
-std::string ReadBytesOf(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // Tables of other software (tests/data/dbf-real) as attribute tables of area kind 83.
 class OtherSoftwareTables : public DatabaseChecksTest {
 protected:
@@ -322,7 +317,7 @@ TEST_F(OtherSoftwareTables, TheSavedQueriesReadMemoTexts) {
         "insert into Dotazy values ('qTestMemo', "
         "'SELECT TestTab.ID AS Cislo FROM TestTab WHERE TestTab.[DESC] Like \"*truffle*\";')");
     WriteGoodTables();
-    const std::string before = ReadBytesOf(Table("p0083.dbf"));
+    const std::string before = testkit::ReadFileText(Table("p0083.dbf"));
     standard_->CheckDatabases(blk_, 1);
 
     // The rows whose memo text (in the .dbt) names truffles, as an independent reader sees them.
@@ -339,7 +334,7 @@ TEST_F(OtherSoftwareTables, TheSavedQueriesReadMemoTexts) {
     for (const Finding& f : Found())
         if (std::get<0>(f) == -93 && std::get<3>(f) == kBadFill) found.insert(std::get<double>(std::get<2>(f)));
     EXPECT_EQ(found, expected);
-    EXPECT_EQ(ReadBytesOf(Table("p0083.dbf")), before);  // reading changes nothing
+    EXPECT_EQ(testkit::ReadFileText(Table("p0083.dbf")), before);  // reading changes nothing
 }
 
 TEST_F(OtherSoftwareTables, ATableWithTwoFieldsOfOneNameIsRepaired) {
