@@ -1,5 +1,6 @@
 #include "block/Real48.h"
 
+#include <bit>
 #include <cmath>
 
 namespace vexa {
@@ -9,16 +10,17 @@ constexpr int kBias = 129;
 constexpr int kFractionBits = 39;
 } // namespace
 
-long double TReal48::Value() const {
-    if (Bytes[0] == 0) return 0.0L;
+double TReal48::ToDouble() const {
+    if (Bytes[0] == 0) return 0.0;
     std::uint64_t fraction = 0;
     for (int i = 5; i >= 1; --i) fraction = (fraction << 8) | Bytes[i];
-    const bool negative = (fraction >> 39) & 1;
+    const std::uint64_t sign = (fraction >> 39) & 1;
     fraction &= (std::uint64_t{1} << kFractionBits) - 1;
-    const std::uint64_t mantissa = (std::uint64_t{1} << kFractionBits) | fraction;
-    // 40 significant bits fit the 64-bit significand of long double: exact.
-    long double v = std::ldexp(static_cast<long double>(mantissa), int(Bytes[0]) - kBias - kFractionBits);
-    return negative ? -v : v;
+    // 1.fraction * 2^(Bytes[0] - kBias) as a double: the biased exponent moves
+    // from 129 to 1023, the fraction to the top of the 52 fraction bits.
+    const std::uint64_t exponent = static_cast<std::uint64_t>(Bytes[0]) - kBias + 1023;
+    const std::uint64_t bits = (sign << 63) | (exponent << 52) | (fraction << (52 - kFractionBits));
+    return std::bit_cast<double>(bits);
 }
 
 TReal48 TReal48::FromValue(long double value) {

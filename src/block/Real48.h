@@ -11,13 +11,19 @@ namespace vexa {
 struct TReal48 {
     std::array<std::uint8_t, 6> Bytes{};
 
-    long double Value() const;
+    // The value; assembled as the bits of a double (exact: 40 significant bits
+    // and exponents of -128..126 fit a double).
+    double ToDouble() const;
+    long double Value() const { return ToDouble(); }
     // Exact when the value is representable; otherwise rounded to nearest (ties to even).
     // Values too large for the format saturate to the largest magnitude; tiny ones become 0.
     static TReal48 FromValue(long double value);
 
-    // Exact comparison of the widened values (every encoding of zero is zero).
-    friend bool operator==(const TReal48& a, const TReal48& b) { return a.Value() == b.Value(); }
+    // Exact comparison of the values without decoding them: every encoding with
+    // exponent byte 0 is zero; any other value has exactly one encoding.
+    friend bool operator==(const TReal48& a, const TReal48& b) {
+        return (a.Bytes[0] == 0 && b.Bytes[0] == 0) || a.Bytes == b.Bytes;
+    }
 };
 #pragma pack(pop)
 static_assert(sizeof(TReal48) == 6);

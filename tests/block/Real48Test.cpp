@@ -84,4 +84,30 @@ TEST(Real48Test, ComparesByValue) {
     EXPECT_EQ(FromBytes({0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0xFF}).Value(), -FromBytes(kMax17E38).Value());
 }
 
+// The format's definition, evaluated slowly in long double.
+long double Reference(const Bytes& b) {
+    if (b[0] == 0) return 0.0L;
+    long double fraction = 0.0L;
+    for (int i = 5; i >= 1; --i) fraction = fraction * 256.0L + (i == 5 ? (b[i] & 0x7F) : b[i]);
+    const long double v = std::ldexp(1.0L + std::ldexp(fraction, -39), int(b[0]) - 129);
+    return (b[5] & 0x80) ? -v : v;
+}
+
+TEST(Real48Test, DecodingByBitsEqualsTheDefinitionOnRandomPatterns) {
+    std::mt19937_64 random(48);
+    for (int n = 0; n < 200000; ++n) {
+        Bytes b{};
+        const std::uint64_t r = random();
+        for (int i = 0; i < 6; ++i) b[i] = static_cast<std::uint8_t>(r >> (8 * i));
+        if (n % 7 == 0) b[0] = static_cast<std::uint8_t>(n % 3 == 0 ? 0 : (n % 5 == 0 ? 1 : 255));  // the ends
+        const TReal48 x = FromBytes(b);
+        ASSERT_EQ(static_cast<long double>(x.ToDouble()), Reference(b)) << n;
+        // Equality of the bytes' values, without decoding, agrees with the values.
+        Bytes c = b;
+        c[1 + n % 5] ^= static_cast<std::uint8_t>(1u << (n % 8));
+        ASSERT_EQ(x == FromBytes(c), Reference(b) == Reference(c)) << n;
+        ASSERT_TRUE(x == FromBytes(b));
+    }
+}
+
 } // namespace
