@@ -233,7 +233,7 @@ TAccessDb& TBlkStandardGXD::Database() {
 }
 
 void TBlkStandardGXD::ResetErrorTable() {
-    FImpl->ErrorTable.Close();
+    FImpl->ErrorTable.Release();
     std::error_code ec;
     if (!FErrorTablePath.empty() && fs::exists(FErrorTablePath, ec)) fs::remove(FErrorTablePath, ec);
     FErrorTablePath.clear();

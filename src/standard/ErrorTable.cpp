@@ -12,6 +12,7 @@ TErrorTable::TErrorTable(std::string path) : FPath(std::move(path)) {}
 TErrorTable::~TErrorTable() { Close(); }
 
 void TErrorTable::SetPath(const std::string& path) {
+    FHeld = false;
     Close();
     FPath = path;
 }
@@ -44,7 +45,15 @@ void TErrorTable::Open() {
     FTable = std::move(table);
 }
 
+void TErrorTable::Hold() { FHeld = true; }
+
+void TErrorTable::Release() {
+    FHeld = false;
+    Close();
+}
+
 void TErrorTable::Close() {
+    if (FHeld) return;
     if (FTable) {
         FTable->Close();
         FTable.reset();

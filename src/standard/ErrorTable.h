@@ -24,8 +24,12 @@ public:
     const std::string& Path() const { return FPath; }
     void SetPath(const std::string& path);  // closes the table first
 
-    void Open();  // the table layer's exceptions pass on
-    void Close();
+    void Open();  // the table layer's exceptions pass on; nothing when open
+    void Close(); // nothing while held
+    // A check run holds the table open from its first finding to its end, so
+    // that no pass reopens (and rereads) it; Release closes it.
+    void Hold();
+    void Release();
     bool Active() const;
     // Appends one finding, values in column order, nulls as blank fields. Texts longer
     // than their column are cut at a character boundary (as Fit does).
@@ -43,6 +47,19 @@ private:
     std::string FPath;
     std::unique_ptr<TTableDBF> FTable;
     TFldDefList FFields;
+    bool FHeld = false;
+};
+
+// Holds the error table open for a scope (a whole check run).
+class TErrorTableHold {
+public:
+    explicit TErrorTableHold(TErrorTable& table) : FTable(table) { FTable.Hold(); }
+    ~TErrorTableHold() { FTable.Release(); }
+    TErrorTableHold(const TErrorTableHold&) = delete;
+    TErrorTableHold& operator=(const TErrorTableHold&) = delete;
+
+private:
+    TErrorTable& FTable;
 };
 
 // The sink that appends findings to the working error table (open while a

@@ -8,6 +8,7 @@
 #include "dbase/TableDBF.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunCache.h"
+#include "standard/ErrorTable.h"
 
 #include <optional>
 
@@ -83,6 +84,8 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     TCheckRunResult result;
     {
         RunEnded ended(view, standard);
+        // One open error table for the whole run: no pass reopens and rereads it.
+        TErrorTableHold held(standard.ErrorTable());
         TBlk blk(false);
         for (int row = 0; row < view.BlockRowCount(); ++row) {
             TBlockRow cells = view.BlockRow(row);
