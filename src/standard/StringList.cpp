@@ -34,6 +34,18 @@ bool TStringList::Add(const std::string& text) {
     return true;
 }
 
+void TStringList::AddAll(const std::vector<std::string>& texts) {
+    std::vector<std::string> all;
+    all.reserve(FItems.size() + texts.size());
+    all.insert(all.end(), FItems.begin(), FItems.end());
+    all.insert(all.end(), texts.begin(), texts.end());
+    std::stable_sort(all.begin(), all.end(), [](const std::string& x, const std::string& y) { return Compare(x, y) < 0; });
+    all.erase(std::unique(all.begin(), all.end(),
+                          [](const std::string& x, const std::string& y) { return Compare(x, y) == 0; }),
+              all.end());
+    FItems = std::move(all);
+}
+
 int TStringList::IndexOf(const std::string& text) const {
     auto it = std::lower_bound(FItems.begin(), FItems.end(), text,
                                [](const std::string& x, const std::string& y) { return Compare(x, y) < 0; });

@@ -11,6 +11,9 @@ class TStringList {
 public:
     // Inserts in sorted position; answers false when an equal entry is already there.
     bool Add(const std::string& text);
+    // Adds many at once (sorted once, not one insert each); of equal entries
+    // the one already there, else the first given, stays.
+    void AddAll(const std::vector<std::string>& texts);
     void Clear() { FItems.clear(); }
 
     int Count() const { return static_cast<int>(FItems.size()); }

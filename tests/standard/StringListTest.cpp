@@ -25,3 +25,19 @@ TEST(StringList, SortsIgnoringCaseKeepsTheFirstOfEqualNamesAndReadsValues) {
     EXPECT_EQ(kinds.Name(3), "12");
     EXPECT_EQ(kinds.ValueFromIndex(3), "HR;CE");
 }
+
+TEST(StringList, AddingManyAtOnceEqualsAddingOneByOne) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < 3000; ++i) {
+        const int n = (i * 7919) % 1000;
+        texts.push_back(std::to_string(n) + (i % 3 == 0 ? "a" : "A") + (i % 5 == 0 ? "" : "."));
+    }
+    TStringList one, many;
+    one.Add("5A");
+    many.Add("5A");
+    for (const std::string& t : texts) one.Add(t);
+    many.AddAll(texts);
+    EXPECT_EQ(many.Strings(), one.Strings());
+    EXPECT_EQ(many.IndexOf("5a"), one.IndexOf("5a"));
+    EXPECT_EQ(many.Strings()[static_cast<std::size_t>(many.IndexOf("5a"))], "5A");  // the entry already there stays
+}
