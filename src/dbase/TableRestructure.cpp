@@ -251,7 +251,9 @@ void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpT
                 } catch (const EDbfException& e) {
                     throw EDbfEngineError(Format("%s (záznam %u)", e.what(), r + 1), path);
                 }
-                std::memcpy(to, text.data(), std::min(text.size(), static_cast<std::size_t>(p.Target.Width)));
+                // A field of fixed width, blank-padded: no terminator belongs there.
+                std::memcpy(to, text.data(),  // NOLINT(bugprone-not-null-terminated-result)
+                            std::min(text.size(), static_cast<std::size_t>(p.Target.Width)));
                 break;
             }
             default:

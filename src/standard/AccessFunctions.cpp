@@ -722,7 +722,7 @@ void FnCDate(sqlite3_context* c, int, sqlite3_value** a) {
 
 std::string Interval(sqlite3_value* v) {
     if (Null(v)) InvalidUseOfNull();
-    const std::string i = LowerAscii(Trim(Text(v)));
+    std::string i = LowerAscii(Trim(Text(v)));
     static const std::set<std::string> known = {"yyyy", "q", "m", "y", "d", "w", "ww", "h", "n", "s"};
     if (!known.count(i)) InvalidArgument();
     return i;
@@ -1019,7 +1019,7 @@ std::string GroupThousands(const std::string& digits) {
 
 // A number by a picture of 0 # . , % (one section; E+ not supported).
 std::string FormatNumberPicture(double x, const std::string& pic) {
-    std::string fmt = pic;
+    const std::string& fmt = pic;
     const bool percent = fmt.find('%') != std::string::npos;
     if (percent) x *= 100;
     const auto dot = fmt.find('.');

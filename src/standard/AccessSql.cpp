@@ -324,7 +324,7 @@ bool BinaryPosition(const std::vector<TTok>& t, std::size_t i) {
            i + 1 < t.size() && (IsOperand(t[i + 1]) || IsUnarySign(t, i + 1));
 }
 
-TBinaryMatch Ops(std::vector<std::pair<std::string, std::string>> ops) {
+TBinaryMatch Ops(const std::vector<std::pair<std::string, std::string>>& ops) {
     return [ops](const std::vector<TTok>& t, std::size_t i) -> std::string {
         for (const auto& [op, func] : ops) {
             const bool hit = std::isalpha(static_cast<unsigned char>(op[0])) ? IsWord(t[i], op.c_str()) : IsOp(t[i], op.c_str());
