@@ -6,6 +6,9 @@ namespace vexa {
 
 EBlkNotOpened::EBlkNotOpened() : EBlkException("Neotvorený blok") {}
 
+EBlkNotOpened::EBlkNotOpened(const std::string& path, const std::string& cause)
+    : EBlkException(Format("Neotvorený blok\r(%s: %s)", path.c_str(), cause.c_str())) {}
+
 EBlkReadError::EBlkReadError(const std::string& path)
     : EBlkException(Format("Chyba čítania\r(%s)", path.c_str())) {}
 

@@ -16,6 +16,8 @@ public:
 class EBlkNotOpened : public EBlkException {
 public:
     EBlkNotOpened();
+    // "Neotvorený blok\r(%s: %s)": the block path and why
+    EBlkNotOpened(const std::string& path, const std::string& cause);
 };
 // "Chyba čítania\r(%s)"
 class EBlkReadError : public EBlkException {

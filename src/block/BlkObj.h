@@ -15,6 +15,17 @@
 
 namespace vexa {
 
+// How Open treats a block directory.
+enum class TBlkOpenMode {
+    // As a check run opens it: a missing directory and missing files are created; a file
+    // whose partner is missing (half pairs) is set aside beside the block's files under a
+    // name ending ".orphan-YYYYMMDD-HHMMSS" (never deleted) and OpenWarnings() tells of it.
+    Create,
+    // Nothing on disk changes: the directory must exist (EBlkNotOpened otherwise), files are
+    // opened for reading, and a missing file reads as a fresh empty one.
+    ReadOnly,
+};
+
 class TBlk {
 public:
     explicit TBlk(bool inMemory = false);
@@ -27,7 +38,9 @@ public:
     bool Opened() const { return FOpened; }
 
     // --- file set ---------------------------------------------------------
-    void Open(const std::string& path);
+    void Open(const std::string& path, TBlkOpenMode mode = TBlkOpenMode::Create);
+    // What the last Open set aside (Slovak messages, one per file); empty when nothing.
+    const std::vector<std::string>& OpenWarnings() const { return FOpenWarnings; }
     void Close(bool save = true);
     void SaveBuffers();
     bool IsClean();
@@ -138,6 +151,7 @@ private:
     std::FILE* AreStream = nullptr;
     TStreamState FCrdState, FLinState, FPntState, FTbxState, FAreState;
 
+    std::vector<std::string> FOpenWarnings;
     bool FReadCache = false;
     std::vector<std::uint8_t> FCrdCache, FLinCache, FAreCache;
     std::unique_ptr<TDuplicateIndex> FDuplicateIndex;  // built on first use while cached

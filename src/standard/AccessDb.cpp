@@ -1,6 +1,7 @@
 #include "standard/AccessDb.h"
 
 #include "common/Text.h"
+#include "standard/SqlGuard.h"
 #include "standard/AccessSql.h"
 
 #include <sqlite3.h>
@@ -72,6 +73,7 @@ TAccessDb::TAccessDb(const std::string& path) : FPath(path) {
     sqlite3_db_config(FDb, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(FDb, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(FDb, 5000);
+    InstallSqlGuard(FDb);  // never another database file (SqlGuard.h)
     try {
         RegisterAccessFunctions(FDb);
     } catch (...) {
@@ -243,6 +245,7 @@ std::optional<std::string> TAccessDb::SavedQuerySql(const std::string& name) {
 int TAccessDb::ExecuteSaved(const std::string& name) {
     const auto sql = SavedQuerySql(name);
     if (!sql) throw EAccessDbError("Saved query not found.\r(" + name + ")");
+    TSqlGuardScope guard(*this, name, *sql);  // one statement, reading and changing TestTab only
     try {
         return Execute(*sql);
     } catch (const EAccessDbError& e) {
