@@ -9,6 +9,7 @@
 #include "common/Text.h"
 
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -287,8 +288,9 @@ bool TBlk::IsClean() {
 
 // --- read cache -----------------------------------------------------------
 
-void TBlk::LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache) {
-    const std::int64_t size = StreamSize(stream);
+void TBlk::LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache, std::int64_t limit) {
+    std::int64_t size = StreamSize(stream);
+    if (limit >= 0 && limit < size) size = limit;
     cache.assign(static_cast<std::size_t>(size), 0);
     if (blkio::ReadAt(stream, 0, cache.data(), cache.size()) != cache.size()) throw EBlkReadError(FPath);
 }
@@ -296,6 +298,7 @@ void TBlk::LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache) {
 void TBlk::DropReadCache() {
     FReadCache = false;
     FCrdCache = {};
+    FCrdFileSize = 0;
     FLinCache = {};
     FAreCache = {};
     FDuplicateIndex.reset();
@@ -306,9 +309,17 @@ void TBlk::SetReadCache(bool on) {
     if (!on) return;
     CheckOpened();
     try {
-        LoadCache(CrdStream, FCrdCache);
         LoadCache(LinStream, FLinCache);
         LoadCache(AreStream, FAreCache);
+        // Only the vertices the lines use: the highest index a line names, plus one.
+        std::int64_t used = 0;
+        for (std::size_t at = sizeof(TBlkLine); at + sizeof(TBlkLine) <= FLinCache.size(); at += sizeof(TBlkLine)) {
+            TBlkLine l;
+            std::memcpy(static_cast<void*>(&l), FLinCache.data() + at, sizeof l);
+            used = std::max<std::int64_t>(used, std::max<std::int64_t>(l.FirstCrd, l.LastCrd) + 1);
+        }
+        FCrdFileSize = StreamSize(CrdStream);
+        LoadCache(CrdStream, FCrdCache, used * std::int64_t(sizeof(TBlkCrd)));
     } catch (...) {
         DropReadCache();
         throw;

@@ -29,6 +29,9 @@ void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines) {
                                                         : LineCount());
         auto usable = [&](const TBlkLine& l) {
             if (LineDeleted(l) || !IsTopoLine(l)) throw EBlkPloError::LineOfArea(FPath, p, l.Number);
+            // Every line fetched is one step of the block's walk budget.
+            if (FWalkBudget == 0) throw EBlkPloError::LineOfArea(FPath, p, l.Number);
+            if (FWalkBudget > 0) --FWalkBudget;
         };
 
         TBlkLine current;

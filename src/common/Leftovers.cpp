@@ -78,7 +78,11 @@ TMapLock::TMapLock(const std::string& mapDir, int waitMs) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     for (;;) {
         const int fd = ::open(FPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-        if (fd < 0) throw Exception(FileFailure("Kontrola sa nedá začať", FPath, errno));
+        if (fd < 0) {
+            // A map nobody may write to cannot be changed by two runs either: no lock needed.
+            if (errno == EACCES || errno == EROFS || errno == EPERM) return;
+            throw Exception(FileFailure("Kontrola sa nedá začať", FPath, errno));
+        }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             // The file locked must still be the one under the name (the last owner may have removed it).
             struct stat a {}, b {};

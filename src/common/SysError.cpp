@@ -51,6 +51,15 @@ std::string OutOfMemoryMessage(const std::string& during) {
 #include <filesystem>
 #include <new>
 namespace vexa {
+std::string SystemCause(const std::exception& e) {
+    if (dynamic_cast<const std::bad_alloc*>(&e)) return SysCause(ENOMEM);
+    if (auto fe = dynamic_cast<const std::filesystem::filesystem_error*>(&e)) {
+        std::string path = fe->path1().string();
+        return (path.empty() ? std::string() : path + ": ") + SysCause(fe->code());
+    }
+    return std::string();
+}
+
 std::string UserMessage(const std::exception& e) {
     if (dynamic_cast<const std::bad_alloc*>(&e)) return OutOfMemoryMessage();
     if (auto fe = dynamic_cast<const std::filesystem::filesystem_error*>(&e)) {

@@ -23,4 +23,7 @@ namespace vexa {
 // What the user is shown for an exception: out of memory and file system failures in
 // Slovak with the path and the cause (never "std::bad_alloc" raw), other messages as they are.
 std::string UserMessage(const std::exception& e);
+// The Slovak cause when e is a failure of the system (out of memory, a file system error);
+// empty for any other exception.
+std::string SystemCause(const std::exception& e);
 } // namespace vexa

@@ -74,7 +74,7 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
             pass.Add(-12, "L", line.Kind, line.Number, "krivka");
         } else if ((options & kRectangle) && !blk.LineRectOk(line, computed)) {
             pass.Add(-13, "L", line.Kind, line.Number, "línia mimo rozsah opísaného obdĺžnika");
-        } else if ((options & kDuplicates) && shared.FindDuplicateLines(blk, line, duplicates)) {
+        } else if ((options & kDuplicates) && shared.FindDuplicateLines(blk, line, duplicates, kDuplicateListMax)) {
             pass.Add(-14, "L", line.Kind, line.Number, "duplikátne línie: " + duplicates.substr(0, kDuplicateListMax));
         } else if ((options & kLengthLimit) && line.Length.Value() <= static_cast<long double>(lengthLimit)) {
             pass.Add(-15, "L", line.Kind, line.Number, "podlimitná dĺžka");

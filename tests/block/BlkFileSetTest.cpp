@@ -229,7 +229,7 @@ TEST_F(BlkFileSetTest, FindsFilesWhateverTheirLetterCase) {
     EXPECT_EQ(blk.TextCount(), 1);
     TBlkLine line;
     blk.FindLine(2, line);
-    EXPECT_EQ(line.Number, 2);
+    EXPECT_EQ(+line.Number, 2);
     TCrds crds;
     blk.ReadLineCrds(line, crds);
     ASSERT_EQ(crds.size(), 2u);
@@ -348,7 +348,7 @@ TEST_F(BlkFileSetTest, EmptyAndDamagedFiles) {
     blk.ReadNextLine(line);
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.IsClean(); }), ReadError());
     blk.ReadNextLine(line);
-    EXPECT_EQ(line.Number, 2);
+    EXPECT_EQ(+line.Number, 2);
 
     // ...but an unclean record before it decides first.
     WriteBlock(Dir(), LinesNumbered({1, 1}));

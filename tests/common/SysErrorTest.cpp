@@ -45,3 +45,10 @@ TEST(Leftovers, NamesCarryTheProcessId) {
     EXPECT_EQ(LeftoverPid(".vexa-1-2-3.tmp"), std::nullopt);
     EXPECT_TRUE(ProcessAlive(::getpid()));
 }
+
+TEST(SysError, SystemCausesOnlyForSystemFailures) {
+    EXPECT_EQ(SystemCause(std::bad_alloc()), "nedostatok pamäte");
+    EXPECT_EQ(SystemCause(std::filesystem::filesystem_error("x", "/m/a.dbf", std::make_error_code(std::errc::no_space_on_device))),
+              "/m/a.dbf: disk je plný");
+    EXPECT_EQ(SystemCause(std::runtime_error("Invalid filter")), "");
+}
