@@ -512,6 +512,8 @@ std::optional<std::string> ReadJetPassword(const std::string& jetPath) {
     for (std::size_t i = 0; i < mask.size(); ++i) page[0x18 + i] ^= mask[i];
     double created = 0;
     std::memcpy(&created, page.data() + 0x72, sizeof created);
+    // A damaged header may hold any bits: a creation date out of range tells no password.
+    if (!(created >= -2147483648.0 && created < 2147483648.0)) return std::nullopt;
     const auto stamp = static_cast<std::uint32_t>(static_cast<std::int32_t>(created));
     const unsigned char dm[4] = {static_cast<unsigned char>(stamp), static_cast<unsigned char>(stamp >> 8),
                                  static_cast<unsigned char>(stamp >> 16), static_cast<unsigned char>(stamp >> 24)};

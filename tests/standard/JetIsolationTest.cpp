@@ -4,6 +4,7 @@
 #include "standard/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
+#include "standard/JetImport.h"
 #include "standard/JetIsolated.h"
 
 #include <gtest/gtest.h>
@@ -103,6 +104,15 @@ TEST_F(JetIsolation, ProgramsSayWhichStandardIsDamagedAndPrintNothingOnStdout) {
         EXPECT_NE(o.Err.find(Damaged(name)), std::string::npos) << o.Err;
     }
 #endif
+}
+
+TEST_F(JetIsolation, ACreationDateOutOfRangeTellsNoPassword) {
+    // Found by fuzz_standard: the conversion of the date was undefined behaviour.
+    EXPECT_EQ(ReadJetPassword(Damaged("jet-password-date-overflow.mdb")), std::nullopt);
+    try {
+        TBlkStandardGXD standard(Damaged("jet-password-date-overflow.mdb"), templatePath_);
+    } catch (const vexa::Exception&) {
+    }
 }
 
 TEST(ChildProcess, OutcomesOfWorkRunApart) {
