@@ -11,6 +11,8 @@ packages=(
   libsqlite3-dev        # working copy of the standard
   qt6-base-dev          # windows
   xvfb xauth twm        # screenshots of the windows (twm draws their frames)
+  clang libclang-rt-14-dev  # libFuzzer targets (scripts/fuzz.sh)
+  python3               # fuzz seed corpora (scripts/fuzz-seeds.py)
 )
 if [ "${1:-}" = "--wine" ]; then
   packages+=(g++-mingw-w64-x86-64 wine wine64)

@@ -27,7 +27,7 @@ int Attrs(const std::string& target, const std::string& arg, std::ostream& out) 
     if (kind < INT16_MIN || kind > INT16_MAX) throw Exception("kind is not a 16-bit integer: '" + parts[1] + "'");
     const std::int32_t number = ParseInt32(parts[2], "element number");
     TBlk blk(false);
-    blk.Open(target);
+    OpenInfoBlock(blk, target);
     TFldValList values;
     blk.ReadAttributes(group, static_cast<std::int16_t>(kind), number, values);
     json::Array result;

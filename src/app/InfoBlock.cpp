@@ -1,5 +1,5 @@
 // vexa-info's block options: the summary, --dump, --find and --crds. The block is opened
-// as a check run opens it (missing files are created).
+// read-only (vexa-info --create: as a check run opens it).
 #include "InfoBlockJson.h"
 #include "InfoCommands.h"
 #include "Json.h"
@@ -10,7 +10,7 @@ namespace {
 
 int Summary(const std::string& target, const std::string&, std::ostream& out) {
     TBlk blk(false);
-    blk.Open(target);
+    OpenInfoBlock(blk, target);
     const bool clean = blk.IsClean();
     out << json::Object()
                .Str("Path", blk.Path())
@@ -28,7 +28,7 @@ int Summary(const std::string& target, const std::string&, std::ostream& out) {
 int Dump(const std::string& target, const std::string& arg, std::ostream& out) {
     const TBlkElementGroup group = ParseGroupLetter(arg);
     TBlk blk(false);
-    blk.Open(target);
+    OpenInfoBlock(blk, target);
     auto each = [&](auto eof, auto readNext, auto toJson, auto rec) {
         if (!(blk.*eof)()) (blk.*readNext)(rec);  // the header
         while (!(blk.*eof)()) {
@@ -51,7 +51,7 @@ int Find(const std::string& target, const std::string& arg, std::ostream& out) {
     const TBlkElementGroup group = ParseGroupLetter(parts[0]);
     const std::int32_t number = ParseInt32(parts[1], "element number");
     TBlk blk(false);
-    blk.Open(target);
+    OpenInfoBlock(blk, target);
     switch (group) {
     case egLine: { TBlkLine r; blk.FindLine(number, r); out << LineJson(r) << '\n'; break; }
     case egPoint: { TBlkPoint r; blk.FindPoint(number, r); out << PointJson(r) << '\n'; break; }
@@ -67,7 +67,7 @@ int Crds(const std::string& target, const std::string& arg, std::ostream& out) {
     const std::int32_t first = ParseInt32(parts[0], "vertex index");
     const std::int32_t last = ParseInt32(parts[1], "vertex index");
     TBlk blk(false);
-    blk.Open(target);
+    OpenInfoBlock(blk, target);
     TCrds crds;
     blk.ReadCrds(first, last, crds);
     out << CrdsJson(crds) << '\n';

@@ -1,6 +1,9 @@
 #include "InfoCommands.h"
 
+#include "block/BlkObj.h"
+
 #include <algorithm>
+#include <iostream>
 
 namespace vexa {
 
@@ -10,7 +13,18 @@ std::vector<TInfoCommand>& Registry() {
     static std::vector<TInfoCommand> commands;
     return commands;
 }
+bool& CreatesBlocks() {
+    static bool create = false;
+    return create;
+}
 } // namespace
+
+void SetInfoCreatesBlocks(bool create) { CreatesBlocks() = create; }
+
+void OpenInfoBlock(TBlk& blk, const std::string& target) {
+    blk.Open(target, CreatesBlocks() ? TBlkOpenMode::Create : TBlkOpenMode::ReadOnly);
+    for (const std::string& w : blk.OpenWarnings()) std::cerr << "vexa-info: " << w << '\n';
+}
 
 void RegisterInfoCommand(TInfoCommand command) { Registry().push_back(std::move(command)); }
 

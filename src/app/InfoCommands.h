@@ -31,6 +31,15 @@ std::vector<TInfoCommand> InfoCommands();
 // The command of that option name; nullptr when there is none.
 const TInfoCommand* FindInfoCommand(const std::string& option);
 
+// How the block commands open their block: read-only (the default: nothing on disk changes,
+// a missing file reads as empty, a missing block directory is an error) or, after
+// "--create", as a check run opens it (missing files created, half pairs set aside).
+void SetInfoCreatesBlocks(bool create);
+class TBlk;
+// Opens target for a block command in the chosen way; what a creating open set aside is
+// told on stderr.
+void OpenInfoBlock(TBlk& blk, const std::string& target);
+
 struct TInfoCommandRegistrar {
     explicit TInfoCommandRegistrar(TInfoCommand command) { RegisterInfoCommand(std::move(command)); }
 };

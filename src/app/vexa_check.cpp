@@ -4,6 +4,7 @@
 // Exit status: 0 no findings, 1 findings (MAPDIR/Chyby.DBF replaced), 2 error.
 #include "common/Exception.h"
 #include "common/FileNames.h"
+#include "common/SysError.h"
 #include "common/Text.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
@@ -254,7 +255,10 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
 
 int Run(const Arguments& args) {
     std::error_code ec;
-    if (!fs::is_directory(args.MapDir, ec)) throw UsageError("Adresár mapy neexistuje\r(" + args.MapDir + ")");
+    if (!fs::is_directory(args.MapDir, ec)) {
+        if (fs::exists(args.MapDir, ec)) throw UsageError("Mapa nie je adresár\r(" + EscapeControlChars(args.MapDir) + ")");
+        throw UsageError("Adresár mapy neexistuje\r(" + EscapeControlChars(args.MapDir) + ")");
+    }
     std::string programDir = ProgramDir();
     std::string standardPath = args.Standard.empty() ? programDir + kStandardFileName : args.Standard;
     TBlkStandardGXD standard(standardPath, programDir + kErrorTableFileName);
@@ -292,7 +296,7 @@ int main(int argc, char** argv) {
         return status;
     } catch (const std::exception& e) {
         std::fflush(stdout);
-        std::fprintf(stderr, "%s\n", MessageLines(e.what()).c_str());
+        std::fprintf(stderr, "%s\n", MessageLines(UserMessage(e)).c_str());
         return 2;
     }
 }

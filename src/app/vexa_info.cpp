@@ -1,6 +1,7 @@
 // vexa-info: prints what the block store reads from a block (and, through options that
 // other parts register, from attribute tables and the standard) as JSON.
 #include "InfoCommands.h"
+#include "common/SysError.h"
 
 #include <exception>
 #include <iostream>
@@ -10,10 +11,13 @@
 namespace {
 
 void PrintHelp(std::ostream& out) {
-    out << "Usage: vexa-info BLOCKDIR [OPTION ARG]\n"
+    out << "Usage: vexa-info [--create] BLOCKDIR [OPTION ARG]\n"
            "       vexa-info OPTION ARG      (options that need no block)\n"
            "       vexa-info --help\n\n"
-           "Prints JSON (UTF-8). The block is opened as a check run opens it: missing files are created.\n"
+           "Prints JSON (UTF-8). The block is opened read-only: nothing on disk changes, a missing file\n"
+           "reads as empty and a block directory that does not exist is an error. With --create the\n"
+           "block is opened as a check run opens it: missing files are created, and a file whose\n"
+           "partner is missing is set aside as NAME.orphan-YYYYMMDD-HHMMSS (told on stderr).\n"
            "Exit code 0 on success; on an error its message goes to stderr and the exit code is 2.\n\n";
     for (const vexa::TInfoCommand& c : vexa::InfoCommands()) {
         std::string form;
@@ -42,7 +46,12 @@ bool IsOption(const std::string& s) { return s.size() > 1 && s[0] == '-'; }
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args(argv + 1, argv + argc);
+    if (!args.empty() && args[0] == "--create") {
+        vexa::SetInfoCreatesBlocks(true);
+        args.erase(args.begin());
+        if (!args.empty() && IsOption(args[0])) return UsageError("--create needs a block directory after it");
+    }
     if (args.empty()) return UsageError("missing block directory");
     for (const std::string& a : args)
         if (a == "--help" || a == "-h") {
@@ -83,7 +92,7 @@ int main(int argc, char** argv) {
         return code;
     } catch (const std::exception& e) {
         std::cout.flush();
-        std::cerr << ForTerminal(e.what()) << '\n';
+        std::cerr << ForTerminal(vexa::UserMessage(e)) << '\n';
         return 2;
     }
 }

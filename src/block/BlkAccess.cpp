@@ -143,7 +143,7 @@ void TBlk::ReadCrds(std::int32_t first, std::int32_t last, TCrds& crds) {
     crds.clear();
     CheckOpened();
     constexpr std::int64_t crdSize = sizeof(TBlkCrd);
-    const std::int64_t fileSize = FReadCache ? static_cast<std::int64_t>(FCrdCache.size()) : StreamSize(CrdStream);
+    const std::int64_t fileSize = FReadCache ? FCrdFileSize : StreamSize(CrdStream);
     if (first == last || first < 0 || last < 0 || fileSize < crdSize * first || fileSize < crdSize * last)
         throw EBlkReadError(FPath);
     const std::int64_t lo = std::min(first, last);
@@ -151,9 +151,8 @@ void TBlk::ReadCrds(std::int32_t first, std::int32_t last, TCrds& crds) {
     const std::size_t want = static_cast<std::size_t>((hi - lo + 1) * crdSize);
     crds.resize(static_cast<std::size_t>(hi - lo + 1));
     std::size_t got = 0;
-    if (FReadCache) {
-        got = static_cast<std::size_t>(
-            std::min<std::int64_t>(std::int64_t(want), std::max<std::int64_t>(0, fileSize - lo * crdSize)));
+    if (FReadCache && (hi + 1) * crdSize <= static_cast<std::int64_t>(FCrdCache.size())) {
+        got = want;
         std::memcpy(static_cast<void*>(crds.data()), FCrdCache.data() + lo * crdSize, got);
     } else {
         got = blkio::ReadAt(CrdStream, lo * crdSize, crds.data(), want);

@@ -4,6 +4,7 @@
 #include "block/BlkObj.h"
 
 #include "common/FileNames.h"
+#include "common/SysError.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 
@@ -46,9 +47,9 @@ void TBlk::ReadAttributes(TBlkElementGroup group, std::int16_t kind, std::int32_
             table.GetValues(values);
         }
         table.Close();
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         values.clear();
-        throw EBlkDBError(FPath, tablePath);
+        throw EBlkDBError(FPath, tablePath, SystemCause(e));
     }
 }
 

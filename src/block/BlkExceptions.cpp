@@ -6,6 +6,9 @@ namespace vexa {
 
 EBlkNotOpened::EBlkNotOpened() : EBlkException("Neotvorený blok") {}
 
+EBlkNotOpened::EBlkNotOpened(const std::string& path, const std::string& cause)
+    : EBlkException(Format("Neotvorený blok\r(%s: %s)", path.c_str(), cause.c_str())) {}
+
 EBlkReadError::EBlkReadError(const std::string& path)
     : EBlkException(Format("Chyba čítania\r(%s)", path.c_str())) {}
 
@@ -30,7 +33,8 @@ EBlkPloError EBlkPloError::Lines(const std::string& path, std::int32_t a, std::i
     return EBlkPloError(Format("Chybná topológia línii\r(%s, L:%d, L:%d)", path.c_str(), int(a), int(b)));
 }
 
-EBlkDBError::EBlkDBError(const std::string& path, const std::string& tablePath)
-    : EBlkException(Format("Zlyhala databázová operácia\r(%s, %s)", path.c_str(), tablePath.c_str())) {}
+EBlkDBError::EBlkDBError(const std::string& path, const std::string& tablePath, const std::string& cause)
+    : EBlkException(Format("Zlyhala databázová operácia\r(%s, %s)", path.c_str(), tablePath.c_str()) +
+                    (cause.empty() ? std::string() : "\r" + cause)) {}
 
 } // namespace vexa

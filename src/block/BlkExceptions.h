@@ -16,6 +16,8 @@ public:
 class EBlkNotOpened : public EBlkException {
 public:
     EBlkNotOpened();
+    // "Neotvorený blok\r(%s: %s)": the block path and why
+    EBlkNotOpened(const std::string& path, const std::string& cause);
 };
 // "Chyba čítania\r(%s)"
 class EBlkReadError : public EBlkException {
@@ -43,10 +45,10 @@ public:
     // "Chybná topológia línii\r(%s, L:%d, L:%d)"
     static EBlkPloError Lines(const std::string& path, std::int32_t a, std::int32_t b);
 };
-// "Zlyhala databázová operácia\r(%s, %s)"
+// "Zlyhala databázová operácia\r(%s, %s)", with "\r<cause>" when a cause is given
 class EBlkDBError : public EBlkException {
 public:
-    EBlkDBError(const std::string& path, const std::string& tablePath);
+    EBlkDBError(const std::string& path, const std::string& tablePath, const std::string& cause = std::string());
 };
 
 } // namespace vexa

@@ -5,9 +5,11 @@
 #include "block/BlkIo.h"
 #include "common/AtomicFile.h"
 #include "common/FileNames.h"
+#include "common/SysError.h"
 #include "common/Text.h"
 
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -27,9 +29,10 @@ void CreateBlockFile(const fs::path& target, const std::string& content) {
         out.write(content.data(), static_cast<std::streamsize>(content.size()));
         out.close();
         if (!out) {
+            const int err = errno;
             std::error_code ec;
             fs::remove(temp, ec);
-            throw Exception("cannot write " + target.string());
+            throw Exception(target.string() + ": " + SysCause(err));
         }
     }
     CommitReplacement(temp, target);
@@ -60,57 +63,133 @@ std::uint32_t TBlk::PackedNow() {
     return (date << 16) | (time & 0xFFFF);
 }
 
-void TBlk::Open(const std::string& path) {
+namespace {
+
+// "YYYYMMDD-HHMMSS" of the local time now.
+std::string StampNow() {
+    std::time_t now = std::time(nullptr);
+    std::tm t{};
+#ifdef _WIN32
+    localtime_s(&t, &now);
+#else
+    localtime_r(&now, &t);
+#endif
+    char text[32];
+    std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &t);
+    return text;
+}
+
+// Sets a block file aside instead of deleting it: renamed beside the block's files to
+// "<name>.orphan-YYYYMMDD-HHMMSS" (with "-2", "-3", ... when that name is taken).
+// Returns the new path; throws when the rename fails (the file then stays as it was).
+fs::path SetAside(const fs::path& file) {
+    const std::string base = file.filename().string() + ".orphan-" + StampNow();
+    fs::path target = file.parent_path() / base;
+    std::error_code ec;
+    for (int n = 2; fs::exists(fs::symlink_status(target, ec)); ++n)
+        target = file.parent_path() / (base + "-" + std::to_string(n));
+    fs::rename(file, target, ec);
+    if (ec) throw Exception(file.string() + ": " + SysCause(ec));
+    return target;
+}
+
+} // namespace
+
+void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
     if (FOpened) Close(true);
+    FOpenWarnings.clear();
 
     const std::string dirText = IncludeTrailingDelimiter(path);
     const fs::path dir(dirText);
+    const fs::path dirEntry(ExcludeTrailingDelimiter(dirText));
     std::error_code ec;
-    if (!fs::exists(dir, ec)) {
+    const fs::file_status st = fs::status(dirEntry, ec);
+    if (fs::exists(st) && !fs::is_directory(st)) throw EBlkNotOpened(dirEntry.string(), SysCause(ENOTDIR));
+    if (!fs::exists(st)) {
+        if (mode == TBlkOpenMode::ReadOnly) throw EBlkNotOpened(dirEntry.string(), SysCause(ENOENT));
+        ec.clear();
         fs::create_directories(dir, ec);
-        if (ec || !fs::is_directory(dir, ec)) throw EBlkNotOpened();
+        if (ec || !fs::is_directory(dir, ec)) throw EBlkNotOpened(dirEntry.string(), SysCause(ec ? ec.value() : ENOTDIR));
     }
 
+    std::string cause;
     try {
         auto existing = [&](const char* name) { return FindEntryIgnoreCase(dir, name); };
-        auto removeIfExists = [&](const char* name) {
-            if (auto p = existing(name)) fs::remove(*p);
+        const std::uint32_t time = PackedNow();
+        auto fresh = [&](const char* name) -> std::string {
+            const std::string n(name);
+            if (n == "tn.lin") return RecordBytes(blkio::LineHeader(time));
+            if (n == "tn.pnt") return RecordBytes(blkio::PointHeader(time));
+            if (n == "tn.tbx") return RecordBytes(blkio::TextHeader(time));
+            if (n == "tn.are") return RecordBytes(blkio::AreaHeader(time));
+            return std::string();
         };
 
-        // A vertex file without its lines file (or the reverse) is useless: start the lines over.
-        if (!(existing("tn.crd") && existing("tn.lin"))) {
-            removeIfExists("tn.crd");
-            removeIfExists("tn.lin");
-            removeIfExists("tn.are");
-        }
-        // Text records and text strings belong together.
-        if (bool(existing("tn.tbx")) != bool(existing("tn.ttx"))) {
-            removeIfExists("tn.tbx");
-            removeIfExists("tn.ttx");
-        }
+        if (mode == TBlkOpenMode::Create) {
+            // A file that is useless without its partner is set aside, never deleted: it may be
+            // the half of a block copied in part.
+            auto setAside = [&](const char* name, const char* missing) {
+                if (auto p = existing(name)) {
+                    fs::path kept = SetAside(*p);
+                    FOpenWarnings.push_back(Format("Blok %s je neúplný (chýba %s): súbor %s bol odložený ako %s",
+                                                   dirEntry.string().c_str(), missing, p->filename().string().c_str(),
+                                                   kept.filename().string().c_str()));
+                }
+            };
+            // A vertex file without its lines file (or the reverse) is useless: start the lines over.
+            const bool crd = bool(existing("tn.crd")), lin = bool(existing("tn.lin"));
+            if (!(crd && lin)) {
+                const char* missing = !crd && !lin ? "tn.crd, tn.lin" : (!crd ? "tn.crd" : "tn.lin");
+                setAside("tn.crd", missing);
+                setAside("tn.lin", missing);
+                setAside("tn.are", missing);
+            }
+            // Text records and text strings belong together.
+            const bool tbx = bool(existing("tn.tbx")), ttx = bool(existing("tn.ttx"));
+            if (tbx != ttx) {
+                const char* missing = tbx ? "tn.ttx" : "tn.tbx";
+                setAside("tn.tbx", missing);
+                setAside("tn.ttx", missing);
+            }
 
-        if (!existing("tn.crd")) CreateBlockFile(dir / "tn.crd", std::string());
-        const std::uint32_t time = PackedNow();
-        if (!existing("tn.lin")) CreateBlockFile(dir / "tn.lin", RecordBytes(blkio::LineHeader(time)));
-        if (!existing("tn.pnt")) CreateBlockFile(dir / "tn.pnt", RecordBytes(blkio::PointHeader(time)));
-        if (!existing("tn.tbx")) {
-            CreateBlockFile(dir / "tn.tbx", RecordBytes(blkio::TextHeader(time)));
-            // The title names the block as a .pra path, in the block's code page.
-            std::string blockPath = ChangeFileExt(ExcludeTrailingDelimiter(dirText), ".pra");
-            std::string title = Format("TopoL ... soubor textu pro blok %s\r\n", blockPath.c_str());
-            CreateBlockFile(ResolveIgnoreCase(dir, "tn.ttx"), FromUtf8(title, 1250));
+            for (const char* name : {"tn.crd", "tn.lin", "tn.pnt"})
+                if (!existing(name)) CreateBlockFile(dir / name, fresh(name));
+            if (!existing("tn.tbx")) {
+                CreateBlockFile(dir / "tn.tbx", fresh("tn.tbx"));
+                // The title names the block as a .pra path, in the block's code page.
+                std::string blockPath = ChangeFileExt(ExcludeTrailingDelimiter(dirText), ".pra");
+                std::string title = Format("TopoL ... soubor textu pro blok %s\r\n", blockPath.c_str());
+                CreateBlockFile(ResolveIgnoreCase(dir, "tn.ttx"), FromUtf8(title, 1250));
+            }
+            if (!existing("tn.are")) CreateBlockFile(dir / "tn.are", fresh("tn.are"));
+            if (!existing("info.txt")) CreateBlockFile(dir / "info.txt", "SOURADNYSYSTEM=JTSK\r\nCODEPAGE=1250\r\n");
         }
-        if (!existing("tn.are")) CreateBlockFile(dir / "tn.are", RecordBytes(blkio::AreaHeader(time)));
-        if (!existing("info.txt")) CreateBlockFile(dir / "info.txt", "SOURADNYSYSTEM=JTSK\r\nCODEPAGE=1250\r\n");
 
         auto openStream = [&](const char* name) {
-            fs::path file = ResolveIgnoreCase(dir, name);
+            auto found = existing(name);
+            if (!found && mode == TBlkOpenMode::ReadOnly) {
+                // A missing file reads as a fresh one; it lives only in memory (an unnamed temporary file).
+                std::FILE* f = std::tmpfile();
+                if (!f) throw Exception(FileFailure("Neotvorený blok", (dir / name).string(), errno));
+                const std::string content = fresh(name);
+                if (!content.empty() && blkio::WriteAt(f, 0, content.data(), content.size()) != content.size()) {
+                    std::fclose(f);
+                    throw Exception(FileFailure("Neotvorený blok", (dir / name).string(), errno));
+                }
+                return f;
+            }
+            fs::path file = found ? *found : ResolveIgnoreCase(dir, name);
+            const char* how = mode == TBlkOpenMode::ReadOnly ? "rb" : "r+b";
 #ifdef _WIN32
-            std::FILE* f = ::_wfopen(file.c_str(), L"r+b");
+            std::FILE* f = ::_wfopen(file.c_str(), mode == TBlkOpenMode::ReadOnly ? L"rb" : L"r+b");
 #else
-            std::FILE* f = std::fopen(file.c_str(), "r+b");
+            std::FILE* f = std::fopen(file.c_str(), how);
 #endif
-            if (!f) throw Exception("cannot open " + file.string());
+            (void)how;
+            if (!f) {
+                cause = file.string() + ": " + SysCause(errno);
+                throw Exception("cannot open " + file.string());
+            }
             return f;
         };
         CrdStream = openStream("tn.crd");
@@ -118,14 +197,25 @@ void TBlk::Open(const std::string& path) {
         PntStream = openStream("tn.pnt");
         TbxStream = openStream("tn.tbx");
         AreStream = openStream("tn.are");
-    } catch (...) {
+    } catch (const std::exception& e) {
         for (std::FILE** f : {&CrdStream, &LinStream, &PntStream, &TbxStream, &AreStream}) {
             if (*f) std::fclose(*f);
             *f = nullptr;
         }
         FPath.clear();
         FOpened = false;
-        throw EBlkNotOpened();
+        if (cause.empty()) {
+            if (auto fe = dynamic_cast<const fs::filesystem_error*>(&e))
+                cause = fe->path1().string() + ": " + SysCause(fe->code());
+            else if (dynamic_cast<const std::bad_alloc*>(&e))
+                cause = SysCause(ENOMEM);
+            else {
+                cause = e.what();
+                for (char& c : cause)
+                    if (c == '\r') c = ' ';
+            }
+        }
+        throw EBlkNotOpened(dirEntry.string(), cause);
     }
     for (TStreamState* st : {&FCrdState, &FLinState, &FPntState, &FTbxState, &FAreState}) *st = TStreamState{};
     FPath = dirText;
@@ -198,8 +288,9 @@ bool TBlk::IsClean() {
 
 // --- read cache -----------------------------------------------------------
 
-void TBlk::LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache) {
-    const std::int64_t size = StreamSize(stream);
+void TBlk::LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache, std::int64_t limit) {
+    std::int64_t size = StreamSize(stream);
+    if (limit >= 0 && limit < size) size = limit;
     cache.assign(static_cast<std::size_t>(size), 0);
     if (blkio::ReadAt(stream, 0, cache.data(), cache.size()) != cache.size()) throw EBlkReadError(FPath);
 }
@@ -207,6 +298,7 @@ void TBlk::LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache) {
 void TBlk::DropReadCache() {
     FReadCache = false;
     FCrdCache = {};
+    FCrdFileSize = 0;
     FLinCache = {};
     FAreCache = {};
     FDuplicateIndex.reset();
@@ -217,9 +309,17 @@ void TBlk::SetReadCache(bool on) {
     if (!on) return;
     CheckOpened();
     try {
-        LoadCache(CrdStream, FCrdCache);
         LoadCache(LinStream, FLinCache);
         LoadCache(AreStream, FAreCache);
+        // Only the vertices the lines use: the highest index a line names, plus one.
+        std::int64_t used = 0;
+        for (std::size_t at = sizeof(TBlkLine); at + sizeof(TBlkLine) <= FLinCache.size(); at += sizeof(TBlkLine)) {
+            TBlkLine l;
+            std::memcpy(static_cast<void*>(&l), FLinCache.data() + at, sizeof l);
+            used = std::max<std::int64_t>(used, std::max<std::int64_t>(l.FirstCrd, l.LastCrd) + 1);
+        }
+        FCrdFileSize = StreamSize(CrdStream);
+        LoadCache(CrdStream, FCrdCache, used * std::int64_t(sizeof(TBlkCrd)));
     } catch (...) {
         DropReadCache();
         throw;

@@ -15,6 +15,17 @@
 
 namespace vexa {
 
+// How Open treats a block directory.
+enum class TBlkOpenMode {
+    // As a check run opens it: a missing directory and missing files are created; a file
+    // whose partner is missing (half pairs) is set aside beside the block's files under a
+    // name ending ".orphan-YYYYMMDD-HHMMSS" (never deleted) and OpenWarnings() tells of it.
+    Create,
+    // Nothing on disk changes: the directory must exist (EBlkNotOpened otherwise), files are
+    // opened for reading, and a missing file reads as a fresh empty one.
+    ReadOnly,
+};
+
 class TBlk {
 public:
     explicit TBlk(bool inMemory = false);
@@ -27,7 +38,9 @@ public:
     bool Opened() const { return FOpened; }
 
     // --- file set ---------------------------------------------------------
-    void Open(const std::string& path);
+    void Open(const std::string& path, TBlkOpenMode mode = TBlkOpenMode::Create);
+    // What the last Open set aside (Slovak messages, one per file); empty when nothing.
+    const std::vector<std::string>& OpenWarnings() const { return FOpenWarnings; }
     void Close(bool save = true);
     void SaveBuffers();
     bool IsClean();
@@ -77,6 +90,8 @@ public:
     // and a readable file set (EBlkReadError; the cache then stays off).
     void SetReadCache(bool on);
     bool ReadCache() const { return FReadCache; }
+    // The bytes the cache holds now.
+    std::size_t CachedBytes() const { return FCrdCache.size() + FLinCache.size() + FAreCache.size(); }
 
     // --- geometry and topology ---------------------------------------------
     static TBlkRect CrdsRect(const TCrds& crds);
@@ -92,6 +107,11 @@ public:
     int CheckInnerLines(TLins& lines, std::int32_t& badLine);
     void BoundaryPolygon(const TLins& lines, TCrds& ring, double tolerance);
     bool CheckAreaTopology(const TBlkArea& area, bool geometry, double tolerance);
+    // The steps all boundary walks may still take together (negative: no limit, the
+    // default). Each step of AreaBoundary spends one; a walk that finds none left fails as
+    // broken topology (EBlkPloError), so a pass over every area is bounded in total work.
+    void SetWalkBudget(std::int64_t steps) { FWalkBudget = steps; }
+    std::int64_t WalkBudget() const { return FWalkBudget; }
 
     // --- attribute tables ---------------------------------------------------
     std::string AttributeFileName(TBlkElementGroup group, std::int16_t kind);
@@ -123,7 +143,7 @@ private:
                      std::size_t size);
     bool GroupClean(std::FILE* stream, std::size_t size, std::size_t flagsOffset, std::uint8_t deletedMask,
                     bool positiveNumbers);
-    void LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache);
+    void LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache, std::int64_t limit = -1);
     void DropReadCache();
     void FindDuplicatesInFile(const TBlkLine& line, const TCrds& crds, std::string& found);
     void FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::string& found);
@@ -138,8 +158,14 @@ private:
     std::FILE* AreStream = nullptr;
     TStreamState FCrdState, FLinState, FPntState, FTbxState, FAreState;
 
+    std::vector<std::string> FOpenWarnings;
+    std::int64_t FWalkBudget = -1;
     bool FReadCache = false;
     std::vector<std::uint8_t> FCrdCache, FLinCache, FAreCache;
+    // tn.crd's size when it was cached: the cache holds only the vertices the cached lines
+    // use (a vertex file may be far larger than what its lines hold, a sparse one most of all);
+    // reads beyond them go to the file.
+    std::int64_t FCrdFileSize = 0;
     std::unique_ptr<TDuplicateIndex> FDuplicateIndex;  // built on first use while cached
 };
 

@@ -29,6 +29,9 @@ void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines) {
                                                         : LineCount());
         auto usable = [&](const TBlkLine& l) {
             if (LineDeleted(l) || !IsTopoLine(l)) throw EBlkPloError::LineOfArea(FPath, p, l.Number);
+            // Every line fetched is one step of the block's walk budget.
+            if (FWalkBudget == 0) throw EBlkPloError::LineOfArea(FPath, p, l.Number);
+            if (FWalkBudget > 0) --FWalkBudget;
         };
 
         TBlkLine current;
@@ -129,10 +132,12 @@ int TBlk::CheckInnerLines(TLins& lines, std::int32_t& badLine) {
     std::vector<std::int32_t> inner, unpaired;
     for (const TBlkLine& l : lines) {
         if (l.AreaA != l.AreaB) continue;
-        inner.push_back(l.Number);
-        auto it = std::find(unpaired.begin(), unpaired.end(), l.Number);
+        // A copy: the record is packed, and a reference to its field (push_back, find) would be misaligned.
+        const std::int32_t number = l.Number;
+        inner.push_back(number);
+        auto it = std::find(unpaired.begin(), unpaired.end(), number);
         if (it == unpaired.end())
-            unpaired.push_back(l.Number);
+            unpaired.push_back(number);
         else
             unpaired.erase(it);
     }

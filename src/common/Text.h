@@ -15,6 +15,10 @@ std::string UpperAscii(std::string text);
 std::string LowerAscii(std::string text);
 bool SameTextAscii(const std::string& a, const std::string& b);
 
+// Control characters (below 0x20 and 0x7F) written as \n, \r, \t or \xHH, so that a name
+// printed on one line stays on one line.
+std::string EscapeControlChars(const std::string& text);
+
 // Leading and trailing blanks and control characters removed.
 std::string Trim(const std::string& text);
 

@@ -1,6 +1,7 @@
 #include "standard/AccessDb.h"
 
 #include "common/Text.h"
+#include "standard/SqlGuard.h"
 #include "standard/AccessSql.h"
 
 #include <sqlite3.h>
@@ -73,6 +74,7 @@ TAccessDb::TAccessDb(const std::string& path) : FPath(path) {
     sqlite3_db_config(FDb, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(FDb, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(FDb, 5000);
+    InstallSqlGuard(FDb);  // never another database file (SqlGuard.h)
     try {
         RegisterAccessFunctions(FDb);
         // Indexes on text columns were ordered by SQLite's own NOCASE; this connection's
@@ -294,6 +296,7 @@ TDbResult TAccessDb::RunSaved(const std::string& name, const TDbParams& params, 
         throw EAccessDbError(std::string(e.what()) + "\r(" + name + ")");
     }
     if (!sql) throw EAccessDbError("Saved query not found.\r(" + name + ")");
+    TSqlGuardScope guard(*this, name, *sql);  // one statement, reading and changing TestTab only
     try {
         return RunAccess(*sql, params, changes);
     } catch (const EAccessDbError& e) {

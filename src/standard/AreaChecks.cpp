@@ -3,6 +3,7 @@
 #include "standard/CheckRunSupport.h"
 #include "standard/FindingKinds.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace vexa {
@@ -11,6 +12,8 @@ namespace {
 
 // Boundary rings are joined within this tolerance.
 constexpr double kRingTolerance = 0.01;
+
+std::int64_t WalkBudgetFor(std::int32_t lines) { return 8 * std::int64_t(std::max(lines, 0)) + 64; }
 
 } // namespace
 
@@ -24,6 +27,13 @@ int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLim
     // The boundary walks fetch lines, areas and vertices by number: serve them from memory.
     std::optional<checkrun::TReadCacheScope> cache;
     if (options & option::PloTopologia) cache.emplace(blk);
+    // A valid block's walks pass each line at most a few times in all (twice per bordering
+    // area, inner lines twice more): broken links cannot make the pass quadratic.
+    struct BudgetScope {
+        TBlk& Blk;
+        ~BudgetScope() { Blk.SetWalkBudget(-1); }
+    } budget{blk};
+    if (options & option::PloTopologia) blk.SetWalkBudget(WalkBudgetFor(blk.LineCount()));
 
     TBlkArea area;
     pass.ForEachElement(

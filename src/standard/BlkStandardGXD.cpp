@@ -2,17 +2,21 @@
 #include "standard/BlkStandardGXD.h"
 
 #include "common/FileNames.h"
+#include "common/SysError.h"
 #include "common/Text.h"
 #include "standard/AccessDb.h"
 #include "standard/AccessSql.h"
 #include "standard/CheckRunCache.h"
 #include "standard/ErrorTable.h"
 #include "standard/JetImport.h"
+#include "standard/JetIsolated.h"
 #include "standard/StandardFiles.h"
 #include "standard/StandardImpl.h"
 #include "standard/StringList.h"
 
+#include <cerrno>
 #include <chrono>
+#include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -58,6 +62,26 @@ bool CopyOver(const fs::path& from, const fs::path& to) {
     return fs::copy_file(from, to, fs::copy_options::overwrite_existing, ec) && !ec;
 }
 
+// Why path cannot be read as a file; empty when it can.
+std::string FileCause(const fs::path& path) {
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    if (ec) return SysCause(ec);
+    if (fs::is_directory(st)) return "je adresár, nie súbor";
+    if (!fs::is_regular_file(st)) return "nie je obyčajný súbor";
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return SysCause(errno);
+    std::fclose(f);
+    return std::string();
+}
+
+// "Databáza nebola vytvorená.\r(<path>: <cause>)"; the cause of the file at path when none is given.
+EStdException NotCreated(const fs::path& path, std::string cause = std::string()) {
+    if (cause.empty()) cause = FileCause(path);
+    if (cause.empty()) cause = "nedá sa skopírovať";
+    return EStdException(std::string(kNotCreated) + "\r(" + path.string() + ": " + cause + ")");
+}
+
 } // namespace
 
 TBlkStandardGXD::TImpl::~TImpl() {
@@ -80,26 +104,28 @@ TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::str
 
     // A directory of this object's own under the temporary directory keeps two
     // processes (or two objects) from sharing a working copy or error table.
-    FImpl->WorkDir = MakePrivateTempDir();
-    if (FImpl->WorkDir.empty()) throw EStdException(kNotCreated);
+    std::string tempFailure;
+    FImpl->WorkDir = MakePrivateTempDir(tempFailure);
+    if (FImpl->WorkDir.empty())
+        throw EStdException(std::string(kNotCreated) + "\rDočasný adresár sa nedá použiť\r(" + tempFailure + ")");
     const std::string workPath = IncludeTrailingDelimiter(FImpl->WorkDir) + WorkFileName();
 
     // The working copy: an SQLite standard is copied, a Jet one imported.
     std::error_code ec;
-    if (!fs::is_regular_file(standardPath, ec)) throw EStdException(kNotCreated);
+    if (!fs::is_regular_file(standardPath, ec)) throw NotCreated(standardPath);
     switch (DetectDbFileFormat(standardPath)) {
     case TDbFileFormat::SQLite:
-        if (!CopyOver(standardPath, workPath)) throw EStdException(kNotCreated);
+        if (!CopyOver(standardPath, workPath)) throw NotCreated(standardPath);
         break;
     case TDbFileFormat::Jet: {
         const auto password = ReadJetPassword(standardPath);
         if (password && !password->empty() && *password != kStandardPassword)
             throw EAccessDbError("Not a valid password.");
-        ImportJetDatabase(standardPath, workPath);
+        ImportJetDatabaseIsolated(standardPath, workPath);
         break;
     }
     default:
-        if (!std::ifstream(standardPath, std::ios::binary)) throw EStdException(kNotCreated);
+        if (!std::ifstream(standardPath, std::ios::binary)) throw NotCreated(standardPath);
         throw EAccessDbError("Unrecognized database format.\r(" + standardPath + ")");
     }
     FImpl->Db = std::make_unique<TAccessDb>(workPath);
@@ -119,7 +145,7 @@ TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::str
     const std::string errorPath = IncludeTrailingDelimiter(FImpl->WorkDir) + kErrorTableFileName;
     if (!CopyOver(templatePath, errorPath)) {
         FImpl->Db.reset();
-        throw EStdException(kNotCreated);
+        throw NotCreated(templatePath);
     }
     FImpl->ErrorTable.SetPath(errorPath);
 

@@ -2,6 +2,7 @@
 
 #include "block/BlkExceptions.h"
 #include "common/FileNames.h"
+#include "common/SysError.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "standard/BlkStandardGXD.h"
@@ -70,6 +71,28 @@ struct TCheckRunCache::TTable {
 // The lines of the block that pass the cheap duplicate tests together share a key:
 // the vertex count and the stored rectangle, each value in a canonical form (every
 // encoding of zero is zero), so that equal values give equal keys.
+// The vertices of a line in one canonical form: each real's bytes (every zero the one zero),
+// in the direction whose bytes compare lower, so that a line and its reverse give one key.
+std::string GeometryKey(const TCrds& crds) {
+    auto bytes = [](const TCrds& c) {
+        std::string out;
+        out.reserve(c.size() * 12);
+        for (const TBlkCrd& v : c)
+            for (const TReal48* r : {&v.X, &v.Y}) {
+                if (r->Bytes[0] == 0)
+                    out.append(6, '\0');
+                else
+                    out.append(reinterpret_cast<const char*>(r->Bytes.data()), 6);
+            }
+        return out;
+    };
+    std::string forward = bytes(crds);
+    TCrds reversed = crds;
+    TBlk::ReverseCrds(reversed);
+    std::string backward = bytes(reversed);
+    return std::min(forward, backward);
+}
+
 struct TCheckRunCache::TLineIndex {
     struct Key {
         std::uint64_t Hash = 0;
@@ -81,12 +104,15 @@ struct TCheckRunCache::TLineIndex {
         Key K;
         std::uint32_t Position;  // record index in the file: file order within a key
         std::int32_t Number, FirstCrd, LastCrd;
-        bool operator<(const Entry& o) const { return K != o.K ? K < o.K : Position < o.Position; }
+        bool Broken = false;     // its vertices cannot be read
+        std::string Geometry;    // GeometryKey of its vertices (records sharing their cheap key only)
     };
-    std::vector<Entry> Entries;  // sorted
-    // Hash -> its first entry, for the hashes that more than one record shares: a
-    // record with a hash of its own has no other record to match.
-    std::unordered_map<std::uint64_t, std::uint32_t> Shared;
+    // Sorted by cheap key, then geometry, then file position: the records with the same
+    // vertices stand together in file order, found by binary search.
+    std::vector<Entry> Entries;
+    // Cheap key hash -> [first, end) of its entries, for the hashes that more than one record
+    // shares: a record with a hash of its own has no other record to match.
+    std::unordered_map<std::uint64_t, std::pair<std::uint32_t, std::uint32_t>> Shared;
 
     static Key KeyOf(const TBlkLine& line) {
         Key key;
@@ -100,8 +126,9 @@ struct TCheckRunCache::TLineIndex {
         return key;
     }
 
-    // Every whole record after the header that is not deleted, as the search reads them.
-    void Build(const TBlk& blk) {
+    // Every whole record after the header that is not deleted, as the search reads them;
+    // the vertices of the records that share their cheap key are read once, here.
+    void Build(TBlk& blk) {
         Entries.clear();
         const fs::path file = ResolveIgnoreCase(fs::path(blk.Path()), "tn.lin");
         std::FILE* in = std::fopen(file.c_str(), "rb");
@@ -118,17 +145,44 @@ struct TCheckRunCache::TLineIndex {
                 }
                 const TBlkLine& r = chunk[i];
                 if (TBlk::LineDeleted(r)) continue;
-                Entries.push_back({KeyOf(r), position, r.Number, r.FirstCrd, r.LastCrd});
+                Entries.push_back({KeyOf(r), position, r.Number, r.FirstCrd, r.LastCrd, false, std::string()});
             }
             if (got < chunk.size()) break;
         }
         bool failed = std::ferror(in) != 0;
         std::fclose(in);
         if (failed) throw EBlkReadError(blk.Path());
-        std::sort(Entries.begin(), Entries.end());
+        auto byKey = [](const Entry& a, const Entry& b) { return a.K != b.K ? a.K < b.K : a.Position < b.Position; };
+        std::sort(Entries.begin(), Entries.end(), byKey);
+        // Geometry of the records whose cheap key another record has.
+        TCrds crds;
+        for (std::size_t i = 0; i < Entries.size();) {
+            std::size_t j = i + 1;
+            while (j < Entries.size() && Entries[j].K == Entries[i].K) ++j;
+            if (j - i > 1)
+                for (std::size_t k = i; k < j; ++k) {
+                    try {
+                        blk.ReadCrds(Entries[k].FirstCrd, Entries[k].LastCrd, crds);
+                        Entries[k].Geometry = GeometryKey(crds);
+                    } catch (const EBlkReadError&) {
+                        Entries[k].Broken = true;
+                    }
+                }
+            i = j;
+        }
+        std::sort(Entries.begin(), Entries.end(), [](const Entry& a, const Entry& b) {
+            if (a.K != b.K) return a.K < b.K;
+            if (a.Broken != b.Broken) return a.Broken < b.Broken;
+            if (a.Geometry != b.Geometry) return a.Geometry < b.Geometry;
+            return a.Position < b.Position;
+        });
         Shared.clear();
-        for (std::uint32_t i = 0; i + 1 < Entries.size(); ++i)
-            if (Entries[i].K.Hash == Entries[i + 1].K.Hash) Shared.try_emplace(Entries[i].K.Hash, i);
+        for (std::uint32_t i = 0; i < Entries.size();) {
+            std::uint32_t j = i + 1;
+            while (j < Entries.size() && Entries[j].K.Hash == Entries[i].K.Hash) ++j;
+            if (j - i > 1) Shared.emplace(Entries[i].K.Hash, std::make_pair(i, j));
+            i = j;
+        }
     }
 };
 
@@ -152,9 +206,9 @@ void TCheckRunCache::BeginPass(TBlk& blk) {
     for (auto& [path, table] : FTables) table->CheckedThisPass = false;
 }
 
-bool TCheckRunCache::FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::string& found) {
+bool TCheckRunCache::FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::string& found, std::size_t limit) {
     found.clear();
-    TCrds a, b;
+    TCrds a;
     blk.ReadLineCrds(line, a);
     if (blk.Path() != FBlockPath) BeginPass(blk);
     if (!FLines) {
@@ -163,17 +217,25 @@ bool TCheckRunCache::FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::st
         FLines = std::move(index);
     }
     const TLineIndex::Key key = TLineIndex::KeyOf(line);
-    auto start = FLines->Shared.find(key.Hash);
-    if (start == FLines->Shared.end()) return false;  // the line is the only one of its kind
-    for (auto it = FLines->Entries.begin() + start->second; it != FLines->Entries.end() && it->K.Hash == key.Hash; ++it) {
-        if (it->K != key || it->Number == line.Number) continue;
-        blk.ReadCrds(it->FirstCrd, it->LastCrd, b);
-        bool same = b.size() == a.size() && std::equal(a.begin(), a.end(), b.begin(), SameCrd);
-        if (!same) {
-            TBlk::ReverseCrds(b);
-            same = b.size() == a.size() && std::equal(a.begin(), a.end(), b.begin(), SameCrd);
-        }
-        if (same) found += std::to_string(it->Number) + ",";
+    auto shared = FLines->Shared.find(key.Hash);
+    if (shared == FLines->Shared.end()) return false;  // the line is the only one of its kind
+    const auto first = FLines->Entries.begin() + shared->second.first;
+    const auto last = FLines->Entries.begin() + shared->second.second;
+    // The records of the same cheap key: any other whose vertices cannot be read is an error,
+    // as reading it for the comparison would be.
+    auto lo = std::lower_bound(first, last, key, [](const TLineIndex::Entry& e, const TLineIndex::Key& k) { return e.K < k; });
+    auto hi = std::upper_bound(lo, last, key, [](const TLineIndex::Key& k, const TLineIndex::Entry& e) { return k < e.K; });
+    for (auto it = lo; it != hi; ++it)
+        if (it->Broken && it->Number != line.Number) throw EBlkReadError(blk.Path());
+    // Those with the same vertices stand together in file order.
+    const std::string geometry = GeometryKey(a);
+    auto same = std::lower_bound(lo, hi, geometry, [](const TLineIndex::Entry& e, const std::string& g) {
+        return !e.Broken && e.Geometry < g;
+    });
+    for (auto it = same; it != hi && !it->Broken && it->Geometry == geometry; ++it) {
+        if (it->Number == line.Number) continue;
+        found += std::to_string(it->Number) + ",";
+        if (found.size() > limit) break;  // the rest could not be shown
     }
     if (!found.empty()) found.pop_back();
     return !found.empty();
@@ -223,9 +285,9 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
             }
             dbf.Close();
         }
-    } catch (const std::exception&) {
+    } catch (const std::exception& e) {
         table.Rows.clear();
-        throw EBlkDBError(blk.Path(), path);
+        throw EBlkDBError(blk.Path(), path, SystemCause(e));
     }
     ++FTableLoads;
     table.Identity = identity;

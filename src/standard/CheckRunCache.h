@@ -29,8 +29,11 @@ public:
     void BeginPass(TBlk& blk);
 
     // As blk.FindDuplicateLines(line, found), for a line record of the block's line
-    // file (the index holds the file's records as the pass found them).
-    bool FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::string& found);
+    // file (the index holds the file's records as the pass found them). The records are
+    // grouped by their exact vertices once per pass, so n identical lines cost O(n log n);
+    // the list stops once it is longer than limit characters (its first limit stay the same).
+    bool FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::string& found,
+                            std::size_t limit = std::string::npos);
 
     // As blk.AdjacentAreasMatch(line).
     bool AdjacentAreasMatch(TBlk& blk, const TBlkLine& line);

@@ -79,10 +79,22 @@ struct TMdb {
 struct TMdbTable {
     MdbTableDef* T = nullptr;
     explicit TMdbTable(MdbCatalogEntry* entry) {
-        T = mdb_read_table(entry);
-        if (!T) throw EAccessDbError(std::string("Cannot read the table ") + entry->object_name + ".");
-        mdb_read_columns(T);
-        mdb_rewind_table(T);
+        const std::string name = entry && entry->object_name[0] ? entry->object_name : "?";
+        T = entry ? mdb_read_table(entry) : nullptr;
+        if (!T) throw EAccessDbError("Tabuľka " + name + " sa nedá prečítať.");
+        // Every column must be there: a damaged definition reads as missing columns.
+        if (!mdb_read_columns(T) || !T->columns || T->columns->len != T->num_cols || T->num_cols > MDB_MAX_COLS) {
+            mdb_free_tabledef(T);
+            T = nullptr;
+            throw EAccessDbError("Stĺpce tabuľky " + name + " sa nedajú prečítať.");
+        }
+        for (unsigned i = 0; i < T->num_cols; ++i)
+            if (!Column(i)) {
+                mdb_free_tabledef(T);
+                T = nullptr;
+                throw EAccessDbError("Stĺpce tabuľky " + name + " sa nedajú prečítať.");
+            }
+        mdb_rewind_table(T);  // only resets the position: nothing to check
     }
     ~TMdbTable() {
         if (T) mdb_free_tabledef(T);
@@ -107,11 +119,33 @@ std::string DateText(double value) {
 }
 
 // The value of one field of the current row, read raw from the page.
+// The bytes a fixed-size value of the type takes on the page; 0 for variable sizes.
+int FixedSize(int type) {
+    switch (type) {
+    case MDB_BYTE: return 1;
+    case MDB_INT: return 2;
+    case MDB_LONGINT:
+    case MDB_FLOAT: return 4;
+    case MDB_DOUBLE:
+    case MDB_MONEY:
+    case MDB_DATETIME: return 8;
+    case MDB_NUMERIC: return 17;
+    case MDB_REPID: return 16;
+    default: return 0;
+    }
+}
+
 TDbValue FieldValue(MdbHandle* mdb, MdbColumn* col, const MdbField& f) {
+    if (!col) throw EAccessDbError("Stĺpec sa nedá prečítať.");
     if (col->col_type == MDB_BOOL) return TDbValue(f.is_null ? 0 : -1);  // kept in the null bit
     if (f.is_null) return TDbValue();
     void* buf = mdb->pg_buf;
     const int start = f.start;
+    // The value must lie on the page: a damaged row points anywhere.
+    const std::int64_t pageSize = mdb->fmt ? std::int64_t(mdb->fmt->pg_size) : 0;
+    const std::int64_t need = std::max<std::int64_t>(FixedSize(col->col_type), f.siz);
+    if (start < 0 || f.siz < 0 || std::int64_t(start) + need > pageSize)
+        throw EAccessDbError(std::string("Hodnota stĺpca ") + col->name + " leží mimo stránky.");
     switch (col->col_type) {
     case MDB_BYTE:
         return TDbValue(static_cast<std::int64_t>(mdb_get_byte(buf, start)));
@@ -176,7 +210,10 @@ void ForEachRow(MdbHandle* mdb, TMdbTable& table, Fn fn, const std::vector<int>&
         size_t len = 0;
         if (mdb_find_row(mdb, static_cast<int>(table.T->cur_row) - 1, &start, &len) != 0) continue;
         start &= 0x1FFF;  // the offset without the row's lookup and delete flags
-        mdb_crack_row(table.T, start, len, fields.data());
+        if (table.T->num_cols > fields.size()) throw EAccessDbError("Riadok sa nedá prečítať.");
+        for (MdbField& f : fields) f = MdbField{};
+        if (mdb_crack_row(table.T, start, len, fields.data()) <= 0 && table.T->num_cols > 0)
+            throw EAccessDbError("Riadok sa nedá prečítať.");
         TDbRow row;
         for (unsigned i = 0; i < table.T->num_cols; ++i) {
             const bool read = wanted.empty() || std::find(wanted.begin(), wanted.end(), static_cast<int>(i)) != wanted.end();
@@ -576,6 +613,8 @@ std::optional<std::string> ReadJetPassword(const std::string& jetPath) {
     for (std::size_t i = 0; i < mask.size(); ++i) page[0x18 + i] ^= mask[i];
     double created = 0;
     std::memcpy(&created, page.data() + 0x72, sizeof created);
+    // A damaged header may hold any bits: a creation date out of range tells no password.
+    if (!(created >= -2147483648.0 && created < 2147483648.0)) return std::nullopt;
     const auto stamp = static_cast<std::uint32_t>(static_cast<std::int32_t>(created));
     const unsigned char dm[4] = {static_cast<unsigned char>(stamp), static_cast<unsigned char>(stamp >> 8),
                                  static_cast<unsigned char>(stamp >> 16), static_cast<unsigned char>(stamp >> 24)};
@@ -601,7 +640,9 @@ void ImportJetDatabase(const std::string& jetPath, const std::string& sqlitePath
     out.Exec("begin");
     bool hasDotazy = false;
     for (unsigned i = 0; i < mdb.H->num_catalog; ++i) {
+        if (!mdb.H->catalog || i >= mdb.H->catalog->len) throw EAccessDbError("Katalóg sa nedá prečítať.");
         auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb.H->catalog, i));
+        if (!entry) throw EAccessDbError("Katalóg sa nedá prečítať.");
         if (entry->object_type != MDB_TABLE || !mdb_is_user_table(entry)) continue;
         TMdbTable table(entry);
         const std::string name = entry->object_name;

@@ -64,7 +64,7 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
                 pass.Add(-12, l.Kind, l.Number, findingtext::Curve);
             } else if ((options & option::LinMimoMBR) && !blk.LineRectOk(l, computed)) {
                 pass.Add(-13, l.Kind, l.Number, findingtext::OutsideRectangle);
-            } else if ((options & option::LinDuplikatne) && shared.FindDuplicateLines(blk, l, duplicates)) {
+            } else if ((options & option::LinDuplikatne) && shared.FindDuplicateLines(blk, l, duplicates, kDuplicateListMax)) {
                 pass.Add(-14, l.Kind, l.Number,
                          std::string(findingtext::DuplicateLines) + duplicates.substr(0, kDuplicateListMax));
             } else if ((options & option::LinDlzka) && l.Length.Value() <= static_cast<long double>(lengthLimit)) {

@@ -1,6 +1,10 @@
 #include "standard/StandardFiles.h"
 
+#include "common/SysError.h"
+
+#include <cerrno>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <vector>
@@ -8,13 +12,26 @@
 namespace vexa {
 
 std::string MakePrivateTempDir() {
+    std::string failure;
+    return MakePrivateTempDir(failure);
+}
+
+std::string MakePrivateTempDir(std::string& failure) {
     std::error_code ec;
     const auto temp = std::filesystem::temp_directory_path(ec);
-    if (ec) return std::string();
-    std::string pattern = (temp / "vexa-XXXXXX").string();
+    if (ec) {
+        const char* env = std::getenv("TMPDIR");
+        failure = std::string(env ? env : "/tmp") + ": " + SysCause(ec);
+        return std::string();
+    }
+    // The process id in the name tells a later run whether the directory is a leftover.
+    std::string pattern = (temp / ("vexa-" + std::to_string(::getpid()) + "-XXXXXX")).string();
     std::vector<char> buffer(pattern.begin(), pattern.end());
     buffer.push_back('\0');
-    if (!mkdtemp(buffer.data())) return std::string();
+    if (!mkdtemp(buffer.data())) {
+        failure = temp.string() + ": " + SysCause(errno);
+        return std::string();
+    }
     return std::string(buffer.data());
 }
 

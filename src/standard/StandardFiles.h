@@ -9,8 +9,10 @@ inline constexpr const char* kErrorTableFileName = "Chyby.dbf";      // the temp
 inline constexpr const char* kStandardPassword = "Gxd8Wqs4";         // every standard file carries it
 inline constexpr const char* kStandardIdentity = "#S#t#d#G#X#D#";    // Podpis.IDDB of a standard
 
-// A new directory "vexa-XXXXXX" under the temporary directory, for one owner's
+// A new directory "vexa-<pid>-XXXXXX" under the temporary directory, for one owner's
 // working files; empty when it cannot be made.
 std::string MakePrivateTempDir();
+// The same; on failure why, as "<temporary directory>: <cause>" in Slovak.
+std::string MakePrivateTempDir(std::string& failure);
 
 } // namespace vexa

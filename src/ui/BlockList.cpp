@@ -76,7 +76,7 @@ std::vector<TBlockRow> ListMapBlocks(const std::string& mapDir, const TLayerKnow
         if (!EndsWithBlk(name)) continue;
         std::error_code sec;
         fs::file_status st = it->status(sec);
-        if (sec || !(fs::is_directory(st) || fs::is_regular_file(st))) continue;
+        if (sec || !fs::is_directory(st)) continue;  // a map entry that is not a directory is no block
         entries.push_back(name);
     }
     std::sort(entries.begin(), entries.end());

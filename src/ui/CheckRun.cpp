@@ -4,6 +4,7 @@
 #include "common/AtomicFile.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
+#include "common/Leftovers.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "standard/BlkStandardGXD.h"
@@ -82,6 +83,10 @@ std::string NotCleanedMessage(const std::string& blockPath) {
 
 TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     TCheckRunResult result;
+    // One run on a map at a time; what runs that are gone left behind goes first.
+    TMapLock lock(view.MapDir());
+    RemoveTempLeftovers();
+    RemoveLeftovers(fs::path(view.MapDir().empty() ? std::string(".") : view.MapDir()));
     {
         RunEnded ended(view, standard);
         // One open error table for the whole run: no pass reopens and rereads it.
@@ -92,7 +97,9 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
             if (!cells.Selected()) continue;
             std::string blockPath = view.MapDir() + cells.Vrstva;
             BlockClosed closed(blk);
+            RemoveLeftovers(fs::path(blockPath));
             blk.Open(blockPath);
+            for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
             if (!blk.IsClean()) {
                 ++result.BlocksSkipped;
                 view.Warning(NotCleanedMessage(blockPath));
@@ -164,8 +171,9 @@ std::vector<TErrorRecord> ReadErrorTable(const std::string& path) {
 
 std::string FindingLine(const TErrorRecord& f) {
     auto opt = [](const std::optional<std::int32_t>& v) { return v ? std::to_string(*v) : std::string(); };
-    return f.Blok + "\t" + f.Prvok + "\t" + opt(f.Cislo) + "\t" + opt(f.Druh) + "\t" + std::to_string(f.Id) + "\t" +
-           f.Chyba;
+    // Names may hold any byte: control characters are escaped so that a finding stays one line.
+    return EscapeControlChars(f.Blok) + "\t" + EscapeControlChars(f.Prvok) + "\t" + opt(f.Cislo) + "\t" + opt(f.Druh) +
+           "\t" + std::to_string(f.Id) + "\t" + EscapeControlChars(f.Chyba);
 }
 
 } // namespace vexa

@@ -90,7 +90,7 @@ TEST_F(BlkAccessTest, SequentialReadsEndTestAndFragments) {
     for (int n = 0; n <= 3; ++n) {
         EXPECT_FALSE(blk.LinesEof());
         blk.ReadNextLine(l);
-        EXPECT_EQ(l.Number, n);  // the header record first
+        EXPECT_EQ(+l.Number, n);  // the header record first
     }
     EXPECT_TRUE(blk.LinesEof());
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadNextLine(l); }), ReadError());
@@ -104,13 +104,13 @@ TEST_F(BlkAccessTest, SequentialReadsEndTestAndFragments) {
     EXPECT_EQ(blk.LineCount(), 1);
     blk.ReadNextLine(l);
     blk.ReadNextLine(l);
-    EXPECT_EQ(l.Number, 1);
+    EXPECT_EQ(+l.Number, 1);
     EXPECT_FALSE(blk.LinesEof());
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadNextLine(l); }), ReadError());
     EXPECT_TRUE(AllZero(l));
     EXPECT_TRUE(blk.LinesEof());
     blk.FindLine(1, l);  // still usable
-    EXPECT_EQ(l.Number, 1);
+    EXPECT_EQ(+l.Number, 1);
     EXPECT_THROW(blk.IsClean(), EBlkReadError);
     blk.Close();
 
@@ -122,7 +122,7 @@ TEST_F(BlkAccessTest, SequentialReadsEndTestAndFragments) {
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.FindLine(3, l); }), ReadError());
     EXPECT_TRUE(AllZero(l));
     blk.FindLine(2, l);
-    EXPECT_EQ(l.Number, 2);
+    EXPECT_EQ(+l.Number, 2);
 }
 
 TEST_F(BlkAccessTest, FindWalksAcrossGaps) {
@@ -151,8 +151,8 @@ TEST_F(BlkAccessTest, FindWalksAcrossGaps) {
             EXPECT_TRUE(AllZero(l));
         } else {
             blk.FindLine(c.find, l);
-            EXPECT_EQ(l.Number, c.find);
-            EXPECT_EQ(l.FirstCrd, c.firstCrd);
+            EXPECT_EQ(+l.Number, c.find);
+            EXPECT_EQ(+l.FirstCrd, c.firstCrd);
         }
         blk.Close();
     }
@@ -164,14 +164,14 @@ TEST_F(BlkAccessTest, FindInEveryGroupNamesItsLetter) {
     s.Texts = {MakeText(2, 1), MakeText(3, 4)};
     s.Areas = {MakeArea(1, 1, 7), MakeArea(2, 5, 8)};
     Open(s);
-    EXPECT_EQ(Area(2).FirstLine, 8);
+    EXPECT_EQ(+Area(2).FirstLine, 8);
     EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindPoint(2, p); }), NotExist('B', 2));
     blk.FindPoint(1, p);
-    EXPECT_EQ(p.Number, 1);
+    EXPECT_EQ(+p.Number, 1);
     EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { blk.FindText(1, t); }), NotExist('T', 1));
     EXPECT_EQ(ThrownMessage<EBlkFeatureNotExist>([&] { Area(3); }), NotExist('P', 3));
     blk.FindText(2, t);
-    EXPECT_EQ(t.Kind, 1);  // index 2 holds 3; one step back finds 2
+    EXPECT_EQ(+t.Kind, 1);  // index 2 holds 3; one step back finds 2
 }
 
 TEST_F(BlkAccessTest, ByNumberReadsStampsAndTheCleanTestKeepTheSequentialPosition) {

@@ -2,6 +2,7 @@
 #include "TestUtil.h"
 #include "common/Text.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -71,14 +72,30 @@ TEST_F(BlkFileSetTest, OpenCreatesMissingDirectoryAndFiles) {
     EXPECT_EQ(ReadFileText(tmp.Path() / "Lesy_č" / "tn.ttx"), TextsTitle(tmp / "Lesy_\xE8.pra"));
 }
 
-TEST_F(BlkFileSetTest, HalfPairsAreStartedOver) {
-    // Lines without vertices: lines and areas start over, points are kept.
+// The entries of the block directory whose names begin with prefix + ".orphan-".
+std::vector<fs::path> Orphans(const fs::path& dir, const std::string& prefix) {
+    std::vector<fs::path> out;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().rfind(prefix + ".orphan-", 0) == 0) out.push_back(e.path());
+    return out;
+}
+
+void RemoveOrphans(const fs::path& dir) {
+    for (const char* n : {"tn.crd", "tn.lin", "tn.are", "tn.tbx", "tn.ttx"})
+        for (const fs::path& p : Orphans(dir, n)) fs::remove(p);
+}
+
+TEST_F(BlkFileSetTest, HalfPairsAreSetAsideAndStartedOver) {
+    // Lines without vertices: lines and areas start over, points are kept; the old lines
+    // and areas are kept beside the block's files and the open tells of them.
     BlockSpec content = LinesNumbered({1, 2});
     content.Areas.push_back(MakeArea(1, 5, 1));
     content.Points.push_back(MakePoint(1, 3, 10, 20));
     WriteBlock(Dir(), content);
     fs::remove(Dir() / "tn.crd");
     const auto pointsBefore = ReadFileBytes(Dir() / "tn.pnt");
+    const auto linesBefore = ReadFileBytes(Dir() / "tn.lin");
+    const auto areasBefore = ReadFileBytes(Dir() / "tn.are");
     blk.Open(Dir().string());
     EXPECT_EQ(fs::file_size(Dir() / "tn.crd"), 0u);
     EXPECT_EQ(fs::file_size(Dir() / "tn.lin"), 103u);
@@ -87,16 +104,39 @@ TEST_F(BlkFileSetTest, HalfPairsAreStartedOver) {
     EXPECT_EQ(blk.LineCount(), 0);
     EXPECT_EQ(blk.AreaCount(), 0);
     EXPECT_EQ(blk.PointCount(), 1);
+    auto lin = Orphans(Dir(), "tn.lin"), are = Orphans(Dir(), "tn.are");
+    ASSERT_EQ(lin.size(), 1u);
+    ASSERT_EQ(are.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(lin[0]), linesBefore);
+    EXPECT_EQ(ReadFileBytes(are[0]), areasBefore);
+    EXPECT_EQ(lin[0].filename().string().size(), std::string("tn.lin.orphan-YYYYMMDD-HHMMSS").size());
+    ASSERT_EQ(blk.OpenWarnings().size(), 2u);
+    EXPECT_NE(blk.OpenWarnings()[0].find("chýba tn.crd"), std::string::npos) << blk.OpenWarnings()[0];
+    EXPECT_NE(blk.OpenWarnings()[0].find(lin[0].filename().string()), std::string::npos) << blk.OpenWarnings()[0];
+    blk.Open(Dir().string());  // now whole: nothing more to tell
+    EXPECT_TRUE(blk.OpenWarnings().empty());
+    RemoveOrphans(Dir());
 
-    // Vertices without lines.
+    // Vertices without lines (a half-copied block): the vertices are kept.
     WriteBlock(Dir(), LinesNumbered({1}));
     fs::remove(Dir() / "tn.lin");
+    const auto crdsBefore = ReadFileBytes(Dir() / "tn.crd");
     blk.Open(Dir().string());
     EXPECT_EQ(fs::file_size(Dir() / "tn.crd"), 0u);
     EXPECT_EQ(fs::file_size(Dir() / "tn.lin"), 103u);
     EXPECT_EQ(fs::file_size(Dir() / "tn.are"), 71u);
+    auto crd = Orphans(Dir(), "tn.crd");
+    ASSERT_EQ(crd.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(crd[0]), crdsBefore);
+    EXPECT_FALSE(blk.OpenWarnings().empty());
+    // A second half pair in the same second gets its own name.
+    blk.Close();
+    fs::remove(Dir() / "tn.lin");
+    blk.Open(Dir().string());
+    EXPECT_EQ(Orphans(Dir(), "tn.crd").size(), 2u);
+    RemoveOrphans(Dir());
 
-    // Strings without text records: a new title.
+    // Strings without text records: a new title; the strings are kept.
     content = BlockSpec{};
     content.Texts.push_back(MakeText(1, 2));
     WriteBlock(Dir(), content);
@@ -105,14 +145,61 @@ TEST_F(BlkFileSetTest, HalfPairsAreStartedOver) {
     blk.Open(Dir().string());
     EXPECT_EQ(fs::file_size(Dir() / "tn.tbx"), 85u);
     EXPECT_EQ(ReadFileText(Dir() / "tn.ttx"), TextsTitle(tmp / "b.pra"));
+    auto ttx = Orphans(Dir(), "tn.ttx");
+    ASSERT_EQ(ttx.size(), 1u);
+    EXPECT_EQ(ReadFileText(ttx[0]), "xy");
+    RemoveOrphans(Dir());
 
-    // Text records without strings lose their records.
+    // Text records without strings lose their records, which are kept aside.
     WriteBlock(Dir(), content);
     fs::remove(Dir() / "tn.ttx");
+    const auto textsBefore = ReadFileBytes(Dir() / "tn.tbx");
     blk.Open(Dir().string());
     EXPECT_EQ(fs::file_size(Dir() / "tn.tbx"), 85u);
     EXPECT_EQ(blk.TextCount(), 0);
     EXPECT_TRUE(fs::exists(Dir() / "tn.ttx"));
+    auto tbx = Orphans(Dir(), "tn.tbx");
+    ASSERT_EQ(tbx.size(), 1u);
+    EXPECT_EQ(ReadFileBytes(tbx[0]), textsBefore);
+}
+
+TEST_F(BlkFileSetTest, ReadOnlyOpenChangesNothing) {
+    BlockSpec content = LinesNumbered({1, 2});
+    content.Points.push_back(MakePoint(1, 3, 10, 20));
+    content.Texts.push_back(MakeText(1, 2));
+    WriteBlock(Dir(), content);
+    fs::remove(Dir() / "tn.lin");
+    fs::remove(Dir() / "tn.ttx");
+    auto listing = [&] {
+        std::vector<std::pair<std::string, std::uintmax_t>> out;
+        for (const auto& e : fs::directory_iterator(Dir())) out.emplace_back(e.path().filename().string(), e.file_size());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    const auto before = listing();
+    blk.Open(Dir().string(), TBlkOpenMode::ReadOnly);
+    EXPECT_EQ(listing(), before);
+    EXPECT_EQ(blk.LineCount(), 0);  // the missing lines read as empty
+    EXPECT_EQ(blk.PointCount(), 1);
+    EXPECT_EQ(blk.TextCount(), 1);
+    EXPECT_TRUE(blk.OpenWarnings().empty());
+    blk.Close();
+    EXPECT_EQ(listing(), before);
+
+    // A block directory that does not exist is an error and is not created.
+    const fs::path missing = tmp.Path() / "none" / "LE_9.blk";
+    EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.Open(missing.string(), TBlkOpenMode::ReadOnly); }),
+              "Neotvorený blok\r(" + missing.string() + ": neexistuje)");
+    EXPECT_FALSE(fs::exists(tmp.Path() / "none"));
+}
+
+TEST_F(BlkFileSetTest, AFileIsNoBlock) {
+    const fs::path file = tmp.Path() / "LE_00005.blk";
+    WriteFileBytes(file, {'x'});
+    for (TBlkOpenMode mode : {TBlkOpenMode::Create, TBlkOpenMode::ReadOnly})
+        EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.Open(file.string(), mode); }),
+                  "Neotvorený blok\r(" + file.string() + ": nie je adresár)");
+    EXPECT_EQ(ReadFileText(file), "x");
 }
 
 TEST_F(BlkFileSetTest, ExistingFilesAreKeptUnchanged) {
@@ -142,7 +229,7 @@ TEST_F(BlkFileSetTest, FindsFilesWhateverTheirLetterCase) {
     EXPECT_EQ(blk.TextCount(), 1);
     TBlkLine line;
     blk.FindLine(2, line);
-    EXPECT_EQ(line.Number, 2);
+    EXPECT_EQ(+line.Number, 2);
     TCrds crds;
     blk.ReadLineCrds(line, crds);
     ASSERT_EQ(crds.size(), 2u);
@@ -159,9 +246,15 @@ TEST_F(BlkFileSetTest, FailedOpenLeavesTheObjectClosedAndUsable) {
     fs::remove(Dir() / "tn.are");
     fs::create_directory(Dir() / "tn.are");  // cannot be opened as a file
     // A directory that cannot be created, a plain file, a file that cannot be opened.
-    for (const std::string& dir : {tmp / "plain/LE_1.blk", tmp / "plain", Dir().string()}) {
+    // Each message names the path and the cause.
+    const std::pair<std::string, std::string> cases[] = {
+        {tmp / "plain/LE_1.blk", tmp / "plain/LE_1.blk" + ": nie je adresár"},
+        {tmp / "plain", tmp / "plain" + ": nie je adresár"},
+        {Dir().string(), Dir().string() + ": " + (Dir() / "tn.are").string() + ": je adresár"},
+    };
+    for (const auto& [dir, cause] : cases) {
         blk.Open(tmp / "LE_ok.blk");
-        EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.Open(dir); }), "Neotvorený blok") << dir;
+        EXPECT_EQ(ThrownMessage<EBlkNotOpened>([&] { blk.Open(dir); }), "Neotvorený blok\r(" + cause + ")") << dir;
         EXPECT_FALSE(blk.Opened());
         EXPECT_EQ(blk.Path(), "");
         TBlkLine line;
@@ -255,7 +348,7 @@ TEST_F(BlkFileSetTest, EmptyAndDamagedFiles) {
     blk.ReadNextLine(line);
     EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.IsClean(); }), ReadError());
     blk.ReadNextLine(line);
-    EXPECT_EQ(line.Number, 2);
+    EXPECT_EQ(+line.Number, 2);
 
     // ...but an unclean record before it decides first.
     WriteBlock(Dir(), LinesNumbered({1, 1}));

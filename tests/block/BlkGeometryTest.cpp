@@ -147,7 +147,7 @@ TEST_P(BlkDuplicateTest, FindsSameGeometryInFileOrder) {
     for (const auto& [number, found] : cases) EXPECT_EQ(Duplicates(number), found) << number;
     TBlkLine next;
     blk.ReadNextLine(next);
-    EXPECT_EQ(next.Number, 2);  // the sequential position is kept
+    EXPECT_EQ(+next.Number, 2);  // the sequential position is kept
 }
 
 TEST_P(BlkDuplicateTest, ToleratesAFragmentAndReportsBrokenVertexRanges) {

@@ -121,11 +121,39 @@ TEST(BlkReadCacheTest, StampsKeepTheCacheInStep) {
     // ... until the cache is loaded again.
     blk.SetReadCache(true);
     blk.FindArea(1, a);
-    EXPECT_EQ(a.Kind, 3);
+    EXPECT_EQ(+a.Kind, 3);
     blk.SetReadCache(false);
     EXPECT_FALSE(blk.ReadCache());
     blk.FindArea(1, a);
-    EXPECT_EQ(a.Kind, 3);
+    EXPECT_EQ(+a.Kind, 3);
+}
+
+} // namespace
+
+namespace {
+
+TEST(BlkReadCacheTest, OnlyTheVerticesTheLinesUseAreHeldInMemory) {
+    // A vertex file far larger than what its lines use (sparse: almost nothing on disk).
+    TempDir tmp;
+    const fs::path d = tmp.Path() / "b.blk";
+    BlockSpec content;
+    content.AddLine(1, 1, {{0, 0}, {5, 5}, {10, 0}});
+    WriteBlock(d, content);
+    const std::uintmax_t big = std::uintmax_t(1) << 30;  // 1 GiB
+    fs::resize_file(d / "tn.crd", big);
+    TBlk blk;
+    blk.Open(d.string());
+    blk.SetReadCache(true);
+    TBlkLine l;
+    blk.FindLine(1, l);
+    TCrds crds;
+    blk.ReadLineCrds(l, crds);
+    EXPECT_EQ(crds.size(), 3u);
+    // Vertices no line uses still read as without the cache, from the file.
+    blk.ReadCrds(1000, 1001, crds);
+    EXPECT_EQ(crds.size(), 2u);
+    EXPECT_THROW(blk.ReadCrds(0, std::int32_t(big / sizeof(TBlkCrd)) + 5, crds), EBlkReadError);
+    EXPECT_LT(blk.CachedBytes(), std::size_t(1) << 20);
 }
 
 } // namespace

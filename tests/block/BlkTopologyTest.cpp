@@ -13,7 +13,7 @@ using Numbers = std::vector<std::int32_t>;
 
 Numbers NumbersOf(const TLins& lines) {
     Numbers out;
-    for (const TBlkLine& l : lines) out.push_back(l.Number);
+    for (const TBlkLine& l : lines) out.push_back(std::int32_t{l.Number});  // a copy: the field is packed
     return out;
 }
 
@@ -139,8 +139,15 @@ TEST_F(BlkTopologyTest, CorruptLinkCyclesEnd) {
     for (int i = 0; i < 3; ++i) {
         TBlkLine& l = s.Lines[i];
         const int* k = links[i];
-        std::tie(l.NextA, l.NextARev, l.PrevA, l.NextB, l.PrevB, l.PrevBRev, l.AreaA, l.AreaB) =
-            std::tuple(k[0], std::uint8_t(k[1]), k[2], k[3], k[4], std::uint8_t(k[5]), k[6], k[7]);
+        // Field by field: std::tie would bind references to the packed fields.
+        l.NextA = k[0];
+        l.NextARev = std::uint8_t(k[1]);
+        l.PrevA = k[2];
+        l.NextB = k[3];
+        l.PrevB = k[4];
+        l.PrevBRev = std::uint8_t(k[5]);
+        l.AreaA = k[6];
+        l.AreaB = k[7];
     }
     s.Areas = {MakeArea(1, 1, 1), MakeArea(2, 1, 2)};
     Open(s);

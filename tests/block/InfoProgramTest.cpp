@@ -65,12 +65,49 @@ TEST_F(InfoProgramTest, SummaryOfABlock) {
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out, Summary(Block(), false, 3, 1, 0, 2));
 
-    // A missing block is created.
+    // A missing block is an error and is not created; --create creates it as a check run does.
     const std::string dir = tmp / "new/LE_2.blk";
     r = Run({dir});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err, "Neotvorený blok\n(" + dir + ": neexistuje)\n");
+    EXPECT_FALSE(fs::exists(tmp / "new"));
+    r = Run({"--create", dir});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, Summary(dir, true, 0, 0, 0, 0));
     EXPECT_TRUE(fs::exists(fs::path(dir) / "tn.lin"));
+}
+
+TEST_F(InfoProgramTest, ABlockIsReadOnlyUnlessCreateIsGiven) {
+    // A half-copied block: the lines are missing. vexa-info reads it as it is and changes nothing.
+    BlockSpec s = LinesNumbered({1, 2, 4});
+    s.Areas = {MakeArea(1, 1)};
+    WriteBlock(Block(), s);
+    fs::remove(fs::path(Block()) / "tn.lin");
+    const auto crds = ReadFileBytes(fs::path(Block()) / "tn.crd");
+    RunResult r = Run({Block()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, Summary(Block(), true, 0, 0, 0, 1));
+    EXPECT_EQ(ReadFileBytes(fs::path(Block()) / "tn.crd"), crds);
+    EXPECT_FALSE(fs::exists(fs::path(Block()) / "tn.lin"));
+    r = Run({Block(), "--dump", "L"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "");
+
+    // --create opens it as a check run does: the vertices and areas are set aside and it says so.
+    r = Run({"--create", Block()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, Summary(Block(), true, 0, 0, 0, 0));
+    EXPECT_NE(r.err.find("chýba tn.lin"), std::string::npos) << r.err;
+    int kept = 0;
+    for (const auto& e : fs::directory_iterator(Block()))
+        if (e.path().filename().string().rfind("tn.crd.orphan-", 0) == 0) {
+            ++kept;
+            EXPECT_EQ(ReadFileBytes(e.path()), crds);
+        }
+    EXPECT_EQ(kept, 1);
+    EXPECT_EQ(Run({"--create"}).code, 2);
+    EXPECT_EQ(Run({"--create", "--standard", "x"}).code, 2);
 }
 
 TEST_F(InfoProgramTest, DumpPrintsEveryRecordWithItsFields) {

@@ -1,5 +1,9 @@
 #pragma once
 // Helpers shared by the block store tests.
+//
+// The element records are packed: a field of one may lie at any address, and binding a
+// reference to it (EXPECT_EQ, push_back, std::find take references) is undefined behaviour.
+// The tests compare such fields as values: EXPECT_EQ(+l.Number, 2), push_back(std::int32_t{l.Number}).
 #include "block/BlkObj.h"
 #include "kit/BlockKit.h"
 

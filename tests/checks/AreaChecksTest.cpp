@@ -4,6 +4,8 @@
 #include "checks/CheckTestSupport.h"
 #include "ui/OptionMasks.h"
 
+#include <chrono>
+
 using namespace vexa;
 using namespace vexa::checkstest;
 using testkit::BlockSpec;
@@ -155,6 +157,35 @@ TEST_F(AreaChecks, FindingsEqualTheBlocksOwnRoutine) {
     ASSERT_GE(expected.size(), 5u);
     EXPECT_EQ(Run(content, PloTopologia, 0, static_cast<int>(expected.size())), expected) << Describe(Rows());
     EXPECT_FALSE(Blk.ReadCache());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AreaChecks, TheBoundaryWalksOfABlockAreBoundedInTotal) {
+    // A cycle of 20,000 inner lines that 20,000 areas lead into: each walk would go round it
+    // twice before giving up (1.6 * 10^9 steps in all); the walk budget ends them all early.
+    BlockSpec content;
+    const int cycle = 20000, areas = 20000;
+    for (int n = 1; n <= cycle; ++n) {
+        TBlkLine& l = content.AddLine(n, 1, {{0.0 + n, 0}, {1.0 + n, 1}});
+        l.AreaA = l.AreaB = 1;
+        l.NextB = n % cycle + 1;
+        l.PrevA = (n + cycle - 2) % cycle + 1;
+    }
+    for (int a = 1; a <= areas; ++a) {
+        TBlkLine& l = content.AddLine(cycle + a, 1, {{0.0 + a, 2}, {1.0 + a, 3}});
+        l.AreaA = l.AreaB = a;
+        l.NextB = 1;
+        content.Areas.push_back(testkit::MakeArea(a, 10, cycle + a));
+    }
+    const auto start = std::chrono::steady_clock::now();
+    const std::vector<TErrorRecord> rows = Run(content, PloTopologia, 0, areas);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    ASSERT_EQ(rows.size(), std::size_t(areas));
+    EXPECT_EQ(rows.back(), Finding(-72, "LE_1.blk", "P", 10, areas, kTopology));
+    EXPECT_EQ(Blk.WalkBudget(), -1) << "the budget ends with the pass";
 }
 
 } // namespace

@@ -58,13 +58,13 @@ TEST_F(MapListing, RowsSortedNormalisedAndMarked) {
     Dir("abc.blk");
     Dir("x_1.blk");
     Dir("ce_1.blk");  // CE is not a known layer here
-    File("HR_2.blk");
+    File("HR_2.blk");  // a map entry that is not a directory is no block
     Dir(".hidden.blk");
     Dir("notes");
     File("readme.txt");
     auto rows = ListMapBlocks(map.string() + "/", known);
     std::vector<TBlockRow> expected = {{"0", "", "abc.blk"},       {"0", "", "CE_1.blk"},
-                                       {"1", "3", "HR_2.blk"},     {"1", "3", "LE_12345.blk"},
+                                       {"1", "3", "LE_12345.blk"},
                                        {"1", "3", "SL_ADM01.blk"}, {"0", "", "x_1.blk"}};
     EXPECT_EQ(rows, expected);
     // Conforming entries carry the listed letter case on disk now, contents and all.

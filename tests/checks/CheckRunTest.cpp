@@ -1,7 +1,11 @@
 // The check-run driver with a recording view: which blocks are opened, the order
 // of captions and gauges, warnings, the hand-over of the error table and errors.
 #include "checks/CheckTestSupport.h"
+#include "common/Leftovers.h"
 #include "ui/CheckRun.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -169,6 +173,87 @@ TEST_F(CheckRun, FailedHandOverIsAnErrorAndTheNextRunStartsEmpty) {
     EXPECT_TRUE(fs::is_directory(MapDir + "Chyby.DBF/occupied"));
     EXPECT_TRUE(Rows().empty());
     EXPECT_EQ(view.Events.back(), "caption ");
+}
+
+} // namespace
+
+namespace {
+
+// The id of a process that has ended (a child that exited and was reaped).
+long GonePid() {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(0);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return pid;
+}
+
+TEST(FindingLine, ControlCharactersInNamesAreEscaped) {
+    const std::string line = FindingLine(Finding(-31, "LE_\n1.blk", "B", 77, 3, "neprípustný\tdruh"));
+    EXPECT_EQ(line, "LE_\\n1.blk\tB\t3\t77\t-31\tneprípustný\\tdruh");
+}
+
+TEST_F(CheckRun, AHalfCopiedBlockIsToldAndItsFilesKept) {
+    Write(PointsOfKind(77, 1), "LE_1.blk");
+    fs::remove(MapDir + "LE_1.blk/tn.lin");
+    const auto crd = fs::file_size(MapDir + "LE_1.blk/tn.crd");
+    view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    RunCheck(*Standard, view);
+    ASSERT_FALSE(view.Events.empty());
+    EXPECT_EQ(view.Events[0].rfind("warning Blok " + MapDir + "LE_1.blk je neúplný (chýba tn.lin): súbor tn.crd bol "
+                                   "odložený ako tn.crd.orphan-", 0), 0u) << view.Events[0];
+    int kept = 0;
+    for (const auto& e : fs::directory_iterator(MapDir + "LE_1.blk"))
+        if (e.path().filename().string().rfind("tn.crd.orphan-", 0) == 0) {
+            ++kept;
+            EXPECT_EQ(fs::file_size(e.path()), crd);
+        }
+    EXPECT_EQ(kept, 1);
+}
+
+TEST_F(CheckRun, LeftoversOfGoneRunsAreRemovedAndThoseOfLiveOnesKept) {
+    Write(PointsOfKind(77, 1), "LE_1.blk");
+    const std::string gone = std::to_string(GonePid()), live = std::to_string(::getpid());
+    const fs::path block = MapDir + "LE_1.blk", temp = Temp.Path() / "tmp";
+    const std::vector<fs::path> goneFiles = {block / (".l0012.dbf.vexa-" + gone + "-3-4711.tmp"),
+                                             block / (".tn.lin.vexa-" + gone + "-0-12.tmp.dbf"),
+                                             fs::path(MapDir) / (".Chyby.DBF.vexa-" + gone + "-1-2.tmp")};
+    const std::vector<fs::path> kept = {block / (".l0012.dbf.vexa-" + live + "-3-4711.tmp"),
+                                        block / "notes.tmp", block / ".vexa-1-2-3.txt"};
+    for (const auto& p : goneFiles) std::ofstream(p) << "half a table";
+    for (const auto& p : kept) std::ofstream(p) << "kept";
+    fs::create_directories(temp / ("vexa-" + gone + "-AbC123") / "inner");
+    fs::create_directories(temp / ("vexa-" + live + "-XyZ789"));
+    fs::create_directories(temp / "vexa-other");
+    view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    RunCheck(*Standard, view);
+    for (const auto& p : goneFiles) EXPECT_FALSE(fs::exists(p)) << p;
+    for (const auto& p : kept) EXPECT_TRUE(fs::exists(p)) << p;
+    EXPECT_FALSE(fs::exists(temp / ("vexa-" + gone + "-AbC123")));
+    EXPECT_TRUE(fs::exists(temp / ("vexa-" + live + "-XyZ789")));
+    EXPECT_TRUE(fs::exists(temp / "vexa-other"));
+    // The run's own private directory carries its process id.
+    EXPECT_EQ(fs::path(Standard->WorkPath()).parent_path().filename().string().rfind("vexa-" + live + "-", 0), 0u);
+}
+
+TEST_F(CheckRun, ASecondRunOnTheSameMapIsRefused) {
+    Write(PointsOfKind(77, 1), "LE_1.blk");
+    view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    {
+        TMapLock other(MapDir);  // another run holds the map
+        try {
+            RunCheck(*Standard, view);
+            ADD_FAILURE() << "ran";
+        } catch (const ERunLocked& e) {
+            EXPECT_EQ(std::string(e.what()), "Na mape " + ExcludeTrailingDelimiter(MapDir) + " už beží iná kontrola (proces " +
+                                                 std::to_string(::getpid()) +
+                                                 ").\rPočkajte, kým skončí, a spustite kontrolu znova.");
+        }
+        EXPECT_TRUE(view.Events.empty());
+    }
+    // Released: the run goes, and leaves no lock file behind.
+    EXPECT_NO_THROW(RunCheck(*Standard, view));
+    EXPECT_FALSE(fs::exists(MapDir + TMapLock::kFileName));
 }
 
 } // namespace

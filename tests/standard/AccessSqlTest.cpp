@@ -14,9 +14,10 @@ protected:
         stdtest::BuildSqlite(dir_ / "work.sqlite",
                              "create table T (Cislo INTEGER, Meno TEXT COLLATE NOCASE, Plocha REAL);"
                              "insert into T values (1, 'Buk', 2.5), (2, NULL, NULL), (3, 'dub', 0), (10, '', 7);"
+                             "create table TestTab as select * from T;"
                              "create table Dotazy (Nazov TEXT, SQL TEXT);"
                              "insert into Dotazy values ('qBad', 'SELECT T.Cislo FROM T WHERE T.Meno Is Null Or "
-                             "Len(T.Meno)=0;'), ('qFix', 'UPDATE T SET T.Plocha = 0 WHERE T.Plocha Is Null;'),"
+                             "Len(T.Meno)=0;'), ('qFix', 'UPDATE TestTab SET TestTab.Plocha = 0 WHERE TestTab.Plocha Is Null;'),"
                              "('qBroken', 'SELECT Nic FROM Nowhere');");
         db_ = std::make_unique<TAccessDb>(dir_ / "work.sqlite");
     }
@@ -114,7 +115,7 @@ TEST_F(AccessSqlTest, RunsStatementsAndSavedQueriesOnTables) {
     EXPECT_EQ(db_->SavedQueryNames(), (std::vector<std::string>{"qBad", "qFix", "qBroken"}));
     EXPECT_EQ(db_->Select("select Cislo from qbad order by Cislo").Rows, (std::vector<TDbRow>{{2}, {10}}));
     EXPECT_EQ(db_->ExecuteSaved("QFIX"), 1);
-    EXPECT_EQ(db_->Select("select Plocha from T where Cislo = 2").Rows[0][0], TDbValue(0.0));
+    EXPECT_EQ(db_->Select("select Plocha from TestTab where Cislo = 2").Rows[0][0], TDbValue(0.0));
     EXPECT_EQ(Error([&] { db_->ExecuteSaved("qBroken"); }), "Saved query failed: no such table: Nowhere\r(qBroken)");
     EXPECT_EQ(Error([&] { db_->ExecuteSaved("qMissing"); }), "Saved query not found.\r(qMissing)");
     auto r = db_->Select("SELECT [T].Cislo FROM T WHERE T.Meno Not In (\"BUK\", \"x\") Or T.Plocha Between 5 And 8 "

@@ -78,8 +78,9 @@ TEST_F(StandardTest, RefusedStandardsGiveTheirMessagesAndLeaveNoWorkingFiles) {
         {stdtest::DataFile("StandardGXD_badid.mdb"), templatePath_, badId, false},  // marker differs in case only
         {SqliteStandard("update Podpis set IDDB = '#S#t#d#G#X#D# ';", "a.mdb"), templatePath_, badId, false},
         {SqliteStandard("delete from Podpis;", "b.mdb"), templatePath_, badId, false},
-        {dir_ / "none.mdb", templatePath_, notCreated, false},
-        {SqliteStandard(), dir_ / "none.dbf", notCreated, false},
+        {dir_ / "none.mdb", templatePath_, notCreated + "\r(" + (dir_ / "none.mdb") + ": neexistuje)", false},
+        {dir_.Path().string(), templatePath_, notCreated + "\r(" + dir_.Path().string() + ": je adresár, nie súbor)", false},
+        {SqliteStandard(), dir_ / "none.dbf", notCreated + "\r(" + (dir_ / "none.dbf") + ": neexistuje)", false},
         {dir_ / "text.mdb", templatePath_, "Unrecognized database format.\r(" + (dir_ / "text.mdb") + ")", true},
         {dir_ / "empty.mdb", templatePath_, badId, false},  // no marker table
         // Real Access files that are not standards.
@@ -107,6 +108,14 @@ TEST_F(StandardTest, RefusedStandardsGiveTheirMessagesAndLeaveNoWorkingFiles) {
         EXPECT_EQ(fs::path(s.WorkPath()).parent_path().parent_path(), fs::path(temp));
     }
     EXPECT_TRUE(fs::is_empty(temp));
+    // An unusable temporary directory is named with its cause.
+    setenv("TMPDIR", templatePath_.c_str(), 1);  // a file
+    try {
+        TBlkStandardGXD s(SqliteStandard("", "d.mdb"), templatePath_);
+        ADD_FAILURE() << "opened";
+    } catch (const EStdException& e) {
+        EXPECT_EQ(std::string(e.what()), notCreated + "\rDočasný adresár sa nedá použiť\r(" + templatePath_ + ": nie je adresár)");
+    }
     if (old) setenv("TMPDIR", saved.c_str(), 1);
     else unsetenv("TMPDIR");
 }

@@ -1,6 +1,7 @@
 #include "ui/forms/Chyby_f.h"
 
 #include "common/FileNames.h"
+#include "common/SysError.h"
 #include "ui/CheckRun.h"
 #include "ui/GisShow.h"
 #include "ui/forms/ErrorTableModel.h"
@@ -51,7 +52,7 @@ template <class F> void TChybyForm::Guarded(F action) {
     try {
         action();
     } catch (const std::exception& e) {
-        FEnv.Messages->Show(TMsgType::Error, e.what());
+        FEnv.Messages->Show(TMsgType::Error, UserMessage(e));
     }
 }
 
@@ -212,7 +213,7 @@ bool TChybyForm::ShowModalFor(const std::string& dir) {
     try {
         if (!FTable.Active()) OpenChybyTable();
     } catch (const std::exception& e) {
-        FEnv.Messages->Show(TMsgType::Error, e.what());
+        FEnv.Messages->Show(TMsgType::Error, UserMessage(e));
         return false;
     }
     exec();

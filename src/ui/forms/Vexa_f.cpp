@@ -1,6 +1,7 @@
 #include "ui/forms/Vexa_f.h"
 
 #include "common/FileNames.h"
+#include "common/SysError.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StringList.h"
 #include "ui/BlockList.h"
@@ -120,7 +121,7 @@ template <class F> void TVexaForm::Guarded(F action) {
     try {
         action();
     } catch (const std::exception& e) {
-        FEnv.Messages->Show(TMsgType::Error, e.what());
+        FEnv.Messages->Show(TMsgType::Error, UserMessage(e));
     }
 }
 
@@ -415,7 +416,7 @@ void TVexaForm::FormCreate() {
     } catch (const std::exception& e) {
         FStandard.reset();
         MenuMapaOtvorit->setEnabled(false);
-        FEnv.Messages->Show(TMsgType::Error, e.what());
+        FEnv.Messages->Show(TMsgType::Error, UserMessage(e));
     }
 }
 

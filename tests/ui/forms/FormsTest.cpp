@@ -462,7 +462,9 @@ private slots:
     void AnErrorEndsTheRunAndIsShown() {
         Program p;
         MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}});
-        std::ofstream(p.Map.Path() / "LE_00001.blk") << "a file, not a block directory";
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}});
+        fs::remove(p.Map.Path() / "LE_00001.blk" / "tn.are");
+        fs::create_directory(p.Map.Path() / "LE_00001.blk" / "tn.are");  // cannot be opened as a file
         p.Open(p.Map.Path());
         QCOMPARE(p.Rows().size(), size_t(2));
         p.Box("BodCBPripustnost")->setChecked(true);
@@ -727,29 +729,18 @@ private slots:
         QCOMPARE(p.Messages.Texts(TMsgType::Question),
                  std::vector<std::string>{"Blok bude vymazaný z disku.\rSkutočne zmazať?"});
         QVERIFY(fs::exists(map / "LE_00002.blk"));
-        QCOMPARE(v.Grid().RowCount(), 5);
+        QCOMPARE(v.Grid().RowCount(), 4);  // a plain file is no block: not listed
         // "Yes": the middle block goes, the rows keep their order and the next block is current.
         v.ZmazatButton->click();
         QVERIFY(!fs::exists(map / "LE_00002.blk"));
-        QCOMPARE(v.Grid().RowCount(), 4);
+        QCOMPARE(v.Grid().RowCount(), 3);
         QCOMPARE(v.Grid().Cell(kColVrstva, 1), std::string("LE_00001.blk"));
         QCOMPARE(v.Grid().Cell(kColVrstva, 2), std::string("LE_00003.blk"));
         QCOMPARE(v.BlkStringGrid->Row(), 2);
-        // A plain file is not a block directory: no question, nothing happens.
-        v.BlkStringGrid->SetRow(3);
-        const size_t questions = p.Messages.Texts(TMsgType::Question).size();
-        v.ZmazatButton->click();
-        QCOMPARE(p.Messages.Texts(TMsgType::Question).size(), questions);
-        QVERIFY(fs::exists(map / "LE_00004.blk"));
-        // Once the file is gone the row names a missing entry: nothing either.
-        fs::remove(map / "LE_00004.blk");
-        v.ZmazatButton->click();
-        QCOMPARE(v.Grid().RowCount(), 4);
-        // As a block again it goes too; the last one leaves an empty row and disables only the delete button.
-        MakeBlockDir(map / "LE_00004.blk");
+        // The last one leaves an empty row and disables only the delete button; the plain file stays.
         v.BlkStringGrid->SetRow(1);
-        for (int i = 0; i < 3; ++i) v.ZmazatButton->click();
-        QVERIFY(!fs::exists(map / "LE_00004.blk"));
+        for (int i = 0; i < 2; ++i) v.ZmazatButton->click();
+        QVERIFY(fs::exists(map / "LE_00004.blk"));
         QVERIFY(v.Grid().HasNoBlock());
         QCOMPARE(Flags("enabled", {v.ZmazatButton, v.PremenovatButton, v.KontrolaButton}), QString("011"));
         QVERIFY(p.Messages.Texts(TMsgType::Warning).empty());

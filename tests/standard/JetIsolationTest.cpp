@@ -1,0 +1,153 @@
+// The Jet import in its child process: the damaged standards of tests/data/standard/damaged
+// give a clear error naming the file, nothing on our stdout, and a hang ends at the time limit.
+#include "StandardTestSupport.h"
+#include "standard/AccessDb.h"
+#include "standard/BlkStandardGXD.h"
+#include "standard/ErrorTable.h"
+#include "standard/JetImport.h"
+#include "standard/JetIsolated.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <thread>
+
+using namespace vexa;
+namespace fs = std::filesystem;
+
+namespace {
+
+const char* const kDamaged[] = {"jet-columns-null.mdb", "jet-hexdump-stdout.mdb", "jet-libmdb-segv.mdb"};
+
+std::string Damaged(const std::string& name) { return stdtest::DataFile("damaged/" + name); }
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+struct Outcome {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+Outcome RunProgram(const std::string& program, const std::string& args, const testkit::TempDir& dir) {
+    const std::string command = Quote(program) + " " + args + " >" + Quote(dir / "out") + " 2>" + Quote(dir / "err");
+    const int raw = std::system(command.c_str());
+    Outcome o;
+    o.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.Out = ReadFileText(dir / "out");
+    o.Err = ReadFileText(dir / "err");
+    return o;
+}
+
+class JetIsolation : public ::testing::Test {
+protected:
+    void SetUp() override { TErrorTable::CreateTemplate(templatePath_); }
+    testkit::TempDir dir_;
+    const std::string templatePath_ = dir_ / "Chyby.dbf";
+};
+
+TEST_F(JetIsolation, DamagedStandardsGiveAClearErrorAndNothingOnStdout) {
+    for (const char* name : kDamaged) {
+        SCOPED_TRACE(name);
+        const std::string path = Damaged(name);
+        ::testing::internal::CaptureStdout();
+        std::string message;
+        try {
+            TBlkStandardGXD standard(path, templatePath_);
+        } catch (const EAccessDbError& e) {
+            message = e.what();
+        }
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(message.rfind("Štandard nebol načítaný, súbor je poškodený alebo nečitateľný\r(" + path + ": ", 0), 0u)
+            << message;
+    }
+}
+
+TEST_F(JetIsolation, ProgramsSayWhichStandardIsDamagedAndPrintNothingOnStdout) {
+#ifdef VEXA_INFO_PROGRAM
+    for (const char* name : kDamaged) {
+        SCOPED_TRACE(name);
+        const Outcome o = RunProgram(VEXA_INFO_PROGRAM, "--standard " + Quote(Damaged(name)), dir_);
+        EXPECT_EQ(o.Status, 2);
+        EXPECT_EQ(o.Out, "");
+        EXPECT_NE(o.Err.find("Štandard nebol načítaný"), std::string::npos) << o.Err;
+        EXPECT_NE(o.Err.find(Damaged(name)), std::string::npos) << o.Err;
+    }
+#endif
+#ifdef VEXA_CHECK_PROGRAM
+    fs::create_directories(dir_.Path() / "map");
+    for (const char* name : kDamaged) {
+        SCOPED_TRACE(name);
+        const Outcome o =
+            RunProgram(VEXA_CHECK_PROGRAM, "--standard " + Quote(Damaged(name)) + " " + Quote(dir_ / "map"), dir_);
+        EXPECT_EQ(o.Status, 2);
+        EXPECT_EQ(o.Out, "");
+        EXPECT_NE(o.Err.find(Damaged(name)), std::string::npos) << o.Err;
+    }
+#endif
+}
+
+TEST_F(JetIsolation, ACreationDateOutOfRangeTellsNoPassword) {
+    // Found by fuzz_standard: the conversion of the date was undefined behaviour.
+    EXPECT_EQ(ReadJetPassword(Damaged("jet-password-date-overflow.mdb")), std::nullopt);
+    try {
+        TBlkStandardGXD standard(Damaged("jet-password-date-overflow.mdb"), templatePath_);
+    } catch (const vexa::Exception&) {
+    }
+}
+
+TEST(ChildProcess, OutcomesOfWorkRunApart) {
+    EXPECT_TRUE(RunInChildProcess([] {}, 10000).Ok);
+    TChildOutcome o = RunInChildProcess([] { throw std::runtime_error("zlá hodnota"); }, 10000);
+    EXPECT_FALSE(o.Ok);
+    EXPECT_EQ(o.Error, "zlá hodnota");
+    // A crash (under AddressSanitizer its handler aborts instead).
+    o = RunInChildProcess([] { std::raise(SIGSEGV); }, 10000);
+    EXPECT_FALSE(o.Ok);
+    EXPECT_TRUE(o.Error == "čítanie zlyhalo (neplatný prístup do pamäte)" || o.Error == "čítanie zlyhalo (prerušené)")
+        << o.Error;
+    o = RunInChildProcess([] { std::raise(SIGKILL); }, 10000);
+    EXPECT_EQ(o.Error, "čítanie zlyhalo (ukončené)");
+    // A hang ends at the time limit.
+    const auto start = std::chrono::steady_clock::now();
+    o = RunInChildProcess([] { for (;;) std::this_thread::sleep_for(std::chrono::seconds(1)); }, 300);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_FALSE(o.Ok);
+    EXPECT_EQ(o.Error, "čítanie neskončilo do 1 s");
+    // What the child prints goes nowhere.
+    ::testing::internal::CaptureStdout();
+    o = RunInChildProcess([] { std::printf("hex dump\n"); std::fflush(stdout); ::write(1, "raw\n", 4); }, 10000);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
+    EXPECT_TRUE(o.Ok);
+    EXPECT_EQ(o.Printed, 13u);
+}
+
+TEST(ChildProcess, TimeLimitFromTheEnvironment) {
+    setenv("VEXA_JET_TIMEOUT", "2.5", 1);
+    EXPECT_EQ(JetImportTimeoutMs(), 2500);
+    setenv("VEXA_JET_TIMEOUT", "x", 1);
+    EXPECT_EQ(JetImportTimeoutMs(), 120000);
+    unsetenv("VEXA_JET_TIMEOUT");
+    EXPECT_EQ(JetImportTimeoutMs(), 120000);
+}
+
+} // namespace
