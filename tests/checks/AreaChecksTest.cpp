@@ -171,12 +171,14 @@ TEST_F(AreaChecks, TheBoundaryWalksOfABlockAreBoundedInTotal) {
     for (int n = 1; n <= cycle; ++n) {
         TBlkLine& l = content.AddLine(n, 1, {{0.0 + n, 0}, {1.0 + n, 1}});
         l.AreaA = l.AreaB = 1;
+        l.NextA = l.PrevB = 1;  // linked at both ends: a topological line
         l.NextB = n % cycle + 1;
         l.PrevA = (n + cycle - 2) % cycle + 1;
     }
     for (int a = 1; a <= areas; ++a) {
         TBlkLine& l = content.AddLine(cycle + a, 1, {{0.0 + a, 2}, {1.0 + a, 3}});
         l.AreaA = l.AreaB = a;
+        l.NextA = l.PrevA = l.PrevB = 1;
         l.NextB = 1;
         content.Areas.push_back(testkit::MakeArea(a, 10, cycle + a));
     }

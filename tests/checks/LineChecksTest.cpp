@@ -271,11 +271,11 @@ TEST_F(LineChecks, FindingsEqualTheBlocksOwnRoutines) {
 namespace {
 
 TEST_F(LineChecks, ManyIdenticalLinesAreFoundInNLogNTime) {
-    // 20,000 identical lines (half reversed): each is a duplicate of all others. The search
+    // 30,000 identical lines (half reversed): each is a duplicate of all others. The search
     // groups the lines by their exact vertices once; it used to compare every pair (5,000
     // took 2 s, 50,000 took 100 s).
     BlockSpec content;
-    const int n = 20000;
+    const int n = 30000;
     for (int k = 1; k <= n; ++k) content.AddLine(k, 1, {{0, 0}, {5, 5}, {10, 0}}, k % 2 == 0);
     content.AddLine(n + 1, 1, {{0, 0}, {5, 5}, {10, 1}});  // alike rectangle, other vertices
     Write(content);
