@@ -100,14 +100,25 @@ TEST(JetImport, RealSavedQueriesRunOrAreRefusedByName) {
     EXPECT_EQ(db.RunSaved("selectquery").Rows,
               (std::vector<TDbRow>{{"fOO", "x", "1", "foo", "FOO", "q"}}));
     EXPECT_EQ(db.RunSaved("SelectQuery").Columns.size(), 6u);
-    // The parameter is named when it has no value.
+    // A saved query that changes another table than TestTab is refused by the guard
+    // (a standard's queries change only the table under test) ...
     std::string message;
     try {
         db.ExecuteSaved("UpdateQuery");
     } catch (const EAccessDbError& e) {
         message = e.what();
     }
-    EXPECT_EQ(message, "Saved query failed: The parameter has no value: User Name.\r(UpdateQuery)");
+    EXPECT_EQ(message, "Uložený dotaz bol odmietnutý: zmena tabuľky Table1\r(UpdateQuery)");
+    // ... so the action queries' rebuilt text is run here as plain statements.
+    auto run = [&](const std::string& name) { return db.Execute(*db.SavedQuerySql(name)); };
+    // The parameter is named when it has no value.
+    message.clear();
+    try {
+        run("UpdateQuery");
+    } catch (const EAccessDbError& e) {
+        message = e.what();
+    }
+    EXPECT_NE(message.find("The parameter has no value: User Name."), std::string::npos) << message;
     // Queries that cannot run here are refused by name and kind.
     for (const auto& [name, kind] : std::vector<std::pair<std::string, std::string>>{
              {"CrosstabQuery", "crosstab"}, {"PassthroughQuery", "pass-through"}, {"DataDefinitionQuery", "data-definition"}}) {
@@ -121,9 +132,9 @@ TEST(JetImport, RealSavedQueriesRunOrAreRefusedByName) {
         EXPECT_EQ(db.SavedQueryKind(name), kind);
     }
     // Text compared by Access's order: "fOO" and "c" sort after "blah", "b" before it.
-    EXPECT_EQ(db.ExecuteSaved("DeleteQuery"), 2);
+    EXPECT_EQ(run("DeleteQuery"), 2);
     EXPECT_EQ(db.SelectNative("select col1 from Table1").Rows, (std::vector<TDbRow>{{"b"}}));
-    db.ExecuteSaved("MakeTableQuery");
+    run("MakeTableQuery");
     EXPECT_TRUE(db.TableExists("Table4"));
-    EXPECT_EQ(db.ExecuteSaved("AppendQuery"), 2);
+    EXPECT_EQ(run("AppendQuery"), 2);
 }
