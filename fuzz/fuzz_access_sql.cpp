@@ -1,7 +1,7 @@
 // The Access-SQL translator on any text, with saved queries named in the input resolved
 // to more of it (recursion included).
 #include "common/Exception.h"
-#include "standard/AccessSql.h"
+#include "access/AccessSql.h"
 
 #include <cstdint>
 #include <optional>

@@ -3,7 +3,7 @@
 // are run against an empty TestTab under the SQL guard.
 #include "FuzzInput.h"
 #include "common/Exception.h"
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
 

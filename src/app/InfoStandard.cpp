@@ -3,7 +3,7 @@
 #include "InfoCommands.h"
 #include "Json.h"
 #include "common/FileNames.h"
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
 #include "standard/StringList.h"

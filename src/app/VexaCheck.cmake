@@ -1,5 +1,3 @@
 # vexa-check: the batch check run (the check-run driver with a terminal view).
-if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/vexa_check.cpp AND TARGET vexa_ui)
-  add_executable(vexa-check vexa_check.cpp)
-  target_link_libraries(vexa-check PRIVATE vexa_ui vexa_standard vexa_block vexa_dbase vexa_common)
-endif()
+add_executable(vexa-check vexa_check.cpp)
+target_link_libraries(vexa-check PRIVATE vexa_ui vexa_standard vexa_block vexa_dbase vexa_common)

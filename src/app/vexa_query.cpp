@@ -8,7 +8,7 @@
 #include "common/Exception.h"
 #include "common/FileNames.h"
 #include "common/Text.h"
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
 

@@ -5,7 +5,7 @@
 #include "common/FileNames.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
-#include "standard/AccessSql.h"
+#include "access/AccessSql.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunSupport.h"
 #include "standard/FindingKinds.h"

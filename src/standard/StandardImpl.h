@@ -2,7 +2,7 @@
 // What the standard object holds besides its public fields; shared by the
 // files that implement it (not for other users).
 #include "dbase/FieldTypes.h"
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
 #include "standard/StringList.h"

@@ -4,7 +4,7 @@
 #include "common/AtomicFile.h"
 #include "common/FileNames.h"
 #include "common/Text.h"
-#include "standard/AccessSql.h"
+#include "access/AccessSql.h"
 #include "dbase/DbfIo.h"
 #include "dbase/DbfRewrite.h"
 #include "dbase/TableDBF.h"

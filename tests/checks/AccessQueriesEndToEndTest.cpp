@@ -1,7 +1,7 @@
 // The standard's saved queries with Access's values, end to end: the attribute pass of
 // vexa-check on the sample map, and vexa-query on its tables.
 #include "checks/CheckTestSupport.h"
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 
 #include <sys/wait.h>
 

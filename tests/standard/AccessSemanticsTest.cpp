@@ -1,8 +1,8 @@
 // Access's value rules through the Access-SQL layer: each table is expression -> the
 // value Access gives (or the error it raises).
 #include "StandardTestSupport.h"
-#include "standard/AccessDb.h"
-#include "standard/AccessSql.h"
+#include "access/AccessDb.h"
+#include "access/AccessSql.h"
 
 #include <gtest/gtest.h>
 

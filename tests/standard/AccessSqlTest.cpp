@@ -1,6 +1,6 @@
 #include "StandardTestSupport.h"
-#include "standard/AccessDb.h"
-#include "standard/AccessSql.h"
+#include "access/AccessDb.h"
+#include "access/AccessSql.h"
 
 #include <gtest/gtest.h>
 

@@ -1,12 +1,12 @@
 #include "StandardTestSupport.h"
 #include "block/BlkObj.h"
 #include "common/Text.h"
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
 #include "standard/StringList.h"
 #include "dbase/TableDBF.h"
-#include "standard/AccessSql.h"
+#include "access/AccessSql.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #include "StandardTestSupport.h"
-#include "standard/AccessDb.h"
-#include "standard/JetImport.h"
+#include "access/AccessDb.h"
+#include "access/JetImport.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The Jet import in its child process: the damaged standards of tests/data/standard/damaged
 // give a clear error naming the file, nothing on our stdout, and a hang ends at the time limit.
 #include "StandardTestSupport.h"
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
-#include "standard/JetImport.h"
-#include "standard/JetIsolated.h"
+#include "access/JetImport.h"
+#include "access/JetIsolated.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

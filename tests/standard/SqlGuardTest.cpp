@@ -1,8 +1,8 @@
 // The guard on the working copy: a standard's saved query reads the working copy and
 // changes only TestTab; every escape is refused with an error naming the query.
 #include "StandardTestSupport.h"
-#include "standard/AccessDb.h"
-#include "standard/SqlGuard.h"
+#include "access/AccessDb.h"
+#include "access/SqlGuard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "StandardTestSupport.h"
 #include "block/BlkRecords.h"
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
-#include "standard/JetImport.h"
+#include "access/JetImport.h"
 #include "standard/StringList.h"
 
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
-#include "standard/JetImport.h"
+#include "access/JetImport.h"
 
 #include "common/Text.h"
-#include "standard/AccessSql.h"
-#include "standard/AccessDb.h"
+#include "access/AccessSql.h"
+#include "access/AccessDb.h"
 
 #include <mdbtools.h>
 #include <sqlite3.h>

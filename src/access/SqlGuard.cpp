@@ -1,7 +1,7 @@
-#include "standard/SqlGuard.h"
+#include "access/SqlGuard.h"
 
 #include "common/Text.h"
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 
 #include <sqlite3.h>
 

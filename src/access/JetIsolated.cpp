@@ -1,7 +1,7 @@
-#include "standard/JetIsolated.h"
+#include "access/JetIsolated.h"
 
-#include "standard/AccessDb.h"
-#include "standard/JetImport.h"
+#include "access/AccessDb.h"
+#include "access/JetImport.h"
 
 #include <cerrno>
 #include <chrono>

@@ -10,7 +10,7 @@
 // and saved queries named in FROM (as sub-queries).
 // Like keeps its keyword; its Access wildcards (* ? # [list] [!list]) are
 // what the registered like() understands.
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 
 #include <functional>
 #include <optional>

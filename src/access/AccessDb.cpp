@@ -1,8 +1,8 @@
-#include "standard/AccessDb.h"
+#include "access/AccessDb.h"
 
 #include "common/Text.h"
-#include "standard/SqlGuard.h"
-#include "standard/AccessSql.h"
+#include "access/SqlGuard.h"
+#include "access/AccessSql.h"
 
 #include <sqlite3.h>
 

@@ -1,5 +1,5 @@
 // Rewrites Access (Jet) SQL into SQLite SQL, token by token.
-#include "standard/AccessSql.h"
+#include "access/AccessSql.h"
 
 #include "common/Text.h"
 

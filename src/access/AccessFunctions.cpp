@@ -2,7 +2,7 @@
 // with Access's rules for nulls, conversions and text positions (characters,
 // not bytes; text compared ignoring case unless asked otherwise).
 #include "common/Text.h"
-#include "standard/AccessSql.h"
+#include "access/AccessSql.h"
 
 #include <sqlite3.h>
 
