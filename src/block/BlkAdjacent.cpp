@@ -7,21 +7,22 @@
 
 namespace vexa {
 
-namespace {
-
-// The values of the columns that describe the area itself: the GIS's own columns
-// (element number, area, perimeter, ...) differ from area to area and are left out.
-TFldValList DescriptiveValues(const TFldValList& values) {
-    TFldValList out;
-    for (const TFldVal& v : values)
-        if (!IsBlkReservedField(v.Name)) out.push_back(v);
-    return out;
+bool AttributeRowsAlike(const TFldValList& a, const TFldValList& b) {
+    if (a.empty() && b.empty()) return true;  // neither has a row
+    if (a.empty() != b.empty()) return false;  // only one has a row
+    // The GIS's own columns (element number, area, perimeter, ...) differ from area
+    // to area and are left out.
+    std::size_t i = 0, j = 0;
+    for (;;) {
+        while (i < a.size() && IsBlkReservedField(a[i].Name)) ++i;
+        while (j < b.size() && IsBlkReservedField(b[j].Name)) ++j;
+        if (i == a.size() || j == b.size()) return i == a.size() && j == b.size();
+        if (!SameTextAscii(a[i].Name, b[j].Name)) return false;
+        if (!(a[i].Value == b[j].Value)) return false;  // same type and value; two nulls are equal
+        ++i;
+        ++j;
+    }
 }
-
-// Same type and same value; two nulls are equal, values of different types are not.
-bool SameValue(const TValue& a, const TValue& b) { return a.index() == b.index() && a == b; }
-
-} // namespace
 
 bool TBlk::AdjacentAreasMatch(const TBlkLine& line) {
     CheckOpened();
@@ -37,16 +38,7 @@ bool TBlk::AdjacentAreasMatch(const TBlkLine& line) {
     TFldValList valuesA, valuesB;
     ReadAttributes(egArea, sideA.Kind, sideA.Number, valuesA);
     ReadAttributes(egArea, sideB.Kind, sideB.Number, valuesB);
-    if (valuesA.empty() && valuesB.empty()) return true;  // neither has a row
-    if (valuesA.empty() != valuesB.empty()) return false;  // only one has a row
-
-    const TFldValList a = DescriptiveValues(valuesA), b = DescriptiveValues(valuesB);
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (!SameTextAscii(a[i].Name, b[i].Name)) return false;
-        if (!SameValue(a[i].Value, b[i].Value)) return false;
-    }
-    return true;
+    return AttributeRowsAlike(valuesA, valuesB);
 }
 
 } // namespace vexa

@@ -2,6 +2,7 @@
 #include "block/BlkDuplicateIndex.h"
 #include "block/BlkIo.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -31,17 +32,6 @@ void AppendCanonical(std::string& key, const TReal48& r) {
 }
 
 } // namespace
-
-std::string TBlk::TDuplicateIndex::Key(const TBlkLine& line) {
-    std::string key;
-    const std::int64_t span = VertexSpan(line);
-    key.append(reinterpret_cast<const char*>(&span), sizeof span);
-    AppendCanonical(key, line.Rect.MinX);
-    AppendCanonical(key, line.Rect.MinY);
-    AppendCanonical(key, line.Rect.MaxX);
-    AppendCanonical(key, line.Rect.MaxY);
-    return key;
-}
 
 // Compares the candidate with the given line's vertices, in the same order and then
 // reversed; a match appends its number and a comma.
@@ -79,36 +69,120 @@ void TBlk::FindDuplicatesInFile(const TBlkLine& line, const TCrds& crds, std::st
     }
 }
 
-// The same search over the cached lines file through an index of the cheap tests.
-void TBlk::FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::string& found) {
-    constexpr std::size_t recSize = sizeof(TBlkLine);
-    if (!FDuplicateIndex) {
-        auto index = std::make_unique<TDuplicateIndex>();
-        const std::size_t records = FLinCache.size() / recSize;
-        for (std::size_t i = 1; i < records; ++i) {
-            TBlkLine r;
-            std::memcpy(static_cast<void*>(&r), FLinCache.data() + i * recSize, recSize);
-            index->Groups[TDuplicateIndex::Key(r)].push_back(static_cast<std::uint32_t>(i));
+TBlk::TDuplicateIndex::Key TBlk::TDuplicateIndex::KeyOf(const TBlkLine& line) {
+    Key key;
+    key.Count = VertexSpan(line);
+    const TReal48* values[4] = {&line.Rect.MinX, &line.Rect.MinY, &line.Rect.MaxX, &line.Rect.MaxY};
+    for (int i = 0; i < 4; ++i)
+        if (values[i]->Bytes[0] != 0) std::memcpy(key.Rect.data() + 6 * i, values[i]->Bytes.data(), 6);
+    std::uint64_t h = 1469598103934665603ULL ^ static_cast<std::uint64_t>(key.Count);
+    for (std::uint8_t b : key.Rect) h = (h ^ b) * 1099511628211ULL;
+    key.Hash = h;
+    return key;
+}
+
+std::string TBlk::TDuplicateIndex::GeometryKey(const TCrds& crds) {
+    auto bytes = [](const TCrds& c) {
+        std::string out;
+        out.reserve(c.size() * 12);
+        for (const TBlkCrd& v : c) {
+            AppendCanonical(out, v.X);
+            AppendCanonical(out, v.Y);
         }
-        FDuplicateIndex = std::move(index);
-    }
-    auto it = FDuplicateIndex->Groups.find(TDuplicateIndex::Key(line));
-    if (it == FDuplicateIndex->Groups.end()) return;
-    for (std::uint32_t i : it->second) {
+        return out;
+    };
+    std::string forward = bytes(crds);
+    TCrds reversed = crds;
+    TBlk::ReverseCrds(reversed);
+    return std::min(forward, bytes(reversed));
+}
+
+// Every whole record after the header that is not deleted, from the cached lines file;
+// the vertices of the records that share their cheap key are read once, here.
+void TBlk::TDuplicateIndex::Build(TBlk& blk) {
+    constexpr std::size_t recSize = sizeof(TBlkLine);
+    Entries.clear();
+    const std::size_t records = blk.FLinCache.size() / recSize;
+    for (std::size_t i = 1; i < records; ++i) {
         TBlkLine r;
-        std::memcpy(static_cast<void*>(&r), FLinCache.data() + std::size_t(i) * recSize, recSize);
-        if (r.Number == line.Number || LineDeleted(r)) continue;
-        CompareCandidate(*this, r, crds, found);
+        std::memcpy(static_cast<void*>(&r), blk.FLinCache.data() + i * recSize, recSize);
+        if (LineDeleted(r)) continue;
+        Entries.push_back({KeyOf(r), static_cast<std::uint32_t>(i), r.Number, r.FirstCrd, r.LastCrd, false, {}});
+    }
+    auto byKey = [](const Entry& a, const Entry& b) { return a.K != b.K ? a.K < b.K : a.Position < b.Position; };
+    std::sort(Entries.begin(), Entries.end(), byKey);
+    TCrds crds;
+    for (std::size_t i = 0; i < Entries.size();) {
+        std::size_t j = i + 1;
+        while (j < Entries.size() && Entries[j].K == Entries[i].K) ++j;
+        if (j - i > 1)
+            for (std::size_t k = i; k < j; ++k) {
+                try {
+                    blk.ReadCrds(Entries[k].FirstCrd, Entries[k].LastCrd, crds);
+                    Entries[k].Geometry = GeometryKey(crds);
+                } catch (const EBlkReadError&) {
+                    Entries[k].Broken = true;
+                }
+            }
+        i = j;
+    }
+    std::sort(Entries.begin(), Entries.end(), [](const Entry& a, const Entry& b) {
+        if (a.K != b.K) return a.K < b.K;
+        if (a.Broken != b.Broken) return a.Broken < b.Broken;
+        if (a.Geometry != b.Geometry) return a.Geometry < b.Geometry;
+        return a.Position < b.Position;
+    });
+    Shared.clear();
+    for (std::uint32_t i = 0; i < Entries.size();) {
+        std::uint32_t j = i + 1;
+        while (j < Entries.size() && Entries[j].K.Hash == Entries[i].K.Hash) ++j;
+        if (j - i > 1) Shared.emplace(Entries[i].K.Hash, std::make_pair(i, j));
+        i = j;
     }
 }
 
-bool TBlk::FindDuplicateLines(const TBlkLine& line, std::string& found) {
+void TBlk::TDuplicateIndex::Find(TBlk& blk, const TBlkLine& line, const TCrds& crds, std::string& found,
+                                 std::size_t limit) const {
+    const Key key = KeyOf(line);
+    auto shared = Shared.find(key.Hash);
+    if (shared == Shared.end()) return;  // the line is the only one of its kind
+    const auto first = Entries.begin() + shared->second.first;
+    const auto last = Entries.begin() + shared->second.second;
+    auto lo = std::lower_bound(first, last, key, [](const Entry& e, const Key& k) { return e.K < k; });
+    auto hi = std::upper_bound(lo, last, key, [](const Key& k, const Entry& e) { return k < e.K; });
+    // Any other record of the same cheap key whose vertices cannot be read is an error,
+    // as reading it for the comparison would be.
+    for (auto it = lo; it != hi; ++it)
+        if (it->Broken && it->Number != line.Number) throw EBlkReadError(blk.Path());
+    const std::string geometry = GeometryKey(crds);
+    auto same = std::lower_bound(lo, hi, geometry, [](const Entry& e, const std::string& g) {
+        return !e.Broken && e.Geometry < g;
+    });
+    for (auto it = same; it != hi && !it->Broken && it->Geometry == geometry; ++it) {
+        if (it->Number == line.Number) continue;
+        found += std::to_string(it->Number);
+        found += ',';
+        if (found.size() > limit) break;  // the rest could not be shown
+    }
+}
+
+// The same search over the cached lines file through the index.
+void TBlk::FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::string& found, std::size_t limit) {
+    if (!FDuplicateIndex) {
+        auto index = std::make_unique<TDuplicateIndex>();
+        index->Build(*this);
+        FDuplicateIndex = std::move(index);
+    }
+    FDuplicateIndex->Find(*this, line, crds, found, limit);
+}
+
+bool TBlk::FindDuplicateLines(const TBlkLine& line, std::string& found, std::size_t limit) {
     found.clear();
     TCrds crds;
     ReadLineCrds(line, crds);
     std::string result;
     if (FReadCache)
-        FindDuplicatesInCache(line, crds, result);
+        FindDuplicatesInCache(line, crds, result, limit);
     else
         FindDuplicatesInFile(line, crds, result);
     if (!result.empty()) result.pop_back();  // the final comma

@@ -97,7 +97,9 @@ public:
     static TBlkRect CrdsRect(const TCrds& crds);
     static void ReverseCrds(TCrds& crds);
     bool LineRectOk(const TBlkLine& line, TBlkRect& computed);
-    bool FindDuplicateLines(const TBlkLine& line, std::string& found);
+    // With the read cache on, the search goes through an index grouping the lines by
+    // their exact vertices, and stops once found is longer than limit.
+    bool FindDuplicateLines(const TBlkLine& line, std::string& found, std::size_t limit = std::string::npos);
     static bool IsTopoLine(const TBlkLine& line);
     static bool IsAreaLine(const TBlkLine& line);
     static bool IsInnerLine(const TBlkLine& line);
@@ -146,7 +148,7 @@ private:
     void LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache, std::int64_t limit = -1);
     void DropReadCache();
     void FindDuplicatesInFile(const TBlkLine& line, const TCrds& crds, std::string& found);
-    void FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::string& found);
+    void FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::string& found, std::size_t limit);
 
     bool FInMemory;
     std::string FPath;
@@ -168,5 +170,10 @@ private:
     std::int64_t FCrdFileSize = 0;
     std::unique_ptr<TDuplicateIndex> FDuplicateIndex;  // built on first use while cached
 };
+
+// Two areas' attribute rows describe alike areas: both missing, or the same
+// columns (names ignoring case) with the same values (of the same type) outside
+// the GIS's own columns. The one rule of the alike-areas test.
+bool AttributeRowsAlike(const TFldValList& a, const TFldValList& b);
 
 } // namespace vexa

@@ -28,13 +28,6 @@ public:
     // table is compared with its file once more before its rows are used again.
     void BeginPass(TBlk& blk);
 
-    // As blk.FindDuplicateLines(line, found), for a line record of the block's line
-    // file (the index holds the file's records as the pass found them). The records are
-    // grouped by their exact vertices once per pass, so n identical lines cost O(n log n);
-    // the list stops once it is longer than limit characters (its first limit stay the same).
-    bool FindDuplicateLines(TBlk& blk, const TBlkLine& line, std::string& found,
-                            std::size_t limit = std::string::npos);
-
     // As blk.AdjacentAreasMatch(line).
     bool AdjacentAreasMatch(TBlk& blk, const TBlkLine& line);
 
@@ -48,7 +41,6 @@ public:
     int TableLoads() const { return FTableLoads; }
 
 private:
-    struct TLineIndex;
     struct TTable;
     TTable& Table(TBlk& blk, const std::string& path);
     TTable* AreaTable(TBlk& blk, std::int16_t kind);  // null: the kind has no table
@@ -56,14 +48,8 @@ private:
     std::string FBlockPath;
     std::unordered_map<std::int16_t, std::string> FTablePaths;  // of this pass: kind -> file or ""
     std::unordered_map<std::string, std::unique_ptr<TTable>> FTables;
-    std::unique_ptr<TLineIndex> FLines;  // of this pass, built on first use
     int FTableLoads = 0;
 };
 
-// Whether the attribute values of two areas make them alike: both rows absent,
-// or both present with the same columns outside the GIS's own (BlkReservedFields,
-// names ignoring case), in column order, and equal values (two nulls are equal,
-// values of different types are not).
-bool AttributeRowsAlike(const TFldValList& a, const TFldValList& b);
 
 } // namespace vexa

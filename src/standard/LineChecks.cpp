@@ -31,12 +31,12 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
     checkrun::TCheckPass pass(*this, count);
     blk.TouchLines();
     pass.Open(blk);
-    // Vertices and areas come from memory for the pass; the duplicate search and the
-    // alike-areas test share their indexes across the pass and the run.
+    // Vertices and areas come from memory for the pass (the duplicate search then goes
+    // through the block's index); the alike-areas test shares its tables across the run.
     std::optional<checkrun::TReadCacheScope> cache;
     if (options & (option::LinMimoMBR | option::LinDuplikatne | option::LinPloZhoda)) cache.emplace(blk);
     TCheckRunCache& shared = RunCache();
-    if (options & (option::LinDuplikatne | option::LinPloZhoda)) shared.BeginPass(blk);
+    if (options & option::LinPloZhoda) shared.BeginPass(blk);
 
     const std::string& layer = pass.Layer();
     TBlkLine line;
@@ -64,7 +64,7 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
                 pass.Add(-12, l.Kind, l.Number, findingtext::Curve);
             } else if ((options & option::LinMimoMBR) && !blk.LineRectOk(l, computed)) {
                 pass.Add(-13, l.Kind, l.Number, findingtext::OutsideRectangle);
-            } else if ((options & option::LinDuplikatne) && shared.FindDuplicateLines(blk, l, duplicates, kDuplicateListMax)) {
+            } else if ((options & option::LinDuplikatne) && blk.FindDuplicateLines(l, duplicates, kDuplicateListMax)) {
                 pass.Add(-14, l.Kind, l.Number,
                          std::string(findingtext::DuplicateLines) + duplicates.substr(0, kDuplicateListMax));
             } else if ((options & option::LinDlzka) && l.Length.Value() <= static_cast<long double>(lengthLimit)) {
