@@ -105,8 +105,8 @@ void Generate(const fs::path& map, double scale) {
     std::vector<std::vector<TValue>> rowsOfTable;
     for (long long c = 0; c < cells; ++c) {
         long long described = (Every(c, 50, 17) && c % cols != 0) ? c - 1 : c;
-        rowsOfTable.push_back({double(c + 1), std::to_string(described) + "a", std::string("BK"),
-                               double(described % 150 + 1), 1.0});
+        rowsOfTable.push_back(
+            {double(c + 1), std::to_string(described) + "a", std::string("BK"), double(described % 150 + 1), 1.0});
     }
     WriteTable(block / "p0001.dbf", fields, rowsOfTable);
     std::cout << "LE_00001.blk: " << content.Lines.size() << " lines (" << content.Crds.size() << " vertices), "
@@ -114,7 +114,7 @@ void Generate(const fs::path& map, double scale) {
               << " texts, " << cells << " attribute rows\n";
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {

@@ -81,7 +81,7 @@ double Run(TBlkStandardGXD& standard, const std::string& mapDir, const std::vect
     return total;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2 || argc > 3) {

@@ -93,19 +93,19 @@ void LineFaults(const fs::path& map) {
     BlockSpec content;
     GridSpec grid = StandGrid(content, 2, 2);  // lines 1-12, stands 1-4
     const double x = kX0 + 500, y = kY0;
-    content.AddLine(13, 10, {{x, y}, {x + 50, y}});                              // state border: not in LE
+    content.AddLine(13, 10, {{x, y}, {x + 50, y}});                                        // state border: not in LE
     content.AddLine(14, 21, {{x, y + 20}, {x + 20, y + 30}, {x + 40, y + 20}}).Flags = 4;  // curve
     content.AddLine(15, 21, {{x, y + 40}, {x + 40, y + 45}}).Rect.MaxX = R(x + 41);        // rectangle
     content.AddLine(16, 22, {{x, y + 60}, {x + 30, y + 70}, {x + 60, y + 60}});            // duplicates
     content.AddLine(17, 22, {{x, y + 60}, {x + 30, y + 70}, {x + 60, y + 60}}, true);
-    content.AddLine(18, 21, {{x, y + 80}, {x + 0.3, y + 80.4}});                          // 0.5 m long
+    content.AddLine(18, 21, {{x, y + 80}, {x + 0.3, y + 80.4}});  // 0.5 m long
     // A boundary line that ends inside stand 4: the same stand on both sides.
     TBlkLine& spur = content.AddLine(19, kStandBoundary, {{kX0 + 100, kY0 + 100}, {kX0 + 130, kY0 + 130}});
     spur.AreaA = spur.AreaB = grid.Cell(1, 1);
     LinkLines(content);
 
     content.Points = {MakePoint(1, 7, x, y + 100), MakePoint(2, 6, x + 10, y + 100),  // a well: VO only
-                   MakePoint(3, 5, x + 20, y + 100, 100), MakePoint(4, 1, x + 30, y + 100, 100)};
+                      MakePoint(3, 5, x + 20, y + 100, 100), MakePoint(4, 1, x + 30, y + 100, 100)};
     content.Texts = {MakeText(1, 2), MakeText(2, 3), MakeText(3, kStandNumber, 0.5), MakeText(4, kStandNumber)};
     WriteBlock(map / "LE_00002.blk", content);
     // Stands 1 and 2 are alike: the line between them is superfluous.
@@ -115,7 +115,7 @@ void LineFaults(const fs::path& map) {
 void AreaFaults(const fs::path& map) {
     BlockSpec content;
     GridSpec grid = StandGrid(content, 1, 4);  // stands 1-4
-    content.Areas[1].Kind = 20;                           // built-up area: SL only
+    content.Areas[1].Kind = 20;                // built-up area: SL only
     // The walk round stand 3 finds a back link that names the wrong line.
     content.Lines[static_cast<std::size_t>(grid.LeftLine(0, 3) - 1)].PrevA = 1;
     content.Areas[3].AreaSize = R(50);
@@ -132,14 +132,14 @@ void NotCleaned(const fs::path& map) {
 
 void AreasOnlyLayer(const fs::path& map) {
     BlockSpec content;
-    StandGrid(content, 1, 2);  // lines 1-7, stands 1-2
+    StandGrid(content, 1, 2);                                          // lines 1-7, stands 1-2
     content.AddLine(8, 2, {{kX0 + 300, kY0}, {kX0 + 350, kY0 + 10}});  // bounds no stand
     LinkLines(content);
     WriteBlock(map / "PO_00001.blk", content);
     StandTable(map / "PO_00001.blk", {{1, "1a"}, {2, "1b"}});
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {

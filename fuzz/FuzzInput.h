@@ -58,4 +58,4 @@ inline void WriteFile(const fs::path& path, const std::string& bytes) {
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-} // namespace vexafuzz
+}  // namespace vexafuzz

@@ -22,7 +22,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (++depth > 50) throw Exception("too deep");
             return saved;
         });
-    } catch (const vexa::Exception&) {
-    }
+    } catch (const vexa::Exception&) {}
     return 0;
 }

@@ -22,11 +22,10 @@ void Try(F&& f) {
     try {
         f();
     } catch (const vexa::Exception&) {
-    } catch (const std::filesystem::filesystem_error&) {
-    }
+    } catch (const std::filesystem::filesystem_error&) {}
 }
 
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const auto files = vexafuzz::SplitFiles(data, size, kNames);

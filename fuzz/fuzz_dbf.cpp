@@ -20,7 +20,7 @@ void ReadAll(TTableDBF& t) {
     t.RecordCount();
     t.VisibleCount();
 }
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     auto files = vexafuzz::SplitFiles(data, size, kNames);
@@ -44,11 +44,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         t.Close();
     } catch (const vexa::Exception&) {
-    } catch (const std::filesystem::filesystem_error&) {
-    }
+    } catch (const std::filesystem::filesystem_error&) {}
     try {
         TDbfFilter::Parse(filter);
-    } catch (const vexa::Exception&) {
-    }
+    } catch (const vexa::Exception&) {}
     return 0;
 }

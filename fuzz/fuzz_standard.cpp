@@ -35,11 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             if (++n > 20) break;
             try {
                 db.ExecuteSaved(name);
-            } catch (const vexa::Exception&) {
-            }
+            } catch (const vexa::Exception&) {}
         }
     } catch (const vexa::Exception&) {
-    } catch (const std::filesystem::filesystem_error&) {
-    }
+    } catch (const std::filesystem::filesystem_error&) {}
     return 0;
 }

@@ -101,10 +101,8 @@ struct TStatement {
 
 TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
     switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_INTEGER:
-        return TDbValue(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
-    case SQLITE_FLOAT:
-        return TDbValue(sqlite3_column_double(stmt, i));
+    case SQLITE_INTEGER: return TDbValue(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT: return TDbValue(sqlite3_column_double(stmt, i));
     case SQLITE_TEXT: {
         const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
         return TDbValue(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
@@ -113,21 +111,23 @@ TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
         const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
         return TDbValue(TBlob{std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)))});
     }
-    default:
-        return TDbValue();
+    default: return TDbValue();
     }
 }
 
 void BindAt(sqlite3* db, sqlite3_stmt* stmt, int idx, const TDbValue& value) {
     int rc = SQLITE_OK;
     const auto& d = value.Data();
-    if (const auto* i = std::get_if<std::int64_t>(&d)) rc = sqlite3_bind_int64(stmt, idx, *i);
-    else if (const auto* f = std::get_if<double>(&d)) rc = sqlite3_bind_double(stmt, idx, *f);
+    if (const auto* i = std::get_if<std::int64_t>(&d))
+        rc = sqlite3_bind_int64(stmt, idx, *i);
+    else if (const auto* f = std::get_if<double>(&d))
+        rc = sqlite3_bind_double(stmt, idx, *f);
     else if (const auto* s = std::get_if<std::string>(&d))
         rc = sqlite3_bind_text(stmt, idx, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
     else if (const auto* b = std::get_if<TBlob>(&d))
         rc = sqlite3_bind_blob(stmt, idx, b->Bytes.data(), static_cast<int>(b->Bytes.size()), SQLITE_TRANSIENT);
-    else rc = sqlite3_bind_null(stmt, idx);
+    else
+        rc = sqlite3_bind_null(stmt, idx);
     if (rc != SQLITE_OK) throw EAccessDbError(sqlite3_errmsg(db));
 }
 
@@ -138,7 +138,7 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, const TDbParams& params) {
     }
 }
 
-} // namespace
+}  // namespace
 
 TDbResult TAccessDb::Run(const std::string& sql, const TDbParams& params, int* changes) {
     TDbResult result;
@@ -183,10 +183,11 @@ std::string TAccessDb::TranslateSql(const std::string& accessSql) {
 }
 
 TDbResult TAccessDb::RunAccess(const std::string& accessSql, const TDbParams& params, int* changes) {
-    const TTranslatedSql sql = TranslateAccessQuery(accessSql, [this](const std::string& name) -> std::optional<std::string> {
-        if (TableExists(name)) return std::nullopt;
-        return RunnableSavedQuerySql(name);
-    });
+    const TTranslatedSql sql =
+        TranslateAccessQuery(accessSql, [this](const std::string& name) -> std::optional<std::string> {
+            if (TableExists(name)) return std::nullopt;
+            return RunnableSavedQuerySql(name);
+        });
     // Declared parameters take their values by name (ignoring case); one without a value is an error.
     TDbParams bound = params;
     for (std::size_t i = 0; i < sql.Parameters.size(); ++i) {
@@ -212,9 +213,7 @@ int TAccessDb::Execute(const std::string& accessSql, const TDbParams& params) {
     return changes;
 }
 
-TDbResult TAccessDb::SelectNative(const std::string& sql, const TDbParams& params) {
-    return Run(sql, params, nullptr);
-}
+TDbResult TAccessDb::SelectNative(const std::string& sql, const TDbParams& params) { return Run(sql, params, nullptr); }
 
 int TAccessDb::ExecuteNative(const std::string& sql, const TDbParams& params) {
     int changes = 0;
@@ -244,10 +243,11 @@ void TAccessDb::ExecuteNativeBatch(const std::string& sql, const std::vector<TDb
 }
 
 bool TAccessDb::TableExists(const std::string& name) {
-    const auto r = Run("select 1 from sqlite_master where type in ('table', 'view') and name = :n collate nocase "
-                       "union all select 1 from sqlite_temp_master where type in ('table', 'view') and name = :n "
-                       "collate nocase",
-                       {{"n", name}}, nullptr);
+    const auto r =
+        Run("select 1 from sqlite_master where type in ('table', 'view') and name = :n collate nocase "
+            "union all select 1 from sqlite_temp_master where type in ('table', 'view') and name = :n "
+            "collate nocase",
+            {{"n", name}}, nullptr);
     return !r.Rows.empty();
 }
 
@@ -261,8 +261,8 @@ std::vector<std::string> TAccessDb::SavedQueryNames() {
 
 std::optional<std::string> TAccessDb::SavedQuerySql(const std::string& name) {
     if (name.empty() || !TableExists("Dotazy")) return std::nullopt;
-    const auto r = Run("select SQL from Dotazy where Nazov = :n collate nocase order by rowid limit 1", {{"n", name}},
-                       nullptr);
+    const auto r =
+        Run("select SQL from Dotazy where Nazov = :n collate nocase order by rowid limit 1", {{"n", name}}, nullptr);
     if (r.Rows.empty() || r.Rows[0][0].IsNull()) return std::nullopt;
     return r.Rows[0][0].AsText();
 }
@@ -273,8 +273,8 @@ std::string TAccessDb::SavedQueryKind(const std::string& name) {
     for (const auto& row : Run("pragma table_info(Dotazy)", {}, nullptr).Rows)
         if (SameTextAscii(row[1].AsText(), "Druh")) hasKind = true;
     if (!hasKind) return "select";
-    const auto r = Run("select Druh from Dotazy where Nazov = :n collate nocase order by rowid limit 1", {{"n", name}},
-                       nullptr);
+    const auto r =
+        Run("select Druh from Dotazy where Nazov = :n collate nocase order by rowid limit 1", {{"n", name}}, nullptr);
     if (r.Rows.empty()) return std::string();
     return r.Rows[0][0].IsNull() ? std::string("select") : r.Rows[0][0].AsText();
 }
@@ -320,4 +320,4 @@ TDbFileFormat DetectDbFileFormat(const std::string& path) {
     return TDbFileFormat::Unknown;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -126,4 +126,4 @@ private:
 enum class TDbFileFormat { Unknown, SQLite, Jet };
 TDbFileFormat DetectDbFileFormat(const std::string& path);
 
-} // namespace vexa
+}  // namespace vexa

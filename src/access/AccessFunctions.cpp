@@ -64,12 +64,9 @@ bool Null(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
 
 std::string Text(sqlite3_value* v) {
     switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER:
-        return std::to_string(sqlite3_value_int64(v));
-    case SQLITE_FLOAT:
-        return AccessNumberText(sqlite3_value_double(v));
-    case SQLITE_NULL:
-        return std::string();
+    case SQLITE_INTEGER: return std::to_string(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return AccessNumberText(sqlite3_value_double(v));
+    case SQLITE_NULL: return std::string();
     default: {
         const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
         return p ? std::string(p, static_cast<std::size_t>(sqlite3_value_bytes(v))) : std::string();
@@ -86,12 +83,9 @@ std::optional<double> ParseNumber(const std::string& text) {
 // A number from a value; text must read as a number.
 double Number(sqlite3_value* v) {
     switch (sqlite3_value_type(v)) {
-    case SQLITE_INTEGER:
-        return static_cast<double>(sqlite3_value_int64(v));
-    case SQLITE_FLOAT:
-        return sqlite3_value_double(v);
-    case SQLITE_NULL:
-        InvalidUseOfNull();
+    case SQLITE_INTEGER: return static_cast<double>(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_NULL: InvalidUseOfNull();
     default: {
         auto n = ParseNumber(Text(v));
         if (!n) TypeMismatch();
@@ -169,7 +163,8 @@ void FnLeft(sqlite3_context* c, int, sqlite3_value** a) {
     const long long n = Count(a[1]);
     if (Null(a[0])) return sqlite3_result_null(c);
     U32 s = DecodeUtf8(Text(a[0]));
-    ResultText(c, EncodeUtf8(s.substr(0, static_cast<std::size_t>(std::min<long long>(n, static_cast<long long>(s.size()))))));
+    ResultText(
+        c, EncodeUtf8(s.substr(0, static_cast<std::size_t>(std::min<long long>(n, static_cast<long long>(s.size()))))));
 }
 void FnRight(sqlite3_context* c, int, sqlite3_value** a) {
     const long long n = Count(a[1]);
@@ -381,7 +376,8 @@ void FnFix(sqlite3_context* c, int, sqlite3_value** a) {
 }
 void FnAbs(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) return sqlite3_result_null(c);
-    if (sqlite3_value_type(a[0]) == SQLITE_INTEGER && sqlite3_value_int64(a[0]) != std::numeric_limits<sqlite3_int64>::min())
+    if (sqlite3_value_type(a[0]) == SQLITE_INTEGER &&
+        sqlite3_value_int64(a[0]) != std::numeric_limits<sqlite3_int64>::min())
         return sqlite3_result_int64(c, std::llabs(sqlite3_value_int64(a[0])));
     ResultNumber(c, std::fabs(Number(a[0])));
 }
@@ -494,7 +490,8 @@ bool LikeAt(const U32& s, std::size_t si, const U32& p, std::size_t pi) {
 char32_t BaseLetter(char32_t c) {
     static const char* const latin1 = "AAAAAA CEEEEIIIIDNOOOOO OUUUUY  AAAAAA CEEEEIIIIDNOOOOO OUUUUY Y";  // 0xC0..0xFF
     static const char* const extA =  // 0x100..0x17F
-        "AAAAAACCCCCCCCDDDDEEEEEEEEEEGGGGGGGGHHHHIIIIIIIIII  JJKKKLLLLLLLLLLNNNNNNNNNOOOOOO  RRRRRRSSSSSSSSTTTTTTUUUUUUUUUUUUWWYYYZZZZZZS";
+        "AAAAAACCCCCCCCDDDDEEEEEEEEEEGGGGGGGGHHHHIIIIIIIIII  JJKKKLLLLLLLLLLNNNNNNNNNOOOOOO  "
+        "RRRRRRSSSSSSSSTTTTTTUUUUUUUUUUUUWWYYYZZZZZZS";
     if (c >= 0xC0 && c <= 0xFF) return latin1[c - 0xC0] == ' ' ? 0 : static_cast<char32_t>(latin1[c - 0xC0]);
     if (c >= 0x100 && c <= 0x17F) return extA[c - 0x100] == ' ' ? 0 : static_cast<char32_t>(extA[c - 0x100]);
     return 0;
@@ -580,9 +577,12 @@ std::optional<double> ParseTime(const std::string& s, std::size_t pos) {
         tail = tail.substr(static_cast<std::size_t>(more));
     }
     tail = UpperAscii(Trim(tail));
-    if (tail == "PM" && h < 12) h += 12;
-    else if (tail == "AM" && h == 12) h = 0;
-    else if (!tail.empty() && tail != "AM" && tail != "PM") return std::nullopt;
+    if (tail == "PM" && h < 12)
+        h += 12;
+    else if (tail == "AM" && h == 12)
+        h = 0;
+    else if (!tail.empty() && tail != "AM" && tail != "PM")
+        return std::nullopt;
     if (h < 0 || h > 23 || mi < 0 || mi > 59 || sec < 0 || sec > 59) return std::nullopt;
     return (h * 3600 + mi * 60 + sec) / 86400.0;
 }
@@ -596,9 +596,12 @@ std::optional<double> ParseDateText(const std::string& text) {
     if (std::sscanf(s.c_str(), "%lld%c%lld%c%lld%n", &a, &s1, &b, &s2, &c, &used) == 5 && s1 == s2 &&
         (s1 == '-' || s1 == '/' || s1 == '.')) {
         long long y, m, d;
-        if (s1 == '-' && a > 31) y = a, m = b, d = c;
-        else if (s1 == '.') d = a, m = b, y = c;
-        else m = a, d = b, y = c;
+        if (s1 == '-' && a > 31)
+            y = a, m = b, d = c;
+        else if (s1 == '.')
+            d = a, m = b, y = c;
+        else
+            m = a, d = b, y = c;
         if (y < 100 && used <= 8) y += y < 30 ? 2000 : 1900;
         if (!ValidDay(y, m, d)) return std::nullopt;
         double serial = static_cast<double>(DaysFromCivil(y, m, d));
@@ -620,19 +623,19 @@ bool IsStoredDate(const std::string& s) {
             if (i >= s.size() || !std::isdigit(static_cast<unsigned char>(s[i]))) return false;
         return true;
     };
-    if (!(s.size() == 10 || s.size() == 19) || !digits(0, 4) || s[4] != '-' || !digits(5, 2) || s[7] != '-' || !digits(8, 2))
+    if (!(s.size() == 10 || s.size() == 19) || !digits(0, 4) || s[4] != '-' || !digits(5, 2) || s[7] != '-' ||
+        !digits(8, 2))
         return false;
-    return s.size() == 10 || (s[10] == ' ' && digits(11, 2) && s[13] == ':' && digits(14, 2) && s[16] == ':' && digits(17, 2));
+    return s.size() == 10 ||
+           (s[10] == ' ' && digits(11, 2) && s[13] == ':' && digits(14, 2) && s[16] == ':' && digits(17, 2));
 }
 
 // A value as a date serial; Null is an error for the caller to treat first.
 double DateOf(sqlite3_value* v) {
     switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-        return sqlite3_value_double(v);
-    case SQLITE_NULL:
-        InvalidUseOfNull();
+    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_NULL: InvalidUseOfNull();
     default: {
         if (auto d = ParseDateText(Text(v))) return *d;
         TypeMismatch();
@@ -693,8 +696,10 @@ double SerialOf(long long y, long long m, long long d) {
 void FnDateSerial(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0]) || Null(a[1]) || Null(a[2])) return sqlite3_result_null(c);
     long long y = WholeArg(a[0]);
-    if (y >= 0 && y < 30) y += 2000;
-    else if (y >= 30 && y < 100) y += 1900;
+    if (y >= 0 && y < 30)
+        y += 2000;
+    else if (y >= 30 && y < 100)
+        y += 1900;
     ResultDate(c, SerialOf(y, WholeArg(a[1]), WholeArg(a[2])));
 }
 void FnTimeSerial(sqlite3_context* c, int, sqlite3_value** a) {
@@ -744,14 +749,22 @@ void FnDateAdd(sqlite3_context* c, int, sqlite3_value** a) {
     const double n = std::trunc(Number(a[1]));
     const double d = DateOf(a[2]);
     double r;
-    if (i == "yyyy") r = AddMonths(d, static_cast<long long>(n) * 12);
-    else if (i == "q") r = AddMonths(d, static_cast<long long>(n) * 3);
-    else if (i == "m") r = AddMonths(d, static_cast<long long>(n));
-    else if (i == "y" || i == "d" || i == "w") r = d + n;
-    else if (i == "ww") r = d + 7 * n;
-    else if (i == "h") r = d + n / 24.0;
-    else if (i == "n") r = d + n / 1440.0;
-    else r = d + n / 86400.0;
+    if (i == "yyyy")
+        r = AddMonths(d, static_cast<long long>(n) * 12);
+    else if (i == "q")
+        r = AddMonths(d, static_cast<long long>(n) * 3);
+    else if (i == "m")
+        r = AddMonths(d, static_cast<long long>(n));
+    else if (i == "y" || i == "d" || i == "w")
+        r = d + n;
+    else if (i == "ww")
+        r = d + 7 * n;
+    else if (i == "h")
+        r = d + n / 24.0;
+    else if (i == "n")
+        r = d + n / 1440.0;
+    else
+        r = d + n / 86400.0;
     ResultDate(c, r);
 }
 
@@ -762,11 +775,16 @@ void FnDateDiff(sqlite3_context* c, int argc, sqlite3_value** a) {
     const TCivil t1 = CivilFromSerial(d1), t2 = CivilFromSerial(d2);
     long long r;
     const double day1 = std::floor(d1), day2 = std::floor(d2);
-    if (i == "yyyy") r = t2.Year - t1.Year;
-    else if (i == "q") r = (t2.Year * 4 + (t2.Month - 1) / 3) - (t1.Year * 4 + (t1.Month - 1) / 3);
-    else if (i == "m") r = (t2.Year * 12 + t2.Month) - (t1.Year * 12 + t1.Month);
-    else if (i == "y" || i == "d") r = static_cast<long long>(day2 - day1);
-    else if (i == "w") r = static_cast<long long>(std::trunc((day2 - day1) / 7));
+    if (i == "yyyy")
+        r = t2.Year - t1.Year;
+    else if (i == "q")
+        r = (t2.Year * 4 + (t2.Month - 1) / 3) - (t1.Year * 4 + (t1.Month - 1) / 3);
+    else if (i == "m")
+        r = (t2.Year * 12 + t2.Month) - (t1.Year * 12 + t1.Month);
+    else if (i == "y" || i == "d")
+        r = static_cast<long long>(day2 - day1);
+    else if (i == "w")
+        r = static_cast<long long>(std::trunc((day2 - day1) / 7));
     else if (i == "ww") {
         // Week boundaries (the first day of the week) crossed between the two days.
         const int first = FirstDayArg(argc, a, 3);
@@ -786,20 +804,29 @@ void FnDatePart(sqlite3_context* c, int argc, sqlite3_value** a) {
     const TCivil t = CivilFromSerial(d);
     const int first = FirstDayArg(argc, a, 2);
     long long r;
-    if (i == "yyyy") r = t.Year;
-    else if (i == "q") r = (t.Month - 1) / 3 + 1;
-    else if (i == "m") r = t.Month;
-    else if (i == "y") r = static_cast<long long>(std::floor(d)) - DaysFromCivil(t.Year, 1, 1) + 1;
-    else if (i == "d") r = t.Day;
-    else if (i == "w") r = WeekdayOf(d, first);
+    if (i == "yyyy")
+        r = t.Year;
+    else if (i == "q")
+        r = (t.Month - 1) / 3 + 1;
+    else if (i == "m")
+        r = t.Month;
+    else if (i == "y")
+        r = static_cast<long long>(std::floor(d)) - DaysFromCivil(t.Year, 1, 1) + 1;
+    else if (i == "d")
+        r = t.Day;
+    else if (i == "w")
+        r = WeekdayOf(d, first);
     else if (i == "ww") {
         // The week that holds 1 January is week 1.
         const double jan1 = static_cast<double>(DaysFromCivil(t.Year, 1, 1));
         const double start1 = jan1 - (WeekdayOf(jan1, first) - 1);
         r = static_cast<long long>((std::floor(d) - start1) / 7) + 1;
-    } else if (i == "h") r = t.Hour;
-    else if (i == "n") r = t.Minute;
-    else r = t.Second;
+    } else if (i == "h")
+        r = t.Hour;
+    else if (i == "n")
+        r = t.Minute;
+    else
+        r = t.Second;
     sqlite3_result_int64(c, r);
 }
 
@@ -828,9 +855,9 @@ void Arithmetic(sqlite3_context* c, sqlite3_value** a, char op) {
     if (t0 == SQLITE_INTEGER && t1 == SQLITE_INTEGER) {
         const sqlite3_int64 x = sqlite3_value_int64(a[0]), y = sqlite3_value_int64(a[1]);
         sqlite3_int64 r = 0;
-        const bool over = op == '+' ? __builtin_add_overflow(x, y, &r)
-                        : op == '-' ? __builtin_sub_overflow(x, y, &r)
-                                    : __builtin_mul_overflow(x, y, &r);
+        const bool over = op == '+'   ? __builtin_add_overflow(x, y, &r)
+                          : op == '-' ? __builtin_sub_overflow(x, y, &r)
+                                      : __builtin_mul_overflow(x, y, &r);
         if (over) Overflow();
         return sqlite3_result_int64(c, r);
     }
@@ -970,8 +997,9 @@ std::string Radix(sqlite3_value* v, unsigned base) {
     const double r = BankersRound(Number(v));
     if (r < -2147483648.0 || r > 2147483647.0) Overflow();
     auto n = static_cast<std::int64_t>(r);
-    std::uint64_t u = n >= 0 ? static_cast<std::uint64_t>(n)
-                             : n >= -32768 ? static_cast<std::uint64_t>(n + 65536) : static_cast<std::uint64_t>(n + 4294967296LL);
+    std::uint64_t u = n >= 0        ? static_cast<std::uint64_t>(n)
+                      : n >= -32768 ? static_cast<std::uint64_t>(n + 65536)
+                                    : static_cast<std::uint64_t>(n + 4294967296LL);
     std::string out;
     do {
         out.insert(out.begin(), "0123456789ABCDEF"[u % base]);
@@ -1064,20 +1092,32 @@ std::string FormatDatePicture(double serial, const std::string& pic) {
         std::size_t n = 1;
         while (i + n < pic.size() && low[i + n] == low[i]) ++n;
         const char ch = low[i];
-        if (ch == 'y') out += n >= 3 ? Format("%04lld", t.Year) : Format("%02lld", t.Year % 100);
+        if (ch == 'y')
+            out += n >= 3 ? Format("%04lld", t.Year) : Format("%02lld", t.Year % 100);
         else if (ch == 'm' && !afterHour) {
-            out += n == 1 ? Format("%lld", t.Month) : n == 2 ? Format("%02lld", t.Month)
-                 : n == 3 ? std::string(kMonths[t.Month - 1]).substr(0, 3) : kMonths[t.Month - 1];
-        } else if (ch == 'm' || ch == 'n') out += n == 1 ? Format("%d", t.Minute) : Format("%02d", t.Minute);
+            out += n == 1   ? Format("%lld", t.Month)
+                   : n == 2 ? Format("%02lld", t.Month)
+                   : n == 3 ? std::string(kMonths[t.Month - 1]).substr(0, 3)
+                            : kMonths[t.Month - 1];
+        } else if (ch == 'm' || ch == 'n')
+            out += n == 1 ? Format("%d", t.Minute) : Format("%02d", t.Minute);
         else if (ch == 'd') {
-            out += n == 1 ? Format("%lld", t.Day) : n == 2 ? Format("%02lld", t.Day)
-                 : n == 3 ? std::string(kDays[wd - 1]).substr(0, 3) : kDays[wd - 1];
-        } else if (ch == 'h') out += n == 1 ? Format("%d", t.Hour) : Format("%02d", t.Hour);
-        else if (ch == 's') out += n == 1 ? Format("%d", t.Second) : Format("%02d", t.Second);
-        else if (ch == 'q') out += Format("%lld", (t.Month - 1) / 3 + 1);
-        else out += pic.substr(i, n);
-        if (ch == 'h') afterHour = true;
-        else if (ch != ':' && ch != 'm' && ch != 'n' && ch != ' ') afterHour = false;
+            out += n == 1   ? Format("%lld", t.Day)
+                   : n == 2 ? Format("%02lld", t.Day)
+                   : n == 3 ? std::string(kDays[wd - 1]).substr(0, 3)
+                            : kDays[wd - 1];
+        } else if (ch == 'h')
+            out += n == 1 ? Format("%d", t.Hour) : Format("%02d", t.Hour);
+        else if (ch == 's')
+            out += n == 1 ? Format("%d", t.Second) : Format("%02d", t.Second);
+        else if (ch == 'q')
+            out += Format("%lld", (t.Month - 1) / 3 + 1);
+        else
+            out += pic.substr(i, n);
+        if (ch == 'h')
+            afterHour = true;
+        else if (ch != ':' && ch != 'm' && ch != 'n' && ch != ' ')
+            afterHour = false;
         i += n;
     }
     return out;
@@ -1091,25 +1131,25 @@ void FnFormat(sqlite3_context* c, int argc, sqlite3_value** a) {
     const std::string key = LowerAscii(fmt);
     const bool isDate = sqlite3_value_type(a[0]) == SQLITE_TEXT && ParseDateText(Text(a[0])).has_value();
     if (fmt.empty()) return ResultText(c, Text(a[0]));
-    static const std::set<std::string> numberNames = {"general number", "currency", "fixed", "standard", "percent",
-                                                       "scientific", "yes/no", "true/false", "on/off"};
+    static const std::set<std::string> numberNames = {"general number", "currency", "fixed",      "standard", "percent",
+                                                      "scientific",     "yes/no",   "true/false", "on/off"};
     if (numberNames.count(key)) {
-    const double x = Number(a[0]);
-    if (key == "general number") return ResultText(c, AccessNumberText(x));
-    if (key == "currency") {
-        const std::string n = FormatNumberPicture(std::fabs(x), "#,##0.00");
-        return ResultText(c, x < 0 ? "($" + n + ")" : "$" + n);
-    }
-    if (key == "fixed") return ResultText(c, FormatNumberPicture(x, "0.00"));
-    if (key == "standard") return ResultText(c, FormatNumberPicture(x, "#,##0.00"));
-    if (key == "percent") return ResultText(c, FormatNumberPicture(x, "0.00%"));
-    if (key == "scientific") {
-        std::string s = Format("%.2E", x);
-        return ResultText(c, s);
-    }
-    if (key == "yes/no") return ResultText(c, x != 0 ? "Yes" : "No");
-    if (key == "true/false") return ResultText(c, x != 0 ? "True" : "False");
-    if (key == "on/off") return ResultText(c, x != 0 ? "On" : "Off");
+        const double x = Number(a[0]);
+        if (key == "general number") return ResultText(c, AccessNumberText(x));
+        if (key == "currency") {
+            const std::string n = FormatNumberPicture(std::fabs(x), "#,##0.00");
+            return ResultText(c, x < 0 ? "($" + n + ")" : "$" + n);
+        }
+        if (key == "fixed") return ResultText(c, FormatNumberPicture(x, "0.00"));
+        if (key == "standard") return ResultText(c, FormatNumberPicture(x, "#,##0.00"));
+        if (key == "percent") return ResultText(c, FormatNumberPicture(x, "0.00%"));
+        if (key == "scientific") {
+            std::string s = Format("%.2E", x);
+            return ResultText(c, s);
+        }
+        if (key == "yes/no") return ResultText(c, x != 0 ? "Yes" : "No");
+        if (key == "true/false") return ResultText(c, x != 0 ? "True" : "False");
+        if (key == "on/off") return ResultText(c, x != 0 ? "On" : "Off");
     }
     if (isDate || key.find("date") != std::string::npos || key.find("time") != std::string::npos ||
         key.find_first_of("ydhnsq") != std::string::npos) {
@@ -1117,7 +1157,8 @@ void FnFormat(sqlite3_context* c, int argc, sqlite3_value** a) {
         const TCivil t = CivilFromSerial(d);
         const bool hasTime = d != std::floor(d);
         if (key == "general date")
-            return ResultText(c, FormatDatePicture(d, "m/d/yyyy") + (hasTime ? FormatDatePicture(d, " h:nn:ss") + (t.Hour < 12 ? " AM" : " PM") : ""));
+            return ResultText(c, FormatDatePicture(d, "m/d/yyyy") +
+                                     (hasTime ? FormatDatePicture(d, " h:nn:ss") + (t.Hour < 12 ? " AM" : " PM") : ""));
         if (key == "long date") return ResultText(c, FormatDatePicture(d, "dddd, mmmm d, yyyy"));
         if (key == "medium date") return ResultText(c, FormatDatePicture(d, "dd-mmm-yy"));
         if (key == "short date") return ResultText(c, FormatDatePicture(d, "m/d/yyyy"));
@@ -1187,7 +1228,9 @@ void StepGuard(sqlite3_context* c, int argc, sqlite3_value** a, void (*step)(sql
     }
 }
 template <TFn F>
-void GuardedStep(sqlite3_context* c, int argc, sqlite3_value** a) { StepGuard(c, argc, a, F); }
+void GuardedStep(sqlite3_context* c, int argc, sqlite3_value** a) {
+    StepGuard(c, argc, a, F);
+}
 
 struct TFunction {
     const char* Name;
@@ -1202,7 +1245,7 @@ struct TAggregate {
     void (*Final)(sqlite3_context*);
 };
 
-} // namespace
+}  // namespace
 
 std::string AccessUpper(const std::string& utf8) {
     U32 s = DecodeUtf8(utf8);
@@ -1245,49 +1288,89 @@ std::string AccessNumberText(double value) {
 
 void RegisterAccessFunctions(sqlite3* db) {
     static const TFunction functions[] = {
-        {"access_ucase", 1, 1, Guarded<FnUCase>},     {"access_lcase", 1, 1, Guarded<FnLCase>},
-        {"access_trim", 1, 1, Guarded<FnTrim>},       {"access_ltrim", 1, 1, Guarded<FnLTrim>},
-        {"access_rtrim", 1, 1, Guarded<FnRTrim>},     {"access_len", 1, 1, Guarded<FnLen>},
-        {"access_left", 2, 2, Guarded<FnLeft>},       {"access_right", 2, 2, Guarded<FnRight>},
-        {"access_mid", 2, 3, Guarded<FnMid>},         {"access_instr", 2, 4, Guarded<FnInStr>},
-        {"access_iif", 3, 3, Guarded<FnIIf>},         {"access_nz", 1, 2, Guarded<FnNz>},
-        {"access_isnull", 1, 1, Guarded<FnIsNull>},   {"access_val", 1, 1, Guarded<FnVal>},
-        {"access_cstr", 1, 1, Guarded<FnCStr>},       {"access_cint", 1, 1, Guarded<FnCInt>},
-        {"access_clng", 1, 1, Guarded<FnCLng>},       {"access_cdbl", 1, 1, Guarded<FnCDbl>},
-        {"access_csng", 1, 1, Guarded<FnCSng>},       {"access_cbool", 1, 1, Guarded<FnCBool>},
-        {"access_cbyte", 1, 1, Guarded<FnCByte>},     {"access_ccur", 1, 1, Guarded<FnCCur>},
-        {"access_int", 1, 1, Guarded<FnInt>},         {"access_fix", 1, 1, Guarded<FnFix>},
-        {"access_abs", 1, 1, Guarded<FnAbs>},         {"access_round", 1, 2, Guarded<FnRound>},
-        {"access_sgn", 1, 1, Guarded<FnSgn>},         {"access_sqr", 1, 1, Guarded<FnSqr>},
-        {"access_exp", 1, 1, Guarded<FnMath<std::exp>>}, {"access_log", 1, 1, Guarded<FnMath<std::log>>},
-        {"access_sin", 1, 1, Guarded<FnMath<std::sin>>}, {"access_cos", 1, 1, Guarded<FnMath<std::cos>>},
-        {"access_tan", 1, 1, Guarded<FnMath<std::tan>>}, {"access_atn", 1, 1, Guarded<FnMath<std::atan>>},
-        {"access_space", 1, 1, Guarded<FnSpace>},     {"access_string", 2, 2, Guarded<FnString>},
-        {"access_strcomp", 2, 3, Guarded<FnStrComp>}, {"access_replace", 3, 6, Guarded<FnReplace>},
-        {"access_str", 1, 1, Guarded<FnStr>},         {"access_asc", 1, 1, Guarded<FnAsc>},
-        {"access_chr", 1, 1, Guarded<FnChr>},         {"access_isnumeric", 1, 1, Guarded<FnIsNumeric>},
-        {"access_instrrev", 2, 4, Guarded<FnInStrRev>}, {"access_strreverse", 1, 1, Guarded<FnStrReverse>},
-        {"access_hex", 1, 1, Guarded<FnHex>},         {"access_oct", 1, 1, Guarded<FnOct>},
-        {"access_switch", -1, -1, Guarded<FnSwitch>}, {"access_choose", -1, -1, Guarded<FnChoose>},
+        {"access_ucase", 1, 1, Guarded<FnUCase>},
+        {"access_lcase", 1, 1, Guarded<FnLCase>},
+        {"access_trim", 1, 1, Guarded<FnTrim>},
+        {"access_ltrim", 1, 1, Guarded<FnLTrim>},
+        {"access_rtrim", 1, 1, Guarded<FnRTrim>},
+        {"access_len", 1, 1, Guarded<FnLen>},
+        {"access_left", 2, 2, Guarded<FnLeft>},
+        {"access_right", 2, 2, Guarded<FnRight>},
+        {"access_mid", 2, 3, Guarded<FnMid>},
+        {"access_instr", 2, 4, Guarded<FnInStr>},
+        {"access_iif", 3, 3, Guarded<FnIIf>},
+        {"access_nz", 1, 2, Guarded<FnNz>},
+        {"access_isnull", 1, 1, Guarded<FnIsNull>},
+        {"access_val", 1, 1, Guarded<FnVal>},
+        {"access_cstr", 1, 1, Guarded<FnCStr>},
+        {"access_cint", 1, 1, Guarded<FnCInt>},
+        {"access_clng", 1, 1, Guarded<FnCLng>},
+        {"access_cdbl", 1, 1, Guarded<FnCDbl>},
+        {"access_csng", 1, 1, Guarded<FnCSng>},
+        {"access_cbool", 1, 1, Guarded<FnCBool>},
+        {"access_cbyte", 1, 1, Guarded<FnCByte>},
+        {"access_ccur", 1, 1, Guarded<FnCCur>},
+        {"access_int", 1, 1, Guarded<FnInt>},
+        {"access_fix", 1, 1, Guarded<FnFix>},
+        {"access_abs", 1, 1, Guarded<FnAbs>},
+        {"access_round", 1, 2, Guarded<FnRound>},
+        {"access_sgn", 1, 1, Guarded<FnSgn>},
+        {"access_sqr", 1, 1, Guarded<FnSqr>},
+        {"access_exp", 1, 1, Guarded<FnMath<std::exp>>},
+        {"access_log", 1, 1, Guarded<FnMath<std::log>>},
+        {"access_sin", 1, 1, Guarded<FnMath<std::sin>>},
+        {"access_cos", 1, 1, Guarded<FnMath<std::cos>>},
+        {"access_tan", 1, 1, Guarded<FnMath<std::tan>>},
+        {"access_atn", 1, 1, Guarded<FnMath<std::atan>>},
+        {"access_space", 1, 1, Guarded<FnSpace>},
+        {"access_string", 2, 2, Guarded<FnString>},
+        {"access_strcomp", 2, 3, Guarded<FnStrComp>},
+        {"access_replace", 3, 6, Guarded<FnReplace>},
+        {"access_str", 1, 1, Guarded<FnStr>},
+        {"access_asc", 1, 1, Guarded<FnAsc>},
+        {"access_chr", 1, 1, Guarded<FnChr>},
+        {"access_isnumeric", 1, 1, Guarded<FnIsNumeric>},
+        {"access_instrrev", 2, 4, Guarded<FnInStrRev>},
+        {"access_strreverse", 1, 1, Guarded<FnStrReverse>},
+        {"access_hex", 1, 1, Guarded<FnHex>},
+        {"access_oct", 1, 1, Guarded<FnOct>},
+        {"access_switch", -1, -1, Guarded<FnSwitch>},
+        {"access_choose", -1, -1, Guarded<FnChoose>},
         {"access_format", 1, 2, Guarded<FnFormat>},
-        {"access_date", 0, 0, Guarded<FnDate>, false}, {"access_time", 0, 0, Guarded<FnTime>, false},
+        {"access_date", 0, 0, Guarded<FnDate>, false},
+        {"access_time", 0, 0, Guarded<FnTime>, false},
         {"access_now", 0, 0, Guarded<FnNow>, false},
-        {"access_year", 1, 1, Guarded<FnDatePartOf<0>>}, {"access_month", 1, 1, Guarded<FnDatePartOf<1>>},
-        {"access_day", 1, 1, Guarded<FnDatePartOf<2>>}, {"access_hour", 1, 1, Guarded<FnDatePartOf<3>>},
-        {"access_minute", 1, 1, Guarded<FnDatePartOf<4>>}, {"access_second", 1, 1, Guarded<FnDatePartOf<5>>},
-        {"access_weekday", 1, 2, Guarded<FnWeekday>}, {"access_dateserial", 3, 3, Guarded<FnDateSerial>},
-        {"access_timeserial", 3, 3, Guarded<FnTimeSerial>}, {"access_datevalue", 1, 1, Guarded<FnDateValue>},
-        {"access_timevalue", 1, 1, Guarded<FnTimeValue>}, {"access_dateadd", 3, 3, Guarded<FnDateAdd>},
-        {"access_datediff", 3, 5, Guarded<FnDateDiff>}, {"access_datepart", 2, 4, Guarded<FnDatePart>},
-        {"access_isdate", 1, 1, Guarded<FnIsDate>},   {"access_cdate", 1, 1, Guarded<FnCDate>},
+        {"access_year", 1, 1, Guarded<FnDatePartOf<0>>},
+        {"access_month", 1, 1, Guarded<FnDatePartOf<1>>},
+        {"access_day", 1, 1, Guarded<FnDatePartOf<2>>},
+        {"access_hour", 1, 1, Guarded<FnDatePartOf<3>>},
+        {"access_minute", 1, 1, Guarded<FnDatePartOf<4>>},
+        {"access_second", 1, 1, Guarded<FnDatePartOf<5>>},
+        {"access_weekday", 1, 2, Guarded<FnWeekday>},
+        {"access_dateserial", 3, 3, Guarded<FnDateSerial>},
+        {"access_timeserial", 3, 3, Guarded<FnTimeSerial>},
+        {"access_datevalue", 1, 1, Guarded<FnDateValue>},
+        {"access_timevalue", 1, 1, Guarded<FnTimeValue>},
+        {"access_dateadd", 3, 3, Guarded<FnDateAdd>},
+        {"access_datediff", 3, 5, Guarded<FnDateDiff>},
+        {"access_datepart", 2, 4, Guarded<FnDatePart>},
+        {"access_isdate", 1, 1, Guarded<FnIsDate>},
+        {"access_cdate", 1, 1, Guarded<FnCDate>},
         {"access_cvdate", 1, 1, Guarded<FnCDate>},
-        {"access_concat", 2, 2, Guarded<OpConcat>},   {"access_div", 2, 2, Guarded<OpDiv>},
-        {"access_idiv", 2, 2, Guarded<OpIDiv>},       {"access_mod", 2, 2, Guarded<OpMod>},
-        {"access_pow", 2, 2, Guarded<OpPow>},         {"like", 2, 2, Guarded<FnLike>},
-        {"access_add", 2, 2, Guarded<OpAdd>},         {"access_sub", 2, 2, Guarded<OpSub>},
-        {"access_mul", 2, 2, Guarded<OpMul>},         {"access_not", 1, 1, Guarded<OpNot>},
-        {"access_and", 2, 2, Guarded<OpAnd>},         {"access_or", 2, 2, Guarded<OpOr>},
-        {"access_xor", 2, 2, Guarded<OpXor>},         {"access_eqv", 2, 2, Guarded<OpEqv>},
+        {"access_concat", 2, 2, Guarded<OpConcat>},
+        {"access_div", 2, 2, Guarded<OpDiv>},
+        {"access_idiv", 2, 2, Guarded<OpIDiv>},
+        {"access_mod", 2, 2, Guarded<OpMod>},
+        {"access_pow", 2, 2, Guarded<OpPow>},
+        {"like", 2, 2, Guarded<FnLike>},
+        {"access_add", 2, 2, Guarded<OpAdd>},
+        {"access_sub", 2, 2, Guarded<OpSub>},
+        {"access_mul", 2, 2, Guarded<OpMul>},
+        {"access_not", 1, 1, Guarded<OpNot>},
+        {"access_and", 2, 2, Guarded<OpAnd>},
+        {"access_or", 2, 2, Guarded<OpOr>},
+        {"access_xor", 2, 2, Guarded<OpXor>},
+        {"access_eqv", 2, 2, Guarded<OpEqv>},
         {"access_imp", 2, 2, Guarded<OpImp>},
     };
     for (const TFunction& f : functions) {
@@ -1306,7 +1389,8 @@ void RegisterAccessFunctions(sqlite3* db) {
         {"access_varp", GuardedStep<StepMoments>, FinalMoments<false, false>},
     };
     for (const TAggregate& f : aggregates)
-        if (sqlite3_create_function_v2(db, f.Name, 1, SQLITE_UTF8, nullptr, nullptr, f.Step, f.Final, nullptr) != SQLITE_OK)
+        if (sqlite3_create_function_v2(db, f.Name, 1, SQLITE_UTF8, nullptr, nullptr, f.Step, f.Final, nullptr) !=
+            SQLITE_OK)
             throw EAccessDbError(std::string("Cannot register function ") + f.Name);
     // Text columns of the working copy are declared NOCASE: on this connection that is
     // Access's text order (case ignored, accents significant), for joins, grouping and sorting too.
@@ -1318,4 +1402,4 @@ int CompareAccessTexts(const std::string& a, const std::string& b) {
     return CompareAccessText(DecodeUtf8(a), DecodeUtf8(b));
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -25,10 +25,7 @@ struct TTok {
     std::string Plain = {};
 };
 
-[[noreturn]] void Fail(const std::string& what) {
-    throw EAccessDbError("Cannot translate the query: " + what);
-}
-
+[[noreturn]] void Fail(const std::string& what) { throw EAccessDbError("Cannot translate the query: " + what); }
 
 std::string QuoteString(const std::string& text) {
     std::string out = "'";
@@ -189,12 +186,11 @@ bool IsOp(const TTok& t, const char* op) { return t.Kind == TTokKind::Op && t.Te
 // Words that are never operands.
 const std::set<std::string>& Keywords() {
     static const std::set<std::string> words = {
-        "SELECT", "FROM",   "WHERE", "AND",   "OR",     "NOT",  "IS",     "IN",       "LIKE",    "BETWEEN",
-        "AS",     "ON",     "JOIN",  "INNER", "LEFT",   "RIGHT", "OUTER", "GROUP",    "ORDER",   "BY",
-        "HAVING", "UPDATE", "SET",   "DELETE", "INSERT", "INTO", "VALUES", "DISTINCT", "DISTINCTROW",
-        "TOP",    "UNION",  "ALL",   "ASC",   "DESC",   "CASE", "WHEN",   "THEN",     "ELSE",    "END",
-        "XOR",    "EQV",    "IMP",   "MOD",   "PERCENT", "EXISTS", "ESCAPE", "LIMIT", "PARAMETERS",
-        "TRANSFORM", "PIVOT"};
+        "SELECT", "FROM",   "WHERE", "AND",     "OR",     "NOT",    "IS",     "IN",         "LIKE",        "BETWEEN",
+        "AS",     "ON",     "JOIN",  "INNER",   "LEFT",   "RIGHT",  "OUTER",  "GROUP",      "ORDER",       "BY",
+        "HAVING", "UPDATE", "SET",   "DELETE",  "INSERT", "INTO",   "VALUES", "DISTINCT",   "DISTINCTROW", "TOP",
+        "UNION",  "ALL",    "ASC",   "DESC",    "CASE",   "WHEN",   "THEN",   "ELSE",       "END",         "XOR",
+        "EQV",    "IMP",    "MOD",   "PERCENT", "EXISTS", "ESCAPE", "LIMIT",  "PARAMETERS", "TRANSFORM",   "PIVOT"};
     return words;
 }
 
@@ -207,13 +203,10 @@ bool IsOperand(const TTok& t) {
     case TTokKind::Number:
     case TTokKind::Param:
     case TTokKind::Group:
-    case TTokKind::Paren:
-        return true;
-    case TTokKind::Word:
-        return !IsKeyword(t);
+    case TTokKind::Paren: return true;
+    case TTokKind::Word: return !IsKeyword(t);
     case TTokKind::Op:
-    case TTokKind::Fixed:
-        return false;
+    case TTokKind::Fixed: return false;
     }
     return false;
 }
@@ -225,8 +218,10 @@ constexpr int PrecPow = 14, PrecUnary = 13, PrecMul = 12, PrecIDiv = 11, PrecMod
 std::size_t MatchClose(const std::vector<TTok>& t, std::size_t open) {
     int depth = 0;
     for (std::size_t i = open; i < t.size(); ++i) {
-        if (IsOp(t[i], "(")) ++depth;
-        else if (IsOp(t[i], ")") && --depth == 0) return i;
+        if (IsOp(t[i], "("))
+            ++depth;
+        else if (IsOp(t[i], ")") && --depth == 0)
+            return i;
     }
     Fail("missing )");
 }
@@ -308,9 +303,10 @@ void RewriteLevel(std::vector<TTok>& t, int prec, const TBinaryMatch& match) {
         const std::size_t start = OperandStart(t, i - 1, prec, t[i].Text);
         const std::size_t end = OperandEnd(t, i + 1, t[i].Text);
         // And / Or of two truth values: SQLite's AND / OR have the same three-valued table.
-        if ((func == "access_and" || func == "access_or") && start + 1 == i && end == i + 2 && !t[start].Plain.empty() &&
-            !t[i + 1].Plain.empty()) {
-            const std::string plain = "(" + t[start].Plain + (func == "access_and" ? " AND " : " OR ") + t[i + 1].Plain + ")";
+        if ((func == "access_and" || func == "access_or") && start + 1 == i && end == i + 2 &&
+            !t[start].Plain.empty() && !t[i + 1].Plain.empty()) {
+            const std::string plain =
+                "(" + t[start].Plain + (func == "access_and" ? " AND " : " OR ") + t[i + 1].Plain + ")";
             Replace(t, start, end, Truth(plain), plain);
         } else {
             Replace(t, start, end, func + "(" + Render(t, start, i) + ", " + Render(t, i + 1, end) + ")");
@@ -320,14 +316,15 @@ void RewriteLevel(std::vector<TTok>& t, int prec, const TBinaryMatch& match) {
 }
 
 bool BinaryPosition(const std::vector<TTok>& t, std::size_t i) {
-    return i > 0 && IsOperand(t[i - 1]) && !(i >= 2 && IsOp(t[i - 2], ".") && IsOp(t[i], "*")) &&
-           i + 1 < t.size() && (IsOperand(t[i + 1]) || IsUnarySign(t, i + 1));
+    return i > 0 && IsOperand(t[i - 1]) && !(i >= 2 && IsOp(t[i - 2], ".") && IsOp(t[i], "*")) && i + 1 < t.size() &&
+           (IsOperand(t[i + 1]) || IsUnarySign(t, i + 1));
 }
 
 TBinaryMatch Ops(const std::vector<std::pair<std::string, std::string>>& ops) {
     return [ops](const std::vector<TTok>& t, std::size_t i) -> std::string {
         for (const auto& [op, func] : ops) {
-            const bool hit = std::isalpha(static_cast<unsigned char>(op[0])) ? IsWord(t[i], op.c_str()) : IsOp(t[i], op.c_str());
+            const bool hit =
+                std::isalpha(static_cast<unsigned char>(op[0])) ? IsWord(t[i], op.c_str()) : IsOp(t[i], op.c_str());
             if (hit && (op != "-" && op != "+" ? true : !IsUnarySign(t, i)) && (op != "*" || BinaryPosition(t, i)))
                 return func;
         }
@@ -396,7 +393,8 @@ void RewriteExpressions(std::vector<TTok>& t) {
         if (IsOp(t[i], ")")) Fail("missing (");
         if (!IsOp(t[i], "(")) continue;
         const std::size_t close = MatchClose(t, i);
-        std::vector<TTok> inner(t.begin() + static_cast<std::ptrdiff_t>(i + 1), t.begin() + static_cast<std::ptrdiff_t>(close));
+        std::vector<TTok> inner(t.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                                t.begin() + static_cast<std::ptrdiff_t>(close));
         RewriteExpressions(inner);
         t.erase(t.begin() + static_cast<std::ptrdiff_t>(i + 1), t.begin() + static_cast<std::ptrdiff_t>(close + 1));
         t[i] = {TTokKind::Paren, "(" + Render(inner, 0, inner.size()) + ")", "",
@@ -425,13 +423,16 @@ const std::map<std::string, std::string>& FunctionNames() {
     static const std::map<std::string, std::string> names = [] {
         std::map<std::string, std::string> m;
         for (const char* f :
-             {"UCASE", "LCASE", "TRIM", "LTRIM", "RTRIM", "LEN", "LEFT", "RIGHT", "MID", "INSTR", "IIF", "NZ",
-              "ISNULL", "VAL", "CSTR", "CINT", "CLNG", "CDBL", "CSNG", "CBOOL", "CBYTE", "CCUR", "CDATE", "CVDATE",
-              "INT", "FIX", "ABS", "ROUND", "SGN", "SQR", "SPACE", "STRING", "STRCOMP", "REPLACE", "STR", "ASC",
-              "CHR", "ISNUMERIC", "INSTRREV", "STRREVERSE", "HEX", "OCT", "SWITCH", "CHOOSE", "FORMAT", "DATE",
-              "TIME", "NOW", "YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND", "WEEKDAY", "DATESERIAL",
-              "TIMESERIAL", "DATEVALUE", "TIMEVALUE", "DATEADD", "DATEDIFF", "DATEPART", "ISDATE", "FIRST", "LAST",
-              "STDEV", "STDEVP", "VAR", "VARP", "EXP", "LOG", "SIN", "COS", "TAN", "ATN"}) {
+             {"UCASE",      "LCASE",     "TRIM",      "LTRIM",   "RTRIM",    "LEN",       "LEFT",     "RIGHT",
+              "MID",        "INSTR",     "IIF",       "NZ",      "ISNULL",   "VAL",       "CSTR",     "CINT",
+              "CLNG",       "CDBL",      "CSNG",      "CBOOL",   "CBYTE",    "CCUR",      "CDATE",    "CVDATE",
+              "INT",        "FIX",       "ABS",       "ROUND",   "SGN",      "SQR",       "SPACE",    "STRING",
+              "STRCOMP",    "REPLACE",   "STR",       "ASC",     "CHR",      "ISNUMERIC", "INSTRREV", "STRREVERSE",
+              "HEX",        "OCT",       "SWITCH",    "CHOOSE",  "FORMAT",   "DATE",      "TIME",     "NOW",
+              "YEAR",       "MONTH",     "DAY",       "HOUR",    "MINUTE",   "SECOND",    "WEEKDAY",  "DATESERIAL",
+              "TIMESERIAL", "DATEVALUE", "TIMEVALUE", "DATEADD", "DATEDIFF", "DATEPART",  "ISDATE",   "FIRST",
+              "LAST",       "STDEV",     "STDEVP",    "VAR",     "VARP",     "EXP",       "LOG",      "SIN",
+              "COS",        "TAN",       "ATN"}) {
             std::string lower = LowerAscii(f);
             m[f] = "access_" + lower;
             m[std::string(f) + "$"] = "access_" + lower;
@@ -445,8 +446,8 @@ bool IsClauseEnd(const TTok& t) {
     if (IsOp(t, ";") || IsOp(t, ")")) return true;
     if (t.Kind != TTokKind::Word) return false;
     const std::string w = Upper(t.Raw);
-    return w == "WHERE" || w == "GROUP" || w == "ORDER" || w == "HAVING" || w == "UNION" || w == "ON" ||
-           w == "INNER" || w == "LEFT" || w == "RIGHT" || w == "JOIN" || w == "SET" || w == "LIMIT";
+    return w == "WHERE" || w == "GROUP" || w == "ORDER" || w == "HAVING" || w == "UNION" || w == "ON" || w == "INNER" ||
+           w == "LEFT" || w == "RIGHT" || w == "JOIN" || w == "SET" || w == "LIMIT";
 }
 
 struct TContext {
@@ -468,8 +469,8 @@ void ReplaceSavedQueries(std::vector<TTok>& t, TContext& ctx, int depth) {
         if (!sql) return;
         if (depth >= 16) Fail("saved queries nest too deep");
         std::string inner = TranslateTokens(Lex(*sql), ctx, depth + 1);
-        const bool aliased = k + 1 < t.size() && (IsWord(t[k + 1], "AS") ||
-                                                  (IsOperand(t[k + 1]) && t[k + 1].Kind != TTokKind::String));
+        const bool aliased =
+            k + 1 < t.size() && (IsWord(t[k + 1], "AS") || (IsOperand(t[k + 1]) && t[k + 1].Kind != TTokKind::String));
         t[k] = {TTokKind::Group, "(" + inner + ")" + (aliased ? "" : " AS " + QuoteSqlName(t[k].Raw)), ""};
     };
     for (std::size_t i = 0; i < t.size(); ++i) {
@@ -496,9 +497,12 @@ void ReplaceSavedQueries(std::vector<TTok>& t, TContext& ctx, int depth) {
 std::size_t TopLevelWord(const std::vector<TTok>& t, std::size_t from, const std::set<std::string>& words) {
     int level = 0;
     for (std::size_t i = from; i < t.size(); ++i) {
-        if (IsOp(t[i], "(")) ++level;
-        else if (IsOp(t[i], ")")) --level;
-        else if (level == 0 && t[i].Kind == TTokKind::Word && words.count(Upper(t[i].Raw))) return i;
+        if (IsOp(t[i], "("))
+            ++level;
+        else if (IsOp(t[i], ")"))
+            --level;
+        else if (level == 0 && t[i].Kind == TTokKind::Word && words.count(Upper(t[i].Raw)))
+            return i;
     }
     return t.size();
 }
@@ -575,8 +579,8 @@ std::string TopTies(const std::vector<TTok>& t, const std::string& rows) {
         if ((t[i].Kind == TTokKind::Word || t[i].Kind == TTokKind::Name) && aliases.count(Upper(t[i].Raw)))
             return std::string();
     }
-    return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + Render(t, order + 2, t.size()) +
-           ") AS vexa_rank " + Render(t, from, order) + ") WHERE vexa_rank <= " + rows + ")";
+    return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + Render(t, order + 2, t.size()) + ") AS vexa_rank " +
+           Render(t, from, order) + ") WHERE vexa_rank <= " + rows + ")";
 }
 
 std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
@@ -596,9 +600,12 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
         bool itemStart = true;
         int level = 0;
         for (; k < t.size() && !(level == 0 && IsOp(t[k], ";")); ++k) {
-            if (IsOp(t[k], "(")) ++level;
-            else if (IsOp(t[k], ")")) --level;
-            else if (level == 0 && IsOp(t[k], ",")) itemStart = true;
+            if (IsOp(t[k], "("))
+                ++level;
+            else if (IsOp(t[k], ")"))
+                --level;
+            else if (level == 0 && IsOp(t[k], ","))
+                itemStart = true;
             else if (itemStart) {
                 if (t[k].Kind != TTokKind::Word && t[k].Kind != TTokKind::Name) Fail("bad PARAMETERS");
                 declared.push_back(t[k].Raw);
@@ -614,7 +621,8 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
     for (std::size_t i = 0; i + 1 < t.size(); ++i) {
         if (!IsWord(t[i], "TABLE") || !(i == 0 || IsWord(t[i - 1], "UNION") || IsWord(t[i - 1], "ALL"))) continue;
         t[i] = {TTokKind::Word, "SELECT", "SELECT"};
-        t.insert(t.begin() + static_cast<std::ptrdiff_t>(i + 1), {TTok{TTokKind::Op, "*", ""}, TTok{TTokKind::Word, "FROM", "FROM"}});
+        t.insert(t.begin() + static_cast<std::ptrdiff_t>(i + 1),
+                 {TTok{TTokKind::Op, "*", ""}, TTok{TTokKind::Word, "FROM", "FROM"}});
     }
 
     // DISTINCTROW; TOP n [PERCENT] becomes LIMIT.
@@ -669,9 +677,12 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
             }
             if (itemStart && j + 1 < t.size() && IsOp(t[j + 1], "=")) t[j + 1] = {TTokKind::Fixed, "=", ""};
             itemStart = false;
-            if (IsOp(t[j], "(")) ++level;
-            else if (IsOp(t[j], ")")) --level;
-            else if (level == 0 && IsOp(t[j], ",")) itemStart = true;
+            if (IsOp(t[j], "("))
+                ++level;
+            else if (IsOp(t[j], ")"))
+                --level;
+            else if (level == 0 && IsOp(t[j], ","))
+                itemStart = true;
         }
     }
     ReplaceSavedQueries(t, ctx, depth);
@@ -683,10 +694,12 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
         const bool call = i + 1 < t.size() && IsOp(t[i + 1], "(");
         const bool alias = i > 0 && IsWord(t[i - 1], "AS");
         if (qualified || alias) continue;
-        auto param = std::find_if(declared.begin(), declared.end(), [&](const std::string& d) { return SameTextAscii(d, t[i].Raw); });
+        auto param = std::find_if(declared.begin(), declared.end(),
+                                  [&](const std::string& d) { return SameTextAscii(d, t[i].Raw); });
         if (param != declared.end() && !call) {
             auto& all = *ctx.Parameters;
-            auto known = std::find_if(all.begin(), all.end(), [&](const std::string& d) { return SameTextAscii(d, *param); });
+            auto known =
+                std::find_if(all.begin(), all.end(), [&](const std::string& d) { return SameTextAscii(d, *param); });
             if (known == all.end()) known = all.insert(all.end(), *param);
             t[i] = {TTokKind::Param, ":vexa_p" + std::to_string(known - all.begin() + 1), ""};
             continue;
@@ -696,8 +709,10 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
         // On is a constant only where an operand stands; after a table it starts a join condition.
         const bool operandPlace = i == 0 || (t[i - 1].Kind == TTokKind::Op && t[i - 1].Text != ")") ||
                                   (IsKeyword(t[i - 1]) && !IsWord(t[i - 1], "ON"));
-        if (!call && (w == "TRUE" || w == "YES" || (w == "ON" && operandPlace))) t[i] = {TTokKind::Number, "-1", ""};
-        else if (!call && (w == "FALSE" || w == "NO" || w == "OFF")) t[i] = {TTokKind::Number, "0", ""};
+        if (!call && (w == "TRUE" || w == "YES" || (w == "ON" && operandPlace)))
+            t[i] = {TTokKind::Number, "-1", ""};
+        else if (!call && (w == "FALSE" || w == "NO" || w == "OFF"))
+            t[i] = {TTokKind::Number, "0", ""};
         else if (call) {
             auto it = FunctionNames().find(w);
             if (it != FunctionNames().end()) t[i] = {TTokKind::Word, it->second, it->second};
@@ -719,7 +734,7 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
     TTranslatedSql out;
@@ -743,4 +758,4 @@ std::string QuoteSqlName(const std::string& name) {
     return out + "\"";
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -54,4 +54,4 @@ int CompareAccessTexts(const std::string& a, const std::string& b);
 // A number as Access writes it as text: integral values without a fraction, else up to 15 digits.
 std::string AccessNumberText(double value);
 
-} // namespace vexa
+}  // namespace vexa

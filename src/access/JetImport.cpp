@@ -147,16 +147,11 @@ TDbValue FieldValue(MdbHandle* mdb, MdbColumn* col, const MdbField& f) {
     if (start < 0 || f.siz < 0 || std::int64_t(start) + need > pageSize)
         throw EAccessDbError(std::string("Hodnota stĺpca ") + col->name + " leží mimo stránky.");
     switch (col->col_type) {
-    case MDB_BYTE:
-        return TDbValue(static_cast<std::int64_t>(mdb_get_byte(buf, start)));
-    case MDB_INT:
-        return TDbValue(static_cast<std::int64_t>(static_cast<std::int16_t>(mdb_get_int16(buf, start))));
-    case MDB_LONGINT:
-        return TDbValue(static_cast<std::int64_t>(static_cast<std::int32_t>(mdb_get_int32(buf, start))));
-    case MDB_FLOAT:
-        return TDbValue(static_cast<double>(mdb_get_single(buf, start)));
-    case MDB_DOUBLE:
-        return TDbValue(mdb_get_double(buf, start));
+    case MDB_BYTE: return TDbValue(static_cast<std::int64_t>(mdb_get_byte(buf, start)));
+    case MDB_INT: return TDbValue(static_cast<std::int64_t>(static_cast<std::int16_t>(mdb_get_int16(buf, start))));
+    case MDB_LONGINT: return TDbValue(static_cast<std::int64_t>(static_cast<std::int32_t>(mdb_get_int32(buf, start))));
+    case MDB_FLOAT: return TDbValue(static_cast<double>(mdb_get_single(buf, start)));
+    case MDB_DOUBLE: return TDbValue(mdb_get_double(buf, start));
     case MDB_MONEY: {
         auto text = TakeGString(mdb_money_to_string(mdb, start));
         auto v = TextToFloat(Trim(text));
@@ -167,15 +162,13 @@ TDbValue FieldValue(MdbHandle* mdb, MdbColumn* col, const MdbField& f) {
         auto v = TextToFloat(Trim(text));
         return v ? TDbValue(*v) : TDbValue(text);
     }
-    case MDB_DATETIME:
-        return TDbValue(DateText(mdb_get_double(buf, start)));
+    case MDB_DATETIME: return TDbValue(DateText(mdb_get_double(buf, start)));
     case MDB_TEXT:
     case MDB_MEMO:
         if (f.siz == 0 && col->col_type == MDB_TEXT) return TDbValue(std::string());
         if (col->col_type == MDB_MEMO && f.siz < MDB_MEMO_OVERHEAD) return TDbValue(std::string());
         return TDbValue(TakeGString(mdb_col_to_string(mdb, buf, start, col->col_type, f.siz)));
-    case MDB_REPID:
-        return TDbValue(TakeGString(mdb_uuid_to_string(buf, start)));
+    case MDB_REPID: return TDbValue(TakeGString(mdb_uuid_to_string(buf, start)));
     case MDB_BINARY:
         return TDbValue(TBlob{std::string(static_cast<const char*>(buf) + start, static_cast<std::size_t>(f.siz))});
     case MDB_OLE: {
@@ -195,8 +188,7 @@ TDbValue FieldValue(MdbHandle* mdb, MdbColumn* col, const MdbField& f) {
         g_free(data);
         return TDbValue(blob);
     }
-    default:
-        return TDbValue();
+    default: return TDbValue();
     }
 }
 
@@ -216,7 +208,8 @@ void ForEachRow(MdbHandle* mdb, TMdbTable& table, Fn fn, const std::vector<int>&
             throw EAccessDbError("Riadok sa nedá prečítať.");
         TDbRow row;
         for (unsigned i = 0; i < table.T->num_cols; ++i) {
-            const bool read = wanted.empty() || std::find(wanted.begin(), wanted.end(), static_cast<int>(i)) != wanted.end();
+            const bool read =
+                wanted.empty() || std::find(wanted.begin(), wanted.end(), static_cast<int>(i)) != wanted.end();
             row.push_back(read ? FieldValue(mdb, table.Column(i), fields[i]) : TDbValue());
         }
         fn(row);
@@ -228,24 +221,18 @@ const char* SqliteType(int mdbType) {
     case MDB_BOOL:
     case MDB_BYTE:
     case MDB_INT:
-    case MDB_LONGINT:
-        return "INTEGER";
+    case MDB_LONGINT: return "INTEGER";
     case MDB_FLOAT:
     case MDB_DOUBLE:
     case MDB_MONEY:
-    case MDB_NUMERIC:
-        return "REAL";
+    case MDB_NUMERIC: return "REAL";
     case MDB_TEXT:
     case MDB_MEMO:
-    case MDB_REPID:
-        return "TEXT COLLATE NOCASE";
-    case MDB_DATETIME:
-        return "TEXT";
-    default:
-        return "BLOB";
+    case MDB_REPID: return "TEXT COLLATE NOCASE";
+    case MDB_DATETIME: return "TEXT";
+    default: return "BLOB";
     }
 }
-
 
 // ---- SQLite output ----------------------------------------------------------------
 
@@ -287,13 +274,16 @@ struct TInsert {
         for (std::size_t i = 0; i < row.size(); ++i) {
             const int idx = static_cast<int>(i) + 1;
             const auto& d = row[i].Data();
-            if (const auto* n = std::get_if<std::int64_t>(&d)) sqlite3_bind_int64(Stmt, idx, *n);
-            else if (const auto* f = std::get_if<double>(&d)) sqlite3_bind_double(Stmt, idx, *f);
+            if (const auto* n = std::get_if<std::int64_t>(&d))
+                sqlite3_bind_int64(Stmt, idx, *n);
+            else if (const auto* f = std::get_if<double>(&d))
+                sqlite3_bind_double(Stmt, idx, *f);
             else if (const auto* s = std::get_if<std::string>(&d))
                 sqlite3_bind_text(Stmt, idx, s->data(), static_cast<int>(s->size()), SQLITE_TRANSIENT);
             else if (const auto* b = std::get_if<TBlob>(&d))
                 sqlite3_bind_blob(Stmt, idx, b->Bytes.data(), static_cast<int>(b->Bytes.size()), SQLITE_TRANSIENT);
-            else sqlite3_bind_null(Stmt, idx);
+            else
+                sqlite3_bind_null(Stmt, idx);
         }
         if (sqlite3_step(Stmt) != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(Db));
     }
@@ -373,8 +363,10 @@ std::string FromList(const std::vector<std::pair<std::string, std::string>>& tab
             return (SameTextAscii(j.Left, r->Name1) && SameTextAscii(j.Right, r->Name2)) ||
                    (SameTextAscii(j.Left, r->Name2) && SameTextAscii(j.Right, r->Name1));
         });
-        if (same != joins.end()) same->Conditions.push_back(r->Expression);
-        else joins.push_back({r->Name1, r->Name2, r->Flag, {r->Expression}});
+        if (same != joins.end())
+            same->Conditions.push_back(r->Expression);
+        else
+            joins.push_back({r->Name1, r->Name2, r->Flag, {r->Expression}});
     }
     std::vector<std::string> fragments;
     std::vector<std::vector<std::string>> members;  // names and aliases each fragment holds
@@ -390,12 +382,15 @@ std::string FromList(const std::vector<std::pair<std::string, std::string>>& tab
     };
     for (const TJoin& j : joins) {
         std::string on;
-        for (const auto& c : j.Conditions) on += (on.empty() ? "" : " AND ") + (j.Conditions.size() > 1 ? "(" + c + ")" : c);
+        for (const auto& c : j.Conditions)
+            on += (on.empty() ? "" : " AND ") + (j.Conditions.size() > 1 ? "(" + c + ")" : c);
         const int a = find(j.Left), b = find(j.Right);
-        if (a < 0 || b < 0) throw EAccessDbError("A join names a table the query does not use: " + j.Left + ", " + j.Right + ".");
+        if (a < 0 || b < 0)
+            throw EAccessDbError("A join names a table the query does not use: " + j.Left + ", " + j.Right + ".");
         auto& fa = fragments[static_cast<std::size_t>(a)];
         if (a == b) {
-            if (fa.size() < 2 || fa.back() != ')') throw EAccessDbError("A join joins a table with itself: " + j.Left + ".");
+            if (fa.size() < 2 || fa.back() != ')')
+                throw EAccessDbError("A join joins a table with itself: " + j.Left + ".");
             fa.insert(fa.size() - 1, " AND (" + on + ")");
             continue;
         }
@@ -415,8 +410,8 @@ std::string FromList(const std::vector<std::pair<std::string, std::string>>& tab
 // Rebuilds the Access SQL of one query from its MSysQueries rows (sorted by attribute, order).
 TSavedQuery BuildQuerySql(const std::vector<TQueryRow>& rows) {
     int type = 1, selectFlags = 0;
-    std::string target;  // append and make-table
-    std::string statement;  // data-definition and pass-through: the text itself
+    std::string target;                                       // append and make-table
+    std::string statement;                                    // data-definition and pass-through: the text itself
     std::vector<std::pair<std::string, std::string>> tables;  // name, alias
     std::vector<std::string> unionParts;
     std::vector<const TQueryRow*> columns, joins;
@@ -430,36 +425,21 @@ TSavedQuery BuildQuerySql(const std::vector<TQueryRow>& rows) {
             if (r.HasName1) target = r.Name1;
             statement = r.Expression;
             break;
-        case 2:
-            parameters.push_back(Bracket(r.Name1) + " " + ParameterType(r.Flag));
-            break;
-        case 3:
-            selectFlags = r.Flag;
-            break;
+        case 2: parameters.push_back(Bracket(r.Name1) + " " + ParameterType(r.Flag)); break;
+        case 3: selectFlags = r.Flag; break;
         case 5:
-            if (!r.HasName1 && r.Name2.rfind("X7YZ_____", 0) == 0) unionParts.push_back(r.Expression);
-            else tables.emplace_back(r.Name1, r.HasName2 ? r.Name2 : "");
+            if (!r.HasName1 && r.Name2.rfind("X7YZ_____", 0) == 0)
+                unionParts.push_back(r.Expression);
+            else
+                tables.emplace_back(r.Name1, r.HasName2 ? r.Name2 : "");
             break;
-        case 6:
-            columns.push_back(&r);
-            break;
-        case 7:
-            joins.push_back(&r);
-            break;
-        case 8:
-            where = r.Expression;
-            break;
-        case 9:
-            groupBy.push_back(&r);
-            break;
-        case 10:
-            having = r.Expression;
-            break;
-        case 11:
-            orderBy.push_back(r.Expression + (r.Name1 == "D" ? " DESC" : ""));
-            break;
-        default:
-            break;
+        case 6: columns.push_back(&r); break;
+        case 7: joins.push_back(&r); break;
+        case 8: where = r.Expression; break;
+        case 9: groupBy.push_back(&r); break;
+        case 10: having = r.Expression; break;
+        case 11: orderBy.push_back(r.Expression + (r.Name1 == "D" ? " DESC" : "")); break;
+        default: break;
         }
     }
     const std::string kind = QueryKind(type);
@@ -475,8 +455,7 @@ TSavedQuery BuildQuerySql(const std::vector<TQueryRow>& rows) {
     }
     std::string topText;
     for (const auto& r : rows)
-        if (r.Attribute == 3 && (r.Flag & 0x10))
-            topText = "TOP " + r.Name1 + ((r.Flag & 0x20) ? " PERCENT" : "") + " ";
+        if (r.Attribute == 3 && (r.Flag & 0x10)) topText = "TOP " + r.Name1 + ((r.Flag & 0x20) ? " PERCENT" : "") + " ";
 
     const std::string from = FromList(tables, joins);
     auto tail = [&](const std::vector<const TQueryRow*>& groups) {
@@ -507,7 +486,10 @@ TSavedQuery BuildQuerySql(const std::vector<TQueryRow>& rows) {
     case 5: {  // delete
         std::vector<std::string> what;
         for (const TQueryRow* c : columns) what.push_back(c->Expression);
-        return {"", declared + "DELETE " + (what.empty() ? std::string() : Join(what, ", ") + " ") + "FROM " + from + tail(groupBy), kind};
+        return {"",
+                declared + "DELETE " + (what.empty() ? std::string() : Join(what, ", ") + " ") + "FROM " + from +
+                    tail(groupBy),
+                kind};
     }
     case 3: {  // append
         std::vector<std::string> names, values;
@@ -515,26 +497,36 @@ TSavedQuery BuildQuerySql(const std::vector<TQueryRow>& rows) {
             names.push_back(c->Name2);
             values.push_back(c->Expression);
         }
-        return {"", declared + "INSERT INTO " + Bracket(target) + " (" + Join(names, ", ") + ") SELECT " + distinct +
-                        Join(values, ", ") + fromText + tail(groupBy), kind};
+        return {"",
+                declared + "INSERT INTO " + Bracket(target) + " (" + Join(names, ", ") + ") SELECT " + distinct +
+                    Join(values, ", ") + fromText + tail(groupBy),
+                kind};
     }
     case 2:  // make-table
-        return {"", declared + "SELECT " + distinct + topText + Join(outputs, ", ") + " INTO " + Bracket(target) + fromText +
-                        tail(groupBy), kind};
+        return {"",
+                declared + "SELECT " + distinct + topText + Join(outputs, ", ") + " INTO " + Bracket(target) +
+                    fromText + tail(groupBy),
+                kind};
     case 6: {  // crosstab: the value (no flag), row headings (flag 2), the column heading (flag 1)
         std::string value, pivot;
         std::vector<std::string> headings;
         std::vector<const TQueryRow*> rowGroups;
         for (const TQueryRow* c : columns) {
-            if (c->Flag == 0) value = output(c);
-            else if (c->Flag == 2) headings.push_back(output(c));
+            if (c->Flag == 0)
+                value = output(c);
+            else if (c->Flag == 2)
+                headings.push_back(output(c));
         }
         for (const TQueryRow* g : groupBy) {
-            if (g->Flag == 1) pivot = g->Expression;
-            else rowGroups.push_back(g);
+            if (g->Flag == 1)
+                pivot = g->Expression;
+            else
+                rowGroups.push_back(g);
         }
-        return {"", declared + "TRANSFORM " + value + " SELECT " + distinct + Join(headings, ", ") + fromText +
-                        tail(rowGroups) + " PIVOT " + pivot, kind};
+        return {"",
+                declared + "TRANSFORM " + value + " SELECT " + distinct + Join(headings, ", ") + fromText +
+                    tail(rowGroups) + " PIVOT " + pivot,
+                kind};
     }
     default:
         return {"", declared + "SELECT " + distinct + topText + Join(outputs, ", ") + fromText + tail(groupBy), kind};
@@ -556,14 +548,16 @@ std::vector<TSavedQuery> SavedQueries(MdbHandle* mdb) {
             if (n == "Type") cType = static_cast<int>(i);
         }
         if (cId < 0 || cName < 0 || cType < 0) return {};
-        ForEachRow(mdb, table, [&](const TDbRow& row) {
-            if (row[static_cast<std::size_t>(cType)].AsInteger() != 5) return;
-            const std::string name = row[static_cast<std::size_t>(cName)].AsText();
-            if (name.empty() || name[0] == '~') return;
-            const auto id = static_cast<std::int32_t>(row[static_cast<std::size_t>(cId)].AsInteger());
-            names[id] = name;
-            order.push_back(id);
-        }, {cId, cName, cType});
+        ForEachRow(mdb, table,
+                   [&](const TDbRow& row) {
+                       if (row[static_cast<std::size_t>(cType)].AsInteger() != 5) return;
+                       const std::string name = row[static_cast<std::size_t>(cName)].AsText();
+                       if (name.empty() || name[0] == '~') return;
+                       const auto id = static_cast<std::int32_t>(row[static_cast<std::size_t>(cId)].AsInteger());
+                       names[id] = name;
+                       order.push_back(id);
+                   },
+                   {cId, cName, cType});
     }
     std::map<std::int32_t, std::vector<TQueryRow>> defs;
     if (MdbCatalogEntry* entry = mdb_get_catalogentry_by_name(mdb, "MSysQueries")) {
@@ -602,7 +596,7 @@ std::vector<TSavedQuery> SavedQueries(MdbHandle* mdb) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<std::string> ReadJetPassword(const std::string& jetPath) {
     std::ifstream in(jetPath, std::ios::binary);
@@ -667,4 +661,4 @@ void ImportJetDatabase(const std::string& jetPath, const std::string& sqlitePath
     out.Exec("commit");
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -12,10 +12,10 @@ std::optional<std::string> ReadJetPassword(const std::string& jetPath);
 
 struct TSavedQuery {
     std::string Name;
-    std::string Sql;  // Access SQL rebuilt from the query definition (the stored text of
-                      // data-definition and pass-through queries)
-    std::string Kind; // select, make-table, append, update, delete, crosstab, data-definition,
-                      // pass-through or union
+    std::string Sql;   // Access SQL rebuilt from the query definition (the stored text of
+                       // data-definition and pass-through queries)
+    std::string Kind;  // select, make-table, append, update, delete, crosstab, data-definition,
+                       // pass-through or union
 };
 
 // The saved queries of a Jet file (MSysObjects rows of type 5, MSysQueries rows),
@@ -28,4 +28,4 @@ std::vector<TSavedQuery> ReadJetSavedQueries(const std::string& jetPath);
 // Dotazy(Nazov, SQL, Druh) unless the file has a table of that name. Raises EAccessDbError.
 void ImportJetDatabase(const std::string& jetPath, const std::string& sqlitePath);
 
-} // namespace vexa
+}  // namespace vexa

@@ -45,7 +45,7 @@ std::string SignalText(int sig) {
     }
 }
 
-} // namespace
+}  // namespace
 
 TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs) {
     TChildOutcome outcome;
@@ -135,8 +135,7 @@ TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs
             if (p[i].fd >= 0 && (p[i].revents & (POLLIN | POLLHUP | POLLERR)) && !drain(i)) p[i].fd = -1;
     }
     if (timedOut) ::kill(pid, SIGKILL);
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     ::close(fds[0]);
     ::close(ofds[0]);
     outcome.Printed = printed;
@@ -186,7 +185,8 @@ void ImportJetDatabaseIsolated(const std::string& jetPath, const std::string& sq
     std::string cause = outcome.Ok ? std::string("čítanie Jet hlásilo poškodené dáta") : outcome.Error;
     for (char& c : cause)
         if (c == '\r' || c == '\n') c = ' ';
-    throw EAccessDbError("Štandard nebol načítaný, súbor je poškodený alebo nečitateľný\r(" + jetPath + ": " + cause + ")");
+    throw EAccessDbError("Štandard nebol načítaný, súbor je poškodený alebo nečitateľný\r(" + jetPath + ": " + cause +
+                         ")");
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -9,7 +9,7 @@ namespace vexa {
 // The outcome of work run in a child process.
 struct TChildOutcome {
     bool Ok = false;
-    std::string Error;  // the child's own error message, or why it ended (Slovak)
+    std::string Error;        // the child's own error message, or why it ended (Slovak)
     std::size_t Printed = 0;  // bytes the child wrote on its stdout and stderr (never passed on)
 };
 
@@ -28,4 +28,4 @@ int JetImportTimeoutMs();
 // "Štandard nebol načítaný\r(<jetPath>: <cause>)".
 void ImportJetDatabaseIsolated(const std::string& jetPath, const std::string& sqlitePath);
 
-} // namespace vexa
+}  // namespace vexa

@@ -22,14 +22,14 @@ int GuardBase(void*, int action, const char*, const char*, const char*, const ch
 
 // PRAGMAs that only read, with or without an argument naming what to read.
 bool ReadingPragma(const char* name, const char* arg) {
-    static const char* const withArg[] = {"table_info", "table_xinfo", "index_list", "index_info",
-                                          "index_xinfo", "foreign_key_list"};
-    static const char* const noArg[] = {"table_info", "table_xinfo", "index_list", "index_info", "index_xinfo",
-                                        "foreign_key_list", "collation_list", "function_list", "pragma_list",
-                                        "encoding", "user_version", "schema_version", "application_id",
-                                        "page_size", "page_count", "freelist_count", "case_sensitive_like",
-                                        "foreign_keys", "recursive_triggers", "compile_options", "data_version",
-                                        "table_list", "module_list", "integrity_check", "quick_check"};
+    static const char* const withArg[] = {"table_info", "table_xinfo", "index_list",
+                                          "index_info", "index_xinfo", "foreign_key_list"};
+    static const char* const noArg[] = {
+        "table_info",       "table_xinfo",         "index_list",     "index_info",         "index_xinfo",
+        "foreign_key_list", "collation_list",      "function_list",  "pragma_list",        "encoding",
+        "user_version",     "schema_version",      "application_id", "page_size",          "page_count",
+        "freelist_count",   "case_sensitive_like", "foreign_keys",   "recursive_triggers", "compile_options",
+        "data_version",     "table_list",          "module_list",    "integrity_check",    "quick_check"};
     if (arg) {
         for (const char* p : withArg)
             if (Same(name, p)) return true;
@@ -42,8 +42,8 @@ bool ReadingPragma(const char* name, const char* arg) {
 
 // Functions that reach beyond the database or the process' memory.
 bool ForbiddenFunction(const char* name) {
-    static const char* const names[] = {"load_extension", "readfile", "writefile", "edit", "fts3_tokenizer",
-                                        "sqlite_dbpage", "zipfile"};
+    static const char* const names[] = {"load_extension", "readfile",      "writefile", "edit",
+                                        "fts3_tokenizer", "sqlite_dbpage", "zipfile"};
     for (const char* n : names)
         if (Same(name, n)) return true;
     return false;
@@ -64,7 +64,8 @@ std::string FirstWord(const char* sql) {
         }
     }
     std::string word;
-    while (*p && (std::isalpha(static_cast<unsigned char>(*p)))) word += static_cast<char>(std::toupper(static_cast<unsigned char>(*p++)));
+    while (*p && (std::isalpha(static_cast<unsigned char>(*p))))
+        word += static_cast<char>(std::toupper(static_cast<unsigned char>(*p++)));
     return word;
 }
 
@@ -86,7 +87,7 @@ bool OnlyBlanks(const char* p, const char* end) {
     return true;
 }
 
-} // namespace
+}  // namespace
 
 std::string RefusedQueryMessage(const std::string& queryName, const std::string& why) {
     return "Uložený dotaz bol odmietnutý: " + why + "\r(" + queryName + ")";
@@ -148,7 +149,8 @@ TSqlGuardScope::TSqlGuardScope(TAccessDb& db, const std::string& queryName, cons
         static const char* const kinds[] = {"SELECT", "INSERT", "UPDATE", "DELETE", "REPLACE", "WITH", "VALUES"};
         bool known = false;
         for (const char* k : kinds) known = known || word == k;
-        if (!known) throw EAccessDbError(RefusedQueryMessage(FName, "príkaz " + (word.empty() ? std::string("?") : word)));
+        if (!known)
+            throw EAccessDbError(RefusedQueryMessage(FName, "príkaz " + (word.empty() ? std::string("?") : word)));
 
         sqlite3_stmt* stmt = nullptr;
         const char* tail = nullptr;
@@ -166,4 +168,4 @@ TSqlGuardScope::TSqlGuardScope(TAccessDb& db, const std::string& queryName, cons
 
 TSqlGuardScope::~TSqlGuardScope() { sqlite3_set_authorizer(FDb, GuardBase, nullptr); }
 
-} // namespace vexa
+}  // namespace vexa

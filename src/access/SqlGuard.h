@@ -44,4 +44,4 @@ private:
 // The Slovak message of a refused saved query.
 std::string RefusedQueryMessage(const std::string& queryName, const std::string& why);
 
-} // namespace vexa
+}  // namespace vexa

@@ -14,7 +14,8 @@ std::string ValueJson(const TValue& value) {
     if (auto s = std::get_if<std::string>(&value)) return json::Quote(*s);
     if (auto d = std::get_if<double>(&value)) return json::Number(*d);
     if (auto b = std::get_if<bool>(&value)) return json::Bool(*b);
-    if (auto dt = std::get_if<TDate>(&value)) return json::Quote(Format("%04d-%02d-%02d", dt->Year, dt->Month, dt->Day));
+    if (auto dt = std::get_if<TDate>(&value))
+        return json::Quote(Format("%04d-%02d-%02d", dt->Year, dt->Month, dt->Day));
     return "null";
 }
 
@@ -41,6 +42,6 @@ TInfoCommandRegistrar attrs({"--attrs", "G:KIND:N",
                              "[[name, value], ...] in column order",
                              true, Attrs});
 
-} // namespace
+}  // namespace
 
-} // namespace vexa
+}  // namespace vexa

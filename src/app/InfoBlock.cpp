@@ -53,10 +53,30 @@ int Find(const std::string& target, const std::string& arg, std::ostream& out) {
     TBlk blk(false);
     OpenInfoBlock(blk, target);
     switch (group) {
-    case egLine: { TBlkLine r; blk.FindLine(number, r); out << LineJson(r) << '\n'; break; }
-    case egPoint: { TBlkPoint r; blk.FindPoint(number, r); out << PointJson(r) << '\n'; break; }
-    case egText: { TBlkText r; blk.FindText(number, r); out << TextJson(r) << '\n'; break; }
-    case egArea: { TBlkArea r; blk.FindArea(number, r); out << AreaJson(r) << '\n'; break; }
+    case egLine: {
+        TBlkLine r;
+        blk.FindLine(number, r);
+        out << LineJson(r) << '\n';
+        break;
+    }
+    case egPoint: {
+        TBlkPoint r;
+        blk.FindPoint(number, r);
+        out << PointJson(r) << '\n';
+        break;
+    }
+    case egText: {
+        TBlkText r;
+        blk.FindText(number, r);
+        out << TextJson(r) << '\n';
+        break;
+    }
+    case egArea: {
+        TBlkArea r;
+        blk.FindArea(number, r);
+        out << AreaJson(r) << '\n';
+        break;
+    }
     }
     return 0;
 }
@@ -80,6 +100,6 @@ TInfoCommandRegistrar dump({"--dump", "G", "every record of group G (L, B, T, P)
 TInfoCommandRegistrar find({"--find", "G:N", "the element of group G read by number N", true, Find});
 TInfoCommandRegistrar crds({"--crds", "FIRST:LAST", "the vertices FIRST..LAST as [[x,y],...]", true, Crds});
 
-} // namespace
+}  // namespace
 
-} // namespace vexa
+}  // namespace vexa

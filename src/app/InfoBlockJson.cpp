@@ -9,7 +9,7 @@ namespace vexa {
 
 namespace {
 double D(const TReal48& r) { return static_cast<double>(r.Value()); }  // 40-bit values fit a double exactly
-} // namespace
+}  // namespace
 
 std::string RectJson(const TBlkRect& rect) {
     return json::Array().Real(D(rect.MinX)).Real(D(rect.MinY)).Real(D(rect.MaxX)).Real(D(rect.MaxY)).Text();
@@ -107,4 +107,4 @@ std::vector<std::string> SplitArgument(const std::string& arg) {
     return parts;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -24,4 +24,4 @@ std::int32_t ParseInt32(const std::string& text, const std::string& what);
 // "a:b:c" split at every colon.
 std::vector<std::string> SplitArgument(const std::string& arg);
 
-} // namespace vexa
+}  // namespace vexa

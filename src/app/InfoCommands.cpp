@@ -17,7 +17,7 @@ bool& CreatesBlocks() {
     static bool create = false;
     return create;
 }
-} // namespace
+}  // namespace
 
 void SetInfoCreatesBlocks(bool create) { CreatesBlocks() = create; }
 
@@ -41,4 +41,4 @@ const TInfoCommand* FindInfoCommand(const std::string& option) {
     return nullptr;
 }
 
-} // namespace vexa
+}  // namespace vexa

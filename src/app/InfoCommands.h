@@ -44,5 +44,4 @@ struct TInfoCommandRegistrar {
     explicit TInfoCommandRegistrar(TInfoCommand command) { RegisterInfoCommand(std::move(command)); }
 };
 
-
-} // namespace vexa
+}  // namespace vexa

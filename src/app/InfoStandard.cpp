@@ -59,6 +59,6 @@ TInfoCommandRegistrar registrar({"--standard", "FILE",
                                  "the standard's description, layers, kinds and saved queries (JSON)", false,
                                  ShowStandard});
 
-} // namespace
+}  // namespace
 
-} // namespace vexa
+}  // namespace vexa

@@ -86,4 +86,4 @@ private:
     std::string text_;
 };
 
-} // namespace vexa::json
+}  // namespace vexa::json

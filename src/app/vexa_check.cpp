@@ -171,7 +171,8 @@ private:
         constexpr int width = 30;
         std::string bar(static_cast<std::size_t>(percent * width / 100), '#');
         bar.resize(width, '.');
-        std::fprintf(stderr, "\r%-24.24s %s [%s] %3d%%", FBlock.c_str(), Padded(FGroup, 7).c_str(), bar.c_str(), percent);
+        std::fprintf(stderr, "\r%-24.24s %s [%s] %3d%%", FBlock.c_str(), Padded(FGroup, 7).c_str(), bar.c_str(),
+                     percent);
         std::fflush(stderr);
     }
     std::string FGroup, FBlock;
@@ -256,7 +257,8 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
 int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_directory(args.MapDir, ec)) {
-        if (fs::exists(args.MapDir, ec)) throw UsageError("Mapa nie je adresár\r(" + EscapeControlChars(args.MapDir) + ")");
+        if (fs::exists(args.MapDir, ec))
+            throw UsageError("Mapa nie je adresár\r(" + EscapeControlChars(args.MapDir) + ")");
         throw UsageError("Adresár mapy neexistuje\r(" + EscapeControlChars(args.MapDir) + ")");
     }
     std::string programDir = ProgramDir();
@@ -282,7 +284,7 @@ int Run(const Arguments& args) {
     return 1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     try {

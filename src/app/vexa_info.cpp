@@ -43,7 +43,7 @@ std::string ForTerminal(std::string message) {
 
 bool IsOption(const std::string& s) { return s.size() > 1 && s[0] == '-'; }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);

@@ -41,7 +41,8 @@ int main(int argc, char** argv) {
 
     vexa::TVexaForm vexaForm(env);
     appWindows.AddWindow(&vexaForm);
-    vexa::TChybyForm chybyForm(env, &vexaForm, [&vexaForm] { return vexaForm.MapaDir(); }, &vexaForm);
+    vexa::TChybyForm chybyForm(
+        env, &vexaForm, [&vexaForm] { return vexaForm.MapaDir(); }, &vexaForm);
     appWindows.AddWindow(&chybyForm);
     vexa::TPremForm premForm(&vexaForm);
     appWindows.AddWindow(&premForm);
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
     vexaForm.show();
     const QStringList args = QApplication::arguments();
     // A map given on the command line, as an absolute path (block paths handed to the GIS are built on it).
-    if (args.size() > 1) vexaForm.OpenMap(std::filesystem::absolute(args.at(1).toStdString()).lexically_normal().string());
+    if (args.size() > 1)
+        vexaForm.OpenMap(std::filesystem::absolute(args.at(1).toStdString()).lexically_normal().string());
     return app.exec();
 }

@@ -58,9 +58,12 @@ Arguments Parse(int argc, char** argv) {
         if (arg == "--help" || arg == "-h") {
             args.Help = true;
         } else if (name == "--standard") {
-            if (arg.find('=') != std::string::npos) args.Standard = arg.substr(arg.find('=') + 1);
-            else if (i + 1 < argc) args.Standard = argv[++i];
-            else throw UsageError("Chýba hodnota voľby --standard");
+            if (arg.find('=') != std::string::npos)
+                args.Standard = arg.substr(arg.find('=') + 1);
+            else if (i + 1 < argc)
+                args.Standard = argv[++i];
+            else
+                throw UsageError("Chýba hodnota voľby --standard");
         } else if (arg == "--write") {
             args.Write = true;
         } else if (arg == "--") {
@@ -96,11 +99,16 @@ std::string RowJson(const TDbResult& result, const TDbRow& row) {
     for (std::size_t i = 0; i < result.Columns.size() && i < row.size(); ++i) {
         const TDbValue& v = row[i];
         const auto& d = v.Data();
-        if (v.IsNull()) o.Raw(result.Columns[i], "null");
-        else if (const auto* n = std::get_if<std::int64_t>(&d)) o.Int(result.Columns[i], *n);
-        else if (const auto* f = std::get_if<double>(&d)) o.Real(result.Columns[i], *f);
-        else if (const auto* s = std::get_if<std::string>(&d)) o.Str(result.Columns[i], DateOrText(*s));
-        else o.Str(result.Columns[i], v.AsText());  // binary data as its bytes
+        if (v.IsNull())
+            o.Raw(result.Columns[i], "null");
+        else if (const auto* n = std::get_if<std::int64_t>(&d))
+            o.Int(result.Columns[i], *n);
+        else if (const auto* f = std::get_if<double>(&d))
+            o.Real(result.Columns[i], *f);
+        else if (const auto* s = std::get_if<std::string>(&d))
+            o.Str(result.Columns[i], DateOrText(*s));
+        else
+            o.Str(result.Columns[i], v.AsText());  // binary data as its bytes
     }
     return o.Text();
 }
@@ -128,7 +136,7 @@ int Run(const Arguments& args) {
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     try {

@@ -189,4 +189,4 @@ void TBlk::TouchAreas() {
     WriteHeader(AreStream, FAreState, FReadCache ? &FAreCache : nullptr, &h, sizeof h);
 }
 
-} // namespace vexa
+}  // namespace vexa

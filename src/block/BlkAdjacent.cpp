@@ -8,7 +8,7 @@
 namespace vexa {
 
 bool AttributeRowsAlike(const TFldValList& a, const TFldValList& b) {
-    if (a.empty() && b.empty()) return true;  // neither has a row
+    if (a.empty() && b.empty()) return true;   // neither has a row
     if (a.empty() != b.empty()) return false;  // only one has a row
     // The GIS's own columns (element number, area, perimeter, ...) differ from area
     // to area and are left out.
@@ -41,4 +41,4 @@ bool TBlk::AdjacentAreasMatch(const TBlkLine& line) {
     return AttributeRowsAlike(valuesA, valuesB);
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -67,4 +67,4 @@ void TBlk::ParseAttributeFileName(const std::string& fileName, TBlkElementGroup&
     kind = static_cast<std::int32_t>(*value);
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -25,8 +25,8 @@ struct TBlk::TDuplicateIndex {
         Key K;
         std::uint32_t Position;  // record index in the file: file order within a key
         std::int32_t Number, FirstCrd, LastCrd;
-        bool Broken = false;     // its vertices cannot be read
-        std::string Geometry;    // GeometryKey of its vertices (records sharing their cheap key only)
+        bool Broken = false;   // its vertices cannot be read
+        std::string Geometry;  // GeometryKey of its vertices (records sharing their cheap key only)
     };
     // Sorted by cheap key, then geometry, then file position.
     std::vector<Entry> Entries;
@@ -44,4 +44,4 @@ struct TBlk::TDuplicateIndex {
     void Find(TBlk& blk, const TBlkLine& line, const TCrds& crds, std::string& found, std::size_t limit) const;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -31,7 +31,7 @@ void AppendCanonical(std::string& key, const TReal48& r) {
         key.append(reinterpret_cast<const char*>(r.Bytes.data()), 6);
 }
 
-} // namespace
+}  // namespace
 
 // Compares the candidate with the given line's vertices, in the same order and then
 // reversed; a match appends its number and a comma.
@@ -155,9 +155,8 @@ void TBlk::TDuplicateIndex::Find(TBlk& blk, const TBlkLine& line, const TCrds& c
     for (auto it = lo; it != hi; ++it)
         if (it->Broken && it->Number != line.Number) throw EBlkReadError(blk.Path());
     const std::string geometry = GeometryKey(crds);
-    auto same = std::lower_bound(lo, hi, geometry, [](const Entry& e, const std::string& g) {
-        return !e.Broken && e.Geometry < g;
-    });
+    auto same = std::lower_bound(lo, hi, geometry,
+                                 [](const Entry& e, const std::string& g) { return !e.Broken && e.Geometry < g; });
     for (auto it = same; it != hi && !it->Broken && it->Geometry == geometry; ++it) {
         if (it->Number == line.Number) continue;
         found += std::to_string(it->Number);
@@ -190,4 +189,4 @@ bool TBlk::FindDuplicateLines(const TBlkLine& line, std::string& found, std::siz
     return !found.empty();
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -51,4 +51,4 @@ public:
     EBlkDBError(const std::string& path, const std::string& tablePath, const std::string& cause = std::string());
 };
 
-} // namespace vexa
+}  // namespace vexa

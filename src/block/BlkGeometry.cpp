@@ -10,7 +10,7 @@ namespace {
 // The 6-byte real nearest to 1.7E38 and its negative: the starting extremes.
 constexpr TReal48 kHugePositive{{0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0x7F}};
 constexpr TReal48 kHugeNegative{{0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0xFF}};
-} // namespace
+}  // namespace
 
 TBlkRect TBlk::CrdsRect(const TCrds& crds) {
     TBlkRect r{};
@@ -20,10 +20,22 @@ TBlkRect TBlk::CrdsRect(const TCrds& crds) {
     long double minX = r.MinX.Value(), minY = r.MinY.Value(), maxX = r.MaxX.Value(), maxY = r.MaxY.Value();
     for (const TBlkCrd& c : crds) {
         const long double x = c.X.Value(), y = c.Y.Value();
-        if (x < minX) { r.MinX = c.X; minX = x; }
-        if (y < minY) { r.MinY = c.Y; minY = y; }
-        if (x > maxX) { r.MaxX = c.X; maxX = x; }
-        if (y > maxY) { r.MaxY = c.Y; maxY = y; }
+        if (x < minX) {
+            r.MinX = c.X;
+            minX = x;
+        }
+        if (y < minY) {
+            r.MinY = c.Y;
+            minY = y;
+        }
+        if (x > maxX) {
+            r.MaxX = c.X;
+            maxX = x;
+        }
+        if (y > maxY) {
+            r.MaxY = c.Y;
+            maxY = y;
+        }
     }
     return r;
 }
@@ -47,4 +59,4 @@ bool TBlk::IsAreaLine(const TBlkLine& line) { return IsTopoLine(line) && (line.A
 
 bool TBlk::IsInnerLine(const TBlkLine& line) { return IsAreaLine(line) && line.AreaA == line.AreaB; }
 
-} // namespace vexa
+}  // namespace vexa

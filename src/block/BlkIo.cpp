@@ -72,11 +72,11 @@ T Header(std::uint32_t time, std::uint8_t flags) {
     h.Time = time;
     return h;
 }
-} // namespace
+}  // namespace
 
 TBlkLine LineHeader(std::uint32_t time) { return Header<TBlkLine>(time, 1); }
 TBlkPoint PointHeader(std::uint32_t time) { return Header<TBlkPoint>(time, 1); }
 TBlkText TextHeader(std::uint32_t time) { return Header<TBlkText>(time, 1); }
 TBlkArea AreaHeader(std::uint32_t time) { return Header<TBlkArea>(time, 4); }
 
-} // namespace vexa::blkio
+}  // namespace vexa::blkio

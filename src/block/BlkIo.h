@@ -25,4 +25,4 @@ TBlkPoint PointHeader(std::uint32_t time);
 TBlkText TextHeader(std::uint32_t time);
 TBlkArea AreaHeader(std::uint32_t time);
 
-} // namespace vexa::blkio
+}  // namespace vexa::blkio

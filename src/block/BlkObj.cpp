@@ -8,7 +8,6 @@
 #include "common/SysError.h"
 #include "common/Text.h"
 
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -43,7 +42,7 @@ std::string RecordBytes(const T& rec) {
     return std::string(reinterpret_cast<const char*>(&rec), sizeof rec);
 }
 
-} // namespace
+}  // namespace
 
 TBlk::TBlk(bool inMemory) : FInMemory(inMemory) {}
 
@@ -57,8 +56,8 @@ std::uint32_t TBlk::PackedNow() {
 #else
     localtime_r(&now, &t);
 #endif
-    std::uint32_t date = std::uint32_t(t.tm_year + 1900 - 1980) * 512 + std::uint32_t(t.tm_mon + 1) * 32 +
-                         std::uint32_t(t.tm_mday);
+    std::uint32_t date =
+        std::uint32_t(t.tm_year + 1900 - 1980) * 512 + std::uint32_t(t.tm_mon + 1) * 32 + std::uint32_t(t.tm_mday);
     std::uint32_t time = std::uint32_t(t.tm_hour) * 2048 + std::uint32_t(t.tm_min) * 32 + std::uint32_t(t.tm_sec / 2);
     return (date << 16) | (time & 0xFFFF);
 }
@@ -93,7 +92,7 @@ fs::path SetAside(const fs::path& file) {
     return target;
 }
 
-} // namespace
+}  // namespace
 
 void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
     if (FOpened) Close(true);
@@ -109,7 +108,8 @@ void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
         if (mode == TBlkOpenMode::ReadOnly) throw EBlkNotOpened(dirEntry.string(), SysCause(ENOENT));
         ec.clear();
         fs::create_directories(dir, ec);
-        if (ec || !fs::is_directory(dir, ec)) throw EBlkNotOpened(dirEntry.string(), SysCause(ec ? ec.value() : ENOTDIR));
+        if (ec || !fs::is_directory(dir, ec))
+            throw EBlkNotOpened(dirEntry.string(), SysCause(ec ? ec.value() : ENOTDIR));
     }
 
     std::string cause;
@@ -282,8 +282,7 @@ bool TBlk::IsClean() {
     CheckOpened();
     return GroupClean(LinStream, sizeof(TBlkLine), 7, 1, false) &&
            GroupClean(PntStream, sizeof(TBlkPoint), 7, 1, false) &&
-           GroupClean(AreStream, sizeof(TBlkArea), 6, 4, false) &&
-           GroupClean(TbxStream, sizeof(TBlkText), 11, 1, true);
+           GroupClean(AreStream, sizeof(TBlkArea), 6, 4, false) && GroupClean(TbxStream, sizeof(TBlkText), 11, 1, true);
 }
 
 // --- read cache -----------------------------------------------------------
@@ -327,4 +326,4 @@ void TBlk::SetReadCache(bool on) {
     FReadCache = true;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -176,4 +176,4 @@ private:
 // the GIS's own columns. The one rule of the alike-areas test.
 bool AttributeRowsAlike(const TFldValList& a, const TFldValList& b);
 
-} // namespace vexa
+}  // namespace vexa

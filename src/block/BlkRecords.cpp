@@ -21,10 +21,9 @@ std::optional<TBlkElementGroup> GroupOfLetter(char letter) {
 }
 
 const std::array<const char*, 28> BlkReservedFields = {
-    "CISLO",     "NUMBER", "CAS",      "TIME",     "DRUH",  "GROUP",  "VYBER",
-    "SELECT",    "DISP_BARVA", "COLOR", "DISP_ZNAC", "SYMBOL", "PRESNOST", "ACCURACY",
-    "MAXX",      "MAXY",   "MINX",     "MINY",     "DELKA", "LENGTH", "X",
-    "Y",         "UHEL",   "ANGLE",    "PLOCHA",   "AREA",  "OBVOD",  "PERIMETER",
+    "CISLO",     "NUMBER", "CAS",      "TIME",     "DRUH",   "GROUP", "VYBER", "SELECT",    "DISP_BARVA", "COLOR",
+    "DISP_ZNAC", "SYMBOL", "PRESNOST", "ACCURACY", "MAXX",   "MAXY",  "MINX",  "MINY",      "DELKA",      "LENGTH",
+    "X",         "Y",      "UHEL",     "ANGLE",    "PLOCHA", "AREA",  "OBVOD", "PERIMETER",
 };
 
 bool IsBlkReservedField(const std::string& name) {
@@ -33,4 +32,4 @@ bool IsBlkReservedField(const std::string& name) {
     return false;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -68,29 +68,29 @@ struct TBlkPoint {
 };
 
 struct TBlkText {
-    std::int32_t Number;       // 0
-    std::int16_t Kind;         // 4
-    std::uint8_t Res6;         // 6
-    std::uint32_t Time;        // 7, header record only
-    std::uint8_t Flags;        // 11: bit 0 deleted
-    std::uint8_t Res12[26];    // 12
-    TReal48 Angle;             // 38, radians
-    std::uint8_t Res44[17];    // 44
-    TBlkRect Rect;             // 61
+    std::int32_t Number;     // 0
+    std::int16_t Kind;       // 4
+    std::uint8_t Res6;       // 6
+    std::uint32_t Time;      // 7, header record only
+    std::uint8_t Flags;      // 11: bit 0 deleted
+    std::uint8_t Res12[26];  // 12
+    TReal48 Angle;           // 38, radians
+    std::uint8_t Res44[17];  // 44
+    TBlkRect Rect;           // 61
 };
 
 struct TBlkArea {
-    std::int32_t Number;       // 0
-    std::int16_t Kind;         // 4
-    std::uint8_t Flags;        // 6: bit 2 (value 4) deleted
-    std::uint8_t Res7[5];      // 7
-    std::uint32_t Time;        // 12, header record only
-    std::int32_t FirstLine;    // 16
-    std::uint8_t Res20[9];     // 20
-    TReal48 RefX;              // 29
-    TReal48 RefY;              // 35
-    TBlkRect Rect;             // 41
-    TReal48 AreaSize;          // 65
+    std::int32_t Number;     // 0
+    std::int16_t Kind;       // 4
+    std::uint8_t Flags;      // 6: bit 2 (value 4) deleted
+    std::uint8_t Res7[5];    // 7
+    std::uint32_t Time;      // 12, header record only
+    std::int32_t FirstLine;  // 16
+    std::uint8_t Res20[9];   // 20
+    TReal48 RefX;            // 29
+    TReal48 RefY;            // 35
+    TBlkRect Rect;           // 41
+    TReal48 AreaSize;        // 65
 };
 #pragma pack(pop)
 
@@ -109,4 +109,4 @@ extern const std::array<const char*, 28> BlkReservedFields;
 // Whether a column name is one of them (letter case ignored).
 bool IsBlkReservedField(const std::string& name);
 
-} // namespace vexa
+}  // namespace vexa

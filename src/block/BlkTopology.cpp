@@ -19,14 +19,14 @@ bool Within(const TBlkCrd& a, const TBlkCrd& b, long double t) {
     return std::fabs(a.X.Value() - b.X.Value()) <= t && std::fabs(a.Y.Value() - b.Y.Value()) <= t;
 }
 
-} // namespace
+}  // namespace
 
 void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines) {
     lines.clear();
     try {
         const std::int32_t p = area.Number;
-        const std::int64_t bound = WalkBound(FReadCache ? std::int32_t(FLinCache.size() / sizeof(TBlkLine) - 1)
-                                                        : LineCount());
+        const std::int64_t bound =
+            WalkBound(FReadCache ? std::int32_t(FLinCache.size() / sizeof(TBlkLine) - 1) : LineCount());
         auto usable = [&](const TBlkLine& l) {
             if (LineDeleted(l) || !IsTopoLine(l)) throw EBlkPloError::LineOfArea(FPath, p, l.Number);
             // Every line fetched is one step of the block's walk budget.
@@ -228,4 +228,4 @@ bool TBlk::CheckAreaTopology(const TBlkArea& area, bool geometry, double toleran
     }
 }
 
-} // namespace vexa
+}  // namespace vexa

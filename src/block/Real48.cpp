@@ -8,7 +8,7 @@ namespace vexa {
 namespace {
 constexpr int kBias = 129;
 constexpr int kFractionBits = 39;
-} // namespace
+}  // namespace
 
 double TReal48::ToDouble() const {
     if (Bytes[0] == 0) return 0.0;
@@ -60,4 +60,4 @@ TReal48 TReal48::FromValue(long double value) {
     return r;
 }
 
-} // namespace vexa
+}  // namespace vexa

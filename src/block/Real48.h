@@ -28,4 +28,4 @@ struct TReal48 {
 #pragma pack(pop)
 static_assert(sizeof(TReal48) == 6);
 
-} // namespace vexa
+}  // namespace vexa

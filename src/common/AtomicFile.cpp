@@ -21,8 +21,8 @@ fs::path TempPathBeside(const fs::path& target) {
     std::random_device rd;
     fs::path dir = target.parent_path();
     for (;;) {
-        std::string name = "." + target.filename().string() + ".vexa-" + std::to_string(::getpid()) +
-                           "-" + std::to_string(counter++) + "-" + std::to_string(rd() % 100000) + ".tmp";
+        std::string name = "." + target.filename().string() + ".vexa-" + std::to_string(::getpid()) + "-" +
+                           std::to_string(counter++) + "-" + std::to_string(rd() % 100000) + ".tmp";
         fs::path p = dir / name;
         std::error_code ec;
         if (!fs::exists(p, ec)) return p;
@@ -73,4 +73,4 @@ bool CopyFileAtomically(const fs::path& source, const fs::path& target) {
     return true;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -18,4 +18,4 @@ void CommitReplacement(const std::filesystem::path& temp, const std::filesystem:
 // Returns false (target untouched) when the copy cannot be made.
 bool CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target);
 
-} // namespace vexa
+}  // namespace vexa

@@ -18,4 +18,4 @@ public:
     using Exception::Exception;
 };
 
-} // namespace vexa
+}  // namespace vexa

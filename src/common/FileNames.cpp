@@ -25,7 +25,7 @@ size_t NameStart(const std::string& path) {
     size_t pos = path.find_last_of("/\\:");
     return pos == std::string::npos ? 0 : pos + 1;
 }
-} // namespace
+}  // namespace
 
 std::string ExtractFileName(const std::string& path) { return path.substr(NameStart(path)); }
 
@@ -92,4 +92,4 @@ std::string ProgramDir() {
     return IncludeTrailingDelimiter(fs::current_path(ec).string());
 }
 
-} // namespace vexa
+}  // namespace vexa

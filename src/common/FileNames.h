@@ -33,4 +33,4 @@ fs::path ResolveIgnoreCase(const fs::path& dir, const std::string& name);
 // working directory when it cannot be told).
 std::string ProgramDir();
 
-} // namespace vexa
+}  // namespace vexa

@@ -61,7 +61,7 @@ int RemoveGone(const fs::path& dir, bool directories) {
     }
     return removed;
 }
-} // namespace
+}  // namespace
 
 int RemoveLeftovers(const fs::path& dir) { return RemoveGone(dir, false); }
 
@@ -85,11 +85,12 @@ TMapLock::TMapLock(const std::string& mapDir, int waitMs) {
         }
         if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
             // The file locked must still be the one under the name (the last owner may have removed it).
-            struct stat a {}, b {};
-            if (::fstat(fd, &a) == 0 && ::stat(FPath.c_str(), &b) == 0 && a.st_ino == b.st_ino && a.st_dev == b.st_dev) {
+            struct stat a {
+            }, b{};
+            if (::fstat(fd, &a) == 0 && ::stat(FPath.c_str(), &b) == 0 && a.st_ino == b.st_ino &&
+                a.st_dev == b.st_dev) {
                 const std::string pid = std::to_string(::getpid()) + "\n";
-                if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, pid.data(), pid.size(), 0) == ssize_t(pid.size())) {
-                }
+                if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, pid.data(), pid.size(), 0) == ssize_t(pid.size())) {}
                 FFd = fd;
                 return;
             }
@@ -123,4 +124,4 @@ TMapLock::TMapLock(const std::string&, int) {}
 TMapLock::~TMapLock() {}
 #endif
 
-} // namespace vexa
+}  // namespace vexa

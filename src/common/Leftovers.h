@@ -48,4 +48,4 @@ private:
     int FFd = -1;
 };
 
-} // namespace vexa
+}  // namespace vexa

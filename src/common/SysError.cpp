@@ -46,7 +46,7 @@ std::string OutOfMemoryMessage(const std::string& during) {
     return during.empty() ? std::string("Nedostatok pamäte") : "Nedostatok pamäte\r(" + during + ")";
 }
 
-} // namespace vexa
+}  // namespace vexa
 
 #include <filesystem>
 #include <new>
@@ -69,4 +69,4 @@ std::string UserMessage(const std::exception& e) {
     }
     return e.what();
 }
-} // namespace vexa
+}  // namespace vexa

@@ -16,7 +16,7 @@ std::string FileFailure(const std::string& what, const std::string& path, int er
 // The message for an out-of-memory failure ("Nedostatok pamäte"), with what was being done.
 std::string OutOfMemoryMessage(const std::string& during = std::string());
 
-} // namespace vexa
+}  // namespace vexa
 
 #include <exception>
 namespace vexa {
@@ -26,4 +26,4 @@ std::string UserMessage(const std::exception& e);
 // The Slovak cause when e is a failure of the system (out of memory, a file system error);
 // empty for any other exception.
 std::string SystemCause(const std::exception& e);
-} // namespace vexa
+}  // namespace vexa

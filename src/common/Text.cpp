@@ -94,8 +94,10 @@ std::u32string DecodeUtf8(const std::string& s) {
         char32_t cp = extra <= 0 ? c : extra == 1 ? (c & 0x1F) : extra == 2 ? (c & 0x0F) : (c & 0x07);
         for (int k = 1; ok && k <= extra; ++k) {
             const unsigned char cc = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
-            if ((cc & 0xC0) != 0x80) ok = false;
-            else cp = (cp << 6) | (cc & 0x3F);
+            if ((cc & 0xC0) != 0x80)
+                ok = false;
+            else
+                cp = (cp << 6) | (cc & 0x3F);
         }
         if (!ok) {  // a stray byte stands for itself
             out += static_cast<char32_t>(c);
@@ -191,12 +193,15 @@ std::string CodePageName(int codePage) {
     return "CP" + std::to_string(codePage);
 }
 
-} // namespace
+}  // namespace
 
 std::string ToUtf8(const std::string& bytes, int codePage) {
     bool ascii = true;
     for (unsigned char c : bytes)
-        if (c >= 0x80) { ascii = false; break; }
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
     if (ascii) return bytes;
     return Convert(bytes, "UTF-8", CodePageName(codePage));
 }
@@ -204,7 +209,10 @@ std::string ToUtf8(const std::string& bytes, int codePage) {
 std::string FromUtf8(const std::string& utf8, int codePage) {
     bool ascii = true;
     for (unsigned char c : utf8)
-        if (c >= 0x80) { ascii = false; break; }
+        if (c >= 0x80) {
+            ascii = false;
+            break;
+        }
     if (ascii) return utf8;
     return Convert(utf8, CodePageName(codePage), "UTF-8");
 }
@@ -274,4 +282,4 @@ std::string EscapeControlChars(const std::string& text) {
     return out;
 }
 
-} // namespace vexa
+}  // namespace vexa

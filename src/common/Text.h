@@ -53,4 +53,4 @@ std::wstring WideFromUtf8(const std::string& utf8);
 std::string Utf8FromWide(const std::wstring& wide);
 #endif
 
-} // namespace vexa
+}  // namespace vexa

@@ -42,9 +42,7 @@ public:
 // Shows the wait cursor for the lifetime of the guard, also when an exception passes.
 class WaitCursorGuard {
 public:
-    WaitCursorGuard(IUserInterface& ui, TCursorKind kind = TCursorKind::Wait) : ui_(ui) {
-        ui_.ShowWaitCursor(kind);
-    }
+    WaitCursorGuard(IUserInterface& ui, TCursorKind kind = TCursorKind::Wait) : ui_(ui) { ui_.ShowWaitCursor(kind); }
     ~WaitCursorGuard() { ui_.RestoreCursor(); }
     WaitCursorGuard(const WaitCursorGuard&) = delete;
     WaitCursorGuard& operator=(const WaitCursorGuard&) = delete;
@@ -67,4 +65,4 @@ private:
     int min_ = 0, max_ = 0, pos_ = 0;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -33,4 +33,4 @@ public:
     using EDbfException::EDbfException;
 };
 
-} // namespace vexa
+}  // namespace vexa

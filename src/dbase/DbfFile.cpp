@@ -24,9 +24,7 @@ std::uint32_t U16(const std::string& b, std::size_t at) {
     return static_cast<unsigned char>(b[at]) | (static_cast<unsigned char>(b[at + 1]) << 8);
 }
 
-std::uint32_t U32(const std::string& b, std::size_t at) {
-    return U16(b, at) | (U16(b, at + 2) << 16);
-}
+std::uint32_t U32(const std::string& b, std::size_t at) { return U16(b, at) | (U16(b, at + 2) << 16); }
 
 std::uint32_t U32BigEndian(const unsigned char* p) {
     return (std::uint32_t(p[0]) << 24) | (std::uint32_t(p[1]) << 16) | (std::uint32_t(p[2]) << 8) | p[3];
@@ -45,11 +43,19 @@ void PutU32(std::string& b, std::size_t at, std::uint32_t v) {
 // Version bytes of the dBASE, FoxPro and Visual FoxPro tables read here.
 bool KnownVersion(unsigned char v) {
     switch (v) {
-    case 0x03: case 0x30: case 0x31: case 0x32: case 0x43: case 0x63: case 0x83:
-    case 0x8B: case 0x8E: case 0xCB: case 0xF5: case 0xFB:
-        return true;
-    default:
-        return false;
+    case 0x03:
+    case 0x30:
+    case 0x31:
+    case 0x32:
+    case 0x43:
+    case 0x63:
+    case 0x83:
+    case 0x8B:
+    case 0x8E:
+    case 0xCB:
+    case 0xF5:
+    case 0xFB: return true;
+    default: return false;
     }
 }
 
@@ -59,7 +65,7 @@ std::uintmax_t SumOfWidths(const std::vector<FieldLayout>& fields) {
     return sum;
 }
 
-} // namespace
+}  // namespace
 
 bool DbfHeader::HasNullFlags() const {
     for (const FieldLayout& f : Fields)
@@ -67,16 +73,15 @@ bool DbfHeader::HasNullFlags() const {
     return false;
 }
 
-std::uint32_t HeaderLengthOf(const std::string& first12) {
-    return first12.size() >= 12 ? U16(first12, 8) : 0;
-}
+std::uint32_t HeaderLengthOf(const std::string& first12) { return first12.size() >= 12 ? U16(first12, 8) : 0; }
 
 DbfHeader ParseHeader(const std::string& bytes, std::uintmax_t fileSize, const std::string& path) {
     if (bytes.size() < 32 || fileSize < 32) throw EDbfEngineError("Súbor nie je tabuľka dBASE (príliš krátky).", path);
     DbfHeader h;
     h.Prefix = bytes.substr(0, 32);
     if (!KnownVersion(h.Version()))
-        throw EDbfEngineError(Format("Súbor nie je tabuľka dBASE, ktorú Vexa pozná (verzia 0x%02X).", h.Version()), path);
+        throw EDbfEngineError(Format("Súbor nie je tabuľka dBASE, ktorú Vexa pozná (verzia 0x%02X).", h.Version()),
+                              path);
     h.RecordCount = U32(bytes, 4);
     h.HeaderLength = U16(bytes, 8);
     h.RecordLength = U16(bytes, 10);
@@ -185,10 +190,10 @@ DbfFile::DbfFile(const std::string& path, bool writable) : FPath(path) {
     if (FFd < 0) throw EDbfEngineError(std::string("Tabuľku nemožno otvoriť: ") + std::strerror(errno) + ".", path);
     try {
         struct stat st {};
-        if (::fstat(FFd, &st) != 0 || !S_ISREG(st.st_mode))
-            throw EDbfEngineError("Súbor nie je tabuľka dBASE.", path);
+        if (::fstat(FFd, &st) != 0 || !S_ISREG(st.st_mode)) throw EDbfEngineError("Súbor nie je tabuľka dBASE.", path);
         std::string first(32, '\0');
-        if (::pread(FFd, first.data(), 32, 0) != 32) throw EDbfEngineError("Súbor nie je tabuľka dBASE (príliš krátky).", path);
+        if (::pread(FFd, first.data(), 32, 0) != 32)
+            throw EDbfEngineError("Súbor nie je tabuľka dBASE (príliš krátky).", path);
         const std::uint32_t headerLength = std::max<std::uint32_t>(HeaderLengthOf(first), 32);
         if (static_cast<std::uintmax_t>(st.st_size) < headerLength)
             throw EDbfEngineError("The table file is shorter than its header says.", path);
@@ -218,7 +223,8 @@ const char* DbfFile::Record(std::uint32_t index) {
         const std::uint32_t count =
             std::min<std::uint32_t>(FHeader.RecordCount - index, std::max<std::uint32_t>(1, (1u << 18) / length));
         FBuffer.resize(static_cast<std::size_t>(count) * length);
-        const off_t at = static_cast<off_t>(FHeader.HeaderLength) + static_cast<off_t>(index) * static_cast<off_t>(length);
+        const off_t at =
+            static_cast<off_t>(FHeader.HeaderLength) + static_cast<off_t>(index) * static_cast<off_t>(length);
         std::size_t got = 0;
         while (got < FBuffer.size()) {
             ssize_t n = ::pread(FFd, FBuffer.data() + got, FBuffer.size() - got, at + static_cast<off_t>(got));
@@ -238,8 +244,8 @@ const char* DbfFile::Record(std::uint32_t index) {
 
 bool DbfFile::WriteRecord(std::uint32_t index, const std::string& bytes) {
     FBufferCount = 0;
-    const off_t at = static_cast<off_t>(FHeader.HeaderLength) +
-                     static_cast<off_t>(index) * static_cast<off_t>(FHeader.RecordLength);
+    const off_t at =
+        static_cast<off_t>(FHeader.HeaderLength) + static_cast<off_t>(index) * static_cast<off_t>(FHeader.RecordLength);
     return bytes.size() == FHeader.RecordLength && WriteAt(FFd, bytes.data(), bytes.size(), at);
 }
 
@@ -247,8 +253,8 @@ bool DbfFile::AppendRecord(const std::string& bytes) {
     if (bytes.size() != FHeader.RecordLength) return false;
     const std::uint32_t index = FHeader.RecordCount;
     std::string withEnd = bytes + '\x1A';
-    const off_t at = static_cast<off_t>(FHeader.HeaderLength) +
-                     static_cast<off_t>(index) * static_cast<off_t>(FHeader.RecordLength);
+    const off_t at =
+        static_cast<off_t>(FHeader.HeaderLength) + static_cast<off_t>(index) * static_cast<off_t>(FHeader.RecordLength);
     FBufferCount = 0;
     if (!WriteAt(FFd, withEnd.data(), withEnd.size(), at)) return false;
     std::string count(4, '\0');
@@ -354,4 +360,4 @@ TValue DbfFile::MemoValue(const FieldLayout& field, const char* raw) {
     return ToUtf8(text, FCodePage);
 }
 
-} // namespace vexa::dbfio
+}  // namespace vexa::dbfio

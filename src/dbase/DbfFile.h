@@ -18,11 +18,11 @@
 namespace vexa::dbfio {
 
 struct DbfHeader {
-    std::string Prefix;           // the first 32 bytes as stored
+    std::string Prefix;  // the first 32 bytes as stored
     std::vector<FieldLayout> Fields;
-    std::string Tail;             // bytes after the field terminator up to the first record
-    bool Terminated = true;       // the field list ends with 0x0D
-    bool EndMarker = true;        // an end-of-file byte 0x1A follows the records
+    std::string Tail;        // bytes after the field terminator up to the first record
+    bool Terminated = true;  // the field list ends with 0x0D
+    bool EndMarker = true;   // an end-of-file byte 0x1A follows the records
     std::uint32_t RecordCount = 0;
     std::uint32_t HeaderLength = 0;
     std::uint32_t RecordLength = 0;
@@ -82,10 +82,10 @@ private:
     DbfHeader FHeader;
     int FCodePage = 1250;
     std::string FBuffer;
-    std::uint32_t FBufferFirst = 0;   // first record held in FBuffer
+    std::uint32_t FBufferFirst = 0;  // first record held in FBuffer
     std::uint32_t FBufferCount = 0;
-    std::string FMemoPath;            // found on first use
+    std::string FMemoPath;  // found on first use
     bool FMemoLooked = false;
 };
 
-} // namespace vexa::dbfio
+}  // namespace vexa::dbfio

@@ -15,13 +15,9 @@ namespace {
     throw EDbfFilterError("Invalid filter expression: " + what + "\r(" + expression + ")");
 }
 
-bool IsIdentStart(char c) {
-    return std::isalpha(static_cast<unsigned char>(c)) || c == '_';
-}
+bool IsIdentStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 
-bool IsIdentChar(char c) {
-    return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-}
+bool IsIdentChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
 
 class Parser {
 public:
@@ -91,8 +87,7 @@ private:
         } else {
             std::size_t start = FPos;
             if (FText[FPos] == '-' || FText[FPos] == '+') ++FPos;
-            while (!AtEnd() && (std::isdigit(static_cast<unsigned char>(FText[FPos])) || FText[FPos] == '.'))
-                ++FPos;
+            while (!AtEnd() && (std::isdigit(static_cast<unsigned char>(FText[FPos])) || FText[FPos] == '.')) ++FPos;
             std::string number = FText.substr(start, FPos - start);
             auto v = TextToFloat(number);
             if (!v) Fail("number or quoted text expected after " + term.Field + " =", FText);
@@ -102,11 +97,9 @@ private:
     }
 };
 
-} // namespace
+}  // namespace
 
-std::vector<TDbfFilter::Term> TDbfFilter::Parse(const std::string& expression) {
-    return Parser(expression).Run();
-}
+std::vector<TDbfFilter::Term> TDbfFilter::Parse(const std::string& expression) { return Parser(expression).Run(); }
 
 TDbfFilter::TDbfFilter(const std::string& expression, const std::vector<dbfio::FieldLayout>& fields) {
     for (Term& term : Parse(expression)) {
@@ -120,8 +113,7 @@ TDbfFilter::TDbfFilter(const std::string& expression, const std::vector<dbfio::F
         if (!found) Fail("no field " + term.Field, expression);
         bool textField = found->Native == 'C';
         bool numberField = found->Native == 'N' || found->Native == 'F';
-        if (term.IsText ? !textField : !numberField)
-            Fail("type mismatch for field " + term.Field, expression);
+        if (term.IsText ? !textField : !numberField) Fail("type mismatch for field " + term.Field, expression);
         FTerms.push_back({term, *found, {}, 0});
     }
 }
@@ -157,4 +149,4 @@ bool TDbfFilter::Matches(const char* record, std::size_t length, int codePage) c
     return true;
 }
 
-} // namespace vexa
+}  // namespace vexa

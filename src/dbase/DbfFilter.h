@@ -17,7 +17,7 @@ public:
     struct Term {
         std::string Field;
         bool IsText = false;
-        std::string Text;    // UTF-8, quotes undone
+        std::string Text;  // UTF-8, quotes undone
         double Number = 0;
     };
 
@@ -45,4 +45,4 @@ private:
     std::vector<Bound> FTerms;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -28,7 +28,7 @@ thread_local long long tFailures = 0;
 thread_local std::string tLastMessage;
 thread_local long long tFailAfter = -1;  // bytes still allowed; -1 disarmed
 
-} // namespace
+}  // namespace
 
 bool WriteAt(int fd, const void* data, std::size_t size, off_t offset) {
     if (tFailAfter >= 0) {
@@ -56,17 +56,11 @@ bool WriteAt(int fd, const void* data, std::size_t size, off_t offset) {
     return true;
 }
 
-long long IoFailureCount() {
-    return tFailures;
-}
+long long IoFailureCount() { return tFailures; }
 
-std::string LastLibraryMessage() {
-    return tLastMessage;
-}
+std::string LastLibraryMessage() { return tLastMessage; }
 
-void InjectWriteFailureAfter(long long bytes) {
-    tFailAfter = bytes < 0 ? -1 : bytes;
-}
+void InjectWriteFailureAfter(long long bytes) { tFailAfter = bytes < 0 ? -1 : bytes; }
 
 // --- language driver -------------------------------------------------------
 
@@ -74,32 +68,28 @@ namespace {
 
 const std::map<int, int>& DriverToCodePage() {
     static const std::map<int, int> map = {
-        {0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x08, 865},  {0x09, 437},  {0x0A, 850},
-        {0x0B, 437},  {0x0D, 437},  {0x0E, 850},  {0x0F, 437},  {0x10, 850},  {0x11, 437},
-        {0x12, 850},  {0x13, 932},  {0x14, 850},  {0x15, 437},  {0x16, 850},  {0x17, 865},
-        {0x18, 437},  {0x19, 437},  {0x1A, 850},  {0x1B, 437},  {0x1C, 863},  {0x1D, 850},
-        {0x1F, 852},  {0x22, 852},  {0x23, 852},  {0x24, 860},  {0x25, 850},  {0x26, 866},
-        {0x37, 850},  {0x40, 852},  {0x4D, 936},  {0x4E, 949},  {0x4F, 950},  {0x50, 874},
-        {0x57, 1252}, {0x58, 1252}, {0x59, 1252}, {0x64, 852},  {0x65, 866},  {0x66, 865},
-        {0x67, 861},  {0x6A, 737},  {0x6B, 857},  {0x6C, 863},  {0x78, 950},  {0x79, 949},
-        {0x7A, 936},  {0x7B, 932},  {0x7C, 874},  {0x7D, 1255}, {0x7E, 1256}, {0x86, 737},
-        {0x87, 852},  {0x88, 857},  {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253},
-        {0xCC, 1257},
+        {0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x08, 865},  {0x09, 437},  {0x0A, 850},  {0x0B, 437},  {0x0D, 437},
+        {0x0E, 850},  {0x0F, 437},  {0x10, 850},  {0x11, 437},  {0x12, 850},  {0x13, 932},  {0x14, 850},  {0x15, 437},
+        {0x16, 850},  {0x17, 865},  {0x18, 437},  {0x19, 437},  {0x1A, 850},  {0x1B, 437},  {0x1C, 863},  {0x1D, 850},
+        {0x1F, 852},  {0x22, 852},  {0x23, 852},  {0x24, 860},  {0x25, 850},  {0x26, 866},  {0x37, 850},  {0x40, 852},
+        {0x4D, 936},  {0x4E, 949},  {0x4F, 950},  {0x50, 874},  {0x57, 1252}, {0x58, 1252}, {0x59, 1252}, {0x64, 852},
+        {0x65, 866},  {0x66, 865},  {0x67, 861},  {0x6A, 737},  {0x6B, 857},  {0x6C, 863},  {0x78, 950},  {0x79, 949},
+        {0x7A, 936},  {0x7B, 932},  {0x7C, 874},  {0x7D, 1255}, {0x7E, 1256}, {0x86, 737},  {0x87, 852},  {0x88, 857},
+        {0xC8, 1250}, {0xC9, 1251}, {0xCA, 1254}, {0xCB, 1253}, {0xCC, 1257},
     };
     return map;
 }
 
 const std::map<int, int>& CodePageToDriver() {
     static const std::map<int, int> map = {
-        {437, 0x01},  {850, 0x02},  {1252, 0x03}, {852, 0x64},  {866, 0x65},  {865, 0x66},
-        {861, 0x67},  {737, 0x6A},  {857, 0x6B},  {863, 0x6C},  {950, 0x78},  {949, 0x79},
-        {936, 0x7A},  {932, 0x7B},  {874, 0x7C},  {1255, 0x7D}, {1256, 0x7E}, {1250, 0xC8},
-        {1251, 0xC9}, {1254, 0xCA}, {1253, 0xCB}, {1257, 0xCC},
+        {437, 0x01},  {850, 0x02},  {1252, 0x03}, {852, 0x64},  {866, 0x65},  {865, 0x66},  {861, 0x67}, {737, 0x6A},
+        {857, 0x6B},  {863, 0x6C},  {950, 0x78},  {949, 0x79},  {936, 0x7A},  {932, 0x7B},  {874, 0x7C}, {1255, 0x7D},
+        {1256, 0x7E}, {1250, 0xC8}, {1251, 0xC9}, {1254, 0xCA}, {1253, 0xCB}, {1257, 0xCC},
     };
     return map;
 }
 
-} // namespace
+}  // namespace
 
 int CodePageOfLanguageDriver(int ldid) {
     auto it = DriverToCodePage().find(ldid);
@@ -149,7 +139,7 @@ std::string TrimRightBlanks(std::string s) {
     return s;
 }
 
-} // namespace
+}  // namespace
 
 TValue DecodeField(const char* raw, const FieldLayout& field, int codePage) {
     std::string bytes(raw, static_cast<std::size_t>(field.Width));
@@ -171,8 +161,14 @@ TValue DecodeField(const char* raw, const FieldLayout& field, int codePage) {
         std::string text = Trim(bytes);
         if (text.empty()) return std::monostate{};
         switch (text[0]) {
-        case 'T': case 't': case 'Y': case 'y': return true;
-        case 'F': case 'f': case 'N': case 'n': return false;
+        case 'T':
+        case 't':
+        case 'Y':
+        case 'y': return true;
+        case 'F':
+        case 'f':
+        case 'N':
+        case 'n': return false;
         default: return std::monostate{};
         }
     }
@@ -201,8 +197,7 @@ TValue DecodeField(const char* raw, const FieldLayout& field, int codePage) {
         std::memcpy(&v, raw, 8);
         return static_cast<double>(v) / 10000.0;
     }
-    default:
-        return std::monostate{};
+    default: return std::monostate{};
     }
 }
 
@@ -221,7 +216,7 @@ void IncrementDigits(std::string& digits) {
     digits.insert(digits.begin(), '1');
 }
 
-} // namespace
+}  // namespace
 
 std::optional<std::string> FormatNumber(double value, int width, int decimals) {
     if (!std::isfinite(value) || width < 1) return std::nullopt;
@@ -260,9 +255,7 @@ namespace {
     throw EDbfException(Format("Value does not fit field %s.", field.Name.c_str()));
 }
 
-std::string DateText(const TDate& d) {
-    return Format("%04d%02d%02d", d.Year, d.Month, d.Day);
-}
+std::string DateText(const TDate& d) { return Format("%04d%02d%02d", d.Year, d.Month, d.Day); }
 
 std::string NumberText(double v, int sourceDecimals) {
     if (sourceDecimals >= 0) {
@@ -272,7 +265,7 @@ std::string NumberText(double v, int sourceDecimals) {
     return FloatToText(v);
 }
 
-} // namespace
+}  // namespace
 
 std::string EncodeField(const TValue& value, const FieldLayout& field, int codePage, ConvertMode mode,
                         int sourceDecimals) {
@@ -358,5 +351,5 @@ std::string EncodeField(const TValue& value, const FieldLayout& field, int codeP
 
 std::string CutName(const std::string& name, std::size_t max) { return CutUtf8(name, max); }
 
-} // namespace dbfio
-} // namespace vexa
+}  // namespace dbfio
+}  // namespace vexa

@@ -42,13 +42,13 @@ std::optional<int> LanguageDriverOfCodePage(int codePage);
 
 // A field as it is laid out in a record.
 struct FieldLayout {
-    std::string Name;  // UTF-8
-    char Native = 'C'; // dBASE type letter
+    std::string Name;   // UTF-8
+    char Native = 'C';  // dBASE type letter
     int Width = 0;
     int Decimals = 0;
-    int Offset = 0;    // in the record, after the deletion flag byte
-    std::string RawName;  // the name's bytes as stored (up to 11, no NUL)
-    unsigned char Flags = 0;  // Visual FoxPro field flags (0x02 nullable, 0x04 binary)
+    int Offset = 0;                              // in the record, after the deletion flag byte
+    std::string RawName;                         // the name's bytes as stored (up to 11, no NUL)
+    unsigned char Flags = 0;                     // Visual FoxPro field flags (0x02 nullable, 0x04 binary)
     std::array<unsigned char, 32> Descriptor{};  // the field's header entry as stored
 };
 
@@ -78,4 +78,4 @@ std::string EncodeField(const TValue& value, const FieldLayout& field, int codeP
 // Cuts a UTF-8 name to at most max characters.
 std::string CutName(const std::string& name, std::size_t max = 10);
 
-} // namespace vexa::dbfio
+}  // namespace vexa::dbfio

@@ -21,7 +21,7 @@ namespace {
 
 std::string ErrnoText() { return std::strerror(errno); }
 
-} // namespace
+}  // namespace
 
 FileLock::FileLock(const std::string& path, bool exclusive) {
     for (int attempt = 0; attempt < 5; ++attempt) {
@@ -36,7 +36,8 @@ FileLock::FileLock(const std::string& path, bool exclusive) {
         }
         // A rewrite may have replaced the file between open and lock: the lock
         // must be on the file that the path names now.
-        struct stat held {}, named {};
+        struct stat held {
+        }, named{};
         if (::fstat(FFd, &held) == 0 && ::stat(path.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
             held.st_ino == named.st_ino)
             return;
@@ -146,8 +147,7 @@ void TableRewriter::Commit() {
             throw EDbfEngineError("The rewritten table does not read back.", FPath);
     }
     struct stat now {};
-    if (::stat(FPath.c_str(), &now) != 0 || !(Stamp::Of(now) == *FBefore))
-        throw EDbfTableInUse(FPath);
+    if (::stat(FPath.c_str(), &now) != 0 || !(Stamp::Of(now) == *FBefore)) throw EDbfTableInUse(FPath);
 
     ::fchmod(FTempFd, now.st_mode & 07777);
     ::close(FTempFd);
@@ -160,4 +160,4 @@ void TableRewriter::Commit() {
     FCommitted = true;
 }
 
-} // namespace vexa::dbfio
+}  // namespace vexa::dbfio

@@ -69,4 +69,4 @@ private:
     bool FCommitted = false;
 };
 
-} // namespace vexa::dbfio
+}  // namespace vexa::dbfio

@@ -36,4 +36,4 @@ struct TFldVal {
 };
 using TFldValList = std::vector<TFldVal>;
 
-} // namespace vexa
+}  // namespace vexa

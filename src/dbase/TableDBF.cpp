@@ -30,7 +30,7 @@ namespace {
 const char* kOnlyDbf = "Only DBF file supported.";
 const char* kOnlyTypes = "Only C, N, F, L, D fields supported.";
 
-} // namespace
+}  // namespace
 
 using namespace dbfschema;
 
@@ -52,10 +52,10 @@ struct TTableDBF::Impl {
     std::vector<FieldLayout> Fields;
     std::unique_ptr<TDbfFilter> RowFilter;
     std::vector<std::uint32_t> Visible;  // 0-based record indexes
-    int Cursor = -1;           // index into Visible
+    int Cursor = -1;                     // index into Visible
     bool BofFlag = true;
     bool EofFlag = true;
-    std::string Current;       // raw bytes of the current row
+    std::string Current;  // raw bytes of the current row
 
     bool Open() const { return File != nullptr; }
 
@@ -164,9 +164,7 @@ struct TTableDBF::Impl {
 
 TTableDBF::TTableDBF() : F(std::make_unique<Impl>()) {}
 
-TTableDBF::~TTableDBF() {
-    Close();
-}
+TTableDBF::~TTableDBF() { Close(); }
 
 const std::string& TTableDBF::DatabaseName() const { return F->DatabaseName; }
 void TTableDBF::SetDatabaseName(const std::string& directory) { F->DatabaseName = directory; }
@@ -241,9 +239,7 @@ void TTableDBF::Open() {
     }
 }
 
-void TTableDBF::Close() {
-    F->CloseHandle();
-}
+void TTableDBF::Close() { F->CloseHandle(); }
 
 bool TTableDBF::Active() const { return F->Open(); }
 int TTableDBF::FieldCount() const { return static_cast<int>(F->Fields.size()); }
@@ -404,8 +400,7 @@ void TTableDBF::ModifyField(int position, const std::string& name, TFldType type
     // wider than a new one may be keeps its width too).
     if (Active() || (OpenTable(), Active())) {
         const FLDDesc asked = FieldToDesc(TFldDef{name, type, width, decimals});
-        if (dbfio::CutName(name) == d.szName && SameShape(asked, F->Fields[static_cast<std::size_t>(position)]))
-            return;
+        if (dbfio::CutName(name) == d.szName && SameShape(asked, F->Fields[static_cast<std::size_t>(position)])) return;
     }
     FLDDesc made = FieldToDesc(MakeField(name, type, width, decimals));
     d.szName = made.szName;
@@ -419,11 +414,16 @@ void TTableDBF::ModifyField(int position, const std::string& name, TFldType type
 
 TFldType TTableDBF::TypeFromChar(char letter) {
     switch (letter) {
-    case 'C': case 'c': return TFldType::dbfChar;
-    case 'N': case 'n': return TFldType::dbfNumeric;
-    case 'F': case 'f': return TFldType::dbfFloat;
-    case 'L': case 'l': return TFldType::dbfLogical;
-    case 'D': case 'd': return TFldType::dbfDate;
+    case 'C':
+    case 'c': return TFldType::dbfChar;
+    case 'N':
+    case 'n': return TFldType::dbfNumeric;
+    case 'F':
+    case 'f': return TFldType::dbfFloat;
+    case 'L':
+    case 'l': return TFldType::dbfLogical;
+    case 'D':
+    case 'd': return TFldType::dbfDate;
     default: throw EDbfException(kOnlyTypes);
     }
 }
@@ -470,8 +470,7 @@ TFldDef TTableDBF::DescToField(const FLDDesc& desc) {
     case fldpDate: f.FieldType = TFldType::dbfDate; break;
     default: throw EDbfException(kOnlyTypes);
     }
-    if (f.FieldType == TFldType::dbfChar || f.FieldType == TFldType::dbfNumeric ||
-        f.FieldType == TFldType::dbfFloat)
+    if (f.FieldType == TFldType::dbfChar || f.FieldType == TFldType::dbfNumeric || f.FieldType == TFldType::dbfFloat)
         f.Width = desc.iUnits1;
     if (f.FieldType == TFldType::dbfNumeric || f.FieldType == TFldType::dbfFloat) f.Decimals = desc.iUnits2;
     return f;
@@ -484,7 +483,8 @@ void TTableDBF::GetValues(TFldValList& values) const {
     if (!F->Open() || F->Cursor < 0 || F->Current.empty()) return;
     for (const FieldLayout& f : F->Fields) {
         const char* raw = F->Current.data() + f.Offset;
-        values.push_back({f.Name, f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage)});
+        values.push_back(
+            {f.Name, f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage)});
     }
 }
 
@@ -593,13 +593,9 @@ int TTableDBF::RecNo() const {
     return static_cast<int>(F->Visible[static_cast<std::size_t>(F->Cursor)]) + 1;
 }
 
-int TTableDBF::RecordCount() const {
-    return F->Open() ? static_cast<int>(F->File->RecordCount()) : 0;
-}
+int TTableDBF::RecordCount() const { return F->Open() ? static_cast<int>(F->File->RecordCount()) : 0; }
 
-int TTableDBF::VisibleCount() const {
-    return F->Open() ? static_cast<int>(F->Visible.size()) : 0;
-}
+int TTableDBF::VisibleCount() const { return F->Open() ? static_cast<int>(F->Visible.size()) : 0; }
 
 void TTableDBF::DeleteCurrent() {
     F->RequireOpen();
@@ -644,4 +640,4 @@ TValue TTableDBF::FieldValue(const std::string& name) const {
     return f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage);
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -31,11 +31,11 @@ enum : std::uint16_t {
 
 // One engine field descriptor.
 struct FLDDesc {
-    std::uint16_t iFldNum = 0;    // 1-based position of the source field; 0 for a new field
-    std::string szName;           // at most 10 characters
-    std::uint16_t iFldType = 0;   // physical type (fldp...)
-    std::int16_t iUnits1 = 0;     // width
-    std::int16_t iUnits2 = 0;     // decimals
+    std::uint16_t iFldNum = 0;   // 1-based position of the source field; 0 for a new field
+    std::string szName;          // at most 10 characters
+    std::uint16_t iFldType = 0;  // physical type (fldp...)
+    std::int16_t iUnits1 = 0;    // width
+    std::int16_t iUnits2 = 0;    // decimals
     bool operator==(const FLDDesc&) const = default;
 };
 using TFldDescList = std::vector<FLDDesc>;
@@ -63,14 +63,14 @@ public:
     const std::string& Filter() const;
     void SetFilter(const std::string& expression);  // re-filters an open table
     bool Filtered() const;
-    void SetFiltered(bool on);                        // re-filters an open table
+    void SetFiltered(bool on);  // re-filters an open table
 
     // The table file: TableName when it is a full path, else the directory
     // followed by TableName (".dbf" added when it has no extension), the name
     // matched ignoring letter case.
     std::string FilePath() const;
 
-    void Open();   // raises EDbfEngineError, EDbfTableInUse, EDbfFilterError
+    void Open();  // raises EDbfEngineError, EDbfTableInUse, EDbfFilterError
     void Close();
     bool Active() const;
     int FieldCount() const;  // 0 while closed
@@ -91,8 +91,7 @@ public:
     void DeleteField(int position);
     void MoveField(int from, int to);
     // The definition the field already has changes nothing.
-    void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width,
-                     std::int32_t decimals);
+    void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width, std::int32_t decimals);
     static TFldType TypeFromChar(char letter);
     // Rewrites the table to the descriptors, in their order. A kept field
     // carries its bytes and its descriptor unchanged (fields of other types
@@ -131,11 +130,11 @@ public:
     void Last();
     bool Eof() const;
     bool Bof() const;
-    int RecNo() const;         // 1-based record number in the file; 0 when none
-    int RecordCount() const;   // records in the file, deleted ones included
+    int RecNo() const;        // 1-based record number in the file; 0 when none
+    int RecordCount() const;  // records in the file, deleted ones included
     int VisibleCount() const;
-    void DeleteCurrent();      // marks the row deleted and moves to the next visible one
-    void Refresh();            // re-reads the file, staying on the same record when it is still visible
+    void DeleteCurrent();  // marks the row deleted and moves to the next visible one
+    void Refresh();        // re-reads the file, staying on the same record when it is still visible
     TValue FieldValue(const std::string& name) const;  // of the current row; raises for an unknown field
 
 private:
@@ -143,4 +142,4 @@ private:
     std::unique_ptr<Impl> F;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -23,8 +23,7 @@ using dbfio::FieldLayout;
 
 namespace {
 const char* kOnlyTypes = "Only C, N, F, L, D fields supported.";
-} // namespace
-
+}  // namespace
 
 std::uint16_t PhysicalOf(char native) {
     switch (native) {
@@ -105,9 +104,8 @@ std::string NameBytes(const std::string& name, const FieldLayout* source, int co
     if (source && source->Name == name) return source->RawName;
     auto bytes = FromUtf8Exact(name, codePage);
     if (!bytes || bytes->size() > 10)
-        throw EDbfEngineError(Format("Názov poľa %s nemožno zapísať v kódovej stránke %d tabuľky.", name.c_str(),
-                                     codePage),
-                              path);
+        throw EDbfEngineError(
+            Format("Názov poľa %s nemožno zapísať v kódovej stránke %d tabuľky.", name.c_str(), codePage), path);
     return *bytes;
 }
 
@@ -121,8 +119,8 @@ struct FieldPlan {
     bool Renamed = false;
 };
 
-std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const TFldDescList& descs,
-                                   const TOpType& ops, const std::string& path) {
+std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const TFldDescList& descs, const TOpType& ops,
+                                   const std::string& path) {
     if (descs.size() != ops.size())
         throw EDbfException("The restructure operation list does not match the field list.");
     if (descs.empty()) throw EDbfException("A table needs at least one field.");
@@ -152,9 +150,8 @@ std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const 
             if (!supported && op == opModify && !sameShape) {
                 // Memo texts, binary numbers and the like: only a field of a
                 // standard type can be changed into another definition.
-                throw EDbfEngineError(Format("Pole %s typu %c nemožno zmeniť na iný typ ani šírku.", s.Name.c_str(),
-                                             s.Native),
-                                      path);
+                throw EDbfEngineError(
+                    Format("Pole %s typu %c nemožno zmeniť na iný typ ani šírku.", s.Name.c_str(), s.Native), path);
             }
             p.Target = s;
             p.Target.Name = name;
@@ -188,9 +185,10 @@ std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const 
         for (const FieldPlan& p : plan)
             if (p.Source >= 0 && OwnsNullFlag(p.Target)) after.push_back(p.Source);
         if (before != after)
-            throw EDbfEngineError("Zmena by posunula príznaky poľa _NullFlags (pole s hodnotou Null alebo "
-                                  "premenlivej dĺžky odstránené alebo presunuté).",
-                                  path);
+            throw EDbfEngineError(
+                "Zmena by posunula príznaky poľa _NullFlags (pole s hodnotou Null alebo "
+                "premenlivej dĺžky odstránené alebo presunuté).",
+                path);
     }
     int offset = 1;
     for (FieldPlan& p : plan) {
@@ -198,7 +196,8 @@ std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const 
         // that stays where it was keeps the bytes it had.
         const bool moved = p.Source < 0 || sourceFields[static_cast<std::size_t>(p.Source)].Offset != offset;
         if (source.IsVisualFoxPro() && moved)
-            for (int b = 0; b < 4; ++b) p.Target.Descriptor[12 + b] = static_cast<unsigned char>((offset >> (8 * b)) & 0xFF);
+            for (int b = 0; b < 4; ++b)
+                p.Target.Descriptor[12 + b] = static_cast<unsigned char>((offset >> (8 * b)) & 0xFF);
         p.Target.Offset = offset;
         offset += p.Target.Width;
     }
@@ -206,7 +205,7 @@ std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const 
     return plan;
 }
 
-} // namespace
+}  // namespace
 
 // Rebuilds the table at path as the descriptors say, in their order.
 void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpType& ops) {
@@ -235,9 +234,7 @@ void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpT
             const FieldLayout& s = source.Fields[static_cast<std::size_t>(p.Source)];
             const char* from = old + s.Offset;
             switch (p.How) {
-            case FieldPlan::Copy:
-                std::memcpy(to, from, static_cast<std::size_t>(s.Width));
-                break;
+            case FieldPlan::Copy: std::memcpy(to, from, static_cast<std::size_t>(s.Width)); break;
             case FieldPlan::Resize:
                 // Text keeps its bytes; a narrower field cuts them.
                 std::memcpy(to, from, static_cast<std::size_t>(std::min(s.Width, p.Target.Width)));
@@ -256,8 +253,7 @@ void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpT
                             std::min(text.size(), static_cast<std::size_t>(p.Target.Width)));
                 break;
             }
-            default:
-                break;
+            default: break;
             }
         }
         rewriter.Put(record);
@@ -277,7 +273,8 @@ void WriteEmptyTable(const std::string& filePath, const std::vector<FieldLayout>
 
     const std::string temp = TempPathBeside(filePath).string();
     int fd = ::open(temp.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
-    if (fd < 0) throw EDbfEngineError(std::string("Cannot create the table file: ") + std::strerror(errno) + ".", filePath);
+    if (fd < 0)
+        throw EDbfEngineError(std::string("Cannot create the table file: ") + std::strerror(errno) + ".", filePath);
     const bool written = dbfio::WriteAt(fd, bytes.data(), bytes.size(), 0);
     ::close(fd);
     if (!written) {
@@ -294,4 +291,4 @@ void WriteEmptyTable(const std::string& filePath, const std::vector<FieldLayout>
     }
 }
 
-} // namespace vexa::dbfschema
+}  // namespace vexa::dbfschema

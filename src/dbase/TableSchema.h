@@ -22,12 +22,11 @@ bool SameShape(const FLDDesc& d, const dbfio::FieldLayout& s);
 // The layout of a new field of a standard type; raises for an invalid one.
 dbfio::FieldLayout TargetOfDesc(const FLDDesc& d, const std::string& name);
 // The stored bytes of a field name (the source's own when unchanged).
-std::string NameBytes(const std::string& name, const dbfio::FieldLayout* source, int codePage,
-                      const std::string& path);
+std::string NameBytes(const std::string& name, const dbfio::FieldLayout* source, int codePage, const std::string& path);
 
 // Rebuilds the table at path as the descriptors and operations say.
 void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpType& ops);
 // A new, empty table file of these fields (dBASE III, the given language driver).
 void WriteEmptyTable(const std::string& filePath, const std::vector<dbfio::FieldLayout>& fields, int ldid);
 
-} // namespace vexa::dbfschema
+}  // namespace vexa::dbfschema

@@ -82,8 +82,7 @@ public:
     // Starts a process: command line, working directory (empty: the caller's),
     // creation flags (Windows CreateProcess flags), no inherited handles, zeroed
     // startup information. Null when the process could not be created.
-    virtual std::unique_ptr<IProcess> StartProcess(const std::string& commandLine,
-                                                   const std::string& workingDirectory,
+    virtual std::unique_ptr<IProcess> StartProcess(const std::string& commandLine, const std::string& workingDirectory,
                                                    std::uint32_t creationFlags) = 0;
 
     // Milliseconds of a monotonic clock, and a pause.
@@ -130,4 +129,4 @@ std::string ShortPathName(const std::string& path);
 // Whether a directory of that name exists (letter case ignored where names are exact).
 bool DirectoryExists(const std::string& path);
 
-} // namespace vexa
+}  // namespace vexa

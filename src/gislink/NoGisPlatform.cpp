@@ -37,19 +37,17 @@ public:
         return nullptr;
     }
     std::uint64_t TickCount() override {
-        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                              std::chrono::steady_clock::now().time_since_epoch())
-                                              .count());
+        return static_cast<std::uint64_t>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+                .count());
     }
-    void Sleep(unsigned milliseconds) override {
-        std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
-    }
+    void Sleep(unsigned milliseconds) override { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 };
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<IDdeClient> CreateNativeDdeClient() { return std::make_unique<NoGisDdeClient>(); }
 std::unique_ptr<ISystemWindows> CreateNativeSystemWindows() { return std::make_unique<NoGisSystemWindows>(); }
 
-} // namespace vexa
+}  // namespace vexa
 #endif

@@ -48,7 +48,7 @@ std::optional<std::string> ExistingEntry(const std::string& path) {
     if (!found) return std::nullopt;
     return dir + found->filename().string();
 }
-} // namespace
+}  // namespace
 
 std::string ShortPathName(const std::string& path) { return ExistingEntry(path).value_or(std::string()); }
 
@@ -60,4 +60,4 @@ bool DirectoryExists(const std::string& path) {
 
 #endif
 
-} // namespace vexa
+}  // namespace vexa

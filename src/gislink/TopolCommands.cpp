@@ -28,7 +28,7 @@ const char* GroupSettingsName(TBlkElementGroup group) {
     }
 }
 
-} // namespace
+}  // namespace
 
 void TTopolDDEObj::BadNumber() {
     FLastError = -7;
@@ -60,8 +60,8 @@ std::string TTopolDDEObj::ActiveBlock() { return RequestSystem("ActiveBlock"); }
 
 void TTopolDDEObj::SetViewPort(const TBlkRect& rect, std::uint8_t flag) {
     ExecuteSystem("SetViewPort(" + FormatFixed2(rect.MinX.Value()) + "," + FormatFixed2(rect.MinY.Value()) + "," +
-                  FormatFixed2(rect.MaxX.Value()) + "," + FormatFixed2(rect.MaxY.Value()) + "," +
-                  std::to_string(flag) + ")");
+                  FormatFixed2(rect.MaxX.Value()) + "," + FormatFixed2(rect.MaxY.Value()) + "," + std::to_string(flag) +
+                  ")");
 }
 
 void TTopolDDEObj::SetMiddle(double x, double y) {
@@ -163,8 +163,8 @@ void TTopolDDEObj::SpecPointDel(std::int32_t index) {
 
 void TTopolDDEObj::SpecPointShow(bool show) { ExecuteSystem(Format("SpecPointShow(%d)", show ? 1 : 0)); }
 
-void TTopolDDEObj::CSTAddRec(const std::string& blockPath, TBlkElementGroup group, std::int32_t number,
-                             TColor color, std::int32_t displayCode) {
+void TTopolDDEObj::CSTAddRec(const std::string& blockPath, TBlkElementGroup group, std::int32_t number, TColor color,
+                             std::int32_t displayCode) {
     char letter = WireGroupLetter(group);
     if (letter == 0 || group == egText) return;
     ExecuteBlock(blockPath, Format("CSTAddRec(%c,%d,%d,%d)", letter, number, color, displayCode));
@@ -257,8 +257,10 @@ void TTopolDDEObj::ShowElement(const std::string& blockPathIn, TBlkElementGroup 
 
     if (zoom) {
         long double s = scale;
-        if (s == 0) s = 1.0L;
-        else if (s < 0) s = -1.0L / s;
+        if (s == 0)
+            s = 1.0L;
+        else if (s < 0)
+            s = -1.0L / s;
         long double w = std::fabs(rect.MaxX.Value() - rect.MinX.Value()) / 2 / s;
         long double h = std::fabs(rect.MaxY.Value() - rect.MinY.Value()) / 2 / s;
         rect = MakeRect48(cx - w, cy - h, cx + w, cy + h);
@@ -321,4 +323,4 @@ void TTopolDDEObj::ShowElement(const std::string& blockPathIn, TBlkElementGroup 
     undo();
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -42,7 +42,7 @@ std::vector<std::string> SplitCommaText(const std::string& text) {
             }
         } else {
             size_t start = p;
-            while (p < n && static_cast<unsigned char>(text[p]) > ' ' && text[p] != ',') ++p;
+            while (p<n&& static_cast<unsigned char>(text[p])> ' ' && text[p] != ',') ++p;
             value = text.substr(start, p - start);
         }
         out.push_back(value);
@@ -87,4 +87,4 @@ std::string ValueText(std::int32_t value) { return value == -1 ? "~" : std::to_s
 
 std::string ColorText(std::uint32_t value) { return value == 0xFFFFFFFFu ? "~" : std::to_string(value); }
 
-} // namespace vexa
+}  // namespace vexa

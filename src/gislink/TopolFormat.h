@@ -27,8 +27,8 @@ std::optional<std::uint32_t> ReadColor(const std::string& text);
 char WireGroupLetter(std::uint8_t group);
 
 // "~" for a value not given, else the number.
-std::string SwitchText(std::uint8_t value);   // not given: 2
-std::string ValueText(std::int32_t value);    // not given: -1
-std::string ColorText(std::uint32_t value);   // not given: all bits set
+std::string SwitchText(std::uint8_t value);  // not given: 2
+std::string ValueText(std::int32_t value);   // not given: -1
+std::string ColorText(std::uint32_t value);  // not given: all bits set
 
-} // namespace vexa
+}  // namespace vexa

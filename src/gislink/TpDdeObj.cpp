@@ -22,8 +22,7 @@ const TBlkDisplaySettings DefaultDisplaySettings{};
 // --- creation ---------------------------------------------------------------------
 
 TTopolDDEObj::TTopolDDEObj(IDdeClient& dde, ISystemWindows& system, IAppWindows& app)
-    : FDde(dde), FSystem(system), FApp(app), FSysConv(dde.CreateConversation()),
-      FBlkConv(dde.CreateConversation()) {}
+    : FDde(dde), FSystem(system), FApp(app), FSysConv(dde.CreateConversation()), FBlkConv(dde.CreateConversation()) {}
 
 TTopolDDEObj::~TTopolDDEObj() {
     FSysConv->SetCloseNotification(nullptr);
@@ -134,7 +133,7 @@ public:
 private:
     End end_;
 };
-} // namespace
+}  // namespace
 
 bool TTopolDDEObj::WaitReady() {
     FApp.ProcessMessages();
@@ -280,4 +279,4 @@ void TTopolDDEObj::ProtocolChanged(const std::string& value) {
     }
 }
 
-} // namespace vexa
+}  // namespace vexa

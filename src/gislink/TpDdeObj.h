@@ -119,8 +119,7 @@ public:
     TBlkDisplaySettings GetGroupDisplaySettings(const std::string& blockPath, TBlkElementGroup group);
     void SetGroupDisplaySettings(const std::string& blockPath, TBlkElementGroup group,
                                  const TBlkDisplaySettings& settings);
-    void SpecPointAdd(std::int32_t index, TColor color, std::int32_t third, double x, double y,
-                      std::int32_t sixth);
+    void SpecPointAdd(std::int32_t index, TColor color, std::int32_t third, double x, double y, std::int32_t sixth);
     void SpecPointDel(std::int32_t index);
     void SpecPointShow(bool show);
     void CSTAddRec(const std::string& blockPath, TBlkElementGroup group, std::int32_t number, TColor color,
@@ -182,4 +181,4 @@ private:
     unsigned FStartPauseMs = 100;
 };
 
-} // namespace vexa
+}  // namespace vexa

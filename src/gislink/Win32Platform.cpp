@@ -74,8 +74,8 @@ std::map<HCONV, DWORD>& InstanceTable() {
 class Win32DdeClient : public IDdeClient {
 public:
     Win32DdeClient() {
-        if (DdeInitializeA(&FInstance, &Callback,
-                           APPCMD_CLIENTONLY | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS, 0) != DMLERR_NO_ERROR)
+        if (DdeInitializeA(&FInstance, &Callback, APPCMD_CLIENTONLY | CBF_SKIP_REGISTRATIONS | CBF_SKIP_UNREGISTRATIONS,
+                           0) != DMLERR_NO_ERROR)
             FInstance = 0;
         WNDCLASSA wc{};
         wc.lpfnWndProc = &NoticeProc;
@@ -110,9 +110,7 @@ public:
         PostMessageA(FNoticeWindow, WM_VEXA_DDE_NOTICE, 0, 0);
     }
 
-    HSZ String(const std::string& text) {
-        return DdeCreateStringHandleA(FInstance, ToAnsi(text).c_str(), CP_WINANSI);
-    }
+    HSZ String(const std::string& text) { return DdeCreateStringHandleA(FInstance, ToAnsi(text).c_str(), CP_WINANSI); }
     void Free(HSZ hsz) {
         if (hsz) DdeFreeStringHandle(FInstance, hsz);
     }
@@ -156,8 +154,7 @@ private:
                 // Nothing may unwind through the window system; the link's notices do not throw.
                 try {
                     if (*alive) notice();
-                } catch (...) {
-                }
+                } catch (...) {}
             }
             return 0;
         }
@@ -334,10 +331,10 @@ public:
     void Sleep(unsigned milliseconds) override { ::Sleep(milliseconds); }
 };
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<IDdeClient> CreateNativeDdeClient() { return std::make_unique<Win32DdeClient>(); }
 std::unique_ptr<ISystemWindows> CreateNativeSystemWindows() { return std::make_unique<Win32SystemWindows>(); }
 
-} // namespace vexa
+}  // namespace vexa
 #endif

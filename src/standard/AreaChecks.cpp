@@ -15,7 +15,7 @@ constexpr double kRingTolerance = 0.01;
 
 std::int64_t WalkBudgetFor(std::int32_t lines) { return 8 * std::int64_t(std::max(lines, 0)) + 64; }
 
-} // namespace
+}  // namespace
 
 int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLimit) {
     if (options == 0) return 0;
@@ -53,4 +53,4 @@ int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLim
     return pass.Finish();
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -82,7 +82,7 @@ EStdException NotCreated(const fs::path& path, std::string cause = std::string()
     return EStdException(std::string(kNotCreated) + "\r(" + path.string() + ": " + cause + ")");
 }
 
-} // namespace
+}  // namespace
 
 TBlkStandardGXD::TImpl::~TImpl() {
     ErrorTable.Close();
@@ -96,8 +96,7 @@ TBlkStandardGXD::TImpl::~TImpl() {
 
 std::string StandardLayerCode(const std::string& layer) { return AccessUpper(CutUtf8(layer, 2)); }
 
-TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::string& templatePath,
-                                 IUserInterface& ui)
+TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::string& templatePath, IUserInterface& ui)
     : FUI(ui), FImpl(std::make_unique<TImpl>()) {
     WaitCursorGuard cursor(FUI);
     FImpl->TemplatePath = templatePath;
@@ -181,18 +180,13 @@ void TBlkStandardGXD::LoadStandard() {
             FImpl->PointKinds.Add(entry);
             if (row[3].AsBool()) FImpl->PointZeroAngleKinds.Add(kod);
             break;
-        case 'L':
-            FImpl->LineKinds.Add(entry);
-            break;
-        case 'P':
-            FImpl->AreaKinds.Add(entry);
-            break;
+        case 'L': FImpl->LineKinds.Add(entry); break;
+        case 'P': FImpl->AreaKinds.Add(entry); break;
         case 'T':
             FImpl->TextKinds.Add(entry);
             if (row[3].AsBool()) FImpl->TextZeroAngleKinds.Add(kod);
             break;
-        default:
-            break;
+        default: break;
         }
     }
 }
@@ -268,4 +262,4 @@ void TBlkStandardGXD::ResetErrorTable() {
     FErrorTablePath = errorPath;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -85,8 +85,8 @@ public:
     std::vector<std::string> ListAttributeTables(const std::string& layer);
     TFldDefList GetAttributeDefs(const std::string& layer, int group, std::int32_t kind);
     bool IsStructureValid(const std::string& layer, int group, std::int32_t kind);
-    void FixStructure(const std::string& layer, int group, std::int32_t kind, bool restructure,
-                      bool mandatoryFirst, bool deleteOptional);
+    void FixStructure(const std::string& layer, int group, std::int32_t kind, bool restructure, bool mandatoryFirst,
+                      bool deleteOptional);
     bool TestFill(const std::string& layer, int group, std::vector<std::string>& numbers, std::int32_t kind);
     void LinkTestTable();
     void UnlinkTestTable();
@@ -115,4 +115,4 @@ private:
     std::unique_ptr<TCheckRunCache> FRunCache;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -44,14 +44,14 @@ FileIdentity IdentityOf(const std::string& path) {
     return id;
 }
 
-} // namespace
+}  // namespace
 
 struct TCheckRunCache::TTable {
     FileIdentity Identity;
     bool Loaded = false;
     bool CheckedThisPass = false;
     std::unordered_map<std::int32_t, TFldValList> Rows;  // first row of each Cislo
-    std::vector<bool> Reserved;                           // per column: one of the GIS's own
+    std::vector<bool> Reserved;                          // per column: one of the GIS's own
 
     const TFldValList* Row(std::int32_t number) const {
         auto found = Rows.find(number);
@@ -112,8 +112,7 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
                         break;
                     }
                 const double* number = cislo ? std::get_if<double>(cislo) : nullptr;
-                if (!number || !(*number >= -2147483648.0 && *number <= 2147483647.0) ||
-                    std::trunc(*number) != *number)
+                if (!number || !(*number >= -2147483648.0 && *number <= 2147483647.0) || std::trunc(*number) != *number)
                     continue;  // no element number can equal it
                 if (table.Reserved.empty())
                     for (const TFldVal& v : values) table.Reserved.push_back(IsBlkReservedField(v.Name));
@@ -174,4 +173,4 @@ TCheckRunCache& TBlkStandardGXD::RunCache() {
     return *FRunCache;
 }
 
-} // namespace vexa
+}  // namespace vexa

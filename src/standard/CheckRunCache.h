@@ -51,5 +51,4 @@ private:
     int FTableLoads = 0;
 };
 
-
-} // namespace vexa
+}  // namespace vexa

@@ -8,9 +8,7 @@
 
 namespace vexa::checkrun {
 
-std::string BlockName(const TBlk& blk) {
-    return ExtractFileName(ExcludeTrailingDelimiter(blk.Path()));
-}
+std::string BlockName(const TBlk& blk) { return ExtractFileName(ExcludeTrailingDelimiter(blk.Path())); }
 
 std::string LayerCode(const std::string& blockName) { return CutUtf8(blockName, 2); }
 
@@ -75,4 +73,4 @@ void TCheckPass::Add(std::int32_t code, std::int16_t kind, std::int32_t number, 
     ++FCount;
 }
 
-} // namespace vexa::checkrun
+}  // namespace vexa::checkrun

@@ -100,4 +100,4 @@ private:
     std::int32_t FKnown = 0;
 };
 
-} // namespace vexa::checkrun
+}  // namespace vexa::checkrun

@@ -50,12 +50,9 @@ bool IsStandardType(const FLDDesc& d) {
 
 // Columns that no repair may remove: the GIS's own (the element number links
 // a row to its element) and the table engine's own (Visual FoxPro's _NullFlags).
-bool IsProtectedField(const std::string& name) {
-    return IsBlkReservedField(name) || SameTextAscii(name, "_NullFlags");
-}
+bool IsProtectedField(const std::string& name) { return IsBlkReservedField(name) || SameTextAscii(name, "_NullFlags"); }
 
-
-} // namespace
+}  // namespace
 
 std::vector<std::string> TBlkStandardGXD::ListAttributeTables(const std::string& layer) {
     RequireOpen();
@@ -244,7 +241,8 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
                         // A row without a readable number is still reported, with a blank number.
                         const auto value = TextToInt(Trim(number));
                         std::optional<std::int32_t> cislo;
-                        if (value && *value >= INT32_MIN && *value <= INT32_MAX) cislo = static_cast<std::int32_t>(*value);
+                        if (value && *value >= INT32_MIN && *value <= INT32_MAX)
+                            cislo = static_cast<std::int32_t>(*value);
                         write(letter, cislo, findingtext::BadFill);
                     }
                 }
@@ -254,4 +252,4 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     return count;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -7,14 +7,14 @@
 namespace vexa {
 
 struct TErrorRecord {
-    std::int32_t Id = 0;                   // error code, negative
-    std::string Blok;                      // block name
-    std::optional<std::string> Vrstva;     // layer code; null in attribute-table findings
-    std::string Prvok;                     // "L", "B", "T", "P"
-    std::optional<std::int32_t> Druh;      // kind; null in attribute-table findings
-    std::optional<std::int32_t> Cislo;     // element number; null where not given
-    std::string Chyba;                     // finding text (UTF-8)
+    std::int32_t Id = 0;                // error code, negative
+    std::string Blok;                   // block name
+    std::optional<std::string> Vrstva;  // layer code; null in attribute-table findings
+    std::string Prvok;                  // "L", "B", "T", "P"
+    std::optional<std::int32_t> Druh;   // kind; null in attribute-table findings
+    std::optional<std::int32_t> Cislo;  // element number; null where not given
+    std::string Chyba;                  // finding text (UTF-8)
     bool operator==(const TErrorRecord&) const = default;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -6,7 +6,6 @@
 
 namespace vexa {
 
-
 TErrorTable::TErrorTable() = default;
 TErrorTable::TErrorTable(std::string path) : FPath(std::move(path)) {}
 TErrorTable::~TErrorTable() { Close(); }
@@ -74,12 +73,8 @@ void TErrorTable::Append(const TErrorRecord& record) {
         return static_cast<double>(*v);
     };
     std::vector<TValue> values{
-        static_cast<double>(record.Id),
-        text(1, record.Blok),
-        record.Vrstva ? text(2, *record.Vrstva) : TValue{},
-        text(3, record.Prvok),
-        number(record.Druh),
-        number(record.Cislo),
+        static_cast<double>(record.Id), text(1, record.Blok), record.Vrstva ? text(2, *record.Vrstva) : TValue{},
+        text(3, record.Prvok),          number(record.Druh),  number(record.Cislo),
         text(6, record.Chyba),
     };
     FTable->AppendRecord(values);
@@ -87,7 +82,9 @@ void TErrorTable::Append(const TErrorRecord& record) {
 
 TErrorRecord TErrorTable::Fit(TErrorRecord record) {
     const TFldDefList fields = TemplateFields();
-    auto cut = [&](std::size_t column, std::string& value) { value = CutUtf8(value, static_cast<std::size_t>(fields[column].Width)); };
+    auto cut = [&](std::size_t column, std::string& value) {
+        value = CutUtf8(value, static_cast<std::size_t>(fields[column].Width));
+    };
     cut(1, record.Blok);
     if (record.Vrstva) cut(2, *record.Vrstva);
     cut(3, record.Prvok);
@@ -97,4 +94,4 @@ TErrorRecord TErrorTable::Fit(TErrorRecord record) {
 
 void TFindingList::Add(const TFinding& finding) { FFindings.push_back({TErrorTable::Fit(finding.Record)}); }
 
-} // namespace vexa
+}  // namespace vexa

@@ -24,8 +24,8 @@ public:
     const std::string& Path() const { return FPath; }
     void SetPath(const std::string& path);  // closes the table first
 
-    void Open();  // the table layer's exceptions pass on; nothing when open
-    void Close(); // nothing while held
+    void Open();   // the table layer's exceptions pass on; nothing when open
+    void Close();  // nothing while held
     // A check run holds the table open from its first finding to its end, so
     // that no pass reopens (and rereads) it; Release closes it.
     void Hold();
@@ -85,5 +85,4 @@ private:
     TErrorTable& FTable;
 };
 
-
-} // namespace vexa
+}  // namespace vexa

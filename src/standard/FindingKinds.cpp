@@ -14,4 +14,4 @@ std::int32_t DatabaseFindingCode(char letter) {
     return 0;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -16,12 +16,12 @@ enum class TCheckGroup { Databases, Lines, Points, Texts, Areas };
 // Option bits of the five check groups (a group's mask is their sum).
 namespace option {
 // Lines
-constexpr std::uint16_t LinPripustnost = 1;   // admissibility in the layer
-constexpr std::uint16_t LinKrivky = 2;        // curves
-constexpr std::uint16_t LinMimoMBR = 4;       // stored rectangle differs from the vertices
-constexpr std::uint16_t LinDuplikatne = 8;    // duplicate lines
-constexpr std::uint16_t LinDlzka = 16;        // length at or below the limit
-constexpr std::uint16_t LinPloZhoda = 32;     // alike adjacent areas
+constexpr std::uint16_t LinPripustnost = 1;  // admissibility in the layer
+constexpr std::uint16_t LinKrivky = 2;       // curves
+constexpr std::uint16_t LinMimoMBR = 4;      // stored rectangle differs from the vertices
+constexpr std::uint16_t LinDuplikatne = 8;   // duplicate lines
+constexpr std::uint16_t LinDlzka = 16;       // length at or below the limit
+constexpr std::uint16_t LinPloZhoda = 32;    // alike adjacent areas
 // Points
 constexpr std::uint16_t BodPripustnost = 1;
 constexpr std::uint16_t BodUhol = 2;
@@ -31,12 +31,12 @@ constexpr std::uint16_t TxbUhol = 2;
 // Areas
 constexpr std::uint16_t PloPripustnost = 1;
 constexpr std::uint16_t PloTopologia = 2;
-constexpr std::uint16_t PloPlocha = 4;        // area at or below the limit
+constexpr std::uint16_t PloPlocha = 4;  // area at or below the limit
 // Attribute database
-constexpr std::uint16_t DBKontAtr = 1;        // test the contents
-constexpr std::uint16_t DBUprStrukt = 2;      // repair the structure
-constexpr std::uint16_t DBUsporiadat = 4;     // the standard's fields first
-constexpr std::uint16_t DBNepZmaz = 8;        // delete the other fields
+constexpr std::uint16_t DBKontAtr = 1;     // test the contents
+constexpr std::uint16_t DBUprStrukt = 2;   // repair the structure
+constexpr std::uint16_t DBUsporiadat = 4;  // the standard's fields first
+constexpr std::uint16_t DBNepZmaz = 8;     // delete the other fields
 constexpr std::uint16_t DBRepairs = DBUprStrukt | DBUsporiadat | DBNepZmaz;
 
 // Every bit of a group together.
@@ -45,7 +45,7 @@ constexpr std::uint16_t BodAll = 3;
 constexpr std::uint16_t TxbAll = 3;
 constexpr std::uint16_t PloAll = 7;
 constexpr std::uint16_t DBAll = 15;
-} // namespace option
+}  // namespace option
 
 // The texts of the findings.
 namespace findingtext {
@@ -63,15 +63,15 @@ constexpr const char* SmallArea = "podlimitná plocha";
 constexpr const char* TableMissing = "DB %s neexistuje";  // the table's file name
 constexpr const char* BadStructure = "chybná DB štruktúra";
 constexpr const char* BadFill = "zle vyplnený DB záznam";
-} // namespace findingtext
+}  // namespace findingtext
 
 struct TFindingCode {
     std::int32_t Code;
-    char Letter;            // "Prvok": L, B, T, P
-    TCheckGroup Group;      // the check group whose pass writes it
-    std::uint16_t Bit;      // the option bit that asks for it
-    const char* Filter;     // the error browser's type caption
-    const char* What;       // what the check finds (help texts)
+    char Letter;         // "Prvok": L, B, T, P
+    TCheckGroup Group;   // the check group whose pass writes it
+    std::uint16_t Bit;   // the option bit that asks for it
+    const char* Filter;  // the error browser's type caption
+    const char* What;    // what the check finds (help texts)
 };
 
 // In the order of the error browser's type lists.
@@ -81,8 +81,7 @@ constexpr std::array<TFindingCode, 16> FindingCodes{{
     {-12, 'L', TCheckGroup::Lines, option::LinKrivky, "krivky", "línie s krivkou"},
     {-13, 'L', TCheckGroup::Lines, option::LinMimoMBR, "mimo MBR", "línie mimo uloženého opísaného obdĺžnika"},
     {-14, 'L', TCheckGroup::Lines, option::LinDuplikatne, "duplikátne", "línie s rovnakými vrcholmi"},
-    {-73, 'L', TCheckGroup::Lines, option::LinPloZhoda, "zhoda plôch",
-     "línie medzi plochami s rovnakými atribútmi"},
+    {-73, 'L', TCheckGroup::Lines, option::LinPloZhoda, "zhoda plôch", "línie medzi plochami s rovnakými atribútmi"},
     {-15, 'L', TCheckGroup::Lines, option::LinDlzka, "dľžka", "línie s dĺžkou do limitu"},
     {-91, 'L', TCheckGroup::Databases, option::DBKontAtr, "databáza", "tabuľky línií: chýbajúca, štruktúra, obsah"},
     {-31, 'B', TCheckGroup::Points, option::BodPripustnost, "prípustnosť", "druh bodu neprípustný vo vrstve"},
@@ -103,4 +102,4 @@ const TFindingCode* FindingCodeOf(std::int32_t code);
 // texts, whose tables are not checked.
 std::int32_t DatabaseFindingCode(char letter);
 
-} // namespace vexa
+}  // namespace vexa

@@ -23,9 +23,7 @@ public:
 class TFindingFanOut : public IFindingSink {
 public:
     void Attach(IFindingSink& sink) { FSinks.push_back(&sink); }
-    void Detach(IFindingSink& sink) {
-        std::erase(FSinks, &sink);
-    }
+    void Detach(IFindingSink& sink) { std::erase(FSinks, &sink); }
     void Add(const TFinding& finding) override {
         for (IFindingSink* sink : FSinks) sink->Add(finding);
     }
@@ -61,4 +59,4 @@ private:
     IFindingSink& FSink;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -22,7 +22,7 @@ bool HasFreeEnd(const TBlkLine& line) {
            (line.PrevA == line.Number && line.PrevARev == 0) || (line.PrevB == line.Number && line.PrevBRev == 0);
 }
 
-} // namespace
+}  // namespace
 
 int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthLimit) {
     if (options == 0) return 0;
@@ -74,4 +74,4 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
     return pass.Finish();
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -21,7 +21,7 @@ bool TextRotated(const TReal48& angle) {
     return (0.1L <= x && x <= 359.9L) || (-359.9L <= x && x <= -0.1L);
 }
 
-} // namespace
+}  // namespace
 
 int TBlkStandardGXD::CheckPoints(TBlk& blk, std::uint16_t options) {
     if (options == 0) return 0;
@@ -67,4 +67,4 @@ int TBlkStandardGXD::CheckTexts(TBlk& blk, std::uint16_t options) {
     return pass.Finish();
 }
 
-} // namespace vexa
+}  // namespace vexa

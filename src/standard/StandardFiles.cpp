@@ -35,4 +35,4 @@ std::string MakePrivateTempDir(std::string& failure) {
     return std::string(buffer.data());
 }
 
-} // namespace vexa
+}  // namespace vexa

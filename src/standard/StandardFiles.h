@@ -15,4 +15,4 @@ std::string MakePrivateTempDir();
 // The same; on failure why, as "<temporary directory>: <cause>" in Slovak.
 std::string MakePrivateTempDir(std::string& failure);
 
-} // namespace vexa
+}  // namespace vexa

@@ -18,10 +18,10 @@ namespace vexa {
 // The attribute table under test as the table TestTab of the working copy:
 // its rows as they were read, to find what the saved queries changed.
 struct TTestTabLink {
-    std::string Path;                    // the dBASE file
-    std::vector<TFldDef> Fields;         // every field of the file, in order
-    std::vector<bool> Exposed;           // per field: a column of TestTab
-    std::vector<bool> ReadOnly;          // per field: seen by the queries, never written back (memo texts)
+    std::string Path;             // the dBASE file
+    std::vector<TFldDef> Fields;  // every field of the file, in order
+    std::vector<bool> Exposed;    // per field: a column of TestTab
+    std::vector<bool> ReadOnly;   // per field: seen by the queries, never written back (memo texts)
     std::map<std::int64_t, std::vector<TValue>> Rows;  // record number (from 1) -> values per field
 };
 
@@ -44,4 +44,4 @@ struct TBlkStandardGXD::TImpl {
 // The first two characters of a layer or block name, upper-cased.
 std::string StandardLayerCode(const std::string& layer);
 
-} // namespace vexa
+}  // namespace vexa

@@ -14,7 +14,7 @@ int Weight(char c) {
     if (u < 0x80) return u;
     return 0x200 + u;
 }
-} // namespace
+}  // namespace
 
 int TStringList::Compare(const std::string& a, const std::string& b) {
     const std::size_t n = std::min(a.size(), b.size());
@@ -39,7 +39,8 @@ void TStringList::AddAll(const std::vector<std::string>& texts) {
     all.reserve(FItems.size() + texts.size());
     all.insert(all.end(), FItems.begin(), FItems.end());
     all.insert(all.end(), texts.begin(), texts.end());
-    std::stable_sort(all.begin(), all.end(), [](const std::string& x, const std::string& y) { return Compare(x, y) < 0; });
+    std::stable_sort(all.begin(), all.end(),
+                     [](const std::string& x, const std::string& y) { return Compare(x, y) < 0; });
     all.erase(std::unique(all.begin(), all.end(),
                           [](const std::string& x, const std::string& y) { return Compare(x, y) == 0; }),
               all.end());
@@ -79,4 +80,4 @@ std::string TStringList::Values(const std::string& name) const {
     return i < 0 ? std::string() : ValueFromIndex(i);
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -43,4 +43,4 @@ private:
     std::vector<std::string> FItems;
 };
 
-} // namespace vexa
+}  // namespace vexa

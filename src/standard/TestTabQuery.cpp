@@ -11,4 +11,4 @@ void TBlkStandardGXD::LinkTestTable(const std::string& dbfPath) {
 
 void TBlkStandardGXD::SaveTestTable() { WriteBackTestTable(); }
 
-} // namespace vexa
+}  // namespace vexa

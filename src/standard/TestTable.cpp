@@ -25,7 +25,6 @@ namespace fs = std::filesystem;
 
 const char* const kTestTab = "TestTab";
 
-
 const char* ColumnType(TFldType type) {
     switch (type) {
     case TFldType::dbfChar: return "TEXT COLLATE NOCASE";
@@ -51,8 +50,7 @@ TDbValue ToDb(const TValue& v) {
 TValue FromDb(const TDbValue& v, TFldType type) {
     if (v.IsNull()) return std::monostate{};
     switch (type) {
-    case TFldType::dbfChar:
-        return v.AsText();
+    case TFldType::dbfChar: return v.AsText();
     case TFldType::dbfNumeric:
     case TFldType::dbfFloat:
         if (v.IsInteger() || v.IsReal()) return v.AsFloat();
@@ -131,7 +129,7 @@ void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, 
     rewriter.Commit();
 }
 
-} // namespace
+}  // namespace
 
 void TBlkStandardGXD::UnlinkTestTable() {
     RequireOpen();
@@ -160,10 +158,12 @@ void TBlkStandardGXD::LinkTestTable() {
         // Memo texts are there for the queries to read; they are never written back.
         const bool memo = d.iFldType == fldpMemo;
         TFldDef field;
-        if (supported) field = TTableDBF::DescToField(d);
-        else field.Name = d.szName;
-        const bool exposed = (supported || memo) && names.insert(UpperAscii(field.Name)).second &&
-                             !SameTextAscii(field.Name, "rowid");
+        if (supported)
+            field = TTableDBF::DescToField(d);
+        else
+            field.Name = d.szName;
+        const bool exposed =
+            (supported || memo) && names.insert(UpperAscii(field.Name)).second && !SameTextAscii(field.Name, "rowid");
         link->Fields.push_back(field);
         link->Exposed.push_back(exposed);
         link->ReadOnly.push_back(memo);
@@ -249,4 +249,4 @@ void TBlkStandardGXD::WriteBackTestTable() {
     ApplyChanges(link->Path, changes, deleted, added);
 }
 
-} // namespace vexa
+}  // namespace vexa

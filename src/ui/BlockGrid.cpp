@@ -10,8 +10,7 @@ namespace vexa {
 TBlockGrid::TBlockGrid() { Reset(); }
 
 void TBlockGrid::CheckRow(int row) const {
-    if (row < 0 || row >= RowCount())
-        throw Exception(Format("Riadok %d mimo mriežky (0..%d)", row, RowCount() - 1));
+    if (row < 0 || row >= RowCount()) throw Exception(Format("Riadok %d mimo mriežky (0..%d)", row, RowCount() - 1));
 }
 
 void TBlockGrid::SetRowCount(int count) {
@@ -46,9 +45,7 @@ void TBlockGrid::Reset() {
     FCurrent = 1;
 }
 
-bool TBlockGrid::HasNoBlock() const {
-    return RowCount() == 2 && FRows[1] == TRow{};
-}
+bool TBlockGrid::HasNoBlock() const { return RowCount() == 2 && FRows[1] == TRow{}; }
 
 void TBlockGrid::SetBlocks(const std::vector<TRow>& rows) {
     ClearDataRows();
@@ -90,4 +87,4 @@ bool TBlockGrid::DeleteRow(int row) {
     return true;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -58,4 +58,4 @@ private:
     int FCurrent = 1;
 };
 
-} // namespace vexa
+}  // namespace vexa

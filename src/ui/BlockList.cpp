@@ -16,9 +16,7 @@ char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - '
 
 // Case-insensitive order of the list (ASCII letters folded, other bytes as they are).
 struct LessIgnoreCase {
-    bool operator()(const std::string& a, const std::string& b) const {
-        return LowerAscii(a) < LowerAscii(b);
-    }
+    bool operator()(const std::string& a, const std::string& b) const { return LowerAscii(a) < LowerAscii(b); }
 };
 
 // Byte offsets where the characters of a UTF-8 text start.
@@ -34,7 +32,7 @@ bool EndsWithBlk(const std::string& name) {
     return SameTextAscii(name.substr(name.size() - 4), ".blk");
 }
 
-} // namespace
+}  // namespace
 
 std::string NormalizeBlkName(const std::string& entryName) {
     // Base name: everything before the last "." that follows the last "\\", "/" or ":".
@@ -115,4 +113,4 @@ std::vector<TBlockRow> ListMapBlocks(const std::string& mapDir, const TLayerKnow
     return rows;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -36,4 +36,4 @@ bool IsConformingBlkName(const std::string& name, const TLayerKnownFn& isLayerKn
 // Errors of isLayerKnown pass on. A missing directory gives an empty list.
 std::vector<TBlockRow> ListMapBlocks(const std::string& mapDir, const TLayerKnownFn& isLayerKnown);
 
-} // namespace vexa
+}  // namespace vexa

@@ -59,7 +59,7 @@ bool MoveEntry(const fs::path& from, const fs::path& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
 }
 
-} // namespace
+}  // namespace
 
 TRenameResult RenameBlock(const std::string& mapDir, const std::string& oldName, const std::string& newName) {
     const std::string oldPath = mapDir + oldName;
@@ -69,4 +69,4 @@ TRenameResult RenameBlock(const std::string& mapDir, const std::string& oldName,
     return MoveEntry(fs::path(oldPath), fs::path(newPath)) ? TRenameResult::Renamed : TRenameResult::Failed;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -23,7 +23,7 @@ std::optional<std::string> ComposeBlockName(const std::string& prefix, const std
 enum class TRenameResult {
     Unchanged,  // old and new name are the same text: nothing was done
     Renamed,
-    Failed,     // the file system refused (entry in use, target exists, ...)
+    Failed,  // the file system refused (entry in use, target exists, ...)
 };
 
 // Moves the entry mapDir + oldName to mapDir + newName (mapDir ends in a delimiter).
@@ -33,4 +33,4 @@ TRenameResult RenameBlock(const std::string& mapDir, const std::string& oldName,
 // Message shown when the rename fails.
 inline constexpr const char* kRenameFailedText = "Blok sa nepodarilo premenovať,\rpravdepodobne je používaný.";
 
-} // namespace vexa
+}  // namespace vexa

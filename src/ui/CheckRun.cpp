@@ -20,9 +20,7 @@ namespace {
 // Shows a group's gauge for the lifetime of the guard.
 class GaugeShown {
 public:
-    GaugeShown(ICheckRunView& view, TCheckGroup group) : view_(view), group_(group) {
-        view_.ShowGauge(group_, true);
-    }
+    GaugeShown(ICheckRunView& view, TCheckGroup group) : view_(view), group_(group) { view_.ShowGauge(group_, true); }
     ~GaugeShown() { view_.ShowGauge(group_, false); }
     GaugeShown(const GaugeShown&) = delete;
     GaugeShown& operator=(const GaugeShown&) = delete;
@@ -75,7 +73,7 @@ int RunPass(TBlkStandardGXD& standard, ICheckRunView& view, TCheckGroup group, T
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 std::string NotCleanedMessage(const std::string& blockPath) {
     return "Blok\r" + blockPath + "\rnebol vyčistený, nebude kontrolovaný";
@@ -121,14 +119,12 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
 
     if (result.Total > 0) {
         std::string mapDir = view.MapDir();
-        fs::path target = ResolveIgnoreCase(fs::path(mapDir.empty() ? std::string(".") : mapDir),
-                                            kMapErrorTableName);
+        fs::path target = ResolveIgnoreCase(fs::path(mapDir.empty() ? std::string(".") : mapDir), kMapErrorTableName);
         bool copied = CopyFileAtomically(standard.ErrorTablePath(), target);
         // The next run starts from an empty working table in either case, so that
         // findings are never handed over twice.
         standard.ResetErrorTable();
-        if (!copied)
-            throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
+        if (!copied) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
         result.ErrorTable = target.string();
         view.ShowErrorBrowser(mapDir);
     } else {
@@ -176,4 +172,4 @@ std::string FindingLine(const TErrorRecord& f) {
            "\t" + std::to_string(f.Id) + "\t" + EscapeControlChars(f.Chyba);
 }
 
-} // namespace vexa
+}  // namespace vexa

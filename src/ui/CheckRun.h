@@ -37,10 +37,10 @@ public:
     virtual ~ICheckRunView() = default;
 
     // --- inputs -------------------------------------------------------------
-    virtual int BlockRowCount() = 0;                 // data rows of the block list
-    virtual TBlockRow BlockRow(int index) = 0;       // 0-based data row
-    virtual std::string MapDir() = 0;                // map directory with a trailing delimiter
-    virtual TCheckRunOptions Options() = 0;          // masks and limits as they are now
+    virtual int BlockRowCount() = 0;            // data rows of the block list
+    virtual TBlockRow BlockRow(int index) = 0;  // 0-based data row
+    virtual std::string MapDir() = 0;           // map directory with a trailing delimiter
+    virtual TCheckRunOptions Options() = 0;     // masks and limits as they are now
 
     // --- outputs ------------------------------------------------------------
     // The block name (or "Kontrola databáz") under examination; shown at once. "" at the end.
@@ -58,10 +58,10 @@ public:
 };
 
 struct TCheckRunResult {
-    int Total = 0;          // findings of every pass
-    int BlocksChecked = 0;  // clean blocks that went through the passes
-    int BlocksSkipped = 0;  // selected blocks that were not clean
-    std::string ErrorTable; // the map directory's error table after a hand-over, else ""
+    int Total = 0;           // findings of every pass
+    int BlocksChecked = 0;   // clean blocks that went through the passes
+    int BlocksSkipped = 0;   // selected blocks that were not clean
+    std::string ErrorTable;  // the map directory's error table after a hand-over, else ""
 };
 
 // Name of the error table in the map directory.
@@ -85,4 +85,4 @@ std::vector<TErrorRecord> ReadErrorTable(const std::string& path);
 // by tabs; a null column is empty.
 std::string FindingLine(const TErrorRecord& finding);
 
-} // namespace vexa
+}  // namespace vexa

@@ -18,7 +18,7 @@ void ClearProtection(const fs::path& p, bool directory) {
     fs::permissions(p, perms, fs::perm_options::add, ec);
 }
 
-} // namespace
+}  // namespace
 
 bool DeleteDirTree(const std::string& dir) {
     const fs::path root = fs::path(ExcludeTrailingDelimiter(dir));
@@ -43,4 +43,4 @@ bool DeleteDirTree(const std::string& dir) {
     return fs::remove(root, ec) && !ec;
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -13,4 +13,4 @@ bool DeleteDirTree(const std::string& dir);
 inline constexpr const char* kDeleteQuestionText = "Blok bude vymazaný z disku.\rSkutočne zmazať?";
 inline constexpr const char* kDeleteFailedText = "Blok sa nepodarilo zmazať,\rpravdepodobne je používaný.";
 
-} // namespace vexa
+}  // namespace vexa

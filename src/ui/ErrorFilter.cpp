@@ -25,10 +25,8 @@ const std::vector<TErrorGroupItem>& ErrorFilterTable() {
 }
 
 namespace {
-bool ValidGroup(int group) {
-    return group > 0 && group < static_cast<int>(ErrorFilterTable().size());
-}
-} // namespace
+bool ValidGroup(int group) { return group > 0 && group < static_cast<int>(ErrorFilterTable().size()); }
+}  // namespace
 
 std::vector<std::string> GroupItems() {
     std::vector<std::string> items;
@@ -99,8 +97,8 @@ std::string ValueText(const TValue& value) {
     return {};
 }
 
-std::optional<TShowRequest> ShowRequestFor(const std::string& mapDir, const TValue& cislo,
-                                           const TValue& blok, const TValue& prvok) {
+std::optional<TShowRequest> ShowRequestFor(const std::string& mapDir, const TValue& cislo, const TValue& blok,
+                                           const TValue& prvok) {
     // The element number as an integer; a null or non-numeric value reads as 0.
     long long number = 0;
     if (const auto* d = std::get_if<double>(&cislo)) {
@@ -114,4 +112,4 @@ std::optional<TShowRequest> ShowRequestFor(const std::string& mapDir, const TVal
     return TShowRequest{mapDir + Trim(ValueText(blok)), *kind, static_cast<int>(number)};
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -18,7 +18,7 @@ struct TErrorTypeItem {
 
 struct TErrorGroupItem {
     std::string Caption;
-    char Letter;  // element group letter of the "Prvok" column; 0 for "všetky"
+    char Letter;                        // element group letter of the "Prvok" column; 0 for "všetky"
     std::vector<TErrorTypeItem> Types;  // empty for "všetky"
 };
 
@@ -49,8 +49,8 @@ public:
     bool Zoom() const { return FZoom; }
 
     void ShowAtScaleOne() { FScale = 1.0; }  // show button, double click
-    void ZoomIn() { FScale *= 2; }            // magnifier plus
-    void ZoomOut() { FScale /= 2; }           // magnifier minus
+    void ZoomIn() { FScale *= 2; }           // magnifier plus
+    void ZoomOut() { FScale /= 2; }          // magnifier minus
     // The positioning toggle: returns true when a show request follows (it became on;
     // the scale is then back to 1).
     bool SetZoom(bool down);
@@ -75,11 +75,11 @@ std::optional<int> ElementKindOf(const std::string& prvok);
 
 // The request for the current finding, or nothing when it cannot be shown (no positive
 // element number, or a group letter other than L, B, P, T).
-std::optional<TShowRequest> ShowRequestFor(const std::string& mapDir, const TValue& cislo,
-                                           const TValue& blok, const TValue& prvok);
+std::optional<TShowRequest> ShowRequestFor(const std::string& mapDir, const TValue& cislo, const TValue& blok,
+                                           const TValue& prvok);
 
 // A value as the table component would give it as text (numbers without a fraction
 // as integers).
 std::string ValueText(const TValue& value);
 
-} // namespace vexa
+}  // namespace vexa

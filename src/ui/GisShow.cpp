@@ -4,8 +4,8 @@
 
 namespace vexa {
 
-TGisShowOutcome ShowInGis(IDdeClient& dde, ISystemWindows& system, IAppWindows& app,
-                          const TShowRequest& request, double scale, TColor colour, bool zoom) {
+TGisShowOutcome ShowInGis(IDdeClient& dde, ISystemWindows& system, IAppWindows& app, const TShowRequest& request,
+                          double scale, TColor colour, bool zoom) {
     auto link = std::make_unique<TTopolDDEObj>(dde, system, app);
     if (!link->IsTopolRunning()) {
         app.ShowMessage(kStartTopolText, TMessageIcon::Information);
@@ -17,4 +17,4 @@ TGisShowOutcome ShowInGis(IDdeClient& dde, ISystemWindows& system, IAppWindows& 
     return TGisShowOutcome::Shown;
 }
 
-} // namespace vexa
+}  // namespace vexa

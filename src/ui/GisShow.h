@@ -18,7 +18,7 @@ enum class TGisShowOutcome {
 };
 
 // Errors of the link (time-out, lost conversation, bad reply) pass on after the link is freed.
-TGisShowOutcome ShowInGis(IDdeClient& dde, ISystemWindows& system, IAppWindows& app,
-                          const TShowRequest& request, double scale, TColor colour, bool zoom);
+TGisShowOutcome ShowInGis(IDdeClient& dde, ISystemWindows& system, IAppWindows& app, const TShowRequest& request,
+                          double scale, TColor colour, bool zoom);
 
-} // namespace vexa
+}  // namespace vexa

@@ -30,9 +30,7 @@ bool StrictlyInside(const TCellRect& rect, int x, int y) {
     return rect.Left < x && x < rect.Right && rect.Top < y && y < rect.Bottom;
 }
 
-std::string ToggledSelection(const std::string& value) {
-    return value == kNotSelected ? kSelected : kNotSelected;
-}
+std::string ToggledSelection(const std::string& value) { return value == kNotSelected ? kSelected : kNotSelected; }
 
 bool ToggleByClick(std::string& value, const TCellRect& cell, int x, int y) {
     if (value.empty()) return false;
@@ -41,4 +39,4 @@ bool ToggleByClick(std::string& value, const TCellRect& cell, int x, int y) {
     return true;
 }
 
-} // namespace vexa
+}  // namespace vexa

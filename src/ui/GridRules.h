@@ -67,4 +67,4 @@ std::string ToggledSelection(const std::string& value);
 // inside its glyph, returns true and changes value; otherwise leaves it.
 bool ToggleByClick(std::string& value, const TCellRect& cell, int x, int y);
 
-} // namespace vexa
+}  // namespace vexa

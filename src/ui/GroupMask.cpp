@@ -11,4 +11,4 @@ std::uint16_t GroupBoxMask(const std::vector<TTaggedBox>& boxes) {
     return mask;
 }
 
-} // namespace vexa
+}  // namespace vexa

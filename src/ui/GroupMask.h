@@ -14,4 +14,4 @@ struct TTaggedBox {
 
 std::uint16_t GroupBoxMask(const std::vector<TTaggedBox>& boxes);
 
-} // namespace vexa
+}  // namespace vexa

@@ -16,13 +16,16 @@ namespace {
 bool IsLimitText(const std::string& text) {
     int dots = 0, digits = 0;
     for (char c : text) {
-        if (c == '.') ++dots;
-        else if (c >= '0' && c <= '9') ++digits;
-        else return false;
+        if (c == '.')
+            ++dots;
+        else if (c >= '0' && c <= '9')
+            ++digits;
+        else
+            return false;
     }
     return dots <= 1 && digits > 0;
 }
-} // namespace
+}  // namespace
 
 std::string NormalizeLimitText(const std::string& text) {
     const std::string t = Trim(text);
@@ -36,8 +39,6 @@ std::string NormalizeLimitText(const std::string& text) {
     return FloatToText(*value);
 }
 
-double LimitValue(const std::string& text) {
-    return TextToFloat(NormalizeLimitText(text)).value_or(0.0);
-}
+double LimitValue(const std::string& text) { return TextToFloat(NormalizeLimitText(text)).value_or(0.0); }
 
-} // namespace vexa
+}  // namespace vexa

@@ -18,4 +18,4 @@ std::string NormalizeLimitText(const std::string& text);
 // The limit a check run uses: the normalised text as a number.
 double LimitValue(const std::string& text);
 
-} // namespace vexa
+}  // namespace vexa

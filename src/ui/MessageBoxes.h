@@ -20,4 +20,4 @@ public:
     virtual TMsgResult Show(TMsgType type, const std::string& text) = 0;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -66,4 +66,4 @@ constexpr std::array<TOptionBox, 4> DBOptionBoxes{{
     {"DBCBNepZmaz", "nepovinné položky zmazať", DBNepZmaz},
 }};
 
-} // namespace vexa
+}  // namespace vexa

@@ -17,7 +17,7 @@ bool IsProgramFile(const std::string& path) {
     std::error_code ec;
     return fs::is_regular_file(path, ec);
 }
-} // namespace
+}  // namespace
 
 TToolMenuVisibility ToolMenuVisibility(const std::string& programDir) {
     TToolMenuVisibility v;
@@ -45,11 +45,10 @@ bool RunSiblingTool(const std::string& programDir, const std::string& name) {
         _exit(rc == 0 ? 0 : 1);
     }
     int status = 0;
-    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(middle, &status, 0) < 0 && errno == EINTR) {}
     return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 std::string InfoBoxText() { return std::string(kMainCaption) + "\rverzia " + kVersion; }
 
-} // namespace vexa
+}  // namespace vexa

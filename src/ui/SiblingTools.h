@@ -38,4 +38,4 @@ bool RunSiblingTool(const std::string& programDir, const std::string& name);
 // The information box: the main caption, then "\rverzia 1.1".
 std::string InfoBoxText();
 
-} // namespace vexa
+}  // namespace vexa

@@ -30,20 +30,57 @@ TEST(BlkRecordsTest, FieldsSitAtTheirFileOffsets) {
         const char* name;
         std::size_t offset, size, expectedOffset, expectedSize;
     };
-#define F(T, f, off, sz) Field{#T "." #f, offsetof(T, f), sizeof(T::f), off, sz}
+#define F(T, f, off, sz) \
+    Field { #T "." #f, offsetof(T, f), sizeof(T::f), off, sz }
     const Field fields[] = {
-        F(TBlkLine, Number, 0, 4), F(TBlkLine, Kind, 4, 2), F(TBlkLine, Flags, 7, 1), F(TBlkLine, DisplayCode, 11, 2),
-        F(TBlkLine, Time, 15, 4), F(TBlkLine, FirstCrd, 19, 4), F(TBlkLine, LastCrd, 23, 4), F(TBlkLine, NextA, 27, 4),
-        F(TBlkLine, NextARev, 31, 1), F(TBlkLine, PrevA, 32, 4), F(TBlkLine, PrevARev, 36, 1), F(TBlkLine, NextB, 37, 4),
-        F(TBlkLine, NextBRev, 41, 1), F(TBlkLine, PrevB, 42, 4), F(TBlkLine, PrevBRev, 46, 1), F(TBlkLine, AreaA, 47, 4),
-        F(TBlkLine, AreaB, 51, 4), F(TBlkLine, Length, 55, 6), F(TBlkLine, Rect, 61, 24), F(TBlkPoint, Number, 0, 4),
-        F(TBlkPoint, Kind, 4, 2), F(TBlkPoint, Flags, 7, 1), F(TBlkPoint, DisplayCode, 11, 2), F(TBlkPoint, Time, 13, 4),
-        F(TBlkPoint, X, 17, 6), F(TBlkPoint, Y, 23, 6), F(TBlkPoint, Angle, 29, 6), F(TBlkText, Number, 0, 4),
-        F(TBlkText, Kind, 4, 2), F(TBlkText, Time, 7, 4), F(TBlkText, Flags, 11, 1), F(TBlkText, Angle, 38, 6),
-        F(TBlkText, Rect, 61, 24), F(TBlkArea, Number, 0, 4), F(TBlkArea, Kind, 4, 2), F(TBlkArea, Flags, 6, 1),
-        F(TBlkArea, Time, 12, 4), F(TBlkArea, FirstLine, 16, 4), F(TBlkArea, RefX, 29, 6), F(TBlkArea, RefY, 35, 6),
-        F(TBlkArea, Rect, 41, 24), F(TBlkArea, AreaSize, 65, 6), F(TBlkRect, MinX, 0, 6), F(TBlkRect, MinY, 6, 6),
-        F(TBlkRect, MaxX, 12, 6), F(TBlkRect, MaxY, 18, 6), F(TBlkCrd, X, 0, 6), F(TBlkCrd, Y, 6, 6),
+        F(TBlkLine, Number, 0, 4),
+        F(TBlkLine, Kind, 4, 2),
+        F(TBlkLine, Flags, 7, 1),
+        F(TBlkLine, DisplayCode, 11, 2),
+        F(TBlkLine, Time, 15, 4),
+        F(TBlkLine, FirstCrd, 19, 4),
+        F(TBlkLine, LastCrd, 23, 4),
+        F(TBlkLine, NextA, 27, 4),
+        F(TBlkLine, NextARev, 31, 1),
+        F(TBlkLine, PrevA, 32, 4),
+        F(TBlkLine, PrevARev, 36, 1),
+        F(TBlkLine, NextB, 37, 4),
+        F(TBlkLine, NextBRev, 41, 1),
+        F(TBlkLine, PrevB, 42, 4),
+        F(TBlkLine, PrevBRev, 46, 1),
+        F(TBlkLine, AreaA, 47, 4),
+        F(TBlkLine, AreaB, 51, 4),
+        F(TBlkLine, Length, 55, 6),
+        F(TBlkLine, Rect, 61, 24),
+        F(TBlkPoint, Number, 0, 4),
+        F(TBlkPoint, Kind, 4, 2),
+        F(TBlkPoint, Flags, 7, 1),
+        F(TBlkPoint, DisplayCode, 11, 2),
+        F(TBlkPoint, Time, 13, 4),
+        F(TBlkPoint, X, 17, 6),
+        F(TBlkPoint, Y, 23, 6),
+        F(TBlkPoint, Angle, 29, 6),
+        F(TBlkText, Number, 0, 4),
+        F(TBlkText, Kind, 4, 2),
+        F(TBlkText, Time, 7, 4),
+        F(TBlkText, Flags, 11, 1),
+        F(TBlkText, Angle, 38, 6),
+        F(TBlkText, Rect, 61, 24),
+        F(TBlkArea, Number, 0, 4),
+        F(TBlkArea, Kind, 4, 2),
+        F(TBlkArea, Flags, 6, 1),
+        F(TBlkArea, Time, 12, 4),
+        F(TBlkArea, FirstLine, 16, 4),
+        F(TBlkArea, RefX, 29, 6),
+        F(TBlkArea, RefY, 35, 6),
+        F(TBlkArea, Rect, 41, 24),
+        F(TBlkArea, AreaSize, 65, 6),
+        F(TBlkRect, MinX, 0, 6),
+        F(TBlkRect, MinY, 6, 6),
+        F(TBlkRect, MaxX, 12, 6),
+        F(TBlkRect, MaxY, 18, 6),
+        F(TBlkCrd, X, 0, 6),
+        F(TBlkCrd, Y, 6, 6),
     };
 #undef F
     for (const Field& f : fields) {
@@ -131,10 +168,16 @@ TEST_F(BlkAccessTest, FindWalksAcrossGaps) {
         std::vector<std::int32_t> numbers;
         std::int32_t find, firstCrd;
     } cases[] = {
-        {{1, 2, 4, 5, 6, 7}, 1, 0},  {{1, 2, 4, 5, 6, 7}, 2, 2},       {{1, 2, 4, 5, 6, 7}, 4, 4},
-        {{1, 2, 4, 5, 6, 7}, 5, 6},  {{1, 2, 4, 5, 6, 7}, 6, 8},       {{1, 2, 4, 5, 6, 7}, 3, -1},
+        {{1, 2, 4, 5, 6, 7}, 1, 0},
+        {{1, 2, 4, 5, 6, 7}, 2, 2},
+        {{1, 2, 4, 5, 6, 7}, 4, 4},
+        {{1, 2, 4, 5, 6, 7}, 5, 6},
+        {{1, 2, 4, 5, 6, 7}, 6, 8},
+        {{1, 2, 4, 5, 6, 7}, 3, -1},
         {{1, 2, 4, 5, 6, 7}, 7, -1},  // at index 6 but beyond the count of 6
-        {{1, 2, 4, 5, 6, 7}, 0, -1}, {{1, 2, 4, 5, 6, 7}, -4, -1},     {{1, 2, 4, 5, 6, 7}, INT_MAX, -1},
+        {{1, 2, 4, 5, 6, 7}, 0, -1},
+        {{1, 2, 4, 5, 6, 7}, -4, -1},
+        {{1, 2, 4, 5, 6, 7}, INT_MAX, -1},
         {{1, 2, 4, 5, 6, 7}, INT_MIN, -1},
         {{5, 6, 7}, 5, -1},  // present but beyond the count
         {{5, 6, 7}, 3, -1},
@@ -219,8 +262,8 @@ TEST_F(BlkAccessTest, VertexReads) {
     EXPECT_EQ(ValuesOf(crds), (Points{{10.5L, -1}, {20.5L, -2}, {30.5L, -3}}));
 
     // Invalid ranges: negative, beyond the file, an index at the very end, huge.
-    for (auto [a, b] : std::vector<std::pair<int, int>>{{-1, 3}, {3, -1}, {0, 13}, {14, 2}, {11, 12}, {0, INT_MAX},
-                                                         {INT_MIN, 0}}) {
+    for (auto [a, b] :
+         std::vector<std::pair<int, int>>{{-1, 3}, {3, -1}, {0, 13}, {14, 2}, {11, 12}, {0, INT_MAX}, {INT_MIN, 0}}) {
         crds.assign(4, TBlkCrd{});
         EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadCrds(a, b, crds); }), ReadError()) << a << "," << b;
         EXPECT_TRUE(crds.empty()) << a << "," << b;
@@ -299,4 +342,4 @@ TEST(BlkRecordsTest, GroupLettersAndReservedFields) {
     EXPECT_STREQ(BlkReservedFields[27], "PERIMETER");
 }
 
-} // namespace
+}  // namespace

@@ -94,7 +94,8 @@ TEST_F(BlkAdjacentTest, ComparesDescriptiveColumnsOnly) {
         {"name differs", {{4, "Smrek", 40, 1}, {9, "Buk", 40, 1}}, false},
         {"null equals null", {{4, nullptr, std::nullopt, 1}, {9, nullptr, std::nullopt, 2}}, true},
         {"null differs from 0", {{4, "Smrek", std::nullopt, 1}, {9, "Smrek", 0, 2}}, false},
-        {"the row of the area's own number, whatever the order", {{9, "Buk", 3, 1}, {2, "Smrek", 40, 1}, {4, "Buk", 3, 8}},
+        {"the row of the area's own number, whatever the order",
+         {{9, "Buk", 3, 1}, {2, "Smrek", 40, 1}, {4, "Buk", 3, 8}},
          true},
     };
     for (const auto& c : cases) {
@@ -114,4 +115,4 @@ TEST_F(BlkAdjacentTest, MissingAreaIsAnError) {
     EXPECT_THROW(blk.AdjacentAreasMatch(inner), EBlkNotOpened);
 }
 
-} // namespace
+}  // namespace

@@ -24,11 +24,16 @@ TEST(BlkFileSetNoBlockTest, NewObjectIsClosedAndRefusesWork) {
     std::string found;
     TBlkRect r;
     const std::function<void()> calls[] = {
-        [&] { blk.ReadNextLine(line); },     [&] { blk.FindLine(1, line); },
-        [&] { blk.ReadCrds(0, 1, crds); },   [&] { blk.TouchAreas(); },
-        [&] { blk.IsClean(); },              [&] { blk.LineCount(); },
-        [&] { blk.CheckOpened(); },          [&] { blk.FindDuplicateLines(MakeLine(1), found); },
-        [&] { blk.LineRectOk(MakeLine(1), r); }, [&] { blk.SetReadCache(true); },
+        [&] { blk.ReadNextLine(line); },
+        [&] { blk.FindLine(1, line); },
+        [&] { blk.ReadCrds(0, 1, crds); },
+        [&] { blk.TouchAreas(); },
+        [&] { blk.IsClean(); },
+        [&] { blk.LineCount(); },
+        [&] { blk.CheckOpened(); },
+        [&] { blk.FindDuplicateLines(MakeLine(1), found); },
+        [&] { blk.LineRectOk(MakeLine(1), r); },
+        [&] { blk.SetReadCache(true); },
     };
     for (std::size_t i = 0; i < std::size(calls); ++i)
         EXPECT_EQ(ThrownMessage<EBlkNotOpened>(calls[i]), "Neotvorený blok") << "call " << i;
@@ -172,7 +177,8 @@ TEST_F(BlkFileSetTest, ReadOnlyOpenChangesNothing) {
     fs::remove(Dir() / "tn.ttx");
     auto listing = [&] {
         std::vector<std::pair<std::string, std::uintmax_t>> out;
-        for (const auto& e : fs::directory_iterator(Dir())) out.emplace_back(e.path().filename().string(), e.file_size());
+        for (const auto& e : fs::directory_iterator(Dir()))
+            out.emplace_back(e.path().filename().string(), e.file_size());
         std::sort(out.begin(), out.end());
         return out;
     };
@@ -214,7 +220,8 @@ TEST_F(BlkFileSetTest, ExistingFilesAreKeptUnchanged) {
     for (const char* n : names) before.push_back(ReadFileBytes(Dir() / n));
     blk.Open(Dir().string());
     blk.Close();
-    for (std::size_t i = 0; i < std::size(names); ++i) EXPECT_EQ(ReadFileBytes(Dir() / names[i]), before[i]) << names[i];
+    for (std::size_t i = 0; i < std::size(names); ++i)
+        EXPECT_EQ(ReadFileBytes(Dir() / names[i]), before[i]) << names[i];
 }
 
 TEST_F(BlkFileSetTest, FindsFilesWhateverTheirLetterCase) {
@@ -294,7 +301,7 @@ BlockSpec Numbered(char g, const std::vector<std::int32_t>& numbers, int flagged
         if (g == 'P') s.Areas.push_back(MakeArea(n, 1));
     }
     if (flagged >= 0) {
-        std::uint8_t& f = g == 'L' ? s.Lines[flagged].Flags
+        std::uint8_t& f = g == 'L'   ? s.Lines[flagged].Flags
                           : g == 'B' ? s.Points[flagged].Flags
                           : g == 'T' ? s.Texts[flagged].Flags
                                      : s.Areas[flagged].Flags;
@@ -369,4 +376,4 @@ TEST_F(BlkFileSetTest, EmptyAndDamagedFiles) {
     }
 }
 
-} // namespace
+}  // namespace

@@ -124,7 +124,7 @@ BlockSpec DuplicateBlock() {
     const std::vector<std::pair<double, double>> shape{{0, 0}, {5, 1}, {10, 0}};
     std::vector<std::pair<double, double>> backwards(shape.rbegin(), shape.rend());
     s.AddLine(1, 1, shape);
-    s.AddLine(2, 1, {{0, 0}, {5, 2}, {10, 0}});         // one vertex moved, same rectangle
+    s.AddLine(2, 1, {{0, 0}, {5, 2}, {10, 0}});          // one vertex moved, same rectangle
     s.AddLine(3, 1, backwards);                          // same vertices in opposite order
     s.AddLine(4, 1, shape, true);                        // same vertices, FirstCrd > LastCrd
     s.AddLine(5, 1, shape).Flags = 1;                    // deleted
@@ -183,4 +183,4 @@ TEST_P(BlkDuplicateTest, ManyRecordsAcrossReadBlocks) {
 INSTANTIATE_TEST_SUITE_P(DirectAndCached, BlkDuplicateTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "Cached" : "Direct"; });
 
-} // namespace
+}  // namespace

@@ -35,18 +35,36 @@ std::vector<std::string> Transcript(TBlk& blk) {
     TBlkArea a;
     TCrds crds;
     const int lines = blk.LineCount(), areas = blk.AreaCount();
-    out.push_back(Outcome([&] { blk.ReadNextLine(l); return Hex(RecordBytes(l)); }));
-    out.push_back(Outcome([&] { blk.ReadNextArea(a); return Hex(RecordBytes(a)); }));
+    out.push_back(Outcome([&] {
+        blk.ReadNextLine(l);
+        return Hex(RecordBytes(l));
+    }));
+    out.push_back(Outcome([&] {
+        blk.ReadNextArea(a);
+        return Hex(RecordBytes(a));
+    }));
     for (int n = -1; n <= lines + 2; ++n) {
-        out.push_back(Outcome([&] { blk.FindLine(n, l); return Hex(RecordBytes(l)); }));
+        out.push_back(Outcome([&] {
+            blk.FindLine(n, l);
+            return Hex(RecordBytes(l));
+        }));
         out.push_back(Hex(RecordBytes(l)));  // the buffer after a failure
     }
-    out.push_back(Outcome([&] { blk.ReadNextLine(l); return Hex(RecordBytes(l)); }));
+    out.push_back(Outcome([&] {
+        blk.ReadNextLine(l);
+        return Hex(RecordBytes(l));
+    }));
     for (int n = -1; n <= areas + 2; ++n) {
-        out.push_back(Outcome([&] { blk.FindArea(n, a); return Hex(RecordBytes(a)); }));
+        out.push_back(Outcome([&] {
+            blk.FindArea(n, a);
+            return Hex(RecordBytes(a));
+        }));
         out.push_back(Hex(RecordBytes(a)));
     }
-    out.push_back(Outcome([&] { blk.ReadNextArea(a); return Hex(RecordBytes(a)); }));
+    out.push_back(Outcome([&] {
+        blk.ReadNextArea(a);
+        return Hex(RecordBytes(a));
+    }));
     for (int first = -1; first <= 14; ++first)
         for (int last = -1; last <= 14; ++last) {
             out.push_back(Outcome([&] {
@@ -59,11 +77,27 @@ std::vector<std::string> Transcript(TBlk& blk) {
         }
     blk.TouchLines();
     blk.TouchAreas();
-    for (int n = -1; n <= lines + 2; ++n) out.push_back(Outcome([&] { blk.FindLine(n, l); return std::to_string(l.Number); }));
-    for (int n = -1; n <= areas + 2; ++n) out.push_back(Outcome([&] { blk.FindArea(n, a); return std::to_string(a.Number); }));
+    for (int n = -1; n <= lines + 2; ++n)
+        out.push_back(Outcome([&] {
+            blk.FindLine(n, l);
+            return std::to_string(l.Number);
+        }));
+    for (int n = -1; n <= areas + 2; ++n)
+        out.push_back(Outcome([&] {
+            blk.FindArea(n, a);
+            return std::to_string(a.Number);
+        }));
     // Sequential reading to the end continues where it stood.
-    while (!blk.LinesEof()) out.push_back(Outcome([&] { blk.ReadNextLine(l); return std::to_string(l.Number); }));
-    while (!blk.AreasEof()) out.push_back(Outcome([&] { blk.ReadNextArea(a); return std::to_string(a.Number); }));
+    while (!blk.LinesEof())
+        out.push_back(Outcome([&] {
+            blk.ReadNextLine(l);
+            return std::to_string(l.Number);
+        }));
+    while (!blk.AreasEof())
+        out.push_back(Outcome([&] {
+            blk.ReadNextArea(a);
+            return std::to_string(a.Number);
+        }));
     return out;
 }
 
@@ -128,7 +162,7 @@ TEST(BlkReadCacheTest, StampsKeepTheCacheInStep) {
     EXPECT_EQ(+a.Kind, 3);
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -156,4 +190,4 @@ TEST(BlkReadCacheTest, OnlyTheVerticesTheLinesUseAreHeldInMemory) {
     EXPECT_LT(blk.CachedBytes(), std::size_t(1) << 20);
 }
 
-} // namespace
+}  // namespace

@@ -33,12 +33,12 @@ protected:
         return ThrownMessage<EBlkPloError>([&] { blk.AreaBoundary(area, lines); });
     }
     std::string M1(int area, int line) {
-        return "Chybná topológia línie plochy\r(" + blk.Path() + ", P:" + std::to_string(area) + ", L:" +
-               std::to_string(line) + ")";
+        return "Chybná topológia línie plochy\r(" + blk.Path() + ", P:" + std::to_string(area) +
+               ", L:" + std::to_string(line) + ")";
     }
     std::string M2(int area, int prev, int next) {
-        return "Chybná topológia línii plochy\r(" + blk.Path() + ", P:" + std::to_string(area) + ", L:" +
-               std::to_string(prev) + ", L:" + std::to_string(next) + ")";
+        return "Chybná topológia línii plochy\r(" + blk.Path() + ", P:" + std::to_string(area) +
+               ", L:" + std::to_string(prev) + ", L:" + std::to_string(next) + ")";
     }
     std::string Lines(int a, int b) {
         return "Chybná topológia línii\r(" + blk.Path() + ", L:" + std::to_string(a) + ", L:" + std::to_string(b) + ")";
@@ -255,7 +255,7 @@ TEST(BlkInnerLinesTest, PairingOfBridges) {
         {{B(1), I(10), B(2)}, 0, 10},                                   // a bridge that occurs once
         {{B(1), I(10), B(2), I(12), B(3), I(10), B(4)}, 0, 12},         // odd count: the unpaired one
         {{B(1), I(10), B(2), I(11), B(3), I(12), B(4)}, 0, 10},
-        {{B(1), I(10), B(5), I(10), B(2), I(11), B(3), I(12), B(4)}, 0, 11},  // even but unpaired
+        {{B(1), I(10), B(5), I(10), B(2), I(11), B(3), I(12), B(4)}, 0, 11},               // even but unpaired
         {{B(1), I(21), I(22), B(3), I(23), B(4), I(23), B(5), I(22), B(6), I(21)}, 1, 0},  // A B C C B A
     };
     TBlk blk;  // works on the list only
@@ -304,10 +304,10 @@ TEST_F(BlkRingTest, ToleranceIsClampedAndJoinsEnds) {
         double dx, dy, tolerance;
         bool joins;
     } cases[] = {
-        {0.005, 0.002, 0.01, true},  {0.005, 0.002, 0.001, false}, {0.005, 0.002, -0.01, true},
-        {0.005, 0.002, 5, true},     {0.005, 0.002, -0.001, false},
-        {0.02, 0, 5, false},  // beyond 0.01: a larger tolerance is cut to 0.01
-        {0.0008, 0, -0.001, true},  // -0.001 acts as 0.001
+        {0.005, 0.002, 0.01, true},    {0.005, 0.002, 0.001, false},
+        {0.005, 0.002, -0.01, true},   {0.005, 0.002, 5, true},
+        {0.005, 0.002, -0.001, false}, {0.02, 0, 5, false},  // beyond 0.01: a larger tolerance is cut to 0.01
+        {0.0008, 0, -0.001, true},                           // -0.001 acts as 0.001
         {0.0008, 0, 0, false},
     };
     for (const auto& c : cases) {
@@ -356,7 +356,7 @@ TEST_F(BlkRingTest, ClosingGapAndSingleLines) {
 
 TEST_F(BlkRingTest, OrientsTheFirstLineAndReversesOthers) {
     BlockSpec s;
-    AddBorder(s, 1, {{0, 0}, {10, 0}});             // its start meets line 2
+    AddBorder(s, 1, {{0, 0}, {10, 0}});  // its start meets line 2
     AddBorder(s, 2, {{0, 0}, {0, 10}});
     AddBorder(s, 3, {{10, 0}, {10, 10}, {0, 10}});  // runs against the ring
     AddBorder(s, 4, {{50, 50}, {60, 60}});          // meets nothing
@@ -370,4 +370,4 @@ TEST_F(BlkRingTest, OrientsTheFirstLineAndReversesOthers) {
         EXPECT_EQ(Assemble(list, 0.01), "<no exception>") << testing::PrintToString(list);
 }
 
-} // namespace
+}  // namespace

@@ -44,9 +44,9 @@ protected:
 };
 
 std::string Summary(const std::string& dir, bool clean, int lines, int points, int texts, int areas) {
-    return "{\"Path\":\"" + dir + "/\",\"IsClean\":" + (clean ? "true" : "false") + ",\"LineCount\":" +
-           std::to_string(lines) + ",\"PointCount\":" + std::to_string(points) + ",\"TextCount\":" +
-           std::to_string(texts) + ",\"AreaCount\":" + std::to_string(areas) + "}\n";
+    return "{\"Path\":\"" + dir + "/\",\"IsClean\":" + (clean ? "true" : "false") +
+           ",\"LineCount\":" + std::to_string(lines) + ",\"PointCount\":" + std::to_string(points) +
+           ",\"TextCount\":" + std::to_string(texts) + ",\"AreaCount\":" + std::to_string(areas) + "}\n";
 }
 
 TEST_F(InfoProgramTest, SummaryOfABlock) {
@@ -151,8 +151,9 @@ TEST_F(InfoProgramTest, DumpOfPointsTextsAndAreas) {
     s.Areas[0].AreaSize = R(99.5);
     WriteBlock(Block(), s);
     RunResult r = Run({Block(), "--dump", "B"});
-    EXPECT_EQ(r.out, "{\"Number\":1,\"Kind\":3,\"Flags\":0,\"DisplayCode\":0,\"X\":-10.5,\"Y\":20.25,\"Angle\":1.5,"
-                     "\"Deleted\":false}\n");
+    EXPECT_EQ(r.out,
+              "{\"Number\":1,\"Kind\":3,\"Flags\":0,\"DisplayCode\":0,\"X\":-10.5,\"Y\":20.25,\"Angle\":1.5,"
+              "\"Deleted\":false}\n");
     r = Run({Block(), "--dump", "t"});
     EXPECT_EQ(r.out, "{\"Number\":4,\"Kind\":2,\"Flags\":0,\"Angle\":0.5,\"Rect\":[1,2,3,4],\"Deleted\":false}\n");
     r = Run({Block(), "--dump", "P"});
@@ -221,4 +222,4 @@ TEST_F(InfoProgramTest, UsageErrorsAndHelp) {
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }
 
-} // namespace
+}  // namespace

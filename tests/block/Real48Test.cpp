@@ -24,10 +24,15 @@ TEST(Real48Test, DecodesKnownPatterns) {
         Bytes bytes;
         long double value;
     } cases[] = {
-        {{0, 0, 0, 0, 0, 0}, 0.0L}, {{0, 1, 2, 3, 4, 0x85}, 0.0L},  // exponent 0 means zero
-        {{129, 0, 0, 0, 0, 0}, 1.0L}, {{129, 0, 0, 0, 0, 0x80}, -1.0L}, {{128, 0, 0, 0, 0, 0}, 0.5L},
-        {{128, 0, 0, 0, 0, 0x40}, 0.75L}, {{130, 0, 0, 0, 0, 0x40}, 3.0L},
-        {{129, 1, 0, 0, 0, 0}, 1.0L + std::ldexp(1.0L, -39)}, {{1, 0, 0, 0, 0, 0}, std::ldexp(1.0L, -128)},
+        {{0, 0, 0, 0, 0, 0}, 0.0L},
+        {{0, 1, 2, 3, 4, 0x85}, 0.0L},  // exponent 0 means zero
+        {{129, 0, 0, 0, 0, 0}, 1.0L},
+        {{129, 0, 0, 0, 0, 0x80}, -1.0L},
+        {{128, 0, 0, 0, 0, 0}, 0.5L},
+        {{128, 0, 0, 0, 0, 0x40}, 0.75L},
+        {{130, 0, 0, 0, 0, 0x40}, 3.0L},
+        {{129, 1, 0, 0, 0, 0}, 1.0L + std::ldexp(1.0L, -39)},
+        {{1, 0, 0, 0, 0, 0}, std::ldexp(1.0L, -128)},
         {{255, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, std::ldexp(2.0L - std::ldexp(1.0L, -39), 126)},
     };
     for (const auto& c : cases) EXPECT_EQ(FromBytes(c.bytes).Value(), c.value) << double(c.value);
@@ -39,15 +44,25 @@ TEST(Real48Test, EncodesRoundingAndSaturating) {
         long double value;
         Bytes bytes;
     } cases[] = {
-        {0, {0, 0, 0, 0, 0, 0}}, {-0.0L, {0, 0, 0, 0, 0, 0}}, {1, {129, 0, 0, 0, 0, 0}},
-        {-1, {129, 0, 0, 0, 0, 0x80}}, {0.75L, {128, 0, 0, 0, 0, 0x40}}, {-3, {130, 0, 0, 0, 0, 0xC0}},
+        {0, {0, 0, 0, 0, 0, 0}},
+        {-0.0L, {0, 0, 0, 0, 0, 0}},
+        {1, {129, 0, 0, 0, 0, 0}},
+        {-1, {129, 0, 0, 0, 0, 0x80}},
+        {0.75L, {128, 0, 0, 0, 0, 0x40}},
+        {-3, {130, 0, 0, 0, 0, 0xC0}},
         // Rounding to nearest, ties to even; the carry reaches the exponent.
-        {1 + half, {129, 0, 0, 0, 0, 0}}, {1 + 3 * half, {129, 2, 0, 0, 0, 0}},
-        {1 + half + std::ldexp(1.0L, -60), {129, 1, 0, 0, 0, 0}}, {2.0L - std::ldexp(1.0L, -41), {130, 0, 0, 0, 0, 0}},
+        {1 + half, {129, 0, 0, 0, 0, 0}},
+        {1 + 3 * half, {129, 2, 0, 0, 0, 0}},
+        {1 + half + std::ldexp(1.0L, -60), {129, 1, 0, 0, 0, 0}},
+        {2.0L - std::ldexp(1.0L, -41), {130, 0, 0, 0, 0, 0}},
         // The largest magnitudes, saturation and underflow.
-        {1.7E38L, kMax17E38}, {1.7E38, kMax17E38}, {-1.7E38L, {0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0xFF}},
-        {1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}}, {-INFINITY, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
-        {1e-50L, {0, 0, 0, 0, 0, 0}}, {NAN, {0, 0, 0, 0, 0, 0}},
+        {1.7E38L, kMax17E38},
+        {1.7E38, kMax17E38},
+        {-1.7E38L, {0xFF, 0x67, 0x3C, 0x9E, 0xC9, 0xFF}},
+        {1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}},
+        {-INFINITY, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}},
+        {1e-50L, {0, 0, 0, 0, 0, 0}},
+        {NAN, {0, 0, 0, 0, 0, 0}},
     };
     for (const auto& c : cases) EXPECT_EQ(TReal48::FromValue(c.value).Bytes, c.bytes) << double(c.value);
     EXPECT_EQ(TReal48::FromValue(0.1L).Value(), std::ldexp(std::nearbyint(std::ldexp(0.1L, 43)), -43));
@@ -110,4 +125,4 @@ TEST(Real48Test, DecodingByBitsEqualsTheDefinitionOnRandomPatterns) {
     }
 }
 
-} // namespace
+}  // namespace

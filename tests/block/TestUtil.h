@@ -112,4 +112,4 @@ protected:
     TBlk blk;
 };
 
-} // namespace vexa::blocktest
+}  // namespace vexa::blocktest

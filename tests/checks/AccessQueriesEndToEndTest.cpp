@@ -39,8 +39,9 @@ protected:
     void SetQueries(const std::vector<std::pair<std::string, std::string>>& queries) {
         TAccessDb db(standard.string());
         db.ExecuteNative("update DBAtrib set QFormat = NULL where Meno = 'PORAST'");
-        db.ExecuteNative("update Dotazy set SQL = 'SELECT TestTab.Cislo FROM TestTab WHERE False' "
-                         "where Nazov in ('qTestDrevina', 'qTestVek')");
+        db.ExecuteNative(
+            "update Dotazy set SQL = 'SELECT TestTab.Cislo FROM TestTab WHERE False' "
+            "where Nazov in ('qTestDrevina', 'qTestVek')");
         for (const auto& [name, sql] : queries)
             db.ExecuteNative("update Dotazy set SQL = :s where Nazov = :n", {{"s", sql}, {"n", name}});
     }
@@ -64,9 +65,7 @@ protected:
             if (r.Id == -93 && r.Chyba == "zle vyplnený DB záznam" && r.Cislo) numbers.push_back(*r.Cislo);
         return numbers;
     }
-    Outcome Query(const std::string& args) {
-        return Run(VEXA_QUERY_PROGRAM, args);
-    }
+    Outcome Query(const std::string& args) { return Run(VEXA_QUERY_PROGRAM, args); }
 
     testkit::TempDir temp;
     fs::path map = temp.Path() / "map";
@@ -76,7 +75,7 @@ protected:
 
 const char* const kNone = "SELECT TestTab.Cislo FROM TestTab WHERE False;";
 
-} // namespace
+}  // namespace
 
 // Column names are the table's own spelling (CISLO), as Access shows a field.
 // QTest findings as Access gives them (the sample table: 7 records, PLOCHA 1, PORAST "1a".."6a", "9z").
@@ -89,10 +88,17 @@ TEST_F(AccessQueriesEndToEnd, TestQueriesFindWhatAccessFinds) {
     } cases[] = {
         {nullptr, "SELECT TestTab.Cislo FROM TestTab WHERE (TestTab.PLOCHA > 0) = True;", kNone, {1, 2, 3, 4, 5, 6, 7}},
         {nullptr, kNone, "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PORAST In (\"1A\", \"9Z\");", {1, 7}},
-        {nullptr, kNone, "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PORAST = \"2A\" Or TestTab.PORAST < \"2\";", {1, 2}},
-        {nullptr, "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PLOCHA + \"1\" = 2 And Not (TestTab.Cislo > 2);", kNone, {1, 2}},
+        {nullptr,
+         kNone,
+         "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PORAST = \"2A\" Or TestTab.PORAST < \"2\";",
+         {1, 2}},
+        {nullptr,
+         "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PLOCHA + \"1\" = 2 And Not (TestTab.Cislo > 2);",
+         kNone,
+         {1, 2}},
         {"UPDATE TestTab SET TestTab.DATUM = #12/31/2010# WHERE TestTab.Cislo In (3, 5);",
-         "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.DATUM - #12/30/2010# = 1 And Year(TestTab.DATUM) = 2010;", kNone,
+         "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.DATUM - #12/30/2010# = 1 And Year(TestTab.DATUM) = 2010;",
+         kNone,
          {3, 5}},
     };
     for (const auto& c : cases) {
@@ -120,11 +126,12 @@ TEST_F(AccessQueriesEndToEnd, QueryToolPrintsRowsAndWritesOnlyWhenAsked) {
         std::string Out;
     } cases[] = {
         {"SELECT Cislo, PORAST, PLOCHA > 0 AS Kladna, Null AS Nic FROM TestTab WHERE PORAST In (\"1A\", \"9Z\")",
-         "{\"CISLO\":1,\"PORAST\":\"1a\",\"Kladna\":-1,\"Nic\":null}\n{\"CISLO\":7,\"PORAST\":\"9z\",\"Kladna\":-1,\"Nic\":null}\n"},
+         "{\"CISLO\":1,\"PORAST\":\"1a\",\"Kladna\":-1,\"Nic\":null}\n{\"CISLO\":7,\"PORAST\":\"9z\",\"Kladna\":-1,"
+         "\"Nic\":null}\n"},
         {"SELECT TOP 1 DateAdd(\"h\", 6, #12/31/2010#) AS Kedy, PLOCHA / 4 AS Stvrt, \"ž\" & \"\" AS T FROM TestTab",
          "{\"Kedy\":\"2010-12-31T06:00:00\",\"Stvrt\":0.25,\"T\":\"ž\"}\n"},
         {"qTestPlocha", ""},  // a saved query by name: no record is out of range
-        {"SELECT Count(*) AS N FROM Dreviny WHERE Kod Is Not Null", "{\"N\":" },
+        {"SELECT Count(*) AS N FROM Dreviny WHERE Kod Is Not Null", "{\"N\":"},
         {"UPDATE TestTab SET PORAST = UCase(PORAST) WHERE Cislo < 3", "{\"changed\": 2}\n"},
     };
     const std::string before = ReadFileText(map / "LE_00001.blk" / "p0001.dbf");
@@ -151,7 +158,8 @@ TEST_F(AccessQueriesEndToEnd, QueryToolPrintsRowsAndWritesOnlyWhenAsked) {
         {table + " " + Quote("SELECT Nic FROM TestTab"), "no such column: Nic\n"},
         {table + " " + Quote("PARAMETERS [Kód] Text; SELECT Cislo FROM TestTab WHERE PORAST = [Kód]"),
          "The parameter has no value: Kód.\n"},
-        {Quote((map / "none.dbf").string()) + " " + Quote("SELECT 1"), "Tabuľka neexistuje\n(" + (map / "none.dbf").string() + ")\n"},
+        {Quote((map / "none.dbf").string()) + " " + Quote("SELECT 1"),
+         "Tabuľka neexistuje\n(" + (map / "none.dbf").string() + ")\n"},
         {table, "Očakáva sa TABUĽKA.dbf a príkaz (vexa-query --help)\n"},
     };
     for (const auto& e : errors) {

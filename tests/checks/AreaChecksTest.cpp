@@ -64,10 +64,10 @@ TEST_F(AreaChecks, PrecedenceAdmissibilityThenTopologyThenSize) {
     content.Areas[2].AreaSize = testkit::R(0);
     content.Areas.push_back(testkit::MakeArea(4, 99, 1));
     content.Areas.back().Flags = 4;  // deleted, inadmissible: never reported
-    EXPECT_EQ(Run(content, PloAll, 0, 3), (std::vector<TErrorRecord>{
-                                              Finding(-71, "LE_1.blk", "P", 11, 1, "neprípustný druh vo vrstve"),
-                                              Finding(-72, "LE_1.blk", "P", 10, 2, kTopology),
-                                              Finding(-74, "LE_1.blk", "P", 10, 3, "podlimitná plocha")}))
+    EXPECT_EQ(Run(content, PloAll, 0, 3),
+              (std::vector<TErrorRecord>{Finding(-71, "LE_1.blk", "P", 11, 1, "neprípustný druh vo vrstve"),
+                                         Finding(-72, "LE_1.blk", "P", 10, 2, kTopology),
+                                         Finding(-74, "LE_1.blk", "P", 10, 3, "podlimitná plocha")}))
         << Describe(Rows());
 }
 
@@ -95,7 +95,8 @@ TEST_F(AreaChecks, CorruptLinkCycleEndsAsAFinding) {
     Line(content, 3).NextARev = 1;
     Line(content, 2).NextB = Line(content, 2).PrevB = 3;
     content.Areas.push_back(testkit::MakeArea(1, 10, 1));
-    EXPECT_EQ(Run(content, PloTopologia, 0, 1), (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
+    EXPECT_EQ(Run(content, PloTopologia, 0, 1),
+              (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
 }
 
 TEST_F(AreaChecks, BridgesPairedPassUnpairedFail) {
@@ -119,7 +120,8 @@ TEST_F(AreaChecks, BridgesPairedPassUnpairedFail) {
     // A boundary line of a plain square that claims area 1 on both sides occurs once.
     BlockSpec square = Grid(1, 1);
     Line(square, grid.LeftLine(0, 1)).AreaB = 1;
-    EXPECT_EQ(Run(square, PloTopologia, 0, 1), (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
+    EXPECT_EQ(Run(square, PloTopologia, 0, 1),
+              (std::vector<TErrorRecord>{Finding(-72, "LE_1.blk", "P", 10, 1, kTopology)}));
 }
 
 TEST_F(AreaChecks, RingIsJoinedWithinOneCentimetre) {
@@ -159,7 +161,7 @@ TEST_F(AreaChecks, FindingsEqualTheBlocksOwnRoutine) {
     EXPECT_FALSE(Blk.ReadCache());
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -190,4 +192,4 @@ TEST_F(AreaChecks, TheBoundaryWalksOfABlockAreBoundedInTotal) {
     EXPECT_EQ(Blk.WalkBudget(), -1) << "the budget ends with the pass";
 }
 
-} // namespace
+}  // namespace

@@ -57,15 +57,17 @@ TEST_F(MapListing, RowsSortedNormalisedAndMarked) {
     Dir("SL_Adm01.BLK");
     Dir("abc.blk");
     Dir("x_1.blk");
-    Dir("ce_1.blk");  // CE is not a known layer here
+    Dir("ce_1.blk");   // CE is not a known layer here
     File("HR_2.blk");  // a map entry that is not a directory is no block
     Dir(".hidden.blk");
     Dir("notes");
     File("readme.txt");
     auto rows = ListMapBlocks(map.string() + "/", known);
-    std::vector<TBlockRow> expected = {{"0", "", "abc.blk"},       {"0", "", "CE_1.blk"},
+    std::vector<TBlockRow> expected = {{"0", "", "abc.blk"},
+                                       {"0", "", "CE_1.blk"},
                                        {"1", "3", "LE_12345.blk"},
-                                       {"1", "3", "SL_ADM01.blk"}, {"0", "", "x_1.blk"}};
+                                       {"1", "3", "SL_ADM01.blk"},
+                                       {"0", "", "x_1.blk"}};
     EXPECT_EQ(rows, expected);
     // Conforming entries carry the listed letter case on disk now, contents and all.
     EXPECT_TRUE(Has("LE_12345.blk"));
@@ -99,4 +101,4 @@ TEST_F(MapListing, MissingOrEmptyMapAndFailingStandard) {
     EXPECT_THROW(ListMapBlocks(map.string(), failing), std::runtime_error);
 }
 
-} // namespace
+}  // namespace

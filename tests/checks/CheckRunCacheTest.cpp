@@ -58,15 +58,19 @@ protected:
 };
 
 TEST_F(RunCache, RowsAsTheSingleRowReadGivesThem) {
-    Table({{1.0, std::string("a")}, {3.0, std::string("first")}, {3.0, std::string("second")}, {2.5, std::string("x")},
-           {TValue{}, std::string("y")}, {5.0, std::string("gone")}, {6.0, std::string("f")}});
+    Table({{1.0, std::string("a")},
+           {3.0, std::string("first")},
+           {3.0, std::string("second")},
+           {2.5, std::string("x")},
+           {TValue{}, std::string("y")},
+           {5.0, std::string("gone")},
+           {6.0, std::string("f")}});
     {
         TTableDBF table;  // row 6 (element 5) is deleted
         table.SetDatabaseName(block);
         table.SetTableName("p0010.dbf");
         table.Open();
-        for (table.First(); !table.Eof() && table.RecNo() != 6; table.Next()) {
-        }
+        for (table.First(); !table.Eof() && table.RecNo() != 6; table.Next()) {}
         table.DeleteCurrent();
         table.Close();
     }
@@ -134,4 +138,4 @@ TEST_F(RunCache, TableIsReadOncePerRunAndAgainWhenItChanges) {
     EXPECT_EQ(Standard->RunCache().TableLoads(), 3);
 }
 
-} // namespace
+}  // namespace

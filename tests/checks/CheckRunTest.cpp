@@ -175,7 +175,7 @@ TEST_F(CheckRun, FailedHandOverIsAnErrorAndTheNextRunStartsEmpty) {
     EXPECT_EQ(view.Events.back(), "caption ");
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -200,8 +200,12 @@ TEST_F(CheckRun, AHalfCopiedBlockIsToldAndItsFilesKept) {
     view.RowsIn = {{"1", "3", "LE_1.blk"}};
     RunCheck(*Standard, view);
     ASSERT_FALSE(view.Events.empty());
-    EXPECT_EQ(view.Events[0].rfind("warning Blok " + MapDir + "LE_1.blk je neúplný (chýba tn.lin): súbor tn.crd bol "
-                                   "odložený ako tn.crd.orphan-", 0), 0u) << view.Events[0];
+    EXPECT_EQ(view.Events[0].rfind("warning Blok " + MapDir +
+                                       "LE_1.blk je neúplný (chýba tn.lin): súbor tn.crd bol "
+                                       "odložený ako tn.crd.orphan-",
+                                   0),
+              0u)
+        << view.Events[0];
     int kept = 0;
     for (const auto& e : fs::directory_iterator(MapDir + "LE_1.blk"))
         if (e.path().filename().string().rfind("tn.crd.orphan-", 0) == 0) {
@@ -218,8 +222,8 @@ TEST_F(CheckRun, LeftoversOfGoneRunsAreRemovedAndThoseOfLiveOnesKept) {
     const std::vector<fs::path> goneFiles = {block / (".l0012.dbf.vexa-" + gone + "-3-4711.tmp"),
                                              block / (".tn.lin.vexa-" + gone + "-0-12.tmp.dbf"),
                                              fs::path(MapDir) / (".Chyby.DBF.vexa-" + gone + "-1-2.tmp")};
-    const std::vector<fs::path> kept = {block / (".l0012.dbf.vexa-" + live + "-3-4711.tmp"),
-                                        block / "notes.tmp", block / ".vexa-1-2-3.txt"};
+    const std::vector<fs::path> kept = {block / (".l0012.dbf.vexa-" + live + "-3-4711.tmp"), block / "notes.tmp",
+                                        block / ".vexa-1-2-3.txt"};
     for (const auto& p : goneFiles) std::ofstream(p) << "half a table";
     for (const auto& p : kept) std::ofstream(p) << "kept";
     fs::create_directories(temp / ("vexa-" + gone + "-AbC123") / "inner");
@@ -245,8 +249,8 @@ TEST_F(CheckRun, ASecondRunOnTheSameMapIsRefused) {
             RunCheck(*Standard, view);
             ADD_FAILURE() << "ran";
         } catch (const ERunLocked& e) {
-            EXPECT_EQ(std::string(e.what()), "Na mape " + ExcludeTrailingDelimiter(MapDir) + " už beží iná kontrola (proces " +
-                                                 std::to_string(::getpid()) +
+            EXPECT_EQ(std::string(e.what()), "Na mape " + ExcludeTrailingDelimiter(MapDir) +
+                                                 " už beží iná kontrola (proces " + std::to_string(::getpid()) +
                                                  ").\rPočkajte, kým skončí, a spustite kontrolu znova.");
         }
         EXPECT_TRUE(view.Events.empty());
@@ -256,4 +260,4 @@ TEST_F(CheckRun, ASecondRunOnTheSameMapIsRefused) {
     EXPECT_FALSE(fs::exists(MapDir + TMapLock::kFileName));
 }
 
-} // namespace
+}  // namespace

@@ -100,8 +100,10 @@ protected:
     void TearDown() override {
         Blk.Close();
         Standard.reset();
-        if (OldTmp) ::setenv("TMPDIR", OldTmp->c_str(), 1);
-        else ::unsetenv("TMPDIR");
+        if (OldTmp)
+            ::setenv("TMPDIR", OldTmp->c_str(), 1);
+        else
+            ::unsetenv("TMPDIR");
     }
     // Writes content as block `name` into the map directory; returns the block path.
     std::string Write(const testkit::BlockSpec& content, const std::string& name = "LE_1.blk") {
@@ -121,4 +123,4 @@ protected:
     std::optional<std::string> OldTmp;
 };
 
-} // namespace vexa::checkstest
+}  // namespace vexa::checkstest

@@ -33,31 +33,31 @@ class LineChecks : public CheckFixture {};
 
 TEST_F(LineChecks, EachRuleWithItsCodeAndTextAndOnlyTheFirstThatApplies) {
     BlockSpec content;
-    content.AddLine(1, 1, kZigzag).Flags = 4;                       // curve
+    content.AddLine(1, 1, kZigzag).Flags = 4;                                   // curve
     content.AddLine(2, 1, {{100, 0}, {110, 0}}).Rect.MaxX = testkit::R(110.5);  // rectangle
-    content.AddLine(3, 1, {{0, 50}, {5, 55}, {10, 50}});            // duplicate of 4
-    content.AddLine(4, 1, {{0, 50}, {5, 55}, {10, 50}}, true);      // same vertices, other direction
-    content.AddLine(5, 1, {{0, 80}, {3, 84}});                      // length 5, below the limit
-    TBlkLine& both = content.AddLine(6, 1, {{200, 0}, {300, 0}});   // curve and bad rectangle
+    content.AddLine(3, 1, {{0, 50}, {5, 55}, {10, 50}});                        // duplicate of 4
+    content.AddLine(4, 1, {{0, 50}, {5, 55}, {10, 50}}, true);                  // same vertices, other direction
+    content.AddLine(5, 1, {{0, 80}, {3, 84}});                                  // length 5, below the limit
+    TBlkLine& both = content.AddLine(6, 1, {{200, 0}, {300, 0}});               // curve and bad rectangle
     both.Flags = 4;
     both.Rect.MinY = testkit::R(-1);
-    content.AddLine(7, 1, {{0, 90}, {6, 98}});                      // length 10 = limit
-    content.AddLine(8, 1, {{0, 99}, {6.0000001, 107}});             // longer than the limit
-    content.AddLine(9, 1, {{0, 50}, {5, 55}, {10, 50}}).Flags = 1;  // deleted duplicate
+    content.AddLine(7, 1, {{0, 90}, {6, 98}});                                          // length 10 = limit
+    content.AddLine(8, 1, {{0, 99}, {6.0000001, 107}});                                 // longer than the limit
+    content.AddLine(9, 1, {{0, 50}, {5, 55}, {10, 50}}).Flags = 1;                      // deleted duplicate
     content.AddLine(10, 1, {{0, 50}, {5, 54}, {10, 50}}).Rect = content.Lines[2].Rect;  // one vertex moved
     std::string path = Write(content);
     Open();
     Standard->SetGauge(&Gauge);
     EXPECT_EQ(Standard->CheckLines(Blk, LinKrivky | LinMimoMBR | LinDuplikatne | LinDlzka, 10.0), 8);
     // Line 10 has the rectangle of line 3 but not its vertices; it fails the rectangle test only.
-    EXPECT_EQ(Rows(), (std::vector<TErrorRecord>{
-                          Finding(-12, "LE_1.blk", "L", 1, 1, "krivka"), Finding(-13, "LE_1.blk", "L", 1, 2, kRect),
-                          Finding(-14, "LE_1.blk", "L", 1, 3, "duplikátne línie: 4"),
-                          Finding(-14, "LE_1.blk", "L", 1, 4, "duplikátne línie: 3"),
-                          Finding(-15, "LE_1.blk", "L", 1, 5, "podlimitná dĺžka"),
-                          Finding(-12, "LE_1.blk", "L", 1, 6, "krivka"),
-                          Finding(-15, "LE_1.blk", "L", 1, 7, "podlimitná dĺžka"),
-                          Finding(-13, "LE_1.blk", "L", 1, 10, kRect)}))
+    EXPECT_EQ(
+        Rows(),
+        (std::vector<TErrorRecord>{
+            Finding(-12, "LE_1.blk", "L", 1, 1, "krivka"), Finding(-13, "LE_1.blk", "L", 1, 2, kRect),
+            Finding(-14, "LE_1.blk", "L", 1, 3, "duplikátne línie: 4"),
+            Finding(-14, "LE_1.blk", "L", 1, 4, "duplikátne línie: 3"),
+            Finding(-15, "LE_1.blk", "L", 1, 5, "podlimitná dĺžka"), Finding(-12, "LE_1.blk", "L", 1, 6, "krivka"),
+            Finding(-15, "LE_1.blk", "L", 1, 7, "podlimitná dĺžka"), Finding(-13, "LE_1.blk", "L", 1, 10, kRect)}))
         << Describe(Rows());
     EXPECT_NE(HeaderTime(path + "/tn.lin", 15), 0u);
     EXPECT_EQ(Gauge.Maximum(), 10);
@@ -115,10 +115,10 @@ TEST_F(LineChecks, AdmissibilityDecidesAlone) {
     BlockSpec content;
     content.AddLine(1, 99, kZigzag).Flags = 4;  // inadmissible curve
     content.Lines.push_back(LinkedLine(2, 99, 5, 5));
-    content.Lines.back().NextA = 2;              // inadmissible with a free end: reported once
+    content.Lines.back().NextA = 2;  // inadmissible with a free end: reported once
     content.Lines.back().NextARev = 1;
-    content.AddLine(3, 1, kZigzag).Flags = 4;    // admissible curve: no finding with option 1
-    content.AddLine(4, 2, {{0, 0}, {1, 1}});     // admissible, bounds no area, LE is not areas-only
+    content.AddLine(3, 1, kZigzag).Flags = 4;  // admissible curve: no finding with option 1
+    content.AddLine(4, 2, {{0, 0}, {1, 1}});   // admissible, bounds no area, LE is not areas-only
     Write(content);
     Open();
     EXPECT_EQ(Standard->CheckLines(Blk, LinAll & ~LinPloZhoda, 1000), 2);
@@ -135,12 +135,30 @@ TEST_F(LineChecks, FreeEndsAndLinesOutsideAreasInAnAreasOnlyLayer) {
     // int32_t fields would be misaligned.
     using End = void (*)(TBlkLine&, std::int32_t);
     const End ends[] = {
-        [](TBlkLine& l, std::int32_t n) { l.NextA = n; l.NextARev = 1; },
-        [](TBlkLine& l, std::int32_t n) { l.NextB = n; l.NextBRev = 1; },
-        [](TBlkLine& l, std::int32_t n) { l.PrevA = n; l.PrevARev = 0; },
-        [](TBlkLine& l, std::int32_t n) { l.PrevB = n; l.PrevBRev = 0; },
-        [](TBlkLine& l, std::int32_t n) { l.NextA = n; l.NextARev = 0; },
-        [](TBlkLine& l, std::int32_t n) { l.PrevB = n; l.PrevBRev = 1; },
+        [](TBlkLine& l, std::int32_t n) {
+            l.NextA = n;
+            l.NextARev = 1;
+        },
+        [](TBlkLine& l, std::int32_t n) {
+            l.NextB = n;
+            l.NextBRev = 1;
+        },
+        [](TBlkLine& l, std::int32_t n) {
+            l.PrevA = n;
+            l.PrevARev = 0;
+        },
+        [](TBlkLine& l, std::int32_t n) {
+            l.PrevB = n;
+            l.PrevBRev = 0;
+        },
+        [](TBlkLine& l, std::int32_t n) {
+            l.NextA = n;
+            l.NextARev = 0;
+        },
+        [](TBlkLine& l, std::int32_t n) {
+            l.PrevB = n;
+            l.PrevBRev = 1;
+        },
     };
     for (std::int32_t n = 2; n <= 7; ++n) {
         TBlkLine line = LinkedLine(n, 1, 7, 8);
@@ -148,15 +166,16 @@ TEST_F(LineChecks, FreeEndsAndLinesOutsideAreasInAnAreasOnlyLayer) {
         content.Lines.push_back(line);
     }
     content.Lines.push_back(LinkedLine(8, 1, 7, 8));
-    content.Lines.back().Flags = 2;                       // not topologically usable
+    content.Lines.back().Flags = 2;                     // not topologically usable
     content.Lines.push_back(LinkedLine(9, 1, -1, -1));  // linked, but no area on either side
     Write(content, "PO_1.blk");
     Open("PO_1.blk");
     EXPECT_EQ(Standard->CheckLines(Blk, LinPripustnost, 0), 7);
     std::vector<TErrorRecord> expected;
     for (std::int32_t n : {1, 2, 3, 4, 5, 8, 9})
-        expected.push_back(Finding(-11, "PO_1.blk", "L", 1, n,
-                                   n >= 2 && n <= 5 ? "nadbytočná línia v ploche" : "neprípustná línia vo vrstve plôch"));
+        expected.push_back(
+            Finding(-11, "PO_1.blk", "L", 1, n,
+                    n >= 2 && n <= 5 ? "nadbytočná línia v ploche" : "neprípustná línia vo vrstve plôch"));
     EXPECT_EQ(Rows(), expected) << Describe(Rows());
 }
 
@@ -182,8 +201,14 @@ TEST_F(LineChecks, AlikeAreasByTheirAttributes) {
     };
     const std::vector<Case> cases = {
         {"no table", false, {}, true},
-        {"equal outside the GIS's columns", true, {{1.0, std::string("12a"), 100.0, date}, {2.0, std::string("12a"), 250.0, date}}, true},
-        {"different values", true, {{1.0, std::string("12a"), 100.0, null}, {2.0, std::string("12b"), 100.0, null}}, false},
+        {"equal outside the GIS's columns",
+         true,
+         {{1.0, std::string("12a"), 100.0, date}, {2.0, std::string("12a"), 250.0, date}},
+         true},
+        {"different values",
+         true,
+         {{1.0, std::string("12a"), 100.0, null}, {2.0, std::string("12b"), 100.0, null}},
+         false},
         {"one row missing", true, {{1.0, std::string("12a"), 100.0, null}}, false},
         {"nulls are equal", true, {{1.0, std::string("12a"), 100.0, null}, {2.0, std::string("12a"), 7.0, null}}, true},
     };
@@ -254,10 +279,14 @@ TEST_F(LineChecks, FindingsEqualTheBlocksOwnRoutines) {
             expected.push_back(Finding(id, "LE_1.blk", "L", line.Kind, line.Number, text));
         };
         if (!TBlk::IsInnerLine(line) && Blk.AdjacentAreasMatch(line)) add(-73, "zhoda prilahlých plôch");
-        if (line.Flags & 4) add(-12, "krivka");
-        else if (!Blk.LineRectOk(line, rect)) add(-13, kRect);
-        else if (Blk.FindDuplicateLines(line, found)) add(-14, "duplikátne línie: " + found.substr(0, 254));
-        else if (line.Length.Value() <= 2.0L) add(-15, "podlimitná dĺžka");
+        if (line.Flags & 4)
+            add(-12, "krivka");
+        else if (!Blk.LineRectOk(line, rect))
+            add(-13, kRect);
+        else if (Blk.FindDuplicateLines(line, found))
+            add(-14, "duplikátne línie: " + found.substr(0, 254));
+        else if (line.Length.Value() <= 2.0L)
+            add(-15, "podlimitná dĺžka");
     }
     ASSERT_GT(expected.size(), 20u) << "the block has faults of every rule";
     Open();
@@ -266,7 +295,7 @@ TEST_F(LineChecks, FindingsEqualTheBlocksOwnRoutines) {
     EXPECT_FALSE(Blk.ReadCache()) << "the read cache is off again after the pass";
 }
 
-} // namespace
+}  // namespace
 
 namespace {
 
@@ -290,4 +319,4 @@ TEST_F(LineChecks, ManyIdenticalLinesAreFoundInNLogNTime) {
     EXPECT_EQ(rows[0].Chyba.size(), rows[1].Chyba.size());
 }
 
-} // namespace
+}  // namespace

@@ -65,10 +65,10 @@ TEST_F(EveryPass, NoOptionsOrNoElementsTouchesNothing) {
 
 TEST_F(PointChecks, RotationRangeOfZeroAngleKinds) {
     testkit::BlockSpec content;
-    content.Points = {MakePoint(1, kZeroAnglePoint, 10, 10, 0.05L), MakePoint(2, kZeroAnglePoint, 10, 10, 0.1L),
+    content.Points = {MakePoint(1, kZeroAnglePoint, 10, 10, 0.05L),  MakePoint(2, kZeroAnglePoint, 10, 10, 0.1L),
                       MakePoint(3, kZeroAnglePoint, 10, 10, 399.9L), MakePoint(4, kZeroAnglePoint, 10, 10, 399.95L),
-                      MakePoint(5, kZeroAnglePoint, 10, 10, -100), MakePoint(6, kZeroAnglePoint, 10, 10, 200),
-                      MakePoint(7, kFreePoint, 10, 10, 200), MakePoint(8, kZeroAnglePoint, 10, 10, 0)};
+                      MakePoint(5, kZeroAnglePoint, 10, 10, -100),   MakePoint(6, kZeroAnglePoint, 10, 10, 200),
+                      MakePoint(7, kFreePoint, 10, 10, 200),         MakePoint(8, kZeroAnglePoint, 10, 10, 0)};
     std::string path = Write(content);
     Open();
     Standard->SetGauge(&Gauge);
@@ -128,10 +128,10 @@ TEST_F(TextChecks, RotationInDegreesBothWays) {
                      MakeText(2, kZeroAngleText, -0.0018L),  // -0.103 degrees
                      MakeText(3, kZeroAngleText, 6.2817L),   // 359.91 degrees
                      MakeText(4, kZeroAngleText, -6.2817L),
-                     MakeText(5, kZeroAngleText, 6.28L),     // 359.82 degrees
+                     MakeText(5, kZeroAngleText, 6.28L),  // 359.82 degrees
                      MakeText(6, kZeroAngleText, -3.0L),
                      MakeText(7, kZeroAngleText, 0),
-                     MakeText(8, kPoText, 1.0L)};            // no zero-angle rule for the kind
+                     MakeText(8, kPoText, 1.0L)};  // no zero-angle rule for the kind
     std::string path = Write(content);
     Open();
     Standard->SetGauge(&Gauge);
@@ -157,4 +157,4 @@ TEST_F(TextChecks, AdmissibilityAndDeletedTexts) {
                                                  Finding(-52, "LE_1.blk", "T", 3, 2, "uhol otočenia")}));
 }
 
-} // namespace
+}  // namespace

@@ -67,10 +67,9 @@ TEST_F(VexaCheck, SampleMapWithEveryOptionOfTheWindow) {
     Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 " + Quote(map.string()));
     EXPECT_EQ(o.Status, 1) << o.Err;
     EXPECT_EQ(o.Err, "Blok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning + "\n");
-    std::vector<TErrorRecord> expected = {
-        Finding(-73, "LE_00002.blk", "L", 1, 8, "zhoda prilahlých plôch"),
-        Finding(-11, "LE_00002.blk", "L", 10, 13, "neprípustný druh vo vrstve"),
-        Finding(-11, "LE_00002.blk", "L", 1, 19, "nadbytočná línia v ploche")};
+    std::vector<TErrorRecord> expected = {Finding(-73, "LE_00002.blk", "L", 1, 8, "zhoda prilahlých plôch"),
+                                          Finding(-11, "LE_00002.blk", "L", 10, 13, "neprípustný druh vo vrstve"),
+                                          Finding(-11, "LE_00002.blk", "L", 1, 19, "nadbytočná línia v ploche")};
     expected.insert(expected.end(), kPointsTextsAreas.begin(), kPointsTextsAreas.end());
     expected.push_back(Finding(-11, "PO_00001.blk", "L", 2, 8, "neprípustná línia vo vrstve plôch"));
     EXPECT_EQ(Table(), expected) << Describe(Table());
@@ -83,7 +82,8 @@ TEST_F(VexaCheck, SampleMapWithEveryOptionOfTheWindow) {
 }
 
 TEST_F(VexaCheck, SampleMapWithoutAdmissibilityButWithLimits) {
-    Outcome o = Run("--lines 62 --points 3 --texts 3 --areas 7 --length-limit 1 --area-limit 100 " + Quote(map.string()));
+    Outcome o =
+        Run("--lines 62 --points 3 --texts 3 --areas 7 --length-limit 1 --area-limit 100 " + Quote(map.string()));
     EXPECT_EQ(o.Status, 1) << o.Err;
     std::vector<TErrorRecord> expected = {
         Finding(-73, "LE_00002.blk", "L", 1, 8, "zhoda prilahlých plôch"),
@@ -110,9 +110,9 @@ TEST_F(VexaCheck, NamedBlocksAreTakenInListOrder) {
     Outcome o = Run("--points 1 --areas 1 --block LE_00003.blk --block le_00002.blk " + Quote(map.string()));
     EXPECT_EQ(o.Status, 1) << o.Err;
     EXPECT_EQ(o.Err, "") << "the unclean block was not named";
-    EXPECT_EQ(Table(), (std::vector<TErrorRecord>{
-                           Finding(-31, "LE_00002.blk", "B", 6, 2, "neprípustný druh vo vrstve"),
-                           Finding(-71, "LE_00003.blk", "P", 20, 2, "neprípustný druh vo vrstve")}));
+    EXPECT_EQ(Table(),
+              (std::vector<TErrorRecord>{Finding(-31, "LE_00002.blk", "B", 6, 2, "neprípustný druh vo vrstve"),
+                                         Finding(-71, "LE_00003.blk", "P", 20, 2, "neprípustný druh vo vrstve")}));
 }
 
 TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
@@ -208,6 +208,6 @@ TEST_F(VexaCheck, HelpExplainsTheCommand) {
     EXPECT_NE(o.Out.find("32 zhoda susedných plôch"), std::string::npos);
 }
 
-} // namespace
+}  // namespace
 
 #endif

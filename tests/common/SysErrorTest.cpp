@@ -32,7 +32,9 @@ TEST(SysError, OutOfMemoryAndFileSystemFailuresNeverReachTheUserRaw) {
 
 TEST(Text, ControlCharactersAreEscaped) {
     EXPECT_EQ(EscapeControlChars("LE_1\n.blk"), "LE_1\\n.blk");
-    EXPECT_EQ(EscapeControlChars("a\tb\rc\x01\x7F" "č"), "a\\tb\\rc\\x01\\x7Fč");
+    EXPECT_EQ(EscapeControlChars("a\tb\rc\x01\x7F"
+                                 "č"),
+              "a\\tb\\rc\\x01\\x7Fč");
     EXPECT_EQ(EscapeControlChars("plain"), "plain");
 }
 
@@ -48,7 +50,8 @@ TEST(Leftovers, NamesCarryTheProcessId) {
 
 TEST(SysError, SystemCausesOnlyForSystemFailures) {
     EXPECT_EQ(SystemCause(std::bad_alloc()), "nedostatok pamäte");
-    EXPECT_EQ(SystemCause(std::filesystem::filesystem_error("x", "/m/a.dbf", std::make_error_code(std::errc::no_space_on_device))),
+    EXPECT_EQ(SystemCause(std::filesystem::filesystem_error("x", "/m/a.dbf",
+                                                            std::make_error_code(std::errc::no_space_on_device))),
               "/m/a.dbf: disk je plný");
     EXPECT_EQ(SystemCause(std::runtime_error("Invalid filter")), "");
 }

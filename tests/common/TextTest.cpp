@@ -29,15 +29,18 @@ TEST(Text, NumbersReadWholeTextOnly) {
 TEST(Text, CodePage1250RoundTrip) {
     const std::string slovak = "ľščťžýáíé ĽŠČŤŽÝÁÍÉ ôň";
     std::string bytes = FromUtf8(slovak, 1250);
-    EXPECT_EQ(bytes.size(), 22u);  // one byte per character in code page 1250
+    EXPECT_EQ(bytes.size(), 22u);                           // one byte per character in code page 1250
     EXPECT_EQ(static_cast<unsigned char>(bytes[0]), 0xBE);  // ľ
     EXPECT_EQ(static_cast<unsigned char>(bytes[1]), 0x9A);  // š
     EXPECT_EQ(ToUtf8(bytes, 1250), slovak);
 }
 
 TEST(Text, UnconvertibleCharactersBecomeQuestionMarks) {
-    EXPECT_EQ(FromUtf8("a€b", 852), "a?b");      // no euro sign in code page 852
-    EXPECT_EQ(FromUtf8("x\xff" "y", 1250), "x?y");  // broken UTF-8 input
+    EXPECT_EQ(FromUtf8("a€b", 852), "a?b");  // no euro sign in code page 852
+    EXPECT_EQ(FromUtf8("x\xff"
+                       "y",
+                       1250),
+              "x?y");  // broken UTF-8 input
 }
 
 TEST(Text, Utf8CodePoints) {

@@ -18,7 +18,8 @@ protected:
     TempDir Dir;
     std::string BlockPath = Dir / "LE_12345.blk";
     TBlk Blk;
-    const TFldValList First = {{"Cislo", 5.0}, {"Nazov", std::string("potok Ľubica")}, {"Dlzka", 12.5}, {"Overene", true}};
+    const TFldValList First = {
+        {"Cislo", 5.0}, {"Nazov", std::string("potok Ľubica")}, {"Dlzka", 12.5}, {"Overene", true}};
 
     // A table of the line fields with the rows given.
     void MakeLineTable(const std::string& name, const std::vector<std::vector<TValue>>& rows = {}) {
@@ -42,10 +43,13 @@ TEST_F(BlockAttributes, AttributeFileNameNamesExistingTablesOnly) {
     MakeLineTable("B0012.DBF");
     MakeLineTable("p12345.dbf");
     std::filesystem::create_directories(BlockPath + "/p0009.dbf");  // a directory is no table
-    const std::tuple<TBlkElementGroup, int, std::string> cases[] = {
-        {egLine, 3, "l0003.dbf"}, {egLine, 4, ""}, {egPoint, 3, ""},
-        {egText, 3, ""},  // texts never have tables
-        {egPoint, 12, "B0012.DBF"}, {egArea, 12345, "p12345.dbf"}, {egArea, 9, ""}};
+    const std::tuple<TBlkElementGroup, int, std::string> cases[] = {{egLine, 3, "l0003.dbf"},
+                                                                    {egLine, 4, ""},
+                                                                    {egPoint, 3, ""},
+                                                                    {egText, 3, ""},  // texts never have tables
+                                                                    {egPoint, 12, "B0012.DBF"},
+                                                                    {egArea, 12345, "p12345.dbf"},
+                                                                    {egArea, 9, ""}};
     for (const auto& [group, kind, file] : cases)
         EXPECT_EQ(Blk.AttributeFileName(group, kind), file.empty() ? "" : Blk.Path() + file) << kind;
 }
@@ -55,12 +59,14 @@ TEST_F(BlockAttributes, ReadAttributesGivesTheFirstLiveMatchingRowInColumnOrder)
     Blk.ReadAttributes(egLine, 3, 5, values);
     EXPECT_EQ(values, First);
     Blk.ReadAttributes(egLine, 3, 7, values);
-    EXPECT_EQ(values, (TFldValList{{"Cislo", 7.0}, {"Nazov", std::string("prvý riadok 7")}, {"Dlzka", TValue{}},
-                                   {"Overene", false}}));
+    EXPECT_EQ(values,
+              (TFldValList{
+                  {"Cislo", 7.0}, {"Nazov", std::string("prvý riadok 7")}, {"Dlzka", TValue{}}, {"Overene", false}}));
     Opened(BlockPath + "/l0003.dbf", "Cislo=7")->DeleteCurrent();  // deleted rows are skipped
     Blk.ReadAttributes(egLine, 3, 7, values);
-    EXPECT_EQ(values, (TFldValList{{"Cislo", 7.0}, {"Nazov", std::string("druhý riadok 7")}, {"Dlzka", 1.0},
-                                   {"Overene", true}}));
+    EXPECT_EQ(
+        values,
+        (TFldValList{{"Cislo", 7.0}, {"Nazov", std::string("druhý riadok 7")}, {"Dlzka", 1.0}, {"Overene", true}}));
     // No row, no table, texts: an empty list.
     for (auto [group, kind, number] : {std::tuple{egLine, 3, 6}, {egLine, 8, 5}, {egText, 3, 5}}) {
         values = First;
@@ -119,5 +125,5 @@ TEST(BlockAttributeNames, ParseAttributeFileName) {
         EXPECT_THROW(TBlk::ParseAttributeFileName(bad, group, kind), EConvertError) << bad;
 }
 
-} // namespace
-} // namespace vexa
+}  // namespace
+}  // namespace vexa

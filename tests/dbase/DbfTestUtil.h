@@ -25,7 +25,9 @@ inline TFldDef Def(const char* name, TFldType type, int width = 0, int decimals 
 
 // Record `index` (0-based, deletion flag first) of the table file's bytes.
 inline std::string Record(const std::string& bytes, int index) {
-    auto word = [&](int at) { return static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8); };
+    auto word = [&](int at) {
+        return static_cast<unsigned char>(bytes[at]) | (static_cast<unsigned char>(bytes[at + 1]) << 8);
+    };
     return bytes.substr(word(8) + std::size_t(index) * word(10), word(10));
 }
 
@@ -40,8 +42,8 @@ inline std::unique_ptr<TTableDBF> Opened(const std::string& path, const std::str
 }
 
 // A table at path with the fields and rows given (rows in column order).
-inline void MakeTable(const std::string& path, const TFldDefList& fields,
-                      const std::vector<std::vector<TValue>>& rows, int codePage = 1250) {
+inline void MakeTable(const std::string& path, const TFldDefList& fields, const std::vector<std::vector<TValue>>& rows,
+                      int codePage = 1250) {
     TTableDBF::CreateTable(path, fields, codePage);
     auto t = Opened(path);
     for (const auto& row : rows) t->AppendRecord(row);
@@ -75,4 +77,4 @@ inline std::vector<std::string> FieldNames(const std::string& path) {
     return names;
 }
 
-} // namespace vexa::dbftest
+}  // namespace vexa::dbftest

@@ -19,13 +19,23 @@ using dbfio::ConvertMode;
 using dbfio::FieldLayout;
 
 TEST(DbfValues, FormatNumberRoundsAndRefusesWhatDoesNotFit) {
-    struct Case { double Value; int Width, Decimals; std::optional<std::string> Text; };
-    const Case cases[] = {
-        {12.5, 8, 2, "   12.50"}, {-3.25, 5, 1, " -3.3"}, {2.675, 6, 2, "  2.68"}, {0.5, 1, 0, "1"},
-        {-0.4, 2, 0, " 0"},  // no negative zero
-        {9.999, 5, 2, "10.00"}, {9.999, 4, 2, std::nullopt}, {123456.0, 5, 0, std::nullopt},
-        {1e20, 21, 0, "100000000000000000000"}, {std::numeric_limits<double>::quiet_NaN(), 10, 0, std::nullopt},
-        {INFINITY, 10, 0, std::nullopt}, {-2147483648.0, 11, 0, "-2147483648"}};
+    struct Case {
+        double Value;
+        int Width, Decimals;
+        std::optional<std::string> Text;
+    };
+    const Case cases[] = {{12.5, 8, 2, "   12.50"},
+                          {-3.25, 5, 1, " -3.3"},
+                          {2.675, 6, 2, "  2.68"},
+                          {0.5, 1, 0, "1"},
+                          {-0.4, 2, 0, " 0"},  // no negative zero
+                          {9.999, 5, 2, "10.00"},
+                          {9.999, 4, 2, std::nullopt},
+                          {123456.0, 5, 0, std::nullopt},
+                          {1e20, 21, 0, "100000000000000000000"},
+                          {std::numeric_limits<double>::quiet_NaN(), 10, 0, std::nullopt},
+                          {INFINITY, 10, 0, std::nullopt},
+                          {-2147483648.0, 11, 0, "-2147483648"}};
     for (const auto& c : cases)
         EXPECT_EQ(dbfio::FormatNumber(c.Value, c.Width, c.Decimals), c.Text) << c.Value << " " << c.Width;
 }
@@ -43,13 +53,26 @@ TEST(DbfValues, NumbersIgnoreTheProcessLocale) {
 
 TEST(DbfValues, DecodeFieldTexts) {
     const FieldLayout c{"C", 'C', 6, 0, 0}, n{"N", 'N', 5, 1, 0}, l{"L", 'L', 1, 0, 0}, d{"D", 'D', 8, 0, 0};
-    struct Case { const char* Bytes; const FieldLayout& Field; TValue Value; };
-    const Case cases[] = {
-        {"  ab  ", c, std::string("  ab")},  // leading blanks are data
-        {"      ", c, {}}, {"\xBE\x9A\xE8   ", c, std::string("ľšč")},
-        {" -1.5", n, -1.5}, {"*****", n, {}}, {"     ", n, {}}, {"  x.5", n, {}},
-        {"y", l, true}, {"N", l, false}, {"?", l, {}}, {" ", l, {}},
-        {"20240229", d, TDate{2024, 2, 29}}, {"20230229", d, {}}, {"00000000", d, {}}, {"        ", d, {}}};
+    struct Case {
+        const char* Bytes;
+        const FieldLayout& Field;
+        TValue Value;
+    };
+    const Case cases[] = {{"  ab  ", c, std::string("  ab")},  // leading blanks are data
+                          {"      ", c, {}},
+                          {"\xBE\x9A\xE8   ", c, std::string("ľšč")},
+                          {" -1.5", n, -1.5},
+                          {"*****", n, {}},
+                          {"     ", n, {}},
+                          {"  x.5", n, {}},
+                          {"y", l, true},
+                          {"N", l, false},
+                          {"?", l, {}},
+                          {" ", l, {}},
+                          {"20240229", d, TDate{2024, 2, 29}},
+                          {"20230229", d, {}},
+                          {"00000000", d, {}},
+                          {"        ", d, {}}};
     for (const auto& k : cases) EXPECT_EQ(dbfio::DecodeField(k.Bytes, k.Field, 1250), k.Value) << k.Bytes;
 }
 
@@ -119,5 +142,5 @@ TEST(DbfFilterParse, MatchingComparesNumbersByValueAndTextsExactly) {
         EXPECT_THROW(TDbfFilter(unbound, fields), EDbfFilterError) << unbound;
 }
 
-} // namespace
-} // namespace vexa
+}  // namespace
+}  // namespace vexa

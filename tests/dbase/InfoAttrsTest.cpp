@@ -54,10 +54,13 @@ protected:
 
 TEST_F(InfoAttrs, PrintsTheRowAsNameValuePairsInColumnOrderOrAnEmptyList) {
     const std::pair<const char*, const char*> cases[] = {
-        {"L:3:5", "[[\"Cislo\",5],[\"Nazov\",\"potok \\\"Ľ\\\"\"],[\"Dlzka\",12.25],[\"Overene\",true],"
-                  "[\"Datum\",\"2024-02-29\"]]\n"},
+        {"L:3:5",
+         "[[\"Cislo\",5],[\"Nazov\",\"potok \\\"Ľ\\\"\"],[\"Dlzka\",12.25],[\"Overene\",true],"
+         "[\"Datum\",\"2024-02-29\"]]\n"},
         {"l:3:6", "[[\"Cislo\",6],[\"Nazov\",null],[\"Dlzka\",-0.5],[\"Overene\",false],[\"Datum\",null]]\n"},
-        {"L:3:7", "[]\n"}, {"L:4:5", "[]\n"}, {"T:3:5", "[]\n"}};  // no row, no table, texts
+        {"L:3:7", "[]\n"},
+        {"L:4:5", "[]\n"},
+        {"T:3:5", "[]\n"}};  // no row, no table, texts
     for (auto [arg, out] : cases) {
         Run(arg);
         EXPECT_EQ(Exit, 0) << arg << Err;
@@ -80,11 +83,9 @@ TEST_F(InfoAttrs, BadArgumentsAndDamagedTablesFail) {
 
 #else
 
-TEST(InfoAttrs, NeedsTheProgram) {
-    GTEST_SKIP() << "vexa-info is not part of this build";
-}
+TEST(InfoAttrs, NeedsTheProgram) { GTEST_SKIP() << "vexa-info is not part of this build"; }
 
 #endif
 
-} // namespace
-} // namespace vexa
+}  // namespace
+}  // namespace vexa

@@ -144,11 +144,11 @@ TEST(RealTables, LayoutsOfTheVariants) {
         char Native;
         int Width;
     } cases[] = {
-        {"yf_FolderRoot.dbf", 0, "NAME", 'C', 1040},         // high byte of the width in the decimals byte
+        {"yf_FolderRoot.dbf", 0, "NAME", 'C', 1040},  // high byte of the width in the decimals byte
         {"yf_FolderRoot.dbf", 4, "DB_RT_PATH", 'C', 600},
         {"yf_FolderRoot.dbf", 8, "FOLD_RT_ID", 'B', 8},
         {"gd_TEST.DBF", 16, "_NullFlags", '0', 1},
-        {"infused_dbase_03.dbf", 30, "Point_ID", 'N', 9},     // the second field of that name
+        {"infused_dbase_03.dbf", 30, "Point_ID", 'N', 9},  // the second field of that name
         {"yf_dbase_30.dbf", 2, "APPNOTES", 'M', 4},
     };
     for (const Case& k : cases) {
@@ -286,7 +286,7 @@ TEST(RealTables, RewritesKeepEveryUntouchedColumnByteForByte) {
             EXPECT_EQ(n.Version(), h.Version());
             EXPECT_EQ(n.LanguageDriver(), h.LanguageDriver());
             EXPECT_EQ(n.Prefix.substr(12, 17), h.Prefix.substr(12, 17));  // table flags and reserved bytes
-            EXPECT_EQ(n.Tail, h.Tail);                                     // the Visual FoxPro backlink
+            EXPECT_EQ(n.Tail, h.Tail);                                    // the Visual FoxPro backlink
             ASSERT_EQ(now.RecordCount(), old.RecordCount());
             for (std::size_t i = 0; i < map->size(); ++i) {
                 const int from = (*map)[i];
@@ -308,8 +308,10 @@ TEST(RealTables, RewritesKeepEveryUntouchedColumnByteForByte) {
                     if (from == -1) continue;
                     const auto& o = h.Fields[static_cast<std::size_t>(from >= 0 ? from : -2 - from)];
                     const auto& f = n.Fields[i];
-                    const std::string was = a.substr(static_cast<std::size_t>(o.Offset), static_cast<std::size_t>(o.Width));
-                    const std::string is = b.substr(static_cast<std::size_t>(f.Offset), static_cast<std::size_t>(f.Width));
+                    const std::string was =
+                        a.substr(static_cast<std::size_t>(o.Offset), static_cast<std::size_t>(o.Width));
+                    const std::string is =
+                        b.substr(static_cast<std::size_t>(f.Offset), static_cast<std::size_t>(f.Width));
                     if (from >= 0)
                         ASSERT_EQ(is, was) << "record " << r + 1 << " field " << i;
                     else
@@ -371,7 +373,7 @@ TEST(RealTables, RepairsOfTablesOthersWriteAsTheyAre) {
         Copied c(kTables[0]);
         auto t = Opened(c.Path);
         const std::string before = ReadFileText(c.Path);
-        EXPECT_THROW(t->DeleteField(14), EDbfEngineError);  // VAR_NIL
+        EXPECT_THROW(t->DeleteField(14), EDbfEngineError);   // VAR_NIL
         EXPECT_THROW(t->MoveField(15, 0), EDbfEngineError);  // VAR
         EXPECT_EQ(ReadFileText(c.Path), before);
     }
@@ -401,5 +403,5 @@ TEST(RealTables, AReadOnlyTableIsNeverReplaced) {
     EXPECT_EQ(std::distance(fs::directory_iterator(c.Dir.Path()), {}), 1);
 }
 
-} // namespace
-} // namespace vexa
+}  // namespace
+}  // namespace vexa

@@ -41,8 +41,8 @@ TEST_F(TableRows, CreateTableWritesAnEmptyTableWithTheFieldsAndCodePage1250) {
     TTableDBF::CreateTable(Path, ErrorFields());
     std::string bytes = ReadFileText(Path);
     ASSERT_GE(bytes.size(), 32u + 7 * 32 + 1);
-    EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0xC8);  // language driver of code page 1250
-    EXPECT_EQ(bytes[4] | bytes[5] | bytes[6] | bytes[7], 0);   // no records
+    EXPECT_EQ(static_cast<unsigned char>(bytes[29]), 0xC8);   // language driver of code page 1250
+    EXPECT_EQ(bytes[4] | bytes[5] | bytes[6] | bytes[7], 0);  // no records
     TTableDBF t;
     t.SetTableName(Path);
     TFldDefList fields;
@@ -62,11 +62,20 @@ TEST_F(TableRows, AppendedRowsReadBackInColumnOrderWithNullsStoredAsBlanks) {
                 std::string("neprípustný druh vo vrstve")},
                {-91.0, std::string("LE_12345.blk"), TValue{}, std::string("L"), TValue{}, TValue{},
                 std::string("DB l0012.dbf neexistuje")}});
-    const std::vector<TFldValList> expected = {
-        {{"Id", -11.0}, {"Blok", std::string("LE_12345.blk")}, {"Vrstva", std::string("LE")}, {"Prvok", std::string("L")},
-         {"Druh", 3.0}, {"Cislo", 17.0}, {"Chyba", std::string("neprípustný druh vo vrstve")}},
-        {{"Id", -91.0}, {"Blok", std::string("LE_12345.blk")}, {"Vrstva", TValue{}}, {"Prvok", std::string("L")},
-         {"Druh", TValue{}}, {"Cislo", TValue{}}, {"Chyba", std::string("DB l0012.dbf neexistuje")}}};
+    const std::vector<TFldValList> expected = {{{"Id", -11.0},
+                                                {"Blok", std::string("LE_12345.blk")},
+                                                {"Vrstva", std::string("LE")},
+                                                {"Prvok", std::string("L")},
+                                                {"Druh", 3.0},
+                                                {"Cislo", 17.0},
+                                                {"Chyba", std::string("neprípustný druh vo vrstve")}},
+                                               {{"Id", -91.0},
+                                                {"Blok", std::string("LE_12345.blk")},
+                                                {"Vrstva", TValue{}},
+                                                {"Prvok", std::string("L")},
+                                                {"Druh", TValue{}},
+                                                {"Cislo", TValue{}},
+                                                {"Chyba", std::string("DB l0012.dbf neexistuje")}}};
     EXPECT_EQ(AllRows(Path), expected);
     std::string second = Record(ReadFileText(Path), 1);
     EXPECT_EQ(second.substr(0, 5), "  -91");                    // numbers right-aligned
@@ -83,15 +92,16 @@ TEST_F(TableRows, AppendRecordCutsLongTextsAndRefusesValuesThatCannotBeStored) {
     EXPECT_THROW(t->AppendRecord({std::string("x"), 123.0}), EDbfException);  // "123.0" needs 5
     EXPECT_THROW(t->AppendRecord({std::string("x"), std::string("abc")}), EDbfException);
     EXPECT_THROW(t->AppendRecord({std::string("x"), 1.0, 2.0}), EDbfException);  // too many values
-    EXPECT_EQ(t->RecordCount(), 1);  // refused values wrote nothing
-    t->AppendRecord({std::string("y")});  // missing trailing values are blank
+    EXPECT_EQ(t->RecordCount(), 1);                                              // refused values wrote nothing
+    t->AppendRecord({std::string("y")});                                         // missing trailing values are blank
     EXPECT_EQ(t->RecordCount(), 2);
     EXPECT_TRUE(IsNull(t->FieldValue("Num")));
 }
 
 TEST_F(TableRows, LogicalDateAndFloatValuesRoundTrip) {
-    MakeTable(Path, {Def("L", TFldType::dbfLogical), Def("D", TFldType::dbfDate), Def("F", TFldType::dbfFloat, 12, 4)},
-              {{true, TDate{2024, 2, 29}, -0.125}, {false, TValue{}, 1234567.0}, {TValue{}, TDate{1999, 12, 31}, TValue{}}});
+    MakeTable(
+        Path, {Def("L", TFldType::dbfLogical), Def("D", TFldType::dbfDate), Def("F", TFldType::dbfFloat, 12, 4)},
+        {{true, TDate{2024, 2, 29}, -0.125}, {false, TValue{}, 1234567.0}, {TValue{}, TDate{1999, 12, 31}, TValue{}}});
     EXPECT_EQ(Column(Path, "L"), (std::vector<TValue>{true, false, TValue{}}));
     EXPECT_EQ(Column(Path, "D"), (std::vector<TValue>{TDate{2024, 2, 29}, TValue{}, TDate{1999, 12, 31}}));
     EXPECT_EQ(Column(Path, "F"), (std::vector<TValue>{-0.125, 1234567.0, TValue{}}));
@@ -172,7 +182,8 @@ TEST_F(TableRows, RefreshSeesAnotherWritersRowsAndKeepsTheCurrentRecord) {
 }
 
 TEST_F(TableRows, FilterShowsOnlyMatchingRowsAndFollowsChanges) {
-    MakeTable(Path, ErrorFields(), {Finding(-11, "L", 5), Finding(-73, "L", 6), Finding(-31, "B", 7), Finding(-73, "L", 8)});
+    MakeTable(Path, ErrorFields(),
+              {Finding(-11, "L", 5), Finding(-73, "L", 6), Finding(-31, "B", 7), Finding(-73, "L", 8)});
     auto t = Opened(Path, "Prvok = 'L'");
     EXPECT_EQ(t->VisibleCount(), 3);
     EXPECT_EQ(t->RecordCount(), 4);
@@ -207,7 +218,8 @@ TEST_F(TableRows, FilterShowsOnlyMatchingRowsAndFollowsChanges) {
 }
 
 TEST_F(TableRows, FilterErrorsOnOpenLeaveTheTableClosedAndABlankFilterKeepsEveryRow) {
-    MakeTable(Path, {Def("Cislo", TFldType::dbfNumeric, 5), Def("Prvok", TFldType::dbfChar, 1)}, {{1.0, std::string("L")}});
+    MakeTable(Path, {Def("Cislo", TFldType::dbfNumeric, 5), Def("Prvok", TFldType::dbfChar, 1)},
+              {{1.0, std::string("L")}});
     for (const char* bad : {"Cislo = 1 or Cislo = 2", "Prvok = 5", "Nic = 1"}) {
         TTableDBF t;
         t.SetTableName(Path);
@@ -286,5 +298,5 @@ TEST_F(TableRows, ReadOnlyTablesAreReadButNotWritten) {
     EXPECT_THROW(t->DeleteCurrent(), EDbfEngineError);
 }
 
-} // namespace
-} // namespace vexa
+}  // namespace
+}  // namespace vexa

@@ -25,15 +25,23 @@ using Values = std::vector<TValue>;
 // --- definitions without a table ---------------------------------------------
 
 TEST(TableSchema, MakeFieldClampsWidthAndDecimalsAndCutsNames) {
-    struct Case { TFldType Type; int Width, Decimals; TFldDef Expected; };
-    const Case cases[] = {
-        {dbfChar, 0, 3, Def("A", dbfChar, 50)},           {dbfNumeric, 0, 5, Def("A", dbfNumeric, 15, 5)},
-        {dbfNumeric, 25, 30, Def("A", dbfNumeric, 20, 16)}, {dbfFloat, 5, 4, Def("A", dbfFloat, 5, 3)},
-        {dbfDate, 8, 0, Def("A", dbfDate)},               {dbfChar, 300, 0, Def("A", dbfChar, 254)},
-        {dbfLogical, 1, 2, Def("A", dbfLogical)},         {dbfNumeric, 10, -4, Def("A", dbfNumeric, 10)},
-        // Fields too narrow for a decimal point keep no decimals (never a negative count).
-        {dbfNumeric, 1, 3, Def("A", dbfNumeric, 1)},      {dbfNumeric, 2, 1, Def("A", dbfNumeric, 2)},
-        {dbfFloat, 30, 0, Def("A", dbfFloat, 20)}};
+    struct Case {
+        TFldType Type;
+        int Width, Decimals;
+        TFldDef Expected;
+    };
+    const Case cases[] = {{dbfChar, 0, 3, Def("A", dbfChar, 50)},
+                          {dbfNumeric, 0, 5, Def("A", dbfNumeric, 15, 5)},
+                          {dbfNumeric, 25, 30, Def("A", dbfNumeric, 20, 16)},
+                          {dbfFloat, 5, 4, Def("A", dbfFloat, 5, 3)},
+                          {dbfDate, 8, 0, Def("A", dbfDate)},
+                          {dbfChar, 300, 0, Def("A", dbfChar, 254)},
+                          {dbfLogical, 1, 2, Def("A", dbfLogical)},
+                          {dbfNumeric, 10, -4, Def("A", dbfNumeric, 10)},
+                          // Fields too narrow for a decimal point keep no decimals (never a negative count).
+                          {dbfNumeric, 1, 3, Def("A", dbfNumeric, 1)},
+                          {dbfNumeric, 2, 1, Def("A", dbfNumeric, 2)},
+                          {dbfFloat, 30, 0, Def("A", dbfFloat, 20)}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.Width) + "," + std::to_string(c.Decimals));
         EXPECT_EQ(TTableDBF::MakeField("A", c.Type, c.Width, c.Decimals), c.Expected);
@@ -63,7 +71,8 @@ TEST(TableSchema, TypeLettersAndDescriptorConversions) {
 
 // --- a table to edit -----------------------------------------------------------
 
-const TFldDefList kFields = {Def("A", dbfChar, 10), Def("B", dbfNumeric, 8, 2), Def("C", dbfLogical), Def("D", dbfDate)};
+const TFldDefList kFields = {Def("A", dbfChar, 10), Def("B", dbfNumeric, 8, 2), Def("C", dbfLogical),
+                             Def("D", dbfDate)};
 const Values kA = {std::string("prvý"), std::string("druhý"), std::string("tretí")}, kB = {12.5, -3.25, TValue{}},
              kC = {true, false, TValue{}}, kD = {TDate{2001, 2, 3}, TValue{}, TDate{1999, 1, 1}};
 
@@ -107,9 +116,9 @@ TEST_F(SchemaTable, FieldIndexNeedsAnOpenTableAndIgnoresCaseAndCutsNames) {
     EXPECT_EQ(t->FieldIndex("A"), -1);  // closed: no field list
     t->OpenTable();
     t->AddField(Def("DLHENAZOV12", dbfChar, 4));
-    const std::pair<const char*, int> cases[] = {{"A", 0}, {"d", 3}, {"X", -1}, {"DLHENAZOVXYZ", -1},
-                                                 {"DLHENAZOV1", 4}, {"DLHENAZOV", -1},
-                                                 {"dlhenazov12", 4}};  // the twelve characters are cut to ten
+    const std::pair<const char*, int> cases[] = {
+        {"A", 0},          {"d", 3},          {"X", -1},         {"DLHENAZOVXYZ", -1},
+        {"DLHENAZOV1", 4}, {"DLHENAZOV", -1}, {"dlhenazov12", 4}};  // the twelve characters are cut to ten
     for (auto [name, index] : cases) EXPECT_EQ(t->FieldIndex(name), index) << name;
 }
 
@@ -173,7 +182,12 @@ TEST_F(SchemaTable, EditsLeaveTheTableOpenOrClosedAsTheyFoundIt) {
 
 // ModifyField of the second field of a table whose first field K numbers the rows.
 TEST_F(SchemaTable, ModifyConvertsTheValuesToTheNewTypeWidthAndDecimals) {
-    struct Case { TFldDef From; Values Before; TFldDef To; Values After; };
+    struct Case {
+        TFldDef From;
+        Values Before;
+        TFldDef To;
+        Values After;
+    };
     const Values words = {std::string("prvý"), std::string("druhý")};
     const Case cases[] = {
         // numbers to text are their digits; one too wide for the text is left out rather than cut
@@ -181,23 +195,40 @@ TEST_F(SchemaTable, ModifyConvertsTheValuesToTheNewTypeWidthAndDecimals) {
         {Def("N", dbfNumeric, 10, 2), {1234567.89, 1.5}, Def("N", dbfChar, 4), {TValue{}, std::string("1.50")}},
         // text to numbers keeps numbers (rounded) and nulls the rest
         {Def("T", dbfChar, 12),
-         {std::string("12.345"), std::string("abc"), std::string(" -7 "), TValue{}, std::string("1,5"), std::string("123456")},
-         Def("T", dbfNumeric, 6, 2), {12.35, TValue{}, -7.0, TValue{}, TValue{}, TValue{}}},
+         {std::string("12.345"), std::string("abc"), std::string(" -7 "), TValue{}, std::string("1,5"),
+          std::string("123456")},
+         Def("T", dbfNumeric, 6, 2),
+         {12.35, TValue{}, -7.0, TValue{}, TValue{}, TValue{}}},
         // decimals round half away from zero; a number no longer fitting becomes null, never stars
-        {Def("N", dbfNumeric, 10, 3), {2.675, -2.675, 0.125, 2.5, 99999.999}, Def("N", dbfNumeric, 10, 2),
+        {Def("N", dbfNumeric, 10, 3),
+         {2.675, -2.675, 0.125, 2.5, 99999.999},
+         Def("N", dbfNumeric, 10, 2),
          {2.68, -2.68, 0.13, 2.5, 100000.0}},
-        {Def("N", dbfNumeric, 10, 3), {2.675, -2.675, 0.125, 2.5, 99999.999}, Def("N", dbfNumeric, 6),
+        {Def("N", dbfNumeric, 10, 3),
+         {2.675, -2.675, 0.125, 2.5, 99999.999},
+         Def("N", dbfNumeric, 6),
          {3.0, -3.0, 0.0, 3.0, 100000.0}},
-        {Def("N", dbfNumeric, 10, 3), {2.675, -2.675, 0.125, 2.5, 99999.999}, Def("N", dbfNumeric, 5),
+        {Def("N", dbfNumeric, 10, 3),
+         {2.675, -2.675, 0.125, 2.5, 99999.999},
+         Def("N", dbfNumeric, 5),
          {3.0, -3.0, 0.0, 3.0, TValue{}}},
         // logicals and dates to text and back; words are no dates
         {Def("C", dbfLogical), kC, Def("C", dbfChar, 1), {std::string("T"), std::string("F"), TValue{}}},
         {Def("C", dbfChar, 1), {std::string("T"), std::string("F"), TValue{}}, Def("C", dbfLogical), kC},
-        {Def("D", dbfDate), kD, Def("D", dbfChar, 10), {std::string("2001-02-03"), TValue{}, std::string("1999-01-01")}},
-        {Def("D", dbfChar, 10), {std::string("2001-02-03"), TValue{}, std::string("1999-01-01")}, Def("D", dbfDate), kD},
+        {Def("D", dbfDate),
+         kD,
+         Def("D", dbfChar, 10),
+         {std::string("2001-02-03"), TValue{}, std::string("1999-01-01")}},
+        {Def("D", dbfChar, 10),
+         {std::string("2001-02-03"), TValue{}, std::string("1999-01-01")},
+         Def("D", dbfDate),
+         kD},
         {Def("A", dbfChar, 10), words, Def("A", dbfDate), {TValue{}, TValue{}}},
         // text cut to a narrower width, renamed
-        {Def("A", dbfChar, 10), kA, Def("Kratke", dbfChar, 3), {std::string("prv"), std::string("dru"), std::string("tre")}}};
+        {Def("A", dbfChar, 10),
+         kA,
+         Def("Kratke", dbfChar, 3),
+         {std::string("prv"), std::string("dru"), std::string("tre")}}};
     for (std::size_t i = 0; i < std::size(cases); ++i) {
         SCOPED_TRACE(i);
         const Case& c = cases[i];
@@ -219,7 +250,8 @@ TEST_F(SchemaTable, ModifyConvertsTheValuesToTheNewTypeWidthAndDecimals) {
 }
 
 TEST_F(SchemaTable, DeletedRowsStayDeletedAndTheCodePageByteIsKept) {
-    MakeTable(Path, {Def("T", dbfChar, 8)}, {{std::string("žltý")}, {std::string("zmazaný")}, {std::string("tretí")}}, 852);
+    MakeTable(Path, {Def("T", dbfChar, 8)}, {{std::string("žltý")}, {std::string("zmazaný")}, {std::string("tretí")}},
+              852);
     {
         auto t = Table(true);
         t->Next();
@@ -245,10 +277,10 @@ TEST_F(SchemaTable, RestructureRefusesInvalidDescriptorsWithoutTouchingTheFile) 
         EXPECT_THROW(t->Restructure(d, ops), EDbfException);
         EXPECT_EQ(ReadFileText(Path), before);
     };
-    refuse(descs, TOpType(3, opKeep));                 // lists differ
-    refuse({}, {});                                    // no field left
-    refuse({FLDDesc{9, "A", 0x201, 10, 0}}, {opKeep}); // no such source field
-    refuse({FLDDesc{0, "M", 0x203, 10, 0}}, {opAdd});  // memo cannot be added
+    refuse(descs, TOpType(3, opKeep));                  // lists differ
+    refuse({}, {});                                     // no field left
+    refuse({FLDDesc{9, "A", 0x201, 10, 0}}, {opKeep});  // no such source field
+    refuse({FLDDesc{0, "M", 0x203, 10, 0}}, {opAdd});   // memo cannot be added
     refuse({FLDDesc{1, "A", 0x201, 300, 0}}, {opModify});
     refuse({FLDDesc{2, "B", 0x202, 8, 7}}, {opModify});
     refuse({FLDDesc{1, "A", 0x201, 10, 0}}, {7});
@@ -308,7 +340,7 @@ void MakeMemoTable(const std::string& path) {
     bytes[0] = static_cast<char>(0x83);
     WriteFileText(path, bytes);
     std::string dbt(512 * 3, '\0');
-    dbt[0] = 3;  // next free block
+    dbt[0] = 3;                              // next free block
     dbt.replace(512, 6, "prv\xE1\x1A\x1A");  // code page 1250, as the table
     dbt.replace(1024, 7, "druh\xE1\x1A\x1A");
     WriteFileText(std::filesystem::path(path).replace_extension(".dbt"), dbt);
@@ -425,5 +457,5 @@ TEST_F(FailingRewrite, AnUnwritableDirectoryLeavesTheOriginal) {
     ExpectUntouched();
 }
 
-} // namespace
-} // namespace vexa
+}  // namespace
+}  // namespace vexa

@@ -34,10 +34,10 @@ TEST_F(CommandTest, SimpleSystemMacros) {
     link.SetMiddle(1.5, -2.25);
     link.SpecPointShow(true);
     link.SpecPointShow(false);
-    EXPECT_EQ(topol.Macros(), (Lines{"System: SetRedrawMode(0)", "System: SetRedrawMode(1)",
-                                     "System: SetViewPort(-512345.50,-1200000.12,-512000.00,-1199000.25,3)",
-                                     "System: SetMiddle(1.50,-2.25)", "System: SpecPointShow(1)",
-                                     "System: SpecPointShow(0)"}));
+    EXPECT_EQ(topol.Macros(),
+              (Lines{"System: SetRedrawMode(0)", "System: SetRedrawMode(1)",
+                     "System: SetViewPort(-512345.50,-1200000.12,-512000.00,-1199000.25,3)",
+                     "System: SetMiddle(1.50,-2.25)", "System: SpecPointShow(1)", "System: SpecPointShow(0)"}));
 }
 
 TEST_F(CommandTest, SpecialPointIndexesRunFromZeroTo650535) {
@@ -95,8 +95,9 @@ TEST_F(CommandTest, GeneralDisplaySwitches) {
     link.SetDisplaySettings({2, 2, 2, 2, 2, 2});
     link.SetDisplaySettings({1, 1, 2, 2, 1, 1});
     link.SetDisplaySettings({0, 1, 0, 1, 0, 255});
-    EXPECT_EQ(topol.Macros(), (Lines{"System: SetDisplaySettings(~,~,~,~,~,~)", "System: SetDisplaySettings(1,1,~,~,1,1)",
-                                     "System: SetDisplaySettings(0,1,0,1,0,255)"}));
+    EXPECT_EQ(topol.Macros(),
+              (Lines{"System: SetDisplaySettings(~,~,~,~,~,~)", "System: SetDisplaySettings(1,1,~,~,1,1)",
+                     "System: SetDisplaySettings(0,1,0,1,0,255)"}));
 }
 
 TEST_F(CommandTest, GroupDisplaySettingsAreReadFromTheBlockTopic) {
@@ -105,8 +106,7 @@ TEST_F(CommandTest, GroupDisplaySettingsAreReadFromTheBlockTopic) {
     EXPECT_EQ(topol.Commands(), (Lines{"connect BLK", "request BLK: DisplayLineSettings", "close BLK"}));
 
     topol.BlockItems["DisplayPointSettings"] = "0,5,6,~,1,1,255";
-    EXPECT_EQ(link.GetGroupDisplaySettings(block, egPoint),
-              (TBlkDisplaySettings{0, 5, 6, "~", 1, 1, 255}));
+    EXPECT_EQ(link.GetGroupDisplaySettings(block, egPoint), (TBlkDisplaySettings{0, 5, 6, "~", 1, 1, 255}));
     topol.BlockItems["DisplayAreaSettings"] = "1,1,1,x,1,1,-1";
     EXPECT_EQ(link.GetGroupDisplaySettings(block, egArea), (TBlkDisplaySettings{1, 1, 1, "x", 1, 1, 0xFFFFFFFFu}));
     topol.BlockItems["DisplayTextSettings"] = "1,7,0";
@@ -120,15 +120,16 @@ TEST_F(CommandTest, GroupDisplaySettingsAreReadFromTheBlockTopic) {
     EXPECT_TRUE(topol.Log.empty());
 
     const std::pair<TBlkElementGroup, const char*> bad[] = {
-        {egLine, "1,0,0,~,1"},            // five values
-        {egLine, "1,0,0,~,1,1,red"},      // colour not a number
+        {egLine, "1,0,0,~,1"},        // five values
+        {egLine, "1,0,0,~,1,1,red"},  // colour not a number
         {egLine, "1,0,0,~,1,1,4294967296"},
         {egArea, "1,x,0,~,1,1,255"},
         {egText, "1,0"},
         {egText, "1,0,~"},
     };
     for (const auto& [group, reply] : bad) {
-        topol.BlockItems = {{"DisplayLineSettings", reply}, {"DisplayAreaSettings", reply}, {"DisplayTextSettings", reply}};
+        topol.BlockItems = {
+            {"DisplayLineSettings", reply}, {"DisplayAreaSettings", reply}, {"DisplayTextSettings", reply}};
         EXPECT_THROW(link.GetGroupDisplaySettings(block, group), EBadNumber) << reply;
         EXPECT_EQ(link.LastError(), -7);
     }
@@ -141,9 +142,10 @@ TEST_F(CommandTest, GroupDisplaySettingsAreWrittenWithTildeForValuesNotGiven) {
     link.SetGroupDisplaySettings(block, egPoint, DefaultDisplaySettings);
     link.SetGroupDisplaySettings(block, egArea, TBlkDisplaySettings{0, 12, -2, "abc", 0, 1, 4000000000u});
     link.SetGroupDisplaySettings(block, static_cast<TBlkElementGroup>(7), marking);
-    EXPECT_EQ(topol.Macros(), (Lines{"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: SetDisplayTextSettings(1,0,~)",
-                                     "BLK: SetDisplayPointSettings(~,~,~,~,~,~,~)",
-                                     "BLK: SetDisplayAreaSettings(0,12,-2,abc,0,1,4000000000)"}));
+    EXPECT_EQ(topol.Macros(),
+              (Lines{"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: SetDisplayTextSettings(1,0,~)",
+                     "BLK: SetDisplayPointSettings(~,~,~,~,~,~,~)",
+                     "BLK: SetDisplayAreaSettings(0,12,-2,abc,0,1,4000000000)"}));
 }
 
 TEST_F(CommandTest, MarkingRecordsUseTheWireLettersAndSkipTexts) {
@@ -156,9 +158,9 @@ TEST_F(CommandTest, MarkingRecordsUseTheWireLettersAndSkipTexts) {
     link.CSTDelRec(block, egArea, 7);
     link.CSTDelRec(block, egText, 2);
     link.CSTDelRec(block, static_cast<TBlkElementGroup>(4), 2);
-    EXPECT_EQ(topol.Macros(), (Lines{"BLK: CSTAddRec(L,12,255,3)", "BLK: CSTAddRec(P,1,65280,-1)",
-                                     "BLK: CSTAddRec(A,7,255,8)", "BLK: CSTDelRec(L,12)", "BLK: CSTDelRec(P,1)",
-                                     "BLK: CSTDelRec(A,7)"}));
+    EXPECT_EQ(topol.Macros(),
+              (Lines{"BLK: CSTAddRec(L,12,255,3)", "BLK: CSTAddRec(P,1,65280,-1)", "BLK: CSTAddRec(A,7,255,8)",
+                     "BLK: CSTDelRec(L,12)", "BLK: CSTDelRec(P,1)", "BLK: CSTDelRec(A,7)"}));
 }
 
 TEST_F(CommandTest, CalculateQueryReadsTheVerdictFromProtocol) {
@@ -200,5 +202,5 @@ TEST_F(CommandTest, OpenBlkSendsTheShortPathWithItsExtension) {
     EXPECT_TRUE(topol.Log.empty());
 }
 
-} // namespace
-} // namespace vexa::test
+}  // namespace
+}  // namespace vexa::test

@@ -156,8 +156,10 @@ private:
             if (auto reply = OnRequest(topic, item)) return *reply;
         const bool system = SameTextAscii(topic, "System");
         if (system && item == "Status") {
-            if (NotReadyReplies > 0) --NotReadyReplies;
-            else if (!Busy) return ReadyText;
+            if (NotReadyReplies > 0)
+                --NotReadyReplies;
+            else if (!Busy)
+                return ReadyText;
             return "Busy";
         }
         if (system && item == "LastError") return LastErrorReply;
@@ -217,16 +219,16 @@ public:
         if (!Live()) return;
         FEnded = true;
         FTopol.FPending.push_back({this, [this] {
-            FOpen = false;
-            FLinks.clear();
-            if (auto notify = FOnClose) notify();
-        }});
+                                       FOpen = false;
+                                       FLinks.clear();
+                                       if (auto notify = FOnClose) notify();
+                                   }});
     }
     void Changed(const std::string& item, const std::string& value) {
         if (Live() && FLinks.count(item))
             FTopol.FPending.push_back({this, [this, item, value] {
-                if (FLinks.count(item)) FLinks[item](value);
-            }});
+                                           if (FLinks.count(item)) FLinks[item](value);
+                                       }});
     }
     std::string TopicName() const { return FTopol.Name(FTopic); }
 
@@ -305,8 +307,12 @@ public:
     std::vector<Box> Messages;
     bool Terminated = false;
 
-    bool AllFormsEnabled() const { return std::all_of(Forms.begin(), Forms.end(), [](auto& f) { return f.Enabled; }); }
-    bool NoFormEnabled() const { return std::none_of(Forms.begin(), Forms.end(), [](auto& f) { return f.Enabled; }); }
+    bool AllFormsEnabled() const {
+        return std::all_of(Forms.begin(), Forms.end(), [](auto& f) { return f.Enabled; });
+    }
+    bool NoFormEnabled() const {
+        return std::none_of(Forms.begin(), Forms.end(), [](auto& f) { return f.Enabled; });
+    }
 
     void ProcessMessages() override {
         ++Passes;
@@ -376,4 +382,4 @@ protected:
     TWindowHandle topolWindow = 0;
 };
 
-} // namespace vexa::test
+}  // namespace vexa::test

@@ -262,7 +262,7 @@ TEST_F(LinkTest, TopolEndingTheConversationWhileItsWindowStaysWarnsAndEndsTheTra
     EXPECT_EQ(link.TopolWnd(), 0u);
     ExpectMessage("Komunikácia s Topolom bola prerušená.", TMessageIcon::Warning);
     EXPECT_FALSE(app.Terminated);
-    ExpectRestored();  // TopoL's window, disabled for the transaction, too
+    ExpectRestored();                                     // TopoL's window, disabled for the transaction, too
     EXPECT_EQ(topol.Count("request System: Status"), 1);  // no polling of a lost conversation
     EXPECT_THROW(link.ExecuteSystem("X()"), ESvrNotConnected);
     EXPECT_THROW(link.RequestSystem("X"), ESvrNotConnected);
@@ -353,5 +353,5 @@ TEST_F(LinkTest, DestructionClosesTheSystemConversationWithoutANotice) {
     EXPECT_FALSE(app.Terminated);
 }
 
-} // namespace
-} // namespace vexa::test
+}  // namespace
+}  // namespace vexa::test

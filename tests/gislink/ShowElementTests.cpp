@@ -51,32 +51,45 @@ protected:
     std::string block;
 };
 
-const Lines LineZoomScale1 = {
-    "BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(L,1,255,3)",
-    "System: SetRedrawMode(0)", "System: SetViewPort(100.00,200.00,140.00,260.00,0)",
-    "System: SetRedrawMode(1)", "System: SetMiddle(120.00,230.00)", "System: SetRedrawMode(1)",
-    "BLK: CSTDelRec(L,1)", "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)",
-    "System: SetDisplaySettings(0,1,0,1,0,1)"};
+const Lines LineZoomScale1 = {"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)",
+                              "BLK: CSTAddRec(L,1,255,3)",
+                              "System: SetRedrawMode(0)",
+                              "System: SetViewPort(100.00,200.00,140.00,260.00,0)",
+                              "System: SetRedrawMode(1)",
+                              "System: SetMiddle(120.00,230.00)",
+                              "System: SetRedrawMode(1)",
+                              "BLK: CSTDelRec(L,1)",
+                              "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)",
+                              "System: SetDisplaySettings(0,1,0,1,0,1)"};
 
 TEST_F(ShowElementTest, ALineInItsFullOrder) {
     link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true);
-    EXPECT_EQ(topol.Commands(),
-              (Lines{"request System: ActiveBlock",
-                     "execute System: OpenBlk(" + block + ",1)",
-                     "request System: DisplaySettings",
-                     "execute System: SetDisplaySettings(1,1,~,~,1,1)",
-                     "connect BLK", "request BLK: DisplayLineSettings", "close BLK",
-                     "connect BLK", "execute BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "close BLK",
-                     "connect BLK", "execute BLK: CSTAddRec(L,1,255,3)", "close BLK",
-                     "request System: RedrawMode()",
-                     "execute System: SetRedrawMode(0)",
-                     "execute System: SetViewPort(100.00,200.00,140.00,260.00,0)",
-                     "execute System: SetRedrawMode(1)",
-                     "execute System: SetMiddle(120.00,230.00)",
-                     "execute System: SetRedrawMode(1)",
-                     "connect BLK", "execute BLK: CSTDelRec(L,1)", "close BLK",
-                     "connect BLK", "execute BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)", "close BLK",
-                     "execute System: SetDisplaySettings(0,1,0,1,0,1)"}));
+    EXPECT_EQ(topol.Commands(), (Lines{"request System: ActiveBlock",
+                                       "execute System: OpenBlk(" + block + ",1)",
+                                       "request System: DisplaySettings",
+                                       "execute System: SetDisplaySettings(1,1,~,~,1,1)",
+                                       "connect BLK",
+                                       "request BLK: DisplayLineSettings",
+                                       "close BLK",
+                                       "connect BLK",
+                                       "execute BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)",
+                                       "close BLK",
+                                       "connect BLK",
+                                       "execute BLK: CSTAddRec(L,1,255,3)",
+                                       "close BLK",
+                                       "request System: RedrawMode()",
+                                       "execute System: SetRedrawMode(0)",
+                                       "execute System: SetViewPort(100.00,200.00,140.00,260.00,0)",
+                                       "execute System: SetRedrawMode(1)",
+                                       "execute System: SetMiddle(120.00,230.00)",
+                                       "execute System: SetRedrawMode(1)",
+                                       "connect BLK",
+                                       "execute BLK: CSTDelRec(L,1)",
+                                       "close BLK",
+                                       "connect BLK",
+                                       "execute BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)",
+                                       "close BLK",
+                                       "execute System: SetDisplaySettings(0,1,0,1,0,1)"}));
     EXPECT_TRUE(app.Messages.empty());
     ExpectRestored();
 }
@@ -84,9 +97,9 @@ TEST_F(ShowElementTest, ALineInItsFullOrder) {
 TEST_F(ShowElementTest, ScaleShrinksOrWidensTheFrameAroundTheCentreAndWithoutZoomOnlyTheMiddleMoves) {
     const std::pair<double, const char*> cases[] = {
         {1.0, "System: SetViewPort(100.00,200.00,140.00,260.00,0)"},
-        {2.0, "System: SetViewPort(110.00,215.00,130.00,245.00,0)"},   // half as wide and high
-        {-2.0, "System: SetViewPort(80.00,170.00,160.00,290.00,0)"},   // twice as wide and high
-        {0.0, "System: SetViewPort(100.00,200.00,140.00,260.00,0)"},   // the element's own rectangle
+        {2.0, "System: SetViewPort(110.00,215.00,130.00,245.00,0)"},  // half as wide and high
+        {-2.0, "System: SetViewPort(80.00,170.00,160.00,290.00,0)"},  // twice as wide and high
+        {0.0, "System: SetViewPort(100.00,200.00,140.00,260.00,0)"},  // the element's own rectangle
         {-4.0, "System: SetViewPort(40.00,110.00,200.00,350.00,0)"},
     };
     for (const auto& [scale, viewPort] : cases) {
@@ -99,10 +112,10 @@ TEST_F(ShowElementTest, ScaleShrinksOrWidensTheFrameAroundTheCentreAndWithoutZoo
 
         topol.Log.clear();
         link.ShowElement(block, egLine, 1, scale, 255, 10.0, false);
-        EXPECT_EQ(topol.Macros(),
-                  Expected({"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(L,1,255,3)",
-                            "System: SetMiddle(120.00,230.00)", "BLK: CSTDelRec(L,1)",
-                            "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)", "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+        EXPECT_EQ(topol.Macros(), Expected({"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(L,1,255,3)",
+                                            "System: SetMiddle(120.00,230.00)", "BLK: CSTDelRec(L,1)",
+                                            "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)",
+                                            "System: SetDisplaySettings(0,1,0,1,0,1)"}));
         EXPECT_EQ(topol.Count("request System: RedrawMode()"), 0);
     }
 }
@@ -112,10 +125,10 @@ TEST_F(ShowElementTest, APointIsFramedByItsMargin) {
         double scale, margin;
         const char* viewPort;
     } cases[] = {
-        {1.0, 0.0, "System: SetViewPort(999.25,1999.50,1001.25,2001.50,0)"},     // side 2
-        {1.0, -10.0, "System: SetViewPort(990.25,1990.50,1010.25,2010.50,0)"},   // side 20
+        {1.0, 0.0, "System: SetViewPort(999.25,1999.50,1001.25,2001.50,0)"},    // side 2
+        {1.0, -10.0, "System: SetViewPort(990.25,1990.50,1010.25,2010.50,0)"},  // side 20
         {1.0, 10.0, "System: SetViewPort(990.25,1990.50,1010.25,2010.50,0)"},
-        {2.0, -10.0, "System: SetViewPort(995.25,1995.50,1005.25,2005.50,0)"},   // scale 2 halves the square
+        {2.0, -10.0, "System: SetViewPort(995.25,1995.50,1005.25,2005.50,0)"},  // scale 2 halves the square
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.margin);
@@ -132,14 +145,13 @@ TEST_F(ShowElementTest, APointIsFramedByItsMargin) {
 
 TEST_F(ShowElementTest, AnAreaGetsASpecialPointAtItsReferencePointForTheView) {
     link.ShowElement(block, egArea, 1, 1.0, 255, 10.0, true);
-    EXPECT_EQ(topol.Macros(),
-              Expected({"BLK: SetDisplayAreaSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(A,1,255,8)",
-                        "System: SpecPointAdd(0,255,7,30.50,40.25,1)", "System: SpecPointShow(1)",
-                        "System: SetRedrawMode(0)", "System: SetViewPort(10.00,20.00,50.00,80.00,0)",
-                        "System: SetRedrawMode(1)", "System: SetMiddle(30.00,50.00)", "System: SetRedrawMode(1)",
-                        "System: SpecPointDel(0)", "BLK: CSTDelRec(A,1)",
-                        "BLK: SetDisplayAreaSettings(~,~,~,~,~,~,~)",  // "No open window" was saved
-                        "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+    EXPECT_EQ(topol.Macros(), Expected({"BLK: SetDisplayAreaSettings(1,0,0,~,~,~,255)", "BLK: CSTAddRec(A,1,255,8)",
+                                        "System: SpecPointAdd(0,255,7,30.50,40.25,1)", "System: SpecPointShow(1)",
+                                        "System: SetRedrawMode(0)", "System: SetViewPort(10.00,20.00,50.00,80.00,0)",
+                                        "System: SetRedrawMode(1)", "System: SetMiddle(30.00,50.00)",
+                                        "System: SetRedrawMode(1)", "System: SpecPointDel(0)", "BLK: CSTDelRec(A,1)",
+                                        "BLK: SetDisplayAreaSettings(~,~,~,~,~,~,~)",  // "No open window" was saved
+                                        "System: SetDisplaySettings(0,1,0,1,0,1)"}));
 
     topol.Log.clear();
     link.ShowElement(block, egArea, 1, 0.0, 255, 10.0, false);
@@ -179,7 +191,11 @@ TEST_F(ShowElementTest, AMissingOrDeletedElementIsReportedAndNothingIsSent) {
         TBlkElementGroup group;
         std::int32_t number;
         std::string block;
-    } cases[] = {{egLine, 2, block}, {egLine, 99, block}, {egArea, 2, block}, {egPoint, 0, block}, {egText, 2, block},
+    } cases[] = {{egLine, 2, block},
+                 {egLine, 99, block},
+                 {egArea, 2, block},
+                 {egPoint, 0, block},
+                 {egText, 2, block},
                  {static_cast<TBlkElementGroup>(5), 1, block},
                  // A block directory that does not exist: opening creates an empty block.
                  {egLine, 1, dir / "LE_5.blk"}};
@@ -212,9 +228,9 @@ TEST_F(ShowElementTest, ABlockTopoLCannotOpenEndsTheShow) {
 TEST_F(ShowElementTest, AFailedMarkingIsStillUndone) {
     topol.RefusedMacros = {"CSTAddRec(L,1,255,3)"};
     EXPECT_THROW(link.ShowElement(block, egLine, 1, 1.0, 255, 10.0, true), EMacroNotExecute);
-    EXPECT_EQ(topol.Macros(), Expected({"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTDelRec(L,1)",
-                                        "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)",
-                                        "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+    EXPECT_EQ(topol.Macros(),
+              Expected({"BLK: SetDisplayLineSettings(1,0,0,~,~,~,255)", "BLK: CSTDelRec(L,1)",
+                        "BLK: SetDisplayLineSettings(1,2,3,x,0,1,65280)", "System: SetDisplaySettings(0,1,0,1,0,1)"}));
     EXPECT_EQ(topol.OpenTopics(), Lines{"System"});
 
     // A text whose query is rejected: the settings are written back as well.
@@ -222,9 +238,10 @@ TEST_F(ShowElementTest, AFailedMarkingIsStillUndone) {
     topol.Log.clear();
     topol.SystemItems["Protocol"] = "CLCTQR 0";
     EXPECT_THROW(link.ShowElement(block, egText, 1, 1.0, 255, 10.0, false), EBadTopas);
-    EXPECT_EQ(topol.Macros(), Expected({"BLK: SetDisplayTextSettings(1,0,~)", "System: SetMiddle(510.00,605.00)",
-                                        "BLK: CalculateQuery(T,9,1,%Paint(255, %BinSymbol))",
-                                        "BLK: SetDisplayTextSettings(0,4,1)", "System: SetDisplaySettings(0,1,0,1,0,1)"}));
+    EXPECT_EQ(topol.Macros(),
+              Expected({"BLK: SetDisplayTextSettings(1,0,~)", "System: SetMiddle(510.00,605.00)",
+                        "BLK: CalculateQuery(T,9,1,%Paint(255, %BinSymbol))", "BLK: SetDisplayTextSettings(0,4,1)",
+                        "System: SetDisplaySettings(0,1,0,1,0,1)"}));
     EXPECT_EQ(link.LastError(), 0);  // the undo's transactions ran after the rejection
 }
 
@@ -257,5 +274,5 @@ TEST_F(ShowElementTest, ALostConversationEndsTheShowWithOneWarning) {
     ExpectRestored();
 }
 
-} // namespace
-} // namespace vexa::test
+}  // namespace
+}  // namespace vexa::test

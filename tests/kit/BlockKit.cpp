@@ -112,7 +112,7 @@ std::vector<unsigned char> ElementFile(const std::vector<T>& records, std::size_
 
 std::vector<unsigned char> Bytes(const std::string& text) { return {text.begin(), text.end()}; }
 
-} // namespace
+}  // namespace
 
 void WriteBlock(const fs::path& dir, const BlockSpec& content) {
     fs::create_directories(dir);
@@ -134,7 +134,8 @@ std::string ReadFileText(const fs::path& file) {
 }
 
 void WriteFileText(const fs::path& file, const std::string& bytes) {
-    std::ofstream(file, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::ofstream(file, std::ios::binary | std::ios::trunc)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 std::vector<unsigned char> ReadFileBytes(const fs::path& file) {
@@ -150,7 +151,7 @@ void WriteFileBytes(const fs::path& file, const std::vector<unsigned char>& byte
     if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
-} // namespace vexa::testkit
+}  // namespace vexa::testkit
 
 // --- area topology ------------------------------------------------------------
 
@@ -159,9 +160,9 @@ namespace vexa::testkit {
 namespace {
 
 struct LineEnd {
-    std::size_t line;  // index in content.Lines
-    bool atStart;      // the line's start (first vertex) is at this node
-    long double angle; // direction of the first segment away from the node
+    std::size_t line;   // index in content.Lines
+    bool atStart;       // the line's start (first vertex) is at this node
+    long double angle;  // direction of the first segment away from the node
 };
 
 struct NodeKey {
@@ -183,7 +184,7 @@ long double Angle(const TBlkCrd& from, const TBlkCrd& to) {
     return std::atan2(to.Y.Value() - from.Y.Value(), to.X.Value() - from.X.Value());
 }
 
-} // namespace
+}  // namespace
 
 void LinkLines(BlockSpec& content) {
     std::map<NodeKey, std::vector<LineEnd>> nodes;
@@ -192,8 +193,7 @@ void LinkLines(BlockSpec& content) {
         auto v = OwnVertices(content, content.Lines[i]);
         if (v.size() < 2) throw std::runtime_error("a line needs two vertices");
         nodes[{v.front().X.Value(), v.front().Y.Value()}].push_back({i, true, Angle(v[0], v[1])});
-        nodes[{v.back().X.Value(), v.back().Y.Value()}].push_back(
-            {i, false, Angle(v[v.size() - 1], v[v.size() - 2])});
+        nodes[{v.back().X.Value(), v.back().Y.Value()}].push_back({i, false, Angle(v[v.size() - 1], v[v.size() - 2])});
     }
     for (auto& [key, ends] : nodes) {
         // Counter-clockwise order of the directions away from the node.
@@ -201,8 +201,8 @@ void LinkLines(BlockSpec& content) {
         const std::size_t n = ends.size();
         for (std::size_t k = 0; k < n; ++k) {
             const LineEnd& e = ends[k];
-            const LineEnd& cw = ends[(k + n - 1) % n];   // next clockwise
-            const LineEnd& ccw = ends[(k + 1) % n];      // next counter-clockwise
+            const LineEnd& cw = ends[(k + n - 1) % n];  // next clockwise
+            const LineEnd& ccw = ends[(k + 1) % n];     // next counter-clockwise
             TBlkLine& line = content.Lines[e.line];
             auto number = [&](const LineEnd& o) { return content.Lines[o.line].Number; };
             auto rev = [](const LineEnd& o) { return std::uint8_t(o.atStart ? 0 : 1); };
@@ -213,7 +213,8 @@ void LinkLines(BlockSpec& content) {
                 line.NextB = number(ccw);
                 line.NextBRev = rev(ccw);
             } else {
-                // Leaving the start node: the left face came from the next counter-clockwise, the right face from clockwise.
+                // Leaving the start node: the left face came from the next counter-clockwise, the right face from
+                // clockwise.
                 line.PrevA = number(ccw);
                 line.PrevARev = rev(ccw);
                 line.PrevB = number(cw);
@@ -254,7 +255,8 @@ GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& g) {
 
     // Horizontal edges, drawn west to east: the cell above on the left (A), below on the right (B).
     for (int row = 0; row <= g.Rows; ++row)
-        for (int col = 0; col < g.Columns; ++col) side(x(col), y(row), false, cellArea(col, row), cellArea(col, row - 1));
+        for (int col = 0; col < g.Columns; ++col)
+            side(x(col), y(row), false, cellArea(col, row), cellArea(col, row - 1));
     // Vertical edges, drawn south to north: the cell to the west on the left (A), east on the right (B).
     const int outer = g.VerticalsByRow ? g.Rows : g.Columns + 1, inner = g.VerticalsByRow ? g.Columns + 1 : g.Rows;
     for (int i = 0; i < outer; ++i)
@@ -271,7 +273,8 @@ GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& g) {
         out.Bridge = lineNo;
         out.Lines.push_back(lineNo++);
         // Counter-clockwise ring: the island on its left.
-        TBlkLine& ring = content.AddLine(lineNo, g.LineKind, {{ix0, iy0}, {ix1, iy0}, {ix1, iy1}, {ix0, iy1}, {ix0, iy0}});
+        TBlkLine& ring =
+            content.AddLine(lineNo, g.LineKind, {{ix0, iy0}, {ix1, iy0}, {ix1, iy1}, {ix0, iy1}, {ix0, iy0}});
         ring.AreaA = island;
         ring.AreaB = cellArea(0, 0);
         out.Ring = lineNo;
@@ -316,4 +319,4 @@ void WriteTable(const fs::path& file, const TFldDefList& fields, const std::vect
     table.Close();
 }
 
-} // namespace vexa::testkit
+}  // namespace vexa::testkit

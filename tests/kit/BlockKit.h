@@ -51,8 +51,8 @@ struct BlockSpec {
     // Appends the vertices to Crds and a line using them: FirstCrd/LastCrd set
     // (reversed when reversed is true), Rect computed from the vertices, Length the
     // polyline length. Returns a reference to the added line for further edits.
-    TBlkLine& AddLine(std::int32_t number, std::int16_t kind,
-                      const std::vector<std::pair<double, double>>& vertices, bool reversed = false);
+    TBlkLine& AddLine(std::int32_t number, std::int16_t kind, const std::vector<std::pair<double, double>>& vertices,
+                      bool reversed = false);
 };
 
 // Writes tn.crd, tn.lin, tn.pnt, tn.tbx, tn.are (header records with time 0 prepended),
@@ -106,8 +106,8 @@ struct GridSpec {
 
 // Numbers of what AddAreaGrid added.
 struct GridLayout {
-    std::vector<std::int32_t> Cells;  // area numbers, row by row from the bottom-left
-    std::vector<std::int32_t> Lines;  // every line added, in the order added
+    std::vector<std::int32_t> Cells;                // area numbers, row by row from the bottom-left
+    std::vector<std::int32_t> Lines;                // every line added, in the order added
     std::int32_t Island = 0, Bridge = 0, Ring = 0;  // 0 without an island
 };
 
@@ -156,4 +156,4 @@ std::string MessageOf(F&& f) {
 }
 void WriteFileBytes(const fs::path& file, const std::vector<unsigned char>& bytes);
 
-} // namespace vexa::testkit
+}  // namespace vexa::testkit

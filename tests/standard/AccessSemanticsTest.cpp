@@ -64,19 +64,54 @@ protected:
 
 const TDbValue Null;
 
-} // namespace
+}  // namespace
 
 TEST_F(AccessSemantics, TrueIsMinusOneAndLogicIsBitwiseAndThreeValued) {
     ExpectValues({
-        {"2 > 1", -1}, {"2 < 1", 0}, {"(2 > 1) * 5", -5}, {"\"a\" Like \"A\"", -1}, {"3 Between 1 And 5", -1},
-        {"3 Not Between 1 And 2", -1}, {"2 In (1, 2)", -1}, {"2 Not In (1, 2)", 0}, {"Null Is Null", -1},
-        {"1 Is Not Null", -1}, {"Not 1", -2}, {"Not 0", -1}, {"Not -1", 0}, {"Not (1 = 1)", 0}, {"Not Null", Null},
-        {"5 And 3", 1}, {"5 Or 3", 7}, {"5 Xor 3", 6}, {"5 Eqv 3", -7}, {"5 Imp 3", -5}, {"True And Null", Null},
-        {"False And Null", 0}, {"Null And False", 0}, {"True Or Null", -1}, {"False Or Null", Null},
-        {"Null Xor True", Null}, {"Null Eqv True", Null}, {"False Imp Null", -1}, {"True Imp Null", Null},
-        {"Null Imp True", -1}, {"Null Imp False", Null}, {"Not Not 5", 5}, {"1 = 1 And 2 = 2 Or 1 = 2", -1},
-        {"Yes", -1}, {"No", 0}, {"On", -1}, {"Off", 0}, {"True = -1", -1}, {"1 = Null", Null},
-        {"Not 1 = 2", -1}, {"-2 ^ 2", -4.0}, {"2 + 3 * 4", 14}, {"10 - 2 - 3", 5}, {"12 / 2 * 3", 18.0},
+        {"2 > 1", -1},
+        {"2 < 1", 0},
+        {"(2 > 1) * 5", -5},
+        {"\"a\" Like \"A\"", -1},
+        {"3 Between 1 And 5", -1},
+        {"3 Not Between 1 And 2", -1},
+        {"2 In (1, 2)", -1},
+        {"2 Not In (1, 2)", 0},
+        {"Null Is Null", -1},
+        {"1 Is Not Null", -1},
+        {"Not 1", -2},
+        {"Not 0", -1},
+        {"Not -1", 0},
+        {"Not (1 = 1)", 0},
+        {"Not Null", Null},
+        {"5 And 3", 1},
+        {"5 Or 3", 7},
+        {"5 Xor 3", 6},
+        {"5 Eqv 3", -7},
+        {"5 Imp 3", -5},
+        {"True And Null", Null},
+        {"False And Null", 0},
+        {"Null And False", 0},
+        {"True Or Null", -1},
+        {"False Or Null", Null},
+        {"Null Xor True", Null},
+        {"Null Eqv True", Null},
+        {"False Imp Null", -1},
+        {"True Imp Null", Null},
+        {"Null Imp True", -1},
+        {"Null Imp False", Null},
+        {"Not Not 5", 5},
+        {"1 = 1 And 2 = 2 Or 1 = 2", -1},
+        {"Yes", -1},
+        {"No", 0},
+        {"On", -1},
+        {"Off", 0},
+        {"True = -1", -1},
+        {"1 = Null", Null},
+        {"Not 1 = 2", -1},
+        {"-2 ^ 2", -4.0},
+        {"2 + 3 * 4", 14},
+        {"10 - 2 - 3", 5},
+        {"12 / 2 * 3", 18.0},
     });
     // A Yes/No written from a comparison is found again by True.
     EXPECT_EQ(db_->Execute("UPDATE T SET F = (Plocha > 5)"), 6);
@@ -87,17 +122,30 @@ TEST_F(AccessSemantics, TrueIsMinusOneAndLogicIsBitwiseAndThreeValued) {
 
 TEST_F(AccessSemantics, TextComparesIgnoringCaseWithAccentsSignificant) {
     ExpectValues({
-        {"\"abc\" = \"ABC\"", -1}, {"\"ľščť\" = \"ĽŠČŤ\"", -1}, {"\"B\" In (\"a\", \"b\")", -1},
-        {"\"abc\" < \"ABD\"", -1}, {"\"a\" = \"á\"", 0}, {"\"c\" < \"č\"", -1}, {"\"č\" < \"d\"", -1},
-        {"\"áa\" < \"ab\"", -1}, {"\"Ž\" > \"z\"", -1}, {"\"ž\" Between \"Z\" And \"ŽZ\"", -1}, {"\"A\" <> \"a\"", 0},
-        {"\"x\" >= \"X\"", -1}, {"\"ÔS\" Like \"ô*\"", -1}, {"StrComp(\"abc\", \"ABC\")", 0},
-        {"StrComp(\"abc\", \"ABC\", 0)", 1}, {"StrComp(\"č\", \"d\")", -1}, {"\"a\" = Null", Null},
+        {"\"abc\" = \"ABC\"", -1},
+        {"\"ľščť\" = \"ĽŠČŤ\"", -1},
+        {"\"B\" In (\"a\", \"b\")", -1},
+        {"\"abc\" < \"ABD\"", -1},
+        {"\"a\" = \"á\"", 0},
+        {"\"c\" < \"č\"", -1},
+        {"\"č\" < \"d\"", -1},
+        {"\"áa\" < \"ab\"", -1},
+        {"\"Ž\" > \"z\"", -1},
+        {"\"ž\" Between \"Z\" And \"ŽZ\"", -1},
+        {"\"A\" <> \"a\"", 0},
+        {"\"x\" >= \"X\"", -1},
+        {"\"ÔS\" Like \"ô*\"", -1},
+        {"StrComp(\"abc\", \"ABC\")", 0},
+        {"StrComp(\"abc\", \"ABC\", 0)", 1},
+        {"StrComp(\"č\", \"d\")", -1},
+        {"\"a\" = Null", Null},
     });
     EXPECT_EQ(Rows("SELECT Id FROM T WHERE Porast = \"žltý\" ORDER BY Id"), (std::vector<TDbRow>{{1}, {2}}));
     EXPECT_EQ(Rows("SELECT Count(*) FROM T INNER JOIN K ON T.Porast = K.Kod"), (std::vector<TDbRow>{{4}}));
     EXPECT_EQ(Rows("SELECT Count(*) FROM (SELECT DISTINCT Porast FROM T WHERE Porast Is Not Null)"),
               (std::vector<TDbRow>{{3}}));
-    EXPECT_EQ(Rows("SELECT Porast, Count(*) FROM T WHERE Porast Is Not Null GROUP BY Porast ORDER BY Porast").size(), 3u);
+    EXPECT_EQ(Rows("SELECT Porast, Count(*) FROM T WHERE Porast Is Not Null GROUP BY Porast ORDER BY Porast").size(),
+              3u);
     EXPECT_EQ(Rows("SELECT Max(Kod) FROM K"), (std::vector<TDbRow>{{"žltý"}}));
     // Sorted by the general order: the accented letter right after its base letter.
     EXPECT_EQ(Rows("SELECT Nazov FROM K ORDER BY Nazov, Kod"),
@@ -108,38 +156,81 @@ TEST_F(AccessSemantics, TextComparesIgnoringCaseWithAccentsSignificant) {
 
 TEST_F(AccessSemantics, PlusAndAmpersandFollowAccess) {
     ExpectValues({
-        {"\"1\" + \"2\"", "12"}, {"\"1\" + 2", 3.0}, {"1 + 2", 3}, {"1.5 + 1", 2.5}, {"\"a\" + Null", Null},
-        {"Null + 1", Null}, {"\"a\" & Null", "a"}, {"1 & 2", "12"}, {"Null & Null", Null}, {"\"x\" & 1.5", "x1.5"},
-        {"(1 = 1) & \"\"", "-1"}, {"\"3\" * \"4\"", 12.0}, {"#2010-12-31# + #1899-12-31#", "2011-01-01"},
+        {"\"1\" + \"2\"", "12"},
+        {"\"1\" + 2", 3.0},
+        {"1 + 2", 3},
+        {"1.5 + 1", 2.5},
+        {"\"a\" + Null", Null},
+        {"Null + 1", Null},
+        {"\"a\" & Null", "a"},
+        {"1 & 2", "12"},
+        {"Null & Null", Null},
+        {"\"x\" & 1.5", "x1.5"},
+        {"(1 = 1) & \"\"", "-1"},
+        {"\"3\" * \"4\"", 12.0},
+        {"#2010-12-31# + #1899-12-31#", "2011-01-01"},
     });
     ExpectErrors({
-        {"\"a\" + 1", "Type mismatch"}, {"\"a\" * 2", "Type mismatch"}, {"9223372036854775807 + 1", "Overflow"},
-        {"CInt(32768)", "Overflow"}, {"CByte(256)", "Overflow"}, {"CByte(-1)", "Overflow"},
-        {"CLng(2147483648)", "Overflow"}, {"Not 3000000000", "Overflow"}, {"\"a\" And 1", "Type mismatch"},
+        {"\"a\" + 1", "Type mismatch"},
+        {"\"a\" * 2", "Type mismatch"},
+        {"9223372036854775807 + 1", "Overflow"},
+        {"CInt(32768)", "Overflow"},
+        {"CByte(256)", "Overflow"},
+        {"CByte(-1)", "Overflow"},
+        {"CLng(2147483648)", "Overflow"},
+        {"Not 3000000000", "Overflow"},
+        {"\"a\" And 1", "Type mismatch"},
     });
 }
 
 TEST_F(AccessSemantics, DatesAndDateFunctions) {
     ExpectValues({
-        {"#12/31/2010# - #12/30/2010#", 1.0}, {"#2010-12-31# + 1", "2011-01-01"}, {"#1/31/2011# - 31", "2010-12-31"},
-        {"#12/31/2010 6:30 PM#", "2010-12-31 18:30:00"}, {"Year(#12/31/2010#)", 2010}, {"Month(#2010-12-31#)", 12},
-        {"Day(#12/31/2010#)", 31}, {"Hour(#2010-12-31 18:05:09#)", 18}, {"Minute(#2010-12-31 18:05:09#)", 5},
-        {"Second(#2010-12-31 18:05:09#)", 9}, {"Weekday(#2010-12-31#)", 6}, {"Weekday(#2010-12-31#, 2)", 5},
-        {"DateSerial(2010, 14, 1)", "2011-02-01"}, {"DateSerial(2011, 3, 0)", "2011-02-28"},
-        {"DateSerial(10, 1, 1)", "2010-01-01"}, {"TimeSerial(6, 30, 0)", "1899-12-30 06:30:00"},
-        {"DateValue(\"2010-12-31 18:00\")", "2010-12-31"}, {"DateAdd(\"m\", 1, #1/31/2011#)", "2011-02-28"},
-        {"DateAdd(\"yyyy\", -1, #2/29/2012#)", "2011-02-28"}, {"DateAdd(\"d\", 10, #12/25/2010#)", "2011-01-04"},
-        {"DateAdd(\"h\", 30, #12/31/2010#)", "2011-01-01 06:00:00"}, {"DateDiff(\"d\", #12/30/2010#, #1/2/2011#)", 3},
-        {"DateDiff(\"yyyy\", #12/31/2010#, #1/1/2011#)", 1}, {"DateDiff(\"m\", #1/31/2011#, #3/1/2011#)", 2},
-        {"DateDiff(\"ww\", #12/31/2010#, #1/9/2011#)", 2}, {"DateDiff(\"n\", #1/1/2011 10:00#, #1/1/2011 11:30#)", 90},
-        {"DatePart(\"q\", #8/15/2010#)", 3}, {"DatePart(\"y\", #2/1/2010#)", 32}, {"DatePart(\"ww\", #1/1/2011#)", 1},
-        {"DatePart(\"ww\", #1/2/2011#)", 2}, {"DatePart(\"w\", #1/2/2011#)", 1}, {"IsDate(\"31.12.2010\")", -1},
-        {"IsDate(\"2/30/2010\")", 0}, {"IsDate(Null)", 0}, {"CDate(\"12/31/2010\")", "2010-12-31"},
-        {"CDate(40543)", "2010-12-31"}, {"Year(Null)", Null}, {"DateAdd(\"d\", 1, Null)", Null},
-        {"#12/31/2010# > #12/30/2010#", -1}, {"Date() = DateValue(Now())", -1}, {"Len(Time())", 19},
+        {"#12/31/2010# - #12/30/2010#", 1.0},
+        {"#2010-12-31# + 1", "2011-01-01"},
+        {"#1/31/2011# - 31", "2010-12-31"},
+        {"#12/31/2010 6:30 PM#", "2010-12-31 18:30:00"},
+        {"Year(#12/31/2010#)", 2010},
+        {"Month(#2010-12-31#)", 12},
+        {"Day(#12/31/2010#)", 31},
+        {"Hour(#2010-12-31 18:05:09#)", 18},
+        {"Minute(#2010-12-31 18:05:09#)", 5},
+        {"Second(#2010-12-31 18:05:09#)", 9},
+        {"Weekday(#2010-12-31#)", 6},
+        {"Weekday(#2010-12-31#, 2)", 5},
+        {"DateSerial(2010, 14, 1)", "2011-02-01"},
+        {"DateSerial(2011, 3, 0)", "2011-02-28"},
+        {"DateSerial(10, 1, 1)", "2010-01-01"},
+        {"TimeSerial(6, 30, 0)", "1899-12-30 06:30:00"},
+        {"DateValue(\"2010-12-31 18:00\")", "2010-12-31"},
+        {"DateAdd(\"m\", 1, #1/31/2011#)", "2011-02-28"},
+        {"DateAdd(\"yyyy\", -1, #2/29/2012#)", "2011-02-28"},
+        {"DateAdd(\"d\", 10, #12/25/2010#)", "2011-01-04"},
+        {"DateAdd(\"h\", 30, #12/31/2010#)", "2011-01-01 06:00:00"},
+        {"DateDiff(\"d\", #12/30/2010#, #1/2/2011#)", 3},
+        {"DateDiff(\"yyyy\", #12/31/2010#, #1/1/2011#)", 1},
+        {"DateDiff(\"m\", #1/31/2011#, #3/1/2011#)", 2},
+        {"DateDiff(\"ww\", #12/31/2010#, #1/9/2011#)", 2},
+        {"DateDiff(\"n\", #1/1/2011 10:00#, #1/1/2011 11:30#)", 90},
+        {"DatePart(\"q\", #8/15/2010#)", 3},
+        {"DatePart(\"y\", #2/1/2010#)", 32},
+        {"DatePart(\"ww\", #1/1/2011#)", 1},
+        {"DatePart(\"ww\", #1/2/2011#)", 2},
+        {"DatePart(\"w\", #1/2/2011#)", 1},
+        {"IsDate(\"31.12.2010\")", -1},
+        {"IsDate(\"2/30/2010\")", 0},
+        {"IsDate(Null)", 0},
+        {"CDate(\"12/31/2010\")", "2010-12-31"},
+        {"CDate(40543)", "2010-12-31"},
+        {"Year(Null)", Null},
+        {"DateAdd(\"d\", 1, Null)", Null},
+        {"#12/31/2010# > #12/30/2010#", -1},
+        {"Date() = DateValue(Now())", -1},
+        {"Len(Time())", 19},
     });
-    ExpectErrors({{"Year(\"abc\")", "Type mismatch"}, {"DateAdd(\"x\", 1, #1/1/2010#)", "Invalid procedure call or argument"},
-                  {"CDate(Null)", "Invalid use of Null"}, {"1 - #2010-12-31#", "Type mismatch"},
+    ExpectErrors({{"Year(\"abc\")", "Type mismatch"},
+                  {"DateAdd(\"x\", 1, #1/1/2010#)", "Invalid procedure call or argument"},
+                  {"CDate(Null)", "Invalid use of Null"},
+                  {"1 - #2010-12-31#", "Type mismatch"},
                   {"DateSerial(10000, 1, 1)", "Overflow"}});
     EXPECT_EQ(Rows("SELECT Id FROM T WHERE Year(D) = 2010 And Day(D) = 31"), (std::vector<TDbRow>{{4}}));
     EXPECT_EQ(Rows("SELECT Id FROM T WHERE D < #1/1/2011# ORDER BY Id"), (std::vector<TDbRow>{{1}, {4}}));
@@ -147,41 +238,92 @@ TEST_F(AccessSemantics, DatesAndDateFunctions) {
 
 TEST_F(AccessSemantics, CommonFunctions) {
     ExpectValues({
-        {"CCur(1.23456)", 1.2346}, {"CCur(\"2.00005\")", 2.0}, {"CBool(5)", -1}, {"CBool(\"False\")", 0},
-        {"CByte(254.5)", 254}, {"CSng(1.1)", 1.1}, {"Fix(-2.5)", -2}, {"Int(-2.5)", -3}, {"Sgn(-3)", -1}, {"Sgn(0)", 0},
-        {"Sqr(16)", 4.0}, {"Sqr(Null)", Null}, {"Asc(\"A\")", 65}, {"Asc(\"č\")", 0x10D}, {"Chr(65)", "A"},
-        {"Space(3) & \"|\"", "   |"}, {"String(3, \"ab\")", "aaa"}, {"String(2, 42)", "**"}, {"String(Null, \"a\")", Null},
-        {"Replace(\"aAbA\", \"a\", \"x\")", "xxbx"}, {"Replace(\"aAbA\", \"a\", \"x\", 1, -1, 0)", "xAbA"},
-        {"Replace(\"abcabc\", \"b\", \"\", 3)", "cac"}, {"Replace(\"abab\", \"a\", \"-\", 1, 1)", "-bab"},
-        {"InStrRev(\"abcabc\", \"b\")", 5}, {"InStrRev(\"abcabc\", \"B\", 4)", 2}, {"InStrRev(\"abc\", \"x\")", 0},
-        {"InStrRev(Null, \"x\")", Null}, {"StrReverse(\"žaba\")", "abaž"}, {"Hex(255)", "FF"}, {"Hex(-1)", "FFFF"},
-        {"Hex(-32769)", "FFFF7FFF"}, {"Oct(8)", "10"}, {"Hex(Null)", Null}, {"Val(\"&HFF\")", 255.0},
-        {"Val(\"&O17\")", 15.0}, {"Val(\"&HFFFF\")", -1.0}, {"Val(\"12abc\")", 12.0}, {"IsNumeric(\"12.5\")", -1},
-        {"IsNumeric(\"&HFF\")", -1}, {"IsNumeric(\"abc\")", 0}, {"IsNumeric(Null)", 0}, {"IsNumeric(\"\")", 0},
-        {"Switch(1 > 2, \"a\", 2 > 1, \"b\")", "b"}, {"Switch(1 > 2, \"a\")", Null}, {"Choose(2, \"a\", \"b\", \"c\")", "b"},
-        {"Choose(4, \"a\", \"b\")", Null}, {"Choose(2.7, \"a\", \"b\", \"c\")", "b"},
-        {"Format(1234.5, \"#,##0.00\")", "1,234.50"}, {"Format(0.125, \"0.0%\")", "12.5%"}, {"Format(5, \"000\")", "005"},
-        {"Format(1234.5, \"Standard\")", "1,234.50"}, {"Format(3.14159, \"Fixed\")", "3.14"},
-        {"Format(-1234.5, \"Currency\")", "($1,234.50)"}, {"Format(0, \"Yes/No\")", "No"},
-        {"Format(#12/31/2010#, \"yyyy-mm-dd\")", "2010-12-31"}, {"Format(#1/5/2010#, \"dd.mm.yyyy\")", "05.01.2010"},
-        {"Format(#1/5/2010#, \"mmm d, yy\")", "Jan 5, 10"}, {"Format(#1/5/2010 14:07:00#, \"hh:nn\")", "14:07"},
+        {"CCur(1.23456)", 1.2346},
+        {"CCur(\"2.00005\")", 2.0},
+        {"CBool(5)", -1},
+        {"CBool(\"False\")", 0},
+        {"CByte(254.5)", 254},
+        {"CSng(1.1)", 1.1},
+        {"Fix(-2.5)", -2},
+        {"Int(-2.5)", -3},
+        {"Sgn(-3)", -1},
+        {"Sgn(0)", 0},
+        {"Sqr(16)", 4.0},
+        {"Sqr(Null)", Null},
+        {"Asc(\"A\")", 65},
+        {"Asc(\"č\")", 0x10D},
+        {"Chr(65)", "A"},
+        {"Space(3) & \"|\"", "   |"},
+        {"String(3, \"ab\")", "aaa"},
+        {"String(2, 42)", "**"},
+        {"String(Null, \"a\")", Null},
+        {"Replace(\"aAbA\", \"a\", \"x\")", "xxbx"},
+        {"Replace(\"aAbA\", \"a\", \"x\", 1, -1, 0)", "xAbA"},
+        {"Replace(\"abcabc\", \"b\", \"\", 3)", "cac"},
+        {"Replace(\"abab\", \"a\", \"-\", 1, 1)", "-bab"},
+        {"InStrRev(\"abcabc\", \"b\")", 5},
+        {"InStrRev(\"abcabc\", \"B\", 4)", 2},
+        {"InStrRev(\"abc\", \"x\")", 0},
+        {"InStrRev(Null, \"x\")", Null},
+        {"StrReverse(\"žaba\")", "abaž"},
+        {"Hex(255)", "FF"},
+        {"Hex(-1)", "FFFF"},
+        {"Hex(-32769)", "FFFF7FFF"},
+        {"Oct(8)", "10"},
+        {"Hex(Null)", Null},
+        {"Val(\"&HFF\")", 255.0},
+        {"Val(\"&O17\")", 15.0},
+        {"Val(\"&HFFFF\")", -1.0},
+        {"Val(\"12abc\")", 12.0},
+        {"IsNumeric(\"12.5\")", -1},
+        {"IsNumeric(\"&HFF\")", -1},
+        {"IsNumeric(\"abc\")", 0},
+        {"IsNumeric(Null)", 0},
+        {"IsNumeric(\"\")", 0},
+        {"Switch(1 > 2, \"a\", 2 > 1, \"b\")", "b"},
+        {"Switch(1 > 2, \"a\")", Null},
+        {"Choose(2, \"a\", \"b\", \"c\")", "b"},
+        {"Choose(4, \"a\", \"b\")", Null},
+        {"Choose(2.7, \"a\", \"b\", \"c\")", "b"},
+        {"Format(1234.5, \"#,##0.00\")", "1,234.50"},
+        {"Format(0.125, \"0.0%\")", "12.5%"},
+        {"Format(5, \"000\")", "005"},
+        {"Format(1234.5, \"Standard\")", "1,234.50"},
+        {"Format(3.14159, \"Fixed\")", "3.14"},
+        {"Format(-1234.5, \"Currency\")", "($1,234.50)"},
+        {"Format(0, \"Yes/No\")", "No"},
+        {"Format(#12/31/2010#, \"yyyy-mm-dd\")", "2010-12-31"},
+        {"Format(#1/5/2010#, \"dd.mm.yyyy\")", "05.01.2010"},
+        {"Format(#1/5/2010#, \"mmm d, yy\")", "Jan 5, 10"},
+        {"Format(#1/5/2010 14:07:00#, \"hh:nn\")", "14:07"},
         {"Format(#12/31/2010#, \"Long Date\")", "Friday, December 31, 2010"},
-        {"Format(#12/31/2010#, \"Short Date\")", "12/31/2010"}, {"Format(Null, \"0\")", Null},
+        {"Format(#12/31/2010#, \"Short Date\")", "12/31/2010"},
+        {"Format(Null, \"0\")", Null},
     });
-    ExpectErrors({{"Sqr(-1)", "Invalid procedure call or argument"}, {"StrReverse(Null)", "Invalid use of Null"},
-                  {"CCur(\"x\")", "Type mismatch"}, {"Switch(1)", "Invalid procedure call or argument"},
-                  {"Asc(\"\")", "Invalid procedure call or argument"}, {"CCur(1E+16)", "Overflow"}});
+    ExpectErrors({{"Sqr(-1)", "Invalid procedure call or argument"},
+                  {"StrReverse(Null)", "Invalid use of Null"},
+                  {"CCur(\"x\")", "Type mismatch"},
+                  {"Switch(1)", "Invalid procedure call or argument"},
+                  {"Asc(\"\")", "Invalid procedure call or argument"},
+                  {"CCur(1E+16)", "Overflow"}});
 }
 
 TEST_F(AccessSemantics, AggregatesSkipNulls) {
     const std::vector<std::pair<const char*, TDbValue>> cases = {
-        {"SELECT Sum(Plocha) FROM T", 25.5},          {"SELECT Sum(Plocha) FROM T WHERE Id = 3", Null},
-        {"SELECT Count(Plocha) FROM T", 5},           {"SELECT Count(*) FROM T", 6},
-        {"SELECT Avg(Plocha) FROM T", 5.1},           {"SELECT Min(Porast) FROM T", "Buk"},
-        {"SELECT Max(Plocha) FROM T WHERE Id = 3", Null}, {"SELECT First(Porast) FROM T", "ŽLTÝ"},
-        {"SELECT Last(Porast) FROM T", "buk"},        {"SELECT Var(Plocha) FROM T WHERE Id In (5, 6)", 12.5},
-        {"SELECT VarP(Plocha) FROM T WHERE Id In (5, 6)", 6.25}, {"SELECT StDev(Plocha) FROM T WHERE Id = 5", Null},
-        {"SELECT StDevP(Plocha) FROM T WHERE Id = 5", 0.0}, {"SELECT Sum(Plocha > 5) FROM T", -3},
+        {"SELECT Sum(Plocha) FROM T", 25.5},
+        {"SELECT Sum(Plocha) FROM T WHERE Id = 3", Null},
+        {"SELECT Count(Plocha) FROM T", 5},
+        {"SELECT Count(*) FROM T", 6},
+        {"SELECT Avg(Plocha) FROM T", 5.1},
+        {"SELECT Min(Porast) FROM T", "Buk"},
+        {"SELECT Max(Plocha) FROM T WHERE Id = 3", Null},
+        {"SELECT First(Porast) FROM T", "ŽLTÝ"},
+        {"SELECT Last(Porast) FROM T", "buk"},
+        {"SELECT Var(Plocha) FROM T WHERE Id In (5, 6)", 12.5},
+        {"SELECT VarP(Plocha) FROM T WHERE Id In (5, 6)", 6.25},
+        {"SELECT StDev(Plocha) FROM T WHERE Id = 5", Null},
+        {"SELECT StDevP(Plocha) FROM T WHERE Id = 5", 0.0},
+        {"SELECT Sum(Plocha > 5) FROM T", -3},
     };
     for (const auto& [sql, expected] : cases) EXPECT_EQ(Rows(sql).at(0).at(0), expected) << sql;
 }
@@ -207,8 +349,9 @@ TEST_F(AccessSemantics, DistinctRowTopPercentParametersAndUnions) {
     EXPECT_EQ(Rows("SELECT TOP 40 PERCENT Id FROM T ORDER BY F").size(), 5u);  // 3 rows, then the ties
     EXPECT_EQ(Rows("SELECT TOP 1 Id, F AS G FROM T ORDER BY G").size(), 1u);   // by its own column: no ties
     // PARAMETERS: values by name; a missing one is an error naming it.
-    const std::string q = "PARAMETERS [Najmenšia plocha] Double, Druh Text ( 255 ); "
-                          "SELECT Id FROM T WHERE Plocha >= [Najmenšia plocha] And Porast = Druh ORDER BY Id";
+    const std::string q =
+        "PARAMETERS [Najmenšia plocha] Double, Druh Text ( 255 ); "
+        "SELECT Id FROM T WHERE Plocha >= [Najmenšia plocha] And Porast = Druh ORDER BY Id";
     EXPECT_EQ(db_->Select(q, {{"najmenšia plocha", 2}, {"DRUH", "žltý"}}).Rows, (std::vector<TDbRow>{{1}, {2}}));
     std::string message;
     try {
@@ -230,9 +373,10 @@ TEST(AccessTextOrder, IndexesBuiltByAnotherConnectionFollowIt) {
     // An index ordered by SQLite's own NOCASE ("č" after "z") still finds rows by Access's order,
     // where "č" is a "c" told apart only when the rest is equal.
     testkit::TempDir dir;
-    stdtest::BuildSqlite(dir / "w.sqlite", "create table K (Kod TEXT COLLATE NOCASE);"
-                                           "insert into K values ('čaj'), ('dub'), ('Cesta'), ('zrub'), ('ÁNO');"
-                                           "create index KKod on K (Kod);");
+    stdtest::BuildSqlite(dir / "w.sqlite",
+                         "create table K (Kod TEXT COLLATE NOCASE);"
+                         "insert into K values ('čaj'), ('dub'), ('Cesta'), ('zrub'), ('ÁNO');"
+                         "create index KKod on K (Kod);");
     TAccessDb db(dir / "w.sqlite");
     EXPECT_EQ(db.Select("SELECT Kod FROM K WHERE Kod > \"c\" AND Kod < \"e\" ORDER BY Kod").Rows,
               (std::vector<TDbRow>{{"čaj"}, {"Cesta"}, {"dub"}}));

@@ -11,18 +11,20 @@ namespace {
 class AccessSqlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        stdtest::BuildSqlite(dir_ / "work.sqlite",
-                             "create table T (Cislo INTEGER, Meno TEXT COLLATE NOCASE, Plocha REAL);"
-                             "insert into T values (1, 'Buk', 2.5), (2, NULL, NULL), (3, 'dub', 0), (10, '', 7);"
-                             "create table TestTab as select * from T;"
-                             "create table Dotazy (Nazov TEXT, SQL TEXT);"
-                             "insert into Dotazy values ('qBad', 'SELECT T.Cislo FROM T WHERE T.Meno Is Null Or "
-                             "Len(T.Meno)=0;'), ('qFix', 'UPDATE TestTab SET TestTab.Plocha = 0 WHERE TestTab.Plocha Is Null;'),"
-                             "('qBroken', 'SELECT Nic FROM Nowhere');");
+        stdtest::BuildSqlite(
+            dir_ / "work.sqlite",
+            "create table T (Cislo INTEGER, Meno TEXT COLLATE NOCASE, Plocha REAL);"
+            "insert into T values (1, 'Buk', 2.5), (2, NULL, NULL), (3, 'dub', 0), (10, '', 7);"
+            "create table TestTab as select * from T;"
+            "create table Dotazy (Nazov TEXT, SQL TEXT);"
+            "insert into Dotazy values ('qBad', 'SELECT T.Cislo FROM T WHERE T.Meno Is Null Or "
+            "Len(T.Meno)=0;'), ('qFix', 'UPDATE TestTab SET TestTab.Plocha = 0 WHERE TestTab.Plocha Is Null;'),"
+            "('qBroken', 'SELECT Nic FROM Nowhere');");
         db_ = std::make_unique<TAccessDb>(dir_ / "work.sqlite");
     }
     // The message of the data-access error a statement raises.
-    template <typename F> static std::string Error(F run) {
+    template <typename F>
+    static std::string Error(F run) {
         try {
             run();
         } catch (const EAccessDbError& e) {
@@ -39,7 +41,7 @@ struct Case {
     const char* Expected;
 };
 
-} // namespace
+}  // namespace
 
 TEST(AccessSqlTranslation, RewritesToSqliteKeepingAccessPrecedence) {
     const Case cases[] = {
@@ -63,7 +65,8 @@ TEST(AccessSqlTranslation, RewritesToSqliteKeepingAccessPrecedence) {
         {"select -2 ^ 2", "select - access_pow(2, 2)"},
         // Truth values: -1 where the value is shown, SQLite's own form where only truth counts.
         {"select a = b, Not a = b from t where Not a = b or (c Like 'x' And d In (1, 2))",
-         "select (-(a = b)), (-((NOT a = b))) from t where ((NOT a = b) OR ((c LIKE 'x' COLLATE NOCASE AND d IN (1, 2))))"},
+         "select (-(a = b)), (-((NOT a = b))) from t where ((NOT a = b) OR ((c LIKE 'x' COLLATE NOCASE AND d IN (1, "
+         "2))))"},
         {"select 5 And 3 from t inner join u on t.a = u.b and t.c <> u.d where x",
          "select access_and(5, 3) from t inner join u on (t.a = u.b AND t.c <> u.d) where x"},
     };
@@ -78,34 +81,77 @@ TEST_F(AccessSqlTest, FunctionsAndOperatorsGiveAccessResults) {
         TDbValue Expected;
     } cases[] = {
         // Text functions count characters and know diacritics.
-        {"UCase(\"štandard ľô\")", "ŠTANDARD ĽÔ"}, {"LCase(\"ŽĽTÝ\")", "žľtý"}, {"Len(\"čšňa\")", 4},
-        {"Len(Null)", {}}, {"Left(\"čšňa\", 2)", "čš"}, {"Right(\"čšňa\", 3)", "šňa"},
-        {"Mid(\"abcdef\", 2, 3)", "bcd"}, {"Mid(\"abcdef\", 4)", "def"}, {"Mid(\"abc\", 5)", ""},
+        {"UCase(\"štandard ľô\")", "ŠTANDARD ĽÔ"},
+        {"LCase(\"ŽĽTÝ\")", "žľtý"},
+        {"Len(\"čšňa\")", 4},
+        {"Len(Null)", {}},
+        {"Left(\"čšňa\", 2)", "čš"},
+        {"Right(\"čšňa\", 3)", "šňa"},
+        {"Mid(\"abcdef\", 2, 3)", "bcd"},
+        {"Mid(\"abcdef\", 4)", "def"},
+        {"Mid(\"abc\", 5)", ""},
         {"Trim(\"  a b  \") & \"|\" & LTrim(\" x \") & \"|\" & RTrim(\" y \")", "a b|x | y"},
         // InStr with its start and compare arguments; text compare by default in queries.
-        {"InStr(1, \"LE,PO\", \"po\", 1)", 4}, {"InStr(1, \"LE,PO\", \"po\", 0)", 0}, {"InStr(\"LE,PO\", \"po\")", 4},
-        {"InStr(4, \"abcabc\", \"a\")", 4}, {"InStr(5, \"abcabc\", \"a\")", 0}, {"InStr(\"abc\", \"\")", 1},
-        {"InStr(\"\", \"\")", 0}, {"InStr(1, \"čšň\", \"Ň\", 1)", 3}, {"InStr(1, Null, \"a\", 1)", {}},
+        {"InStr(1, \"LE,PO\", \"po\", 1)", 4},
+        {"InStr(1, \"LE,PO\", \"po\", 0)", 0},
+        {"InStr(\"LE,PO\", \"po\")", 4},
+        {"InStr(4, \"abcabc\", \"a\")", 4},
+        {"InStr(5, \"abcabc\", \"a\")", 0},
+        {"InStr(\"abc\", \"\")", 1},
+        {"InStr(\"\", \"\")", 0},
+        {"InStr(1, \"čšň\", \"Ň\", 1)", 3},
+        {"InStr(1, Null, \"a\", 1)", {}},
         // Nulls, conversions and arithmetic.
-        {"\"a\" & Null", "a"}, {"Null & Null", {}}, {"1 & 2.5", "12.5"}, {"7 / 2", 3.5}, {"7 \\ 2", 3},
-        {"-7 Mod 3", -1}, {"2 ^ 3 ^ 2", 64.0}, {"IIf(1 > 2, \"y\", \"n\")", "n"}, {"IIf(Null, \"y\", \"n\")", "n"},
-        {"Nz(Null, 5)", 5}, {"Nz(Null)", ""}, {"IsNull(Null)", -1}, {"IsNull(0)", 0}, {"True", -1}, {"False", 0},
-        {"Val(\" 1 2.5abc\")", 12.5}, {"Val(\"abc\")", 0.0}, {"CStr(1.5)", "1.5"}, {"CStr(3.0)", "3"},
-        {"CInt(2.5)", 2}, {"CInt(3.5)", 4}, {"CLng(\"123\")", 123}, {"CDbl(\"2.25\")", 2.25}, {"Int(-2.5)", -3},
-        {"Abs(-3)", 3}, {"Round(2.5)", 2.0}, {"Round(0.125, 2)", 0.12},
+        {"\"a\" & Null", "a"},
+        {"Null & Null", {}},
+        {"1 & 2.5", "12.5"},
+        {"7 / 2", 3.5},
+        {"7 \\ 2", 3},
+        {"-7 Mod 3", -1},
+        {"2 ^ 3 ^ 2", 64.0},
+        {"IIf(1 > 2, \"y\", \"n\")", "n"},
+        {"IIf(Null, \"y\", \"n\")", "n"},
+        {"Nz(Null, 5)", 5},
+        {"Nz(Null)", ""},
+        {"IsNull(Null)", -1},
+        {"IsNull(0)", 0},
+        {"True", -1},
+        {"False", 0},
+        {"Val(\" 1 2.5abc\")", 12.5},
+        {"Val(\"abc\")", 0.0},
+        {"CStr(1.5)", "1.5"},
+        {"CStr(3.0)", "3"},
+        {"CInt(2.5)", 2},
+        {"CInt(3.5)", 4},
+        {"CLng(\"123\")", 123},
+        {"CDbl(\"2.25\")", 2.25},
+        {"Int(-2.5)", -3},
+        {"Abs(-3)", 3},
+        {"Round(2.5)", 2.0},
+        {"Round(0.125, 2)", 0.12},
         // Like with * ? # and [ranges]; % and _ are plain characters.
-        {"\"Abc\" Like \"a*\"", -1}, {"\"a1\" Like \"a#\"", -1}, {"\"ab\" Like \"a#\"", 0}, {"\"abc\" Like \"a?c\"", -1},
-        {"\"b\" Like \"[a-c]\"", -1}, {"\"d\" Like \"[!a-c]\"", -1}, {"\"ab\" Like \"a%\"", 0},
-        {"\"a_\" Like \"a_\"", -1}, {"\"K-1234x\" Not Like \"K-####*\"", 0}, {"\"čaj\" Like \"Č*\"", -1},
+        {"\"Abc\" Like \"a*\"", -1},
+        {"\"a1\" Like \"a#\"", -1},
+        {"\"ab\" Like \"a#\"", 0},
+        {"\"abc\" Like \"a?c\"", -1},
+        {"\"b\" Like \"[a-c]\"", -1},
+        {"\"d\" Like \"[!a-c]\"", -1},
+        {"\"ab\" Like \"a%\"", 0},
+        {"\"a_\" Like \"a_\"", -1},
+        {"\"K-1234x\" Not Like \"K-####*\"", 0},
+        {"\"čaj\" Like \"Č*\"", -1},
     };
     for (const auto& c : cases) {
         const auto r = db_->Select(std::string("select ") + c.Expr);
         ASSERT_EQ(r.Rows.size(), 1u) << c.Expr;
         EXPECT_EQ(r.Rows[0][0], c.Expected) << c.Expr;
     }
-    const Case errors[] = {{"Left(\"abc\", -1)", "Invalid procedure call or argument"}, {"1 / 0", "Division by zero"},
-                           {"CInt(40000)", "Overflow"}, {"CStr(Null)", "Invalid use of Null"},
-                           {"CDbl(\"abc\")", "Type mismatch"}, {"[Nie] from T", "no such column: Nie"}};
+    const Case errors[] = {{"Left(\"abc\", -1)", "Invalid procedure call or argument"},
+                           {"1 / 0", "Division by zero"},
+                           {"CInt(40000)", "Overflow"},
+                           {"CStr(Null)", "Invalid use of Null"},
+                           {"CDbl(\"abc\")", "Type mismatch"},
+                           {"[Nie] from T", "no such column: Nie"}};
     for (const auto& c : errors)
         EXPECT_EQ(Error([&] { db_->Select(std::string("select ") + c.Text); }), c.Expected) << c.Text;
 }
@@ -118,8 +164,9 @@ TEST_F(AccessSqlTest, RunsStatementsAndSavedQueriesOnTables) {
     EXPECT_EQ(db_->Select("select Plocha from TestTab where Cislo = 2").Rows[0][0], TDbValue(0.0));
     EXPECT_EQ(Error([&] { db_->ExecuteSaved("qBroken"); }), "Saved query failed: no such table: Nowhere\r(qBroken)");
     EXPECT_EQ(Error([&] { db_->ExecuteSaved("qMissing"); }), "Saved query not found.\r(qMissing)");
-    auto r = db_->Select("SELECT [T].Cislo FROM T WHERE T.Meno Not In (\"BUK\", \"x\") Or T.Plocha Between 5 And 8 "
-                         "ORDER BY 1");
+    auto r = db_->Select(
+        "SELECT [T].Cislo FROM T WHERE T.Meno Not In (\"BUK\", \"x\") Or T.Plocha Between 5 And 8 "
+        "ORDER BY 1");
     // Text compares ignore case, as in Access; NULL is never in or out.
     EXPECT_EQ(r.Rows, (std::vector<TDbRow>{{3}, {10}}));
     EXPECT_EQ(r.ColumnIndex("cislo"), 0);

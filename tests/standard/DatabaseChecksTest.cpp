@@ -83,7 +83,7 @@ protected:
     TBlk blk_;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DatabaseChecksTest, ListsTablesAndDefinitionsOfALayer) {
     EXPECT_EQ(standard_->ListAttributeTables("LE"), (std::vector<std::string>{"b0005.dbf", "l0001.dbf", "p0010.dbf"}));
@@ -155,8 +155,8 @@ TEST_F(DatabaseChecksTest, RepairWithoutTestIsSilentAndRepairedTablesAreValid) {
 }
 
 TEST_F(DatabaseChecksTest, FullRepairLeavesExactlyTheStandardFieldsInOrderWithTheirValues) {
-    WriteTable(Table("p0010.dbf"), {N("Cislo", 10), C("POZN", 12), D("DATUM"), C("jprl", 8), N("PLOCHA_HA", 9, 1),
-                                    L("OK")},
+    WriteTable(Table("p0010.dbf"),
+               {N("Cislo", 10), C("POZN", 12), D("DATUM"), C("jprl", 8), N("PLOCHA_HA", 9, 1), L("OK")},
                {{5.0, "poznámka"s, TDate{2020, 1, 31}, "12b"s, 3.5, true}, {6.0, {}, {}, "7"s, 0.5, false}});
     standard_->FixStructure("LE", egArea, 10, true, false, false);  // no table under work yet
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")).size(), 6u);
@@ -184,11 +184,17 @@ TEST_F(DatabaseChecksTest, BadlyFilledRowsAreReportedOnceEachInTextOrder) {
         "insert into DBAtrib values ('L', 1, 'LE', 'TYP2', 'C', 5, 0, 2, NULL, NULL, 'qTestTyp')");
     WriteGoodTables();
     WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 5), C("TYP2", 5)},
-               {{9.0, "X"s, "A"s}, {10.0, "x"s, "A"s}, {2.0, "b"s, "A"s}, {11.0, {}, "A"s}, {100.0, "Z"s, "A"s},
+               {{9.0, "X"s, "A"s},
+                {10.0, "x"s, "A"s},
+                {2.0, "b"s, "A"s},
+                {11.0, {}, "A"s},
+                {100.0, "Z"s, "A"s},
                 {{}, "Y"s, "A"s}});
     EXPECT_EQ(standard_->CheckDatabases(blk_, 1), 4);
     // A row without a number is reported too, with a blank number; then the numbers as texts.
-    EXPECT_EQ(Found(), (Findings{{-91, "L", {}, kBadFill}, {-91, "L", 10.0, kBadFill}, {-91, "L", 100.0, kBadFill},
+    EXPECT_EQ(Found(), (Findings{{-91, "L", {}, kBadFill},
+                                 {-91, "L", 10.0, kBadFill},
+                                 {-91, "L", 100.0, kBadFill},
                                  {-91, "L", 9.0, kBadFill}}));
     // The list itself, for the table of area kind 10.
     standard_->CheckDatabases(blk_, 0);
@@ -203,8 +209,10 @@ TEST_F(DatabaseChecksTest, SavedQueriesChangeTheFileKeepingItsCodePageAndDeleted
     WriteGoodTables();
     const std::string path = Table("p0010.dbf");
     WriteTable(path, {C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM"), N("Cislo", 10), C("POZN", 10)},
-               {{" 12a "s, {}, TDate{2004, 6, 5}, 1.0, "čaša"s}, {"zmazaný"s, 1.0, {}, 2.0, "x"s},
-                {"ok"s, 4.0, {}, 3.0, {}}, {{}, -1.0, {}, 4.0, "ž"s}},
+               {{" 12a "s, {}, TDate{2004, 6, 5}, 1.0, "čaša"s},
+                {"zmazaný"s, 1.0, {}, 2.0, "x"s},
+                {"ok"s, 4.0, {}, 3.0, {}},
+                {{}, -1.0, {}, 4.0, "ž"s}},
                852);
     TTableDBF t;
     t.SetTableName(path);
@@ -256,8 +264,8 @@ TEST_F(DatabaseChecksTest, SavedQueriesOfTheJetStandardRunOnTheTable) {
     WriteTable(Table("p0010.dbf"), {N("Cislo", 10), C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM")},
                {{1.0, " 3b "s, 2.0, {}}, {2.0, ""s, {}, {}}, {3.0, "x"s, -1.0, TDate{1999, 12, 31}}});
     EXPECT_EQ(standard_->CheckDatabases(blk_, 3), 2);
-    EXPECT_EQ(RowsOf(Table("p0010.dbf")), (std::vector<Row>{{1.0, "3B"s, 2.0, {}}, {2.0, {}, 0.0, {}},
-                                                            {3.0, "X"s, -1.0, TDate{1999, 12, 31}}}));
+    EXPECT_EQ(RowsOf(Table("p0010.dbf")),
+              (std::vector<Row>{{1.0, "3B"s, 2.0, {}}, {2.0, {}, 0.0, {}}, {3.0, "X"s, -1.0, TDate{1999, 12, 31}}}));
     EXPECT_EQ(Found(), (Findings{{-93, "P", 2.0, kBadFill}, {-93, "P", 3.0, kBadFill}}));
 }
 
@@ -285,8 +293,11 @@ TEST_F(DatabaseChecksTest, SampleStandardBesideTheProgramsHasQueriesThatTranslat
     WriteTable(Table("p0002.dbf"), {N("Cislo", 10), C("PORAST", 10), N("PLOCHA", 12, 4)}, {{10.0, "3"s, 1.0}});
 
     EXPECT_EQ(standard_->CheckDatabases(blk_, 1 | 2), 5);
-    EXPECT_EQ(Found(), (Findings{{-92, "B", 7.0, kBadFill}, {-91, "L", 2.0, kBadFill}, {-91, "L", 4.0, kBadFill},
-                                 {-93, "P", 8.0, kBadFill}, {-93, "P", 9.0, kBadFill}}));
+    EXPECT_EQ(Found(), (Findings{{-92, "B", 7.0, kBadFill},
+                                 {-91, "L", 2.0, kBadFill},
+                                 {-91, "L", 4.0, kBadFill},
+                                 {-93, "P", 8.0, kBadFill},
+                                 {-93, "P", 9.0, kBadFill}}));
     EXPECT_EQ(RowsOf(Table("b0001.dbf"))[0][2], TValue(false));
     EXPECT_EQ(RowsOf(Table("l0001.dbf"))[0][1], TValue("PH"s));
     EXPECT_EQ(RowsOf(Table("l0021.dbf"))[0][1], TValue("1L"s));
@@ -359,4 +370,4 @@ TEST_F(OtherSoftwareTables, ATableWithTwoFieldsOfOneNameIsRepaired) {
     EXPECT_EQ(t.FieldValue("Point_ID"), TValue("0507121"s));
 }
 
-} // namespace
+}  // namespace

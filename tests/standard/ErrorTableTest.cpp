@@ -20,7 +20,7 @@ std::string Repeat(const std::string& s, int n) {
     return out;
 }
 
-} // namespace
+}  // namespace
 
 TEST(ErrorTable, TemplateBesideTheProgramsHasTheSevenColumns) {
     using namespace stdtest;
@@ -86,8 +86,7 @@ TEST(ErrorTable, ResetGivesAFreshEmptyTableAndTheGuardClosesOnExceptions) {
         TErrorTableGuard guard(s.ErrorTable());
         s.ErrorTable().Append({-32, "LE_1.blk", std::string("LE"), "B", 5, 4, "uhol otočenia"});
         throw std::runtime_error("stop");
-    } catch (const std::runtime_error&) {
-    }
+    } catch (const std::runtime_error&) {}
     EXPECT_FALSE(s.ErrorTable().Active());
     EXPECT_EQ(RowsOf(first).size(), 1u);
 

@@ -15,7 +15,8 @@ TEST(JetImport, CopiesUserTablesWithTypesAndNullsApart) {
     TAccessDb db(dir / "work.sqlite");
     EXPECT_FALSE(db.TableExists("MSysObjects"));
     EXPECT_EQ(db.SelectNative("select (select count(*) from Vrstvy), count(*), (select count(*) from DBAtrib), "
-                              "typeof(Kod), typeof(Uhol0) from Prvky").Rows,
+                              "typeof(Kod), typeof(Uhol0) from Prvky")
+                  .Rows,
               (std::vector<TDbRow>{{6, 13, 6, "integer", "integer"}}));
     auto prvky = db.SelectNative("select Vrstvy from Prvky where rowid in (12, 13) order by rowid");
     EXPECT_EQ(prvky.Rows, (std::vector<TDbRow>{{""}, {TDbValue()}}));  // zero-length text, then NULL
@@ -28,15 +29,14 @@ TEST(JetImport, CopiesUserTablesWithTypesAndNullsApart) {
 TEST(JetImport, RebuildsSavedQueriesFromTheirDefinitions) {
     std::vector<std::pair<std::string, std::string>> queries;
     for (const auto& q : ReadJetSavedQueries(stdtest::DataFile("StandardGXD.mdb"))) queries.emplace_back(q.Name, q.Sql);
-    EXPECT_EQ(queries, (std::vector<std::pair<std::string, std::string>>{
-                           {"qFmtJprl", "UPDATE TestTab SET TestTab.JPRL = UCase(Trim([JPRL]))"},
-                           {"qGenPlocha", "UPDATE TestTab SET TestTab.PLOCHA_HA = 0 WHERE TestTab.PLOCHA_HA Is Null"},
-                           {"qTestJprl",
-                            "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.JPRL Is Null Or Len(TestTab.JPRL)=0"},
-                           {"qTestPlocha", "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PLOCHA_HA<=0"},
-                           {"qTestTyp",
-                            "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.TYP Not In (\"A\",\"B\",\"C\")"},
-                       }));
+    EXPECT_EQ(queries,
+              (std::vector<std::pair<std::string, std::string>>{
+                  {"qFmtJprl", "UPDATE TestTab SET TestTab.JPRL = UCase(Trim([JPRL]))"},
+                  {"qGenPlocha", "UPDATE TestTab SET TestTab.PLOCHA_HA = 0 WHERE TestTab.PLOCHA_HA Is Null"},
+                  {"qTestJprl", "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.JPRL Is Null Or Len(TestTab.JPRL)=0"},
+                  {"qTestPlocha", "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PLOCHA_HA<=0"},
+                  {"qTestTyp", "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.TYP Not In (\"A\",\"B\",\"C\")"},
+              }));
 }
 
 TEST(JetImport, FormatIsToldByContent) {
@@ -52,32 +52,38 @@ TEST(JetImport, FormatIsToldByContent) {
 TEST(JetImport, RebuildsEveryQueryKindOfRealFiles) {
     const std::map<std::string, std::pair<std::string, std::string>> expected = {
         {"SelectQuery",
-         {"select", "SELECT DISTINCT Table1.*, Table2.col1, Table2.col2, Table3.col3 FROM (Table1 LEFT JOIN Table3 ON "
-                    "Table1.col1 = Table3.col1) INNER JOIN Table2 ON (Table3.col1 = Table2.col1) AND (Table3.col1 = "
-                    "Table2.col2) WHERE (((Table2.col2)=\"foo\" Or (Table2.col2) In (\"buzz\",\"bazz\"))) ORDER BY "
-                    "Table2.col1"}},
+         {"select",
+          "SELECT DISTINCT Table1.*, Table2.col1, Table2.col2, Table3.col3 FROM (Table1 LEFT JOIN Table3 ON "
+          "Table1.col1 = Table3.col1) INNER JOIN Table2 ON (Table3.col1 = Table2.col1) AND (Table3.col1 = "
+          "Table2.col2) WHERE (((Table2.col2)=\"foo\" Or (Table2.col2) In (\"buzz\",\"bazz\"))) ORDER BY "
+          "Table2.col1"}},
         {"UpdateQuery",
-         {"update", "PARAMETERS [User Name] Text ( 255 ); UPDATE Table1 SET Table1.col1 = \"foo\", Table1.col2 = "
-                    "[Table2].[col3], [Table2].[col1] = [User Name] WHERE ((([Table2].[col1]) Is Not Null))"}},
+         {"update",
+          "PARAMETERS [User Name] Text ( 255 ); UPDATE Table1 SET Table1.col1 = \"foo\", Table1.col2 = "
+          "[Table2].[col3], [Table2].[col1] = [User Name] WHERE ((([Table2].[col1]) Is Not Null))"}},
         {"AppendQuery",
-         {"append", "INSERT INTO Table3 (col2, col2, col3) SELECT [Table1].[col2], [Table2].[col2], [Table2].[col3] "
-                    "FROM Table3, Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]"}},
+         {"append",
+          "INSERT INTO Table3 (col2, col2, col3) SELECT [Table1].[col2], [Table2].[col2], [Table2].[col3] "
+          "FROM Table3, Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]"}},
         {"DeleteQuery",
          {"delete", "DELETE Table1.col1, Table1.col2, Table1.col3 FROM Table1 WHERE (((Table1.col1)>\"blah\"))"}},
         {"MakeTableQuery",
-         {"make-table", "SELECT Max(Table2.col1) AS MaxOfcol1, Table2.col2, Table3.col2 INTO Table4 FROM (Table2 INNER "
-                        "JOIN Table1 ON Table2.col1 = Table1.col2) RIGHT JOIN Table3 ON Table1.col2 = Table3.col3 GROUP "
-                        "BY Table2.col2, Table3.col2 HAVING (((Max(Table2.col1))=\"buzz\") AND "
-                        "((Table2.col2)<>\"blah\"))"}},
+         {"make-table",
+          "SELECT Max(Table2.col1) AS MaxOfcol1, Table2.col2, Table3.col2 INTO Table4 FROM (Table2 INNER "
+          "JOIN Table1 ON Table2.col1 = Table1.col2) RIGHT JOIN Table3 ON Table1.col2 = Table3.col3 GROUP "
+          "BY Table2.col2, Table3.col2 HAVING (((Max(Table2.col1))=\"buzz\") AND "
+          "((Table2.col2)<>\"blah\"))"}},
         {"CrosstabQuery",
-         {"crosstab", "TRANSFORM Count([Table2].[col2]) AS CountOfcol2 SELECT Table2_1.col1, [Table2].[col3], "
-                      "Avg(Table2_1.col2) AS AvgOfcol2 FROM (Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]) "
-                      "INNER JOIN Table2 AS Table2_1 ON [Table2].[col1]=Table2_1.col3 WHERE ((([Table1].[col1])>\"10\") "
-                      "And ((Table2_1.col1) Is Not Null) And ((Avg(Table2_1.col2))>\"10\")) GROUP BY Table2_1.col1, "
-                      "[Table2].[col3] ORDER BY [Table2].[col3] PIVOT [Table1].[col1]"}},
+         {"crosstab",
+          "TRANSFORM Count([Table2].[col2]) AS CountOfcol2 SELECT Table2_1.col1, [Table2].[col3], "
+          "Avg(Table2_1.col2) AS AvgOfcol2 FROM (Table1 INNER JOIN Table2 ON [Table1].[col1]=[Table2].[col1]) "
+          "INNER JOIN Table2 AS Table2_1 ON [Table2].[col1]=Table2_1.col3 WHERE ((([Table1].[col1])>\"10\") "
+          "And ((Table2_1.col1) Is Not Null) And ((Avg(Table2_1.col2))>\"10\")) GROUP BY Table2_1.col1, "
+          "[Table2].[col3] ORDER BY [Table2].[col3] PIVOT [Table1].[col1]"}},
         {"UnionQuery",
-         {"union", "Select Table1.col1, Table1.col2\r\nwhere Table1.col1 = \"foo\"\r\nUNION\r\nSelect Table2.col1, "
-                   "Table2.col2 UNION ALL Select Table3.col1, Table3.col2\r\nwhere Table3.col3 > \"blah\""}},
+         {"union",
+          "Select Table1.col1, Table1.col2\r\nwhere Table1.col1 = \"foo\"\r\nUNION\r\nSelect Table2.col1, "
+          "Table2.col2 UNION ALL Select Table3.col1, Table3.col2\r\nwhere Table3.col3 > \"blah\""}},
         {"PassthroughQuery", {"pass-through", "ALTER TABLE Table4 DROP COLUMN col5;"}},
         {"DataDefinitionQuery", {"data-definition", "CREATE TABLE Table5 (col1 CHAR, col2 CHAR);"}},
     };
@@ -92,13 +98,13 @@ TEST(JetImport, RealSavedQueriesRunOrAreRefusedByName) {
     testkit::TempDir dir;
     ImportJetDatabase(stdtest::DataFile("mdb-real/jk_queryTestV2000.mdb"), dir / "work.sqlite");
     TAccessDb db(dir / "work.sqlite");
-    db.ExecuteNative("insert into Table1 values ('fOO', 'x', '1'), ('b', 'y', '2'), ('c', 'z', '3');"
-                     "insert into Table3 values ('Foo', 'p', 'q'), ('B', 'r', 's');"
-                     "insert into Table2 values ('foo', 'FOO', 'k'), ('foo', 'buzz', 'm'), ('b', 'b', 'n');");
+    db.ExecuteNative(
+        "insert into Table1 values ('fOO', 'x', '1'), ('b', 'y', '2'), ('c', 'z', '3');"
+        "insert into Table3 values ('Foo', 'p', 'q'), ('B', 'r', 's');"
+        "insert into Table2 values ('foo', 'FOO', 'k'), ('foo', 'buzz', 'm'), ('b', 'b', 'n');");
     // Both join conditions hold (Table3.col1 = Table2.col1 And Table3.col1 = Table2.col2, text ignoring
     // case): the row ('foo', 'buzz') meets the first only.
-    EXPECT_EQ(db.RunSaved("selectquery").Rows,
-              (std::vector<TDbRow>{{"fOO", "x", "1", "foo", "FOO", "q"}}));
+    EXPECT_EQ(db.RunSaved("selectquery").Rows, (std::vector<TDbRow>{{"fOO", "x", "1", "foo", "FOO", "q"}}));
     EXPECT_EQ(db.RunSaved("SelectQuery").Columns.size(), 6u);
     // A saved query that changes another table than TestTab is refused by the guard
     // (a standard's queries change only the table under test) ...
@@ -120,15 +126,18 @@ TEST(JetImport, RealSavedQueriesRunOrAreRefusedByName) {
     }
     EXPECT_NE(message.find("The parameter has no value: User Name."), std::string::npos) << message;
     // Queries that cannot run here are refused by name and kind.
-    for (const auto& [name, kind] : std::vector<std::pair<std::string, std::string>>{
-             {"CrosstabQuery", "crosstab"}, {"PassthroughQuery", "pass-through"}, {"DataDefinitionQuery", "data-definition"}}) {
+    for (const auto& [name, kind] :
+         std::vector<std::pair<std::string, std::string>>{{"CrosstabQuery", "crosstab"},
+                                                          {"PassthroughQuery", "pass-through"},
+                                                          {"DataDefinitionQuery", "data-definition"}}) {
         message.clear();
         try {
             db.RunSaved(name);
         } catch (const EAccessDbError& e) {
             message = e.what();
         }
-        EXPECT_EQ(message, "The saved query " + name + " is a " + kind + " query, which cannot be run here.\r(" + name + ")");
+        EXPECT_EQ(message,
+                  "The saved query " + name + " is a " + kind + " query, which cannot be run here.\r(" + name + ")");
         EXPECT_EQ(db.SavedQueryKind(name), kind);
     }
     // Text compared by Access's order: "fOO" and "c" sort after "blah", "b" before it.

@@ -77,7 +77,8 @@ TEST_F(JetIsolation, DamagedStandardsGiveAClearErrorAndNothingOnStdout) {
         }
         const std::string out = ::testing::internal::GetCapturedStdout();
         EXPECT_EQ(out, "");
-        EXPECT_EQ(message.rfind("Štandard nebol načítaný, súbor je poškodený alebo nečitateľný\r(" + path + ": ", 0), 0u)
+        EXPECT_EQ(message.rfind("Štandard nebol načítaný, súbor je poškodený alebo nečitateľný\r(" + path + ": ", 0),
+                  0u)
             << message;
     }
 }
@@ -111,8 +112,7 @@ TEST_F(JetIsolation, ACreationDateOutOfRangeTellsNoPassword) {
     EXPECT_EQ(ReadJetPassword(Damaged("jet-password-date-overflow.mdb")), std::nullopt);
     try {
         TBlkStandardGXD standard(Damaged("jet-password-date-overflow.mdb"), templatePath_);
-    } catch (const vexa::Exception&) {
-    }
+    } catch (const vexa::Exception&) {}
 }
 
 TEST(ChildProcess, OutcomesOfWorkRunApart) {
@@ -129,13 +129,23 @@ TEST(ChildProcess, OutcomesOfWorkRunApart) {
     EXPECT_EQ(o.Error, "čítanie zlyhalo (ukončené)");
     // A hang ends at the time limit.
     const auto start = std::chrono::steady_clock::now();
-    o = RunInChildProcess([] { for (;;) std::this_thread::sleep_for(std::chrono::seconds(1)); }, 300);
+    o = RunInChildProcess(
+        [] {
+            for (;;) std::this_thread::sleep_for(std::chrono::seconds(1));
+        },
+        300);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_FALSE(o.Ok);
     EXPECT_EQ(o.Error, "čítanie neskončilo do 1 s");
     // What the child prints goes nowhere.
     ::testing::internal::CaptureStdout();
-    o = RunInChildProcess([] { std::printf("hex dump\n"); std::fflush(stdout); ::write(1, "raw\n", 4); }, 10000);
+    o = RunInChildProcess(
+        [] {
+            std::printf("hex dump\n");
+            std::fflush(stdout);
+            ::write(1, "raw\n", 4);
+        },
+        10000);
     EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
     EXPECT_TRUE(o.Ok);
     EXPECT_EQ(o.Printed, 13u);
@@ -150,4 +160,4 @@ TEST(ChildProcess, TimeLimitFromTheEnvironment) {
     EXPECT_EQ(JetImportTimeoutMs(), 120000);
 }
 
-} // namespace
+}  // namespace

@@ -103,8 +103,9 @@ TEST_F(SqlGuardTest, EscapesAreRefusedWithTheQueryNamed) {
 
 TEST_F(SqlGuardTest, TheConnectionNeverAttachesAnotherFile) {
     EXPECT_THROW(db_->ExecuteNative("attach database '" + (dir_ / "other.sqlite") + "' as o"), EAccessDbError);
-    EXPECT_THROW(db_->Select("select 1 from TestTab; attach database '" + (dir_ / "x.sqlite") + "' as o"), EAccessDbError);
+    EXPECT_THROW(db_->Select("select 1 from TestTab; attach database '" + (dir_ / "x.sqlite") + "' as o"),
+                 EAccessDbError);
     EXPECT_FALSE(fs::exists(dir_ / "x.sqlite"));
 }
 
-} // namespace
+}  // namespace

@@ -41,7 +41,7 @@ void ExpectTestStandardLists(const TBlkStandardGXD& s) {
     EXPECT_EQ(s.TextZeroAngleKinds().Strings(), (Names{"3"}));
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(StandardTest, JetSqliteAndPasswordedFormsGiveTheSameLists) {
     fs::copy_file(jet_, dir_ / "jet.sqlite");  // the format is told by content, not by name
@@ -79,7 +79,8 @@ TEST_F(StandardTest, RefusedStandardsGiveTheirMessagesAndLeaveNoWorkingFiles) {
         {SqliteStandard("update Podpis set IDDB = '#S#t#d#G#X#D# ';", "a.mdb"), templatePath_, badId, false},
         {SqliteStandard("delete from Podpis;", "b.mdb"), templatePath_, badId, false},
         {dir_ / "none.mdb", templatePath_, notCreated + "\r(" + (dir_ / "none.mdb") + ": neexistuje)", false},
-        {dir_.Path().string(), templatePath_, notCreated + "\r(" + dir_.Path().string() + ": je adresár, nie súbor)", false},
+        {dir_.Path().string(), templatePath_, notCreated + "\r(" + dir_.Path().string() + ": je adresár, nie súbor)",
+         false},
         {SqliteStandard(), dir_ / "none.dbf", notCreated + "\r(" + (dir_ / "none.dbf") + ": neexistuje)", false},
         {dir_ / "text.mdb", templatePath_, "Unrecognized database format.\r(" + (dir_ / "text.mdb") + ")", true},
         {dir_ / "empty.mdb", templatePath_, badId, false},  // no marker table
@@ -114,10 +115,13 @@ TEST_F(StandardTest, RefusedStandardsGiveTheirMessagesAndLeaveNoWorkingFiles) {
         TBlkStandardGXD s(SqliteStandard("", "d.mdb"), templatePath_);
         ADD_FAILURE() << "opened";
     } catch (const EStdException& e) {
-        EXPECT_EQ(std::string(e.what()), notCreated + "\rDočasný adresár sa nedá použiť\r(" + templatePath_ + ": nie je adresár)");
+        EXPECT_EQ(std::string(e.what()),
+                  notCreated + "\rDočasný adresár sa nedá použiť\r(" + templatePath_ + ": nie je adresár)");
     }
-    if (old) setenv("TMPDIR", saved.c_str(), 1);
-    else unsetenv("TMPDIR");
+    if (old)
+        setenv("TMPDIR", saved.c_str(), 1);
+    else
+        unsetenv("TMPDIR");
 }
 
 TEST_F(StandardTest, LayerKindAndAngleLookupsAndTheGauge) {
@@ -134,15 +138,28 @@ TEST_F(StandardTest, LayerKindAndAngleLookupsAndTheGauge) {
         std::int16_t Kind;
         bool Admissible;
     } kinds[] = {
-        {"LE_1.blk", egLine, 1, true}, {"PO", egLine, 1, true}, {"HR", egLine, 1, false},
+        {"LE_1.blk", egLine, 1, true},
+        {"PO", egLine, 1, true},
+        {"HR", egLine, 1, false},
         {"le", egLine, 7, true},  // upper-cased on both sides
-        {"CE", egLine, 12, true}, {"HR", egPoint, 6, true}, {"HR", egPoint, 5, false}, {"PO", egArea, 10, true},
-        {"PO", egText, 4, true}, {"LE", egText, 4, false},
+        {"CE", egLine, 12, true},
+        {"HR", egPoint, 6, true},
+        {"HR", egPoint, 5, false},
+        {"PO", egArea, 10, true},
+        {"PO", egText, 4, true},
+        {"LE", egText, 4, false},
         // A one-character layer matches every layer text holding that character.
-        {"E", egLine, 12, true}, {"L", egLine, 1, true}, {"P", egLine, 2, false},
+        {"E", egLine, 12, true},
+        {"L", egLine, 1, true},
+        {"P", egLine, 2, false},
         // Kinds with an empty or null layer text, unlisted kinds, the "X" row, other groups, empty layers.
-        {"LE", egLine, 20, false}, {"LE", egLine, 21, false}, {"LE", egLine, 3, false}, {"LE", egArea, 1, false},
-        {"LE", 4, 1, false}, {"LE", 200, 5, false}, {"", egLine, 1, false},
+        {"LE", egLine, 20, false},
+        {"LE", egLine, 21, false},
+        {"LE", egLine, 3, false},
+        {"LE", egArea, 1, false},
+        {"LE", 4, 1, false},
+        {"LE", 200, 5, false},
+        {"", egLine, 1, false},
     };
     for (const auto& k : kinds)
         EXPECT_EQ(s.IsKindAdmissible(k.Layer, k.Group, k.Kind), k.Admissible)

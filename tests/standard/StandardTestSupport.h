@@ -82,4 +82,4 @@ inline std::vector<Row> RowsOf(const std::string& path, const std::vector<std::s
     return rows;
 }
 
-} // namespace vexa::stdtest
+}  // namespace vexa::stdtest

@@ -36,7 +36,7 @@ struct TempMap {
 };
 
 void Touch(const fs::path& p, const std::string& text = "x") { std::ofstream(p) << text; }
-} // namespace
+}  // namespace
 
 TEST(BlockRename, KeyFilters) {
     const std::pair<char32_t, std::optional<char32_t>> prefix[] = {
@@ -50,8 +50,8 @@ TEST(BlockRename, KeyFilters) {
 TEST(BlockRename, ComposedNameNeedsBothValidParts) {
     // Pasted text that the key filters would have refused never makes a name (nor a path).
     const std::tuple<const char*, const char*, std::optional<std::string>> cases[] = {
-        {"LE", "12345", "LE_12345.blk"}, {"le", "a1", "le_a1.blk"}, {"LE", "", std::nullopt},
-        {"", "1", std::nullopt},         {"LE", "../x", std::nullopt}, {"L/", "1", std::nullopt},
+        {"LE", "12345", "LE_12345.blk"}, {"le", "a1", "le_a1.blk"},      {"LE", "", std::nullopt},
+        {"", "1", std::nullopt},         {"LE", "../x", std::nullopt},   {"L/", "1", std::nullopt},
         {"LE", "1 2", std::nullopt},     {"LE", "123456", std::nullopt}, {"L1", "1", std::nullopt}};
     for (const auto& [prefix, number, expected] : cases) EXPECT_EQ(ComposeBlockName(prefix, number), expected);
 }
@@ -68,8 +68,10 @@ TEST(BlockRename, RenamesTheEntryAndNeverReplacesAnother) {
     Touch(map / "PO_1.blk" / "keep");
     fs::create_directory(map / "HR_2.blk");  // an empty target is not replaced either
     // A missing source, and the map directory itself (an empty name cell), are never moved.
-    for (auto [from, to] : {std::pair{"LE_12ABC.blk", "PO_1.blk"}, {"LE_12ABC.blk", "HR_2.blk"},
-                            {"missing.blk", "LE_9.blk"}, {"", "LE_9.blk"}})
+    for (auto [from, to] : {std::pair{"LE_12ABC.blk", "PO_1.blk"},
+                            {"LE_12ABC.blk", "HR_2.blk"},
+                            {"missing.blk", "LE_9.blk"},
+                            {"", "LE_9.blk"}})
         EXPECT_EQ(RenameBlock(map.Dir(), from, to), TRenameResult::Failed) << from << " -> " << to;
     EXPECT_TRUE(fs::exists(map / "PO_1.blk" / "keep"));
     EXPECT_TRUE(fs::exists(map / "LE_12ABC.blk" / "tn.lin"));
@@ -109,7 +111,7 @@ void AddTool(const TempMap& t, const std::string& name) {
                             << ran << "\"\n";
     fs::permissions(t / name, fs::perms::owner_all);
 }
-} // namespace
+}  // namespace
 
 TEST(SiblingTools, MenuVisibilityFollowsTheProgramFiles) {
     TempMap t;

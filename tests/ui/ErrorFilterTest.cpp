@@ -10,8 +10,8 @@ using S = std::vector<std::string>;
 TEST(ErrorFilter, GroupAndTypeItemsAsListed) {
     EXPECT_EQ(GroupItems(), (S{"všetky", "linie", "body", "texty", "plochy"}));
     EXPECT_EQ(TypeItems(0), S{});
-    EXPECT_EQ(TypeItems(1), (S{"všetky", "prípustnosť", "krivky", "mimo MBR", "duplikátne", "zhoda plôch", "dľžka",
-                               "databáza"}));
+    EXPECT_EQ(TypeItems(1),
+              (S{"všetky", "prípustnosť", "krivky", "mimo MBR", "duplikátne", "zhoda plôch", "dľžka", "databáza"}));
     EXPECT_EQ(TypeItems(2), (S{"všetky", "prípustnosť", "uhol", "databáza"}));
     EXPECT_EQ(TypeItems(3), (S{"všetky", "prípustnosť", "uhol"}));  // texts have no database type
     EXPECT_EQ(TypeItems(4), (S{"všetky", "prípustnosť", "topológia", "plocha", "databáza"}));
@@ -65,9 +65,9 @@ TEST(ErrorFilter, ShowRequestOnlyForANumberedElementOfAKnownGroup) {
               (TShowRequest{"/maps/m1/PO_1.blk", 2, 3}));
     EXPECT_EQ(ShowRequestFor(map, 3.0, b, std::string("B"))->Kind, 1);
     EXPECT_EQ(ShowRequestFor(map, 3.0, b, std::string("T"))->Kind, 3);
-    const std::pair<TValue, TValue> refused[] = {{TValue{}, std::string("L")}, {0.0, std::string("L")},
-                                                 {-4.0, std::string("L")},     {4.0, std::string("X")},
-                                                 {4.0, TValue{}},              {1e12, std::string("L")}};
+    const std::pair<TValue, TValue> refused[] = {
+        {TValue{}, std::string("L")}, {0.0, std::string("L")}, {-4.0, std::string("L")},
+        {4.0, std::string("X")},      {4.0, TValue{}},         {1e12, std::string("L")}};
     for (const auto& [cislo, prvok] : refused) EXPECT_EQ(ShowRequestFor(map, cislo, b, prvok), std::nullopt);
 }
 
@@ -120,7 +120,7 @@ struct FakeApp : IAppWindows {
     void TerminateApplication() override {}
     std::vector<std::pair<std::string, TMessageIcon>> Messages;
 };
-} // namespace
+}  // namespace
 
 TEST(GisShow, WithoutAGisAsksToStartItAndARefusingServerEndsTheRequest) {
     struct Case {
@@ -130,11 +130,16 @@ TEST(GisShow, WithoutAGisAsksToStartItAndARefusingServerEndsTheRequest) {
         const char* message;
         TMessageIcon icon;
     };
-    const Case cases[] = {
-        {{"Editor", "TopoL pre Windows"}, TGisShowOutcome::NotRunning, 0, "Spusti Topol 6.x.",
-         TMessageIcon::Information},
-        {{"TopoL pro Windows, vs. 6.0 - mapa"}, TGisShowOutcome::NotConnected, 10, "Topol server nekomunikuje.",
-         TMessageIcon::Error}};
+    const Case cases[] = {{{"Editor", "TopoL pre Windows"},
+                           TGisShowOutcome::NotRunning,
+                           0,
+                           "Spusti Topol 6.x.",
+                           TMessageIcon::Information},
+                          {{"TopoL pro Windows, vs. 6.0 - mapa"},
+                           TGisShowOutcome::NotConnected,
+                           10,
+                           "Topol server nekomunikuje.",
+                           TMessageIcon::Error}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.message);
         FakeDde dde;

@@ -13,10 +13,10 @@ using Row = TBlockGrid::TRow;
 
 TEST(GridRules, NameCellColourFollowsBothGlyphCells) {
     const std::tuple<const char*, const char*, TRowColour> cases[] = {{"", "", TRowColour::Window},
-                                                                       {"1", "3", TRowColour::Conforming},
-                                                                       {"1", "2", TRowColour::Other},
-                                                                       {"0", "", TRowColour::Other},
-                                                                       {"1", "", TRowColour::Other}};
+                                                                      {"1", "3", TRowColour::Conforming},
+                                                                      {"1", "2", TRowColour::Other},
+                                                                      {"0", "", TRowColour::Other},
+                                                                      {"1", "", TRowColour::Other}};
     for (auto [nazov, kontrola, colour] : cases)
         EXPECT_EQ(NameCellColour(nazov, kontrola), colour) << nazov << "," << kontrola;
 }
@@ -109,12 +109,14 @@ std::string Type(const std::string& keys) {
     std::string text;
     for (char c : keys) {
         if (!LimitKeyAccepted(static_cast<unsigned char>(c), text)) continue;
-        if (c != '\b') text += c;
-        else if (!text.empty()) text.pop_back();
+        if (c != '\b')
+            text += c;
+        else if (!text.empty())
+            text.pop_back();
     }
     return text;
 }
-} // namespace
+}  // namespace
 
 TEST(LimitEdit, KeyFilterTakesDigitsBackspaceAndOneSeparator) {
     for (auto [keys, text] : {std::pair{"1.2.3", "1.23"}, {"-5", "5"}, {"1,5e3", "153"}, {"12\b.\b.7", "1.7"}})
@@ -128,8 +130,15 @@ TEST(LimitEdit, KeyFilterTakesDigitsBackspaceAndOneSeparator) {
 
 TEST(LimitEdit, LeavingWritesTheShortestNumberOrZero) {
     // Pasted text is not filtered by keys: never a negative or foreign number.
-    for (auto [typed, left] : {std::pair{"0.50", "0.5"}, {"12.", "12"}, {".5", "0.5"}, {"007", "7"}, {"1.23", "1.23"},
-                               {"", "0"}, {".", "0"}, {"-5", "0"}, {"abc", "0"}})
+    for (auto [typed, left] : {std::pair{"0.50", "0.5"},
+                               {"12.", "12"},
+                               {".5", "0.5"},
+                               {"007", "7"},
+                               {"1.23", "1.23"},
+                               {"", "0"},
+                               {".", "0"},
+                               {"-5", "0"},
+                               {"abc", "0"}})
         EXPECT_EQ(NormalizeLimitText(typed), left) << typed;
     EXPECT_DOUBLE_EQ(LimitValue("2.5"), 2.5);
     EXPECT_DOUBLE_EQ(LimitValue(""), 0.0);

@@ -46,9 +46,10 @@ QToolButton* NavButton(QWidget* parent, const char* name, Qt::ArrowType arrow, b
 }
 
 TColor ToTColor(const QColor& c) { return c.red() | (c.green() << 8) | (c.blue() << 16); }
-} // namespace
+}  // namespace
 
-template <class F> void TChybyForm::Guarded(F action) {
+template <class F>
+void TChybyForm::Guarded(F action) {
     try {
         action();
     } catch (const std::exception& e) {
@@ -115,8 +116,10 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     BitBtn2 = GlyphButton(this, "BitBtn2", ButtonGlyph(TButtonGlyph::TreeAndPen), QString::fromUtf8("Ukázať v Topole"));
     BitBtn3 = GlyphButton(this, "BitBtn3", ButtonGlyph(TButtonGlyph::ZoomIn), QString::fromUtf8("Zväčšiť"));
     BitBtn4 = GlyphButton(this, "BitBtn4", ButtonGlyph(TButtonGlyph::ZoomOut), QString::fromUtf8("Zmenšiť"));
-    BitBtn5 = GlyphButton(this, "BitBtn5", ButtonGlyph(TButtonGlyph::Mountains), QString::fromUtf8("Ukázať a nastaviť pohľad"));
-    LupaSButt = GlyphButton(this, "LupaSButt", ButtonGlyph(TButtonGlyph::Magnifier), QString::fromUtf8("Nastavovať pohľad"));
+    BitBtn5 = GlyphButton(this, "BitBtn5", ButtonGlyph(TButtonGlyph::Mountains),
+                          QString::fromUtf8("Ukázať a nastaviť pohľad"));
+    LupaSButt =
+        GlyphButton(this, "LupaSButt", ButtonGlyph(TButtonGlyph::Magnifier), QString::fromUtf8("Nastavovať pohľad"));
     LupaSButt->setCheckable(true);
     LupaSButt->setAutoRaise(true);
 
@@ -189,7 +192,8 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     connect(KoniecBitBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(NavFirst, &QToolButton::clicked, this, [this] { SetCurrentRow(0); });
     connect(NavPrior, &QToolButton::clicked, this, [this] { SetCurrentRow(std::max(0, CurrentRow() - 1)); });
-    connect(NavNext, &QToolButton::clicked, this, [this] { SetCurrentRow(std::min(FModel->rowCount() - 1, CurrentRow() + 1)); });
+    connect(NavNext, &QToolButton::clicked, this,
+            [this] { SetCurrentRow(std::min(FModel->rowCount() - 1, CurrentRow() + 1)); });
     connect(NavLast, &QToolButton::clicked, this, [this] { SetCurrentRow(FModel->rowCount() - 1); });
     connect(DBGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex&, const QModelIndex&) { DataSourceDataChange(); });
@@ -391,4 +395,4 @@ void TChybyForm::Shape1MouseDown() {
     Label1->setPalette(shape);
 }
 
-} // namespace vexa
+}  // namespace vexa

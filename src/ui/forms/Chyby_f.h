@@ -87,7 +87,8 @@ private:
     void ShowCurrentError(bool forceZoom = false);
     void SetFilter(const std::optional<std::string>& expression);
     void EnableRecordControls();
-    template <class F> void Guarded(F action);
+    template <class F>
+    void Guarded(F action);
 
     TFormsEnv& FEnv;
     QWidget* FMainWindow;
@@ -98,4 +99,4 @@ private:
     QColor FColour = Qt::red;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -57,7 +57,8 @@ QVariant TErrorTableModel::data(const QModelIndex& index, int role) const {
 QVariant TErrorTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Horizontal) {
-        if (section >= 0 && section < columnCount()) return QString::fromStdString(FFields[static_cast<size_t>(section)]);
+        if (section >= 0 && section < columnCount())
+            return QString::fromStdString(FFields[static_cast<size_t>(section)]);
         return {};
     }
     return QString();  // the record indicator column carries no numbers
@@ -89,4 +90,4 @@ bool TErrorTableModel::PositionTable(int row) {
     return false;
 }
 
-} // namespace vexa
+}  // namespace vexa

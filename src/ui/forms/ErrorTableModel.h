@@ -41,4 +41,4 @@ private:
     std::vector<TRow> FRows;
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -73,15 +73,15 @@ void Magnifier(QPainter& p, int sign) {
     }
 }
 
-} // namespace
+}  // namespace
 
 QPixmap GridGlyph(int index) {
     switch (index) {
-        case 0: return Face(false);
-        case 1: return Face(true);
-        case 2: return CheckBox(false);
-        case 3: return CheckBox(true);
-        default: return {};
+    case 0: return Face(false);
+    case 1: return Face(true);
+    case 2: return CheckBox(false);
+    case 3: return CheckBox(true);
+    default: return {};
     }
 }
 
@@ -90,51 +90,51 @@ QIcon ButtonGlyph(TButtonGlyph glyph) {
     QPainter p(&pm);
     p.setRenderHint(QPainter::Antialiasing);
     switch (glyph) {
-        case TButtonGlyph::Ok: {
-            p.setPen(QPen(QColor(0, 128, 0), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-            QPainterPath path;
-            path.moveTo(3, 9);
-            path.lineTo(7, 14);
-            path.lineTo(15, 4);
-            p.drawPath(path);
-            break;
-        }
-        case TButtonGlyph::Info:
-            p.setPen(QPen(QColor(0, 0, 160), 1));
-            p.setBrush(QColor(255, 255, 225));
-            p.drawEllipse(QRectF(1, 1, 16, 16));
-            p.setPen(QPen(QColor(0, 0, 160), 2.4, Qt::SolidLine, Qt::RoundCap));
-            p.drawPoint(QPointF(9, 5));
-            p.drawLine(QPointF(9, 8.5), QPointF(9, 14));
-            break;
-        case TButtonGlyph::Delete:
-            p.setPen(QPen(QColor(200, 0, 0), 3, Qt::SolidLine, Qt::RoundCap));
-            p.drawLine(QPointF(4, 4), QPointF(14, 14));
-            p.drawLine(QPointF(14, 4), QPointF(4, 14));
-            break;
-        case TButtonGlyph::TreeAndPen:
-            p.setPen(Qt::NoPen);
-            p.setBrush(QColor(0, 140, 0));
-            p.drawPolygon(QPolygonF({QPointF(6, 1), QPointF(11, 9), QPointF(1, 9)}));
-            p.drawPolygon(QPolygonF({QPointF(6, 5), QPointF(12, 14), QPointF(0, 14)}));
-            p.setBrush(QColor(110, 60, 20));
-            p.drawRect(QRectF(5, 14, 2, 3));
-            p.setPen(QPen(QColor(0, 0, 200), 2.2, Qt::SolidLine, Qt::RoundCap));
-            p.drawLine(QPointF(16, 3), QPointF(10, 15));
-            break;
-        case TButtonGlyph::ZoomIn: Magnifier(p, +1); break;
-        case TButtonGlyph::ZoomOut: Magnifier(p, -1); break;
-        case TButtonGlyph::Magnifier: Magnifier(p, 0); break;
-        case TButtonGlyph::Mountains:
-            p.setPen(QPen(QColor(80, 60, 40), 1));
-            p.setBrush(QColor(150, 120, 90));
-            p.drawPolygon(QPolygonF({QPointF(0, 16), QPointF(6, 5), QPointF(10, 11), QPointF(13, 7), QPointF(18, 16)}));
-            p.setPen(Qt::NoPen);
-            p.setBrush(Qt::white);
-            p.drawPolygon(QPolygonF({QPointF(6, 5), QPointF(7.8, 8.3), QPointF(4.2, 8.3)}));
-            break;
+    case TButtonGlyph::Ok: {
+        p.setPen(QPen(QColor(0, 128, 0), 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        QPainterPath path;
+        path.moveTo(3, 9);
+        path.lineTo(7, 14);
+        path.lineTo(15, 4);
+        p.drawPath(path);
+        break;
+    }
+    case TButtonGlyph::Info:
+        p.setPen(QPen(QColor(0, 0, 160), 1));
+        p.setBrush(QColor(255, 255, 225));
+        p.drawEllipse(QRectF(1, 1, 16, 16));
+        p.setPen(QPen(QColor(0, 0, 160), 2.4, Qt::SolidLine, Qt::RoundCap));
+        p.drawPoint(QPointF(9, 5));
+        p.drawLine(QPointF(9, 8.5), QPointF(9, 14));
+        break;
+    case TButtonGlyph::Delete:
+        p.setPen(QPen(QColor(200, 0, 0), 3, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(4, 4), QPointF(14, 14));
+        p.drawLine(QPointF(14, 4), QPointF(4, 14));
+        break;
+    case TButtonGlyph::TreeAndPen:
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(0, 140, 0));
+        p.drawPolygon(QPolygonF({QPointF(6, 1), QPointF(11, 9), QPointF(1, 9)}));
+        p.drawPolygon(QPolygonF({QPointF(6, 5), QPointF(12, 14), QPointF(0, 14)}));
+        p.setBrush(QColor(110, 60, 20));
+        p.drawRect(QRectF(5, 14, 2, 3));
+        p.setPen(QPen(QColor(0, 0, 200), 2.2, Qt::SolidLine, Qt::RoundCap));
+        p.drawLine(QPointF(16, 3), QPointF(10, 15));
+        break;
+    case TButtonGlyph::ZoomIn: Magnifier(p, +1); break;
+    case TButtonGlyph::ZoomOut: Magnifier(p, -1); break;
+    case TButtonGlyph::Magnifier: Magnifier(p, 0); break;
+    case TButtonGlyph::Mountains:
+        p.setPen(QPen(QColor(80, 60, 40), 1));
+        p.setBrush(QColor(150, 120, 90));
+        p.drawPolygon(QPolygonF({QPointF(0, 16), QPointF(6, 5), QPointF(10, 11), QPointF(13, 7), QPointF(18, 16)}));
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawPolygon(QPolygonF({QPointF(6, 5), QPointF(7.8, 8.3), QPointF(4.2, 8.3)}));
+        break;
     }
     return QIcon(pm);
 }
 
-} // namespace vexa
+}  // namespace vexa

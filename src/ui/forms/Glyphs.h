@@ -11,15 +11,15 @@ namespace vexa {
 QPixmap GridGlyph(int index);
 
 enum class TButtonGlyph {
-    Ok,           // green tick ("Koniec", "Zatvor")
-    Info,         // the information button
-    Delete,       // red cross
-    TreeAndPen,   // show a finding
-    ZoomIn,       // magnifier with plus
-    ZoomOut,      // magnifier with minus
-    Mountains,    // show with positioning
-    Magnifier,    // positioning on or off
+    Ok,          // green tick ("Koniec", "Zatvor")
+    Info,        // the information button
+    Delete,      // red cross
+    TreeAndPen,  // show a finding
+    ZoomIn,      // magnifier with plus
+    ZoomOut,     // magnifier with minus
+    Mountains,   // show with positioning
+    Magnifier,   // positioning on or off
 };
 QIcon ButtonGlyph(TButtonGlyph glyph);
 
-} // namespace vexa
+}  // namespace vexa

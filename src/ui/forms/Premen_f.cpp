@@ -25,7 +25,7 @@ char32_t TypedKey(const QKeyEvent* e) {
     if (t.isEmpty()) return 0;
     return t.toUcs4().value(0, 0);
 }
-} // namespace
+}  // namespace
 
 TPremForm::TPremForm(QWidget* parent) : QDialog(parent) {
     setObjectName("PremForm");
@@ -162,4 +162,4 @@ void TPremForm::BitBtn1Click() {
     accept();
 }
 
-} // namespace vexa
+}  // namespace vexa

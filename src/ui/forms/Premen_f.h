@@ -37,7 +37,7 @@ public slots:
     void BitBtn1Click();
 
 protected:
-    void showEvent(QShowEvent* e) override;  // FormShow
+    void showEvent(QShowEvent* e) override;                      // FormShow
     bool eventFilter(QObject* watched, QEvent* event) override;  // the two key filters
 
 private:
@@ -45,4 +45,4 @@ private:
     std::string FNewName;
 };
 
-} // namespace vexa
+}  // namespace vexa

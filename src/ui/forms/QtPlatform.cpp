@@ -18,21 +18,21 @@ TMsgResult TQtMessageBoxes::Show(TMsgType type, const std::string& text) {
     QWidget* parent = QApplication::activeWindow();
     const QString title = QApplication::applicationDisplayName();
     switch (type) {
-        case TMsgType::Question:
-            return QMessageBox::question(parent, title, MessageText(text), QMessageBox::Yes | QMessageBox::No,
-                                         QMessageBox::Yes) == QMessageBox::Yes
-                       ? TMsgResult::Yes
-                       : TMsgResult::No;
-        case TMsgType::Warning: QMessageBox::warning(parent, title, MessageText(text)); break;
-        case TMsgType::Error: QMessageBox::critical(parent, title, MessageText(text)); break;
-        case TMsgType::Information: QMessageBox::information(parent, title, MessageText(text)); break;
+    case TMsgType::Question:
+        return QMessageBox::question(parent, title, MessageText(text), QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::Yes) == QMessageBox::Yes
+                   ? TMsgResult::Yes
+                   : TMsgResult::No;
+    case TMsgType::Warning: QMessageBox::warning(parent, title, MessageText(text)); break;
+    case TMsgType::Error: QMessageBox::critical(parent, title, MessageText(text)); break;
+    case TMsgType::Information: QMessageBox::information(parent, title, MessageText(text)); break;
     }
     return TMsgResult::Ok;
 }
 
 std::optional<std::string> TQtDialogs::ChooseDirectory(const std::string& startDir) {
-    const QString dir = QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString(),
-                                                          QString::fromStdString(startDir));
+    const QString dir =
+        QFileDialog::getExistingDirectory(QApplication::activeWindow(), QString(), QString::fromStdString(startDir));
     if (dir.isEmpty()) return std::nullopt;
     return dir.toStdString();
 }
@@ -116,4 +116,4 @@ void TQtAppWindows::TerminateApplication() {
     QCoreApplication::quit();
 }
 
-} // namespace vexa
+}  // namespace vexa

@@ -98,4 +98,4 @@ struct TFormsEnv {
 // Display text of a message ("\r" as line breaks).
 QString MessageText(const std::string& text);
 
-} // namespace vexa
+}  // namespace vexa

@@ -83,8 +83,10 @@ void TStringGrid::scrollContentsBy(int, int) {
 }
 
 void TStringGrid::EnsureVisible(int row) {
-    if (row < FTopRow) FTopRow = row;
-    else if (row >= FTopRow + VisibleDataRows()) FTopRow = row - VisibleDataRows() + 1;
+    if (row < FTopRow)
+        FTopRow = row;
+    else if (row >= FTopRow + VisibleDataRows())
+        FTopRow = row - VisibleDataRows() + 1;
     UpdateScrollBar();
 }
 
@@ -151,13 +153,13 @@ void TStringGrid::mouseDoubleClickEvent(QMouseEvent* e) {
 void TStringGrid::keyPressEvent(QKeyEvent* e) {
     const int row = FCells.CurrentRow();
     switch (e->key()) {
-        case Qt::Key_Up: SetRow(row - 1); break;
-        case Qt::Key_Down: SetRow(row + 1); break;
-        case Qt::Key_PageUp: SetRow(row - VisibleDataRows()); break;
-        case Qt::Key_PageDown: SetRow(row + VisibleDataRows()); break;
-        case Qt::Key_Home: SetRow(1); break;
-        case Qt::Key_End: SetRow(FCells.RowCount() - 1); break;
-        default: QAbstractScrollArea::keyPressEvent(e); return;
+    case Qt::Key_Up: SetRow(row - 1); break;
+    case Qt::Key_Down: SetRow(row + 1); break;
+    case Qt::Key_PageUp: SetRow(row - VisibleDataRows()); break;
+    case Qt::Key_PageDown: SetRow(row + VisibleDataRows()); break;
+    case Qt::Key_Home: SetRow(1); break;
+    case Qt::Key_End: SetRow(FCells.RowCount() - 1); break;
+    default: QAbstractScrollArea::keyPressEvent(e); return;
     }
 }
 
@@ -176,4 +178,4 @@ void TStringGrid::focusOutEvent(QFocusEvent* e) {
     viewport()->update();
 }
 
-} // namespace vexa
+}  // namespace vexa

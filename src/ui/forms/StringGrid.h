@@ -72,4 +72,4 @@ private:
     TDrawCell FDrawCell;
 };
 
-} // namespace vexa
+}  // namespace vexa

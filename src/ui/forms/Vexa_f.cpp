@@ -61,8 +61,10 @@ void TOptionGroupBox::PlaceGauge() {
 
 void TLimitEdit::keyPressEvent(QKeyEvent* e) {
     char32_t key = 0;
-    if (e->key() == Qt::Key_Backspace) key = kBackspace;
-    else if (!e->text().isEmpty()) key = e->text().toUcs4().value(0, 0);
+    if (e->key() == Qt::Key_Backspace)
+        key = kBackspace;
+    else if (!e->text().isEmpty())
+        key = e->text().toUcs4().value(0, 0);
     // Keys that type nothing (arrows, Delete, Tab, Enter) are not filtered.
     if (key == 0 || key == U'\t' || key == U'\r' || key == U'\n' || key == 27 || key == 127) {
         QLineEdit::keyPressEvent(e);
@@ -115,9 +117,10 @@ QProgressBar* MakeGauge(QWidget* parent, const char* name) {
 
 QColor ToQColor(const TRgb& c) { return QColor(c.Red, c.Green, c.Blue); }
 
-} // namespace
+}  // namespace
 
-template <class F> void TVexaForm::Guarded(F action) {
+template <class F>
+void TVexaForm::Guarded(F action) {
     try {
         action();
     } catch (const std::exception& e) {
@@ -179,7 +182,6 @@ void TVexaForm::BuildMenus() {
     MenuPodlaDruhu->setObjectName("MenuPodlaDruhu");
     MenuPrezeracPlo = MenuNastroje->addAction(QString::fromUtf8("Prezerač JPRL a OLP"));
     MenuPrezeracPlo->setObjectName("MenuPrezeracPlo");
-
 }
 
 // The map line, the block grid and the line under it with the block buttons.
@@ -448,9 +450,8 @@ void TVexaForm::OpenMap(const std::string& dir) {
         LabelMapa->setText(QString::fromStdString(dir));
         FMapaDir = IncludeTrailingDelimiter(dir);
         if (!FStandard) throw EStdException("Štandard nebol otvorený.");
-        const auto rows = ListMapBlocks(FMapaDir, [this](const std::string& layer) {
-            return FStandard->IsLayerKnown(layer);
-        });
+        const auto rows =
+            ListMapBlocks(FMapaDir, [this](const std::string& layer) { return FStandard->IsLayerKnown(layer); });
         std::vector<TBlockGrid::TRow> cells;
         for (const auto& r : rows) cells.push_back({r.Nazov, r.Kontrola, r.Vrstva});
         FGrid.SetBlocks(cells);
@@ -495,9 +496,9 @@ void TVexaForm::BlkStringGridDrawCell(QPainter& p, int col, int row, const QRect
         } else {
             text = pal.color(QPalette::WindowText);
             switch (NameCellColour(FGrid.Cell(FColNazov, row), FGrid.Cell(FColKontrola, row))) {
-                case TRowColour::Window: back = pal.color(QPalette::Base); break;
-                case TRowColour::Conforming: back = ToQColor(kConformingColour); break;
-                case TRowColour::Other: back = ToQColor(kOtherColour); break;
+            case TRowColour::Window: back = pal.color(QPalette::Base); break;
+            case TRowColour::Conforming: back = ToQColor(kConformingColour); break;
+            case TRowColour::Other: back = ToQColor(kOtherColour); break;
             }
         }
     }
@@ -506,8 +507,9 @@ void TVexaForm::BlkStringGridDrawCell(QPainter& p, int col, int row, const QRect
     if (row > 0 && (col == FColNazov || col == FColKontrola) && !cell.empty()) {
         const QPixmap glyph = GridGlyph(std::atoi(cell.c_str()));
         if (!glyph.isNull()) {
-            const TCellRect g = GlyphRect({rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()},
-                                          glyph.width(), glyph.height());
+            const TCellRect g =
+                GlyphRect({rect.left(), rect.top(), rect.left() + rect.width(), rect.top() + rect.height()},
+                          glyph.width(), glyph.height());
             // The face glyphs carry a transparent background; the check boxes are opaque.
             p.drawPixmap(g.Left, g.Top, glyph);
         }
@@ -518,7 +520,7 @@ void TVexaForm::BlkStringGridDrawCell(QPainter& p, int col, int row, const QRect
     if (row == 0) {
         const QString title = QString::fromStdString(cell);
         const int x = col == FColVrstva ? rect.left() + 2
-                                         : rect.left() + CentredOffset(rect.width(), fm.horizontalAdvance(title));
+                                        : rect.left() + CentredOffset(rect.width(), fm.horizontalAdvance(title));
         p.drawText(x, rect.top() + 2 + fm.ascent(), title);
     } else if (col == FColVrstva) {
         p.drawText(rect.left() + 2, rect.top() + 2 + fm.ascent(), QString::fromStdString(cell));
@@ -569,9 +571,9 @@ void TVexaForm::PremenovatButtonClick() {
         if (FPremForm->exec() != QDialog::Accepted) return;
         const std::string newName = FPremForm->GetNewName();
         switch (RenameBlock(FMapaDir, oldName, newName)) {
-            case TRenameResult::Unchanged: return;
-            case TRenameResult::Failed: FEnv.Messages->Show(TMsgType::Warning, kRenameFailedText); return;
-            case TRenameResult::Renamed: break;
+        case TRenameResult::Unchanged: return;
+        case TRenameResult::Failed: FEnv.Messages->Show(TMsgType::Warning, kRenameFailedText); return;
+        case TRenameResult::Renamed: break;
         }
         FGrid.ApplyRename(row, newName, FStandard->IsLayerKnown(newName.substr(0, 2)));
         BlkStringGrid->viewport()->repaint();
@@ -616,7 +618,8 @@ void TVexaForm::LinEditDlzkaExit(TLimitEdit* edit) {
 
 void TVexaForm::CBVsetkyClick() {
     const bool ticked = CBVsetky->isChecked();
-    for (QGroupBox* group : std::initializer_list<QGroupBox*>{LinGroupBox, BodGroupBox, TxbGroupBox, PloGroupBox, DBGroupBox})
+    for (QGroupBox* group :
+         std::initializer_list<QGroupBox*>{LinGroupBox, BodGroupBox, TxbGroupBox, PloGroupBox, DBGroupBox})
         for (QCheckBox* cb : group->findChildren<QCheckBox*>(QString(), Qt::FindDirectChildrenOnly))
             cb->setChecked(ticked);
     CBVsetky->setFocus();
@@ -643,7 +646,7 @@ void TVexaForm::SBInfoClick() {
 
 void TVexaForm::SetRunLock(bool locked) {
     if (locked) {
-        FLocked = {MenuMapaOtvorit->isEnabled(), MenuMapaZavriet->isEnabled(), MenuChybyOtvorit->isEnabled(),
+        FLocked = {MenuMapaOtvorit->isEnabled(), MenuMapaZavriet->isEnabled(),  MenuChybyOtvorit->isEnabled(),
                    KontrolaButton->isEnabled(),  PremenovatButton->isEnabled(), ZmazatButton->isEnabled(),
                    KoniecBitBtn->isEnabled()};
         for (QAction* a : {MenuMapaOtvorit, MenuMapaZavriet, MenuChybyOtvorit}) a->setEnabled(false);
@@ -700,11 +703,11 @@ void TVexaForm::SetCaption(const std::string& text) {
 
 IGauge* TVexaForm::Gauge(TCheckGroup group) {
     switch (group) {
-        case TCheckGroup::Lines: return FLinGauge.get();
-        case TCheckGroup::Points: return FBodGauge.get();
-        case TCheckGroup::Texts: return FTxbGauge.get();
-        case TCheckGroup::Areas: return FPloGauge.get();
-        case TCheckGroup::Databases: return nullptr;
+    case TCheckGroup::Lines: return FLinGauge.get();
+    case TCheckGroup::Points: return FBodGauge.get();
+    case TCheckGroup::Texts: return FTxbGauge.get();
+    case TCheckGroup::Areas: return FPloGauge.get();
+    case TCheckGroup::Databases: return nullptr;
     }
     return nullptr;
 }
@@ -712,11 +715,11 @@ IGauge* TVexaForm::Gauge(TCheckGroup group) {
 void TVexaForm::ShowGauge(TCheckGroup group, bool visible) {
     QProgressBar* bar = nullptr;
     switch (group) {
-        case TCheckGroup::Lines: bar = LinGauge; break;
-        case TCheckGroup::Points: bar = BodGauge; break;
-        case TCheckGroup::Texts: bar = TxbGauge; break;
-        case TCheckGroup::Areas: bar = PloGauge; break;
-        case TCheckGroup::Databases: break;
+    case TCheckGroup::Lines: bar = LinGauge; break;
+    case TCheckGroup::Points: bar = BodGauge; break;
+    case TCheckGroup::Texts: bar = TxbGauge; break;
+    case TCheckGroup::Areas: bar = PloGauge; break;
+    case TCheckGroup::Databases: break;
     }
     if (!bar) return;
     bar->setVisible(visible);
@@ -743,4 +746,4 @@ void TVexaForm::closeEvent(QCloseEvent* e) {
     QMainWindow::closeEvent(e);
 }
 
-} // namespace vexa
+}  // namespace vexa

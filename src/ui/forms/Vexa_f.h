@@ -147,7 +147,8 @@ private:
     void SetMapControls(bool enabled);
     void SetRunLock(bool locked);
     void RunSiblingTool(const char* name);
-    template <class F> void Guarded(F action);
+    template <class F>
+    void Guarded(F action);
 
     // The check run's view.
     int BlockRowCount() override;
@@ -179,4 +180,4 @@ private:
     } FLocked{};
 };
 
-} // namespace vexa
+}  // namespace vexa

@@ -180,9 +180,7 @@ LRESULT CALLBACK ConvProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
         g_convs.erase(it);
         DestroyWindow(window);
         return 0;
-    case WM_DDE_ACK:
-        FreeDDElParam(WM_DDE_ACK, lParam);
-        return 0;
+    case WM_DDE_ACK: FreeDDElParam(WM_DDE_ACK, lParam); return 0;
     default: return 0;
     }
 }
@@ -211,7 +209,7 @@ LRESULT CALLBACK MainProc(HWND window, UINT message, WPARAM wParam, LPARAM lPara
     }
 }
 
-} // namespace
+}  // namespace
 
 int main() {
     g_items["LastError"] = "0";

@@ -159,8 +159,8 @@ TEST_F(WinLink, BlockItemsAndMacrosUseTheBlocksShortPathAsTopic) {
     link->ExecuteSystem("TestSet(DisplayLineSettings=1,2,3,x,0,1,65280)");
     EXPECT_EQ(link->GetGroupDisplaySettings(block, egLine), (TBlkDisplaySettings{1, 2, 3, "x", 0, 1, 65280}));
     link->CSTAddRec(block, egLine, 12, 255, 3);
-    EXPECT_EQ(MacrosSinceMark(), (Lines{"System: TestSet(DisplayLineSettings=1,2,3,x,0,1,65280)",
-                                        topic + ": CSTAddRec(L,12,255,3)"}));
+    EXPECT_EQ(MacrosSinceMark(),
+              (Lines{"System: TestSet(DisplayLineSettings=1,2,3,x,0,1,65280)", topic + ": CSTAddRec(L,12,255,3)"}));
 
     EXPECT_EQ(link->RequestBlock((dir / "LE_9.blk").string(), "X"), "");
     EXPECT_EQ(link->LastError(), -4);
@@ -263,5 +263,5 @@ TEST_F(WinLinkEnd, ExitClosesTopolAndTheLossClosesTheApplication) {
     EXPECT_EQ(link->LastError(), -1);
 }
 
-} // namespace
-} // namespace vexa
+}  // namespace
+}  // namespace vexa

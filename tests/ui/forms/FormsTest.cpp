@@ -106,7 +106,8 @@ struct Program {
         Env = {IncludeTrailingDelimiter(Dir.Path().string()), &Messages, &Dialogs, &App, Dde.get(), System.get()};
         Vexa = std::make_unique<TVexaForm>(Env);
         App.AddWindow(Vexa.get());
-        Chyby = std::make_unique<TChybyForm>(Env, Vexa.get(), [this] { return Vexa->MapaDir(); }, Vexa.get());
+        Chyby = std::make_unique<TChybyForm>(
+            Env, Vexa.get(), [this] { return Vexa->MapaDir(); }, Vexa.get());
         App.AddWindow(Chyby.get());
         Prem = std::make_unique<TPremForm>(Vexa.get());
         App.AddWindow(Prem.get());
@@ -182,7 +183,7 @@ void WhenModal(std::function<void()> action) {
 
 const QColor kGreen(181, 232, 191), kRed(247, 201, 198);
 
-} // namespace
+}  // namespace
 
 class TFormsTest : public QObject {
     Q_OBJECT
@@ -608,8 +609,7 @@ private slots:
                 TTableDBF t;
                 t.SetTableName((block.path() / "p0001.dbf").string());
                 t.Open();
-                for (t.First(); !t.Eof(); t.Next())
-                    {
+                for (t.First(); !t.Eof(); t.Next()) {
                     const TValue v = t.FieldValue("CISLO");
                     all.push_back(block.path().filename().string() + ":" +
                                   (IsNull(v) ? std::string("null") : std::to_string(std::get<double>(v))));
@@ -679,8 +679,8 @@ private slots:
             {1, "LE", "00007", {"1", "3", "LE_00007.blk"}},  // "0" -> listed layer: "1" and "3"
             {2, "HR", "12abc", {"1", "2", "HR_12abc.blk"}},  // a deselected block stays deselected
             {2, "HR", "12ABC", {"1", "2", "HR_12ABC.blk"}},  // letter case alone
-            {3, "QQ", "1", {"0", "", "QQ_1.blk"}},            // not a listed layer: "0", no selection
-            {3, "LE", "00007", {"0", "", "QQ_1.blk"}},        // onto an existing name: refused
+            {3, "QQ", "1", {"0", "", "QQ_1.blk"}},           // not a listed layer: "0", no selection
+            {3, "LE", "00007", {"0", "", "QQ_1.blk"}},       // onto an existing name: refused
             {1, "LE", "00007", {"1", "3", "LE_00007.blk"}},  // the same name: nothing at all
         };
         for (const Step& s : steps) {

@@ -71,7 +71,7 @@ void WhenModal(std::function<void(QWidget*)> action) {
     timer->start(20);
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -97,16 +97,17 @@ int main(int argc, char** argv) {
 
     TVexaForm vexa(env);
     appWindows.AddWindow(&vexa);
-    TChybyForm chyby(env, &vexa, [&vexa] { return vexa.MapaDir(); }, &vexa);
+    TChybyForm chyby(
+        env, &vexa, [&vexa] { return vexa.MapaDir(); }, &vexa);
     appWindows.AddWindow(&chyby);
     TPremForm prem(&vexa);
     appWindows.AddWindow(&prem);
     vexa.SetForms(&chyby, &prem);
     vexa.show();
     vexa.OpenMap(map.string());
-    for (const char* name : {"LinCBPripustnost", "LinCBKrivky", "LinCBMimoMBR", "LinCBDuplikatne", "LinCBDlzka",
-                             "BodCBPripustnost", "BodCBUhol", "TxbCBPripustnost", "TxbCBUhol", "PloCBPripustnost",
-                             "PloCBTopologia"})
+    for (const char* name :
+         {"LinCBPripustnost", "LinCBKrivky", "LinCBMimoMBR", "LinCBDuplikatne", "LinCBDlzka", "BodCBPripustnost",
+          "BodCBUhol", "TxbCBPripustnost", "TxbCBUhol", "PloCBPripustnost", "PloCBTopologia"})
         vexa.findChild<QCheckBox*>(name)->setChecked(true);
     vexa.LinEditDlzka->setText("0.5");
     vexa.BlkStringGrid->setFocus();
