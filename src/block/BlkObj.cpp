@@ -48,7 +48,10 @@ TBlk::TBlk(bool inMemory) : FInMemory(inMemory) {}
 
 TBlk::~TBlk() { Close(true); }
 
-std::uint32_t TBlk::PackedNow() {
+namespace {
+
+// The local time now, broken down.
+std::tm LocalNow() {
     std::time_t now = std::time(nullptr);
     std::tm t{};
 #ifdef _WIN32
@@ -56,6 +59,13 @@ std::uint32_t TBlk::PackedNow() {
 #else
     localtime_r(&now, &t);
 #endif
+    return t;
+}
+
+} // namespace
+
+std::uint32_t TBlk::PackedNow() {
+    const std::tm t = LocalNow();
     std::uint32_t date =
         std::uint32_t(t.tm_year + 1900 - 1980) * 512 + std::uint32_t(t.tm_mon + 1) * 32 + std::uint32_t(t.tm_mday);
     std::uint32_t time = std::uint32_t(t.tm_hour) * 2048 + std::uint32_t(t.tm_min) * 32 + std::uint32_t(t.tm_sec / 2);
@@ -66,13 +76,7 @@ namespace {
 
 // "YYYYMMDD-HHMMSS" of the local time now.
 std::string StampNow() {
-    std::time_t now = std::time(nullptr);
-    std::tm t{};
-#ifdef _WIN32
-    localtime_s(&t, &now);
-#else
-    localtime_r(&now, &t);
-#endif
+    const std::tm t = LocalNow();
     char text[32];
     std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &t);
     return text;

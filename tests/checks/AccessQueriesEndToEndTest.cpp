@@ -16,17 +16,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 class AccessQueriesEndToEnd : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -46,15 +35,8 @@ protected:
             db.ExecuteNative("update Dotazy set SQL = :s where Nazov = :n", {{"s", sql}, {"n", name}});
     }
     Outcome Run(const std::string& program, const std::string& args) {
-        const std::string command = "TMPDIR=" + Quote((temp.Path() / "tmp").string()) + " " + Quote(program) +
-                                    " --standard " + Quote(standard.string()) + " " + args + " >" +
-                                    Quote(temp / "out") + " 2>" + Quote(temp / "err");
-        const int raw = std::system(command.c_str());
-        Outcome o;
-        o.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        o.Out = ReadFileText(temp / "out");
-        o.Err = ReadFileText(temp / "err");
-        return o;
+        return RunProgram(Quote(program) + " --standard " + Quote(standard.string()) + " " + args,
+                          temp.Path() / "tmp", temp.Path());
     }
     // The numbers of the badly filled records of LE_00001.blk/p0001.dbf after vexa-check --db 3.
     std::vector<int> BadlyFilled() {

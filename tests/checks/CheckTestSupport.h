@@ -11,6 +11,7 @@
 #include "ui/CheckRun.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +25,33 @@
 namespace vexa::checkstest {
 
 using testkit::ReadFileText;
+
+// What a program run gave: its exit status, stdout and stderr.
+struct Outcome {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+// A text in single quotes for the shell.
+inline std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+// Runs a shell command line with TMPDIR set to tmpDir, stdout and stderr into
+// files of workDir.
+inline Outcome RunProgram(const std::string& commandLine, const std::filesystem::path& tmpDir,
+                          const std::filesystem::path& workDir) {
+    const std::string command = "TMPDIR=" + Quote(tmpDir.string()) + " " + commandLine + " >" +
+                                Quote((workDir / "out").string()) + " 2>" + Quote((workDir / "err").string());
+    const int raw = std::system(command.c_str());
+    Outcome o;
+    o.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    o.Out = ReadFileText(workDir / "out");
+    o.Err = ReadFileText(workDir / "err");
+    return o;
+}
 
 // Counts message-loop calls and checks that the wait cursor is balanced.
 class CountingUI : public IUserInterface {

@@ -19,17 +19,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct Outcome {
-    int Status = -1;
-    std::string Out, Err;
-};
-
-std::string Quote(const std::string& s) {
-    std::string q = "'";
-    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return q + "'";
-}
-
 class VexaCheck : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -37,14 +26,7 @@ protected:
         fs::copy(VEXA_EXAMPLES_MAP, map, fs::copy_options::recursive);
     }
     Outcome Run(const std::string& args) {
-        std::string command = "TMPDIR=" + Quote((temp.Path() / "tmp").string()) + " " + Quote(VEXA_CHECK_PROGRAM) +
-                              " " + args + " >" + Quote(temp / "out") + " 2>" + Quote(temp / "err");
-        int raw = std::system(command.c_str());
-        Outcome o;
-        o.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        o.Out = ReadFileText(temp / "out");
-        o.Err = ReadFileText(temp / "err");
-        return o;
+        return RunProgram(Quote(VEXA_CHECK_PROGRAM) + " " + args, temp.Path() / "tmp", temp.Path());
     }
     std::vector<TErrorRecord> Table() const { return ReadErrorTable((map / "Chyby.DBF").string()); }
 
