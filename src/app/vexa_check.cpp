@@ -8,6 +8,7 @@
 #include "common/Text.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
+#include "standard/FindingKinds.h"
 #include "standard/Findings.h"
 #include "ui/BlockList.h"
 #include "ui/CheckRun.h"
@@ -291,6 +292,11 @@ int main(int argc, char** argv) {
         Arguments args = Parse(argc, argv);
         if (args.Help) {
             std::fputs(kHelp, stdout);
+            // The finding codes, from the one table of finding kinds.
+            std::fputs("\nKódy chýb (kód, skupina, bit masky: čo sa nájde):\n", stdout);
+            for (const TFindingCode& c : FindingCodes)
+                std::printf("  %4d  %c  %-2u %s\n", static_cast<int>(c.Code), c.Letter, static_cast<unsigned>(c.Bit),
+                            c.What);
             return 0;
         }
         int status = Run(args);

@@ -221,7 +221,7 @@ void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
         }
         throw EBlkNotOpened(dirEntry.string(), cause);
     }
-    for (TStreamState* st : {&FCrdState, &FLinState, &FPntState, &FTbxState, &FAreState}) *st = TStreamState{};
+    for (TStreamState* state : {&FCrdState, &FLinState, &FPntState, &FTbxState, &FAreState}) *state = TStreamState{};
     FPath = dirText;
     FOpened = true;
 }
@@ -235,7 +235,7 @@ void TBlk::Close(bool save) {
         if (*f) std::fclose(*f);
         *f = nullptr;
     }
-    for (TStreamState* st : {&FCrdState, &FLinState, &FPntState, &FTbxState, &FAreState}) *st = TStreamState{};
+    for (TStreamState* state : {&FCrdState, &FLinState, &FPntState, &FTbxState, &FAreState}) *state = TStreamState{};
     FOpened = false;
 }
 

@@ -184,10 +184,10 @@ bool TBlkStandardGXD::TestFill(const std::string& layer, int group, std::vector<
             } catch (const EAccessDbError& e) {
                 throw EAccessDbError(std::string("Saved query failed: ") + e.what() + "\r(" + test + ")");
             }
-            std::vector<std::string> numbers;
-            numbers.reserve(result.Rows.size());
-            for (const auto& r : result.Rows) numbers.push_back(r.at(0).AsText());
-            found.AddAll(numbers);
+            std::vector<std::string> texts;
+            texts.reserve(result.Rows.size());
+            for (const auto& r : result.Rows) texts.push_back(r.at(0).AsText());
+            found.AddAll(texts);
         }
         WriteBackTestTable();
     } catch (...) {

@@ -188,6 +188,9 @@ TEST_F(VexaCheck, HelpExplainsTheCommand) {
     EXPECT_EQ(o.Out.rfind("Použitie: vexa-check [--standard SÚBOR]", 0), 0u);
     EXPECT_NE(o.Out.find("--length-limit X"), std::string::npos);
     EXPECT_NE(o.Out.find("32 zhoda susedných plôch"), std::string::npos);
+    // Every finding code with its group letter, from the table of finding kinds.
+    EXPECT_NE(o.Out.find("   -73  L  32 línie medzi plochami s rovnakými atribútmi"), std::string::npos) << o.Out;
+    EXPECT_NE(o.Out.find("   -93  P  1  tabuľky plôch"), std::string::npos);
 }
 
 }  // namespace

@@ -18,6 +18,17 @@ using namespace dbftest;
 using dbfio::ConvertMode;
 using dbfio::FieldLayout;
 
+// A field of the given layout (the stored name and descriptor do not matter here).
+FieldLayout Layout(const char* name, char native, int width, int decimals, int offset) {
+    FieldLayout f;
+    f.Name = name;
+    f.Native = native;
+    f.Width = width;
+    f.Decimals = decimals;
+    f.Offset = offset;
+    return f;
+}
+
 TEST(DbfValues, FormatNumberRoundsAndRefusesWhatDoesNotFit) {
     struct Case {
         double Value;
@@ -45,14 +56,14 @@ TEST(DbfValues, NumbersIgnoreTheProcessLocale) {
     std::string saved = old ? old : "C";
     if (!std::setlocale(LC_NUMERIC, "de_DE.UTF-8") && !std::setlocale(LC_NUMERIC, "sk_SK.UTF-8"))
         GTEST_SKIP() << "no locale with a decimal comma here";
-    FieldLayout n{"N", 'N', 6, 2, 0};
+    FieldLayout n = Layout("N", 'N', 6, 2, 0);
     EXPECT_EQ(dbfio::EncodeField(1.5, n, 1250, ConvertMode::Strict), "  1.50");
     EXPECT_EQ(dbfio::DecodeField("  1.50", n, 1250), TValue(1.5));
     std::setlocale(LC_NUMERIC, saved.c_str());
 }
 
 TEST(DbfValues, DecodeFieldTexts) {
-    const FieldLayout c{"C", 'C', 6, 0, 0}, n{"N", 'N', 5, 1, 0}, l{"L", 'L', 1, 0, 0}, d{"D", 'D', 8, 0, 0};
+    const FieldLayout c = Layout("C", 'C', 6, 0, 0), n = Layout("N", 'N', 5, 1, 0), l = Layout("L", 'L', 1, 0, 0), d = Layout("D", 'D', 8, 0, 0);
     struct Case {
         const char* Bytes;
         const FieldLayout& Field;
@@ -77,7 +88,7 @@ TEST(DbfValues, DecodeFieldTexts) {
 }
 
 TEST(DbfValues, EncodeFieldStrictAndLenient) {
-    const FieldLayout c{"C", 'C', 4, 0, 0}, n{"N", 'N', 4, 1, 0}, l{"L", 'L', 1, 0, 0}, d{"D", 'D', 8, 0, 0};
+    const FieldLayout c = Layout("C", 'C', 4, 0, 0), n = Layout("N", 'N', 4, 1, 0), l = Layout("L", 'L', 1, 0, 0), d = Layout("D", 'D', 8, 0, 0);
     const auto strict = ConvertMode::Strict, lenient = ConvertMode::Lenient;
     EXPECT_EQ(dbfio::EncodeField(std::string("ľščťž"), c, 1250, strict), "\xBE\x9A\xE8\x9D");
     EXPECT_EQ(dbfio::EncodeField(12.0, c, 1250, strict), "12");
@@ -131,7 +142,7 @@ TEST(DbfFilterParse, AnythingElseIsRefusedWithTheExpression) {
 }
 
 TEST(DbfFilterParse, MatchingComparesNumbersByValueAndTextsExactly) {
-    std::vector<FieldLayout> fields = {{"Id", 'N', 4, 0, 1}, {"Prvok", 'C', 3, 0, 5}};
+    std::vector<FieldLayout> fields = {Layout("Id", 'N', 4, 0, 1), Layout("Prvok", 'C', 3, 0, 5)};
     TDbfFilter f("id = -73 and PRVOK = 'L'", fields);
     EXPECT_TRUE(f.Matches("  -73L  ", 1250));
     EXPECT_TRUE(f.Matches("* -73L  ", 1250));  // the deletion flag is not the filter's business

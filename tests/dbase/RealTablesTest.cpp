@@ -296,9 +296,11 @@ TEST(RealTables, RewritesKeepEveryUntouchedColumnByteForByte) {
                 EXPECT_EQ(f.RawName, o.RawName) << i;
                 if (from < 0) continue;
                 // Every descriptor byte but the offset, which Visual FoxPro stores.
-                for (int b = 0; b < 32; ++b)
-                    if (!(h.IsVisualFoxPro() && b >= 12 && b < 16))
+                for (int b = 0; b < 32; ++b) {
+                    if (!(h.IsVisualFoxPro() && b >= 12 && b < 16)) {
                         EXPECT_EQ(f.Descriptor[b], o.Descriptor[b]) << "field " << i << " byte " << b;
+                    }
+                }
             }
             for (std::uint32_t r = 0; r < old.RecordCount(); ++r) {
                 const std::string a(old.Record(r), h.RecordLength), b(now.Record(r), n.RecordLength);
@@ -312,13 +314,16 @@ TEST(RealTables, RewritesKeepEveryUntouchedColumnByteForByte) {
                         a.substr(static_cast<std::size_t>(o.Offset), static_cast<std::size_t>(o.Width));
                     const std::string is =
                         b.substr(static_cast<std::size_t>(f.Offset), static_cast<std::size_t>(f.Width));
-                    if (from >= 0)
+                    if (from >= 0) {
                         ASSERT_EQ(is, was) << "record " << r + 1 << " field " << i;
-                    else
+                    } else {
                         ASSERT_EQ(is, was + std::string(static_cast<std::size_t>(f.Width - o.Width), ' '));
+                    }
                 }
             }
-            if (!c.MemoPath.empty()) EXPECT_EQ(ReadFileText(c.MemoPath), memoBefore);
+            if (!c.MemoPath.empty()) {
+                EXPECT_EQ(ReadFileText(c.MemoPath), memoBefore);
+            }
 
             // Still read by the same rules: each kept column gives the expected values.
             const auto expected = Expected(table.File);
@@ -334,8 +339,9 @@ TEST(RealTables, RewritesKeepEveryUntouchedColumnByteForByte) {
                     EXPECT_EQ(read[r][i], expected[r][static_cast<std::size_t>(from >= 0 ? from : -2 - from)])
                         << "record " << r + 1 << " field " << i;
                 }
-            if (rw.Name == std::string("modify to the same definition") || rw.Name == std::string("keep all"))
+            if (rw.Name == std::string("modify to the same definition") || rw.Name == std::string("keep all")) {
                 EXPECT_EQ(ReadFileText(c.Path).substr(4), before.substr(4));  // all but the date
+            }
         }
     }
     EXPECT_GE(rewrites, 50);
