@@ -4,7 +4,6 @@
 #include "FuzzInput.h"
 #include "block/BlkObj.h"
 #include "common/Exception.h"
-#include "standard/CheckRunCache.h"
 
 #include <cstdint>
 #include <exception>
@@ -115,15 +114,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             }
             blk.SetWalkBudget(-1);
         }
-        // The check run's duplicate index.
+        // The duplicate index the check run uses (the block cached).
         Try([&] {
-            TCheckRunCache cache;
-            cache.BeginPass(blk);
+            blk.SetReadCache(true);
             for (const TBlkLine& l : lines)
                 Try([&] {
                     std::string found;
-                    cache.FindDuplicateLines(blk, l, found, 254);
+                    blk.FindDuplicateLines(l, found, 254);
                 });
+            blk.SetReadCache(false);
         });
         blk.Close();
     }
