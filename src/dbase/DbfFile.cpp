@@ -130,10 +130,9 @@ DbfHeader ParseHeader(const std::string& bytes, std::uintmax_t fileSize, const s
                                   path);
         h.Fields = std::move(wide);
     }
+    // Only N and F fields have decimals; the byte of the others is kept in the descriptor.
     for (FieldLayout& f : h.Fields)
-        if (f.Native != 'N' && f.Native != 'F' && f.Native != 'C') f.Decimals = 0;
-    for (FieldLayout& f : h.Fields)
-        if (f.Native == 'C') f.Decimals = 0;
+        if (f.Native != 'N' && f.Native != 'F') f.Decimals = 0;
     int offset = 1;
     for (FieldLayout& f : h.Fields) {
         f.Offset = offset;
@@ -214,6 +213,7 @@ DbfFile::DbfFile(const std::string& path, bool writable) : FPath(path) {
 
 DbfFile::~DbfFile() {
     if (FFd >= 0) ::close(FFd);
+    if (FMemoFd >= 0) ::close(FMemoFd);
 }
 
 const char* DbfFile::Record(std::uint32_t index) {
@@ -286,35 +286,33 @@ TValue DbfFile::MemoValue(const FieldLayout& field, const char* raw) {
         block = static_cast<std::uint64_t>(*n);
     }
     if (block == 0) return std::monostate{};
+    // The memo file is found, opened and its header read once, on first use.
     if (!FMemoLooked) {
         FMemoLooked = true;
         const bool fox = FHeader.IsVisualFoxPro() || FHeader.Version() == 0xF5;
         const std::string memo = ChangeFileExt(FPath, fox ? ".fpt" : ".dbt");
         const std::string dir = ExtractFilePath(memo);
         auto found = FindEntryIgnoreCase(dir.empty() ? fs::path(".") : fs::path(dir), ExtractFileName(memo));
-        if (found) FMemoPath = found->string();
+        struct stat st {};
+        unsigned char head[32] = {};
+        if (found) FMemoFd = ::open(found->c_str(), O_RDONLY | O_CLOEXEC);
+        if (FMemoFd >= 0 && ::fstat(FMemoFd, &st) == 0 && ::pread(FMemoFd, head, sizeof head, 0) >= 8) {
+            FMemoSize = static_cast<std::uint64_t>(st.st_size);
+            FMemoIsFpt = SameTextAscii(ExtractFileExt(found->string()), ".fpt");
+            FMemoBlockSize = 512;
+            if (FMemoIsFpt) {
+                FMemoBlockSize = (std::uint64_t(head[6]) << 8) | head[7];
+            } else if (FHeader.Version() != 0x83) {
+                const std::uint64_t stored = head[20] | (std::uint64_t(head[21]) << 8);
+                if (stored != 0) FMemoBlockSize = stored;
+            }
+        }
     }
-    if (FMemoPath.empty()) return std::monostate{};
-    int fd = ::open(FMemoPath.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::monostate{};
-    struct Closer {
-        int Fd;
-        ~Closer() { ::close(Fd); }
-    } closer{fd};
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return std::monostate{};
-    const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-    unsigned char head[32] = {};
-    if (::pread(fd, head, sizeof head, 0) < 8) return std::monostate{};
-    const bool fpt = SameTextAscii(ExtractFileExt(FMemoPath), ".fpt");
-    std::uint64_t blockSize = 512;
-    if (fpt) {
-        blockSize = (std::uint64_t(head[6]) << 8) | head[7];
-    } else if (FHeader.Version() != 0x83) {
-        const std::uint64_t stored = head[20] | (std::uint64_t(head[21]) << 8);
-        if (stored != 0) blockSize = stored;
-    }
-    if (blockSize == 0) return std::monostate{};
+    if (FMemoFd < 0 || FMemoBlockSize == 0) return std::monostate{};
+    const int fd = FMemoFd;
+    const std::uint64_t size = FMemoSize;
+    const std::uint64_t blockSize = FMemoBlockSize;
+    const bool fpt = FMemoIsFpt;
     const std::uint64_t at = block * blockSize;
     if (at >= size) return std::monostate{};
     std::string text;

@@ -84,8 +84,12 @@ private:
     std::string FBuffer;
     std::uint32_t FBufferFirst = 0;  // first record held in FBuffer
     std::uint32_t FBufferCount = 0;
-    std::string FMemoPath;  // found on first use
+    // The memo file, opened on first use: its size and block size.
     bool FMemoLooked = false;
+    int FMemoFd = -1;
+    std::uint64_t FMemoSize = 0;
+    std::uint64_t FMemoBlockSize = 0;
+    bool FMemoIsFpt = false;
 };
 
 }  // namespace vexa::dbfio

@@ -113,11 +113,12 @@ void TableRewriter::Begin(const DbfHeader& header) {
         throw EDbfEngineError("Cannot create the new table file: " + ErrnoText() + ".", FPath);
     }
     FHeader.RecordCount = 0;
+    FHeaderSize = BuildHeader(FHeader).size();  // the records follow it
 }
 
 void TableRewriter::Flush() {
     if (FPending.empty()) return;
-    const off_t at = static_cast<off_t>(BuildHeader(FHeader).size() + FWritten);
+    const off_t at = static_cast<off_t>(FHeaderSize + FWritten);
     if (!WriteAt(FTempFd, FPending.data(), FPending.size(), at)) Fail("Cannot write the table file");
     FWritten += FPending.size();
     FPending.clear();

@@ -64,6 +64,7 @@ private:
     int FTempFd = -1;
     DbfHeader FHeader;
     std::string FPending;
+    std::size_t FHeaderSize = 0;
     std::uint64_t FWritten = 0;  // bytes of records written to the temporary file
     std::uint32_t FRecords = 0;
     bool FCommitted = false;

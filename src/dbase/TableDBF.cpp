@@ -398,10 +398,7 @@ void TTableDBF::ModifyField(int position, const std::string& name, TFldType type
     FLDDesc& d = descs[position];
     // The definition the field already has changes nothing (a character field
     // wider than a new one may be keeps its width too).
-    if (Active() || (OpenTable(), Active())) {
-        const FLDDesc asked = FieldToDesc(TFldDef{name, type, width, decimals});
-        if (dbfio::CutName(name) == d.szName && SameShape(asked, F->Fields[static_cast<std::size_t>(position)])) return;
-    }
+    if (dbfio::CutName(name) == d.szName && SameShape(FieldToDesc(TFldDef{name, type, width, decimals}), d)) return;
     FLDDesc made = FieldToDesc(MakeField(name, type, width, decimals));
     d.szName = made.szName;
     d.iFldType = made.iFldType;

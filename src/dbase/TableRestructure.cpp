@@ -69,10 +69,15 @@ bool IsSystemField(const FieldLayout& f) { return (f.Flags & 0x01) != 0 && f.Nat
 bool OwnsNullFlag(const FieldLayout& f) { return (f.Flags & 0x02) != 0 || f.Native == 'V' || f.Native == 'Q'; }
 
 // The descriptor asks for the field as it is (L and D fields have one width).
+bool SameShape(const FLDDesc& d, const FLDDesc& current) {
+    if (d.iFldType != current.iFldType) return false;
+    if (d.iFldType == fldpLogical || d.iFldType == fldpDate) return true;
+    return d.iUnits1 == current.iUnits1 && d.iUnits2 == current.iUnits2;
+}
+
 bool SameShape(const FLDDesc& d, const FieldLayout& s) {
-    if (d.iFldType != PhysicalOf(s.Native)) return false;
-    if (s.Native == 'L' || s.Native == 'D') return true;
-    return d.iUnits1 == s.Width && d.iUnits2 == s.Decimals;
+    return SameShape(d, FLDDesc{0, s.Name, PhysicalOf(s.Native), static_cast<std::int16_t>(s.Width),
+                                static_cast<std::int16_t>(s.Decimals)});
 }
 
 // A field descriptor for a field of a standard type.

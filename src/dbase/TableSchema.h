@@ -18,6 +18,7 @@ char NativeOfType(TFldType type);
 // Visual FoxPro's own last field (_NullFlags).
 bool IsSystemField(const dbfio::FieldLayout& f);
 // The descriptor asks for the field as it is (L and D fields have one width).
+bool SameShape(const FLDDesc& d, const FLDDesc& current);
 bool SameShape(const FLDDesc& d, const dbfio::FieldLayout& s);
 // The layout of a new field of a standard type; raises for an invalid one.
 dbfio::FieldLayout TargetOfDesc(const FLDDesc& d, const std::string& name);

@@ -61,35 +61,42 @@ void TErrorTable::Close() {
 
 bool TErrorTable::Active() const { return FTable && FTable->Active(); }
 
-void TErrorTable::Append(const TErrorRecord& record) {
-    if (!Active()) throw Exception("The error table is not open.\r(" + FPath + ")");
-    auto text = [this](std::size_t column, const std::string& value) -> TValue {
-        if (column < FFields.size() && FFields[column].FieldType == TFldType::dbfChar)
-            return CutUtf8(value, static_cast<std::size_t>(FFields[column].Width));
-        return value;
-    };
-    auto number = [](const std::optional<std::int32_t>& v) -> TValue {
-        if (!v) return std::monostate{};
-        return static_cast<double>(*v);
-    };
-    std::vector<TValue> values{
-        static_cast<double>(record.Id), text(1, record.Blok), record.Vrstva ? text(2, *record.Vrstva) : TValue{},
-        text(3, record.Prvok),          number(record.Druh),  number(record.Cislo),
-        text(6, record.Chyba),
-    };
-    FTable->AppendRecord(values);
-}
+namespace {
 
-TErrorRecord TErrorTable::Fit(TErrorRecord record) {
-    const TFldDefList fields = TemplateFields();
+// The record with its texts cut (whole characters) to the widths of the columns
+// that are character columns of fields.
+TErrorRecord FitTo(TErrorRecord record, const TFldDefList& fields) {
     auto cut = [&](std::size_t column, std::string& value) {
-        value = CutUtf8(value, static_cast<std::size_t>(fields[column].Width));
+        if (column < fields.size() && fields[column].FieldType == TFldType::dbfChar)
+            value = CutUtf8(value, static_cast<std::size_t>(fields[column].Width));
     };
     cut(1, record.Blok);
     if (record.Vrstva) cut(2, *record.Vrstva);
     cut(3, record.Prvok);
     cut(6, record.Chyba);
     return record;
+}
+
+} // namespace
+
+void TErrorTable::Append(const TErrorRecord& record) {
+    if (!Active()) throw Exception("The error table is not open.\r(" + FPath + ")");
+    const TErrorRecord fitted = FitTo(record, FFields);
+    auto number = [](const std::optional<std::int32_t>& v) -> TValue {
+        if (!v) return std::monostate{};
+        return static_cast<double>(*v);
+    };
+    std::vector<TValue> values{
+        static_cast<double>(fitted.Id), fitted.Blok, fitted.Vrstva ? TValue(*fitted.Vrstva) : TValue{},
+        fitted.Prvok,                   number(fitted.Druh), number(fitted.Cislo),
+        fitted.Chyba,
+    };
+    FTable->AppendRecord(values);
+}
+
+TErrorRecord TErrorTable::Fit(TErrorRecord record) {
+    static const TFldDefList fields = TemplateFields();
+    return FitTo(std::move(record), fields);
 }
 
 void TFindingList::Add(const TFinding& finding) { FFindings.push_back({TErrorTable::Fit(finding.Record)}); }

@@ -277,6 +277,7 @@ TEST(RealTables, RewritesKeepEveryUntouchedColumnByteForByte) {
             TTableDBF t;
             t.SetTableName(c.Path);
             const auto map = rw.Apply(t, h);
+            EXPECT_FALSE(t.Active());  // a table that was closed stays closed
             if (!map) continue;
             ++rewrites;
 
