@@ -1,133 +1,70 @@
-// Writes a synthetic map for the check benchmark:
-//   vexa-bench-gen MAPDIR [SCALE]
-// MAPDIR/LE_00001.blk holds, at scale 1, 100,000 lines of 10 vertices (a valid
-// topology of 100 x 200 forest stands, spurs into some stands and free lines),
-// 20,000 stands with their attribute table p0001.dbf, 50,000 points and 20,000
-// texts, with a few percent of every fault the element checks find (against the
-// sample standard). SCALE multiplies every count.
-#include "dbase/TableDBF.h"
-#include "kit/BlockKit.h"
+// Writes a synthetic map for the check benchmarks (see bench/README.md):
+//   vexa-bench-gen MAPDIR [SCALE] [--blocks N]
+// MAPDIR/LE_00001.blk holds, at scale 1, 100,000 lines, 20,000 stands with their
+// attribute table, 50,000 points and 20,000 texts, with a few percent of every
+// fault the element checks find; SCALE multiplies every count. With --blocks N
+// the map holds N copies of that block, LE_00001.blk to LE_<N>.blk.
+#include "kit/BenchMap.h"
 
-#include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <exception>
 #include <iostream>
+#include <optional>
+#include <stdexcept>
 #include <string>
-
-using namespace vexa;
-using namespace vexa::testkit;
+#include <vector>
 
 namespace {
 
-constexpr double kX0 = -600000.0;
-constexpr double kY0 = -1200000.0;
+const char* const kUsage =
+    "Usage: vexa-bench-gen MAPDIR [SCALE] [--blocks N]\n"
+    "Writes the benchmark map: LE_00001.blk at SCALE (default 1: 100,000 lines),\n"
+    "or N copies of it (LE_00001.blk to LE_<N>.blk).\n";
 
-// Every n-th of a sequence, from its own offset, so that the faults do not overlap.
-bool Every(long long i, long long n, long long offset) { return i % n == offset; }
-
-void Generate(const fs::path& map, double scale) {
-    const int rows = static_cast<int>(std::lround(100 * std::sqrt(scale)));
-    const int cols = 2 * rows;
-    const long long lineTarget = std::llround(100000 * scale);
-    const long long pointTarget = std::llround(50000 * scale);
-    const long long textTarget = std::llround(20000 * scale);
-
-    BlockSpec content;
-    GridSpec grid;
-    grid.Rows = rows;
-    grid.Columns = cols;
-    grid.X0 = kX0;
-    grid.Y0 = kY0;
-    grid.LinesPerSide = 2;
-    grid.VerticesPerLine = 10;
-    grid.VerticalsByRow = true;
-    const std::int32_t gridLines = static_cast<std::int32_t>(AddAreaGrid(content, grid).Lines.size());
-    const long long cells = static_cast<long long>(rows) * cols;
-
-    // Spurs: boundary lines that end inside a stand (1 in 200 stands).
-    std::int32_t number = gridLines + 1;
-    for (long long c = 0; c < cells; c += 200) {
-        int r = static_cast<int>(c / cols), k = static_cast<int>(c % cols);
-        double x = kX0 + k * 100.0, y = kY0 + r * 100.0;
-        std::vector<std::pair<double, double>> v;
-        for (int i = 0; i < 10; ++i) v.emplace_back(x + 3.0 * i, y + 2.0 * i + (i % 2));
-        TBlkLine& spur = content.AddLine(number++, 1, v);
-        spur.AreaA = spur.AreaB = grid.Cell(r, k);
-    }
-    // Free lines east of the grid, each of its own shape; a few percent of each fault.
-    const double fx = kX0 + cols * 100.0 + 500;
-    for (long long i = 0; number <= lineTarget; ++i) {
-        double x = fx + (i % 1000) * 20.0, y = kY0 + (i / 1000) * 20.0;
-        std::vector<std::pair<double, double>> v;
-        bool copy = Every(i, 50, 7) && i > 0;  // a duplicate of the line before it
-        if (copy) {
-            x = fx + ((i - 1) % 1000) * 20.0;
-            y = kY0 + ((i - 1) / 1000) * 20.0;
-        }
-        double step = Every(i, 50, 11) ? 0.05 : 1.5;  // a short line
-        for (int k = 0; k < 10; ++k) v.emplace_back(x + step * k, y + step * ((k * 7 + (copy ? i - 1 : i)) % 5));
-        std::int16_t kind = Every(i, 50, 3) ? 10 : 21;  // kind 10: state border, not in LE
-        TBlkLine& line = content.AddLine(number++, kind, v, copy && i % 2 == 0);
-        if (Every(i, 50, 19)) line.Flags |= 4;  // curve
-        if (Every(i, 50, 23)) line.Rect.MaxY = R(line.Rect.MaxY.Value() + 0.001L);
-    }
-    LinkLines(content);
-
-    // Stands: a few of a foreign kind, with broken links, or tiny.
-    for (long long c = 0; c < cells; ++c) {
-        TBlkArea& area = content.Areas[static_cast<std::size_t>(c)];
-        int r = static_cast<int>(c / cols), k = static_cast<int>(c % cols);
-        if (Every(c, 50, 5)) area.Kind = 20;
-        if (Every(c, 50, 13)) content.Lines[static_cast<std::size_t>(grid.LeftLine(r, k + 1) - 1)].PrevA = 1;
-        if (Every(c, 50, 29)) area.AreaSize = R(40);
-    }
-    for (long long i = 1; i <= pointTarget; ++i) {
-        double x = kX0 + (i % 2000) * 10.0 + 5, y = kY0 + (i / 2000) * 10.0 + 5;
-        std::int16_t kind = Every(i, 50, 1) ? 6 : (i % 3 == 0 ? 5 : 7);  // 6: a well, not in LE
-        long double angle = (kind == 5 && Every(i, 50, 9)) ? 120.0L : (kind == 7 ? 45.0L : 0.0L);
-        content.Points.push_back(MakePoint(static_cast<std::int32_t>(i), kind, x, y, angle));
-    }
-    for (long long i = 1; i <= textTarget; ++i) {
-        std::int16_t kind = Every(i, 50, 2) ? 3 : (i % 2 == 0 ? 1 : 2);  // 3: a river name, not in LE
-        long double angle = (kind == 1 && Every(i, 50, 12)) ? 0.7L : 0.0L;
-        TBlkText text = MakeText(static_cast<std::int32_t>(i), kind, angle);
-        content.Texts.push_back(text);
-    }
-    const fs::path block = map / "LE_00001.blk";
-    WriteBlock(block, content);
-
-    // One row per stand; every 50th stand is described like its western neighbour.
-    TFldDefList fields = {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
-                          TTableDBF::MakeField("PORAST", TFldType::dbfChar, 10, 0),
-                          TTableDBF::MakeField("DREVINA", TFldType::dbfChar, 4, 0),
-                          TTableDBF::MakeField("VEK", TFldType::dbfNumeric, 3, 0),
-                          TTableDBF::MakeField("PLOCHA", TFldType::dbfNumeric, 12, 4)};
-    std::vector<std::vector<TValue>> rowsOfTable;
-    for (long long c = 0; c < cells; ++c) {
-        long long described = (Every(c, 50, 17) && c % cols != 0) ? c - 1 : c;
-        rowsOfTable.push_back(
-            {double(c + 1), std::to_string(described) + "a", std::string("BK"), double(described % 150 + 1), 1.0});
-    }
-    WriteTable(block / "p0001.dbf", fields, rowsOfTable);
-    std::cout << "LE_00001.blk: " << content.Lines.size() << " lines (" << content.Crds.size() << " vertices), "
-              << content.Areas.size() << " areas, " << content.Points.size() << " points, " << content.Texts.size()
-              << " texts, " << cells << " attribute rows\n";
+std::optional<double> Number(const std::string& text) {
+    char* end = nullptr;
+    const double value = std::strtod(text.c_str(), &end);
+    if (text.empty() || *end != '\0') return std::nullopt;
+    return value;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2 || argc > 3) {
-        std::cerr << "Usage: vexa-bench-gen MAPDIR [SCALE]\n";
+    std::vector<std::string> positional;
+    int blocks = 1;
+    try {
+        for (int i = 1; i < argc; ++i) {
+            const std::string arg = argv[i];
+            if (arg == "--help" || arg == "-h") {
+                std::cout << kUsage;
+                return 0;
+            } else if (arg == "--blocks") {
+                const std::optional<double> n = i + 1 < argc ? Number(argv[++i]) : std::nullopt;
+                if (!n || *n < 1 || *n > 100000 || *n != static_cast<int>(*n))
+                    throw std::invalid_argument("--blocks needs a whole number from 1 to 100000");
+                blocks = static_cast<int>(*n);
+            } else if (arg.size() > 1 && arg[0] == '-') {
+                throw std::invalid_argument("unknown option " + arg);
+            } else {
+                positional.push_back(arg);
+            }
+        }
+        if (positional.empty() || positional.size() > 2) throw std::invalid_argument("give MAPDIR and at most SCALE");
+    } catch (const std::invalid_argument& e) {
+        std::cerr << "vexa-bench-gen: " << e.what() << "\n" << kUsage;
         return 2;
     }
     try {
-        double scale = argc == 3 ? std::atof(argv[2]) : 1.0;
-        if (!(scale > 0)) throw std::runtime_error("SCALE must be a positive number");
-        const fs::path map(argv[1]);
-        fs::remove_all(map / "LE_00001.blk");
-        fs::create_directories(map);
-        Generate(map, scale);
+        const std::optional<double> scale = positional.size() == 2 ? Number(positional[1]) : 1.0;
+        if (!scale || !(*scale > 0) || *scale > 1000) {
+            std::cerr << "vexa-bench-gen: SCALE must be a number above 0 and at most 1000\n" << kUsage;
+            return 2;
+        }
+        const std::string held = vexa::testkit::WriteBenchMap(positional[0], *scale, blocks);
+        std::cout << "LE_00001.blk: " << held << "\n";
+        if (blocks > 1) std::cout << blocks << " blocks of the same content\n";
     } catch (const std::exception& e) {
         std::cerr << "vexa-bench-gen: " << e.what() << '\n';
         return 1;

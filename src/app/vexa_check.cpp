@@ -35,7 +35,7 @@ namespace fs = std::filesystem;
 const char* const kHelp =
     "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
     "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
-    "                     [--block MENO]... MAPA\n"
+    "                     [--jobs N] [--block MENO]... MAPA\n"
     "\n"
     "Skontroluje bloky mapy (adresára MAPA) podľa štandardu tak ako tlačidlo \"Kontrola\"\n"
     "hlavného okna a vypíše nájdené chyby.\n"
@@ -52,6 +52,8 @@ const char* const kHelp =
     "                     4 povinné položky dopredu, 8 nepovinné položky zmazať\n"
     "  --length-limit X   limit dĺžky línie v metroch (s bitom 16), predvolený 0\n"
     "  --area-limit X     limit plochy v m2 (s bitom 4), predvolený 0\n"
+    "  --jobs N           koľko blokov kontrolovať naraz (predvolený: počet jadier);\n"
+    "                     poradie chýb aj Chyby.DBF sú rovnaké ako pri --jobs 1\n"
     "  --block MENO       kontrolovať len tento blok (aj viackrát); meno sa porovnáva\n"
     "                     bez ohľadu na veľkosť písmen a blok musí vyhovovať štandardu\n"
     "  --help             tento text\n"
@@ -84,6 +86,14 @@ double ParseLimit(const std::string& option, const std::string& text) {
     return *value;
 }
 
+// Blocks checked at once: 1 to 256.
+unsigned ParseJobs(const std::string& option, const std::string& text) {
+    std::optional<long long> value = TextToInt(text);
+    if (!value || *value < 1 || *value > 256)
+        throw UsageError(Format("Neplatný počet %s: %s (povolené 1 až 256)", option.c_str(), text.c_str()));
+    return static_cast<unsigned>(*value);
+}
+
 struct Arguments {
     std::string Standard;
     TCheckRunOptions Options;
@@ -94,6 +104,7 @@ struct Arguments {
 
 Arguments Parse(int argc, char** argv) {
     Arguments args;
+    args.Options.Jobs = DefaultJobs();
     std::vector<std::string> positional;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -122,6 +133,8 @@ Arguments Parse(int argc, char** argv) {
             args.Options.LengthLimit = ParseLimit(name, value(name));
         } else if (name == "--area-limit") {
             args.Options.AreaLimit = ParseLimit(name, value(name));
+        } else if (name == "--jobs" || name == "-j") {
+            args.Options.Jobs = ParseJobs(name, value(name));
         } else if (name == "--block") {
             args.Blocks.push_back(value(name));
         } else if (arg == "--") {

@@ -154,6 +154,30 @@ TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::str
     LoadStandard();
 }
 
+TBlkStandardGXD::TBlkStandardGXD(const TBlkStandardGXD& from, TWorkerTag)
+    : FUI(NullUserInterface::Instance()),
+      FStandardPath(from.FStandardPath),
+      FWorkPath(from.FWorkPath),
+      FDescription(from.FDescription),
+      FImpl(std::make_unique<TImpl>()) {
+    from.RequireOpen();
+    const TImpl& f = *from.FImpl;
+    TImpl& i = *FImpl;
+    i.Layers = f.Layers;
+    i.AreaOnlyLayers = f.AreaOnlyLayers;
+    i.LineKinds = f.LineKinds;
+    i.PointKinds = f.PointKinds;
+    i.AreaKinds = f.AreaKinds;
+    i.TextKinds = f.TextKinds;
+    i.PointZeroAngleKinds = f.PointZeroAngleKinds;
+    i.TextZeroAngleKinds = f.TextZeroAngleKinds;
+    i.Findings.Detach(i.TableSink);
+}
+
+std::unique_ptr<TBlkStandardGXD> TBlkStandardGXD::ElementWorker() const {
+    return std::unique_ptr<TBlkStandardGXD>(new TBlkStandardGXD(*this, TWorkerTag{}));
+}
+
 TBlkStandardGXD::~TBlkStandardGXD() {
     FRunCache.reset();
     FImpl.reset();  // closes the error table and the working copy, removes their files and directory
@@ -249,6 +273,7 @@ TFindingFanOut& TBlkStandardGXD::Findings() { return FImpl->Findings; }
 
 TAccessDb& TBlkStandardGXD::Database() {
     RequireOpen();
+    if (!FImpl->Db) throw EStdException(kNotOpen);
     return *FImpl->Db;
 }
 

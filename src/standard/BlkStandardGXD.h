@@ -37,6 +37,12 @@ public:
     TBlkStandardGXD(const TBlkStandardGXD&) = delete;
     TBlkStandardGXD& operator=(const TBlkStandardGXD&) = delete;
 
+    // A standard for one worker of a parallel check run, for the element passes
+    // only: the same lookups, work of its own, no user interface (it runs outside
+    // the window's thread), no working copy of the database and no error table; its
+    // findings reach only the sinks attached to its Findings().
+    std::unique_ptr<TBlkStandardGXD> ElementWorker() const;
+
     // --- lookups ---------------------------------------------------------------
     void RequireOpen() const;
     bool IsLayerKnown(const std::string& layer) const;
@@ -99,6 +105,8 @@ public:
     TCheckRunCache& RunCache();
 
 private:
+    struct TWorkerTag {};
+    TBlkStandardGXD(const TBlkStandardGXD& from, TWorkerTag);
     void LoadStandard();
     void WriteBackTestTable();
 

@@ -47,6 +47,8 @@ TCheckPass::~TCheckPass() {
 void TCheckPass::Open(const TBlk& blk) {
     FBlock = BlockName(blk);
     FLayer = LayerCode(FBlock);
+    // A worker of a parallel run has no error table: its findings are handed on later.
+    if (FStandard.ErrorTablePath().empty()) return;
     FStandard.ErrorTable().Open();
     FTableOpen = true;
 }

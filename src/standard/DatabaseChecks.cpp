@@ -57,7 +57,7 @@ bool IsProtectedField(const std::string& name) { return IsBlkReservedField(name)
 std::vector<std::string> TBlkStandardGXD::ListAttributeTables(const std::string& layer) {
     RequireOpen();
     std::vector<std::string> names;
-    const auto r = FImpl->Db->Select(kTablesQuery, {{"Vrst", StandardLayerCode(layer)}});
+    const auto r = Database().Select(kTablesQuery, {{"Vrst", StandardLayerCode(layer)}});
     for (const auto& row : r.Rows) {
         const std::string type = row[0].AsText();
         const long long kod = row[1].AsInteger();
@@ -75,7 +75,7 @@ std::vector<std::string> TBlkStandardGXD::ListAttributeTables(const std::string&
 TFldDefList TBlkStandardGXD::GetAttributeDefs(const std::string& layer, int group, std::int32_t kind) {
     RequireOpen();
     TFldDefList defs;
-    for (const auto& row : FImpl->Db->Select(kDefsQuery, Params(layer, group, kind)).Rows) {
+    for (const auto& row : Database().Select(kDefsQuery, Params(layer, group, kind)).Rows) {
         const std::string type = row[1].AsText();
         // Normalised as the table layer normalises a field it makes (an L or D field has
         // width 0, a C field no decimals), so that a repaired table compares equal.
@@ -166,7 +166,7 @@ bool TBlkStandardGXD::TestFill(const std::string& layer, int group, std::vector<
     numbers.clear();
     if (FCurrentDbfPath.empty()) return false;
     RequireOpen();
-    TAccessDb& db = *FImpl->Db;
+    TAccessDb& db = Database();
     TStringList found;  // sorted as text, each number once
     LinkTestTable();
     try {

@@ -4,6 +4,7 @@
 // every sink it has, so a new output never touches a check pass.
 #include "standard/ErrorRecord.h"
 
+#include <utility>
 #include <vector>
 
 namespace vexa {
@@ -27,9 +28,43 @@ public:
     void Add(const TFinding& finding) override {
         for (IFindingSink* sink : FSinks) sink->Add(finding);
     }
+    // Puts sinks in place of the present ones and returns those.
+    std::vector<IFindingSink*> ReplaceSinks(std::vector<IFindingSink*> sinks) {
+        FSinks.swap(sinks);
+        return sinks;
+    }
 
 private:
     std::vector<IFindingSink*> FSinks;
+};
+
+// Keeps the findings exactly as given, to be handed on later in the same order
+// (a parallel check run collects each block's findings apart and hands them on
+// in the order of the blocks).
+class TFindingBuffer : public IFindingSink {
+public:
+    void Add(const TFinding& finding) override { FFindings.push_back(finding); }
+    void HandTo(IFindingSink& sink) const {
+        for (const TFinding& f : FFindings) sink.Add(f);
+    }
+    std::size_t Size() const { return FFindings.size(); }
+
+private:
+    std::vector<TFinding> FFindings;
+};
+
+// Sends the findings of a fan-out only to one sink for a scope; the fan-out's
+// own sinks are back afterwards.
+class TFindingDivert {
+public:
+    TFindingDivert(TFindingFanOut& fanOut, IFindingSink& sink) : FFanOut(fanOut), FSaved(fanOut.ReplaceSinks({&sink})) {}
+    ~TFindingDivert() { FFanOut.ReplaceSinks(std::move(FSaved)); }
+    TFindingDivert(const TFindingDivert&) = delete;
+    TFindingDivert& operator=(const TFindingDivert&) = delete;
+
+private:
+    TFindingFanOut& FFanOut;
+    std::vector<IFindingSink*> FSaved;
 };
 
 // Keeps the findings in memory, each as the error table stores it (texts cut

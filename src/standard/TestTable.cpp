@@ -134,7 +134,7 @@ void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, 
 void TBlkStandardGXD::UnlinkTestTable() {
     RequireOpen();
     FImpl->Link.reset();
-    FImpl->Db->ExecuteNative(std::string("drop table if exists ") + kTestTab);
+    Database().ExecuteNative(std::string("drop table if exists ") + kTestTab);
 }
 
 void TBlkStandardGXD::LinkTestTable() {
@@ -171,7 +171,7 @@ void TBlkStandardGXD::LinkTestTable() {
     }
     if (columns.empty()) throw EAccessDbError("The attribute table has no fields.\r(" + FCurrentDbfPath + ")");
 
-    TAccessDb& db = *FImpl->Db;
+    TAccessDb& db = Database();
     db.ExecuteNative(std::string("create table ") + kTestTab + " (" + [&] {
         std::string s;
         for (std::size_t i = 0; i < columns.size(); ++i) s += (i ? ", " : "") + columns[i];
@@ -211,7 +211,7 @@ void TBlkStandardGXD::WriteBackTestTable() {
     for (std::size_t i = 0; i < link->Fields.size(); ++i)
         if (link->Exposed[i]) select += ", " + QuoteSqlName(link->Fields[i].Name);
     select += std::string(" from ") + kTestTab + " order by rowid";
-    const TDbResult result = FImpl->Db->SelectNative(select);
+    const TDbResult result = Database().SelectNative(select);
 
     std::vector<TChange> changes;
     std::vector<std::vector<TValue>> added;

@@ -9,24 +9,61 @@
 #include "dbase/TableDBF.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunCache.h"
+#include "standard/CheckRunSupport.h"
 #include "standard/ErrorTable.h"
+#include "standard/FindingKinds.h"
+#include "standard/Findings.h"
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <exception>
+#include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 namespace vexa {
 
 namespace {
 
-// Shows a group's gauge for the lifetime of the guard.
-class GaugeShown {
+// Where the passes over one block say which group runs, and take its gauge.
+class IPassProgress {
 public:
-    GaugeShown(ICheckRunView& view, TCheckGroup group) : view_(view), group_(group) { view_.ShowGauge(group_, true); }
-    ~GaugeShown() { view_.ShowGauge(group_, false); }
-    GaugeShown(const GaugeShown&) = delete;
-    GaugeShown& operator=(const GaugeShown&) = delete;
+    virtual ~IPassProgress() = default;
+    virtual IGauge* Begin(TCheckGroup group) = 0;
+    virtual void End(TCheckGroup group) = 0;
+};
+
+// The view's gauges, shown by the run's own thread.
+class ViewProgress : public IPassProgress {
+public:
+    explicit ViewProgress(ICheckRunView& view) : view_(view) {}
+    IGauge* Begin(TCheckGroup group) override {
+        view_.ShowGauge(group, true);
+        return view_.Gauge(group);
+    }
+    void End(TCheckGroup group) override { view_.ShowGauge(group, false); }
 
 private:
     ICheckRunView& view_;
+};
+
+// A group's gauge for the lifetime of the guard.
+class PassShown {
+public:
+    PassShown(IPassProgress& progress, TBlkStandardGXD& standard, TCheckGroup group)
+        : progress_(progress), group_(group) {
+        standard.SetGauge(progress_.Begin(group_));
+    }
+    ~PassShown() { progress_.End(group_); }
+    PassShown(const PassShown&) = delete;
+    PassShown& operator=(const PassShown&) = delete;
+
+private:
+    IPassProgress& progress_;
     TCheckGroup group_;
 };
 
@@ -59,21 +96,362 @@ private:
     TBlk& blk_;
 };
 
-int RunPass(TBlkStandardGXD& standard, ICheckRunView& view, TCheckGroup group, TBlk& blk) {
-    TCheckRunOptions options = view.Options();
-    GaugeShown shown(view, group);
-    standard.SetGauge(view.Gauge(group));
-    switch (group) {
-    case TCheckGroup::Lines: return standard.CheckLines(blk, options.LinMask, options.LengthLimit);
-    case TCheckGroup::Points: return standard.CheckPoints(blk, options.BodMask);
-    case TCheckGroup::Texts: return standard.CheckTexts(blk, options.TxbMask);
-    case TCheckGroup::Areas: return standard.CheckAreas(blk, options.PloMask, options.AreaLimit);
-    case TCheckGroup::Databases: break;
+// Whether a pass reads the block's lines, areas and vertices whole.
+bool ReadsBlockWhole(const TCheckRunOptions& options) {
+    return (options.LinMask & (option::LinMimoMBR | option::LinDuplikatne | option::LinPloZhoda)) != 0 ||
+           (options.PloMask & option::PloTopologia) != 0;
+}
+
+// The element passes over one clean block in their fixed order. Where a pass reads
+// the block whole, its files are read once for all the passes.
+int CheckElements(TBlkStandardGXD& standard, TBlk& blk, const TCheckRunOptions& options, IPassProgress& progress) {
+    std::optional<checkrun::TReadCacheScope> once;
+    if (ReadsBlockWhole(options)) once.emplace(blk);
+    int total = 0;
+    {
+        PassShown shown(progress, standard, TCheckGroup::Lines);
+        total += standard.CheckLines(blk, options.LinMask, options.LengthLimit);
     }
-    return 0;
+    {
+        PassShown shown(progress, standard, TCheckGroup::Points);
+        total += standard.CheckPoints(blk, options.BodMask);
+    }
+    {
+        PassShown shown(progress, standard, TCheckGroup::Texts);
+        total += standard.CheckTexts(blk, options.TxbMask);
+    }
+    {
+        PassShown shown(progress, standard, TCheckGroup::Areas);
+        total += standard.CheckAreas(blk, options.PloMask, options.AreaLimit);
+    }
+    return total;
+}
+
+// The selected blocks one after another in the run's thread.
+void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, TCheckRunResult& result) {
+    ViewProgress progress(view);
+    TBlk blk(false);
+    for (int row = 0; row < view.BlockRowCount(); ++row) {
+        TBlockRow cells = view.BlockRow(row);
+        if (!cells.Selected()) continue;
+        std::string blockPath = view.MapDir() + cells.Vrstva;
+        BlockClosed closed(blk);
+        RemoveLeftovers(fs::path(blockPath));
+        blk.Open(blockPath);
+        for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
+        if (!blk.IsClean()) {
+            ++result.BlocksSkipped;
+            view.Warning(NotCleanedMessage(blockPath));
+            continue;
+        }
+        const std::uint16_t dbMask = view.Options().DbMask;
+        if (dbMask != 0) {
+            view.SetCaption(kCaptionDatabases);
+            result.Total += standard.CheckDatabases(blk, dbMask);
+        }
+        view.SetCaption(cells.Vrstva);
+        result.Total += CheckElements(standard, blk, view.Options(), progress);
+        ++result.BlocksChecked;
+    }
+}
+
+// A worker's gauge, read by the run's thread to show the progress.
+class SharedGauge : public IGauge {
+public:
+    void SetMinimum(int) override {}
+    void SetMaximum(int value) override { max_.store(value, std::memory_order_relaxed); }
+    void SetProgress(int value) override { pos_.store(value, std::memory_order_relaxed); }
+    int Progress() const override { return pos_.load(std::memory_order_relaxed); }
+    int Maximum() const { return max_.load(std::memory_order_relaxed); }
+
+private:
+    std::atomic<int> max_{0}, pos_{0};
+};
+
+// One selected block of a parallel run: what the run's thread prepared and what
+// a worker did with it.
+struct TBlockJob {
+    std::string Name;
+    std::string Path;
+    TCheckRunOptions Options;
+    bool Opened = false;  // opened and found clean by the run's thread (database pass)
+    std::vector<std::string> Warnings;
+    bool Skipped = false;    // not cleaned
+    TFindingBuffer Findings;  // in the order a run in turn makes them
+    int Total = 0;
+    std::exception_ptr Error;
+    std::atomic<int> Group{-1};  // the group whose pass runs, -1 none
+    SharedGauge Gauge;
+    std::atomic<int> Maximum[4] = {0, 0, 0, 0};  // per element group: its gauge's end when its pass ended
+    bool Done = false;  // guarded by the workers' mutex once submitted
+};
+
+class WorkerProgress : public IPassProgress {
+public:
+    explicit WorkerProgress(TBlockJob& job) : job_(job) {}
+    IGauge* Begin(TCheckGroup group) override {
+        job_.Group.store(static_cast<int>(group));
+        return &job_.Gauge;
+    }
+    void End(TCheckGroup group) override {
+        job_.Maximum[static_cast<int>(group)].store(job_.Gauge.Maximum());
+        job_.Group.store(-1);
+    }
+
+private:
+    TBlockJob& job_;
+};
+
+// Threads that run the element passes over blocks, each with a standard and a
+// block of its own.
+class BlockWorkers {
+public:
+    BlockWorkers(const TBlkStandardGXD& standard, unsigned count) {
+        for (unsigned i = 0; i < count; ++i) standards_.push_back(standard.ElementWorker());
+        try {
+            for (unsigned i = 0; i < count; ++i) threads_.emplace_back([this, i] { Work(*standards_[i]); });
+        } catch (...) {
+            Stop();
+            throw;
+        }
+    }
+    ~BlockWorkers() { Stop(); }
+    BlockWorkers(const BlockWorkers&) = delete;
+    BlockWorkers& operator=(const BlockWorkers&) = delete;
+
+    void Submit(TBlockJob& job) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            queue_.push_back(&job);
+        }
+        work_.notify_one();
+    }
+
+    // Whether job is done, after waiting at most timeout for it.
+    bool WaitFor(TBlockJob& job, std::chrono::milliseconds timeout) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return done_.wait_for(lock, timeout, [&] { return job.Done; });
+    }
+
+private:
+    // Blocks not yet begun are dropped; those begun are finished.
+    void Stop() {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stop_ = true;
+            queue_.clear();
+        }
+        work_.notify_all();
+        for (std::thread& t : threads_) t.join();
+        threads_.clear();
+    }
+
+    void Work(TBlkStandardGXD& standard) {
+        TBlk blk(false);
+        for (;;) {
+            TBlockJob* job = nullptr;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                work_.wait(lock, [&] { return stop_ || !queue_.empty(); });
+                if (stop_) return;
+                job = queue_.front();
+                queue_.pop_front();
+            }
+            Check(standard, blk, *job);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                job->Done = true;
+            }
+            done_.notify_all();
+        }
+    }
+
+    static void Check(TBlkStandardGXD& standard, TBlk& blk, TBlockJob& job) {
+        try {
+            BlockClosed closed(blk);
+            blk.Open(job.Path);
+            if (!job.Opened) {
+                job.Warnings = blk.OpenWarnings();
+                if (!blk.IsClean()) {
+                    job.Skipped = true;
+                    return;
+                }
+            }
+            TFindingSinkScope sink(standard.Findings(), job.Findings);
+            WorkerProgress progress(job);
+            job.Total += CheckElements(standard, blk, job.Options, progress);
+        } catch (...) {
+            job.Error = std::current_exception();
+        }
+    }
+
+    std::vector<std::unique_ptr<TBlkStandardGXD>> standards_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable work_, done_;
+    std::deque<TBlockJob*> queue_;
+    bool stop_ = false;
+};
+
+// The run's thread opens the block and runs its database pass (one working copy
+// of the standard serves it), its findings kept in the job for their turn.
+void CheckDatabasesOf(TBlkStandardGXD& standard, ICheckRunView& view, TBlk& blk, TBlockJob& job) {
+    try {
+        BlockClosed closed(blk);
+        blk.Open(job.Path);
+        job.Warnings = blk.OpenWarnings();
+        if (!blk.IsClean()) {
+            job.Skipped = true;
+            return;
+        }
+        job.Opened = true;
+        view.SetCaption(kCaptionDatabases);
+        TFindingDivert divert(standard.Findings(), job.Findings);
+        job.Total += standard.CheckDatabases(blk, job.Options.DbMask);
+    } catch (...) {
+        job.Error = std::current_exception();
+    }
+}
+
+// Mirrors the gauge of the worker's pass in the view's gauge of that group.
+class GaugeMirror {
+public:
+    explicit GaugeMirror(ICheckRunView& view) : view_(view) {}
+    ~GaugeMirror() { Show(-1); }
+    GaugeMirror(const GaugeMirror&) = delete;
+    GaugeMirror& operator=(const GaugeMirror&) = delete;
+
+    void Follow(const TBlockJob& job) {
+        Show(job.Group.load());
+        if (!gauge_) return;
+        const int maximum = job.Gauge.Maximum();
+        if (maximum != maximum_) {
+            maximum_ = maximum;
+            gauge_->SetMaximum(maximum);
+        }
+        gauge_->SetProgress(job.Gauge.Progress());
+    }
+    // After the block: the gauge of every pass not followed while it ran is shown
+    // once at its end, so that each block shows each of its passes.
+    void Finish(const TBlockJob& job, IUserInterface& ui) {
+        for (TCheckGroup group : {TCheckGroup::Lines, TCheckGroup::Points, TCheckGroup::Texts, TCheckGroup::Areas}) {
+            const int g = static_cast<int>(group);
+            if (followed_ & (1u << g)) continue;
+            Show(g);
+            if (gauge_) {
+                gauge_->SetMaximum(job.Maximum[g].load());
+                gauge_->SetProgress(job.Maximum[g].load());
+            }
+            ui.ProcessMessages();
+        }
+        Show(-1);
+        followed_ = 0;
+    }
+    void Show(int group) {
+        if (group == shown_) return;
+        if (shown_ >= 0) view_.ShowGauge(static_cast<TCheckGroup>(shown_), false);
+        shown_ = group;
+        if (group >= 0) followed_ |= 1u << group;
+        gauge_ = nullptr;
+        maximum_ = -1;
+        if (shown_ < 0) return;
+        view_.ShowGauge(static_cast<TCheckGroup>(shown_), true);
+        gauge_ = view_.Gauge(static_cast<TCheckGroup>(shown_));
+        if (gauge_) {
+            gauge_->SetMinimum(0);
+            gauge_->SetProgress(0);
+        }
+    }
+
+private:
+    ICheckRunView& view_;
+    int shown_ = -1;
+    IGauge* gauge_ = nullptr;
+    int maximum_ = -1;
+    unsigned followed_ = 0;  // groups shown for the present block
+};
+
+// The selected blocks by several workers. Each block is checked by one worker;
+// the findings are handed on block by block in the order of the list, so the
+// error table and every sink receive exactly what a run in turn gives them.
+void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jobs, TCheckRunResult& result) {
+    WaitCursorGuard cursor(standard.UI());
+    standard.SetGauge(nullptr);
+    const std::string mapDir = view.MapDir();
+    TBlk blk(false);  // the database pass's block
+    // Declared before the workers, so that the workers have stopped before the jobs go.
+    std::deque<std::unique_ptr<TBlockJob>> pending;
+    BlockWorkers workers(standard, jobs);
+    const std::size_t ahead = 2 * static_cast<std::size_t>(jobs);
+    int row = 0;
+    auto prepareNext = [&]() -> bool {
+        while (row < view.BlockRowCount()) {
+            TBlockRow cells = view.BlockRow(row++);
+            if (!cells.Selected()) continue;
+            auto job = std::make_unique<TBlockJob>();
+            job->Name = cells.Vrstva;
+            job->Path = mapDir + cells.Vrstva;
+            job->Options = view.Options();
+            try {
+                RemoveLeftovers(fs::path(job->Path));
+            } catch (...) {
+                job->Error = std::current_exception();
+            }
+            if (!job->Error && job->Options.DbMask != 0) CheckDatabasesOf(standard, view, blk, *job);
+            if (job->Error || job->Skipped)
+                job->Done = true;
+            else
+                workers.Submit(*job);
+            pending.push_back(std::move(job));
+            return true;
+        }
+        return false;
+    };
+
+    for (;;) {
+        while (pending.size() < ahead && prepareNext()) {
+        }
+        if (pending.empty()) break;
+        TBlockJob& job = *pending.front();
+        view.SetCaption(job.Name);
+        {
+            GaugeMirror mirror(view);
+            while (!workers.WaitFor(job, std::chrono::milliseconds(40))) {
+                mirror.Follow(job);
+                standard.UI().ProcessMessages();
+            }
+            if (!job.Error && !job.Skipped) mirror.Finish(job, standard.UI());
+        }
+        for (const std::string& w : job.Warnings) view.Warning(w);
+        if (job.Error) std::rethrow_exception(job.Error);
+        if (job.Skipped) {
+            ++result.BlocksSkipped;
+            view.Warning(NotCleanedMessage(job.Path));
+        } else {
+            if (job.Findings.Size() > 0) {
+                TErrorTableGuard open(standard.ErrorTable());
+                job.Findings.HandTo(standard.Findings());
+            }
+            result.Total += job.Total;
+            ++result.BlocksChecked;
+        }
+        pending.pop_front();
+    }
+}
+
+// How many workers a run uses: as asked, at most one per selected block.
+unsigned WorkerCount(ICheckRunView& view) {
+    const unsigned asked = view.Options().Jobs;
+    if (asked <= 1) return 1;
+    unsigned selected = 0;
+    for (int row = 0; row < view.BlockRowCount() && selected < asked; ++row)
+        if (view.BlockRow(row).Selected()) ++selected;
+    return std::max(1u, std::min(asked, selected));
 }
 
 }  // namespace
+
+unsigned DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 std::string NotCleanedMessage(const std::string& blockPath) {
     return "Blok\r" + blockPath + "\rnebol vyčistený, nebude kontrolovaný";
@@ -85,36 +463,18 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     TMapLock lock(view.MapDir());
     RemoveTempLeftovers();
     RemoveLeftovers(fs::path(view.MapDir().empty() ? std::string(".") : view.MapDir()));
+    // The run starts from an empty working table: a run that ended by an error left
+    // its findings there, and they must not be handed over with this run's.
+    standard.ResetErrorTable();
     {
         RunEnded ended(view, standard);
         // One open error table for the whole run: no pass reopens and rereads it.
         TErrorTableHold held(standard.ErrorTable());
-        TBlk blk(false);
-        for (int row = 0; row < view.BlockRowCount(); ++row) {
-            TBlockRow cells = view.BlockRow(row);
-            if (!cells.Selected()) continue;
-            std::string blockPath = view.MapDir() + cells.Vrstva;
-            BlockClosed closed(blk);
-            RemoveLeftovers(fs::path(blockPath));
-            blk.Open(blockPath);
-            for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
-            if (!blk.IsClean()) {
-                ++result.BlocksSkipped;
-                view.Warning(NotCleanedMessage(blockPath));
-                continue;
-            }
-            std::uint16_t dbMask = view.Options().DbMask;
-            if (dbMask != 0) {
-                view.SetCaption(kCaptionDatabases);
-                result.Total += standard.CheckDatabases(blk, dbMask);
-            }
-            view.SetCaption(cells.Vrstva);
-            result.Total += RunPass(standard, view, TCheckGroup::Lines, blk);
-            result.Total += RunPass(standard, view, TCheckGroup::Points, blk);
-            result.Total += RunPass(standard, view, TCheckGroup::Texts, blk);
-            result.Total += RunPass(standard, view, TCheckGroup::Areas, blk);
-            ++result.BlocksChecked;
-        }
+        const unsigned jobs = WorkerCount(view);
+        if (jobs > 1)
+            CheckInParallel(standard, view, jobs, result);
+        else
+            CheckInTurn(standard, view, result);
     }
 
     if (result.Total > 0) {

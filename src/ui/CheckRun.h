@@ -30,6 +30,9 @@ struct TCheckRunOptions {
     std::uint16_t PloMask = 0;
     double LengthLimit = 0;  // metres, applied with LinDlzka
     double AreaLimit = 0;    // square metres, applied with PloPlocha
+    // Blocks checked at once, each by a worker of its own; the findings come out in
+    // the order of a run in turn. 1: one block after another in the caller's thread.
+    unsigned Jobs = 1;
 };
 
 class ICheckRunView {
@@ -63,6 +66,9 @@ struct TCheckRunResult {
     int BlocksSkipped = 0;   // selected blocks that were not clean
     std::string ErrorTable;  // the map directory's error table after a hand-over, else ""
 };
+
+// Blocks checked at once unless told otherwise: one per core.
+unsigned DefaultJobs();
 
 // Name of the error table in the map directory.
 inline constexpr const char* kMapErrorTableName = "Chyby.DBF";

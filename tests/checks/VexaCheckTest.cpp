@@ -79,6 +79,31 @@ TEST_F(VexaCheck, SampleMapWithoutAdmissibilityButWithLimits) {
     EXPECT_EQ(Table(), expected) << Describe(Table());
 }
 
+// Blocks checked by two workers: the same lines, messages and table as one after another,
+// also with the database pass (which stays in the run's own thread).
+TEST_F(VexaCheck, TwoWorkersGiveWhatOneGives) {
+    const fs::path second = temp.Path() / "map2";
+    fs::copy(map, second, fs::copy_options::recursive);
+    const std::string options = "--lines 63 --points 3 --texts 3 --areas 7 --db 1 --length-limit 1 --area-limit 100 ";
+    Outcome one = Run(options + "--jobs 1 " + Quote(map.string()));
+    Outcome two = Run(options + "--jobs 2 " + Quote(second.string()));
+    ASSERT_EQ(one.Status, 1) << one.Err;
+    EXPECT_EQ(two.Status, 1) << two.Err;
+    auto inMap = [&](std::string text, const fs::path& dir) {
+        for (std::size_t at; (at = text.find(dir.string())) != std::string::npos;) text.replace(at, dir.string().size(), "MAP");
+        return text;
+    };
+    EXPECT_EQ(inMap(two.Out, second), inMap(one.Out, map));
+    EXPECT_EQ(inMap(two.Err, second), inMap(one.Err, map));
+    auto bytes = [](const fs::path& file) {
+        std::vector<unsigned char> b = testkit::ReadFileBytes(file);
+        for (std::size_t i = 1; i < 4; ++i) b.at(i) = 0;  // the date of the last change
+        return b;
+    };
+    EXPECT_EQ(bytes(second / "Chyby.DBF"), bytes(map / "Chyby.DBF"));
+    EXPECT_GT(Table().size(), 10u);
+}
+
 TEST_F(VexaCheck, CleanBlockLeavesTheEarlierTable) {
     std::ofstream(map / "Chyby.DBF") << "earlier";
     Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 --block le_00001.BLK " + Quote(map.string()));
@@ -109,6 +134,8 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
         {"--areas x " + m, "Neplatná maska --areas: x (povolené sú súčty bitov 7)\n"},
         {"--length-limit 1,5 " + m, "Neplatný limit --length-limit: 1,5\n"},
         {"--db 16 " + m, "Neplatná maska --db: 16 (povolené sú súčty bitov 15)\n"},
+        {"--jobs 0 " + m, "Neplatný počet --jobs: 0 (povolené 1 až 256)\n"},
+        {"-j x " + m, "Neplatný počet -j: x (povolené 1 až 256)\n"},
         {"--lines 1 " + Quote((temp.Path() / "none").string()),
          "Adresár mapy neexistuje\n(" + (temp.Path() / "none").string() + ")\n"},
         {"--lines 1 " + Quote((map / "LE_00001.blk" / "tn.lin").string()),

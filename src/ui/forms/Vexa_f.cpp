@@ -693,6 +693,7 @@ TCheckRunOptions TVexaForm::Options() {
     o.PloMask = GroupBoxMask(PloGroupBox);
     o.LengthLimit = LimitValue(LinEditDlzka->text().toStdString());
     o.AreaLimit = LimitValue(PloEditPlocha->text().toStdString());
+    o.Jobs = DefaultJobs();
     return o;
 }
 
