@@ -182,7 +182,7 @@ struct TBlockJob {
     std::exception_ptr Error;
     std::atomic<int> Group{-1};  // the group whose pass runs, -1 none
     SharedGauge Gauge;
-    std::atomic<int> Maximum[4] = {0, 0, 0, 0};  // per element group: its gauge's end when its pass ended
+    std::atomic<int> Maximum[5] = {0, 0, 0, 0, 0};  // per group (TCheckGroup): its gauge's end when its pass ended
     bool Done = false;  // guarded by the workers' mutex once submitted
 };
 

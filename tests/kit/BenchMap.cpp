@@ -92,17 +92,20 @@ std::string WriteBenchBlock(const fs::path& block, double scale) {
     }
     WriteBlock(block, content);
 
-    // One row per stand; every 50th stand is described like its western neighbour.
+    // One row per stand, the columns the sample standard asks of kind 1 stands; every
+    // 50th stand is described like its western neighbour.
     TFldDefList fields = {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
                           TTableDBF::MakeField("PORAST", TFldType::dbfChar, 10, 0),
                           TTableDBF::MakeField("DREVINA", TFldType::dbfChar, 4, 0),
                           TTableDBF::MakeField("VEK", TFldType::dbfNumeric, 3, 0),
-                          TTableDBF::MakeField("PLOCHA", TFldType::dbfNumeric, 12, 4)};
+                          TTableDBF::MakeField("PLOCHA", TFldType::dbfNumeric, 12, 4),
+                          TTableDBF::MakeField("DATUM", TFldType::dbfDate, 8, 0)};
     std::vector<std::vector<TValue>> rowsOfTable;
     for (long long c = 0; c < cells; ++c) {
         long long described = (Every(c, 50, 17) && c % cols != 0) ? c - 1 : c;
         rowsOfTable.push_back(
-            {double(c + 1), std::to_string(described) + "a", std::string("BK"), double(described % 150 + 1), 1.0});
+            {double(c + 1), std::to_string(described) + "a", std::string("BK"), double(described % 150 + 1), 1.0,
+             TDate{2026, 5, 1}});
     }
     WriteTable(block / "p0001.dbf", fields, rowsOfTable);
     return std::to_string(content.Lines.size()) + " lines (" + std::to_string(content.Crds.size()) + " vertices), " +
