@@ -51,8 +51,8 @@ void TBlk::ReadNextRecord(std::FILE* stream, TStreamState& state, void* rec, std
 // good, one record at a time, to the first element record. The stream position is
 // never moved (the records are read by offset), so sequential reading goes on
 // where it stood.
-void TBlk::FindRecord(std::FILE* stream, const std::vector<std::uint8_t>* cache, std::size_t size, char letter,
-                      std::int32_t number, void* rec) {
+void TBlk::FindRecord(std::FILE* stream, blkio::TFileView* cache, std::size_t size, char letter, std::int32_t number,
+                      void* rec) {
     std::memset(rec, 0, size);
     CheckOpened();
     const std::int64_t recSize = static_cast<std::int64_t>(size);
@@ -64,6 +64,7 @@ void TBlk::FindRecord(std::FILE* stream, const std::vector<std::uint8_t>* cache,
         if (offset >= fileSize) return 0;
         std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(recSize, fileSize - offset));
         std::memcpy(rec, cache->data() + offset, n);
+        cache->Touched(static_cast<std::size_t>(offset), n);
         return n;
     };
 
@@ -88,19 +89,14 @@ void TBlk::FindRecord(std::FILE* stream, const std::vector<std::uint8_t>* cache,
 }
 
 // Writes the header record at offset 0; the stream position does not move.
-void TBlk::WriteHeader(std::FILE* stream, TStreamState& state, std::vector<std::uint8_t>* cache, const void* header,
+void TBlk::WriteHeader(std::FILE* stream, TStreamState& state, blkio::TFileView* cache, const void* header,
                        std::size_t size) {
     const std::size_t written = blkio::WriteAt(stream, 0, header, size);
     state.Buffer.clear();  // it may hold the old header
-    if (cache) {
-        // Keep the cached file in step with what reached the disk.
-        const std::int64_t fileSize = StreamSize(stream);
-        if (static_cast<std::int64_t>(cache->size()) < fileSize) cache->resize(static_cast<std::size_t>(fileSize), 0);
-        std::size_t n = std::min(size, cache->size());
-        if (blkio::ReadAt(stream, 0, cache->data(), n) != n) {
-            DropReadCache();
-            throw EBlkReadError(FPath);
-        }
+    // Keep the cached file in step with what reached the disk.
+    if (cache && !cache->Refresh(stream, static_cast<std::size_t>(std::max<std::int64_t>(StreamSize(stream), 0)))) {
+        DropReadCache();
+        throw EBlkReadError(FPath);
     }
     if (written != size) throw EBlkWriteError(FPath);
 }
@@ -154,6 +150,7 @@ void TBlk::ReadCrds(std::int32_t first, std::int32_t last, TCrds& crds) {
     if (FReadCache && (hi + 1) * crdSize <= static_cast<std::int64_t>(FCrdCache.size())) {
         got = want;
         std::memcpy(static_cast<void*>(crds.data()), FCrdCache.data() + lo * crdSize, got);
+        FCrdCache.Touched(static_cast<std::size_t>(lo * crdSize), got);
     } else {
         got = blkio::ReadAt(CrdStream, lo * crdSize, crds.data(), want);
     }

@@ -5,35 +5,47 @@
 #include <array>
 #include <cstdint>
 #include <string>
-#include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace vexa {
 
-// Every line record grouped by its cheap key (vertex count and stored rectangle)
-// and, among the records that share one, by their exact vertices: finding a
-// line's duplicates is a binary search, so many identical lines cost n log n.
+// Every line record by the hash of its cheap key (vertex count and stored
+// rectangle), 16 bytes a record. Records that share a hash are grouped further by
+// their full cheap key and their exact vertices, so that finding a line's
+// duplicates is a binary search and many identical lines cost n log n.
 struct TBlk::TDuplicateIndex {
     struct Key {
-        std::uint64_t Hash = 0;
         std::int64_t Count = 0;
         std::array<std::uint8_t, 24> Rect{};
         auto operator<=>(const Key&) const = default;
     };
+    static constexpr std::uint32_t kAlone = UINT32_MAX;
     struct Entry {
-        Key K;
-        std::uint32_t Position;  // record index in the file: file order within a key
-        std::int32_t Number, FirstCrd, LastCrd;
-        bool Broken = false;   // its vertices cannot be read
-        std::string Geometry;  // GeometryKey of its vertices (records sharing their cheap key only)
+        std::uint64_t Hash;
+        std::uint32_t Position;  // record index in the file: file order within a hash
+        std::uint32_t Detail;    // into Details for a hash records share, else kAlone
     };
-    // Sorted by cheap key, then geometry, then file position.
+    // What the records of a shared hash are grouped by.
+    struct Detail {
+        Key K;
+        bool Broken = false;   // its vertices cannot be read
+        std::string Geometry;  // GeometryKey of its vertices
+        std::int32_t Number = 0;
+    };
+    // Sorted by hash; within a hash by key, readable first, geometry, file position.
     std::vector<Entry> Entries;
-    // Cheap key hash -> [first, end) of its entries, for the hashes more than one record shares.
-    std::unordered_map<std::uint64_t, std::pair<std::uint32_t, std::uint32_t>> Shared;
+    std::vector<Detail> Details;
+    // By the top 16 bits of a hash: the first entry with those bits (and the end
+    // last), so that a search looks only among the few entries of one range.
+    static constexpr int kDirectoryShift = 48;
+    std::vector<std::uint32_t> Directory;
+    // By record position: whether another record shares the record's hash. The
+    // line pass reads the lines in file order, so this answers most lines from
+    // memory it passes anyway.
+    std::vector<bool> SharedAt;
 
     static Key KeyOf(const TBlkLine& line);
+    static std::uint64_t HashOf(const Key& key);
     // The vertices in one canonical form (every zero the one zero), in the direction
     // whose bytes compare lower: a line and its reverse give one key.
     static std::string GeometryKey(const TCrds& crds);

@@ -75,10 +75,18 @@ TBlk::TDuplicateIndex::Key TBlk::TDuplicateIndex::KeyOf(const TBlkLine& line) {
     const TReal48* values[4] = {&line.Rect.MinX, &line.Rect.MinY, &line.Rect.MaxX, &line.Rect.MaxY};
     for (int i = 0; i < 4; ++i)
         if (values[i]->Bytes[0] != 0) std::memcpy(key.Rect.data() + 6 * i, values[i]->Bytes.data(), 6);
-    std::uint64_t h = 1469598103934665603ULL ^ static_cast<std::uint64_t>(key.Count);
-    for (std::uint8_t b : key.Rect) h = (h ^ b) * 1099511628211ULL;
-    key.Hash = h;
     return key;
+}
+
+std::uint64_t TBlk::TDuplicateIndex::HashOf(const Key& key) {
+    std::uint64_t words[3];
+    std::memcpy(words, key.Rect.data(), sizeof words);
+    std::uint64_t h = static_cast<std::uint64_t>(key.Count) * 0x9E3779B97F4A7C15ULL;
+    for (std::uint64_t w : words) {
+        h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
+        h ^= h >> 29;
+    }
+    return h;
 }
 
 std::string TBlk::TDuplicateIndex::GeometryKey(const TCrds& crds) {
@@ -98,45 +106,65 @@ std::string TBlk::TDuplicateIndex::GeometryKey(const TCrds& crds) {
 }
 
 // Every whole record after the header that is not deleted, from the cached lines file;
-// the vertices of the records that share their cheap key are read once, here.
+// the vertices of the records that share their hash are read once, here.
 void TBlk::TDuplicateIndex::Build(TBlk& blk) {
     constexpr std::size_t recSize = sizeof(TBlkLine);
     Entries.clear();
+    Details.clear();
     const std::size_t records = blk.FLinCache.size() / recSize;
-    for (std::size_t i = 1; i < records; ++i) {
+    Entries.reserve(records > 0 ? records - 1 : 0);
+    auto record = [&](std::size_t position) {
         TBlkLine r;
-        std::memcpy(static_cast<void*>(&r), blk.FLinCache.data() + i * recSize, recSize);
+        std::memcpy(static_cast<void*>(&r), blk.FLinCache.data() + position * recSize, recSize);
+        blk.FLinCache.Touched(position * recSize, recSize);
+        return r;
+    };
+    for (std::size_t i = 1; i < records; ++i) {
+        const TBlkLine r = record(i);
         if (LineDeleted(r)) continue;
-        Entries.push_back({KeyOf(r), static_cast<std::uint32_t>(i), r.Number, r.FirstCrd, r.LastCrd, false, {}});
+        Entries.push_back({HashOf(KeyOf(r)), static_cast<std::uint32_t>(i), kAlone});
     }
-    auto byKey = [](const Entry& a, const Entry& b) { return a.K != b.K ? a.K < b.K : a.Position < b.Position; };
-    std::sort(Entries.begin(), Entries.end(), byKey);
+    std::sort(Entries.begin(), Entries.end(), [](const Entry& a, const Entry& b) {
+        return a.Hash != b.Hash ? a.Hash < b.Hash : a.Position < b.Position;
+    });
+    Directory.assign((std::size_t(1) << (64 - kDirectoryShift)) + 1, 0);
+    std::size_t at = 0;
+    for (std::size_t bucket = 0; bucket + 1 < Directory.size(); ++bucket) {
+        Directory[bucket] = static_cast<std::uint32_t>(at);
+        while (at < Entries.size() && (Entries[at].Hash >> kDirectoryShift) == bucket) ++at;
+    }
+    Directory.back() = static_cast<std::uint32_t>(Entries.size());
+    SharedAt.assign(records, false);
     TCrds crds;
     for (std::size_t i = 0; i < Entries.size();) {
         std::size_t j = i + 1;
-        while (j < Entries.size() && Entries[j].K == Entries[i].K) ++j;
-        if (j - i > 1)
+        while (j < Entries.size() && Entries[j].Hash == Entries[i].Hash) ++j;
+        if (j - i > 1) {
             for (std::size_t k = i; k < j; ++k) {
+                SharedAt[Entries[k].Position] = true;
+                const TBlkLine r = record(Entries[k].Position);
+                Detail d;
+                d.K = KeyOf(r);
+                d.Number = r.Number;
                 try {
-                    blk.ReadCrds(Entries[k].FirstCrd, Entries[k].LastCrd, crds);
-                    Entries[k].Geometry = GeometryKey(crds);
+                    blk.ReadCrds(r.FirstCrd, r.LastCrd, crds);
+                    d.Geometry = GeometryKey(crds);
                 } catch (const EBlkReadError&) {
-                    Entries[k].Broken = true;
+                    d.Broken = true;
                 }
+                Entries[k].Detail = static_cast<std::uint32_t>(Details.size());
+                Details.push_back(std::move(d));
             }
-        i = j;
-    }
-    std::sort(Entries.begin(), Entries.end(), [](const Entry& a, const Entry& b) {
-        if (a.K != b.K) return a.K < b.K;
-        if (a.Broken != b.Broken) return a.Broken < b.Broken;
-        if (a.Geometry != b.Geometry) return a.Geometry < b.Geometry;
-        return a.Position < b.Position;
-    });
-    Shared.clear();
-    for (std::uint32_t i = 0; i < Entries.size();) {
-        std::uint32_t j = i + 1;
-        while (j < Entries.size() && Entries[j].K.Hash == Entries[i].K.Hash) ++j;
-        if (j - i > 1) Shared.emplace(Entries[i].K.Hash, std::make_pair(i, j));
+            std::sort(Entries.begin() + static_cast<std::ptrdiff_t>(i), Entries.begin() + static_cast<std::ptrdiff_t>(j),
+                      [&](const Entry& a, const Entry& b) {
+                          const Detail& x = Details[a.Detail];
+                          const Detail& y = Details[b.Detail];
+                          if (x.K != y.K) return x.K < y.K;
+                          if (x.Broken != y.Broken) return x.Broken < y.Broken;
+                          if (x.Geometry != y.Geometry) return x.Geometry < y.Geometry;
+                          return a.Position < b.Position;
+                      });
+        }
         i = j;
     }
 }
@@ -144,22 +172,38 @@ void TBlk::TDuplicateIndex::Build(TBlk& blk) {
 void TBlk::TDuplicateIndex::Find(TBlk& blk, const TBlkLine& line, const TCrds& crds, std::string& found,
                                  std::size_t limit) const {
     const Key key = KeyOf(line);
-    auto shared = Shared.find(key.Hash);
-    if (shared == Shared.end()) return;  // the line is the only one of its kind
-    const auto first = Entries.begin() + shared->second.first;
-    const auto last = Entries.begin() + shared->second.second;
-    auto lo = std::lower_bound(first, last, key, [](const Entry& e, const Key& k) { return e.K < k; });
-    auto hi = std::upper_bound(lo, last, key, [](const Key& k, const Entry& e) { return k < e.K; });
+    const std::uint64_t hash = HashOf(key);
+    const std::size_t bucket = static_cast<std::size_t>(hash >> kDirectoryShift);
+    const auto rangeEnd = Entries.begin() + Directory[bucket + 1];
+    auto first = std::lower_bound(Entries.begin() + Directory[bucket], rangeEnd, hash,
+                                  [](const Entry& e, std::uint64_t h) { return e.Hash < h; });
+    auto last = first;
+    while (last != rangeEnd && last->Hash == hash) ++last;
+    if (last - first < 2) {
+        // A hash no other record has: the record itself, or one line that is not it.
+        if (first == last) return;
+        TBlkLine other;
+        std::memcpy(static_cast<void*>(&other), blk.FLinCache.data() + first->Position * sizeof(TBlkLine),
+                    sizeof other);
+        blk.FLinCache.Touched(first->Position * sizeof(TBlkLine), sizeof other);
+        if (other.Number == line.Number || KeyOf(other) != key) return;
+        CompareCandidate(blk, other, crds, found);
+        return;
+    }
+    auto lo = std::lower_bound(first, last, key, [&](const Entry& e, const Key& k) { return Details[e.Detail].K < k; });
+    auto hi = std::upper_bound(lo, last, key, [&](const Key& k, const Entry& e) { return k < Details[e.Detail].K; });
     // Any other record of the same cheap key whose vertices cannot be read is an error,
     // as reading it for the comparison would be.
     for (auto it = lo; it != hi; ++it)
-        if (it->Broken && it->Number != line.Number) throw EBlkReadError(blk.Path());
+        if (Details[it->Detail].Broken && Details[it->Detail].Number != line.Number) throw EBlkReadError(blk.Path());
     const std::string geometry = GeometryKey(crds);
-    auto same = std::lower_bound(lo, hi, geometry,
-                                 [](const Entry& e, const std::string& g) { return !e.Broken && e.Geometry < g; });
-    for (auto it = same; it != hi && !it->Broken && it->Geometry == geometry; ++it) {
-        if (it->Number == line.Number) continue;
-        found += std::to_string(it->Number);
+    auto same = std::lower_bound(lo, hi, geometry, [&](const Entry& e, const std::string& g) {
+        const Detail& d = Details[e.Detail];
+        return !d.Broken && d.Geometry < g;
+    });
+    for (auto it = same; it != hi && !Details[it->Detail].Broken && Details[it->Detail].Geometry == geometry; ++it) {
+        if (Details[it->Detail].Number == line.Number) continue;
+        found += std::to_string(Details[it->Detail].Number);
         found += ',';
         if (found.size() > limit) break;  // the rest could not be shown
     }
@@ -172,13 +216,29 @@ void TBlk::FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::s
         index->Build(*this);
         FDuplicateIndex = std::move(index);
     }
+    // The line the sequential read gave last, when it is in the index and alone with
+    // its hash, has no duplicate: no other record has its cheap key.
+    constexpr std::int64_t recSize = sizeof(TBlkLine);
+    const std::int64_t position = FLinState.Position / recSize - 1;
+    if (position >= 1 && FLinState.Position % recSize == 0 &&
+        position < static_cast<std::int64_t>(FDuplicateIndex->SharedAt.size()) &&
+        !FDuplicateIndex->SharedAt[static_cast<std::size_t>(position)]) {
+        TBlkLine at;
+        std::memcpy(static_cast<void*>(&at), FLinCache.data() + position * recSize, sizeof at);
+        FLinCache.Touched(static_cast<std::size_t>(position * recSize), sizeof at);
+        if (!LineDeleted(at) && std::memcmp(&at, &line, sizeof at) == 0) return;
+    }
     FDuplicateIndex->Find(*this, line, crds, found, limit);
 }
 
 bool TBlk::FindDuplicateLines(const TBlkLine& line, std::string& found, std::size_t limit) {
-    found.clear();
     TCrds crds;
     ReadLineCrds(line, crds);
+    return FindDuplicateLines(line, crds, found, limit);
+}
+
+bool TBlk::FindDuplicateLines(const TBlkLine& line, const TCrds& crds, std::string& found, std::size_t limit) {
+    found.clear();
     std::string result;
     if (FReadCache)
         FindDuplicatesInCache(line, crds, result, limit);

@@ -17,9 +17,11 @@ TBlkRect TBlk::CrdsRect(const TCrds& crds) {
     if (crds.empty()) return r;
     r.MinX = r.MinY = kHugePositive;
     r.MaxX = r.MaxY = kHugeNegative;
-    long double minX = r.MinX.Value(), minY = r.MinY.Value(), maxX = r.MaxX.Value(), maxY = r.MaxY.Value();
+    // Compared by their order keys: the values' own order, without decoding.
+    std::int64_t minX = r.MinX.OrderKey(), minY = r.MinY.OrderKey(), maxX = r.MaxX.OrderKey(),
+                 maxY = r.MaxY.OrderKey();
     for (const TBlkCrd& c : crds) {
-        const long double x = c.X.Value(), y = c.Y.Value();
+        const std::int64_t x = c.X.OrderKey(), y = c.Y.OrderKey();
         if (x < minX) {
             r.MinX = c.X;
             minX = x;
@@ -44,6 +46,10 @@ void TBlk::ReverseCrds(TCrds& crds) { std::reverse(crds.begin(), crds.end()); }
 
 bool TBlk::LineRectOk(const TBlkLine& line, TBlkRect& computed) {
     TCrds crds;
+    return LineRectOk(line, computed, crds);
+}
+
+bool TBlk::LineRectOk(const TBlkLine& line, TBlkRect& computed, TCrds& crds) {
     ReadLineCrds(line, crds);
     computed = CrdsRect(crds);
     return computed.MinX == line.Rect.MinX && computed.MinY == line.Rect.MinY && computed.MaxX == line.Rect.MaxX &&

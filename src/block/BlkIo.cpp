@@ -2,10 +2,12 @@
 
 #include <sys/stat.h>
 #ifndef _WIN32
+#include <sys/mman.h>
 #include <unistd.h>
 #endif
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 
 namespace vexa::blkio {
@@ -62,6 +64,57 @@ std::int64_t FileSize(std::FILE* stream) {
     if (::fstat(::fileno(stream), &st) != 0) return -1;
 #endif
     return static_cast<std::int64_t>(st.st_size);
+}
+
+bool TFileView::Load(std::FILE* stream, std::size_t size) {
+    Reset();
+    if (size == 0) return true;
+#ifndef _WIN32
+    void* map = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, ::fileno(stream), 0);
+    if (map != MAP_FAILED) {
+        FMap = map;
+        FMapSize = size;
+        FData = static_cast<const std::uint8_t*>(map);
+        FSize = size;
+        return true;
+    }
+#endif
+    FCopy.assign(size, 0);
+    if (ReadAt(stream, 0, FCopy.data(), size) != size) {
+        Reset();
+        return false;
+    }
+    FData = FCopy.data();
+    FSize = size;
+    return true;
+}
+
+void TFileView::Reset() {
+#ifndef _WIN32
+    if (FMap) ::munmap(FMap, FMapSize);
+#endif
+    FMap = nullptr;
+    FMapSize = 0;
+    FCopy = {};
+    FData = nullptr;
+    FSize = 0;
+    FTouchedLo = SIZE_MAX;
+    FTouchedHi = 0;
+    FReads = 0;
+}
+
+void TFileView::Release() {
+#ifndef _WIN32
+    if (FMap && FTouchedLo < FTouchedHi) {
+        const std::size_t page = static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+        const std::size_t lo = FTouchedLo / page * page;
+        const std::size_t hi = std::min(FMapSize, FTouchedHi);
+        if (hi > lo) ::madvise(static_cast<std::uint8_t*>(FMap) + lo, hi - lo, MADV_DONTNEED);
+    }
+#endif
+    FTouchedLo = SIZE_MAX;
+    FTouchedHi = 0;
+    FReads = 0;
 }
 
 namespace {

@@ -4,9 +4,60 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstdio>
+#include <vector>
 
 namespace vexa::blkio {
+
+// The first bytes of a file, read-only, through a shared memory mapping: the pages
+// are the system's file cache rather than this process's memory, and what is
+// written to the file through its descriptor shows at once. Where the system
+// cannot map the file, its bytes are read into memory instead.
+class TFileView {
+public:
+    TFileView() = default;
+    ~TFileView() { Reset(); }
+    TFileView(const TFileView&) = delete;
+    TFileView& operator=(const TFileView&) = delete;
+
+    // Shows bytes [0, size) of the stream's file; false when they cannot all be read.
+    // The file must not shrink while it is shown.
+    bool Load(std::FILE* stream, std::size_t size);
+    void Reset();
+    // After the file was written through its descriptor: shows its first size bytes
+    // as they now are (a mapping of the same size shows them already).
+    bool Refresh(std::FILE* stream, std::size_t size) {
+        if (FMap && size == FSize) return true;
+        return Load(stream, size);
+    }
+
+    const std::uint8_t* data() const { return FData; }
+    std::size_t size() const { return FSize; }
+    bool empty() const { return FSize == 0; }
+
+    // Notes that [offset, offset + size) was read; every so many reads the pages read
+    // since are handed back to the file cache (they come back when read again), so
+    // that a pass over a large file keeps only a little of it in the process.
+    void Touched(std::size_t offset, std::size_t size) {
+        if (!FMap) return;
+        if (offset < FTouchedLo) FTouchedLo = offset;
+        if (offset + size > FTouchedHi) FTouchedHi = offset + size;
+        if (++FReads >= kReadsPerRelease) Release();
+    }
+    // Hands the pages read so far back to the file cache.
+    void Release();
+
+private:
+    static constexpr unsigned kReadsPerRelease = 4096;
+    const std::uint8_t* FData = nullptr;
+    std::size_t FSize = 0;
+    void* FMap = nullptr;
+    std::size_t FMapSize = 0;
+    std::vector<std::uint8_t> FCopy;
+    std::size_t FTouchedLo = SIZE_MAX, FTouchedHi = 0;
+    unsigned FReads = 0;
+};
 
 // Reads up to size bytes at offset without moving the stream's position; returns
 // the number of bytes read (fewer at the end of the file).

@@ -291,19 +291,18 @@ bool TBlk::IsClean() {
 
 // --- read cache -----------------------------------------------------------
 
-void TBlk::LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache, std::int64_t limit) {
+void TBlk::LoadCache(std::FILE* stream, blkio::TFileView& cache, std::int64_t limit) {
     std::int64_t size = StreamSize(stream);
     if (limit >= 0 && limit < size) size = limit;
-    cache.assign(static_cast<std::size_t>(size), 0);
-    if (blkio::ReadAt(stream, 0, cache.data(), cache.size()) != cache.size()) throw EBlkReadError(FPath);
+    if (!cache.Load(stream, static_cast<std::size_t>(size))) throw EBlkReadError(FPath);
 }
 
 void TBlk::DropReadCache() {
     FReadCache = false;
-    FCrdCache = {};
+    FCrdCache.Reset();
     FCrdFileSize = 0;
-    FLinCache = {};
-    FAreCache = {};
+    FLinCache.Reset();
+    FAreCache.Reset();
     FDuplicateIndex.reset();
 }
 
@@ -319,6 +318,7 @@ void TBlk::SetReadCache(bool on) {
         for (std::size_t at = sizeof(TBlkLine); at + sizeof(TBlkLine) <= FLinCache.size(); at += sizeof(TBlkLine)) {
             TBlkLine l;
             std::memcpy(static_cast<void*>(&l), FLinCache.data() + at, sizeof l);
+            FLinCache.Touched(at, sizeof l);
             used = std::max<std::int64_t>(used, std::max<std::int64_t>(l.FirstCrd, l.LastCrd) + 1);
         }
         FCrdFileSize = StreamSize(CrdStream);

@@ -3,6 +3,7 @@
 // (element files tn.crd, tn.lin, tn.pnt, tn.tbx, tn.are, tn.ttx, info.txt
 // and the dBASE attribute tables).
 #include "block/BlkExceptions.h"
+#include "block/BlkIo.h"
 #include "block/BlkRecords.h"
 #include "dbase/FieldTypes.h"
 
@@ -97,9 +98,13 @@ public:
     static TBlkRect CrdsRect(const TCrds& crds);
     static void ReverseCrds(TCrds& crds);
     bool LineRectOk(const TBlkLine& line, TBlkRect& computed);
+    // The same, leaving the line's vertices in crds for the tests that follow.
+    bool LineRectOk(const TBlkLine& line, TBlkRect& computed, TCrds& crds);
     // With the read cache on, the search goes through an index grouping the lines by
     // their exact vertices, and stops once found is longer than limit.
     bool FindDuplicateLines(const TBlkLine& line, std::string& found, std::size_t limit = std::string::npos);
+    // The same with the line's vertices as read already.
+    bool FindDuplicateLines(const TBlkLine& line, const TCrds& crds, std::string& found, std::size_t limit);
     static bool IsTopoLine(const TBlkLine& line);
     static bool IsAreaLine(const TBlkLine& line);
     static bool IsInnerLine(const TBlkLine& line);
@@ -139,13 +144,13 @@ private:
     std::int32_t RecordCount(std::FILE* stream, std::size_t size);
     bool StreamEof(std::FILE* stream, const TStreamState& state);
     void ReadNextRecord(std::FILE* stream, TStreamState& state, void* rec, std::size_t size);
-    void FindRecord(std::FILE* stream, const std::vector<std::uint8_t>* cache, std::size_t size, char letter,
-                    std::int32_t number, void* rec);
-    void WriteHeader(std::FILE* stream, TStreamState& state, std::vector<std::uint8_t>* cache, const void* header,
+    void FindRecord(std::FILE* stream, blkio::TFileView* cache, std::size_t size, char letter, std::int32_t number,
+                    void* rec);
+    void WriteHeader(std::FILE* stream, TStreamState& state, blkio::TFileView* cache, const void* header,
                      std::size_t size);
     bool GroupClean(std::FILE* stream, std::size_t size, std::size_t flagsOffset, std::uint8_t deletedMask,
                     bool positiveNumbers);
-    void LoadCache(std::FILE* stream, std::vector<std::uint8_t>& cache, std::int64_t limit = -1);
+    void LoadCache(std::FILE* stream, blkio::TFileView& cache, std::int64_t limit = -1);
     void DropReadCache();
     void FindDuplicatesInFile(const TBlkLine& line, const TCrds& crds, std::string& found);
     void FindDuplicatesInCache(const TBlkLine& line, const TCrds& crds, std::string& found, std::size_t limit);
@@ -163,7 +168,8 @@ private:
     std::vector<std::string> FOpenWarnings;
     std::int64_t FWalkBudget = -1;
     bool FReadCache = false;
-    std::vector<std::uint8_t> FCrdCache, FLinCache, FAreCache;
+    // The cached files, shown through memory mappings (see blkio::TFileView).
+    blkio::TFileView FCrdCache, FLinCache, FAreCache;
     // tn.crd's size when it was cached: the cache holds only the vertices the cached lines
     // use (a vertex file may be far larger than what its lines hold, a sparse one most of all);
     // reads beyond them go to the file.

@@ -19,6 +19,16 @@ struct TReal48 {
     // Values too large for the format saturate to the largest magnitude; tiny ones become 0.
     static TReal48 FromValue(long double value);
 
+    // A number in the order of the values, for comparing them without decoding:
+    // every zero gives 0; a larger exponent, then a larger fraction, a larger magnitude.
+    std::int64_t OrderKey() const {
+        if (Bytes[0] == 0) return 0;
+        const std::int64_t magnitude =
+            (std::int64_t(Bytes[0]) << 39) | (std::int64_t(Bytes[5] & 0x7F) << 32) | (std::int64_t(Bytes[4]) << 24) |
+            (std::int64_t(Bytes[3]) << 16) | (std::int64_t(Bytes[2]) << 8) | std::int64_t(Bytes[1]);
+        return (Bytes[5] & 0x80) ? -magnitude : magnitude;
+    }
+
     // Exact comparison of the values without decoding them: every encoding with
     // exponent byte 0 is zero; any other value has exactly one encoding.
     friend bool operator==(const TReal48& a, const TReal48& b) {

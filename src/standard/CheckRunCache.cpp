@@ -46,16 +46,137 @@ FileIdentity IdentityOf(const std::string& path) {
 
 }  // namespace
 
+// A table's rows held compactly: the values of each row one after another in one
+// string (a type byte, then the value), the rows found by element number through a
+// sorted list. About the size of the file, where a list of named values per row
+// took ten times that.
 struct TCheckRunCache::TTable {
+    enum Tag : char { Null, Text, Number, Logical, Date };
+
     FileIdentity Identity;
     bool Loaded = false;
     bool CheckedThisPass = false;
-    std::unordered_map<std::int32_t, TFldValList> Rows;  // first row of each Cislo
-    std::vector<bool> Reserved;                          // per column: one of the GIS's own
+    std::vector<std::string> Names;  // the columns
+    std::vector<bool> Reserved;      // per column: one of the GIS's own
+    std::string Values;              // the kept rows' values, encoded
+    std::vector<std::pair<std::int32_t, std::uint32_t>> Rows;  // Cislo -> offset in Values, first row of each
 
-    const TFldValList* Row(std::int32_t number) const {
-        auto found = Rows.find(number);
-        return found == Rows.end() ? nullptr : &found->second;
+    void Clear() {
+        Names.clear();
+        Reserved.clear();
+        Values.clear();
+        Values.shrink_to_fit();
+        Rows.clear();
+        Rows.shrink_to_fit();
+    }
+
+    // The offset of the row of the number in Values; null when it has none.
+    const char* Row(std::int32_t number) const {
+        auto found = std::lower_bound(Rows.begin(), Rows.end(), number,
+                                      [](const std::pair<std::int32_t, std::uint32_t>& r, std::int32_t n) {
+                                          return r.first < n;
+                                      });
+        return found == Rows.end() || found->first != number ? nullptr : Values.data() + found->second;
+    }
+
+    void Append(const TValue& value) {
+        auto raw = [&](const void* p, std::size_t n) { Values.append(static_cast<const char*>(p), n); };
+        if (const auto* text = std::get_if<std::string>(&value)) {
+            Values += Text;
+            const std::uint32_t n = static_cast<std::uint32_t>(text->size());
+            raw(&n, sizeof n);
+            Values += *text;
+        } else if (const auto* number = std::get_if<double>(&value)) {
+            Values += Number;
+            raw(number, sizeof *number);
+        } else if (const auto* logical = std::get_if<bool>(&value)) {
+            Values += Logical;
+            Values += *logical ? '\1' : '\0';
+        } else if (const auto* date = std::get_if<TDate>(&value)) {
+            Values += Date;
+            raw(date, sizeof *date);
+        } else {
+            Values += Null;
+        }
+    }
+
+    // Reads the value at p and returns where the next one starts.
+    static const char* Decode(const char* p, TValue& value) {
+        switch (*p++) {
+        case Text: {
+            std::uint32_t n = 0;
+            std::memcpy(&n, p, sizeof n);
+            p += sizeof n;
+            value = std::string(p, n);
+            return p + n;
+        }
+        case Number: {
+            double d = 0;
+            std::memcpy(&d, p, sizeof d);
+            value = d;
+            return p + sizeof d;
+        }
+        case Logical: value = *p != 0; return p + 1;
+        case Date: {
+            TDate d;
+            std::memcpy(&d, p, sizeof d);
+            value = d;
+            return p + sizeof d;
+        }
+        default: value = TValue{}; return p;
+        }
+    }
+
+    // Whether the values at a and b are equal (as TValue's == tells); both move on.
+    static bool SameValue(const char*& a, const char*& b) {
+        const char tag = *a;
+        if (tag != *b) {
+            TValue x, y;
+            a = Decode(a, x);
+            b = Decode(b, y);
+            return false;
+        }
+        ++a;
+        ++b;
+        switch (tag) {
+        case Text: {
+            std::uint32_t n = 0, m = 0;
+            std::memcpy(&n, a, sizeof n);
+            std::memcpy(&m, b, sizeof m);
+            const bool same = n == m && std::memcmp(a + sizeof n, b + sizeof m, n) == 0;
+            a += sizeof n + n;
+            b += sizeof m + m;
+            return same;
+        }
+        case Number: {
+            double x = 0, y = 0;
+            std::memcpy(&x, a, sizeof x);
+            std::memcpy(&y, b, sizeof y);
+            a += sizeof x;
+            b += sizeof y;
+            return x == y;
+        }
+        case Logical: return *a++ == *b++;
+        case Date: {
+            TDate x, y;
+            std::memcpy(&x, a, sizeof x);
+            std::memcpy(&y, b, sizeof y);
+            a += sizeof x;
+            b += sizeof y;
+            return x == y;
+        }
+        default: return true;
+        }
+    }
+
+    void RowValues(const char* row, TFldValList& values) const {
+        values.clear();
+        for (const std::string& name : Names) {
+            TFldVal v;
+            v.Name = name;
+            row = Decode(row, v.Value);
+            values.push_back(std::move(v));
+        }
     }
 };
 
@@ -64,7 +185,7 @@ TCheckRunCache::~TCheckRunCache() = default;
 
 void TCheckRunCache::Clear() {
     FBlockPath.clear();
-    FTablePaths.clear();
+    FPassTables.clear();
     FTables.clear();
 }
 
@@ -73,7 +194,7 @@ void TCheckRunCache::BeginPass(TBlk& blk) {
         FTables.clear();
         FBlockPath = blk.Path();
     }
-    FTablePaths.clear();
+    FPassTables.clear();
     for (auto& [path, table] : FTables) table->CheckedThisPass = false;
 }
 
@@ -89,8 +210,7 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
         return table;
     }
     table.Loaded = false;
-    table.Rows.clear();
-    table.Reserved.clear();
+    table.Clear();
     try {
         // The same table object and the same filter binding as the single-row read,
         // then every visible row at once.
@@ -114,14 +234,26 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
                 const double* number = cislo ? std::get_if<double>(cislo) : nullptr;
                 if (!number || !(*number >= -2147483648.0 && *number <= 2147483647.0) || std::trunc(*number) != *number)
                     continue;  // no element number can equal it
-                if (table.Reserved.empty())
-                    for (const TFldVal& v : values) table.Reserved.push_back(IsBlkReservedField(v.Name));
-                table.Rows.try_emplace(static_cast<std::int32_t>(*number), values);
+                if (table.Names.empty())
+                    for (const TFldVal& v : values) {
+                        table.Names.push_back(v.Name);
+                        table.Reserved.push_back(IsBlkReservedField(v.Name));
+                    }
+                if (values.size() != table.Names.size()) continue;  // every row of a table has its columns
+                table.Rows.emplace_back(static_cast<std::int32_t>(*number), static_cast<std::uint32_t>(table.Values.size()));
+                for (const TFldVal& v : values) table.Append(v.Value);
             }
             dbf.Close();
         }
+        // By number; of the rows of one number the first in the file.
+        std::stable_sort(table.Rows.begin(), table.Rows.end(),
+                         [](const auto& x, const auto& y) { return x.first < y.first; });
+        table.Rows.erase(std::unique(table.Rows.begin(), table.Rows.end(),
+                                     [](const auto& x, const auto& y) { return x.first == y.first; }),
+                         table.Rows.end());
+        table.Rows.shrink_to_fit();
     } catch (const std::exception& e) {
-        table.Rows.clear();
+        table.Clear();
         throw EBlkDBError(blk.Path(), path, SystemCause(e));
     }
     ++FTableLoads;
@@ -133,16 +265,18 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
 
 TCheckRunCache::TTable* TCheckRunCache::AreaTable(TBlk& blk, std::int16_t kind) {
     if (blk.Path() != FBlockPath) BeginPass(blk);
-    auto found = FTablePaths.find(kind);
-    if (found == FTablePaths.end()) found = FTablePaths.emplace(kind, blk.AttributeFileName(egArea, kind)).first;
-    if (found->second.empty()) return nullptr;
-    return &Table(blk, found->second);
+    auto found = FPassTables.find(kind);
+    if (found == FPassTables.end()) {
+        const std::string path = blk.AttributeFileName(egArea, kind);
+        found = FPassTables.emplace(kind, path.empty() ? nullptr : &Table(blk, path)).first;
+    }
+    return found->second;
 }
 
 void TCheckRunCache::ReadAreaAttributes(TBlk& blk, std::int16_t kind, std::int32_t number, TFldValList& values) {
     values.clear();
     if (TTable* table = AreaTable(blk, kind))
-        if (const TFldValList* row = table->Row(number)) values = *row;
+        if (const char* row = table->Row(number)) table->RowValues(row, values);
 }
 
 bool TCheckRunCache::AdjacentAreasMatch(TBlk& blk, const TBlkLine& line) {
@@ -157,15 +291,22 @@ bool TCheckRunCache::AdjacentAreasMatch(TBlk& blk, const TBlkLine& line) {
     // One kind, one table (looked up for each side, as two single-row reads would).
     TTable* tableA = AreaTable(blk, a.Kind);
     TTable* tableB = AreaTable(blk, b.Kind);
-    const TFldValList* rowA = tableA ? tableA->Row(a.Number) : nullptr;
-    const TFldValList* rowB = tableB ? tableB->Row(b.Number) : nullptr;
+    const char* rowA = tableA ? tableA->Row(a.Number) : nullptr;
+    const char* rowB = tableB ? tableB->Row(b.Number) : nullptr;
     if (!rowA || !rowB) return !rowA && !rowB;
-    if (tableA != tableB || rowA->size() != rowB->size() || tableA->Reserved.size() != rowA->size())
-        return AttributeRowsAlike(*rowA, *rowB);
+    if (tableA != tableB) {
+        TFldValList valuesA, valuesB;
+        tableA->RowValues(rowA, valuesA);
+        tableB->RowValues(rowB, valuesB);
+        return AttributeRowsAlike(valuesA, valuesB);
+    }
     // Rows of one table share their columns: compare the values outside the GIS's own.
-    for (std::size_t i = 0; i < rowA->size(); ++i)
-        if (!tableA->Reserved[i] && !((*rowA)[i].Value == (*rowB)[i].Value)) return false;
-    return true;
+    bool alike = true;
+    for (std::size_t i = 0; i < tableA->Names.size() && alike; ++i) {
+        const bool same = TTable::SameValue(rowA, rowB);
+        if (!tableA->Reserved[i] && !same) alike = false;
+    }
+    return alike;
 }
 
 TCheckRunCache& TBlkStandardGXD::RunCache() {

@@ -46,7 +46,7 @@ private:
     TTable* AreaTable(TBlk& blk, std::int16_t kind);  // null: the kind has no table
 
     std::string FBlockPath;
-    std::unordered_map<std::int16_t, std::string> FTablePaths;  // of this pass: kind -> file or ""
+    std::unordered_map<std::int16_t, TTable*> FPassTables;  // of this pass: kind -> its table, null none
     std::unordered_map<std::string, std::unique_ptr<TTable>> FTables;
     int FTableLoads = 0;
 };

@@ -41,6 +41,7 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
     const std::string& layer = pass.Layer();
     TBlkLine line;
     TBlkRect computed;
+    TCrds crds;
     std::string duplicates;
     pass.ForEachElement(
         line, [&](TBlkLine& l) { blk.ReadNextLine(l); }, [&] { return blk.LinesEof(); }, TBlk::LineDeleted,
@@ -62,9 +63,12 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
 
             if ((options & option::LinKrivky) && (l.Flags & kCurveFlag)) {
                 pass.Add(-12, l.Kind, l.Number, findingtext::Curve);
-            } else if ((options & option::LinMimoMBR) && !blk.LineRectOk(l, computed)) {
+            } else if ((options & option::LinMimoMBR) && !blk.LineRectOk(l, computed, crds)) {
                 pass.Add(-13, l.Kind, l.Number, findingtext::OutsideRectangle);
-            } else if ((options & option::LinDuplikatne) && blk.FindDuplicateLines(l, duplicates, kDuplicateListMax)) {
+            } else if ((options & option::LinDuplikatne) &&
+                       ((options & option::LinMimoMBR)  // the vertices were read for the rectangle
+                            ? blk.FindDuplicateLines(l, crds, duplicates, kDuplicateListMax)
+                            : blk.FindDuplicateLines(l, duplicates, kDuplicateListMax))) {
                 pass.Add(-14, l.Kind, l.Number,
                          std::string(findingtext::DuplicateLines) + duplicates.substr(0, kDuplicateListMax));
             } else if ((options & option::LinDlzka) && l.Length.Value() <= static_cast<long double>(lengthLimit)) {

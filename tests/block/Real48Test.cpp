@@ -125,4 +125,24 @@ TEST(Real48Test, DecodingByBitsEqualsTheDefinitionOnRandomPatterns) {
     }
 }
 
+TEST(Real48Test, OrderKeysOrderAsTheValuesOnRandomPairs) {
+    std::mt19937_64 random(4848);
+    auto randomBytes = [&](int n) {
+        Bytes b{};
+        const std::uint64_t r = random();
+        for (int i = 0; i < 6; ++i) b[i] = static_cast<std::uint8_t>(r >> (8 * i));
+        if (n % 5 == 0) b[0] = static_cast<std::uint8_t>(n % 3 == 0 ? 0 : 129 + n % 3);  // zeros and near values
+        return b;
+    };
+    for (int n = 0; n < 200000; ++n) {
+        Bytes a = randomBytes(n), b = randomBytes(n + 1);
+        if (n % 4 == 0) b = a, b[1 + n % 5] ^= static_cast<std::uint8_t>(1u << (n % 8));  // one bit apart
+        if (n % 9 == 0) b = a, b[5] ^= 0x80;                                                  // the sign apart
+        const long double x = Reference(a), y = Reference(b);
+        const std::int64_t kx = FromBytes(a).OrderKey(), ky = FromBytes(b).OrderKey();
+        ASSERT_EQ(kx < ky, x < y) << n;
+        ASSERT_EQ(kx == ky, x == y) << n;
+    }
+}
+
 }  // namespace
