@@ -1,7 +1,9 @@
 // Rectangles, duplicates and the classification of lines.
 #include "TestUtil.h"
 
+#include <algorithm>
 #include <functional>
+#include <random>
 
 using namespace vexa;
 using namespace vexa::blocktest;
@@ -178,6 +180,58 @@ TEST_P(BlkDuplicateTest, ManyRecordsAcrossReadBlocks) {
     for (int i = 1; i <= 2600; ++i)
         if (i % 7 == 1 && i != 2500) expected += (expected.empty() ? "" : ",") + std::to_string(i);
     EXPECT_EQ(Duplicates(2500), expected);  // 2500 % 7 == 1
+}
+
+// Random lines on a coarse grid (copies, reversals, same rectangles with other
+// vertices, zeros of both signs, deleted records): the index gives
+// what the file scan gives for every line, read in file order (as the line pass
+// reads) and by number in another order.
+TEST(BlkDuplicateIndexTest, GivesWhatTheFileScanGivesOnRandomBlocks) {
+    for (unsigned seed = 1; seed <= 6; ++seed) {
+        std::mt19937 random(seed);
+        auto pick = [&](int n) { return static_cast<int>(random() % static_cast<unsigned>(n)); };
+        BlockSpec s;
+        std::vector<std::int32_t> numbers;
+        const int count = 300 + pick(2500);
+        for (int i = 1; i <= count; ++i) numbers.push_back(i);
+        std::vector<std::vector<std::pair<double, double>>> shapes;
+        for (int i = 0; i < count; ++i) {
+            std::vector<std::pair<double, double>> v;
+            if (!shapes.empty() && pick(4) == 0) {
+                v = shapes[static_cast<std::size_t>(pick(static_cast<int>(shapes.size())))];
+                if (pick(2) == 0) std::reverse(v.begin(), v.end());
+            } else {
+                const int n = 2 + pick(3);
+                for (int k = 0; k < n; ++k) v.emplace_back(pick(3) * (pick(5) == 0 ? -0.0 : 1.0), pick(2));
+            }
+            shapes.push_back(v);
+            TBlkLine& line = s.AddLine(numbers[static_cast<std::size_t>(i)], 1, v, pick(3) == 0);
+            if (pick(20) == 0) line.Flags |= 1;
+        }
+        TempDir tmp;
+        WriteBlock(tmp.Path() / "b.blk", s);
+        TBlk direct, cached;
+        direct.Open(tmp / "b.blk");
+        cached.Open(tmp / "b.blk");
+        cached.SetReadCache(true);
+        TBlkLine d, c, header;
+        direct.ReadNextLine(header);
+        cached.ReadNextLine(header);
+        std::string fromFile, fromIndex;
+        for (int i = 0; i < count; ++i) {
+            direct.ReadNextLine(d);
+            cached.ReadNextLine(c);
+            ASSERT_EQ(direct.FindDuplicateLines(d, fromFile), cached.FindDuplicateLines(c, fromIndex));
+            ASSERT_EQ(fromIndex, fromFile) << "seed " << seed << ", line " << d.Number;
+        }
+        for (int i = 0; i < 400; ++i) {
+            const std::int32_t number = numbers[static_cast<std::size_t>(pick(count))];
+            direct.FindLine(number, d);
+            cached.FindLine(number, c);
+            ASSERT_EQ(direct.FindDuplicateLines(d, fromFile), cached.FindDuplicateLines(c, fromIndex));
+            ASSERT_EQ(fromIndex, fromFile) << "seed " << seed << ", line " << number << " by number";
+        }
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(DirectAndCached, BlkDuplicateTest, ::testing::Values(false, true),

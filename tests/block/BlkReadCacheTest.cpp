@@ -162,6 +162,56 @@ TEST(BlkReadCacheTest, StampsKeepTheCacheInStep) {
     EXPECT_EQ(+a.Kind, 3);
 }
 
+// Many reads through the mapping: the pages read are handed back to the file cache
+// every few thousand reads, and what is read afterwards is still the file's.
+TEST(BlkReadCacheTest, ReadsStayExactWhilePagesAreHandedBack) {
+    TempDir tmp;
+    const fs::path d = tmp.Path() / "b.blk";
+    BlockSpec content;
+    for (int i = 1; i <= 9000; ++i) content.AddLine(i, static_cast<std::int16_t>(i % 30), {{i * 1.5, 0}, {i * 1.5, i * 0.25}});
+    WriteBlock(d, content);
+    TBlk direct, cached;
+    direct.Open(d.string());
+    cached.Open(d.string());
+    cached.SetReadCache(true);
+    TBlkLine a, b;
+    TCrds x, y;
+    for (int round = 0; round < 2; ++round)
+        for (int i = 1; i <= 9000; i += 1 + round) {
+            const std::int32_t n = round == 0 ? i : 9001 - i;
+            direct.FindLine(n, a);
+            cached.FindLine(n, b);
+            ASSERT_EQ(RecordBytes(a), RecordBytes(b)) << n;
+            direct.ReadLineCrds(a, x);
+            cached.ReadLineCrds(b, y);
+            ASSERT_EQ(ValuesOf(x), ValuesOf(y)) << n;
+        }
+}
+
+// A header written while the file grew behind the block's back: the cache then shows
+// the file as it is, as the direct reads do.
+TEST(BlkReadCacheTest, AStampShowsRecordsAppendedMeanwhile) {
+    TempDir tmp;
+    const fs::path d = tmp.Path() / "b.blk";
+    BlockSpec content;
+    content.Areas.push_back(MakeArea(1, 3, 1));
+    WriteBlock(d, content);
+    TBlk blk;
+    blk.Open(d.string());
+    blk.SetReadCache(true);
+    auto are = ReadFileBytes(d / "tn.are");
+    auto extra = RecordBytes(MakeArea(2, 7, 1));
+    are.insert(are.end(), extra.begin(), extra.end());
+    WriteFileBytes(d / "tn.are", are);
+    TBlkArea a;
+    EXPECT_THROW(blk.FindArea(2, a), EBlkFeatureNotExist);
+    blk.TouchAreas();
+    blk.FindArea(2, a);
+    EXPECT_EQ(+a.Kind, 7);
+    blk.FindArea(1, a);
+    EXPECT_EQ(+a.Kind, 3);
+}
+
 }  // namespace
 
 namespace {

@@ -138,4 +138,43 @@ TEST_F(RunCache, TableIsReadOncePerRunAndAgainWhenItChanges) {
     EXPECT_EQ(Standard->RunCache().TableLoads(), 3);
 }
 
+// Every line of a grid of stands whose rows have columns of each type (nulls, zeros
+// of both signs, the GIS's own columns differing): the cached rows give the block's
+// own answer.
+TEST_F(RunCache, AlikeAnswersEqualTheBlockOwnOnTypedRows) {
+    BlockSpec grid;
+    testkit::AddAreaGrid(grid, StandGrid(4, 5));
+    block = Write(grid, "LE_3.blk");
+    const std::vector<TValue> texts = {std::string("a"), std::string("b"), TValue{}};
+    const std::vector<TValue> numbers = {0.0, -0.0, 2.5, TValue{}};
+    const std::vector<TValue> logicals = {true, false, TValue{}};
+    const std::vector<TValue> dates = {TDate{2020, 1, 1}, TValue{}};
+    std::vector<std::vector<TValue>> rows;
+    for (int n = 1; n <= 20; ++n)
+        rows.push_back({double(n), texts[(n / 4) % 3], numbers[(n / 2) % 4], logicals[(n / 9) % 3],
+                        dates[(n / 11) % 2], double(n * 10)});
+    rows.push_back({7.0, std::string("duplicate of 7, not used"), 1.0, true, TValue{}, 1.0});
+    testkit::WriteTable(block + "/p0010.dbf",
+                        {TTableDBF::MakeField("CISLO", TFldType::dbfNumeric, 10, 0),
+                         TTableDBF::MakeField("JPRL", TFldType::dbfChar, 30, 0),
+                         TTableDBF::MakeField("VYSKA", TFldType::dbfNumeric, 8, 2),
+                         TTableDBF::MakeField("ZIVY", TFldType::dbfLogical, 1, 0),
+                         TTableDBF::MakeField("DATUM", TFldType::dbfDate, 8, 0),
+                         TTableDBF::MakeField("AREA", TFldType::dbfNumeric, 10, 0)},
+                        rows);
+    Open("LE_3.blk");
+    TBlkLine line, header;
+    Blk.ReadNextLine(header);
+    int alike = 0, lines = 0;
+    while (!Blk.LinesEof()) {
+        Blk.ReadNextLine(line);
+        const bool own = Blk.AdjacentAreasMatch(line);
+        EXPECT_EQ(cache.AdjacentAreasMatch(Blk, line), own) << "line " << line.Number;
+        alike += own && !TBlk::IsInnerLine(line) && TBlk::IsAreaLine(line) && line.AreaA >= 0 && line.AreaB >= 0;
+        ++lines;
+    }
+    EXPECT_GT(lines, 40);
+    EXPECT_GT(alike, 3) << "some neighbours must be alike for the test to mean something";
+}
+
 }  // namespace
