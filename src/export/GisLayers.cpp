@@ -159,7 +159,10 @@ private:
         e.Group = group;
         e.Feature.Values = {{"block", FBlock}, {"number", Int(number)}, {"kind", Int(kind)}};
         if (group == egText) return e;  // texts have no tables
-        const std::string path = FBlk.AttributeFileName(group, kind);
+        // The table's name is looked up once per kind (the lookup lists the directory).
+        auto named = FTableNames.find({group, kind});
+        if (named == FTableNames.end()) named = FTableNames.emplace(std::pair{group, kind}, FBlk.AttributeFileName(group, kind)).first;
+        const std::string& path = named->second;
         if (path.empty()) return e;
         e.Table = LowerAscii(ChangeFileExt(ExtractFileName(path), ""));
         auto it = FTables.find(path);
@@ -172,6 +175,7 @@ private:
     TBlk FBlk{false};
     std::string FBlock;
     std::int64_t FSteps = 0;  // what the boundary walks of the block may still take
+    std::map<std::pair<TBlkElementGroup, std::int16_t>, std::string> FTableNames;
     std::map<std::string, TRows>& FTables;
     std::vector<TElement>& FOut;
 };
