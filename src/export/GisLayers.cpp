@@ -12,6 +12,7 @@
 #include <cmath>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 
@@ -331,6 +332,67 @@ std::vector<TLayer> BlockLayers(const std::vector<std::string>& blockDirs) {
     std::vector<TLayer> layers = {lines.Take(), points.Take(), texts.Take(), areas.Take(), unclosed.Take()};
     for (auto& [name, builder] : kindLayers) layers.push_back(builder.Take());
     return layers;
+}
+
+TErrorRecord ErrorRecordOf(const TFldValList& values) {
+    auto text = [&](std::size_t i) -> std::optional<std::string> {
+        if (i < values.size())
+            if (const auto* s = std::get_if<std::string>(&values[i].Value)) return *s;
+        return std::nullopt;
+    };
+    auto number = [&](std::size_t i) -> std::optional<std::int32_t> {
+        if (i < values.size())
+            if (const auto* d = std::get_if<double>(&values[i].Value)) return static_cast<std::int32_t>(*d);
+        return std::nullopt;
+    };
+    TErrorRecord r;
+    r.Id = number(0).value_or(0);
+    r.Blok = text(1).value_or("");
+    r.Vrstva = text(2);
+    r.Prvok = text(3).value_or("");
+    r.Druh = number(4);
+    r.Cislo = number(5);
+    r.Chyba = text(6).value_or("");
+    return r;
+}
+
+std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector<TErrorRecord>& records) {
+    struct TOpenBlock {
+        std::unique_ptr<TBlk> Blk;  // nullptr: the block cannot be opened
+        std::int64_t Steps = 0;
+    };
+    std::map<std::string, TOpenBlock> blocks;
+    // "DB %s neexistuje": the missing table's name.
+    const std::string missing = findingtext::TableMissing;
+    const std::string head = missing.substr(0, missing.find("%s"));
+    const std::string tail = missing.substr(missing.find("%s") + 2);
+
+    std::vector<TFinding> findings;
+    for (const TErrorRecord& r : records) {
+        TFinding f{r, {}};
+        const auto group = r.Prvok.size() == 1 ? GroupOfLetter(r.Prvok[0]) : std::nullopt;
+        if (r.Cislo && group && !r.Blok.empty()) {
+            auto it = blocks.find(r.Blok);
+            if (it == blocks.end()) {
+                TOpenBlock open;
+                try {
+                    auto blk = std::make_unique<TBlk>(false);
+                    blk->Open(IncludeTrailingDelimiter(mapDir) + r.Blok, TBlkOpenMode::ReadOnly);
+                    open.Steps = PlaceWalkBudget(*blk);
+                    open.Blk = std::move(blk);
+                } catch (const std::exception&) {
+                    // No place for the findings of a block that is gone or unreadable.
+                }
+                it = blocks.emplace(r.Blok, std::move(open)).first;
+            }
+            if (it->second.Blk) f.Place = ElementPlace(*it->second.Blk, *group, *r.Cislo, &it->second.Steps);
+        } else if (r.Chyba.size() > head.size() + tail.size() && r.Chyba.starts_with(head) &&
+                   r.Chyba.ends_with(tail)) {
+            f.Place = TablePlace(r.Chyba.substr(head.size(), r.Chyba.size() - head.size() - tail.size()));
+        }
+        findings.push_back(std::move(f));
+    }
+    return findings;
 }
 
 std::vector<std::string> ExportBlockDirs(const std::string& target) {

@@ -40,6 +40,15 @@ struct TLayer {
 // (no geometry; the table's file name). Fields block, layer, group, kind, number, code, text.
 std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings);
 
+// The findings of error table rows with their places read from the map's blocks now (the
+// table holds no places): the error browser's export. A block that cannot be opened or an
+// element that cannot be read leaves its findings without a place; a missing table's
+// finding names the table.
+std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector<TErrorRecord>& records);
+
+// An error table row (the seven columns in order) as a record.
+TErrorRecord ErrorRecordOf(const TFldValList& values);
+
 // The layers of blocks: lines, points, texts (stored rectangles with their angle in
 // degrees), areas (boundary rings) and areas_unclosed (reference points with the reason),
 // each feature with block, number, kind and display_code and the attribute row of its
