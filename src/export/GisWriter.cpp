@@ -257,6 +257,12 @@ std::vector<std::string> WriteLayers(const std::string& path, const std::vector<
     std::call_once(registered, [] { GDALAllRegister(); });
     const TFormat& format = FormatOf(path);
     const fs::path target = fs::absolute(path);
+    // GDAL's messages reach the user through our exceptions (CPLGetLastErrorMsg), not on
+    // stderr; a Shapefile's shortened field names are expected there.
+    struct TQuietErrors {
+        TQuietErrors() { CPLPushErrorHandler(CPLQuietErrorHandler); }
+        ~TQuietErrors() { CPLPopErrorHandler(); }
+    } quiet;
 
     OGRSpatialReference srs;
     if (srs.SetFromUserInput(crs.c_str()) != OGRERR_NONE)

@@ -1,6 +1,7 @@
 // The GIS export of blocks (vexa-info --export) and of findings (vexa-check --export),
 // read back with GDAL/OGR and compared with what the block store reads from the sample map.
 #include "block/BlkObj.h"
+#include "export/GisLayers.h"
 #include "kit/BlockKit.h"
 #include "standard/FindingPlace.h"
 
@@ -196,10 +197,16 @@ TEST_F(Export, BlockLayersEqualTheBlockStore) {
             for (const TFldVal& v : row) {
                 const int i = f->GetFieldIndex(v.Name.c_str());
                 ASSERT_GE(i, 0) << v.Name;
-                if (const auto* s = std::get_if<std::string>(&v.Value)) EXPECT_EQ(f->GetFieldAsString(i), *s);
-                if (const auto* d = std::get_if<double>(&v.Value)) EXPECT_EQ(f->GetFieldAsDouble(i), *d);
+                if (const auto* s = std::get_if<std::string>(&v.Value)) {
+                    EXPECT_EQ(f->GetFieldAsString(i), *s);
+                }
+                if (const auto* d = std::get_if<double>(&v.Value)) {
+                    EXPECT_EQ(f->GetFieldAsDouble(i), *d);
+                }
             }
-            if (row.empty()) EXPECT_FALSE(f->IsFieldSetAndNotNull(f->GetFieldIndex("PORAST"))) << key;
+            if (row.empty()) {
+                EXPECT_FALSE(f->IsFieldSetAndNotNull(f->GetFieldIndex("PORAST"))) << key;
+            }
         }
     }
     EXPECT_EQ(lines.size(), nLines);
@@ -289,9 +296,11 @@ TEST_F(Export, SeveralTablesOfAGroupGetALayerEach) {
             EXPECT_EQ(std::string("p00") + (a.Kind < 10 ? "0" : "") + std::to_string(a.Kind), layer->GetName());
             TFldValList row;
             blk.ReadAttributes(egArea, a.Kind, a.Number, row);
-            for (const TFldVal& v : row)
-                if (const auto* s = std::get_if<std::string>(&v.Value))
+            for (const TFldVal& v : row) {
+                if (const auto* s = std::get_if<std::string>(&v.Value)) {
                     EXPECT_EQ(f->GetFieldAsString(v.Name.c_str()), *s);
+                }
+            }
         }
     }
     EXPECT_EQ(p0020->GetFeatureCount(), 1);
@@ -398,6 +407,52 @@ TEST_F(Export, RefusesBlockDirectoriesAndUnknownFormats) {
     Outcome bad = Check("--points 3 --export " + Quote((temp.Path() / "x.kml").string()));
     EXPECT_EQ(bad.Status, 2);
     EXPECT_FALSE(fs::exists(map / "Chyby.DBF"));
+}
+
+// The error browser's rows placed from the blocks: a row finding at its element, a missing
+// table's finding naming the table, no place where the block or the element is not there.
+TEST_F(Export, TableRowsArePlacedFromTheBlocks) {
+    const std::vector<TErrorRecord> records = {
+        {-31, "LE_00002.blk", "LE", "B", 6, 2, "neprípustný druh vo vrstve"},
+        {-93, "LE_00003.blk", std::nullopt, "P", std::nullopt, 1, "zle vyplnený DB záznam"},
+        {-72, "LE_00003.blk", "LE", "P", 1, 3, "chybná topológia plochy"},
+        {-91, "LE_00002.blk", std::nullopt, "L", std::nullopt, std::nullopt, "DB l0021.dbf neexistuje"},
+        {-93, "LE_00002.blk", std::nullopt, "P", std::nullopt, std::nullopt, "chybná DB štruktúra"},
+        {-31, "LE_00077.blk", "LE", "B", 6, 2, "neprípustný druh vo vrstve"},
+        {-11, "LE_00002.blk", "LE", "L", 1, 9999, "neprípustný druh vo vrstve"}};
+    const std::vector<TFinding> found = gisexport::PlaceFindings(map.string(), records);
+    ASSERT_EQ(found.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(found[i].Record, records[i]);
+
+    TBlk b2(false), b3(false);
+    b2.Open((map / "LE_00002.blk").string(), TBlkOpenMode::ReadOnly);
+    b3.Open((map / "LE_00003.blk").string(), TBlkOpenMode::ReadOnly);
+    TBlkPoint p;
+    b2.FindPoint(2, p);
+    EXPECT_EQ(found[0].Place.Shape, TPlaceShape::Point);
+    EXPECT_EQ(found[0].Place.Anchor, (TPlaceXY{static_cast<double>(p.X.Value()), static_cast<double>(p.Y.Value())}));
+
+    TBlkArea a;
+    b3.FindArea(1, a);
+    TCrds ring;
+    std::string reason;
+    ASSERT_TRUE(AreaRing(b3, a, ring, reason)) << reason;
+    EXPECT_EQ(found[1].Place.Shape, TPlaceShape::Area);
+    ASSERT_EQ(found[1].Place.Crds.size(), ring.size());
+    EXPECT_EQ(found[1].Place.Crds.front().X, X(ring.front()));
+    EXPECT_EQ(found[1].Place.Crds.front(), found[1].Place.Crds.back()) << "a closed ring";
+
+    EXPECT_EQ(found[2].Place.Shape, TPlaceShape::AreaPoint);
+    b3.FindArea(3, a);
+    EXPECT_EQ(found[2].Place.Anchor,
+              (TPlaceXY{static_cast<double>(a.RefX.Value()), static_cast<double>(a.RefY.Value())}));
+    EXPECT_FALSE(found[2].Place.Reason.empty());
+
+    EXPECT_TRUE(found[3].Place.Empty());
+    EXPECT_EQ(found[3].Place.Table, "l0021.dbf");
+    EXPECT_TRUE(found[4].Place.Empty());
+    EXPECT_TRUE(found[5].Place.Empty()) << "no such block";
+    EXPECT_TRUE(found[6].Place.Empty()) << "no such line";
 }
 
 }  // namespace
