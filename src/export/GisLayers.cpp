@@ -206,8 +206,11 @@ public:
                 const int i = FieldIndex(name);
                 if (i < 0) {
                     FLayer.Fields.push_back({name, TypeOf(v.Value)});
+                    if (IsNull(v.Value)) FUntyped.insert(name);  // typed by its first value
+                } else if (!IsNull(v.Value) && FUntyped.erase(name)) {
+                    FLayer.Fields[i].Type = TypeOf(v.Value);
                 } else if (!IsNull(v.Value) && FLayer.Fields[i].Type != TypeOf(v.Value)) {
-                    if (FJoined.count(name)) FLayer.Fields[i].Type = TFieldType::String;
+                    FLayer.Fields[i].Type = TFieldType::String;
                 }
                 FJoined.insert(name);
                 f.Values.push_back({name, v.Value});
@@ -230,7 +233,8 @@ private:
         return column;
     }
     TLayer FLayer;
-    std::set<std::string> FJoined;
+    std::set<std::string> FJoined;   // the joined columns' names as laid out
+    std::set<std::string> FUntyped;  // joined columns met only with null values so far
 };
 
 std::vector<TField> OwnFields(TBlkElementGroup group, bool unclosed) {
