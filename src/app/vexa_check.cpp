@@ -339,7 +339,10 @@ std::string FindingCsv(const TFinding& f) {
     } else {
         double x0, y0, x1, y1;
         f.Place.Box(x0, y0, x1, y1);
-        for (double v : {x0, y0, x1, y1, f.Place.Anchor.X, f.Place.Anchor.Y}) line += "," + json::Number(v);
+        for (double v : {x0, y0, x1, y1, f.Place.Anchor.X, f.Place.Anchor.Y}) {
+            line += ',';
+            line += json::Number(v);
+        }
     }
     return line + "," + CsvField(f.Place.Table);
 }

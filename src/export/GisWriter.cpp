@@ -147,8 +147,12 @@ void SetValue(OGRFeature& feature, int index, TFieldType type, const TValue& v) 
 class TDataset {
 public:
     TDataset(const TFormat& format, const fs::path& final) : FFormat(format), FFinal(final) {
-        FTemp = final.parent_path() /
-                ("." + final.stem().string() + ".tmp-" + std::to_string(getpid()) + final.extension().string());
+        std::string name = ".";
+        name += final.stem().string();
+        name += ".tmp-";
+        name += std::to_string(getpid());
+        name += final.extension().string();
+        FTemp = final.parent_path() / name;
         Remove(FTemp);
         GDALDriver* driver = GetGDALDriverManager()->GetDriverByName(format.Driver);
         if (!driver) throw Exception(std::string("GDAL nemá ovládač ") + format.Driver);
