@@ -165,6 +165,7 @@ Arguments Parse(int argc, char** argv) {
             gisexport::DriverOf(args.Export);  // an unknown extension is refused before the run
         } else if (name == "--crs") {
             args.Crs = value(name);
+            gisexport::CheckCrs(args.Crs);  // refused before the run, as an unknown format
         } else if (arg == "--") {
             for (++i; i < argc; ++i) positional.push_back(argv[i]);
         } else if (arg.size() > 1 && arg[0] == '-') {

@@ -255,6 +255,14 @@ private:
 
 std::string DriverOf(const std::string& path) { return FormatOf(path).Driver; }
 
+void CheckCrs(const std::string& crs) {
+    OGRSpatialReference srs;
+    CPLPushErrorHandler(CPLQuietErrorHandler);
+    const OGRErr err = srs.SetFromUserInput(crs.c_str());
+    CPLPopErrorHandler();
+    if (err != OGRERR_NONE) throw Exception("Neznámy súradnicový systém: " + crs);
+}
+
 std::vector<std::string> WriteLayers(const std::string& path, const std::vector<TLayer>& layers,
                                      const std::string& crs) {
     static std::once_flag registered;

@@ -22,4 +22,7 @@ std::vector<std::string> WriteLayers(const std::string& path, const std::vector<
 // The OGR driver of a file name by its extension; throws for an extension not written.
 std::string DriverOf(const std::string& path);
 
+// Throws when GDAL does not know the coordinate system ("EPSG:5514", WKT, PROJ string).
+void CheckCrs(const std::string& crs);
+
 }  // namespace vexa::gisexport

@@ -406,7 +406,24 @@ TEST_F(Export, RefusesBlockDirectoriesAndUnknownFormats) {
     EXPECT_FALSE(fs::exists(inBlock));
     Outcome bad = Check("--points 3 --export " + Quote((temp.Path() / "x.kml").string()));
     EXPECT_EQ(bad.Status, 2);
+    Outcome badCrs = Check("--points 3 --crs EPSG:999999 --export " + Quote((temp.Path() / "x.gpkg").string()));
+    EXPECT_EQ(badCrs.Status, 2);
+    EXPECT_NE(badCrs.Err.find("EPSG:999999"), std::string::npos) << badCrs.Err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "x.gpkg"));
     EXPECT_FALSE(fs::exists(map / "Chyby.DBF"));
+}
+
+// --crs names the map's coordinate system; the layers carry it.
+TEST_F(Export, CrsOptionIsTheLayersSystem) {
+    const fs::path gpkg = temp.Path() / "c.gpkg";
+    Outcome o = Check("--points 3 --crs EPSG:2065 --export " + Quote(gpkg.string()));
+    ASSERT_EQ(o.Status, 1) << o.Err;
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    const OGRSpatialReference* srs = ds->GetLayerByName("findings_point")->GetSpatialRef();
+    ASSERT_TRUE(srs);
+    EXPECT_STREQ(srs->GetAuthorityCode(nullptr), "2065");
+    EXPECT_EQ(ds->GetLayerByName("findings_point")->GetFeatureCount(), 2);
 }
 
 // The error browser's rows placed from the blocks: a row finding at its element, a missing
