@@ -13,6 +13,7 @@ packages=(
   xvfb xauth twm        # screenshots of the windows (twm draws their frames)
   clang libclang-rt-14-dev  # libFuzzer targets (scripts/fuzz.sh)
   python3               # fuzz seed corpora (scripts/fuzz-seeds.py)
+  libgdal-dev gdal-bin  # GIS export of blocks and findings (ogrinfo in tests and scripts)
 )
 if [ "${1:-}" = "--wine" ]; then
   packages+=(g++-mingw-w64-x86-64 wine wine64)

@@ -6,6 +6,9 @@
 #include "common/FileNames.h"
 #include "common/SysError.h"
 #include "common/Text.h"
+#include "export/GisLayers.h"
+#include "export/GisWriter.h"
+#include "Json.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
 #include "standard/FindingKinds.h"
@@ -35,7 +38,8 @@ namespace fs = std::filesystem;
 const char* const kHelp =
     "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
     "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
-    "                     [--jobs N] [--block MENO]... MAPA\n"
+    "                     [--jobs N] [--block MENO]... [--format text|json|csv]\n"
+    "                     [--export SÚBOR] [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
     "\n"
     "Skontroluje bloky mapy (adresára MAPA) podľa štandardu tak ako tlačidlo \"Kontrola\"\n"
     "hlavného okna a vypíše nájdené chyby.\n"
@@ -56,13 +60,21 @@ const char* const kHelp =
     "                     poradie chýb aj Chyby.DBF sú rovnaké ako pri --jobs 1\n"
     "  --block MENO       kontrolovať len tento blok (aj viackrát); meno sa porovnáva\n"
     "                     bez ohľadu na veľkosť písmen a blok musí vyhovovať štandardu\n"
+    "  --format F         výpis chýb: text (predvolený), json (JSON Lines) alebo csv\n"
+    "                     (s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik\n"
+    "                     (min_x, min_y, max_x, max_y) a bod (x, y)\n"
+    "  --export SÚBOR     chyby s ich geometriou do súboru GIS podľa prípony: .gpkg,\n"
+    "                     .geojson (WGS 84), .shp, .csv, .fgb; vrstvy findings_line,\n"
+    "                     findings_point, findings_text, findings_area,\n"
+    "                     findings_area_unclosed, findings_table\n"
+    "  --crs SYSTÉM       súradnicový systém mapy pre --export (predvolený EPSG:5514)\n"
     "  --help             tento text\n"
     "\n"
     "Chýbajúca maska je 0; limity sa zapisujú s desatinnou bodkou. Kontrolujú sa všetky\n"
     "vyhovujúce bloky v poradí zoznamu (alebo len bloky --block); nevyčistený blok sa\n"
     "ohlási a preskočí. Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF,\n"
     "každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text, oddelené\n"
-    "tabulátorom) a program skončí so stavom 1. Bez chýb vypíše \"Bez chýb.\", existujúci\n"
+    "tabulátorom), súhrn \"Počet chýb\" na stderr, a program skončí so stavom 1. Bez chýb vypíše \"Bez chýb.\", existujúci\n"
     "Chyby.DBF nechá tak a skončí so stavom 0. Pri chybe vypíše jej text a skončí so stavom 2.\n";
 
 class UsageError : public Exception {
@@ -94,7 +106,12 @@ unsigned ParseJobs(const std::string& option, const std::string& text) {
     return static_cast<unsigned>(*value);
 }
 
+enum class OutputFormat { Text, Json, Csv };
+
 struct Arguments {
+    OutputFormat Format = OutputFormat::Text;
+    std::string Export;
+    std::string Crs = gisexport::kDefaultCrs;
     std::string Standard;
     TCheckRunOptions Options;
     std::vector<std::string> Blocks;
@@ -137,6 +154,18 @@ Arguments Parse(int argc, char** argv) {
             args.Options.Jobs = ParseJobs(name, value(name));
         } else if (name == "--block") {
             args.Blocks.push_back(value(name));
+        } else if (name == "--format") {
+            const std::string f = value(name);
+            if (f == "text") args.Format = OutputFormat::Text;
+            else if (f == "json") args.Format = OutputFormat::Json;
+            else if (f == "csv") args.Format = OutputFormat::Csv;
+            else throw UsageError("Neznámy formát " + f + " (text, json, csv)");
+        } else if (name == "--export") {
+            args.Export = value(name);
+            gisexport::DriverOf(args.Export);  // an unknown extension is refused before the run
+        } else if (name == "--crs") {
+            args.Crs = value(name);
+            gisexport::CheckCrs(args.Crs);  // refused before the run, as an unknown format
         } else if (arg == "--") {
             for (++i; i < argc; ++i) positional.push_back(argv[i]);
         } else if (arg.size() > 1 && arg[0] == '-') {
@@ -268,6 +297,57 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
     return rows;
 }
 
+// One finding as a JSON object: the record's columns, then the place (bbox and point are
+// null for a finding without geometry).
+std::string FindingJson(const TFinding& f) {
+    const TErrorRecord& r = f.Record;
+    json::Object o;
+    o.Str("block", r.Blok);
+    o.Raw("layer", r.Vrstva ? json::Quote(*r.Vrstva) : "null");
+    o.Str("group", r.Prvok);
+    o.Raw("kind", r.Druh ? json::Number(static_cast<long long>(*r.Druh)) : "null");
+    o.Raw("number", r.Cislo ? json::Number(static_cast<long long>(*r.Cislo)) : "null");
+    o.Int("code", r.Id);
+    o.Str("text", r.Chyba);
+    if (f.Place.Empty()) {
+        o.Raw("bbox", "null").Raw("point", "null");
+    } else {
+        double x0, y0, x1, y1;
+        f.Place.Box(x0, y0, x1, y1);
+        o.Raw("bbox", json::Array().Real(x0).Real(y0).Real(x1).Real(y1).Text());
+        o.Raw("point", json::Array().Real(f.Place.Anchor.X).Real(f.Place.Anchor.Y).Text());
+    }
+    if (!f.Place.Table.empty()) o.Str("table", f.Place.Table);
+    return o.Text();
+}
+
+// A CSV field, quoted when it holds a separator, a quote or a line break.
+std::string CsvField(const std::string& text) {
+    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
+    std::string q = "\"";
+    for (char c : text) q += c == '"' ? std::string("\"\"") : std::string(1, c);
+    return q + "\"";
+}
+
+std::string FindingCsv(const TFinding& f) {
+    const TErrorRecord& r = f.Record;
+    auto optional = [](const std::optional<std::int32_t>& v) { return v ? std::to_string(*v) : std::string(); };
+    std::string line = CsvField(r.Blok) + "," + CsvField(r.Vrstva.value_or("")) + "," + CsvField(r.Prvok) + "," +
+                       optional(r.Druh) + "," + optional(r.Cislo) + "," + std::to_string(r.Id) + "," +
+                       CsvField(r.Chyba);
+    if (f.Place.Empty()) {
+        line += ",,,,,,";
+    } else {
+        double x0, y0, x1, y1;
+        f.Place.Box(x0, y0, x1, y1);
+        for (double v : {x0, y0, x1, y1, f.Place.Anchor.X, f.Place.Anchor.Y}) {
+            line += ',';
+            line += json::Number(v);
+        }
+    }
+    return line + "," + CsvField(f.Place.Table);
+}
+
 int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_directory(args.MapDir, ec)) {
@@ -291,10 +371,23 @@ int Run(const Arguments& args) {
         TFindingSinkScope sink(standard.Findings(), found);
         result = RunCheck(standard, view);
     }
+    if (!args.Export.empty()) {
+        for (const std::string& file : gisexport::WriteLayers(args.Export, gisexport::FindingLayers(found.Findings()), args.Crs))
+            std::fprintf(stderr, "Export: %s\n", file.c_str());
+    }
     if (result.Total == 0) return 0;
 
-    for (const TFinding& f : found.Findings()) std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str());
-    std::printf("Počet chýb: %d (%s)\n", result.Total, result.ErrorTable.c_str());
+    if (args.Format == OutputFormat::Csv)
+        std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
+    for (const TFinding& f : found.Findings()) {
+        switch (args.Format) {
+        case OutputFormat::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
+        case OutputFormat::Json: std::printf("%s\n", FindingJson(f).c_str()); break;
+        case OutputFormat::Csv: std::printf("%s\n", FindingCsv(f).c_str()); break;
+        }
+    }
+    std::fflush(stdout);
+    std::fprintf(stderr, "Počet chýb: %d (%s)\n", result.Total, result.ErrorTable.c_str());
     return 1;
 }
 

@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
+#include "standard/FindingPlace.h"
 #include "standard/Findings.h"
 
 namespace vexa::checkrun {
@@ -44,7 +45,9 @@ TCheckPass::~TCheckPass() {
     }
 }
 
-void TCheckPass::Open(const TBlk& blk) {
+void TCheckPass::Open(TBlk& blk) {
+    FBlk = &blk;
+    FPlaceSteps = PlaceWalkBudget(blk);
     FBlock = BlockName(blk);
     FLayer = LayerCode(FBlock);
     // A worker of a parallel run has no error table: its findings are handed on later.
@@ -71,7 +74,11 @@ void TCheckPass::Add(std::int32_t code, std::int16_t kind, std::int32_t number, 
     record.Druh = kind;
     record.Cislo = number;
     record.Chyba = text;
-    FStandard.Findings().Add({record});
+    TFindingPlace place;
+    if (FBlk && entry) {
+        if (const auto group = GroupOfLetter(entry->Letter)) place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
+    }
+    FStandard.Findings().Add({record, place});
     ++FCount;
 }
 

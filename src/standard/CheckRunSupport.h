@@ -33,8 +33,8 @@ private:
 
 // One pass over one element group. Constructed after the early return of a pass:
 // shows the wait cursor and resets the gauge to 0..count. Open() forms the block
-// name and layer code and opens the error table; the destructor closes the table
-// and restores the cursor.
+// name and layer code, keeps the block for the places of the findings and opens
+// the error table; the destructor closes the table and restores the cursor.
 class TCheckPass {
 public:
     TCheckPass(TBlkStandardGXD& standard, std::int32_t count);
@@ -42,7 +42,7 @@ public:
     TCheckPass(const TCheckPass&) = delete;
     TCheckPass& operator=(const TCheckPass&) = delete;
 
-    void Open(const TBlk& blk);
+    void Open(TBlk& blk);
 
     const std::string& Layer() const { return FLayer; }
     const std::string& Block() const { return FBlock; }
@@ -82,7 +82,8 @@ public:
     }
 
     // Hands one finding to the standard's sinks: the code (its group letter comes
-    // with it), the block name and layer code of the pass, kind, number, text.
+    // with it), the block name and layer code of the pass, kind, number, text, and
+    // the element's place read from the open block.
     void Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text);
     int Count() const { return FCount; }
 
@@ -93,6 +94,8 @@ public:
 private:
     TBlkStandardGXD& FStandard;
     WaitCursorGuard FCursor;
+    TBlk* FBlk = nullptr;
+    std::int64_t FPlaceSteps = 0;  // what the area walks for the places may still take
     std::string FBlock;
     std::string FLayer;
     bool FTableOpen = false;

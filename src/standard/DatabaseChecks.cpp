@@ -9,6 +9,7 @@
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunSupport.h"
 #include "standard/FindingKinds.h"
+#include "standard/FindingPlace.h"
 #include "standard/Findings.h"
 #include "standard/StandardImpl.h"
 
@@ -209,18 +210,24 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     const std::string dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(blk.Path()));
     TErrorTableGuard guard(ErrorTable());
     int count = 0;
-    // A finding of the table of an element group (by its letter); texts have none.
-    auto write = [&](char letter, std::optional<std::int32_t> number, const std::string& text) {
+    std::int64_t placeSteps = PlaceWalkBudget(blk);
+    // A finding of the table of an element group (by its letter); texts have none. A row's
+    // finding is placed at its element, a finding of the whole table names the table's file.
+    auto write = [&](char letter, std::optional<std::int32_t> number, const std::string& text,
+                     const std::string& table) {
         const std::int32_t code = DatabaseFindingCode(letter);
         if (code == 0) return;
-        Findings().Add({{code, block, std::nullopt, std::string(1, letter), std::nullopt, number, text}});
+        const auto group = GroupOfLetter(letter);
+        TFindingPlace place = number && group ? ElementPlace(blk, *group, *number, &placeSteps) : TablePlace(table);
+        place.Table = table;
+        Findings().Add({{code, block, std::nullopt, std::string(1, letter), std::nullopt, number, text}, place});
         ++count;
     };
     for (const std::string& name : tables) {
         // Block files come from Windows: the table is found whatever the letter case of its name.
         const auto entry = FindEntryIgnoreCase(dir, name);
         if (!entry || !fs::is_regular_file(*entry)) {
-            write(UpperAscii(name.substr(0, 1))[0], std::nullopt, Format(findingtext::TableMissing, name.c_str()));
+            write(UpperAscii(name.substr(0, 1))[0], std::nullopt, Format(findingtext::TableMissing, name.c_str()), name);
             continue;
         }
         FCurrentDbfPath = dir + entry->filename().string();
@@ -233,7 +240,7 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
         if (options & option::DBKontAtr) {
             const char letter = LetterOf(group);
             if (!IsStructureValid(layer, group, kind)) {
-                write(letter, std::nullopt, findingtext::BadStructure);
+                write(letter, std::nullopt, findingtext::BadStructure, entry->filename().string());
             } else {
                 std::vector<std::string> numbers;
                 if (!TestFill(layer, group, numbers, kind)) {
@@ -243,7 +250,7 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
                         std::optional<std::int32_t> cislo;
                         if (value && *value >= INT32_MIN && *value <= INT32_MAX)
                             cislo = static_cast<std::int32_t>(*value);
-                        write(letter, cislo, findingtext::BadFill);
+                        write(letter, cislo, findingtext::BadFill, entry->filename().string());
                     }
                 }
             }

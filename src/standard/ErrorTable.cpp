@@ -99,6 +99,8 @@ TErrorRecord TErrorTable::Fit(TErrorRecord record) {
     return FitTo(std::move(record), fields);
 }
 
-void TFindingList::Add(const TFinding& finding) { FFindings.push_back({TErrorTable::Fit(finding.Record)}); }
+void TFindingList::Add(const TFinding& finding) {
+    FFindings.push_back({TErrorTable::Fit(finding.Record), finding.Place});
+}
 
 }  // namespace vexa

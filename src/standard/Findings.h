@@ -4,13 +4,45 @@
 // every sink it has, so a new output never touches a check pass.
 #include "standard/ErrorRecord.h"
 
+#include <string>
 #include <utility>
 #include <vector>
 
 namespace vexa {
 
+// Where a finding is, as the block held it when the finding was made. The error
+// table has no room for it: it travels beside the record.
+enum class TPlaceShape {
+    None,       // no element: a table-level finding, or an element that could not be read
+    Line,       // the line's vertices in file order
+    Point,      // the point's X/Y
+    Text,       // the text's stored rectangle as a closed ring of five corners
+    Area,       // the area's boundary ring, closed (first vertex repeated last)
+    AreaPoint,  // the area's reference point: its ring does not close (see Reason)
+};
+
+struct TPlaceXY {
+    double X = 0;
+    double Y = 0;
+    bool operator==(const TPlaceXY&) const = default;
+};
+
+struct TFindingPlace {
+    TPlaceShape Shape = TPlaceShape::None;
+    std::vector<TPlaceXY> Crds;  // as the shape says; empty for None
+    TPlaceXY Anchor;             // one point for the place: the point, the middle vertex of a line,
+                                 // the centre of a text's rectangle, an area's reference point
+    std::string Reason;          // AreaPoint: why the ring does not close
+    std::string Table;           // table-level findings: the attribute table's file name
+    bool Empty() const { return Shape == TPlaceShape::None; }
+    // The bounding box of the place's vertices; all zero when it has none.
+    void Box(double& minX, double& minY, double& maxX, double& maxY) const;
+    bool operator==(const TFindingPlace&) const = default;
+};
+
 struct TFinding {
     TErrorRecord Record;  // the columns of the error table
+    TFindingPlace Place;  // beside the record, never written into the table
     bool operator==(const TFinding&) const = default;
 };
 

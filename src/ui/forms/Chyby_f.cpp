@@ -2,6 +2,9 @@
 
 #include "common/FileNames.h"
 #include "common/SysError.h"
+#include "common/Text.h"
+#include "export/GisLayers.h"
+#include "export/GisWriter.h"
 #include "ui/CheckRun.h"
 #include "ui/GisShow.h"
 #include "ui/forms/ErrorTableModel.h"
@@ -16,6 +19,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QStyle>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -122,6 +126,8 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
         GlyphButton(this, "LupaSButt", ButtonGlyph(TButtonGlyph::Magnifier), QString::fromUtf8("Nastavovať pohľad"));
     LupaSButt->setCheckable(true);
     LupaSButt->setAutoRaise(true);
+    ExportBitBtn = GlyphButton(this, "ExportBitBtn", style()->standardIcon(QStyle::SP_DialogSaveButton),
+                               QString::fromUtf8("Exportovať zobrazené chyby do GIS"));
 
     Shape1 = new QFrame(this);
     Shape1->setObjectName("Shape1");
@@ -158,6 +164,8 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     for (auto* b : {BitBtn2, BitBtn3, BitBtn4, BitBtn5, LupaSButt}) bottom->addWidget(b);
     bottom->addSpacing(16);
     bottom->addWidget(Shape1);
+    bottom->addSpacing(16);
+    bottom->addWidget(ExportBitBtn);
     bottom->addStretch(1);
     bottom->addWidget(KoniecBitBtn);
     auto* main = new QVBoxLayout(this);
@@ -188,6 +196,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     connect(BitBtn4, &QToolButton::clicked, this, &TChybyForm::BitBtn4Click);
     connect(BitBtn5, &QToolButton::clicked, this, &TChybyForm::BitBtn5Click);
     connect(LupaSButt, &QToolButton::clicked, this, &TChybyForm::LupaSButtClick);
+    connect(ExportBitBtn, &QToolButton::clicked, this, &TChybyForm::ExportBitBtnClick);
     connect(DBGrid, &QTableView::doubleClicked, this, [this](const QModelIndex&) { BitBtn2Click(); });
     connect(KoniecBitBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(NavFirst, &QToolButton::clicked, this, [this] { SetCurrentRow(0); });
@@ -383,6 +392,30 @@ void TChybyForm::LupaSButtClick() {
     if (FScale.SetZoom(LupaSButt->isChecked())) ShowCurrentError();
     BitBtn3->setEnabled(FScale.ZoomButtonsEnabled());
     BitBtn4->setEnabled(FScale.ZoomButtonsEnabled());
+}
+
+// The rows the grid shows (under its filter), their places read from the blocks of the
+// table's directory, written as GIS layers to a file the user names.
+void TChybyForm::ExportBitBtnClick() {
+    if (!FTable.Active()) return;
+    const std::string dir = IncludeTrailingDelimiter(FTable.DatabaseName());
+    const auto file = FEnv.Dialogs->SaveFile(dir + "Chyby.gpkg",
+                                             "GeoPackage, GeoJSON, Shapefile, CSV, FlatGeobuf|*.gpkg *.geojson *.shp "
+                                             "*.csv *.fgb",
+                                             "Export chýb do GIS");
+    if (!file) return;
+    Guarded([&] {
+        WaitCursorGuard cursor(*FEnv.App, TCursorKind::Wait);
+        std::vector<TErrorRecord> records;
+        for (int row = 0; row < FModel->rowCount(); ++row)
+            if (const TFldValList* values = FModel->ValuesOf(row)) records.push_back(gisexport::ErrorRecordOf(*values));
+        const auto written =
+            gisexport::WriteLayers(*file, gisexport::FindingLayers(gisexport::PlaceFindings(dir, records)));
+        std::string names;
+        for (const std::string& w : written) names += (names.empty() ? "" : ", ") + ExtractFileName(w);
+        FEnv.Messages->Show(TMsgType::Information,
+                            Format("Exportovaných chýb: %d\r(%s)", static_cast<int>(records.size()), names.c_str()));
+    });
 }
 
 void TChybyForm::Shape1MouseDown() {

@@ -61,6 +61,7 @@ public:
     QToolButton* BitBtn4;
     QToolButton* BitBtn5;
     QToolButton* LupaSButt;
+    QToolButton* ExportBitBtn;  // the findings shown, with their places, to a GIS file
     QFrame* Shape1;
     QLabel* Label1;
     QPushButton* KoniecBitBtn;
@@ -76,6 +77,7 @@ public slots:
     void ComboBox2Change();
     void DataSourceDataChange();
     void LupaSButtClick();
+    void ExportBitBtnClick();
 
 protected:
     void showEvent(QShowEvent* e) override;  // FormShow

@@ -51,6 +51,19 @@ std::optional<std::string> TQtDialogs::OpenFile(const std::string& fileName, con
     return dialog.selectedFiles().first().toStdString();
 }
 
+std::optional<std::string> TQtDialogs::SaveFile(const std::string& fileName, const std::string& filter,
+                                                const std::string& title) {
+    QString qtFilter = QString::fromStdString(filter);
+    const int bar = qtFilter.indexOf('|');
+    if (bar >= 0) qtFilter = qtFilter.left(bar) + " (" + qtFilter.mid(bar + 1) + ")";
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QString(), qtFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.selectFile(QString::fromStdString(fileName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+    return dialog.selectedFiles().first().toStdString();
+}
+
 std::optional<QColor> TQtDialogs::ChooseColour(const QColor& initial) {
     const QColor c = QColorDialog::getColor(initial, QApplication::activeWindow());
     if (!c.isValid()) return std::nullopt;

@@ -33,6 +33,9 @@ public:
     virtual std::optional<std::string> OpenFile(const std::string& fileName, const std::string& filter,
                                                 const std::string& title) = 0;
     virtual std::optional<QColor> ChooseColour(const QColor& initial) = 0;
+    // A file to write (it may exist); fileName is the proposed name, filter as above.
+    virtual std::optional<std::string> SaveFile(const std::string& fileName, const std::string& filter,
+                                                const std::string& title) = 0;
 };
 
 class TQtDialogs : public IDialogs {
@@ -41,6 +44,8 @@ public:
     std::optional<std::string> OpenFile(const std::string& fileName, const std::string& filter,
                                         const std::string& title) override;
     std::optional<QColor> ChooseColour(const QColor& initial) override;
+    std::optional<std::string> SaveFile(const std::string& fileName, const std::string& filter,
+                                        const std::string& title) override;
 };
 
 // A progress bar as the gauge of a check pass.

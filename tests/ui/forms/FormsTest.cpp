@@ -25,9 +25,12 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest>
+#include <gdal_priv.h>
+#include <ogrsf_frmts.h>
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <functional>
 #include <set>
 
@@ -68,6 +71,12 @@ struct ScriptedDialogs : IDialogs {
         return File;
     }
     std::optional<QColor> ChooseColour(const QColor&) override { return Colour; }
+    std::optional<std::string> SaveAs;
+    std::string LastSaveName;
+    std::optional<std::string> SaveFile(const std::string& fileName, const std::string&, const std::string&) override {
+        LastSaveName = fileName;
+        return SaveAs;
+    }
 };
 
 // The message loop pass that the check passes run once per element, watched.
@@ -479,6 +488,70 @@ private slots:
         QVERIFY(!p.Vexa->Running());
         QVERIFY(p.Vexa->KontrolaButton->isEnabled());
         QVERIFY(p.Vexa->LabelKontr->text().isEmpty());
+    }
+
+    void BrowserExportsTheFindingsItShows() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 5}});
+        p.Open(p.Map.Path());
+        const std::string table = (p.Map.Path() / "Chyby.DBF").string();
+        TErrorTable::CreateTemplate(table);
+        {
+            TErrorTable t(table);
+            TErrorTableGuard guard(t);
+            t.Append({-31, "LE_00001.blk", "LE", "B", 6, 1, "neprípustný druh vo vrstve"});
+            t.Append({-32, "LE_00001.blk", "LE", "B", 5, 2, "uhol otočenia"});
+            t.Append({-11, "LE_00001.blk", "LE", "L", 9, 6, "prípustnosť"});
+            t.Append({-91, "LE_00001.blk", std::nullopt, "L", std::nullopt, std::nullopt, "DB l0009.dbf neexistuje"});
+        }
+        p.Dialogs.File = table;
+        const fs::path gpkg = p.Map.Path() / "e.gpkg";
+        int info = 0;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            // Points only: the two point findings go out, nothing else.
+            c.ComboBox1->setCurrentIndex(2);
+            c.ComboBox1Change();
+            QCOMPARE(c.ChybyTable().Filter(), std::string("Prvok = 'B'"));
+            QCOMPARE(c.Model().rowCount(), 2);
+            p.Dialogs.SaveAs = gpkg.string();
+            c.ExportBitBtn->click();
+            QCOMPARE(p.Dialogs.LastSaveName, (p.Map.Path() / "Chyby.gpkg").string());
+            info = static_cast<int>(p.Messages.Texts(TMsgType::Information).size());
+            // Cancelled: nothing happens.
+            p.Dialogs.SaveAs.reset();
+            c.ExportBitBtn->click();
+            c.KoniecBitBtn->click();
+        });
+        p.Vexa->MenuChybyOtvorit->trigger();
+        QCOMPARE(info, 1);
+        QCOMPARE(p.Messages.Texts(TMsgType::Information).size(), size_t(1));
+        QCOMPARE(p.Messages.Texts(TMsgType::Information)[0], std::string("Exportovaných chýb: 2\r(e.gpkg)"));
+        QVERIFY(p.Messages.Texts(TMsgType::Error).empty());
+
+        GDALAllRegister();
+        GDALDataset* ds = static_cast<GDALDataset*>(
+            GDALOpenEx(gpkg.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr));
+        QVERIFY(ds);
+        OGRLayer* points = ds->GetLayerByName("findings_point");
+        QVERIFY(points);
+        QCOMPARE(points->GetFeatureCount(), GIntBig(2));
+        QCOMPARE(ds->GetLayerByName("findings_line")->GetFeatureCount(), GIntBig(0));
+        QCOMPARE(ds->GetLayerByName("findings_table")->GetFeatureCount(), GIntBig(0));
+        // Each at its point in the block (number n at 100 + n, 200).
+        std::map<int, std::pair<double, double>> at;
+        std::set<std::string> texts;
+        points->ResetReading();
+        while (OGRFeature* f = points->GetNextFeature()) {
+            const OGRPoint* g = f->GetGeometryRef()->toPoint();
+            at[f->GetFieldAsInteger("number")] = {g->getX(), g->getY()};
+            texts.insert(f->GetFieldAsString("text"));
+            OGRFeature::DestroyFeature(f);
+        }
+        GDALClose(ds);
+        QCOMPARE(at[1], std::make_pair(101.0, 200.0));
+        QCOMPARE(at[2], std::make_pair(102.0, 200.0));
+        QCOMPARE(texts, (std::set<std::string>{"neprípustný druh vo vrstve", "uhol otočenia"}));
     }
 
     void BrowserFiltersCountsAndScales() {

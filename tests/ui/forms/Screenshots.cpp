@@ -39,6 +39,9 @@ struct NoDialogs : IDialogs {
         return std::nullopt;
     }
     std::optional<QColor> ChooseColour(const QColor&) override { return std::nullopt; }
+    std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
+        return std::nullopt;
+    }
 };
 
 void Settle(int ms) {

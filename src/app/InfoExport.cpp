@@ -1,0 +1,35 @@
+// vexa-info's --export option: a block, or every block of a map, as GIS layers
+// (GDAL/OGR; the format by the file's extension).
+#include "InfoCommands.h"
+#include "Json.h"
+
+#include "export/GisLayers.h"
+#include "export/GisWriter.h"
+
+namespace vexa {
+
+namespace {
+
+// Prints each layer with its feature count, then the files written.
+int Export(const std::string& target, const std::string& file, std::ostream& out) {
+    const std::vector<gisexport::TLayer> layers = gisexport::BlockLayers(gisexport::ExportBlockDirs(target));
+    const std::vector<std::string> written = gisexport::WriteLayers(file, layers);
+    for (const gisexport::TLayer& layer : layers)
+        out << json::Object().Str("layer", layer.Name).Int("features", static_cast<long long>(layer.Features.size())).Text()
+            << '\n';
+    json::Array files;
+    for (const std::string& f : written) files.Str(f);
+    out << json::Object().Raw("files", files.Text()).Text() << '\n';
+    return 0;
+}
+
+TInfoCommandRegistrar exportCommand(
+    {"--export", "FILE",
+     "the block (or every block of the map directory) as GIS layers lines, points, texts, areas, "
+     "areas_unclosed and one per attribute table where a group has several, in EPSG:5514; FILE's "
+     "extension chooses the format: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb",
+     true, Export});
+
+}  // namespace
+
+}  // namespace vexa

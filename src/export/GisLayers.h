@@ -1,0 +1,65 @@
+#pragma once
+// Findings and blocks as GIS layers: features with a geometry and named values,
+// gathered in memory and handed to the writer (GisWriter.h). The layers of a
+// block are read through the block store only.
+#include "dbase/FieldTypes.h"
+#include "standard/Findings.h"
+
+#include <string>
+#include <vector>
+
+namespace vexa::gisexport {
+
+enum class TGeometry { None, Point, Line, Polygon };
+
+struct TFeature {
+    TGeometry Geometry = TGeometry::None;  // None: no geometry for this feature
+    std::vector<TPlaceXY> Crds;            // polygon: one closed ring
+    TFldValList Values;                    // by field name; a field missing here is null
+};
+
+enum class TFieldType { Integer, Real, String, Date, Logical };
+
+struct TField {
+    std::string Name;
+    TFieldType Type = TFieldType::String;
+};
+
+// Values are written by their field's type: a number into an integer field is rounded,
+// any value into a string field is written as text.
+struct TLayer {
+    std::string Name;
+    TGeometry Geometry = TGeometry::None;  // of the layer; None for a table without geometry
+    std::vector<TField> Fields;            // in order
+    std::vector<TFeature> Features;
+};
+
+// The finding layers: findings_line, findings_point, findings_text (the stored
+// rectangle), findings_area (the boundary ring), findings_area_unclosed (the reference
+// point of an area whose ring does not close, with its reason) and findings_table
+// (no geometry; the table's file name). Fields block, layer, group, kind, number, code, text.
+std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings);
+
+// The findings of error table rows with their places read from the map's blocks now (the
+// table holds no places): the error browser's export. A block that cannot be opened or an
+// element that cannot be read leaves its findings without a place; a missing table's
+// finding names the table.
+std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector<TErrorRecord>& records);
+
+// An error table row (the seven columns in order) as a record.
+TErrorRecord ErrorRecordOf(const TFldValList& values);
+
+// The layers of blocks: lines, points, texts (stored rectangles with their angle in
+// degrees), areas (boundary rings) and areas_unclosed (reference points with the reason),
+// each feature with block, number, kind and display_code and the attribute row of its
+// kind's table joined by CISLO. Where elements of one group in the export have more than
+// one table, the group's layer holds no attribute columns and each table gets a layer of
+// its own named like the table (p0010) with the elements of that kind and their rows.
+// Deleted elements are left out. The blocks are opened read-only.
+std::vector<TLayer> BlockLayers(const std::vector<std::string>& blockDirs);
+
+// The block directories to export for a target: the target itself when its name ends in
+// ".blk" or ".pra", else the block directories in it (a map), sorted by name.
+std::vector<std::string> ExportBlockDirs(const std::string& target);
+
+}  // namespace vexa::gisexport

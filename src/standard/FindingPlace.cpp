@@ -1,0 +1,153 @@
+#include "standard/FindingPlace.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace vexa {
+
+namespace {
+
+TPlaceXY XY(const TReal48& x, const TReal48& y) {
+    return {static_cast<double>(x.Value()), static_cast<double>(y.Value())};
+}
+
+// Restores the block's walk budget when the place's own walk ends.
+class TWalkBudgetScope {
+public:
+    TWalkBudgetScope(TBlk& blk, std::int64_t steps) : FBlk(blk), FSaved(blk.WalkBudget()) { blk.SetWalkBudget(steps); }
+    ~TWalkBudgetScope() { FBlk.SetWalkBudget(FSaved); }
+    TWalkBudgetScope(const TWalkBudgetScope&) = delete;
+    TWalkBudgetScope& operator=(const TWalkBudgetScope&) = delete;
+
+private:
+    TBlk& FBlk;
+    std::int64_t FSaved;
+};
+
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+}  // namespace
+
+void TFindingPlace::Box(double& minX, double& minY, double& maxX, double& maxY) const {
+    if (Crds.empty()) {
+        minX = minY = maxX = maxY = 0;
+        return;
+    }
+    minX = minY = std::numeric_limits<double>::max();
+    maxX = maxY = std::numeric_limits<double>::lowest();
+    for (const TPlaceXY& c : Crds) {
+        minX = std::min(minX, c.X);
+        minY = std::min(minY, c.Y);
+        maxX = std::max(maxX, c.X);
+        maxY = std::max(maxY, c.Y);
+    }
+}
+
+std::int64_t PlaceWalkBudget(TBlk& blk) { return 8 * std::int64_t(std::max(blk.LineCount(), 0)) + 64; }
+
+bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps) {
+    ring.clear();
+    reason.clear();
+    // A ring passes each boundary line at most twice (inner lines): a walk on broken
+    // links ends within a bound of the line count.
+    std::int64_t limit = 2 * std::int64_t(std::max(blk.LineCount(), 0)) + 16;
+    if (steps) limit = std::min(limit, *steps);
+    if (limit <= 0) {
+        reason = "hranica plochy sa neprechádzala (vyčerpaný limit krokov)";
+        return false;
+    }
+    TWalkBudgetScope budget(blk, limit);
+    struct TSpend {
+        TBlk& Blk;
+        std::int64_t Limit;
+        std::int64_t* Steps;
+        ~TSpend() {
+            if (Steps) *Steps -= Limit - std::max<std::int64_t>(Blk.WalkBudget(), 0);
+        }
+    } spend{blk, limit, steps};
+    try {
+        TLins lines;
+        blk.AreaBoundary(area, lines);
+        std::int32_t bad = 0;
+        if (blk.CheckInnerLines(lines, bad) == 0) throw EBlkPloError::LineOfArea(blk.Path(), area.Number, bad);
+        blk.BoundaryPolygon(lines, ring, kAreaRingTolerance);
+        return true;
+    } catch (const EBlkException& e) {
+        ring.clear();
+        reason = OneLine(e.what());
+        return false;
+    }
+}
+
+TFindingPlace ElementPlace(TBlk& blk, TBlkElementGroup group, std::int32_t number, std::int64_t* steps) {
+    TFindingPlace place;
+    try {
+        switch (group) {
+        case egLine: {
+            TBlkLine line;
+            blk.FindLine(number, line);
+            TCrds crds;
+            blk.ReadLineCrds(line, crds);
+            for (const TBlkCrd& c : crds) place.Crds.push_back(XY(c.X, c.Y));
+            const std::size_t n = place.Crds.size();
+            if (n == 0) return {};
+            if (n % 2 == 1) {
+                place.Anchor = place.Crds[n / 2];
+            } else {
+                const TPlaceXY& a = place.Crds[n / 2 - 1];
+                const TPlaceXY& b = place.Crds[n / 2];
+                place.Anchor = {(a.X + b.X) / 2, (a.Y + b.Y) / 2};
+            }
+            place.Shape = TPlaceShape::Line;
+            break;
+        }
+        case egPoint: {
+            TBlkPoint point;
+            blk.FindPoint(number, point);
+            place.Anchor = XY(point.X, point.Y);
+            place.Crds = {place.Anchor};
+            place.Shape = TPlaceShape::Point;
+            break;
+        }
+        case egText: {
+            TBlkText text;
+            blk.FindText(number, text);
+            const TPlaceXY lo = XY(text.Rect.MinX, text.Rect.MinY);
+            const TPlaceXY hi = XY(text.Rect.MaxX, text.Rect.MaxY);
+            place.Crds = {lo, {hi.X, lo.Y}, hi, {lo.X, hi.Y}, lo};
+            place.Anchor = {(lo.X + hi.X) / 2, (lo.Y + hi.Y) / 2};
+            place.Shape = TPlaceShape::Text;
+            break;
+        }
+        case egArea: {
+            TBlkArea area;
+            blk.FindArea(number, area);
+            place.Anchor = XY(area.RefX, area.RefY);
+            TCrds ring;
+            if (AreaRing(blk, area, ring, place.Reason, steps)) {
+                for (const TBlkCrd& c : ring) place.Crds.push_back(XY(c.X, c.Y));
+                place.Shape = TPlaceShape::Area;
+            } else {
+                place.Crds = {place.Anchor};
+                place.Shape = TPlaceShape::AreaPoint;
+            }
+            break;
+        }
+        }
+    } catch (const EBlkException&) {
+        return {};
+    }
+    return place;
+}
+
+TFindingPlace TablePlace(const std::string& fileName) {
+    TFindingPlace place;
+    place.Table = fileName;
+    return place;
+}
+
+}  // namespace vexa

@@ -1,0 +1,36 @@
+#pragma once
+// The place of a finding, read from the block that the finding names: the one
+// rule for the check run, the error browser's export and the GIS export of blocks.
+#include "block/BlkObj.h"
+#include "standard/Findings.h"
+
+#include <cstdint>
+#include <string>
+
+namespace vexa {
+
+// Boundary rings are joined within this tolerance, as the area check joins them.
+constexpr double kAreaRingTolerance = 0.01;
+
+// The closed boundary ring of an area, as the area check assembles it (walk, pairing
+// of inner lines, joining within kAreaRingTolerance). False when the ring does not
+// close or cannot be read; reason then says why (the block store's message, one line).
+// The walk has a budget of its own (the block's budget is the same afterwards): at most
+// twice the line count in steps, and at most *steps when given, which it then lowers by
+// the steps taken; with none left the ring is not walked and counts as not closing.
+bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps = nullptr);
+
+// The steps the place walks of one pass may take together: what a valid block needs, so
+// that broken links cannot make a pass's places quadratic.
+std::int64_t PlaceWalkBudget(TBlk& blk);
+
+// The place of an element: a line its vertices, a point its X/Y, a text its stored
+// rectangle, an area its boundary ring, or its reference point when the ring does not
+// close. An element that cannot be read has no place (Shape None): a finding is never
+// lost for want of its place. steps: the budget of the area walks, as for AreaRing.
+TFindingPlace ElementPlace(TBlk& blk, TBlkElementGroup group, std::int32_t number, std::int64_t* steps = nullptr);
+
+// The place of a finding about a whole attribute table: no geometry, the table's file name.
+TFindingPlace TablePlace(const std::string& fileName);
+
+}  // namespace vexa

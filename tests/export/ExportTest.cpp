@@ -1,0 +1,475 @@
+// The GIS export of blocks (vexa-info --export) and of findings (vexa-check --export),
+// read back with GDAL/OGR and compared with what the block store reads from the sample map.
+#include "block/BlkObj.h"
+#include "export/GisLayers.h"
+#include "kit/BlockKit.h"
+#include "standard/FindingPlace.h"
+
+#include <gdal_priv.h>
+#include <ogr_spatialref.h>
+#include <ogrsf_frmts.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using namespace vexa;
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+std::string Quote(const std::string& s) {
+    std::string q = "'";
+    for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+struct DatasetCloser {
+    void operator()(GDALDataset* ds) const { GDALClose(ds); }
+};
+using Dataset = std::unique_ptr<GDALDataset, DatasetCloser>;
+
+Dataset OpenVector(const fs::path& file) {
+    GDALAllRegister();
+    return Dataset(static_cast<GDALDataset*>(
+        GDALOpenEx(file.string().c_str(), GDAL_OF_VECTOR | GDAL_OF_READONLY, nullptr, nullptr, nullptr)));
+}
+
+using Feature = std::unique_ptr<OGRFeature>;
+
+// The features of a layer by "block/number".
+std::map<std::string, Feature> ByElement(OGRLayer* layer) {
+    std::map<std::string, Feature> out;
+    layer->ResetReading();
+    while (OGRFeature* f = layer->GetNextFeature())
+        {
+        std::string key = std::string(f->GetFieldAsString("block")) + "/" + std::to_string(f->GetFieldAsInteger("number"));
+        out.emplace(std::move(key), Feature(f));
+    }
+    return out;
+}
+
+// The feature of an element; fails the test naming the element when there is none.
+const Feature& At(const std::map<std::string, Feature>& features, const std::string& key) {
+    const auto it = features.find(key);
+    if (it == features.end()) {
+        std::string keys;
+        for (const auto& [k, v] : features) keys += k + " ";
+        throw std::runtime_error("no feature for " + key + " among " + keys);
+    }
+    return it->second;
+}
+
+double X(const TBlkCrd& c) { return static_cast<double>(c.X.Value()); }
+double Y(const TBlkCrd& c) { return static_cast<double>(c.Y.Value()); }
+
+class Export : public ::testing::Test {
+protected:
+    void SetUp() override { fs::copy(VEXA_EXAMPLES_MAP, map, fs::copy_options::recursive); }
+    Outcome Run(const std::string& program, const std::string& args) {
+        const std::string command = "TMPDIR=" + Quote(temp.Path().string()) + " " + Quote(program) + " " + args +
+                                    " >" + Quote(temp / "out") + " 2>" + Quote(temp / "err");
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, testkit::ReadFileText(temp / "out"),
+                testkit::ReadFileText(temp / "err")};
+    }
+    Outcome Info(const std::string& target, const fs::path& file) {
+        return Run(VEXA_INFO_PROGRAM, Quote(target) + " --export " + Quote(file.string()));
+    }
+    Outcome Check(const std::string& args) { return Run(VEXA_CHECK_PROGRAM, args + " " + Quote(map.string())); }
+
+    testkit::TempDir temp;
+    fs::path map = temp.Path() / "map";
+};
+
+// Every element of the sample map, each layer against the block store's own reads.
+TEST_F(Export, BlockLayersEqualTheBlockStore) {
+    const fs::path gpkg = temp.Path() / "map.gpkg";
+    Outcome o = Info(map.string(), gpkg);
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    auto lines = ByElement(ds->GetLayerByName("lines"));
+    auto points = ByElement(ds->GetLayerByName("points"));
+    auto texts = ByElement(ds->GetLayerByName("texts"));
+    auto areas = ByElement(ds->GetLayerByName("areas"));
+    auto unclosed = ByElement(ds->GetLayerByName("areas_unclosed"));
+
+    std::size_t nLines = 0, nPoints = 0, nTexts = 0, nAreas = 0;
+    for (const auto& entry : fs::directory_iterator(map)) {
+        if (!entry.is_directory()) continue;
+        const std::string block = entry.path().filename().string();
+        SCOPED_TRACE(block);
+        TBlk blk(false);
+        blk.Open(entry.path().string(), TBlkOpenMode::ReadOnly);
+        TBlkLine l;
+        for (std::int32_t n = 1; n <= blk.LineCount(); ++n) {
+            blk.FindLine(n, l);
+            if (TBlk::LineDeleted(l)) {
+                EXPECT_FALSE(lines.count(block + "/" + std::to_string(n)));
+                continue;
+            }
+            ++nLines;
+            const auto& f = At(lines, block + "/" + std::to_string(n));
+            EXPECT_EQ(f->GetFieldAsInteger("kind"), l.Kind);
+            EXPECT_EQ(f->GetFieldAsInteger("display_code"), l.DisplayCode);
+            TCrds crds;
+            blk.ReadLineCrds(l, crds);
+            const auto* g = f->GetGeometryRef()->toLineString();
+            ASSERT_EQ(g->getNumPoints(), static_cast<int>(crds.size()));
+            for (int i = 0; i < g->getNumPoints(); ++i) {
+                EXPECT_EQ(g->getX(i), X(crds[i]));
+                EXPECT_EQ(g->getY(i), Y(crds[i]));
+            }
+        }
+        TBlkPoint p;
+        for (std::int32_t n = 1; n <= blk.PointCount(); ++n) {
+            blk.FindPoint(n, p);
+            if (TBlk::PointDeleted(p)) continue;
+            ++nPoints;
+            const auto& f = At(points, block + "/" + std::to_string(n));
+            const auto* g = f->GetGeometryRef()->toPoint();
+            EXPECT_EQ(g->getX(), static_cast<double>(p.X.Value()));
+            EXPECT_EQ(g->getY(), static_cast<double>(p.Y.Value()));
+            EXPECT_EQ(f->GetFieldAsInteger("kind"), p.Kind);
+        }
+        TBlkText t;
+        for (std::int32_t n = 1; n <= blk.TextCount(); ++n) {
+            blk.FindText(n, t);
+            if (TBlk::TextDeleted(t)) continue;
+            ++nTexts;
+            const auto& f = At(texts, block + "/" + std::to_string(n));
+            OGREnvelope env;
+            f->GetGeometryRef()->getEnvelope(&env);
+            EXPECT_EQ(env.MinX, static_cast<double>(t.Rect.MinX.Value()));
+            EXPECT_EQ(env.MaxY, static_cast<double>(t.Rect.MaxY.Value()));
+            EXPECT_NEAR(f->GetFieldAsDouble("angle"), static_cast<double>(t.Angle.Value()) * 180 / M_PI, 1e-9);
+        }
+        TBlkArea a;
+        for (std::int32_t n = 1; n <= blk.AreaCount(); ++n) {
+            blk.FindArea(n, a);
+            if (TBlk::AreaDeleted(a)) continue;
+            ++nAreas;
+            const std::string key = block + "/" + std::to_string(n);
+            // The ring as the boundary walk and its assembly give it.
+            TCrds ring;
+            bool closed = true;
+            try {
+                TLins walk;
+                blk.AreaBoundary(a, walk);
+                std::int32_t bad = 0;
+                if (blk.CheckInnerLines(walk, bad) == 0) throw EBlkPloError("unpaired");
+                blk.BoundaryPolygon(walk, ring, 0.01);
+            } catch (const EBlkPloError&) {
+                closed = false;
+            }
+            EXPECT_EQ(areas.count(key), closed ? 1u : 0u) << key;
+            EXPECT_EQ(unclosed.count(key), closed ? 0u : 1u) << key;
+            const Feature& f = closed ? At(areas, key) : At(unclosed, key);
+            if (closed) {
+                const OGRLinearRing* r = f->GetGeometryRef()->toPolygon()->getExteriorRing();
+                ASSERT_EQ(r->getNumPoints(), static_cast<int>(ring.size())) << key;
+                for (int i = 0; i < r->getNumPoints(); ++i) {
+                    EXPECT_EQ(r->getX(i), X(ring[i]));
+                    EXPECT_EQ(r->getY(i), Y(ring[i]));
+                }
+            } else {
+                const auto* g = f->GetGeometryRef()->toPoint();
+                EXPECT_EQ(g->getX(), static_cast<double>(a.RefX.Value()));
+                EXPECT_EQ(g->getY(), static_cast<double>(a.RefY.Value()));
+                EXPECT_NE(std::string(f->GetFieldAsString("reason")).find("Chybná topológia"), std::string::npos);
+            }
+            // The attribute row joined by CISLO, as the block store reads it.
+            TFldValList row;
+            blk.ReadAttributes(egArea, a.Kind, a.Number, row);
+            for (const TFldVal& v : row) {
+                const int i = f->GetFieldIndex(v.Name.c_str());
+                ASSERT_GE(i, 0) << v.Name;
+                if (const auto* s = std::get_if<std::string>(&v.Value)) {
+                    EXPECT_EQ(f->GetFieldAsString(i), *s);
+                }
+                if (const auto* d = std::get_if<double>(&v.Value)) {
+                    EXPECT_EQ(f->GetFieldAsDouble(i), *d);
+                }
+            }
+            if (row.empty()) {
+                EXPECT_FALSE(f->IsFieldSetAndNotNull(f->GetFieldIndex("PORAST"))) << key;
+            }
+        }
+    }
+    EXPECT_EQ(lines.size(), nLines);
+    EXPECT_EQ(points.size(), nPoints);
+    EXPECT_EQ(texts.size(), nTexts);
+    EXPECT_EQ(areas.size() + unclosed.size(), nAreas);
+    EXPECT_EQ(unclosed.size(), 1u);  // the sample's broken stand
+    EXPECT_GT(areas.size(), 10u);
+
+    const OGRSpatialReference* srs = ds->GetLayerByName("areas")->GetSpatialRef();
+    ASSERT_TRUE(srs);
+    EXPECT_STREQ(srs->GetAuthorityName(nullptr), "EPSG");
+    EXPECT_STREQ(srs->GetAuthorityCode(nullptr), "5514");
+}
+
+// GeoJSON is WGS 84: each point within a centimetre of PROJ's transformation of the map's
+// coordinates; a second export over the first replaces it.
+TEST_F(Export, GeoJsonIsWgs84WithinACentimetre) {
+    const std::string block = (map / "LE_00002.blk").string();
+    const fs::path file = temp.Path() / "b.geojson";
+    ASSERT_EQ(Info(block, file).Status, 0);
+    Outcome again = Info(block, file);
+    ASSERT_EQ(again.Status, 0) << again.Err;
+    const fs::path points = temp.Path() / "b_points.geojson";
+    ASSERT_TRUE(fs::exists(points));
+    Dataset ds = OpenVector(points);
+    ASSERT_TRUE(ds);
+    OGRLayer* layer = ds->GetLayer(0);
+    ASSERT_TRUE(layer->GetSpatialRef());
+    EXPECT_TRUE(layer->GetSpatialRef()->IsGeographic());
+
+    OGRSpatialReference krovak, wgs;
+    krovak.importFromEPSG(5514);
+    wgs.importFromEPSG(4326);
+    krovak.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    wgs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    std::unique_ptr<OGRCoordinateTransformation> ct(OGRCreateCoordinateTransformation(&krovak, &wgs));
+    ASSERT_TRUE(ct);
+
+    TBlk blk(false);
+    blk.Open(block, TBlkOpenMode::ReadOnly);
+    int compared = 0;
+    layer->ResetReading();
+    while (OGRFeature* raw = layer->GetNextFeature()) {
+        Feature f(raw);
+        TBlkPoint p;
+        blk.FindPoint(f->GetFieldAsInteger("number"), p);
+        double x = static_cast<double>(p.X.Value()), y = static_cast<double>(p.Y.Value());
+        ASSERT_TRUE(ct->Transform(1, &x, &y));
+        const auto* g = f->GetGeometryRef()->toPoint();
+        // Slovakia: longitude about 17 to 22, latitude about 47.7 to 49.6.
+        EXPECT_GT(g->getX(), 12);
+        EXPECT_LT(g->getX(), 23);
+        EXPECT_GT(g->getY(), 47);
+        EXPECT_LT(g->getY(), 52);
+        const double metresNorth = (g->getY() - y) * 111320.0;
+        const double metresEast = (g->getX() - x) * 111320.0 * std::cos(y * M_PI / 180);
+        EXPECT_LT(std::hypot(metresNorth, metresEast), 0.01);
+        ++compared;
+    }
+    EXPECT_EQ(compared, blk.PointCount());
+}
+
+// Kinds of one group with tables of their own: a layer per table, named like it, with
+// the rows joined; the group's layer carries no attribute columns then.
+TEST_F(Export, SeveralTablesOfAGroupGetALayerEach) {
+    const fs::path block = map / "LE_00003.blk";
+    fs::copy_file(block / "p0001.dbf", block / "p0020.dbf");
+    const fs::path gpkg = temp.Path() / "b.gpkg";
+    Outcome o = Info(block.string(), gpkg);
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    OGRLayer* p0001 = ds->GetLayerByName("p0001");
+    OGRLayer* p0020 = ds->GetLayerByName("p0020");
+    ASSERT_TRUE(p0001 && p0020);
+    EXPECT_LT(ds->GetLayerByName("areas")->GetLayerDefn()->GetFieldIndex("PORAST"), 0);
+    EXPECT_GE(p0020->GetLayerDefn()->GetFieldIndex("PORAST"), 0);
+    TBlk blk(false);
+    blk.Open(block.string(), TBlkOpenMode::ReadOnly);
+    for (OGRLayer* layer : {p0001, p0020}) {
+        layer->ResetReading();
+        while (OGRFeature* raw = layer->GetNextFeature()) {
+            Feature f(raw);
+            TBlkArea a;
+            blk.FindArea(f->GetFieldAsInteger("number"), a);
+            EXPECT_EQ(std::string("p00") + (a.Kind < 10 ? "0" : "") + std::to_string(a.Kind), layer->GetName());
+            TFldValList row;
+            blk.ReadAttributes(egArea, a.Kind, a.Number, row);
+            for (const TFldVal& v : row) {
+                if (const auto* s = std::get_if<std::string>(&v.Value)) {
+                    EXPECT_EQ(f->GetFieldAsString(v.Name.c_str()), *s);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(p0020->GetFeatureCount(), 1);
+}
+
+// The findings of a check run with their places; the Slovak texts intact.
+TEST_F(Export, FindingsCarryTheirPlaces) {
+    const fs::path gpkg = temp.Path() / "f.gpkg";
+    Outcome o = Check("--lines 1 --points 3 --texts 3 --areas 7 --db 1 --export " + Quote(gpkg.string()));
+    ASSERT_EQ(o.Status, 1) << o.Err;
+    EXPECT_NE(o.Err.find("Počet chýb: "), std::string::npos);
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    TBlk blk(false);
+    blk.Open((map / "LE_00002.blk").string(), TBlkOpenMode::ReadOnly);
+
+    auto lines = ByElement(ds->GetLayerByName("findings_line"));
+    const Feature& inadmissible = At(lines, "LE_00002.blk/13");
+    EXPECT_STREQ(inadmissible->GetFieldAsString("text"), "neprípustný druh vo vrstve");
+    EXPECT_EQ(inadmissible->GetFieldAsInteger("code"), -11);
+    EXPECT_STREQ(inadmissible->GetFieldAsString("group"), "L");
+    EXPECT_STREQ(inadmissible->GetFieldAsString("layer"), "LE");
+    TBlkLine l;
+    blk.FindLine(13, l);
+    TCrds crds;
+    blk.ReadLineCrds(l, crds);
+    const auto* g = inadmissible->GetGeometryRef()->toLineString();
+    ASSERT_EQ(g->getNumPoints(), static_cast<int>(crds.size()));
+    EXPECT_EQ(g->getX(0), X(crds[0]));
+    EXPECT_EQ(g->getY(g->getNumPoints() - 1), Y(crds.back()));
+
+    auto points = ByElement(ds->GetLayerByName("findings_point"));
+    TBlkPoint p;
+    blk.FindPoint(3, p);
+    EXPECT_EQ(At(points, "LE_00002.blk/3")->GetGeometryRef()->toPoint()->getX(), static_cast<double>(p.X.Value()));
+    EXPECT_STREQ(At(points, "LE_00002.blk/3")->GetFieldAsString("text"), "uhol otočenia");
+
+    auto unclosed = ByElement(ds->GetLayerByName("findings_area_unclosed"));
+    ASSERT_EQ(unclosed.size(), 1u);
+    EXPECT_EQ(unclosed.begin()->first, "LE_00003.blk/3");
+    EXPECT_EQ(unclosed.begin()->second->GetFieldAsInteger("code"), -72);
+    EXPECT_NE(std::string(unclosed.begin()->second->GetFieldAsString("reason")).find("Chybná topológia"),
+              std::string::npos);
+    auto areas = ByElement(ds->GetLayerByName("findings_area"));
+    EXPECT_EQ(At(areas, "LE_00003.blk/2")->GetFieldAsInteger("code"), -71);
+    EXPECT_EQ(At(areas, "LE_00003.blk/2")->GetGeometryRef()->getGeometryType(), wkbPolygon);
+
+    OGRLayer* tables = ds->GetLayerByName("findings_table");
+    ASSERT_TRUE(tables);
+    EXPECT_EQ(tables->GetGeomType(), wkbNone);
+    bool missing = false;
+    tables->ResetReading();
+    while (OGRFeature* raw = tables->GetNextFeature()) {
+        Feature f(raw);
+        EXPECT_FALSE(f->IsFieldSetAndNotNull(f->GetFieldIndex("number")));
+        if (std::string(f->GetFieldAsString("text")) == "DB p0002.dbf neexistuje") {
+            missing = true;
+            EXPECT_STREQ(f->GetFieldAsString("table"), "p0002.dbf");
+        }
+    }
+    EXPECT_TRUE(missing);
+}
+
+// JSON Lines and CSV on stdout, the count on stderr; every format by its extension.
+TEST_F(Export, OutputFormatsAndFileFormats) {
+    Outcome json = Check("--points 3 --format json");
+    ASSERT_EQ(json.Status, 1) << json.Err;
+    EXPECT_NE(json.Out.find("{\"block\":\"LE_00002.blk\",\"layer\":\"LE\",\"group\":\"B\",\"kind\":5,\"number\":3,"
+                            "\"code\":-32,\"text\":\"uhol otočenia\",\"bbox\":["),
+              std::string::npos)
+        << json.Out;
+    EXPECT_EQ(json.Out.find("Počet"), std::string::npos);
+    EXPECT_NE(json.Err.find("Počet chýb: 2"), std::string::npos);
+    Outcome csv = Check("--points 3 --format csv");
+    ASSERT_EQ(csv.Status, 1);
+    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')), "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table");
+    EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,B,5,3,-32,uhol otočenia,"), std::string::npos) << csv.Out;
+
+    for (const char* ext : {".shp", ".csv", ".fgb"}) {
+        SCOPED_TRACE(ext);
+        Outcome o = Check(std::string("--points 3 --export ") + Quote((temp.Path() / (std::string("e") + ext)).string()));
+        ASSERT_EQ(o.Status, 1) << o.Err;
+        Dataset ds = OpenVector(temp.Path() / (std::string("e_findings_point") + ext));
+        ASSERT_TRUE(ds);
+        OGRLayer* layer = ds->GetLayer(0);
+        EXPECT_EQ(layer->GetFeatureCount(), 2);
+        std::set<std::string> texts;
+        layer->ResetReading();
+        while (OGRFeature* raw = layer->GetNextFeature()) {
+            Feature f(raw);
+            texts.insert(f->GetFieldAsString("text"));
+            EXPECT_EQ(wkbFlatten(f->GetGeometryRef()->getGeometryType()), wkbPoint);
+        }
+        EXPECT_EQ(texts, (std::set<std::string>{"neprípustný druh vo vrstve", "uhol otočenia"}));
+    }
+}
+
+// Nothing is written into a block directory, and an unknown extension is refused before the run.
+TEST_F(Export, RefusesBlockDirectoriesAndUnknownFormats) {
+    const fs::path inBlock = map / "LE_00002.blk" / "x.gpkg";
+    Outcome o = Info((map / "LE_00002.blk").string(), inBlock);
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_FALSE(fs::exists(inBlock));
+    Outcome bad = Check("--points 3 --export " + Quote((temp.Path() / "x.kml").string()));
+    EXPECT_EQ(bad.Status, 2);
+    Outcome badCrs = Check("--points 3 --crs EPSG:999999 --export " + Quote((temp.Path() / "x.gpkg").string()));
+    EXPECT_EQ(badCrs.Status, 2);
+    EXPECT_NE(badCrs.Err.find("EPSG:999999"), std::string::npos) << badCrs.Err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "x.gpkg"));
+    EXPECT_FALSE(fs::exists(map / "Chyby.DBF"));
+}
+
+// --crs names the map's coordinate system; the layers carry it.
+TEST_F(Export, CrsOptionIsTheLayersSystem) {
+    const fs::path gpkg = temp.Path() / "c.gpkg";
+    Outcome o = Check("--points 3 --crs EPSG:2065 --export " + Quote(gpkg.string()));
+    ASSERT_EQ(o.Status, 1) << o.Err;
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    const OGRSpatialReference* srs = ds->GetLayerByName("findings_point")->GetSpatialRef();
+    ASSERT_TRUE(srs);
+    EXPECT_STREQ(srs->GetAuthorityCode(nullptr), "2065");
+    EXPECT_EQ(ds->GetLayerByName("findings_point")->GetFeatureCount(), 2);
+}
+
+// The error browser's rows placed from the blocks: a row finding at its element, a missing
+// table's finding naming the table, no place where the block or the element is not there.
+TEST_F(Export, TableRowsArePlacedFromTheBlocks) {
+    const std::vector<TErrorRecord> records = {
+        {-31, "LE_00002.blk", "LE", "B", 6, 2, "neprípustný druh vo vrstve"},
+        {-93, "LE_00003.blk", std::nullopt, "P", std::nullopt, 1, "zle vyplnený DB záznam"},
+        {-72, "LE_00003.blk", "LE", "P", 1, 3, "chybná topológia plochy"},
+        {-91, "LE_00002.blk", std::nullopt, "L", std::nullopt, std::nullopt, "DB l0021.dbf neexistuje"},
+        {-93, "LE_00002.blk", std::nullopt, "P", std::nullopt, std::nullopt, "chybná DB štruktúra"},
+        {-31, "LE_00077.blk", "LE", "B", 6, 2, "neprípustný druh vo vrstve"},
+        {-11, "LE_00002.blk", "LE", "L", 1, 9999, "neprípustný druh vo vrstve"}};
+    const std::vector<TFinding> found = gisexport::PlaceFindings(map.string(), records);
+    ASSERT_EQ(found.size(), records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) EXPECT_EQ(found[i].Record, records[i]);
+
+    TBlk b2(false), b3(false);
+    b2.Open((map / "LE_00002.blk").string(), TBlkOpenMode::ReadOnly);
+    b3.Open((map / "LE_00003.blk").string(), TBlkOpenMode::ReadOnly);
+    TBlkPoint p;
+    b2.FindPoint(2, p);
+    EXPECT_EQ(found[0].Place.Shape, TPlaceShape::Point);
+    EXPECT_EQ(found[0].Place.Anchor, (TPlaceXY{static_cast<double>(p.X.Value()), static_cast<double>(p.Y.Value())}));
+
+    TBlkArea a;
+    b3.FindArea(1, a);
+    TCrds ring;
+    std::string reason;
+    ASSERT_TRUE(AreaRing(b3, a, ring, reason)) << reason;
+    EXPECT_EQ(found[1].Place.Shape, TPlaceShape::Area);
+    ASSERT_EQ(found[1].Place.Crds.size(), ring.size());
+    EXPECT_EQ(found[1].Place.Crds.front().X, X(ring.front()));
+    EXPECT_EQ(found[1].Place.Crds.front(), found[1].Place.Crds.back()) << "a closed ring";
+
+    EXPECT_EQ(found[2].Place.Shape, TPlaceShape::AreaPoint);
+    b3.FindArea(3, a);
+    EXPECT_EQ(found[2].Place.Anchor,
+              (TPlaceXY{static_cast<double>(a.RefX.Value()), static_cast<double>(a.RefY.Value())}));
+    EXPECT_FALSE(found[2].Place.Reason.empty());
+
+    EXPECT_TRUE(found[3].Place.Empty());
+    EXPECT_EQ(found[3].Place.Table, "l0021.dbf");
+    EXPECT_TRUE(found[4].Place.Empty());
+    EXPECT_TRUE(found[5].Place.Empty()) << "no such block";
+    EXPECT_TRUE(found[6].Place.Empty()) << "no such line";
+}
+
+}  // namespace
