@@ -365,7 +365,8 @@ int Run(const Arguments& args) {
         ListMapBlocks(mapDir, [&](const std::string& layer) { return standard.IsLayerKnown(layer); });
     BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, isatty(STDERR_FILENO) == 1);
     // The findings as the error table holds them, kept as they come: nothing reads the table back.
-    TFindingList found;
+    // Their places only where they are printed or exported.
+    TFindingList found(args.Format != OutputFormat::Text || !args.Export.empty());
     TCheckRunResult result;
     {
         TFindingSinkScope sink(standard.Findings(), found);

@@ -157,19 +157,47 @@ std::string Convert(const std::string& in, const std::string& to, const std::str
     return out;
 }
 #else
+// The conversion descriptors a thread has opened, kept for its next conversions
+// (opening one costs more than converting a field).
+class ConverterCache {
+public:
+    ~ConverterCache() {
+        for (const Entry& e : FEntries) iconv_close(e.Cd);
+    }
+    // A descriptor in its initial state; (iconv_t)-1 when the conversion is unknown.
+    iconv_t Get(const std::string& to, const std::string& from) {
+        for (const Entry& e : FEntries)
+            if (e.To == to && e.From == from) {
+                iconv(e.Cd, nullptr, nullptr, nullptr, nullptr);
+                return e.Cd;
+            }
+        iconv_t cd = iconv_open(to.c_str(), from.c_str());
+        if (cd != reinterpret_cast<iconv_t>(-1)) FEntries.push_back({to, from, cd});
+        return cd;
+    }
+
+private:
+    struct Entry {
+        std::string To, From;
+        iconv_t Cd;
+    };
+    std::vector<Entry> FEntries;
+};
+
 std::string Convert(const std::string& in, const std::string& to, const std::string& from) {
-    iconv_t cd = iconv_open(to.c_str(), from.c_str());
+    thread_local ConverterCache converters;
+    iconv_t cd = converters.Get(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1)) return in;
     std::string out;
     out.reserve(in.size() * 2);
-    std::vector<char> buf(4096);
+    char buf[4096];
     char* src = const_cast<char*>(in.data());
     size_t srcLeft = in.size();
     while (srcLeft > 0) {
-        char* dst = buf.data();
-        size_t dstLeft = buf.size();
+        char* dst = buf;
+        size_t dstLeft = sizeof buf;
         size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-        out.append(buf.data(), buf.size() - dstLeft);
+        out.append(buf, sizeof buf - dstLeft);
         if (r == static_cast<size_t>(-1)) {
             if (errno == E2BIG) continue;
             // Unconvertible or broken input: substitute and skip one byte
@@ -183,7 +211,6 @@ std::string Convert(const std::string& in, const std::string& to, const std::str
             iconv(cd, nullptr, nullptr, nullptr, nullptr);
         }
     }
-    iconv_close(cd);
     return out;
 }
 #endif

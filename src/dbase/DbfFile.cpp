@@ -249,18 +249,21 @@ bool DbfFile::WriteRecord(std::uint32_t index, const std::string& bytes) {
     return bytes.size() == FHeader.RecordLength && WriteAt(FFd, bytes.data(), bytes.size(), at);
 }
 
-bool DbfFile::AppendRecord(const std::string& bytes) {
-    if (bytes.size() != FHeader.RecordLength) return false;
+bool DbfFile::AppendRecords(const std::string& bytes) {
+    const std::size_t length = FHeader.RecordLength;
+    if (length == 0 || bytes.empty() || bytes.size() % length != 0) return false;
+    const std::uint64_t count = FHeader.RecordCount + bytes.size() / length;
+    if (count > UINT32_MAX) return false;
     const std::uint32_t index = FHeader.RecordCount;
     std::string withEnd = bytes + '\x1A';
     const off_t at =
         static_cast<off_t>(FHeader.HeaderLength) + static_cast<off_t>(index) * static_cast<off_t>(FHeader.RecordLength);
     FBufferCount = 0;
     if (!WriteAt(FFd, withEnd.data(), withEnd.size(), at)) return false;
-    std::string count(4, '\0');
-    PutU32(count, 0, index + 1);
-    if (!WriteAt(FFd, count.data(), 4, 4)) return false;
-    FHeader.RecordCount = index + 1;
+    std::string counted(4, '\0');
+    PutU32(counted, 0, static_cast<std::uint32_t>(count));
+    if (!WriteAt(FFd, counted.data(), 4, 4)) return false;
+    FHeader.RecordCount = static_cast<std::uint32_t>(count);
     PutU32(FHeader.Prefix, 4, FHeader.RecordCount);
     return true;
 }

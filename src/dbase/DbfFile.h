@@ -66,10 +66,11 @@ public:
     // Raw bytes of record index (0-based), RecordLength of them.
     const char* Record(std::uint32_t index);
 
-    // Writes one record in place / appends one (record count and the end
-    // marker updated); false when a write failed.
+    // Writes one record in place / appends records (bytes: whole records one after
+    // another, in one write; record count and the end marker updated); false when a
+    // write failed.
     bool WriteRecord(std::uint32_t index, const std::string& bytes);
-    bool AppendRecord(const std::string& bytes);
+    bool AppendRecords(const std::string& bytes);
     bool WriteHeaderDate();
 
     // Text of a memo field from its record bytes; null when the memo file is

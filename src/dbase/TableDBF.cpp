@@ -511,23 +511,32 @@ void TTableDBF::CreateTable(const std::string& filePath, const TFldDefList& fiel
     WriteEmptyTable(filePath, layout, *ldid);
 }
 
-void TTableDBF::AppendRecord(const std::vector<TValue>& values) {
+std::string TTableDBF::EncodeRecord(const std::vector<TValue>& values) const {
     F->RequireOpen();
-    F->RequireWritable();
     if (values.size() > F->Fields.size())
         throw EDbfException(Format("Too many values: %zu for %zu fields.", values.size(), F->Fields.size()));
     // Every value is converted before anything is written.
-    std::vector<std::string> texts;
+    std::string record(F->File->Header().RecordLength, ' ');
     for (std::size_t j = 0; j < F->Fields.size(); ++j) {
         const TValue& v = j < values.size() ? values[j] : TValue{};
-        texts.push_back(dbfio::EncodeField(v, F->Fields[j], F->CodePage, dbfio::ConvertMode::Strict));
+        const std::string text = dbfio::EncodeField(v, F->Fields[j], F->CodePage, dbfio::ConvertMode::Strict);
+        std::memcpy(record.data() + F->Fields[j].Offset, text.data(),
+                    std::min(text.size(), static_cast<std::size_t>(F->Fields[j].Width)));
     }
-    const std::uint32_t rec = F->File->RecordCount();
-    std::string record(F->File->Header().RecordLength, ' ');
-    for (std::size_t j = 0; j < texts.size(); ++j)
-        std::memcpy(record.data() + F->Fields[j].Offset, texts[j].data(),
-                    std::min(texts[j].size(), static_cast<std::size_t>(F->Fields[j].Width)));
-    if (!F->File->AppendRecord(record) || !F->File->WriteHeaderDate()) {
+    return record;
+}
+
+void TTableDBF::AppendRecord(const std::vector<TValue>& values) { AppendEncoded(EncodeRecord(values)); }
+
+void TTableDBF::AppendEncoded(const std::string& records) {
+    F->RequireOpen();
+    F->RequireWritable();
+    const std::size_t length = F->File->Header().RecordLength;
+    if (records.empty()) return;
+    if (length == 0 || records.size() % length != 0)
+        throw EDbfException(Format("Not whole records: %zu bytes of records of %zu.", records.size(), length));
+    const std::uint32_t first = F->File->RecordCount();
+    if (!F->File->AppendRecords(records) || !F->File->WriteHeaderDate()) {
         std::string path = F->Path;
         try {
             F->Reload(-1);
@@ -536,12 +545,13 @@ void TTableDBF::AppendRecord(const std::vector<TValue>& values) {
         }
         throw EDbfEngineError("Cannot append a record to the table.", path);
     }
-    std::string written(F->File->Record(rec), F->File->Header().RecordLength);
-    if (!F->RowFilter || F->RowFilter->Matches(written, F->CodePage)) {
-        F->Visible.push_back(rec);
+    for (std::size_t at = 0; at < records.size(); at += length) {
+        std::string written = records.substr(at, length);
+        if (F->RowFilter && !F->RowFilter->Matches(written, F->CodePage)) continue;
+        F->Visible.push_back(first + static_cast<std::uint32_t>(at / length));
         F->Cursor = static_cast<int>(F->Visible.size()) - 1;
         F->BofFlag = F->EofFlag = false;
-        F->Current = written;
+        F->Current = std::move(written);
     }
 }
 

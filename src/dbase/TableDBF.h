@@ -122,6 +122,10 @@ public:
     // trailing values and nulls are blank. Texts longer than their column are
     // cut; a value that cannot be stored raises and nothing is written.
     void AppendRecord(const std::vector<TValue>& values);
+    // The bytes AppendRecord would write for the values (raises as it does), and
+    // records given as such bytes one after another, appended in one write.
+    std::string EncodeRecord(const std::vector<TValue>& values) const;
+    void AppendEncoded(const std::string& records);
 
     // Navigation over the visible rows (passing the filter, not deleted).
     void First();

@@ -172,6 +172,7 @@ TBlkStandardGXD::TBlkStandardGXD(const TBlkStandardGXD& from, TWorkerTag)
     i.PointZeroAngleKinds = f.PointZeroAngleKinds;
     i.TextZeroAngleKinds = f.TextZeroAngleKinds;
     i.Findings.Detach(i.TableSink);
+    i.Findings.SetPlacesWanted(f.Findings.WantsPlaces());
 }
 
 std::unique_ptr<TBlkStandardGXD> TBlkStandardGXD::ElementWorker() const {

@@ -75,7 +75,7 @@ void TCheckPass::Add(std::int32_t code, std::int16_t kind, std::int32_t number, 
     record.Cislo = number;
     record.Chyba = text;
     TFindingPlace place;
-    if (FBlk && entry) {
+    if (FBlk && entry && FStandard.Findings().WantsPlaces()) {
         if (const auto group = GroupOfLetter(entry->Letter)) place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
     }
     FStandard.Findings().Add({record, place});

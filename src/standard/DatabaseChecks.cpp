@@ -218,7 +218,8 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
         const std::int32_t code = DatabaseFindingCode(letter);
         if (code == 0) return;
         const auto group = GroupOfLetter(letter);
-        TFindingPlace place = number && group ? ElementPlace(blk, *group, *number, &placeSteps) : TablePlace(table);
+        TFindingPlace place = number && group && Findings().WantsPlaces() ? ElementPlace(blk, *group, *number, &placeSteps)
+                                                                            : TablePlace(table);
         place.Table = table;
         Findings().Add({{code, block, std::nullopt, std::string(1, letter), std::nullopt, number, text}, place});
         ++count;

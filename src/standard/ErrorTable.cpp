@@ -6,9 +6,21 @@
 
 namespace vexa {
 
+namespace {
+// Records written in one go.
+constexpr std::size_t kBatch = 512;
+}  // namespace
+
 TErrorTable::TErrorTable() = default;
 TErrorTable::TErrorTable(std::string path) : FPath(std::move(path)) {}
-TErrorTable::~TErrorTable() { Close(); }
+TErrorTable::~TErrorTable() {
+    FHeld = false;
+    try {
+        Close();
+    } catch (...) {
+        // A destructor cannot report it: the runs write their records before they end.
+    }
+}
 
 void TErrorTable::SetPath(const std::string& path) {
     FHeld = false;
@@ -54,9 +66,25 @@ void TErrorTable::Release() {
 void TErrorTable::Close() {
     if (FHeld) return;
     if (FTable) {
-        FTable->Close();
-        FTable.reset();
+        // The table closes also when its pending records cannot be written; the error passes on.
+        struct Closer {
+            std::unique_ptr<TTableDBF>& Table;
+            ~Closer() {
+                Table->Close();
+                Table.reset();
+            }
+        } closer{FTable};
+        Flush();
     }
+}
+
+void TErrorTable::Flush() {
+    if (FPendingCount == 0) return;
+    std::string pending;
+    pending.swap(FPending);
+    FPendingCount = 0;
+    if (!FTable) throw Exception("The error table is not open.\r(" + FPath + ")");
+    FTable->AppendEncoded(pending);
 }
 
 bool TErrorTable::Active() const { return FTable && FTable->Active(); }
@@ -91,7 +119,8 @@ void TErrorTable::Append(const TErrorRecord& record) {
         fitted.Prvok,                   number(fitted.Druh), number(fitted.Cislo),
         fitted.Chyba,
     };
-    FTable->AppendRecord(values);
+    FPending += FTable->EncodeRecord(values);
+    if (++FPendingCount >= kBatch) Flush();
 }
 
 TErrorRecord TErrorTable::Fit(TErrorRecord record) {

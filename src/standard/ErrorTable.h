@@ -25,15 +25,18 @@ public:
     void SetPath(const std::string& path);  // closes the table first
 
     void Open();   // the table layer's exceptions pass on; nothing when open
-    void Close();  // nothing while held
+    void Close();  // writes what is pending; nothing more while held
     // A check run holds the table open from its first finding to its end, so
     // that no pass reopens (and rereads) it; Release closes it.
     void Hold();
     void Release();
     bool Active() const;
     // Appends one finding, values in column order, nulls as blank fields. Texts longer
-    // than their column are cut at a character boundary (as Fit does).
+    // than their column are cut at a character boundary (as Fit does). The records are
+    // written in batches: at Flush, when a batch is full, and when the table closes.
     void Append(const TErrorRecord& record);
+    // Writes the records appended so far; raises when they cannot be written.
+    void Flush();
 
     // The record as the table stores it: texts cut to their columns.
     static TErrorRecord Fit(TErrorRecord record);
@@ -48,13 +51,22 @@ private:
     std::unique_ptr<TTableDBF> FTable;
     TFldDefList FFields;
     bool FHeld = false;
+    std::string FPending;  // encoded records not yet written
+    std::size_t FPendingCount = 0;
 };
 
 // Holds the error table open for a scope (a whole check run).
 class TErrorTableHold {
 public:
     explicit TErrorTableHold(TErrorTable& table) : FTable(table) { FTable.Hold(); }
-    ~TErrorTableHold() { FTable.Release(); }
+    // The records still pending are written at the latest here; an error then cannot
+    // pass a destructor, so a run flushes the table itself at its normal end.
+    ~TErrorTableHold() {
+        try {
+            FTable.Release();
+        } catch (...) {
+        }
+    }
     TErrorTableHold(const TErrorTableHold&) = delete;
     TErrorTableHold& operator=(const TErrorTableHold&) = delete;
 

@@ -50,6 +50,10 @@ class IFindingSink {
 public:
     virtual ~IFindingSink() = default;
     virtual void Add(const TFinding& finding) = 0;
+    // Whether the sink uses the places of the findings: reading them from the block
+    // costs a read of the element (and a walk for an area), so they are found only
+    // when a sink wants them.
+    virtual bool WantsPlaces() const { return false; }
 };
 
 // Hands each finding to every sink added, in the order they were added.
@@ -60,6 +64,15 @@ public:
     void Add(const TFinding& finding) override {
         for (IFindingSink* sink : FSinks) sink->Add(finding);
     }
+    bool WantsPlaces() const override {
+        if (FPlacesWanted) return true;
+        for (const IFindingSink* sink : FSinks)
+            if (sink->WantsPlaces()) return true;
+        return false;
+    }
+    // Places are found also with no sink of this fan-out wanting them (a worker of a
+    // parallel run whose findings go on to sinks that want them).
+    void SetPlacesWanted(bool wanted) { FPlacesWanted = wanted; }
     // Puts sinks in place of the present ones and returns those.
     std::vector<IFindingSink*> ReplaceSinks(std::vector<IFindingSink*> sinks) {
         FSinks.swap(sinks);
@@ -68,6 +81,7 @@ public:
 
 private:
     std::vector<IFindingSink*> FSinks;
+    bool FPlacesWanted = false;
 };
 
 // Keeps the findings exactly as given, to be handed on later in the same order
@@ -76,6 +90,9 @@ private:
 class TFindingBuffer : public IFindingSink {
 public:
     void Add(const TFinding& finding) override { FFindings.push_back(finding); }
+    // As the sinks the findings are handed to later.
+    bool WantsPlaces() const override { return FWantsPlaces; }
+    void SetWantsPlaces(bool wanted) { FWantsPlaces = wanted; }
     void HandTo(IFindingSink& sink) const {
         for (const TFinding& f : FFindings) sink.Add(f);
     }
@@ -83,6 +100,7 @@ public:
 
 private:
     std::vector<TFinding> FFindings;
+    bool FWantsPlaces = false;
 };
 
 // Sends the findings of a fan-out only to one sink for a scope; the fan-out's
@@ -103,12 +121,15 @@ private:
 // to their columns).
 class TFindingList : public IFindingSink {
 public:
+    explicit TFindingList(bool wantsPlaces = true) : FWantsPlaces(wantsPlaces) {}
     void Add(const TFinding& finding) override;
+    bool WantsPlaces() const override { return FWantsPlaces; }
     const std::vector<TFinding>& Findings() const { return FFindings; }
     void Clear() { FFindings.clear(); }
 
 private:
     std::vector<TFinding> FFindings;
+    bool FWantsPlaces;
 };
 
 // Attaches a sink to a fan-out for a scope.

@@ -392,6 +392,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             job->Name = cells.Vrstva;
             job->Path = mapDir + cells.Vrstva;
             job->Options = view.Options();
+            job->Findings.SetWantsPlaces(standard.Findings().WantsPlaces());
             try {
                 RemoveLeftovers(fs::path(job->Path));
             } catch (...) {
@@ -475,6 +476,8 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
             CheckInParallel(standard, view, jobs, result);
         else
             CheckInTurn(standard, view, result);
+        // The last batch of findings reaches the table here, where an error still ends the run.
+        standard.ErrorTable().Flush();
     }
 
     if (result.Total > 0) {

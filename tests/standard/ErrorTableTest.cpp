@@ -2,6 +2,7 @@
 #include "common/Text.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
+#include "dbase/DbfIo.h"
 
 #include <gtest/gtest.h>
 
@@ -77,6 +78,7 @@ TEST(ErrorTable, ResetGivesAFreshEmptyTableAndTheGuardClosesOnExceptions) {
     const std::string first = s.ErrorTablePath();
     s.ErrorTable().Open();
     s.ErrorTable().Append({-31, "LE_1.blk", std::string("LE"), "B", 5, 3, "neprípustný druh vo vrstve"});
+    s.ErrorTable().Flush();  // appended records are written in batches
     EXPECT_EQ(RowsOf(first).size(), 1u);
     s.ResetErrorTable();  // closes the open table first
     EXPECT_FALSE(s.ErrorTable().Active());
@@ -100,4 +102,48 @@ TEST(ErrorTable, ResetGivesAFreshEmptyTableAndTheGuardClosesOnExceptions) {
     }
     EXPECT_EQ(s.ErrorTablePath(), "");
     EXPECT_FALSE(std::filesystem::exists(first));
+}
+
+// Records written in batches give the bytes of records written one by one; a held
+// table writes a full batch at once and the rest when flushed; a batch that cannot
+// be written raises where the run flushes, and the records written before stay.
+TEST(ErrorTable, BatchesGiveTheBytesOfSingleAppendsAndFailuresRaise) {
+    testkit::TempDir dir;
+    const std::string one = dir / "one.dbf", batched = dir / "batched.dbf";
+    TErrorTable::CreateTemplate(one);
+    TErrorTable::CreateTemplate(batched);
+    auto record = [](int i) {
+        return TErrorRecord{-11 - i % 5, "LE_" + std::to_string(i) + ".blk", std::string("LE"), "L", i % 30, i,
+                            i % 3 ? "neprípustný druh vo vrstve" : "línia mimo rozsah opísaného obdĺžnika"};
+    };
+    TErrorTable single(one);
+    for (int i = 0; i < 1300; ++i) {
+        single.Open();
+        single.Append(record(i));
+        single.Close();
+    }
+    TErrorTable held(batched);
+    held.Hold();
+    held.Open();
+    for (int i = 0; i < 1300; ++i) held.Append(record(i));
+    held.Close();  // held: nothing more is written
+    EXPECT_EQ(RowsOf(batched).size(), 1024u) << "two full batches of 512";
+    held.Flush();
+    EXPECT_EQ(RowsOf(batched).size(), 1300u);
+    held.Release();
+    auto bytes = [](const std::string& path) {
+        std::vector<unsigned char> b = testkit::ReadFileBytes(path);
+        for (std::size_t i = 1; i < 4; ++i) b.at(i) = 0;  // the date of the last change
+        return b;
+    };
+    EXPECT_EQ(bytes(batched), bytes(one));
+
+    held.Hold();
+    held.Open();
+    for (int i = 0; i < 10; ++i) held.Append(record(i));
+    dbfio::InjectWriteFailureAfter(100);
+    EXPECT_THROW(held.Flush(), std::exception);
+    dbfio::InjectWriteFailureAfter(-1);
+    held.Release();
+    EXPECT_EQ(RowsOf(batched).size(), 1300u) << "the records written before stay";
 }
