@@ -11,6 +11,7 @@
 #include "Json.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
+#include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
 #include "standard/Findings.h"
 #include "ui/BlockList.h"
@@ -348,6 +349,36 @@ std::string FindingCsv(const TFinding& f) {
     return line + "," + CsvField(f.Place.Table);
 }
 
+// Prints each finding on a line of its own in the chosen format (CSV: a header row first).
+class TFindingPrinter : public IFindingSink {
+public:
+    // clearProgress: stdout and the progress bar share a terminal; a finding first
+    // clears the bar's line.
+    TFindingPrinter(OutputFormat format, bool clearProgress) : FFormat(format), FClearProgress(clearProgress) {}
+    void Add(const TFinding& finding) override {
+        const TFinding f{TErrorTable::Fit(finding.Record), finding.Place};  // as the error table holds it
+        if (FClearProgress) {
+            std::fprintf(stderr, "\r\033[K");
+            std::fflush(stderr);
+        }
+        switch (FFormat) {
+        case OutputFormat::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
+        case OutputFormat::Json: std::printf("%s\n", FindingJson(f).c_str()); break;
+        case OutputFormat::Csv:
+            if (!FHeader) std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
+            FHeader = true;
+            std::printf("%s\n", FindingCsv(f).c_str());
+            break;
+        }
+    }
+    bool WantsPlaces() const override { return FFormat != OutputFormat::Text; }
+
+private:
+    OutputFormat FFormat;
+    bool FClearProgress;
+    bool FHeader = false;
+};
+
 int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_directory(args.MapDir, ec)) {
@@ -364,29 +395,23 @@ int Run(const Arguments& args) {
     std::vector<TBlockRow> listed =
         ListMapBlocks(mapDir, [&](const std::string& layer) { return standard.IsLayerKnown(layer); });
     BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, isatty(STDERR_FILENO) == 1);
-    // The findings as the error table holds them, kept as they come: nothing reads the table back.
-    // Their places only where they are printed or exported.
-    TFindingList found(args.Format != OutputFormat::Text || !args.Export.empty());
+    // Each finding is printed as it comes (in the order of the error table), so that a
+    // large map's findings are not all held; the export needs them all.
+    TFindingPrinter printer(args.Format, isatty(STDERR_FILENO) == 1 && isatty(STDOUT_FILENO) == 1);
+    TFindingList exported(true);
     TCheckRunResult result;
     {
-        TFindingSinkScope sink(standard.Findings(), found);
+        TFindingSinkScope print(standard.Findings(), printer);
+        std::optional<TFindingSinkScope> keep;
+        if (!args.Export.empty()) keep.emplace(standard.Findings(), exported);
         result = RunCheck(standard, view);
     }
     if (!args.Export.empty()) {
-        for (const std::string& file : gisexport::WriteLayers(args.Export, gisexport::FindingLayers(found.Findings()), args.Crs))
+        for (const std::string& file :
+             gisexport::WriteLayers(args.Export, gisexport::FindingLayers(exported.Findings()), args.Crs))
             std::fprintf(stderr, "Export: %s\n", file.c_str());
     }
     if (result.Total == 0) return 0;
-
-    if (args.Format == OutputFormat::Csv)
-        std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
-    for (const TFinding& f : found.Findings()) {
-        switch (args.Format) {
-        case OutputFormat::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
-        case OutputFormat::Json: std::printf("%s\n", FindingJson(f).c_str()); break;
-        case OutputFormat::Csv: std::printf("%s\n", FindingCsv(f).c_str()); break;
-        }
-    }
     std::fflush(stdout);
     std::fprintf(stderr, "Počet chýb: %d (%s)\n", result.Total, result.ErrorTable.c_str());
     return 1;

@@ -9,21 +9,22 @@
 
 namespace vexa {
 
-// Every line record by the hash of its cheap key (vertex count and stored
-// rectangle), 16 bytes a record. Records that share a hash are grouped further by
-// their full cheap key and their exact vertices, so that finding a line's
-// duplicates is a binary search and many identical lines cost n log n.
+// Every line record by a 32-bit hash of its cheap key (vertex count and stored
+// rectangle), 8 bytes a record. Records that share a hash (copies, and now and then
+// records whose keys only collide) are grouped further by their full cheap key and
+// their exact vertices, so that finding a line's duplicates is a binary search and
+// many identical lines cost n log n.
 struct TBlk::TDuplicateIndex {
     struct Key {
         std::int64_t Count = 0;
         std::array<std::uint8_t, 24> Rect{};
         auto operator<=>(const Key&) const = default;
     };
-    static constexpr std::uint32_t kAlone = UINT32_MAX;
     struct Entry {
-        std::uint64_t Hash;
-        std::uint32_t Position;  // record index in the file: file order within a hash
-        std::uint32_t Detail;    // into Details for a hash records share, else kAlone
+        std::uint32_t Hash;
+        // A record alone with its hash: its position in the file. A record of a shared
+        // hash: its detail (Details), the entries of a hash in the order of their details.
+        std::uint32_t Slot;
     };
     // What the records of a shared hash are grouped by.
     struct Detail {
@@ -31,13 +32,14 @@ struct TBlk::TDuplicateIndex {
         bool Broken = false;   // its vertices cannot be read
         std::string Geometry;  // GeometryKey of its vertices
         std::int32_t Number = 0;
+        std::uint32_t Position = 0;  // file order among equals
     };
-    // Sorted by hash; within a hash by key, readable first, geometry, file position.
+    // Sorted by hash; within a shared hash by key, readable first, geometry, position.
     std::vector<Entry> Entries;
     std::vector<Detail> Details;
     // By the top 16 bits of a hash: the first entry with those bits (and the end
     // last), so that a search looks only among the few entries of one range.
-    static constexpr int kDirectoryShift = 48;
+    static constexpr int kDirectoryShift = 16;
     std::vector<std::uint32_t> Directory;
     // By record position: whether another record shares the record's hash. The
     // line pass reads the lines in file order, so this answers most lines from
@@ -45,7 +47,7 @@ struct TBlk::TDuplicateIndex {
     std::vector<bool> SharedAt;
 
     static Key KeyOf(const TBlkLine& line);
-    static std::uint64_t HashOf(const Key& key);
+    static std::uint32_t HashOf(const Key& key);
     // The vertices in one canonical form (every zero the one zero), in the direction
     // whose bytes compare lower: a line and its reverse give one key.
     static std::string GeometryKey(const TCrds& crds);

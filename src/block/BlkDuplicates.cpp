@@ -78,7 +78,7 @@ TBlk::TDuplicateIndex::Key TBlk::TDuplicateIndex::KeyOf(const TBlkLine& line) {
     return key;
 }
 
-std::uint64_t TBlk::TDuplicateIndex::HashOf(const Key& key) {
+std::uint32_t TBlk::TDuplicateIndex::HashOf(const Key& key) {
     std::uint64_t words[3];
     std::memcpy(words, key.Rect.data(), sizeof words);
     std::uint64_t h = static_cast<std::uint64_t>(key.Count) * 0x9E3779B97F4A7C15ULL;
@@ -86,7 +86,7 @@ std::uint64_t TBlk::TDuplicateIndex::HashOf(const Key& key) {
         h = (h ^ w) * 0xFF51AFD7ED558CCDULL;
         h ^= h >> 29;
     }
-    return h;
+    return static_cast<std::uint32_t>(h >> 32);
 }
 
 std::string TBlk::TDuplicateIndex::GeometryKey(const TCrds& crds) {
@@ -122,12 +122,12 @@ void TBlk::TDuplicateIndex::Build(TBlk& blk) {
     for (std::size_t i = 1; i < records; ++i) {
         const TBlkLine r = record(i);
         if (LineDeleted(r)) continue;
-        Entries.push_back({HashOf(KeyOf(r)), static_cast<std::uint32_t>(i), kAlone});
+        Entries.push_back({HashOf(KeyOf(r)), static_cast<std::uint32_t>(i)});
     }
     std::sort(Entries.begin(), Entries.end(), [](const Entry& a, const Entry& b) {
-        return a.Hash != b.Hash ? a.Hash < b.Hash : a.Position < b.Position;
+        return a.Hash != b.Hash ? a.Hash < b.Hash : a.Slot < b.Slot;
     });
-    Directory.assign((std::size_t(1) << (64 - kDirectoryShift)) + 1, 0);
+    Directory.assign((std::size_t(1) << (32 - kDirectoryShift)) + 1, 0);
     std::size_t at = 0;
     for (std::size_t bucket = 0; bucket + 1 < Directory.size(); ++bucket) {
         Directory[bucket] = static_cast<std::uint32_t>(at);
@@ -136,74 +136,79 @@ void TBlk::TDuplicateIndex::Build(TBlk& blk) {
     Directory.back() = static_cast<std::uint32_t>(Entries.size());
     SharedAt.assign(records, false);
     TCrds crds;
+    std::vector<std::uint32_t> order;
     for (std::size_t i = 0; i < Entries.size();) {
         std::size_t j = i + 1;
         while (j < Entries.size() && Entries[j].Hash == Entries[i].Hash) ++j;
         if (j - i > 1) {
+            order.clear();
             for (std::size_t k = i; k < j; ++k) {
-                SharedAt[Entries[k].Position] = true;
-                const TBlkLine r = record(Entries[k].Position);
+                const std::uint32_t position = Entries[k].Slot;
+                SharedAt[position] = true;
+                const TBlkLine r = record(position);
                 Detail d;
                 d.K = KeyOf(r);
                 d.Number = r.Number;
+                d.Position = position;
                 try {
                     blk.ReadCrds(r.FirstCrd, r.LastCrd, crds);
                     d.Geometry = GeometryKey(crds);
                 } catch (const EBlkReadError&) {
                     d.Broken = true;
                 }
-                Entries[k].Detail = static_cast<std::uint32_t>(Details.size());
+                order.push_back(static_cast<std::uint32_t>(Details.size()));
                 Details.push_back(std::move(d));
             }
-            std::sort(Entries.begin() + static_cast<std::ptrdiff_t>(i), Entries.begin() + static_cast<std::ptrdiff_t>(j),
-                      [&](const Entry& a, const Entry& b) {
-                          const Detail& x = Details[a.Detail];
-                          const Detail& y = Details[b.Detail];
-                          if (x.K != y.K) return x.K < y.K;
-                          if (x.Broken != y.Broken) return x.Broken < y.Broken;
-                          if (x.Geometry != y.Geometry) return x.Geometry < y.Geometry;
-                          return a.Position < b.Position;
-                      });
+            std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+                const Detail& x = Details[a];
+                const Detail& y = Details[b];
+                if (x.K != y.K) return x.K < y.K;
+                if (x.Broken != y.Broken) return x.Broken < y.Broken;
+                if (x.Geometry != y.Geometry) return x.Geometry < y.Geometry;
+                return x.Position < y.Position;
+            });
+            for (std::size_t k = i; k < j; ++k) Entries[k].Slot = order[k - i];
         }
         i = j;
     }
+    blk.FLinCache.Release();
+    blk.FCrdCache.Release();
 }
 
 void TBlk::TDuplicateIndex::Find(TBlk& blk, const TBlkLine& line, const TCrds& crds, std::string& found,
                                  std::size_t limit) const {
     const Key key = KeyOf(line);
-    const std::uint64_t hash = HashOf(key);
-    const std::size_t bucket = static_cast<std::size_t>(hash >> kDirectoryShift);
+    const std::uint32_t hash = HashOf(key);
+    const std::size_t bucket = hash >> kDirectoryShift;
     const auto rangeEnd = Entries.begin() + Directory[bucket + 1];
     auto first = std::lower_bound(Entries.begin() + Directory[bucket], rangeEnd, hash,
-                                  [](const Entry& e, std::uint64_t h) { return e.Hash < h; });
+                                  [](const Entry& e, std::uint32_t h) { return e.Hash < h; });
     auto last = first;
     while (last != rangeEnd && last->Hash == hash) ++last;
     if (last - first < 2) {
         // A hash no other record has: the record itself, or one line that is not it.
         if (first == last) return;
         TBlkLine other;
-        std::memcpy(static_cast<void*>(&other), blk.FLinCache.data() + first->Position * sizeof(TBlkLine),
-                    sizeof other);
-        blk.FLinCache.Touched(first->Position * sizeof(TBlkLine), sizeof other);
+        std::memcpy(static_cast<void*>(&other), blk.FLinCache.data() + first->Slot * sizeof(TBlkLine), sizeof other);
+        blk.FLinCache.Touched(first->Slot * sizeof(TBlkLine), sizeof other);
         if (other.Number == line.Number || KeyOf(other) != key) return;
         CompareCandidate(blk, other, crds, found);
         return;
     }
-    auto lo = std::lower_bound(first, last, key, [&](const Entry& e, const Key& k) { return Details[e.Detail].K < k; });
-    auto hi = std::upper_bound(lo, last, key, [&](const Key& k, const Entry& e) { return k < Details[e.Detail].K; });
+    auto detail = [&](const Entry& e) -> const Detail& { return Details[e.Slot]; };
+    auto lo = std::lower_bound(first, last, key, [&](const Entry& e, const Key& k) { return detail(e).K < k; });
+    auto hi = std::upper_bound(lo, last, key, [&](const Key& k, const Entry& e) { return k < detail(e).K; });
     // Any other record of the same cheap key whose vertices cannot be read is an error,
     // as reading it for the comparison would be.
     for (auto it = lo; it != hi; ++it)
-        if (Details[it->Detail].Broken && Details[it->Detail].Number != line.Number) throw EBlkReadError(blk.Path());
+        if (detail(*it).Broken && detail(*it).Number != line.Number) throw EBlkReadError(blk.Path());
     const std::string geometry = GeometryKey(crds);
     auto same = std::lower_bound(lo, hi, geometry, [&](const Entry& e, const std::string& g) {
-        const Detail& d = Details[e.Detail];
-        return !d.Broken && d.Geometry < g;
+        return !detail(e).Broken && detail(e).Geometry < g;
     });
-    for (auto it = same; it != hi && !Details[it->Detail].Broken && Details[it->Detail].Geometry == geometry; ++it) {
-        if (Details[it->Detail].Number == line.Number) continue;
-        found += std::to_string(Details[it->Detail].Number);
+    for (auto it = same; it != hi && !detail(*it).Broken && detail(*it).Geometry == geometry; ++it) {
+        if (detail(*it).Number == line.Number) continue;
+        found += std::to_string(detail(*it).Number);
         found += ',';
         if (found.size() > limit) break;  // the rest could not be shown
     }

@@ -74,6 +74,7 @@ bool TFileView::Load(std::FILE* stream, std::size_t size) {
     if (map != MAP_FAILED) {
         FMap = map;
         FMapSize = size;
+        FWindowsSeen.assign(((size >> kWindowBits) + 1 + 63) / 64, 0);
         FData = static_cast<const std::uint8_t*>(map);
         FSize = size;
         return true;
@@ -100,7 +101,9 @@ void TFileView::Reset() {
     FSize = 0;
     FTouchedLo = SIZE_MAX;
     FTouchedHi = 0;
-    FReads = 0;
+    FLastWindow = SIZE_MAX;
+    FWindowsSeen = {};
+    FWindows = 0;
 }
 
 void TFileView::Release() {
@@ -114,7 +117,9 @@ void TFileView::Release() {
 #endif
     FTouchedLo = SIZE_MAX;
     FTouchedHi = 0;
-    FReads = 0;
+    FLastWindow = SIZE_MAX;
+    std::fill(FWindowsSeen.begin(), FWindowsSeen.end(), 0);
+    FWindows = 0;
 }
 
 namespace {

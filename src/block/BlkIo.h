@@ -36,27 +36,40 @@ public:
     std::size_t size() const { return FSize; }
     bool empty() const { return FSize == 0; }
 
-    // Notes that [offset, offset + size) was read; every so many reads the pages read
-    // since are handed back to the file cache (they come back when read again), so
-    // that a pass over a large file keeps only a little of it in the process.
+    // Notes that [offset, offset + size) was read. A read maps the pages around it too
+    // (up to a whole 2 MiB huge page where the file cache holds the file so); once
+    // reads have met so many distinct such windows, the pages read are handed back to
+    // the file cache (they come back when read again). A pass over a large file so
+    // keeps only a little of it in the process, reading in order or at random, while
+    // reads that stay among a few windows (the boundary walks) keep their pages.
     void Touched(std::size_t offset, std::size_t size) {
         if (!FMap) return;
         if (offset < FTouchedLo) FTouchedLo = offset;
         if (offset + size > FTouchedHi) FTouchedHi = offset + size;
-        if (++FReads >= kReadsPerRelease) Release();
+        const std::size_t window = offset >> kWindowBits;
+        if (window == FLastWindow) return;
+        FLastWindow = window;
+        std::uint64_t& word = FWindowsSeen[window / 64];
+        const std::uint64_t bit = std::uint64_t(1) << (window % 64);
+        if (word & bit) return;
+        word |= bit;
+        if (++FWindows > kWindowsPerRelease) Release();
     }
     // Hands the pages read so far back to the file cache.
     void Release();
 
 private:
-    static constexpr unsigned kReadsPerRelease = 4096;
+    static constexpr int kWindowBits = 21;             // 2 MiB
+    static constexpr unsigned kWindowsPerRelease = 4;  // about 8 MiB mapped
     const std::uint8_t* FData = nullptr;
     std::size_t FSize = 0;
     void* FMap = nullptr;
     std::size_t FMapSize = 0;
     std::vector<std::uint8_t> FCopy;
     std::size_t FTouchedLo = SIZE_MAX, FTouchedHi = 0;
-    unsigned FReads = 0;
+    std::size_t FLastWindow = SIZE_MAX;
+    std::vector<std::uint64_t> FWindowsSeen;  // a bit per window read since the last release
+    unsigned FWindows = 0;                    // distinct windows read since the last release
 };
 
 // Reads up to size bytes at offset without moving the stream's position; returns

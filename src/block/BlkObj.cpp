@@ -321,6 +321,7 @@ void TBlk::SetReadCache(bool on) {
             FLinCache.Touched(at, sizeof l);
             used = std::max<std::int64_t>(used, std::max<std::int64_t>(l.FirstCrd, l.LastCrd) + 1);
         }
+        FLinCache.Release();
         FCrdFileSize = StreamSize(CrdStream);
         LoadCache(CrdStream, FCrdCache, used * std::int64_t(sizeof(TBlkCrd)));
     } catch (...) {

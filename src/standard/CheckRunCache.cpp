@@ -56,27 +56,44 @@ struct TCheckRunCache::TTable {
     FileIdentity Identity;
     bool Loaded = false;
     bool CheckedThisPass = false;
+    struct TRowAt {
+        std::int32_t Number;  // Cislo
+        std::uint32_t Chunk, Offset;
+    };
+    // Rows are stored whole in chunks of about this size (none grows by doubling).
+    static constexpr std::size_t kChunk = 1 << 20;
+
     std::vector<std::string> Names;  // the columns
     std::vector<bool> Reserved;      // per column: one of the GIS's own
-    std::string Values;              // the kept rows' values, encoded
-    std::vector<std::pair<std::int32_t, std::uint32_t>> Rows;  // Cislo -> offset in Values, first row of each
+    std::vector<std::string> Chunks;  // the kept rows' values, encoded
+    std::vector<TRowAt> Rows;         // by number, the first row of each
+    std::string Values;               // the row being encoded
 
     void Clear() {
         Names.clear();
         Reserved.clear();
-        Values.clear();
-        Values.shrink_to_fit();
-        Rows.clear();
-        Rows.shrink_to_fit();
+        Chunks = {};
+        Rows = {};
+        Values = {};
     }
 
-    // The offset of the row of the number in Values; null when it has none.
+    // The row of the number; null when it has none.
     const char* Row(std::int32_t number) const {
         auto found = std::lower_bound(Rows.begin(), Rows.end(), number,
-                                      [](const std::pair<std::int32_t, std::uint32_t>& r, std::int32_t n) {
-                                          return r.first < n;
-                                      });
-        return found == Rows.end() || found->first != number ? nullptr : Values.data() + found->second;
+                                      [](const TRowAt& r, std::int32_t n) { return r.Number < n; });
+        return found == Rows.end() || found->Number != number ? nullptr : Chunks[found->Chunk].data() + found->Offset;
+    }
+
+    // Stores the row encoded in Values under the number.
+    void Keep(std::int32_t number) {
+        if (Chunks.empty() || Chunks.back().size() + Values.size() > Chunks.back().capacity()) {
+            Chunks.emplace_back();
+            Chunks.back().reserve(std::max(kChunk, Values.size()));
+        }
+        Rows.push_back({number, static_cast<std::uint32_t>(Chunks.size() - 1),
+                        static_cast<std::uint32_t>(Chunks.back().size())});
+        Chunks.back() += Values;
+        Values.clear();
     }
 
     void Append(const TValue& value) {
@@ -240,16 +257,16 @@ TCheckRunCache::TTable& TCheckRunCache::Table(TBlk& blk, const std::string& path
                         table.Reserved.push_back(IsBlkReservedField(v.Name));
                     }
                 if (values.size() != table.Names.size()) continue;  // every row of a table has its columns
-                table.Rows.emplace_back(static_cast<std::int32_t>(*number), static_cast<std::uint32_t>(table.Values.size()));
                 for (const TFldVal& v : values) table.Append(v.Value);
+                table.Keep(static_cast<std::int32_t>(*number));
             }
             dbf.Close();
         }
         // By number; of the rows of one number the first in the file.
         std::stable_sort(table.Rows.begin(), table.Rows.end(),
-                         [](const auto& x, const auto& y) { return x.first < y.first; });
+                         [](const auto& x, const auto& y) { return x.Number < y.Number; });
         table.Rows.erase(std::unique(table.Rows.begin(), table.Rows.end(),
-                                     [](const auto& x, const auto& y) { return x.first == y.first; }),
+                                     [](const auto& x, const auto& y) { return x.Number == y.Number; }),
                          table.Rows.end());
         table.Rows.shrink_to_fit();
     } catch (const std::exception& e) {
