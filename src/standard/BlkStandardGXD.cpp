@@ -86,8 +86,8 @@ EStdException NotCreated(const fs::path& path, std::string cause = std::string()
 
 TBlkStandardGXD::TImpl::~TImpl() {
     ErrorTable.Close();
+    Db.reset();  // before the link: the connection's change log writes into it
     Link.reset();
-    Db.reset();
     if (!WorkDir.empty()) {
         std::error_code ec;
         fs::remove_all(WorkDir, ec);
@@ -128,6 +128,15 @@ TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::str
         throw EAccessDbError("Unrecognized database format.\r(" + standardPath + ")");
     }
     FImpl->Db = std::make_unique<TAccessDb>(workPath);
+    // The working copy is this object's own temporary file, removed with it:
+    // nothing of it has to outlive a crash, so it is not synced and its
+    // rollback journal stays in memory (rollbacks still work). The cache holds
+    // up to 128 MB, so an attribute table of a few hundred thousand rows is
+    // worked on in memory.
+    FImpl->Db->ExecuteNative("pragma synchronous = off");
+    FImpl->Db->ExecuteNative("pragma journal_mode = memory");
+    FImpl->Db->ExecuteNative("pragma cache_size = -131072");
+    FImpl->Db->ExecuteNative("pragma temp_store = memory");
 
     // Identity marker.
     std::string id;

@@ -22,7 +22,23 @@ struct TTestTabLink {
     std::vector<TFldDef> Fields;  // every field of the file, in order
     std::vector<bool> Exposed;    // per field: a column of TestTab
     std::vector<bool> ReadOnly;   // per field: seen by the queries, never written back (memo texts)
-    std::map<std::int64_t, std::vector<TValue>> Rows;  // record number (from 1) -> values per field
+    std::size_t Records = 0;      // records of the file (deleted ones included)
+    std::vector<TValue> Values;   // Records x Fields.size(): the values as read, by record number - 1
+    std::vector<bool> Present;    // per record: a row of TestTab (not a deleted record)
+    // Rows (record numbers) that are compared whatever the log says: a value of
+    // theirs may not come back from TestTab as it was read.
+    std::vector<std::int64_t> Recheck;
+    // Rows that the temporary triggers on TestTab saw inserted, deleted or
+    // changed, in the order they were seen; only kept while Logging.
+    std::vector<std::int64_t> Touched;
+    bool Logging = false;
+
+    // The values of a row as read; nullptr for a row that was not read.
+    const TValue* Original(std::int64_t rowid) const {
+        if (rowid < 1 || static_cast<std::uint64_t>(rowid) > Records || !Present[static_cast<std::size_t>(rowid - 1)])
+            return nullptr;
+        return Values.data() + static_cast<std::size_t>(rowid - 1) * Fields.size();
+    }
 };
 
 struct TBlkStandardGXD::TImpl {

@@ -12,9 +12,15 @@
 #include "standard/ErrorTable.h"
 #include "standard/StandardImpl.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
+#include <iterator>
 #include <map>
+#include <new>
 #include <set>
 
 namespace vexa {
@@ -24,6 +30,9 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kTestTab = "TestTab";
+// The function that the temporary triggers on TestTab call, and the triggers.
+const char* const kTouchedFunction = "vexa_testtab_touched";
+const char* const kTriggers[] = {"vexa_testtab_inserted", "vexa_testtab_updated", "vexa_testtab_deleted"};
 
 const char* ColumnType(TFldType type) {
     switch (type) {
@@ -75,6 +84,112 @@ TValue Fit(TValue v, const TFldDef& field) {
     if (field.FieldType == TFldType::dbfChar)
         if (auto* s = std::get_if<std::string>(&v)) *s = CutUtf8(*s, static_cast<std::size_t>(field.Width));
     return v;
+}
+
+// Whether a value read from the file comes back from TestTab (bound as Bind
+// binds it, read back as the write-back reads it) equal to itself.
+bool ComesBack(const TValue& v, const TFldDef& field, bool readOnly) {
+    if (IsNull(v)) return true;
+    if (const auto* s = std::get_if<std::string>(&v)) {
+        if (readOnly) return true;
+        if (field.FieldType != TFldType::dbfChar) return false;
+        std::size_t chars = 0;
+        for (const char c : *s) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        return chars <= static_cast<std::size_t>(std::max(field.Width, 0));
+    }
+    if (readOnly) return false;
+    if (const auto* d = std::get_if<double>(&v))
+        return (field.FieldType == TFldType::dbfNumeric || field.FieldType == TFldType::dbfFloat) && !std::isnan(*d);
+    if (std::holds_alternative<bool>(v)) return field.FieldType == TFldType::dbfLogical;
+    if (const auto* t = std::get_if<TDate>(&v))
+        return field.FieldType == TFldType::dbfDate && t->Year >= 0 && t->Year <= 9999 && t->Month >= 0 &&
+               t->Month <= 99 && t->Day >= 0 && t->Day <= 99;
+    return false;
+}
+
+struct TStatement {
+    sqlite3_stmt* Stmt = nullptr;
+    TStatement(sqlite3* db, const std::string& sql) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &Stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(Stmt);
+            throw EAccessDbError(sqlite3_errmsg(db));
+        }
+    }
+    ~TStatement() { sqlite3_finalize(Stmt); }
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+};
+
+// "YYYY-MM-DD" as ToDb writes a date, for the dates a file holds (a year of
+// at most four digits); false for others.
+bool DateText(const TDate& t, char (&out)[10]) {
+    if (t.Year < 0 || t.Year > 9999 || t.Month < 0 || t.Month > 99 || t.Day < 0 || t.Day > 99) return false;
+    auto digits = [&](int value, int count, char* at) {
+        for (int i = count - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
+    };
+    digits(t.Year, 4, out);
+    out[4] = '-';
+    digits(t.Month, 2, out + 5);
+    out[7] = '-';
+    digits(t.Day, 2, out + 8);
+    return true;
+}
+
+// A field value bound as a value of TestTab, the way ToDb converts it. Texts are
+// bound without a copy: they live in the link as long as the statement uses them.
+void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const TValue& v) {
+    int rc = SQLITE_OK;
+    if (const auto* s = std::get_if<std::string>(&v))
+        rc = sqlite3_bind_text(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_STATIC);
+    else if (const auto* d = std::get_if<double>(&v))
+        rc = sqlite3_bind_double(stmt, index, *d);
+    else if (const auto* b = std::get_if<bool>(&v))
+        rc = sqlite3_bind_int64(stmt, index, *b ? -1 : 0);
+    else if (const auto* t = std::get_if<TDate>(&v)) {
+        char text[10];
+        if (DateText(*t, text)) {
+            rc = sqlite3_bind_text(stmt, index, text, sizeof text, SQLITE_TRANSIENT);
+        } else {
+            const std::string other = ToDb(v).AsText();
+            rc = sqlite3_bind_text(stmt, index, other.data(), static_cast<int>(other.size()), SQLITE_TRANSIENT);
+        }
+    } else
+        rc = sqlite3_bind_null(stmt, index);
+    if (rc != SQLITE_OK) throw EAccessDbError(sqlite3_errmsg(db));
+}
+
+TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER: return TDbValue(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT: return TDbValue(sqlite3_column_double(stmt, i));
+    case SQLITE_TEXT: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return TDbValue(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+    }
+    case SQLITE_BLOB: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+        return TDbValue(TBlob{std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)))});
+    }
+    default: return TDbValue();
+    }
+}
+
+// Called by the triggers on TestTab with the number of a row they saw.
+void LogTouched(sqlite3_context* context, int, sqlite3_value** argv) {
+    auto* link = static_cast<TTestTabLink*>(sqlite3_user_data(context));
+    try {
+        link->Touched.push_back(sqlite3_value_int64(argv[0]));
+    } catch (const std::bad_alloc&) {
+        sqlite3_result_error_nomem(context);
+        return;
+    }
+    sqlite3_result_null(context);
+}
+
+std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
+    std::string s;
+    for (std::size_t i = 0; i < parts.size(); ++i) s += (i ? separator : "") + parts[i];
+    return s;
 }
 
 struct TChange {
@@ -133,8 +248,12 @@ void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, 
 
 void TBlkStandardGXD::UnlinkTestTable() {
     RequireOpen();
+    TAccessDb& db = Database();
+    for (const char* trigger : kTriggers) db.ExecuteNative(std::string("drop trigger if exists temp.") + trigger);
+    sqlite3_create_function_v2(db.Handle(), kTouchedFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr,
+                               nullptr);
     FImpl->Link.reset();
-    Database().ExecuteNative(std::string("drop table if exists ") + kTestTab);
+    db.ExecuteNative(std::string("drop table if exists ") + kTestTab);
 }
 
 void TBlkStandardGXD::LinkTestTable() {
@@ -151,7 +270,7 @@ void TBlkStandardGXD::LinkTestTable() {
     table.GetFieldDescs(descs);
     // Columns of the five supported types; the first of two fields of one name.
     std::set<std::string> names;
-    std::vector<std::string> columns;
+    std::vector<std::string> columns, columnNames;
     for (const FLDDesc& d : descs) {
         const bool supported = d.iFldType == fldpChar || d.iFldType == fldpNumeric || d.iFldType == fldpFloat ||
                                d.iFldType == fldpLogical || d.iFldType == fldpDate;
@@ -167,39 +286,72 @@ void TBlkStandardGXD::LinkTestTable() {
         link->Fields.push_back(field);
         link->Exposed.push_back(exposed);
         link->ReadOnly.push_back(memo);
-        if (exposed) columns.push_back(QuoteSqlName(field.Name) + " " + ColumnType(field.FieldType));
+        if (exposed) {
+            columns.push_back(QuoteSqlName(field.Name) + " " + ColumnType(field.FieldType));
+            columnNames.push_back(QuoteSqlName(field.Name));
+        }
     }
     if (columns.empty()) throw EAccessDbError("The attribute table has no fields.\r(" + FCurrentDbfPath + ")");
 
     TAccessDb& db = Database();
-    db.ExecuteNative(std::string("create table ") + kTestTab + " (" + [&] {
-        std::string s;
-        for (std::size_t i = 0; i < columns.size(); ++i) s += (i ? ", " : "") + columns[i];
-        return s;
-    }() + ")");
-    std::string insert = std::string("insert into ") + kTestTab + " (rowid";
-    std::string marks = "?";
-    for (std::size_t i = 0; i < link->Fields.size(); ++i) {
-        if (!link->Exposed[i]) continue;
-        insert += ", " + QuoteSqlName(link->Fields[i].Name);
-        marks += ", ?";
-    }
-    insert += ") values (" + marks + ")";
-    std::vector<TDbRow> rows;
-    for (table.First(); !table.Eof(); table.Next()) {
-        TFldValList values;
-        table.GetValues(values);
-        std::vector<TValue> row;
-        TDbRow params{TDbValue(static_cast<std::int64_t>(table.RecNo()))};
-        for (std::size_t i = 0; i < link->Fields.size(); ++i) {
-            row.push_back(i < values.size() ? values[i].Value : TValue{});
-            if (link->Exposed[i]) params.push_back(ToDb(row.back()));
+    db.ExecuteNative(std::string("create table ") + kTestTab + " (" + Joined(columns, ", ") + ")");
+    std::string insert = std::string("insert into ") + kTestTab + " (rowid, " + Joined(columnNames, ", ") +
+                         ") values (?";
+    for (std::size_t i = 0; i < columnNames.size(); ++i) insert += ", ?";
+    insert += ")";
+
+    // Every row read into TestTab in one transaction, through one statement.
+    const std::size_t fields = link->Fields.size();
+    link->Records = static_cast<std::size_t>(table.RecordCount());
+    link->Values.resize(link->Records * fields);
+    link->Present.assign(link->Records, false);
+    sqlite3* handle = db.Handle();
+    TStatement st(handle, insert);
+    db.ExecuteNative("savepoint link");
+    try {
+        std::vector<TValue> values;
+        for (table.First(); !table.Eof(); table.Next()) {
+            const auto record = static_cast<std::size_t>(table.RecNo() - 1);
+            table.GetRowValues(values);
+            TValue* row = link->Values.data() + record * fields;
+            bool comesBack = true;
+            for (std::size_t i = 0; i < fields && i < values.size(); ++i) row[i] = std::move(values[i]);
+            link->Present[record] = true;
+            sqlite3_reset(st.Stmt);
+            sqlite3_bind_int64(st.Stmt, 1, static_cast<std::int64_t>(record) + 1);
+            int param = 2;
+            for (std::size_t i = 0; i < fields; ++i) {
+                if (!link->Exposed[i]) continue;
+                Bind(handle, st.Stmt, param++, row[i]);
+                comesBack = comesBack && ComesBack(row[i], link->Fields[i], link->ReadOnly[i]);
+            }
+            if (!comesBack) link->Recheck.push_back(static_cast<std::int64_t>(record) + 1);
+            if (sqlite3_step(st.Stmt) != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(handle));
         }
-        rows.push_back(std::move(params));
-        link->Rows[table.RecNo()] = std::move(row);
+    } catch (...) {
+        sqlite3_reset(st.Stmt);
+        db.ExecuteNative("rollback to link; release link");
+        throw;
     }
+    sqlite3_reset(st.Stmt);
+    db.ExecuteNative("release link");
     table.Close();
-    db.ExecuteNativeBatch(insert, rows);
+
+    // The rows the queries insert, delete or change (a value that differs in
+    // type or in any byte) are logged, so that the write-back reads only them.
+    if (sqlite3_create_function_v2(handle, kTouchedFunction, 1, SQLITE_UTF8, link.get(), LogTouched, nullptr, nullptr,
+                                   nullptr) != SQLITE_OK)
+        throw EAccessDbError(sqlite3_errmsg(handle));
+    std::string differs = "old.rowid IS NOT new.rowid";
+    for (const std::string& c : columnNames) differs += " OR old." + c + " IS NOT new." + c + " COLLATE BINARY";
+    const std::string on = std::string(" on main.") + kTestTab;
+    db.ExecuteNative(std::string("create temp trigger ") + kTriggers[0] + " after insert" + on + " begin select " +
+                     kTouchedFunction + "(new.rowid); end");
+    db.ExecuteNative(std::string("create temp trigger ") + kTriggers[1] + " after update" + on + " when " + differs +
+                     " begin select " + kTouchedFunction + "(old.rowid), " + kTouchedFunction + "(new.rowid); end");
+    db.ExecuteNative(std::string("create temp trigger ") + kTriggers[2] + " after delete" + on + " begin select " +
+                     kTouchedFunction + "(old.rowid); end");
+    link->Logging = true;
     FImpl->Link = std::move(link);
 }
 
@@ -207,44 +359,93 @@ void TBlkStandardGXD::WriteBackTestTable() {
     RequireOpen();
     const TTestTabLink* link = FImpl->Link.get();
     if (!link) return;
-    std::string select = "select rowid";
+    TAccessDb& db = Database();
+    sqlite3* handle = db.Handle();
+
+    // The rows to look at: those the triggers logged and those that may not come
+    // back as read; every row when the triggers are gone (a statement of the
+    // query tool may drop them).
+    bool all = !link->Logging;
+    if (!all) {
+        const std::string names = Joined(std::vector<std::string>(std::begin(kTriggers), std::end(kTriggers)), "', '");
+        const TDbResult r = db.SelectNative(
+            "select count(*) from sqlite_temp_master where type = 'trigger' and tbl_name = '" + std::string(kTestTab) +
+            "' collate nocase and name in ('" + names + "')");
+        all = r.Rows.empty() || r.Rows[0][0].AsInteger() != static_cast<std::int64_t>(std::size(kTriggers));
+    }
+    std::vector<std::int64_t> ids;
+    if (!all) {
+        ids = link->Touched;
+        ids.insert(ids.end(), link->Recheck.begin(), link->Recheck.end());
+        std::sort(ids.begin(), ids.end());
+        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    }
+
+    std::string columns = "rowid";
     for (std::size_t i = 0; i < link->Fields.size(); ++i)
-        if (link->Exposed[i]) select += ", " + QuoteSqlName(link->Fields[i].Name);
-    select += std::string(" from ") + kTestTab + " order by rowid";
-    const TDbResult result = Database().SelectNative(select);
+        if (link->Exposed[i]) columns += ", " + QuoteSqlName(link->Fields[i].Name);
 
     std::vector<TChange> changes;
     std::vector<std::vector<TValue>> added;
-    std::set<std::int64_t> present;
-    for (const TDbRow& row : result.Rows) {
-        const std::int64_t rowid = row[0].AsInteger();
-        auto original = link->Rows.find(rowid);
+    std::vector<bool> seen(link->Records, false);
+    // One row of TestTab against the row as read.
+    auto take = [&](sqlite3_stmt* stmt) {
+        const std::int64_t rowid = sqlite3_column_int64(stmt, 0);
+        const TValue* original = link->Original(rowid);
         std::vector<TValue> values(link->Fields.size());
-        std::size_t column = 1;
+        int column = 1;
         for (std::size_t i = 0; i < link->Fields.size(); ++i)
-            if (link->Exposed[i])
-                values[i] = link->ReadOnly[i] ? FromDb(row[column++], TFldType::dbfChar)
-                                              : Fit(FromDb(row[column++], link->Fields[i].FieldType), link->Fields[i]);
-        if (original == link->Rows.end()) {
+            if (link->Exposed[i]) {
+                const TDbValue v = ColumnValue(stmt, column++);
+                values[i] = link->ReadOnly[i] ? FromDb(v, TFldType::dbfChar)
+                                              : Fit(FromDb(v, link->Fields[i].FieldType), link->Fields[i]);
+            }
+        if (!original) {
             for (std::size_t i = 0; i < link->Fields.size(); ++i)
                 if (link->ReadOnly[i] && !IsNull(values[i]))
                     throw EAccessDbError("Memo pole " + link->Fields[i].Name + " nemožno meniť dotazom.\r(" +
                                          link->Path + ")");
             added.push_back(std::move(values));
-            continue;
+            return;
         }
-        present.insert(rowid);
+        seen[static_cast<std::size_t>(rowid - 1)] = true;
         for (std::size_t i = 0; i < link->Fields.size(); ++i) {
-            if (!link->Exposed[i] || values[i] == original->second[i]) continue;
+            if (!link->Exposed[i] || values[i] == original[i]) continue;
             if (link->ReadOnly[i])
                 throw EAccessDbError("Memo pole " + link->Fields[i].Name + " nemožno meniť dotazom.\r(" + link->Path +
                                      ")");
             changes.push_back({static_cast<int>(rowid - 1), static_cast<int>(i), values[i]});
         }
+    };
+    auto step = [&](sqlite3_stmt* stmt) {
+        const int rc = sqlite3_step(stmt);
+        if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(handle));
+        return rc == SQLITE_ROW;
+    };
+    if (all || ids.size() > link->Records / 8) {
+        // Many rows: one walk in rowid order.
+        TStatement st(handle, "select " + columns + " from " + kTestTab + " order by rowid");
+        while (step(st.Stmt))
+            if (all || std::binary_search(ids.begin(), ids.end(), sqlite3_column_int64(st.Stmt, 0))) take(st.Stmt);
+    } else {
+        TStatement st(handle, "select " + columns + " from " + kTestTab + " where rowid = ?");
+        for (const std::int64_t id : ids) {
+            sqlite3_reset(st.Stmt);
+            sqlite3_bind_int64(st.Stmt, 1, id);
+            if (step(st.Stmt)) take(st.Stmt);
+        }
+        sqlite3_reset(st.Stmt);
     }
+    // Rows read that are no longer there (of those looked at; any other row is there unchanged).
     std::vector<int> deleted;
-    for (const auto& [rowid, values] : link->Rows)
-        if (!present.count(rowid)) deleted.push_back(static_cast<int>(rowid - 1));
+    auto gone = [&](std::int64_t rowid) {
+        if (link->Original(rowid) && !seen[static_cast<std::size_t>(rowid - 1)])
+            deleted.push_back(static_cast<int>(rowid - 1));
+    };
+    if (all)
+        for (std::size_t r = 0; r < link->Records; ++r) gone(static_cast<std::int64_t>(r) + 1);
+    else
+        for (const std::int64_t id : ids) gone(id);
     if (changes.empty() && deleted.empty() && added.empty()) return;
     ApplyChanges(link->Path, changes, deleted, added);
 }
