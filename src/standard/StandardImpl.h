@@ -25,13 +25,6 @@ struct TTestTabLink {
     std::size_t Records = 0;      // records of the file (deleted ones included)
     std::vector<TValue> Values;   // Records x Fields.size(): the values as read, by record number - 1
     std::vector<bool> Present;    // per record: a row of TestTab (not a deleted record)
-    // Rows (record numbers) that are compared whatever the log says: a value of
-    // theirs may not come back from TestTab as it was read.
-    std::vector<std::int64_t> Recheck;
-    // Rows that the temporary triggers on TestTab saw inserted, deleted or
-    // changed, in the order they were seen; only kept while Logging.
-    std::vector<std::int64_t> Touched;
-    bool Logging = false;
 
     // The values of a row as read; nullptr for a row that was not read.
     const TValue* Original(std::int64_t rowid) const {

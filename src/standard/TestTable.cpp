@@ -15,12 +15,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <iterator>
 #include <map>
-#include <new>
 #include <set>
 
 namespace vexa {
@@ -30,9 +27,7 @@ namespace {
 namespace fs = std::filesystem;
 
 const char* const kTestTab = "TestTab";
-// The function that the temporary triggers on TestTab call, and the triggers.
-const char* const kTouchedFunction = "vexa_testtab_touched";
-const char* const kTriggers[] = {"vexa_testtab_inserted", "vexa_testtab_updated", "vexa_testtab_deleted"};
+
 
 const char* ColumnType(TFldType type) {
     switch (type) {
@@ -84,27 +79,6 @@ TValue Fit(TValue v, const TFldDef& field) {
     if (field.FieldType == TFldType::dbfChar)
         if (auto* s = std::get_if<std::string>(&v)) *s = CutUtf8(*s, static_cast<std::size_t>(field.Width));
     return v;
-}
-
-// Whether a value read from the file comes back from TestTab (bound as Bind
-// binds it, read back as the write-back reads it) equal to itself.
-bool ComesBack(const TValue& v, const TFldDef& field, bool readOnly) {
-    if (IsNull(v)) return true;
-    if (const auto* s = std::get_if<std::string>(&v)) {
-        if (readOnly) return true;
-        if (field.FieldType != TFldType::dbfChar) return false;
-        std::size_t chars = 0;
-        for (const char c : *s) chars += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-        return chars <= static_cast<std::size_t>(std::max(field.Width, 0));
-    }
-    if (readOnly) return false;
-    if (const auto* d = std::get_if<double>(&v))
-        return (field.FieldType == TFldType::dbfNumeric || field.FieldType == TFldType::dbfFloat) && !std::isnan(*d);
-    if (std::holds_alternative<bool>(v)) return field.FieldType == TFldType::dbfLogical;
-    if (const auto* t = std::get_if<TDate>(&v))
-        return field.FieldType == TFldType::dbfDate && t->Year >= 0 && t->Year <= 9999 && t->Month >= 0 &&
-               t->Month <= 99 && t->Day >= 0 && t->Day <= 99;
-    return false;
 }
 
 struct TStatement {
@@ -174,22 +148,54 @@ TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
     }
 }
 
-// Called by the triggers on TestTab with the number of a row they saw.
-void LogTouched(sqlite3_context* context, int, sqlite3_value** argv) {
-    auto* link = static_cast<TTestTabLink*>(sqlite3_user_data(context));
-    try {
-        link->Touched.push_back(sqlite3_value_int64(argv[0]));
-    } catch (const std::bad_alloc&) {
-        sqlite3_result_error_nomem(context);
-        return;
-    }
-    sqlite3_result_null(context);
-}
-
 std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
     std::string s;
     for (std::size_t i = 0; i < parts.size(); ++i) s += (i ? separator : "") + parts[i];
     return s;
+}
+
+// Whether a column of TestTab holds a field's value as it was read, told
+// without converting the column: true only where converting it (FromDb, Fit)
+// would give a value equal to the original. False means "compare the long way".
+bool PlainlySame(sqlite3_stmt* stmt, int column, const TValue& original, const TFldDef& field, bool readOnly) {
+    const int type = sqlite3_column_type(stmt, column);
+    if (IsNull(original)) return type == SQLITE_NULL;
+    if (readOnly || field.FieldType == TFldType::dbfChar) {
+        const auto* text = std::get_if<std::string>(&original);
+        if (!text || type != SQLITE_TEXT) return false;
+        const auto* bytes = sqlite3_column_text(stmt, column);
+        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, column));
+        if (size != text->size() || (size > 0 && std::memcmp(bytes, text->data(), size) != 0)) return false;
+        // A text longer than the field (which no file gives) would be cut.
+        return readOnly || size <= static_cast<std::size_t>(std::max(field.Width, 0)) ||
+               CutUtf8(*text, static_cast<std::size_t>(std::max(field.Width, 0))).size() == size;
+    }
+    switch (field.FieldType) {
+    case TFldType::dbfNumeric:
+    case TFldType::dbfFloat: {
+        const auto* number = std::get_if<double>(&original);
+        if (!number) return false;
+        if (type == SQLITE_INTEGER) return static_cast<double>(sqlite3_column_int64(stmt, column)) == *number;
+        if (type == SQLITE_FLOAT) return sqlite3_column_double(stmt, column) == *number;
+        return false;
+    }
+    case TFldType::dbfLogical: {
+        const auto* flag = std::get_if<bool>(&original);
+        if (!flag) return false;
+        if (type == SQLITE_INTEGER) return (sqlite3_column_int64(stmt, column) != 0) == *flag;
+        if (type == SQLITE_FLOAT) return (sqlite3_column_double(stmt, column) != 0) == *flag;
+        return false;
+    }
+    case TFldType::dbfDate: {
+        const auto* date = std::get_if<TDate>(&original);
+        char text[10];
+        if (!date || type != SQLITE_TEXT || !DateText(*date, text)) return false;
+        return sqlite3_column_bytes(stmt, column) == static_cast<int>(sizeof text) &&
+               std::memcmp(sqlite3_column_text(stmt, column), text, sizeof text) == 0;
+    }
+    case TFldType::dbfChar: break;
+    }
+    return false;
 }
 
 struct TChange {
@@ -249,9 +255,6 @@ void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, 
 void TBlkStandardGXD::UnlinkTestTable() {
     RequireOpen();
     TAccessDb& db = Database();
-    for (const char* trigger : kTriggers) db.ExecuteNative(std::string("drop trigger if exists temp.") + trigger);
-    sqlite3_create_function_v2(db.Handle(), kTouchedFunction, 1, SQLITE_UTF8, nullptr, nullptr, nullptr, nullptr,
-                               nullptr);
     FImpl->Link.reset();
     db.ExecuteNative(std::string("drop table if exists ") + kTestTab);
 }
@@ -314,7 +317,6 @@ void TBlkStandardGXD::LinkTestTable() {
             const auto record = static_cast<std::size_t>(table.RecNo() - 1);
             table.GetRowValues(values);
             TValue* row = link->Values.data() + record * fields;
-            bool comesBack = true;
             for (std::size_t i = 0; i < fields && i < values.size(); ++i) row[i] = std::move(values[i]);
             link->Present[record] = true;
             sqlite3_reset(st.Stmt);
@@ -323,9 +325,7 @@ void TBlkStandardGXD::LinkTestTable() {
             for (std::size_t i = 0; i < fields; ++i) {
                 if (!link->Exposed[i]) continue;
                 Bind(handle, st.Stmt, param++, row[i]);
-                comesBack = comesBack && ComesBack(row[i], link->Fields[i], link->ReadOnly[i]);
             }
-            if (!comesBack) link->Recheck.push_back(static_cast<std::int64_t>(record) + 1);
             if (sqlite3_step(st.Stmt) != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(handle));
         }
     } catch (...) {
@@ -337,21 +337,6 @@ void TBlkStandardGXD::LinkTestTable() {
     db.ExecuteNative("release link");
     table.Close();
 
-    // The rows the queries insert, delete or change (a value that differs in
-    // type or in any byte) are logged, so that the write-back reads only them.
-    if (sqlite3_create_function_v2(handle, kTouchedFunction, 1, SQLITE_UTF8, link.get(), LogTouched, nullptr, nullptr,
-                                   nullptr) != SQLITE_OK)
-        throw EAccessDbError(sqlite3_errmsg(handle));
-    std::string differs = "old.rowid IS NOT new.rowid";
-    for (const std::string& c : columnNames) differs += " OR old." + c + " IS NOT new." + c + " COLLATE BINARY";
-    const std::string on = std::string(" on main.") + kTestTab;
-    db.ExecuteNative(std::string("create temp trigger ") + kTriggers[0] + " after insert" + on + " begin select " +
-                     kTouchedFunction + "(new.rowid); end");
-    db.ExecuteNative(std::string("create temp trigger ") + kTriggers[1] + " after update" + on + " when " + differs +
-                     " begin select " + kTouchedFunction + "(old.rowid), " + kTouchedFunction + "(new.rowid); end");
-    db.ExecuteNative(std::string("create temp trigger ") + kTriggers[2] + " after delete" + on + " begin select " +
-                     kTouchedFunction + "(old.rowid); end");
-    link->Logging = true;
     FImpl->Link = std::move(link);
 }
 
@@ -359,44 +344,37 @@ void TBlkStandardGXD::WriteBackTestTable() {
     RequireOpen();
     const TTestTabLink* link = FImpl->Link.get();
     if (!link) return;
-    TAccessDb& db = Database();
-    sqlite3* handle = db.Handle();
-
-    // The rows to look at: those the triggers logged and those that may not come
-    // back as read; every row when the triggers are gone (a statement of the
-    // query tool may drop them).
-    bool all = !link->Logging;
-    if (!all) {
-        const std::string names = Joined(std::vector<std::string>(std::begin(kTriggers), std::end(kTriggers)), "', '");
-        const TDbResult r = db.SelectNative(
-            "select count(*) from sqlite_temp_master where type = 'trigger' and tbl_name = '" + std::string(kTestTab) +
-            "' collate nocase and name in ('" + names + "')");
-        all = r.Rows.empty() || r.Rows[0][0].AsInteger() != static_cast<std::int64_t>(std::size(kTriggers));
-    }
-    std::vector<std::int64_t> ids;
-    if (!all) {
-        ids = link->Touched;
-        ids.insert(ids.end(), link->Recheck.begin(), link->Recheck.end());
-        std::sort(ids.begin(), ids.end());
-        ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
-    }
+    sqlite3* handle = Database().Handle();
 
     std::string columns = "rowid";
     for (std::size_t i = 0; i < link->Fields.size(); ++i)
         if (link->Exposed[i]) columns += ", " + QuoteSqlName(link->Fields[i].Name);
+    TStatement st(handle, "select " + columns + " from " + kTestTab + " order by rowid");
 
     std::vector<TChange> changes;
     std::vector<std::vector<TValue>> added;
     std::vector<bool> seen(link->Records, false);
-    // One row of TestTab against the row as read.
-    auto take = [&](sqlite3_stmt* stmt) {
-        const std::int64_t rowid = sqlite3_column_int64(stmt, 0);
+    for (;;) {
+        const int rc = sqlite3_step(st.Stmt);
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) throw EAccessDbError(sqlite3_errmsg(handle));
+        const std::int64_t rowid = sqlite3_column_int64(st.Stmt, 0);
         const TValue* original = link->Original(rowid);
+        if (original) {
+            seen[static_cast<std::size_t>(rowid - 1)] = true;
+            // Most rows come back as they were read: told apart without converting them.
+            bool same = true;
+            int column = 1;
+            for (std::size_t i = 0; i < link->Fields.size() && same; ++i)
+                if (link->Exposed[i])
+                    same = PlainlySame(st.Stmt, column++, original[i], link->Fields[i], link->ReadOnly[i]);
+            if (same) continue;
+        }
         std::vector<TValue> values(link->Fields.size());
         int column = 1;
         for (std::size_t i = 0; i < link->Fields.size(); ++i)
             if (link->Exposed[i]) {
-                const TDbValue v = ColumnValue(stmt, column++);
+                const TDbValue v = ColumnValue(st.Stmt, column++);
                 values[i] = link->ReadOnly[i] ? FromDb(v, TFldType::dbfChar)
                                               : Fit(FromDb(v, link->Fields[i].FieldType), link->Fields[i]);
             }
@@ -406,9 +384,8 @@ void TBlkStandardGXD::WriteBackTestTable() {
                     throw EAccessDbError("Memo pole " + link->Fields[i].Name + " nemožno meniť dotazom.\r(" +
                                          link->Path + ")");
             added.push_back(std::move(values));
-            return;
+            continue;
         }
-        seen[static_cast<std::size_t>(rowid - 1)] = true;
         for (std::size_t i = 0; i < link->Fields.size(); ++i) {
             if (!link->Exposed[i] || values[i] == original[i]) continue;
             if (link->ReadOnly[i])
@@ -416,36 +393,10 @@ void TBlkStandardGXD::WriteBackTestTable() {
                                      ")");
             changes.push_back({static_cast<int>(rowid - 1), static_cast<int>(i), values[i]});
         }
-    };
-    auto step = [&](sqlite3_stmt* stmt) {
-        const int rc = sqlite3_step(stmt);
-        if (rc != SQLITE_ROW && rc != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(handle));
-        return rc == SQLITE_ROW;
-    };
-    if (all || ids.size() > link->Records / 8) {
-        // Many rows: one walk in rowid order.
-        TStatement st(handle, "select " + columns + " from " + kTestTab + " order by rowid");
-        while (step(st.Stmt))
-            if (all || std::binary_search(ids.begin(), ids.end(), sqlite3_column_int64(st.Stmt, 0))) take(st.Stmt);
-    } else {
-        TStatement st(handle, "select " + columns + " from " + kTestTab + " where rowid = ?");
-        for (const std::int64_t id : ids) {
-            sqlite3_reset(st.Stmt);
-            sqlite3_bind_int64(st.Stmt, 1, id);
-            if (step(st.Stmt)) take(st.Stmt);
-        }
-        sqlite3_reset(st.Stmt);
     }
-    // Rows read that are no longer there (of those looked at; any other row is there unchanged).
     std::vector<int> deleted;
-    auto gone = [&](std::int64_t rowid) {
-        if (link->Original(rowid) && !seen[static_cast<std::size_t>(rowid - 1)])
-            deleted.push_back(static_cast<int>(rowid - 1));
-    };
-    if (all)
-        for (std::size_t r = 0; r < link->Records; ++r) gone(static_cast<std::int64_t>(r) + 1);
-    else
-        for (const std::int64_t id : ids) gone(id);
+    for (std::size_t r = 0; r < link->Records; ++r)
+        if (link->Present[r] && !seen[r]) deleted.push_back(static_cast<int>(r));
     if (changes.empty() && deleted.empty() && added.empty()) return;
     ApplyChanges(link->Path, changes, deleted, added);
 }
