@@ -298,42 +298,61 @@ void TBlkStandardGXD::LinkTestTable() {
 
     TAccessDb& db = Database();
     db.ExecuteNative(std::string("create table ") + kTestTab + " (" + Joined(columns, ", ") + ")");
-    std::string insert = std::string("insert into ") + kTestTab + " (rowid, " + Joined(columnNames, ", ") +
-                         ") values (?";
-    for (std::size_t i = 0; i < columnNames.size(); ++i) insert += ", ?";
-    insert += ")";
-
-    // Every row read into TestTab in one transaction, through one statement.
+    // Every row read into TestTab in one transaction, many rows per statement (a
+    // statement run once per row spends more on starting and ending than on the row).
     const std::size_t fields = link->Fields.size();
+    const int perRow = 1 + static_cast<int>(columnNames.size());
+    const int batchRows = std::max(1, 960 / perRow);  // parameters within SQLite's smallest limit (999)
+    const std::string head =
+        std::string("insert into ") + kTestTab + " (rowid, " + Joined(columnNames, ", ") + ") values ";
+    std::string tuple = "(?";
+    for (std::size_t i = 0; i < columnNames.size(); ++i) tuple += ", ?";
+    tuple += ")";
+    std::string tuples = tuple;
+    for (int i = 1; i < batchRows; ++i) tuples += ", " + tuple;
     link->Records = static_cast<std::size_t>(table.RecordCount());
     link->Values.resize(link->Records * fields);
     link->Present.assign(link->Records, false);
     sqlite3* handle = db.Handle();
-    TStatement st(handle, insert);
+    TStatement many(handle, head + tuples);
+    TStatement one(handle, head + tuple);
+    // Binds rows of the link (texts are not copied: the link keeps them) and runs the statement.
+    auto insert = [&](sqlite3_stmt* stmt, const std::size_t* records, int count) {
+        sqlite3_reset(stmt);
+        int param = 1;
+        for (int r = 0; r < count; ++r) {
+            const TValue* row = link->Values.data() + records[r] * fields;
+            sqlite3_bind_int64(stmt, param++, static_cast<std::int64_t>(records[r]) + 1);
+            for (std::size_t i = 0; i < fields; ++i)
+                if (link->Exposed[i]) Bind(handle, stmt, param++, row[i]);
+        }
+        if (sqlite3_step(stmt) != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(handle));
+    };
     db.ExecuteNative("savepoint link");
     try {
         std::vector<TValue> values;
+        std::vector<std::size_t> pending;
         for (table.First(); !table.Eof(); table.Next()) {
             const auto record = static_cast<std::size_t>(table.RecNo() - 1);
             table.GetRowValues(values);
             TValue* row = link->Values.data() + record * fields;
             for (std::size_t i = 0; i < fields && i < values.size(); ++i) row[i] = std::move(values[i]);
             link->Present[record] = true;
-            sqlite3_reset(st.Stmt);
-            sqlite3_bind_int64(st.Stmt, 1, static_cast<std::int64_t>(record) + 1);
-            int param = 2;
-            for (std::size_t i = 0; i < fields; ++i) {
-                if (!link->Exposed[i]) continue;
-                Bind(handle, st.Stmt, param++, row[i]);
+            pending.push_back(record);
+            if (static_cast<int>(pending.size()) == batchRows) {
+                insert(many.Stmt, pending.data(), batchRows);
+                pending.clear();
             }
-            if (sqlite3_step(st.Stmt) != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(handle));
         }
+        for (const std::size_t record : pending) insert(one.Stmt, &record, 1);
     } catch (...) {
-        sqlite3_reset(st.Stmt);
+        sqlite3_reset(many.Stmt);
+        sqlite3_reset(one.Stmt);
         db.ExecuteNative("rollback to link; release link");
         throw;
     }
-    sqlite3_reset(st.Stmt);
+    sqlite3_reset(many.Stmt);
+    sqlite3_reset(one.Stmt);
     db.ExecuteNative("release link");
     table.Close();
 
