@@ -213,3 +213,52 @@ TEST_F(TestTabWriteBack, MemoTextsAreReadOnly) {
     standard_->UnlinkTestTable();
     EXPECT_EQ(Bytes(), before);
 }
+
+TEST_F(TestTabWriteBack, EveryRowOfALargeTableIsInTestTabUnderItsRecordNumber) {
+    // Tables of few and of many fields (fewer rows go into one insert), with deleted records among the rows.
+    for (const int extra : {1, 130}) {
+        SCOPED_TRACE(extra);
+        TFldDefList fields{N("Cislo", 10), C("JPRL", 12)};
+        for (int f = 0; f < extra; ++f) fields.push_back(N("V" + std::to_string(f), 4));
+        std::vector<Row> rows;
+        for (int r = 1; r <= 1003; ++r) {
+            Row row{static_cast<double>(r), "R" + std::to_string(r)};
+            for (int f = 0; f < extra; ++f) row.push_back(static_cast<double>((r + f) % 1000));
+            rows.push_back(row);
+        }
+        fs::remove(path_);
+        WriteTable(path_, fields, rows);
+        TTableDBF t;
+        t.SetTableName(path_);
+        t.Open();
+        int deleted = 0;
+        for (t.First(); !t.Eof();) {
+            if (t.RecNo() % 7 == 0) {
+                t.DeleteCurrent();
+                ++deleted;
+            } else {
+                t.Next();
+            }
+        }
+        t.Close();
+        const auto before = Bytes();
+
+        standard_->LinkTestTable(path_);
+        TAccessDb& db = standard_->Database();
+        const int kept = 1003 - deleted;
+        EXPECT_EQ(db.Select("select Count(*), Sum(Cislo) from TestTab").Rows,
+                  (std::vector<TDbRow>{{kept, 1003 * 1004 / 2 - 7 * (143 * 144 / 2)}}));
+        EXPECT_EQ(db.Select("select Count(*) from TestTab where rowid <> Cislo or JPRL <> 'R' & Cislo").Rows,
+                  (std::vector<TDbRow>{{0}}));
+        const std::string last = "V" + std::to_string(extra - 1);
+        EXPECT_EQ(db.Select("select " + last + " from TestTab where rowid = 1002").Rows,
+                  (std::vector<TDbRow>{{static_cast<std::int64_t>((1002 + extra - 1) % 1000)}}));
+        standard_->UnlinkTestTable();
+
+        Run({"UPDATE TestTab SET JPRL = UCase(JPRL), Cislo = Cislo + 0"});
+        EXPECT_EQ(Bytes(), before);
+        Run({"UPDATE TestTab SET JPRL = LCase(JPRL) WHERE Cislo = 1000"});
+        EXPECT_EQ(RowsOf(path_, {"JPRL"})[static_cast<std::size_t>(1000 - 1000 / 7 - 1)], (Row{"r1000"s}));
+        EXPECT_EQ(RowsOf(path_).size(), static_cast<std::size_t>(kept));
+    }
+}
