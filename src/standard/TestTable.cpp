@@ -28,7 +28,6 @@ namespace fs = std::filesystem;
 
 const char* const kTestTab = "TestTab";
 
-
 const char* ColumnType(TFldType type) {
     switch (type) {
     case TFldType::dbfChar: return "TEXT COLLATE NOCASE";
@@ -254,9 +253,8 @@ void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, 
 
 void TBlkStandardGXD::UnlinkTestTable() {
     RequireOpen();
-    TAccessDb& db = Database();
     FImpl->Link.reset();
-    db.ExecuteNative(std::string("drop table if exists ") + kTestTab);
+    Database().ExecuteNative(std::string("drop table if exists ") + kTestTab);
 }
 
 void TBlkStandardGXD::LinkTestTable() {
