@@ -60,8 +60,9 @@ int TDbResult::ColumnIndex(const std::string& name) const {
 
 // ---- TAccessDb --------------------------------------------------------------------
 
-TAccessDb::TAccessDb(const std::string& path) : FPath(path) {
-    const int rc = sqlite3_open_v2(path.c_str(), &FDb, SQLITE_OPEN_READWRITE, nullptr);
+TAccessDb::TAccessDb(const std::string& path, bool oneThreadAtATime) : FPath(path) {
+    const int rc = sqlite3_open_v2(path.c_str(), &FDb,
+                                   SQLITE_OPEN_READWRITE | (oneThreadAtATime ? SQLITE_OPEN_NOMUTEX : 0), nullptr);
     if (rc != SQLITE_OK) {
         std::string message = FDb ? sqlite3_errmsg(FDb) : sqlite3_errstr(rc);
         sqlite3_close(FDb);

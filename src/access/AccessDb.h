@@ -76,7 +76,9 @@ using TDbParams = std::vector<std::pair<std::string, TDbValue>>;
 class TAccessDb {
 public:
     // Opens an existing SQLite database (the working copy) for reading and writing.
-    explicit TAccessDb(const std::string& path);
+    // oneThreadAtATime: the connection is never used by two threads at once, so
+    // SQLite need not lock it on every call.
+    explicit TAccessDb(const std::string& path, bool oneThreadAtATime = false);
     ~TAccessDb();
     TAccessDb(const TAccessDb&) = delete;
     TAccessDb& operator=(const TAccessDb&) = delete;

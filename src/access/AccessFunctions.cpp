@@ -15,6 +15,7 @@
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 
 namespace vexa {
 
@@ -74,6 +75,22 @@ std::string Text(sqlite3_value* v) {
     }
 }
 
+// The bytes of a text value when they are all ASCII (one byte per character, so
+// the text functions can work on bytes); nothing for other values.
+std::optional<std::string_view> AsciiText(sqlite3_value* v) {
+    if (sqlite3_value_type(v) != SQLITE_TEXT) return std::nullopt;
+    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    const auto n = static_cast<std::size_t>(sqlite3_value_bytes(v));
+    if (!p) return std::nullopt;
+    for (std::size_t i = 0; i < n; ++i)
+        if (static_cast<unsigned char>(p[i]) >= 0x80) return std::nullopt;
+    return std::string_view(p, n);
+}
+
+void ResultText(sqlite3_context* ctx, std::string_view s) {
+    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
+}
+
 std::optional<double> ParseNumber(const std::string& text) {
     const std::string t = Trim(text);
     if (t.empty()) return std::nullopt;
@@ -108,9 +125,6 @@ double BankersRound(double x) {
 }
 
 void ResultNumber(sqlite3_context* ctx, double d) { sqlite3_result_double(ctx, d); }
-void ResultText(sqlite3_context* ctx, const std::string& s) {
-    sqlite3_result_text(ctx, s.data(), static_cast<int>(s.size()), SQLITE_TRANSIENT);
-}
 
 using TFn = void (*)(sqlite3_context*, int, sqlite3_value**);
 
@@ -126,14 +140,34 @@ void Guarded(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
 // ---- text -------------------------------------------------------------------
 void FnUCase(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) return sqlite3_result_null(c);
+    if (const auto ascii = AsciiText(a[0])) {
+        std::string s(*ascii);
+        for (char& ch : s)
+            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+        return ResultText(c, s);
+    }
     ResultText(c, AccessUpper(Text(a[0])));
 }
 void FnLCase(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) return sqlite3_result_null(c);
+    if (const auto ascii = AsciiText(a[0])) {
+        std::string s(*ascii);
+        for (char& ch : s)
+            if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch + 32);
+        return ResultText(c, s);
+    }
     ResultText(c, AccessLower(Text(a[0])));
 }
 void TrimImpl(sqlite3_context* c, sqlite3_value* v, bool left, bool right) {
     if (Null(v)) return sqlite3_result_null(c);
+    if (const auto ascii = AsciiText(v)) {
+        std::size_t b = 0, e = ascii->size();
+        if (left)
+            while (b < e && IsBlank(static_cast<unsigned char>((*ascii)[b]))) ++b;
+        if (right)
+            while (e > b && IsBlank(static_cast<unsigned char>((*ascii)[e - 1]))) --e;
+        return ResultText(c, ascii->substr(b, e - b));
+    }
     U32 s = DecodeUtf8(Text(v));
     std::size_t b = 0, e = s.size();
     if (left)
@@ -147,6 +181,7 @@ void FnLTrim(sqlite3_context* c, int, sqlite3_value** a) { TrimImpl(c, a[0], tru
 void FnRTrim(sqlite3_context* c, int, sqlite3_value** a) { TrimImpl(c, a[0], false, true); }
 void FnLen(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) return sqlite3_result_null(c);
+    if (const auto ascii = AsciiText(a[0])) return sqlite3_result_int64(c, static_cast<sqlite3_int64>(ascii->size()));
     sqlite3_result_int64(c, static_cast<sqlite3_int64>(DecodeUtf8(Text(a[0])).size()));
 }
 long long WholeNumberArg(sqlite3_value* v) {
@@ -162,6 +197,9 @@ long long Count(sqlite3_value* v) {
 void FnLeft(sqlite3_context* c, int, sqlite3_value** a) {
     const long long n = Count(a[1]);
     if (Null(a[0])) return sqlite3_result_null(c);
+    if (const auto ascii = AsciiText(a[0]))
+        return ResultText(c, ascii->substr(0, static_cast<std::size_t>(
+                                                  std::min<long long>(n, static_cast<long long>(ascii->size())))));
     U32 s = DecodeUtf8(Text(a[0]));
     ResultText(
         c, EncodeUtf8(s.substr(0, static_cast<std::size_t>(std::min<long long>(n, static_cast<long long>(s.size()))))));
@@ -512,6 +550,22 @@ int CompareAccessText(const U32& a, const U32& b) {
 }
 
 int CollateAccess(void*, int na, const void* pa, int nb, const void* pb) {
+    // ASCII texts: no letter has an accent, so the order is that of the upper-cased bytes, then the length.
+    const auto* ca = static_cast<const unsigned char*>(pa);
+    const auto* cb = static_cast<const unsigned char*>(pb);
+    const int n = std::min(na, nb);
+    bool ascii = true;
+    for (int i = 0; i < n && ascii; ++i) {
+        if (ca[i] >= 0x80 || cb[i] >= 0x80) {
+            ascii = false;
+            break;
+        }
+        const char32_t ua = UpperChar(ca[i]), ub = UpperChar(cb[i]);
+        if (ua != ub) return ua < ub ? -1 : 1;
+    }
+    for (int i = n; i < na && ascii; ++i) ascii = ca[i] < 0x80;
+    for (int i = n; i < nb && ascii; ++i) ascii = cb[i] < 0x80;
+    if (ascii) return na == nb ? 0 : na < nb ? -1 : 1;
     const U32 a = DecodeUtf8(std::string(static_cast<const char*>(pa), static_cast<std::size_t>(na)));
     const U32 b = DecodeUtf8(std::string(static_cast<const char*>(pb), static_cast<std::size_t>(nb)));
     return CompareAccessText(a, b);

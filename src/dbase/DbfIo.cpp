@@ -5,6 +5,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cmath>
@@ -129,36 +130,47 @@ std::optional<TDate> ParseDate(const std::string& text) {
     }
     for (char c : digits)
         if (c < '0' || c > '9') return std::nullopt;
-    TDate d{std::stoi(digits.substr(0, 4)), std::stoi(digits.substr(4, 2)), std::stoi(digits.substr(6, 2))};
+    auto number = [&](std::size_t from, std::size_t count) {
+        int n = 0;
+        for (std::size_t i = from; i < from + count; ++i) n = n * 10 + (digits[i] - '0');
+        return n;
+    };
+    TDate d{number(0, 4), number(4, 2), number(6, 2)};
     if (!ValidDate(d.Year, d.Month, d.Day)) return std::nullopt;
     return d;
-}
-
-std::string TrimRightBlanks(std::string s) {
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\0')) s.pop_back();
-    return s;
 }
 
 }  // namespace
 
 TValue DecodeField(const char* raw, const FieldLayout& field, int codePage) {
-    std::string bytes(raw, static_cast<std::size_t>(field.Width));
+    // Trimmed on the record's bytes: a walk over a table copies only what it keeps.
+    const std::size_t width = static_cast<std::size_t>(std::max(field.Width, 0));
+    auto trimmed = [&] {
+        std::size_t b = 0, e = width;
+        while (b < e && static_cast<unsigned char>(raw[b]) <= ' ') ++b;
+        while (e > b && static_cast<unsigned char>(raw[e - 1]) <= ' ') --e;
+        return std::string(raw + b, e - b);
+    };
     switch (field.Native) {
     case 'C': {
-        std::string text = TrimRightBlanks(bytes);
-        if (text.empty()) return std::monostate{};
-        return ToUtf8(text, codePage);
+        std::size_t e = width;
+        while (e > 0 && (raw[e - 1] == ' ' || raw[e - 1] == '\0')) --e;
+        if (e == 0) return std::monostate{};
+        std::string text(raw, e);
+        for (const char c : text)
+            if (static_cast<unsigned char>(c) >= 0x80) return ToUtf8(text, codePage);
+        return text;
     }
     case 'N':
     case 'F': {
-        std::string text = Trim(bytes);
+        const std::string text = trimmed();
         if (text.empty() || text[0] == '*') return std::monostate{};
         auto v = TextToFloat(text);
         if (!v) return std::monostate{};
         return *v;
     }
     case 'L': {
-        std::string text = Trim(bytes);
+        const std::string text = trimmed();
         if (text.empty()) return std::monostate{};
         switch (text[0]) {
         case 'T':
@@ -173,7 +185,7 @@ TValue DecodeField(const char* raw, const FieldLayout& field, int codePage) {
         }
     }
     case 'D': {
-        auto d = ParseDate(Trim(bytes));
+        auto d = ParseDate(trimmed());
         if (!d) return std::monostate{};
         return *d;
     }

@@ -485,6 +485,16 @@ void TTableDBF::GetValues(TFldValList& values) const {
     }
 }
 
+void TTableDBF::GetRowValues(std::vector<TValue>& values) const {
+    values.clear();
+    if (!F->Open() || F->Cursor < 0 || F->Current.empty()) return;
+    values.reserve(F->Fields.size());
+    for (const FieldLayout& f : F->Fields) {
+        const char* raw = F->Current.data() + f.Offset;
+        values.push_back(f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage));
+    }
+}
+
 void TTableDBF::CreateTable(const std::string& filePath, const TFldDefList& fields, int codePage) {
     auto ldid = dbfio::LanguageDriverOfCodePage(codePage);
     if (!ldid) throw EDbfException(Format("Code page %d is not supported.", codePage));

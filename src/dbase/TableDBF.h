@@ -115,6 +115,8 @@ public:
 
     // --- rows --------------------------------------------------------------------
     void GetValues(TFldValList& values) const;  // empty when closed or no row
+    // The same values without the field names (a walk over many rows).
+    void GetRowValues(std::vector<TValue>& values) const;
 
     // New empty table at filePath (replacing an existing one atomically).
     static void CreateTable(const std::string& filePath, const TFldDefList& fields, int codePage = 1250);

@@ -127,7 +127,19 @@ TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::str
         if (!std::ifstream(standardPath, std::ios::binary)) throw NotCreated(standardPath);
         throw EAccessDbError("Unrecognized database format.\r(" + standardPath + ")");
     }
-    FImpl->Db = std::make_unique<TAccessDb>(workPath);
+    // Only the thread that drives the check run (and, before and after it, the
+    // window's) works on the working copy; the element workers never do.
+    FImpl->Db = std::make_unique<TAccessDb>(workPath, true);
+    // The working copy is this object's own temporary file, removed with it:
+    // nothing of it has to outlive a crash, so it is not synced, its rollback
+    // journal stays in memory (rollbacks still work) and freed pages are not
+    // overwritten. The cache holds up to 128 MB, so an attribute table of a few
+    // hundred thousand rows is worked on in memory.
+    FImpl->Db->ExecuteNative("pragma synchronous = off");
+    FImpl->Db->ExecuteNative("pragma journal_mode = memory");
+    FImpl->Db->ExecuteNative("pragma cache_size = -131072");
+    FImpl->Db->ExecuteNative("pragma temp_store = memory");
+    FImpl->Db->ExecuteNative("pragma secure_delete = off");
 
     // Identity marker.
     std::string id;

@@ -22,7 +22,16 @@ struct TTestTabLink {
     std::vector<TFldDef> Fields;  // every field of the file, in order
     std::vector<bool> Exposed;    // per field: a column of TestTab
     std::vector<bool> ReadOnly;   // per field: seen by the queries, never written back (memo texts)
-    std::map<std::int64_t, std::vector<TValue>> Rows;  // record number (from 1) -> values per field
+    std::size_t Records = 0;      // records of the file (deleted ones included)
+    std::vector<TValue> Values;   // Records x Fields.size(): the values as read, by record number - 1
+    std::vector<bool> Present;    // per record: a row of TestTab (not a deleted record)
+
+    // The values of a row as read; nullptr for a row that was not read.
+    const TValue* Original(std::int64_t rowid) const {
+        if (rowid < 1 || static_cast<std::uint64_t>(rowid) > Records || !Present[static_cast<std::size_t>(rowid - 1)])
+            return nullptr;
+        return Values.data() + static_cast<std::size_t>(rowid - 1) * Fields.size();
+    }
 };
 
 struct TBlkStandardGXD::TImpl {

@@ -12,6 +12,9 @@
 #include "standard/ErrorTable.h"
 #include "standard/StandardImpl.h"
 
+#include <sqlite3.h>
+
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -75,6 +78,123 @@ TValue Fit(TValue v, const TFldDef& field) {
     if (field.FieldType == TFldType::dbfChar)
         if (auto* s = std::get_if<std::string>(&v)) *s = CutUtf8(*s, static_cast<std::size_t>(field.Width));
     return v;
+}
+
+struct TStatement {
+    sqlite3_stmt* Stmt = nullptr;
+    TStatement(sqlite3* db, const std::string& sql) {
+        if (sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &Stmt, nullptr) != SQLITE_OK) {
+            sqlite3_finalize(Stmt);
+            throw EAccessDbError(sqlite3_errmsg(db));
+        }
+    }
+    ~TStatement() { sqlite3_finalize(Stmt); }
+    TStatement(const TStatement&) = delete;
+    TStatement& operator=(const TStatement&) = delete;
+};
+
+// "YYYY-MM-DD" as ToDb writes a date, for the dates a file holds (a year of
+// at most four digits); false for others.
+bool DateText(const TDate& t, char (&out)[10]) {
+    if (t.Year < 0 || t.Year > 9999 || t.Month < 0 || t.Month > 99 || t.Day < 0 || t.Day > 99) return false;
+    auto digits = [&](int value, int count, char* at) {
+        for (int i = count - 1; i >= 0; --i, value /= 10) at[i] = static_cast<char>('0' + value % 10);
+    };
+    digits(t.Year, 4, out);
+    out[4] = '-';
+    digits(t.Month, 2, out + 5);
+    out[7] = '-';
+    digits(t.Day, 2, out + 8);
+    return true;
+}
+
+// A field value bound as a value of TestTab, the way ToDb converts it. Texts are
+// bound without a copy: they live in the link as long as the statement uses them.
+void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const TValue& v) {
+    int rc = SQLITE_OK;
+    if (const auto* s = std::get_if<std::string>(&v))
+        rc = sqlite3_bind_text(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_STATIC);
+    else if (const auto* d = std::get_if<double>(&v))
+        rc = sqlite3_bind_double(stmt, index, *d);
+    else if (const auto* b = std::get_if<bool>(&v))
+        rc = sqlite3_bind_int64(stmt, index, *b ? -1 : 0);
+    else if (const auto* t = std::get_if<TDate>(&v)) {
+        char text[10];
+        if (DateText(*t, text)) {
+            rc = sqlite3_bind_text(stmt, index, text, sizeof text, SQLITE_TRANSIENT);
+        } else {
+            const std::string other = ToDb(v).AsText();
+            rc = sqlite3_bind_text(stmt, index, other.data(), static_cast<int>(other.size()), SQLITE_TRANSIENT);
+        }
+    } else
+        rc = sqlite3_bind_null(stmt, index);
+    if (rc != SQLITE_OK) throw EAccessDbError(sqlite3_errmsg(db));
+}
+
+TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER: return TDbValue(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT: return TDbValue(sqlite3_column_double(stmt, i));
+    case SQLITE_TEXT: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return TDbValue(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+    }
+    case SQLITE_BLOB: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+        return TDbValue(TBlob{std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)))});
+    }
+    default: return TDbValue();
+    }
+}
+
+std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
+    std::string s;
+    for (std::size_t i = 0; i < parts.size(); ++i) s += (i ? separator : "") + parts[i];
+    return s;
+}
+
+// Whether a column of TestTab holds a field's value as it was read, told
+// without converting the column: true only where converting it (FromDb, Fit)
+// would give a value equal to the original. False means "compare the long way".
+bool PlainlySame(sqlite3_stmt* stmt, int column, const TValue& original, const TFldDef& field, bool readOnly) {
+    const int type = sqlite3_column_type(stmt, column);
+    if (IsNull(original)) return type == SQLITE_NULL;
+    if (readOnly || field.FieldType == TFldType::dbfChar) {
+        const auto* text = std::get_if<std::string>(&original);
+        if (!text || type != SQLITE_TEXT) return false;
+        const auto* bytes = sqlite3_column_text(stmt, column);
+        const auto size = static_cast<std::size_t>(sqlite3_column_bytes(stmt, column));
+        if (size != text->size() || (size > 0 && std::memcmp(bytes, text->data(), size) != 0)) return false;
+        // A text longer than the field (which no file gives) would be cut.
+        return readOnly || size <= static_cast<std::size_t>(std::max(field.Width, 0)) ||
+               CutUtf8(*text, static_cast<std::size_t>(std::max(field.Width, 0))).size() == size;
+    }
+    switch (field.FieldType) {
+    case TFldType::dbfNumeric:
+    case TFldType::dbfFloat: {
+        const auto* number = std::get_if<double>(&original);
+        if (!number) return false;
+        if (type == SQLITE_INTEGER) return static_cast<double>(sqlite3_column_int64(stmt, column)) == *number;
+        if (type == SQLITE_FLOAT) return sqlite3_column_double(stmt, column) == *number;
+        return false;
+    }
+    case TFldType::dbfLogical: {
+        const auto* flag = std::get_if<bool>(&original);
+        if (!flag) return false;
+        if (type == SQLITE_INTEGER) return (sqlite3_column_int64(stmt, column) != 0) == *flag;
+        if (type == SQLITE_FLOAT) return (sqlite3_column_double(stmt, column) != 0) == *flag;
+        return false;
+    }
+    case TFldType::dbfDate: {
+        const auto* date = std::get_if<TDate>(&original);
+        char text[10];
+        if (!date || type != SQLITE_TEXT || !DateText(*date, text)) return false;
+        return sqlite3_column_bytes(stmt, column) == static_cast<int>(sizeof text) &&
+               std::memcmp(sqlite3_column_text(stmt, column), text, sizeof text) == 0;
+    }
+    case TFldType::dbfChar: break;
+    }
+    return false;
 }
 
 struct TChange {
@@ -151,7 +271,7 @@ void TBlkStandardGXD::LinkTestTable() {
     table.GetFieldDescs(descs);
     // Columns of the five supported types; the first of two fields of one name.
     std::set<std::string> names;
-    std::vector<std::string> columns;
+    std::vector<std::string> columns, columnNames;
     for (const FLDDesc& d : descs) {
         const bool supported = d.iFldType == fldpChar || d.iFldType == fldpNumeric || d.iFldType == fldpFloat ||
                                d.iFldType == fldpLogical || d.iFldType == fldpDate;
@@ -167,39 +287,73 @@ void TBlkStandardGXD::LinkTestTable() {
         link->Fields.push_back(field);
         link->Exposed.push_back(exposed);
         link->ReadOnly.push_back(memo);
-        if (exposed) columns.push_back(QuoteSqlName(field.Name) + " " + ColumnType(field.FieldType));
+        if (exposed) {
+            columns.push_back(QuoteSqlName(field.Name) + " " + ColumnType(field.FieldType));
+            columnNames.push_back(QuoteSqlName(field.Name));
+        }
     }
     if (columns.empty()) throw EAccessDbError("The attribute table has no fields.\r(" + FCurrentDbfPath + ")");
 
     TAccessDb& db = Database();
-    db.ExecuteNative(std::string("create table ") + kTestTab + " (" + [&] {
-        std::string s;
-        for (std::size_t i = 0; i < columns.size(); ++i) s += (i ? ", " : "") + columns[i];
-        return s;
-    }() + ")");
-    std::string insert = std::string("insert into ") + kTestTab + " (rowid";
-    std::string marks = "?";
-    for (std::size_t i = 0; i < link->Fields.size(); ++i) {
-        if (!link->Exposed[i]) continue;
-        insert += ", " + QuoteSqlName(link->Fields[i].Name);
-        marks += ", ?";
-    }
-    insert += ") values (" + marks + ")";
-    std::vector<TDbRow> rows;
-    for (table.First(); !table.Eof(); table.Next()) {
-        TFldValList values;
-        table.GetValues(values);
-        std::vector<TValue> row;
-        TDbRow params{TDbValue(static_cast<std::int64_t>(table.RecNo()))};
-        for (std::size_t i = 0; i < link->Fields.size(); ++i) {
-            row.push_back(i < values.size() ? values[i].Value : TValue{});
-            if (link->Exposed[i]) params.push_back(ToDb(row.back()));
+    db.ExecuteNative(std::string("create table ") + kTestTab + " (" + Joined(columns, ", ") + ")");
+    // Every row read into TestTab in one transaction, many rows per statement (a
+    // statement run once per row spends more on starting and ending than on the row).
+    const std::size_t fields = link->Fields.size();
+    const int perRow = 1 + static_cast<int>(columnNames.size());
+    const int batchRows = std::max(1, 960 / perRow);  // parameters within SQLite's smallest limit (999)
+    const std::string head =
+        std::string("insert into ") + kTestTab + " (rowid, " + Joined(columnNames, ", ") + ") values ";
+    std::string tuple = "(?";
+    for (std::size_t i = 0; i < columnNames.size(); ++i) tuple += ", ?";
+    tuple += ")";
+    std::string tuples = tuple;
+    for (int i = 1; i < batchRows; ++i) tuples += ", " + tuple;
+    link->Records = static_cast<std::size_t>(table.RecordCount());
+    link->Values.resize(link->Records * fields);
+    link->Present.assign(link->Records, false);
+    sqlite3* handle = db.Handle();
+    TStatement many(handle, head + tuples);
+    TStatement one(handle, head + tuple);
+    // Binds rows of the link (texts are not copied: the link keeps them) and runs the statement.
+    auto insert = [&](sqlite3_stmt* stmt, const std::size_t* records, int count) {
+        sqlite3_reset(stmt);
+        int param = 1;
+        for (int r = 0; r < count; ++r) {
+            const TValue* row = link->Values.data() + records[r] * fields;
+            sqlite3_bind_int64(stmt, param++, static_cast<std::int64_t>(records[r]) + 1);
+            for (std::size_t i = 0; i < fields; ++i)
+                if (link->Exposed[i]) Bind(handle, stmt, param++, row[i]);
         }
-        rows.push_back(std::move(params));
-        link->Rows[table.RecNo()] = std::move(row);
+        if (sqlite3_step(stmt) != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(handle));
+    };
+    db.ExecuteNative("savepoint link");
+    try {
+        std::vector<TValue> values;
+        std::vector<std::size_t> pending;
+        for (table.First(); !table.Eof(); table.Next()) {
+            const auto record = static_cast<std::size_t>(table.RecNo() - 1);
+            table.GetRowValues(values);
+            TValue* row = link->Values.data() + record * fields;
+            for (std::size_t i = 0; i < fields && i < values.size(); ++i) row[i] = std::move(values[i]);
+            link->Present[record] = true;
+            pending.push_back(record);
+            if (static_cast<int>(pending.size()) == batchRows) {
+                insert(many.Stmt, pending.data(), batchRows);
+                pending.clear();
+            }
+        }
+        for (const std::size_t record : pending) insert(one.Stmt, &record, 1);
+    } catch (...) {
+        sqlite3_reset(many.Stmt);
+        sqlite3_reset(one.Stmt);
+        db.ExecuteNative("rollback to link; release link");
+        throw;
     }
+    sqlite3_reset(many.Stmt);
+    sqlite3_reset(one.Stmt);
+    db.ExecuteNative("release link");
     table.Close();
-    db.ExecuteNativeBatch(insert, rows);
+
     FImpl->Link = std::move(link);
 }
 
@@ -207,25 +361,41 @@ void TBlkStandardGXD::WriteBackTestTable() {
     RequireOpen();
     const TTestTabLink* link = FImpl->Link.get();
     if (!link) return;
-    std::string select = "select rowid";
+    sqlite3* handle = Database().Handle();
+
+    std::string columns = "rowid";
     for (std::size_t i = 0; i < link->Fields.size(); ++i)
-        if (link->Exposed[i]) select += ", " + QuoteSqlName(link->Fields[i].Name);
-    select += std::string(" from ") + kTestTab + " order by rowid";
-    const TDbResult result = Database().SelectNative(select);
+        if (link->Exposed[i]) columns += ", " + QuoteSqlName(link->Fields[i].Name);
+    TStatement st(handle, "select " + columns + " from " + kTestTab + " order by rowid");
 
     std::vector<TChange> changes;
     std::vector<std::vector<TValue>> added;
-    std::set<std::int64_t> present;
-    for (const TDbRow& row : result.Rows) {
-        const std::int64_t rowid = row[0].AsInteger();
-        auto original = link->Rows.find(rowid);
+    std::vector<bool> seen(link->Records, false);
+    for (;;) {
+        const int rc = sqlite3_step(st.Stmt);
+        if (rc == SQLITE_DONE) break;
+        if (rc != SQLITE_ROW) throw EAccessDbError(sqlite3_errmsg(handle));
+        const std::int64_t rowid = sqlite3_column_int64(st.Stmt, 0);
+        const TValue* original = link->Original(rowid);
+        if (original) {
+            seen[static_cast<std::size_t>(rowid - 1)] = true;
+            // Most rows come back as they were read: told apart without converting them.
+            bool same = true;
+            int column = 1;
+            for (std::size_t i = 0; i < link->Fields.size() && same; ++i)
+                if (link->Exposed[i])
+                    same = PlainlySame(st.Stmt, column++, original[i], link->Fields[i], link->ReadOnly[i]);
+            if (same) continue;
+        }
         std::vector<TValue> values(link->Fields.size());
-        std::size_t column = 1;
+        int column = 1;
         for (std::size_t i = 0; i < link->Fields.size(); ++i)
-            if (link->Exposed[i])
-                values[i] = link->ReadOnly[i] ? FromDb(row[column++], TFldType::dbfChar)
-                                              : Fit(FromDb(row[column++], link->Fields[i].FieldType), link->Fields[i]);
-        if (original == link->Rows.end()) {
+            if (link->Exposed[i]) {
+                const TDbValue v = ColumnValue(st.Stmt, column++);
+                values[i] = link->ReadOnly[i] ? FromDb(v, TFldType::dbfChar)
+                                              : Fit(FromDb(v, link->Fields[i].FieldType), link->Fields[i]);
+            }
+        if (!original) {
             for (std::size_t i = 0; i < link->Fields.size(); ++i)
                 if (link->ReadOnly[i] && !IsNull(values[i]))
                     throw EAccessDbError("Memo pole " + link->Fields[i].Name + " nemožno meniť dotazom.\r(" +
@@ -233,9 +403,8 @@ void TBlkStandardGXD::WriteBackTestTable() {
             added.push_back(std::move(values));
             continue;
         }
-        present.insert(rowid);
         for (std::size_t i = 0; i < link->Fields.size(); ++i) {
-            if (!link->Exposed[i] || values[i] == original->second[i]) continue;
+            if (!link->Exposed[i] || values[i] == original[i]) continue;
             if (link->ReadOnly[i])
                 throw EAccessDbError("Memo pole " + link->Fields[i].Name + " nemožno meniť dotazom.\r(" + link->Path +
                                      ")");
@@ -243,8 +412,8 @@ void TBlkStandardGXD::WriteBackTestTable() {
         }
     }
     std::vector<int> deleted;
-    for (const auto& [rowid, values] : link->Rows)
-        if (!present.count(rowid)) deleted.push_back(static_cast<int>(rowid - 1));
+    for (std::size_t r = 0; r < link->Records; ++r)
+        if (link->Present[r] && !seen[r]) deleted.push_back(static_cast<int>(r));
     if (changes.empty() && deleted.empty() && added.empty()) return;
     ApplyChanges(link->Path, changes, deleted, added);
 }

@@ -83,8 +83,23 @@ TEST(DbfValues, DecodeFieldTexts) {
                           {"20240229", d, TDate{2024, 2, 29}},
                           {"20230229", d, {}},
                           {"00000000", d, {}},
-                          {"        ", d, {}}};
+                          {"        ", d, {}},
+                          // blanks and zero bytes around the value
+                          {"ab\0\0 \0", c, std::string("ab")},
+                          {"a\0b   ", c, std::string("a\0b", 3)},
+                          {"\0\0\0\0\0\0", c, {}},
+                          {"\t1.5\0", n, 1.5},
+                          {" +2.5", n, 2.5},
+                          {"1 5  ", n, {}},
+                          {"\0\0\0\0\0", n, {}},
+                          {"2024022 ", d, {}},
+                          {"2024-2-9", d, {}},
+                          {"19991231", d, TDate{1999, 12, 31}}};
     for (const auto& k : cases) EXPECT_EQ(dbfio::DecodeField(k.Bytes, k.Field, 1250), k.Value) << k.Bytes;
+    // A date field of ten characters holds "YYYY-MM-DD"; blanks around it do not count.
+    const FieldLayout wide = Layout("D", 'D', 12, 0, 0);
+    EXPECT_EQ(dbfio::DecodeField(" 2004-06-05 ", wide, 1250), TValue(TDate{2004, 6, 5}));
+    EXPECT_EQ(dbfio::DecodeField(" 2004-13-05 ", wide, 1250), TValue());
 }
 
 TEST(DbfValues, EncodeFieldStrictAndLenient) {

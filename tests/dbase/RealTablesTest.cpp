@@ -136,6 +136,28 @@ TEST(RealTables, EveryValueReadsAsAnIndependentReaderReadsIt) {
     }
 }
 
+TEST(RealTables, RowValuesWithoutNamesReadAsTheNamedOnes) {
+    for (const RealTable& t : kTables) {
+        SCOPED_TRACE(t.File);
+        Copied c(t);
+        const auto expected = Expected(t.File);
+        auto table = Opened(c.Path);
+        std::size_t r = 0;
+        std::vector<TValue> values{std::string("stale")};
+        for (table->First(); !table->Eof(); table->Next(), ++r) {
+            table->GetRowValues(values);
+            ASSERT_LT(r, expected.size());
+            ASSERT_EQ(values.size(), expected[r].size()) << "record " << r + 1;
+            for (std::size_t i = 0; i < values.size(); ++i)
+                EXPECT_EQ(Cell(values[i]), expected[r][i]) << "record " << r + 1 << " field " << i + 1;
+        }
+        EXPECT_EQ(r, expected.size());
+        table->Close();
+        table->GetRowValues(values);
+        EXPECT_TRUE(values.empty());  // no row when closed
+    }
+}
+
 TEST(RealTables, LayoutsOfTheVariants) {
     struct Case {
         const char* File;

@@ -384,3 +384,43 @@ TEST(AccessTextOrder, IndexesBuiltByAnotherConnectionFollowIt) {
     EXPECT_EQ(db.Select("SELECT Kod FROM K ORDER BY Kod").Rows,
               (std::vector<TDbRow>{{"ÁNO"}, {"čaj"}, {"Cesta"}, {"dub"}, {"zrub"}}));
 }
+
+TEST_F(AccessSemantics, TextFunctionsGiveTheSameForPlainAndAccentedTexts) {
+    ExpectValues({
+        {"UCase(\"abc xyz_09\")", "ABC XYZ_09"},
+        {"UCase(\"čaša ab\")", "ČAŠA AB"},
+        {"UCase(12)", "12"},
+        {"LCase(\"ABC Xyz\")", "abc xyz"},
+        {"LCase(\"ŽLTÝ AB\")", "žltý ab"},
+        {"Trim(\"  a b  \")", "a b"},
+        {"Trim(\"  č b  \")", "č b"},
+        {"LTrim(\"  a  \")", "a  "},
+        {"RTrim(\"  a  \")", "  a"},
+        {"Trim(Chr(9) & \"a \")", "\ta"},  // only spaces are trimmed
+        {"Trim(\"   \")", ""},
+        {"Left(\"abcdef\", 3)", "abc"},
+        {"Left(\"ab\", 5)", "ab"},
+        {"Left(\"čaša\", 2)", "ča"},
+        {"Left(\"abc\", 0)", ""},
+        {"Left(Null, 2)", Null},
+        {"Len(\"abc\")", 3},
+        {"Len(\"čaša\")", 4},
+        {"Len(\"\")", 0},
+        {"Len(123)", 3},
+    });
+}
+
+TEST_F(AccessSemantics, TheTextOrderOfTheConnectionIsAccesssOrder) {
+    // Every pair, plain and accented, in the order of the working copy's text columns.
+    const std::vector<std::string> texts{"",   "a",   "A",    "ab",  "aB",  "abc", "abá", "ab ", "a_",
+                                         "aZ", "á",   "b",    "č",   "c",   "d",   "ž",   "Z",   "z1",
+                                         "10", "9",   "abčd", "abc", "ABČ", " ",   "\t", "~"};
+    for (const std::string& a : texts)
+        for (const std::string& b : texts) {
+            const auto r = db_->SelectNative("select :a = :b collate nocase, :a < :b collate nocase",
+                                             {{"a", a}, {"b", b}});
+            const int order = CompareAccessTexts(a, b);
+            EXPECT_EQ(r.Rows[0][0], TDbValue(order == 0 ? 1 : 0)) << "'" << a << "' = '" << b << "'";
+            EXPECT_EQ(r.Rows[0][1], TDbValue(order < 0 ? 1 : 0)) << "'" << a << "' < '" << b << "'";
+        }
+}
