@@ -37,9 +37,10 @@ struct TBlk::TDuplicateIndex {
     // Sorted by hash; within a shared hash by key, readable first, geometry, position.
     std::vector<Entry> Entries;
     std::vector<Detail> Details;
-    // By the top 16 bits of a hash: the first entry with those bits (and the end
-    // last), so that a search looks only among the few entries of one range.
-    static constexpr int kDirectoryShift = 16;
+    // By the top bits of a hash (up to 16, about one range per entry): the first entry
+    // with those bits (and the end last), so that a search looks only among the few
+    // entries of one range.
+    int DirectoryShift = 32;
     std::vector<std::uint32_t> Directory;
     // By record position: whether another record shares the record's hash. The
     // line pass reads the lines in file order, so this answers most lines from

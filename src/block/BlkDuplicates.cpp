@@ -127,11 +127,14 @@ void TBlk::TDuplicateIndex::Build(TBlk& blk) {
     std::sort(Entries.begin(), Entries.end(), [](const Entry& a, const Entry& b) {
         return a.Hash != b.Hash ? a.Hash < b.Hash : a.Slot < b.Slot;
     });
-    Directory.assign((std::size_t(1) << (32 - kDirectoryShift)) + 1, 0);
+    int bits = 0;
+    while (bits < 16 && (std::size_t(1) << bits) < Entries.size()) ++bits;
+    DirectoryShift = 32 - bits;
+    Directory.assign((std::size_t(1) << bits) + 1, 0);
     std::size_t at = 0;
     for (std::size_t bucket = 0; bucket + 1 < Directory.size(); ++bucket) {
         Directory[bucket] = static_cast<std::uint32_t>(at);
-        while (at < Entries.size() && (Entries[at].Hash >> kDirectoryShift) == bucket) ++at;
+        while (at < Entries.size() && (std::uint64_t(Entries[at].Hash) >> DirectoryShift) == bucket) ++at;
     }
     Directory.back() = static_cast<std::uint32_t>(Entries.size());
     SharedAt.assign(records, false);
@@ -179,7 +182,7 @@ void TBlk::TDuplicateIndex::Find(TBlk& blk, const TBlkLine& line, const TCrds& c
                                  std::size_t limit) const {
     const Key key = KeyOf(line);
     const std::uint32_t hash = HashOf(key);
-    const std::size_t bucket = hash >> kDirectoryShift;
+    const std::size_t bucket = static_cast<std::size_t>(std::uint64_t(hash) >> DirectoryShift);
     const auto rangeEnd = Entries.begin() + Directory[bucket + 1];
     auto first = std::lower_bound(Entries.begin() + Directory[bucket], rangeEnd, hash,
                                   [](const Entry& e, std::uint32_t h) { return e.Hash < h; });
