@@ -128,12 +128,18 @@ int CheckElements(TBlkStandardGXD& standard, TBlk& blk, const TCheckRunOptions& 
 }
 
 // The selected blocks one after another in the run's thread.
-void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, TCheckRunResult& result) {
+void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, TCheckRunResult& result) {
     ViewProgress progress(view);
     TBlk blk(false);
+    int index = 0;
     for (int row = 0; row < view.BlockRowCount(); ++row) {
         TBlockRow cells = view.BlockRow(row);
         if (!cells.Selected()) continue;
+        if (view.StopRequested()) {
+            result.Stopped = true;
+            break;
+        }
+        view.ShowBlockProgress(++index, selected, cells.Vrstva);
         std::string blockPath = view.MapDir() + cells.Vrstva;
         BlockClosed closed(blk);
         RemoveLeftovers(fs::path(blockPath));
@@ -183,7 +189,8 @@ struct TBlockJob {
     std::atomic<int> Group{-1};  // the group whose pass runs, -1 none
     SharedGauge Gauge;
     std::atomic<int> Maximum[5] = {0, 0, 0, 0, 0};  // per group (TCheckGroup): its gauge's end when its pass ended
-    bool Done = false;  // guarded by the workers' mutex once submitted
+    bool Begun = false;  // a worker took it; guarded by the workers' mutex
+    bool Done = false;   // guarded by the workers' mutex once submitted
 };
 
 class WorkerProgress : public IPassProgress {
@@ -227,6 +234,16 @@ public:
         work_.notify_one();
     }
 
+    // Takes back the blocks no worker has begun; whether job was begun.
+    void CancelQueued() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.clear();
+    }
+    bool Begun(const TBlockJob& job) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return job.Begun;
+    }
+
     // Whether job is done, after waiting at most timeout for it.
     bool WaitFor(TBlockJob& job, std::chrono::milliseconds timeout) {
         std::unique_lock<std::mutex> lock(mutex_);
@@ -256,6 +273,7 @@ private:
                 if (stop_) return;
                 job = queue_.front();
                 queue_.pop_front();
+                job->Begun = true;
             }
             Check(standard, blk, *job);
             {
@@ -374,7 +392,8 @@ private:
 // The selected blocks by several workers. Each block is checked by one worker;
 // the findings are handed on block by block in the order of the list, so the
 // error table and every sink receive exactly what a run in turn gives them.
-void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jobs, TCheckRunResult& result) {
+void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jobs, int selected,
+                     TCheckRunResult& result) {
     WaitCursorGuard cursor(standard.UI());
     standard.SetGauge(nullptr);
     const std::string mapDir = view.MapDir();
@@ -384,10 +403,16 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
     BlockWorkers workers(standard, jobs);
     const std::size_t ahead = 2 * static_cast<std::size_t>(jobs);
     int row = 0;
+    int index = 0;
     auto prepareNext = [&]() -> bool {
-        while (row < view.BlockRowCount()) {
+        while (!result.Stopped && row < view.BlockRowCount()) {
             TBlockRow cells = view.BlockRow(row++);
             if (!cells.Selected()) continue;
+            // Blocks begun are finished; no other is begun.
+            if (view.StopRequested()) {
+                result.Stopped = true;
+                return false;
+            }
             auto job = std::make_unique<TBlockJob>();
             job->Name = cells.Vrstva;
             job->Path = mapDir + cells.Vrstva;
@@ -414,6 +439,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
         }
         if (pending.empty()) break;
         TBlockJob& job = *pending.front();
+        view.ShowBlockProgress(++index, selected, job.Name);
         view.SetCaption(job.Name);
         {
             GaugeMirror mirror(view);
@@ -437,22 +463,35 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             ++result.BlocksChecked;
         }
         pending.pop_front();
+        // A stop: the blocks begun (by a worker, or by their database pass here) are
+        // finished and handed over in order; the others are not checked.
+        if (!result.Stopped && !pending.empty() && view.StopRequested()) {
+            workers.CancelQueued();
+            while (!pending.empty() && !pending.back()->Opened && !workers.Begun(*pending.back())) {
+                pending.pop_back();
+                result.Stopped = true;
+            }
+            while (row < view.BlockRowCount())
+                if (view.BlockRow(row++).Selected()) result.Stopped = true;
+        }
     }
 }
 
-// How many workers a run uses: as asked, at most one per selected block.
-unsigned WorkerCount(ICheckRunView& view) {
-    const unsigned asked = view.Options().Jobs;
-    if (asked <= 1) return 1;
-    unsigned selected = 0;
-    for (int row = 0; row < view.BlockRowCount() && selected < asked; ++row)
+// The selected rows of the block list.
+int SelectedCount(ICheckRunView& view) {
+    int selected = 0;
+    for (int row = 0; row < view.BlockRowCount(); ++row)
         if (view.BlockRow(row).Selected()) ++selected;
-    return std::max(1u, std::min(asked, selected));
+    return selected;
 }
 
 }  // namespace
 
 unsigned DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
+
+std::string StoppedMessage(int blocksChecked) {
+    return Format("Kontrola bola zastavená; skontrolované bloky: %d.", blocksChecked);
+}
 
 std::string NotCleanedMessage(const std::string& blockPath) {
     return "Blok\r" + blockPath + "\rnebol vyčistený, nebude kontrolovaný";
@@ -471,15 +510,18 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         RunEnded ended(view, standard);
         // One open error table for the whole run: no pass reopens and rereads it.
         TErrorTableHold held(standard.ErrorTable());
-        const unsigned jobs = WorkerCount(view);
+        // As many workers as asked, at most one per selected block.
+        const int selected = SelectedCount(view);
+        const unsigned jobs = std::min<unsigned>(std::max(1u, view.Options().Jobs), static_cast<unsigned>(std::max(selected, 1)));
         if (jobs > 1)
-            CheckInParallel(standard, view, jobs, result);
+            CheckInParallel(standard, view, jobs, selected, result);
         else
-            CheckInTurn(standard, view, result);
+            CheckInTurn(standard, view, selected, result);
         // The last batch of findings reaches the table here, where an error still ends the run.
         standard.ErrorTable().Flush();
     }
 
+    if (result.Stopped) view.Information(StoppedMessage(result.BlocksChecked));
     if (result.Total > 0) {
         std::string mapDir = view.MapDir();
         fs::path target = ResolveIgnoreCase(fs::path(mapDir.empty() ? std::string(".") : mapDir), kMapErrorTableName);
@@ -490,7 +532,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         if (!copied) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
         result.ErrorTable = target.string();
         view.ShowErrorBrowser(mapDir);
-    } else {
+    } else if (!result.Stopped) {
         view.Information(kNoFindings);
     }
     return result;

@@ -58,6 +58,14 @@ public:
     virtual void Information(const std::string& message) = 0;
     // The findings are now in mapDir + "Chyby.DBF": show them (the error browser).
     virtual void ShowErrorBrowser(const std::string& mapDir) = 0;
+    // The selected block whose findings come next: its place (from 1) among the
+    // count of selected blocks, and its name ("blok n z m").
+    virtual void ShowBlockProgress(int index, int count, const std::string& name) {
+        (void)index, (void)count, (void)name;
+    }
+    // Whether the user asked the run to stop. Asked before each block; a stopped run
+    // ends after the blocks begun, with their findings handed over as usual.
+    virtual bool StopRequested() { return false; }
 };
 
 struct TCheckRunResult {
@@ -65,6 +73,7 @@ struct TCheckRunResult {
     int BlocksChecked = 0;   // clean blocks that went through the passes
     int BlocksSkipped = 0;   // selected blocks that were not clean
     std::string ErrorTable;  // the map directory's error table after a hand-over, else ""
+    bool Stopped = false;    // the user stopped the run before its last block
 };
 
 // Blocks checked at once unless told otherwise: one per core.
@@ -75,6 +84,9 @@ inline constexpr const char* kMapErrorTableName = "Chyby.DBF";
 // Caption while the database pass runs.
 inline constexpr const char* kCaptionDatabases = "Kontrola databáz";
 inline constexpr const char* kNoFindings = "Bez chýb.";
+
+// "Kontrola bola zastavená; skontrolované bloky: <n>."
+std::string StoppedMessage(int blocksChecked);
 
 // "Blok\r<path>\rnebol vyčistený, nebude kontrolovaný"
 std::string NotCleanedMessage(const std::string& blockPath);

@@ -7,6 +7,7 @@
 
 #include <filesystem>
 #include <random>
+#include <set>
 
 using namespace vexa;
 using namespace vexa::checkstest;
@@ -30,7 +31,13 @@ public:
     void Warning(const std::string& message) override { Warnings.push_back(message); }
     void Information(const std::string& message) override { Warnings.push_back("information " + message); }
     void ShowErrorBrowser(const std::string&) override {}
+    void ShowBlockProgress(int index, int count, const std::string& name) override {
+        Progress.push_back(std::to_string(index) + "/" + std::to_string(count) + " " + name);
+    }
+    bool StopRequested() override { return StopAfter >= 0 && static_cast<int>(Progress.size()) >= StopAfter; }
     std::vector<std::string> Warnings;
+    std::vector<std::string> Progress;
+    int StopAfter = -1;  // blocks shown before the stop is asked for; -1 never
 
 private:
     std::vector<TBlockRow> FRows;
@@ -150,6 +157,62 @@ TEST_F(ParallelRun, RandomMapsGiveTheSameFindingsAndTableWithAnyNumberOfWorkers)
         admissibilityInTurn.Jobs = 1;
         ExpectSameRuns(Run(rows, admissibilityInTurn), Run(rows, admissibility), what + ", line admissibility");
         for (const TBlockRow& row : rows) fs::remove_all(MapDir + row.Vrstva);
+    }
+}
+
+// A run stopped by the user ends after the blocks begun, tells so, and hands over exactly
+// the findings of the blocks it finished, in their order; "blok n z m" counts the
+// selected blocks.
+TEST_F(ParallelRun, AStoppedRunHandsOverTheBlocksItFinished) {
+    std::mt19937 rng(11);
+    std::vector<TBlockRow> rows;
+    for (int b = 1; b <= 6; ++b) {
+        const std::string name = "LE_" + std::to_string(b) + ".blk";
+        Write(RandomBlock(rng), name);
+        rows.push_back({b == 4 ? "0" : "1", "3", name});  // five selected
+    }
+    const RunOutput whole = Run(rows, EveryElementOption(1));
+    for (unsigned jobs : {1u, 2u}) {
+        fs::remove(MapDir + "Chyby.DBF");
+        QuietView view(rows, MapDir, EveryElementOption(jobs));
+        view.StopAfter = 2;
+        TFindingList found;
+        TCheckRunResult result;
+        {
+            TFindingSinkScope sink(Standard->Findings(), found);
+            result = RunCheck(*Standard, view);
+        }
+        // In turn the run stops right after the second block; with workers, blocks that
+        // were begun meanwhile are finished too.
+        if (jobs == 1) EXPECT_EQ(result.BlocksChecked, 2);
+        EXPECT_GE(result.BlocksChecked, 2) << jobs;
+        EXPECT_EQ(result.Stopped, result.BlocksChecked < 5) << jobs;
+        if (result.Stopped)
+            EXPECT_EQ(view.Warnings.back(), "information " + StoppedMessage(result.BlocksChecked)) << jobs;
+        ASSERT_GE(view.Progress.size(), 2u);
+        EXPECT_EQ(view.Progress[0], "1/5 LE_1.blk");
+        EXPECT_EQ(view.Progress[1], "2/5 LE_2.blk");
+        // The findings are those of the first blocks of the whole run, in its order.
+        std::set<std::string> checked;
+        for (int b = 1; b <= result.BlocksChecked + (result.BlocksChecked >= 3 ? 1 : 0); ++b)
+            if (b != 4) checked.insert("LE_" + std::to_string(b) + ".blk");
+        std::vector<TFinding> expected;
+        for (const TFinding& f : whole.Findings)
+            if (checked.count(f.Record.Blok)) expected.push_back(f);
+        EXPECT_EQ(found.Findings(), expected) << jobs;
+        std::vector<TErrorRecord> records;
+        for (const TFinding& f : expected) records.push_back(f.Record);
+        if (!expected.empty()) EXPECT_EQ(ReadErrorTable(MapDir + "Chyby.DBF"), records) << jobs;
+
+        // Stopped before the first block: nothing checked, no table, and not "Bez chýb.".
+        fs::remove(MapDir + "Chyby.DBF");
+        QuietView before(rows, MapDir, EveryElementOption(jobs));
+        before.StopAfter = 0;
+        const TCheckRunResult none = RunCheck(*Standard, before);
+        EXPECT_TRUE(none.Stopped) << jobs;
+        EXPECT_EQ(none.BlocksChecked, 0) << jobs;
+        EXPECT_EQ(before.Warnings, std::vector<std::string>{"information " + StoppedMessage(0)}) << jobs;
+        EXPECT_FALSE(fs::exists(MapDir + "Chyby.DBF")) << jobs;
     }
 }
 
