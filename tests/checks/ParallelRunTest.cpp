@@ -184,11 +184,14 @@ TEST_F(ParallelRun, AStoppedRunHandsOverTheBlocksItFinished) {
         }
         // In turn the run stops right after the second block; with workers, blocks that
         // were begun meanwhile are finished too.
-        if (jobs == 1) EXPECT_EQ(result.BlocksChecked, 2);
+        if (jobs == 1) {
+            EXPECT_EQ(result.BlocksChecked, 2);
+        }
         EXPECT_GE(result.BlocksChecked, 2) << jobs;
         EXPECT_EQ(result.Stopped, result.BlocksChecked < 5) << jobs;
-        if (result.Stopped)
+        if (result.Stopped) {
             EXPECT_EQ(view.Warnings.back(), "information " + StoppedMessage(result.BlocksChecked)) << jobs;
+        }
         ASSERT_GE(view.Progress.size(), 2u);
         EXPECT_EQ(view.Progress[0], "1/5 LE_1.blk");
         EXPECT_EQ(view.Progress[1], "2/5 LE_2.blk");
@@ -202,7 +205,9 @@ TEST_F(ParallelRun, AStoppedRunHandsOverTheBlocksItFinished) {
         EXPECT_EQ(found.Findings(), expected) << jobs;
         std::vector<TErrorRecord> records;
         for (const TFinding& f : expected) records.push_back(f.Record);
-        if (!expected.empty()) EXPECT_EQ(ReadErrorTable(MapDir + "Chyby.DBF"), records) << jobs;
+        if (!expected.empty()) {
+            EXPECT_EQ(ReadErrorTable(MapDir + "Chyby.DBF"), records) << jobs;
+        }
 
         // Stopped before the first block: nothing checked, no table, and not "Bez chýb.".
         fs::remove(MapDir + "Chyby.DBF");

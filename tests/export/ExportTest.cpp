@@ -124,7 +124,7 @@ TEST_F(Export, BlockLayersEqualTheBlockStore) {
             ++nLines;
             const auto& f = At(lines, block + "/" + std::to_string(n));
             EXPECT_EQ(f->GetFieldAsInteger("kind"), l.Kind);
-            EXPECT_EQ(f->GetFieldAsInteger("display_code"), l.DisplayCode);
+            EXPECT_EQ(f->GetFieldAsInteger("display_code"), int(l.DisplayCode));  // a packed member: by value
             TCrds crds;
             blk.ReadLineCrds(l, crds);
             const auto* g = f->GetGeometryRef()->toLineString();
