@@ -261,11 +261,12 @@ volatile std::sig_atomic_t gStopRequested = 0;
 extern "C" void OnInterrupt(int) { gStopRequested = 1; }
 
 // Ctrl+C stops the run after the blocks begun; a second one ends the program at once.
+// Interrupted writes of findings resume (SA_RESTART), so that no line is lost.
 void CatchInterrupt() {
     struct sigaction action {};
     action.sa_handler = OnInterrupt;
     sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESETHAND;
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
     sigaction(SIGINT, &action, nullptr);
 }
 

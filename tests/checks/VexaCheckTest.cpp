@@ -4,7 +4,16 @@
 #include "common/Version.h"
 #include "dbase/TableDBF.h"
 
+#include "kit/BenchMap.h"
+
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <cstdlib>
 #include <filesystem>
@@ -29,7 +38,8 @@ protected:
     Outcome Run(const std::string& args) {
         return RunProgram(Quote(VEXA_CHECK_PROGRAM) + " " + args, temp.Path() / "tmp", temp.Path());
     }
-    std::vector<TErrorRecord> Table() const { return ReadErrorTable((map / "Chyby.DBF").string()); }
+    std::vector<TErrorRecord> Table(const fs::path& dir) const { return ReadErrorTable((dir / "Chyby.DBF").string()); }
+    std::vector<TErrorRecord> Table() const { return Table(map); }
 
     testkit::TempDir temp;
     fs::path map = temp.Path() / "map";
@@ -249,6 +259,54 @@ TEST_F(VexaCheck, HeaderQuietAndVersion) {
     Outcome version = Run("--version");
     EXPECT_EQ(version.Status, 0);
     EXPECT_EQ(version.Out, std::string("vexa-check ") + VEXA_VERSION + "\n");
+}
+
+// Ctrl+C during the first of three blocks: that block is finished and handed over, the
+// others are not begun; the run says so and exits 3. The first block's findings are more
+// than a pipe holds, so while the test does not read, the run cannot leave that block.
+TEST_F(VexaCheck, CtrlCStopsAfterTheBlockBegun) {
+    const fs::path bench = temp.Path() / "bench";
+    testkit::WriteBenchMap(bench, 0.5, 3);
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const std::string err = (temp.Path() / "err").string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(e, STDERR_FILENO);
+        ::close(out[0]);
+        ::setenv("TMPDIR", (temp.Path() / "tmp").c_str(), 1);
+        ::execl(VEXA_CHECK_PROGRAM, VEXA_CHECK_PROGRAM, "--jobs", "1", "--lines", "63", "--points", "3", "--texts", "3",
+                "--areas", "7", bench.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    // The first findings are there: the run has begun (and Ctrl+C is caught).
+    int waiting = 0;
+    for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         ::ioctl(out[0], FIONREAD, &waiting) == 0 && waiting == 0 && std::chrono::steady_clock::now() < until;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GT(waiting, 0);
+    ::kill(pid, SIGINT);
+    std::string printed;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) printed.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const std::string stderrText = ReadFileText(err);
+    EXPECT_NE(stderrText.find("Kontrola bola zastavená; skontrolované bloky: 1.\n"), std::string::npos) << stderrText;
+    EXPECT_EQ(stderrText.find("Bez chýb."), std::string::npos);
+    // Every finding of the first block, printed whole and handed over; none of the others.
+    std::size_t lines = 0;
+    for (std::size_t at = 0, end; (end = printed.find('\n', at)) != std::string::npos; at = end + 1, ++lines)
+        EXPECT_EQ(printed.compare(at, 13, "LE_00001.blk\t"), 0) << printed.substr(at, end - at);
+    EXPECT_GT(printed.size(), 70000u);
+    EXPECT_EQ(printed.back(), '\n');
+    EXPECT_EQ(Table(bench).size(), lines);
 }
 
 TEST_F(VexaCheck, HelpExplainsTheCommand) {
