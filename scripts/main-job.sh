@@ -1,18 +1,35 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds Vexa and runs it on the bundled sample map with the
 # sample standard: the window when a display is present, else the batch check run.
+# The build shows its progress only; its whole log is shown when it fails.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh
-cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
-cmake --build build -j"$(nproc)"
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+# Prints the log and ends with the status of a step that failed.
+quietly() {
+  local status=0
+  "$@" >"$log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then cat "$log" >&2; exit "$status"; fi
+}
+quietly cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+echo "Building Vexa ..."
+set +e
+cmake --build build -j"$(nproc)" 2>&1 | tee "$log" |
+  awk '/^\[ *[0-9]+%\]/ { p = substr($0, 1, index($0, "]")); if (p != last) { printf "\r%s", p; fflush(); last = p } }
+       END { if (last != "") print "" }'
+status=${PIPESTATUS[0]}
+set -e
+if [ "$status" -ne 0 ]; then cat "$log" >&2; exit "$status"; fi
 map=build/examples/map
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && [ -x build/bin/vexa ]; then
   exec build/bin/vexa "$map"
 fi
-# Exit status 1 means the check found faults, which the sample map has on purpose.
+# The sample map has faults on purpose (exit status 1) and a block that is not cleaned,
+# which the check skips (exit status 3: not every selected block was checked).
 status=0
-build/bin/vexa-check --lines 62 --points 3 --texts 3 --areas 7 --db 1 \
+build/bin/vexa-check --header --lines 62 --points 3 --texts 3 --areas 7 --db 1 \
   --length-limit 1 --area-limit 100 "$map" || status=$?
-if [ "$status" -gt 1 ]; then exit "$status"; fi
+if [ "$status" -ne 1 ] && [ "$status" -ne 3 ]; then exit "$status"; fi
 echo "Findings written to $map/Chyby.DBF"

@@ -22,11 +22,11 @@ std::string ValueJson(const TValue& value) {
 // [[name, value], ...] in column order; [] when the element has no row.
 int Attrs(const std::string& target, const std::string& arg, std::ostream& out) {
     const auto parts = SplitArgument(arg);
-    if (parts.size() != 3) throw Exception("--attrs expects G:KIND:N, not '" + arg + "'");
+    if (parts.size() != 3) throw Exception("--attrs čaká G:DRUH:N, nie '" + arg + "'");
     const TBlkElementGroup group = ParseGroupLetter(parts[0]);
-    const std::int32_t kind = ParseInt32(parts[1], "kind");
-    if (kind < INT16_MIN || kind > INT16_MAX) throw Exception("kind is not a 16-bit integer: '" + parts[1] + "'");
-    const std::int32_t number = ParseInt32(parts[2], "element number");
+    const std::int32_t kind = ParseInt32(parts[1], "druh");
+    if (kind < INT16_MIN || kind > INT16_MAX) throw Exception("druh nie je 16-bitové celé číslo: '" + parts[1] + "'");
+    const std::int32_t number = ParseInt32(parts[2], "číslo prvku");
     TBlk blk(false);
     OpenInfoBlock(blk, target);
     TFldValList values;
@@ -37,9 +37,9 @@ int Attrs(const std::string& target, const std::string& arg, std::ostream& out) 
     return 0;
 }
 
-TInfoCommandRegistrar attrs({"--attrs", "G:KIND:N",
-                             "attribute values of element N of group G (L, B, P) and kind KIND as "
-                             "[[name, value], ...] in column order",
+TInfoCommandRegistrar attrs({"--attrs", "G:DRUH:N",
+                             "hodnoty atribútov prvku číslo N skupiny G (L, B, P) druhu DRUH ako "
+                             "[[meno, hodnota], ...] v poradí stĺpcov",
                              true, Attrs});
 
 }  // namespace

@@ -47,9 +47,9 @@ int Dump(const std::string& target, const std::string& arg, std::ostream& out) {
 
 int Find(const std::string& target, const std::string& arg, std::ostream& out) {
     const auto parts = SplitArgument(arg);
-    if (parts.size() != 2) throw Exception("--find expects G:N, not '" + arg + "'");
+    if (parts.size() != 2) throw Exception("--find čaká G:N, nie '" + arg + "'");
     const TBlkElementGroup group = ParseGroupLetter(parts[0]);
-    const std::int32_t number = ParseInt32(parts[1], "element number");
+    const std::int32_t number = ParseInt32(parts[1], "číslo prvku");
     TBlk blk(false);
     OpenInfoBlock(blk, target);
     switch (group) {
@@ -83,9 +83,9 @@ int Find(const std::string& target, const std::string& arg, std::ostream& out) {
 
 int Crds(const std::string& target, const std::string& arg, std::ostream& out) {
     const auto parts = SplitArgument(arg);
-    if (parts.size() != 2) throw Exception("--crds expects FIRST:LAST, not '" + arg + "'");
-    const std::int32_t first = ParseInt32(parts[0], "vertex index");
-    const std::int32_t last = ParseInt32(parts[1], "vertex index");
+    if (parts.size() != 2) throw Exception("--crds čaká PRVÝ:POSLEDNÝ, nie '" + arg + "'");
+    const std::int32_t first = ParseInt32(parts[0], "index vrcholu");
+    const std::int32_t last = ParseInt32(parts[1], "index vrcholu");
     TBlk blk(false);
     OpenInfoBlock(blk, target);
     TCrds crds;
@@ -94,11 +94,11 @@ int Crds(const std::string& target, const std::string& arg, std::ostream& out) {
     return 0;
 }
 
-TInfoCommandRegistrar summary({"", "", "Path, IsClean and the four element counts of the block", true, Summary});
-TInfoCommandRegistrar dump({"--dump", "G", "every record of group G (L, B, T, P) from record 1, one object per line",
+TInfoCommandRegistrar summary({"", "", "cesta (Path), vyčistenosť (IsClean) a štyri počty prvkov bloku", true, Summary});
+TInfoCommandRegistrar dump({"--dump", "G", "každý záznam skupiny G (L, B, T, P) od záznamu 1, jeden objekt na riadok",
                             true, Dump});
-TInfoCommandRegistrar find({"--find", "G:N", "the element of group G read by number N", true, Find});
-TInfoCommandRegistrar crds({"--crds", "FIRST:LAST", "the vertices FIRST..LAST as [[x,y],...]", true, Crds});
+TInfoCommandRegistrar find({"--find", "G:N", "prvok skupiny G prečítaný podľa čísla N", true, Find});
+TInfoCommandRegistrar crds({"--crds", "PRVÝ:POSLEDNÝ", "vrcholy PRVÝ..POSLEDNÝ ako [[x,y],...]", true, Crds});
 
 }  // namespace
 

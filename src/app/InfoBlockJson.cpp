@@ -86,12 +86,12 @@ std::string AreaJson(const TBlkArea& r) {
 TBlkElementGroup ParseGroupLetter(const std::string& text) {
     if (text.size() == 1)
         if (auto group = GroupOfLetter(text[0])) return *group;
-    throw Exception("unknown element group '" + text + "' (use L, B, T or P)");
+    throw Exception("neznáma skupina prvkov '" + text + "' (L, B, T alebo P)");
 }
 
 std::int32_t ParseInt32(const std::string& text, const std::string& what) {
     auto v = TextToInt(text);
-    if (!v || *v < INT32_MIN || *v > INT32_MAX) throw Exception(what + " is not a 32-bit integer: '" + text + "'");
+    if (!v || *v < INT32_MIN || *v > INT32_MAX) throw Exception(what + " nie je 32-bitové celé číslo: '" + text + "'");
     return static_cast<std::int32_t>(*v);
 }
 

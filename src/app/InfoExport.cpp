@@ -24,10 +24,10 @@ int Export(const std::string& target, const std::string& file, std::ostream& out
 }
 
 TInfoCommandRegistrar exportCommand(
-    {"--export", "FILE",
-     "the block (or every block of the map directory) as GIS layers lines, points, texts, areas, "
-     "areas_unclosed and one per attribute table where a group has several, in EPSG:5514; FILE's "
-     "extension chooses the format: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb",
+    {"--export", "SÚBOR",
+     "blok (alebo každý blok adresára mapy) ako vrstvy GIS lines, points, texts, areas, "
+     "areas_unclosed a jedna na tabuľku atribútov, kde ich skupina má viac, v EPSG:5514; prípona "
+     "SÚBORU volí formát: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb",
      true, Export});
 
 }  // namespace

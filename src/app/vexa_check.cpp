@@ -1,11 +1,15 @@
 // vexa-check: checks the blocks of a map without a window, as the main window's
 // "Kontrola" does, and prints the findings.
 //
-// Exit status: 0 no findings, 1 findings (MAPDIR/Chyby.DBF replaced), 2 error.
+// Exit status: 0 a complete run without findings, 1 findings (MAPDIR/Chyby.DBF replaced),
+// 2 error (also a run with nothing to check), 3 a selected block was not checked
+// (skipped as not cleaned, or the run was stopped by Ctrl+C).
+#include "common/Companions.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
 #include "common/SysError.h"
 #include "common/Text.h"
+#include "common/Version.h"
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 #include "Json.h"
@@ -19,6 +23,8 @@
 #include "ui/OptionMasks.h"
 
 #include <unistd.h>
+
+#include <csignal>
 
 #include <algorithm>
 #include <cmath>
@@ -40,16 +46,22 @@ const char* const kHelp =
     "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
     "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
     "                     [--jobs N] [--block MENO]... [--format text|json|csv]\n"
-    "                     [--export SÚBOR] [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
+    "                     [--header] [--quiet] [--export SÚBOR]\n"
+    "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
+    "       vexa-check --help | --version\n"
     "\n"
     "Skontroluje bloky mapy (adresára MAPA) podľa štandardu tak ako tlačidlo \"Kontrola\"\n"
     "hlavného okna a vypíše nájdené chyby.\n"
     "\n"
-    "  --standard SÚBOR   štandard (predvolený: StandardGXD.mdb v adresári programu);\n"
-    "                     šablóna tabuľky chýb Chyby.dbf je vždy v adresári programu\n"
+    "  --standard SÚBOR   štandard (predvolený: StandardGXD.mdb v adresári programu,\n"
+    "                     inak v ../share/vexa od neho); šablóna tabuľky chýb Chyby.dbf\n"
+    "                     je vždy tam\n"
     "  --lines MASKA      línie: súčet bitov 1 prípustnosť vo vrstve, 2 výskyt kriviek,\n"
     "                     4 mimo rozsah MBR, 8 duplikátne línie, 16 dlžka <=,\n"
-    "                     32 zhoda susedných plôch\n"
+    "                     32 zhoda susedných plôch; bit 1 (prípustnosť vo vrstve)\n"
+    "                     rozhoduje o línii sám: s ním sa bity 2, 4, 8 a 16 neskúmajú\n"
+    "                     (bit 32 áno); z bitov 2, 4, 8, 16 sa pri línii ohlási len\n"
+    "                     prvá nájdená chyba v tomto poradí\n"
     "  --points MASKA     body: 1 prípustnosť vo vrstve, 2 uhol otočenia\n"
     "  --texts MASKA      texty: 1 prípustnosť vo vrstve, 2 uhol otočenia\n"
     "  --areas MASKA      plochy: 1 prípustnosť vo vrstve, 2 topológia plôch, 4 plocha <=\n"
@@ -69,14 +81,25 @@ const char* const kHelp =
     "                     findings_point, findings_text, findings_area,\n"
     "                     findings_area_unclosed, findings_table\n"
     "  --crs SYSTÉM       súradnicový systém mapy pre --export (predvolený EPSG:5514)\n"
+    "  --header           prvý riadok výpisu pomenuje stĺpce (formáty text a csv)\n"
+    "  --quiet            bez ukazovateľa priebehu a bez súhrnu na konci\n"
     "  --help             tento text\n"
+    "  --version          verzia programu\n"
     "\n"
     "Chýbajúca maska je 0; limity sa zapisujú s desatinnou bodkou. Kontrolujú sa všetky\n"
     "vyhovujúce bloky v poradí zoznamu (alebo len bloky --block); nevyčistený blok sa\n"
-    "ohlási a preskočí. Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF,\n"
-    "každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text, oddelené\n"
-    "tabulátorom), súhrn \"Počet chýb\" na stderr, a program skončí so stavom 1. Bez chýb vypíše \"Bez chýb.\", existujúci\n"
-    "Chyby.DBF nechá tak a skončí so stavom 0. Pri chybe vypíše jej text a skončí so stavom 2.\n";
+    "ohlási a preskočí. Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF\n"
+    "a každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text,\n"
+    "oddelené tabulátorom). Súhrn (\"Počet chýb\", vynechané bloky, \"Bez chýb.\") ide na\n"
+    "stderr. Ctrl+C zastaví kontrolu po začatých blokoch; ich chyby sa odovzdajú.\n"
+    "\n"
+    "Návratový stav:\n"
+    "  0  každá zvolená kontrola prebehla na každom zvolenom bloku bez chýb (\"Bez chýb.\";\n"
+    "     existujúci Chyby.DBF ostane)\n"
+    "  1  našli sa chyby\n"
+    "  2  chyba (aj keď nie je zvolená žiadna kontrola alebo žiadny blok); vypíše sa jej text\n"
+    "  3  niektorý zvolený blok nebol skontrolovaný (nevyčistený, alebo kontrola bola\n"
+    "     zastavená), aj keď sa v iných našli chyby\n";
 
 class UsageError : public Exception {
 public:
@@ -118,6 +141,9 @@ struct Arguments {
     std::vector<std::string> Blocks;
     std::string MapDir;
     bool Help = false;
+    bool Version = false;
+    bool Header = false;
+    bool Quiet = false;
 };
 
 Arguments Parse(int argc, char** argv) {
@@ -135,6 +161,12 @@ Arguments Parse(int argc, char** argv) {
         std::string name = arg.substr(0, arg.find('='));
         if (arg == "--help" || arg == "-h") {
             args.Help = true;
+        } else if (arg == "--version") {
+            args.Version = true;
+        } else if (arg == "--header") {
+            args.Header = true;
+        } else if (arg == "--quiet" || arg == "-q") {
+            args.Quiet = true;
         } else if (name == "--standard") {
             args.Standard = value(name);
         } else if (name == "--lines") {
@@ -175,7 +207,7 @@ Arguments Parse(int argc, char** argv) {
             positional.push_back(arg);
         }
     }
-    if (args.Help) return args;
+    if (args.Help || args.Version) return args;
     if (positional.size() != 1) throw UsageError("Zadajte práve jeden adresár mapy (vexa-check --help)");
     args.MapDir = positional[0];
     return args;
@@ -223,10 +255,25 @@ private:
     int FMin = 0, FMax = 0, FPos = 0, FPercent = -1;
 };
 
+// Set by Ctrl+C; the run asks it before each block.
+volatile std::sig_atomic_t gStopRequested = 0;
+
+extern "C" void OnInterrupt(int) { gStopRequested = 1; }
+
+// Ctrl+C stops the run after the blocks begun; a second one ends the program at once.
+// Interrupted writes of findings resume (SA_RESTART), so that no line is lost.
+void CatchInterrupt() {
+    struct sigaction action {};
+    action.sa_handler = OnInterrupt;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESETHAND | SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+}
+
 class BatchView : public ICheckRunView {
 public:
-    BatchView(std::vector<TBlockRow> rows, std::string mapDir, TCheckRunOptions options, bool progress)
-        : FRows(std::move(rows)), FMapDir(std::move(mapDir)), FOptions(options), FProgress(progress) {}
+    BatchView(std::vector<TBlockRow> rows, std::string mapDir, TCheckRunOptions options, bool progress, bool quiet)
+        : FRows(std::move(rows)), FMapDir(std::move(mapDir)), FOptions(options), FProgress(progress), FQuiet(quiet) {}
 
     int BlockRowCount() override { return static_cast<int>(FRows.size()); }
     TBlockRow BlockRow(int index) override { return FRows.at(static_cast<std::size_t>(index)); }
@@ -255,8 +302,14 @@ public:
         std::fprintf(stderr, "%s\n", MessageLines(message).c_str());
         std::fflush(stderr);
     }
-    void Information(const std::string& message) override { std::printf("%s\n", MessageLines(message).c_str()); }
+    // The run's closing words are a summary: stderr, as the count of findings.
+    void Information(const std::string& message) override {
+        if (FQuiet) return;
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", MessageLines(message).c_str());
+    }
     void ShowErrorBrowser(const std::string&) override {}
+    bool StopRequested() override { return gStopRequested != 0; }
 
 private:
     static const char* GroupName(TCheckGroup group) {
@@ -273,6 +326,7 @@ private:
     std::string FMapDir;
     TCheckRunOptions FOptions;
     bool FProgress;
+    bool FQuiet;
     std::string FBlock;
     std::unique_ptr<TerminalGauge> FGauge;
 };
@@ -365,11 +419,18 @@ public:
         case OutputFormat::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
         case OutputFormat::Json: std::printf("%s\n", FindingJson(f).c_str()); break;
         case OutputFormat::Csv:
-            if (!FHeader) std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
-            FHeader = true;
+            Header();
             std::printf("%s\n", FindingCsv(f).c_str());
             break;
         }
+    }
+    // The line naming the columns, once (JSON lines name their own).
+    void Header() {
+        if (FHeader) return;
+        FHeader = true;
+        if (FFormat == OutputFormat::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
+        if (FFormat == OutputFormat::Csv)
+            std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
     }
     bool WantsPlaces() const override { return FFormat != OutputFormat::Text; }
 
@@ -387,17 +448,19 @@ int Run(const Arguments& args) {
         throw UsageError("Adresár mapy neexistuje\r(" + EscapeControlChars(args.MapDir) + ")");
     }
     std::string programDir = ProgramDir();
-    std::string standardPath = args.Standard.empty() ? programDir + kStandardFileName : args.Standard;
-    TBlkStandardGXD standard(standardPath, programDir + kErrorTableFileName);
+    std::string standardPath = args.Standard.empty() ? CompanionFile(programDir, kStandardFileName) : args.Standard;
+    TBlkStandardGXD standard(standardPath, CompanionFile(programDir, kErrorTableFileName));
 
     // Block and table paths are formed from it: make it absolute once.
     std::string mapDir = IncludeTrailingDelimiter(fs::absolute(args.MapDir).lexically_normal().string());
     std::vector<TBlockRow> listed =
         ListMapBlocks(mapDir, [&](const std::string& layer) { return standard.IsLayerKnown(layer); });
-    BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, isatty(STDERR_FILENO) == 1);
+    const bool progress = !args.Quiet && isatty(STDERR_FILENO) == 1;
+    BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, progress, args.Quiet);
     // Each finding is printed as it comes (in the order of the error table), so that a
     // large map's findings are not all held; the export needs them all.
-    TFindingPrinter printer(args.Format, isatty(STDERR_FILENO) == 1 && isatty(STDOUT_FILENO) == 1);
+    TFindingPrinter printer(args.Format, progress && isatty(STDOUT_FILENO) == 1);
+    if (args.Header) printer.Header();
     TFindingList exported(true);
     TCheckRunResult result;
     {
@@ -411,10 +474,11 @@ int Run(const Arguments& args) {
              gisexport::WriteLayers(args.Export, gisexport::FindingLayers(exported.Findings()), args.Crs))
             std::fprintf(stderr, "Export: %s\n", file.c_str());
     }
-    if (result.Total == 0) return 0;
     std::fflush(stdout);
-    std::fprintf(stderr, "Počet chýb: %d (%s)\n", result.Total, result.ErrorTable.c_str());
-    return 1;
+    if (result.Total > 0 && !args.Quiet)
+        std::fprintf(stderr, "Počet chýb: %d (%s)\n", result.Total, result.ErrorTable.c_str());
+    if (result.Stopped || result.BlocksSkipped > 0) return 3;
+    return result.Total > 0 ? 1 : 0;
 }
 
 }  // namespace
@@ -431,6 +495,11 @@ int main(int argc, char** argv) {
                             c.What);
             return 0;
         }
+        if (args.Version) {
+            std::printf("vexa-check %s\n", VEXA_VERSION);
+            return 0;
+        }
+        CatchInterrupt();
         int status = Run(args);
         std::fflush(stdout);
         return status;

@@ -2,6 +2,7 @@
 // other parts register, from attribute tables and the standard) as JSON.
 #include "InfoCommands.h"
 #include "common/SysError.h"
+#include "common/Version.h"
 
 #include <exception>
 #include <iostream>
@@ -11,26 +12,27 @@
 namespace {
 
 void PrintHelp(std::ostream& out) {
-    out << "Usage: vexa-info [--create] BLOCKDIR [OPTION ARG]\n"
-           "       vexa-info OPTION ARG      (options that need no block)\n"
-           "       vexa-info --help\n\n"
-           "Prints JSON (UTF-8). The block is opened read-only: nothing on disk changes, a missing file\n"
-           "reads as empty and a block directory that does not exist is an error. With --create the\n"
-           "block is opened as a check run opens it: missing files are created, and a file whose\n"
-           "partner is missing is set aside as NAME.orphan-YYYYMMDD-HHMMSS (told on stderr).\n"
-           "Exit code 0 on success; on an error its message goes to stderr and the exit code is 2.\n\n";
+    out << "Použitie: vexa-info [--create] BLOK [VOĽBA HODNOTA]\n"
+           "          vexa-info VOĽBA HODNOTA   (voľby bez bloku)\n"
+           "          vexa-info --help | --version\n\n"
+           "Vypíše JSON (UTF-8). Blok (adresár bloku) sa otvorí len na čítanie: na disku sa nič\n"
+           "nezmení, chýbajúci súbor sa číta ako prázdny a neexistujúci adresár bloku je chyba.\n"
+           "S --create sa blok otvorí tak ako pri kontrole: chýbajúce súbory sa vytvoria (aj\n"
+           "adresár bloku) a súbor, ktorému chýba partner, sa odloží ako MENO.orphan-RRRRMMDD-HHMMSS\n"
+           "(oznámi sa na stderr).\n"
+           "Návratový stav 0 pri úspechu; pri chybe ide jej text na stderr a stav je 2.\n\n";
     for (const vexa::TInfoCommand& c : vexa::InfoCommands()) {
         std::string form;
         if (c.Option.empty())
-            form = "BLOCKDIR";
+            form = "BLOK";
         else
-            form = (c.NeedsTarget ? "BLOCKDIR " : "") + c.Option + (c.ArgName.empty() ? "" : " " + c.ArgName);
+            form = (c.NeedsTarget ? "BLOK " : "") + c.Option + (c.ArgName.empty() ? "" : " " + c.ArgName);
         out << "  " << form << "\n      " << c.Help << "\n";
     }
 }
 
 int UsageError(const std::string& message) {
-    std::cerr << "vexa-info: " << message << "\nTry 'vexa-info --help'.\n";
+    std::cerr << "vexa-info: " << message << "\nPozri 'vexa-info --help'.\n";
     return 2;
 }
 
@@ -50,22 +52,25 @@ int main(int argc, char** argv) {
     if (!args.empty() && args[0] == "--create") {
         vexa::SetInfoCreatesBlocks(true);
         args.erase(args.begin());
-        if (!args.empty() && IsOption(args[0])) return UsageError("--create needs a block directory after it");
+        if (!args.empty() && IsOption(args[0])) return UsageError("za --create musí nasledovať adresár bloku");
     }
-    if (args.empty()) return UsageError("missing block directory");
     for (const std::string& a : args)
         if (a == "--help" || a == "-h") {
             PrintHelp(std::cout);
             return 0;
+        } else if (a == "--version") {
+            std::cout << "vexa-info " << VEXA_VERSION << '\n';
+            return 0;
         }
+    if (args.empty()) return UsageError("chýba adresár bloku");
 
     const vexa::TInfoCommand* command = nullptr;
     std::string target, arg;
     std::size_t next = 0;
     if (IsOption(args[0])) {
         command = vexa::FindInfoCommand(args[0]);
-        if (!command) return UsageError("unknown option " + args[0]);
-        if (command->NeedsTarget) return UsageError(args[0] + " needs a block directory before it");
+        if (!command) return UsageError("neznáma voľba " + args[0]);
+        if (command->NeedsTarget) return UsageError("pred " + args[0] + " musí byť adresár bloku");
         next = 1;
     } else {
         target = args[0];
@@ -74,17 +79,17 @@ int main(int argc, char** argv) {
             next = 1;
         } else {
             command = vexa::FindInfoCommand(args[1]);
-            if (!command || command->Option.empty()) return UsageError("unknown option " + args[1]);
-            if (!command->NeedsTarget) return UsageError(args[1] + " takes no block directory");
+            if (!command || command->Option.empty()) return UsageError("neznáma voľba " + args[1]);
+            if (!command->NeedsTarget) return UsageError(args[1] + " sa zadáva bez adresára bloku");
             next = 2;
         }
     }
-    if (!command) return UsageError("nothing to do");
+    if (!command) return UsageError("nie je čo robiť");
     if (!command->ArgName.empty()) {
-        if (next >= args.size()) return UsageError(command->Option + " needs " + command->ArgName);
+        if (next >= args.size()) return UsageError("chýba hodnota voľby " + command->Option + " (" + command->ArgName + ")");
         arg = args[next++];
     }
-    if (next != args.size()) return UsageError("unexpected argument " + args[next]);
+    if (next != args.size()) return UsageError("nadbytočný argument " + args[next]);
 
     try {
         int code = command->Run(target, arg, std::cout);

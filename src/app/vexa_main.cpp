@@ -1,6 +1,7 @@
 // vexa: the windows. Creates the main window (which creates the standard object
 // last), the error browser and the rename dialog, in this order, and runs the
 // message loop until the main window closes. "vexa MAPDIR" opens that map.
+#include "common/Version.h"
 #include "gislink/GisPlatform.h"
 #include "ui/SiblingTools.h"
 #include "ui/forms/Chyby_f.h"
@@ -14,13 +15,21 @@
 #include <iostream>
 
 int main(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::cout << "Usage: vexa [MAPDIR]\n"
-                         "Opens the window that checks a forest map against the standard\n"
-                         "(StandardGXD.mdb and Chyby.dbf beside the program); MAPDIR is opened at once.\n";
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "vexa " << VEXA_VERSION << "\n";
             return 0;
         }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::cout << "Použitie: vexa [MAPA]\n"
+                         "          vexa --help | --version\n"
+                         "\n"
+                         "Otvorí okno, ktoré kontroluje lesnícku mapu podľa štandardu (StandardGXD.mdb\n"
+                         "a šablóna Chyby.dbf pri programe alebo v ../share/vexa); adresár MAPA sa otvorí\n"
+                         "hneď.\n";
+            return 0;
+        }
+    }
 
     QApplication app(argc, argv);
     // The name is the message boxes' title; window captions stay exactly as set.

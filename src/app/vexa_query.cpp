@@ -5,9 +5,11 @@
 //
 // Exit status: 0 done, 2 error (the message on stderr).
 #include "Json.h"
+#include "common/Companions.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
 #include "common/Text.h"
+#include "common/Version.h"
 #include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
@@ -28,9 +30,11 @@ const char* const kHelp =
     "Vykoná príkaz Access SQL (alebo uložený dotaz štandardu) nad tabuľkou dBASE tak ako\n"
     "kontrola atribútov: tabuľka je \"TestTab\", tabuľky a uložené dotazy štandardu sú k dispozícii.\n"
     "\n"
-    "  --standard SÚBOR   štandard (predvolený: StandardGXD.mdb v adresári programu)\n"
+    "  --standard SÚBOR   štandard (predvolený: StandardGXD.mdb v adresári programu,\n"
+    "                     inak v ../share/vexa od neho)\n"
     "  --write            zmeny akčného dotazu zapísať do tabuľky (inak sa tabuľka nemení)\n"
     "  --help             tento text\n"
+    "  --version          verzia programu\n"
     "\n"
     "SELECT vypíše každý riadok ako jeden objekt JSON (mená stĺpcov sú kľúče, Null je null,\n"
     "áno/nie je -1/0, dátum \"RRRR-MM-DD\" alebo \"RRRR-MM-DDTHH:MM:SS\"); akčný dotaz vypíše\n"
@@ -45,6 +49,7 @@ struct Arguments {
     std::string Standard;
     bool Write = false;
     bool Help = false;
+    bool Version = false;
     std::string Table;
     std::string Statement;
 };
@@ -57,6 +62,8 @@ Arguments Parse(int argc, char** argv) {
         const std::string name = arg.substr(0, arg.find('='));
         if (arg == "--help" || arg == "-h") {
             args.Help = true;
+        } else if (arg == "--version" && positional.empty()) {
+            args.Version = true;
         } else if (name == "--standard") {
             if (arg.find('=') != std::string::npos)
                 args.Standard = arg.substr(arg.find('=') + 1);
@@ -74,7 +81,7 @@ Arguments Parse(int argc, char** argv) {
             positional.push_back(arg);
         }
     }
-    if (args.Help) return args;
+    if (args.Help || args.Version) return args;
     if (positional.size() != 2) throw UsageError("Očakáva sa TABUĽKA.dbf a príkaz (vexa-query --help)");
     args.Table = positional[0];
     args.Statement = positional[1];
@@ -117,8 +124,9 @@ int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_regular_file(args.Table, ec)) throw UsageError("Tabuľka neexistuje\r(" + args.Table + ")");
     const std::string programDir = ProgramDir();
-    const std::string standardPath = args.Standard.empty() ? programDir + kStandardFileName : args.Standard;
-    TBlkStandardGXD standard(standardPath, programDir + kErrorTableFileName);
+    const std::string standardPath =
+        args.Standard.empty() ? CompanionFile(programDir, kStandardFileName) : args.Standard;
+    TBlkStandardGXD standard(standardPath, CompanionFile(programDir, kErrorTableFileName));
     standard.LinkTestTable(fs::absolute(args.Table).lexically_normal().string());
     TAccessDb& db = standard.Database();
 
@@ -143,6 +151,10 @@ int main(int argc, char** argv) {
         const Arguments args = Parse(argc, argv);
         if (args.Help) {
             std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (args.Version) {
+            std::printf("vexa-query %s\n", VEXA_VERSION);
             return 0;
         }
         const int status = Run(args);

@@ -493,12 +493,23 @@ std::string StoppedMessage(int blocksChecked) {
     return Format("Kontrola bola zastavená; skontrolované bloky: %d.", blocksChecked);
 }
 
+std::string BlocksMessage(int blocksChecked, int blocksSkipped) {
+    return Format("Skontrolované bloky: %d, vynechané: %d.", blocksChecked, blocksSkipped);
+}
+
 std::string NotCleanedMessage(const std::string& blockPath) {
     return "Blok\r" + blockPath + "\rnebol vyčistený, nebude kontrolovaný";
 }
 
 TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     TCheckRunResult result;
+    // A run that could check nothing is refused before it touches the map: its "Bez chýb."
+    // would claim a check that never happened.
+    const TCheckRunOptions options = view.Options();
+    if (options.DbMask == 0 && options.LinMask == 0 && options.BodMask == 0 && options.TxbMask == 0 &&
+        options.PloMask == 0)
+        throw Exception(kNoCheckChosen);
+    if (SelectedCount(view) == 0) throw Exception(kNoBlockSelected);
     // One run on a map at a time; what runs that are gone left behind goes first.
     TMapLock lock(view.MapDir());
     RemoveTempLeftovers();
@@ -521,7 +532,10 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         standard.ErrorTable().Flush();
     }
 
-    if (result.Stopped) view.Information(StoppedMessage(result.BlocksChecked));
+    if (result.Stopped)
+        view.Information(StoppedMessage(result.BlocksChecked));
+    else if (result.BlocksSkipped > 0)
+        view.Information(BlocksMessage(result.BlocksChecked, result.BlocksSkipped));
     if (result.Total > 0) {
         std::string mapDir = view.MapDir();
         fs::path target = ResolveIgnoreCase(fs::path(mapDir.empty() ? std::string(".") : mapDir), kMapErrorTableName);
@@ -532,7 +546,8 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         if (!copied) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
         result.ErrorTable = target.string();
         view.ShowErrorBrowser(mapDir);
-    } else if (!result.Stopped) {
+    } else if (!result.Stopped && result.BlocksSkipped == 0) {
+        // Every selected check ran on every selected block and found nothing.
         view.Information(kNoFindings);
     }
     return result;

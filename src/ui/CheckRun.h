@@ -54,7 +54,8 @@ public:
     virtual void ShowGauge(TCheckGroup group, bool visible) = 0;
     // A block that was not cleaned and is skipped.
     virtual void Warning(const std::string& message) = 0;
-    // "Bez chýb." when the run found nothing.
+    // "Bez chýb." after a complete run that found nothing; the stop or the count of
+    // skipped blocks at the end of a run that did not check every selected block.
     virtual void Information(const std::string& message) = 0;
     // The findings are now in mapDir + "Chyby.DBF": show them (the error browser).
     virtual void ShowErrorBrowser(const std::string& mapDir) = 0;
@@ -83,7 +84,14 @@ unsigned DefaultJobs();
 inline constexpr const char* kMapErrorTableName = "Chyby.DBF";
 // Caption while the database pass runs.
 inline constexpr const char* kCaptionDatabases = "Kontrola databáz";
+// Said only when every selected check ran on every selected block and found nothing.
 inline constexpr const char* kNoFindings = "Bez chýb.";
+// Refusals of a run that would check nothing.
+inline constexpr const char* kNoCheckChosen = "Nie je zvolená žiadna kontrola.";
+inline constexpr const char* kNoBlockSelected = "Nie je zvolený žiadny blok na kontrolu.";
+
+// "Skontrolované bloky: <n>, vynechané: <k>." (blocks skipped as not cleaned)
+std::string BlocksMessage(int blocksChecked, int blocksSkipped);
 
 // "Kontrola bola zastavená; skontrolované bloky: <n>."
 std::string StoppedMessage(int blocksChecked);
@@ -91,7 +99,8 @@ std::string StoppedMessage(int blocksChecked);
 // "Blok\r<path>\rnebol vyčistený, nebude kontrolovaný"
 std::string NotCleanedMessage(const std::string& blockPath);
 
-// Runs the check. Errors of the block store or the standard end the run and pass
+// Runs the check. With no check chosen (every mask 0) or no block selected it refuses
+// by a vexa::Exception before touching the map. Errors of the block store or the standard end the run and pass
 // on (nothing is handed over then). When findings cannot be copied into the map
 // directory, the working table is started afresh and a vexa::Exception tells so.
 TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view);

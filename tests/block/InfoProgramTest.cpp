@@ -1,6 +1,7 @@
 // vexa-info run as a program on blocks written by the test kit.
 #include "TestUtil.h"
 #include "common/Text.h"
+#include "common/Version.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,6 +73,12 @@ TEST_F(InfoProgramTest, SummaryOfABlock) {
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err, "Neotvorený blok\n(" + dir + ": neexistuje)\n");
     EXPECT_FALSE(fs::exists(tmp / "new"));
+    // A mistyped name in an existing map directory: refused, and no block appears there.
+    const std::string typo = tmp / "LE_0002.blk";
+    r = Run({typo});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "Neotvorený blok\n(" + typo + ": neexistuje)\n");
+    EXPECT_FALSE(fs::exists(typo));
     r = Run({"--create", dir});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.out, Summary(dir, true, 0, 0, 0, 0));
@@ -213,13 +220,60 @@ TEST_F(InfoProgramTest, UsageErrorsAndHelp) {
                                             {"--dump", "L"},
                                             {Block(), "--crds", "-1:3"}};
     for (const auto& args : bad) EXPECT_EQ(Run(args).code, 2) << testing::PrintToString(args);
-    RunResult r = Run({Block(), "--dump", "X"});
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("X"), std::string::npos);
+    // The messages are Slovak, as the other programs'.
+    const std::string hint = "\nPozri 'vexa-info --help'.\n";
+    const std::pair<std::vector<std::string>, std::string> told[] = {
+        {{}, "vexa-info: chýba adresár bloku" + hint},
+        {{Block(), "--nonsense", "1"}, "vexa-info: neznáma voľba --nonsense" + hint},
+        {{"--dump", "L"}, "vexa-info: pred --dump musí byť adresár bloku" + hint},
+        {{Block(), "--dump"}, "vexa-info: chýba hodnota voľby --dump (G)" + hint},
+        {{"--create", "--standard", "x"}, "vexa-info: za --create musí nasledovať adresár bloku" + hint},
+        {{Block(), "--find", "L:x"}, "číslo prvku nie je 32-bitové celé číslo: 'x'\n"},
+        {{Block(), "--crds", "1"}, "--crds čaká PRVÝ:POSLEDNÝ, nie '1'\n"},
+        {{Block(), "--dump", "X"}, "neznáma skupina prvkov 'X' (L, B, T alebo P)\n"},
+    };
+    for (const auto& [args, err] : told) {
+        const RunResult r = Run(args);
+        EXPECT_EQ(r.code, 2) << err;
+        EXPECT_EQ(r.err, err);
+    }
+    RunResult r = Run({"--version"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, std::string("vexa-info ") + VEXA_VERSION + "\n");
     r = Run({"--help"});
     EXPECT_EQ(r.code, 0);
-    for (const char* option : {"--dump G", "--find G:N", "--crds FIRST:LAST"})
+    EXPECT_EQ(r.out.rfind("Použitie: vexa-info", 0), 0u) << r.out;
+    for (const char* option : {"--dump G", "--find G:N", "--crds PRVÝ:POSLEDNÝ"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
+}
+
+}  // namespace
+
+namespace {
+
+// --standard on the sample standard: the attribute definitions of DBAtrib grouped by
+// element group, kind and layers in their order, and each saved query with its SQL.
+TEST_F(InfoProgramTest, StandardListsAttributeDefinitionsAndSavedQueries) {
+#ifdef VEXA_INFO_PROGRAM
+    const std::string standard = fs::path(VEXA_INFO_PROGRAM).parent_path() / "StandardGXD.mdb";
+    const RunResult r = Run({"--standard", standard});
+    ASSERT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("{\"Group\":\"L\",\"Kind\":1,\"Layers\":\"LE\",\"Columns\":["
+                         "{\"Name\":\"CISLO\",\"Type\":\"N\",\"Width\":10,\"Decimals\":0,\"Order\":0,"
+                         "\"QFormat\":null,\"QGenerate\":null,\"QTest\":null},"
+                         "{\"Name\":\"TYP_HRAN\",\"Type\":\"C\",\"Width\":2,\"Decimals\":0,\"Order\":1,"
+                         "\"QFormat\":\"qFmtTypHran\",\"QGenerate\":null,\"QTest\":\"qTestTypHran\"}]}"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("{\"Name\":\"SIRKA\",\"Type\":\"F\",\"Width\":6,\"Decimals\":1,\"Order\":2,"),
+              std::string::npos);
+    EXPECT_NE(r.out.find("{\"Name\":\"qFmtTypHran\",\"Sql\":\"UPDATE TestTab SET "
+                         "TestTab.TYP_HRAN = UCase(Trim([TYP_HRAN])) WHERE TestTab.TYP_HRAN Is Not Null;\"}"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("\"Sql\":\"SELECT TestTab.Cislo FROM TestTab WHERE Nz(TestTab.TRIEDA, \\\"\\\") Not In "),
+              std::string::npos);
+#endif
 }
 
 }  // namespace

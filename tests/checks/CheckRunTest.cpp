@@ -71,14 +71,66 @@ std::vector<std::string> RunEvents(std::vector<std::string> before, const std::v
     return before;
 }
 
-TEST_F(CheckRun, NothingTickedEndsWithoutFindingsAndKeepsTheOldTable) {
-    Write(PointsOfKind(77, 2));
+// A run that would check nothing is refused before it touches the map: nothing ticked,
+// or no conforming block selected.
+TEST_F(CheckRun, ARunWithNothingToCheckIsRefused) {
+    Write(PointsOfKind(77, 2), "LE_1.blk");
     std::ofstream(MapDir + "Chyby.DBF") << "earlier table";
+    struct Case {
+        std::vector<TBlockRow> Rows;
+        std::uint16_t BodMask;
+        std::string Error;
+    };
+    const std::vector<Case> cases = {
+        {{{"1", "3", "LE_1.blk"}}, 0, "Nie je zvolená žiadna kontrola."},
+        {{{"0", "", "abc.blk"}, {"1", "2", "LE_2.blk"}}, 3, "Nie je zvolený žiadny blok na kontrolu."},
+        {{}, 1, "Nie je zvolený žiadny blok na kontrolu."},
+    };
+    for (const Case& c : cases) {
+        RecordingView refused;
+        refused.Dir = MapDir;
+        refused.RowsIn = c.Rows;
+        refused.Opts.BodMask = c.BodMask;
+        try {
+            RunCheck(*Standard, refused);
+            ADD_FAILURE() << c.Error;
+        } catch (const Exception& e) {
+            EXPECT_EQ(std::string(e.what()), c.Error);
+        }
+        EXPECT_TRUE(refused.Events.empty()) << c.Error;
+    }
+    EXPECT_EQ(ReadFileText(MapDir + "Chyby.DBF"), "earlier table");
+    EXPECT_FALSE(fs::exists(MapDir + "LE_2.blk")) << "a deselected block is not opened (which would create it)";
+}
+
+// "Bez chýb." only when every selected block went through: a skipped block is counted
+// and told at the end instead, with or without findings in the others.
+TEST_F(CheckRun, SkippedBlocksAreCountedAndNeverCalledClean) {
+    BlockSpec unclean = PointsOfKind(77, 2);
+    unclean.Points[1].Flags = 1;  // a deleted record: the block was not cleaned
+    Write(unclean, "LE_1.blk");
+    Write(PointsOfKind(77, 1), "LE_2.blk");
+    std::ofstream(MapDir + "Chyby.DBF") << "earlier table";
+    const std::string warning = "warning Blok\r" + MapDir + "LE_1.blk\rnebol vyčistený, nebude kontrolovaný";
+
     view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    view.Opts.BodMask = 1;
     TCheckRunResult result = RunCheck(*Standard, view);
+    EXPECT_EQ(result.BlocksChecked, 0);
+    EXPECT_EQ(result.BlocksSkipped, 1);
+    EXPECT_EQ(view.Events, (std::vector<std::string>{warning, "caption ",
+                                                     "information Skontrolované bloky: 0, vynechané: 1."}));
+
+    view.Events.clear();
+    view.RowsIn = {{"1", "3", "LE_1.blk"}, {"1", "3", "LE_2.blk"}};
+    view.Opts.BodMask = 0;
+    view.Opts.TxbMask = 1;  // the blocks have no texts: the checked one is clean
+    result = RunCheck(*Standard, view);
     EXPECT_EQ(result.Total, 0);
     EXPECT_EQ(result.BlocksChecked, 1);
-    EXPECT_EQ(view.Events, RunEvents({}, {"LE_1.blk"}, "information Bez chýb."));
+    EXPECT_EQ(result.BlocksSkipped, 1);
+    std::vector<std::string> events = RunEvents({warning}, {"LE_2.blk"}, "information Skontrolované bloky: 1, vynechané: 1.");
+    EXPECT_EQ(view.Events, events);
     EXPECT_EQ(ReadFileText(MapDir + "Chyby.DBF"), "earlier table");
 }
 
@@ -95,8 +147,11 @@ TEST_F(CheckRun, UncleanBlockIsReportedAndSkippedFindingsAreHandedOver) {
     EXPECT_EQ(result.Total, 3);
     EXPECT_EQ(result.BlocksChecked, 1);
     EXPECT_EQ(result.BlocksSkipped, 1);
-    EXPECT_EQ(view.Events, RunEvents({"warning Blok\r" + MapDir + "LE_1.blk\rnebol vyčistený, nebude kontrolovaný"},
-                                     {"LE_2.blk"}, "browser " + MapDir));
+    std::vector<std::string> events = RunEvents(
+        {"warning Blok\r" + MapDir + "LE_1.blk\rnebol vyčistený, nebude kontrolovaný"}, {"LE_2.blk"},
+        "information Skontrolované bloky: 1, vynechané: 1.");
+    events.push_back("browser " + MapDir);
+    EXPECT_EQ(view.Events, events);
     EXPECT_FALSE(fs::exists(MapDir + "XX.blk")) << "a row that is not conforming is never opened";
     EXPECT_EQ(view.Gauges[static_cast<int>(TCheckGroup::Points)].Maximum(), 3);
 
@@ -112,6 +167,7 @@ TEST_F(CheckRun, OptionsAreReadForEveryBlock) {
     Write(PointsOfKind(77, 1), "LE_1.blk");
     Write(PointsOfKind(77, 1), "LE_2.blk");
     view.RowsIn = {{"1", "3", "LE_1.blk"}, {"1", "3", "LE_2.blk"}};
+    view.Opts.TxbMask = 1;  // the blocks have no texts
     view.OnCaption = [&](const std::string& text) {
         if (text == "LE_2.blk") view.Opts.BodMask = 1;  // ticked while the first block ran
     };
@@ -148,15 +204,6 @@ TEST_F(CheckRun, DatabasePassRunsFirstUnderItsOwnCaption) {
         EXPECT_TRUE(r.Id == -91 || r.Id == -92 || r.Id == -93) << r.Id;
         EXPECT_FALSE(r.Vrstva.has_value());
     }
-}
-
-TEST_F(CheckRun, NoConformingSelectedRowEndsWithoutFindings) {
-    view.RowsIn = {{"0", "", "abc.blk"}, {"1", "2", "LE_1.blk"}};
-    view.Opts.BodMask = 3;
-    TCheckRunResult result = RunCheck(*Standard, view);
-    EXPECT_EQ(result.Total, 0);
-    EXPECT_EQ(view.Events, RunEvents({}, {}, "information Bez chýb."));
-    EXPECT_FALSE(fs::exists(MapDir + "LE_1.blk")) << "a deselected block is not opened (which would create it)";
 }
 
 TEST_F(CheckRun, FailedHandOverIsAnErrorAndTheNextRunStartsEmpty) {
@@ -198,6 +245,7 @@ TEST_F(CheckRun, AHalfCopiedBlockIsToldAndItsFilesKept) {
     fs::remove(MapDir + "LE_1.blk/tn.lin");
     const auto crd = fs::file_size(MapDir + "LE_1.blk/tn.crd");
     view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    view.Opts.TxbMask = 1;
     RunCheck(*Standard, view);
     ASSERT_FALSE(view.Events.empty());
     EXPECT_EQ(view.Events[0].rfind("warning Blok " + MapDir +
@@ -230,6 +278,7 @@ TEST_F(CheckRun, LeftoversOfGoneRunsAreRemovedAndThoseOfLiveOnesKept) {
     fs::create_directories(temp / ("vexa-" + live + "-XyZ789"));
     fs::create_directories(temp / "vexa-other");
     view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    view.Opts.TxbMask = 1;
     RunCheck(*Standard, view);
     for (const auto& p : goneFiles) EXPECT_FALSE(fs::exists(p)) << p;
     for (const auto& p : kept) EXPECT_TRUE(fs::exists(p)) << p;
@@ -243,6 +292,7 @@ TEST_F(CheckRun, LeftoversOfGoneRunsAreRemovedAndThoseOfLiveOnesKept) {
 TEST_F(CheckRun, ASecondRunOnTheSameMapIsRefused) {
     Write(PointsOfKind(77, 1), "LE_1.blk");
     view.RowsIn = {{"1", "3", "LE_1.blk"}};
+    view.Opts.TxbMask = 1;
     {
         TMapLock other(MapDir);  // another run holds the map
         try {

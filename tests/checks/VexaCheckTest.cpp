@@ -1,9 +1,19 @@
 // vexa-check end to end: the sample map (faults of every kind, an unclean block, a
 // name that does not conform), the error table it leaves, exit statuses and refusals.
 #include "checks/CheckTestSupport.h"
+#include "common/Version.h"
 #include "dbase/TableDBF.h"
 
+#include "kit/BenchMap.h"
+
+#include <sys/ioctl.h>
 #include <sys/wait.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <thread>
 
 #include <cstdlib>
 #include <filesystem>
@@ -28,13 +38,16 @@ protected:
     Outcome Run(const std::string& args) {
         return RunProgram(Quote(VEXA_CHECK_PROGRAM) + " " + args, temp.Path() / "tmp", temp.Path());
     }
-    std::vector<TErrorRecord> Table() const { return ReadErrorTable((map / "Chyby.DBF").string()); }
+    std::vector<TErrorRecord> Table(const fs::path& dir) const { return ReadErrorTable((dir / "Chyby.DBF").string()); }
+    std::vector<TErrorRecord> Table() const { return Table(map); }
 
     testkit::TempDir temp;
     fs::path map = temp.Path() / "map";
 };
 
 const std::string kWarning = "nebol vyčistený, nebude kontrolovaný";
+// The sample map's conforming blocks: every one but the unclean LE_00009.blk goes through.
+const std::string kSampleBlocks = "Skontrolované bloky: 4, vynechané: 1.";
 
 // The sample map's point, text and area findings with every admissibility and rotation option.
 const std::vector<TErrorRecord> kPointsTextsAreas = {
@@ -47,10 +60,11 @@ const std::vector<TErrorRecord> kPointsTextsAreas = {
 
 TEST_F(VexaCheck, SampleMapWithEveryOptionOfTheWindow) {
     Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 " + Quote(map.string()));
-    EXPECT_EQ(o.Status, 1) << o.Err;
-    // The warning, then the count on stderr.
-    EXPECT_EQ(o.Err, "Blok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning + "\nPočet chýb: 10 (" +
-                         (map / "Chyby.DBF").string() + ")\n");
+    // Findings, but the unclean block was not checked: 3 rather than 1.
+    EXPECT_EQ(o.Status, 3) << o.Err;
+    // The warning, the blocks checked and skipped, then the count on stderr.
+    EXPECT_EQ(o.Err, "Blok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning + "\n" + kSampleBlocks +
+                         "\nPočet chýb: 10 (" + (map / "Chyby.DBF").string() + ")\n");
     std::vector<TErrorRecord> expected = {Finding(-73, "LE_00002.blk", "L", 1, 8, "zhoda prilahlých plôch"),
                                           Finding(-11, "LE_00002.blk", "L", 10, 13, "neprípustný druh vo vrstve"),
                                           Finding(-11, "LE_00002.blk", "L", 1, 19, "nadbytočná línia v ploche")};
@@ -68,7 +82,7 @@ TEST_F(VexaCheck, SampleMapWithEveryOptionOfTheWindow) {
 TEST_F(VexaCheck, SampleMapWithoutAdmissibilityButWithLimits) {
     Outcome o =
         Run("--lines 62 --points 3 --texts 3 --areas 7 --length-limit 1 --area-limit 100 " + Quote(map.string()));
-    EXPECT_EQ(o.Status, 1) << o.Err;
+    EXPECT_EQ(o.Status, 3) << o.Err;
     std::vector<TErrorRecord> expected = {
         Finding(-73, "LE_00002.blk", "L", 1, 8, "zhoda prilahlých plôch"),
         Finding(-12, "LE_00002.blk", "L", 21, 14, "krivka"),
@@ -89,8 +103,8 @@ TEST_F(VexaCheck, TwoWorkersGiveWhatOneGives) {
     const std::string options = "--lines 63 --points 3 --texts 3 --areas 7 --db 1 --length-limit 1 --area-limit 100 ";
     Outcome one = Run(options + "--jobs 1 " + Quote(map.string()));
     Outcome two = Run(options + "--jobs 2 " + Quote(second.string()));
-    ASSERT_EQ(one.Status, 1) << one.Err;
-    EXPECT_EQ(two.Status, 1) << two.Err;
+    ASSERT_EQ(one.Status, 3) << one.Err;
+    EXPECT_EQ(two.Status, 3) << two.Err;
     auto inMap = [&](std::string text, const fs::path& dir) {
         for (std::size_t at; (at = text.find(dir.string())) != std::string::npos;) text.replace(at, dir.string().size(), "MAP");
         return text;
@@ -110,8 +124,8 @@ TEST_F(VexaCheck, CleanBlockLeavesTheEarlierTable) {
     std::ofstream(map / "Chyby.DBF") << "earlier";
     Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 --block le_00001.BLK " + Quote(map.string()));
     EXPECT_EQ(o.Status, 0) << o.Err;
-    EXPECT_EQ(o.Out, "Bez chýb.\n");
-    EXPECT_EQ(o.Err, "");
+    EXPECT_EQ(o.Out, "");
+    EXPECT_EQ(o.Err, "Bez chýb.\n");
     EXPECT_EQ(ReadFileText(map / "Chyby.DBF"), "earlier");
 }
 
@@ -149,6 +163,10 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
         {"--frobnicate " + m, "Neznáma voľba --frobnicate\n"},
         {"--lines 1", "Zadajte práve jeden adresár mapy (vexa-check --help)\n"},
         {"--lines", "Chýba hodnota voľby --lines\n"},
+        // Nothing to check: no mask, or a map without blocks.
+        {m, "Nie je zvolená žiadna kontrola.\n"},
+        {"--lines 0 --db 0 " + m, "Nie je zvolená žiadna kontrola.\n"},
+        {"--lines 1 " + Quote((temp.Path() / "tmp").string()), "Nie je zvolený žiadny blok na kontrolu.\n"},
     };
     for (const Case& c : cases) {
         Outcome o = Run(c.Args);
@@ -198,7 +216,7 @@ TEST_F(VexaCheck, EveryRepairOnTheSampleMapRunsToItsEndAndKeepsTheElementNumbers
     ASSERT_GE(before.size(), 3u);
     Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 --db 15 --length-limit 1 --area-limit 100 " +
                     Quote(map.string()));
-    EXPECT_EQ(o.Status, 1) << o.Err;
+    EXPECT_EQ(o.Status, 3) << o.Err;
     EXPECT_EQ(ElementNumbers(map), before);
     // The repaired tables have the standard's structure; the columns the repair
     // added are empty, so the contents test reports their rows.
@@ -211,12 +229,95 @@ TEST_F(VexaCheck, EveryRepairOnTheSampleMapRunsToItsEndAndKeepsTheElementNumbers
     EXPECT_EQ(o.Err.find("Error"), std::string::npos) << o.Err;
 }
 
+// Only the unclean block named: nothing was checked, so neither "Bez chýb." nor 0.
+TEST_F(VexaCheck, AllSkippedIsNotClean) {
+    std::ofstream(map / "Chyby.DBF") << "earlier";
+    Outcome o = Run("--points 1 --block LE_00009.blk " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 3) << o.Err;
+    EXPECT_EQ(o.Out, "");
+    EXPECT_EQ(o.Err, "Blok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning +
+                         "\nSkontrolované bloky: 0, vynechané: 1.\n");
+    EXPECT_EQ(ReadFileText(map / "Chyby.DBF"), "earlier");
+}
+
+// --header names the columns first (also with no finding), --quiet leaves only the
+// findings and the warnings; --version.
+TEST_F(VexaCheck, HeaderQuietAndVersion) {
+    const std::string m = Quote(map.string());
+    Outcome text = Run("--header --quiet --points 1 --block LE_00002.blk " + m);
+    EXPECT_EQ(text.Status, 1) << text.Err;
+    EXPECT_EQ(text.Out, "blok\tskupina\tčíslo\tdruh\tkód\ttext\nLE_00002.blk\tB\t2\t6\t-31\tneprípustný druh vo vrstve\n");
+    EXPECT_EQ(text.Err, "");
+    Outcome csv = Run("--header --format csv --lines 63 --block LE_00001.blk " + m);
+    EXPECT_EQ(csv.Status, 0) << csv.Err;
+    EXPECT_EQ(csv.Out, "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
+    EXPECT_EQ(csv.Err, "Bez chýb.\n");
+    Outcome json = Run("--header --format json --quiet --points 1 --block LE_00009.blk " + m);
+    EXPECT_EQ(json.Status, 3);
+    EXPECT_EQ(json.Out, "");
+    EXPECT_EQ(json.Err, "Blok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning + "\n") << "the warning stays";
+    Outcome version = Run("--version");
+    EXPECT_EQ(version.Status, 0);
+    EXPECT_EQ(version.Out, std::string("vexa-check ") + VEXA_VERSION + "\n");
+}
+
+// Ctrl+C during the first of three blocks: that block is finished and handed over, the
+// others are not begun; the run says so and exits 3. The first block's findings are more
+// than a pipe holds, so while the test does not read, the run cannot leave that block.
+TEST_F(VexaCheck, CtrlCStopsAfterTheBlockBegun) {
+    const fs::path bench = temp.Path() / "bench";
+    testkit::WriteBenchMap(bench, 0.5, 3);
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    const std::string err = (temp.Path() / "err").string();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ::dup2(e, STDERR_FILENO);
+        ::close(out[0]);
+        ::setenv("TMPDIR", (temp.Path() / "tmp").c_str(), 1);
+        ::execl(VEXA_CHECK_PROGRAM, VEXA_CHECK_PROGRAM, "--jobs", "1", "--lines", "63", "--points", "3", "--texts", "3",
+                "--areas", "7", bench.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    // The first findings are there: the run has begun (and Ctrl+C is caught).
+    int waiting = 0;
+    for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+         ::ioctl(out[0], FIONREAD, &waiting) == 0 && waiting == 0 && std::chrono::steady_clock::now() < until;)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ASSERT_GT(waiting, 0);
+    ::kill(pid, SIGINT);
+    std::string printed;
+    char buffer[65536];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) printed.append(buffer, static_cast<std::size_t>(n));
+    ::close(out[0]);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const std::string stderrText = ReadFileText(err);
+    EXPECT_NE(stderrText.find("Kontrola bola zastavená; skontrolované bloky: 1.\n"), std::string::npos) << stderrText;
+    EXPECT_EQ(stderrText.find("Bez chýb."), std::string::npos);
+    // Every finding of the first block, printed whole and handed over; none of the others.
+    std::size_t lines = 0;
+    for (std::size_t at = 0, end; (end = printed.find('\n', at)) != std::string::npos; at = end + 1, ++lines)
+        EXPECT_EQ(printed.compare(at, 13, "LE_00001.blk\t"), 0) << printed.substr(at, end - at);
+    EXPECT_GT(printed.size(), 70000u);
+    EXPECT_EQ(printed.back(), '\n');
+    EXPECT_EQ(Table(bench).size(), lines);
+}
+
 TEST_F(VexaCheck, HelpExplainsTheCommand) {
     Outcome o = Run("--help");
     EXPECT_EQ(o.Status, 0);
     EXPECT_EQ(o.Out.rfind("Použitie: vexa-check [--standard SÚBOR]", 0), 0u);
     EXPECT_NE(o.Out.find("--length-limit X"), std::string::npos);
     EXPECT_NE(o.Out.find("32 zhoda susedných plôch"), std::string::npos);
+    EXPECT_NE(o.Out.find("rozhoduje o línii sám: s ním sa bity 2, 4, 8 a 16 neskúmajú"), std::string::npos);
+    for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  niektorý zvolený blok nebol skontrolovaný"})
+        EXPECT_NE(o.Out.find(status), std::string::npos) << status;
     // Every finding code with its group letter, from the table of finding kinds.
     EXPECT_NE(o.Out.find("   -73  L  32 línie medzi plochami s rovnakými atribútmi"), std::string::npos) << o.Out;
     EXPECT_NE(o.Out.find("   -93  P  1  tabuľky plôch"), std::string::npos);

@@ -1,3 +1,4 @@
+#include "common/Companions.h"
 #include "common/FileNames.h"
 
 #include <gtest/gtest.h>
@@ -32,4 +33,20 @@ TEST(FileNames, FindsEntriesWhateverTheirLetterCase) {
     std::ofstream(dir / "tn.lin") << "y";
     EXPECT_EQ(FindEntryIgnoreCase(dir, "tn.lin")->filename(), "tn.lin");  // exact match wins
     fs::remove_all(dir);
+}
+
+// A companion file beside the program wins; an installed program's is in ../share/vexa;
+// with neither the place beside the program is named.
+TEST(FileNames, CompanionFilesBesideTheProgramOrInItsShareDirectory) {
+    const fs::path root = fs::temp_directory_path() / ("vexa-companion-" + std::to_string(::getpid()));
+    fs::create_directories(root / "bin");
+    fs::create_directories(root / "share" / "vexa");
+    const std::string bin = (root / "bin").string() + "/";
+    EXPECT_EQ(CompanionFile(bin, "Chyby.dbf"), bin + "Chyby.dbf");
+    std::ofstream(root / "share" / "vexa" / "Chyby.dbf") << "installed";
+    EXPECT_EQ(CompanionFile(bin, "Chyby.dbf"), (root / "share" / "vexa" / "Chyby.dbf").string());
+    std::ofstream(root / "bin" / "Chyby.dbf") << "built";
+    EXPECT_EQ(CompanionFile(bin, "Chyby.dbf"), bin + "Chyby.dbf");
+    EXPECT_EQ(CompanionFile(bin, "StandardGXD.mdb"), bin + "StandardGXD.mdb");
+    fs::remove_all(root);
 }

@@ -1,5 +1,6 @@
 #include "ui/forms/Vexa_f.h"
 
+#include "common/Companions.h"
 #include "common/FileNames.h"
 #include "common/SysError.h"
 #include "standard/BlkStandardGXD.h"
@@ -412,8 +413,8 @@ void TVexaForm::FormCreate() {
     // 6. The standard object, last. Without it no map can be opened: the window then
     // offers only what needs no standard (the error browser, the tools, the information).
     try {
-        FStandard = std::make_unique<TBlkStandardGXD>(FEnv.ProgramDir + kStandardFileName,
-                                                      FEnv.ProgramDir + kErrorTableFileName, *FEnv.App);
+        FStandard = std::make_unique<TBlkStandardGXD>(CompanionFile(FEnv.ProgramDir, kStandardFileName),
+                                                      CompanionFile(FEnv.ProgramDir, kErrorTableFileName), *FEnv.App);
         LabelStd->setText(QString::fromStdString(FStandard->Description()));
     } catch (const std::exception& e) {
         FStandard.reset();

@@ -460,13 +460,28 @@ private slots:
         QCOMPARE(p.Messages.Texts(TMsgType::Warning),
                  std::vector<std::string>{"Blok\r" + p.Map.Path().string() +
                                           "/LE_00001.blk\rnebol vyčistený, nebude kontrolovaný"});
-        QCOMPARE(p.Messages.Texts(TMsgType::Information), std::vector<std::string>{"Bez chýb."});
+        // One block skipped: counted, and not "Bez chýb.".
+        QCOMPARE(p.Messages.Texts(TMsgType::Information),
+                 std::vector<std::string>{"Skontrolované bloky: 1, vynechané: 1."});
         QCOMPARE(captions.back(), QString());  // emptied before the final message
         QVERIFY(!fs::exists(p.Map.Path() / "Chyby.DBF"));
         QVERIFY(!v.BodGauge->isVisible());
         QVERIFY(v.LabelKontr->text().isEmpty());
         QCOMPARE(p.Rows().size(), size_t(2));  // the map stayed open
         QCOMPARE(Flags("enabled", {v.KontrolaButton, v.MenuMapaZavriet}), QString("11"));
+    }
+
+    // No box ticked: the run refuses with an error message and touches nothing.
+    void ARunWithNoCheckChosenIsAnError() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}});
+        p.Open(p.Map.Path());
+        p.Vexa->KontrolaButton->click();
+        QCOMPARE(p.Messages.Shown.size(), size_t(1));
+        QCOMPARE(p.Messages.Shown[0].first, TMsgType::Error);
+        QCOMPARE(p.Messages.Shown[0].second, std::string("Nie je zvolená žiadna kontrola."));
+        QVERIFY(!fs::exists(p.Map.Path() / "Chyby.DBF"));
+        QVERIFY(p.Vexa->KontrolaButton->isEnabled());
     }
 
     void AnErrorEndsTheRunAndIsShown() {

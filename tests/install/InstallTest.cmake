@@ -1,0 +1,62 @@
+# Runs as cmake -P: installs the build into WORK_DIR/usr and checks the installed tree
+# and the installed vexa-check (its version, and a check of a copy of the sample map
+# with the standard and template it finds in share/vexa).
+set(prefix ${WORK_DIR}/usr)
+file(REMOVE_RECURSE ${WORK_DIR})
+
+function(fail)
+  string(JOIN "" text ${ARGN})
+  message(FATAL_ERROR "${text}")
+endfunction()
+
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix}
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0)
+  fail("cmake --install failed (${rc}):\n${out}${err}")
+endif()
+
+set(expected bin/vexa-check bin/vexa-info bin/vexa-query share/vexa/Chyby.dbf share/vexa/StandardGXD.mdb)
+if(WITH_GUI)
+  list(APPEND expected bin/vexa share/applications/vexa.desktop share/icons/hicolor/scalable/apps/vexa.svg)
+endif()
+if(WITH_MAN)
+  list(APPEND expected share/man/man1/vexa-check.1 share/man/man1/vexa-info.1 share/man/man1/vexa-query.1)
+endif()
+foreach(file ${expected})
+  if(NOT EXISTS ${prefix}/${file})
+    fail("not installed: ${file}")
+  endif()
+endforeach()
+# The companions are not beside the installed programs: they must be found in share/vexa.
+if(EXISTS ${prefix}/bin/StandardGXD.mdb OR EXISTS ${prefix}/bin/Chyby.dbf)
+  fail("companion files installed into bin")
+endif()
+if(WITH_GUI)
+  file(READ ${prefix}/share/applications/vexa.desktop desktop)
+  if(NOT desktop MATCHES "\nExec=vexa" OR NOT desktop MATCHES "\nIcon=vexa")
+    fail("desktop entry without Exec=vexa and Icon=vexa:\n${desktop}")
+  endif()
+endif()
+if(WITH_MAN)
+  file(READ ${prefix}/share/man/man1/vexa-check.1 page)
+  if(NOT page MATCHES "Návratový stav" OR NOT page MATCHES "${VERSION}")
+    fail("vexa-check.1 lacks the exit statuses or the version")
+  endif()
+endif()
+
+execute_process(COMMAND ${prefix}/bin/vexa-check --version RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "vexa-check ${VERSION}\n")
+  fail("vexa-check --version: ${rc} '${out}' '${err}'")
+endif()
+
+# A check of one block of the sample map: its one inadmissible point, found with the
+# installed standard and written through the installed template.
+file(COPY ${SAMPLE_MAP}/ DESTINATION ${WORK_DIR}/map)
+file(REMOVE ${WORK_DIR}/map/Chyby.DBF)
+execute_process(COMMAND ${prefix}/bin/vexa-check --quiet --points 1 --block LE_00002.blk ${WORK_DIR}/map
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT out STREQUAL "LE_00002.blk\tB\t2\t6\t-31\tneprípustný druh vo vrstve\n" OR
+   NOT EXISTS ${WORK_DIR}/map/Chyby.DBF)
+  fail("installed vexa-check on the sample map: ${rc}\n'${out}'\n'${err}'")
+endif()
+file(REMOVE_RECURSE ${WORK_DIR})
