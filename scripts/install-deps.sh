@@ -10,6 +10,7 @@ packages=(
   mdbtools-dev          # Access (Jet 4) standard files
   libsqlite3-dev        # working copy of the standard
   qt6-base-dev          # windows
+  qt6-translations-l10n # Qt's own Slovak texts (standard buttons and dialogs)
   xvfb xauth twm        # screenshots of the windows (twm draws their frames)
   clang libclang-rt-14-dev  # libFuzzer targets (scripts/fuzz.sh)
   python3               # fuzz seed corpora (scripts/fuzz-seeds.py)

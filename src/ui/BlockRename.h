@@ -23,14 +23,15 @@ std::optional<std::string> ComposeBlockName(const std::string& prefix, const std
 enum class TRenameResult {
     Unchanged,  // old and new name are the same text: nothing was done
     Renamed,
-    Failed,  // the file system refused (entry in use, target exists, ...)
+    Exists,   // an entry of the new name is there already (it is never replaced)
+    Missing,  // the block's entry is no longer there
+    Failed,   // the file system refused
 };
 
 // Moves the entry mapDir + oldName to mapDir + newName (mapDir ends in a delimiter).
 // A change of letter case alone is a rename; an existing target is never replaced.
-TRenameResult RenameBlock(const std::string& mapDir, const std::string& oldName, const std::string& newName);
-
-// Message shown when the rename fails.
-inline constexpr const char* kRenameFailedText = "Blok sa nepodarilo premenovať,\rpravdepodobne je používaný.";
+// When it is not renamed, *reason (if given) gets the message for the user naming why.
+TRenameResult RenameBlock(const std::string& mapDir, const std::string& oldName, const std::string& newName,
+                          std::string* reason = nullptr);
 
 }  // namespace vexa

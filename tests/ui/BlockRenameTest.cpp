@@ -68,11 +68,20 @@ TEST(BlockRename, RenamesTheEntryAndNeverReplacesAnother) {
     Touch(map / "PO_1.blk" / "keep");
     fs::create_directory(map / "HR_2.blk");  // an empty target is not replaced either
     // A missing source, and the map directory itself (an empty name cell), are never moved.
-    for (auto [from, to] : {std::pair{"LE_12ABC.blk", "PO_1.blk"},
-                            {"LE_12ABC.blk", "HR_2.blk"},
-                            {"missing.blk", "LE_9.blk"},
-                            {"", "LE_9.blk"}})
-        EXPECT_EQ(RenameBlock(map.Dir(), from, to), TRenameResult::Failed) << from << " -> " << to;
+    // The refusal names its reason: the name taken, or the block gone.
+    struct Case {
+        const char *from, *to;
+        TRenameResult result;
+        const char* reason;
+    };
+    for (const Case& c : {Case{"LE_12ABC.blk", "PO_1.blk", TRenameResult::Exists, "s menom PO_1.blk už existuje"},
+                          Case{"LE_12ABC.blk", "HR_2.blk", TRenameResult::Exists, "s menom HR_2.blk už existuje"},
+                          Case{"missing.blk", "LE_9.blk", TRenameResult::Missing, "na disku už nie je"},
+                          Case{"", "LE_9.blk", TRenameResult::Missing, "na disku už nie je"}}) {
+        std::string reason;
+        EXPECT_EQ(RenameBlock(map.Dir(), c.from, c.to, &reason), c.result) << c.from << " -> " << c.to;
+        EXPECT_NE(reason.find(c.reason), std::string::npos) << reason;
+    }
     EXPECT_TRUE(fs::exists(map / "PO_1.blk" / "keep"));
     EXPECT_TRUE(fs::exists(map / "LE_12ABC.blk" / "tn.lin"));
 }

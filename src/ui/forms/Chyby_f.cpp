@@ -66,7 +66,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     setObjectName("ChybyForm");
     setWindowTitle("Chyby");
     setModal(true);
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
     QFont f("MS Sans Serif");
     f.setPixelSize(13);
     setFont(f);
@@ -74,17 +74,19 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     FTable.SetTableName(kMapErrorTableName);
     FModel = new TErrorTableModel(FTable, this);
 
-    Label2 = new QLabel("Prvky", this);
+    Label2 = new QLabel("&Prvky", this);
     Label2->setObjectName("Label2");
     ComboBox1 = new QComboBox(this);
     ComboBox1->setObjectName("ComboBox1");
     for (const auto& item : GroupItems()) ComboBox1->addItem(QString::fromStdString(item));
     ComboBox1->setMinimumWidth(90);
-    Label3 = new QLabel("Typ chyby", this);
+    Label3 = new QLabel("&Typ chyby", this);
     Label3->setObjectName("Label3");
     ComboBox2 = new QComboBox(this);
     ComboBox2->setObjectName("ComboBox2");
     ComboBox2->setMinimumWidth(120);
+    Label2->setBuddy(ComboBox1);
+    Label3->setBuddy(ComboBox2);
     Label4 = new QLabel(this);
     Label4->setObjectName("Label4");
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
@@ -97,6 +99,8 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     DBGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
     DBGrid->setSelectionMode(QAbstractItemView::SingleSelection);
     DBGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    // The columns fill the width: the text column, placed last, takes what the others leave.
+    DBGrid->horizontalHeader()->setStretchLastSection(true);
     DBGrid->verticalHeader()->setDefaultSectionSize(18);
     DBGrid->verticalHeader()->setFixedWidth(12);  // the record indicator
     // The selection stays visible when the grid loses the focus.
@@ -145,7 +149,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     Shape1->installEventFilter(this);
     Label1->installEventFilter(this);
 
-    KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "Zatvor", this);
+    KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "&Zatvor", this);
     KoniecBitBtn->setObjectName("KoniecBitBtn");
 
     auto* top = new QHBoxLayout;
@@ -175,7 +179,9 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     main->addLayout(bottom);
 
     // Creation: near the lower right corner of the screen; positioning on, scale 1.
-    setFixedSize(619, 243);
+    // Opens at its familiar size and can be enlarged; the grid takes the added space.
+    setMinimumSize(619, 243);
+    resize(619, 243);
     if (QScreen* screen = QApplication::primaryScreen()) {
         const QRect s = screen->geometry();
         move(s.width() - width() - 30, s.height() - height() - 90);
@@ -248,7 +254,12 @@ void TChybyForm::showEvent(QShowEvent* e) {
         Label3->setEnabled(false);
         SetFilter(std::nullopt);
         DBGrid->setColumnHidden(0, true);  // Id
-        for (int c = 1; c < FModel->columnCount(); ++c) DBGrid->resizeColumnToContents(c);
+        // The text column last, stretched; the others as wide as their contents.
+        QHeaderView* header = DBGrid->horizontalHeader();
+        const int text = FModel->ColumnOf("Chyba");
+        if (text >= 0) header->moveSection(header->visualIndex(text), FModel->columnCount() - 1);
+        for (int c = 1; c < FModel->columnCount(); ++c)
+            if (c != text) DBGrid->resizeColumnToContents(c);
         EnableRecordControls();
         SetCurrentRow(0);
         DBGrid->setFocus();

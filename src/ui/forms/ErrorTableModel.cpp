@@ -48,7 +48,8 @@ QVariant TErrorTableModel::data(const QModelIndex& index, int role) const {
     const auto& values = FRows[static_cast<size_t>(index.row())].Values;
     if (static_cast<size_t>(index.column()) >= values.size()) return {};
     const TValue& v = values[static_cast<size_t>(index.column())].Value;
-    if (role == Qt::DisplayRole) return QString::fromStdString(ValueText(v));
+    // The tooltip shows a text whole where the column cuts it.
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return QString::fromStdString(ValueText(v));
     if (role == Qt::TextAlignmentRole && std::holds_alternative<double>(v))
         return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
     return {};
@@ -62,6 +63,12 @@ QVariant TErrorTableModel::headerData(int section, Qt::Orientation orientation, 
         return {};
     }
     return QString();  // the record indicator column carries no numbers
+}
+
+int TErrorTableModel::ColumnOf(const std::string& name) const {
+    for (size_t i = 0; i < FFields.size(); ++i)
+        if (SameTextAscii(FFields[i], name)) return static_cast<int>(i);
+    return -1;
 }
 
 int TErrorTableModel::RecNoOf(int row) const {

@@ -24,6 +24,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     // Record number in the file of a visible row; 0 for none.
+    // The column of a field, ignoring letter case; -1 when there is none.
+    int ColumnOf(const std::string& name) const;
     int RecNoOf(int row) const;
     const TFldValList* ValuesOf(int row) const;
     // A field of a visible row (null when absent).

@@ -66,10 +66,10 @@ TPremForm::TPremForm(QWidget* parent) : QDialog(parent) {
     QFont big = bold;
     big.setPixelSize(20);
     Label2->setFont(big);
-    BitBtn1 = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), QString::fromUtf8("Potvrď"), this);
+    BitBtn1 = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), QString::fromUtf8("&Potvrď"), this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setDefault(true);
-    BitBtn2 = new QPushButton(ButtonGlyph(TButtonGlyph::Delete), QString::fromUtf8("Zruš"), this);
+    BitBtn2 = new QPushButton(ButtonGlyph(TButtonGlyph::Delete), QString::fromUtf8("&Zruš"), this);
     BitBtn2->setObjectName("BitBtn2");
 
     // One row: prefix box, the bar standing for "_", number box, ".blk"; the right margin

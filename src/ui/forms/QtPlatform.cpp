@@ -3,9 +3,41 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QLibraryInfo>
 #include <QMessageBox>
+#include <QTranslator>
 
 namespace vexa {
+
+namespace {
+
+// Qt's catalog keeps the standard buttons' texts ("&Yes", "Cancel") under the
+// button box, while Qt 6 asks for them under the platform theme: those are looked
+// up there too, without the mnemonic when only the plain text is translated.
+class TQtBaseTranslator : public QTranslator {
+public:
+    QString translate(const char* context, const char* source, const char* disambiguation, int n) const override {
+        QString r = QTranslator::translate(context, source, disambiguation, n);
+        if (!r.isEmpty() || qstrcmp(context, "QPlatformTheme") != 0) return r;
+        r = QTranslator::translate("QDialogButtonBox", source, disambiguation, n);
+        if (r.isEmpty()) r = QTranslator::translate("QDialogButtonBox", QByteArray(source).replace("&", ""), disambiguation, n);
+        return r;
+    }
+};
+
+}  // namespace
+
+bool InstallQtTranslations() {
+    static QTranslator* installed = nullptr;
+    if (installed) return true;
+    auto translator = std::make_unique<TQtBaseTranslator>();
+    if (!translator->load("qtbase_sk", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) return false;
+    // Owned by the application: it lives as long as the texts it gives.
+    installed = translator.release();
+    installed->setParent(QCoreApplication::instance());
+    QCoreApplication::installTranslator(installed);
+    return true;
+}
 
 QString MessageText(const std::string& text) {
     QString s = QString::fromStdString(text);

@@ -100,6 +100,10 @@ struct TFormsEnv {
     ISystemWindows* System = nullptr;
 };
 
+// Installs Qt's own Slovak texts (standard buttons, file dialogs) once per program;
+// false when the translation file is not installed (the texts then stay English).
+bool InstallQtTranslations();
+
 // Display text of a message ("\r" as line breaks).
 QString MessageText(const std::string& text);
 

@@ -159,6 +159,10 @@ void TStringGrid::keyPressEvent(QKeyEvent* e) {
     case Qt::Key_PageDown: SetRow(row + VisibleDataRows()); break;
     case Qt::Key_Home: SetRow(1); break;
     case Qt::Key_End: SetRow(FCells.RowCount() - 1); break;
+    case Qt::Key_Space:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Delete: emit RowKey(e->key()); break;
     default: QAbstractScrollArea::keyPressEvent(e); return;
     }
 }

@@ -45,6 +45,8 @@ signals:
     void MouseUp(int x, int y);
     void DoubleClicked(int x, int y);
     void CurrentRowChanged(int row);
+    // Space, Enter/Return or Delete pressed on the grid (the owner acts on the current row).
+    void RowKey(int key);
 
 protected:
     void paintEvent(QPaintEvent*) override;

@@ -17,6 +17,7 @@
 #include "ui/forms/Chyby_f.h"
 #include "ui/forms/Glyphs.h"
 #include "ui/forms/Premen_f.h"
+#include "standard/FindingKinds.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -30,6 +31,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <clocale>
@@ -88,6 +90,30 @@ void TLimitEdit::focusOutEvent(QFocusEvent* e) {
 
 namespace {
 
+// What a check box finds and the codes it writes, from the table of finding kinds.
+// The repairs of the attribute tables write no finding of their own.
+QString OptionTip(TCheckGroup group, std::uint16_t bit) {
+    QStringList lines;
+    for (const auto& f : FindingCodes)
+        if (f.Group == group && f.Bit == bit)
+            lines << QString::fromUtf8("Hľadá: %1 (kód %2)").arg(QString::fromUtf8(f.What)).arg(f.Code);
+    if (group == TCheckGroup::Databases) {
+        switch (bit) {
+        case option::DBUprStrukt: lines << QString::fromUtf8("Opraví štruktúru tabuliek bloku; chybu nezapisuje."); break;
+        case option::DBUsporiadat:
+            lines << QString::fromUtf8("Dá polia štandardu na začiatok tabuliek; chybu nezapisuje.");
+            break;
+        case option::DBNepZmaz: lines << QString::fromUtf8("Zmaže polia, ktoré štandard nepozná; chybu nezapisuje."); break;
+        default: break;
+        }
+    }
+    if (group == TCheckGroup::Lines && bit == option::LinPripustnost)
+        lines << QString::fromUtf8(
+            "Rozhoduje o línii sama: pri zaškrtnutí sa krivky, mimo MBR, duplikátne línie\n"
+            "a dĺžka pri posudzovaných líniách neskúmajú (zhoda susedných plôch áno).");
+    return lines.join('\n');
+}
+
 template <size_t N>
 void AddOptionBoxes(QGroupBox* group, QGridLayout* layout, const std::array<TOptionBox, N>& boxes,
                     std::vector<QCheckBox*>& created) {
@@ -95,6 +121,7 @@ void AddOptionBoxes(QGroupBox* group, QGridLayout* layout, const std::array<TOpt
     for (const auto& box : boxes) {
         auto* cb = new QCheckBox(QString::fromUtf8(box.Caption), group);
         cb->setObjectName(box.Name);
+        cb->setToolTip(OptionTip(static_cast<TCheckGroup>(group->property("checkGroup").toInt()), box.Bit));
         // The limit boxes share their row with an edit and a unit; the others span the row.
         const bool limit = box.Bit == LinDlzka && group->objectName() == "LinGroupBox";
         const bool area = box.Bit == PloPlocha && group->objectName() == "PloGroupBox";
@@ -116,6 +143,9 @@ QProgressBar* MakeGauge(QWidget* parent, const char* name) {
     return g;
 }
 
+// dBASE tables in any letter case ("Chyby.DBF" on Linux, "chyby.dbf" from elsewhere).
+constexpr const char* kErrorTableFilter = "Tabuľky dBASE|*.[dD][bB][fF]";
+
 QColor ToQColor(const TRgb& c) { return QColor(c.Red, c.Green, c.Blue); }
 
 }  // namespace
@@ -130,6 +160,7 @@ void TVexaForm::Guarded(F action) {
 }
 
 TVexaForm::TVexaForm(TFormsEnv& env, QWidget* parent) : QMainWindow(parent), FEnv(env) {
+    InstallQtTranslations();  // Slovak standard dialogs; English ones when the file is missing
     BuildControls();
     FormCreate();
 }
@@ -164,25 +195,31 @@ void TVexaForm::BuildControls() {
 
 // The menu bar: map, error table, tools.
 void TVexaForm::BuildMenus() {
-    MenuMapa = menuBar()->addMenu("Mapa");
-    MenuMapaOtvorit = MenuMapa->addAction(QString::fromUtf8("Otvoriť"));
+    MenuMapa = menuBar()->addMenu("&Mapa");
+    MenuMapaOtvorit = MenuMapa->addAction(QString::fromUtf8("&Otvoriť"));
     MenuMapaOtvorit->setObjectName("MenuMapaOtvorit");
-    MenuMapaZavriet = MenuMapa->addAction(QString::fromUtf8("Zavrieť"));
+    MenuMapaZavriet = MenuMapa->addAction(QString::fromUtf8("&Zavrieť"));
     MenuMapaZavriet->setObjectName("MenuMapaZavriet");
     MenuMapaZavriet->setEnabled(false);
-    MenuChyby = menuBar()->addMenu("Chyby");
-    MenuChybyOtvorit = MenuChyby->addAction(QString::fromUtf8("Otvoriť"));
+    MenuChyby = menuBar()->addMenu("&Chyby");
+    MenuChybyOtvorit = MenuChyby->addAction(QString::fromUtf8("&Otvoriť"));
     MenuChybyOtvorit->setObjectName("MenuChybyOtvorit");
-    MenuNastroje = menuBar()->addMenu(QString::fromUtf8("Nástroje"));
+    MenuNastroje = menuBar()->addMenu(QString::fromUtf8("&Nástroje"));
     MenuNastroje->setObjectName("MenuNastroje");
-    MenuVyhladavanie = MenuNastroje->addMenu(QString::fromUtf8("Vyhľadávanie"));
+    MenuVyhladavanie = MenuNastroje->addMenu(QString::fromUtf8("&Vyhľadávanie"));
     MenuVyhladavanie->setObjectName("MenuVyhladavanie");
-    MenuPodlaCisla = MenuVyhladavanie->addAction(QString::fromUtf8("podľa čísla"));
+    MenuPodlaCisla = MenuVyhladavanie->addAction(QString::fromUtf8("podľa &čísla"));
     MenuPodlaCisla->setObjectName("MenuPodlaCisla");
-    MenuPodlaDruhu = MenuVyhladavanie->addAction(QString::fromUtf8("podľa druhu"));
+    MenuPodlaDruhu = MenuVyhladavanie->addAction(QString::fromUtf8("podľa &druhu"));
     MenuPodlaDruhu->setObjectName("MenuPodlaDruhu");
-    MenuPrezeracPlo = MenuNastroje->addAction(QString::fromUtf8("Prezerač JPRL a OLP"));
+    MenuPrezeracPlo = MenuNastroje->addAction(QString::fromUtf8("&Prezerač JPRL a OLP"));
     MenuPrezeracPlo->setObjectName("MenuPrezeracPlo");
+    // F10 opens the first menu, as Alt does.
+    auto* f10 = new QShortcut(QKeySequence(Qt::Key_F10), this);
+    connect(f10, &QShortcut::activated, this, [this] {
+        menuBar()->setFocus(Qt::MenuBarFocusReason);
+        menuBar()->setActiveAction(MenuMapa->menuAction());
+    });
 }
 
 // The map line, the block grid and the line under it with the block buttons.
@@ -209,10 +246,10 @@ void TVexaForm::BuildBlockArea(QWidget* central, const QFont& bold) {
     QPalette blue = LabelKontr->palette();
     blue.setColor(QPalette::WindowText, QColor(0, 0, 255));
     LabelKontr->setPalette(blue);
-    PremenovatButton = new QPushButton(QString::fromUtf8("Premenovať"), central);
+    PremenovatButton = new QPushButton(QString::fromUtf8("&Premenovať"), central);
     PremenovatButton->setObjectName("PremenovatButton");
     PremenovatButton->setEnabled(false);
-    ZmazatButton = new QPushButton(QString::fromUtf8("Zmazať"), central);
+    ZmazatButton = new QPushButton(QString::fromUtf8("&Zmazať"), central);
     ZmazatButton->setObjectName("ZmazatButton");
     ZmazatButton->setEnabled(false);
 }
@@ -225,6 +262,7 @@ void TVexaForm::BuildOptionGroups(QWidget* central) {
             if (g.Group == which) {
                 auto* box = new TOptionGroupBox(QString::fromUtf8(g.Caption), central);
                 box->setObjectName(g.Name);
+                box->setProperty("checkGroup", static_cast<int>(which));
                 return box;
             }
         return static_cast<TOptionGroupBox*>(nullptr);
@@ -282,21 +320,26 @@ void TVexaForm::BuildOptionGroups(QWidget* central) {
 
 // "vyber všetky", the information button, "Kontrola", the standard's description and "Koniec".
 void TVexaForm::BuildRunControls(QWidget* central, const QFont& bold) {
-    CBVsetky = new QCheckBox(QString::fromUtf8("vyber všetky"), central);
+    CBVsetky = new QCheckBox(QString::fromUtf8("&vyber všetky"), central);
     CBVsetky->setObjectName("CBVsetky");
     SBInfo = new QToolButton(central);
     SBInfo->setObjectName("SBInfo");
     SBInfo->setAutoRaise(true);
     SBInfo->setIcon(ButtonGlyph(TButtonGlyph::Info));
     SBInfo->setIconSize(QSize(18, 18));
-    KontrolaButton = new QPushButton("Kontrola", central);
+    KontrolaButton = new QPushButton("&Kontrola", central);
     KontrolaButton->setObjectName("KontrolaButton");
     KontrolaButton->setEnabled(false);
+    LabelBlok = new QLabel(central);
+    LabelBlok->setObjectName("LabelBlok");
+    ZastavitButton = new QPushButton(QString::fromUtf8("Zas&taviť"), central);
+    ZastavitButton->setObjectName("ZastavitButton");
+    ZastavitButton->setEnabled(false);
     LabelStd = new QLabel(central);
     LabelStd->setObjectName("LabelStd");
     LabelStd->setFont(bold);
     LabelStd->setAlignment(Qt::AlignCenter);
-    KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "Koniec", central);
+    KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "Konie&c", central);
     KoniecBitBtn->setObjectName("KoniecBitBtn");
 }
 
@@ -325,6 +368,10 @@ void TVexaForm::LayOutControls(QWidget* central) {
     buttons->addStretch(1);
     buttons->addWidget(KontrolaButton);
     right->addLayout(buttons);
+    auto* runLine = new QHBoxLayout;
+    runLine->addWidget(LabelBlok, 1);
+    runLine->addWidget(ZastavitButton);
+    right->addLayout(runLine);
     right->addStretch(1);
     auto* options = new QHBoxLayout;
     options->addLayout(left, 1);
@@ -343,6 +390,15 @@ void TVexaForm::LayOutControls(QWidget* central) {
     main->addLayout(kontrLine);
     main->addLayout(options);
     main->addLayout(bottom);
+
+    // Tab order as the controls are read: the list, its buttons, the groups column by
+    // column, then the run controls and the end.
+    QList<QWidget*> order{BlkStringGrid, PremenovatButton, ZmazatButton};
+    for (QGroupBox* g : {LinGroupBox, BodGroupBox, TxbGroupBox, PloGroupBox, DBGroupBox})
+        for (QWidget* w : g->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+            if (w->focusPolicy() & Qt::TabFocus) order << w;
+    order << CBVsetky << SBInfo << KontrolaButton << ZastavitButton << KoniecBitBtn;
+    for (int i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
 }
 
 void TVexaForm::ConnectEvents() {
@@ -364,6 +420,8 @@ void TVexaForm::ConnectEvents() {
     connect(CBVsetky, &QCheckBox::toggled, this, &TVexaForm::CBVsetkyClick);
     connect(KontrolaButton, &QPushButton::clicked, this, &TVexaForm::KontrolaButtonClick);
     connect(KoniecBitBtn, &QPushButton::clicked, this, &TVexaForm::KoniecBitBtnClick);
+    connect(ZastavitButton, &QPushButton::clicked, this, &TVexaForm::ZastavitButtonClick);
+    connect(BlkStringGrid, &TStringGrid::RowKey, this, &TVexaForm::BlkStringGridKey);
 }
 
 void TVexaForm::FormCreate() {
@@ -472,11 +530,17 @@ void TVexaForm::MenuMapaZavrietClick() {
 
 void TVexaForm::MenuChybyOtvoritClick() {
     if (FRunning || !FChybyForm) return;
-    const auto file = FEnv.Dialogs->OpenFile("chyby.dbf", "*.dbf|*.dbf", "Otvoriť súbor s chybami");
+    // The proposed name as it is spelt in the start directory; the filter takes any letter case.
+    std::error_code ec;
+    const fs::path start = FMapaDir.empty() ? fs::current_path(ec) : fs::path(FMapaDir);
+    const auto file = FEnv.Dialogs->OpenFile(ResolveIgnoreCase(start, kMapErrorTableName).string(),
+                                             kErrorTableFilter, "Otvoriť súbor s chybami");
     if (!file) return;
     MenuMapaZavrietClick();
     FMapaDir = ExtractFilePath(*file);
     if (FMapaDir.empty()) FMapaDir = IncludeTrailingDelimiter(std::filesystem::current_path().string());
+    // The caption and "Mapa:" name the directory whose error table is open, not the closed map.
+    LabelMapa->setText(QString::fromStdString(ExcludeTrailingDelimiter(FMapaDir)));
     FChybyForm->ShowModalFor(FMapaDir);
 }
 
@@ -557,6 +621,25 @@ void TVexaForm::BlkStringGridDblClick(int x, int y) {
     PremenovatButtonClick();
 }
 
+void TVexaForm::BlkStringGridKey(int key) {
+    switch (key) {
+    case Qt::Key_Space: {
+        // As a click on the glyph: an empty cell (no listed layer) is not toggled.
+        const int row = FGrid.CurrentRow();
+        if (row < 1 || row >= FGrid.RowCount()) return;
+        const std::string value = FGrid.Cell(FColKontrola, row);
+        if (value.empty()) return;
+        FGrid.SetCell(FColKontrola, row, ToggledSelection(value));
+        BlkStringGrid->viewport()->update();
+        return;
+    }
+    case Qt::Key_Return:
+    case Qt::Key_Enter: PremenovatButtonClick(); return;
+    case Qt::Key_Delete: ZmazatButtonClick(); return;
+    default: return;
+    }
+}
+
 // --- rename and delete ---------------------------------------------------------------------
 
 void TVexaForm::PremenovatButtonClick() {
@@ -571,10 +654,11 @@ void TVexaForm::PremenovatButtonClick() {
         FPremForm->LabelOldName->setText(QString::fromStdString(oldName));
         if (FPremForm->exec() != QDialog::Accepted) return;
         const std::string newName = FPremForm->GetNewName();
-        switch (RenameBlock(FMapaDir, oldName, newName)) {
+        std::string reason;
+        switch (RenameBlock(FMapaDir, oldName, newName, &reason)) {
         case TRenameResult::Unchanged: return;
-        case TRenameResult::Failed: FEnv.Messages->Show(TMsgType::Warning, kRenameFailedText); return;
         case TRenameResult::Renamed: break;
+        default: FEnv.Messages->Show(TMsgType::Warning, reason); return;
         }
         FGrid.ApplyRename(row, newName, FStandard->IsLayerKnown(newName.substr(0, 2)));
         BlkStringGrid->viewport()->repaint();
@@ -668,8 +752,12 @@ void TVexaForm::KontrolaButtonClick() {
     // must wait until this one ends.
     if (FRunning || !FStandard) return;
     FRunning = true;
+    FStopRequested = false;
     SetRunLock(true);
+    ZastavitButton->setEnabled(true);
     Guarded([&] { RunCheck(*FStandard, *this); });
+    ZastavitButton->setEnabled(false);
+    LabelBlok->clear();
     for (QProgressBar* g : {LinGauge, BodGauge, TxbGauge, PloGauge}) g->setVisible(false);
     LabelKontr->clear();
     SetRunLock(false);
@@ -734,6 +822,19 @@ void TVexaForm::Information(const std::string& message) { FEnv.Messages->Show(TM
 
 void TVexaForm::ShowErrorBrowser(const std::string& mapDir) {
     if (FChybyForm) FChybyForm->ShowModalFor(mapDir);
+}
+
+void TVexaForm::ShowBlockProgress(int index, int count, const std::string& name) {
+    LabelBlok->setText(QString::fromUtf8("blok %1 z %2: %3").arg(index).arg(count).arg(QString::fromStdString(name)));
+    LabelBlok->repaint();
+}
+
+bool TVexaForm::StopRequested() { return FStopRequested; }
+
+void TVexaForm::ZastavitButtonClick() {
+    if (!FRunning) return;
+    FStopRequested = true;
+    ZastavitButton->setEnabled(false);
 }
 
 // --- closing -------------------------------------------------------------------------------

@@ -99,6 +99,8 @@ public:
     QCheckBox* CBVsetky;
     QToolButton* SBInfo;
     QPushButton* KontrolaButton;
+    QLabel* LabelBlok;                // "blok n z m" and the block's name while a run goes
+    QPushButton* ZastavitButton;      // asks the run to stop after the current block
     QLabel* LabelStd;
     QPushButton* KoniecBitBtn;
     QMenu* MenuMapa;
@@ -130,6 +132,9 @@ public slots:
     void CBVsetkyClick();
     void KontrolaButtonClick();
     void KoniecBitBtnClick();
+    void ZastavitButtonClick();
+    // Space, Enter and Delete on the block list.
+    void BlkStringGridKey(int key);
 
 protected:
     void closeEvent(QCloseEvent* e) override;
@@ -161,6 +166,8 @@ private:
     void Warning(const std::string& message) override;
     void Information(const std::string& message) override;
     void ShowErrorBrowser(const std::string& mapDir) override;
+    void ShowBlockProgress(int index, int count, const std::string& name) override;
+    bool StopRequested() override;
 
     TFormsEnv& FEnv;
     TChybyForm* FChybyForm = nullptr;
@@ -175,6 +182,7 @@ private:
     TBlockGrid FGrid;
     std::unique_ptr<TQtGauge> FLinGauge, FBodGauge, FTxbGauge, FPloGauge;
     bool FRunning = false;
+    bool FStopRequested = false;
     struct TLockedState {
         bool Otvorit, Zavriet, Chyby, Kontrola, Premenovat, Zmazat, Koniec;
     } FLocked{};

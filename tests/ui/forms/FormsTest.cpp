@@ -4,6 +4,8 @@
 #include "kit/BlockKit.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
+#include "standard/FindingKinds.h"
+#include "ui/DirTree.h"
 #include "ui/forms/Chyby_f.h"
 #include "ui/forms/ErrorTableModel.h"
 #include "ui/forms/Premen_f.h"
@@ -15,6 +17,12 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLibraryInfo>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
@@ -67,7 +75,11 @@ struct ScriptedDialogs : IDialogs {
         LastStartDir = startDir;
         return Directory;
     }
-    std::optional<std::string> OpenFile(const std::string&, const std::string&, const std::string&) override {
+    std::string LastOpenName, LastOpenFilter;
+    std::optional<std::string> OpenFile(const std::string& fileName, const std::string& filter,
+                                        const std::string&) override {
+        LastOpenName = fileName;
+        LastOpenFilter = filter;
         return File;
     }
     std::optional<QColor> ChooseColour(const QColor&) override { return Colour; }
@@ -233,7 +245,7 @@ private slots:
         QCOMPARE(p.Chyby->size(), QSize(619, 243));
         QVERIFY(p.Chyby->LupaSButt->isChecked());
         QCOMPARE(p.Chyby->Scale(), 1.0);
-        QCOMPARE(p.Chyby->KoniecBitBtn->text(), QString("Zatvor"));
+        QCOMPARE(p.Chyby->KoniecBitBtn->text(), QString("&Zatvor"));
         QCOMPARE(p.Prem->windowTitle(), QString::fromUtf8("Nové meno BLK"));
         QCOMPARE(p.Prem->height(), 118);
         QCOMPARE(p.App.AppWindows().size(), size_t(3));
@@ -787,7 +799,8 @@ private slots:
         QVERIFY(!fs::exists(p.Map.Path() / "abc.blk"));
         QCOMPARE(p.Messages.Shown.size(), size_t(1));
         QCOMPARE(p.Messages.Texts(TMsgType::Warning),
-                 std::vector<std::string>{"Blok sa nepodarilo premenovať,\rpravdepodobne je používaný."});
+                 std::vector<std::string>{"Blok QQ_1.blk sa nepodarilo premenovať,\r"
+                                          "blok alebo súbor s menom LE_00007.blk už existuje."});
         // A double click on a name opens the dialog for that block; on the selection column it toggles.
         QString shownFor;
         WhenModal([&] {
@@ -832,6 +845,252 @@ private slots:
         QVERIFY(v.Grid().HasNoBlock());
         QCOMPARE(Flags("enabled", {v.ZmazatButton, v.PremenovatButton, v.KontrolaButton}), QString("011"));
         QVERIFY(p.Messages.Texts(TMsgType::Warning).empty());
+    }
+
+    void KeyboardDrivesMenusButtonsAndTheBlockList() {
+        Program p;
+        p.OpenBlocks({"LE_00001.blk", "LE_00002.blk"});
+        TVexaForm& v = *p.Vexa;
+        QVERIFY(QTest::qWaitForWindowActive(&v));
+        // Space toggles the current block's selection, as a click on its glyph does.
+        v.BlkStringGrid->setFocus();
+        v.BlkStringGrid->SetRow(2);
+        QCOMPARE(v.Grid().Cell(kColKontrola, 2), std::string("3"));
+        QTest::keyClick(v.BlkStringGrid, Qt::Key_Space);
+        QCOMPARE(v.Grid().Cell(kColKontrola, 2), std::string("2"));
+        QTest::keyClick(v.BlkStringGrid, Qt::Key_Space);
+        QCOMPARE(v.Grid().Cell(kColKontrola, 2), std::string("3"));
+        QCOMPARE(v.Grid().Cell(kColKontrola, 1), std::string("3"));
+        // Enter opens the rename dialog for the current block; Escape closes it with nothing renamed.
+        QString shownFor;
+        WhenModal([&] {
+            shownFor = p.Prem->LabelOldName->text();
+            p.Prem->ComboBox1->setEditText("HR");
+            QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+            QVERIFY(!p.Prem->isVisible());
+        });
+        QTest::keyClick(v.BlkStringGrid, Qt::Key_Return);
+        QCOMPARE(shownFor, QString("LE_00002.blk"));
+        QVERIFY(fs::exists(p.Map.Path() / "LE_00002.blk"));
+        // Delete asks first; "No" keeps the block, "Yes" deletes it.
+        p.Messages.NoAnswers = 1;
+        QTest::keyClick(v.BlkStringGrid, Qt::Key_Delete);
+        QCOMPARE(p.Messages.Texts(TMsgType::Question), std::vector<std::string>{kDeleteQuestionText});
+        QVERIFY(fs::exists(p.Map.Path() / "LE_00002.blk"));
+        QTest::keyClick(v.BlkStringGrid, Qt::Key_Delete);
+        QVERIFY(!fs::exists(p.Map.Path() / "LE_00002.blk"));
+        QCOMPARE(v.Grid().RowCount(), 2);
+        // Alt+letter opens a menu and presses a button; F10 opens the first menu.
+        v.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&v));
+        QTest::keyClick(v.BlkStringGrid, Qt::Key_M, Qt::AltModifier);
+        QTRY_VERIFY(v.MenuMapa->isVisible());
+        QTest::keyClick(v.MenuMapa, Qt::Key_Escape);
+        QTest::keyClick(v.menuBar(), Qt::Key_Escape);
+        QTRY_VERIFY(!v.MenuMapa->isVisible());
+        QTest::keyClick(&v, Qt::Key_F10);
+        QTRY_COMPARE(v.menuBar()->activeAction(), v.MenuMapa->menuAction());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(!v.MenuMapa->isVisible());
+        v.BlkStringGrid->setFocus();
+        p.Messages.NoAnswers = 1;
+        QTest::keyClick(&v, Qt::Key_Z, Qt::AltModifier);  // "Zmazať"
+        QTRY_COMPARE(p.Messages.Texts(TMsgType::Question).size(), size_t(3));
+        QVERIFY(fs::exists(p.Map.Path() / "LE_00001.blk"));
+        // Escape closes the error browser too.
+        TErrorTable::CreateTemplate((p.Map.Path() / "Chyby.DBF").string());
+        bool closed = false;
+        WhenModal([&] {
+            QTest::keyClick(QApplication::activeModalWidget(), Qt::Key_Escape);
+            closed = !p.Chyby->isVisible();
+        });
+        QVERIFY(p.Chyby->ShowModalFor(p.Map.Path().string()));
+        QVERIFY(closed);
+        // Tab goes from the block list to its buttons.
+        v.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&v));
+        v.BlkStringGrid->setFocus();
+        QTest::keyClick(v.BlkStringGrid, Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(v.PremenovatButton));
+    }
+
+    void QtStandardDialogsSpeakSlovak() {
+        const QString file = QLibraryInfo::path(QLibraryInfo::TranslationsPath) + "/qtbase_sk.qm";
+        if (!QFile::exists(file))
+            QSKIP(qPrintable("Qt's Slovak translation is not installed (" + file +
+                             "; Debian package qt6-translations-l10n): the standard dialogs stay English"));
+        Program p;  // the main window loads the translation
+        QMessageBox box(QMessageBox::Question, "Vexa", "?", QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box.button(QMessageBox::Yes)->text(), QString::fromUtf8("Án&o"));
+        QCOMPARE(box.button(QMessageBox::No)->text(), QString::fromUtf8("&Nie"));
+        QFileDialog dialog(nullptr, "x", QDir::tempPath());
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        auto* buttons = dialog.findChild<QDialogButtonBox*>();
+        QVERIFY(buttons);
+        QCOMPARE(buttons->button(QDialogButtonBox::Cancel)->text(), QString::fromUtf8("Zrušiť"));
+        QCOMPARE(buttons->button(QDialogButtonBox::Open)->text(), QString::fromUtf8("&Otvoriť"));
+        dialog.setFileMode(QFileDialog::Directory);
+        QCOMPARE(buttons->button(QDialogButtonBox::Open)->text(), QString::fromUtf8("&Vybrať"));
+    }
+
+    void ErrorTableChooserFindsChybyDbfInAnyCase() {
+        Program p;
+        p.OpenBlocks({"LE_00001.blk"});
+        TVexaForm& v = *p.Vexa;
+        TErrorTable::CreateTemplate((p.Map.Path() / "Chyby.DBF").string());
+        // Cancelled: the proposed name is the file as spelt on disk, and the filter takes every case.
+        v.MenuChybyOtvorit->trigger();
+        QCOMPARE(p.Dialogs.LastOpenName, (p.Map.Path() / "Chyby.DBF").string());
+        const QString pattern = QString::fromStdString(p.Dialogs.LastOpenFilter).section('|', 1);
+        const QRegularExpression re(QRegularExpression::wildcardToRegularExpression(pattern));
+        for (const char* name : {"Chyby.DBF", "chyby.dbf", "CHYBY.Dbf"}) QVERIFY2(re.match(name).hasMatch(), name);
+        QVERIFY(!re.match("Chyby.txt").hasMatch());
+        QCOMPARE(v.LabelMapa->text(), QString::fromStdString(p.Map.Path().string()));  // the map stays open
+        // With Qt's own dialog: it opens in the map with "Chyby.DBF" chosen and can be confirmed.
+        TempDir other;
+        TErrorTable::CreateTemplate((other.Path() / "Chyby.DBF").string());
+        TQtDialogs real;
+        p.Env.Dialogs = &real;
+        QString browserMap;
+        bool accepted = false;
+        WhenModal([&] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(dialog);
+            QCOMPARE(dialog->selectedFiles().value(0),
+                     QString::fromStdString((p.Map.Path() / "Chyby.DBF").string()));
+            auto* buttons = dialog->findChild<QDialogButtonBox*>();
+            QVERIFY(buttons);
+            QTRY_VERIFY(buttons->button(QDialogButtonBox::Open)->isEnabled());
+            dialog->selectFile(QString::fromStdString((other.Path() / "Chyby.DBF").string()));
+            WhenModal([&] {
+                browserMap = v.LabelMapa->text();
+                p.Chyby->reject();
+            });
+            accepted = true;
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        v.MenuChybyOtvorit->trigger();
+        QVERIFY(accepted);
+        // The map was closed; "Mapa:" names the directory whose table is open, not the old map.
+        QCOMPARE(browserMap, QString::fromStdString(other.Path().string()));
+        QCOMPARE(v.LabelMapa->text(), QString::fromStdString(other.Path().string()));
+        QVERIFY(v.Grid().HasNoBlock());
+    }
+
+    void BrowserGrowsWithItsWindowAndShowsLongTextsWhole() {
+        Program p;
+        p.OpenBlocks({"LE_00001.blk"});
+        const std::string table = (p.Map.Path() / "Chyby.DBF").string();
+        TErrorTable::CreateTemplate(table);
+        const std::string longText = std::string(findingtext::DuplicateLines) +
+                                     "101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115";
+        {
+            TErrorTable t(table);
+            TErrorTableGuard guard(t);
+            for (int i = 1; i <= 30; ++i) t.Append({-14, "LE_00001.blk", "LE", "L", 1, i, longText});
+        }
+        QSize before, gridBefore, gridAfter;
+        int lastSectionRight = 0, viewportWidth = 0, textColumn = -1;
+        QString tip, textTitle;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            before = c.size();
+            gridBefore = c.DBGrid->size();
+            c.resize(before + QSize(400, 300));
+            QTRY_VERIFY(c.DBGrid->width() > gridBefore.width());
+            gridAfter = c.DBGrid->size();
+            QHeaderView* h = c.DBGrid->horizontalHeader();
+            textColumn = h->logicalIndex(h->count() - 1);
+            lastSectionRight = h->sectionViewportPosition(textColumn) + h->sectionSize(textColumn);
+            viewportWidth = c.DBGrid->viewport()->width();
+            tip = c.Model().data(c.Model().index(0, textColumn), Qt::ToolTipRole).toString();
+            textTitle = c.Model().headerData(textColumn, Qt::Horizontal, Qt::DisplayRole).toString();
+            c.reject();
+        });
+        p.Dialogs.File = table;
+        p.Vexa->MenuChybyOtvorit->trigger();
+        QCOMPARE(before, QSize(619, 243));  // opens at its familiar size
+        QVERIFY(gridAfter.width() >= gridBefore.width() + 400);
+        QVERIFY(gridAfter.height() >= gridBefore.height() + 300);
+        QCOMPARE(textTitle, QString("Chyba"));
+        QCOMPARE(lastSectionRight, viewportWidth);  // the columns fill the width
+        QCOMPARE(tip, QString::fromStdString(longText));
+    }
+
+    void RunShowsTheBlockNumberAndStops() {
+        Program p;
+        // More blocks than the run prepares ahead of its workers (two per worker), so that
+        // a stop in the first block leaves the last ones unbegun on any machine.
+        const int count = std::max(8, 2 * static_cast<int>(DefaultJobs()) + 2);
+        auto name = [](int i) { return QString("LE_%1.blk").arg(i, 5, 10, QChar('0')); };
+        auto label = [&](int i) { return QString("blok %1 z %2: %3").arg(i).arg(count).arg(name(i)); };
+        for (int i = 1; i <= count; ++i) MakePointBlock(p.Map.Path() / name(i).toStdString(), {{1, 7}, {2, 7}});
+        p.Open(p.Map.Path());
+        TVexaForm& v = *p.Vexa;
+        p.Box("BodCBPripustnost")->setChecked(true);
+        QVERIFY(!v.ZastavitButton->isEnabled());
+        // A whole run: every block is announced in order, the stop button is on only meanwhile.
+        std::set<QString> labels;
+        bool stopEnabled = true;
+        p.App.OnProcess = [&] {
+            labels.insert(v.LabelBlok->text());
+            stopEnabled = stopEnabled && v.ZastavitButton->isEnabled();
+        };
+        v.KontrolaButton->click();
+        for (int i = 1; i <= count; ++i) QVERIFY2(labels.count(label(i)), qPrintable(label(i)));
+        QVERIFY(stopEnabled);
+        QVERIFY(!v.ZastavitButton->isEnabled());
+        QVERIFY(v.LabelBlok->text().isEmpty());
+        QCOMPARE(p.Messages.Texts(TMsgType::Information), std::vector<std::string>{"Bez chýb."});
+        // Stopped during the first block: the run ends early and says so, never "Bez chýb.".
+        p.Messages.Shown.clear();
+        std::set<QString> afterStop;
+        bool clicked = false;
+        p.App.OnProcess = [&] {
+            if (clicked) afterStop.insert(v.LabelBlok->text());
+            if (!clicked && v.LabelBlok->text() == label(1)) {
+                QTest::mouseClick(v.ZastavitButton, Qt::LeftButton);
+                clicked = true;
+                QVERIFY(!v.ZastavitButton->isEnabled());
+            }
+        };
+        v.KontrolaButton->click();
+        p.App.OnProcess = nullptr;
+        QVERIFY(clicked);
+        // Blocks already begun are finished; the last ones are never reached.
+        QVERIFY(!afterStop.count(label(count)));
+        const auto info = p.Messages.Texts(TMsgType::Information);
+        QCOMPARE(info.size(), size_t(1));
+        bool stoppedEarly = false;
+        for (int k = 1; k < count; ++k) stoppedEarly = stoppedEarly || info[0] == StoppedMessage(k);
+        QVERIFY2(stoppedEarly, info[0].c_str());
+        QVERIFY(!v.ZastavitButton->isEnabled());
+        QVERIFY(v.KontrolaButton->isEnabled());
+    }
+
+    void OptionTooltipsNameWhatEachCheckFinds() {
+        Program p;
+        TVexaForm& v = *p.Vexa;
+        std::map<TCheckGroup, QGroupBox*> groups{{TCheckGroup::Lines, v.LinGroupBox},
+                                                 {TCheckGroup::Points, v.BodGroupBox},
+                                                 {TCheckGroup::Texts, v.TxbGroupBox},
+                                                 {TCheckGroup::Areas, v.PloGroupBox},
+                                                 {TCheckGroup::Databases, v.DBGroupBox}};
+        // Every finding kind is named, with its code, on the box that asks for it.
+        for (const auto& f : FindingCodes) {
+            QCheckBox* box = nullptr;
+            for (QCheckBox* cb : groups[f.Group]->findChildren<QCheckBox*>(QString(), Qt::FindDirectChildrenOnly))
+                if (cb->property("tag").toInt() == f.Bit) box = cb;
+            QVERIFY2(box, f.What);
+            QVERIFY2(box->toolTip().contains(QString::fromUtf8(f.What)), f.What);
+            QVERIFY2(box->toolTip().contains(QString::number(f.Code)), f.What);
+        }
+        // Every box has one; the lines' admissibility tells that it decides a line alone.
+        for (auto [group, box] : groups)
+            for (QCheckBox* cb : box->findChildren<QCheckBox*>(QString(), Qt::FindDirectChildrenOnly))
+                QVERIFY2(!cb->toolTip().isEmpty(), qPrintable(cb->objectName()));
+        QVERIFY(p.Box("LinCBPripustnost")->toolTip().contains(QString::fromUtf8("Rozhoduje o línii sama")));
+        QVERIFY(!p.Box("BodCBPripustnost")->toolTip().contains(QString::fromUtf8("Rozhoduje")));
     }
 };
 

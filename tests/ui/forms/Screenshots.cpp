@@ -1,6 +1,8 @@
 // vexa_screenshots MAPDIR OUTDIR: shows the three windows on a copy of a map and
 // saves a picture of each (vexa.png, chyby.png, premen.png), frame included when a
-// window manager runs. Run under Xvfb by scripts/screenshots.sh.
+// window manager runs, and three more: a check box's tooltip (vexa-tooltip.png),
+// the run with "blok n z m" (vexa-run.png) and the enlarged browser (chyby-large.png).
+// Run under Xvfb by scripts/screenshots.sh.
 #include "common/FileNames.h"
 #include "ui/SiblingTools.h"
 #include "ui/forms/Chyby_f.h"
@@ -12,10 +14,12 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QToolTip>
 #include <filesystem>
 #include <functional>
 #include <iostream>
@@ -74,6 +78,16 @@ void WhenModal(std::function<void(QWidget*)> action) {
     timer->start(20);
 }
 
+// The run's message loop passes: the first one with a block shown is pictured.
+struct PicturedRun : TQtAppWindows {
+    using TQtAppWindows::TQtAppWindows;
+    std::function<bool()> OnBlock;  // true once it is done
+    void ProcessMessages() override {
+        TQtAppWindows::ProcessMessages();
+        if (OnBlock && OnBlock()) OnBlock = nullptr;
+    }
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,7 +107,7 @@ int main(int argc, char** argv) {
 
     LoggedMessages messages;
     NoDialogs dialogs;
-    TQtAppWindows appWindows(messages);
+    PicturedRun appWindows(messages);
     auto dde = CreateNativeDdeClient();
     auto system = CreateNativeSystemWindows();
     TFormsEnv env{ProgramDir(), &messages, &dialogs, &appWindows, dde.get(), system.get()};
@@ -118,8 +132,25 @@ int main(int argc, char** argv) {
     int failures = 0;
     failures += !Save(&vexa, out + "vexa.png");
 
+    // The tooltip of the lines' admissibility, over the main window.
+    QCheckBox* pripustnost = vexa.findChild<QCheckBox*>("LinCBPripustnost");
+    QToolTip::showText(pripustnost->mapToGlobal(QPoint(20, pripustnost->height())), pripustnost->toolTip(),
+                       pripustnost);
+    failures += !Save(&vexa, out + "vexa-tooltip.png");
+    QToolTip::hideText();
+
+    appWindows.OnBlock = [&] {
+        if (vexa.LabelBlok->text().isEmpty()) return false;
+        failures += !Save(&vexa, out + "vexa-run.png");
+        return true;
+    };
+
     WhenModal([&](QWidget* modal) {
         failures += !Save(modal, out + "chyby.png");
+        modal->setGeometry(40, 60, 1000, 520);  // room on the screen for the enlarged window
+        Settle(1500);  // the window system resizes the window first, then it is drawn anew
+        modal->repaint();
+        failures += !Save(modal, out + "chyby-large.png");
         static_cast<QDialog*>(modal)->reject();
     });
     vexa.KontrolaButton->click();
