@@ -100,22 +100,6 @@ struct TStatement {
     ~TStatement() { sqlite3_finalize(Stmt); }
 };
 
-TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_INTEGER: return TDbValue(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
-    case SQLITE_FLOAT: return TDbValue(sqlite3_column_double(stmt, i));
-    case SQLITE_TEXT: {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        return TDbValue(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
-    }
-    case SQLITE_BLOB: {
-        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-        return TDbValue(TBlob{std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)))});
-    }
-    default: return TDbValue();
-    }
-}
-
 void BindAt(sqlite3* db, sqlite3_stmt* stmt, int idx, const TDbValue& value) {
     int rc = SQLITE_OK;
     const auto& d = value.Data();
@@ -140,6 +124,22 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, const TDbParams& params) {
 }
 
 }  // namespace
+
+TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+    case SQLITE_INTEGER: return TDbValue(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
+    case SQLITE_FLOAT: return TDbValue(sqlite3_column_double(stmt, i));
+    case SQLITE_TEXT: {
+        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
+        return TDbValue(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
+    }
+    case SQLITE_BLOB: {
+        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
+        return TDbValue(TBlob{std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)))});
+    }
+    default: return TDbValue();
+    }
+}
 
 TDbResult TAccessDb::Run(const std::string& sql, const TDbParams& params, int* changes) {
     TDbResult result;

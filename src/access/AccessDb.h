@@ -73,6 +73,9 @@ struct TDbResult {
 // Named parameters, names without the leading ":".
 using TDbParams = std::vector<std::pair<std::string, TDbValue>>;
 
+// The value in column i of the statement's present row, as the queries give it.
+TDbValue ColumnValue(sqlite3_stmt* stmt, int i);
+
 class TAccessDb {
 public:
     // Opens an existing SQLite database (the working copy) for reading and writing.

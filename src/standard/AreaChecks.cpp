@@ -26,7 +26,7 @@ int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLim
     pass.Open(blk);
     // The boundary walks fetch lines, areas and vertices by number: serve them from memory.
     std::optional<checkrun::TReadCacheScope> cache;
-    if (options & option::PloTopologia) cache.emplace(blk);
+    if (options & option::PloReadWhole) cache.emplace(blk);
     // A valid block's walks pass each line at most a few times in all (twice per bordering
     // area, inner lines twice more): broken links cannot make the pass quadratic.
     struct BudgetScope {

@@ -38,6 +38,9 @@ constexpr std::uint16_t DBUprStrukt = 2;   // repair the structure
 constexpr std::uint16_t DBUsporiadat = 4;  // the standard's fields first
 constexpr std::uint16_t DBNepZmaz = 8;     // delete the other fields
 constexpr std::uint16_t DBRepairs = DBUprStrukt | DBUsporiadat | DBNepZmaz;
+// The checks that read a block's lines, areas and vertices whole (from memory).
+constexpr std::uint16_t LinReadWhole = LinMimoMBR | LinDuplikatne | LinPloZhoda;
+constexpr std::uint16_t PloReadWhole = PloTopologia;
 
 // Every bit of a group together.
 constexpr std::uint16_t LinAll = 63;

@@ -34,7 +34,7 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
     // Vertices and areas come from memory for the pass (the duplicate search then goes
     // through the block's index); the alike-areas test shares its tables across the run.
     std::optional<checkrun::TReadCacheScope> cache;
-    if (options & (option::LinMimoMBR | option::LinDuplikatne | option::LinPloZhoda)) cache.emplace(blk);
+    if (options & option::LinReadWhole) cache.emplace(blk);
     TCheckRunCache& shared = RunCache();
     if (options & option::LinPloZhoda) shared.BeginPass(blk);
 

@@ -131,22 +131,6 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const TValue& v) {
     if (rc != SQLITE_OK) throw EAccessDbError(sqlite3_errmsg(db));
 }
 
-TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
-    switch (sqlite3_column_type(stmt, i)) {
-    case SQLITE_INTEGER: return TDbValue(static_cast<std::int64_t>(sqlite3_column_int64(stmt, i)));
-    case SQLITE_FLOAT: return TDbValue(sqlite3_column_double(stmt, i));
-    case SQLITE_TEXT: {
-        const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(stmt, i));
-        return TDbValue(std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i))));
-    }
-    case SQLITE_BLOB: {
-        const auto* p = static_cast<const char*>(sqlite3_column_blob(stmt, i));
-        return TDbValue(TBlob{std::string(p ? p : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)))});
-    }
-    default: return TDbValue();
-    }
-}
-
 std::string Joined(const std::vector<std::string>& parts, const std::string& separator) {
     std::string s;
     for (std::size_t i = 0; i < parts.size(); ++i) s += (i ? separator : "") + parts[i];

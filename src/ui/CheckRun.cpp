@@ -98,8 +98,7 @@ private:
 
 // Whether a pass reads the block's lines, areas and vertices whole.
 bool ReadsBlockWhole(const TCheckRunOptions& options) {
-    return (options.LinMask & (option::LinMimoMBR | option::LinDuplikatne | option::LinPloZhoda)) != 0 ||
-           (options.PloMask & option::PloTopologia) != 0;
+    return (options.LinMask & option::LinReadWhole) != 0 || (options.PloMask & option::PloReadWhole) != 0;
 }
 
 // The element passes over one clean block in their fixed order. Where a pass reads
