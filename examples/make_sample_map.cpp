@@ -107,6 +107,12 @@ void LineFaults(const fs::path& map) {
     content.Points = {MakePoint(1, 7, x, y + 100), MakePoint(2, 6, x + 10, y + 100),  // a well: VO only
                       MakePoint(3, 5, x + 20, y + 100, 100), MakePoint(4, 1, x + 30, y + 100, 100)};
     content.Texts = {MakeText(1, 2), MakeText(2, 3), MakeText(3, kStandNumber, 0.5), MakeText(4, kStandNumber)};
+    // Labels 40 x 8 m in a column right of the points; the turned one's rectangle is the
+    // box of the turned label (40 cos 0.5 + 8 sin 0.5 wide, 40 sin 0.5 + 8 cos 0.5 high).
+    for (std::size_t i = 0; i < content.Texts.size(); ++i) {
+        const double tx = x + 80, ty = y + 100 + 40 * double(i);
+        content.Texts[i].Rect = i == 2 ? MakeRect(tx, ty, tx + 38.94, ty + 26.20) : MakeRect(tx, ty, tx + 40, ty + 8);
+    }
     WriteBlock(map / "LE_00002.blk", content);
     // Stands 1 and 2 are alike: the line between them is superfluous.
     StandTable(map / "LE_00002.blk", {{1, "1a"}, {2, "1a"}, {3, "2a"}, {4, "2b"}});

@@ -11,6 +11,8 @@
 // A command writes its result to out and returns the exit code (0 on success); an
 // exception it raises is printed on stderr and ends the program with exit code 2.
 #include <functional>
+#include <map>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -23,9 +25,17 @@ struct TInfoCommand {
     std::string Help;     // one line for --help
     bool NeedsTarget = true;
     std::function<int(const std::string& target, const std::string& arg, std::ostream& out)> Run;
+    // Further options, each with one value, that may follow the argument in any order
+    // ("--around G:N"); the command reads them with InfoExtraValue.
+    std::vector<std::string> Extras = {};
+    std::string ExtrasHelp = {};  // how they read in --help, "[--around G:N] [--size WxH]"
 };
 
 void RegisterInfoCommand(TInfoCommand command);
+// The extra options given for the running command, by option name.
+void SetInfoExtraValues(std::map<std::string, std::string> values);
+// The value of an extra option; nothing when it was not given.
+std::optional<std::string> InfoExtraValue(const std::string& option);
 // All registered commands, sorted by option name.
 std::vector<TInfoCommand> InfoCommands();
 // The command of that option name; nullptr when there is none.

@@ -4,7 +4,9 @@
 #include "common/SysError.h"
 #include "common/Version.h"
 
+#include <algorithm>
 #include <exception>
+#include <map>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -26,7 +28,8 @@ void PrintHelp(std::ostream& out) {
         if (c.Option.empty())
             form = "BLOK";
         else
-            form = (c.NeedsTarget ? "BLOK " : "") + c.Option + (c.ArgName.empty() ? "" : " " + c.ArgName);
+            form = (c.NeedsTarget ? "BLOK " : "") + c.Option + (c.ArgName.empty() ? "" : " " + c.ArgName) +
+                   (c.ExtrasHelp.empty() ? "" : " " + c.ExtrasHelp);
         out << "  " << form << "\n      " << c.Help << "\n";
     }
 }
@@ -89,7 +92,16 @@ int main(int argc, char** argv) {
         if (next >= args.size()) return UsageError("chýba hodnota voľby " + command->Option + " (" + command->ArgName + ")");
         arg = args[next++];
     }
-    if (next != args.size()) return UsageError("nadbytočný argument " + args[next]);
+    std::map<std::string, std::string> extras;
+    while (next < args.size()) {
+        const std::string& option = args[next];
+        if (std::find(command->Extras.begin(), command->Extras.end(), option) == command->Extras.end())
+            return UsageError("nadbytočný argument " + option);
+        if (next + 1 >= args.size()) return UsageError("chýba hodnota voľby " + option);
+        if (!extras.emplace(option, args[next + 1]).second) return UsageError("voľba " + option + " je zadaná dvakrát");
+        next += 2;
+    }
+    vexa::SetInfoExtraValues(std::move(extras));
 
     try {
         int code = command->Run(target, arg, std::cout);

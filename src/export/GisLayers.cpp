@@ -38,9 +38,6 @@ TFeature FeatureOf(const TFindingPlace& place) {
     return f;
 }
 
-TPlaceXY XY(const TReal48& x, const TReal48& y) {
-    return {static_cast<double>(x.Value()), static_cast<double>(y.Value())};
-}
 
 bool EndsWithIgnoreCase(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && SameTextAscii(s.substr(s.size() - tail.size()), tail);
@@ -100,61 +97,46 @@ public:
     }
 
     void ReadAll() {
-        Each<TBlkLine>(&TBlk::LinesEof, &TBlk::ReadNextLine, TBlk::LineDeleted, [&](const TBlkLine& l) {
+        ForEachLive<TBlkLine>(FBlk, [&](const TBlkLine& l) {
             TElement e = Element(egLine, l.Kind, l.Number);
             e.Feature.Values.push_back({"display_code", Int(l.DisplayCode)});
-            TCrds crds;
-            FBlk.ReadLineCrds(l, crds);
             e.Feature.Geometry = TGeometry::Line;
-            for (const TBlkCrd& c : crds) e.Feature.Crds.push_back(XY(c.X, c.Y));
+            e.Feature.Crds = LinePlace(FBlk, l).Crds;
             FOut.push_back(std::move(e));
         });
-        Each<TBlkPoint>(&TBlk::PointsEof, &TBlk::ReadNextPoint, TBlk::PointDeleted, [&](const TBlkPoint& p) {
+        ForEachLive<TBlkPoint>(FBlk, [&](const TBlkPoint& p) {
             TElement e = Element(egPoint, p.Kind, p.Number);
             e.Feature.Values.push_back({"display_code", Int(p.DisplayCode)});
             // Stored in grads (400 to the full turn).
             e.Feature.Values.push_back({"angle", static_cast<double>(p.Angle.Value() * 0.9L)});
             e.Feature.Geometry = TGeometry::Point;
-            e.Feature.Crds = {XY(p.X, p.Y)};
+            e.Feature.Crds = PointPlace(p).Crds;
             FOut.push_back(std::move(e));
         });
-        Each<TBlkText>(&TBlk::TextsEof, &TBlk::ReadNextText, TBlk::TextDeleted, [&](const TBlkText& t) {
+        ForEachLive<TBlkText>(FBlk, [&](const TBlkText& t) {
             TElement e = Element(egText, t.Kind, t.Number);
             // Stored in radians.
             e.Feature.Values.push_back({"angle", static_cast<double>(t.Angle.Value() * 57.29577951308232L)});
-            const TPlaceXY lo = XY(t.Rect.MinX, t.Rect.MinY), hi = XY(t.Rect.MaxX, t.Rect.MaxY);
             e.Feature.Geometry = TGeometry::Polygon;
-            e.Feature.Crds = {lo, {hi.X, lo.Y}, hi, {lo.X, hi.Y}, lo};
+            e.Feature.Crds = TextPlace(t).Crds;
             FOut.push_back(std::move(e));
         });
-        Each<TBlkArea>(&TBlk::AreasEof, &TBlk::ReadNextArea, TBlk::AreaDeleted, [&](const TBlkArea& a) {
+        ForEachLive<TBlkArea>(FBlk, [&](const TBlkArea& a) {
             TElement e = Element(egArea, a.Kind, a.Number);
-            TCrds ring;
-            std::string reason;
-            if (AreaRing(FBlk, a, ring, reason, &FSteps)) {
+            TFindingPlace place = AreaPlace(FBlk, a, true, &FSteps);
+            e.Feature.Crds = std::move(place.Crds);
+            if (place.Shape == TPlaceShape::Area) {
                 e.Feature.Geometry = TGeometry::Polygon;
-                for (const TBlkCrd& c : ring) e.Feature.Crds.push_back(XY(c.X, c.Y));
             } else {
                 e.Unclosed = true;
                 e.Feature.Geometry = TGeometry::Point;
-                e.Feature.Crds = {XY(a.RefX, a.RefY)};
-                e.Feature.Values.push_back({"reason", reason});
+                e.Feature.Values.push_back({"reason", place.Reason});
             }
             FOut.push_back(std::move(e));
         });
     }
 
 private:
-    template <typename Record, typename EofFn, typename ReadFn, typename DeletedFn, typename BodyFn>
-    void Each(EofFn eof, ReadFn read, DeletedFn deleted, BodyFn body) {
-        Record rec{};
-        if (!(FBlk.*eof)()) (FBlk.*read)(rec);  // the header
-        while (!(FBlk.*eof)()) {
-            (FBlk.*read)(rec);
-            if (!deleted(rec)) body(rec);
-        }
-    }
-
     TElement Element(TBlkElementGroup group, std::int16_t kind, std::int32_t number) {
         TElement e;
         e.Group = group;

@@ -53,6 +53,8 @@ class IDdeClient {
 public:
     virtual ~IDdeClient() = default;
     virtual std::unique_ptr<IDdeConversation> CreateConversation() = 0;
+    // Whether this system has a GIS link at all (false where no GIS can run).
+    virtual bool Available() const { return true; }
 };
 
 // --- windows and processes of the system ---------------------------------------

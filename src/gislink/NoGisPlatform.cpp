@@ -24,6 +24,7 @@ public:
 class NoGisDdeClient : public IDdeClient {
 public:
     std::unique_ptr<IDdeConversation> CreateConversation() override { return std::make_unique<NoGisConversation>(); }
+    bool Available() const override { return false; }
 };
 
 class NoGisSystemWindows : public ISystemWindows {

@@ -83,65 +83,84 @@ bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason,
     }
 }
 
-TFindingPlace ElementPlace(TBlk& blk, TBlkElementGroup group, std::int32_t number, std::int64_t* steps) {
+TFindingPlace LinePlace(TBlk& blk, const TBlkLine& line) {
     TFindingPlace place;
+    TCrds crds;
+    blk.ReadLineCrds(line, crds);
+    for (const TBlkCrd& c : crds) place.Crds.push_back(XY(c.X, c.Y));
+    const std::size_t n = place.Crds.size();
+    if (n == 0) return {};
+    if (n % 2 == 1) {
+        place.Anchor = place.Crds[n / 2];
+    } else {
+        const TPlaceXY& a = place.Crds[n / 2 - 1];
+        const TPlaceXY& b = place.Crds[n / 2];
+        place.Anchor = {(a.X + b.X) / 2, (a.Y + b.Y) / 2};
+    }
+    place.Shape = TPlaceShape::Line;
+    return place;
+}
+
+TFindingPlace PointPlace(const TBlkPoint& point) {
+    TFindingPlace place;
+    place.Anchor = XY(point.X, point.Y);
+    place.Crds = {place.Anchor};
+    place.Shape = TPlaceShape::Point;
+    return place;
+}
+
+TFindingPlace TextPlace(const TBlkText& text) {
+    TFindingPlace place;
+    const TPlaceXY lo = XY(text.Rect.MinX, text.Rect.MinY);
+    const TPlaceXY hi = XY(text.Rect.MaxX, text.Rect.MaxY);
+    place.Crds = {lo, {hi.X, lo.Y}, hi, {lo.X, hi.Y}, lo};
+    place.Anchor = {(lo.X + hi.X) / 2, (lo.Y + hi.Y) / 2};
+    place.Shape = TPlaceShape::Text;
+    return place;
+}
+
+TFindingPlace AreaPlace(TBlk& blk, const TBlkArea& area, bool ring, std::int64_t* steps) {
+    TFindingPlace place;
+    place.Anchor = XY(area.RefX, area.RefY);
+    TCrds crds;
+    if (ring && AreaRing(blk, area, crds, place.Reason, steps)) {
+        for (const TBlkCrd& c : crds) place.Crds.push_back(XY(c.X, c.Y));
+        place.Shape = TPlaceShape::Area;
+    } else {
+        place.Crds = {place.Anchor};
+        place.Shape = TPlaceShape::AreaPoint;
+    }
+    return place;
+}
+
+TFindingPlace ElementPlace(TBlk& blk, TBlkElementGroup group, std::int32_t number, std::int64_t* steps) {
     try {
         switch (group) {
         case egLine: {
             TBlkLine line;
             blk.FindLine(number, line);
-            TCrds crds;
-            blk.ReadLineCrds(line, crds);
-            for (const TBlkCrd& c : crds) place.Crds.push_back(XY(c.X, c.Y));
-            const std::size_t n = place.Crds.size();
-            if (n == 0) return {};
-            if (n % 2 == 1) {
-                place.Anchor = place.Crds[n / 2];
-            } else {
-                const TPlaceXY& a = place.Crds[n / 2 - 1];
-                const TPlaceXY& b = place.Crds[n / 2];
-                place.Anchor = {(a.X + b.X) / 2, (a.Y + b.Y) / 2};
-            }
-            place.Shape = TPlaceShape::Line;
-            break;
+            return LinePlace(blk, line);
         }
         case egPoint: {
             TBlkPoint point;
             blk.FindPoint(number, point);
-            place.Anchor = XY(point.X, point.Y);
-            place.Crds = {place.Anchor};
-            place.Shape = TPlaceShape::Point;
-            break;
+            return PointPlace(point);
         }
         case egText: {
             TBlkText text;
             blk.FindText(number, text);
-            const TPlaceXY lo = XY(text.Rect.MinX, text.Rect.MinY);
-            const TPlaceXY hi = XY(text.Rect.MaxX, text.Rect.MaxY);
-            place.Crds = {lo, {hi.X, lo.Y}, hi, {lo.X, hi.Y}, lo};
-            place.Anchor = {(lo.X + hi.X) / 2, (lo.Y + hi.Y) / 2};
-            place.Shape = TPlaceShape::Text;
-            break;
+            return TextPlace(text);
         }
         case egArea: {
             TBlkArea area;
             blk.FindArea(number, area);
-            place.Anchor = XY(area.RefX, area.RefY);
-            TCrds ring;
-            if (AreaRing(blk, area, ring, place.Reason, steps)) {
-                for (const TBlkCrd& c : ring) place.Crds.push_back(XY(c.X, c.Y));
-                place.Shape = TPlaceShape::Area;
-            } else {
-                place.Crds = {place.Anchor};
-                place.Shape = TPlaceShape::AreaPoint;
-            }
-            break;
+            return AreaPlace(blk, area, true, steps);
         }
         }
     } catch (const EBlkException&) {
         return {};
     }
-    return place;
+    return {};
 }
 
 TFindingPlace TablePlace(const std::string& fileName) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
 namespace vexa {
 
@@ -29,6 +30,51 @@ std::int64_t PlaceWalkBudget(TBlk& blk);
 // close. An element that cannot be read has no place (Shape None): a finding is never
 // lost for want of its place. steps: the budget of the area walks, as for AreaRing.
 TFindingPlace ElementPlace(TBlk& blk, TBlkElementGroup group, std::int32_t number, std::int64_t* steps = nullptr);
+
+// The places of records already read (the block walks of the exports and the map view
+// read them in file order): a line its vertices, a point its X/Y, a text its stored
+// rectangle, an area its ring when ring is set and the ring closes, else its reference
+// point (AreaPoint, with the reason when the ring was walked). LinePlace raises the block
+// store's errors of reading the vertices.
+TFindingPlace LinePlace(TBlk& blk, const TBlkLine& line);
+TFindingPlace PointPlace(const TBlkPoint& point);
+TFindingPlace TextPlace(const TBlkText& text);
+TFindingPlace AreaPlace(TBlk& blk, const TBlkArea& area, bool ring, std::int64_t* steps = nullptr);
+
+// Calls body with every live (not deleted) record of one group in file order, the
+// header record left out.
+template <typename Record, typename Body>
+void ForEachLive(TBlk& blk, Body body) {
+    Record rec{};
+    auto next = [&] {
+        if constexpr (std::is_same_v<Record, TBlkLine>) {
+            if (blk.LinesEof()) return false;
+            blk.ReadNextLine(rec);
+            return true;
+        } else if constexpr (std::is_same_v<Record, TBlkPoint>) {
+            if (blk.PointsEof()) return false;
+            blk.ReadNextPoint(rec);
+            return true;
+        } else if constexpr (std::is_same_v<Record, TBlkText>) {
+            if (blk.TextsEof()) return false;
+            blk.ReadNextText(rec);
+            return true;
+        } else {
+            if (blk.AreasEof()) return false;
+            blk.ReadNextArea(rec);
+            return true;
+        }
+    };
+    if (!next()) return;  // the header
+    while (next()) {
+        bool deleted;
+        if constexpr (std::is_same_v<Record, TBlkLine>) deleted = TBlk::LineDeleted(rec);
+        else if constexpr (std::is_same_v<Record, TBlkPoint>) deleted = TBlk::PointDeleted(rec);
+        else if constexpr (std::is_same_v<Record, TBlkText>) deleted = TBlk::TextDeleted(rec);
+        else deleted = TBlk::AreaDeleted(rec);
+        if (!deleted) body(rec);
+    }
+}
 
 // The place of a finding about a whole attribute table: no geometry, the table's file name.
 TFindingPlace TablePlace(const std::string& fileName);

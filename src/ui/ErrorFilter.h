@@ -3,6 +3,7 @@
 // and error type to error code), the filter expressions, the record counter
 // text, the scale and positioning state of show requests, and the choice of
 // the element a finding names.
+#include "block/BlkRecords.h"
 #include "dbase/FieldTypes.h"
 
 #include <optional>
@@ -69,6 +70,9 @@ struct TShowRequest {
     int Number;             // "Cislo"
     bool operator==(const TShowRequest&) const = default;
 };
+
+// The block store's group of a request's kind (the kinds are numbered as the groups).
+inline TBlkElementGroup ElementGroupOfKind(int kind) { return static_cast<TBlkElementGroup>(kind); }
 
 // Kind from the first letter of "Prvok": "L" 0, "B" 1, "P" 2, "T" 3; nothing for any other.
 std::optional<int> ElementKindOf(const std::string& prvok);

@@ -9,6 +9,7 @@
 #include "ui/GisShow.h"
 #include "ui/forms/ErrorTableModel.h"
 #include "ui/forms/Glyphs.h"
+#include "ui/forms/MapView_f.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -130,6 +131,8 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
         GlyphButton(this, "LupaSButt", ButtonGlyph(TButtonGlyph::Magnifier), QString::fromUtf8("Nastavovať pohľad"));
     LupaSButt->setCheckable(true);
     LupaSButt->setAutoRaise(true);
+    MapaBitBtn = GlyphButton(this, "MapaBitBtn", ButtonGlyph(TButtonGlyph::Map),
+                             QString::fromUtf8("Ukázať chybu na mape (bez GIS)"));
     ExportBitBtn = GlyphButton(this, "ExportBitBtn", style()->standardIcon(QStyle::SP_DialogSaveButton),
                                QString::fromUtf8("Exportovať zobrazené chyby do GIS"));
 
@@ -165,7 +168,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     bottom->addSpacing(6);
     bottom->addWidget(BitBtn1);
     bottom->addSpacing(16);
-    for (auto* b : {BitBtn2, BitBtn3, BitBtn4, BitBtn5, LupaSButt}) bottom->addWidget(b);
+    for (auto* b : {BitBtn2, BitBtn3, BitBtn4, BitBtn5, LupaSButt, MapaBitBtn}) bottom->addWidget(b);
     bottom->addSpacing(16);
     bottom->addWidget(Shape1);
     bottom->addSpacing(16);
@@ -203,6 +206,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     connect(BitBtn5, &QToolButton::clicked, this, &TChybyForm::BitBtn5Click);
     connect(LupaSButt, &QToolButton::clicked, this, &TChybyForm::LupaSButtClick);
     connect(ExportBitBtn, &QToolButton::clicked, this, &TChybyForm::ExportBitBtnClick);
+    connect(MapaBitBtn, &QToolButton::clicked, this, &TChybyForm::MapaBitBtnClick);
     connect(DBGrid, &QTableView::doubleClicked, this, [this](const QModelIndex&) { BitBtn2Click(); });
     connect(KoniecBitBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(NavFirst, &QToolButton::clicked, this, [this] { SetCurrentRow(0); });
@@ -211,7 +215,11 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
             [this] { SetCurrentRow(std::min(FModel->rowCount() - 1, CurrentRow() + 1)); });
     connect(NavLast, &QToolButton::clicked, this, [this] { SetCurrentRow(FModel->rowCount() - 1); });
     connect(DBGrid->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex&, const QModelIndex&) { DataSourceDataChange(); });
+            [this](const QModelIndex&, const QModelIndex&) {
+                DataSourceDataChange();
+                // An open map view follows the current row.
+                if (FMapView && FMapView->isVisible()) ShowInMapView(false, false);
+            });
     connect(FModel, &QAbstractItemModel::modelReset, this, &TChybyForm::DataSourceDataChange);
 }
 
@@ -268,6 +276,7 @@ void TChybyForm::showEvent(QShowEvent* e) {
 
 void TChybyForm::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
+    if (FMapView) FMapView->hide();
     FTable.Close();
     FModel->Clear();
     if (FMainWindow) {
@@ -306,6 +315,7 @@ void TChybyForm::EnableRecordControls() {
     DBNavigator1->setEnabled(any);
     BitBtn1->setEnabled(any);
     BitBtn2->setEnabled(any);
+    MapaBitBtn->setEnabled(any);
 }
 
 void TChybyForm::SetFilter(const std::optional<std::string>& expression) {
@@ -366,11 +376,17 @@ void TChybyForm::BitBtn1Click() {
 }
 
 void TChybyForm::ShowCurrentError(bool forceZoom) {
+    // Without a GIS link the map view takes the request and comes forward.
+    if (!FEnv.Dde || !FEnv.Dde->Available()) {
+        ShowInMapView(forceZoom, true);
+        return;
+    }
     const int row = CurrentRow();
     if (row < 0) return;
     const auto request = ShowRequestFor(FMapDir ? FMapDir() : std::string(), FModel->FieldOf(row, "Cislo"),
                                         FModel->FieldOf(row, "Blok"), FModel->FieldOf(row, "Prvok"));
     if (!request) return;
+    if (FMapView && FMapView->isVisible()) ShowInMapView(forceZoom, false);
     Guarded([&] {
         ShowInGis(*FEnv.Dde, *FEnv.System, *FEnv.App, *request, FScale.Scale(), ToTColor(FColour),
                   forceZoom || FScale.Zoom());
@@ -378,6 +394,38 @@ void TChybyForm::ShowCurrentError(bool forceZoom) {
     activateWindow();
     setFocus();
 }
+
+bool TChybyForm::ShowInMapView(bool forceZoom, bool create) {
+    const int row = CurrentRow();
+    if (row < 0) return false;
+    const TValue blok = FModel->FieldOf(row, "Blok");
+    const auto request = ShowRequestFor(FMapDir ? FMapDir() : std::string(), FModel->FieldOf(row, "Cislo"), blok,
+                                        FModel->FieldOf(row, "Prvok"));
+    if (!request) return false;
+    if (!FMapView) {
+        if (!create) return false;
+        FMapView = new TMapViewForm(this);
+        FMapView->SetMarkColour(FColour);
+        // Beside the browser, above it where the screen has room.
+        FMapView->move(std::max(x() - 40, 0), std::max(y() - FMapView->height() - 40, 0));
+    }
+    // Asked for: the window comes forward (before the drawing, which fits its size).
+    if (create) FMapView->BringForward();
+    // The other findings of the block among the rows shown.
+    const std::string block = ValueText(blok);
+    std::vector<render::TElementRef> others;
+    for (int r = 0; r < FModel->rowCount(); ++r) {
+        if (r == row || ValueText(FModel->FieldOf(r, "Blok")) != block) continue;
+        const auto other = ShowRequestFor(std::string(), FModel->FieldOf(r, "Cislo"), FModel->FieldOf(r, "Blok"),
+                                          FModel->FieldOf(r, "Prvok"));
+        if (other) others.push_back({ElementGroupOfKind(other->Kind), other->Number});
+    }
+    FMapView->ShowFinding(request->BlockPath, {ElementGroupOfKind(request->Kind), request->Number}, std::move(others),
+                          FScale.Scale(), forceZoom || FScale.Zoom());
+    return true;
+}
+
+void TChybyForm::MapaBitBtnClick() { ShowInMapView(false, true); }
 
 void TChybyForm::BitBtn2Click() {
     FScale.ShowAtScaleOne();
@@ -433,6 +481,7 @@ void TChybyForm::Shape1MouseDown() {
     const auto colour = FEnv.Dialogs->ChooseColour(FColour);
     if (!colour) return;
     FColour = *colour;
+    if (FMapView) FMapView->SetMarkColour(FColour);
     QPalette shape = Shape1->palette();
     shape.setColor(QPalette::Window, FColour);
     Shape1->setPalette(shape);

@@ -19,6 +19,7 @@ class QToolButton;
 namespace vexa {
 
 class TErrorTableModel;
+class TMapViewForm;
 
 class TChybyForm : public QDialog {
     Q_OBJECT
@@ -40,6 +41,8 @@ public:
     double Scale() const { return FScale.Scale(); }
     bool Zoom() const { return FScale.Zoom(); }
     QColor MarkingColour() const { return FColour; }
+    // The map view window; created when first opened, nullptr before.
+    TMapViewForm* MapView() const { return FMapView; }
     // Visible row that is current in the grid (-1 when none).
     int CurrentRow() const;
     void SetCurrentRow(int row);
@@ -62,6 +65,7 @@ public:
     QToolButton* BitBtn5;
     QToolButton* LupaSButt;
     QToolButton* ExportBitBtn;  // the findings shown, with their places, to a GIS file
+    QToolButton* MapaBitBtn;    // the map view of the current finding
     QFrame* Shape1;
     QLabel* Label1;
     QPushButton* KoniecBitBtn;
@@ -78,6 +82,7 @@ public slots:
     void DataSourceDataChange();
     void LupaSButtClick();
     void ExportBitBtnClick();
+    void MapaBitBtnClick();
 
 protected:
     void showEvent(QShowEvent* e) override;  // FormShow
@@ -87,6 +92,9 @@ protected:
 private:
     void OpenChybyTable();
     void ShowCurrentError(bool forceZoom = false);
+    // Shows the current finding in the map view (created when asked); false when the
+    // finding cannot be shown there.
+    bool ShowInMapView(bool forceZoom, bool create);
     void SetFilter(const std::optional<std::string>& expression);
     void EnableRecordControls();
     template <class F>
@@ -99,6 +107,7 @@ private:
     TErrorTableModel* FModel;
     TShowScale FScale;
     QColor FColour = Qt::red;
+    TMapViewForm* FMapView = nullptr;
 };
 
 }  // namespace vexa

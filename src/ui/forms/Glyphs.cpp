@@ -133,6 +133,16 @@ QIcon ButtonGlyph(TButtonGlyph glyph) {
         p.setBrush(Qt::white);
         p.drawPolygon(QPolygonF({QPointF(6, 5), QPointF(7.8, 8.3), QPointF(4.2, 8.3)}));
         break;
+    case TButtonGlyph::Map:  // a folded sheet with a boundary and a red mark
+        p.setPen(QPen(QColor(90, 90, 90), 1));
+        p.setBrush(QColor(235, 225, 190));
+        p.drawPolygon(QPolygonF({QPointF(1, 3), QPointF(6, 1), QPointF(12, 3), QPointF(17, 1), QPointF(17, 15),
+                                 QPointF(12, 17), QPointF(6, 15), QPointF(1, 17)}));
+        p.setPen(QPen(QColor(107, 68, 35), 1.2));
+        p.drawPolyline(QPolygonF({QPointF(3, 12), QPointF(7, 8), QPointF(11, 10), QPointF(15, 5)}));
+        p.setPen(QPen(Qt::red, 2));
+        p.drawEllipse(QPointF(11, 10), 2.2, 2.2);
+        break;
     }
     return QIcon(pm);
 }

@@ -19,6 +19,7 @@ enum class TButtonGlyph {
     ZoomOut,     // magnifier with minus
     Mountains,   // show with positioning
     Magnifier,   // positioning on or off
+    Map,         // the map view
 };
 QIcon ButtonGlyph(TButtonGlyph glyph);
 

@@ -5,11 +5,13 @@
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
+#include "standard/FindingPlace.h"
 #include "ui/DirTree.h"
 #include "ui/forms/Chyby_f.h"
 #include "ui/forms/ErrorTableModel.h"
 #include "ui/forms/Premen_f.h"
 #include "ui/forms/QtPlatform.h"
+#include "ui/forms/MapView_f.h"
 #include "ui/forms/Vexa_f.h"
 
 #include "common/FileNames.h"
@@ -32,6 +34,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <QToolButton>
+#include <QWheelEvent>
 #include <QtTest>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
@@ -114,6 +117,15 @@ void MakePointBlock(const fs::path& dir, std::vector<std::pair<int, int>> number
     testkit::WriteBlock(dir, content);
 }
 
+// The system's DDE client, with or without a GIS link as a test chooses (the link is there
+// by default: a GIS that is not running is then asked for).
+struct SwitchableDde : IDdeClient {
+    bool Link = true;
+    std::unique_ptr<IDdeClient> Native = CreateNativeDdeClient();
+    std::unique_ptr<IDdeConversation> CreateConversation() override { return Native->CreateConversation(); }
+    bool Available() const override { return Link; }
+};
+
 // One program: its directory (standard and template), the three windows in creation order, a map.
 struct Program {
     explicit Program(bool withStandard = true, const std::vector<std::string>& tools = {}) {
@@ -163,7 +175,7 @@ struct Program {
     ScriptedMessages Messages;
     ScriptedDialogs Dialogs;
     WatchedApp App{Messages};
-    std::unique_ptr<IDdeClient> Dde = CreateNativeDdeClient();
+    std::unique_ptr<SwitchableDde> Dde = std::make_unique<SwitchableDde>();
     std::unique_ptr<ISystemWindows> System = CreateNativeSystemWindows();
     TFormsEnv Env;
     std::unique_ptr<TVexaForm> Vexa;
@@ -1091,6 +1103,134 @@ private slots:
                 QVERIFY2(!cb->toolTip().isEmpty(), qPrintable(cb->objectName()));
         QVERIFY(p.Box("LinCBPripustnost")->toolTip().contains(QString::fromUtf8("Rozhoduje o línii sama")));
         QVERIFY(!p.Box("BodCBPripustnost")->toolTip().contains(QString::fromUtf8("Rozhoduje")));
+    }
+
+    void MapViewShowsFindingsWithoutAGis() {
+        Program p;
+        p.Dde->Link = false;  // as on a system where no GIS runs
+        constexpr double x0 = -500000, y0 = -1200000;
+        testkit::BlockSpec content;
+        testkit::GridSpec grid;
+        grid.Columns = 4;
+        grid.Rows = 1;
+        grid.X0 = x0;
+        grid.Y0 = y0;
+        testkit::AddAreaGrid(content, grid);  // lines 1-13, stands 1-4
+        const std::vector<std::pair<double, double>> line = {{x0 + 100, y0 + 300}, {x0 + 160, y0 + 340}, {x0 + 220, y0 + 300}};
+        content.AddLine(14, 21, line);
+        testkit::LinkLines(content);
+        content.Lines[static_cast<std::size_t>(grid.LeftLine(0, 3) - 1)].PrevA = 1;  // a stand's ring breaks
+        content.Points = {testkit::MakePoint(1, 5, x0 + 300, y0 + 300), testkit::MakePoint(2, 5, x0 + 303, y0 + 302)};
+        testkit::WriteBlock(p.Map.Path() / "LE_00001.blk", content);
+        testkit::WriteBlock(p.Map.Path() / "LE_00002.blk", testkit::BlockSpec{});
+        std::int32_t broken = 0;
+        {
+            TBlk blk;
+            blk.Open((p.Map.Path() / "LE_00001.blk").string(), TBlkOpenMode::ReadOnly);
+            for (std::int32_t stand = 1; stand <= 4 && !broken; ++stand)
+                if (ElementPlace(blk, egArea, stand).Shape == TPlaceShape::AreaPoint) broken = stand;
+        }
+        QVERIFY2(broken != 0, "the broken link leaves every ring closed");
+        const std::string table = (p.Map.Path() / "Chyby.DBF").string();
+        TErrorTable::CreateTemplate(table);
+        {
+            TErrorTable t(table);
+            TErrorTableGuard guard(t);
+            t.Append({-12, "LE_00001.blk", "LE", "L", 21, 14, "krivka"});
+            t.Append({-31, "LE_00001.blk", "LE", "B", 5, 1, "bod"});
+            t.Append({-31, "LE_00001.blk", "LE", "B", 5, 2, "bod"});
+            t.Append({-72, "LE_00001.blk", "LE", "P", 1, broken, "topológia"});
+            t.Append({-11, "LE_00002.blk", "LE", "L", 1, 1, "prázdny blok"});
+        }
+        p.Dialogs.File = table;
+        p.Dialogs.Colour = QColor(0, 0, 255);
+        bool seen = false;
+        WhenModal([&] {
+            seen = true;
+            TChybyForm& c = *p.Chyby;
+            QVERIFY(!c.MapView());  // until asked for, the browser alone
+            c.SetCurrentRow(0);
+            c.BitBtn2->click();  // no GIS link: the map view comes forward instead
+            QVERIFY(c.MapView() && c.MapView()->isVisible());
+            QVERIFY(p.Messages.Shown.empty());
+            TMapViewForm& m = *c.MapView();
+            const render::TViewport& v = m.View().Viewport();
+            auto image = [&] { return m.Canvas()->grab().toImage(); };
+            auto colourAt = [&](double x, double y) {
+                return image().pixelColor(int(std::lround(v.PixelX(x))), int(std::lround(v.PixelY(y))));
+            };
+            auto extent = [&](const QColor& colour) {
+                const QImage i = image();
+                int xa = i.width(), ya = i.height(), xb = -1, yb = -1;
+                for (int y = 0; y < i.height(); ++y)
+                    for (int x = 0; x < i.width(); ++x)
+                        if (i.pixelColor(x, y) == colour) {
+                            xa = std::min(xa, x), xb = std::max(xb, x);
+                            ya = std::min(ya, y), yb = std::max(yb, y);
+                        }
+                return xb < 0 ? QSize() : QSize(xb - xa, yb - ya);
+            };
+            QCOMPARE(m.Canvas()->width(), int(v.Width()));
+            for (auto [x, y] : line) QCOMPARE(colourAt(x, y), QColor(Qt::red));
+            // The scale buttons: half and back to one halve and double the drawn line (the
+            // three-pixel pen adds two pixels).
+            c.BitBtn4->click();
+            const QSize half = extent(Qt::red);
+            c.BitBtn3->click();
+            const QSize one = extent(Qt::red);
+            QVERIFY2(std::abs((one.width() - 2) - 2 * (half.width() - 2)) <= 2, qPrintable(QString("%1 %2").arg(one.width()).arg(half.width())));
+            QVERIFY(one.width() > 100);
+            // The colour chosen in the browser marks the element.
+            QTest::mouseClick(c.Label1, Qt::LeftButton);
+            QCOMPARE(colourAt(line[1].first, line[1].second), QColor(0, 0, 255));
+            // A row chosen moves the view to its finding: the point in the middle.
+            c.SetCurrentRow(1);
+            QCOMPARE(image().pixelColor(v.Width() / 2, v.Height() / 2), QColor(0, 0, 255));
+            QVERIFY(m.windowTitle().contains("LE_00001.blk B 1"));
+            // Positioning off: the view stays while the next finding is in sight.
+            c.LupaSButt->click();
+            const TPlaceXY centre = v.Centre();
+            const double mpp = v.MetresPerPixel();
+            c.SetCurrentRow(2);
+            QCOMPARE(v.Centre(), centre);
+            QCOMPARE(v.MetresPerPixel(), mpp);
+            QCOMPARE(colourAt(x0 + 303, y0 + 302), QColor(0, 0, 255));
+            QCOMPARE(colourAt(x0 + 300, y0 + 300), QColor(153, 153, 255));
+            c.LupaSButt->click();  // on again: shown at scale one
+            // The wheel zooms about the cursor, a drag pans, the cursor's place is shown.
+            const QPointF middle(v.Width() / 2.0, v.Height() / 2.0);
+            const double before = v.MetresPerPixel();
+            QWheelEvent wheel(middle, m.Canvas()->mapToGlobal(middle), QPoint(), QPoint(0, 240), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(m.Canvas(), &wheel);
+            QCOMPARE(v.MetresPerPixel(), before / 2);
+            const TPlaceXY held = v.Centre();
+            QTest::mousePress(m.Canvas(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+            QTest::mouseMove(m.Canvas(), QPoint(140, 100));
+            QTest::mouseRelease(m.Canvas(), Qt::LeftButton, Qt::NoModifier, QPoint(140, 100));
+            QCOMPARE(v.Centre().X, held.X - 40 * v.MetresPerPixel());
+            const TPlaceXY under = v.WorldAt(140, 100);
+            QVERIFY(m.findChild<QLabel*>("MapCoords")->text().startsWith(CoordinatesText(under.X, under.Y)));
+            // A stand whose ring does not close: its reference point marked.
+            c.SetCurrentRow(3);
+            QCOMPARE(m.View().MarkedPlace().Shape, TPlaceShape::AreaPoint);
+            QCOMPARE(image().pixelColor(v.Width() / 2, v.Height() / 2), QColor(0, 0, 255));
+            // An empty block still draws; the element is said to be missing.
+            c.SetCurrentRow(4);
+            QCOMPARE(m.StatusLabel()->text(), QString::fromUtf8("Prvok nebol nájdený."));
+            QCOMPARE(extent(QColor(0, 0, 255)), QSize());
+            QVERIFY(!image().isNull());
+            // With a GIS link the show button asks the GIS; the open map view follows the row.
+            p.Dde->Link = true;
+            c.SetCurrentRow(1);
+            c.BitBtn2->click();
+            QCOMPARE(p.Messages.Texts(TMsgType::Information).back(), std::string("Spusti Topol 6.x."));
+            QCOMPARE(image().pixelColor(v.Width() / 2, v.Height() / 2), QColor(0, 0, 255));
+            c.KoniecBitBtn->click();
+        });
+        p.Vexa->MenuChybyOtvorit->trigger();
+        QVERIFY(seen);
+        QVERIFY(p.Chyby->MapView() && !p.Chyby->MapView()->isVisible());  // closed with the browser
     }
 };
 
