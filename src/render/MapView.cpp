@@ -129,10 +129,14 @@ void TMapView::DrawItem(const TSceneItem& item, TRgb colour, int width) {
     case TSceneKind::AreaLine:
     case TSceneKind::Line:
     case TSceneKind::Text:
-        DrawPolyline(crds, colour, width);
+        // Smaller than a pixel (a whole big block in view): one dot, not every segment.
+        if (width == 1 && item.Box.Width() < FView.MetresPerPixel() && item.Box.Height() < FView.MetresPerPixel())
+            FImage.Plot(x, y, colour);
+        else
+            DrawPolyline(crds, colour, width);
         break;
     case TSceneKind::Point:
-        FImage.Square(x, y, 1 + width / 2, colour);
+        FImage.Square(x, y, 2 + width / 2, colour);
         break;
     case TSceneKind::AreaPoint:
         FImage.Cross(x, y, 3 + width / 2, colour, width);

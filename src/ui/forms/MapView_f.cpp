@@ -123,11 +123,11 @@ bool TMapViewForm::ShowFinding(const std::string& blockDir, render::TElementRef 
     }
     if (fresh) FView.FitBlock();  // a block shown for the first time: all of it
     FView.SetOthers(std::move(others));
-    const QString title =
-        QString("Mapa: %1 %2 %3").arg(QString::fromStdString(name)).arg(GroupLetter(element.Group)).arg(element.Number);
-    setWindowTitle(title);
+    const QString what =
+        QString("%1 %2 %3").arg(QString::fromStdString(name)).arg(GroupLetter(element.Group)).arg(element.Number);
+    setWindowTitle("Mapa: " + what);
     const bool shown = FView.ShowElement(element, scale, zoom);
-    FStatus->setText(shown ? QString() : QString::fromUtf8("Prvok nebol nájdený."));
+    FStatus->setText(shown ? what : QString::fromUtf8("Prvok nebol nájdený."));
     Redraw();
     return shown;
 }

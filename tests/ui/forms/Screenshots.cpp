@@ -1,11 +1,15 @@
 // vexa_screenshots MAPDIR OUTDIR: shows the three windows on a copy of a map and
 // saves a picture of each (vexa.png, chyby.png, premen.png), frame included when a
 // window manager runs, and three more: a check box's tooltip (vexa-tooltip.png),
-// the run with "blok n z m" (vexa-run.png) and the enlarged browser (chyby-large.png).
+// the run with "blok n z m" (vexa-run.png), the enlarged browser (chyby-large.png) and the
+// browser with its map view on a line, a point, a text and an area finding
+// (chyby-mapa-line.png, -point, -text, -area).
 // Run under Xvfb by scripts/screenshots.sh.
 #include "common/FileNames.h"
 #include "ui/SiblingTools.h"
 #include "ui/forms/Chyby_f.h"
+#include "ui/forms/ErrorTableModel.h"
+#include "ui/forms/MapView_f.h"
 #include "ui/forms/Premen_f.h"
 #include "ui/forms/QtPlatform.h"
 #include "ui/forms/Vexa_f.h"
@@ -19,10 +23,12 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <QToolButton>
 #include <QToolTip>
 #include <filesystem>
 #include <functional>
 #include <iostream>
+#include <tuple>
 
 using namespace vexa;
 namespace fs = std::filesystem;
@@ -61,6 +67,15 @@ bool Save(QWidget* window, const std::string& file) {
     QPixmap shot = screen->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height());
     if (shot.isNull()) shot = window->grab();
     const bool ok = shot.save(QString::fromStdString(file));
+    std::cerr << (ok ? "saved " : "could not save ") << file << " (" << shot.width() << "x" << shot.height() << ")\n";
+    return ok;
+}
+
+// A part of the screen (several windows together).
+bool SaveArea(const QRect& area, const std::string& file) {
+    Settle(800);
+    QPixmap shot = QApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height());
+    const bool ok = !shot.isNull() && shot.save(QString::fromStdString(file));
     std::cerr << (ok ? "saved " : "could not save ") << file << " (" << shot.width() << "x" << shot.height() << ")\n";
     return ok;
 }
@@ -151,6 +166,40 @@ int main(int argc, char** argv) {
         Settle(1500);  // the window system resizes the window first, then it is drawn anew
         modal->repaint();
         failures += !Save(modal, out + "chyby-large.png");
+        // The map view beside the browser, for a line, a point, a text and an area finding.
+        modal->setGeometry(40, 590, 760, 300);
+        Settle(800);
+        for (const auto& [letter, number, name] : {std::tuple{"L", 13, "line"}, std::tuple{"B", 3, "point"},
+                                                   std::tuple{"T", 3, "text"}, std::tuple{"P", 2, "area"}}) {
+            int row = -1;
+            for (int r = 0; r < chyby.Model().rowCount() && row < 0; ++r)
+                if (ValueText(chyby.Model().FieldOf(r, "Prvok")) == letter &&
+                    ValueText(chyby.Model().FieldOf(r, "Cislo")) == std::to_string(number) &&
+                    ValueText(chyby.Model().FieldOf(r, "Blok")) == "LE_00002.blk")
+                    row = r;
+            if (row < 0 && std::string(letter) == "P")  // the area findings are in the next block
+                for (int r = 0; r < chyby.Model().rowCount() && row < 0; ++r)
+                    if (ValueText(chyby.Model().FieldOf(r, "Prvok")) == letter &&
+                        ValueText(chyby.Model().FieldOf(r, "Cislo")) == std::to_string(number))
+                        row = r;
+            if (row < 0) {
+                std::cerr << "no finding " << letter << " " << number << "\n";
+                ++failures;
+                continue;
+            }
+            chyby.SetCurrentRow(row);
+            chyby.MapaBitBtn->click();
+            TMapViewForm* view = chyby.MapView();
+            if (!view) {
+                ++failures;
+                continue;
+            }
+            if (view->geometry() != QRect(40, 40, 760, 540)) view->setGeometry(40, 40, 760, 540);
+            view->move(40, 40);
+            chyby.SetCurrentRow(row);  // drawn again at the window's size
+            failures += !SaveArea(view->frameGeometry().united(modal->frameGeometry()),
+                                  out + "chyby-mapa-" + name + ".png");
+        }
         static_cast<QDialog*>(modal)->reject();
     });
     vexa.KontrolaButton->click();
