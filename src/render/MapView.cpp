@@ -6,6 +6,12 @@
 
 namespace vexa::render {
 
+namespace {
+// A pixel position as an int; far-off places are held a little outside the picture, so
+// that the symbols' arithmetic cannot overflow.
+int Pixel(double at) { return int(std::lround(std::clamp(std::isfinite(at) ? at : -1e6, -1e6, 1e6))); }
+}  // namespace
+
 TBox ShowRect(TBox box, bool point, double scale) {
     if (box.Empty()) return box;
     if (point) {
@@ -69,6 +75,12 @@ void TMapView::OpenBlock(const std::string& blockDir) {
     FScene = std::make_unique<TMapScene>(blockDir);
 }
 
+void TMapView::CloseBlock() {
+    FScene.reset();
+    FOthers.clear();
+    ClearMark();
+}
+
 void TMapView::FitBlock() {
     if (FScene && !FScene->Bounds().Empty()) FView.Fit(FScene->Bounds(), 0.03);
 }
@@ -109,8 +121,7 @@ bool TMapView::ShowElement(TElementRef element, double scale, bool zoom) {
 
 void TMapView::DrawPolyline(std::span<const TPlaceXY> crds, TRgb colour, int width) {
     if (crds.size() == 1) {
-        FImage.Square(int(std::lround(FView.PixelX(crds[0].X))), int(std::lround(FView.PixelY(crds[0].Y))),
-                      width / 2, colour);
+        FImage.Square(Pixel(FView.PixelX(crds[0].X)), Pixel(FView.PixelY(crds[0].Y)), width / 2, colour);
         return;
     }
     double px = FView.PixelX(crds[0].X), py = FView.PixelY(crds[0].Y);
@@ -124,7 +135,7 @@ void TMapView::DrawPolyline(std::span<const TPlaceXY> crds, TRgb colour, int wid
 
 void TMapView::DrawItem(const TSceneItem& item, TRgb colour, int width) {
     const auto crds = FScene->Crds(item);
-    const int x = int(std::lround(FView.PixelX(crds[0].X))), y = int(std::lround(FView.PixelY(crds[0].Y)));
+    const int x = Pixel(FView.PixelX(crds[0].X)), y = Pixel(FView.PixelY(crds[0].Y));
     switch (item.Kind) {
     case TSceneKind::AreaLine:
     case TSceneKind::Line:
@@ -145,7 +156,7 @@ void TMapView::DrawItem(const TSceneItem& item, TRgb colour, int width) {
 }
 
 void TMapView::DrawPlace(const TFindingPlace& place, TRgb colour) {
-    const int x = int(std::lround(FView.PixelX(place.Anchor.X))), y = int(std::lround(FView.PixelY(place.Anchor.Y)));
+    const int x = Pixel(FView.PixelX(place.Anchor.X)), y = Pixel(FView.PixelY(place.Anchor.Y));
     switch (place.Shape) {
     case TPlaceShape::None:
         break;

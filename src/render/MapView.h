@@ -84,6 +84,8 @@ public:
     // are shown). Raises the block store's errors; the view then shows no block.
     void OpenBlock(const std::string& blockDir);
     const TMapScene* Scene() const { return FScene.get(); }
+    // Lets the block go (its files and memory); the next OpenBlock reads it again.
+    void CloseBlock();
     // Fits the whole block into the view.
     void FitBlock();
 

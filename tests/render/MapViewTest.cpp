@@ -248,6 +248,24 @@ TEST(MapViewBlocks, EmptyDamagedAndMissingBlocksStillDraw) {
     EXPECT_FALSE(view.ShowElement({egLine, 1}, 1, true));
     EXPECT_TRUE(view.ShowElement({egLine, 2}, 1, true));
 
+    // Places at the ends of the reals' range: drawn (clipped), nothing overflows.
+    const std::string far = temp / "LE_00005.blk";
+    BlockSpec wide;
+    wide.AddLine(1, 1, {{-1.7e38, -1.7e38}, {1.7e38, 1.7e38}});
+    wide.AddLine(2, 1, {{0, 0}, {1, 1}});
+    wide.Points = {testkit::MakePoint(1, 1, 1.7e38, -1.7e38), testkit::MakePoint(2, 1, 0.5, 0.5)};
+    testkit::WriteBlock(far, wide);
+    view.OpenBlock(far);
+    view.FitBlock();
+    view.Render();
+    EXPECT_TRUE(view.ShowElement({egPoint, 2}, 1, true));
+    EXPECT_EQ(view.Render().Pixel(100, 50), kRed);
+    EXPECT_TRUE(view.ShowElement({egPoint, 1}, 1e-30, true));
+    view.Viewport().ZoomAt(0, 0, 1e-30);
+    view.Render();
+    view.CloseBlock();
+    EXPECT_EQ(view.Scene(), nullptr);
+
     // A block that is not there: the error of the block store; no block shown afterwards.
     EXPECT_ANY_THROW(view.OpenBlock(temp / "LE_00004.blk"));
     EXPECT_EQ(view.Scene(), nullptr);

@@ -276,7 +276,11 @@ void TChybyForm::showEvent(QShowEvent* e) {
 
 void TChybyForm::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
-    if (FMapView) FMapView->hide();
+    if (FMapView) {
+        // The blocks may change before the next display (a GIS edits them): read them again then.
+        FMapView->hide();
+        FMapView->View().CloseBlock();
+    }
     FTable.Close();
     FModel->Clear();
     if (FMainWindow) {
