@@ -21,12 +21,14 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 status=0
-for target in block dbf access_sql standard; do
+for target in block render dbf access_sql standard; do
+  seeds="$corpus/$target"
+  [ "$target" = render ] && seeds="$corpus/block"  # the map view reads the blocks fuzz_block reads
   work="build-fuzz/work/$target"
   rm -rf "$work"
   mkdir -p "$work"
   echo "== fuzz_$target: ${seconds}s"
-  if ! build-fuzz/bin/fuzz_$target "$work" "$corpus/$target" \
+  if ! build-fuzz/bin/fuzz_$target "$work" "$seeds" \
       -max_total_time="$seconds" -timeout=25 -rss_limit_mb=2048 -max_len=262144 \
       -artifact_prefix="build-fuzz/work/$target-" -print_final_stats=1 >"build-fuzz/work/$target.log" 2>&1; then
     status=1
