@@ -186,8 +186,8 @@ void TBlk::TDuplicateIndex::Find(TBlk& blk, const TBlkLine& line, const TCrds& c
     const auto rangeEnd = Entries.begin() + Directory[bucket + 1];
     auto first = std::lower_bound(Entries.begin() + Directory[bucket], rangeEnd, hash,
                                   [](const Entry& e, std::uint32_t h) { return e.Hash < h; });
-    auto last = first;
-    while (last != rangeEnd && last->Hash == hash) ++last;
+    // Searched, not walked: thousands of copies of one line share a hash.
+    const auto last = std::upper_bound(first, rangeEnd, hash, [](std::uint32_t h, const Entry& e) { return h < e.Hash; });
     if (last - first < 2) {
         // A hash no other record has: the record itself, or one line that is not it.
         if (first == last) return;
@@ -202,9 +202,9 @@ void TBlk::TDuplicateIndex::Find(TBlk& blk, const TBlkLine& line, const TCrds& c
     auto lo = std::lower_bound(first, last, key, [&](const Entry& e, const Key& k) { return detail(e).K < k; });
     auto hi = std::upper_bound(lo, last, key, [&](const Key& k, const Entry& e) { return k < detail(e).K; });
     // Any other record of the same cheap key whose vertices cannot be read is an error,
-    // as reading it for the comparison would be.
-    for (auto it = lo; it != hi; ++it)
-        if (detail(*it).Broken && detail(*it).Number != line.Number) throw EBlkReadError(blk.Path());
+    // as reading it for the comparison would be. They come last among their key.
+    for (auto it = hi; it != lo && detail(*(it - 1)).Broken; --it)
+        if (detail(*(it - 1)).Number != line.Number) throw EBlkReadError(blk.Path());
     const std::string geometry = GeometryKey(crds);
     auto same = std::lower_bound(lo, hi, geometry, [&](const Entry& e, const std::string& g) {
         return !detail(e).Broken && detail(e).Geometry < g;

@@ -902,6 +902,9 @@ private slots:
         QTRY_VERIFY(!v.MenuMapa->isVisible());
         QTest::keyClick(&v, Qt::Key_F10);
         QTRY_COMPARE(v.menuBar()->activeAction(), v.MenuMapa->menuAction());
+        // Escape leaves it: the key goes to the menu when it has opened (as it may on a slow
+        // machine), then to the bar, as a user's would.
+        if (v.MenuMapa->isVisible()) QTest::keyClick(v.MenuMapa, Qt::Key_Escape);
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
         QTRY_VERIFY(!v.MenuMapa->isVisible());
         v.BlkStringGrid->setFocus();
