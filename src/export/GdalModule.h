@@ -17,7 +17,7 @@ inline constexpr const char* kGdalModuleName = "vexa-gdal.so";
 inline constexpr const char* kInstalledModuleDir = "../lib/vexa/";
 inline constexpr const char* kGdalWriterEntry = "vexa_gdal_writer";
 
-// Changed with TGdalWriter: a module of another build is refused.
+// Changed with TGdalWriter or the layer types it takes: a module of another build is refused.
 inline constexpr int kGdalWriterVersion = 1;
 
 struct TGdalWriter {
