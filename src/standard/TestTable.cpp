@@ -108,8 +108,9 @@ bool DateText(const TDate& t, char (&out)[10]) {
 }
 
 // A field value bound as a value of TestTab, the way ToDb converts it. Texts are
-// bound without a copy: they live in the link as long as the statement uses them.
-void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const TValue& v) {
+// bound without a copy: they live in the link as long as the statement uses them, and
+// a date's text is written into dateText, which the caller keeps as long.
+void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const TValue& v, char (&dateText)[10]) {
     int rc = SQLITE_OK;
     if (const auto* s = std::get_if<std::string>(&v))
         rc = sqlite3_bind_text(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_STATIC);
@@ -118,9 +119,8 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const TValue& v) {
     else if (const auto* b = std::get_if<bool>(&v))
         rc = sqlite3_bind_int64(stmt, index, *b ? -1 : 0);
     else if (const auto* t = std::get_if<TDate>(&v)) {
-        char text[10];
-        if (DateText(*t, text)) {
-            rc = sqlite3_bind_text(stmt, index, text, sizeof text, SQLITE_TRANSIENT);
+        if (DateText(*t, dateText)) {
+            rc = sqlite3_bind_text(stmt, index, dateText, sizeof dateText, SQLITE_STATIC);
         } else {
             const std::string other = ToDb(v).AsText();
             rc = sqlite3_bind_text(stmt, index, other.data(), static_cast<int>(other.size()), SQLITE_TRANSIENT);
@@ -310,17 +310,23 @@ void TBlkStandardGXD::LinkTestTable() {
     link->Values.resize(link->Records * fields);
     link->Present.assign(link->Records, false);
     sqlite3* handle = db.Handle();
+    // The dates' texts as bound, one per parameter, kept as long as the statements.
+    struct TDateText {
+        char Text[10];
+    };
+    std::vector<TDateText> dateTexts(static_cast<std::size_t>(batchRows) * columnNames.size());
     TStatement many(handle, head + tuples);
     TStatement one(handle, head + tuple);
     // Binds rows of the link (texts are not copied: the link keeps them) and runs the statement.
     auto insert = [&](sqlite3_stmt* stmt, const std::size_t* records, int count) {
         sqlite3_reset(stmt);
         int param = 1;
+        std::size_t slot = 0;
         for (int r = 0; r < count; ++r) {
             const TValue* row = link->Values.data() + records[r] * fields;
             sqlite3_bind_int64(stmt, param++, static_cast<std::int64_t>(records[r]) + 1);
             for (std::size_t i = 0; i < fields; ++i)
-                if (link->Exposed[i]) Bind(handle, stmt, param++, row[i]);
+                if (link->Exposed[i]) Bind(handle, stmt, param++, row[i], dateTexts[slot++].Text);
         }
         if (sqlite3_step(stmt) != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(handle));
     };
