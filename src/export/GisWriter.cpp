@@ -33,16 +33,16 @@ const TGdalWriter& Writer() {
             looked += "\r(" + path + ")";
             continue;
         }
-        void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!module) {
+        void* library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
             const char* why = dlerror();
             throw Exception(std::string("Modul exportu GIS sa nedá načítať: ") + (why ? why : "?") + "\r(" + path + ")");
         }
         using TEntry = const TGdalWriter* (*)();
-        const auto entry = reinterpret_cast<TEntry>(dlsym(module, kGdalWriterEntry));
+        const auto entry = reinterpret_cast<TEntry>(dlsym(library, kGdalWriterEntry));
         const TGdalWriter* found = entry ? entry() : nullptr;
         if (!found || found->Version != kGdalWriterVersion) {
-            dlclose(module);
+            dlclose(library);
             throw Exception("Modul exportu GIS nepatrí k tejto verzii programu\r(" + path + ")");
         }
         writer = found;  // never unloaded: GDAL keeps its drivers for the life of the process
