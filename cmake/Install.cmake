@@ -1,5 +1,5 @@
-# cmake --install: the programs into bin, their companion files (the error table
-# template and the sample standard) into share/vexa, where an installed program looks
+# cmake --install: the programs into bin, the GIS export's writer module into lib/vexa,
+# their companion files (the error table template and the sample standard) into share/vexa, where an installed program looks
 # for them (../share/vexa from its own directory), the desktop entry with its icon and
 # the manual pages made from each program's --help by help2man (when it is there).
 include(GNUInstallDirs)
@@ -9,6 +9,8 @@ if(TARGET vexa)
   list(APPEND VEXA_PROGRAMS vexa)
 endif()
 install(TARGETS ${VEXA_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The GIS export's writer module, where an installed program looks for it (../lib/vexa).
+install(TARGETS vexa_gdal LIBRARY DESTINATION lib/vexa)
 # The programs find the companions at ../share/vexa only with the usual layout.
 if(NOT CMAKE_INSTALL_BINDIR STREQUAL "bin" OR NOT CMAKE_INSTALL_DATADIR STREQUAL "share")
   message(WARNING "Installed programs look for their files in ../share/vexa: "

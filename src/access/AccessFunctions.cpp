@@ -79,8 +79,12 @@ std::string Text(sqlite3_value* v) {
 // the text functions can work on bytes); nothing for other values.
 std::optional<std::string_view> AsciiText(sqlite3_value* v) {
     if (sqlite3_value_type(v) != SQLITE_TEXT) return std::nullopt;
-    const auto* p = reinterpret_cast<const char*>(sqlite3_value_text(v));
+    // UTF-8 text is read as the bytes it is stored as: sqlite3_value_text would first copy a
+    // text read from a row to end it with a NUL. Other encodings are converted to UTF-8.
+    const bool utf8 = sqlite3_value_encoding(v) == SQLITE_UTF8;
+    const auto* p = static_cast<const char*>(utf8 ? sqlite3_value_blob(v) : sqlite3_value_text(v));
     const auto n = static_cast<std::size_t>(sqlite3_value_bytes(v));
+    if (n == 0) return std::string_view();
     if (!p) return std::nullopt;
     for (std::size_t i = 0; i < n; ++i)
         if (static_cast<unsigned char>(p[i]) >= 0x80) return std::nullopt;
@@ -117,6 +121,7 @@ bool Truth(sqlite3_value* v) {
 }
 
 double BankersRound(double x) {
+    if (x == std::trunc(x)) return x;  // a whole number (or infinity) is its own rounding
     const int mode = std::fegetround();
     std::fesetround(FE_TONEAREST);
     const double r = std::nearbyint(x);
@@ -463,25 +468,24 @@ void OpPow(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
     ResultNumber(c, std::pow(Number(a[0]), Number(a[1])));
 }
-// like(pattern, text): SQLite's form of "text LIKE pattern".
-void FnLike(sqlite3_context* c, int, sqlite3_value** a) {
-    if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
-    sqlite3_result_int(c, AccessLike(Text(a[1]), Text(a[0])) ? 1 : 0);
-}
+// A character of a text as its code point: a byte of an ASCII text, or a code point.
+char32_t CodeOf(char c) { return static_cast<unsigned char>(c); }
+char32_t CodeOf(char32_t c) { return c; }
 
-// Like on code points: * ? # [list] [!list] [a-z].
-bool LikeAt(const U32& s, std::size_t si, const U32& p, std::size_t pi) {
+// Like on code points (or on the bytes of ASCII texts): * ? # [list] [!list] [a-z].
+template <class S>
+bool LikeAt(const S& s, std::size_t si, const S& p, std::size_t pi) {
     while (pi < p.size()) {
-        const char32_t pc = p[pi];
+        const char32_t pc = CodeOf(p[pi]);
         if (pc == '*') {
-            while (pi < p.size() && p[pi] == '*') ++pi;
+            while (pi < p.size() && CodeOf(p[pi]) == '*') ++pi;
             if (pi == p.size()) return true;
             for (std::size_t k = si; k <= s.size(); ++k)
                 if (LikeAt(s, k, p, pi)) return true;
             return false;
         }
         if (si >= s.size()) return false;
-        const char32_t sc = s[si];
+        const char32_t sc = CodeOf(s[si]);
         if (pc == '?') {
             ++si, ++pi;
             continue;
@@ -493,21 +497,21 @@ bool LikeAt(const U32& s, std::size_t si, const U32& p, std::size_t pi) {
         }
         if (pc == '[') {
             std::size_t close = pi + 1;
-            if (close < p.size() && p[close] == '!') ++close;
-            while (close < p.size() && p[close] != ']') ++close;
+            if (close < p.size() && CodeOf(p[close]) == '!') ++close;
+            while (close < p.size() && CodeOf(p[close]) != ']') ++close;
             if (close >= p.size()) throw TAccessError("Invalid pattern string");
             std::size_t k = pi + 1;
             bool negate = false;
-            if (k < close && p[k] == '!') {
+            if (k < close && CodeOf(p[k]) == '!') {
                 negate = true;
                 ++k;
             }
             bool hit = false;
             for (; k < close; ++k) {
-                if (k + 2 < close && p[k + 1] == '-') {
-                    if (sc >= p[k] && sc <= p[k + 2]) hit = true;
+                if (k + 2 < close && CodeOf(p[k + 1]) == '-') {
+                    if (sc >= CodeOf(p[k]) && sc <= CodeOf(p[k + 2])) hit = true;
                     k += 2;
-                } else if (p[k] == sc) {
+                } else if (CodeOf(p[k]) == sc) {
                     hit = true;
                 }
             }
@@ -520,6 +524,26 @@ bool LikeAt(const U32& s, std::size_t si, const U32& p, std::size_t pi) {
         ++si, ++pi;
     }
     return si == s.size();
+}
+
+// Like on two ASCII texts: upper-cased byte for byte, as UpperChar does.
+bool AsciiLike(std::string_view text, std::string_view pattern) {
+    auto upper = [](std::string_view t) {
+        std::string u(t);
+        for (char& ch : u)
+            if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 32);
+        return u;
+    };
+    return LikeAt(upper(text), 0, upper(pattern), 0);
+}
+
+// like(pattern, text): SQLite's form of "text LIKE pattern".
+void FnLike(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[0]) || Null(a[1])) return sqlite3_result_null(c);
+    const auto pattern = AsciiText(a[0]);
+    const auto text = pattern ? AsciiText(a[1]) : std::nullopt;
+    if (pattern && text) return sqlite3_result_int(c, AsciiLike(*text, *pattern) ? 1 : 0);
+    sqlite3_result_int(c, AccessLike(Text(a[1]), Text(a[0])) ? 1 : 0);
 }
 
 // ---- Access's text order ----------------------------------------------------------
@@ -1315,6 +1339,10 @@ std::string AccessLower(const std::string& utf8) {
 
 bool AccessLike(const std::string& text, const std::string& pattern) {
     // Letters compared ignoring case; ranges in brackets too.
+    auto ascii = [](const std::string& t) {
+        return std::all_of(t.begin(), t.end(), [](char ch) { return static_cast<unsigned char>(ch) < 0x80; });
+    };
+    if (ascii(text) && ascii(pattern)) return AsciiLike(text, pattern);
     return LikeAt(UpperU32(DecodeUtf8(text)), 0, UpperU32(DecodeUtf8(pattern)), 0);
 }
 

@@ -196,6 +196,7 @@ Arguments Parse(int argc, char** argv) {
         } else if (name == "--export") {
             args.Export = value(name);
             gisexport::DriverOf(args.Export);  // an unknown extension is refused before the run
+            gisexport::RequireWriter();        // and so is an export without its writer
         } else if (name == "--crs") {
             args.Crs = value(name);
             gisexport::CheckCrs(args.Crs);  // refused before the run, as an unknown format

@@ -78,6 +78,14 @@ std::optional<double> TextToFloat(const std::string& text) {
     const char* b = text.data();
     const char* e = b + text.size();
     if (*b == '+') ++b;
+    // A whole number of up to 15 digits is exact as a double: read without from_chars.
+    const char* digits = b < e && *b == '-' ? b + 1 : b;
+    if (digits < e && e - digits <= 15) {
+        std::int64_t whole = 0;
+        const char* p = digits;
+        for (; p < e && *p >= '0' && *p <= '9'; ++p) whole = whole * 10 + (*p - '0');
+        if (p == e) return digits == b ? static_cast<double>(whole) : -static_cast<double>(whole);
+    }
     double v = 0;
     auto r = std::from_chars(b, e, v);
     if (r.ec != std::errc() || r.ptr != e) return std::nullopt;

@@ -6,6 +6,8 @@
 // Coordinates are in the coordinate system given (EPSG:5514 by default); GeoJSON
 // is written in WGS 84 longitude/latitude as its standard requires (GDAL reprojects).
 // Every file is written beside its final name and renamed over it when complete.
+// The writing itself is done by the module vexa-gdal.so (GdalModule.h), loaded at the
+// first call of WriteLayers or CheckCrs; without it they raise an error naming it.
 #include "export/GisLayers.h"
 
 #include <string>
@@ -24,5 +26,8 @@ std::string DriverOf(const std::string& path);
 
 // Throws when GDAL does not know the coordinate system ("EPSG:5514", WKT, PROJ string).
 void CheckCrs(const std::string& crs);
+
+// Loads the writer module now; throws when it is missing or cannot be loaded.
+void RequireWriter();
 
 }  // namespace vexa::gisexport

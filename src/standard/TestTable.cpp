@@ -17,7 +17,6 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
-#include <map>
 #include <set>
 
 namespace vexa {
@@ -109,8 +108,9 @@ bool DateText(const TDate& t, char (&out)[10]) {
 }
 
 // A field value bound as a value of TestTab, the way ToDb converts it. Texts are
-// bound without a copy: they live in the link as long as the statement uses them.
-void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const TValue& v) {
+// bound without a copy: they live in the link as long as the statement uses them, and
+// a date's text is written into dateText, which the caller keeps as long.
+void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const TValue& v, char (&dateText)[10]) {
     int rc = SQLITE_OK;
     if (const auto* s = std::get_if<std::string>(&v))
         rc = sqlite3_bind_text(stmt, index, s->data(), static_cast<int>(s->size()), SQLITE_STATIC);
@@ -119,9 +119,8 @@ void Bind(sqlite3* db, sqlite3_stmt* stmt, int index, const TValue& v) {
     else if (const auto* b = std::get_if<bool>(&v))
         rc = sqlite3_bind_int64(stmt, index, *b ? -1 : 0);
     else if (const auto* t = std::get_if<TDate>(&v)) {
-        char text[10];
-        if (DateText(*t, text)) {
-            rc = sqlite3_bind_text(stmt, index, text, sizeof text, SQLITE_TRANSIENT);
+        if (DateText(*t, dateText)) {
+            rc = sqlite3_bind_text(stmt, index, dateText, sizeof dateText, SQLITE_STATIC);
         } else {
             const std::string other = ToDb(v).AsText();
             rc = sqlite3_bind_text(stmt, index, other.data(), static_cast<int>(other.size()), SQLITE_TRANSIENT);
@@ -187,9 +186,22 @@ struct TChange {
     TValue Value;
 };
 
+// A column of TestTab as the value of its field: what FromDb and Fit give (a
+// memo's text as it is). A text of a character field is taken straight from the row.
+TValue FieldValue(sqlite3_stmt* stmt, int column, const TFldDef& field, bool readOnly) {
+    if ((readOnly || field.FieldType == TFldType::dbfChar) && sqlite3_column_type(stmt, column) == SQLITE_TEXT) {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+        std::string text(bytes ? bytes : "", static_cast<std::size_t>(sqlite3_column_bytes(stmt, column)));
+        if (readOnly) return text;
+        return Fit(std::move(text), field);
+    }
+    const TDbValue v = ColumnValue(stmt, column);
+    return readOnly ? FromDb(v, TFldType::dbfChar) : Fit(FromDb(v, field.FieldType), field);
+}
+
 // Writes the changes into a new table beside the file and puts it in the
 // file's place: the header (code page included), untouched fields and deleted
-// rows stay byte for byte.
+// rows stay byte for byte. The changes and the deleted records come in record order.
 void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, const std::vector<int>& deleted,
                   const std::vector<std::vector<TValue>>& added) {
     dbfio::TableRewriter rewriter(path);
@@ -197,9 +209,6 @@ void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, 
     const std::vector<dbfio::FieldLayout>& layout = source.Header().Fields;
     const int codePage = source.CodePage();
     const std::size_t length = source.Header().RecordLength;
-    std::map<int, std::vector<const TChange*>> byRecord;
-    for (const TChange& c : changes) byRecord[c.Record].push_back(&c);
-    const std::set<int> gone(deleted.begin(), deleted.end());
 
     auto put = [&](std::string& record, int row, std::size_t field, const TValue& value) {
         const dbfio::FieldLayout& f = layout[field];
@@ -215,16 +224,21 @@ void ApplyChanges(const std::string& path, const std::vector<TChange>& changes, 
 
     rewriter.Begin(source.Header());
     const int records = static_cast<int>(source.RecordCount());
+    std::size_t nextChange = 0, nextDeleted = 0;
+    std::string record;
     for (int r = 0; r < records; ++r) {
-        std::string record(source.Record(static_cast<std::uint32_t>(r)), length);
-        if (auto it = byRecord.find(r); it != byRecord.end())
-            for (const TChange* c : it->second) put(record, r, static_cast<std::size_t>(c->Field), c->Value);
-        if (gone.count(r)) record[0] = '*';
+        record.assign(source.Record(static_cast<std::uint32_t>(r)), length);
+        for (; nextChange < changes.size() && changes[nextChange].Record == r; ++nextChange)
+            put(record, r, static_cast<std::size_t>(changes[nextChange].Field), changes[nextChange].Value);
+        if (nextDeleted < deleted.size() && deleted[nextDeleted] == r) {
+            record[0] = '*';
+            ++nextDeleted;
+        }
         rewriter.Put(record);
     }
     int row = records;
     for (const auto& values : added) {
-        std::string record(length, ' ');
+        record.assign(length, ' ');
         for (std::size_t f = 0; f < layout.size(); ++f)
             if (f < values.size() && !IsNull(values[f])) put(record, row, f, values[f]);
         rewriter.Put(record);
@@ -296,17 +310,23 @@ void TBlkStandardGXD::LinkTestTable() {
     link->Values.resize(link->Records * fields);
     link->Present.assign(link->Records, false);
     sqlite3* handle = db.Handle();
+    // The dates' texts as bound, one per parameter, kept as long as the statements.
+    struct TDateText {
+        char Text[10];
+    };
+    std::vector<TDateText> dateTexts(static_cast<std::size_t>(batchRows) * columnNames.size());
     TStatement many(handle, head + tuples);
     TStatement one(handle, head + tuple);
     // Binds rows of the link (texts are not copied: the link keeps them) and runs the statement.
     auto insert = [&](sqlite3_stmt* stmt, const std::size_t* records, int count) {
         sqlite3_reset(stmt);
         int param = 1;
+        std::size_t slot = 0;
         for (int r = 0; r < count; ++r) {
             const TValue* row = link->Values.data() + records[r] * fields;
             sqlite3_bind_int64(stmt, param++, static_cast<std::int64_t>(records[r]) + 1);
             for (std::size_t i = 0; i < fields; ++i)
-                if (link->Exposed[i]) Bind(handle, stmt, param++, row[i]);
+                if (link->Exposed[i]) Bind(handle, stmt, param++, row[i], dateTexts[slot++].Text);
         }
         if (sqlite3_step(stmt) != SQLITE_DONE) throw EAccessDbError(sqlite3_errmsg(handle));
     };
@@ -352,47 +372,43 @@ void TBlkStandardGXD::WriteBackTestTable() {
         if (link->Exposed[i]) columns += ", " + QuoteSqlName(link->Fields[i].Name);
     TStatement st(handle, "select " + columns + " from " + kTestTab + " order by rowid");
 
+    // The rows come in rowid order, so the changes are gathered in record order.
     std::vector<TChange> changes;
     std::vector<std::vector<TValue>> added;
     std::vector<bool> seen(link->Records, false);
+    const std::size_t fields = link->Fields.size();
     for (;;) {
         const int rc = sqlite3_step(st.Stmt);
         if (rc == SQLITE_DONE) break;
         if (rc != SQLITE_ROW) throw EAccessDbError(sqlite3_errmsg(handle));
         const std::int64_t rowid = sqlite3_column_int64(st.Stmt, 0);
         const TValue* original = link->Original(rowid);
-        if (original) {
-            seen[static_cast<std::size_t>(rowid - 1)] = true;
-            // Most rows come back as they were read: told apart without converting them.
-            bool same = true;
-            int column = 1;
-            for (std::size_t i = 0; i < link->Fields.size() && same; ++i)
-                if (link->Exposed[i])
-                    same = PlainlySame(st.Stmt, column++, original[i], link->Fields[i], link->ReadOnly[i]);
-            if (same) continue;
-        }
-        std::vector<TValue> values(link->Fields.size());
-        int column = 1;
-        for (std::size_t i = 0; i < link->Fields.size(); ++i)
-            if (link->Exposed[i]) {
-                const TDbValue v = ColumnValue(st.Stmt, column++);
-                values[i] = link->ReadOnly[i] ? FromDb(v, TFldType::dbfChar)
-                                              : Fit(FromDb(v, link->Fields[i].FieldType), link->Fields[i]);
-            }
         if (!original) {
-            for (std::size_t i = 0; i < link->Fields.size(); ++i)
+            std::vector<TValue> values(fields);
+            int column = 1;
+            for (std::size_t i = 0; i < fields; ++i)
+                if (link->Exposed[i]) values[i] = FieldValue(st.Stmt, column++, link->Fields[i], link->ReadOnly[i]);
+            for (std::size_t i = 0; i < fields; ++i)
                 if (link->ReadOnly[i] && !IsNull(values[i]))
                     throw EAccessDbError("Memo pole " + link->Fields[i].Name + " nemožno meniť dotazom.\r(" +
                                          link->Path + ")");
             added.push_back(std::move(values));
             continue;
         }
-        for (std::size_t i = 0; i < link->Fields.size(); ++i) {
-            if (!link->Exposed[i] || values[i] == original[i]) continue;
+        seen[static_cast<std::size_t>(rowid - 1)] = true;
+        // Most columns come back as they were read: told apart without converting them;
+        // only the others are converted and compared.
+        int column = 1;
+        for (std::size_t i = 0; i < fields; ++i) {
+            if (!link->Exposed[i]) continue;
+            const int at = column++;
+            if (PlainlySame(st.Stmt, at, original[i], link->Fields[i], link->ReadOnly[i])) continue;
+            TValue value = FieldValue(st.Stmt, at, link->Fields[i], link->ReadOnly[i]);
+            if (value == original[i]) continue;
             if (link->ReadOnly[i])
                 throw EAccessDbError("Memo pole " + link->Fields[i].Name + " nemožno meniť dotazom.\r(" + link->Path +
                                      ")");
-            changes.push_back({static_cast<int>(rowid - 1), static_cast<int>(i), values[i]});
+            changes.push_back({static_cast<int>(rowid - 1), static_cast<int>(i), std::move(value)});
         }
     }
     std::vector<int> deleted;

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cmath>
+#include <string>
+
 using namespace vexa;
 
 TEST(Text, FormatAndCase) {
@@ -24,6 +28,24 @@ TEST(Text, NumbersReadWholeTextOnly) {
     EXPECT_EQ(FloatToText(12.0), "12");
     double v = 1.0 / 3.0;
     EXPECT_EQ(TextToFloat(FloatToText(v)), v);  // shortest text still round-trips
+}
+
+// Whole numbers are read by a path of their own: each gives what std::from_chars gives
+// (the sign of zero included), and what it refuses stays refused.
+TEST(Text, WholeNumbersReadAsFromCharsReadsThem) {
+    for (const std::string text : {"0", "-0", "7", "+12", "007", "-42", "123456789012345", "-999999999999999",
+                                   "1234567890123456", "9007199254740993", "+-5", "1.0000", "-12.5"}) {
+        const std::string unsigned_ = text[0] == '+' ? text.substr(1) : text;
+        double expected = 0;
+        const auto r = std::from_chars(unsigned_.data(), unsigned_.data() + unsigned_.size(), expected);
+        ASSERT_EQ(r.ptr, unsigned_.data() + unsigned_.size()) << text;
+        const auto got = TextToFloat(text);
+        ASSERT_TRUE(got.has_value()) << text;
+        EXPECT_EQ(*got, expected) << text;
+        EXPECT_EQ(std::signbit(*got), std::signbit(expected)) << text;
+    }
+    for (const char* text : {"", "+", "-", "12 ", " 12", "1-2", "--5", "++5", "0x10", "12a"})
+        EXPECT_FALSE(TextToFloat(text).has_value()) << text;
 }
 
 TEST(Text, CodePage1250RoundTrip) {

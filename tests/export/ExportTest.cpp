@@ -413,6 +413,38 @@ TEST_F(Export, RefusesBlockDirectoriesAndUnknownFormats) {
     EXPECT_FALSE(fs::exists(map / "Chyby.DBF"));
 }
 
+// The writer is a module of its own: a program without it checks as before and refuses an
+// export before the run, naming the module; with the module in ../lib/vexa (an installed
+// program's place) it exports.
+TEST_F(Export, WithoutTheWriterModuleAnExportIsRefusedBeforeTheRun) {
+    const fs::path built = fs::path(VEXA_CHECK_PROGRAM).parent_path();
+    const fs::path lone = temp.Path() / "bin";
+    fs::create_directories(lone);
+    fs::copy_file(VEXA_CHECK_PROGRAM, lone / "vexa-check");
+    for (const char* name : {"StandardGXD.mdb", "Chyby.dbf"}) fs::copy_file(built / name, lone / name);
+    const std::string program = (lone / "vexa-check").string();
+    const fs::path gpkg = temp.Path() / "x.gpkg";
+
+    Outcome refused = Run(program, "--points 3 --export " + Quote(gpkg.string()) + " " + Quote(map.string()));
+    EXPECT_EQ(refused.Status, 2);
+    EXPECT_NE(refused.Err.find("vexa-gdal.so"), std::string::npos) << refused.Err;
+    EXPECT_EQ(refused.Out, "");
+    EXPECT_FALSE(fs::exists(gpkg));
+    EXPECT_FALSE(fs::exists(map / "Chyby.DBF"));
+
+    Outcome checked = Run(program, "--points 3 --quiet " + Quote(map.string()));
+    EXPECT_EQ(checked.Status, 3) << checked.Err;
+    EXPECT_NE(checked.Out.find("LE_00002.blk\tB\t2\t6\t-31\t"), std::string::npos) << checked.Out;
+
+    fs::create_directories(temp.Path() / "lib" / "vexa");
+    fs::copy_file(built / "vexa-gdal.so", temp.Path() / "lib" / "vexa" / "vexa-gdal.so");
+    Outcome exported = Run(program, "--points 3 --quiet --export " + Quote(gpkg.string()) + " " + Quote(map.string()));
+    EXPECT_EQ(exported.Status, 3) << exported.Err;
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    EXPECT_EQ(ds->GetLayerByName("findings_point")->GetFeatureCount(), 2);
+}
+
 // --crs names the map's coordinate system; the layers carry it.
 TEST_F(Export, CrsOptionIsTheLayersSystem) {
     const fs::path gpkg = temp.Path() / "c.gpkg";

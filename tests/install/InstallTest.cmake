@@ -1,6 +1,7 @@
 # Runs as cmake -P: installs the build into WORK_DIR/usr and checks the installed tree
-# and the installed vexa-check (its version, and a check of a copy of the sample map
-# with the standard and template it finds in share/vexa).
+# and the installed vexa-check (its version, a check of a copy of the sample map
+# with the standard and template it finds in share/vexa, and its export through the
+# writer module it finds in lib/vexa).
 set(prefix ${WORK_DIR}/usr)
 file(REMOVE_RECURSE ${WORK_DIR})
 
@@ -15,7 +16,8 @@ if(NOT rc EQUAL 0)
   fail("cmake --install failed (${rc}):\n${out}${err}")
 endif()
 
-set(expected bin/vexa-check bin/vexa-info bin/vexa-query share/vexa/Chyby.dbf share/vexa/StandardGXD.mdb)
+set(expected bin/vexa-check bin/vexa-info bin/vexa-query lib/vexa/vexa-gdal.so share/vexa/Chyby.dbf
+             share/vexa/StandardGXD.mdb)
 if(WITH_GUI)
   list(APPEND expected bin/vexa share/applications/vexa.desktop share/icons/hicolor/scalable/apps/vexa.svg)
 endif()
@@ -58,5 +60,11 @@ execute_process(COMMAND ${prefix}/bin/vexa-check --quiet --points 1 --block LE_0
 if(NOT rc EQUAL 1 OR NOT out STREQUAL "LE_00002.blk\tB\t2\t6\t-31\tneprípustný druh vo vrstve\n" OR
    NOT EXISTS ${WORK_DIR}/map/Chyby.DBF)
   fail("installed vexa-check on the sample map: ${rc}\n'${out}'\n'${err}'")
+endif()
+# The installed writer module: the same check exported as a GeoPackage.
+execute_process(COMMAND ${prefix}/bin/vexa-check --quiet --points 1 --block LE_00002.blk --export ${WORK_DIR}/f.gpkg
+                        ${WORK_DIR}/map RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 1 OR NOT EXISTS ${WORK_DIR}/f.gpkg)
+  fail("installed vexa-check --export: ${rc}\n'${out}'\n'${err}'")
 endif()
 file(REMOVE_RECURSE ${WORK_DIR})
