@@ -3,6 +3,7 @@
 #include "common/FileNames.h"
 #include "common/SysError.h"
 
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLayout>
@@ -114,6 +115,14 @@ bool TMapViewForm::ShowFinding(const std::string& blockDir, render::TElementRef 
     FView.Resize(FCanvas->width(), FCanvas->height());
     const bool fresh = !FView.Scene() || FView.Scene()->BlockDir() != blockDir;
     try {
+        // Reading a big block takes a moment: the wait cursor says so.
+        if (fresh) QApplication::setOverrideCursor(Qt::WaitCursor);
+        struct TRestore {
+            bool On;
+            ~TRestore() {
+                if (On) QApplication::restoreOverrideCursor();
+            }
+        } restore{fresh};
         FView.OpenBlock(blockDir);
     } catch (const std::exception& e) {
         setWindowTitle("Mapa");
