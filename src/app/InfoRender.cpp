@@ -1,12 +1,12 @@
 // vexa-info's --render option: the block drawn as the error browser's map view draws it,
 // into a PNG file; with --around the element fitted in the view and marked in red.
 #include "InfoCommands.h"
+#include "InfoBlockJson.h"
 #include "Json.h"
 
 #include "common/Exception.h"
 #include "render/MapView.h"
 
-#include <cstdlib>
 
 namespace vexa {
 
@@ -14,31 +14,23 @@ namespace {
 
 constexpr int kMinSide = 16, kMaxSide = 8192;
 
-int Side(const std::string& text, std::size_t& pos) {
-    const std::size_t start = pos;
-    while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9') ++pos;
-    if (pos == start || pos - start > 5) return -1;
-    return std::atoi(text.substr(start, pos - start).c_str());
-}
-
 void ParseSize(const std::string& text, int& width, int& height) {
-    std::size_t pos = 0;
-    width = Side(text, pos);
-    const bool x = pos < text.size() && (text[pos] == 'x' || text[pos] == 'X');
-    if (x) ++pos;
-    height = x ? Side(text, pos) : -1;
-    if (pos != text.size() || width < kMinSide || height < kMinSide || width > kMaxSide || height > kMaxSide)
+    const std::size_t x = text.find_first_of("xX");
+    width = height = -1;
+    if (x != std::string::npos) {
+        width = ParseInt32(text.substr(0, x), "šírka obrázka");
+        height = ParseInt32(text.substr(x + 1), "výška obrázka");
+    }
+    if (width < kMinSide || height < kMinSide || width > kMaxSide || height > kMaxSide)
         throw Exception("Chybný rozmer obrázka: " + text + " (ŠÍRKAxVÝŠKA, " + std::to_string(kMinSide) + " až " +
                         std::to_string(kMaxSide) + " bodov)");
 }
 
+// G:N as --find reads it.
 render::TElementRef ParseElement(const std::string& text) {
-    const auto group = text.size() > 2 && text[1] == ':' ? GroupOfLetter(text[0]) : std::nullopt;
-    char* end = nullptr;
-    const long number = group ? std::strtol(text.c_str() + 2, &end, 10) : 0;
-    if (!group || !end || *end != '\0' || number <= 0 || number > 0x7FFFFFFF)
-        throw Exception("Chybný prvok: " + text + " (G:N, G je L, B, T alebo P a N číslo prvku)");
-    return {*group, std::int32_t(number)};
+    const auto parts = SplitArgument(text);
+    if (parts.size() != 2) throw Exception("--around čaká G:N, nie '" + text + "'");
+    return {ParseGroupLetter(parts[0]), ParseInt32(parts[1], "číslo prvku")};
 }
 
 int Render(const std::string& target, const std::string& file, std::ostream& out) {

@@ -6,6 +6,7 @@
 // through it.
 #include "render/MapImage.h"
 #include "render/MapScene.h"
+#include "standard/FindingPlace.h"
 
 #include <memory>
 #include <optional>
@@ -13,10 +14,6 @@
 #include <vector>
 
 namespace vexa::render {
-
-// Margin around a point element when it is shown: the GIS gets it with each request,
-// the map view fits the same rectangle.
-inline constexpr double kPointMargin = 10.0;
 
 // The rectangle that showing an element asks for: the box it is shown by (a point's
 // widened by the margin on every side), with the view's scale factor applied about its

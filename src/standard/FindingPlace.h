@@ -10,6 +10,10 @@
 
 namespace vexa {
 
+// Margin around a point element when it is shown: the GIS gets it with each show request,
+// the map view fits the same rectangle.
+inline constexpr double kPointMargin = 10.0;
+
 // Boundary rings are joined within this tolerance, as the area check joins them.
 constexpr double kAreaRingTolerance = 0.01;
 

@@ -3,13 +3,12 @@
 // a new link for every request, freed right after it in every case.
 #include "gislink/GisPlatform.h"
 #include "gislink/TpDdeObj.h"
+#include "standard/FindingPlace.h"  // kPointMargin
 #include "ui/ErrorFilter.h"
 
 namespace vexa {
 
 inline constexpr const char* kStartTopolText = "Spusti Topol 6.x.";
-// Margin around a point element handed with each request.
-inline constexpr double kPointMargin = 10.0;
 
 enum class TGisShowOutcome {
     NotRunning,    // no GIS window: "Spusti Topol 6.x." was shown

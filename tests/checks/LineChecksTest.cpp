@@ -309,10 +309,10 @@ TEST_F(LineChecks, ManyIdenticalLinesAreFoundInNLogNTime) {
     // each), so that a machine's speed and load cancel out: n log n gives about 4.5 times,
     // comparing the lines of one hash with each other 16 times.
     auto identical = [](int count) {
-        BlockSpec spec;
-        for (int k = 1; k <= count; ++k) spec.AddLine(k, 1, {{0, 0}, {5, 5}, {10, 0}}, k % 2 == 0);
-        spec.AddLine(count + 1, 1, {{0, 0}, {5, 5}, {10, 1}});  // alike rectangle, other vertices
-        return spec;
+        BlockSpec lines;
+        for (int k = 1; k <= count; ++k) lines.AddLine(k, 1, {{0, 0}, {5, 5}, {10, 0}}, k % 2 == 0);
+        lines.AddLine(count + 1, 1, {{0, 0}, {5, 5}, {10, 1}});  // alike rectangle, other vertices
+        return lines;
     };
     const int n = 30000;
     Write(identical(n / 4), "LE_2.blk");

@@ -126,6 +126,16 @@ struct SwitchableDde : IDdeClient {
     bool Available() const override { return Link; }
 };
 
+// Writes the map's "Chyby.DBF" with these findings; returns its path.
+std::string WriteErrorTable(const fs::path& map, const std::vector<TErrorRecord>& findings) {
+    const std::string table = (map / "Chyby.DBF").string();
+    TErrorTable::CreateTemplate(table);
+    TErrorTable t(table);
+    TErrorTableGuard guard(t);
+    for (const TErrorRecord& r : findings) t.Append(r);
+    return table;
+}
+
 // One program: its directory (standard and template), the three windows in creation order, a map.
 struct Program {
     explicit Program(bool withStandard = true, const std::vector<std::string>& tools = {}) {
@@ -533,16 +543,11 @@ private slots:
         Program p;
         MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 5}});
         p.Open(p.Map.Path());
-        const std::string table = (p.Map.Path() / "Chyby.DBF").string();
-        TErrorTable::CreateTemplate(table);
-        {
-            TErrorTable t(table);
-            TErrorTableGuard guard(t);
-            t.Append({-31, "LE_00001.blk", "LE", "B", 6, 1, "neprípustný druh vo vrstve"});
-            t.Append({-32, "LE_00001.blk", "LE", "B", 5, 2, "uhol otočenia"});
-            t.Append({-11, "LE_00001.blk", "LE", "L", 9, 6, "prípustnosť"});
-            t.Append({-91, "LE_00001.blk", std::nullopt, "L", std::nullopt, std::nullopt, "DB l0009.dbf neexistuje"});
-        }
+        const std::string table = WriteErrorTable(p.Map.Path(), {
+            {-31, "LE_00001.blk", "LE", "B", 6, 1, "neprípustný druh vo vrstve"},
+            {-32, "LE_00001.blk", "LE", "B", 5, 2, "uhol otočenia"},
+            {-11, "LE_00001.blk", "LE", "L", 9, 6, "prípustnosť"},
+            {-91, "LE_00001.blk", std::nullopt, "L", std::nullopt, std::nullopt, "DB l0009.dbf neexistuje"}});
         p.Dialogs.File = table;
         const fs::path gpkg = p.Map.Path() / "e.gpkg";
         int info = 0;
@@ -596,16 +601,11 @@ private slots:
     void BrowserFiltersCountsAndScales() {
         Program p;
         p.OpenBlocks({"LE_00001.blk"});
-        const std::string table = (p.Map.Path() / "Chyby.DBF").string();
-        TErrorTable::CreateTemplate(table);
-        {
-            TErrorTable t(table);
-            TErrorTableGuard guard(t);
-            t.Append({-73, "LE_00001.blk", "LE", "L", 1, 5, "zhoda"});
-            t.Append({-11, "LE_00001.blk", "LE", "L", 9, 6, "prípustnosť"});
-            t.Append({-31, "LE_00001.blk", "LE", "B", 6, 1, "bod"});
-            t.Append({-91, "LE_00001.blk", std::nullopt, "L", std::nullopt, std::nullopt, "databáza"});
-        }
+        const std::string table = WriteErrorTable(p.Map.Path(), {
+            {-73, "LE_00001.blk", "LE", "L", 1, 5, "zhoda"},
+            {-11, "LE_00001.blk", "LE", "L", 9, 6, "prípustnosť"},
+            {-31, "LE_00001.blk", "LE", "B", 6, 1, "bod"},
+            {-91, "LE_00001.blk", std::nullopt, "L", std::nullopt, std::nullopt, "databáza"}});
         p.Dialogs.File = (p.Map.Path() / "other.dbf").string();
         p.Dialogs.Colour = QColor(0, 128, 255);
         bool seen = false;
@@ -995,15 +995,11 @@ private slots:
     void BrowserGrowsWithItsWindowAndShowsLongTextsWhole() {
         Program p;
         p.OpenBlocks({"LE_00001.blk"});
-        const std::string table = (p.Map.Path() / "Chyby.DBF").string();
-        TErrorTable::CreateTemplate(table);
         const std::string longText = std::string(findingtext::DuplicateLines) +
                                      "101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112, 113, 114, 115";
-        {
-            TErrorTable t(table);
-            TErrorTableGuard guard(t);
-            for (int i = 1; i <= 30; ++i) t.Append({-14, "LE_00001.blk", "LE", "L", 1, i, longText});
-        }
+        std::vector<TErrorRecord> findings;
+        for (int i = 1; i <= 30; ++i) findings.push_back({-14, "LE_00001.blk", "LE", "L", 1, i, longText});
+        const std::string table = WriteErrorTable(p.Map.Path(), findings);
         QSize before, gridBefore, gridAfter;
         int lastSectionRight = 0, viewportWidth = 0, textColumn = -1;
         QString tip, textTitle;
@@ -1134,17 +1130,12 @@ private slots:
                 if (ElementPlace(blk, egArea, stand).Shape == TPlaceShape::AreaPoint) broken = stand;
         }
         QVERIFY2(broken != 0, "the broken link leaves every ring closed");
-        const std::string table = (p.Map.Path() / "Chyby.DBF").string();
-        TErrorTable::CreateTemplate(table);
-        {
-            TErrorTable t(table);
-            TErrorTableGuard guard(t);
-            t.Append({-12, "LE_00001.blk", "LE", "L", 21, 14, "krivka"});
-            t.Append({-31, "LE_00001.blk", "LE", "B", 5, 1, "bod"});
-            t.Append({-31, "LE_00001.blk", "LE", "B", 5, 2, "bod"});
-            t.Append({-72, "LE_00001.blk", "LE", "P", 1, broken, "topológia"});
-            t.Append({-11, "LE_00002.blk", "LE", "L", 1, 1, "prázdny blok"});
-        }
+        const std::string table = WriteErrorTable(p.Map.Path(), {
+            {-12, "LE_00001.blk", "LE", "L", 21, 14, "krivka"},
+            {-31, "LE_00001.blk", "LE", "B", 5, 1, "bod"},
+            {-31, "LE_00001.blk", "LE", "B", 5, 2, "bod"},
+            {-72, "LE_00001.blk", "LE", "P", 1, broken, "topológia"},
+            {-11, "LE_00002.blk", "LE", "L", 1, 1, "prázdny blok"}});
         p.Dialogs.File = table;
         p.Dialogs.Colour = QColor(0, 0, 255);
         bool seen = false;
