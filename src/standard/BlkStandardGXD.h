@@ -24,7 +24,7 @@ public:
 class TStringList;     // sorted, case-insensitive, duplicates ignored (standard/StringList.h)
 class TErrorTable;     // the working error table (standard/ErrorTable.h)
 class TFindingFanOut;  // the sinks of the findings (standard/Findings.h)
-class TAccessDb;       // the working copy with the Access-SQL layer (standard/AccessDb.h)
+class TAccessDb;       // the working copy with the Access-SQL layer (access/AccessDb.h)
 class TCheckRunCache;  // work shared by the element checks across one block (standard/CheckRunCache.h)
 
 class TBlkStandardGXD {
