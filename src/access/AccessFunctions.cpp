@@ -546,6 +546,30 @@ void FnLike(sqlite3_context* c, int, sqlite3_value** a) {
     sqlite3_result_int(c, AccessLike(Text(a[1]), Text(a[0])) ? 1 : 0);
 }
 
+// StrConv(text, conversion): 1 upper case, 2 lower case, 3 each word's first letter upper
+// and the rest lower (words separated by blanks, tabs, line ends and Chr(0)); the other
+// conversions are for East Asian texts and byte arrays.
+void FnStrConv(sqlite3_context* c, int, sqlite3_value** a) {
+    if (Null(a[1])) InvalidUseOfNull();
+    const double conversion = Number(a[1]);
+    if (Null(a[0])) return sqlite3_result_null(c);
+    U32 s = DecodeUtf8(Text(a[0]));
+    if (conversion == 1) {
+        for (auto& ch : s) ch = UpperChar(ch);
+    } else if (conversion == 2) {
+        for (auto& ch : s) ch = LowerChar(ch);
+    } else if (conversion == 3) {
+        bool wordStart = true;
+        for (auto& ch : s) {
+            ch = wordStart ? UpperChar(ch) : LowerChar(ch);
+            wordStart = ch == ' ' || ch == 0 || (ch >= 9 && ch <= 13);
+        }
+    } else {
+        InvalidArgument();
+    }
+    ResultText(c, EncodeUtf8(s));
+}
+
 // ---- Access's text order ----------------------------------------------------------
 // The general sort order: letters ignoring case, an accented letter right after its
 // base letter (accents decide only between texts otherwise equal, and are never equal).
@@ -1587,6 +1611,7 @@ void RegisterAccessFunctions(sqlite3* db) {
         {"access_switch", -1, -1, Guarded<FnSwitch>},
         {"access_choose", -1, -1, Guarded<FnChoose>},
         {"access_format", 1, 2, Guarded<FnFormat>},
+        {"access_strconv", 2, 3, Guarded<FnStrConv>},
         {"access_date", 0, 0, Guarded<FnDate>, false},
         {"access_time", 0, 0, Guarded<FnTime>, false},
         {"access_now", 0, 0, Guarded<FnNow>, false},

@@ -432,7 +432,7 @@ const std::map<std::string, std::string>& FunctionNames() {
               "YEAR",       "MONTH",     "DAY",       "HOUR",    "MINUTE",   "SECOND",    "WEEKDAY",  "DATESERIAL",
               "TIMESERIAL", "DATEVALUE", "TIMEVALUE", "DATEADD", "DATEDIFF", "DATEPART",  "ISDATE",   "FIRST",
               "LAST",       "STDEV",     "STDEVP",    "VAR",     "VARP",     "EXP",       "LOG",      "SIN",
-              "COS",        "TAN",       "ATN"}) {
+              "COS",        "TAN",       "ATN",       "STRCONV"}) {
             std::string lower = LowerAscii(f);
             m[f] = "access_" + lower;
             m[std::string(f) + "$"] = "access_" + lower;

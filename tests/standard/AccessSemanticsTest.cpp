@@ -363,6 +363,18 @@ TEST_F(AccessSemantics, FormatOfDatesWithDayOfYearWeeksAndTwelveHourClock) {
     });
 }
 
+TEST_F(AccessSemantics, StrConvChangesCase) {
+    ExpectValues({
+        {"StrConv(\"hello wORLD\", 1)", "HELLO WORLD"},
+        {"StrConv(\"ŽLTÝ Buk\", 2)", "žltý buk"},
+        {"StrConv(\"žltý  bUK-dub\", 3)", "Žltý  Buk-dub"},
+        {"StrConv(\"a\" & Chr(9) & \"b\", 3)", "A\tB"},
+        {"StrConv(Null, 3)", Null},
+    });
+    ExpectErrors({{"StrConv(\"a\", 99)", "Invalid procedure call or argument"},
+                  {"StrConv(\"a\", Null)", "Invalid use of Null"}});
+}
+
 TEST_F(AccessSemantics, AggregatesSkipNulls) {
     const std::vector<std::pair<const char*, TDbValue>> cases = {
         {"SELECT Sum(Plocha) FROM T", 25.5},
