@@ -484,6 +484,10 @@ bool LikeAt(const S& s, std::size_t si, const S& p, std::size_t pi) {
                 if (LikeAt(s, k, p, pi)) return true;
             return false;
         }
+        if (pc == '[' && pi + 1 < p.size() && CodeOf(p[pi + 1]) == ']') {
+            pi += 2;  // [] matches the zero-length text
+            continue;
+        }
         if (si >= s.size()) return false;
         const char32_t sc = CodeOf(s[si]);
         if (pc == '?') {
@@ -848,7 +852,7 @@ double AddMonths(double serial, long long months) {
 void FnDateAdd(sqlite3_context* c, int, sqlite3_value** a) {
     const std::string i = Interval(a[0]);
     if (Null(a[1]) || Null(a[2])) return sqlite3_result_null(c);
-    const double n = std::trunc(Number(a[1]));
+    const double n = BankersRound(Number(a[1]));  // rounded to a Long, as Access documents
     const double d = DateOf(a[2]);
     double r;
     if (i == "yyyy")

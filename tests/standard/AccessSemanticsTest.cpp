@@ -375,6 +375,25 @@ TEST_F(AccessSemantics, StrConvChangesCase) {
                   {"StrConv(\"a\", Null)", "Invalid use of Null"}});
 }
 
+TEST_F(AccessSemantics, TimeLiteralsDateAddValAndEmptyBrackets) {
+    ExpectValues({
+        {"#17:04:23#", "1899-12-30 17:04:23"},
+        {"#5:04 PM#", "1899-12-30 17:04:00"},
+        {"Hour(#17:04:23#) * 100 + Minute(#17:04:23#)", 1704},
+        {"Format(#17:04:23#, \"hh:nn:ss\")", "17:04:23"},
+        {"DateAdd(\"d\", 1.7, #1/1/2010#)", "2010-01-03"},
+        {"DateAdd(\"d\", -1.7, #1/1/2010#)", "2009-12-30"},
+        {"DateAdd(\"m\", 0.6, #1/31/2010#)", "2010-02-28"},
+        {"Val(\"50.5%\")", 50.5},
+        {"Val(\"    1615 198th Street N.E.\")", 1615198.0},
+        {"Val(\"1,000\")", 1.0},
+        {"\"ab\" Like \"a[]b\"", -1},
+        {"\"a\" Like \"a[]\"", -1},
+        {"\"ab\" Like \"a[]\"", 0},
+        {"\"žb\" Like \"ž[]b\"", -1},
+    });
+}
+
 TEST_F(AccessSemantics, AggregatesSkipNulls) {
     const std::vector<std::pair<const char*, TDbValue>> cases = {
         {"SELECT Sum(Plocha) FROM T", 25.5},
