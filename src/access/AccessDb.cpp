@@ -301,7 +301,7 @@ TDbResult TAccessDb::RunSaved(const std::string& name, const TDbParams& params, 
     try {
         return RunAccess(*sql, params, changes);
     } catch (const EAccessDbError& e) {
-        throw EAccessDbError(std::string("Saved query failed: ") + e.what() + "\r(" + name + ")");
+        throw SavedQueryFailed(name, e.what());
     }
 }
 
@@ -309,6 +309,10 @@ int TAccessDb::ExecuteSaved(const std::string& name, const TDbParams& params) {
     int changes = 0;
     RunSaved(name, params, &changes);
     return changes;
+}
+
+EAccessDbError SavedQueryFailed(const std::string& name, const std::string& detail) {
+    return EAccessDbError("Uložený dotaz " + name + " sa nepodarilo vykonať.\r(" + detail + ")");
 }
 
 TDbFileFormat DetectDbFileFormat(const std::string& path) {

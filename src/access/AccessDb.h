@@ -127,6 +127,10 @@ private:
     sqlite3* FDb = nullptr;
 };
 
+// The error of a saved query that failed: in Slovak, naming the query, with what the
+// SQL engine (or an Access function) said as the detail.
+EAccessDbError SavedQueryFailed(const std::string& name, const std::string& detail);
+
 // "SQLite format 3", the Jet/ACE signature, or neither (by the file's first bytes).
 enum class TDbFileFormat { Unknown, SQLite, Jet };
 TDbFileFormat DetectDbFileFormat(const std::string& path);

@@ -39,12 +39,14 @@ std::string QuoteString(const std::string& text) {
 bool IsWordStart(unsigned char c) { return std::isalpha(c) || c == '_' || c >= 0x80; }
 bool IsWordChar(unsigned char c) { return std::isalnum(c) || c == '_' || c >= 0x80; }
 
-// #date# literals: m/d/yyyy or yyyy-mm-dd, optionally followed by a time.
+// #date# literals: m/d/yyyy or yyyy-mm-dd, optionally followed by a time, or a time
+// alone (a time of the day 0, 1899-12-30).
 std::string DateLiteral(const std::string& inner) {
     int a = 0, b = 0, c = 0, h = 0, mi = 0, s = 0;
     char sep1 = 0, sep2 = 0;
     std::string text = Trim(inner);
     int used = 0;
+    if (std::sscanf(text.c_str(), "%d:%d", &h, &mi) == 2) text = "1899-12-30 " + text;
     if (std::sscanf(text.c_str(), "%d%c%d%c%d%n", &a, &sep1, &b, &sep2, &c, &used) != 5 || sep1 != sep2 ||
         (sep1 != '/' && sep1 != '-' && sep1 != '.'))
         Fail("bad date #" + inner + "#");
@@ -432,7 +434,7 @@ const std::map<std::string, std::string>& FunctionNames() {
               "YEAR",       "MONTH",     "DAY",       "HOUR",    "MINUTE",   "SECOND",    "WEEKDAY",  "DATESERIAL",
               "TIMESERIAL", "DATEVALUE", "TIMEVALUE", "DATEADD", "DATEDIFF", "DATEPART",  "ISDATE",   "FIRST",
               "LAST",       "STDEV",     "STDEVP",    "VAR",     "VARP",     "EXP",       "LOG",      "SIN",
-              "COS",        "TAN",       "ATN"}) {
+              "COS",        "TAN",       "ATN",       "STRCONV"}) {
             std::string lower = LowerAscii(f);
             m[f] = "access_" + lower;
             m[std::string(f) + "$"] = "access_" + lower;

@@ -183,7 +183,7 @@ bool TBlkStandardGXD::TestFill(const std::string& layer, int group, std::vector<
             try {
                 result = db.Select("select Cislo from " + test);
             } catch (const EAccessDbError& e) {
-                throw EAccessDbError(std::string("Saved query failed: ") + e.what() + "\r(" + test + ")");
+                throw SavedQueryFailed(test, e.what());
             }
             std::vector<std::string> texts;
             texts.reserve(result.Rows.size());

@@ -308,6 +308,92 @@ TEST_F(AccessSemantics, CommonFunctions) {
                   {"CCur(1E+16)", "Overflow"}});
 }
 
+TEST_F(AccessSemantics, FormatHonoursSectionsAndLiterals) {
+    ExpectValues({
+        {"Format(-5, \"$#,##0;($#,##0)\")", "($5)"},
+        {"Format(5, \"$#,##0;($#,##0)\")", "$5"},
+        {"Format(0, \"$#,##0;($#,##0)\")", "$0"},
+        {"Format(-5, \"$#,##0\")", "-$5"},
+        {"Format(0, \"$#,##0;;\\Z\\e\\r\\o\")", "Zero"},
+        {"Format(-5, \"$#,##0;;\\Z\\e\\r\\o\")", "-$5"},
+        {"Format(1234567.89, \"#,0.00;(#,0.00);\"\"Zero\"\";\"\"NA\"\"\")", "1,234,567.89"},
+        {"Format(-1234567.89, \"#,0.00;(#,0.00);\"\"Zero\"\";\"\"NA\"\"\")", "(1,234,567.89)"},
+        {"Format(0, \"#,0.00;(#,0.00);\"\"Zero\"\";\"\"NA\"\"\")", "Zero"},
+        {"Format(0, \"#,0.00;(#,0.00);;\"\"NA\"\"\")", "0.00"},
+        {"Format(Null, \"#,0.00;(#,0.00);\"\"Zero\"\";\"\"NA\"\"\")", "NA"},
+        {"Format(Null, \"#,0.00;(#,0.00)\")", Null},
+        {"Format(12.5, \"0.0 \\k\\m\")", "12.5 km"},
+        {"Format(3, \"\"\"Lesy: \"\"0\")", "Lesy: 3"},
+    });
+}
+
+TEST_F(AccessSemantics, FormatOfTexts) {
+    ExpectValues({
+        {"Format(\"hello\", \">\")", "HELLO"},
+        {"Format(\"HELLO\", \"<\")", "hello"},
+        {"Format(\"žltý\", \">\")", "ŽLTÝ"},
+        {"Format(\"abc\", \"@@@@@\")", "  abc"},
+        {"Format(\"abc\", \"!@@@@@\")", "abc  "},
+        {"Format(\"abc\", \"&&&&&\")", "abc"},
+        {"Format(\"5551234\", \"@@@-@@@@\")", "555-1234"},
+        {"Format(\"abcdef\", \"@@@\")", "abcdef"},
+        {"Format(\"abc\", \">@@@@\")", " ABC"},
+        {"Format(\"\", \"@;\\N\\i\\c\")", "Nic"},
+        {"Format(Null, \"@;\\N\\i\\c\")", "Nic"},
+        {"Format(Null, \">\")", Null},
+    });
+}
+
+TEST_F(AccessSemantics, FormatOfDatesWithDayOfYearWeeksAndTwelveHourClock) {
+    ExpectValues({
+        {"Format(#2/1/2010#, \"y\")", "32"},
+        {"Format(#12/31/2010#, \"y\")", "365"},
+        {"Format(#12/31/2010#, \"w\")", "6"},
+        {"Format(#1/1/2011#, \"ww\")", "1"},
+        {"Format(#1/2/2011#, \"ww\")", "2"},
+        {"Format(#1/5/2010 14:07:00#, \"h:nn AM/PM\")", "2:07 PM"},
+        {"Format(#1/5/2010 14:07:00#, \"hh:nn am/pm\")", "02:07 pm"},
+        {"Format(#1/5/2010 0:30:00#, \"h:nn AM/PM\")", "12:30 AM"},
+        {"Format(#1/5/2010 9:05:00#, \"h A/P\")", "9 A"},
+        {"Format(#1/5/2010 21:05:00#, \"h a/p\")", "9 p"},
+        {"Format(#1/5/2010 21:05:00#, \"h:nn AMPM\")", "9:05 PM"},
+        {"Format(#1/5/2010 14:07:00#, \"General Date\")", "1/5/2010 2:07:00 PM"},
+        {"Format(#1/5/2010#, \"\\d\\e\\n d\")", "den 5"},
+        {"Format(#1/5/2010#, \"dddd\")", "Tuesday"},
+    });
+}
+
+TEST_F(AccessSemantics, StrConvChangesCase) {
+    ExpectValues({
+        {"StrConv(\"hello wORLD\", 1)", "HELLO WORLD"},
+        {"StrConv(\"ŽLTÝ Buk\", 2)", "žltý buk"},
+        {"StrConv(\"žltý  bUK-dub\", 3)", "Žltý  Buk-dub"},
+        {"StrConv(\"a\" & Chr(9) & \"b\", 3)", "A\tB"},
+        {"StrConv(Null, 3)", Null},
+    });
+    ExpectErrors({{"StrConv(\"a\", 99)", "Invalid procedure call or argument"},
+                  {"StrConv(\"a\", Null)", "Invalid use of Null"}});
+}
+
+TEST_F(AccessSemantics, TimeLiteralsDateAddValAndEmptyBrackets) {
+    ExpectValues({
+        {"#17:04:23#", "1899-12-30 17:04:23"},
+        {"#5:04 PM#", "1899-12-30 17:04:00"},
+        {"Hour(#17:04:23#) * 100 + Minute(#17:04:23#)", 1704},
+        {"Format(#17:04:23#, \"hh:nn:ss\")", "17:04:23"},
+        {"DateAdd(\"d\", 1.7, #1/1/2010#)", "2010-01-03"},
+        {"DateAdd(\"d\", -1.7, #1/1/2010#)", "2009-12-30"},
+        {"DateAdd(\"m\", 0.6, #1/31/2010#)", "2010-02-28"},
+        {"Val(\"50.5%\")", 50.5},
+        {"Val(\"    1615 198th Street N.E.\")", 1615198.0},
+        {"Val(\"1,000\")", 1.0},
+        {"\"ab\" Like \"a[]b\"", -1},
+        {"\"a\" Like \"a[]\"", -1},
+        {"\"ab\" Like \"a[]\"", 0},
+        {"\"žb\" Like \"ž[]b\"", -1},
+    });
+}
+
 TEST_F(AccessSemantics, AggregatesSkipNulls) {
     const std::vector<std::pair<const char*, TDbValue>> cases = {
         {"SELECT Sum(Plocha) FROM T", 25.5},

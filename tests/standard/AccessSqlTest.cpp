@@ -162,7 +162,15 @@ TEST_F(AccessSqlTest, RunsStatementsAndSavedQueriesOnTables) {
     EXPECT_EQ(db_->Select("select Cislo from qbad order by Cislo").Rows, (std::vector<TDbRow>{{2}, {10}}));
     EXPECT_EQ(db_->ExecuteSaved("QFIX"), 1);
     EXPECT_EQ(db_->Select("select Plocha from TestTab where Cislo = 2").Rows[0][0], TDbValue(0.0));
-    EXPECT_EQ(Error([&] { db_->ExecuteSaved("qBroken"); }), "Saved query failed: no such table: Nowhere\r(qBroken)");
+    // What the SQL engine says is the detail of a Slovak message naming the query.
+    EXPECT_EQ(Error([&] { db_->ExecuteSaved("qBroken"); }),
+              "Uložený dotaz qBroken sa nepodarilo vykonať.\r(no such table: Nowhere)");
+    db_->ExecuteNative("insert into Dotazy values ('qSyntax', 'SELECT T.Cislo FROM T X Y'), "
+                       "('qColumn', 'SELECT T.Nikde FROM T')");
+    EXPECT_EQ(Error([&] { db_->ExecuteSaved("qSyntax"); }),
+              "Uložený dotaz qSyntax sa nepodarilo vykonať.\r(near \"Y\": syntax error)");
+    EXPECT_EQ(Error([&] { db_->ExecuteSaved("qColumn"); }),
+              "Uložený dotaz qColumn sa nepodarilo vykonať.\r(no such column: T.Nikde)");
     EXPECT_EQ(Error([&] { db_->ExecuteSaved("qMissing"); }), "Saved query not found.\r(qMissing)");
     auto r = db_->Select(
         "SELECT [T].Cislo FROM T WHERE T.Meno Not In (\"BUK\", \"x\") Or T.Plocha Between 5 And 8 "

@@ -244,7 +244,7 @@ TEST_F(DatabaseChecksTest, AFailingSavedQueryEndsTheRunAndLeavesTheTableIntact) 
                {{" 12a "s, {}, {}, 1.0}});
     WriteTable(Table("l0001.dbf"), {N("Cislo", 10), C("TYP", 5)}, {{3.0, "Q"s}});
     const auto before = testkit::ReadFileBytes(Table("p0010.dbf"));
-    EXPECT_EQ(RunError(1), "Saved query failed: no such column: TestTab.NEZNAMA\r(qGenPlocha)");
+    EXPECT_EQ(RunError(1), "Uložený dotaz qGenPlocha sa nepodarilo vykonať.\r(no such column: TestTab.NEZNAMA)");
     EXPECT_EQ(testkit::ReadFileBytes(Table("p0010.dbf")), before);  // qFmtJprl's change is not written either
     EXPECT_FALSE(standard_->Database().TableExists("TestTab"));
     EXPECT_FALSE(standard_->ErrorTable().Active());
@@ -253,7 +253,7 @@ TEST_F(DatabaseChecksTest, AFailingSavedQueryEndsTheRunAndLeavesTheTableIntact) 
     // A test query that is not there.
     standard_->Database().ExecuteNative("delete from Dotazy where Nazov = 'qTestTyp'");
     standard_->ResetErrorTable();
-    EXPECT_EQ(RunError(1), "Saved query failed: no such table: qTestTyp\r(qTestTyp)");
+    EXPECT_EQ(RunError(1), "Uložený dotaz qTestTyp sa nepodarilo vykonať.\r(no such table: qTestTyp)");
     EXPECT_EQ(standard_->CurrentDbfPath(), Table("b0005.dbf"));
     EXPECT_FALSE(standard_->Database().TableExists("TestTab"));
 }
