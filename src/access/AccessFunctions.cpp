@@ -61,6 +61,15 @@ struct TAccessError : std::runtime_error {
 [[noreturn]] void InvalidArgument() { throw TAccessError("Invalid procedure call or argument"); }
 [[noreturn]] void Overflow() { throw TAccessError("Overflow"); }
 
+// A text result of chars characters of up to bytesPerChar bytes each is refused before it
+// is built when it would pass the connection's length limit (a text of 1e9 spaces would
+// take gigabytes first and be refused by SQLite only then).
+void CheckTextLength(sqlite3_context* c, std::size_t chars, std::size_t bytesPerChar = 1) {
+    const auto limit = static_cast<std::size_t>(sqlite3_limit(sqlite3_context_db_handle(c), SQLITE_LIMIT_LENGTH, -1));
+    if (chars > limit / bytesPerChar)
+        throw TAccessError("Text by bol dlhší ako " + std::to_string(limit) + " bajtov");
+}
+
 bool Null(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
 
 std::string Text(sqlite3_value* v) {
@@ -256,7 +265,9 @@ void FnInStr(sqlite3_context* c, int argc, sqlite3_value** a) {
 }
 void FnSpace(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) return sqlite3_result_null(c);
-    ResultText(c, std::string(static_cast<std::size_t>(Count(a[0])), ' '));
+    const auto n = static_cast<std::size_t>(Count(a[0]));
+    CheckTextLength(c, n);
+    ResultText(c, std::string(n, ' '));
 }
 // StrComp(a, b [, compare]): -1, 0, 1; compare 0 binary, 1 text (the default in queries).
 void FnStrComp(sqlite3_context* c, int argc, sqlite3_value** a) {
@@ -290,6 +301,7 @@ void FnReplace(sqlite3_context* c, int argc, sqlite3_value** a) {
         if (hit == U32::npos) break;
         out.append(s, pos, hit - pos);
         out += repl;
+        CheckTextLength(c, out.size());
         pos = hit + find.size();
     }
     out.append(s, pos, U32::npos);
@@ -1038,6 +1050,7 @@ void FnString(sqlite3_context* c, int, sqlite3_value** a) {
         if (s.empty()) InvalidArgument();
         ch = s[0];
     }
+    CheckTextLength(c, static_cast<std::size_t>(n), ch < 0x80 ? 1 : ch < 0x800 ? 2 : ch < 0x10000 ? 3 : 4);
     ResultText(c, EncodeUtf8(U32(static_cast<std::size_t>(n), ch)));
 }
 void FnStrReverse(sqlite3_context* c, int, sqlite3_value** a) {
