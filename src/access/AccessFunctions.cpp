@@ -294,14 +294,22 @@ void FnReplace(sqlite3_context* c, int argc, sqlite3_value** a) {
     const U32 find = DecodeUtf8(Text(a[1])), repl = DecodeUtf8(Text(a[2]));
     if (find.empty() || count == 0) return ResultText(c, EncodeUtf8(s));
     const U32 hay = text ? UpperU32(s) : s, needle = text ? UpperU32(find) : find;
+    // The result's length first: the hits may make it far longer than any text may be.
+    std::size_t length = s.size(), pos = 0;
+    for (long long done = 0; count < 0 || done < count; ++done) {
+        const auto hit = hay.find(needle, pos);
+        if (hit == U32::npos) break;
+        length += repl.size() - find.size();
+        pos = hit + find.size();
+    }
+    CheckTextLength(c, length);
     U32 out;
-    std::size_t pos = 0;
+    pos = 0;
     for (long long done = 0; count < 0 || done < count; ++done) {
         const auto hit = hay.find(needle, pos);
         if (hit == U32::npos) break;
         out.append(s, pos, hit - pos);
         out += repl;
-        CheckTextLength(c, out.size());
         pos = hit + find.size();
     }
     out.append(s, pos, U32::npos);
