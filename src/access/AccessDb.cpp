@@ -7,7 +7,9 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 
@@ -60,6 +62,23 @@ int TDbResult::ColumnIndex(const std::string& name) const {
 
 // ---- TAccessDb --------------------------------------------------------------------
 
+namespace {
+
+std::int64_t SteadyNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+}  // namespace
+
+// Called by SQLite every few thousand steps: stops an Access statement past its deadline.
+int QueryProgress(void* data) {
+    auto* db = static_cast<TAccessDb*>(data);
+    if (db->FDeadlineNs == 0 || SteadyNs() < db->FDeadlineNs) return 0;
+    db->FTimedOut = true;
+    return 1;
+}
+
 TAccessDb::TAccessDb(const std::string& path, bool oneThreadAtATime) : FPath(path) {
     const int rc = sqlite3_open_v2(path.c_str(), &FDb,
                                    SQLITE_OPEN_READWRITE | (oneThreadAtATime ? SQLITE_OPEN_NOMUTEX : 0), nullptr);
@@ -75,6 +94,13 @@ TAccessDb::TAccessDb(const std::string& path, bool oneThreadAtATime) : FPath(pat
     sqlite3_db_config(FDb, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
     sqlite3_db_config(FDb, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
     sqlite3_busy_timeout(FDb, 5000);
+    // Bounds on what a query may take: no value longer than kMaxValueBytes, no full-text
+    // tokenizer by address (fts3_tokenizer hands out and takes process addresses), all
+    // connections' memory together, and each Access statement's time.
+    sqlite3_limit(FDb, SQLITE_LIMIT_LENGTH, kMaxValueBytes);
+    sqlite3_db_config(FDb, SQLITE_DBCONFIG_ENABLE_FTS3_TOKENIZER, 0, nullptr);
+    if (sqlite3_hard_heap_limit64(-1) == 0) sqlite3_hard_heap_limit64(kSqliteHeapLimit);
+    sqlite3_progress_handler(FDb, 10000, QueryProgress, this);
     InstallSqlGuard(FDb);  // never another database file (SqlGuard.h)
     try {
         RegisterAccessFunctions(FDb);
@@ -150,7 +176,7 @@ TDbResult TAccessDb::Run(const std::string& sql, const TDbParams& params, int* c
         TStatement st;
         const char* next = nullptr;
         if (sqlite3_prepare_v2(FDb, tail, static_cast<int>(end - tail), &st.Stmt, &next) != SQLITE_OK)
-            throw EAccessDbError(sqlite3_errmsg(FDb));
+            throw EAccessDbError(EngineError());
         tail = next;
         if (!st.Stmt) continue;  // only blanks or a comment left
         Bind(FDb, st.Stmt, params);
@@ -164,7 +190,7 @@ TDbResult TAccessDb::Run(const std::string& sql, const TDbParams& params, int* c
         for (;;) {
             const int rc = sqlite3_step(st.Stmt);
             if (rc == SQLITE_DONE) break;
-            if (rc != SQLITE_ROW) throw EAccessDbError(sqlite3_errmsg(FDb));
+            if (rc != SQLITE_ROW) throw EAccessDbError(EngineError());
             TDbRow row;
             row.reserve(static_cast<std::size_t>(cols));
             for (int i = 0; i < cols; ++i) row.push_back(ColumnValue(st.Stmt, i));
@@ -174,6 +200,21 @@ TDbResult TAccessDb::Run(const std::string& sql, const TDbParams& params, int* c
     }
     if (changes) *changes = changed;
     return result;
+}
+
+std::string TAccessDb::EngineError() const {
+    const int code = sqlite3_errcode(FDb) & 0xff;
+    if (code == SQLITE_INTERRUPT && FTimedOut)
+    {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%g", FTimeLimitMs / 1000.0);
+        return std::string("Dotaz bol zastavený: trval dlhšie ako ") + seconds + " s";
+    }
+    if (code == SQLITE_NOMEM) return "Dotaz bol zastavený: potreboval príliš veľa pamäte";
+    if (code == SQLITE_TOOBIG)
+        return "Dotaz bol zastavený: hodnota by bola dlhšia ako " + std::to_string(kMaxValueBytes) + " bajtov";
+    if (code == SQLITE_AUTH || std::strncmp(sqlite3_errmsg(FDb), "not authorized", 14) == 0) return std::string("Príkaz bol odmietnutý (") + sqlite3_errmsg(FDb) + ")";
+    return sqlite3_errmsg(FDb);
 }
 
 std::string TAccessDb::TranslateSql(const std::string& accessSql) {
@@ -197,6 +238,15 @@ TDbResult TAccessDb::RunAccess(const std::string& accessSql, const TDbParams& pa
         if (given == params.end()) throw EAccessDbError("The parameter has no value: " + sql.Parameters[i] + ".");
         bound.emplace_back(AccessParameterName(i), given->second);
     }
+    // The statement runs against its deadline (QueryProgress); the system's own SQL does not.
+    struct TDeadline {
+        TAccessDb& Db;
+        explicit TDeadline(TAccessDb& db) : Db(db) {
+            Db.FTimedOut = false;
+            Db.FDeadlineNs = SteadyNs() + static_cast<std::int64_t>(Db.FTimeLimitMs) * 1000000;
+        }
+        ~TDeadline() { Db.FDeadlineNs = 0; }
+    } deadline(*this);
     return Run(sql.Sql, bound, changes);
 }
 

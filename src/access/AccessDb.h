@@ -76,6 +76,13 @@ using TDbParams = std::vector<std::pair<std::string, TDbValue>>;
 // The value in column i of the statement's present row, as the queries give it.
 TDbValue ColumnValue(sqlite3_stmt* stmt, int i);
 
+// Bounds on what one query may take (a standard comes from others; its queries must not
+// exhaust the machine): the bytes of any text or blob value, the time of one Access
+// statement (by default; SetQueryTimeLimit), and the memory of all connections together.
+inline constexpr int kMaxValueBytes = 16 * 1024 * 1024;
+inline constexpr int kDefaultQueryTimeLimitMs = 60 * 1000;
+inline constexpr long long kSqliteHeapLimit = 512LL * 1024 * 1024;
+
 class TAccessDb {
 public:
     // Opens an existing SQLite database (the working copy) for reading and writing.
@@ -119,12 +126,21 @@ public:
     bool TableExists(const std::string& name);
     std::string TranslateSql(const std::string& accessSql);
 
+    // The longest one Access statement may run before it is stopped with an error (ms).
+    void SetQueryTimeLimit(int ms) { FTimeLimitMs = ms; }
+
 private:
+    friend int QueryProgress(void*);
     TDbResult Run(const std::string& sql, const TDbParams& params, int* changes);
     TDbResult RunAccess(const std::string& accessSql, const TDbParams& params, int* changes);
+    // The engine's last error, in Slovak where it is a bound this class set.
+    std::string EngineError() const;
 
     std::string FPath;
     sqlite3* FDb = nullptr;
+    int FTimeLimitMs = kDefaultQueryTimeLimitMs;
+    std::int64_t FDeadlineNs = 0;  // steady clock; 0 while no Access statement runs
+    bool FTimedOut = false;
 };
 
 // The error of a saved query that failed: in Slovak, naming the query, with what the

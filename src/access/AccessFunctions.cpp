@@ -61,6 +61,15 @@ struct TAccessError : std::runtime_error {
 [[noreturn]] void InvalidArgument() { throw TAccessError("Invalid procedure call or argument"); }
 [[noreturn]] void Overflow() { throw TAccessError("Overflow"); }
 
+// A text result of chars characters of up to bytesPerChar bytes each is refused before it
+// is built when it would pass the connection's length limit (a text of 1e9 spaces would
+// take gigabytes first and be refused by SQLite only then).
+void CheckTextLength(sqlite3_context* c, std::size_t chars, std::size_t bytesPerChar = 1) {
+    const auto limit = static_cast<std::size_t>(sqlite3_limit(sqlite3_context_db_handle(c), SQLITE_LIMIT_LENGTH, -1));
+    if (chars > limit / bytesPerChar)
+        throw TAccessError("Text by bol dlhší ako " + std::to_string(limit) + " bajtov");
+}
+
 bool Null(sqlite3_value* v) { return sqlite3_value_type(v) == SQLITE_NULL; }
 
 std::string Text(sqlite3_value* v) {
@@ -256,7 +265,9 @@ void FnInStr(sqlite3_context* c, int argc, sqlite3_value** a) {
 }
 void FnSpace(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0])) return sqlite3_result_null(c);
-    ResultText(c, std::string(static_cast<std::size_t>(Count(a[0])), ' '));
+    const auto n = static_cast<std::size_t>(Count(a[0]));
+    CheckTextLength(c, n);
+    ResultText(c, std::string(n, ' '));
 }
 // StrComp(a, b [, compare]): -1, 0, 1; compare 0 binary, 1 text (the default in queries).
 void FnStrComp(sqlite3_context* c, int argc, sqlite3_value** a) {
@@ -283,8 +294,17 @@ void FnReplace(sqlite3_context* c, int argc, sqlite3_value** a) {
     const U32 find = DecodeUtf8(Text(a[1])), repl = DecodeUtf8(Text(a[2]));
     if (find.empty() || count == 0) return ResultText(c, EncodeUtf8(s));
     const U32 hay = text ? UpperU32(s) : s, needle = text ? UpperU32(find) : find;
+    // The result's length first: the hits may make it far longer than any text may be.
+    std::size_t length = s.size(), pos = 0;
+    for (long long done = 0; count < 0 || done < count; ++done) {
+        const auto hit = hay.find(needle, pos);
+        if (hit == U32::npos) break;
+        length += repl.size() - find.size();
+        pos = hit + find.size();
+    }
+    CheckTextLength(c, length);
     U32 out;
-    std::size_t pos = 0;
+    pos = 0;
     for (long long done = 0; count < 0 || done < count; ++done) {
         const auto hit = hay.find(needle, pos);
         if (hit == U32::npos) break;
@@ -1066,6 +1086,7 @@ void FnString(sqlite3_context* c, int, sqlite3_value** a) {
         if (s.empty()) InvalidArgument();
         ch = s[0];
     }
+    CheckTextLength(c, static_cast<std::size_t>(n), ch < 0x80 ? 1 : ch < 0x800 ? 2 : ch < 0x10000 ? 3 : 4);
     ResultText(c, EncodeUtf8(U32(static_cast<std::size_t>(n), ch)));
 }
 void FnStrReverse(sqlite3_context* c, int, sqlite3_value** a) {

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <map>
 #include <set>
+#include <utility>
 
 namespace vexa {
 
@@ -588,12 +589,22 @@ std::string TopTies(const std::vector<TTok>& t, const std::string& rows) {
 std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
     while (!t.empty() && IsOp(t.back(), ";")) t.pop_back();
     if (t.empty()) Fail("empty query");
-    int open = 0;
+    // Parentheses balanced and nested no deeper than kMaxNesting (the rewriting recurses
+    // into each level: thousands of levels took gigabytes); one statement only, as Access
+    // runs (a ";" inside follows only PARAMETERS).
+    int open = 0, deepest = 0;
+    bool parameters = IsWord(t[0], "PARAMETERS");
     for (const TTok& tok : t) {
-        if (IsOp(tok, "(")) ++open;
+        if (IsOp(tok, "(")) deepest = std::max(deepest, ++open);
         if (IsOp(tok, ")") && --open < 0) Fail("missing (");
+        if (IsOp(tok, ";") && open == 0 && !std::exchange(parameters, false))
+            throw EAccessSqlRefused("Dotaz obsahuje viac ako jeden príkaz", "viac ako jeden príkaz");
     }
     if (open > 0) Fail("missing )");
+    if (deepest > kMaxNesting)
+        throw EAccessSqlRefused("Dotaz je vnorený príliš hlboko (viac ako " + std::to_string(kMaxNesting) +
+                                    " úrovní zátvoriek)",
+                                "vnorenie hlbšie ako " + std::to_string(kMaxNesting) + " úrovní zátvoriek");
 
     // PARAMETERS name type [, ...]; : the names become bound parameters.
     std::vector<std::string> declared;
@@ -739,6 +750,9 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
 }  // namespace
 
 TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
+    if (accessSql.size() > kMaxStatementBytes)
+        throw EAccessSqlRefused("Dotaz je dlhší ako " + std::to_string(kMaxStatementBytes) + " znakov",
+                                "dlhší ako " + std::to_string(kMaxStatementBytes) + " znakov");
     TTranslatedSql out;
     TContext ctx{&savedQuery, &out.Parameters};
     out.Sql = TranslateTokens(Lex(accessSql), ctx, 0);

@@ -32,6 +32,19 @@ std::string QuoteSqlName(const std::string& name);
 
 std::string TranslateAccessSql(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {});
 
+// Access's own bounds on a statement: about 64,000 characters; and the deepest nesting
+// of parentheses the translation accepts (Access's expressions are far shallower).
+inline constexpr std::size_t kMaxStatementBytes = 64000;
+inline constexpr int kMaxNesting = 40;
+
+// A statement the translation refuses to take on (more than one statement, too long, too
+// deeply nested): Why tells what, in the words of a refusal.
+class EAccessSqlRefused : public EAccessDbError {
+public:
+    EAccessSqlRefused(const std::string& message, std::string why) : EAccessDbError(message), Why(std::move(why)) {}
+    std::string Why;
+};
+
 // The translation with the parameters the query declares (PARAMETERS, its saved
 // queries' too): the N-th name (from 0) is bound as AccessParameterName(N).
 struct TTranslatedSql {

@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 #include "access/AccessDb.h"
+#include "access/AccessSql.h"
 
 #include <sqlite3.h>
 
@@ -14,9 +15,16 @@ namespace {
 
 bool Same(const char* a, const char* b) { return a && b && SameTextAscii(a, b); }
 
-// The connection's lasting rule: never another database file.
-int GuardBase(void*, int action, const char*, const char*, const char*, const char*) {
-    if (action == SQLITE_ATTACH || action == SQLITE_DETACH) return SQLITE_DENY;
+bool ForbiddenFunction(const char* name);
+
+// The connection's lasting rule: never another database file, no virtual table (their
+// modules are nothing a standard needs) and none of the functions that reach beyond the
+// database or the process' memory.
+int GuardBase(void*, int action, const char*, const char* a2, const char*, const char*) {
+    if (action == SQLITE_ATTACH || action == SQLITE_DETACH || action == SQLITE_CREATE_VTABLE ||
+        action == SQLITE_DROP_VTABLE)
+        return SQLITE_DENY;
+    if (action == SQLITE_FUNCTION && ForbiddenFunction(a2)) return SQLITE_DENY;
     return SQLITE_OK;
 }
 
@@ -139,6 +147,8 @@ TSqlGuardScope::TSqlGuardScope(TAccessDb& db, const std::string& queryName, cons
     std::string sql;
     try {
         sql = db.TranslateSql(accessSql);
+    } catch (const EAccessSqlRefused& e) {
+        throw EAccessDbError(RefusedQueryMessage(FName, e.Why));
     } catch (const EAccessDbError&) {
         sql.clear();  // the run reports the translation's own error
     }

@@ -14,7 +14,10 @@
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
 
+#include <cctype>
 #include <cstdio>
+#include <cstring>
+#include <optional>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -25,7 +28,7 @@ using namespace vexa;
 namespace fs = std::filesystem;
 
 const char* const kHelp =
-    "Použitie: vexa-query [--standard SÚBOR] [--write] TABUĽKA.dbf \"PRÍKAZ alebo meno uloženého dotazu\"\n"
+    "Použitie: vexa-query [--standard SÚBOR] [--write] [--param MENO=HODNOTA]... TABUĽKA.dbf \"PRÍKAZ alebo meno uloženého dotazu\"\n"
     "\n"
     "Vykoná príkaz Access SQL (alebo uložený dotaz štandardu) nad tabuľkou dBASE tak ako\n"
     "kontrola atribútov: tabuľka je \"TestTab\", tabuľky a uložené dotazy štandardu sú k dispozícii.\n"
@@ -33,6 +36,8 @@ const char* const kHelp =
     "  --standard SÚBOR   štandard (predvolený: StandardGXD.mdb v adresári programu,\n"
     "                     inak v ../share/vexa od neho)\n"
     "  --write            zmeny akčného dotazu zapísať do tabuľky (inak sa tabuľka nemení)\n"
+    "  --param MENO=HODNOTA  hodnota parametra dotazu (PARAMETERS); aj viackrát. Celé\n"
+    "                     a desatinné čísla (s bodkou) sú číslom, iné hodnoty textom\n"
     "  --help             tento text\n"
     "  --version          verzia programu\n"
     "\n"
@@ -52,7 +57,25 @@ struct Arguments {
     bool Version = false;
     std::string Table;
     std::string Statement;
+    TDbParams Params;
 };
+
+// A parameter's value: an integer or a decimal number as a number, anything else as text.
+TDbValue ParamValue(const std::string& text) {
+    if (auto i = TextToInt(text)) return TDbValue(static_cast<std::int64_t>(*i));
+    if (auto f = TextToFloat(text)) return TDbValue(*f);
+    return TDbValue(text);
+}
+
+// A statement that is one name (or [name]): meant as a saved query, never SQL.
+std::optional<std::string> QueryName(const std::string& statement) {
+    std::string name = Trim(statement);
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']') return name.substr(1, name.size() - 2);
+    if (name.empty()) return std::nullopt;
+    for (char c : name)
+        if (std::isspace(static_cast<unsigned char>(c)) || std::strchr("()*;,'\"=<>#", c)) return std::nullopt;
+    return name;
+}
 
 Arguments Parse(int argc, char** argv) {
     Arguments args;
@@ -71,6 +94,17 @@ Arguments Parse(int argc, char** argv) {
                 args.Standard = argv[++i];
             else
                 throw UsageError("Chýba hodnota voľby --standard");
+        } else if (name == "--param") {
+            std::string value;
+            if (arg.find('=') != std::string::npos)
+                value = arg.substr(arg.find('=') + 1);
+            else if (i + 1 < argc)
+                value = argv[++i];
+            else
+                throw UsageError("Chýba hodnota voľby --param");
+            const auto eq = value.find('=');
+            if (eq == std::string::npos || eq == 0) throw UsageError("Voľba --param očakáva MENO=HODNOTA: " + value);
+            args.Params.emplace_back(value.substr(0, eq), ParamValue(value.substr(eq + 1)));
         } else if (arg == "--write") {
             args.Write = true;
         } else if (arg == "--") {
@@ -130,11 +164,13 @@ int Run(const Arguments& args) {
     standard.LinkTestTable(fs::absolute(args.Table).lexically_normal().string());
     TAccessDb& db = standard.Database();
 
-    // A saved query by its name (not a table's), else a statement.
-    const std::string name = Trim(args.Statement);
-    const bool saved = !db.TableExists(name) && db.SavedQuerySql(name).has_value();
+    // A saved query by its name, else a statement; a lone name that is no saved query is an error.
+    const std::optional<std::string> name = QueryName(args.Statement);
+    const bool saved = name && db.SavedQuerySql(*name).has_value();
+    if (name && !saved) throw UsageError("Uložený dotaz neexistuje\r(" + *name + ")");
     int changed = 0;
-    const TDbResult result = saved ? db.RunSaved(name, {}, &changed) : db.Query(args.Statement, {}, &changed);
+    const TDbResult result =
+        saved ? db.RunSaved(*name, args.Params, &changed) : db.Query(args.Statement, args.Params, &changed);
     if (result.Columns.empty()) {
         if (args.Write) standard.SaveTestTable();
         std::printf("{\"changed\": %d}\n", changed);

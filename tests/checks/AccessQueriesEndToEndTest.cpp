@@ -153,4 +153,39 @@ TEST_F(AccessQueriesEndToEnd, QueryToolPrintsRowsAndWritesOnlyWhenAsked) {
     EXPECT_EQ(ReadFileText(map / "LE_00001.blk" / "p0001.dbf"), written);
 }
 
+// Two statements are refused even with --write, the table as it was and no working copy
+// left behind; parameters take their values from --param; an unknown saved query says so.
+TEST_F(AccessQueriesEndToEnd, QueryToolRefusesMoreStatementsAndTakesParameters) {
+    const std::string before = ReadFileText(map / "LE_00001.blk" / "p0001.dbf");
+    Outcome o = Query("--write " + table + " " + Quote("SELECT Cislo FROM TestTab; DELETE FROM TestTab"));
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_EQ(o.Err, "Dotaz obsahuje viac ako jeden príkaz\n");
+    EXPECT_EQ(o.Out, "");
+    o = Query("--write " + table + " " + Quote("SELECT " + std::string(4000, '(') + "1" + std::string(4000, ')')));
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_EQ(o.Err, "Dotaz je vnorený príliš hlboko (viac ako 40 úrovní zátvoriek)\n");
+    o = Query(table + " " + Quote("SELECT fts3_tokenizer('simple') AS A"));
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_EQ(o.Out, "");
+    EXPECT_NE(o.Err.find("Príkaz bol odmietnutý"), std::string::npos) << o.Err;
+    EXPECT_EQ(ReadFileText(map / "LE_00001.blk" / "p0001.dbf"), before);
+    EXPECT_TRUE(fs::is_empty(temp.Path() / "tmp"));
+
+    const std::string select = "PARAMETERS [Kód] Text, Od Long; SELECT Cislo FROM TestTab WHERE PORAST = [Kód] Or Cislo > Od";
+    o = Query("--param Kód=2A --param=Od=6 " + table + " " + Quote(select));
+    EXPECT_EQ(o.Out, "{\"CISLO\":2}\n{\"CISLO\":7}\n") << o.Err;
+    SetQueries({{"qTestPorast", select}});
+    o = Query("--param kód=9z --param OD=100 " + table + " qTestPorast");
+    EXPECT_EQ(o.Out, "{\"CISLO\":7}\n") << o.Err;
+    o = Query(table + " qTestPorast --param Od");
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_EQ(o.Err, "Voľba --param očakáva MENO=HODNOTA: Od\n");
+
+    o = Query(table + " qNeznamy");
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_EQ(o.Err, "Uložený dotaz neexistuje\n(qNeznamy)\n");
+    o = Query(table + " " + Quote("[q Neznamy]"));
+    EXPECT_EQ(o.Err, "Uložený dotaz neexistuje\n(q Neznamy)\n");
+}
+
 #endif

@@ -72,6 +72,8 @@ TEST_F(SqlGuardTest, EscapesAreRefusedWithTheQueryNamed) {
         {"qDropDotazy", "DELETE FROM Dotazy", "zmena tabuľky Dotazy"},
         {"qTwo", "UPDATE TestTab SET Plocha = 1; DROP TABLE Druhy", "viac ako jeden príkaz"},
         {"qTwoUpdates", "UPDATE TestTab SET Plocha = 1; UPDATE TestTab SET Plocha = 2", "viac ako jeden príkaz"},
+        {"qDeep", "UPDATE TestTab SET Plocha = " + std::string(4000, '(') + "1" + std::string(4000, ')'),
+         "vnorenie hlbšie ako 40 úrovní zátvoriek"},
         {"qDrop", "DROP TABLE Druhy", "príkaz DROP"},
         {"qCreate", "CREATE TABLE x (a)", "príkaz CREATE"},
         {"qPragma", "PRAGMA writable_schema = 1", "príkaz PRAGMA"},
