@@ -269,7 +269,7 @@ private slots:
         QCOMPARE(p.Chyby->Scale(), 1.0);
         QCOMPARE(p.Chyby->KoniecBitBtn->text(), QString("&Zatvor"));
         QCOMPARE(p.Prem->windowTitle(), QString::fromUtf8("Nové meno BLK"));
-        QCOMPARE(p.Prem->height(), 118);
+        QCOMPARE(p.Prem->height(), 144);  // a line more for the name OK will give
         QCOMPARE(p.App.AppWindows().size(), size_t(3));
     }
 
@@ -634,12 +634,16 @@ private slots:
             QCOMPARE(c.ComboBox2->currentText(), QString::fromUtf8("všetky"));
             QCOMPARE(c.ChybyTable().Filter(), std::string("Prvok = 'L'"));
             QCOMPARE(c.Model().rowCount(), 3);
+            // The counter counts the rows the filter shows, not the whole table.
+            c.SetCurrentRow(2);
+            QCOMPARE(c.Label4->text(), QString::fromUtf8("Záznam: 3/3"));
             c.ComboBox2->setFocus();
             for (int i = 0; i < 5; ++i) QTest::keyClick(c.ComboBox2, Qt::Key_Down);
             QCOMPARE(c.ComboBox2->currentText(), QString::fromUtf8("zhoda plôch"));
             QCOMPARE(c.ChybyTable().Filter(), std::string("Id = -73 and Prvok = 'L'"));
             QCOMPARE(c.Model().rowCount(), 1);
             QCOMPARE(ValueText(c.Model().FieldOf(0, "Id")), std::string("-73"));
+            QCOMPARE(c.Label4->text(), QString::fromUtf8("Záznam: 1/1"));
             // Group "texty": three types; no finding.
             c.ComboBox1->setCurrentIndex(3);
             c.ComboBox1Change();
@@ -762,18 +766,29 @@ private slots:
             QCOMPARE(d.Edit1->text(), QString("12aB"));
             d.Edit1->insert("/..");  // as a paste would: refused
             QCOMPARE(d.Edit1->text(), QString("12aB"));
+            // The name OK gives is shown before it is applied.
+            QCOMPARE(d.LabelResult->text(), QString("Nové meno: LE_12aB.blk"));
             d.BitBtn1->click();
         });
         QCOMPARE(d.exec(), int(QDialog::Accepted));
         QCOMPARE(d.GetNewName(), std::string("LE_12aB.blk"));
-        // Each display starts empty; an empty number part cancels.
+        // Each display starts empty; OK with an empty number part keeps the dialog and says why.
+        bool stayed = false;
         WhenModal([&] {
             QVERIFY(d.ComboBox1->currentText().isEmpty());
             QVERIFY(d.Edit1->text().isEmpty());
+            QCOMPARE(d.LabelResult->text(), QString::fromUtf8("Zadajte kód vrstvy."));
             d.ComboBox1->setCurrentIndex(0);
             d.BitBtn1->click();
+            stayed = d.isVisible();
+            QCOMPARE(d.LabelResult->text(), QString::fromUtf8("Zadajte číslo bloku."));
+            // "7" is taken as typed (no padding), and the line shows so before OK.
+            QTest::keyClicks(d.Edit1, "7");
+            QCOMPARE(d.LabelResult->text(), QString::fromUtf8("Nové meno: CE_7.blk"));
+            d.BitBtn2->click();
         });
         QCOMPARE(d.exec(), int(QDialog::Rejected));
+        QVERIFY(stayed);
         QVERIFY(d.GetNewName().empty());
     }
 
@@ -839,8 +854,10 @@ private slots:
         v.BlkStringGrid->SetRow(2);
         p.Messages.NoAnswers = 1;
         v.ZmazatButton->click();
+        // The question names the block it would delete.
         QCOMPARE(p.Messages.Texts(TMsgType::Question),
-                 std::vector<std::string>{"Blok bude vymazaný z disku.\rSkutočne zmazať?"});
+                 std::vector<std::string>{(map / "LE_00002.blk").string() +
+                                          "\rBlok bude vymazaný z disku.\rSkutočne zmazať?"});
         QVERIFY(fs::exists(map / "LE_00002.blk"));
         QCOMPARE(v.Grid().RowCount(), 4);  // a plain file is no block: not listed
         // "Yes": the middle block goes, the rows keep their order and the next block is current.
@@ -887,7 +904,8 @@ private slots:
         // Delete asks first; "No" keeps the block, "Yes" deletes it.
         p.Messages.NoAnswers = 1;
         QTest::keyClick(v.BlkStringGrid, Qt::Key_Delete);
-        QCOMPARE(p.Messages.Texts(TMsgType::Question), std::vector<std::string>{kDeleteQuestionText});
+        QCOMPARE(p.Messages.Texts(TMsgType::Question),
+                 std::vector<std::string>{DeleteQuestion((p.Map.Path() / "LE_00002.blk").string())});
         QVERIFY(fs::exists(p.Map.Path() / "LE_00002.blk"));
         QTest::keyClick(v.BlkStringGrid, Qt::Key_Delete);
         QVERIFY(!fs::exists(p.Map.Path() / "LE_00002.blk"));
@@ -927,6 +945,23 @@ private slots:
         v.BlkStringGrid->setFocus();
         QTest::keyClick(v.BlkStringGrid, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(v.PremenovatButton));
+    }
+
+    // The real question box: "Nie" is its default, so Enter keeps what it asks about.
+    void QuestionBoxDefaultsToNo() {
+        QString shown;
+        bool noIsDefault = false;
+        WhenModal([&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        TQtMessageBoxes boxes;
+        QVERIFY(boxes.Show(TMsgType::Question, DeleteQuestion("/m/LE_00002.blk")) == TMsgResult::No);
+        QVERIFY(noIsDefault);
+        QCOMPARE(shown, QString::fromUtf8("/m/LE_00002.blk\nBlok bude vymazaný z disku.\nSkutočne zmazať?"));
     }
 
     void QtStandardDialogsSpeakSlovak() {
