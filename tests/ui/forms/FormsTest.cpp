@@ -427,6 +427,7 @@ private slots:
         Program p;
         MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 7}});  // kind 6 is not admitted in LE
         MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}});
+        MakePointBlock(p.Map.Path() / "le-00003.blk", {{1, 6}});  // a name that does not conform
         p.Open(p.Map.Path());
         TVexaForm& v = *p.Vexa;
         v.Grid().SetCell(kColKontrola, 2, "2");  // LE_00002.blk deselected: not examined
@@ -455,7 +456,12 @@ private slots:
         QVERIFY(v.LabelKontr->text().isEmpty());
         QVERIFY(!v.LinGauge->isVisible());
         QVERIFY(fs::exists(p.Map.Path() / "Chyby.DBF"));
-        QVERIFY(p.Messages.Shown.empty());
+        // The end box before the browser: the block left out with its reason, the count of findings.
+        QCOMPARE(p.Messages.Texts(TMsgType::Information),
+                 std::vector<std::string>{"Skontrolované bloky: 1, vynechané: 1.\r" + LeftOutMessage("le-00003.blk") +
+                                          "\rPočet chýb: 1 (" + (p.Map.Path() / "Chyby.DBF").string() + ")"});
+        QCOMPARE(p.Messages.Shown.size(), size_t(1));
+        QVERIFY(!fs::exists(p.Map.Path() / "le-00003.blk" / "Chyby.DBF"));
         // The working table was started afresh: a second run finds the same one finding again.
         int rows = -1;
         WhenModal([&] {
@@ -751,6 +757,12 @@ private slots:
         QVERIFY(t.VisibleCount() > 0);
         QCOMPARE(shownRows, t.VisibleCount());
         QCOMPARE(numbers(), before);  // no repair removed the element numbers
+        // The end box names the tables the repairs rewrote and gives the number of findings.
+        const auto info = p.Messages.Texts(TMsgType::Information);
+        QCOMPARE(info.size(), size_t(1));
+        QVERIFY2(info[0].find("\rUpravená tabuľka " + (map / "").string()) != std::string::npos, info[0].c_str());
+        QVERIFY2(info[0].find("\rPočet chýb: " + std::to_string(t.VisibleCount()) + " (") != std::string::npos,
+                 info[0].c_str());
     }
 
     void RenameDialogComposesTheName() {
