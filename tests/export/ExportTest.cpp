@@ -458,6 +458,24 @@ TEST_F(Export, CrsOptionIsTheLayersSystem) {
     EXPECT_EQ(ds->GetLayerByName("findings_point")->GetFeatureCount(), 2);
 }
 
+// vexa-info --export takes --crs as vexa-check does: the layers carry it; an unknown one is refused.
+TEST_F(Export, InfoExportTakesTheCrsOptionOfTheCheck) {
+    const fs::path gpkg = temp.Path() / "b.gpkg";
+    Outcome o = Run(VEXA_INFO_PROGRAM, Quote((map / "LE_00002.blk").string()) + " --export " + Quote(gpkg.string()) +
+                                           " --crs EPSG:2065");
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    const OGRSpatialReference* srs = ds->GetLayerByName("lines")->GetSpatialRef();
+    ASSERT_TRUE(srs);
+    EXPECT_STREQ(srs->GetAuthorityCode(nullptr), "2065");
+    Outcome bad = Run(VEXA_INFO_PROGRAM, Quote((map / "LE_00002.blk").string()) + " --export " +
+                                             Quote((temp.Path() / "x.gpkg").string()) + " --crs EPSG:999999");
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_NE(bad.Err.find("EPSG:999999"), std::string::npos) << bad.Err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "x.gpkg"));
+}
+
 // The error browser's rows placed from the blocks: a row finding at its element, a missing
 // table's finding naming the table, no place where the block or the element is not there.
 TEST_F(Export, TableRowsArePlacedFromTheBlocks) {
