@@ -360,6 +360,8 @@ TEST_F(VexaCheck, HelpExplainsTheCommand) {
     EXPECT_EQ(o.Status, 0);
     EXPECT_EQ(o.Out.rfind("Použitie: vexa-check [--standard SÚBOR]", 0), 0u);
     EXPECT_NE(o.Out.find("--length-limit X"), std::string::npos);
+    // The machine formats' English keys are documented in Slovak.
+    EXPECT_NE(o.Out.find("block=blok, layer=vrstva, group=skupina, kind=druh, number=číslo"), std::string::npos);
     EXPECT_NE(o.Out.find("32 zhoda susedných plôch"), std::string::npos);
     EXPECT_NE(o.Out.find("rozhoduje o línii sám: s ním sa bity 2, 4, 8 a 16 neskúmajú"), std::string::npos);
     for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  niektorý blok nebol skontrolovaný (nevyčistený, meno nevyhovuje štandardu"})
