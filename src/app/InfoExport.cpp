@@ -12,8 +12,11 @@ namespace {
 
 // Prints each layer with its feature count, then the files written.
 int Export(const std::string& target, const std::string& file, std::ostream& out) {
+    // --crs as vexa-check takes it: the map's coordinate system, refused before any block is read.
+    const std::string crs = InfoExtraValue("--crs").value_or(gisexport::kDefaultCrs);
+    gisexport::CheckCrs(crs);
     const std::vector<gisexport::TLayer> layers = gisexport::BlockLayers(gisexport::ExportBlockDirs(target));
-    const std::vector<std::string> written = gisexport::WriteLayers(file, layers);
+    const std::vector<std::string> written = gisexport::WriteLayers(file, layers, crs);
     for (const gisexport::TLayer& layer : layers)
         out << json::Object().Str("layer", layer.Name).Int("features", static_cast<long long>(layer.Features.size())).Text()
             << '\n';
@@ -27,8 +30,8 @@ TInfoCommandRegistrar exportCommand(
     {"--export", "SÚBOR",
      "blok (alebo každý blok adresára mapy) ako vrstvy GIS lines, points, texts, areas, "
      "areas_unclosed a jedna na tabuľku atribútov, kde ich skupina má viac, v EPSG:5514; prípona "
-     "SÚBORU volí formát: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb",
-     true, Export});
+     "SÚBORU volí formát: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb; --crs SYSTÉM ako pri vexa-check",
+     true, Export, {"--crs"}, "[--crs SYSTÉM]"});
 
 }  // namespace
 

@@ -2,8 +2,8 @@
 // "Kontrola" does, and prints the findings.
 //
 // Exit status: 0 a complete run without findings, 1 findings (MAPDIR/Chyby.DBF replaced),
-// 2 error (also a run with nothing to check), 3 a selected block was not checked
-// (skipped as not cleaned, or the run was stopped by Ctrl+C).
+// 2 error (also a run with nothing to check), 3 a block was not checked (skipped as
+// not cleaned, left out as its name does not conform, or the run was stopped by Ctrl+C).
 #include "common/Companions.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
@@ -74,6 +74,10 @@ const char* const kHelp =
     "  --block MENO       kontrolovať len tento blok (aj viackrát); meno sa porovnáva\n"
     "                     bez ohľadu na veľkosť písmen a blok musí vyhovovať štandardu\n"
     "  --format F         výpis chýb: text (predvolený), json (JSON Lines) alebo csv\n"
+    "                     (json a csv sú pre programy: kľúče a hlavička ostávajú anglické,\n"
+    "                     block=blok, layer=vrstva, group=skupina, kind=druh, number=číslo,\n"
+    "                     code=kód, text=text chyby, min_x..max_y=obdĺžnik, x,y=bod,\n"
+    "                     point=bod, bbox=obdĺžnik, table=tabuľka atribútov)\n"
     "                     (s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik\n"
     "                     (min_x, min_y, max_x, max_y) a bod (x, y)\n"
     "  --export SÚBOR     chyby s ich geometriou do súboru GIS podľa prípony: .gpkg,\n"
@@ -88,7 +92,8 @@ const char* const kHelp =
     "\n"
     "Chýbajúca maska je 0; limity sa zapisujú s desatinnou bodkou. Kontrolujú sa všetky\n"
     "vyhovujúce bloky v poradí zoznamu (alebo len bloky --block); nevyčistený blok sa\n"
-    "ohlási a preskočí. Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF\n"
+    "ohlási a preskočí. Blok s menom, ktoré nevyhovuje štandardu (kód vrstvy pred \"_\"\n"
+    "nie je v štandarde), sa ohlási s dôvodom a počíta medzi vynechané (bez --block). Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF\n"
     "a každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text,\n"
     "oddelené tabulátorom). Súhrn (\"Počet chýb\", vynechané bloky, \"Bez chýb.\") ide na\n"
     "stderr. Ctrl+C zastaví kontrolu po začatých blokoch; ich chyby sa odovzdajú.\n"
@@ -98,8 +103,8 @@ const char* const kHelp =
     "     existujúci Chyby.DBF ostane)\n"
     "  1  našli sa chyby\n"
     "  2  chyba (aj keď nie je zvolená žiadna kontrola alebo žiadny blok); vypíše sa jej text\n"
-    "  3  niektorý zvolený blok nebol skontrolovaný (nevyčistený, alebo kontrola bola\n"
-    "     zastavená), aj keď sa v iných našli chyby\n";
+    "  3  niektorý blok nebol skontrolovaný (nevyčistený, meno nevyhovuje štandardu, alebo\n"
+    "     kontrola bola zastavená), aj keď sa v iných našli chyby\n";
 
 class UsageError : public Exception {
 public:
@@ -476,8 +481,6 @@ int Run(const Arguments& args) {
             std::fprintf(stderr, "Export: %s\n", file.c_str());
     }
     std::fflush(stdout);
-    if (result.Total > 0 && !args.Quiet)
-        std::fprintf(stderr, "Počet chýb: %d (%s)\n", result.Total, result.ErrorTable.c_str());
     if (result.Stopped || result.BlocksSkipped > 0) return 3;
     return result.Total > 0 ? 1 : 0;
 }

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vexa {
@@ -69,6 +70,9 @@ public:
     const std::string& WorkPath() const { return FWorkPath; }
     const std::string& ErrorTablePath() const { return FErrorTablePath; }
     const std::string& CurrentDbfPath() const { return FCurrentDbfPath; }
+    // The tables the structure repairs rewrote since the last call, each with what changed
+    // ("Upravená tabuľka <path>: ..."); emptied by the call.
+    std::vector<std::string> TakeRepairs() { return std::exchange(FRepairs, {}); }
 
     // --- error table -------------------------------------------------------------
     TErrorTable& ErrorTable();
@@ -116,6 +120,7 @@ private:
     std::string FWorkPath;
     std::string FErrorTablePath;
     std::string FCurrentDbfPath;
+    std::vector<std::string> FRepairs;
     std::string FDescription;
     // Members below are owned by the standard's implementation files.
     struct TImpl;

@@ -7,6 +7,7 @@
 #include "dbase/TableDBF.h"
 #include "access/AccessSql.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/StructureChange.h"
 #include "standard/CheckRunSupport.h"
 #include "standard/FindingKinds.h"
 #include "standard/FindingPlace.h"
@@ -120,6 +121,8 @@ void TBlkStandardGXD::FixStructure(const std::string& layer, int group, std::int
     table.SetDatabaseName(ExtractFilePath(FCurrentDbfPath));
     table.SetTableName(ExtractFileName(FCurrentDbfPath));
     table.OpenTable();
+    TFldDescList before;
+    table.GetFieldDescs(before);
     const TFldDefList defs = GetAttributeDefs(layer, group, kind);
     if (!defs.empty()) {
         if (restructure) {
@@ -159,7 +162,11 @@ void TBlkStandardGXD::FixStructure(const std::string& layer, int group, std::int
             }
         }
     }
+    TFldDescList after;
+    table.GetFieldDescs(after);
     table.Close();
+    const std::string change = DescribeStructureChange(before, after);
+    if (!change.empty()) FRepairs.push_back(RepairMessage(FCurrentDbfPath, change));
 }
 
 bool TBlkStandardGXD::TestFill(const std::string& layer, int group, std::vector<std::string>& numbers,

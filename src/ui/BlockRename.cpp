@@ -39,6 +39,13 @@ std::optional<std::string> ComposeBlockName(const std::string& prefix, const std
     return prefix + "_" + number + ".blk";
 }
 
+std::string RenamePreview(const std::string& prefix, const std::string& number) {
+    if (prefix.empty()) return "Zadajte kód vrstvy.";
+    if (number.empty()) return "Zadajte číslo bloku.";
+    if (const auto name = ComposeBlockName(prefix, number)) return "Nové meno: " + *name;
+    return "Meno môže mať len písmená kódu vrstvy a písmená alebo číslice čísla bloku.";
+}
+
 namespace {
 
 // Renames without ever replacing an existing entry. A target that names the same

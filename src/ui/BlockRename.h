@@ -20,6 +20,11 @@ inline constexpr std::size_t kNumberMaxLength = 5;
 // that its key filter refuses, or is too long (the dialog then closes as cancelled).
 std::optional<std::string> ComposeBlockName(const std::string& prefix, const std::string& number);
 
+// What the rename dialog shows under its boxes: "Nové meno: LE_7.blk" (the name exactly as
+// it will be applied), or why OK would rename nothing ("Zadajte kód vrstvy.", "Zadajte číslo
+// bloku.", or a part the name cannot hold).
+std::string RenamePreview(const std::string& prefix, const std::string& number);
+
 enum class TRenameResult {
     Unchanged,  // old and new name are the same text: nothing was done
     Renamed,

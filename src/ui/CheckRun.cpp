@@ -126,6 +126,14 @@ int CheckElements(TBlkStandardGXD& standard, TBlk& blk, const TCheckRunOptions& 
     return total;
 }
 
+// The tables a block's repairs rewrote: said now, and kept for the end's summary.
+void TellRepairs(ICheckRunView& view, const std::vector<std::string>& repairs, TCheckRunResult& result) {
+    for (const std::string& r : repairs) {
+        view.Note(r);
+        result.Repairs.push_back(r);
+    }
+}
+
 // The selected blocks one after another in the run's thread.
 void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, TCheckRunResult& result) {
     ViewProgress progress(view);
@@ -153,6 +161,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
         if (dbMask != 0) {
             view.SetCaption(kCaptionDatabases);
             result.Total += standard.CheckDatabases(blk, dbMask);
+            TellRepairs(view, standard.TakeRepairs(), result);
         }
         view.SetCaption(cells.Vrstva);
         result.Total += CheckElements(standard, blk, view.Options(), progress);
@@ -181,6 +190,7 @@ struct TBlockJob {
     TCheckRunOptions Options;
     bool Opened = false;  // opened and found clean by the run's thread (database pass)
     std::vector<std::string> Warnings;
+    std::vector<std::string> Repairs;  // tables its database pass rewrote
     bool Skipped = false;    // not cleaned
     TFindingBuffer Findings;  // in the order a run in turn makes them
     int Total = 0;
@@ -328,6 +338,7 @@ void CheckDatabasesOf(TBlkStandardGXD& standard, ICheckRunView& view, TBlk& blk,
     } catch (...) {
         job.Error = std::current_exception();
     }
+    job.Repairs = standard.TakeRepairs();
 }
 
 // Mirrors the gauge of the worker's pass in the view's gauge of that group.
@@ -449,6 +460,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             if (!job.Error && !job.Skipped) mirror.Finish(job, standard.UI());
         }
         for (const std::string& w : job.Warnings) view.Warning(w);
+        TellRepairs(view, job.Repairs, result);
         if (job.Error) std::rethrow_exception(job.Error);
         if (job.Skipped) {
             ++result.BlocksSkipped;
@@ -496,6 +508,14 @@ std::string BlocksMessage(int blocksChecked, int blocksSkipped) {
     return Format("Skontrolované bloky: %d, vynechané: %d.", blocksChecked, blocksSkipped);
 }
 
+std::string FindingsMessage(int total, const std::string& errorTable) {
+    return Format("Počet chýb: %d (%s)", total, errorTable.c_str());
+}
+
+std::string LeftOutMessage(const std::string& blockName) {
+    return "Blok " + blockName + " nebude kontrolovaný: meno nevyhovuje štandardu (kód vrstvy pred \"_\" nie je v štandarde)";
+}
+
 std::string NotCleanedMessage(const std::string& blockPath) {
     return "Blok\r" + blockPath + "\rnebol vyčistený, nebude kontrolovaný";
 }
@@ -516,6 +536,14 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     // The run starts from an empty working table: a run that ended by an error left
     // its findings there, and they must not be handed over with this run's.
     standard.ResetErrorTable();
+    standard.TakeRepairs();  // what a run that ended by an error left unsaid
+    for (int row = 0; row < view.BlockRowCount(); ++row) {
+        const TBlockRow cells = view.BlockRow(row);
+        if (cells.Conforming() || cells.Vrstva.empty()) continue;
+        result.LeftOut.push_back(cells.Vrstva);
+        ++result.BlocksSkipped;
+        view.Note(LeftOutMessage(cells.Vrstva));
+    }
     {
         RunEnded ended(view, standard);
         // One open error table for the whole run: no pass reopens and rereads it.
@@ -531,10 +559,6 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         standard.ErrorTable().Flush();
     }
 
-    if (result.Stopped)
-        view.Information(StoppedMessage(result.BlocksChecked));
-    else if (result.BlocksSkipped > 0)
-        view.Information(BlocksMessage(result.BlocksChecked, result.BlocksSkipped));
     if (result.Total > 0) {
         std::string mapDir = view.MapDir();
         fs::path target = ResolveIgnoreCase(fs::path(mapDir.empty() ? std::string(".") : mapDir), kMapErrorTableName);
@@ -544,11 +568,23 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         standard.ResetErrorTable();
         if (!copied) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
         result.ErrorTable = target.string();
-        view.ShowErrorBrowser(mapDir);
-    } else if (!result.Stopped && result.BlocksSkipped == 0) {
-        // Every selected check ran on every selected block and found nothing.
-        view.Information(kNoFindings);
     }
+    // The end's summary: a stop or the blocks skipped (naming those left out), the count of
+    // findings with their table; "Bez chýb." only when every selected check ran on every
+    // selected block and found nothing.
+    std::vector<std::string> summary;
+    if (result.Stopped)
+        summary.push_back(StoppedMessage(result.BlocksChecked));
+    else if (result.BlocksSkipped > 0)
+        summary.push_back(BlocksMessage(result.BlocksChecked, result.BlocksSkipped));
+    for (const std::string& name : result.LeftOut) summary.push_back(LeftOutMessage(name));
+    summary.insert(summary.end(), result.Repairs.begin(), result.Repairs.end());
+    if (result.Total > 0) summary.push_back(FindingsMessage(result.Total, result.ErrorTable));
+    if (result.Total == 0 && !result.Stopped && result.BlocksSkipped == 0) summary.push_back(kNoFindings);
+    std::string text;
+    for (const std::string& line : summary) text += (text.empty() ? "" : "\r") + line;
+    view.Information(text);
+    if (result.Total > 0) view.ShowErrorBrowser(view.MapDir());
     return result;
 }
 

@@ -54,11 +54,16 @@ public:
     virtual void ShowGauge(TCheckGroup group, bool visible) = 0;
     // A block that was not cleaned and is skipped.
     virtual void Warning(const std::string& message) = 0;
-    // "Bez chýb." after a complete run that found nothing; the stop or the count of
-    // skipped blocks at the end of a run that did not check every selected block.
+    // The end's summary, one line each: the stop or the count of skipped blocks with those
+    // left out named, and the count of findings; "Bez chýb." after a complete run that
+    // found nothing.
     virtual void Information(const std::string& message) = 0;
     // The findings are now in mapDir + "Chyby.DBF": show them (the error browser).
     virtual void ShowErrorBrowser(const std::string& mapDir) = 0;
+    // Said in passing and repeated by the end's summary (so a view with an end box may drop
+    // it): a block of the map left out of the run (its name does not conform), as the run
+    // begins; an attribute table the repairs rewrote, with what changed.
+    virtual void Note(const std::string& message) { Warning(message); }
     // The selected block whose findings come next: its place (from 1) among the
     // count of selected blocks, and its name ("blok n z m").
     virtual void ShowBlockProgress(int index, int count, const std::string& name) {
@@ -72,7 +77,9 @@ public:
 struct TCheckRunResult {
     int Total = 0;           // findings of every pass
     int BlocksChecked = 0;   // clean blocks that went through the passes
-    int BlocksSkipped = 0;   // selected blocks that were not clean
+    int BlocksSkipped = 0;   // selected blocks that were not clean, and the blocks left out
+    std::vector<std::string> LeftOut;  // listed blocks whose names do not conform
+    std::vector<std::string> Repairs;  // RepairMessage of each table the repairs rewrote
     std::string ErrorTable;  // the map directory's error table after a hand-over, else ""
     bool Stopped = false;    // the user stopped the run before its last block
 };
@@ -93,13 +100,21 @@ inline constexpr const char* kNoBlockSelected = "Nie je zvolený žiadny blok na
 // "Skontrolované bloky: <n>, vynechané: <k>." (blocks skipped as not cleaned)
 std::string BlocksMessage(int blocksChecked, int blocksSkipped);
 
+// "Počet chýb: <n> (<error table>)"
+std::string FindingsMessage(int total, const std::string& errorTable);
+
+// "Blok <name> nebude kontrolovaný: meno nevyhovuje štandardu (...)"
+std::string LeftOutMessage(const std::string& blockName);
+
 // "Kontrola bola zastavená; skontrolované bloky: <n>."
 std::string StoppedMessage(int blocksChecked);
 
 // "Blok\r<path>\rnebol vyčistený, nebude kontrolovaný"
 std::string NotCleanedMessage(const std::string& blockPath);
 
-// Runs the check. With no check chosen (every mask 0) or no block selected it refuses
+// Runs the check. Listed blocks whose names do not conform are left out: each is said
+// (Note), counted among the skipped and named in the summary, so that such a run is never
+// called clean. With no check chosen (every mask 0) or no block selected it refuses
 // by a vexa::Exception before touching the map. Errors of the block store or the standard end the run and pass
 // on (nothing is handed over then). When findings cannot be copied into the map
 // directory, the working table is started afresh and a vexa::Exception tells so.

@@ -11,6 +11,8 @@ namespace vexa {
 bool DeleteDirTree(const std::string& dir);
 
 inline constexpr const char* kDeleteQuestionText = "Blok bude vymazaný z disku.\rSkutočne zmazať?";
+// The question with the block it is about: its path on a line before the question.
+inline std::string DeleteQuestion(const std::string& blockPath) { return blockPath + "\r" + kDeleteQuestionText; }
 inline constexpr const char* kDeleteFailedText = "Blok sa nepodarilo zmazať,\rpravdepodobne je používaný.";
 
 }  // namespace vexa

@@ -146,10 +146,15 @@ TEST_F(CheckRun, UncleanBlockIsReportedAndSkippedFindingsAreHandedOver) {
     TCheckRunResult result = RunCheck(*Standard, view);
     EXPECT_EQ(result.Total, 3);
     EXPECT_EQ(result.BlocksChecked, 1);
-    EXPECT_EQ(result.BlocksSkipped, 1);
+    // The unclean block and the one whose name does not conform: both skipped, both named.
+    EXPECT_EQ(result.BlocksSkipped, 2);
+    EXPECT_EQ(result.LeftOut, std::vector<std::string>{"XX.blk"});
+    const std::string leftOut =
+        "Blok XX.blk nebude kontrolovaný: meno nevyhovuje štandardu (kód vrstvy pred \"_\" nie je v štandarde)";
     std::vector<std::string> events = RunEvents(
-        {"warning Blok\r" + MapDir + "LE_1.blk\rnebol vyčistený, nebude kontrolovaný"}, {"LE_2.blk"},
-        "information Skontrolované bloky: 1, vynechané: 1.");
+        {"warning " + leftOut, "warning Blok\r" + MapDir + "LE_1.blk\rnebol vyčistený, nebude kontrolovaný"},
+        {"LE_2.blk"},
+        "information Skontrolované bloky: 1, vynechané: 2.\r" + leftOut + "\rPočet chýb: 3 (" + MapDir + "Chyby.DBF)");
     events.push_back("browser " + MapDir);
     EXPECT_EQ(view.Events, events);
     EXPECT_FALSE(fs::exists(MapDir + "XX.blk")) << "a row that is not conforming is never opened";
@@ -199,7 +204,11 @@ TEST_F(CheckRun, DatabasePassRunsFirstUnderItsOwnCaption) {
     view.Opts.DbMask = 1;
     TCheckRunResult result = RunCheck(*Standard, view);
     EXPECT_GT(result.Total, 0) << "the block has none of the attribute tables the standard wants";
-    EXPECT_EQ(view.Events, RunEvents({"caption Kontrola databáz"}, {"LE_1.blk"}, "browser " + MapDir));
+    // The end's summary gives the number of findings, then the browser shows them.
+    std::vector<std::string> events = RunEvents({"caption Kontrola databáz"}, {"LE_1.blk"},
+                                                "information " + FindingsMessage(result.Total, MapDir + "Chyby.DBF"));
+    events.push_back("browser " + MapDir);
+    EXPECT_EQ(view.Events, events);
     for (const TErrorRecord& r : ReadErrorTable(MapDir + "Chyby.DBF")) {
         EXPECT_TRUE(r.Id == -91 || r.Id == -92 || r.Id == -93) << r.Id;
         EXPECT_FALSE(r.Vrstva.has_value());

@@ -190,7 +190,10 @@ TEST_F(ParallelRun, AStoppedRunHandsOverTheBlocksItFinished) {
         EXPECT_GE(result.BlocksChecked, 2) << jobs;
         EXPECT_EQ(result.Stopped, result.BlocksChecked < 5) << jobs;
         if (result.Stopped) {
-            EXPECT_EQ(view.Warnings.back(), "information " + StoppedMessage(result.BlocksChecked)) << jobs;
+            // The stop, the block whose name does not conform, the findings handed over.
+            std::string summary = "information " + StoppedMessage(result.BlocksChecked) + "\r" + LeftOutMessage("LE_4.blk");
+            if (result.Total > 0) summary += "\r" + FindingsMessage(result.Total, result.ErrorTable);
+            EXPECT_EQ(view.Warnings.back(), summary) << jobs;
         }
         ASSERT_GE(view.Progress.size(), 2u);
         EXPECT_EQ(view.Progress[0], "1/5 LE_1.blk");
@@ -216,7 +219,10 @@ TEST_F(ParallelRun, AStoppedRunHandsOverTheBlocksItFinished) {
         const TCheckRunResult none = RunCheck(*Standard, before);
         EXPECT_TRUE(none.Stopped) << jobs;
         EXPECT_EQ(none.BlocksChecked, 0) << jobs;
-        EXPECT_EQ(before.Warnings, std::vector<std::string>{"information " + StoppedMessage(0)}) << jobs;
+        EXPECT_EQ(before.Warnings, (std::vector<std::string>{LeftOutMessage("LE_4.blk"),
+                                                             "information " + StoppedMessage(0) + "\r" +
+                                                                 LeftOutMessage("LE_4.blk")}))
+            << jobs;
         EXPECT_FALSE(fs::exists(MapDir + "Chyby.DBF")) << jobs;
     }
 }

@@ -47,7 +47,10 @@ protected:
 
 const std::string kWarning = "nebol vyčistený, nebude kontrolovaný";
 // The sample map's conforming blocks: every one but the unclean LE_00009.blk goes through.
-const std::string kSampleBlocks = "Skontrolované bloky: 4, vynechané: 1.";
+// The sample's abc.blk does not conform: left out, said first and named in the summary.
+const std::string kLeftOut =
+    "Blok abc.blk nebude kontrolovaný: meno nevyhovuje štandardu (kód vrstvy pred \"_\" nie je v štandarde)";
+const std::string kSampleBlocks = "Skontrolované bloky: 4, vynechané: 2.\n" + kLeftOut;
 
 // The sample map's point, text and area findings with every admissibility and rotation option.
 const std::vector<TErrorRecord> kPointsTextsAreas = {
@@ -63,7 +66,7 @@ TEST_F(VexaCheck, SampleMapWithEveryOptionOfTheWindow) {
     // Findings, but the unclean block was not checked: 3 rather than 1.
     EXPECT_EQ(o.Status, 3) << o.Err;
     // The warning, the blocks checked and skipped, then the count on stderr.
-    EXPECT_EQ(o.Err, "Blok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning + "\n" + kSampleBlocks +
+    EXPECT_EQ(o.Err, kLeftOut + "\nBlok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning + "\n" + kSampleBlocks +
                          "\nPočet chýb: 10 (" + (map / "Chyby.DBF").string() + ")\n");
     std::vector<TErrorRecord> expected = {Finding(-73, "LE_00002.blk", "L", 1, 8, "zhoda prilahlých plôch"),
                                           Finding(-11, "LE_00002.blk", "L", 10, 13, "neprípustný druh vo vrstve"),
@@ -227,6 +230,49 @@ TEST_F(VexaCheck, EveryRepairOnTheSampleMapRunsToItsEndAndKeepsTheElementNumbers
     }
     EXPECT_GT(badRows, 0);
     EXPECT_EQ(o.Err.find("Error"), std::string::npos) << o.Err;
+    // Each rewritten table is named with what changed: as it happens and again in the summary.
+    std::map<std::string, int> repairs;
+    std::istringstream lines(o.Err);
+    for (std::string line; std::getline(lines, line);)
+        if (line.rfind("Upravená tabuľka ", 0) == 0) ++repairs[line];
+    EXPECT_FALSE(repairs.empty()) << o.Err;
+    for (const auto& [line, times] : repairs) {
+        EXPECT_EQ(times, 2) << line;
+        EXPECT_NE(line.find((map / "").string()), std::string::npos) << line;
+        EXPECT_TRUE(line.find(": pridané: ") != std::string::npos || line.find(": presunuté: ") != std::string::npos ||
+                    line.find(": odstránené: ") != std::string::npos || line.find(": zmenené: ") != std::string::npos)
+            << line;
+    }
+    // Repaired once, the tables need nothing more: nothing is said.
+    o = Run("--db 14 " + Quote(map.string()));
+    EXPECT_EQ(o.Err.find("Upravená tabuľka"), std::string::npos) << o.Err;
+}
+
+// Every *.blk entry is checked or named: names that do not conform (a dash, a copy's
+// suffix) are left out with the reason and make the run not clean, unless blocks were
+// chosen by --block.
+TEST_F(VexaCheck, BlocksWithNamesThatDoNotConformAreNamedAndNotClean) {
+    fs::remove_all(map / "LE_00009.blk");
+    fs::remove_all(map / "abc.blk");
+    fs::copy(map / "LE_00001.blk", map / "le-00002.blk", fs::copy_options::recursive);
+    fs::copy(map / "LE_00001.blk", map / "LE_00001 - kópia.blk", fs::copy_options::recursive);
+    const std::string reason = " nebude kontrolovaný: meno nevyhovuje štandardu (kód vrstvy pred \"_\" nie je v štandarde)";
+    Outcome o = Run("--lines 63 --block LE_00001.blk " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_EQ(o.Err, "Bez chýb.\n");
+
+    o = Run("--lines 63 " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 3) << o.Err;
+    EXPECT_NE(o.Err.find("Blok le-00002.blk" + reason + "\n"), std::string::npos) << o.Err;
+    // A copy's suffix after a known layer code still conforms: it is checked, not left out.
+    EXPECT_EQ(o.Err.find("kópia.blk" + reason), std::string::npos) << o.Err;
+    EXPECT_NE(o.Err.find("Skontrolované bloky: 5, vynechané: 1.\n"), std::string::npos) << o.Err;
+    EXPECT_EQ(o.Err.find("Bez chýb."), std::string::npos) << o.Err;
+
+    // --quiet drops the summary, never the blocks left out.
+    o = Run("--quiet --lines 63 " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 3) << o.Err;
+    EXPECT_NE(o.Err.find("Blok le-00002.blk" + reason), std::string::npos) << o.Err;
 }
 
 // Only the unclean block named: nothing was checked, so neither "Bez chýb." nor 0.
@@ -314,9 +360,11 @@ TEST_F(VexaCheck, HelpExplainsTheCommand) {
     EXPECT_EQ(o.Status, 0);
     EXPECT_EQ(o.Out.rfind("Použitie: vexa-check [--standard SÚBOR]", 0), 0u);
     EXPECT_NE(o.Out.find("--length-limit X"), std::string::npos);
+    // The machine formats' English keys are documented in Slovak.
+    EXPECT_NE(o.Out.find("block=blok, layer=vrstva, group=skupina, kind=druh, number=číslo"), std::string::npos);
     EXPECT_NE(o.Out.find("32 zhoda susedných plôch"), std::string::npos);
     EXPECT_NE(o.Out.find("rozhoduje o línii sám: s ním sa bity 2, 4, 8 a 16 neskúmajú"), std::string::npos);
-    for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  niektorý zvolený blok nebol skontrolovaný"})
+    for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  niektorý blok nebol skontrolovaný (nevyčistený, meno nevyhovuje štandardu"})
         EXPECT_NE(o.Out.find(status), std::string::npos) << status;
     // Every finding code with its group letter, from the table of finding kinds.
     EXPECT_NE(o.Out.find("   -73  L  32 línie medzi plochami s rovnakými atribútmi"), std::string::npos) << o.Out;

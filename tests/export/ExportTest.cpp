@@ -445,17 +445,39 @@ TEST_F(Export, WithoutTheWriterModuleAnExportIsRefusedBeforeTheRun) {
     EXPECT_EQ(ds->GetLayerByName("findings_point")->GetFeatureCount(), 2);
 }
 
+// The authority code of a layer's coordinate system; "" when the file, the layer or the
+// system is missing.
+std::string AuthorityCode(const fs::path& file, const char* layerName) {
+    Dataset ds = OpenVector(file);
+    OGRLayer* layer = ds ? ds->GetLayerByName(layerName) : nullptr;
+    const OGRSpatialReference* srs = layer ? layer->GetSpatialRef() : nullptr;
+    const char* code = srs ? srs->GetAuthorityCode(nullptr) : nullptr;
+    return code ? code : "";
+}
+
 // --crs names the map's coordinate system; the layers carry it.
 TEST_F(Export, CrsOptionIsTheLayersSystem) {
     const fs::path gpkg = temp.Path() / "c.gpkg";
     Outcome o = Check("--points 3 --crs EPSG:2065 --export " + Quote(gpkg.string()));
     ASSERT_EQ(o.Status, 3) << o.Err;
+    EXPECT_EQ(AuthorityCode(gpkg, "findings_point"), "2065");
     Dataset ds = OpenVector(gpkg);
     ASSERT_TRUE(ds);
-    const OGRSpatialReference* srs = ds->GetLayerByName("findings_point")->GetSpatialRef();
-    ASSERT_TRUE(srs);
-    EXPECT_STREQ(srs->GetAuthorityCode(nullptr), "2065");
     EXPECT_EQ(ds->GetLayerByName("findings_point")->GetFeatureCount(), 2);
+}
+
+// vexa-info --export takes --crs as vexa-check does: the layers carry it; an unknown one is refused.
+TEST_F(Export, InfoExportTakesTheCrsOptionOfTheCheck) {
+    const fs::path gpkg = temp.Path() / "b.gpkg";
+    Outcome o = Run(VEXA_INFO_PROGRAM, Quote((map / "LE_00002.blk").string()) + " --export " + Quote(gpkg.string()) +
+                                           " --crs EPSG:2065");
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    EXPECT_EQ(AuthorityCode(gpkg, "lines"), "2065");
+    Outcome bad = Run(VEXA_INFO_PROGRAM, Quote((map / "LE_00002.blk").string()) + " --export " +
+                                             Quote((temp.Path() / "x.gpkg").string()) + " --crs EPSG:999999");
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_NE(bad.Err.find("EPSG:999999"), std::string::npos) << bad.Err;
+    EXPECT_FALSE(fs::exists(temp.Path() / "x.gpkg"));
 }
 
 // The error browser's rows placed from the blocks: a row finding at its element, a missing

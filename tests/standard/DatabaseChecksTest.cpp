@@ -160,8 +160,19 @@ TEST_F(DatabaseChecksTest, FullRepairLeavesExactlyTheStandardFieldsInOrderWithTh
                {{5.0, "poznámka"s, TDate{2020, 1, 31}, "12b"s, 3.5, true}, {6.0, {}, {}, "7"s, 0.5, false}});
     standard_->FixStructure("LE", egArea, 10, true, false, false);  // no table under work yet
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")).size(), 6u);
+    EXPECT_TRUE(standard_->TakeRepairs().empty());
 
     EXPECT_EQ(standard_->CheckDatabases(blk_, 2 | 4 | 8), 2);  // the two missing tables
+    // The rewritten table named with what changed; a field counts as moved only when it
+    // left the order of the others (JPRL and PLOCHA_HA keep theirs).
+    EXPECT_EQ(standard_->TakeRepairs(),
+              std::vector<std::string>{"Upravená tabuľka " + Table("p0010.dbf") +
+                                       ": presunuté: DATUM, Cislo; odstránené: POZN, OK; zmenené: jprl C 8 -> JPRL C 20, "
+                                       "PLOCHA_HA N 9.1 -> PLOCHA_HA N 12.2"});
+    EXPECT_TRUE(standard_->TakeRepairs().empty()) << "taken once";
+    // Repaired already: nothing to change, nothing said.
+    standard_->CheckDatabases(blk_, 2 | 4 | 8);
+    EXPECT_TRUE(standard_->TakeRepairs().empty());
     // The GIS's element number stays: no repair removes the link between rows and elements.
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")),
               (TFldDefList{C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM"), N("Cislo", 10)}));
@@ -175,6 +186,9 @@ TEST_F(DatabaseChecksTest, FullRepairLeavesExactlyTheStandardFieldsInOrderWithTh
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), N("Cislo", 10), D("DATUM"), C("POZN", 2)}));
     standard_->FixStructure("LE", egArea, 10, false, false, true);
     EXPECT_EQ(FieldsOf(Table("p0010.dbf")), (TFldDefList{C("JPRL", 20), N("Cislo", 10), D("DATUM")}));
+    EXPECT_EQ(standard_->TakeRepairs(),
+              (std::vector<std::string>{"Upravená tabuľka " + Table("p0010.dbf") + ": presunuté: JPRL",
+                                        "Upravená tabuľka " + Table("p0010.dbf") + ": odstránené: POZN"}));
     EXPECT_EQ(RowsOf(Table("p0010.dbf")), (std::vector<Row>{{"j"s, 1.0, TDate{2001, 2, 3}}}));
 }
 

@@ -158,3 +158,17 @@ TEST(SiblingTools, InfoTextAndProgramDir) {
     EXPECT_EQ(dir.back(), '/');
     EXPECT_TRUE(fs::exists(dir + "vexa_ui_tests"));
 }
+
+namespace {
+
+// The dialog's line: the name exactly as it will be applied, or why OK renames nothing.
+TEST(RenamePreview, NamesTheResultOrWhyThereIsNone) {
+    EXPECT_EQ(RenamePreview("LE", "7"), "Nové meno: LE_7.blk");
+    EXPECT_EQ(RenamePreview("LE", "00007"), "Nové meno: LE_00007.blk");
+    EXPECT_EQ(RenamePreview("", "7"), "Zadajte kód vrstvy.");
+    EXPECT_EQ(RenamePreview("LE", ""), "Zadajte číslo bloku.");
+    EXPECT_EQ(RenamePreview("LE", "../x"),
+              "Meno môže mať len písmená kódu vrstvy a písmená alebo číslice čísla bloku.");
+}
+
+}  // namespace

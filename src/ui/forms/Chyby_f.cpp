@@ -359,8 +359,8 @@ void TChybyForm::ComboBox2Change() {
 void TChybyForm::DataSourceDataChange() {
     const int row = CurrentRow();
     const bool any = FTable.Active() && FModel->rowCount() > 0 && row >= 0;
-    Label4->setText(any ? QString::fromStdString(RecordCounterText(FModel->RecNoOf(row), FTable.RecordCount()))
-                        : QString());
+    // Counted within the rows shown: with a filter, "1/1" for its one row, not the whole table's.
+    Label4->setText(any ? QString::fromStdString(RecordCounterText(row + 1, FModel->rowCount())) : QString());
     const int last = FModel->rowCount() - 1;
     NavFirst->setEnabled(any && row > 0);
     NavPrior->setEnabled(any && row > 0);

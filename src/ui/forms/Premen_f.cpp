@@ -66,6 +66,8 @@ TPremForm::TPremForm(QWidget* parent) : QDialog(parent) {
     QFont big = bold;
     big.setPixelSize(20);
     Label2->setFont(big);
+    LabelResult = new QLabel(this);
+    LabelResult->setObjectName("LabelResult");
     BitBtn1 = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), QString::fromUtf8("&Potvrď"), this);
     BitBtn1->setObjectName("BitBtn1");
     BitBtn1->setDefault(true);
@@ -87,15 +89,19 @@ TPremForm::TPremForm(QWidget* parent) : QDialog(parent) {
     Edit1->clear();
     const int clientWidth = left + labelLeft + Label2->width();
     LabelOldName->setGeometry(left, 8, clientWidth - 2 * left, 20);
-    const int buttonWidth = 90, buttonTop = 118 - 8 - 28;
+    LabelResult->setGeometry(left, rowTop + rowHeight + 6, clientWidth - 2 * left, 20);
+    LabelResult->setWordWrap(false);
+    const int height = 118 + 26, buttonWidth = 90, buttonTop = height - 8 - 28;
     BitBtn1->setGeometry(clientWidth / 2 - buttonWidth - 4, buttonTop, buttonWidth, 28);
     BitBtn2->setGeometry(clientWidth / 2 + 4, buttonTop, buttonWidth, 28);
-    setFixedSize(clientWidth, 118);
+    setFixedSize(clientWidth, height);
     if (QScreen* screen = QApplication::primaryScreen()) move(screen->geometry().center() - rect().center());
 
     connect(ComboBox1, &QComboBox::editTextChanged, this, &TPremForm::ComboBox1Change);
     connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
     connect(Edit1, &QLineEdit::editingFinished, this, &TPremForm::Edit1Exit);
+    connect(ComboBox1, &QComboBox::editTextChanged, this, &TPremForm::ShowResult);
+    connect(Edit1, &QLineEdit::textChanged, this, &TPremForm::ShowResult);
     connect(BitBtn1, &QPushButton::clicked, this, &TPremForm::BitBtn1Click);
     connect(BitBtn2, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -115,7 +121,13 @@ void TPremForm::FormShow() {
     ComboBox1->setCurrentIndex(-1);
     ComboBox1->setEditText(QString());
     Edit1->clear();
+    ShowResult();
     ComboBox1->setFocus();
+}
+
+void TPremForm::ShowResult() {
+    LabelResult->setText(QString::fromStdString(
+        RenamePreview(ComboBox1->currentText().toStdString(), Trim(Edit1->text().toStdString()))));
 }
 
 bool TPremForm::eventFilter(QObject* watched, QEvent* event) {
@@ -155,7 +167,9 @@ void TPremForm::BitBtn1Click() {
     Edit1Exit();
     const auto name = ComposeBlockName(ComboBox1->currentText().toStdString(), Edit1->text().toStdString());
     if (!name) {
-        reject();
+        // Nothing to rename to: the dialog stays, its line says why.
+        ShowResult();
+        QApplication::beep();
         return;
     }
     FNewName = *name;

@@ -28,12 +28,14 @@ public:
     QFrame* Shape1;
     QLineEdit* Edit1;
     QLabel* Label2;
+    QLabel* LabelResult;  // the name OK will give, or why it gives none
     QPushButton* BitBtn1;
     QPushButton* BitBtn2;
 
 public slots:
     void ComboBox1Change();
     void Edit1Exit();
+    void ShowResult();
     void BitBtn1Click();
 
 protected:

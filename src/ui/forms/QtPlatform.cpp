@@ -51,8 +51,9 @@ TMsgResult TQtMessageBoxes::Show(TMsgType type, const std::string& text) {
     const QString title = QApplication::applicationDisplayName();
     switch (type) {
     case TMsgType::Question:
+        // Questions guard what cannot be undone: Enter answers "Nie".
         return QMessageBox::question(parent, title, MessageText(text), QMessageBox::Yes | QMessageBox::No,
-                                     QMessageBox::Yes) == QMessageBox::Yes
+                                     QMessageBox::No) == QMessageBox::Yes
                    ? TMsgResult::Yes
                    : TMsgResult::No;
     case TMsgType::Warning: QMessageBox::warning(parent, title, MessageText(text)); break;

@@ -674,7 +674,7 @@ void TVexaForm::ZmazatButtonClick() {
         const std::string path = FMapaDir + name;
         std::error_code ec;
         if (!std::filesystem::is_directory(path, ec)) return;
-        if (FEnv.Messages->Show(TMsgType::Question, kDeleteQuestionText) != TMsgResult::Yes) return;
+        if (FEnv.Messages->Show(TMsgType::Question, DeleteQuestion(path)) != TMsgResult::Yes) return;
         if (!DeleteDirTree(path)) {
             FEnv.Messages->Show(TMsgType::Warning, kDeleteFailedText);
             return;

@@ -164,6 +164,8 @@ private:
     IGauge* Gauge(TCheckGroup group) override;
     void ShowGauge(TCheckGroup group, bool visible) override;
     void Warning(const std::string& message) override;
+    // The end box names the blocks left out and the tables repaired; no box of their own.
+    void Note(const std::string&) override {}
     void Information(const std::string& message) override;
     void ShowErrorBrowser(const std::string& mapDir) override;
     void ShowBlockProgress(int index, int count, const std::string& name) override;

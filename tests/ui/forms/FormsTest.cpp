@@ -269,7 +269,7 @@ private slots:
         QCOMPARE(p.Chyby->Scale(), 1.0);
         QCOMPARE(p.Chyby->KoniecBitBtn->text(), QString("&Zatvor"));
         QCOMPARE(p.Prem->windowTitle(), QString::fromUtf8("Nové meno BLK"));
-        QCOMPARE(p.Prem->height(), 118);
+        QCOMPARE(p.Prem->height(), 144);  // a line more for the name OK will give
         QCOMPARE(p.App.AppWindows().size(), size_t(3));
     }
 
@@ -427,6 +427,7 @@ private slots:
         Program p;
         MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 7}});  // kind 6 is not admitted in LE
         MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}});
+        MakePointBlock(p.Map.Path() / "le-00003.blk", {{1, 6}});  // a name that does not conform
         p.Open(p.Map.Path());
         TVexaForm& v = *p.Vexa;
         v.Grid().SetCell(kColKontrola, 2, "2");  // LE_00002.blk deselected: not examined
@@ -455,7 +456,12 @@ private slots:
         QVERIFY(v.LabelKontr->text().isEmpty());
         QVERIFY(!v.LinGauge->isVisible());
         QVERIFY(fs::exists(p.Map.Path() / "Chyby.DBF"));
-        QVERIFY(p.Messages.Shown.empty());
+        // The end box before the browser: the block left out with its reason, the count of findings.
+        QCOMPARE(p.Messages.Texts(TMsgType::Information),
+                 std::vector<std::string>{"Skontrolované bloky: 1, vynechané: 1.\r" + LeftOutMessage("le-00003.blk") +
+                                          "\rPočet chýb: 1 (" + (p.Map.Path() / "Chyby.DBF").string() + ")"});
+        QCOMPARE(p.Messages.Shown.size(), size_t(1));
+        QVERIFY(!fs::exists(p.Map.Path() / "le-00003.blk" / "Chyby.DBF"));
         // The working table was started afresh: a second run finds the same one finding again.
         int rows = -1;
         WhenModal([&] {
@@ -634,12 +640,16 @@ private slots:
             QCOMPARE(c.ComboBox2->currentText(), QString::fromUtf8("všetky"));
             QCOMPARE(c.ChybyTable().Filter(), std::string("Prvok = 'L'"));
             QCOMPARE(c.Model().rowCount(), 3);
+            // The counter counts the rows the filter shows, not the whole table.
+            c.SetCurrentRow(2);
+            QCOMPARE(c.Label4->text(), QString::fromUtf8("Záznam: 3/3"));
             c.ComboBox2->setFocus();
             for (int i = 0; i < 5; ++i) QTest::keyClick(c.ComboBox2, Qt::Key_Down);
             QCOMPARE(c.ComboBox2->currentText(), QString::fromUtf8("zhoda plôch"));
             QCOMPARE(c.ChybyTable().Filter(), std::string("Id = -73 and Prvok = 'L'"));
             QCOMPARE(c.Model().rowCount(), 1);
             QCOMPARE(ValueText(c.Model().FieldOf(0, "Id")), std::string("-73"));
+            QCOMPARE(c.Label4->text(), QString::fromUtf8("Záznam: 1/1"));
             // Group "texty": three types; no finding.
             c.ComboBox1->setCurrentIndex(3);
             c.ComboBox1Change();
@@ -747,6 +757,12 @@ private slots:
         QVERIFY(t.VisibleCount() > 0);
         QCOMPARE(shownRows, t.VisibleCount());
         QCOMPARE(numbers(), before);  // no repair removed the element numbers
+        // The end box names the tables the repairs rewrote and gives the number of findings.
+        const auto info = p.Messages.Texts(TMsgType::Information);
+        QCOMPARE(info.size(), size_t(1));
+        QVERIFY2(info[0].find("\rUpravená tabuľka " + (map / "").string()) != std::string::npos, info[0].c_str());
+        QVERIFY2(info[0].find("\rPočet chýb: " + std::to_string(t.VisibleCount()) + " (") != std::string::npos,
+                 info[0].c_str());
     }
 
     void RenameDialogComposesTheName() {
@@ -762,18 +778,29 @@ private slots:
             QCOMPARE(d.Edit1->text(), QString("12aB"));
             d.Edit1->insert("/..");  // as a paste would: refused
             QCOMPARE(d.Edit1->text(), QString("12aB"));
+            // The name OK gives is shown before it is applied.
+            QCOMPARE(d.LabelResult->text(), QString("Nové meno: LE_12aB.blk"));
             d.BitBtn1->click();
         });
         QCOMPARE(d.exec(), int(QDialog::Accepted));
         QCOMPARE(d.GetNewName(), std::string("LE_12aB.blk"));
-        // Each display starts empty; an empty number part cancels.
+        // Each display starts empty; OK with an empty number part keeps the dialog and says why.
+        bool stayed = false;
         WhenModal([&] {
             QVERIFY(d.ComboBox1->currentText().isEmpty());
             QVERIFY(d.Edit1->text().isEmpty());
+            QCOMPARE(d.LabelResult->text(), QString::fromUtf8("Zadajte kód vrstvy."));
             d.ComboBox1->setCurrentIndex(0);
             d.BitBtn1->click();
+            stayed = d.isVisible();
+            QCOMPARE(d.LabelResult->text(), QString::fromUtf8("Zadajte číslo bloku."));
+            // "7" is taken as typed (no padding), and the line shows so before OK.
+            QTest::keyClicks(d.Edit1, "7");
+            QCOMPARE(d.LabelResult->text(), QString::fromUtf8("Nové meno: CE_7.blk"));
+            d.BitBtn2->click();
         });
         QCOMPARE(d.exec(), int(QDialog::Rejected));
+        QVERIFY(stayed);
         QVERIFY(d.GetNewName().empty());
     }
 
@@ -839,8 +866,10 @@ private slots:
         v.BlkStringGrid->SetRow(2);
         p.Messages.NoAnswers = 1;
         v.ZmazatButton->click();
+        // The question names the block it would delete.
         QCOMPARE(p.Messages.Texts(TMsgType::Question),
-                 std::vector<std::string>{"Blok bude vymazaný z disku.\rSkutočne zmazať?"});
+                 std::vector<std::string>{(map / "LE_00002.blk").string() +
+                                          "\rBlok bude vymazaný z disku.\rSkutočne zmazať?"});
         QVERIFY(fs::exists(map / "LE_00002.blk"));
         QCOMPARE(v.Grid().RowCount(), 4);  // a plain file is no block: not listed
         // "Yes": the middle block goes, the rows keep their order and the next block is current.
@@ -887,7 +916,8 @@ private slots:
         // Delete asks first; "No" keeps the block, "Yes" deletes it.
         p.Messages.NoAnswers = 1;
         QTest::keyClick(v.BlkStringGrid, Qt::Key_Delete);
-        QCOMPARE(p.Messages.Texts(TMsgType::Question), std::vector<std::string>{kDeleteQuestionText});
+        QCOMPARE(p.Messages.Texts(TMsgType::Question),
+                 std::vector<std::string>{DeleteQuestion((p.Map.Path() / "LE_00002.blk").string())});
         QVERIFY(fs::exists(p.Map.Path() / "LE_00002.blk"));
         QTest::keyClick(v.BlkStringGrid, Qt::Key_Delete);
         QVERIFY(!fs::exists(p.Map.Path() / "LE_00002.blk"));
@@ -927,6 +957,23 @@ private slots:
         v.BlkStringGrid->setFocus();
         QTest::keyClick(v.BlkStringGrid, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(v.PremenovatButton));
+    }
+
+    // The real question box: "Nie" is its default, so Enter keeps what it asks about.
+    void QuestionBoxDefaultsToNo() {
+        QString shown;
+        bool noIsDefault = false;
+        WhenModal([&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            shown = box->text();
+            noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        TQtMessageBoxes boxes;
+        QVERIFY(boxes.Show(TMsgType::Question, DeleteQuestion("/m/LE_00002.blk")) == TMsgResult::No);
+        QVERIFY(noIsDefault);
+        QCOMPARE(shown, QString::fromUtf8("/m/LE_00002.blk\nBlok bude vymazaný z disku.\nSkutočne zmazať?"));
     }
 
     void QtStandardDialogsSpeakSlovak() {
