@@ -296,6 +296,36 @@ TEST_F(VexaCheck, BlockNameThatIsNotUtf8IsChecked) {
     EXPECT_EQ(o.Out.find(latin1), std::string::npos);
 }
 
+// A block file that is a symbolic link to a file outside the map is read, never written:
+// its target keeps every byte (no fresh time stamp) and a warning says why.
+TEST_F(VexaCheck, BlockFileLinkedOutsideTheMapIsNotWritten) {
+    const fs::path outside = temp.Path() / "elsewhere";
+    fs::create_directories(outside);
+    for (const char* name : {"tn.lin", "tn.pnt", "tn.tbx", "tn.are"}) {
+        fs::rename(map / "LE_00002.blk" / name, outside / name);
+        fs::create_symlink(outside / name, map / "LE_00002.blk" / name);
+    }
+    std::vector<std::vector<unsigned char>> before;
+    for (const char* name : {"tn.lin", "tn.pnt", "tn.tbx", "tn.are"}) before.push_back(testkit::ReadFileBytes(outside / name));
+    const std::uint32_t otherBefore = HeaderTime((map / "LE_00003.blk" / "tn.lin").string(), 15);
+    Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 3) << o.Err;
+    std::size_t i = 0;
+    for (const char* name : {"tn.lin", "tn.pnt", "tn.tbx", "tn.are"}) {
+        EXPECT_EQ(testkit::ReadFileBytes(outside / name), before[i++]) << name;
+        EXPECT_TRUE(fs::is_symlink(map / "LE_00002.blk" / name)) << name;
+        EXPECT_NE(o.Err.find("Súbor " + (map / "LE_00002.blk" / name).string() + " je odkaz mimo adresára mapy"),
+                  std::string::npos)
+            << o.Err;
+    }
+    // The block was checked all the same, and the other blocks got their stamps.
+    int found = 0;
+    for (const TErrorRecord& r : Table())
+        if (r.Blok == "LE_00002.blk") ++found;
+    EXPECT_EQ(found, 7) << Describe(Table());
+    EXPECT_NE(HeaderTime((map / "LE_00003.blk" / "tn.lin").string(), 15), otherBefore);
+}
+
 // --header names the columns first (also with no finding), --quiet leaves only the
 // findings and the warnings; --version.
 TEST_F(VexaCheck, HeaderQuietAndVersion) {
