@@ -8,6 +8,7 @@
 #include "access/JetIsolated.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 using namespace vexa;
 namespace fs = std::filesystem;
@@ -81,6 +83,54 @@ TEST_F(JetIsolation, DamagedStandardsGiveAClearErrorAndNothingOnStdout) {
                   0u)
             << message;
     }
+}
+
+// A damaged catalog makes the Jet library loop and print warnings without end: the import
+// is ended after a bounded amount of output, long before its time limit, and the child never
+// grows beyond its memory limit.
+TEST_F(JetIsolation, AJetReaderThatKeepsWarningIsEndedEarlyInBoundedMemory) {
+    setenv("VEXA_JET_TIMEOUT", "40", 1);
+    const std::string path = Damaged("jet-fuzz-hang.mdb");
+    const auto start = std::chrono::steady_clock::now();
+    std::string message;
+    try {
+        TBlkStandardGXD standard(path, templatePath_);
+    } catch (const EAccessDbError& e) {
+        message = e.what();
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    unsetenv("VEXA_JET_TIMEOUT");
+    EXPECT_EQ(message.rfind("Štandard nebol načítaný, súbor je poškodený alebo nečitateľný\r(" + path + ": ", 0), 0u)
+        << message;
+    EXPECT_LT(took, std::chrono::seconds(10));
+    rusage children{};
+    ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &children), 0);
+    EXPECT_LT(children.ru_maxrss, 1536L * 1024) << "KiB";  // the largest child's peak
+}
+
+// The output and memory bounds of a child on their own.
+TEST(ChildProcess, OutputAndMemoryBounds) {
+    const auto start = std::chrono::steady_clock::now();
+    TChildOutcome o = RunInChildProcess(
+        [] {
+            for (;;) std::printf("warning: page 17 is not a catalog page\n");
+        },
+        30000, 4096);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_FALSE(o.Ok);
+    EXPECT_EQ(o.Error, "čítanie hlásilo priveľa chýb, bolo ukončené");
+    EXPECT_GT(o.Printed, 4096u);
+#if !defined(__SANITIZE_ADDRESS__)
+    // Growing by 64 MiB more than allowed fails inside the child.
+    o = RunInChildProcess(
+        [] {
+            std::vector<char> big(std::size_t(96) << 20, 1);
+            std::printf("%d", big[12345]);
+        },
+        30000, 0, std::size_t(32) << 20);
+    EXPECT_FALSE(o.Ok);
+    EXPECT_EQ(o.Error, "nedostatok pamäte");
+#endif
 }
 
 TEST_F(JetIsolation, ProgramsSayWhichStandardIsDamagedAndPrintNothingOnStdout) {
