@@ -157,6 +157,44 @@ TEST_F(JetIsolation, ProgramsSayWhichStandardIsDamagedAndPrintNothingOnStdout) {
 #endif
 }
 
+// Whether text is well-formed UTF-8 (shortest forms, no surrogates, at most U+10FFFF).
+bool WellFormedUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t n = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (n == 0 || i + n > text.size()) return false;
+        std::uint32_t cp = n == 1 ? c : c & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) {
+            const unsigned char cc = static_cast<unsigned char>(text[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if ((n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+// An SQLite standard whose texts hold bytes that are not UTF-8: vexa-info's JSON stays valid
+// UTF-8 (each such byte written as \ufffd) and a warning on stderr says so.
+TEST_F(JetIsolation, InfoOfAStandardWithBytesThatAreNotUtf8GivesValidJson) {
+#ifdef VEXA_INFO_PROGRAM
+    const Outcome o = RunProgram(VEXA_INFO_PROGRAM, "--standard " + Quote(Damaged("garbage-utf8-standard.sqlite")), dir_);
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_FALSE(o.Out.empty());
+    EXPECT_TRUE(WellFormedUtf8(o.Out));
+    EXPECT_NE(o.Out.find("\\ufffd"), std::string::npos);
+    EXPECT_NE(o.Err.find("nie sú platné UTF-8 (počet: 1), sú vo výstupe JSON nahradené znakom U+FFFD."), std::string::npos)
+        << o.Err;
+    // A sound standard says nothing of the kind.
+    const Outcome sound = RunProgram(VEXA_INFO_PROGRAM, "--standard " + Quote(stdtest::DataFile("StandardGXD.mdb")), dir_);
+    EXPECT_EQ(sound.Status, 0) << sound.Err;
+    EXPECT_TRUE(WellFormedUtf8(sound.Out));
+    EXPECT_EQ(sound.Err, "");
+#endif
+}
+
 TEST_F(JetIsolation, ACreationDateOutOfRangeTellsNoPassword) {
     // Found by fuzz_standard: the conversion of the date was undefined behaviour.
     EXPECT_EQ(ReadJetPassword(Damaged("jet-password-date-overflow.mdb")), std::nullopt);
