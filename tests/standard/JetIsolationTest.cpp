@@ -195,6 +195,29 @@ TEST_F(JetIsolation, InfoOfAStandardWithBytesThatAreNotUtf8GivesValidJson) {
 #endif
 }
 
+// vexa-info makes a private temporary directory for the standard too, so it removes those
+// of killed runs (its own or another program's) as a check run does; a live one stays.
+TEST_F(JetIsolation, InfoRemovesTheTemporaryDirectoriesOfGoneRuns) {
+#ifdef VEXA_INFO_PROGRAM
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    const fs::path temp = dir_.Path() / "tmp";
+    const fs::path gone = temp / ("vexa-" + std::to_string(child) + "-Qw3rTy");
+    const fs::path live = temp / ("vexa-" + std::to_string(::getpid()) + "-AbC123");
+    fs::create_directories(gone / "inner");
+    std::ofstream(gone / "inner" / "work.sqlite") << "half a copy";
+    fs::create_directories(live);
+    const Outcome o = RunProgram("/usr/bin/env", "TMPDIR=" + Quote(temp.string()) + " " + Quote(VEXA_INFO_PROGRAM) +
+                                                     " --standard " + Quote(stdtest::DataFile("StandardGXD.mdb")),
+                                 dir_);
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_FALSE(fs::exists(gone));
+    EXPECT_TRUE(fs::exists(live));
+#endif
+}
+
 TEST_F(JetIsolation, ACreationDateOutOfRangeTellsNoPassword) {
     // Found by fuzz_standard: the conversion of the date was undefined behaviour.
     EXPECT_EQ(ReadJetPassword(Damaged("jet-password-date-overflow.mdb")), std::nullopt);
