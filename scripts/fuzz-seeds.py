@@ -58,6 +58,11 @@ def main(map_dir, out):
     for name in ("StandardGXD.mdb", "StandardGXD_pw.mdb", "StandardGXD_badid.mdb"):
         with open(os.path.join(std_dir, name), "rb") as f:
             write(os.path.join(out, "standard", name), f.read())
+    damaged_dir = os.path.join(std_dir, "damaged")
+    for name in sorted(os.listdir(damaged_dir)):
+        if name.endswith((".mdb", ".sqlite")):
+            with open(os.path.join(damaged_dir, name), "rb") as f:
+                write(os.path.join(out, "standard", "damaged-" + name), f.read())
     sqlite_path = os.path.join(out, "standard", "StandardGXD.sqlite")
     if os.path.exists(sqlite_path):
         os.remove(sqlite_path)

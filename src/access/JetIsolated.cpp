@@ -7,6 +7,7 @@
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -14,6 +15,7 @@
 #ifndef _WIN32
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -33,6 +35,19 @@ void WriteAll(int fd, const std::string& text) {
     }
 }
 
+// The address space of this process now plus extra bytes becomes its limit.
+void LimitMemoryNow(std::size_t extra) {
+    unsigned long long pages = 0;
+    if (std::FILE* f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%llu", &pages) != 1) pages = 0;
+        std::fclose(f);
+    }
+    const long pageSize = ::sysconf(_SC_PAGESIZE);
+    const rlim_t limit = static_cast<rlim_t>(pages) * static_cast<rlim_t>(pageSize > 0 ? pageSize : 4096) + extra;
+    rlimit r{limit, limit};
+    ::setrlimit(RLIMIT_AS, &r);
+}
+
 std::string SignalText(int sig) {
     switch (sig) {
     case SIGSEGV: return "neplatný prístup do pamäte";
@@ -45,9 +60,25 @@ std::string SignalText(int sig) {
     }
 }
 
+// Bounds the address space of this (child) process to what it uses now plus extra bytes.
+void LimitMemory(std::size_t extra) {
+#if defined(__SANITIZE_ADDRESS__)
+    (void)extra;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+    (void)extra;
+#else
+    LimitMemoryNow(extra);
+#endif
+#else
+    LimitMemoryNow(extra);
+#endif
+}
+
 }  // namespace
 
-TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs) {
+TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs, std::size_t outputLimit,
+                                std::size_t memoryLimit) {
     TChildOutcome outcome;
     int fds[2], ofds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
@@ -82,6 +113,7 @@ TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs
         ::dup2(ofds[1], 1);
         ::dup2(ofds[1], 2);
         ::close(ofds[1]);
+        if (memoryLimit > 0) LimitMemory(memoryLimit);
         int code = 0;
         try {
             work();
@@ -106,6 +138,7 @@ TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs
     std::size_t printed = 0;  // bytes the child wrote on its stdout or stderr
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     bool timedOut = false;
+    bool flooded = false;
     int status = 0;
     pollfd p[2] = {{fds[0], POLLIN, 0}, {ofds[0], POLLIN, 0}};
     // Reads what is there on one of the pipes; false at its end.
@@ -118,6 +151,7 @@ TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs
             if (message.size() < 4096) message.append(buffer, static_cast<std::size_t>(n));
         } else {
             printed += static_cast<std::size_t>(n);
+            if (outputLimit > 0 && printed > outputLimit) flooded = true;
         }
         return true;
     };
@@ -133,8 +167,9 @@ TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs
         if (r < 0 && errno != EINTR) break;
         for (int i = 0; i < 2; ++i)
             if (p[i].fd >= 0 && (p[i].revents & (POLLIN | POLLHUP | POLLERR)) && !drain(i)) p[i].fd = -1;
+        if (flooded) break;
     }
-    if (timedOut) ::kill(pid, SIGKILL);
+    if (timedOut || flooded) ::kill(pid, SIGKILL);
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     ::close(fds[0]);
     ::close(ofds[0]);
@@ -142,6 +177,8 @@ TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs
 
     if (timedOut) {
         outcome.Error = "čítanie neskončilo do " + std::to_string((timeoutMs + 999) / 1000) + " s";
+    } else if (flooded) {
+        outcome.Error = "čítanie hlásilo priveľa chýb, bolo ukončené";
     } else if (WIFSIGNALED(status)) {
         outcome.Error = "čítanie zlyhalo (" + SignalText(WTERMSIG(status)) + ")";
     } else if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
@@ -154,7 +191,7 @@ TChildOutcome RunInChildProcess(const std::function<void()>& work, int timeoutMs
     return outcome;
 }
 #else
-TChildOutcome RunInChildProcess(const std::function<void()>& work, int) {
+TChildOutcome RunInChildProcess(const std::function<void()>& work, int, std::size_t, std::size_t) {
     // No fork on Windows: the work runs here.
     TChildOutcome outcome;
     try {
@@ -176,9 +213,14 @@ int JetImportTimeoutMs() {
     return 120 * 1000;
 }
 
+// What the Jet reader may print before its import is ended (its warnings on a damaged
+// file are some 50 bytes each), and how far the child may grow: a standard is a few MB.
+constexpr std::size_t kJetOutputLimit = 64 * 1024;
+constexpr std::size_t kJetMemoryLimit = std::size_t(1) << 30;
+
 void ImportJetDatabaseIsolated(const std::string& jetPath, const std::string& sqlitePath) {
-    const TChildOutcome outcome =
-        RunInChildProcess([&] { ImportJetDatabase(jetPath, sqlitePath); }, JetImportTimeoutMs());
+    const TChildOutcome outcome = RunInChildProcess([&] { ImportJetDatabase(jetPath, sqlitePath); },
+                                                    JetImportTimeoutMs(), kJetOutputLimit, kJetMemoryLimit);
     if (outcome.Ok && outcome.Printed == 0) return;
     std::error_code ec;
     std::filesystem::remove(sqlitePath, ec);

@@ -2,19 +2,31 @@
 // Minimal JSON text builder for the command-line programs: escaped UTF-8 strings,
 // numbers that read back to the same double, objects and arrays built member by member.
 #include "common/Text.h"
+#include "common/Utf8.h"
 
+#include <atomic>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace vexa::json {
 
-// A quoted JSON string; quotes, backslashes and control characters are escaped,
-// other bytes (UTF-8) pass unchanged.
+// How many bytes that are not part of valid UTF-8 the JSON strings of this process had;
+// each was written as U+FFFD, and a program says so when it ends.
+inline std::atomic<std::size_t>& ReplacedBytes() {
+    static std::atomic<std::size_t> count{0};
+    return count;
+}
+
+// A quoted JSON string; quotes, backslashes and control characters are escaped, valid
+// UTF-8 passes unchanged and any other byte becomes \ufffd (counted in ReplacedBytes()).
 inline std::string Quote(std::string_view text) {
     std::string out = "\"";
-    for (char ch : text) {
+    const std::string bytes(text);
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char ch = bytes[i];
         unsigned char c = static_cast<unsigned char>(ch);
         switch (c) {
         case '"': out += "\\\""; break;
@@ -30,13 +42,27 @@ inline std::string Quote(std::string_view text) {
                 out += "\\u00";
                 out += hex[c >> 4];
                 out += hex[c & 15];
-            } else {
+            } else if (c < 0x80) {
                 out += ch;
+            } else if (const std::size_t n = Utf8SequenceAt(bytes, i)) {
+                out.append(bytes, i, n);
+                i += n - 1;
+            } else {
+                out += "\\ufffd";
+                ++ReplacedBytes();
             }
         }
     }
     out += '"';
     return out;
+}
+
+// The warning for the bytes ReplacedBytes() counted; empty when there were none.
+inline std::string ReplacedBytesWarning() {
+    const std::size_t n = ReplacedBytes().load();
+    if (n == 0) return std::string();
+    return Format("Varovanie: bajty, ktoré nie sú platné UTF-8 (počet: %zu), sú vo výstupe JSON nahradené znakom U+FFFD.",
+                  n);
 }
 
 // The shortest text that reads back to the same double; null for NaN and infinities.

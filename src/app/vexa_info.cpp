@@ -1,6 +1,7 @@
 // vexa-info: prints what the block store reads from a block (and, through options that
 // other parts register, from attribute tables and the standard) as JSON.
 #include "InfoCommands.h"
+#include "Json.h"
 #include "common/SysError.h"
 #include "common/Version.h"
 
@@ -106,6 +107,8 @@ int main(int argc, char** argv) {
     try {
         int code = command->Run(target, arg, std::cout);
         std::cout.flush();
+        const std::string replaced = vexa::json::ReplacedBytesWarning();
+        if (!replaced.empty()) std::cerr << replaced << '\n';
         return code;
     } catch (const std::exception& e) {
         std::cout.flush();

@@ -91,6 +91,7 @@ void TBlk::FindRecord(std::FILE* stream, blkio::TFileView* cache, std::size_t si
 // Writes the header record at offset 0; the stream position does not move.
 void TBlk::WriteHeader(std::FILE* stream, TStreamState& state, blkio::TFileView* cache, const void* header,
                        std::size_t size) {
+    if (state.Kept) return;
     const std::size_t written = blkio::WriteAt(stream, 0, header, size);
     state.Buffer.clear();  // it may hold the old header
     // Keep the cached file in step with what reached the disk.

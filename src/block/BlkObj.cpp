@@ -96,6 +96,21 @@ fs::path SetAside(const fs::path& file) {
     return target;
 }
 
+// Whether file is a symbolic link whose target lies outside the map directory (the
+// block directory's parent): such a file belongs to someone else and is only read.
+bool LinksOutsideMap(const fs::path& file, const fs::path& blockDir) {
+    std::error_code ec;
+    if (!fs::is_symlink(fs::symlink_status(file, ec))) return false;
+    const fs::path target = fs::weakly_canonical(file, ec);
+    if (ec) return true;
+    fs::path map = blockDir.parent_path();
+    if (map.empty()) map = ".";
+    const fs::path mapDir = fs::weakly_canonical(map, ec);
+    if (ec) return true;
+    const fs::path inside = target.lexically_relative(mapDir);
+    return inside.empty() || *inside.begin() == "..";
+}
+
 }  // namespace
 
 void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
@@ -117,6 +132,7 @@ void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
     }
 
     std::string cause;
+    std::vector<std::FILE**> kept;  // files only read: links to outside the map
     try {
         auto existing = [&](const char* name) { return FindEntryIgnoreCase(dir, name); };
         const std::uint32_t time = PackedNow();
@@ -183,9 +199,15 @@ void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
                 return f;
             }
             fs::path file = found ? *found : ResolveIgnoreCase(dir, name);
-            const char* how = mode == TBlkOpenMode::ReadOnly ? "rb" : "r+b";
+            const bool outside = mode != TBlkOpenMode::ReadOnly && LinksOutsideMap(file, dirEntry);
+            if (outside)
+                FOpenWarnings.push_back(Format("Súbor %s je odkaz mimo adresára mapy: číta sa, ale nezapisuje "
+                                               "(časová značka v hlavičke sa neobnoví)",
+                                               file.string().c_str()));
+            const bool readOnly = mode == TBlkOpenMode::ReadOnly || outside;
+            const char* how = readOnly ? "rb" : "r+b";
 #ifdef _WIN32
-            std::FILE* f = ::_wfopen(file.c_str(), mode == TBlkOpenMode::ReadOnly ? L"rb" : L"r+b");
+            std::FILE* f = ::_wfopen(file.c_str(), readOnly ? L"rb" : L"r+b");
 #else
             std::FILE* f = std::fopen(file.c_str(), how);
 #endif
@@ -196,11 +218,16 @@ void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
             }
             return f;
         };
-        CrdStream = openStream("tn.crd");
-        LinStream = openStream("tn.lin");
-        PntStream = openStream("tn.pnt");
-        TbxStream = openStream("tn.tbx");
-        AreStream = openStream("tn.are");
+        auto openKept = [&](const char* name, std::FILE*& stream) {
+            const std::size_t warnings = FOpenWarnings.size();
+            stream = openStream(name);
+            if (FOpenWarnings.size() != warnings) kept.push_back(&stream);
+        };
+        openKept("tn.crd", CrdStream);
+        openKept("tn.lin", LinStream);
+        openKept("tn.pnt", PntStream);
+        openKept("tn.tbx", TbxStream);
+        openKept("tn.are", AreStream);
     } catch (const std::exception& e) {
         for (std::FILE** f : {&CrdStream, &LinStream, &PntStream, &TbxStream, &AreStream}) {
             if (*f) std::fclose(*f);
@@ -222,6 +249,12 @@ void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
         throw EBlkNotOpened(dirEntry.string(), cause);
     }
     for (TStreamState* state : {&FCrdState, &FLinState, &FPntState, &FTbxState, &FAreState}) *state = TStreamState{};
+    for (std::FILE** f : kept) {
+        if (f == &LinStream) FLinState.Kept = true;
+        if (f == &PntStream) FPntState.Kept = true;
+        if (f == &TbxStream) FTbxState.Kept = true;
+        if (f == &AreStream) FAreState.Kept = true;
+    }
     FPath = dirText;
     FOpened = true;
 }

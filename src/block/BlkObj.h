@@ -138,6 +138,7 @@ private:
         std::int64_t Position = 0;
         std::int64_t BufferStart = 0;
         std::vector<std::uint8_t> Buffer;
+        bool Kept = false;  // opened for reading only: its header is never written
     };
 
     std::int64_t StreamSize(std::FILE* stream) const;

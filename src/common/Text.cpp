@@ -1,5 +1,7 @@
 #include "common/Text.h"
 
+#include "common/Utf8.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -294,27 +296,8 @@ std::string Utf8FromWide(const std::wstring& wide) {
 }
 #endif
 
-std::string EscapeControlChars(const std::string& text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c >= 0x20 && c != 0x7F) {
-            out += ch;
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else {
-            static const char hex[] = "0123456789ABCDEF";
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        }
-    }
-    return out;
-}
+// Control characters and, since a name from an old archive may be in a single-byte code
+// page, bytes that are not part of valid UTF-8.
+std::string EscapeControlChars(const std::string& text) { return EscapeBytes(text, true); }
 
 }  // namespace vexa

@@ -28,6 +28,8 @@ namespace {
 thread_local long long tFailures = 0;
 thread_local std::string tLastMessage;
 thread_local long long tFailAfter = -1;  // bytes still allowed; -1 disarmed
+thread_local int tFailErrno = 0;         // the error an injected failure gives
+thread_local int tLastErrno = 0;         // the error of the last failed write
 
 }  // namespace
 
@@ -36,7 +38,8 @@ bool WriteAt(int fd, const void* data, std::size_t size, off_t offset) {
         if (static_cast<long long>(size) > tFailAfter) {
             tFailAfter = 0;
             ++tFailures;
-            tLastMessage = "injected write failure";
+            tLastErrno = tFailErrno;
+            tLastMessage = tFailErrno ? std::strerror(tFailErrno) : "injected write failure";
             return false;
         }
         tFailAfter -= static_cast<long long>(size);
@@ -47,6 +50,7 @@ bool WriteAt(int fd, const void* data, std::size_t size, off_t offset) {
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             ++tFailures;
+            tLastErrno = n < 0 ? errno : 0;
             tLastMessage = n < 0 ? std::strerror(errno) : "nothing written";
             return false;
         }
@@ -61,7 +65,23 @@ long long IoFailureCount() { return tFailures; }
 
 std::string LastLibraryMessage() { return tLastMessage; }
 
-void InjectWriteFailureAfter(long long bytes) { tFailAfter = bytes < 0 ? -1 : bytes; }
+std::string FullDiskMessage(const std::string& what) {
+#ifdef EDQUOT
+    if (tLastErrno == EDQUOT) return what + ", disk je plný (" + tLastMessage + ").";
+#endif
+    if (tLastErrno != ENOSPC) return std::string();
+    return what + ", disk je plný (" + tLastMessage + ").";
+}
+
+void InjectWriteFailureAfter(long long bytes) {
+    tFailAfter = bytes < 0 ? -1 : bytes;
+    tFailErrno = 0;
+}
+
+void InjectFullDiskAfter(long long bytes) {
+    InjectWriteFailureAfter(bytes);
+    tFailErrno = ENOSPC;
+}
 
 // --- language driver -------------------------------------------------------
 

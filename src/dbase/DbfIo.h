@@ -26,9 +26,16 @@ bool WriteAt(int fd, const void* data, std::size_t size, off_t offset);
 long long IoFailureCount();
 std::string LastLibraryMessage();
 
+// When the last failed write of this thread met a full disk (or a full quota): what
+// failed, in Slovak, with the system's text as detail ("<what>, disk je plný (<text>).");
+// otherwise empty.
+std::string FullDiskMessage(const std::string& what);
+
 // Test seam: after `bytes` more bytes have been written through the hooks,
 // every further write fails. Negative disarms it.
 void InjectWriteFailureAfter(long long bytes);
+// The same, the failure being a full disk.
+void InjectFullDiskAfter(long long bytes);
 
 // --- language driver -------------------------------------------------------
 

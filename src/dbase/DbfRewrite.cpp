@@ -98,6 +98,8 @@ TableRewriter::~TableRewriter() {
 }
 
 void TableRewriter::Fail(const std::string& what) {
+    const std::string full = FullDiskMessage("Tabuľka sa nedá zapísať");
+    if (!full.empty()) throw EDbfEngineError(full, FPath);
     const std::string detail = LastLibraryMessage();
     throw EDbfEngineError(what + (detail.empty() ? std::string(".") : ": " + detail + "."), FPath);
 }

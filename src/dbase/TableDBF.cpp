@@ -553,7 +553,8 @@ void TTableDBF::AppendEncoded(const std::string& records) {
         } catch (...) {
             F->CloseHandle();
         }
-        throw EDbfEngineError("Cannot append a record to the table.", path);
+        const std::string full = dbfio::FullDiskMessage("Záznam sa nedá pridať do tabuľky");
+        throw EDbfEngineError(full.empty() ? std::string("Cannot append a record to the table.") : full, path);
     }
     for (std::size_t at = 0; at < records.size(); at += length) {
         std::string written = records.substr(at, length);

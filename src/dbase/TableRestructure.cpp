@@ -285,6 +285,8 @@ void WriteEmptyTable(const std::string& filePath, const std::vector<FieldLayout>
     if (!written) {
         std::error_code ec;
         fs::remove(temp, ec);
+        const std::string full = dbfio::FullDiskMessage("Tabuľka sa nedá zapísať");
+        if (!full.empty()) throw EDbfEngineError(full, filePath);
         const std::string detail = dbfio::LastLibraryMessage();
         throw EDbfEngineError("Cannot write the table file" + (detail.empty() ? std::string(".") : ": " + detail + "."),
                               filePath);

@@ -2,6 +2,7 @@
 
 #include "common/Exception.h"
 #include "common/Text.h"
+#include "common/Utf8.h"
 #include "dbase/TableDBF.h"
 
 namespace vexa {
@@ -98,6 +99,9 @@ TErrorRecord FitTo(TErrorRecord record, const TFldDefList& fields) {
         if (column < fields.size() && fields[column].FieldType == TFldType::dbfChar)
             value = CutUtf8(value, static_cast<std::size_t>(fields[column].Width));
     };
+    // A block name from an old archive may hold bytes that are not UTF-8: they are kept
+    // readable as \xHH, since no code page conversion can take them.
+    record.Blok = EscapeInvalidUtf8(record.Blok);
     cut(1, record.Blok);
     if (record.Vrstva) cut(2, *record.Vrstva);
     cut(3, record.Prvok);

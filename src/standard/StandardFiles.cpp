@@ -1,12 +1,15 @@
 #include "standard/StandardFiles.h"
 
+#include "common/Leftovers.h"
 #include "common/SysError.h"
 
 #include <cerrno>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <exception>
 #include <filesystem>
+#include <mutex>
 #include <vector>
 
 namespace vexa {
@@ -17,6 +20,15 @@ std::string MakePrivateTempDir() {
 }
 
 std::string MakePrivateTempDir(std::string& failure) {
+    // Every program that makes such directories removes those of its killed runs first.
+    static std::once_flag swept;
+    std::call_once(swept, [] {
+        try {
+            RemoveTempLeftovers();
+        } catch (const std::exception&) {
+            // A leftover that cannot be removed stays for a later run.
+        }
+    });
     std::error_code ec;
     const auto temp = std::filesystem::temp_directory_path(ec);
     if (ec) {

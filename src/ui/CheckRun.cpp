@@ -1,5 +1,6 @@
 #include "ui/CheckRun.h"
 
+#include "block/BlkExceptions.h"
 #include "block/BlkObj.h"
 #include "common/AtomicFile.h"
 #include "common/Exception.h"
@@ -96,6 +97,13 @@ private:
     TBlk& blk_;
 };
 
+// "Blok\r<path>\rsa nedá prečítať, nebude kontrolovaný\r(<cause>)": a selected block
+// the block store could not read, skipped like an unclean one.
+std::string UnreadableMessage(const std::string& blockPath, std::string cause) {
+    std::replace(cause.begin(), cause.end(), '\r', ' ');
+    return "Blok\r" + blockPath + "\rsa nedá prečítať, nebude kontrolovaný\r(" + cause + ")";
+}
+
 // Whether a pass reads the block's lines, areas and vertices whole.
 bool ReadsBlockWhole(const TCheckRunOptions& options) {
     return (options.LinMask & option::LinReadWhole) != 0 || (options.PloMask & option::PloReadWhole) != 0;
@@ -148,23 +156,36 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
         }
         view.ShowBlockProgress(++index, selected, cells.Vrstva);
         std::string blockPath = view.MapDir() + cells.Vrstva;
-        BlockClosed closed(blk);
         RemoveLeftovers(fs::path(blockPath));
-        blk.Open(blockPath);
-        for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
-        if (!blk.IsClean()) {
+        // The block's findings are handed over only once the whole block was read.
+        TFindingBuffer found;
+        found.SetWantsPlaces(standard.Findings().WantsPlaces());
+        int total = 0;
+        try {
+            BlockClosed closed(blk);
+            blk.Open(blockPath);
+            for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
+            if (!blk.IsClean()) {
+                ++result.BlocksSkipped;
+                view.Warning(NotCleanedMessage(blockPath));
+                continue;
+            }
+            TFindingDivert divert(standard.Findings(), found);
+            const std::uint16_t dbMask = view.Options().DbMask;
+            if (dbMask != 0) {
+                view.SetCaption(kCaptionDatabases);
+                total += standard.CheckDatabases(blk, dbMask);
+                TellRepairs(view, standard.TakeRepairs(), result);
+            }
+            view.SetCaption(cells.Vrstva);
+            total += CheckElements(standard, blk, view.Options(), progress);
+        } catch (const EBlkException& e) {
             ++result.BlocksSkipped;
-            view.Warning(NotCleanedMessage(blockPath));
+            view.Warning(UnreadableMessage(blockPath, e.Message()));
             continue;
         }
-        const std::uint16_t dbMask = view.Options().DbMask;
-        if (dbMask != 0) {
-            view.SetCaption(kCaptionDatabases);
-            result.Total += standard.CheckDatabases(blk, dbMask);
-            TellRepairs(view, standard.TakeRepairs(), result);
-        }
-        view.SetCaption(cells.Vrstva);
-        result.Total += CheckElements(standard, blk, view.Options(), progress);
+        found.HandTo(standard.Findings());
+        result.Total += total;
         ++result.BlocksChecked;
     }
 }
@@ -192,6 +213,7 @@ struct TBlockJob {
     std::vector<std::string> Warnings;
     std::vector<std::string> Repairs;  // tables its database pass rewrote
     bool Skipped = false;    // not cleaned
+    std::string Unreadable;  // why the block could not be read; its findings are dropped
     TFindingBuffer Findings;  // in the order a run in turn makes them
     int Total = 0;
     std::exception_ptr Error;
@@ -307,6 +329,8 @@ private:
             TFindingSinkScope sink(standard.Findings(), job.Findings);
             WorkerProgress progress(job);
             job.Total += CheckElements(standard, blk, job.Options, progress);
+        } catch (const EBlkException& e) {
+            job.Unreadable = e.Message();
         } catch (...) {
             job.Error = std::current_exception();
         }
@@ -335,6 +359,8 @@ void CheckDatabasesOf(TBlkStandardGXD& standard, ICheckRunView& view, TBlk& blk,
         view.SetCaption(kCaptionDatabases);
         TFindingDivert divert(standard.Findings(), job.Findings);
         job.Total += standard.CheckDatabases(blk, job.Options.DbMask);
+    } catch (const EBlkException& e) {
+        job.Unreadable = e.Message();
     } catch (...) {
         job.Error = std::current_exception();
     }
@@ -434,7 +460,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
                 job->Error = std::current_exception();
             }
             if (!job->Error && job->Options.DbMask != 0) CheckDatabasesOf(standard, view, blk, *job);
-            if (job->Error || job->Skipped)
+            if (job->Error || job->Skipped || !job->Unreadable.empty())
                 job->Done = true;
             else
                 workers.Submit(*job);
@@ -457,7 +483,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
                 mirror.Follow(job);
                 standard.UI().ProcessMessages();
             }
-            if (!job.Error && !job.Skipped) mirror.Finish(job, standard.UI());
+            if (!job.Error && !job.Skipped && job.Unreadable.empty()) mirror.Finish(job, standard.UI());
         }
         for (const std::string& w : job.Warnings) view.Warning(w);
         TellRepairs(view, job.Repairs, result);
@@ -465,6 +491,9 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
         if (job.Skipped) {
             ++result.BlocksSkipped;
             view.Warning(NotCleanedMessage(job.Path));
+        } else if (!job.Unreadable.empty()) {
+            ++result.BlocksSkipped;
+            view.Warning(UnreadableMessage(job.Path, job.Unreadable));
         } else {
             if (job.Findings.Size() > 0) {
                 TErrorTableGuard open(standard.ErrorTable());

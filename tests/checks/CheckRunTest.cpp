@@ -182,7 +182,7 @@ TEST_F(CheckRun, OptionsAreReadForEveryBlock) {
               (std::vector<TErrorRecord>{Finding(-31, "LE_2.blk", "B", 77, 1, "neprípustný druh vo vrstve")}));
 }
 
-TEST_F(CheckRun, AnErrorEndsTheRunWithoutHandOver) {
+TEST_F(CheckRun, AnUnreadableBlockIsSkippedWithoutItsFindings) {
     BlockSpec content = PointsOfKind(77, 1);
     content.AddLine(1, 1, {{0, 0}, {1, 1}});
     content.Lines[0].LastCrd = 500;  // vertices beyond the file
@@ -190,8 +190,16 @@ TEST_F(CheckRun, AnErrorEndsTheRunWithoutHandOver) {
     view.RowsIn = {{"1", "3", "LE_1.blk"}};
     view.Opts.LinMask = 4;
     view.Opts.BodMask = 1;
-    EXPECT_THROW(RunCheck(*Standard, view), EBlkReadError);
-    EXPECT_EQ(view.Events, (std::vector<std::string>{"caption LE_1.blk", "show L", "hide L", "caption "}));
+    const TCheckRunResult result = RunCheck(*Standard, view);
+    EXPECT_EQ(result.BlocksChecked, 0);
+    EXPECT_EQ(result.BlocksSkipped, 1);
+    EXPECT_EQ(result.Total, 0);
+    EXPECT_EQ(view.Events,
+              (std::vector<std::string>{"caption LE_1.blk", "show L", "hide L",
+                                        "warning Blok\r" + MapDir + "LE_1.blk\rsa nedá prečítať, nebude kontrolovaný\r(" +
+                                            "Chyba čítania (" + MapDir + "LE_1.blk/))",
+                                        "caption ", "information Skontrolované bloky: 0, vynechané: 1."}));
+    // The point finding made before the line could not be read is not handed over.
     EXPECT_FALSE(fs::exists(MapDir + "Chyby.DBF"));
     // The block object of the run let go of the block: it can be opened and cleaned up at once.
     Open();

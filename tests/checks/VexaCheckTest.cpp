@@ -16,6 +16,7 @@
 #include <thread>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -284,6 +285,92 @@ TEST_F(VexaCheck, AllSkippedIsNotClean) {
     EXPECT_EQ(o.Err, "Blok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning +
                          "\nSkontrolované bloky: 0, vynechané: 1.\n");
     EXPECT_EQ(ReadFileText(map / "Chyby.DBF"), "earlier");
+}
+
+// One bad block never voids the run: a block whose line names vertices far beyond
+// tn.crd is skipped with a warning naming it and why, the others' findings are handed
+// over, and the run ends with 3, in turn and with workers alike.
+TEST_F(VexaCheck, UnreadableBlockIsSkippedAndTheOthersHandedOver) {
+    // Checks that read the lines' vertices.
+    const std::string options = "--lines 62 --areas 7 ";
+    Outcome clean = Run(options + "--jobs 1 " + Quote(map.string()));
+    ASSERT_EQ(clean.Status, 3) << clean.Err;
+    const std::vector<TErrorRecord> before = Table();
+    std::vector<TErrorRecord> others;
+    for (const TErrorRecord& r : before)
+        if (r.Blok != "LE_00003.blk") others.push_back(r);
+    ASSERT_FALSE(others.empty());
+    // The first line of LE_00003.blk runs from a vertex far beyond the end of tn.crd.
+    const fs::path lin = map / "LE_00003.blk" / "tn.lin";
+    std::vector<unsigned char> bytes = testkit::ReadFileBytes(lin);
+    ASSERT_GE(bytes.size(), 2 * sizeof(TBlkLine));
+    TBlkLine line;
+    std::memcpy(static_cast<void*>(&line), bytes.data() + sizeof(TBlkLine), sizeof line);
+    line.FirstCrd = 50000000;
+    std::memcpy(bytes.data() + sizeof(TBlkLine), &line, sizeof line);
+    std::ofstream(lin, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    const fs::path second = temp.Path() / "map2";
+    fs::copy(map, second, fs::copy_options::recursive);
+    for (const auto& [dir, jobs] : {std::pair{map, "1"}, std::pair{second, "2"}}) {
+        fs::remove(dir / "Chyby.DBF");
+        Outcome o = Run(options + "--jobs " + std::string(jobs) + " " + Quote(dir.string()));
+        EXPECT_EQ(o.Status, 3) << o.Err;
+        EXPECT_NE(o.Err.find("Blok\n" + (dir / "LE_00003.blk").string() + "\nsa nedá prečítať, nebude kontrolovaný\n(" +
+                             "Chyba čítania"),
+                  std::string::npos)
+            << o.Err;
+        // the unreadable block, the uncleaned one and abc.blk, whose name does not conform
+        EXPECT_NE(o.Err.find("Skontrolované bloky: 3, vynechané: 3."), std::string::npos) << o.Err;
+        EXPECT_EQ(o.Err.find("Bez chýb."), std::string::npos) << o.Err;
+        EXPECT_EQ(Table(dir), others) << Describe(Table(dir));
+    }
+}
+
+// A block name whose bytes are not UTF-8 (Latin-1 from an old archive) is checked like any
+// other: its findings reach Chyby.DBF and the printed lines with the name's stray bytes
+// escaped.
+TEST_F(VexaCheck, BlockNameThatIsNotUtf8IsChecked) {
+    const std::string latin1 = "LE_0000\xe9.blk";
+    fs::rename(map / "LE_00002.blk", map / latin1);
+    Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 3) << o.Err;
+    EXPECT_NE(o.Err.find(kSampleBlocks), std::string::npos) << o.Err;
+    int named = 0;
+    for (const TErrorRecord& r : Table())
+        if (r.Blok == "LE_0000\\xE9.blk") ++named;
+    EXPECT_EQ(named, 7) << Describe(Table());
+    EXPECT_NE(o.Out.find("LE_0000\\xE9.blk\tL\t"), std::string::npos) << o.Out;
+    EXPECT_EQ(o.Out.find(latin1), std::string::npos);
+}
+
+// A block file that is a symbolic link to a file outside the map is read, never written:
+// its target keeps every byte (no fresh time stamp) and a warning says why.
+TEST_F(VexaCheck, BlockFileLinkedOutsideTheMapIsNotWritten) {
+    const fs::path outside = temp.Path() / "elsewhere";
+    fs::create_directories(outside);
+    for (const char* name : {"tn.lin", "tn.pnt", "tn.tbx", "tn.are"}) {
+        fs::rename(map / "LE_00002.blk" / name, outside / name);
+        fs::create_symlink(outside / name, map / "LE_00002.blk" / name);
+    }
+    std::vector<std::vector<unsigned char>> before;
+    for (const char* name : {"tn.lin", "tn.pnt", "tn.tbx", "tn.are"}) before.push_back(testkit::ReadFileBytes(outside / name));
+    const std::uint32_t otherBefore = HeaderTime((map / "LE_00003.blk" / "tn.lin").string(), 15);
+    Outcome o = Run("--lines 63 --points 3 --texts 3 --areas 7 " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 3) << o.Err;
+    std::size_t i = 0;
+    for (const char* name : {"tn.lin", "tn.pnt", "tn.tbx", "tn.are"}) {
+        EXPECT_EQ(testkit::ReadFileBytes(outside / name), before[i++]) << name;
+        EXPECT_TRUE(fs::is_symlink(map / "LE_00002.blk" / name)) << name;
+        EXPECT_NE(o.Err.find("Súbor " + (map / "LE_00002.blk" / name).string() + " je odkaz mimo adresára mapy"),
+                  std::string::npos)
+            << o.Err;
+    }
+    // The block was checked all the same, and the other blocks got their stamps.
+    int found = 0;
+    for (const TErrorRecord& r : Table())
+        if (r.Blok == "LE_00002.blk") ++found;
+    EXPECT_EQ(found, 7) << Describe(Table());
+    EXPECT_NE(HeaderTime((map / "LE_00003.blk" / "tn.lin").string(), 15), otherBefore);
 }
 
 // --header names the columns first (also with no finding), --quiet leaves only the

@@ -1,4 +1,5 @@
 #include "common/Text.h"
+#include "common/Utf8.h"
 
 #include <gtest/gtest.h>
 
@@ -73,4 +74,23 @@ TEST(Text, Utf8CodePoints) {
     EXPECT_EQ(cps[2], U'\U0001D11E');
     EXPECT_EQ(EncodeUtf8(cps), s);
     EXPECT_EQ(DecodeUtf8("a\xff"), std::u32string(U"a\u00ff"));  // a stray byte stands for itself
+}
+
+// Bytes that are not UTF-8 (a Latin-1 name, a cut or overlong sequence, a surrogate): escaped
+// when printed; valid text passes whole.
+TEST(Text, BytesThatAreNotUtf8) {
+    EXPECT_EQ(EscapeControlChars("LE_0000\xe9.blk"), "LE_0000\\xE9.blk");
+    EXPECT_EQ(EscapeControlChars("LE_0000é.blk\t\x7f"), "LE_0000é.blk\\t\\x7F");
+    EXPECT_EQ(EscapeControlChars("\xc3"), "\\xC3");                // cut at the end
+    EXPECT_EQ(EscapeControlChars("\xc0\xaf"), "\\xC0\\xAF");      // overlong '/'
+    EXPECT_EQ(EscapeControlChars("\xed\xa0\x80"), "\\xED\\xA0\\x80");  // a surrogate
+    EXPECT_EQ(EscapeControlChars("\xf0\x9f\x8c\xb2"), "\xf0\x9f\x8c\xb2");  // U+1F332 whole
+    EXPECT_EQ(Utf8SequenceAt("aé", 0), 1u);
+    EXPECT_EQ(Utf8SequenceAt("aé", 1), 2u);
+    EXPECT_EQ(Utf8SequenceAt("\xf4\x90\x80\x80", 0), 0u);  // beyond U+10FFFF
+}
+
+TEST(Text, OnlyBytesThatAreNotUtf8Escaped) {
+    EXPECT_EQ(EscapeInvalidUtf8("LE_0000\xe9.blk"), "LE_0000\\xE9.blk");
+    EXPECT_EQ(EscapeInvalidUtf8("a\tč\x01"), "a\tč\x01");
 }

@@ -8,6 +8,9 @@
 #include <gtest/gtest.h>
 #include <shapefil.h>
 
+#include <cerrno>
+#include <cstring>
+
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/file.h>
@@ -431,6 +434,20 @@ TEST_F(FailingRewrite, AWriteFailingMidwayLeavesTheOriginal) {
         EXPECT_TRUE(t->Active());
         ExpectUntouched();
     }
+    // A full disk is said in Slovak, the system's text as detail.
+    dbfio::InjectFullDiskAfter(40);
+    try {
+        t->ModifyField(1, "B", dbfChar, 10, 0);
+        ADD_FAILURE() << "modified";
+    } catch (const EDbfEngineError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Tabuľka sa nedá zapísať, disk je plný (" + std::string(std::strerror(ENOSPC)) +
+                                              ").\r(",
+                                              0),
+                  0u)
+            << e.what();
+    }
+    dbfio::InjectWriteFailureAfter(-1);
+    ExpectUntouched();
     t->ModifyField(1, "B", dbfChar, 10, 0);
     EXPECT_EQ(Column("B"), (Values{std::string("12.50"), std::string("-3.25"), TValue{}}));
 }

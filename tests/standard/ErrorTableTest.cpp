@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 
 using namespace vexa;
@@ -143,6 +145,20 @@ TEST(ErrorTable, BatchesGiveTheBytesOfSingleAppendsAndFailuresRaise) {
     for (int i = 0; i < 10; ++i) held.Append(record(i));
     dbfio::InjectWriteFailureAfter(100);
     EXPECT_THROW(held.Flush(), std::exception);
+    dbfio::InjectWriteFailureAfter(-1);
+    // A full disk is said in Slovak, the system's text as detail.
+    for (int i = 0; i < 10; ++i) held.Append(record(i));
+    dbfio::InjectFullDiskAfter(100);
+    try {
+        held.Flush();
+        ADD_FAILURE() << "flushed";
+    } catch (const std::exception& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Záznam sa nedá pridať do tabuľky, disk je plný (" +
+                                                  std::string(std::strerror(ENOSPC)) + ").\r(",
+                                              0),
+                  0u)
+            << e.what();
+    }
     dbfio::InjectWriteFailureAfter(-1);
     held.Release();
     EXPECT_EQ(RowsOf(batched).size(), 1300u) << "the records written before stay";

@@ -8,6 +8,7 @@
 #include "access/JetIsolated.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <vector>
 
 using namespace vexa;
 namespace fs = std::filesystem;
@@ -83,6 +85,54 @@ TEST_F(JetIsolation, DamagedStandardsGiveAClearErrorAndNothingOnStdout) {
     }
 }
 
+// A damaged catalog makes the Jet library loop and print warnings without end: the import
+// is ended after a bounded amount of output, long before its time limit, and the child never
+// grows beyond its memory limit.
+TEST_F(JetIsolation, AJetReaderThatKeepsWarningIsEndedEarlyInBoundedMemory) {
+    setenv("VEXA_JET_TIMEOUT", "40", 1);
+    const std::string path = Damaged("jet-fuzz-hang.mdb");
+    const auto start = std::chrono::steady_clock::now();
+    std::string message;
+    try {
+        TBlkStandardGXD standard(path, templatePath_);
+    } catch (const EAccessDbError& e) {
+        message = e.what();
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    unsetenv("VEXA_JET_TIMEOUT");
+    EXPECT_EQ(message.rfind("Štandard nebol načítaný, súbor je poškodený alebo nečitateľný\r(" + path + ": ", 0), 0u)
+        << message;
+    EXPECT_LT(took, std::chrono::seconds(10));
+    rusage children{};
+    ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &children), 0);
+    EXPECT_LT(children.ru_maxrss, 1536L * 1024) << "KiB";  // the largest child's peak
+}
+
+// The output and memory bounds of a child on their own.
+TEST(ChildProcess, OutputAndMemoryBounds) {
+    const auto start = std::chrono::steady_clock::now();
+    TChildOutcome o = RunInChildProcess(
+        [] {
+            for (;;) std::printf("warning: page 17 is not a catalog page\n");
+        },
+        30000, 4096);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_FALSE(o.Ok);
+    EXPECT_EQ(o.Error, "čítanie hlásilo priveľa chýb, bolo ukončené");
+    EXPECT_GT(o.Printed, 4096u);
+#if !defined(__SANITIZE_ADDRESS__)
+    // Growing by 64 MiB more than allowed fails inside the child.
+    o = RunInChildProcess(
+        [] {
+            std::vector<char> big(std::size_t(96) << 20, 1);
+            std::printf("%d", big[12345]);
+        },
+        30000, 0, std::size_t(32) << 20);
+    EXPECT_FALSE(o.Ok);
+    EXPECT_EQ(o.Error, "nedostatok pamäte");
+#endif
+}
+
 TEST_F(JetIsolation, ProgramsSayWhichStandardIsDamagedAndPrintNothingOnStdout) {
 #ifdef VEXA_INFO_PROGRAM
     for (const char* name : kDamaged) {
@@ -104,6 +154,67 @@ TEST_F(JetIsolation, ProgramsSayWhichStandardIsDamagedAndPrintNothingOnStdout) {
         EXPECT_EQ(o.Out, "");
         EXPECT_NE(o.Err.find(Damaged(name)), std::string::npos) << o.Err;
     }
+#endif
+}
+
+// Whether text is well-formed UTF-8 (shortest forms, no surrogates, at most U+10FFFF).
+bool WellFormedUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        std::size_t n = c < 0x80 ? 1 : c >= 0xC2 && c <= 0xDF ? 2 : c >= 0xE0 && c <= 0xEF ? 3 : c >= 0xF0 && c <= 0xF4 ? 4 : 0;
+        if (n == 0 || i + n > text.size()) return false;
+        std::uint32_t cp = n == 1 ? c : c & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) {
+            const unsigned char cc = static_cast<unsigned char>(text[i + k]);
+            if ((cc & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (cc & 0x3F);
+        }
+        if ((n == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (n == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+            return false;
+        i += n;
+    }
+    return true;
+}
+
+// An SQLite standard whose texts hold bytes that are not UTF-8: vexa-info's JSON stays valid
+// UTF-8 (each such byte written as \ufffd) and a warning on stderr says so.
+TEST_F(JetIsolation, InfoOfAStandardWithBytesThatAreNotUtf8GivesValidJson) {
+#ifdef VEXA_INFO_PROGRAM
+    const Outcome o = RunProgram(VEXA_INFO_PROGRAM, "--standard " + Quote(Damaged("garbage-utf8-standard.sqlite")), dir_);
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_FALSE(o.Out.empty());
+    EXPECT_TRUE(WellFormedUtf8(o.Out));
+    EXPECT_NE(o.Out.find("\\ufffd"), std::string::npos);
+    EXPECT_NE(o.Err.find("nie sú platné UTF-8 (počet: 1), sú vo výstupe JSON nahradené znakom U+FFFD."), std::string::npos)
+        << o.Err;
+    // A sound standard says nothing of the kind.
+    const Outcome sound = RunProgram(VEXA_INFO_PROGRAM, "--standard " + Quote(stdtest::DataFile("StandardGXD.mdb")), dir_);
+    EXPECT_EQ(sound.Status, 0) << sound.Err;
+    EXPECT_TRUE(WellFormedUtf8(sound.Out));
+    EXPECT_EQ(sound.Err, "");
+#endif
+}
+
+// vexa-info makes a private temporary directory for the standard too, so it removes those
+// of killed runs (its own or another program's) as a check run does; a live one stays.
+TEST_F(JetIsolation, InfoRemovesTheTemporaryDirectoriesOfGoneRuns) {
+#ifdef VEXA_INFO_PROGRAM
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ASSERT_GT(child, 0);
+    ::waitpid(child, nullptr, 0);
+    const fs::path temp = dir_.Path() / "tmp";
+    const fs::path gone = temp / ("vexa-" + std::to_string(child) + "-Qw3rTy");
+    const fs::path live = temp / ("vexa-" + std::to_string(::getpid()) + "-AbC123");
+    fs::create_directories(gone / "inner");
+    std::ofstream(gone / "inner" / "work.sqlite") << "half a copy";
+    fs::create_directories(live);
+    const Outcome o = RunProgram("/usr/bin/env", "TMPDIR=" + Quote(temp.string()) + " " + Quote(VEXA_INFO_PROGRAM) +
+                                                     " --standard " + Quote(stdtest::DataFile("StandardGXD.mdb")),
+                                 dir_);
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_FALSE(fs::exists(gone));
+    EXPECT_TRUE(fs::exists(live));
 #endif
 }
 
