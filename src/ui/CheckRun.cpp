@@ -180,6 +180,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
             view.SetCaption(cells.Vrstva);
             total += CheckElements(standard, blk, view.Options(), progress);
         } catch (const EBlkException& e) {
+            TellRepairs(view, standard.TakeRepairs(), result);  // tables rewritten before the failure
             ++result.BlocksSkipped;
             view.Warning(UnreadableMessage(blockPath, e.Message()));
             continue;
