@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QHeaderView>
+#include <QListView>
+#include <QTreeView>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
@@ -11,16 +14,45 @@ namespace vexa {
 
 namespace {
 
-// Qt's catalog keeps the standard buttons' texts ("&Yes", "Cancel") under the
-// button box, while Qt 6 asks for them under the platform theme: those are looked
-// up there too, without the mnemonic when only the plain text is translated.
+// Qt's Slovak catalog was written for Qt 5: Qt 6 asks for some texts under other
+// contexts (the standard buttons under the platform theme, the file dialog's
+// "Folder" kind under the file icon provider), so those are looked up where the
+// catalog keeps them, without the mnemonic when only the plain text is translated.
+// The few texts the catalog lacks altogether (the colour dialog's screen picker,
+// a file's kind) come from the table below.
+struct TContextFallback {
+    const char* Asked;
+    const char* Kept;
+};
+constexpr TContextFallback kContextFallbacks[] = {
+    {"QPlatformTheme", "QDialogButtonBox"},
+    {"QAbstractFileIconProvider", "QFileDialog"},
+};
+
+struct TOwnText {
+    const char* Context;
+    const char* Source;
+    const char* Slovak;
+};
+constexpr TOwnText kOwnTexts[] = {
+    {"QColorDialog", "&Pick Screen Color", "Farba z &obrazovky"},
+    {"QColorDialog", "Cursor at %1, %2\nPress ESC to cancel", "Kurzor na %1, %2\nEsc výber zruší"},
+    {"QAbstractFileIconProvider", "%1 File", "Súbor %1"},
+};
+
 class TQtBaseTranslator : public QTranslator {
 public:
     QString translate(const char* context, const char* source, const char* disambiguation, int n) const override {
         QString r = QTranslator::translate(context, source, disambiguation, n);
-        if (!r.isEmpty() || qstrcmp(context, "QPlatformTheme") != 0) return r;
-        r = QTranslator::translate("QDialogButtonBox", source, disambiguation, n);
-        if (r.isEmpty()) r = QTranslator::translate("QDialogButtonBox", QByteArray(source).replace("&", ""), disambiguation, n);
+        if (!r.isEmpty() || !context || !source) return r;
+        for (const TContextFallback& f : kContextFallbacks) {
+            if (qstrcmp(context, f.Asked) != 0) continue;
+            r = QTranslator::translate(f.Kept, source, disambiguation, n);
+            if (r.isEmpty()) r = QTranslator::translate(f.Kept, QByteArray(source).replace("&", ""), disambiguation, n);
+            if (!r.isEmpty()) return r;
+        }
+        for (const TOwnText& t : kOwnTexts)
+            if (qstrcmp(context, t.Context) == 0 && qstrcmp(source, t.Source) == 0) return QString::fromUtf8(t.Slovak);
         return r;
     }
 };
@@ -70,29 +102,47 @@ std::optional<std::string> TQtDialogs::ChooseDirectory(const std::string& startD
     return dir.toStdString();
 }
 
-std::optional<std::string> TQtDialogs::OpenFile(const std::string& fileName, const std::string& filter,
-                                                const std::string& title) {
-    // "*.dbf|*.dbf": description and pattern as Qt writes it.
+namespace {
+
+// "*.dbf|*.dbf": description and pattern as Qt writes it.
+QString QtFilter(const std::string& filter) {
     QString qtFilter = QString::fromStdString(filter);
     const int bar = qtFilter.indexOf('|');
     if (bar >= 0) qtFilter = qtFilter.left(bar) + " (" + qtFilter.mid(bar + 1) + ")";
-    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QString(), qtFilter);
+    return qtFilter;
+}
+
+}  // namespace
+
+void MakeFileDialogReadable(QFileDialog& dialog) {
+    // Qt's own dialog cuts its columns to fixed widths: the Slovak headers, the
+    // dates and the places list ("Počítač") are shown whole.
+    if (auto* details = dialog.findChild<QTreeView*>("treeView")) {
+        details->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+        details->header()->setStretchLastSection(false);
+    }
+    if (auto* places = dialog.findChild<QListView*>("sidebar"))
+        places->setMinimumWidth(places->fontMetrics().horizontalAdvance(QStringLiteral("Počítač")) + 48);
+}
+
+std::optional<std::string> TQtDialogs::OpenFile(const std::string& fileName, const std::string& filter,
+                                                const std::string& title) {
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QString(), QtFilter(filter));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setOption(QFileDialog::ReadOnly, false);
     dialog.selectFile(QString::fromStdString(fileName));
+    MakeFileDialogReadable(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
 }
 
 std::optional<std::string> TQtDialogs::SaveFile(const std::string& fileName, const std::string& filter,
                                                 const std::string& title) {
-    QString qtFilter = QString::fromStdString(filter);
-    const int bar = qtFilter.indexOf('|');
-    if (bar >= 0) qtFilter = qtFilter.left(bar) + " (" + qtFilter.mid(bar + 1) + ")";
-    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QString(), qtFilter);
+    QFileDialog dialog(QApplication::activeWindow(), QString::fromStdString(title), QString(), QtFilter(filter));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.selectFile(QString::fromStdString(fileName));
+    MakeFileDialogReadable(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
 }

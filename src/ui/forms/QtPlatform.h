@@ -7,6 +7,7 @@
 #include "ui/MessageBoxes.h"
 
 #include <QColor>
+#include <QFileDialog>
 #include <QPointer>
 #include <QProgressBar>
 #include <QWidget>
@@ -103,6 +104,9 @@ struct TFormsEnv {
 // Installs Qt's own Slovak texts (standard buttons, file dialogs) once per program;
 // false when the translation file is not installed (the texts then stay English).
 bool InstallQtTranslations();
+
+// Qt's own file dialog with its columns and places list wide enough for their texts.
+void MakeFileDialogReadable(QFileDialog& dialog);
 
 // Display text of a message ("\r" as line breaks).
 QString MessageText(const std::string& text);

@@ -19,6 +19,9 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QAbstractButton>
+#include <QFileSystemModel>
+#include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QHeaderView>
@@ -33,6 +36,7 @@
 #include <QPushButton>
 #include <QTableView>
 #include <QTimer>
+#include <QTreeView>
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
@@ -1006,6 +1010,39 @@ private slots:
         QCOMPARE(buttons->button(QDialogButtonBox::Open)->text(), QString::fromUtf8("&Otvoriť"));
         dialog.setFileMode(QFileDialog::Directory);
         QCOMPARE(buttons->button(QDialogButtonBox::Open)->text(), QString::fromUtf8("&Vybrať"));
+
+        // The colour dialog: no English caption left on any of its buttons and labels.
+        QColorDialog colours;
+        colours.setOption(QColorDialog::DontUseNativeDialog);
+        QStringList texts;
+        for (auto* b : colours.findChildren<QAbstractButton*>()) texts << b->text();
+        for (auto* l : colours.findChildren<QLabel*>()) texts << l->text();
+        QVERIFY(texts.contains(QString::fromUtf8("Farba z &obrazovky")));
+        for (const char* english : {"&Pick Screen Color", "Cancel", "&Basic colors", "Hu&e:", "&Add to Custom Colors"})
+            QVERIFY2(!texts.contains(QString::fromLatin1(english)), english);
+
+        // The file dialog's kind column: a folder is "Priečinok", not "Folder".
+        TempDir dir;
+        fs::create_directories(dir.Path() / "LE_00001.blk");
+        QFileDialog details(nullptr, "x", QString::fromStdString(dir.Path().string()));
+        details.setOption(QFileDialog::DontUseNativeDialog);
+        details.setViewMode(QFileDialog::Detail);
+        auto* model = details.findChild<QFileSystemModel*>();
+        QVERIFY(model);
+        const QModelIndex folder = model->index(QString::fromStdString((dir.Path() / "LE_00001.blk").string()));
+        QTRY_VERIFY(folder.isValid() && !model->data(folder.siblingAtColumn(2)).toString().isEmpty());
+        QCOMPARE(model->data(folder.siblingAtColumn(2)).toString(), QString::fromUtf8("Priečinok"));
+        // Its columns take the width of their texts: a header or a date is never cut.
+        MakeFileDialogReadable(details);
+        details.show();
+        auto* view = details.findChild<QTreeView*>("treeView");
+        QVERIFY(view);
+        for (int c = 0; c < model->columnCount(); ++c) {
+            const QString header = model->headerData(c, Qt::Horizontal).toString();
+            QTRY_VERIFY2(view->columnWidth(c) >= view->fontMetrics().horizontalAdvance(header), qPrintable(header));
+        }
+        const QString date = model->data(folder.siblingAtColumn(3)).toString();
+        QTRY_VERIFY2(view->columnWidth(3) >= view->fontMetrics().horizontalAdvance(date), qPrintable(date));
     }
 
     void ErrorTableChooserFindsChybyDbfInAnyCase() {

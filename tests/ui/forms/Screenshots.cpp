@@ -22,6 +22,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QColorDialog>
+#include <QFileDialog>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -37,8 +39,10 @@ namespace {
 
 // Messages go to the standard error; questions are answered "No".
 struct LoggedMessages : IMessageBoxes {
-    TMsgResult Show(TMsgType, const std::string& text) override {
+    bool Shown = false;  // the next message in a real box, to be pictured
+    TMsgResult Show(TMsgType type, const std::string& text) override {
         std::cerr << "message: " << MessageText(text).toStdString() << "\n";
+        if (Shown) return TQtMessageBoxes().Show(type, text);
         return TMsgResult::No;
     }
 };
@@ -212,6 +216,33 @@ int main(int argc, char** argv) {
         static_cast<QDialog*>(modal)->reject();
     });
     vexa.PremenovatButton->click();
+
+    // The delete question: "Nie" is the default, nothing is deleted.
+    WhenModal([&](QWidget* modal) {
+        failures += !Save(modal, out + "vexa-zmazat.png");
+        static_cast<QDialog*>(modal)->reject();
+    });
+    messages.Shown = true;
+    vexa.ZmazatButton->click();
+    messages.Shown = false;
+
+    // Qt's own dialogs as the windows open them, in Slovak: the colour choice and a
+    // file dialog in its detailed view (the kind column included).
+    {
+        QColorDialog colours;
+        colours.setOption(QColorDialog::DontUseNativeDialog);
+        colours.show();
+        Settle(500);
+        failures += !Save(&colours, out + "dialog-farba.png");
+        QFileDialog files(nullptr, QString::fromUtf8("Otvoriť súbor s chybami"), QString::fromStdString(map.string()));
+        files.setOption(QFileDialog::DontUseNativeDialog);
+        files.setViewMode(QFileDialog::Detail);
+        MakeFileDialogReadable(files);
+        files.resize(760, 420);
+        files.show();
+        Settle(1000);
+        failures += !Save(&files, out + "dialog-subor.png");
+    }
 
     fs::remove_all(map);
     return failures == 0 ? 0 : 1;
