@@ -39,10 +39,12 @@ namespace {
 
 // Messages go to the standard error; questions are answered "No".
 struct LoggedMessages : IMessageBoxes {
-    bool Shown = false;  // the next message in a real box, to be pictured
+    bool Shown = false;         // messages in real boxes, to be pictured
+    std::string ShownIfStarts;  // or only those that start so
     TMsgResult Show(TMsgType type, const std::string& text) override {
         std::cerr << "message: " << MessageText(text).toStdString() << "\n";
-        if (Shown) return TQtMessageBoxes().Show(type, text);
+        if (Shown || (!ShownIfStarts.empty() && text.rfind(ShownIfStarts, 0) == 0))
+            return TQtMessageBoxes().Show(type, text);
         return TMsgResult::No;
     }
 };
@@ -164,7 +166,8 @@ int main(int argc, char** argv) {
         return true;
     };
 
-    WhenModal([&](QWidget* modal) {
+    // The run's end box comes first, then the error browser.
+    const std::function<void(QWidget*)> browser = [&](QWidget* modal) {
         failures += !Save(modal, out + "chyby.png");
         modal->setGeometry(40, 60, 1000, 520);  // room on the screen for the enlarged window
         Settle(1500);  // the window system resizes the window first, then it is drawn anew
@@ -205,8 +208,15 @@ int main(int argc, char** argv) {
                                   out + "chyby-mapa-" + name + ".png");
         }
         static_cast<QDialog*>(modal)->reject();
+    };
+    messages.ShownIfStarts = "Skontrolované bloky";
+    WhenModal([&](QWidget* modal) {
+        failures += !Save(modal, out + "vexa-koniec.png");
+        WhenModal(browser);
+        static_cast<QDialog*>(modal)->accept();
     });
     vexa.KontrolaButton->click();
+    messages.ShownIfStarts.clear();
 
     vexa.BlkStringGrid->SetRow(1);
     WhenModal([&](QWidget* modal) {
