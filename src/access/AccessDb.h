@@ -7,6 +7,7 @@
 #include "common/Exception.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,6 +24,9 @@ class EAccessDbError : public Exception {
 public:
     using Exception::Exception;
 };
+
+// The kind of a table's column as far as comparing it goes.
+enum class TColumnKind { Other, Text, Number, Date };
 
 struct TBlob {
     std::string Bytes;
@@ -124,6 +128,9 @@ public:
     std::optional<std::string> RunnableSavedQuerySql(const std::string& name);
 
     bool TableExists(const std::string& name);
+    // The kinds of a table's columns by upper-case name (text: declared TEXT in Access's
+    // order; number: INTEGER, REAL, NUMERIC; a date: TEXT otherwise), nothing for no table.
+    std::optional<std::map<std::string, TColumnKind>> ColumnKinds(const std::string& table);
     std::string TranslateSql(const std::string& accessSql);
 
     // The longest one Access statement may run before it is stopped with an error (ms).

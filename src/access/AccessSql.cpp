@@ -456,6 +456,7 @@ bool IsClauseEnd(const TTok& t) {
 struct TContext {
     const TSavedQueryLookup* SavedQuery = nullptr;
     std::vector<std::string>* Parameters = nullptr;  // declared names; :vexa_pN is the N-th
+    const TColumnKindsLookup* ColumnKinds = nullptr;
 };
 
 std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth);
@@ -560,6 +561,226 @@ void RewriteDistinctRow(std::vector<TTok>& t, std::size_t at, TContext& ctx) {
     }
     const std::size_t end = TopLevelWord(t, at, {"ORDER", "HAVING", "UNION"});
     t.insert(t.begin() + static_cast<std::ptrdiff_t>(end), TTok{TTokKind::Fixed, groupBy, ""});
+}
+
+// ---- Jet's type check of comparisons ---------------------------------------------------
+// Jet refuses to compare a text with a number ("Data type mismatch in criteria expression")
+// where SQLite would quietly compare them. Checked where both kinds are known before the
+// query runs: a column of a table of the query's own sources, a text or a number written
+// in it. Anything computed, a parameter, a date or a column of a sub-query is left alone.
+
+// A "text" (a #date# is a String too, without Access's text order).
+bool IsTextLiteral(const TTok& t) {
+    static const std::string order = " COLLATE NOCASE";
+    return t.Kind == TTokKind::String && t.Text.size() > order.size() &&
+           t.Text.compare(t.Text.size() - order.size(), order.size(), order) == 0;
+}
+
+bool IsNameTok(const TTok& t) { return t.Kind == TTokKind::Name || (t.Kind == TTokKind::Word && !IsKeyword(t)); }
+
+// The tables one SELECT (or UPDATE, DELETE) reads, by upper-case alias; Unknown when
+// some other source (a sub-query, a saved query) could hold a column too.
+struct TScope {
+    std::vector<std::pair<std::string, std::map<std::string, TColumnKind>>> Tables;
+    bool Unknown = false;
+};
+
+TScope ScopeOf(const std::vector<TTok>& t, std::size_t b, std::size_t e, const TContext& ctx) {
+    TScope scope;
+    std::size_t from = e;
+    int level = 0;
+    for (std::size_t i = b; i < e && from == e; ++i) {
+        if (IsOp(t[i], "("))
+            ++level;
+        else if (IsOp(t[i], ")"))
+            --level;
+        else if (level == 0 && (IsWord(t[i], "FROM") || (i == b && IsWord(t[i], "UPDATE"))))
+            from = i;
+    }
+    level = 0;
+    static const std::set<std::string> clauseEnds = {"WHERE", "GROUP", "ORDER", "HAVING", "UNION", "SET"};
+    for (std::size_t i = from; i + 1 < e; ++i) {
+        if (IsOp(t[i], "(") && IsWord(t[i + 1], "SELECT")) {
+            scope.Unknown = true;
+            i = MatchClose(t, i);
+            continue;
+        }
+        if (IsOp(t[i], "(")) ++level;
+        if (IsOp(t[i], ")")) --level;
+        if (level == 0 && t[i].Kind == TTokKind::Word && clauseEnds.count(Upper(t[i].Raw))) break;
+        if (t[i + 1].Kind == TTokKind::Group) scope.Unknown = true;  // a saved query, as a sub-query
+        const bool sourcePlace = i == from || IsWord(t[i], "JOIN") || IsOp(t[i], ",") || IsOp(t[i], "(");
+        if (!sourcePlace || !IsNameTok(t[i + 1])) continue;
+        if (i + 2 < e && (IsOp(t[i + 2], ".") || IsOp(t[i + 2], "("))) continue;
+        auto columns = (*ctx.ColumnKinds)(t[i + 1].Raw);
+        if (!columns) {
+            scope.Unknown = true;
+            continue;
+        }
+        std::string alias = t[i + 1].Raw;
+        std::size_t k = i + 2;
+        if (k < e && IsWord(t[k], "AS")) ++k;
+        if (k < e && IsNameTok(t[k])) alias = t[k].Raw;
+        scope.Tables.emplace_back(UpperAscii(alias), std::move(*columns));
+    }
+    return scope;
+}
+
+// The kind of column [qualifier.]name as the innermost scope that knows it tells; Other
+// when it cannot be told (no such column, a name of two tables, an unknown source).
+TColumnKind ColumnKindIn(const std::vector<const TScope*>& scopes, const std::string& qualifier,
+                         const std::string& name) {
+    const std::string q = UpperAscii(qualifier), n = UpperAscii(name);
+    for (auto s = scopes.rbegin(); s != scopes.rend(); ++s) {
+        std::vector<TColumnKind> found;
+        bool tableFound = false;
+        for (const auto& [alias, columns] : (*s)->Tables) {
+            if (!q.empty() && alias != q) continue;
+            tableFound = true;
+            const auto c = columns.find(n);
+            if (c != columns.end()) found.push_back(c->second);
+        }
+        if (found.size() == 1) return found[0];
+        if (found.size() > 1 || (*s)->Unknown || tableFound) return TColumnKind::Other;
+    }
+    return TColumnKind::Other;
+}
+
+// One side of a comparison: its kind when known, whether it is a column, and how it reads.
+struct TSide {
+    TColumnKind Kind = TColumnKind::Other;
+    bool Column = false;
+    std::string Shown;
+};
+
+// A text or number literal at [k, end) (a number with its sign).
+bool LiteralAt(const std::vector<TTok>& t, std::size_t k, std::size_t e, std::size_t& end, TSide& side) {
+    if (k < e && IsTextLiteral(t[k])) {
+        end = k + 1;
+        side = {TColumnKind::Text, false, "\"" + t[k].Raw + "\""};
+        return true;
+    }
+    std::size_t n = k;
+    if (n < e && IsUnarySign(t, n)) ++n;
+    if (n < e && t[n].Kind == TTokKind::Number) {
+        end = n + 1;
+        side = {TColumnKind::Number, false, (n > k ? t[k].Text : std::string()) + t[n].Text};
+        return true;
+    }
+    return false;
+}
+
+// A column name at [k, end): name or qualifier.name.
+bool ColumnAt(const std::vector<TTok>& t, std::size_t k, std::size_t e, const std::vector<const TScope*>& scopes,
+              std::size_t& end, TSide& side) {
+    if (k >= e || !IsNameTok(t[k])) return false;
+    if (k + 2 < e && IsOp(t[k + 1], ".") && IsNameTok(t[k + 2])) {
+        end = k + 3;
+        side = {ColumnKindIn(scopes, t[k].Raw, t[k + 2].Raw), true, t[k].Raw + "." + t[k + 2].Raw};
+    } else {
+        end = k + 1;
+        side = {ColumnKindIn(scopes, "", t[k].Raw), true, t[k].Raw};
+    }
+    return true;
+}
+
+// The operand that ends right before at, when it is a column or a literal standing alone
+// (nothing that binds tighter than a comparison before it).
+bool LeftSide(const std::vector<TTok>& t, std::size_t b, std::size_t at, const std::vector<const TScope*>& scopes,
+              TSide& side) {
+    static const std::set<std::string> before = {"WHERE", "ON",  "HAVING", "AND",  "OR",   "NOT",
+                                                 "XOR",   "EQV", "IMP",    "WHEN", "SELECT"};
+    for (std::size_t k = at > b + 3 ? at - 3 : b; k < at; ++k) {
+        std::size_t end = 0;
+        if (!(LiteralAt(t, k, at, end, side) || ColumnAt(t, k, at, scopes, end, side)) || end != at) continue;
+        return k == b || IsOp(t[k - 1], "(") || IsOp(t[k - 1], ",") ||
+               (t[k - 1].Kind == TTokKind::Word && before.count(Upper(t[k - 1].Raw)));
+    }
+    return false;
+}
+
+// The operand that starts at k when it is a column or a literal standing alone; end after it.
+bool RightSide(const std::vector<TTok>& t, std::size_t k, std::size_t e, const std::vector<const TScope*>& scopes,
+               std::size_t& end, TSide& side) {
+    static const std::set<std::string> after = {"AND",   "OR",    "XOR",   "EQV",  "IMP",  "ORDER", "GROUP", "HAVING",
+                                                "UNION", "WHERE", "THEN",  "ELSE", "END",  "WHEN",  "INNER", "LEFT",
+                                                "RIGHT", "JOIN",  "FROM"};
+    if (!(LiteralAt(t, k, e, end, side) || ColumnAt(t, k, e, scopes, end, side))) return false;
+    return end == e || IsOp(t[end], ")") || IsOp(t[end], ",") || IsOp(t[end], ";") ||
+           (t[end].Kind == TTokKind::Word && after.count(Upper(t[end].Raw)));
+}
+
+void CheckPair(const TSide& a, const TSide& b, const std::string& op) {
+    const bool mismatch = (a.Kind == TColumnKind::Text && b.Kind == TColumnKind::Number) ||
+                          (a.Kind == TColumnKind::Number && b.Kind == TColumnKind::Text);
+    if (mismatch && (a.Column || b.Column))
+        throw EAccessDbError("Data type mismatch in criteria expression: " + a.Shown + " " + op + " " + b.Shown);
+}
+
+// The comparison (=, <>, <, >, <=, >=, [Not] In (list), [Not] Between) at i, if any.
+void CheckComparisonAt(const std::vector<TTok>& t, std::size_t b, std::size_t e, std::size_t i,
+                       const std::vector<const TScope*>& scopes) {
+    static const std::set<std::string> symbols = {"=", "<>", "<", ">", "<=", ">=", "!="};
+    const bool symbol = t[i].Kind == TTokKind::Op && symbols.count(t[i].Text);
+    const bool in = IsWord(t[i], "IN"), between = IsWord(t[i], "BETWEEN");
+    if (!symbol && !in && !between) return;
+    const std::size_t leftEnd = (in || between) && i > b && IsWord(t[i - 1], "NOT") ? i - 1 : i;
+    TSide left, right;
+    if (leftEnd == b || !LeftSide(t, b, leftEnd, scopes, left)) return;
+    const std::string op = symbol ? t[i].Text : Upper(t[i].Raw);
+    std::size_t end = 0;
+    if (symbol) {
+        if (RightSide(t, i + 1, e, scopes, end, right)) CheckPair(left, right, op);
+    } else if (between) {
+        std::size_t hiEnd = 0;
+        TSide high;
+        if (RightSide(t, i + 1, e, scopes, end, right) && end < e && IsWord(t[end], "AND") &&
+            RightSide(t, end + 1, e, scopes, hiEnd, high)) {
+            CheckPair(left, right, op);
+            CheckPair(left, high, op);
+        }
+    } else if (i + 1 < e && IsOp(t[i + 1], "(") && !(i + 2 < e && IsWord(t[i + 2], "SELECT"))) {
+        const std::size_t close = MatchClose(t, i + 1);
+        for (std::size_t k = i + 2; k < close; k = end + 1)
+            if (!RightSide(t, k, close, scopes, end, right) || (end < close && !IsOp(t[end], ",")))
+                return;
+            else
+                CheckPair(left, right, op);
+    }
+}
+
+void CheckStatementTypes(const std::vector<TTok>& t, std::size_t b, std::size_t e,
+                         std::vector<const TScope*>& scopes, const TContext& ctx);
+
+void CheckComparisons(const std::vector<TTok>& t, std::size_t b, std::size_t e, std::vector<const TScope*>& scopes,
+                      const TContext& ctx) {
+    for (std::size_t i = b; i < e; ++i) {
+        CheckComparisonAt(t, b, e, i, scopes);
+        if (!IsOp(t[i], "(")) continue;
+        const std::size_t close = MatchClose(t, i);
+        if (i + 1 < close && IsWord(t[i + 1], "SELECT"))
+            CheckStatementTypes(t, i + 1, close, scopes, ctx);
+        else
+            CheckComparisons(t, i + 1, close, scopes, ctx);
+        i = close;
+    }
+}
+
+// A statement or a sub-query: each SELECT of a union with its own sources, inside the outer ones.
+void CheckStatementTypes(const std::vector<TTok>& t, std::size_t b, std::size_t e,
+                         std::vector<const TScope*>& scopes, const TContext& ctx) {
+    std::size_t start = b;
+    int level = 0;
+    for (std::size_t i = b; i <= e; ++i) {
+        if (i < e && IsOp(t[i], "(")) ++level;
+        if (i < e && IsOp(t[i], ")")) --level;
+        if (i < e && !(level == 0 && IsWord(t[i], "UNION"))) continue;
+        const TScope scope = ScopeOf(t, start, i, ctx);
+        scopes.push_back(&scope);
+        CheckComparisons(t, start, i, scopes, ctx);
+        scopes.pop_back();
+        start = i + 1;
+    }
 }
 
 // TOP keeps the rows that tie with the last one kept in the sort order: the number of
@@ -731,6 +952,10 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
             if (it != FunctionNames().end()) t[i] = {TTokKind::Word, it->second, it->second};
         }
     }
+    if (ctx.ColumnKinds && *ctx.ColumnKinds) {
+        std::vector<const TScope*> scopes;
+        CheckStatementTypes(t, 0, t.size(), scopes, ctx);
+    }
     RewriteExpressions(t);
     std::string out = Render(t, 0, t.size());
     if (!limit.empty()) {
@@ -749,12 +974,13 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
 
 }  // namespace
 
-TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
+TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery,
+                                    const TColumnKindsLookup& columnKinds) {
     if (accessSql.size() > kMaxStatementBytes)
         throw EAccessSqlRefused("Dotaz je dlhší ako " + std::to_string(kMaxStatementBytes) + " znakov",
                                 "dlhší ako " + std::to_string(kMaxStatementBytes) + " znakov");
     TTranslatedSql out;
-    TContext ctx{&savedQuery, &out.Parameters};
+    TContext ctx{&savedQuery, &out.Parameters, &columnKinds};
     out.Sql = TranslateTokens(Lex(accessSql), ctx, 0);
     return out;
 }

@@ -13,6 +13,7 @@
 #include "access/AccessDb.h"
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -51,7 +52,14 @@ struct TTranslatedSql {
     std::string Sql;
     std::vector<std::string> Parameters;
 };
-TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {});
+// The kinds of a table's columns by their upper-case (ASCII) names, or nothing when the
+// name is not a table. With it, a comparison of a text column or text with a number
+// column or number fails as in Jet ("Data type mismatch in criteria expression").
+using TColumnKindsLookup =
+    std::function<std::optional<std::map<std::string, TColumnKind>>(const std::string& table)>;
+
+TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {},
+                                    const TColumnKindsLookup& columnKinds = {});
 std::string AccessParameterName(std::size_t index);
 
 // Registers the Access functions (and Access's like()) on a connection.

@@ -394,6 +394,65 @@ TEST_F(AccessSemantics, TimeLiteralsDateAddValAndEmptyBrackets) {
     });
 }
 
+TEST_F(AccessSemantics, TextComparedWithNumberIsADataTypeMismatch) {
+    db_->ExecuteNative("create table C (Kod TEXT COLLATE NOCASE, Id INTEGER)");
+    db_->ExecuteNative("insert into C values ('1', 1), ('5', 2)");
+    const std::string mismatch = "Data type mismatch in criteria expression: ";
+    // Jet refuses a text column or a text compared with a number column or a number.
+    const std::vector<TErr> refused = {
+        {"Id FROM T WHERE Porast = 5", "Porast = 5"},
+        {"Id FROM T WHERE T.Id = \"1\"", "T.Id = \"1\""},
+        {"Id FROM T WHERE 5 < Porast Or Id = 1", "5 < Porast"},
+        {"Id FROM T AS x WHERE x.Porast <> -1", "x.Porast <> -1"},
+        {"Id FROM T WHERE Porast In (\"Buk\", 2)", "Porast IN 2"},
+        {"Id FROM T WHERE Plocha Not Between \"1\" And 5", "Plocha BETWEEN \"1\""},
+        {"T.Id FROM T INNER JOIN C ON C.Kod = T.Id", "C.Kod = T.Id"},
+        {"Id FROM T WHERE Not (Plocha > 1 And Porast >= 0)", "Porast >= 0"},
+        {"Id FROM T WHERE Exists (SELECT * FROM C WHERE C.Kod = T.Id)", "C.Kod = T.Id"},
+        {"Id FROM T WHERE Id In (SELECT Id FROM C WHERE Kod = 1)", "Kod = 1"},
+        {"Id FROM T WHERE Id = 1 UNION SELECT Id FROM C WHERE Kod = 5", "Kod = 5"},
+    };
+    for (const auto& c : refused) {
+        std::string message = "(no error)";
+        try {
+            db_->Select(std::string("SELECT ") + c.Expr);
+        } catch (const EAccessDbError& e) {
+            message = e.what();
+        }
+        EXPECT_EQ(message, mismatch + c.Message) << c.Expr;
+    }
+    // An action query with such a criterion changes nothing.
+    EXPECT_THROW(db_->Execute("UPDATE T SET Plocha = 0 WHERE Porast = 1"), EAccessDbError);
+    EXPECT_EQ(Rows("SELECT Count(*) FROM T WHERE Plocha = 0"), (std::vector<TDbRow>{{0}}));
+    // A saved query that does it fails naming itself, the mismatch as the detail.
+    db_->ExecuteNative("create table Dotazy (Nazov TEXT, SQL TEXT);"
+                       "insert into Dotazy values ('qZly', 'SELECT Id FROM T WHERE Porast=1')");
+    std::string message;
+    try {
+        db_->RunSaved("qZly");
+    } catch (const EAccessDbError& e) {
+        message = e.what();
+    }
+    EXPECT_EQ(message, "Uložený dotaz qZly sa nepodarilo vykonať.\r(" + mismatch + "Porast = 1)");
+
+    // Numbers with numbers, texts with texts, and whatever is computed or bound are compared as before.
+    const std::vector<std::pair<const char*, std::vector<TDbRow>>> allowed = {
+        {"SELECT Id FROM T WHERE Id = 1 Or Plocha >= 9 ORDER BY Id", {{1}, {4}}},
+        {"SELECT Id FROM T WHERE Porast = \"buk\" And Id Between 1 And 5", {{5}}},
+        {"SELECT Id FROM T WHERE Porast In (\"BUK\", \"zltý\") ORDER BY Id", {{3}, {5}, {6}}},
+        {"SELECT Id FROM T WHERE Len(Porast) = 3 ORDER BY Id", {{5}, {6}}},
+        {"SELECT Id FROM T WHERE Id = \"1\" + 1", {{2}}},
+        {"SELECT Id FROM T WHERE Val(Porast & \"7\") = 0 And Id < 3 ORDER BY Id", {{1}, {2}}},
+        {"SELECT C.Id FROM C INNER JOIN T ON C.Id = T.Id WHERE C.Kod = \"5\"", {{2}}},
+        {"SELECT Id FROM T WHERE F = False And Id = 6", {{6}}},
+        {"SELECT Id FROM (SELECT Id, Porast FROM T WHERE Porast = \"Buk\") AS Q WHERE Q.Id > 1 ORDER BY Q.Id",
+         {{5}, {6}}},
+    };
+    for (const auto& [sql, rows] : allowed) EXPECT_EQ(Rows(sql), rows) << sql;
+    EXPECT_EQ(db_->Select("PARAMETERS p Long; SELECT Id FROM T WHERE Id = p", {{"p", 4}}).Rows,
+              (std::vector<TDbRow>{{4}}));
+}
+
 TEST_F(AccessSemantics, AggregatesSkipNulls) {
     const std::vector<std::pair<const char*, TDbValue>> cases = {
         {"SELECT Sum(Plocha) FROM T", 25.5},
