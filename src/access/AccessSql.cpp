@@ -784,27 +784,56 @@ void CheckStatementTypes(const std::vector<TTok>& t, std::size_t b, std::size_t 
 }
 
 // TOP keeps the rows that tie with the last one kept in the sort order: the number of
-// rows whose rank in ORDER BY is within the first n. Empty when the query has no ORDER BY,
-// is DISTINCT or a union, or sorts by a position or by a name of its own columns (the
-// count could not be told apart from the plain n there).
+// rows whose rank in ORDER BY is within the first n. Empty when the query has no ORDER BY
+// or is DISTINCT or a union. A position (ORDER BY 2) or a name given with AS sorts by that
+// column's expression, which the ranking repeats (in its window a number is a constant).
 std::string TopTies(const std::vector<TTok>& t, const std::string& rows) {
     if (t.empty() || !IsWord(t[0], "SELECT")) return std::string();
     std::size_t from = t.size(), order = t.size();
-    std::set<std::string> aliases;
     for (std::size_t i = 0; i < t.size(); ++i) {
         if (IsWord(t[i], "UNION") || IsWord(t[i], "DISTINCT")) return std::string();
         if (from == t.size() && IsWord(t[i], "FROM")) from = i;
-        if (from == t.size() && IsWord(t[i], "AS") && i + 1 < t.size()) aliases.insert(Upper(t[i + 1].Raw));
         if (IsWord(t[i], "ORDER") && i + 1 < t.size() && IsWord(t[i + 1], "BY")) order = i;
     }
     if (from == t.size() || order == t.size()) return std::string();
-    for (std::size_t i = order + 2; i < t.size(); ++i) {
-        if (t[i].Kind == TTokKind::Number && (IsOp(t[i - 1], ",") || i == order + 2)) return std::string();
-        if ((t[i].Kind == TTokKind::Word || t[i].Kind == TTokKind::Name) && aliases.count(Upper(t[i].Raw)))
-            return std::string();
+    // The shown columns: each one's expression and the name AS gives it (upper case).
+    std::vector<std::pair<std::size_t, std::size_t>> shown;
+    std::vector<std::string> names;
+    std::size_t s = 1;
+    while (s < from && IsWord(t[s], "ALL")) ++s;
+    while (s < from) {
+        std::size_t e = s;
+        while (e < from && !IsOp(t[e], ",")) ++e;
+        const bool named = e >= s + 3 && IsWord(t[e - 2], "AS");
+        shown.emplace_back(s, named ? e - 2 : e);
+        names.push_back(named ? UpperAscii(t[e - 1].Raw) : std::string());
+        s = e + 1;
     }
-    return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + Render(t, order + 2, t.size()) + ") AS vexa_rank " +
-           Render(t, from, order) + ") WHERE vexa_rank <= " + rows + ")";
+    std::string by;
+    for (s = order + 2; s < t.size();) {
+        std::size_t e = s;
+        while (e < t.size() && !IsOp(t[e], ",")) ++e;
+        const bool alone = e == s + 1 || (e == s + 2 && (IsWord(t[s + 1], "ASC") || IsWord(t[s + 1], "DESC")));
+        std::optional<std::size_t> column;
+        if (alone && t[s].Kind == TTokKind::Number) {
+            const auto n = TextToInt(t[s].Text);
+            if (!n || *n < 1 || static_cast<std::size_t>(*n) > shown.size()) return std::string();
+            column = static_cast<std::size_t>(*n - 1);
+        } else if (alone && (t[s].Kind == TTokKind::Word || t[s].Kind == TTokKind::Name)) {
+            const auto it = std::find(names.begin(), names.end(), UpperAscii(t[s].Raw));
+            if (it != names.end()) column = static_cast<std::size_t>(it - names.begin());
+        }
+        std::string item = Render(t, s, e);
+        if (column) {
+            const auto [a, b] = shown[*column];
+            if (a == b || IsOp(t[b - 1], "*")) return std::string();  // * or t.* has no one expression
+            item = "(" + Render(t, a, b) + ")" + (e == s + 2 ? " " + t[s + 1].Text : std::string());
+        }
+        by += (by.empty() ? "" : ", ") + item;
+        s = e + 1;
+    }
+    return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + by + ") AS vexa_rank " + Render(t, from, order) +
+           ") WHERE vexa_rank <= " + rows + ")";
 }
 
 std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {

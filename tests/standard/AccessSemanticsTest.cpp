@@ -492,7 +492,13 @@ TEST_F(AccessSemantics, DistinctRowTopPercentParametersAndUnions) {
     EXPECT_EQ(Rows("SELECT TOP 3 Id FROM T ORDER BY F").size(), 5u);
     EXPECT_EQ(Rows("SELECT TOP 1 F FROM T WHERE Id > 2 ORDER BY F DESC").size(), 1u);
     EXPECT_EQ(Rows("SELECT TOP 40 PERCENT Id FROM T ORDER BY F").size(), 5u);  // 3 rows, then the ties
-    EXPECT_EQ(Rows("SELECT TOP 1 Id, F AS G FROM T ORDER BY G").size(), 1u);   // by its own column: no ties
+    // Also when ORDER BY names a shown column by its position or by the name AS gives it.
+    EXPECT_EQ(Rows("SELECT TOP 1 Id, F AS G FROM T ORDER BY G, 2"), (std::vector<TDbRow>{{1, 0}, {2, 0}}));
+    EXPECT_EQ(Rows("SELECT TOP 3 Id, F FROM T ORDER BY 2").size(), 5u);
+    EXPECT_EQ(Rows("SELECT TOP 3 Id, F FROM T ORDER BY 2 DESC").size(), 4u);
+    EXPECT_EQ(Rows("SELECT TOP 2 Id, F * 10 AS G FROM T ORDER BY G DESC, 1"), (std::vector<TDbRow>{{6, 20}, {3, 10}}));
+    EXPECT_EQ(Rows("SELECT TOP 1 Porast AS P FROM T WHERE Id > 4 ORDER BY P").size(), 2u);  // Buk, buk
+    EXPECT_EQ(Rows("SELECT TOP 1 Id FROM T ORDER BY F DESC, 1"), (std::vector<TDbRow>{{6}}));
     // PARAMETERS: values by name; a missing one is an error naming it.
     const std::string q =
         "PARAMETERS [Najmenšia plocha] Double, Druh Text ( 255 ); "
