@@ -335,6 +335,19 @@ TBinaryMatch Ops(const std::vector<std::pair<std::string, std::string>>& ops) {
     };
 }
 
+// x op ANY (sub-query) (SOME is the same) and x op ALL (sub-query), op a comparison. ANY
+// is true when some row compares true, false when none is left that could (so with no row
+// at all), else Null; ALL is false when some row compares false, true when every row
+// compares true (so with no row at all), else Null. The sub-query's one column gets its
+// name from a union whose first, empty, part gives it; texts compare in Access's order.
+std::string Quantified(const std::string& left, const std::string& op, bool all, const std::string& subQuery) {
+    const std::string decided = all ? "min(vexa_c) = 0 THEN 0" : "max(vexa_c) = 1 THEN 1";
+    return "(SELECT CASE WHEN " + decided + " WHEN count(*) > count(vexa_c) THEN NULL ELSE " + (all ? "1" : "0") +
+           " END FROM (SELECT (" + left + " " + op +
+           " vexa_v COLLATE NOCASE) AS vexa_c FROM (SELECT NULL AS vexa_v WHERE 0 UNION ALL SELECT * FROM " +
+           subQuery + ")))";
+}
+
 // Comparisons, Like, Is [Not] Null, [Not] In, [Not] Between: Access's True is -1.
 void RewriteComparisons(std::vector<TTok>& t) {
     static const std::set<std::string> symbols = {"=", "<>", "<", ">", "<=", ">=", "!="};
@@ -362,6 +375,14 @@ void RewriteComparisons(std::vector<TTok>& t) {
         }
         if (i == 0) Fail("operator " + opText + " without operand");
         const std::size_t start = OperandStart(t, i - 1, PrecCompare, opText);
+        if (t[i].Kind == TTokKind::Op && opEnd + 1 < t.size() && t[opEnd + 1].Kind == TTokKind::Paren &&
+            (IsWord(t[opEnd], "ANY") || IsWord(t[opEnd], "SOME") || IsWord(t[opEnd], "ALL"))) {
+            const std::string plain =
+                Quantified(Render(t, start, i), opText, IsWord(t[opEnd], "ALL"), t[opEnd + 1].Text);
+            Replace(t, start, opEnd + 2, Truth(plain), plain);
+            i = start;
+            continue;
+        }
         std::size_t end = OperandEnd(t, opEnd, opText);
         std::string right = Render(t, opEnd, end);
         if (between) {

@@ -453,6 +453,38 @@ TEST_F(AccessSemantics, TextComparedWithNumberIsADataTypeMismatch) {
               (std::vector<TDbRow>{{4}}));
 }
 
+TEST_F(AccessSemantics, AnySomeAndAllCompareWithEveryRowOfASubquery) {
+    const std::vector<std::pair<const char*, std::vector<TDbRow>>> cases = {
+        // Plocha: 2.5, 7, Null, 9, 1, 6 for Id 1 to 6.
+        {"SELECT Id FROM T WHERE Plocha > ANY (SELECT Plocha FROM T WHERE Id In (1, 5)) ORDER BY Id",
+         {{1}, {2}, {4}, {6}}},
+        {"SELECT Id FROM T WHERE Plocha < SOME (SELECT Plocha FROM T WHERE Id = 2) ORDER BY Id", {{1}, {5}, {6}}},
+        {"SELECT Id FROM T WHERE Plocha >= ALL (SELECT Plocha FROM T WHERE Id In (1, 2, 5)) ORDER BY Id", {{2}, {4}}},
+        // A Null among the rows: ALL is no longer true for the largest value (Null instead).
+        {"SELECT Id FROM T WHERE Plocha >= ALL (SELECT Plocha FROM T)", {}},
+        // Texts in Access's order: case ignored, accents significant.
+        {"SELECT Count(*) FROM T WHERE Porast = ANY (SELECT Kod FROM K)", {{4}}},
+        {"SELECT Id FROM T WHERE Porast <> ALL (SELECT Kod FROM K)", {{3}}},
+        // A correlated sub-query; with no row ALL holds.
+        {"SELECT Id FROM T AS A WHERE Plocha > ALL (SELECT Plocha FROM T WHERE T.Id < A.Id And Plocha Is Not Null) "
+         "ORDER BY Id",
+         {{1}, {2}, {4}}},
+        {"SELECT Id FROM T WHERE Id > 4 And Not Plocha = Any (SELECT Plocha FROM T WHERE Id < 3) ORDER BY Id",
+         {{5}, {6}}},
+    };
+    for (const auto& [sql, rows] : cases) EXPECT_EQ(Rows(sql), rows) << sql;
+    ExpectValues({
+        {"5 > ALL (SELECT Plocha FROM T WHERE Id > 100)", -1},
+        {"5 > ANY (SELECT Plocha FROM T WHERE Id > 100)", 0},
+        {"Null = ALL (SELECT Plocha FROM T WHERE Id > 100)", -1},
+        {"9 >= ALL (SELECT Plocha FROM T)", Null},
+        {"1 > ALL (SELECT Plocha FROM T)", 0},
+        {"3 = SOME (SELECT Id FROM T)", -1},
+        {"30 < ANY (SELECT Plocha * 10 FROM T)", -1},
+        {"(2 > ANY (SELECT Plocha FROM T WHERE Id In (3, 4))) Is Null", -1},
+    });
+}
+
 TEST_F(AccessSemantics, AggregatesSkipNulls) {
     const std::vector<std::pair<const char*, TDbValue>> cases = {
         {"SELECT Sum(Plocha) FROM T", 25.5},
