@@ -249,7 +249,11 @@ TDbResult TAccessDb::RunAccess(const std::string& accessSql, const TDbParams& pa
         }
         ~TDeadline() { Db.FDeadlineNs = 0; }
     } deadline(*this);
-    return Run(sql.Sql, bound, changes);
+    if (!sql.Crosstab) return Run(sql.Sql, bound, changes);
+    const TDbResult rows = Run(sql.Sql, bound, nullptr);
+    const TDbResult cells = Run(sql.Crosstab->CellSql, bound, nullptr);
+    if (changes) *changes = 0;
+    return CrosstabResult(rows, cells, *sql.Crosstab);
 }
 
 TDbResult TAccessDb::Select(const std::string& accessSql, const TDbParams& params) {
@@ -361,7 +365,7 @@ std::optional<std::string> TAccessDb::RunnableSavedQuerySql(const std::string& n
     auto sql = SavedQuerySql(name);
     if (!sql) return sql;
     const std::string kind = SavedQueryKind(name);
-    if (kind == "crosstab" || kind == "pass-through" || kind == "data-definition")
+    if (kind == "pass-through" || kind == "data-definition")
         throw EAccessDbError("The saved query " + name + " is a " + kind + " query, which cannot be run here.");
     return sql;
 }

@@ -123,8 +123,8 @@ public:
     // The kind kept in Dotazy.Druh ("select", "update", "crosstab", "pass-through",
     // "data-definition", ...; "select" when the table has no kinds), "" for no such query.
     std::string SavedQueryKind(const std::string& name);
-    // The SQL of a saved query that can run; a crosstab, pass-through or data-definition
-    // query raises an error naming the query and its kind.
+    // The SQL of a saved query that can run; a pass-through or data-definition query
+    // raises an error naming the query and its kind.
     std::optional<std::string> RunnableSavedQuerySql(const std::string& name);
 
     bool TableExists(const std::string& name);

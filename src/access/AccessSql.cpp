@@ -478,6 +478,7 @@ struct TContext {
     const TSavedQueryLookup* SavedQuery = nullptr;
     std::vector<std::string>* Parameters = nullptr;  // declared names; :vexa_pN is the N-th
     const TColumnKindsLookup* ColumnKinds = nullptr;
+    TCrosstab* Crosstab = nullptr;  // where a crosstab statement tells its cells
 };
 
 std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth);
@@ -857,6 +858,105 @@ std::string TopTies(const std::vector<TTok>& t, const std::string& rows) {
            ") WHERE vexa_rank <= " + rows + ")";
 }
 
+std::string TranslateStatement(std::vector<TTok> t, const std::vector<std::string>& declared, TContext& ctx,
+                               int depth);
+
+// The top-level items of a comma-separated list of tokens from b to e.
+std::vector<std::pair<std::size_t, std::size_t>> ListItems(const std::vector<TTok>& t, std::size_t b, std::size_t e) {
+    std::vector<std::pair<std::size_t, std::size_t>> items;
+    int level = 0;
+    std::size_t start = b;
+    for (std::size_t i = b; i <= e; ++i) {
+        if (i < e && IsOp(t[i], "(")) ++level;
+        if (i < e && IsOp(t[i], ")")) --level;
+        if (i < e && !(level == 0 && IsOp(t[i], ","))) continue;
+        if (i > start) items.emplace_back(start, i);
+        start = i + 1;
+    }
+    return items;
+}
+
+// TRANSFORM value SELECT headings FROM ... [GROUP BY keys] ... PIVOT column [IN (values)]:
+// the rows are the SELECT with the keys of its groups after its own columns (sorted by
+// them unless it sorts itself); the cells are the value of each group and column heading
+// (TCrosstab). Both are translated as any other statement.
+std::string TranslateCrosstab(const std::vector<TTok>& t, const std::vector<std::string>& declared, TContext& ctx,
+                              int depth) {
+    if (depth > 0 || !ctx.Crosstab) Fail("a crosstab query cannot be a part of another query");
+    const std::size_t select = TopLevelWord(t, 1, {"SELECT"});
+    const std::size_t pivot = TopLevelWord(t, select, {"PIVOT"});
+    if (select == t.size() || pivot == t.size() || select == 1 || pivot + 1 == t.size())
+        Fail("TRANSFORM without SELECT or PIVOT");
+    auto tokens = [&](std::size_t b, std::size_t e) {
+        return std::vector<TTok>(t.begin() + static_cast<std::ptrdiff_t>(b),
+                                 t.begin() + static_cast<std::ptrdiff_t>(e));
+    };
+    auto word = [](const char* w) { return TTok{TTokKind::Word, w, w}; };
+    const TTok comma{TTokKind::Op, ",", ""};
+    // The value without the name AS gives it; the column heading; the IN list.
+    const std::vector<TTok> value = tokens(1, TopLevelWord(t, 1, {"AS", "SELECT"}));
+    std::size_t pivotEnd = TopLevelWord(t, pivot + 1, {"IN"});
+    const std::vector<TTok> heading = tokens(pivot + 1, pivotEnd);
+    TCrosstab& crosstab = *ctx.Crosstab;
+    crosstab.Headings.clear();
+    if (pivotEnd < t.size()) {
+        if (pivotEnd + 1 >= t.size() || !IsOp(t[pivotEnd + 1], "(") || MatchClose(t, pivotEnd + 1) + 1 != t.size())
+            Fail("PIVOT ... IN without a list");
+        for (const auto& [b, e] : ListItems(t, pivotEnd + 2, t.size() - 1)) {
+            if (e == b + 1 && t[b].Kind == TTokKind::String && IsTextLiteral(t[b]))
+                crosstab.Headings.push_back(t[b].Raw);
+            else if (e == b + 1 && t[b].Kind == TTokKind::Number)
+                crosstab.Headings.push_back(t[b].Text);
+            else if (e == b + 2 && IsOp(t[b], "-") && t[b + 1].Kind == TTokKind::Number)
+                crosstab.Headings.push_back("-" + t[b + 1].Text);
+            else
+                Fail("PIVOT ... IN lists texts and numbers only");
+        }
+    }
+    // The SELECT's parts: its columns, FROM and WHERE, the keys of GROUP BY, and what follows them.
+    const std::size_t from = TopLevelWord(t, select, {"FROM"});
+    const std::size_t group = std::min(TopLevelWord(t, select, {"GROUP"}), pivot);
+    const std::size_t after = std::min(TopLevelWord(t, group, {"HAVING", "ORDER"}), pivot);
+    const bool ordered = TopLevelWord(t, select, {"ORDER"}) < pivot;
+    const auto keys = group + 2 <= after ? ListItems(t, group + 2, after)
+                                          : std::vector<std::pair<std::size_t, std::size_t>>();
+    crosstab.Keys = keys.size();
+    std::vector<TTok> rows = tokens(select, std::min(from, pivot)), cells{word("SELECT")};
+    std::vector<TTok> keyList;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const std::string name = "vexa_k" + std::to_string(k + 1);
+        rows.push_back(comma);
+        for (const TTok& tok : tokens(keys[k].first, keys[k].second)) rows.push_back(tok);
+        rows.push_back(word("AS"));
+        rows.push_back(word(name.c_str()));
+        if (k) keyList.push_back(comma);
+        for (const TTok& tok : tokens(keys[k].first, keys[k].second)) keyList.push_back(tok);
+    }
+    for (const TTok& tok : tokens(std::min(from, pivot), pivot)) rows.push_back(tok);
+    if (!ordered && !keys.empty()) {
+        rows.push_back(word("ORDER"));
+        rows.push_back(word("BY"));
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            if (k) rows.push_back(comma);
+            rows.push_back(word(("vexa_k" + std::to_string(k + 1)).c_str()));
+        }
+    }
+    for (const TTok& tok : keyList) cells.push_back(tok);
+    if (!keyList.empty()) cells.push_back(comma);
+    cells.insert(cells.end(), heading.begin(), heading.end());
+    cells.push_back(comma);
+    cells.insert(cells.end(), value.begin(), value.end());
+    const std::size_t whereEnd = std::min({group, TopLevelWord(t, select, {"HAVING", "ORDER"}), pivot});
+    for (const TTok& tok : tokens(std::min(from, pivot), whereEnd)) cells.push_back(tok);
+    cells.push_back(word("GROUP"));
+    cells.push_back(word("BY"));
+    for (const TTok& tok : keyList) cells.push_back(tok);
+    if (!keyList.empty()) cells.push_back(comma);
+    cells.insert(cells.end(), heading.begin(), heading.end());
+    crosstab.CellSql = TranslateStatement(cells, declared, ctx, depth);
+    return TranslateStatement(rows, declared, ctx, depth);
+}
+
 std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
     while (!t.empty() && IsOp(t.back(), ";")) t.pop_back();
     if (t.empty()) Fail("empty query");
@@ -900,7 +1000,12 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
         t.erase(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(k + 1));
         if (t.empty()) Fail("empty query");
     }
-    if (IsWord(t[0], "TRANSFORM")) Fail("a crosstab query (TRANSFORM ... PIVOT) cannot be run");
+    if (IsWord(t[0], "TRANSFORM")) return TranslateCrosstab(t, declared, ctx, depth);
+    return TranslateStatement(std::move(t), declared, ctx, depth);
+}
+
+std::string TranslateStatement(std::vector<TTok> t, const std::vector<std::string>& declared, TContext& ctx,
+                               int depth) {
     // TABLE x (a part of a union) -> SELECT * FROM x
     for (std::size_t i = 0; i + 1 < t.size(); ++i) {
         if (!IsWord(t[i], "TABLE") || !(i == 0 || IsWord(t[i - 1], "UNION") || IsWord(t[i - 1], "ALL"))) continue;
@@ -1030,13 +1135,84 @@ TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQu
         throw EAccessSqlRefused("Dotaz je dlhší ako " + std::to_string(kMaxStatementBytes) + " znakov",
                                 "dlhší ako " + std::to_string(kMaxStatementBytes) + " znakov");
     TTranslatedSql out;
-    TContext ctx{&savedQuery, &out.Parameters, &columnKinds};
+    TCrosstab crosstab;
+    TContext ctx{&savedQuery, &out.Parameters, &columnKinds, &crosstab};
     out.Sql = TranslateTokens(Lex(accessSql), ctx, 0);
+    if (!crosstab.CellSql.empty()) out.Crosstab = std::move(crosstab);
     return out;
 }
 
 std::string TranslateAccessSql(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
     return TranslateAccessQuery(accessSql, savedQuery).Sql;
+}
+
+namespace {
+
+// An order of values: Null, numbers, texts (in Access's order), binary data.
+struct TValueLess {
+    static int Rank(const TDbValue& v) { return v.IsNull() ? 0 : v.IsInteger() || v.IsReal() ? 1 : v.IsText() ? 2 : 3; }
+    static int Compare(const TDbValue& a, const TDbValue& b) {
+        const int ra = Rank(a), rb = Rank(b);
+        if (ra != rb) return ra < rb ? -1 : 1;
+        if (ra == 1) return a.AsFloat() < b.AsFloat() ? -1 : a.AsFloat() > b.AsFloat() ? 1 : 0;
+        if (ra == 2) return CompareAccessTexts(a.AsText(), b.AsText());
+        return a.AsText().compare(b.AsText());
+    }
+    bool operator()(const TDbValue& a, const TDbValue& b) const { return Compare(a, b) < 0; }
+    bool operator()(const TDbRow& a, const TDbRow& b) const {
+        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+            if (const int c = Compare(a[i], b[i])) return c < 0;
+        return a.size() < b.size();
+    }
+};
+
+}  // namespace
+
+TDbResult CrosstabResult(const TDbResult& rows, const TDbResult& cells, const TCrosstab& crosstab) {
+    const std::size_t keys = crosstab.Keys;
+    if (rows.Columns.size() < keys || cells.Columns.size() != keys + 2)
+        throw EAccessDbError("Cannot run the crosstab query: unexpected columns");
+    // The headings: the IN list, or every value found (sorted); each one's column.
+    std::vector<std::string> names;
+    std::map<TDbValue, std::size_t, TValueLess> found;
+    auto column = [&](const TDbValue& heading) -> std::optional<std::size_t> {
+        if (crosstab.Headings.empty()) return found.at(heading);
+        for (std::size_t i = 0; i < crosstab.Headings.size(); ++i)
+            if (!heading.IsNull() && CompareAccessTexts(heading.AsText(), crosstab.Headings[i]) == 0) return i;
+        return std::nullopt;
+    };
+    if (crosstab.Headings.empty()) {
+        for (const TDbRow& cell : cells.Rows) found.emplace(cell[keys], 0);
+        for (auto& [heading, index] : found) {
+            index = names.size();
+            names.push_back(heading.IsNull() ? "<>" : heading.AsText());
+        }
+    } else {
+        names = crosstab.Headings;
+    }
+    std::map<TDbRow, TDbRow, TValueLess> values;  // by the keys of a group: one value per heading
+    for (const TDbRow& cell : cells.Rows) {
+        const auto at = column(cell[keys]);
+        if (!at) continue;
+        TDbRow& row = values.try_emplace(TDbRow(cell.begin(), cell.begin() + static_cast<std::ptrdiff_t>(keys)),
+                                         TDbRow(names.size()))
+                          .first->second;
+        if (row[*at].IsNull()) row[*at] = cell[keys + 1];
+    }
+    TDbResult out;
+    const std::size_t own = rows.Columns.size() - keys;
+    out.Columns.assign(rows.Columns.begin(), rows.Columns.begin() + static_cast<std::ptrdiff_t>(own));
+    out.Columns.insert(out.Columns.end(), names.begin(), names.end());
+    for (const TDbRow& r : rows.Rows) {
+        TDbRow row(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(own));
+        const auto v = values.find(TDbRow(r.begin() + static_cast<std::ptrdiff_t>(own), r.end()));
+        if (v != values.end())
+            row.insert(row.end(), v->second.begin(), v->second.end());
+        else
+            row.resize(own + names.size());
+        out.Rows.push_back(std::move(row));
+    }
+    return out;
 }
 
 std::string AccessParameterName(std::size_t index) { return "vexa_p" + std::to_string(index + 1); }

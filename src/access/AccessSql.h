@@ -48,9 +48,18 @@ public:
 
 // The translation with the parameters the query declares (PARAMETERS, its saved
 // queries' too): the N-th name (from 0) is bound as AccessParameterName(N).
+// A crosstab (TRANSFORM value SELECT ... PIVOT heading [IN (values)]) runs as two
+// statements: Sql gives its rows, their own columns and then the Keys of their groups;
+// CellSql the keys, the column heading and the value of each group and heading.
+struct TCrosstab {
+    std::string CellSql;
+    std::size_t Keys = 0;
+    std::vector<std::string> Headings;  // the IN list in its order; empty: every heading found
+};
 struct TTranslatedSql {
     std::string Sql;
     std::vector<std::string> Parameters;
+    std::optional<TCrosstab> Crosstab;
 };
 // The kinds of a table's columns by their upper-case (ASCII) names, or nothing when the
 // name is not a table. With it, a comparison of a text column or text with a number
@@ -61,6 +70,11 @@ using TColumnKindsLookup =
 TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {},
                                     const TColumnKindsLookup& columnKinds = {});
 std::string AccessParameterName(std::size_t index);
+
+// The crosstab's result from its rows and cells: the rows' own columns, then one column per
+// heading (the IN list, or each heading found in ascending order, Null as "<>") holding
+// the value of the row's group under it (Null where there is none).
+TDbResult CrosstabResult(const TDbResult& rows, const TDbResult& cells, const TCrosstab& crosstab);
 
 // Registers the Access functions (and Access's like()) on a connection.
 void RegisterAccessFunctions(sqlite3* db);

@@ -485,6 +485,43 @@ TEST_F(AccessSemantics, AnySomeAndAllCompareWithEveryRowOfASubquery) {
     });
 }
 
+TEST_F(AccessSemantics, CrosstabsPivotTheirColumnHeadings) {
+    db_->ExecuteNative(
+        "create table P (Les TEXT COLLATE NOCASE, Rok INTEGER, Drevina TEXT COLLATE NOCASE, Objem REAL);"
+        "insert into P values ('A', 2020, 'buk', 10), ('A', 2020, 'buk', 5), ('A', 2021, 'dub', 3),"
+        "('B', 2020, 'dub', 7), ('B', 2021, NULL, 2), ('C', 2021, 'buk', 1)");
+    // Every heading found, ascending, Null as "<>"; a row heading may sum up its row.
+    auto r = db_->Select("TRANSFORM Sum(Objem) AS S SELECT Les, Sum(Objem) AS Spolu FROM P GROUP BY Les "
+                         "PIVOT Drevina");
+    EXPECT_EQ(r.Columns, (std::vector<std::string>{"Les", "Spolu", "<>", "buk", "dub"}));
+    EXPECT_EQ(r.Rows, (std::vector<TDbRow>{{"A", 18.0, Null, 15.0, 3.0},
+                                           {"B", 9.0, 2.0, Null, 7.0},
+                                           {"C", 1.0, Null, 1.0, Null}}));
+    // IN: those headings in that order (a heading without values stays empty); two row headings.
+    r = db_->Select("TRANSFORM Count(*) SELECT Les, Drevina FROM P WHERE Objem > 1 GROUP BY Les, Drevina "
+                    "PIVOT Rok IN (2021, 2020, 2019)");
+    EXPECT_EQ(r.Columns, (std::vector<std::string>{"Les", "Drevina", "2021", "2020", "2019"}));
+    EXPECT_EQ(r.Rows, (std::vector<TDbRow>{{"A", "buk", Null, 2, Null},
+                                           {"A", "dub", 1, Null, Null},
+                                           {"B", Null, 1, Null, Null},
+                                           {"B", "dub", Null, 1, Null}}));
+    // Parameters, the statement's own order, and a computed heading matched ignoring case.
+    r = db_->Select("PARAMETERS Najmenej Double; TRANSFORM Max(Objem) SELECT Rok FROM P WHERE Objem >= Najmenej "
+                    "GROUP BY Rok ORDER BY Rok DESC PIVOT UCase(Drevina) In (\"Dub\", \"BUK\")",
+                    {{"Najmenej", 3}});
+    EXPECT_EQ(r.Columns, (std::vector<std::string>{"Rok", "Dub", "BUK"}));
+    EXPECT_EQ(r.Rows, (std::vector<TDbRow>{{2021, 3.0, Null}, {2020, 7.0, 10.0}}));
+    // A saved crosstab runs by name; it cannot be a source of another query.
+    db_->ExecuteNative("create table Dotazy (Nazov TEXT, SQL TEXT, Druh TEXT);"
+                       "insert into Dotazy values ('qKriz', 'TRANSFORM Count(*) SELECT Rok FROM P GROUP BY Rok "
+                       "PIVOT Les', 'crosstab')");
+    r = db_->RunSaved("qKriz");
+    EXPECT_EQ(r.Columns, (std::vector<std::string>{"Rok", "A", "B", "C"}));
+    EXPECT_EQ(r.Rows, (std::vector<TDbRow>{{2020, 2, 1, Null}, {2021, 1, 1, 1}}));
+    EXPECT_THROW(db_->Select("SELECT * FROM qKriz"), EAccessDbError);
+    EXPECT_THROW(db_->Select("TRANSFORM Count(*) SELECT Rok FROM P GROUP BY Rok"), EAccessDbError);
+}
+
 TEST_F(AccessSemantics, AggregatesSkipNulls) {
     const std::vector<std::pair<const char*, TDbValue>> cases = {
         {"SELECT Sum(Plocha) FROM T", 25.5},
