@@ -93,48 +93,118 @@ bool HasFormatCode(const std::string& section, std::string_view codes) {
     return false;
 }
 
-// A number by a picture of 0 # . , % with literal text before and after it (one
-// section; E+ not supported). A negative number gets its sign in front of everything.
+// A number by a picture of digit placeholders 0 and #, a decimal point, commas, %, an
+// exponent and literal text. A comma right before the decimal point (or after the last
+// integer placeholder) divides by 1,000, each one; any other comma groups thousands.
+// % multiplies by 100. E+ E- e+ e- followed by placeholders show the number as a
+// mantissa (as many integer digits as the 0s before the decimal point, at least one) and
+// an exponent of at least as many digits as its 0s, with its sign (E- only a minus).
+// Literal text before the digits comes before them, among them in its place (the digits
+// fill the placeholders from the decimal point outwards), after them after them. A
+// negative number gets its sign in front of everything.
 std::string FormatNumberPicture(double x, const std::string& pic) {
     const std::vector<TFmtPiece> pieces = FormatPieces(pic);
-    auto placeholder = [](const TFmtPiece& p) { return p.Code() && std::string_view("0#.,").find(p.Code()) != std::string_view::npos; };
-    std::size_t first = pieces.size(), last = 0;
-    for (std::size_t k = 0; k < pieces.size(); ++k)
+    const std::size_t none = pieces.size();
+    auto digit = [](const TFmtPiece& p) { return p.Code() == '0' || p.Code() == '#'; };
+    auto placeholder = [&](const TFmtPiece& p) { return digit(p) || p.Code() == '.' || p.Code() == ','; };
+    std::size_t exponent = none;
+    for (std::size_t k = 0; k + 2 < pieces.size() && exponent == none; ++k)
+        if ((pieces[k].Code() == 'E' || pieces[k].Code() == 'e') &&
+            (pieces[k + 1].Code() == '+' || pieces[k + 1].Code() == '-') && digit(pieces[k + 2]))
+            exponent = k;
+    std::size_t first = none, last = 0;
+    for (std::size_t k = 0; k < std::min(exponent, none); ++k)
         if (placeholder(pieces[k])) first = std::min(first, k), last = k;
-    std::string prefix, fmt, suffix;
-    bool percent = false;
-    for (std::size_t k = 0; k < pieces.size(); ++k) {
-        percent = percent || pieces[k].Code() == '%';
-        if (k < first)
-            prefix += pieces[k].Text;
-        else if (placeholder(pieces[k]))
-            fmt += pieces[k].Text;
-        else
-            suffix += pieces[k].Text;  // literal text inside the digits is put after them
+    std::string prefix, suffix;
+    for (std::size_t k = 0; k < first && k < none; ++k) prefix += pieces[k].Text;
+    if (first == none) return prefix;  // a section of literal text only
+    std::size_t exponentEnd = exponent, exponentZeros = 0;
+    if (exponent != none)
+        for (exponentEnd = exponent + 2; exponentEnd < none && digit(pieces[exponentEnd]); ++exponentEnd)
+            exponentZeros += pieces[exponentEnd].Code() == '0';
+    for (std::size_t k = last + 1; k < none; ++k)
+        if (k < exponent || k >= exponentEnd) suffix += pieces[k].Text;
+    for (const TFmtPiece& p : pieces)
+        if (p.Code() == '%') x *= 100;
+
+    // The integer and fraction placeholders (with the literal text among them).
+    std::size_t dot = last + 1;
+    for (std::size_t k = first; k <= last && dot > last; ++k)
+        if (pieces[k].Code() == '.') dot = k;
+    std::size_t lastIntDigit = none;
+    int minInt = 0, decimals = 0, optional = 0, scale = 0;
+    bool group = false, inner = false;
+    for (std::size_t k = first; k < dot; ++k) {
+        if (digit(pieces[k])) lastIntDigit = k;
+        minInt += pieces[k].Code() == '0';
+        inner = inner || !placeholder(pieces[k]);
     }
-    if (first == pieces.size()) return prefix;  // a section of literal text only
-    if (percent) x *= 100;
-    const auto dot = fmt.find('.');
-    const std::string intPart = fmt.substr(0, dot);
-    const std::string fracPart = dot == std::string::npos ? "" : fmt.substr(dot + 1);
-    int decimals = 0, minInt = 0, optional = 0;
-    for (char ch : fracPart) {
-        if (ch == '0' || ch == '#') ++decimals;
-        if (ch == '#') ++optional;
+    for (std::size_t k = first; k < dot; ++k)
+        if (pieces[k].Code() == ',') {
+            if (lastIntDigit != none && k > lastIntDigit)
+                ++scale;
+            else
+                group = true;
+        }
+    for (std::size_t k = dot + 1; k <= last; ++k) {
+        decimals += digit(pieces[k]);
+        optional += pieces[k].Code() == '#';
     }
-    for (char ch : intPart)
-        if (ch == '0') ++minInt;
-    std::string num = Format("%.*f", decimals, std::fabs(x));
-    const auto p = num.find('.');
-    std::string whole = num.substr(0, p), frac = p == std::string::npos ? "" : num.substr(p + 1);
+    for (int i = 0; i < scale; ++i) x /= 1000;
+
+    std::string number, exponentText;
+    if (exponent == none) {
+        number = Format("%.*f", decimals, std::fabs(x));
+    } else {
+        const int wholeDigits = std::max(minInt, 1);
+        int e = 0;
+        if (x != 0) {
+            e = static_cast<int>(std::floor(std::log10(std::fabs(x)))) - (wholeDigits - 1);
+            number = Format("%.*f", decimals, std::fabs(x) / std::pow(10.0, e));
+            if (std::stod(number) >= std::pow(10.0, wholeDigits)) ++e;  // rounded up to one more digit
+        }
+        number = Format("%.*f", decimals, x == 0 ? 0.0 : std::fabs(x) / std::pow(10.0, e));
+        std::string digits = std::to_string(std::abs(e));
+        while (digits.size() < exponentZeros) digits.insert(digits.begin(), '0');
+        exponentText = pieces[exponent].Text + (e < 0 ? "-" : pieces[exponent + 1].Code() == '+' ? "+" : "") + digits;
+    }
+    const auto p = number.find('.');
+    std::string whole = number.substr(0, p), frac = p == std::string::npos ? "" : number.substr(p + 1);
+    const bool negative = x < 0 && std::stod(number) != 0;
     if (whole == "0" && minInt == 0) whole.clear();
     while (static_cast<int>(whole.size()) < minInt) whole.insert(whole.begin(), '0');
     while (optional-- > 0 && !frac.empty() && frac.back() == '0') frac.pop_back();
-    if (intPart.find(',') != std::string::npos) whole = GroupThousands(whole);
-    std::string out = whole;
-    if (dot != std::string::npos) out += "." + frac;
-    const bool negative = x < 0 && std::stod(num) != 0;
-    return (negative ? "-" : "") + prefix + out + suffix;
+
+    std::string out;
+    if (!inner) {
+        out = group ? GroupThousands(whole) : whole;
+    } else {
+        // From the decimal point leftwards: a digit per placeholder, the literal text in its place,
+        // and the digits left over before the first placeholder.
+        std::size_t left = whole.size();
+        std::vector<std::string> parts;
+        for (std::size_t k = dot; k-- > first;) {
+            if (digit(pieces[k])) {
+                if (left > 0) parts.push_back(whole.substr(--left, 1));
+            } else if (pieces[k].Code() != ',') {
+                parts.push_back(pieces[k].Text);
+            }
+        }
+        out = whole.substr(0, left);
+        for (auto part = parts.rbegin(); part != parts.rend(); ++part) out += *part;
+    }
+    if (dot <= last) {
+        out += '.';
+        std::size_t used = 0;
+        for (std::size_t k = dot + 1; k <= last; ++k) {
+            if (digit(pieces[k])) {
+                if (used < frac.size()) out += frac[used++];
+            } else if (pieces[k].Code() != ',') {
+                out += pieces[k].Text;
+            }
+        }
+    }
+    return (negative ? "-" : "") + prefix + out + exponentText + suffix;
 }
 
 // A number by up to four sections: positive; negative (shown without its sign); zero; Null.
@@ -234,9 +304,16 @@ std::string FormatDatePicture(double serial, const std::string& pic) {
         while (i + n < pieces.size() && !pieces[i + n].Literal &&
                std::tolower(static_cast<unsigned char>(pieces[i + n].Text[0])) == ch)
             ++n;
-        if (ch == 'y')
-            out += n == 1 ? Format("%lld", dayOfYear) : n == 2 ? Format("%02lld", t.Year % 100) : Format("%04lld", t.Year);
-        else if (ch == 'm' && !afterHour) {
+        if (ch == 'y') {
+            // Read greedily: yyyy, yy, y; so yyy is the year's two digits and the day of the year.
+            for (std::size_t left = n; left > 0;) {
+                const std::size_t take = left >= 4 ? 4 : left >= 2 ? 2 : 1;
+                out += take == 1   ? Format("%lld", dayOfYear)
+                       : take == 2 ? Format("%02lld", t.Year % 100)
+                                   : Format("%04lld", t.Year);
+                left -= take;
+            }
+        } else if (ch == 'm' && !afterHour) {
             out += n == 1   ? Format("%lld", t.Month)
                    : n == 2 ? Format("%02lld", t.Month)
                    : n == 3 ? std::string(kMonths[t.Month - 1]).substr(0, 3)

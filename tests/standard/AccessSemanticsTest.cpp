@@ -327,6 +327,35 @@ TEST_F(AccessSemantics, FormatHonoursSectionsAndLiterals) {
     });
 }
 
+// The examples of Microsoft's user-defined number formats: scientific formats, commas
+// that divide by 1,000, literal characters among the digits.
+TEST_F(AccessSemantics, FormatScientificThousandsDivisorAndLiteralsAmongDigits) {
+    ExpectValues({
+        {"Format(5, \"0.00E+00\")", "5.00E+00"},
+        {"Format(-5, \"0.00E+00\")", "-5.00E+00"},
+        {"Format(0.5, \"0.00E+00\")", "5.00E-01"},
+        {"Format(5, \"0.00E-00\")", "5.00E00"},
+        {"Format(-5, \"0.00E-00\")", "-5.00E00"},
+        {"Format(0.5, \"0.00E-00\")", "5.00E-01"},
+        {"Format(1234.5, \"0.00E+00\")", "1.23E+03"},
+        {"Format(1000, \"0.00E+00\")", "1.00E+03"},
+        {"Format(0.001, \"0.00E+00\")", "1.00E-03"},
+        {"Format(9.999, \"0.00e+00\")", "1.00e+01"},  // rounded up to the next power
+        {"Format(0, \"0.0E+0\")", "0.0E+0"},
+        {"Format(1234567, \"#,##0,\")", "1,235"},
+        {"Format(100000000, \"##0,,\")", "100"},
+        {"Format(1900000, \"0,,\")", "2"},
+        {"Format(1900000, \"0,,.0\")", "1.9"},
+        {"Format(1234567, \"#,##0,.00\")", "1,234.57"},
+        {"Format(999, \"0,\")", "1"},
+        {"Format(1234567, \"000-00-00\")", "123-45-67"},
+        {"Format(5551234, \"###-####\")", "555-1234"},
+        {"Format(12345678, \"000-00-00\")", "1234-56-78"},  // the extra digits before the first placeholder
+        {"Format(#12/31/2010#, \"yyy\")", "10365"},
+        {"Format(#2/1/2010#, \"yyyyy\")", "201032"},
+    });
+}
+
 TEST_F(AccessSemantics, FormatOfTexts) {
     ExpectValues({
         {"Format(\"hello\", \">\")", "HELLO"},
