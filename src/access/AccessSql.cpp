@@ -587,9 +587,10 @@ void RewriteDistinctRow(std::vector<TTok>& t, std::size_t at, TContext& ctx) {
 
 // ---- Jet's type check of comparisons ---------------------------------------------------
 // Jet refuses to compare a text with a number ("Data type mismatch in criteria expression")
-// where SQLite would quietly compare them. Checked where both kinds are known before the
-// query runs: a column of a table of the query's own sources, a text or a number written
-// in it. Anything computed, a parameter, a date or a column of a sub-query is left alone.
+// in a criterion (WHERE, HAVING, JOIN ... ON) where SQLite would quietly compare them.
+// Checked where both kinds are known before the query runs: a column of a table of the
+// query's own sources, a text or a number written in it. Anything computed, a parameter,
+// a date or a column of a sub-query is left alone.
 
 // A "text" (a #date# is a String too, without Access's text order).
 bool IsTextLiteral(const TTok& t) {
@@ -774,16 +775,23 @@ void CheckComparisonAt(const std::vector<TTok>& t, std::size_t b, std::size_t e,
 void CheckStatementTypes(const std::vector<TTok>& t, std::size_t b, std::size_t e,
                          std::vector<const TScope*>& scopes, const TContext& ctx);
 
+// The comparisons of criteria (WHERE, HAVING, JOIN ... ON) from b to e; criterion: whether
+// the tokens from b on are one (inside parentheses, as the clause around them).
 void CheckComparisons(const std::vector<TTok>& t, std::size_t b, std::size_t e, std::vector<const TScope*>& scopes,
-                      const TContext& ctx) {
+                      const TContext& ctx, bool criterion) {
+    static const std::set<std::string> criteria = {"WHERE", "HAVING", "ON"};
+    static const std::set<std::string> others = {"SELECT", "FROM",  "GROUP", "ORDER", "SET",
+                                                 "JOIN",   "INNER", "LEFT",  "RIGHT", "VALUES"};
     for (std::size_t i = b; i < e; ++i) {
-        CheckComparisonAt(t, b, e, i, scopes);
+        if (t[i].Kind == TTokKind::Word && criteria.count(Upper(t[i].Raw))) criterion = true;
+        if (t[i].Kind == TTokKind::Word && others.count(Upper(t[i].Raw))) criterion = false;
+        if (criterion) CheckComparisonAt(t, b, e, i, scopes);
         if (!IsOp(t[i], "(")) continue;
         const std::size_t close = MatchClose(t, i);
         if (i + 1 < close && IsWord(t[i + 1], "SELECT"))
             CheckStatementTypes(t, i + 1, close, scopes, ctx);
         else
-            CheckComparisons(t, i + 1, close, scopes, ctx);
+            CheckComparisons(t, i + 1, close, scopes, ctx, criterion);
         i = close;
     }
 }
@@ -799,7 +807,7 @@ void CheckStatementTypes(const std::vector<TTok>& t, std::size_t b, std::size_t 
         if (i < e && !(level == 0 && IsWord(t[i], "UNION"))) continue;
         const TScope scope = ScopeOf(t, start, i, ctx);
         scopes.push_back(&scope);
-        CheckComparisons(t, start, i, scopes, ctx);
+        CheckComparisons(t, start, i, scopes, ctx, false);
         scopes.pop_back();
         start = i + 1;
     }
