@@ -7,7 +7,8 @@
 // function or an expression with Access's precedence, values (True = -1) and
 // null rules, Access function names, PARAMETERS, DISTINCTROW, TOP n [PERCENT],
 // SELECT ... INTO, DELETE t.* FROM, qualified SET targets, TABLE x in unions,
-// and saved queries named in FROM (as sub-queries).
+// comparisons with ANY / SOME / ALL sub-queries, TRANSFORM ... PIVOT (as two
+// statements, TCrosstab), and saved queries named in FROM (as sub-queries).
 // Like keeps its keyword; its Access wildcards (* ? # [list] [!list]) are
 // what the registered like() understands.
 #include "access/AccessDb.h"
