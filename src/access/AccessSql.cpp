@@ -896,6 +896,7 @@ std::string TranslateCrosstab(const std::vector<TTok>& t, const std::vector<std:
     if (select == t.size() || pivot == t.size() || select == 1 || pivot + 1 == t.size())
         Fail("TRANSFORM without SELECT or PIVOT");
     auto tokens = [&](std::size_t b, std::size_t e) {
+        if (e < b) Fail("TRANSFORM with its clauses out of order");
         return std::vector<TTok>(t.begin() + static_cast<std::ptrdiff_t>(b),
                                  t.begin() + static_cast<std::ptrdiff_t>(e));
     };
