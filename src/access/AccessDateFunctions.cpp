@@ -14,6 +14,9 @@ namespace vexa::access_functions {
 
 // A date is a serial number of days from 1899-12-30 (the fraction is the time), kept
 // in tables and results as "YYYY-MM-DD" or "YYYY-MM-DD HH:MM:SS".
+// The serials of 100-01-01 and of the day after 9999-12-31: the dates Access has.
+constexpr double kFirstSerial = -657434, kPastLastSerial = 2958466;
+
 long long DaysFromCivil(long long y, long long m, long long d) {
     y -= m <= 2;
     const long long era = (y >= 0 ? y : y - 399) / 400;
@@ -42,7 +45,7 @@ TCivil CivilFromSerial(double serial) {
 namespace {
 
 std::string DateText(double serial) {
-    if (serial < -657434 || serial >= 2958466) Overflow();  // years 100..9999
+    if (serial < kFirstSerial || serial >= kPastLastSerial) Overflow();
     const TCivil c = CivilFromSerial(serial);
     std::string out = Format("%04lld-%02lld-%02lld", c.Year, c.Month, c.Day);
     if (c.Hour || c.Minute || c.Second) out += Format(" %02d:%02d:%02d", c.Hour, c.Minute, c.Second);
@@ -127,7 +130,11 @@ bool IsStoredDate(const std::string& s) {
 double DateOf(sqlite3_value* v) {
     switch (sqlite3_value_type(v)) {
     case SQLITE_INTEGER:
-    case SQLITE_FLOAT: return sqlite3_value_double(v);
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_value_double(v);
+        if (!(d >= kFirstSerial && d < kPastLastSerial)) Overflow();  // no such date (or not a number)
+        return d;
+    }
     case SQLITE_NULL: InvalidUseOfNull();
     default: {
         if (auto d = ParseDateText(Text(v))) return *d;

@@ -231,7 +231,12 @@ TEST_F(AccessSemantics, DatesAndDateFunctions) {
                   {"DateAdd(\"x\", 1, #1/1/2010#)", "Invalid procedure call or argument"},
                   {"CDate(Null)", "Invalid use of Null"},
                   {"1 - #2010-12-31#", "Type mismatch"},
-                  {"DateSerial(10000, 1, 1)", "Overflow"}});
+                  {"DateSerial(10000, 1, 1)", "Overflow"},
+                  // A number is a date only within the years 100 to 9999.
+                  {"Year(1E+300)", "Overflow"},
+                  {"Weekday(-1E+300)", "Overflow"},
+                  {"Format(1E+300, \"yyyy\")", "Overflow"},
+                  {"DatePart(\"d\", 2958466)", "Overflow"}});
     EXPECT_EQ(Rows("SELECT Id FROM T WHERE Year(D) = 2010 And Day(D) = 31"), (std::vector<TDbRow>{{4}}));
     EXPECT_EQ(Rows("SELECT Id FROM T WHERE D < #1/1/2011# ORDER BY Id"), (std::vector<TDbRow>{{1}, {4}}));
 }
