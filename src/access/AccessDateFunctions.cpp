@@ -186,10 +186,6 @@ void FnWeekday(sqlite3_context* c, int argc, sqlite3_value** a) {
     sqlite3_result_int(c, WeekdayOf(DateOf(a[0]), FirstDayArg(argc, a, 1)));
 }
 
-long long WholeArg(sqlite3_value* v) {
-    if (Null(v)) InvalidUseOfNull();
-    return static_cast<long long>(BankersRound(Number(v)));
-}
 double SerialOf(long long y, long long m, long long d) {
     y += (m - 1 >= 0 ? (m - 1) / 12 : -((12 - m) / 12));
     m = ((m - 1) % 12 + 12) % 12 + 1;
@@ -198,16 +194,16 @@ double SerialOf(long long y, long long m, long long d) {
 }
 void FnDateSerial(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0]) || Null(a[1]) || Null(a[2])) return sqlite3_result_null(c);
-    long long y = WholeArg(a[0]);
+    long long y = WholeNumberArg(a[0]);
     if (y >= 0 && y < 30)
         y += 2000;
     else if (y >= 30 && y < 100)
         y += 1900;
-    ResultDate(c, SerialOf(y, WholeArg(a[1]), WholeArg(a[2])));
+    ResultDate(c, SerialOf(y, WholeNumberArg(a[1]), WholeNumberArg(a[2])));
 }
 void FnTimeSerial(sqlite3_context* c, int, sqlite3_value** a) {
     if (Null(a[0]) || Null(a[1]) || Null(a[2])) return sqlite3_result_null(c);
-    const long long secs = WholeArg(a[0]) * 3600 + WholeArg(a[1]) * 60 + WholeArg(a[2]);
+    const long long secs = WholeNumberArg(a[0]) * 3600 + WholeNumberArg(a[1]) * 60 + WholeNumberArg(a[2]);
     ResultDate(c, static_cast<double>(secs) / 86400.0);
 }
 void FnDateValue(sqlite3_context* c, int, sqlite3_value** a) {

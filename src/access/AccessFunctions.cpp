@@ -108,6 +108,11 @@ bool Truth(sqlite3_value* v) {
     return Number(v) != 0;
 }
 
+long long WholeNumberArg(sqlite3_value* v) {
+    if (Null(v)) InvalidUseOfNull();
+    return static_cast<long long>(BankersRound(Number(v)));
+}
+
 double BankersRound(double x) {
     if (x == std::trunc(x)) return x;  // a whole number (or infinity) is its own rounding
     const int mode = std::fegetround();

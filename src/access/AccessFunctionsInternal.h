@@ -49,6 +49,8 @@ double Number(sqlite3_value* v);
 bool IsNumberValue(sqlite3_value* v);
 bool Truth(sqlite3_value* v);
 double BankersRound(double x);
+// A whole-number argument (rounded to even); Null is an error.
+long long WholeNumberArg(sqlite3_value* v);
 void ResultNumber(sqlite3_context* ctx, double d);
 
 // ---- dates: serial days from 1899-12-30, the fraction the time ----

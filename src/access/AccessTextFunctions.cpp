@@ -64,10 +64,6 @@ void FnLen(sqlite3_context* c, int, sqlite3_value** a) {
     if (const auto ascii = AsciiText(a[0])) return sqlite3_result_int64(c, static_cast<sqlite3_int64>(ascii->size()));
     sqlite3_result_int64(c, static_cast<sqlite3_int64>(DecodeUtf8(Text(a[0])).size()));
 }
-long long WholeNumberArg(sqlite3_value* v) {
-    if (Null(v)) InvalidUseOfNull();
-    return static_cast<long long>(BankersRound(Number(v)));
-}
 long long Count(sqlite3_value* v) {
     if (Null(v)) InvalidUseOfNull();
     const double n = BankersRound(Number(v));
