@@ -586,11 +586,11 @@ void RewriteDistinctRow(std::vector<TTok>& t, std::size_t at, TContext& ctx) {
 }
 
 // ---- Jet's type check of comparisons ---------------------------------------------------
-// Jet refuses to compare a text with a number ("Data type mismatch in criteria expression")
-// in a criterion (WHERE, HAVING, JOIN ... ON) where SQLite would quietly compare them.
-// Checked where both kinds are known before the query runs: a column of a table of the
-// query's own sources, a text or a number written in it. Anything computed, a parameter,
-// a date or a column of a sub-query is left alone.
+// Jet refuses to compare a text with a number in a criterion ("Data type mismatch in
+// criteria expression"; in a join's ON, "Type mismatch in expression") where SQLite
+// would quietly compare them. Checked where both kinds are known before the query runs:
+// a column of a table of the query's own sources, a text or a number written in it.
+// Anything computed, a parameter, a date or a column of a sub-query is left alone.
 
 // A "text" (a #date# is a String too, without Access's text order).
 bool IsTextLiteral(const TTok& t) {
@@ -733,16 +733,20 @@ bool RightSide(const std::vector<TTok>& t, std::size_t k, std::size_t e, const s
            (t[end].Kind == TTokKind::Word && after.count(Upper(t[end].Raw)));
 }
 
-void CheckPair(const TSide& a, const TSide& b, const std::string& op) {
+// Jet's words for a mismatch in a criterion, and in the condition of a join.
+constexpr const char* kCriteriaMismatch = "Data type mismatch in criteria expression";
+constexpr const char* kJoinMismatch = "Type mismatch in expression";
+
+void CheckPair(const TSide& a, const TSide& b, const std::string& op, const char* mismatchWords) {
     const bool mismatch = (a.Kind == TColumnKind::Text && b.Kind == TColumnKind::Number) ||
                           (a.Kind == TColumnKind::Number && b.Kind == TColumnKind::Text);
     if (mismatch && (a.Column || b.Column))
-        throw EAccessDbError("Data type mismatch in criteria expression: " + a.Shown + " " + op + " " + b.Shown);
+        throw EAccessDbError(std::string(mismatchWords) + ": " + a.Shown + " " + op + " " + b.Shown);
 }
 
 // The comparison (=, <>, <, >, <=, >=, [Not] In (list), [Not] Between) at i, if any.
 void CheckComparisonAt(const std::vector<TTok>& t, std::size_t b, std::size_t e, std::size_t i,
-                       const std::vector<const TScope*>& scopes) {
+                       const std::vector<const TScope*>& scopes, const char* mismatchWords) {
     static const std::set<std::string> symbols = {"=", "<>", "<", ">", "<=", ">=", "!="};
     const bool symbol = t[i].Kind == TTokKind::Op && symbols.count(t[i].Text);
     const bool in = IsWord(t[i], "IN"), between = IsWord(t[i], "BETWEEN");
@@ -753,14 +757,14 @@ void CheckComparisonAt(const std::vector<TTok>& t, std::size_t b, std::size_t e,
     const std::string op = symbol ? t[i].Text : Upper(t[i].Raw);
     std::size_t end = 0;
     if (symbol) {
-        if (RightSide(t, i + 1, e, scopes, end, right)) CheckPair(left, right, op);
+        if (RightSide(t, i + 1, e, scopes, end, right)) CheckPair(left, right, op, mismatchWords);
     } else if (between) {
         std::size_t hiEnd = 0;
         TSide high;
         if (RightSide(t, i + 1, e, scopes, end, right) && end < e && IsWord(t[end], "AND") &&
             RightSide(t, end + 1, e, scopes, hiEnd, high)) {
-            CheckPair(left, right, op);
-            CheckPair(left, high, op);
+            CheckPair(left, right, op, mismatchWords);
+            CheckPair(left, high, op, mismatchWords);
         }
     } else if (i + 1 < e && IsOp(t[i + 1], "(") && !(i + 2 < e && IsWord(t[i + 2], "SELECT"))) {
         const std::size_t close = MatchClose(t, i + 1);
@@ -768,24 +772,25 @@ void CheckComparisonAt(const std::vector<TTok>& t, std::size_t b, std::size_t e,
             if (!RightSide(t, k, close, scopes, end, right) || (end < close && !IsOp(t[end], ",")))
                 return;
             else
-                CheckPair(left, right, op);
+                CheckPair(left, right, op, mismatchWords);
     }
 }
 
 void CheckStatementTypes(const std::vector<TTok>& t, std::size_t b, std::size_t e,
                          std::vector<const TScope*>& scopes, const TContext& ctx);
 
-// The comparisons of criteria (WHERE, HAVING, JOIN ... ON) from b to e; criterion: whether
-// the tokens from b on are one (inside parentheses, as the clause around them).
+// The comparisons of criteria (WHERE, HAVING, JOIN ... ON) from b to e; criterion: the
+// words of a mismatch where the tokens from b on are one (inside parentheses, as the
+// clause around them), else nothing.
 void CheckComparisons(const std::vector<TTok>& t, std::size_t b, std::size_t e, std::vector<const TScope*>& scopes,
-                      const TContext& ctx, bool criterion) {
-    static const std::set<std::string> criteria = {"WHERE", "HAVING", "ON"};
+                      const TContext& ctx, const char* criterion) {
     static const std::set<std::string> others = {"SELECT", "FROM",  "GROUP", "ORDER", "SET",
                                                  "JOIN",   "INNER", "LEFT",  "RIGHT", "VALUES"};
     for (std::size_t i = b; i < e; ++i) {
-        if (t[i].Kind == TTokKind::Word && criteria.count(Upper(t[i].Raw))) criterion = true;
-        if (t[i].Kind == TTokKind::Word && others.count(Upper(t[i].Raw))) criterion = false;
-        if (criterion) CheckComparisonAt(t, b, e, i, scopes);
+        if (IsWord(t[i], "WHERE") || IsWord(t[i], "HAVING")) criterion = kCriteriaMismatch;
+        if (IsWord(t[i], "ON")) criterion = kJoinMismatch;
+        if (t[i].Kind == TTokKind::Word && others.count(Upper(t[i].Raw))) criterion = nullptr;
+        if (criterion) CheckComparisonAt(t, b, e, i, scopes, criterion);
         if (!IsOp(t[i], "(")) continue;
         const std::size_t close = MatchClose(t, i);
         if (i + 1 < close && IsWord(t[i + 1], "SELECT"))
@@ -807,7 +812,7 @@ void CheckStatementTypes(const std::vector<TTok>& t, std::size_t b, std::size_t 
         if (i < e && !(level == 0 && IsWord(t[i], "UNION"))) continue;
         const TScope scope = ScopeOf(t, start, i, ctx);
         scopes.push_back(&scope);
-        CheckComparisons(t, start, i, scopes, ctx, false);
+        CheckComparisons(t, start, i, scopes, ctx, nullptr);
         scopes.pop_back();
         start = i + 1;
     }
