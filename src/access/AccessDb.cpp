@@ -225,11 +225,13 @@ std::string TAccessDb::TranslateSql(const std::string& accessSql) {
 }
 
 TDbResult TAccessDb::RunAccess(const std::string& accessSql, const TDbParams& params, int* changes) {
-    const TTranslatedSql sql =
-        TranslateAccessQuery(accessSql, [this](const std::string& name) -> std::optional<std::string> {
+    const TTranslatedSql sql = TranslateAccessQuery(
+        accessSql,
+        [this](const std::string& name) -> std::optional<std::string> {
             if (TableExists(name)) return std::nullopt;
             return RunnableSavedQuerySql(name);
-        });
+        },
+        [this](const std::string& table) { return ColumnKinds(table); });
     // Declared parameters take their values by name (ignoring case); one without a value is an error.
     TDbParams bound = params;
     for (std::size_t i = 0; i < sql.Parameters.size(); ++i) {
@@ -247,7 +249,11 @@ TDbResult TAccessDb::RunAccess(const std::string& accessSql, const TDbParams& pa
         }
         ~TDeadline() { Db.FDeadlineNs = 0; }
     } deadline(*this);
-    return Run(sql.Sql, bound, changes);
+    if (!sql.Crosstab) return Run(sql.Sql, bound, changes);
+    const TDbResult rows = Run(sql.Sql, bound, nullptr);
+    const TDbResult cells = Run(sql.Crosstab->CellSql, bound, nullptr);
+    if (changes) *changes = 0;
+    return CrosstabResult(rows, cells, *sql.Crosstab);
 }
 
 TDbResult TAccessDb::Select(const std::string& accessSql, const TDbParams& params) {
@@ -302,6 +308,31 @@ bool TAccessDb::TableExists(const std::string& name) {
     return !r.Rows.empty();
 }
 
+std::optional<std::map<std::string, TColumnKind>> TAccessDb::ColumnKinds(const std::string& table) {
+    const auto found =
+        Run("select name from sqlite_master where type = 'table' and name = :n collate nocase "
+            "union all select name from sqlite_temp_master where type = 'table' and name = :n collate nocase",
+            {{"n", table}}, nullptr);
+    if (found.Rows.empty()) return std::nullopt;
+    const std::string name = found.Rows[0][0].AsText();
+    std::map<std::string, TColumnKind> kinds;
+    for (const auto& row : Run("pragma table_info(" + QuoteSqlName(name) + ")", {}, nullptr).Rows) {
+        const std::string column = row[1].AsText();
+        const std::string type = UpperAscii(row[2].AsText());
+        TColumnKind kind = TColumnKind::Other;
+        if (type == "INTEGER" || type == "REAL" || type == "NUMERIC") {
+            kind = TColumnKind::Number;
+        } else if (type == "TEXT") {
+            const char* collation = nullptr;
+            if (sqlite3_table_column_metadata(FDb, nullptr, name.c_str(), column.c_str(), nullptr, &collation, nullptr,
+                                              nullptr, nullptr) == SQLITE_OK)
+                kind = collation && SameTextAscii(collation, "NOCASE") ? TColumnKind::Text : TColumnKind::Date;
+        }
+        kinds[UpperAscii(column)] = kind;
+    }
+    return kinds;
+}
+
 std::vector<std::string> TAccessDb::SavedQueryNames() {
     std::vector<std::string> names;
     if (!TableExists("Dotazy")) return names;
@@ -334,7 +365,7 @@ std::optional<std::string> TAccessDb::RunnableSavedQuerySql(const std::string& n
     auto sql = SavedQuerySql(name);
     if (!sql) return sql;
     const std::string kind = SavedQueryKind(name);
-    if (kind == "crosstab" || kind == "pass-through" || kind == "data-definition")
+    if (kind == "pass-through" || kind == "data-definition")
         throw EAccessDbError("The saved query " + name + " is a " + kind + " query, which cannot be run here.");
     return sql;
 }

@@ -7,6 +7,7 @@
 #include "common/Exception.h"
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -23,6 +24,9 @@ class EAccessDbError : public Exception {
 public:
     using Exception::Exception;
 };
+
+// The kind of a table's column as far as comparing it goes.
+enum class TColumnKind { Other, Text, Number, Date };
 
 struct TBlob {
     std::string Bytes;
@@ -119,11 +123,14 @@ public:
     // The kind kept in Dotazy.Druh ("select", "update", "crosstab", "pass-through",
     // "data-definition", ...; "select" when the table has no kinds), "" for no such query.
     std::string SavedQueryKind(const std::string& name);
-    // The SQL of a saved query that can run; a crosstab, pass-through or data-definition
-    // query raises an error naming the query and its kind.
+    // The SQL of a saved query that can run; a pass-through or data-definition query
+    // raises an error naming the query and its kind.
     std::optional<std::string> RunnableSavedQuerySql(const std::string& name);
 
     bool TableExists(const std::string& name);
+    // The kinds of a table's columns by upper-case name (text: declared TEXT in Access's
+    // order; number: INTEGER, REAL, NUMERIC; a date: TEXT otherwise), nothing for no table.
+    std::optional<std::map<std::string, TColumnKind>> ColumnKinds(const std::string& table);
     std::string TranslateSql(const std::string& accessSql);
 
     // The longest one Access statement may run before it is stopped with an error (ms).

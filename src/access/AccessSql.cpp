@@ -335,6 +335,19 @@ TBinaryMatch Ops(const std::vector<std::pair<std::string, std::string>>& ops) {
     };
 }
 
+// x op ANY (sub-query) (SOME is the same) and x op ALL (sub-query), op a comparison. ANY
+// is true when some row compares true, false when none is left that could (so with no row
+// at all), else Null; ALL is false when some row compares false, true when every row
+// compares true (so with no row at all), else Null. The sub-query's one column gets its
+// name from a union whose first, empty, part gives it; texts compare in Access's order.
+std::string Quantified(const std::string& left, const std::string& op, bool all, const std::string& subQuery) {
+    const std::string decided = all ? "min(vexa_c) = 0 THEN 0" : "max(vexa_c) = 1 THEN 1";
+    return "(SELECT CASE WHEN " + decided + " WHEN count(*) > count(vexa_c) THEN NULL ELSE " + (all ? "1" : "0") +
+           " END FROM (SELECT (" + left + " " + op +
+           " vexa_v COLLATE NOCASE) AS vexa_c FROM (SELECT NULL AS vexa_v WHERE 0 UNION ALL SELECT * FROM " +
+           subQuery + ")))";
+}
+
 // Comparisons, Like, Is [Not] Null, [Not] In, [Not] Between: Access's True is -1.
 void RewriteComparisons(std::vector<TTok>& t) {
     static const std::set<std::string> symbols = {"=", "<>", "<", ">", "<=", ">=", "!="};
@@ -362,6 +375,14 @@ void RewriteComparisons(std::vector<TTok>& t) {
         }
         if (i == 0) Fail("operator " + opText + " without operand");
         const std::size_t start = OperandStart(t, i - 1, PrecCompare, opText);
+        if (t[i].Kind == TTokKind::Op && opEnd + 1 < t.size() && t[opEnd + 1].Kind == TTokKind::Paren &&
+            (IsWord(t[opEnd], "ANY") || IsWord(t[opEnd], "SOME") || IsWord(t[opEnd], "ALL"))) {
+            const std::string plain =
+                Quantified(Render(t, start, i), opText, IsWord(t[opEnd], "ALL"), t[opEnd + 1].Text);
+            Replace(t, start, opEnd + 2, Truth(plain), plain);
+            i = start;
+            continue;
+        }
         std::size_t end = OperandEnd(t, opEnd, opText);
         std::string right = Render(t, opEnd, end);
         if (between) {
@@ -456,6 +477,8 @@ bool IsClauseEnd(const TTok& t) {
 struct TContext {
     const TSavedQueryLookup* SavedQuery = nullptr;
     std::vector<std::string>* Parameters = nullptr;  // declared names; :vexa_pN is the N-th
+    const TColumnKindsLookup* ColumnKinds = nullptr;
+    TCrosstab* Crosstab = nullptr;  // where a crosstab statement tells its cells
 };
 
 std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth);
@@ -562,28 +585,390 @@ void RewriteDistinctRow(std::vector<TTok>& t, std::size_t at, TContext& ctx) {
     t.insert(t.begin() + static_cast<std::ptrdiff_t>(end), TTok{TTokKind::Fixed, groupBy, ""});
 }
 
+// ---- Jet's type check of comparisons ---------------------------------------------------
+// Jet refuses to compare a text with a number in a criterion ("Data type mismatch in
+// criteria expression"; in a join's ON, "Type mismatch in expression") where SQLite
+// would quietly compare them. Checked where both kinds are known before the query runs:
+// a column of a table of the query's own sources, a text or a number written in it.
+// Anything computed, a parameter, a date or a column of a sub-query is left alone.
+
+// A "text" (a #date# is a String too, without Access's text order).
+bool IsTextLiteral(const TTok& t) {
+    static const std::string order = " COLLATE NOCASE";
+    return t.Kind == TTokKind::String && t.Text.size() > order.size() &&
+           t.Text.compare(t.Text.size() - order.size(), order.size(), order) == 0;
+}
+
+bool IsNameTok(const TTok& t) { return t.Kind == TTokKind::Name || (t.Kind == TTokKind::Word && !IsKeyword(t)); }
+
+// The tables one SELECT (or UPDATE, DELETE) reads, by upper-case alias; Unknown when
+// some other source (a sub-query, a saved query) could hold a column too.
+struct TScope {
+    std::vector<std::pair<std::string, std::map<std::string, TColumnKind>>> Tables;
+    bool Unknown = false;
+};
+
+TScope ScopeOf(const std::vector<TTok>& t, std::size_t b, std::size_t e, const TContext& ctx) {
+    TScope scope;
+    std::size_t from = e;
+    int level = 0;
+    for (std::size_t i = b; i < e && from == e; ++i) {
+        if (IsOp(t[i], "("))
+            ++level;
+        else if (IsOp(t[i], ")"))
+            --level;
+        else if (level == 0 && (IsWord(t[i], "FROM") || (i == b && IsWord(t[i], "UPDATE"))))
+            from = i;
+    }
+    level = 0;
+    static const std::set<std::string> clauseEnds = {"WHERE", "GROUP", "ORDER", "HAVING", "UNION", "SET"};
+    for (std::size_t i = from; i + 1 < e; ++i) {
+        if (IsOp(t[i], "(") && IsWord(t[i + 1], "SELECT")) {
+            scope.Unknown = true;
+            i = MatchClose(t, i);
+            continue;
+        }
+        if (IsOp(t[i], "(")) ++level;
+        if (IsOp(t[i], ")")) --level;
+        if (level == 0 && t[i].Kind == TTokKind::Word && clauseEnds.count(Upper(t[i].Raw))) break;
+        if (t[i + 1].Kind == TTokKind::Group) scope.Unknown = true;  // a saved query, as a sub-query
+        const bool sourcePlace = i == from || IsWord(t[i], "JOIN") || IsOp(t[i], ",") || IsOp(t[i], "(");
+        if (!sourcePlace || !IsNameTok(t[i + 1])) continue;
+        if (i + 2 < e && (IsOp(t[i + 2], ".") || IsOp(t[i + 2], "("))) continue;
+        auto columns = (*ctx.ColumnKinds)(t[i + 1].Raw);
+        if (!columns) {
+            scope.Unknown = true;
+            continue;
+        }
+        std::string alias = t[i + 1].Raw;
+        std::size_t k = i + 2;
+        if (k < e && IsWord(t[k], "AS")) ++k;
+        if (k < e && IsNameTok(t[k])) alias = t[k].Raw;
+        scope.Tables.emplace_back(UpperAscii(alias), std::move(*columns));
+    }
+    return scope;
+}
+
+// The kind of column [qualifier.]name as the innermost scope that knows it tells; Other
+// when it cannot be told (no such column, a name of two tables, an unknown source).
+TColumnKind ColumnKindIn(const std::vector<const TScope*>& scopes, const std::string& qualifier,
+                         const std::string& name) {
+    const std::string q = UpperAscii(qualifier), n = UpperAscii(name);
+    for (auto s = scopes.rbegin(); s != scopes.rend(); ++s) {
+        std::vector<TColumnKind> found;
+        bool tableFound = false;
+        for (const auto& [alias, columns] : (*s)->Tables) {
+            if (!q.empty() && alias != q) continue;
+            tableFound = true;
+            const auto c = columns.find(n);
+            if (c != columns.end()) found.push_back(c->second);
+        }
+        if (found.size() == 1) return found[0];
+        if (found.size() > 1 || (*s)->Unknown || tableFound) return TColumnKind::Other;
+    }
+    return TColumnKind::Other;
+}
+
+// One side of a comparison: its kind when known, whether it is a column, and how it reads.
+struct TSide {
+    TColumnKind Kind = TColumnKind::Other;
+    bool Column = false;
+    std::string Shown;
+};
+
+// A text or number literal at [k, end) (a number with its sign).
+bool LiteralAt(const std::vector<TTok>& t, std::size_t k, std::size_t e, std::size_t& end, TSide& side) {
+    if (k < e && IsTextLiteral(t[k])) {
+        end = k + 1;
+        side = {TColumnKind::Text, false, "\"" + t[k].Raw + "\""};
+        return true;
+    }
+    std::size_t n = k;
+    if (n < e && IsUnarySign(t, n)) ++n;
+    if (n < e && t[n].Kind == TTokKind::Number) {
+        end = n + 1;
+        side = {TColumnKind::Number, false, (n > k ? t[k].Text : std::string()) + t[n].Text};
+        return true;
+    }
+    return false;
+}
+
+// A column name at [k, end): name or qualifier.name.
+bool ColumnAt(const std::vector<TTok>& t, std::size_t k, std::size_t e, const std::vector<const TScope*>& scopes,
+              std::size_t& end, TSide& side) {
+    if (k >= e || !IsNameTok(t[k])) return false;
+    if (k + 2 < e && IsOp(t[k + 1], ".") && IsNameTok(t[k + 2])) {
+        end = k + 3;
+        side = {ColumnKindIn(scopes, t[k].Raw, t[k + 2].Raw), true, t[k].Raw + "." + t[k + 2].Raw};
+    } else {
+        end = k + 1;
+        side = {ColumnKindIn(scopes, "", t[k].Raw), true, t[k].Raw};
+    }
+    return true;
+}
+
+// The operand that ends right before at, when it is a column or a literal standing alone
+// (nothing that binds tighter than a comparison before it).
+bool LeftSide(const std::vector<TTok>& t, std::size_t b, std::size_t at, const std::vector<const TScope*>& scopes,
+              TSide& side) {
+    static const std::set<std::string> before = {"WHERE", "ON",  "HAVING", "AND",  "OR",   "NOT",
+                                                 "XOR",   "EQV", "IMP",    "WHEN", "SELECT"};
+    for (std::size_t k = at > b + 3 ? at - 3 : b; k < at; ++k) {
+        std::size_t end = 0;
+        if (!(LiteralAt(t, k, at, end, side) || ColumnAt(t, k, at, scopes, end, side)) || end != at) continue;
+        return k == b || IsOp(t[k - 1], "(") || IsOp(t[k - 1], ",") ||
+               (t[k - 1].Kind == TTokKind::Word && before.count(Upper(t[k - 1].Raw)));
+    }
+    return false;
+}
+
+// The operand that starts at k when it is a column or a literal standing alone; end after it.
+bool RightSide(const std::vector<TTok>& t, std::size_t k, std::size_t e, const std::vector<const TScope*>& scopes,
+               std::size_t& end, TSide& side) {
+    static const std::set<std::string> after = {"AND",   "OR",    "XOR",   "EQV",  "IMP",  "ORDER", "GROUP", "HAVING",
+                                                "UNION", "WHERE", "THEN",  "ELSE", "END",  "WHEN",  "INNER", "LEFT",
+                                                "RIGHT", "JOIN",  "FROM"};
+    if (!(LiteralAt(t, k, e, end, side) || ColumnAt(t, k, e, scopes, end, side))) return false;
+    return end == e || IsOp(t[end], ")") || IsOp(t[end], ",") || IsOp(t[end], ";") ||
+           (t[end].Kind == TTokKind::Word && after.count(Upper(t[end].Raw)));
+}
+
+// Jet's words for a mismatch in a criterion, and in the condition of a join.
+constexpr const char* kCriteriaMismatch = "Data type mismatch in criteria expression";
+constexpr const char* kJoinMismatch = "Type mismatch in expression";
+
+void CheckPair(const TSide& a, const TSide& b, const std::string& op, const char* mismatchWords) {
+    const bool mismatch = (a.Kind == TColumnKind::Text && b.Kind == TColumnKind::Number) ||
+                          (a.Kind == TColumnKind::Number && b.Kind == TColumnKind::Text);
+    if (mismatch && (a.Column || b.Column))
+        throw EAccessDbError(std::string(mismatchWords) + ": " + a.Shown + " " + op + " " + b.Shown);
+}
+
+// The comparison (=, <>, <, >, <=, >=, [Not] In (list), [Not] Between) at i, if any.
+void CheckComparisonAt(const std::vector<TTok>& t, std::size_t b, std::size_t e, std::size_t i,
+                       const std::vector<const TScope*>& scopes, const char* mismatchWords) {
+    static const std::set<std::string> symbols = {"=", "<>", "<", ">", "<=", ">=", "!="};
+    const bool symbol = t[i].Kind == TTokKind::Op && symbols.count(t[i].Text);
+    const bool in = IsWord(t[i], "IN"), between = IsWord(t[i], "BETWEEN");
+    if (!symbol && !in && !between) return;
+    const std::size_t leftEnd = (in || between) && i > b && IsWord(t[i - 1], "NOT") ? i - 1 : i;
+    TSide left, right;
+    if (leftEnd == b || !LeftSide(t, b, leftEnd, scopes, left)) return;
+    const std::string op = symbol ? t[i].Text : Upper(t[i].Raw);
+    std::size_t end = 0;
+    if (symbol) {
+        if (RightSide(t, i + 1, e, scopes, end, right)) CheckPair(left, right, op, mismatchWords);
+    } else if (between) {
+        std::size_t hiEnd = 0;
+        TSide high;
+        if (RightSide(t, i + 1, e, scopes, end, right) && end < e && IsWord(t[end], "AND") &&
+            RightSide(t, end + 1, e, scopes, hiEnd, high)) {
+            CheckPair(left, right, op, mismatchWords);
+            CheckPair(left, high, op, mismatchWords);
+        }
+    } else if (i + 1 < e && IsOp(t[i + 1], "(") && !(i + 2 < e && IsWord(t[i + 2], "SELECT"))) {
+        const std::size_t close = MatchClose(t, i + 1);
+        for (std::size_t k = i + 2; k < close; k = end + 1)
+            if (!RightSide(t, k, close, scopes, end, right) || (end < close && !IsOp(t[end], ",")))
+                return;
+            else
+                CheckPair(left, right, op, mismatchWords);
+    }
+}
+
+void CheckStatementTypes(const std::vector<TTok>& t, std::size_t b, std::size_t e,
+                         std::vector<const TScope*>& scopes, const TContext& ctx);
+
+// The comparisons of criteria (WHERE, HAVING, JOIN ... ON) from b to e; criterion: the
+// words of a mismatch where the tokens from b on are one (inside parentheses, as the
+// clause around them), else nothing.
+void CheckComparisons(const std::vector<TTok>& t, std::size_t b, std::size_t e, std::vector<const TScope*>& scopes,
+                      const TContext& ctx, const char* criterion) {
+    static const std::set<std::string> others = {"SELECT", "FROM",  "GROUP", "ORDER", "SET",
+                                                 "JOIN",   "INNER", "LEFT",  "RIGHT", "VALUES"};
+    for (std::size_t i = b; i < e; ++i) {
+        if (IsWord(t[i], "WHERE") || IsWord(t[i], "HAVING")) criterion = kCriteriaMismatch;
+        if (IsWord(t[i], "ON")) criterion = kJoinMismatch;
+        if (t[i].Kind == TTokKind::Word && others.count(Upper(t[i].Raw))) criterion = nullptr;
+        if (criterion) CheckComparisonAt(t, b, e, i, scopes, criterion);
+        if (!IsOp(t[i], "(")) continue;
+        const std::size_t close = MatchClose(t, i);
+        if (i + 1 < close && IsWord(t[i + 1], "SELECT"))
+            CheckStatementTypes(t, i + 1, close, scopes, ctx);
+        else
+            CheckComparisons(t, i + 1, close, scopes, ctx, criterion);
+        i = close;
+    }
+}
+
+// A statement or a sub-query: each SELECT of a union with its own sources, inside the outer ones.
+void CheckStatementTypes(const std::vector<TTok>& t, std::size_t b, std::size_t e,
+                         std::vector<const TScope*>& scopes, const TContext& ctx) {
+    std::size_t start = b;
+    int level = 0;
+    for (std::size_t i = b; i <= e; ++i) {
+        if (i < e && IsOp(t[i], "(")) ++level;
+        if (i < e && IsOp(t[i], ")")) --level;
+        if (i < e && !(level == 0 && IsWord(t[i], "UNION"))) continue;
+        const TScope scope = ScopeOf(t, start, i, ctx);
+        scopes.push_back(&scope);
+        CheckComparisons(t, start, i, scopes, ctx, nullptr);
+        scopes.pop_back();
+        start = i + 1;
+    }
+}
+
 // TOP keeps the rows that tie with the last one kept in the sort order: the number of
-// rows whose rank in ORDER BY is within the first n. Empty when the query has no ORDER BY,
-// is DISTINCT or a union, or sorts by a position or by a name of its own columns (the
-// count could not be told apart from the plain n there).
+// rows whose rank in ORDER BY is within the first n. Empty when the query has no ORDER BY
+// or is DISTINCT or a union. A position (ORDER BY 2) or a name given with AS sorts by that
+// column's expression, which the ranking repeats (in its window a number is a constant).
 std::string TopTies(const std::vector<TTok>& t, const std::string& rows) {
     if (t.empty() || !IsWord(t[0], "SELECT")) return std::string();
     std::size_t from = t.size(), order = t.size();
-    std::set<std::string> aliases;
     for (std::size_t i = 0; i < t.size(); ++i) {
         if (IsWord(t[i], "UNION") || IsWord(t[i], "DISTINCT")) return std::string();
         if (from == t.size() && IsWord(t[i], "FROM")) from = i;
-        if (from == t.size() && IsWord(t[i], "AS") && i + 1 < t.size()) aliases.insert(Upper(t[i + 1].Raw));
         if (IsWord(t[i], "ORDER") && i + 1 < t.size() && IsWord(t[i + 1], "BY")) order = i;
     }
     if (from == t.size() || order == t.size()) return std::string();
-    for (std::size_t i = order + 2; i < t.size(); ++i) {
-        if (t[i].Kind == TTokKind::Number && (IsOp(t[i - 1], ",") || i == order + 2)) return std::string();
-        if ((t[i].Kind == TTokKind::Word || t[i].Kind == TTokKind::Name) && aliases.count(Upper(t[i].Raw)))
-            return std::string();
+    // The shown columns: each one's expression and the name AS gives it (upper case).
+    std::vector<std::pair<std::size_t, std::size_t>> shown;
+    std::vector<std::string> names;
+    std::size_t s = 1;
+    while (s < from && IsWord(t[s], "ALL")) ++s;
+    while (s < from) {
+        std::size_t e = s;
+        while (e < from && !IsOp(t[e], ",")) ++e;
+        const bool named = e >= s + 3 && IsWord(t[e - 2], "AS");
+        shown.emplace_back(s, named ? e - 2 : e);
+        names.push_back(named ? UpperAscii(t[e - 1].Raw) : std::string());
+        s = e + 1;
     }
-    return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + Render(t, order + 2, t.size()) + ") AS vexa_rank " +
-           Render(t, from, order) + ") WHERE vexa_rank <= " + rows + ")";
+    std::string by;
+    for (s = order + 2; s < t.size();) {
+        std::size_t e = s;
+        while (e < t.size() && !IsOp(t[e], ",")) ++e;
+        const bool alone = e == s + 1 || (e == s + 2 && (IsWord(t[s + 1], "ASC") || IsWord(t[s + 1], "DESC")));
+        std::optional<std::size_t> column;
+        if (alone && t[s].Kind == TTokKind::Number) {
+            const auto n = TextToInt(t[s].Text);
+            if (!n || *n < 1 || static_cast<std::size_t>(*n) > shown.size()) return std::string();
+            column = static_cast<std::size_t>(*n - 1);
+        } else if (alone && (t[s].Kind == TTokKind::Word || t[s].Kind == TTokKind::Name)) {
+            const auto it = std::find(names.begin(), names.end(), UpperAscii(t[s].Raw));
+            if (it != names.end()) column = static_cast<std::size_t>(it - names.begin());
+        }
+        std::string item = Render(t, s, e);
+        if (column) {
+            const auto [a, b] = shown[*column];
+            if (a == b || IsOp(t[b - 1], "*")) return std::string();  // * or t.* has no one expression
+            item = "(" + Render(t, a, b) + ")" + (e == s + 2 ? " " + t[s + 1].Text : std::string());
+        }
+        by += (by.empty() ? "" : ", ") + item;
+        s = e + 1;
+    }
+    return "(SELECT count(*) FROM (SELECT rank() OVER (ORDER BY " + by + ") AS vexa_rank " + Render(t, from, order) +
+           ") WHERE vexa_rank <= " + rows + ")";
+}
+
+std::string TranslateStatement(std::vector<TTok> t, const std::vector<std::string>& declared, TContext& ctx,
+                               int depth);
+
+// The top-level items of a comma-separated list of tokens from b to e.
+std::vector<std::pair<std::size_t, std::size_t>> ListItems(const std::vector<TTok>& t, std::size_t b, std::size_t e) {
+    std::vector<std::pair<std::size_t, std::size_t>> items;
+    int level = 0;
+    std::size_t start = b;
+    for (std::size_t i = b; i <= e; ++i) {
+        if (i < e && IsOp(t[i], "(")) ++level;
+        if (i < e && IsOp(t[i], ")")) --level;
+        if (i < e && !(level == 0 && IsOp(t[i], ","))) continue;
+        if (i > start) items.emplace_back(start, i);
+        start = i + 1;
+    }
+    return items;
+}
+
+// TRANSFORM value SELECT headings FROM ... [GROUP BY keys] ... PIVOT column [IN (values)]:
+// the rows are the SELECT with the keys of its groups after its own columns (sorted by
+// them unless it sorts itself); the cells are the value of each group and column heading
+// (TCrosstab). Both are translated as any other statement.
+std::string TranslateCrosstab(const std::vector<TTok>& t, const std::vector<std::string>& declared, TContext& ctx,
+                              int depth) {
+    if (depth > 0 || !ctx.Crosstab) Fail("a crosstab query cannot be a part of another query");
+    const std::size_t select = TopLevelWord(t, 1, {"SELECT"});
+    const std::size_t pivot = TopLevelWord(t, select, {"PIVOT"});
+    if (select == t.size() || pivot == t.size() || select == 1 || pivot + 1 == t.size())
+        Fail("TRANSFORM without SELECT or PIVOT");
+    auto tokens = [&](std::size_t b, std::size_t e) {
+        if (e < b) Fail("TRANSFORM with its clauses out of order");
+        return std::vector<TTok>(t.begin() + static_cast<std::ptrdiff_t>(b),
+                                 t.begin() + static_cast<std::ptrdiff_t>(e));
+    };
+    auto word = [](const char* w) { return TTok{TTokKind::Word, w, w}; };
+    const TTok comma{TTokKind::Op, ",", ""};
+    // The value without the name AS gives it; the column heading; the IN list.
+    const std::vector<TTok> value = tokens(1, TopLevelWord(t, 1, {"AS", "SELECT"}));
+    std::size_t pivotEnd = TopLevelWord(t, pivot + 1, {"IN"});
+    const std::vector<TTok> heading = tokens(pivot + 1, pivotEnd);
+    TCrosstab& crosstab = *ctx.Crosstab;
+    crosstab.Headings.clear();
+    if (pivotEnd < t.size()) {
+        if (pivotEnd + 1 >= t.size() || !IsOp(t[pivotEnd + 1], "(") || MatchClose(t, pivotEnd + 1) + 1 != t.size())
+            Fail("PIVOT ... IN without a list");
+        for (const auto& [b, e] : ListItems(t, pivotEnd + 2, t.size() - 1)) {
+            if (e == b + 1 && t[b].Kind == TTokKind::String && IsTextLiteral(t[b]))
+                crosstab.Headings.push_back(t[b].Raw);
+            else if (e == b + 1 && t[b].Kind == TTokKind::Number)
+                crosstab.Headings.push_back(t[b].Text);
+            else if (e == b + 2 && IsOp(t[b], "-") && t[b + 1].Kind == TTokKind::Number)
+                crosstab.Headings.push_back("-" + t[b + 1].Text);
+            else
+                Fail("PIVOT ... IN lists texts and numbers only");
+        }
+    }
+    // The SELECT's parts: its columns, FROM and WHERE, the keys of GROUP BY, and what follows them.
+    const std::size_t from = TopLevelWord(t, select, {"FROM"});
+    const std::size_t group = std::min(TopLevelWord(t, select, {"GROUP"}), pivot);
+    const std::size_t after = std::min(TopLevelWord(t, group, {"HAVING", "ORDER"}), pivot);
+    const bool ordered = TopLevelWord(t, select, {"ORDER"}) < pivot;
+    const auto keys = group + 2 <= after ? ListItems(t, group + 2, after)
+                                          : std::vector<std::pair<std::size_t, std::size_t>>();
+    crosstab.Keys = keys.size();
+    std::vector<TTok> rows = tokens(select, std::min(from, pivot)), cells{word("SELECT")};
+    std::vector<TTok> keyList;
+    for (std::size_t k = 0; k < keys.size(); ++k) {
+        const std::string name = "vexa_k" + std::to_string(k + 1);
+        rows.push_back(comma);
+        for (const TTok& tok : tokens(keys[k].first, keys[k].second)) rows.push_back(tok);
+        rows.push_back(word("AS"));
+        rows.push_back(word(name.c_str()));
+        if (k) keyList.push_back(comma);
+        for (const TTok& tok : tokens(keys[k].first, keys[k].second)) keyList.push_back(tok);
+    }
+    for (const TTok& tok : tokens(std::min(from, pivot), pivot)) rows.push_back(tok);
+    if (!ordered && !keys.empty()) {
+        rows.push_back(word("ORDER"));
+        rows.push_back(word("BY"));
+        for (std::size_t k = 0; k < keys.size(); ++k) {
+            if (k) rows.push_back(comma);
+            rows.push_back(word(("vexa_k" + std::to_string(k + 1)).c_str()));
+        }
+    }
+    for (const TTok& tok : keyList) cells.push_back(tok);
+    if (!keyList.empty()) cells.push_back(comma);
+    cells.insert(cells.end(), heading.begin(), heading.end());
+    cells.push_back(comma);
+    cells.insert(cells.end(), value.begin(), value.end());
+    const std::size_t whereEnd = std::min({group, TopLevelWord(t, select, {"HAVING", "ORDER"}), pivot});
+    for (const TTok& tok : tokens(std::min(from, pivot), whereEnd)) cells.push_back(tok);
+    cells.push_back(word("GROUP"));
+    cells.push_back(word("BY"));
+    for (const TTok& tok : keyList) cells.push_back(tok);
+    if (!keyList.empty()) cells.push_back(comma);
+    cells.insert(cells.end(), heading.begin(), heading.end());
+    crosstab.CellSql = TranslateStatement(cells, declared, ctx, depth);
+    return TranslateStatement(rows, declared, ctx, depth);
 }
 
 std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
@@ -629,7 +1014,12 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
         t.erase(t.begin(), t.begin() + static_cast<std::ptrdiff_t>(k + 1));
         if (t.empty()) Fail("empty query");
     }
-    if (IsWord(t[0], "TRANSFORM")) Fail("a crosstab query (TRANSFORM ... PIVOT) cannot be run");
+    if (IsWord(t[0], "TRANSFORM")) return TranslateCrosstab(t, declared, ctx, depth);
+    return TranslateStatement(std::move(t), declared, ctx, depth);
+}
+
+std::string TranslateStatement(std::vector<TTok> t, const std::vector<std::string>& declared, TContext& ctx,
+                               int depth) {
     // TABLE x (a part of a union) -> SELECT * FROM x
     for (std::size_t i = 0; i + 1 < t.size(); ++i) {
         if (!IsWord(t[i], "TABLE") || !(i == 0 || IsWord(t[i - 1], "UNION") || IsWord(t[i - 1], "ALL"))) continue;
@@ -731,6 +1121,10 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
             if (it != FunctionNames().end()) t[i] = {TTokKind::Word, it->second, it->second};
         }
     }
+    if (ctx.ColumnKinds && *ctx.ColumnKinds) {
+        std::vector<const TScope*> scopes;
+        CheckStatementTypes(t, 0, t.size(), scopes, ctx);
+    }
     RewriteExpressions(t);
     std::string out = Render(t, 0, t.size());
     if (!limit.empty()) {
@@ -749,18 +1143,90 @@ std::string TranslateTokens(std::vector<TTok> t, TContext& ctx, int depth) {
 
 }  // namespace
 
-TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
+TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery,
+                                    const TColumnKindsLookup& columnKinds) {
     if (accessSql.size() > kMaxStatementBytes)
         throw EAccessSqlRefused("Dotaz je dlhší ako " + std::to_string(kMaxStatementBytes) + " znakov",
                                 "dlhší ako " + std::to_string(kMaxStatementBytes) + " znakov");
     TTranslatedSql out;
-    TContext ctx{&savedQuery, &out.Parameters};
+    TCrosstab crosstab;
+    TContext ctx{&savedQuery, &out.Parameters, &columnKinds, &crosstab};
     out.Sql = TranslateTokens(Lex(accessSql), ctx, 0);
+    if (!crosstab.CellSql.empty()) out.Crosstab = std::move(crosstab);
     return out;
 }
 
 std::string TranslateAccessSql(const std::string& accessSql, const TSavedQueryLookup& savedQuery) {
     return TranslateAccessQuery(accessSql, savedQuery).Sql;
+}
+
+namespace {
+
+// An order of values: Null, numbers, texts (in Access's order), binary data.
+struct TValueLess {
+    static int Rank(const TDbValue& v) { return v.IsNull() ? 0 : v.IsInteger() || v.IsReal() ? 1 : v.IsText() ? 2 : 3; }
+    static int Compare(const TDbValue& a, const TDbValue& b) {
+        const int ra = Rank(a), rb = Rank(b);
+        if (ra != rb) return ra < rb ? -1 : 1;
+        if (ra == 1) return a.AsFloat() < b.AsFloat() ? -1 : a.AsFloat() > b.AsFloat() ? 1 : 0;
+        if (ra == 2) return CompareAccessTexts(a.AsText(), b.AsText());
+        return a.AsText().compare(b.AsText());
+    }
+    bool operator()(const TDbValue& a, const TDbValue& b) const { return Compare(a, b) < 0; }
+    bool operator()(const TDbRow& a, const TDbRow& b) const {
+        for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
+            if (const int c = Compare(a[i], b[i])) return c < 0;
+        return a.size() < b.size();
+    }
+};
+
+}  // namespace
+
+TDbResult CrosstabResult(const TDbResult& rows, const TDbResult& cells, const TCrosstab& crosstab) {
+    const std::size_t keys = crosstab.Keys;
+    if (rows.Columns.size() < keys || cells.Columns.size() != keys + 2)
+        throw EAccessDbError("Cannot run the crosstab query: unexpected columns");
+    // The headings: the IN list, or every value found (sorted); each one's column.
+    std::vector<std::string> names;
+    std::map<TDbValue, std::size_t, TValueLess> found;
+    auto column = [&](const TDbValue& heading) -> std::optional<std::size_t> {
+        if (crosstab.Headings.empty()) return found.at(heading);
+        for (std::size_t i = 0; i < crosstab.Headings.size(); ++i)
+            if (!heading.IsNull() && CompareAccessTexts(heading.AsText(), crosstab.Headings[i]) == 0) return i;
+        return std::nullopt;
+    };
+    if (crosstab.Headings.empty()) {
+        for (const TDbRow& cell : cells.Rows) found.emplace(cell[keys], 0);
+        for (auto& [heading, index] : found) {
+            index = names.size();
+            names.push_back(heading.IsNull() ? "<>" : heading.AsText());
+        }
+    } else {
+        names = crosstab.Headings;
+    }
+    std::map<TDbRow, TDbRow, TValueLess> values;  // by the keys of a group: one value per heading
+    for (const TDbRow& cell : cells.Rows) {
+        const auto at = column(cell[keys]);
+        if (!at) continue;
+        TDbRow& row = values.try_emplace(TDbRow(cell.begin(), cell.begin() + static_cast<std::ptrdiff_t>(keys)),
+                                         TDbRow(names.size()))
+                          .first->second;
+        if (row[*at].IsNull()) row[*at] = cell[keys + 1];
+    }
+    TDbResult out;
+    const std::size_t own = rows.Columns.size() - keys;
+    out.Columns.assign(rows.Columns.begin(), rows.Columns.begin() + static_cast<std::ptrdiff_t>(own));
+    out.Columns.insert(out.Columns.end(), names.begin(), names.end());
+    for (const TDbRow& r : rows.Rows) {
+        TDbRow row(r.begin(), r.begin() + static_cast<std::ptrdiff_t>(own));
+        const auto v = values.find(TDbRow(r.begin() + static_cast<std::ptrdiff_t>(own), r.end()));
+        if (v != values.end())
+            row.insert(row.end(), v->second.begin(), v->second.end());
+        else
+            row.resize(own + names.size());
+        out.Rows.push_back(std::move(row));
+    }
+    return out;
 }
 
 std::string AccessParameterName(std::size_t index) { return "vexa_p" + std::to_string(index + 1); }

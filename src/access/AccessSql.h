@@ -7,12 +7,14 @@
 // function or an expression with Access's precedence, values (True = -1) and
 // null rules, Access function names, PARAMETERS, DISTINCTROW, TOP n [PERCENT],
 // SELECT ... INTO, DELETE t.* FROM, qualified SET targets, TABLE x in unions,
-// and saved queries named in FROM (as sub-queries).
+// comparisons with ANY / SOME / ALL sub-queries, TRANSFORM ... PIVOT (as two
+// statements, TCrosstab), and saved queries named in FROM (as sub-queries).
 // Like keeps its keyword; its Access wildcards (* ? # [list] [!list]) are
 // what the registered like() understands.
 #include "access/AccessDb.h"
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -47,12 +49,33 @@ public:
 
 // The translation with the parameters the query declares (PARAMETERS, its saved
 // queries' too): the N-th name (from 0) is bound as AccessParameterName(N).
+// A crosstab (TRANSFORM value SELECT ... PIVOT heading [IN (values)]) runs as two
+// statements: Sql gives its rows, their own columns and then the Keys of their groups;
+// CellSql the keys, the column heading and the value of each group and heading.
+struct TCrosstab {
+    std::string CellSql;
+    std::size_t Keys = 0;
+    std::vector<std::string> Headings;  // the IN list in its order; empty: every heading found
+};
 struct TTranslatedSql {
     std::string Sql;
     std::vector<std::string> Parameters;
+    std::optional<TCrosstab> Crosstab;
 };
-TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {});
+// The kinds of a table's columns by their upper-case (ASCII) names, or nothing when the
+// name is not a table. With it, a comparison of a text column or text with a number
+// column or number fails as in Jet ("Data type mismatch in criteria expression").
+using TColumnKindsLookup =
+    std::function<std::optional<std::map<std::string, TColumnKind>>(const std::string& table)>;
+
+TTranslatedSql TranslateAccessQuery(const std::string& accessSql, const TSavedQueryLookup& savedQuery = {},
+                                    const TColumnKindsLookup& columnKinds = {});
 std::string AccessParameterName(std::size_t index);
+
+// The crosstab's result from its rows and cells: the rows' own columns, then one column per
+// heading (the IN list, or each heading found in ascending order, Null as "<>") holding
+// the value of the row's group under it (Null where there is none).
+TDbResult CrosstabResult(const TDbResult& rows, const TDbResult& cells, const TCrosstab& crosstab);
 
 // Registers the Access functions (and Access's like()) on a connection.
 void RegisterAccessFunctions(sqlite3* db);

@@ -42,7 +42,8 @@ const char* const kHelp =
     "  --version          verzia programu\n"
     "\n"
     "SELECT vypíše každý riadok ako jeden objekt JSON (mená stĺpcov sú kľúče, Null je null,\n"
-    "áno/nie je -1/0, dátum \"RRRR-MM-DD\" alebo \"RRRR-MM-DDTHH:MM:SS\"); akčný dotaz vypíše\n"
+    "áno/nie je -1/0, dátum \"RRRR-MM-DD\" alebo \"RRRR-MM-DDTHH:MM:SS\"); krížový dotaz (TRANSFORM ...\n"
+    "PIVOT) rovnako, so stĺpcom pre každé záhlavie; akčný dotaz vypíše\n"
     "{\"changed\": N}. Pri chybe vypíše jej text na chybový výstup a skončí so stavom 2.\n";
 
 class UsageError : public Exception {

@@ -188,4 +188,27 @@ TEST_F(AccessQueriesEndToEnd, QueryToolRefusesMoreStatementsAndTakesParameters) 
     EXPECT_EQ(o.Err, "Uložený dotaz neexistuje\n(q Neznamy)\n");
 }
 
+// A crosstab prints its rows like any SELECT, a column per heading; a saved one runs by name.
+// A text compared with a number is refused as Jet refuses it.
+TEST_F(AccessQueriesEndToEnd, QueryToolRunsCrosstabsAndRefusesMismatchedCriteria) {
+    Outcome o = Query(table + " " +
+                      Quote("TRANSFORM Count(*) SELECT Right(PORAST, 1) AS Typ FROM TestTab "
+                            "GROUP BY Right(PORAST, 1) PIVOT Cislo Mod 2"));
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_EQ(o.Out, "{\"Typ\":\"a\",\"0\":3,\"1\":3}\n{\"Typ\":\"z\",\"0\":null,\"1\":1}\n") << o.Err;
+    SetQueries({{"qTestPorast", "TRANSFORM Sum(TestTab.PLOCHA) SELECT TestTab.Cislo > 4 AS Vela FROM TestTab "
+                                "GROUP BY TestTab.Cislo > 4 PIVOT Left(TestTab.PORAST, 1) In (\"9\", \"1\");"}});
+    o = Query(table + " qTestPorast");
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_EQ(o.Out, "{\"Vela\":-1,\"9\":1,\"1\":null}\n{\"Vela\":0,\"9\":null,\"1\":1}\n") << o.Err;
+
+    SetQueries({{"qTestPorast", "SELECT TestTab.Cislo FROM TestTab WHERE TestTab.PORAST = 1;"}});
+    o = Query(table + " qTestPorast");
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_EQ(o.Err, "Uložený dotaz qTestPorast sa nepodarilo vykonať.\n(Data type mismatch in criteria expression: "
+                     "TestTab.PORAST = 1)\n");
+    o = Query(table + " " + Quote("SELECT Cislo FROM TestTab WHERE PORAST = \"1a\" Or Cislo = 7"));
+    EXPECT_EQ(o.Out, "{\"CISLO\":1}\n{\"CISLO\":7}\n") << o.Err;
+}
+
 #endif

@@ -231,7 +231,12 @@ TEST_F(AccessSemantics, DatesAndDateFunctions) {
                   {"DateAdd(\"x\", 1, #1/1/2010#)", "Invalid procedure call or argument"},
                   {"CDate(Null)", "Invalid use of Null"},
                   {"1 - #2010-12-31#", "Type mismatch"},
-                  {"DateSerial(10000, 1, 1)", "Overflow"}});
+                  {"DateSerial(10000, 1, 1)", "Overflow"},
+                  // A number is a date only within the years 100 to 9999.
+                  {"Year(1E+300)", "Overflow"},
+                  {"Weekday(-1E+300)", "Overflow"},
+                  {"Format(1E+300, \"yyyy\")", "Overflow"},
+                  {"DatePart(\"d\", 2958466)", "Overflow"}});
     EXPECT_EQ(Rows("SELECT Id FROM T WHERE Year(D) = 2010 And Day(D) = 31"), (std::vector<TDbRow>{{4}}));
     EXPECT_EQ(Rows("SELECT Id FROM T WHERE D < #1/1/2011# ORDER BY Id"), (std::vector<TDbRow>{{1}, {4}}));
 }
@@ -327,6 +332,35 @@ TEST_F(AccessSemantics, FormatHonoursSectionsAndLiterals) {
     });
 }
 
+// The examples of Microsoft's user-defined number formats: scientific formats, commas
+// that divide by 1,000, literal characters among the digits.
+TEST_F(AccessSemantics, FormatScientificThousandsDivisorAndLiteralsAmongDigits) {
+    ExpectValues({
+        {"Format(5, \"0.00E+00\")", "5.00E+00"},
+        {"Format(-5, \"0.00E+00\")", "-5.00E+00"},
+        {"Format(0.5, \"0.00E+00\")", "5.00E-01"},
+        {"Format(5, \"0.00E-00\")", "5.00E00"},
+        {"Format(-5, \"0.00E-00\")", "-5.00E00"},
+        {"Format(0.5, \"0.00E-00\")", "5.00E-01"},
+        {"Format(1234.5, \"0.00E+00\")", "1.23E+03"},
+        {"Format(1000, \"0.00E+00\")", "1.00E+03"},
+        {"Format(0.001, \"0.00E+00\")", "1.00E-03"},
+        {"Format(9.999, \"0.00e+00\")", "1.00e+01"},  // rounded up to the next power
+        {"Format(0, \"0.0E+0\")", "0.0E+0"},
+        {"Format(1234567, \"#,##0,\")", "1,235"},
+        {"Format(100000000, \"##0,,\")", "100"},
+        {"Format(1900000, \"0,,\")", "2"},
+        {"Format(1900000, \"0,,.0\")", "1.9"},
+        {"Format(1234567, \"#,##0,.00\")", "1,234.57"},
+        {"Format(999, \"0,\")", "1"},
+        {"Format(1234567, \"000-00-00\")", "123-45-67"},
+        {"Format(5551234, \"###-####\")", "555-1234"},
+        {"Format(12345678, \"000-00-00\")", "1234-56-78"},  // the extra digits before the first placeholder
+        {"Format(#12/31/2010#, \"yyy\")", "10365"},
+        {"Format(#2/1/2010#, \"yyyyy\")", "201032"},
+    });
+}
+
 TEST_F(AccessSemantics, FormatOfTexts) {
     ExpectValues({
         {"Format(\"hello\", \">\")", "HELLO"},
@@ -394,6 +428,137 @@ TEST_F(AccessSemantics, TimeLiteralsDateAddValAndEmptyBrackets) {
     });
 }
 
+TEST_F(AccessSemantics, TextComparedWithNumberIsADataTypeMismatch) {
+    db_->ExecuteNative("create table C (Kod TEXT COLLATE NOCASE, Id INTEGER)");
+    db_->ExecuteNative("insert into C values ('1', 1), ('5', 2)");
+    // Jet refuses a text column or a text compared with a number column or a number.
+    ExpectErrors({
+        {"Id FROM T WHERE Porast = 5",
+         "Data type mismatch in criteria expression: Porast = 5"},
+        {"Id FROM T WHERE T.Id = \"1\"",
+         "Data type mismatch in criteria expression: T.Id = \"1\""},
+        {"Id FROM T WHERE 5 < Porast Or Id = 1",
+         "Data type mismatch in criteria expression: 5 < Porast"},
+        {"Id FROM T AS x WHERE x.Porast <> -1",
+         "Data type mismatch in criteria expression: x.Porast <> -1"},
+        {"Id FROM T WHERE Porast In (\"Buk\", 2)",
+         "Data type mismatch in criteria expression: Porast IN 2"},
+        {"Id FROM T WHERE Plocha Not Between \"1\" And 5",
+         "Data type mismatch in criteria expression: Plocha BETWEEN \"1\""},
+        {"T.Id FROM T INNER JOIN C ON C.Kod = T.Id", "Type mismatch in expression: C.Kod = T.Id"},
+        {"T.Id FROM T LEFT JOIN C ON (T.Id = C.Id And C.Kod > 0) WHERE T.Porast = \"Buk\"",
+         "Type mismatch in expression: C.Kod > 0"},
+        {"Id FROM T WHERE Not (Plocha > 1 And Porast >= 0)",
+         "Data type mismatch in criteria expression: Porast >= 0"},
+        {"Id FROM T WHERE Exists (SELECT * FROM C WHERE C.Kod = T.Id)",
+         "Data type mismatch in criteria expression: C.Kod = T.Id"},
+        {"Id FROM T WHERE Id In (SELECT Id FROM C WHERE Kod = 1)",
+         "Data type mismatch in criteria expression: Kod = 1"},
+        {"Id FROM T WHERE Id = 1 UNION SELECT Id FROM C WHERE Kod = 5",
+         "Data type mismatch in criteria expression: Kod = 5"},
+    });
+    // An action query with such a criterion changes nothing.
+    EXPECT_THROW(db_->Execute("UPDATE T SET Plocha = 0 WHERE Porast = 1"), EAccessDbError);
+    EXPECT_EQ(Rows("SELECT Count(*) FROM T WHERE Plocha = 0"), (std::vector<TDbRow>{{0}}));
+    // A saved query that does it fails naming itself, the mismatch as the detail.
+    db_->ExecuteNative("create table Dotazy (Nazov TEXT, SQL TEXT);"
+                       "insert into Dotazy values ('qZly', 'SELECT Id FROM T WHERE Porast=1')");
+    std::string message;
+    try {
+        db_->RunSaved("qZly");
+    } catch (const EAccessDbError& e) {
+        message = e.what();
+    }
+    EXPECT_EQ(message,
+              "Uložený dotaz qZly sa nepodarilo vykonať.\r(Data type mismatch in criteria expression: Porast = 1)");
+
+    // Numbers with numbers, texts with texts, and whatever is computed or bound are compared as before.
+    const std::vector<std::pair<const char*, std::vector<TDbRow>>> allowed = {
+        {"SELECT Id FROM T WHERE Id = 1 Or Plocha >= 9 ORDER BY Id", {{1}, {4}}},
+        {"SELECT Id FROM T WHERE Porast = \"buk\" And Id Between 1 And 5", {{5}}},
+        {"SELECT Id FROM T WHERE Porast In (\"BUK\", \"zltý\") ORDER BY Id", {{3}, {5}, {6}}},
+        {"SELECT Id FROM T WHERE Len(Porast) = 3 ORDER BY Id", {{5}, {6}}},
+        {"SELECT Id FROM T WHERE Id = \"1\" + 1", {{2}}},
+        {"SELECT Id FROM T WHERE Val(Porast & \"7\") = 0 And Id < 3 ORDER BY Id", {{1}, {2}}},
+        {"SELECT C.Id FROM C INNER JOIN T ON C.Id = T.Id WHERE C.Kod = \"5\"", {{2}}},
+        {"SELECT Id FROM T WHERE F = False And Id = 6", {{6}}},
+        {"SELECT Id FROM (SELECT Id, Porast FROM T WHERE Porast = \"Buk\") AS Q WHERE Q.Id > 1 ORDER BY Q.Id",
+         {{5}, {6}}},
+    };
+    for (const auto& [sql, rows] : allowed) EXPECT_EQ(Rows(sql), rows) << sql;
+    EXPECT_EQ(db_->Select("PARAMETERS p Long; SELECT Id FROM T WHERE Id = p", {{"p", 4}}).Rows,
+              (std::vector<TDbRow>{{4}}));
+}
+
+TEST_F(AccessSemantics, AnySomeAndAllCompareWithEveryRowOfASubquery) {
+    const std::vector<std::pair<const char*, std::vector<TDbRow>>> cases = {
+        // Plocha: 2.5, 7, Null, 9, 1, 6 for Id 1 to 6.
+        {"SELECT Id FROM T WHERE Plocha > ANY (SELECT Plocha FROM T WHERE Id In (1, 5)) ORDER BY Id",
+         {{1}, {2}, {4}, {6}}},
+        {"SELECT Id FROM T WHERE Plocha < SOME (SELECT Plocha FROM T WHERE Id = 2) ORDER BY Id", {{1}, {5}, {6}}},
+        {"SELECT Id FROM T WHERE Plocha >= ALL (SELECT Plocha FROM T WHERE Id In (1, 2, 5)) ORDER BY Id", {{2}, {4}}},
+        // A Null among the rows: ALL is no longer true for the largest value (Null instead).
+        {"SELECT Id FROM T WHERE Plocha >= ALL (SELECT Plocha FROM T)", {}},
+        // Texts in Access's order: case ignored, accents significant.
+        {"SELECT Count(*) FROM T WHERE Porast = ANY (SELECT Kod FROM K)", {{4}}},
+        {"SELECT Id FROM T WHERE Porast <> ALL (SELECT Kod FROM K)", {{3}}},
+        // A correlated sub-query; with no row ALL holds.
+        {"SELECT Id FROM T AS A WHERE Plocha > ALL (SELECT Plocha FROM T WHERE T.Id < A.Id And Plocha Is Not Null) "
+         "ORDER BY Id",
+         {{1}, {2}, {4}}},
+        {"SELECT Id FROM T WHERE Id > 4 And Not Plocha = Any (SELECT Plocha FROM T WHERE Id < 3) ORDER BY Id",
+         {{5}, {6}}},
+    };
+    for (const auto& [sql, rows] : cases) EXPECT_EQ(Rows(sql), rows) << sql;
+    ExpectValues({
+        {"5 > ALL (SELECT Plocha FROM T WHERE Id > 100)", -1},
+        {"5 > ANY (SELECT Plocha FROM T WHERE Id > 100)", 0},
+        {"Null = ALL (SELECT Plocha FROM T WHERE Id > 100)", -1},
+        {"9 >= ALL (SELECT Plocha FROM T)", Null},
+        {"1 > ALL (SELECT Plocha FROM T)", 0},
+        {"3 = SOME (SELECT Id FROM T)", -1},
+        {"30 < ANY (SELECT Plocha * 10 FROM T)", -1},
+        {"(2 > ANY (SELECT Plocha FROM T WHERE Id In (3, 4))) Is Null", -1},
+    });
+}
+
+TEST_F(AccessSemantics, CrosstabsPivotTheirColumnHeadings) {
+    db_->ExecuteNative(
+        "create table P (Les TEXT COLLATE NOCASE, Rok INTEGER, Drevina TEXT COLLATE NOCASE, Objem REAL);"
+        "insert into P values ('A', 2020, 'buk', 10), ('A', 2020, 'buk', 5), ('A', 2021, 'dub', 3),"
+        "('B', 2020, 'dub', 7), ('B', 2021, NULL, 2), ('C', 2021, 'buk', 1)");
+    // Every heading found, ascending, Null as "<>"; a row heading may sum up its row.
+    auto r = db_->Select("TRANSFORM Sum(Objem) AS S SELECT Les, Sum(Objem) AS Spolu FROM P GROUP BY Les "
+                         "PIVOT Drevina");
+    EXPECT_EQ(r.Columns, (std::vector<std::string>{"Les", "Spolu", "<>", "buk", "dub"}));
+    EXPECT_EQ(r.Rows, (std::vector<TDbRow>{{"A", 18.0, Null, 15.0, 3.0},
+                                           {"B", 9.0, 2.0, Null, 7.0},
+                                           {"C", 1.0, Null, 1.0, Null}}));
+    // IN: those headings in that order (a heading without values stays empty); two row headings.
+    r = db_->Select("TRANSFORM Count(*) SELECT Les, Drevina FROM P WHERE Objem > 1 GROUP BY Les, Drevina "
+                    "PIVOT Rok IN (2021, 2020, 2019)");
+    EXPECT_EQ(r.Columns, (std::vector<std::string>{"Les", "Drevina", "2021", "2020", "2019"}));
+    EXPECT_EQ(r.Rows, (std::vector<TDbRow>{{"A", "buk", Null, 2, Null},
+                                           {"A", "dub", 1, Null, Null},
+                                           {"B", Null, 1, Null, Null},
+                                           {"B", "dub", Null, 1, Null}}));
+    // Parameters, the statement's own order, and a computed heading matched ignoring case.
+    r = db_->Select("PARAMETERS Najmenej Double; TRANSFORM Max(Objem) SELECT Rok FROM P WHERE Objem >= Najmenej "
+                    "GROUP BY Rok ORDER BY Rok DESC PIVOT UCase(Drevina) In (\"Dub\", \"BUK\")",
+                    {{"Najmenej", 3}});
+    EXPECT_EQ(r.Columns, (std::vector<std::string>{"Rok", "Dub", "BUK"}));
+    EXPECT_EQ(r.Rows, (std::vector<TDbRow>{{2021, 3.0, Null}, {2020, 7.0, 10.0}}));
+    // A saved crosstab runs by name; it cannot be a source of another query.
+    db_->ExecuteNative("create table Dotazy (Nazov TEXT, SQL TEXT, Druh TEXT);"
+                       "insert into Dotazy values ('qKriz', 'TRANSFORM Count(*) SELECT Rok FROM P GROUP BY Rok "
+                       "PIVOT Les', 'crosstab')");
+    r = db_->RunSaved("qKriz");
+    EXPECT_EQ(r.Columns, (std::vector<std::string>{"Rok", "A", "B", "C"}));
+    EXPECT_EQ(r.Rows, (std::vector<TDbRow>{{2020, 2, 1, Null}, {2021, 1, 1, 1}}));
+    EXPECT_THROW(db_->Select("SELECT * FROM qKriz"), EAccessDbError);
+    EXPECT_THROW(db_->Select("TRANSFORM Count(*) SELECT Rok FROM P GROUP BY Rok"), EAccessDbError);
+}
+
 TEST_F(AccessSemantics, AggregatesSkipNulls) {
     const std::vector<std::pair<const char*, TDbValue>> cases = {
         {"SELECT Sum(Plocha) FROM T", 25.5},
@@ -433,7 +598,13 @@ TEST_F(AccessSemantics, DistinctRowTopPercentParametersAndUnions) {
     EXPECT_EQ(Rows("SELECT TOP 3 Id FROM T ORDER BY F").size(), 5u);
     EXPECT_EQ(Rows("SELECT TOP 1 F FROM T WHERE Id > 2 ORDER BY F DESC").size(), 1u);
     EXPECT_EQ(Rows("SELECT TOP 40 PERCENT Id FROM T ORDER BY F").size(), 5u);  // 3 rows, then the ties
-    EXPECT_EQ(Rows("SELECT TOP 1 Id, F AS G FROM T ORDER BY G").size(), 1u);   // by its own column: no ties
+    // Also when ORDER BY names a shown column by its position or by the name AS gives it.
+    EXPECT_EQ(Rows("SELECT TOP 1 Id, F AS G FROM T ORDER BY G, 2"), (std::vector<TDbRow>{{1, 0}, {2, 0}}));
+    EXPECT_EQ(Rows("SELECT TOP 3 Id, F FROM T ORDER BY 2").size(), 5u);
+    EXPECT_EQ(Rows("SELECT TOP 3 Id, F FROM T ORDER BY 2 DESC").size(), 4u);
+    EXPECT_EQ(Rows("SELECT TOP 2 Id, F * 10 AS G FROM T ORDER BY G DESC, 1"), (std::vector<TDbRow>{{6, 20}, {3, 10}}));
+    EXPECT_EQ(Rows("SELECT TOP 1 Porast AS P FROM T WHERE Id > 4 ORDER BY P").size(), 2u);  // Buk, buk
+    EXPECT_EQ(Rows("SELECT TOP 1 Id FROM T ORDER BY F DESC, 1"), (std::vector<TDbRow>{{6}}));
     // PARAMETERS: values by name; a missing one is an error naming it.
     const std::string q =
         "PARAMETERS [Najmenšia plocha] Double, Druh Text ( 255 ); "
