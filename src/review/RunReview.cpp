@@ -254,7 +254,7 @@ std::string StaleTableNotice(const std::string& mapDir, const std::string& table
     std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
     if (runs.empty()) return "";
     const TRunRecord& last = runs.back();
-    if (!last.Complete || last.Findings > 0) return "";
+    if (!last.Complete || last.Merge || last.Findings > 0) return "";
     std::error_code ec;
     const auto written = fs::last_write_time(tablePath, ec);
     if (ec) return "";

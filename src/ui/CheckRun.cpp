@@ -611,7 +611,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         throw Exception(kNoCheckChosen);
     if (SelectedCount(view) == 0) throw Exception(kNoBlockSelected);
     // One run on a map at a time; what runs that are gone left behind goes first.
-    TMapLock lock(view.MapDir());
+    std::optional<TMapLock> lock(std::in_place, view.MapDir());
     RemoveTempLeftovers();
     RemoveLeftovers(fs::path(view.MapDir().empty() ? std::string(".") : view.MapDir()));
     // The run starts from an empty working table: a run that ended by an error left
@@ -688,6 +688,8 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     summary.insert(summary.end(), reviewLines.begin(), reviewLines.end());
     std::string text;
     for (const std::string& line : summary) text += (text.empty() ? "" : "\r") + line;
+    // The map is free again before the end's box: the browser may check a block again.
+    lock.reset();
     view.Information(text);
     if (result.Total > 0) view.ShowErrorBrowser(view.MapDir());
     return result;

@@ -3,9 +3,32 @@
 #include "common/Text.h"
 #include "ui/ErrorFilter.h"
 
+#include <cstdlib>
+
 namespace vexa {
 
 TErrorTableModel::TErrorTableModel(TTableDBF& table, QObject* parent) : QAbstractTableModel(parent), FTable(table) {}
+
+namespace {
+
+std::optional<std::int32_t> Whole(const TValue& v) {
+    if (auto d = std::get_if<double>(&v)) return static_cast<std::int32_t>(*d);
+    return std::nullopt;
+}
+
+// "2026-12-09 15:03:22" as "9.12.2026 15:03".
+std::string ShortDate(const std::string& date) {
+    if (date.size() < 16) return date;
+    const int day = std::atoi(date.substr(8, 2).c_str()), month = std::atoi(date.substr(5, 2).c_str());
+    return std::to_string(day) + "." + std::to_string(month) + "." + date.substr(0, 4) + " " + date.substr(11, 5);
+}
+
+TValue Num(const std::optional<std::int32_t>& v) {
+    if (!v) return std::monostate{};
+    return static_cast<double>(*v);
+}
+
+}  // namespace
 
 void TErrorTableModel::Reload() {
     beginResetModel();
@@ -15,17 +38,76 @@ void TErrorTableModel::Reload() {
         TFldDefList defs;
         FTable.GetFields(defs);
         for (const auto& d : defs) FFields.push_back(d.Name);
+        auto column = [&](const char* name) { return ColumnOf(name); };
+        const int id = column("Id"), blok = column("Blok"), prvok = column("Prvok"), druh = column("Druh"),
+                  cislo = column("Cislo");
+        auto at = [](const TFldValList& values, int c) { return c >= 0 && c < static_cast<int>(values.size()) ? values[c].Value : TValue{}; };
         FTable.First();
         while (!FTable.Eof()) {
             TRow row;
             row.RecNo = FTable.RecNo();
             FTable.GetValues(row.Values);
-            FRows.push_back(std::move(row));
+            const std::string key =
+                review::FindingKey(ValueText(at(row.Values, blok)), ValueText(at(row.Values, prvok)),
+                                   Whole(at(row.Values, cislo)), Whole(at(row.Values, id)).value_or(0),
+                                   Whole(at(row.Values, druh)));
+            auto status = FStatuses.find(key);
+            bool shown = FStatusFilter == AllStatuses;
+            if (status != FStatuses.end()) {
+                const bool isNew = status->second.Status == "new";
+                row.Status = isNew ? "nová" : "trvá od " + ShortDate(status->second.Since);
+                shown = shown || (isNew ? FStatusFilter == NewOnly : FStatusFilter == PersistingOnly);
+            }
+            if (shown) FRows.push_back(std::move(row));
             FTable.Next();
         }
         if (!FRows.empty()) FTable.First();
+        if (FStatusFilter == ExceptionsOnly) {
+            // The exceptions in place of the findings, in the table's columns.
+            FRows.clear();
+            for (std::size_t i = 0; i < FExceptions.size(); ++i) {
+                const review::TReviewException& e = FExceptions[i].Exception;
+                TRow row;
+                row.Exception = static_cast<int>(i);
+                for (const std::string& f : FFields) {
+                    TValue v;
+                    if (SameTextAscii(f, "Id")) v = static_cast<double>(e.Code);
+                    else if (SameTextAscii(f, "Blok")) v = e.Block;
+                    else if (SameTextAscii(f, "Vrstva") && e.Layer) v = *e.Layer;
+                    else if (SameTextAscii(f, "Prvok")) v = e.Group;
+                    else if (SameTextAscii(f, "Druh")) v = Num(e.Kind);
+                    else if (SameTextAscii(f, "Cislo")) v = Num(e.Number);
+                    else if (SameTextAscii(f, "Chyba")) v = e.Text;
+                    row.Values.push_back({f, v});
+                }
+                row.Status = "výnimka, " + FExceptions[i].State + ": " + e.Reason;
+                FRows.push_back(std::move(row));
+            }
+        }
     }
     endResetModel();
+}
+
+void TErrorTableModel::SetStatuses(std::unordered_map<std::string, review::TFindingStatus> statuses) {
+    FStatuses = std::move(statuses);
+}
+
+void TErrorTableModel::SetExceptions(std::vector<TExceptionRow> exceptions) { FExceptions = std::move(exceptions); }
+
+void TErrorTableModel::SetStatusFilter(int filter) {
+    FStatusFilter = filter;
+    Reload();
+}
+
+const review::TReviewException* TErrorTableModel::ExceptionOf(int row) const {
+    if (row < 0 || row >= rowCount()) return nullptr;
+    const int i = FRows[static_cast<size_t>(row)].Exception;
+    return i < 0 ? nullptr : &FExceptions[static_cast<size_t>(i)].Exception;
+}
+
+std::string TErrorTableModel::StatusText(int row) const {
+    if (row < 0 || row >= rowCount()) return {};
+    return FRows[static_cast<size_t>(row)].Status;
 }
 
 void TErrorTableModel::Clear() {
@@ -40,11 +122,16 @@ int TErrorTableModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TErrorTableModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(FFields.size());
+    // The fields and the status column (none while no table is open).
+    return parent.isValid() || FFields.empty() ? 0 : static_cast<int>(FFields.size()) + 1;
 }
 
 QVariant TErrorTableModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount() || index.column() >= columnCount()) return {};
+    if (index.column() == StatusColumn()) {
+        if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return QString::fromStdString(StatusText(index.row()));
+        return {};
+    }
     const auto& values = FRows[static_cast<size_t>(index.row())].Values;
     if (static_cast<size_t>(index.column()) >= values.size()) return {};
     const TValue& v = values[static_cast<size_t>(index.column())].Value;
@@ -58,6 +145,7 @@ QVariant TErrorTableModel::data(const QModelIndex& index, int role) const {
 QVariant TErrorTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (role != Qt::DisplayRole) return {};
     if (orientation == Qt::Horizontal) {
+        if (section == StatusColumn() && section < columnCount()) return QString("Stav");
         if (section >= 0 && section < columnCount())
             return QString::fromStdString(FFields[static_cast<size_t>(section)]);
         return {};

@@ -1,9 +1,14 @@
 #pragma once
 // The error browser's grid as a view of the error table: the visible rows
-// (passing the filter, not deleted) with their record numbers in the file.
+// (passing the filter, not deleted) with their record numbers in the file, and a last
+// column "Stav" with each finding's status from the map's run history ("nová", "trvá od
+// DÁTUM"). The status filter keeps the new or the persisting findings; its "výnimky"
+// shows the map's exceptions in place of the findings.
 #include "dbase/TableDBF.h"
+#include "review/RunReview.h"
 
 #include <QAbstractTableModel>
+#include <unordered_map>
 #include <vector>
 
 namespace vexa {
@@ -17,6 +22,25 @@ public:
     void Reload();
     // Empties the view (the table was closed).
     void Clear();
+
+    // The statuses of the findings by finding key (review::LatestStatuses).
+    void SetStatuses(std::unordered_map<std::string, review::TFindingStatus> statuses);
+    // One exception as a row: its finding's columns and its state ("platí", "neplatí: prvok
+    // sa zmenil", "prvok už neexistuje") with the reason.
+    struct TExceptionRow {
+        review::TReviewException Exception;
+        std::string State;
+    };
+    void SetExceptions(std::vector<TExceptionRow> exceptions);
+    // Status filter: 0 all, 1 new, 2 persisting, 3 the exceptions instead of the findings.
+    enum TStatusFilter { AllStatuses = 0, NewOnly = 1, PersistingOnly = 2, ExceptionsOnly = 3 };
+    void SetStatusFilter(int filter);
+    int StatusFilter() const { return FStatusFilter; }
+    // The exception of a visible row in the exceptions view; nullptr otherwise.
+    const review::TReviewException* ExceptionOf(int row) const;
+    // The status column's text of a visible row.
+    std::string StatusText(int row) const;
+    int StatusColumn() const { return static_cast<int>(FFields.size()); }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -37,10 +61,15 @@ private:
     struct TRow {
         int RecNo = 0;
         TFldValList Values;
+        std::string Status;
+        int Exception = -1;  // index into FExceptions in the exceptions view
     };
     TTableDBF& FTable;
     std::vector<std::string> FFields;
     std::vector<TRow> FRows;
+    std::unordered_map<std::string, review::TFindingStatus> FStatuses;
+    std::vector<TExceptionRow> FExceptions;
+    int FStatusFilter = AllStatuses;
 };
 
 }  // namespace vexa

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QColorDialog>
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QLibraryInfo>
 #include <QMessageBox>
 #include <QTranslator>
@@ -95,6 +96,14 @@ std::optional<std::string> TQtDialogs::SaveFile(const std::string& fileName, con
     dialog.selectFile(QString::fromStdString(fileName));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> TQtDialogs::AskText(const std::string& title, const std::string& question) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(title),
+                                               MessageText(question), QLineEdit::Normal, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return text.toStdString();
 }
 
 std::optional<QColor> TQtDialogs::ChooseColour(const QColor& initial) {
