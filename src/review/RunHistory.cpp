@@ -6,6 +6,8 @@
 #include "review/Exceptions.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -50,25 +52,7 @@ std::string Unescape(const std::string& s) {
     return out;
 }
 
-std::vector<std::string> Split(const std::string& line) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t tab = line.find('\t', start);
-        fields.push_back(Unescape(line.substr(start, tab == std::string::npos ? std::string::npos : tab - start)));
-        if (tab == std::string::npos) return fields;
-        start = tab + 1;
-    }
-}
-
 std::string Opt(const std::optional<std::int32_t>& v) { return v ? std::to_string(*v) : std::string(); }
-
-std::optional<std::int32_t> ParseOpt(const std::string& s, bool& ok) {
-    if (s.empty()) return std::nullopt;
-    std::optional<long long> v = TextToInt(s);
-    if (!v) ok = false;
-    return v ? std::optional<std::int32_t>(static_cast<std::int32_t>(*v)) : std::nullopt;
-}
 
 void PutFinding(std::string& out, char tag, const TRunFinding& f) {
     out += tag;
@@ -126,29 +110,62 @@ TRunRecord ReadRun(const fs::path& file, bool withFindings) {
     const std::string damaged = "Záznam kontroly sa nedá prečítať\r(" + file.string() + ")";
     std::ifstream in(file, std::ios::binary);
     if (!in) throw Exception(damaged);
-    std::string line;
-    if (!std::getline(in, line) || line != kMagic) throw Exception(damaged);
+    // Read whole and split in place: a run of a large map has many thousand lines.
+    std::string text;
+    if (withFindings) {
+        std::ostringstream all;
+        all << in.rdbuf();
+        text = all.str();
+    } else {
+        // The metadata comes before the findings: read up to the first finding.
+        for (std::string line; std::getline(in, line);) {
+            if (line.size() > 1 && (line[0] == 'F' || line[0] == 'X' || line[0] == 'E') && line[1] == '\t') break;
+            text += line;
+            text += '\n';
+        }
+    }
     TRunRecord run;
     run.File = file.string();
-    bool ok = true, sawEnd = false;
-    auto integer = [&](const std::string& s) {
-        std::optional<long long> v = TextToInt(s);
-        if (!v) ok = false;
-        return v ? static_cast<int>(*v) : 0;
+    bool ok = true, sawEnd = false, first = true;
+    auto integer = [&](std::string_view s) {
+        long long v = 0;
+        const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
+        if (s.empty() || r.ec != std::errc() || r.ptr != s.data() + s.size()) ok = false;
+        return static_cast<int>(v);
     };
-    while (std::getline(in, line)) {
+    auto optional = [&](std::string_view s) -> std::optional<std::int32_t> {
+        if (s.empty()) return std::nullopt;
+        return integer(s);
+    };
+    auto field = [](std::string_view s) { return s.find('\\') == std::string_view::npos ? std::string(s) : Unescape(std::string(s)); };
+    std::vector<std::string_view> f;
+    for (std::size_t pos = 0; pos < text.size();) {
+        std::size_t end = text.find('\n', pos);
+        if (end == std::string::npos) end = text.size();
+        const std::string_view line(text.data() + pos, end - pos);
+        pos = end + 1;
+        if (first) {
+            if (line != kMagic) throw Exception(damaged);
+            first = false;
+            continue;
+        }
         if (line.empty()) continue;
-        std::vector<std::string> f = Split(line);
-        const std::string& key = f[0];
+        f.clear();
+        for (std::size_t start = 0;;) {
+            const std::size_t tab = line.find('\t', start);
+            f.push_back(line.substr(start, tab == std::string_view::npos ? std::string_view::npos : tab - start));
+            if (tab == std::string_view::npos) break;
+            start = tab + 1;
+        }
+        const std::string_view key = f[0];
         if (key == "F" || key == "X" || key == "E") {
-            if (!withFindings) break;
             if (f.size() != 9) throw Exception(damaged);
             TRunFinding r;
-            r.Block = f[1], r.Group = f[2];
-            r.Number = ParseOpt(f[3], ok);
+            r.Block = field(f[1]), r.Group = field(f[2]);
+            r.Number = optional(f[3]);
             r.Code = integer(f[4]);
-            r.Kind = ParseOpt(f[5], ok);
-            r.Status = f[6], r.Since = f[7], r.Text = f[8];
+            r.Kind = optional(f[5]);
+            r.Status = field(f[6]), r.Since = field(f[7]), r.Text = field(f[8]);
             (key == "F" ? run.Found : key == "X" ? run.Gone : run.Left).push_back(std::move(r));
             continue;
         }
@@ -156,15 +173,20 @@ TRunRecord ReadRun(const fs::path& file, bool withFindings) {
             sawEnd = true;
             continue;
         }
-        const std::string value = f.size() > 1 ? f[1] : std::string();
+        const std::string value = f.size() > 1 ? field(f[1]) : std::string();
+        auto list = [&] {
+            std::vector<std::string> items;
+            for (std::size_t i = 1; i < f.size(); ++i) items.push_back(field(f[i]));
+            return items;
+        };
         if (key == "id") run.Id = value;
         else if (key == "date") run.Date = value;
         else if (key == "version") run.Version = value;
         else if (key == "standard") run.Standard = value;
         else if (key == "description") run.Description = value;
         else if (key == "options") run.Options = value;
-        else if (key == "checked") run.Checked.assign(f.begin() + 1, f.end());
-        else if (key == "skipped") run.Skipped.assign(f.begin() + 1, f.end());
+        else if (key == "checked") run.Checked = list();
+        else if (key == "skipped") run.Skipped = list();
         else if (key == "complete") run.Complete = value == "1";
         else if (key == "merge") run.Merge = value == "1";
         else if (key == "duration") run.Duration = TextToFloat(value).value_or(0);
@@ -176,7 +198,7 @@ TRunRecord ReadRun(const fs::path& file, bool withFindings) {
         // other keys are those of a later version: passed over
     }
     // A file cut short (a full disk) lacks its last line.
-    if (!ok || run.Id.empty() || (withFindings && !sawEnd)) throw Exception(damaged);
+    if (first || !ok || run.Id.empty() || (withFindings && !sawEnd)) throw Exception(damaged);
     return run;
 }
 
