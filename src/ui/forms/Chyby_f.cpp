@@ -315,7 +315,7 @@ void TChybyForm::showEvent(QShowEvent* e) {
         ComboBox2->setEnabled(false);
         Label3->setEnabled(false);
         ComboBox3->setCurrentIndex(0);
-        FModel->SetStatusFilter(TErrorTableModel::AllStatuses);
+        FModel->ResetStatusFilter();
         SetFilter(std::nullopt);
         DBGrid->setColumnHidden(0, true);  // Id
         // The text column last, stretched; the others as wide as their contents.

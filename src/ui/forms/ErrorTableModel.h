@@ -35,6 +35,8 @@ public:
     // Status filter: 0 all, 1 new, 2 persisting, 3 the exceptions instead of the findings.
     enum TStatusFilter { AllStatuses = 0, NewOnly = 1, PersistingOnly = 2, ExceptionsOnly = 3 };
     void SetStatusFilter(int filter);
+    // The same without reading the rows again (the next Reload applies it).
+    void ResetStatusFilter(int filter = AllStatuses) { FStatusFilter = filter; }
     int StatusFilter() const { return FStatusFilter; }
     // The exception of a visible row in the exceptions view; nullptr otherwise.
     const review::TReviewException* ExceptionOf(int row) const;
