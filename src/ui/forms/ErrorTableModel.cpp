@@ -41,12 +41,15 @@ void TErrorTableModel::Reload() {
         auto column = [&](const char* name) { return ColumnOf(name); };
         const int id = column("Id"), blok = column("Blok"), prvok = column("Prvok"), druh = column("Druh"),
                   cislo = column("Cislo");
-        auto at = [](const TFldValList& values, int c) { return c >= 0 && c < static_cast<int>(values.size()) ? values[c].Value : TValue{}; };
+        static const TValue none;
+        auto at = [](const std::vector<TValue>& values, int c) -> const TValue& {
+            return c >= 0 && c < static_cast<int>(values.size()) ? values[static_cast<std::size_t>(c)] : none;
+        };
         FTable.First();
         while (!FTable.Eof()) {
             TRow row;
             row.RecNo = FTable.RecNo();
-            FTable.GetValues(row.Values);
+            FTable.GetRowValues(row.Values);
             const std::string key =
                 review::FindingKey(ValueText(at(row.Values, blok)), ValueText(at(row.Values, prvok)),
                                    Whole(at(row.Values, cislo)), Whole(at(row.Values, id)).value_or(0),
@@ -70,7 +73,7 @@ void TErrorTableModel::Reload() {
                 TRow row;
                 row.Exception = static_cast<int>(i);
                 for (const std::string& f : FFields) {
-                    TValue v;
+                    TValue& v = row.Values.emplace_back();
                     if (SameTextAscii(f, "Id")) v = static_cast<double>(e.Code);
                     else if (SameTextAscii(f, "Blok")) v = e.Block;
                     else if (SameTextAscii(f, "Vrstva") && e.Layer) v = *e.Layer;
@@ -78,7 +81,6 @@ void TErrorTableModel::Reload() {
                     else if (SameTextAscii(f, "Druh")) v = Num(e.Kind);
                     else if (SameTextAscii(f, "Cislo")) v = Num(e.Number);
                     else if (SameTextAscii(f, "Chyba")) v = e.Text;
-                    row.Values.push_back({f, v});
                 }
                 row.Status = "výnimka, " + FExceptions[i].State + ": " + e.Reason;
                 FRows.push_back(std::move(row));
@@ -134,7 +136,7 @@ QVariant TErrorTableModel::data(const QModelIndex& index, int role) const {
     }
     const auto& values = FRows[static_cast<size_t>(index.row())].Values;
     if (static_cast<size_t>(index.column()) >= values.size()) return {};
-    const TValue& v = values[static_cast<size_t>(index.column())].Value;
+    const TValue& v = values[static_cast<size_t>(index.column())];
     // The tooltip shows a text whole where the column cuts it.
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) return QString::fromStdString(ValueText(v));
     if (role == Qt::TextAlignmentRole && std::holds_alternative<double>(v))
@@ -166,15 +168,18 @@ int TErrorTableModel::RecNoOf(int row) const {
 
 const TFldValList* TErrorTableModel::ValuesOf(int row) const {
     if (row < 0 || row >= rowCount()) return nullptr;
-    return &FRows[static_cast<size_t>(row)].Values;
+    const std::vector<TValue>& values = FRows[static_cast<size_t>(row)].Values;
+    FNamed.clear();
+    for (std::size_t i = 0; i < values.size() && i < FFields.size(); ++i) FNamed.push_back({FFields[i], values[i]});
+    return &FNamed;
 }
 
 TValue TErrorTableModel::FieldOf(int row, const std::string& name) const {
-    const TFldValList* values = ValuesOf(row);
-    if (!values) return {};
-    for (const auto& v : *values)
-        if (SameTextAscii(v.Name, name)) return v.Value;
-    return {};
+    if (row < 0 || row >= rowCount()) return {};
+    const int c = ColumnOf(name);
+    const std::vector<TValue>& values = FRows[static_cast<size_t>(row)].Values;
+    if (c < 0 || c >= static_cast<int>(values.size())) return {};
+    return values[static_cast<std::size_t>(c)];
 }
 
 bool TErrorTableModel::PositionTable(int row) {

@@ -53,6 +53,7 @@ public:
     // The column of a field, ignoring letter case; -1 when there is none.
     int ColumnOf(const std::string& name) const;
     int RecNoOf(int row) const;
+    // The row's fields with their names; valid until the next call.
     const TFldValList* ValuesOf(int row) const;
     // A field of a visible row (null when absent).
     TValue FieldOf(int row, const std::string& name) const;
@@ -62,7 +63,7 @@ public:
 private:
     struct TRow {
         int RecNo = 0;
-        TFldValList Values;
+        std::vector<TValue> Values;  // in the order of FFields
         std::string Status;
         int Exception = -1;  // index into FExceptions in the exceptions view
     };
@@ -72,6 +73,7 @@ private:
     std::unordered_map<std::string, review::TFindingStatus> FStatuses;
     std::vector<TExceptionRow> FExceptions;
     int FStatusFilter = AllStatuses;
+    mutable TFldValList FNamed;  // ValuesOf's answer
 };
 
 }  // namespace vexa
