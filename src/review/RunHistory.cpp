@@ -73,6 +73,15 @@ std::string Joined(const std::vector<std::string>& items) {
     return out;
 }
 
+// Whether a run file whose metadata reads ends with its last line (was written whole).
+bool EndsWhole(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary | std::ios::ate);
+    if (!in || in.tellg() < 4) return false;
+    in.seekg(-4, std::ios::end);
+    char tail[4];
+    return static_cast<bool>(in.read(tail, 4)) && std::string_view(tail, 4) == "end\n";
+}
+
 bool IsRunFile(const fs::path& p) { return p.extension() == kExtension && p.filename().string()[0] != '.'; }
 
 }  // namespace
@@ -267,18 +276,12 @@ void SaveRun(const std::string& mapDir, TRunRecord& run) {
         fs::remove(temp, ec);
         throw Exception("Záznam kontroly nebol uložený\r(" + target.string() + ")");
     }
-    // The oldest runs beyond the kept number go, each only when it reads whole: a file
-    // that does not is left for the user.
+    // The oldest runs beyond the kept number go, each only when its metadata reads and it
+    // ends with its last line: a file that does not is left for the user.
     std::vector<std::string> problems;
     std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
-    for (std::size_t i = 0; i + kRunsKept < runs.size(); ++i) {
-        try {
-            ReadRun(runs[i].File, true);
-        } catch (const Exception&) {
-            continue;
-        }
-        fs::remove(runs[i].File, ec);
-    }
+    for (std::size_t i = 0; i + kRunsKept < runs.size(); ++i)
+        if (EndsWhole(runs[i].File)) fs::remove(runs[i].File, ec);
 }
 
 }  // namespace vexa::review

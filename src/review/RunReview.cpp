@@ -68,6 +68,14 @@ void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
     FExceptedKeys.clear();
     FFanOut = &fanOut;
     FTargets = fanOut.ReplaceSinks({this});
+    // The previous run is read while the passes run.
+    FPreloadFile.clear();
+    for (auto it = FHistory.rbegin(); it != FHistory.rend(); ++it) {
+        if (it->Options != FOptions || FLoaded.count(it->File)) continue;
+        FPreloadFile = it->File;
+        FPreload = std::async(std::launch::async, [file = FPreloadFile] { return ReadRun(file); });
+        break;
+    }
 }
 
 void TRunReview::Release() {
@@ -93,7 +101,8 @@ const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
         auto loaded = FLoaded.find(it->File);
         if (loaded == FLoaded.end()) {
             try {
-                loaded = FLoaded.emplace(it->File, ReadRun(it->File)).first;
+                const bool preloaded = it->File == FPreloadFile && FPreload.valid();
+                loaded = FLoaded.emplace(it->File, preloaded ? FPreload.get() : ReadRun(it->File)).first;
             } catch (const Exception& e) {
                 FProblems.push_back(e.Message());
                 continue;

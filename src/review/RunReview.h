@@ -11,6 +11,7 @@
 #include "standard/Findings.h"
 
 #include <chrono>
+#include <future>
 #include <map>
 #include <memory>
 #include <set>
@@ -97,6 +98,10 @@ private:
     std::vector<TRunRecord> FHistory;                                // metadata, oldest first
     std::map<std::string, std::unique_ptr<Previous>> FPrevious;      // by block
     std::map<std::string, TRunRecord> FLoaded;                       // runs read whole, by file
+    // The newest run with the run's options, read meanwhile by another thread (the run's
+    // previous run for most blocks): its file and the reading.
+    std::string FPreloadFile;
+    std::future<TRunRecord> FPreload;
     std::string FOptions;
     TFindingFanOut* FFanOut = nullptr;
     std::vector<IFindingSink*> FTargets;
