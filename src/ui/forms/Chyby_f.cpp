@@ -386,6 +386,7 @@ void TChybyForm::EnableRecordControls() {
 void TChybyForm::ComboBox3Change() {
     Guarded([&] {
         FModel->SetStatusFilter(ComboBox3->currentIndex());
+        DBGrid->resizeColumnToContents(FModel->StatusColumn());  // the exceptions' reasons are longer
         SetCurrentRow(0);
         EnableRecordControls();
     });
