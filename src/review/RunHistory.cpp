@@ -13,6 +13,7 @@
 #include <ctime>
 #include <fstream>
 #include <sstream>
+#include <thread>
 
 namespace vexa::review {
 
@@ -236,8 +237,11 @@ void SaveRun(const std::string& mapDir, TRunRecord& run) {
     if (run.Date.empty()) run.Date = NowText();
     if (run.Id.empty()) {
         run.Id = NewRunId();
-        // Two runs in one millisecond: the later one gets a suffix that sorts after.
-        for (int n = 1; fs::exists(dir / (run.Id + kExtension), ec); ++n) run.Id = NewRunId() + Format("-%d", n);
+        // Two runs in one millisecond: the later one takes the next, so that ids sort by time.
+        while (fs::exists(dir / (run.Id + kExtension), ec)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            run.Id = NewRunId();
+        }
     }
     const fs::path target = dir / (run.Id + kExtension);
     run.File = target.string();
