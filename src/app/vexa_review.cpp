@@ -94,10 +94,7 @@ bool Same(const TRunFinding& f, const FindingId& id) {
     return SameTextAscii(f.Block, id.Block) && f.Group == id.Group && f.Number == id.Number && f.Code == id.Code;
 }
 
-std::string Where(const FindingId& id) {
-    return id.Block + " " + id.Group + ":" + (id.Number ? std::to_string(*id.Number) : "-") + " kód " +
-           std::to_string(id.Code);
-}
+std::string Where(const FindingId& id) { return FindingText(id.Block, id.Group, id.Number, id.Code); }
 
 std::vector<TRunRecord> Runs(const std::string& mapDir, bool withFindings) {
     std::vector<std::string> problems;
@@ -136,20 +133,9 @@ int Except(const std::string& mapDir, const std::vector<std::string>& a) {
         if (!found) throw Exception("Chyba " + Where(id) + " nie je medzi chybami poslednej kontroly bloku (" + last.Id + ")");
     }
     if (!found) throw Exception("Blok " + id.Block + " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
-    TReviewException e;
-    e.Block = found->Block;
-    if (found->Kind) e.Layer = found->Block.substr(0, 2);
-    e.Group = found->Group;
-    e.Kind = found->Kind;
-    e.Number = found->Number;
-    e.Code = found->Code;
-    e.Text = found->Text;
-    std::optional<std::string> fp = ElementFingerprint(mapDir + found->Block, found->Group, found->Number);
-    if (!fp) throw Exception("Prvok chyby " + Where(id) + " už neexistuje");
-    e.Fingerprint = *fp;
-    e.Reason = reason;
-    e.User = LoginName();
-    e.Date = Today();
+    const TReviewException e =
+        MakeException(mapDir, found->Block, found->Kind ? std::optional<std::string>(found->Block.substr(0, 2)) : std::nullopt,
+                      found->Group, found->Kind, found->Number, found->Code, found->Text, reason);
     AddException(mapDir, e);
     std::fprintf(stderr, "Výnimka uložená: %s (%s)\n", Where(id).c_str(), ExceptionsPath(mapDir).c_str());
     return 0;

@@ -5,6 +5,7 @@
 #include "common/FileNames.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
+#include "review/Fingerprint.h"
 #include "review/RunHistory.h"
 
 #include <fcntl.h>
@@ -178,6 +179,32 @@ bool RemoveException(const std::string& mapDir, const std::string& key) {
     if (rows.size() == before) return false;
     Write(mapDir, rows);
     return true;
+}
+
+std::string FindingText(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
+                        std::int32_t code) {
+    return block + " " + group + ":" + (number ? std::to_string(*number) : "-") + " kód " + std::to_string(code);
+}
+
+TReviewException MakeException(const std::string& mapDir, const std::string& block, std::optional<std::string> layer,
+                               const std::string& group, std::optional<std::int32_t> kind,
+                               std::optional<std::int32_t> number, std::int32_t code, const std::string& text,
+                               const std::string& reason) {
+    const std::optional<std::string> fp = ElementFingerprint(mapDir + block, group, number);
+    if (!fp) throw Exception("Prvok chyby " + FindingText(block, group, number, code) + " už neexistuje");
+    TReviewException e;
+    e.Block = block;
+    e.Layer = std::move(layer);
+    e.Group = group;
+    e.Kind = kind;
+    e.Number = number;
+    e.Code = code;
+    e.Text = text;
+    e.Fingerprint = *fp;
+    e.Reason = reason;
+    e.User = LoginName();
+    e.Date = Today();
+    return e;
 }
 
 std::string LoginName() {

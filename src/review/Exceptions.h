@@ -57,6 +57,17 @@ void AddException(const std::string& mapDir, const TReviewException& exception);
 // Removes the exception of the finding key; false when there is none.
 bool RemoveException(const std::string& mapDir, const std::string& key);
 
+// "<block> <group>:<number> kód <code>" ("-" for no number): a finding in messages.
+std::string FindingText(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
+                        std::int32_t code);
+
+// An exception of the finding as the element of mapDir is now: its fingerprint, the user's
+// login name and today's date. Raises vexa::Exception when the element no longer exists.
+TReviewException MakeException(const std::string& mapDir, const std::string& block, std::optional<std::string> layer,
+                               const std::string& group, std::optional<std::int32_t> kind,
+                               std::optional<std::int32_t> number, std::int32_t code, const std::string& text,
+                               const std::string& reason);
+
 // The login name of the user of this process.
 std::string LoginName();
 // Today's local date.

@@ -18,12 +18,6 @@ namespace {
 
 std::string Key(const TErrorRecord& r) { return FindingKey(r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh); }
 
-std::string Where(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
-                  std::int32_t code) {
-    return Format("%s %s:%s kód %d", block.c_str(), group.c_str(), number ? std::to_string(*number).c_str() : "-",
-                  static_cast<int>(code));
-}
-
 }  // namespace
 
 struct TRunReview::Previous {
@@ -149,7 +143,7 @@ void TRunReview::Add(const TFinding& finding) {
                 FRun.Left.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, "excepted", FRun.Date, r.Chyba});
                 return;
             }
-            FNotes.push_back("Výnimka už neplatí, prvok sa zmenil: " + Where(r.Blok, r.Prvok, r.Cislo, r.Id) +
+            FNotes.push_back("Výnimka už neplatí, prvok sa zmenil: " + FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) +
                              " (dôvod: " + e->second.Reason + ")");
         }
     }
@@ -191,7 +185,7 @@ std::string TRunReview::Finish(const std::vector<std::string>& checked, const st
         if (found.count(key) || FExceptedKeys.count(key)) continue;
         if (std::find(checked.begin(), checked.end(), e.Block) == checked.end()) continue;
         if (!Fingerprint(e.Block, e.Group, e.Number))
-            FNotes.push_back("Výnimka sa týka prvku, ktorý už neexistuje: " + Where(e.Block, e.Group, e.Number, e.Code) +
+            FNotes.push_back("Výnimka sa týka prvku, ktorý už neexistuje: " + FindingText(e.Block, e.Group, e.Number, e.Code) +
                              " (dôvod: " + e.Reason + ")");
     }
     FBlk.reset();

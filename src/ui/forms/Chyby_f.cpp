@@ -400,9 +400,9 @@ void TChybyForm::VynimkaBitBtnClick() {
     const std::string dir = TableMapDir();
     Guarded([&] {
         if (const review::TReviewException* e = FModel->ExceptionOf(row)) {
-            if (FEnv.Messages->Show(TMsgType::Question, "Zrušiť výnimku?\r(" + e->Block + " " + e->Group + ":" +
-                                                            (e->Number ? std::to_string(*e->Number) : "-") + ", " +
-                                                            e->Text + ")") != TMsgResult::Yes)
+            if (FEnv.Messages->Show(TMsgType::Question, "Zrušiť výnimku?\r(" +
+                                                            review::FindingText(e->Block, e->Group, e->Number, e->Code) +
+                                                            ", " + e->Text + ")") != TMsgResult::Yes)
                 return;
             review::RemoveException(dir, e->Key());
             LoadReview();
@@ -414,29 +414,15 @@ void TChybyForm::VynimkaBitBtnClick() {
         const TFldValList* values = FModel->ValuesOf(row);
         if (!values) return;
         const TErrorRecord r = gisexport::ErrorRecordOf(*values);
-        const auto reason = FEnv.Dialogs->AskText("Nie je chyba", "Prečo to nie je chyba?\r(" + r.Blok + " " + r.Prvok +
-                                                                       ":" + (r.Cislo ? std::to_string(*r.Cislo) : "-") +
-                                                                       ", " + r.Chyba + ")");
+        const auto reason = FEnv.Dialogs->AskText(
+            "Nie je chyba", "Prečo to nie je chyba?\r(" + review::FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) + ", " + r.Chyba + ")");
         if (!reason) return;
         if (Trim(*reason).empty()) {
             FEnv.Messages->Show(TMsgType::Warning, "Výnimka potrebuje dôvod.");
             return;
         }
-        review::TReviewException e;
-        e.Block = r.Blok;
-        e.Layer = r.Vrstva;
-        e.Group = r.Prvok;
-        e.Kind = r.Druh;
-        e.Number = r.Cislo;
-        e.Code = r.Id;
-        e.Text = r.Chyba;
-        const auto fp = review::ElementFingerprint(dir + r.Blok, r.Prvok, r.Cislo);
-        if (!fp) throw Exception("Prvok chyby už neexistuje\r(" + r.Blok + ")");
-        e.Fingerprint = *fp;
-        e.Reason = Trim(*reason);
-        e.User = review::LoginName();
-        e.Date = review::Today();
-        review::AddException(dir, e);
+        review::AddException(dir, review::MakeException(dir, r.Blok, r.Vrstva, r.Prvok, r.Druh, r.Cislo, r.Id, r.Chyba,
+                                                       Trim(*reason)));
         // Left out from now on: the row leaves the table as a deleted finding does.
         if (!FModel->PositionTable(row)) return;
         FTable.DeleteCurrent();
