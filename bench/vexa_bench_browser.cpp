@@ -62,10 +62,11 @@ void WriteMap(const std::string& mapDir, int count) {
             r.Id = point ? -31 : i % 3 == 1 ? -12 : -15;
             r.Blok = Format("LE_%05d.blk", 1 + i % 100);
             r.Vrstva = "LE";
-            r.Prvok = point ? "B" : "L";
+            r.Prvok = std::string(1, point ? 'B' : 'L');
             r.Druh = 1 + i % 7;
             r.Cislo = 1 + i / 100;
-            r.Chyba = point ? "neprípustný druh vo vrstve" : i % 3 == 1 ? "krivka" : "podlimitná dĺžka";
+            static const std::string texts[3] = {"neprípustný druh vo vrstve", "krivka", "podlimitná dĺžka"};
+            r.Chyba = texts[i % 3];
             errors.Append(r);
             run.Found.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, i % 2 ? "new" : "persisting",
                                  "2026-12-01 08:00:00", r.Chyba});
