@@ -645,16 +645,8 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         // The last batch of findings reaches the table here, where an error still ends the run.
         standard.ErrorTable().Flush();
     }
-    std::vector<std::string> reviewLines;
-    if (review) {
-        // Findings left out by an exception were counted by their passes.
-        result.Total -= review->Counts().Excepted;
-        const std::string unsaved = review->Finish(result.Checked, result.Skipped, !result.Stopped && result.BlocksSkipped == 0);
-        for (const std::string& note : review->TakeNotes()) view.Note(note);
-        if (!unsaved.empty()) view.Warning(unsaved);
-        const review::TReviewCounts& c = review->Counts();
-        if (c.New + c.Persisting + c.Fixed + c.Excepted > 0) reviewLines.push_back(review::CountsMessage(c));
-    }
+    // Findings left out by an exception were counted by their passes.
+    if (review) result.Total -= review->Counts().Excepted;
     const bool merge = review && review->Settings().Merge;
     std::string mapDir = view.MapDir();
     fs::path target = ResolveIgnoreCase(fs::path(mapDir.empty() ? std::string(".") : mapDir), kMapErrorTableName);
@@ -672,6 +664,15 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         standard.ResetErrorTable();
         if (!copied) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
         result.ErrorTable = target.string();
+    }
+    // The run is recorded once its findings are in place.
+    std::vector<std::string> reviewLines;
+    if (review) {
+        const std::string unsaved = review->Finish(result.Checked, result.Skipped, !result.Stopped && result.BlocksSkipped == 0);
+        for (const std::string& note : review->TakeNotes()) view.Note(note);
+        if (!unsaved.empty()) view.Warning(unsaved);
+        const review::TReviewCounts& c = review->Counts();
+        if (c.New + c.Persisting + c.Fixed + c.Excepted > 0) reviewLines.push_back(review::CountsMessage(c));
     }
     // The end's summary: a stop or the blocks skipped (naming those left out), the count of
     // findings with their table; "Bez chýb." only when every selected check ran on every
