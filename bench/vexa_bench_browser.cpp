@@ -99,7 +99,7 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         std::vector<std::string> problems;
-        const std::size_t n = review::LatestStatuses(mapDir, problems).size();
+        const std::size_t n = review::LatestStatuses(mapDir, problems).Size();
         std::printf("statuses of %zu findings read from the history in %.3f s\n", n, t.nsecsElapsed() / 1e9);
     }
     QuietMessages messages;

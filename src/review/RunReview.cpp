@@ -6,6 +6,7 @@
 #include "review/Fingerprint.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <chrono>
 #include <ctime>
 #include <filesystem>
@@ -211,9 +212,64 @@ std::string TRunReview::Finish(const std::vector<std::string>& checked, const st
     return "";
 }
 
-std::unordered_map<std::string, TFindingStatus> LatestStatuses(const std::string& mapDir,
-                                                               std::vector<std::string>& problems) {
-    std::unordered_map<std::string, TFindingStatus> statuses;
+namespace {
+
+// "2026-12-09 15:03:22" as "9.12.2026 15:03".
+std::string ShortDate(const std::string& date) {
+    if (date.size() < 16) return date;
+    const int day = std::atoi(date.substr(8, 2).c_str()), month = std::atoi(date.substr(5, 2).c_str());
+    return std::to_string(day) + "." + std::to_string(month) + "." + date.substr(0, 4) + " " + date.substr(11, 5);
+}
+
+}  // namespace
+
+std::size_t TStatusIndex::IdHash::operator()(const Id& id) const {
+    std::uint64_t h = static_cast<std::uint32_t>(id.Number);
+    h = h * 1000003u ^ static_cast<std::uint32_t>(id.Code);
+    h = h * 1000003u ^ static_cast<std::uint32_t>(id.Kind);
+    h = h * 1000003u ^ static_cast<unsigned char>(id.Group) ^ (id.HasNumber ? 256u : 0u) ^ (id.HasKind ? 512u : 0u);
+    return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+TStatusIndex::Id TStatusIndex::MakeId(const std::string& group, std::optional<std::int32_t> number, std::int32_t code,
+                                      std::optional<std::int32_t> kind) {
+    Id id;
+    id.Group = group.size() == 1 ? group[0] : '?';
+    id.HasNumber = number.has_value();
+    id.Number = number.value_or(0);
+    id.Code = code;
+    id.HasKind = kind.has_value();
+    id.Kind = kind.value_or(0);
+    return id;
+}
+
+void TStatusIndex::Add(const TRunFinding& f) {
+    const bool isNew = f.Status == "new";
+    auto text = FTexts.find(isNew ? std::string() : f.Since);
+    if (text == FTexts.end())
+        text = FTexts.emplace(isNew ? std::string() : f.Since, isNew ? std::string("nová") : "trvá od " + ShortDate(f.Since))
+                   .first;
+    TEntry entry{{isNew ? "new" : "persisting", f.Since}, &text->second};
+    if (FByBlock[f.Block].insert_or_assign(MakeId(f.Group, f.Number, f.Code, f.Kind), std::move(entry)).second) ++FSize;
+    FLastName = nullptr;
+    FLast = nullptr;
+}
+
+const TStatusIndex::TEntry* TStatusIndex::Find(const std::string& block, const std::string& group,
+                                               std::optional<std::int32_t> number, std::int32_t code,
+                                               std::optional<std::int32_t> kind) const {
+    if (!FLastName || *FLastName != block) {
+        auto b = FByBlock.find(block);
+        if (b == FByBlock.end()) return nullptr;
+        FLastName = &b->first;
+        FLast = &b->second;
+    }
+    auto e = FLast->find(MakeId(group, number, code, kind));
+    return e == FLast->end() ? nullptr : &e->second;
+}
+
+TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>& problems) {
+    TStatusIndex statuses;
     std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
     std::set<std::string> done;  // blocks whose newest run was read
     for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
@@ -228,7 +284,7 @@ std::unordered_map<std::string, TFindingStatus> LatestStatuses(const std::string
             continue;
         }
         for (const TRunFinding& f : run.Found)
-            if (!done.count(f.Block)) statuses[f.Key()] = {f.Status == "new" ? "new" : "persisting", f.Since};
+            if (!done.count(f.Block)) statuses.Add(f);
         for (const std::string& b : it->Checked) done.insert(b);
     }
     return statuses;

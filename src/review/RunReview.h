@@ -114,10 +114,45 @@ private:
     std::unique_ptr<TBlk> FBlk;
 };
 
+// The statuses of findings, looked up by their columns without forming a text per finding
+// (the error browser looks up every row at every filter): by block, then by group, number,
+// code and kind. Each status comes with its text for the browser ("nová", "trvá od D.M.RRRR
+// HH:MM").
+class TStatusIndex {
+public:
+    void Add(const TRunFinding& finding);
+    struct TEntry {
+        TFindingStatus Status;
+        const std::string* Text = nullptr;  // owned by the index
+    };
+    const TEntry* Find(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
+                       std::int32_t code, std::optional<std::int32_t> kind) const;
+    std::size_t Size() const { return FSize; }
+    bool HasBlock(const std::string& block) const { return FByBlock.count(block) != 0; }
+
+private:
+    struct Id {
+        char Group = 0;
+        bool HasNumber = false, HasKind = false;
+        std::int32_t Number = 0, Code = 0, Kind = 0;
+        bool operator==(const Id&) const = default;
+    };
+    struct IdHash {
+        std::size_t operator()(const Id& id) const;
+    };
+    using Block = std::unordered_map<Id, TEntry, IdHash>;
+    static Id MakeId(const std::string& group, std::optional<std::int32_t> number, std::int32_t code,
+                     std::optional<std::int32_t> kind);
+    std::unordered_map<std::string, Block> FByBlock;
+    std::map<std::string, std::string> FTexts;  // by since date; "" for new
+    std::size_t FSize = 0;
+    mutable const std::string* FLastName = nullptr;  // the block found last: rows come block by block
+    mutable const Block* FLast = nullptr;
+};
+
 // The status of each finding of a table by the newest run of its block (for the error
-// browser): by finding key. Runs that cannot be read are named in problems.
-std::unordered_map<std::string, TFindingStatus> LatestStatuses(const std::string& mapDir,
-                                                               std::vector<std::string>& problems);
+// browser). Runs that cannot be read are named in problems.
+TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>& problems);
 
 // Compares two runs: b's findings that a has are persisting, those a lacks are new, and
 // a's findings of the blocks b checked that b lacks (and did not leave out by an

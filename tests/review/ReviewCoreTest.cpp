@@ -193,6 +193,33 @@ TEST_F(ReviewCore, CompareTellsNewPersistingAndFixedButNotExcepted) {
     EXPECT_EQ(c[2].Code, -15) << "the excepted finding and the unchecked block's are not fixed";
 }
 
+TEST_F(ReviewCore, TheBrowsersStatusesComeFromTheNewestRunOfEachBlock) {
+    TRunRecord older = RunWith({{"LE_1.blk", "L", 1, -15, 3, "new", "2026-12-01 08:00:00", "a"},
+                                {"LE_2.blk", "B", 2, -31, 6, "new", "2026-12-01 08:00:00", "b"}},
+                               {"LE_1.blk", "LE_2.blk"});
+    older.Date = "2026-12-01 08:00:00";
+    SaveRun(MapDir(), older);
+    TRunRecord newer = RunWith({{"LE_1.blk", "L", 1, -15, 3, "persisting", "2026-12-01 08:00:00", "a"},
+                                {"LE_1.blk", "L", 7, -12, 3, "new", "2026-12-02 09:30:00", "c"}},
+                               {"LE_1.blk"});
+    SaveRun(MapDir(), newer);
+    std::vector<std::string> problems;
+    const TStatusIndex index = LatestStatuses(MapDir(), problems);
+    EXPECT_TRUE(problems.empty());
+    EXPECT_EQ(index.Size(), 3u);
+    const TStatusIndex::TEntry* kept = index.Find("LE_1.blk", "L", 1, -15, 3);
+    ASSERT_TRUE(kept);
+    EXPECT_EQ(*kept->Text, "trvá od 1.12.2026 08:00");
+    EXPECT_EQ(kept->Status.Status, "persisting");
+    ASSERT_TRUE(index.Find("LE_1.blk", "L", 7, -12, 3));
+    EXPECT_EQ(*index.Find("LE_1.blk", "L", 7, -12, 3)->Text, "nová");
+    ASSERT_TRUE(index.Find("LE_2.blk", "B", 2, -31, 6)) << "a block the newer run did not check";
+    EXPECT_FALSE(index.Find("LE_1.blk", "L", 1, -15, 4)) << "another kind";
+    EXPECT_FALSE(index.Find("LE_1.blk", "L", std::nullopt, -15, 3)) << "no number";
+    EXPECT_FALSE(index.Find("LE_3.blk", "L", 1, -15, 3));
+    EXPECT_TRUE(index.Find("LE_1.blk", "L", 1, -15, 3)) << "found again after another block";
+}
+
 // A sink that keeps what reaches it.
 class Kept : public IFindingSink {
 public:

@@ -16,13 +16,6 @@ std::optional<std::int32_t> Whole(const TValue& v) {
     return std::nullopt;
 }
 
-// "2026-12-09 15:03:22" as "9.12.2026 15:03".
-std::string ShortDate(const std::string& date) {
-    if (date.size() < 16) return date;
-    const int day = std::atoi(date.substr(8, 2).c_str()), month = std::atoi(date.substr(5, 2).c_str());
-    return std::to_string(day) + "." + std::to_string(month) + "." + date.substr(0, 4) + " " + date.substr(11, 5);
-}
-
 TValue Num(const std::optional<std::int32_t>& v) {
     if (!v) return std::monostate{};
     return static_cast<double>(*v);
@@ -50,15 +43,19 @@ void TErrorTableModel::Reload() {
             TRow row;
             row.RecNo = FTable.RecNo();
             FTable.GetRowValues(row.Values);
-            const std::string key =
-                review::FindingKey(ValueText(at(row.Values, blok)), ValueText(at(row.Values, prvok)),
-                                   Whole(at(row.Values, cislo)), Whole(at(row.Values, id)).value_or(0),
-                                   Whole(at(row.Values, druh)));
-            auto status = FStatuses.find(key);
+            static const std::string noText;
+            auto text = [&](int c) -> const std::string& {
+                const std::string* t = std::get_if<std::string>(&at(row.Values, c));
+                return t ? *t : noText;
+            };
+            const review::TStatusIndex::TEntry* status =
+                FStatuses.Size() == 0 ? nullptr
+                                      : FStatuses.Find(text(blok), text(prvok), Whole(at(row.Values, cislo)),
+                                                       Whole(at(row.Values, id)).value_or(0), Whole(at(row.Values, druh)));
             bool shown = FStatusFilter == AllStatuses;
-            if (status != FStatuses.end()) {
-                const bool isNew = status->second.Status == "new";
-                row.Status = isNew ? "nová" : "trvá od " + ShortDate(status->second.Since);
+            if (status) {
+                const bool isNew = status->Status.Status == "new";
+                row.Status = status->Text;
                 shown = shown || (isNew ? FStatusFilter == NewOnly : FStatusFilter == PersistingOnly);
             }
             if (shown) FRows.push_back(std::move(row));
@@ -82,7 +79,7 @@ void TErrorTableModel::Reload() {
                     else if (SameTextAscii(f, "Cislo")) v = Num(e.Number);
                     else if (SameTextAscii(f, "Chyba")) v = e.Text;
                 }
-                row.Status = "výnimka, " + FExceptions[i].State + ": " + e.Reason;
+                row.Status = &FExceptionTexts[i];
                 FRows.push_back(std::move(row));
             }
         }
@@ -90,11 +87,22 @@ void TErrorTableModel::Reload() {
     endResetModel();
 }
 
-void TErrorTableModel::SetStatuses(std::unordered_map<std::string, review::TFindingStatus> statuses) {
+void TErrorTableModel::SetStatuses(review::TStatusIndex statuses) {
+    beginResetModel();
+    FRows.clear();  // they point to the texts of the statuses
     FStatuses = std::move(statuses);
+    endResetModel();
 }
 
-void TErrorTableModel::SetExceptions(std::vector<TExceptionRow> exceptions) { FExceptions = std::move(exceptions); }
+void TErrorTableModel::SetExceptions(std::vector<TExceptionRow> exceptions) {
+    beginResetModel();
+    FRows.clear();
+    FExceptions = std::move(exceptions);
+    FExceptionTexts.clear();
+    for (const TExceptionRow& e : FExceptions)
+        FExceptionTexts.push_back("výnimka, " + e.State + ": " + e.Exception.Reason);
+    endResetModel();
+}
 
 void TErrorTableModel::SetStatusFilter(int filter) {
     FStatusFilter = filter;
@@ -109,7 +117,8 @@ const review::TReviewException* TErrorTableModel::ExceptionOf(int row) const {
 
 std::string TErrorTableModel::StatusText(int row) const {
     if (row < 0 || row >= rowCount()) return {};
-    return FRows[static_cast<size_t>(row)].Status;
+    const std::string* status = FRows[static_cast<size_t>(row)].Status;
+    return status ? *status : std::string();
 }
 
 void TErrorTableModel::Clear() {

@@ -23,8 +23,8 @@ public:
     // Empties the view (the table was closed).
     void Clear();
 
-    // The statuses of the findings by finding key (review::LatestStatuses).
-    void SetStatuses(std::unordered_map<std::string, review::TFindingStatus> statuses);
+    // The statuses of the findings (review::LatestStatuses).
+    void SetStatuses(review::TStatusIndex statuses);
     // One exception as a row: its finding's columns and its state ("platí", "neplatí: prvok
     // sa zmenil", "prvok už neexistuje") with the reason.
     struct TExceptionRow {
@@ -64,14 +64,15 @@ private:
     struct TRow {
         int RecNo = 0;
         std::vector<TValue> Values;  // in the order of FFields
-        std::string Status;
-        int Exception = -1;  // index into FExceptions in the exceptions view
+        const std::string* Status = nullptr;  // its status text (of FStatuses or FExceptionTexts)
+        int Exception = -1;                   // index into FExceptions in the exceptions view
     };
     TTableDBF& FTable;
     std::vector<std::string> FFields;
     std::vector<TRow> FRows;
-    std::unordered_map<std::string, review::TFindingStatus> FStatuses;
+    review::TStatusIndex FStatuses;
     std::vector<TExceptionRow> FExceptions;
+    std::vector<std::string> FExceptionTexts;  // the status column of each exception
     int FStatusFilter = AllStatuses;
     mutable TFldValList FNamed;  // ValuesOf's answer
 };
