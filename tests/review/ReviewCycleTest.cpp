@@ -98,6 +98,11 @@ TEST_F(ReviewCycle, ExceptFixAndVerify) {
     EXPECT_EQ(Table().size(), 2u);
     EXPECT_TRUE(Has(second.Err, "Počet chýb: 2")) << second.Err;
     EXPECT_TRUE(Has(second.Err, "Nové: 0, trvajúce: 2, opravené: 0, výnimky: 1.")) << second.Err;
+    // Blocks checked by two workers: the same left out, the same statuses.
+    Outcome parallel = RunProgram(Quote(VEXA_CHECK_PROGRAM) + " --jobs 2 " + options + " " + Quote(map.string()),
+                                  temp.Path() / "tmp", temp.Path());
+    EXPECT_EQ(parallel.Out, second.Out);
+    EXPECT_TRUE(Has(parallel.Err, "Nové: 0, trvajúce: 2, opravené: 0, výnimky: 1.")) << parallel.Err;
     // Without the exceptions every finding is there.
     Outcome all = Check(options + " --no-exceptions");
     EXPECT_TRUE(Has(all.Out, kRotated)) << all.Out;
@@ -123,12 +128,12 @@ TEST_F(ReviewCycle, ExceptFixAndVerify) {
     Outcome runs = Review("runs");
     ASSERT_EQ(runs.Status, 0) << runs.Err;
     std::vector<std::string> r = Lines(runs.Out);
-    ASSERT_EQ(r.size(), 5u) << runs.Out;  // --no-exceptions and the table's own run among them
+    ASSERT_EQ(r.size(), 6u) << runs.Out;  // two workers, --no-exceptions and the table's own run among them
     EXPECT_TRUE(Has(r[0], "\"complete\":true,\"checked\":[\"LE_00002.blk\",\"LE_00003.blk\"],\"skipped\":[],"
                           "\"findings\":3,\"new\":3,\"persisting\":0,\"fixed\":0,\"excepted\":0"))
         << r[0];
     EXPECT_TRUE(Has(r[1], "\"findings\":2,\"new\":0,\"persisting\":2,\"fixed\":0,\"excepted\":1")) << r[1];
-    EXPECT_TRUE(Has(r[4], "\"findings\":2,\"new\":1,\"persisting\":1,\"fixed\":1,\"excepted\":0")) << r[4];
+    EXPECT_TRUE(Has(r[5], "\"findings\":2,\"new\":1,\"persisting\":1,\"fixed\":1,\"excepted\":0")) << r[5];
     Outcome compare = Review("compare");
     ASSERT_EQ(compare.Status, 0) << compare.Err;
     std::vector<std::string> c = Lines(compare.Out);
@@ -138,8 +143,8 @@ TEST_F(ReviewCycle, ExceptFixAndVerify) {
     EXPECT_TRUE(Has(compare.Out, "{\"status\":\"new\",\"block\":\"LE_00002.blk\",\"group\":\"B\",\"number\":3,\"code\":-32"));
     EXPECT_TRUE(Has(compare.Out, "{\"status\":\"persisting\",\"block\":\"LE_00003.blk\",\"group\":\"P\",\"number\":2"));
     const std::string id0 = r[0].substr(8, r[0].find('"', 8) - 8);
-    const std::string id4 = r[4].substr(8, r[4].find('"', 8) - 8);
-    Outcome named = Review("compare " + id0 + " " + id4);
+    const std::string id5 = r[5].substr(8, r[5].find('"', 8) - 8);
+    Outcome named = Review("compare " + id0 + " " + id5);
     EXPECT_EQ(named.Status, 0) << named.Err;
     EXPECT_EQ(CountOf(named.Out, "\"status\":\"fixed\""), 1) << named.Out;
     EXPECT_EQ(Review("compare " + id0 + " nope").Status, 2);
