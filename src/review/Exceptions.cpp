@@ -61,10 +61,6 @@ std::optional<std::string> TextOf(const TValue& v) {
     if (auto s = std::get_if<std::string>(&v)) return *s;
     return std::nullopt;
 }
-std::optional<std::int32_t> NumberOf(const TValue& v) {
-    if (auto d = std::get_if<double>(&v)) return static_cast<std::int32_t>(*d);
-    return std::nullopt;
-}
 TValue Num(const std::optional<std::int32_t>& v) {
     if (!v) return std::monostate{};
     return static_cast<double>(*v);
@@ -144,9 +140,9 @@ std::vector<TReviewException> LoadExceptions(const std::string& mapDir) {
             e.Block = TextOf(v[0]).value_or("");
             e.Layer = TextOf(v[1]);
             e.Group = TextOf(v[2]).value_or("");
-            e.Kind = NumberOf(v[3]);
-            e.Number = NumberOf(v[4]);
-            e.Code = NumberOf(v[5]).value_or(0);
+            e.Kind = IntegerOf(v[3]);
+            e.Number = IntegerOf(v[4]);
+            e.Code = IntegerOf(v[5]).value_or(0);
             e.Text = TextOf(v[6]).value_or("");
             e.Fingerprint = TextOf(v[7]).value_or("");
             e.Reason = TextOf(v[8]).value_or("");
@@ -205,6 +201,11 @@ TReviewException MakeException(const std::string& mapDir, const std::string& blo
     e.User = LoginName();
     e.Date = Today();
     return e;
+}
+
+std::optional<std::int32_t> IntegerOf(const TValue& v) {
+    if (auto d = std::get_if<double>(&v)) return static_cast<std::int32_t>(*d);
+    return std::nullopt;
 }
 
 std::string LoginName() {

@@ -68,6 +68,9 @@ TReviewException MakeException(const std::string& mapDir, const std::string& blo
                                std::optional<std::int32_t> number, std::int32_t code, const std::string& text,
                                const std::string& reason);
 
+// A numeric field's value as a whole number; nothing for a blank (null) or other field.
+std::optional<std::int32_t> IntegerOf(const TValue& value);
+
 // The login name of the user of this process.
 std::string LoginName();
 // Today's local date.

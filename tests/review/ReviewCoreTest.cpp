@@ -26,7 +26,7 @@ protected:
         TReviewException e;
         e.Block = block;
         e.Layer = block.substr(0, 2);
-        e.Group = "B";
+        e.Group = std::string(1, 'B');
         e.Kind = 5;
         e.Number = number;
         e.Code = code;

@@ -11,11 +11,6 @@ TErrorTableModel::TErrorTableModel(TTableDBF& table, QObject* parent) : QAbstrac
 
 namespace {
 
-std::optional<std::int32_t> Whole(const TValue& v) {
-    if (auto d = std::get_if<double>(&v)) return static_cast<std::int32_t>(*d);
-    return std::nullopt;
-}
-
 TValue Num(const std::optional<std::int32_t>& v) {
     if (!v) return std::monostate{};
     return static_cast<double>(*v);
@@ -50,8 +45,8 @@ void TErrorTableModel::Reload() {
             };
             const review::TStatusIndex::TEntry* status =
                 FStatuses.Size() == 0 ? nullptr
-                                      : FStatuses.Find(text(blok), text(prvok), Whole(at(row.Values, cislo)),
-                                                       Whole(at(row.Values, id)).value_or(0), Whole(at(row.Values, druh)));
+                                      : FStatuses.Find(text(blok), text(prvok), review::IntegerOf(at(row.Values, cislo)),
+                                                       review::IntegerOf(at(row.Values, id)).value_or(0), review::IntegerOf(at(row.Values, druh)));
             bool shown = FStatusFilter == AllStatuses;
             if (status) {
                 const bool isNew = status->Status.Status == "new";
