@@ -669,7 +669,11 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     std::vector<std::string> reviewLines;
     if (review) {
         const std::string unsaved = review->Finish(result.Checked, result.Skipped, !result.Stopped && result.BlocksSkipped == 0);
-        for (const std::string& note : review->TakeNotes()) view.Note(note);
+        // Exceptions that hold no more: said in passing and again in the summary.
+        for (const std::string& note : review->TakeNotes()) {
+            view.Note(note);
+            reviewLines.push_back(note);
+        }
         if (!unsaved.empty()) view.Warning(unsaved);
         const review::TReviewCounts& c = review->Counts();
         if (c.New + c.Persisting + c.Fixed + c.Excepted > 0) reviewLines.push_back(review::CountsMessage(c));

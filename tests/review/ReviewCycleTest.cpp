@@ -118,6 +118,7 @@ TEST_F(ReviewCycle, ExceptFixAndVerify) {
     EXPECT_FALSE(Has(third.Out, kForeignKind));
     EXPECT_TRUE(Has(third.Err, "Výnimka už neplatí, prvok sa zmenil: LE_00002.blk B:3 kód -32 (dôvod: šikmá značka, zámerne)"))
         << third.Err;
+    EXPECT_EQ(CountOf(third.Err, "Výnimka už neplatí"), 2) << "said in passing and in the summary: " << third.Err;
     EXPECT_TRUE(Has(third.Err, "Nové: 1, trvajúce: 1, opravené: 1, výnimky: 0.")) << third.Err;
     EXPECT_TRUE(InTable(Table(), "LE_00002.blk", 3, -32));
     Outcome invalid = Review("exceptions");
