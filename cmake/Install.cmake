@@ -4,7 +4,7 @@
 # the manual pages made from each program's --help by help2man (when it is there).
 include(GNUInstallDirs)
 
-set(VEXA_PROGRAMS vexa-check vexa-info vexa-query)
+set(VEXA_PROGRAMS vexa-check vexa-info vexa-query vexa-review)
 if(TARGET vexa)
   list(APPEND VEXA_PROGRAMS vexa)
 endif()
@@ -31,6 +31,7 @@ if(VEXA_HELP2MAN)
   set(vexa-check_WHAT "skontroluje bloky lesníckej mapy podľa štandardu")
   set(vexa-info_WHAT "vypíše obsah bloku alebo štandardu ako JSON")
   set(vexa-query_WHAT "vykoná príkaz Access SQL nad tabuľkou dBASE")
+  set(vexa-review_WHAT "výnimky a história kontrol lesníckej mapy")
   set(vexa_WHAT "okno kontroly lesníckej mapy podľa štandardu")
   foreach(program ${VEXA_PROGRAMS})
     set(page ${VEXA_MAN_DIR}/${program}.1)

@@ -13,6 +13,7 @@
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 #include "Json.h"
+#include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
 #include "standard/ErrorTable.h"
@@ -46,7 +47,8 @@ const char* const kHelp =
     "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
     "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
     "                     [--jobs N] [--block MENO]... [--format text|json|csv]\n"
-    "                     [--header] [--quiet] [--export SÚBOR]\n"
+    "                     [--header] [--quiet] [--export SÚBOR] [--no-exceptions]\n"
+    "                     [--merge]\n"
     "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
     "       vexa-check --help | --version\n"
     "\n"
@@ -85,6 +87,10 @@ const char* const kHelp =
     "                     findings_point, findings_text, findings_area,\n"
     "                     findings_area_unclosed, findings_table\n"
     "  --crs SYSTÉM       súradnicový systém mapy pre --export (predvolený EPSG:5514)\n"
+    "  --no-exceptions    vypíše každú chybu, ako keby nebola žiadna výnimka\n"
+    "                     (Vynimky.DBF sa nečíta)\n"
+    "  --merge            s --block nahradí v MAPA/Chyby.DBF len riadky kontrolovaných\n"
+    "                     blokov, riadky ostatných blokov ostanú\n"
     "  --header           prvý riadok výpisu pomenuje stĺpce (formáty text a csv)\n"
     "  --quiet            bez ukazovateľa priebehu a bez súhrnu na konci\n"
     "  --help             tento text\n"
@@ -96,7 +102,10 @@ const char* const kHelp =
     "nie je v štandarde), sa ohlási s dôvodom a počíta medzi vynechané (bez --block). Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF\n"
     "a každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text,\n"
     "oddelené tabulátorom). Súhrn (\"Počet chýb\", vynechané bloky, \"Bez chýb.\") ide na\n"
-    "stderr. Ctrl+C zastaví kontrolu po začatých blokoch; ich chyby sa odovzdajú.\n"
+    "stderr, aj počty chýb nových, trvajúcich, opravených (od predchádzajúcej kontroly\n"
+    "bloku s rovnakými voľbami) a vynechaných výnimkou (\"nie je chyba\", pozri\n"
+    "vexa-review). Každá kontrola sa zapíše do histórie v MAPA/.vexa/runs (posledných 20).\n"
+    "Ctrl+C zastaví kontrolu po začatých blokoch; ich chyby sa odovzdajú.\n"
     "\n"
     "Návratový stav:\n"
     "  0  každá zvolená kontrola prebehla na každom zvolenom bloku bez chýb (\"Bez chýb.\";\n"
@@ -149,6 +158,8 @@ struct Arguments {
     bool Version = false;
     bool Header = false;
     bool Quiet = false;
+    bool NoExceptions = false;
+    bool Merge = false;
 };
 
 Arguments Parse(int argc, char** argv) {
@@ -170,6 +181,10 @@ Arguments Parse(int argc, char** argv) {
             args.Version = true;
         } else if (arg == "--header") {
             args.Header = true;
+        } else if (arg == "--no-exceptions") {
+            args.NoExceptions = true;
+        } else if (arg == "--merge") {
+            args.Merge = true;
         } else if (arg == "--quiet" || arg == "-q") {
             args.Quiet = true;
         } else if (name == "--standard") {
@@ -216,6 +231,7 @@ Arguments Parse(int argc, char** argv) {
     if (args.Help || args.Version) return args;
     if (positional.size() != 1) throw UsageError("Zadajte práve jeden adresár mapy (vexa-check --help)");
     args.MapDir = positional[0];
+    if (args.Merge && args.Blocks.empty()) throw UsageError("Voľba --merge patrí k --block MENO");
     return args;
 }
 
@@ -278,8 +294,10 @@ void CatchInterrupt() {
 
 class BatchView : public ICheckRunView {
 public:
-    BatchView(std::vector<TBlockRow> rows, std::string mapDir, TCheckRunOptions options, bool progress, bool quiet)
-        : FRows(std::move(rows)), FMapDir(std::move(mapDir)), FOptions(options), FProgress(progress), FQuiet(quiet) {}
+    BatchView(std::vector<TBlockRow> rows, std::string mapDir, TCheckRunOptions options, bool progress, bool quiet,
+              review::TRunReview* review)
+        : FRows(std::move(rows)), FMapDir(std::move(mapDir)), FOptions(options), FProgress(progress), FQuiet(quiet),
+          FReview(review) {}
 
     int BlockRowCount() override { return static_cast<int>(FRows.size()); }
     TBlockRow BlockRow(int index) override { return FRows.at(static_cast<std::size_t>(index)); }
@@ -316,6 +334,7 @@ public:
     }
     void ShowErrorBrowser(const std::string&) override {}
     bool StopRequested() override { return gStopRequested != 0; }
+    review::TRunReview* Review() override { return FReview; }
 
 private:
     static const char* GroupName(TCheckGroup group) {
@@ -335,6 +354,7 @@ private:
     bool FQuiet;
     std::string FBlock;
     std::unique_ptr<TerminalGauge> FGauge;
+    review::TRunReview* FReview;
 };
 
 // The rows to check: every listed row, or only the named blocks (selected, in list order).
@@ -360,7 +380,7 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
 
 // One finding as a JSON object: the record's columns, then the place (bbox and point are
 // null for a finding without geometry).
-std::string FindingJson(const TFinding& f) {
+std::string FindingJson(const TFinding& f, const review::TFindingStatus* status) {
     const TErrorRecord& r = f.Record;
     json::Object o;
     o.Str("block", r.Blok);
@@ -379,6 +399,7 @@ std::string FindingJson(const TFinding& f) {
         o.Raw("point", json::Array().Real(f.Place.Anchor.X).Real(f.Place.Anchor.Y).Text());
     }
     if (!f.Place.Table.empty()) o.Str("table", f.Place.Table);
+    if (status) o.Str("status", status->Status).Str("since", status->Since);
     return o.Text();
 }
 
@@ -414,7 +435,9 @@ class TFindingPrinter : public IFindingSink {
 public:
     // clearProgress: stdout and the progress bar share a terminal; a finding first
     // clears the bar's line.
-    TFindingPrinter(OutputFormat format, bool clearProgress) : FFormat(format), FClearProgress(clearProgress) {}
+    // review: gives the status of each finding as it is printed (JSON).
+    TFindingPrinter(OutputFormat format, bool clearProgress, const review::TRunReview* review)
+        : FFormat(format), FClearProgress(clearProgress), FReview(review) {}
     void Add(const TFinding& finding) override {
         const TFinding f{TErrorTable::Fit(finding.Record), finding.Place};  // as the error table holds it
         if (FClearProgress) {
@@ -423,7 +446,9 @@ public:
         }
         switch (FFormat) {
         case OutputFormat::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
-        case OutputFormat::Json: std::printf("%s\n", FindingJson(f).c_str()); break;
+        case OutputFormat::Json:
+            std::printf("%s\n", FindingJson(f, FReview ? &FReview->Current() : nullptr).c_str());
+            break;
         case OutputFormat::Csv:
             Header();
             std::printf("%s\n", FindingCsv(f).c_str());
@@ -444,6 +469,7 @@ private:
     OutputFormat FFormat;
     bool FClearProgress;
     bool FHeader = false;
+    const review::TRunReview* FReview;
 };
 
 int Run(const Arguments& args) {
@@ -462,10 +488,17 @@ int Run(const Arguments& args) {
     std::vector<TBlockRow> listed =
         ListMapBlocks(mapDir, [&](const std::string& layer) { return standard.IsLayerKnown(layer); });
     const bool progress = !args.Quiet && isatty(STDERR_FILENO) == 1;
-    BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, progress, args.Quiet);
+    review::TReviewSettings settings;
+    settings.UseExceptions = !args.NoExceptions;
+    settings.Merge = args.Merge;
+    settings.Version = VEXA_VERSION;
+    settings.Standard = standardPath;
+    settings.Description = standard.Description();
+    review::TRunReview review(mapDir, settings);
+    BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, progress, args.Quiet, &review);
     // Each finding is printed as it comes (in the order of the error table), so that a
     // large map's findings are not all held; the export needs them all.
-    TFindingPrinter printer(args.Format, progress && isatty(STDOUT_FILENO) == 1);
+    TFindingPrinter printer(args.Format, progress && isatty(STDOUT_FILENO) == 1, &review);
     if (args.Header) printer.Header();
     TFindingList exported(true);
     TCheckRunResult result;

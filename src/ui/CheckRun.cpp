@@ -8,6 +8,7 @@
 #include "common/Leftovers.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
+#include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunCache.h"
 #include "standard/CheckRunSupport.h"
@@ -167,6 +168,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
             for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
             if (!blk.IsClean()) {
                 ++result.BlocksSkipped;
+                result.Skipped.push_back(cells.Vrstva + ": nevyčistený");
                 view.Warning(NotCleanedMessage(blockPath));
                 continue;
             }
@@ -182,12 +184,14 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
         } catch (const EBlkException& e) {
             TellRepairs(view, standard.TakeRepairs(), result);  // tables rewritten before the failure
             ++result.BlocksSkipped;
+            result.Skipped.push_back(cells.Vrstva + ": nedá sa prečítať");
             view.Warning(UnreadableMessage(blockPath, e.Message()));
             continue;
         }
         found.HandTo(standard.Findings());
         result.Total += total;
         ++result.BlocksChecked;
+        result.Checked.push_back(cells.Vrstva);
     }
 }
 
@@ -491,9 +495,11 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
         if (job.Error) std::rethrow_exception(job.Error);
         if (job.Skipped) {
             ++result.BlocksSkipped;
+            result.Skipped.push_back(job.Name + ": nevyčistený");
             view.Warning(NotCleanedMessage(job.Path));
         } else if (!job.Unreadable.empty()) {
             ++result.BlocksSkipped;
+            result.Skipped.push_back(job.Name + ": nedá sa prečítať");
             view.Warning(UnreadableMessage(job.Path, job.Unreadable));
         } else {
             if (job.Findings.Size() > 0) {
@@ -502,6 +508,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             }
             result.Total += job.Total;
             ++result.BlocksChecked;
+            result.Checked.push_back(job.Name);
         }
         pending.pop_front();
         // A stop: the blocks begun (by a worker, or by their database pass here) are
@@ -515,6 +522,50 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             while (row < view.BlockRowCount())
                 if (view.BlockRow(row++).Selected()) result.Stopped = true;
         }
+    }
+}
+
+// Puts the run's review in front of the findings' sinks for the run, and takes it away.
+class ReviewInFront {
+public:
+    ReviewInFront(review::TRunReview* review, const TCheckRunOptions& o, TFindingFanOut& fanOut) : review_(review) {
+        if (review_)
+            review_->Begin(review::OptionsText(o.DbMask, o.LinMask, o.BodMask, o.TxbMask, o.PloMask, o.LengthLimit,
+                                               o.AreaLimit),
+                           fanOut);
+    }
+    ~ReviewInFront() {
+        if (review_) review_->Release();
+    }
+    ReviewInFront(const ReviewInFront&) = delete;
+    ReviewInFront& operator=(const ReviewInFront&) = delete;
+
+private:
+    review::TRunReview* review_;
+};
+
+// The map's error table with the rows of the checked blocks replaced by the working
+// table's: built beside it and renamed over it. False when it cannot be written (the
+// table stays as it was).
+bool MergeErrorTable(const std::string& working, const fs::path& target, const std::vector<std::string>& checked) {
+    const fs::path temp = TempPathBeside(target);
+    try {
+        std::vector<TErrorRecord> rows;
+        for (TErrorRecord& r : ReadErrorTable(target.string()))
+            if (std::find(checked.begin(), checked.end(), r.Blok) == checked.end()) rows.push_back(std::move(r));
+        for (TErrorRecord& r : ReadErrorTable(working)) rows.push_back(std::move(r));
+        TErrorTable::CreateTemplate(temp.string());
+        {
+            TErrorTable table(temp.string());
+            TErrorTableGuard open(table);
+            for (const TErrorRecord& r : rows) table.Append(r);
+        }
+        CommitReplacement(temp, target);
+        return true;
+    } catch (const std::exception&) {
+        std::error_code ec;
+        fs::remove(temp, ec);
+        return false;
     }
 }
 
@@ -560,7 +611,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         throw Exception(kNoCheckChosen);
     if (SelectedCount(view) == 0) throw Exception(kNoBlockSelected);
     // One run on a map at a time; what runs that are gone left behind goes first.
-    TMapLock lock(view.MapDir());
+    std::optional<TMapLock> lock(std::in_place, view.MapDir());
     RemoveTempLeftovers();
     RemoveLeftovers(fs::path(view.MapDir().empty() ? std::string(".") : view.MapDir()));
     // The run starts from an empty working table: a run that ended by an error left
@@ -571,11 +622,17 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         const TBlockRow cells = view.BlockRow(row);
         if (cells.Conforming() || cells.Vrstva.empty()) continue;
         result.LeftOut.push_back(cells.Vrstva);
+        result.Skipped.push_back(cells.Vrstva + ": meno nevyhovuje štandardu");
         ++result.BlocksSkipped;
         view.Note(LeftOutMessage(cells.Vrstva));
     }
+    review::TRunReview* review = view.Review();
+    if (review)
+        for (const std::string& p : review->Problems()) view.Warning(p);
     {
         RunEnded ended(view, standard);
+        // The review stands in front of the sinks: findings an exception covers go no further.
+        ReviewInFront inFront(review, options, standard.Findings());
         // One open error table for the whole run: no pass reopens and rereads it.
         TErrorTableHold held(standard.ErrorTable());
         // As many workers as asked, at most one per selected block.
@@ -588,16 +645,38 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         // The last batch of findings reaches the table here, where an error still ends the run.
         standard.ErrorTable().Flush();
     }
-
-    if (result.Total > 0) {
-        std::string mapDir = view.MapDir();
-        fs::path target = ResolveIgnoreCase(fs::path(mapDir.empty() ? std::string(".") : mapDir), kMapErrorTableName);
+    // Findings left out by an exception were counted by their passes.
+    if (review) result.Total -= review->Counts().Excepted;
+    const bool merge = review && review->Settings().Merge;
+    std::string mapDir = view.MapDir();
+    fs::path target = ResolveIgnoreCase(fs::path(mapDir.empty() ? std::string(".") : mapDir), kMapErrorTableName);
+    std::error_code exists;
+    if (merge && fs::exists(target, exists)) {
+        // Only the checked blocks' rows are replaced; the other blocks' rows stay.
+        bool written = MergeErrorTable(standard.ErrorTablePath(), target, result.Checked);
+        standard.ResetErrorTable();
+        if (!written) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
+        if (result.Total > 0) result.ErrorTable = target.string();
+    } else if (result.Total > 0) {
         bool copied = CopyFileAtomically(standard.ErrorTablePath(), target);
         // The next run starts from an empty working table in either case, so that
         // findings are never handed over twice.
         standard.ResetErrorTable();
         if (!copied) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
         result.ErrorTable = target.string();
+    }
+    // The run is recorded once its findings are in place.
+    std::vector<std::string> reviewLines;
+    if (review) {
+        const std::string unsaved = review->Finish(result.Checked, result.Skipped, !result.Stopped && result.BlocksSkipped == 0);
+        // Exceptions that hold no more: said in passing and again in the summary.
+        for (const std::string& note : review->TakeNotes()) {
+            view.Note(note);
+            reviewLines.push_back(note);
+        }
+        if (!unsaved.empty()) view.Warning(unsaved);
+        const review::TReviewCounts& c = review->Counts();
+        if (c.New + c.Persisting + c.Fixed + c.Excepted > 0) reviewLines.push_back(review::CountsMessage(c));
     }
     // The end's summary: a stop or the blocks skipped (naming those left out), the count of
     // findings with their table; "Bez chýb." only when every selected check ran on every
@@ -611,8 +690,11 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     summary.insert(summary.end(), result.Repairs.begin(), result.Repairs.end());
     if (result.Total > 0) summary.push_back(FindingsMessage(result.Total, result.ErrorTable));
     if (result.Total == 0 && !result.Stopped && result.BlocksSkipped == 0) summary.push_back(kNoFindings);
+    summary.insert(summary.end(), reviewLines.begin(), reviewLines.end());
     std::string text;
     for (const std::string& line : summary) text += (text.empty() ? "" : "\r") + line;
+    // The map is free again before the end's box: the browser may check a block again.
+    lock.reset();
     view.Information(text);
     if (result.Total > 0) view.ShowErrorBrowser(view.MapDir());
     return result;

@@ -20,6 +20,9 @@
 namespace vexa {
 
 class TBlkStandardGXD;
+namespace review {
+class TRunReview;
+}
 
 // The five masks and the two limits of the option groups.
 struct TCheckRunOptions {
@@ -72,6 +75,9 @@ public:
     // Whether the user asked the run to stop. Asked before each block; a stopped run
     // ends after the blocks begun, with their findings handed over as usual.
     virtual bool StopRequested() { return false; }
+    // What the run remembers (exceptions, statuses, the history): null for a run that
+    // keeps nothing. Its Merge setting replaces only the checked blocks' rows of Chyby.DBF.
+    virtual review::TRunReview* Review() { return nullptr; }
 };
 
 struct TCheckRunResult {
@@ -82,6 +88,8 @@ struct TCheckRunResult {
     std::vector<std::string> Repairs;  // RepairMessage of each table the repairs rewrote
     std::string ErrorTable;  // the map directory's error table after a hand-over, else ""
     bool Stopped = false;    // the user stopped the run before its last block
+    std::vector<std::string> Checked;  // names of the blocks that went through the passes
+    std::vector<std::string> Skipped;  // "<name>: <why>" of the selected blocks not checked
 };
 
 // Blocks checked at once unless told otherwise: one per core.

@@ -68,7 +68,8 @@ TEST_F(VexaCheck, SampleMapWithEveryOptionOfTheWindow) {
     EXPECT_EQ(o.Status, 3) << o.Err;
     // The warning, the blocks checked and skipped, then the count on stderr.
     EXPECT_EQ(o.Err, kLeftOut + "\nBlok\n" + (map / "LE_00009.blk").string() + "\n" + kWarning + "\n" + kSampleBlocks +
-                         "\nPočet chýb: 10 (" + (map / "Chyby.DBF").string() + ")\n");
+                         "\nPočet chýb: 10 (" + (map / "Chyby.DBF").string() + ")\n" +
+                         "Nové: 10, trvajúce: 0, opravené: 0, výnimky: 0.\n");
     std::vector<TErrorRecord> expected = {Finding(-73, "LE_00002.blk", "L", 1, 8, "zhoda prilahlých plôch"),
                                           Finding(-11, "LE_00002.blk", "L", 10, 13, "neprípustný druh vo vrstve"),
                                           Finding(-11, "LE_00002.blk", "L", 1, 19, "nadbytočná línia v ploche")};
@@ -136,7 +137,8 @@ TEST_F(VexaCheck, CleanBlockLeavesTheEarlierTable) {
 TEST_F(VexaCheck, NamedBlocksAreTakenInListOrder) {
     Outcome o = Run("--points 1 --areas 1 --block LE_00003.blk --block le_00002.blk " + Quote(map.string()));
     EXPECT_EQ(o.Status, 1) << o.Err;
-    EXPECT_EQ(o.Err, "Počet chýb: 2 (" + (map / "Chyby.DBF").string() + ")\n") << "the unclean block was not named";
+    EXPECT_EQ(o.Err, "Počet chýb: 2 (" + (map / "Chyby.DBF").string() + ")\nNové: 2, trvajúce: 0, opravené: 0, výnimky: 0.\n")
+        << "the unclean block was not named";
     EXPECT_EQ(Table(),
               (std::vector<TErrorRecord>{Finding(-31, "LE_00002.blk", "B", 6, 2, "neprípustný druh vo vrstve"),
                                          Finding(-71, "LE_00003.blk", "P", 20, 2, "neprípustný druh vo vrstve")}));

@@ -16,13 +16,14 @@ if(NOT rc EQUAL 0)
   fail("cmake --install failed (${rc}):\n${out}${err}")
 endif()
 
-set(expected bin/vexa-check bin/vexa-info bin/vexa-query lib/vexa/vexa-gdal.so share/vexa/Chyby.dbf
+set(expected bin/vexa-check bin/vexa-info bin/vexa-query bin/vexa-review lib/vexa/vexa-gdal.so share/vexa/Chyby.dbf
              share/vexa/StandardGXD.mdb)
 if(WITH_GUI)
   list(APPEND expected bin/vexa share/applications/vexa.desktop share/icons/hicolor/scalable/apps/vexa.svg)
 endif()
 if(WITH_MAN)
-  list(APPEND expected share/man/man1/vexa-check.1 share/man/man1/vexa-info.1 share/man/man1/vexa-query.1)
+  list(APPEND expected share/man/man1/vexa-check.1 share/man/man1/vexa-info.1 share/man/man1/vexa-query.1
+                       share/man/man1/vexa-review.1)
 endif()
 foreach(file ${expected})
   if(NOT EXISTS ${prefix}/${file})
@@ -48,7 +49,7 @@ endif()
 
 # Every program takes the same spellings for the same things: --version, --help and -h,
 # and --standard FILE (a missing file is named, never an unknown option).
-set(programs vexa-check vexa-info vexa-query)
+set(programs vexa-check vexa-info vexa-query vexa-review)
 if(WITH_GUI)
   list(APPEND programs vexa)
 endif()
@@ -92,5 +93,15 @@ execute_process(COMMAND ${prefix}/bin/vexa-check --quiet --points 1 --block LE_0
                         ${WORK_DIR}/map RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
 if(NOT rc EQUAL 1 OR NOT EXISTS ${WORK_DIR}/f.gpkg)
   fail("installed vexa-check --export: ${rc}\n'${out}'\n'${err}'")
+endif()
+# The installed vexa-review: the two runs above are kept, and compared (one finding persists).
+execute_process(COMMAND ${prefix}/bin/vexa-review ${WORK_DIR}/map compare
+                RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "^{\"status\":\"persisting\",\"block\":\"LE_00002.blk\"[^\n]*\n$")
+  fail("installed vexa-review compare: ${rc}\n'${out}'\n'${err}'")
+endif()
+execute_process(COMMAND ${prefix}/bin/vexa-review --version RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out STREQUAL "vexa-review ${VERSION}\n")
+  fail("vexa-review --version: ${rc} '${out}' '${err}'")
 endif()
 file(REMOVE_RECURSE ${WORK_DIR})

@@ -5,6 +5,9 @@
 #include "common/Text.h"
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
+#include "review/Exceptions.h"
+#include "review/Fingerprint.h"
+#include "review/RunReview.h"
 #include "ui/CheckRun.h"
 #include "ui/GisShow.h"
 #include "ui/forms/ErrorTableModel.h"
@@ -20,6 +23,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
@@ -92,6 +96,16 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     Label4->setObjectName("Label4");
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label4->setMinimumWidth(120);
+    Label5 = new QLabel("&Stav", this);
+    Label5->setObjectName("Label5");
+    ComboBox3 = new QComboBox(this);
+    ComboBox3->setObjectName("ComboBox3");
+    for (const char* item : {"všetky", "nové", "trvajúce", "výnimky"}) ComboBox3->addItem(QString::fromUtf8(item));
+    Label5->setBuddy(ComboBox3);
+    StavLabel = new QLabel(this);
+    StavLabel->setObjectName("StavLabel");
+    StavLabel->setWordWrap(true);
+    StavLabel->setVisible(false);
 
     DBGrid = new QTableView(this);
     DBGrid->setObjectName("DBGrid");
@@ -133,6 +147,10 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     LupaSButt->setAutoRaise(true);
     MapaBitBtn = GlyphButton(this, "MapaBitBtn", ButtonGlyph(TButtonGlyph::Map),
                              QString::fromUtf8("Ukázať chybu na mape (bez GIS)"));
+    VynimkaBitBtn = GlyphButton(this, "VynimkaBitBtn", style()->standardIcon(QStyle::SP_DialogYesButton),
+                                QString::fromUtf8("Nie je chyba: výnimka s dôvodom (Ctrl+N)"));
+    ZnovaBitBtn = GlyphButton(this, "ZnovaBitBtn", style()->standardIcon(QStyle::SP_BrowserReload),
+                              QString::fromUtf8("Skontrolovať znova blok tejto chyby"));
     ExportBitBtn = GlyphButton(this, "ExportBitBtn", style()->standardIcon(QStyle::SP_DialogSaveButton),
                                QString::fromUtf8("Exportovať zobrazené chyby do GIS"));
 
@@ -161,6 +179,9 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     top->addSpacing(12);
     top->addWidget(Label3);
     top->addWidget(ComboBox2);
+    top->addSpacing(12);
+    top->addWidget(Label5);
+    top->addWidget(ComboBox3);
     top->addStretch(1);
     top->addWidget(Label4);
     auto* bottom = new QHBoxLayout;
@@ -172,12 +193,16 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     bottom->addSpacing(16);
     bottom->addWidget(Shape1);
     bottom->addSpacing(16);
+    bottom->addWidget(VynimkaBitBtn);
+    bottom->addWidget(ZnovaBitBtn);
+    bottom->addSpacing(16);
     bottom->addWidget(ExportBitBtn);
     bottom->addStretch(1);
     bottom->addWidget(KoniecBitBtn);
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(6, 6, 6, 6);
     main->addLayout(top);
+    main->addWidget(StavLabel);
     main->addWidget(DBGrid, 1);
     main->addLayout(bottom);
 
@@ -207,6 +232,11 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     connect(LupaSButt, &QToolButton::clicked, this, &TChybyForm::LupaSButtClick);
     connect(ExportBitBtn, &QToolButton::clicked, this, &TChybyForm::ExportBitBtnClick);
     connect(MapaBitBtn, &QToolButton::clicked, this, &TChybyForm::MapaBitBtnClick);
+    connect(ComboBox3, &QComboBox::activated, this, [this](int) { ComboBox3Change(); });
+    connect(VynimkaBitBtn, &QToolButton::clicked, this, &TChybyForm::VynimkaBitBtnClick);
+    connect(ZnovaBitBtn, &QToolButton::clicked, this, &TChybyForm::ZnovaBitBtnClick);
+    auto* except = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
+    connect(except, &QShortcut::activated, this, &TChybyForm::VynimkaBitBtnClick);
     connect(DBGrid, &QTableView::doubleClicked, this, [this](const QModelIndex&) { BitBtn2Click(); });
     connect(KoniecBitBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(NavFirst, &QToolButton::clicked, this, [this] { SetCurrentRow(0); });
@@ -232,7 +262,31 @@ void TChybyForm::OpenChybyTable() {
     FTable.SetFiltered(false);
     FTable.SetFilter("");
     FTable.Open();
+    LoadReview();
     FModel->Reload();
+}
+
+std::string TChybyForm::TableMapDir() const { return IncludeTrailingDelimiter(FTable.DatabaseName()); }
+
+void TChybyForm::LoadReview() {
+    const std::string dir = TableMapDir();
+    std::vector<std::string> problems;
+    FModel->SetStatuses(review::LatestStatuses(dir, problems));
+    std::vector<TErrorTableModel::TExceptionRow> rows;
+    try {
+        for (review::TReviewException& e : review::LoadExceptions(dir)) {
+            const auto fp = review::ElementFingerprint(dir + e.Block, e.Group, e.Number);
+            const std::string state = !fp ? "prvok už neexistuje" : *fp == e.Fingerprint ? "platí" : "neplatí, prvok sa zmenil";
+            rows.push_back({std::move(e), state});
+        }
+    } catch (const std::exception& e) {
+        problems.push_back(UserMessage(e));
+    }
+    FModel->SetExceptions(std::move(rows));
+    std::string notice = FTable.Active() ? review::StaleTableNotice(dir, FTable.FilePath()) : std::string();
+    for (const std::string& p : problems) notice += (notice.empty() ? "" : "\r") + p;
+    StavLabel->setText(MessageText(notice));
+    StavLabel->setVisible(!notice.empty());
 }
 
 bool TChybyForm::ShowModalFor(const std::string& dir) {
@@ -260,6 +314,8 @@ void TChybyForm::showEvent(QShowEvent* e) {
         ComboBox2->setCurrentIndex(-1);
         ComboBox2->setEnabled(false);
         Label3->setEnabled(false);
+        ComboBox3->setCurrentIndex(0);
+        FModel->ResetStatusFilter();
         SetFilter(std::nullopt);
         DBGrid->setColumnHidden(0, true);  // Id
         // The text column last, stretched; the others as wide as their contents.
@@ -315,11 +371,95 @@ void TChybyForm::SetCurrentRow(int row) {
 }
 
 void TChybyForm::EnableRecordControls() {
-    const bool any = FTable.Active() && FTable.VisibleCount() > 0;
+    const bool exceptions = FModel->StatusFilter() == TErrorTableModel::ExceptionsOnly;
+    const bool any = FTable.Active() && (exceptions ? FModel->rowCount() > 0 : FTable.VisibleCount() > 0);
     DBNavigator1->setEnabled(any);
-    BitBtn1->setEnabled(any);
+    BitBtn1->setEnabled(any && !exceptions);
     BitBtn2->setEnabled(any);
     MapaBitBtn->setEnabled(any);
+    VynimkaBitBtn->setEnabled(any);
+    VynimkaBitBtn->setToolTip(QString::fromUtf8(exceptions ? "Zrušiť výnimku (Ctrl+N)"
+                                                           : "Nie je chyba: výnimka s dôvodom (Ctrl+N)"));
+    ZnovaBitBtn->setEnabled(any && FRecheck != nullptr);
+}
+
+void TChybyForm::ComboBox3Change() {
+    Guarded([&] {
+        FModel->SetStatusFilter(ComboBox3->currentIndex());
+        DBGrid->resizeColumnToContents(FModel->StatusColumn());  // the exceptions' reasons are longer
+        SetCurrentRow(0);
+        EnableRecordControls();
+    });
+}
+
+// The current finding becomes an exception with the reason the user gives, and leaves the
+// table; in "výnimky" the current exception is removed.
+void TChybyForm::VynimkaBitBtnClick() {
+    const int row = CurrentRow();
+    if (row < 0 || !FTable.Active()) return;
+    const std::string dir = TableMapDir();
+    Guarded([&] {
+        if (const review::TReviewException* e = FModel->ExceptionOf(row)) {
+            if (FEnv.Messages->Show(TMsgType::Question, "Zrušiť výnimku?\r(" +
+                                                            review::FindingText(e->Block, e->Group, e->Number, e->Code) +
+                                                            ", " + e->Text + ")") != TMsgResult::Yes)
+                return;
+            review::RemoveException(dir, e->Key());
+            LoadReview();
+            FModel->Reload();
+            SetCurrentRow(std::min(row, FModel->rowCount() - 1));
+            EnableRecordControls();
+            return;
+        }
+        const TFldValList* values = FModel->ValuesOf(row);
+        if (!values) return;
+        const TErrorRecord r = gisexport::ErrorRecordOf(*values);
+        const auto reason = FEnv.Dialogs->AskText(
+            "Nie je chyba", "Prečo to nie je chyba?\r(" + review::FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) + ", " + r.Chyba + ")");
+        if (!reason) return;
+        if (Trim(*reason).empty()) {
+            FEnv.Messages->Show(TMsgType::Warning, "Výnimka potrebuje dôvod.");
+            return;
+        }
+        review::AddException(dir, review::MakeException(dir, r.Blok, r.Vrstva, r.Prvok, r.Druh, r.Cislo, r.Id, r.Chyba,
+                                                       Trim(*reason)));
+        // Left out from now on: the row leaves the table as a deleted finding does.
+        if (!FModel->PositionTable(row)) return;
+        FTable.DeleteCurrent();
+        LoadReview();
+        FModel->Reload();
+        SetCurrentRow(std::min(row, FModel->rowCount() - 1));
+        EnableRecordControls();
+    });
+}
+
+void TChybyForm::ZnovaBitBtnClick() {
+    const int row = CurrentRow();
+    if (row < 0 || !FRecheck || !FTable.Active()) return;
+    const std::string block = ValueText(FModel->FieldOf(row, "Blok"));
+    if (block.empty()) return;
+    Guarded([&] {
+        // The table is rewritten by the run: closed meanwhile, read again with its statuses.
+        FTable.Close();
+        FModel->Clear();
+        struct Reopen {
+            TChybyForm& Form;
+            ~Reopen() {
+                try {
+                    Form.OpenChybyTable();
+                } catch (...) {
+                }
+                Form.ComboBox1->setCurrentIndex(0);
+                Form.ComboBox2->clear();
+                Form.ComboBox2->setEnabled(false);
+                Form.Label3->setEnabled(false);
+                Form.ComboBox3->setCurrentIndex(0);
+                Form.SetCurrentRow(0);
+                Form.EnableRecordControls();
+            }
+        } reopen{*this};
+        FRecheck(block);
+    });
 }
 
 void TChybyForm::SetFilter(const std::optional<std::string>& expression) {

@@ -36,6 +36,10 @@ public:
     // opening the table is reported and the window is not shown; false then.
     bool ShowModalFor(const std::string& dir);
 
+    // "Skontrolovať znova": checks one block of the map again as the last run did and
+    // replaces its rows of the table (the main window gives it).
+    void SetRecheck(std::function<void(const std::string& block)> recheck) { FRecheck = std::move(recheck); }
+
     TTableDBF& ChybyTable() { return FTable; }
     TErrorTableModel& Model() { return *FModel; }
     double Scale() const { return FScale.Scale(); }
@@ -52,6 +56,9 @@ public:
     QLabel* Label3;
     QComboBox* ComboBox2;
     QLabel* Label4;
+    QLabel* Label5;        // "Stav"
+    QComboBox* ComboBox3;  // status filter: všetky, nové, trvajúce, výnimky
+    QLabel* StavLabel;     // what the history says of the table (an older table after a clean run)
     QTableView* DBGrid;
     QWidget* DBNavigator1;
     QToolButton* NavFirst;
@@ -66,6 +73,8 @@ public:
     QToolButton* LupaSButt;
     QToolButton* ExportBitBtn;  // the findings shown, with their places, to a GIS file
     QToolButton* MapaBitBtn;    // the map view of the current finding
+    QToolButton* VynimkaBitBtn; // "nie je chyba" (Ctrl+N): an exception with a reason; removes one in "výnimky"
+    QToolButton* ZnovaBitBtn;   // "Skontrolovať znova" the current finding's block
     QFrame* Shape1;
     QLabel* Label1;
     QPushButton* KoniecBitBtn;
@@ -83,6 +92,9 @@ public slots:
     void LupaSButtClick();
     void ExportBitBtnClick();
     void MapaBitBtnClick();
+    void ComboBox3Change();
+    void VynimkaBitBtnClick();
+    void ZnovaBitBtnClick();
 
 protected:
     void showEvent(QShowEvent* e) override;  // FormShow
@@ -91,6 +103,10 @@ protected:
 
 private:
     void OpenChybyTable();
+    // Reads the statuses and exceptions of the table's map again and says what the history
+    // tells of the table.
+    void LoadReview();
+    std::string TableMapDir() const;
     void ShowCurrentError(bool forceZoom = false);
     // Shows the current finding in the map view (created when asked); false when the
     // finding cannot be shown there.
@@ -108,6 +124,7 @@ private:
     TShowScale FScale;
     QColor FColour = Qt::red;
     TMapViewForm* FMapView = nullptr;
+    std::function<void(const std::string&)> FRecheck;
 };
 
 }  // namespace vexa

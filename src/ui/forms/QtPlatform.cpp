@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QListView>
 #include <QTreeView>
 #include <QLibraryInfo>
@@ -145,6 +146,14 @@ std::optional<std::string> TQtDialogs::SaveFile(const std::string& fileName, con
     MakeFileDialogReadable(dialog);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
     return dialog.selectedFiles().first().toStdString();
+}
+
+std::optional<std::string> TQtDialogs::AskText(const std::string& title, const std::string& question) {
+    bool ok = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), QString::fromStdString(title),
+                                               MessageText(question), QLineEdit::Normal, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return text.toStdString();
 }
 
 std::optional<QColor> TQtDialogs::ChooseColour(const QColor& initial) {

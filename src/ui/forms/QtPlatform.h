@@ -37,6 +37,12 @@ public:
     // A file to write (it may exist); fileName is the proposed name, filter as above.
     virtual std::optional<std::string> SaveFile(const std::string& fileName, const std::string& filter,
                                                 const std::string& title) = 0;
+    // A line of text the user types in answer to a question; nothing when cancelled. A set
+    // of dialogs that cannot ask declines.
+    virtual std::optional<std::string> AskText(const std::string& title, const std::string& question) {
+        (void)title, (void)question;
+        return std::nullopt;
+    }
 };
 
 class TQtDialogs : public IDialogs {
@@ -47,6 +53,7 @@ public:
     std::optional<QColor> ChooseColour(const QColor& initial) override;
     std::optional<std::string> SaveFile(const std::string& fileName, const std::string& filter,
                                         const std::string& title) override;
+    std::optional<std::string> AskText(const std::string& title, const std::string& question) override;
 };
 
 // A progress bar as the gauge of a check pass.

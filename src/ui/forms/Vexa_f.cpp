@@ -173,6 +173,7 @@ TVexaForm::~TVexaForm() {
 void TVexaForm::SetForms(TChybyForm* chyby, TPremForm* prem) {
     FChybyForm = chyby;
     FPremForm = prem;
+    if (FChybyForm) FChybyForm->SetRecheck([this](const std::string& block) { RecheckBlock(block); });
 }
 
 void TVexaForm::BuildControls() {
@@ -755,7 +756,7 @@ void TVexaForm::KontrolaButtonClick() {
     FStopRequested = false;
     SetRunLock(true);
     ZastavitButton->setEnabled(true);
-    Guarded([&] { RunCheck(*FStandard, *this); });
+    RunWithReview(false);
     ZastavitButton->setEnabled(false);
     LabelBlok->clear();
     for (QProgressBar* g : {LinGauge, BodGauge, TxbGauge, PloGauge}) g->setVisible(false);
@@ -764,9 +765,38 @@ void TVexaForm::KontrolaButtonClick() {
     FRunning = false;
 }
 
-int TVexaForm::BlockRowCount() { return FGrid.RowCount() - 1; }
+void TVexaForm::RunWithReview(bool merge) {
+    Guarded([&] {
+        review::TReviewSettings settings;
+        settings.Merge = merge;
+        settings.Version = kVersion;
+        settings.Standard = CompanionFile(FEnv.ProgramDir, kStandardFileName);
+        settings.Description = FStandard->Description();
+        FReview = std::make_unique<review::TRunReview>(IncludeTrailingDelimiter(FMapaDir), settings);
+        RunCheck(*FStandard, *this);
+    });
+    FReview.reset();
+}
+
+void TVexaForm::RecheckBlock(const std::string& block) {
+    // The browser may be open at the end of a run (which has let the map go by then).
+    if (FOnlyBlock || !FStandard) return;
+    const bool running = FRunning;
+    FRunning = true;
+    FStopRequested = false;
+    FOnlyBlock = block;
+    RunWithReview(true);
+    FOnlyBlock.reset();
+    LabelKontr->clear();
+    LabelBlok->clear();
+    FRunning = running;
+}
+
+int TVexaForm::BlockRowCount() { return FOnlyBlock ? 1 : FGrid.RowCount() - 1; }
 
 TBlockRow TVexaForm::BlockRow(int index) {
+    // The browser's block alone, selected (its name came from the table of this map).
+    if (FOnlyBlock) return TBlockRow{"1", "3", *FOnlyBlock};
     const auto& r = FGrid.Row(index + 1);
     return TBlockRow{r[kColNazov], r[kColKontrola], r[kColVrstva]};
 }
@@ -821,6 +851,8 @@ void TVexaForm::Warning(const std::string& message) { FEnv.Messages->Show(TMsgTy
 void TVexaForm::Information(const std::string& message) { FEnv.Messages->Show(TMsgType::Information, message); }
 
 void TVexaForm::ShowErrorBrowser(const std::string& mapDir) {
+    // A re-check from the browser: the browser shows the result itself.
+    if (FOnlyBlock) return;
     if (FChybyForm) FChybyForm->ShowModalFor(mapDir);
 }
 

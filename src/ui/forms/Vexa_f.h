@@ -6,12 +6,14 @@
 #include "ui/CheckRun.h"
 #include "ui/forms/QtPlatform.h"
 #include "ui/forms/StringGrid.h"
+#include "review/RunReview.h"
 
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QMainWindow>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QAction;
@@ -170,6 +172,11 @@ private:
     void ShowErrorBrowser(const std::string& mapDir) override;
     void ShowBlockProgress(int index, int count, const std::string& name) override;
     bool StopRequested() override;
+    review::TRunReview* Review() override { return FReview.get(); }
+    // Runs the check with a fresh review (merge: only the checked blocks' rows replaced).
+    void RunWithReview(bool merge);
+    // "Skontrolovať znova" of the browser: the block alone, as the last run checked it.
+    void RecheckBlock(const std::string& block);
 
     TFormsEnv& FEnv;
     TChybyForm* FChybyForm = nullptr;
@@ -185,6 +192,8 @@ private:
     std::unique_ptr<TQtGauge> FLinGauge, FBodGauge, FTxbGauge, FPloGauge;
     bool FRunning = false;
     bool FStopRequested = false;
+    std::unique_ptr<review::TRunReview> FReview;
+    std::optional<std::string> FOnlyBlock;  // a re-check of one block from the browser
     struct TLockedState {
         bool Otvorit, Zavriet, Chyby, Kontrola, Premenovat, Zmazat, Koniec;
     } FLocked{};

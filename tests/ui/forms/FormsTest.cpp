@@ -40,6 +40,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 #include <QtTest>
+#include <QShortcut>
 #include <gdal_priv.h>
 #include <ogrsf_frmts.h>
 
@@ -90,6 +91,12 @@ struct ScriptedDialogs : IDialogs {
         return File;
     }
     std::optional<QColor> ChooseColour(const QColor&) override { return Colour; }
+    std::optional<std::string> Answer;  // AskText's
+    std::string LastQuestion;
+    std::optional<std::string> AskText(const std::string&, const std::string& question) override {
+        LastQuestion = question;
+        return Answer;
+    }
     std::optional<std::string> SaveAs;
     std::string LastSaveName;
     std::optional<std::string> SaveFile(const std::string& fileName, const std::string&, const std::string&) override {
@@ -463,7 +470,8 @@ private slots:
         // The end box before the browser: the block left out with its reason, the count of findings.
         QCOMPARE(p.Messages.Texts(TMsgType::Information),
                  std::vector<std::string>{"Skontrolované bloky: 1, vynechané: 1.\r" + LeftOutMessage("le-00003.blk") +
-                                          "\rPočet chýb: 1 (" + (p.Map.Path() / "Chyby.DBF").string() + ")"});
+                                          "\rPočet chýb: 1 (" + (p.Map.Path() / "Chyby.DBF").string() + ")" +
+                                          "\rNové: 1, trvajúce: 0, opravené: 0, výnimky: 0."});
         QCOMPARE(p.Messages.Shown.size(), size_t(1));
         QVERIFY(!fs::exists(p.Map.Path() / "le-00003.blk" / "Chyby.DBF"));
         // The working table was started afresh: a second run finds the same one finding again.
@@ -474,6 +482,101 @@ private slots:
         });
         v.KontrolaButton->click();
         QCOMPARE(rows, 1);
+    }
+
+    // The review in the window: statuses, an exception with a reason (the finding leaves the
+    // table and the next run), the exceptions' filter, a re-check of one block that keeps the
+    // other blocks' rows, and the notice over an older table after a run without findings.
+    void ReviewCycleInTheBrowser() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 7}});  // kind 6 is not admitted in LE
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}});
+        p.Open(p.Map.Path());
+        TVexaForm& v = *p.Vexa;
+        p.Box("BodCBPripustnost")->setChecked(true);
+        int statusColumn = -1;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            QCOMPARE(c.Model().rowCount(), 2);
+            statusColumn = c.Model().StatusColumn();
+            QCOMPARE(c.Model().headerData(statusColumn, Qt::Horizontal, Qt::DisplayRole).toString(), QString("Stav"));
+            QCOMPARE(c.Model().StatusText(0), std::string("nová"));
+            QCOMPARE(c.Model().StatusText(1), std::string("nová"));
+            // A cancelled question makes no exception.
+            c.SetCurrentRow(0);
+            c.VynimkaBitBtn->click();
+            QCOMPARE(c.Model().rowCount(), 2);
+            QVERIFY(!fs::exists(p.Map.Path() / "Vynimky.DBF"));
+            QVERIFY(p.Dialogs.LastQuestion.find("LE_00001.blk B:1") != std::string::npos);
+            p.Dialogs.Answer = "   ";  // a reason is required
+            c.VynimkaBitBtn->click();
+            QCOMPARE(c.Model().rowCount(), 2);
+            QCOMPARE(p.Messages.Texts(TMsgType::Warning), std::vector<std::string>{"Výnimka potrebuje dôvod."});
+            // The button's key is Ctrl+N.
+            bool keyed = false;
+            for (QShortcut* s : c.findChildren<QShortcut*>())
+                keyed = keyed || s->key() == QKeySequence(Qt::CTRL | Qt::Key_N);
+            QVERIFY(keyed);
+            p.Dialogs.Answer = "značka je otočená zámerne";
+            c.VynimkaBitBtn->click();
+            QCOMPARE(p.Messages.Texts(TMsgType::Error), std::vector<std::string>{});
+            QCOMPARE(c.Model().rowCount(), 1);
+            QCOMPARE(ValueText(c.Model().FieldOf(0, "Blok")), std::string("LE_00002.blk"));
+            // The exceptions' filter: the reason and that it holds.
+            c.ComboBox3->setCurrentIndex(3);
+            c.ComboBox3Change();
+            QCOMPARE(c.Model().rowCount(), 1);
+            QCOMPARE(c.Model().StatusText(0), std::string("výnimka, platí: značka je otočená zámerne"));
+            QVERIFY(!c.BitBtn1->isEnabled());
+            c.ComboBox3->setCurrentIndex(1);  // new ones only
+            c.ComboBox3Change();
+            QCOMPARE(c.Model().rowCount(), 1);
+            c.ComboBox3->setCurrentIndex(2);  // persisting: none yet
+            c.ComboBox3Change();
+            QCOMPARE(c.Model().rowCount(), 0);
+            c.ComboBox3->setCurrentIndex(0);
+            c.ComboBox3Change();
+            // Again for LE_00002.blk alone: its finding persists, LE_00001.blk's rows stay.
+            c.SetCurrentRow(0);
+            QVERIFY(c.ZnovaBitBtn->isEnabled());
+            c.ZnovaBitBtn->click();
+            QCOMPARE(c.Model().rowCount(), 1);
+            QCOMPARE(ValueText(c.Model().FieldOf(0, "Blok")), std::string("LE_00002.blk"));
+            QVERIFY(c.Model().StatusText(0).rfind("trvá od ", 0) == 0);
+            c.KoniecBitBtn->click();
+        });
+        v.KontrolaButton->click();
+        QVERIFY(statusColumn > 0);
+        QVERIFY(!v.Running());
+        std::vector<std::string> info = p.Messages.Texts(TMsgType::Information);
+        QCOMPARE(info.size(), size_t(2));
+        QVERIFY(info[1].find("Nové: 0, trvajúce: 1, opravené: 0, výnimky: 0.") != std::string::npos);
+
+        // The next run leaves the excepted finding out and counts it.
+        int rows = -1;
+        WhenModal([&] {
+            rows = p.Chyby->Model().rowCount();
+            p.Chyby->reject();
+        });
+        v.KontrolaButton->click();
+        QCOMPARE(rows, 1);
+        info = p.Messages.Texts(TMsgType::Information);
+        QVERIFY(info.back().find("výnimky: 1.") != std::string::npos);
+
+        // A run without findings leaves the table; the browser says it is older.
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 7}});
+        v.Grid().SetCell(kColKontrola, 1, "2");  // LE_00001.blk deselected
+        v.KontrolaButton->click();
+        QCOMPARE(p.Messages.Texts(TMsgType::Information).back(),
+                 std::string("Bez chýb.\rNové: 0, trvajúce: 0, opravené: 1, výnimky: 0."));
+        QString notice;
+        WhenModal([&] {
+            notice = p.Chyby->StavLabel->text();
+            p.Chyby->reject();
+        });
+        p.Chyby->ShowModalFor(p.Map.Path().string());
+        QVERIFY2(notice.startsWith(QString::fromUtf8("Posledná kontrola (")), qPrintable(notice));
+        QVERIFY(notice.contains(QString::fromUtf8("nenašla žiadne chyby")));
     }
 
     void CheckRunWithoutFindingsShowsTheBlockAndOneGaugePerPass() {

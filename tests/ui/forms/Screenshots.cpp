@@ -3,7 +3,9 @@
 // window manager runs, and three more: a check box's tooltip (vexa-tooltip.png),
 // the run with "blok n z m" (vexa-run.png), the enlarged browser (chyby-large.png) and the
 // browser with its map view on a line, a point, a text and an area finding
-// (chyby-mapa-line.png, -point, -text, -area).
+// (chyby-mapa-line.png, -point, -text, -area); after a second run the browser with the
+// findings' statuses (chyby-stav.png), the question for an exception's reason
+// (chyby-vynimka.png) and the exceptions' filter (chyby-vynimky.png).
 // Run under Xvfb by scripts/screenshots.sh.
 #include "common/FileNames.h"
 #include "ui/SiblingTools.h"
@@ -58,6 +60,10 @@ struct NoDialogs : IDialogs {
     std::optional<std::string> SaveFile(const std::string&, const std::string&, const std::string&) override {
         return std::nullopt;
     }
+    // The question for an exception's reason is the real one: it is pictured.
+    std::optional<std::string> AskText(const std::string& title, const std::string& question) override {
+        return TQtDialogs().AskText(title, question);
+    }
 };
 
 void Settle(int ms) {
@@ -92,6 +98,19 @@ void WhenModal(std::function<void(QWidget*)> action) {
     QObject::connect(timer, &QTimer::timeout, [timer, action] {
         QWidget* modal = QApplication::activeModalWidget();
         if (!modal) return;
+        timer->stop();
+        timer->deleteLater();
+        action(modal);
+    });
+    timer->start(20);
+}
+
+// Calls action with a modal window other than shown once it is up (a question over a dialog).
+void WhenModalOver(QWidget* shown, std::function<void(QWidget*)> action) {
+    auto* timer = new QTimer;
+    QObject::connect(timer, &QTimer::timeout, [timer, action, shown] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal == shown) return;
         timer->stop();
         timer->deleteLater();
         action(modal);
@@ -217,6 +236,27 @@ int main(int argc, char** argv) {
     });
     vexa.KontrolaButton->click();
     messages.ShownIfStarts.clear();
+
+    // A second run: the findings persist since the first; an exception is asked for (its
+    // question pictured), and the exceptions' filter shows it with its reason.
+    WhenModal([&](QWidget* modal) {
+        modal->setGeometry(40, 60, 1000, 520);
+        Settle(1500);
+        chyby.SetCurrentRow(1);
+        modal->repaint();
+        failures += !Save(modal, out + "chyby-stav.png");
+        WhenModalOver(modal, [&](QWidget* question) {
+            if (auto* edit = question->findChild<QLineEdit*>()) edit->setText(QString::fromUtf8("voľný koniec línie je zámer (prameň potoka)"));
+            failures += !SaveArea(question->frameGeometry().united(modal->frameGeometry()), out + "chyby-vynimka.png");
+            static_cast<QDialog*>(question)->accept();
+        });
+        chyby.VynimkaBitBtn->click();
+        chyby.ComboBox3->setCurrentIndex(3);
+        chyby.ComboBox3Change();
+        failures += !Save(modal, out + "chyby-vynimky.png");
+        static_cast<QDialog*>(modal)->reject();
+    });
+    vexa.KontrolaButton->click();
 
     vexa.BlkStringGrid->SetRow(1);
     WhenModal([&](QWidget* modal) {

@@ -1,0 +1,250 @@
+// vexa-review: the exceptions ("nie je chyba") and the history of check runs of a map.
+//
+// Exit status: 0 done, 2 error (also a refused exception).
+#include "common/Exception.h"
+#include "common/FileNames.h"
+#include "common/SysError.h"
+#include "common/Text.h"
+#include "common/Version.h"
+#include "Json.h"
+#include "review/Exceptions.h"
+#include "review/Fingerprint.h"
+#include "review/RunHistory.h"
+#include "review/RunReview.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace vexa;
+using namespace vexa::review;
+namespace fs = std::filesystem;
+
+const char* const kHelp =
+    "Použitie: vexa-review MAPA except BLOK SKUPINA:ČÍSLO KÓD --reason TEXT\n"
+    "          vexa-review MAPA unexcept BLOK SKUPINA:ČÍSLO KÓD\n"
+    "          vexa-review MAPA exceptions\n"
+    "          vexa-review MAPA runs\n"
+    "          vexa-review MAPA compare [KONTROLA_A KONTROLA_B]\n"
+    "          vexa-review --help | --version\n"
+    "\n"
+    "Výnimky (\"nie je chyba\") a história kontrol mapy (adresára MAPA).\n"
+    "\n"
+    "  except      chybu poslednej kontroly bloku označí ako výnimku s dôvodom (povinný);\n"
+    "              ďalšia kontrola ju vynechá, kým sa prvok nezmení\n"
+    "  unexcept    výnimku zruší\n"
+    "  exceptions  výnimky, jedna na riadok (JSON): block, layer, group, number, code,\n"
+    "              kind, text, reason, user, date, valid (prvok je taký ako pri\n"
+    "              výnimke), element (same, changed, missing)\n"
+    "  runs        uchované kontroly od najstaršej, jedna na riadok (JSON): run, date,\n"
+    "              complete, checked, skipped, findings, new, persisting, fixed,\n"
+    "              excepted, duration, options, version, standard, merge\n"
+    "  compare     chyby kontroly B oproti kontrole A (predvolené: posledné dve), jedna na\n"
+    "              riadok (JSON): status (new, persisting, fixed), block, group, number,\n"
+    "              code, kind, text\n"
+    "\n"
+    "BLOK je meno bloku ako v Chyby.DBF (LE_00001.blk), SKUPINA písmeno L, B, T alebo P,\n"
+    "ČÍSLO číslo prvku (\"-\" pri chybe tabuľky atribútov), KÓD kód chyby (napr. -15).\n"
+    "\n"
+    "Súbory v adresári mapy: Vynimky.DBF (výnimky, dBASE, kódová stránka 1250) a skrytý\n"
+    "adresár .vexa (runs: posledných 20 kontrol s ich chybami; zámok výnimiek).\n"
+    "\n"
+    "Návratový stav:\n"
+    "  0  hotovo\n"
+    "  2  chyba (aj odmietnutá výnimka); vypíše sa jej text\n";
+
+class UsageError : public Exception {
+public:
+    using Exception::Exception;
+};
+
+struct FindingId {
+    std::string Block;
+    std::string Group;
+    std::optional<std::int32_t> Number;
+    std::int32_t Code = 0;
+};
+
+FindingId ParseFinding(const std::vector<std::string>& a, std::size_t at) {
+    if (a.size() < at + 3) throw UsageError("Zadajte BLOK SKUPINA:ČÍSLO KÓD (vexa-review --help)");
+    FindingId id;
+    id.Block = a[at];
+    const std::string& gn = a[at + 1];
+    const std::size_t colon = gn.find(':');
+    if (colon != 1 || std::string("LBTP").find(gn[0]) == std::string::npos)
+        throw UsageError("Neplatný prvok " + gn + " (SKUPINA:ČÍSLO, skupina L, B, T alebo P)");
+    id.Group = gn.substr(0, 1);
+    const std::string number = gn.substr(2);
+    if (number != "-") {
+        std::optional<long long> n = TextToInt(number);
+        if (!n || *n <= 0 || *n > 2147483647) throw UsageError("Neplatné číslo prvku " + number);
+        id.Number = static_cast<std::int32_t>(*n);
+    }
+    std::optional<long long> code = TextToInt(a[at + 2]);
+    if (!code || *code >= 0 || *code < -999) throw UsageError("Neplatný kód chyby " + a[at + 2]);
+    id.Code = static_cast<std::int32_t>(*code);
+    return id;
+}
+
+bool Same(const TRunFinding& f, const FindingId& id) {
+    return SameTextAscii(f.Block, id.Block) && f.Group == id.Group && f.Number == id.Number && f.Code == id.Code;
+}
+
+std::string Where(const FindingId& id) { return FindingText(id.Block, id.Group, id.Number, id.Code); }
+
+std::vector<TRunRecord> Runs(const std::string& mapDir, bool withFindings) {
+    std::vector<std::string> problems;
+    std::vector<TRunRecord> runs = ListRuns(mapDir, withFindings, problems);
+    for (const std::string& p : problems) std::fprintf(stderr, "%s\n", MessageLines(p).c_str());
+    return runs;
+}
+
+std::string Opt(const std::optional<std::int32_t>& v) {
+    return v ? json::Number(static_cast<long long>(*v)) : std::string("null");
+}
+
+std::string DateText(const TDate& d) { return Format("%04d-%02d-%02d", d.Year, d.Month, d.Day); }
+
+int Except(const std::string& mapDir, const std::vector<std::string>& a) {
+    FindingId id = ParseFinding(a, 0);
+    std::string reason;
+    for (std::size_t i = 3; i < a.size(); ++i) {
+        if (a[i] == "--reason" && i + 1 < a.size()) reason = a[++i];
+        else if (a[i].rfind("--reason=", 0) == 0) reason = a[i].substr(9);
+        else throw UsageError("Neznámy argument " + a[i]);
+    }
+    if (Trim(reason).empty()) throw UsageError("Výnimka potrebuje dôvod (--reason TEXT)");
+    // The finding must be one of the last run that checked its block.
+    std::vector<TRunRecord> runs = Runs(mapDir, false);
+    const TRunFinding* found = nullptr;
+    TRunRecord last;
+    for (auto it = runs.rbegin(); it != runs.rend() && !found; ++it) {
+        bool checks = false;
+        for (const std::string& b : it->Checked) checks = checks || SameTextAscii(b, id.Block);
+        if (!checks) continue;
+        last = ReadRun(it->File);
+        for (const auto* list : {&last.Found, &last.Left})
+            for (const TRunFinding& f : *list)
+                if (!found && Same(f, id)) found = &f;
+        if (!found) throw Exception("Chyba " + Where(id) + " nie je medzi chybami poslednej kontroly bloku (" + last.Id + ")");
+    }
+    if (!found) throw Exception("Blok " + id.Block + " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
+    const TReviewException e =
+        MakeException(mapDir, found->Block, found->Kind ? std::optional<std::string>(found->Block.substr(0, 2)) : std::nullopt,
+                      found->Group, found->Kind, found->Number, found->Code, found->Text, reason);
+    AddException(mapDir, e);
+    std::fprintf(stderr, "Výnimka uložená: %s (%s)\n", Where(id).c_str(), ExceptionsPath(mapDir).c_str());
+    return 0;
+}
+
+int Unexcept(const std::string& mapDir, const std::vector<std::string>& a) {
+    if (a.size() != 3) throw UsageError("Zadajte BLOK SKUPINA:ČÍSLO KÓD (vexa-review --help)");
+    FindingId id = ParseFinding(a, 0);
+    int removed = 0;
+    for (const TReviewException& e : LoadExceptions(mapDir)) {
+        TRunFinding f{e.Block, e.Group, e.Number, e.Code, e.Kind, "", "", ""};
+        if (Same(f, id) && RemoveException(mapDir, e.Key())) ++removed;
+    }
+    if (removed == 0) throw Exception("Výnimka " + Where(id) + " neexistuje");
+    std::fprintf(stderr, "Výnimka zrušená: %s\n", Where(id).c_str());
+    return 0;
+}
+
+int Exceptions(const std::string& mapDir) {
+    for (const TReviewException& e : LoadExceptions(mapDir)) {
+        std::optional<std::string> fp = ElementFingerprint(mapDir + e.Block, e.Group, e.Number);
+        const char* element = !fp ? "missing" : *fp == e.Fingerprint ? "same" : "changed";
+        json::Object o;
+        o.Str("block", e.Block).Raw("layer", e.Layer ? json::Quote(*e.Layer) : "null").Str("group", e.Group);
+        o.Raw("number", Opt(e.Number)).Int("code", e.Code).Raw("kind", Opt(e.Kind)).Str("text", e.Text);
+        o.Str("reason", e.Reason).Str("user", e.User).Str("date", DateText(e.Date));
+        o.Flag("valid", fp && *fp == e.Fingerprint).Str("element", element);
+        std::printf("%s\n", o.Text().c_str());
+    }
+    return 0;
+}
+
+int ListRunsCommand(const std::string& mapDir) {
+    for (const TRunRecord& r : Runs(mapDir, false)) {
+        json::Array checked, skipped;
+        for (const std::string& b : r.Checked) checked.Str(b);
+        for (const std::string& b : r.Skipped) skipped.Str(b);
+        json::Object o;
+        o.Str("run", r.Id).Str("date", r.Date).Flag("complete", r.Complete).Raw("checked", checked.Text());
+        o.Raw("skipped", skipped.Text()).Int("findings", r.Findings).Int("new", r.New).Int("persisting", r.Persisting);
+        o.Int("fixed", r.Fixed).Int("excepted", r.Excepted).Real("duration", r.Duration).Str("options", r.Options);
+        o.Str("version", r.Version).Str("standard", r.Standard).Flag("merge", r.Merge);
+        std::printf("%s\n", o.Text().c_str());
+    }
+    return 0;
+}
+
+int Compare(const std::string& mapDir, const std::vector<std::string>& a) {
+    if (a.size() != 0 && a.size() != 2) throw UsageError("Zadajte dve kontroly alebo žiadnu (vexa-review --help)");
+    std::vector<TRunRecord> runs = Runs(mapDir, false);
+    const TRunRecord* first = nullptr;
+    const TRunRecord* second = nullptr;
+    if (a.empty()) {
+        if (runs.size() < 2) throw Exception("Na porovnanie treba aspoň dve kontroly (uchované: " + std::to_string(runs.size()) + ")");
+        first = &runs[runs.size() - 2];
+        second = &runs.back();
+    } else {
+        for (const TRunRecord& r : runs) {
+            if (r.Id == a[0]) first = &r;
+            if (r.Id == a[1]) second = &r;
+        }
+        if (!first) throw Exception("Kontrola " + a[0] + " nie je v histórii (vexa-review MAPA runs)");
+        if (!second) throw Exception("Kontrola " + a[1] + " nie je v histórii (vexa-review MAPA runs)");
+    }
+    for (const TRunFinding& f : CompareRuns(ReadRun(first->File), ReadRun(second->File))) {
+        json::Object o;
+        o.Str("status", f.Status).Str("block", f.Block).Str("group", f.Group).Raw("number", Opt(f.Number));
+        o.Int("code", f.Code).Raw("kind", Opt(f.Kind)).Str("text", f.Text).Str("since", f.Since);
+        std::printf("%s\n", o.Text().c_str());
+    }
+    return 0;
+}
+
+int Run(int argc, char** argv) {
+    std::vector<std::string> args(argv + 1, argv + argc);
+    for (const std::string& a : args) {
+        if (a == "--help" || a == "-h") {
+            std::fputs(kHelp, stdout);
+            return 0;
+        }
+        if (a == "--version") {
+            std::printf("vexa-review %s\n", VEXA_VERSION);
+            return 0;
+        }
+    }
+    if (args.size() < 2) throw UsageError("Zadajte adresár mapy a príkaz (vexa-review --help)");
+    std::error_code ec;
+    if (!fs::is_directory(args[0], ec)) throw UsageError("Adresár mapy neexistuje\r(" + EscapeControlChars(args[0]) + ")");
+    const std::string mapDir = IncludeTrailingDelimiter(fs::absolute(args[0]).lexically_normal().string());
+    const std::string command = args[1];
+    const std::vector<std::string> rest(args.begin() + 2, args.end());
+    if (command == "except") return Except(mapDir, rest);
+    if (command == "unexcept") return Unexcept(mapDir, rest);
+    if (command == "exceptions" && rest.empty()) return Exceptions(mapDir);
+    if (command == "runs" && rest.empty()) return ListRunsCommand(mapDir);
+    if (command == "compare") return Compare(mapDir, rest);
+    throw UsageError("Neznámy príkaz " + command + " (vexa-review --help)");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    try {
+        const int status = Run(argc, argv);
+        std::fflush(stdout);
+        return status;
+    } catch (const std::exception& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", MessageLines(UserMessage(e)).c_str());
+        return 2;
+    }
+}

@@ -1,0 +1,224 @@
+#include "review/Exceptions.h"
+
+#include "common/AtomicFile.h"
+#include "common/Exception.h"
+#include "common/FileNames.h"
+#include "common/Text.h"
+#include "dbase/TableDBF.h"
+#include "review/Fingerprint.h"
+#include "review/RunHistory.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <thread>
+
+namespace vexa::review {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Waits this long for another program's change of the exceptions.
+constexpr int kLockWaitMs = 5000;
+
+class ExceptionsLock {
+public:
+    explicit ExceptionsLock(const std::string& mapDir) {
+        const fs::path dir = HistoryDir(mapDir);
+        std::error_code ec;
+        fs::create_directories(dir, ec);
+        const std::string path = (dir / "vynimky.lock").string();
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd_ < 0) throw Exception("Zámok výnimiek sa nedá vytvoriť\r(" + path + ")");
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
+        while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+            if (std::chrono::steady_clock::now() >= end) {
+                ::close(fd_);
+                throw Exception("Výnimky práve mení iný program, skúste znova\r(" + ExceptionsPath(mapDir) + ")");
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    }
+    ~ExceptionsLock() {
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+    }
+    ExceptionsLock(const ExceptionsLock&) = delete;
+    ExceptionsLock& operator=(const ExceptionsLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
+std::optional<std::string> TextOf(const TValue& v) {
+    if (auto s = std::get_if<std::string>(&v)) return *s;
+    return std::nullopt;
+}
+TValue Num(const std::optional<std::int32_t>& v) {
+    if (!v) return std::monostate{};
+    return static_cast<double>(*v);
+}
+
+void Write(const std::string& mapDir, const std::vector<TReviewException>& rows) {
+    const fs::path target = ExceptionsPath(mapDir);
+    const fs::path temp = TempPathBeside(target);
+    try {
+        TTableDBF::CreateTable(temp.string(), ExceptionFields(), 1250);
+        TTableDBF table;
+        table.SetTableName(temp.string());
+        table.Open();
+        for (const TReviewException& e : rows) {
+            table.AppendRecord({e.Block, e.Layer ? TValue(*e.Layer) : TValue{}, e.Group, Num(e.Kind), Num(e.Number),
+                                static_cast<double>(e.Code), CutUtf8(e.Text, 254), e.Fingerprint,
+                                CutUtf8(e.Reason, 254), CutUtf8(e.User, 32), e.Date});
+        }
+        table.Close();
+        CommitReplacement(temp, target);
+    } catch (const std::exception& ex) {
+        std::error_code ec;
+        fs::remove(temp, ec);
+        throw Exception("Tabuľka výnimiek nebola uložená\r(" + target.string() + ": " + ex.what() + ")");
+    }
+}
+
+}  // namespace
+
+std::string FindingKey(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
+                       std::int32_t code, std::optional<std::int32_t> kind) {
+    return block + "|" + group + "|" + (number ? std::to_string(*number) : "") + "|" + std::to_string(code) + "|" +
+           (kind ? std::to_string(*kind) : "");
+}
+
+TFldDefList ExceptionFields() {
+    return {
+        TTableDBF::MakeField("Blok", TFldType::dbfChar, 254, 0),
+        TTableDBF::MakeField("Vrstva", TFldType::dbfChar, 2, 0),
+        TTableDBF::MakeField("Prvok", TFldType::dbfChar, 1, 0),
+        TTableDBF::MakeField("Druh", TFldType::dbfNumeric, 6, 0),
+        TTableDBF::MakeField("Cislo", TFldType::dbfNumeric, 11, 0),
+        TTableDBF::MakeField("Id", TFldType::dbfNumeric, 4, 0),
+        TTableDBF::MakeField("Chyba", TFldType::dbfChar, 254, 0),
+        TTableDBF::MakeField("Odtlacok", TFldType::dbfChar, 16, 0),
+        TTableDBF::MakeField("Dovod", TFldType::dbfChar, 254, 0),
+        TTableDBF::MakeField("Pouzivatel", TFldType::dbfChar, 32, 0),
+        TTableDBF::MakeField("Datum", TFldType::dbfDate, 8, 0),
+    };
+}
+
+std::string ExceptionsPath(const std::string& mapDir) {
+    return ResolveIgnoreCase(fs::path(mapDir.empty() ? std::string(".") : mapDir), kExceptionsFileName).string();
+}
+
+std::vector<TReviewException> LoadExceptions(const std::string& mapDir) {
+    const std::string path = ExceptionsPath(mapDir);
+    std::error_code ec;
+    if (!fs::exists(path, ec)) return {};
+    const std::string damaged = "Tabuľka výnimiek je poškodená alebo cudzia\r(" + path + ")";
+    std::vector<TReviewException> rows;
+    try {
+        TTableDBF table;
+        table.SetTableName(path);
+        table.Open();
+        TFldDefList fields;
+        table.GetFields(fields);
+        const TFldDefList expected = ExceptionFields();
+        if (fields.size() != expected.size()) throw Exception(damaged);
+        for (std::size_t i = 0; i < fields.size(); ++i)
+            if (!SameTextAscii(fields[i].Name, expected[i].Name) || fields[i].FieldType != expected[i].FieldType)
+                throw Exception(damaged);
+        std::vector<TValue> v;
+        for (table.First(); !table.Eof(); table.Next()) {
+            table.GetRowValues(v);
+            TReviewException e;
+            e.Block = TextOf(v[0]).value_or("");
+            e.Layer = TextOf(v[1]);
+            e.Group = TextOf(v[2]).value_or("");
+            e.Kind = IntegerOf(v[3]);
+            e.Number = IntegerOf(v[4]);
+            e.Code = IntegerOf(v[5]).value_or(0);
+            e.Text = TextOf(v[6]).value_or("");
+            e.Fingerprint = TextOf(v[7]).value_or("");
+            e.Reason = TextOf(v[8]).value_or("");
+            e.User = TextOf(v[9]).value_or("");
+            if (auto d = std::get_if<TDate>(&v[10])) e.Date = *d;
+            rows.push_back(std::move(e));
+        }
+        table.Close();
+    } catch (const std::exception& ex) {
+        const std::string what = ex.what();
+        throw Exception(what == damaged ? damaged : damaged.substr(0, damaged.size() - 1) + ": " + what + ")");
+    }
+    return rows;
+}
+
+void AddException(const std::string& mapDir, const TReviewException& exception) {
+    ExceptionsLock lock(mapDir);
+    std::vector<TReviewException> rows = LoadExceptions(mapDir);
+    const std::string key = exception.Key();
+    std::erase_if(rows, [&](const TReviewException& e) { return e.Key() == key; });
+    rows.push_back(exception);
+    Write(mapDir, rows);
+}
+
+bool RemoveException(const std::string& mapDir, const std::string& key) {
+    ExceptionsLock lock(mapDir);
+    std::vector<TReviewException> rows = LoadExceptions(mapDir);
+    const std::size_t before = rows.size();
+    std::erase_if(rows, [&](const TReviewException& e) { return e.Key() == key; });
+    if (rows.size() == before) return false;
+    Write(mapDir, rows);
+    return true;
+}
+
+std::string FindingText(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
+                        std::int32_t code) {
+    return block + " " + group + ":" + (number ? std::to_string(*number) : "-") + " kód " + std::to_string(code);
+}
+
+TReviewException MakeException(const std::string& mapDir, const std::string& block, std::optional<std::string> layer,
+                               const std::string& group, std::optional<std::int32_t> kind,
+                               std::optional<std::int32_t> number, std::int32_t code, const std::string& text,
+                               const std::string& reason) {
+    const std::optional<std::string> fp = ElementFingerprint(mapDir + block, group, number);
+    if (!fp) throw Exception("Prvok chyby " + FindingText(block, group, number, code) + " už neexistuje");
+    TReviewException e;
+    e.Block = block;
+    e.Layer = std::move(layer);
+    e.Group = group;
+    e.Kind = kind;
+    e.Number = number;
+    e.Code = code;
+    e.Text = text;
+    e.Fingerprint = *fp;
+    e.Reason = reason;
+    e.User = LoginName();
+    e.Date = Today();
+    return e;
+}
+
+std::optional<std::int32_t> IntegerOf(const TValue& v) {
+    if (auto d = std::get_if<double>(&v)) return static_cast<std::int32_t>(*d);
+    return std::nullopt;
+}
+
+std::string LoginName() {
+    if (const passwd* pw = ::getpwuid(::geteuid()); pw && pw->pw_name) return pw->pw_name;
+    if (const char* user = std::getenv("USER")) return user;
+    return "?";
+}
+
+TDate Today() {
+    const std::time_t now = std::time(nullptr);
+    std::tm tm{};
+    ::localtime_r(&now, &tm);
+    return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday};
+}
+
+}  // namespace vexa::review

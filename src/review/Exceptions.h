@@ -1,0 +1,79 @@
+#pragma once
+// Exceptions ("nie je chyba"): findings the user judged not to be errors, kept in the
+// map directory in the dBASE table Vynimky.DBF (code page 1250), one row each. A row
+// names the finding (block, layer, group, kind, number, code, text), holds the
+// fingerprint of the element as it was when excepted, the reason, the user and the date.
+//
+// Every change reads, changes and rewrites the table under one lock (a flock on
+// .vexa/vynimky.lock in the map directory); the new table is built beside the old one
+// and renamed over it, so two programs changing exceptions at once keep both changes or
+// one is refused, and a table is never torn. A table that cannot be read is never
+// rewritten.
+#include "dbase/FieldTypes.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vexa::review {
+
+inline constexpr const char* kExceptionsFileName = "Vynimky.DBF";
+
+// The identity of a finding: block, group letter, element number, code and kind.
+std::string FindingKey(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
+                       std::int32_t code, std::optional<std::int32_t> kind);
+
+struct TReviewException {
+    std::string Block;
+    std::optional<std::string> Layer;
+    std::string Group;  // "L", "B", "T", "P"
+    std::optional<std::int32_t> Kind;
+    std::optional<std::int32_t> Number;
+    std::int32_t Code = 0;
+    std::string Text;
+    std::string Fingerprint;  // of the element when excepted (ElementFingerprint)
+    std::string Reason;
+    std::string User;
+    TDate Date;
+    std::string Key() const { return FindingKey(Block, Group, Number, Code, Kind); }
+};
+
+// The table's columns, in order.
+TFldDefList ExceptionFields();
+
+// The path of the map directory's table (an existing name of another case is taken).
+std::string ExceptionsPath(const std::string& mapDir);
+
+// The exceptions of a map; none when it has no table. Raises vexa::Exception naming the
+// file when the table is damaged or foreign (its columns are not these).
+std::vector<TReviewException> LoadExceptions(const std::string& mapDir);
+
+// Adds an exception, replacing one of the same finding; raises when the table cannot be
+// read (it then stays as it is), when another program keeps it locked longer than a few
+// seconds, or when the new table cannot be written (the old one stays).
+void AddException(const std::string& mapDir, const TReviewException& exception);
+
+// Removes the exception of the finding key; false when there is none.
+bool RemoveException(const std::string& mapDir, const std::string& key);
+
+// "<block> <group>:<number> kód <code>" ("-" for no number): a finding in messages.
+std::string FindingText(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
+                        std::int32_t code);
+
+// An exception of the finding as the element of mapDir is now: its fingerprint, the user's
+// login name and today's date. Raises vexa::Exception when the element no longer exists.
+TReviewException MakeException(const std::string& mapDir, const std::string& block, std::optional<std::string> layer,
+                               const std::string& group, std::optional<std::int32_t> kind,
+                               std::optional<std::int32_t> number, std::int32_t code, const std::string& text,
+                               const std::string& reason);
+
+// A numeric field's value as a whole number; nothing for a blank (null) or other field.
+std::optional<std::int32_t> IntegerOf(const TValue& value);
+
+// The login name of the user of this process.
+std::string LoginName();
+// Today's local date.
+TDate Today();
+
+}  // namespace vexa::review

@@ -1,0 +1,329 @@
+#include "review/RunReview.h"
+
+#include "block/BlkObj.h"
+#include "common/Exception.h"
+#include "common/Text.h"
+#include "review/Fingerprint.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <chrono>
+#include <ctime>
+#include <filesystem>
+
+namespace vexa::review {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string Key(const TErrorRecord& r) { return FindingKey(r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh); }
+
+}  // namespace
+
+struct TRunReview::Previous {
+    std::string Date;                                      // of the previous run; "" when none
+    std::unordered_map<std::string, std::string> Since;    // key of its findings of the block → since
+    std::vector<const TRunFinding*> Findings;              // of the block
+};
+
+std::string CountsMessage(const TReviewCounts& c) {
+    return Format("Nové: %d, trvajúce: %d, opravené: %d, výnimky: %d.", c.New, c.Persisting, c.Fixed, c.Excepted);
+}
+
+std::string OptionsText(unsigned db, unsigned lines, unsigned points, unsigned texts, unsigned areas,
+                        double lengthLimit, double areaLimit) {
+    return Format("db=%u lines=%u points=%u texts=%u areas=%u length=%s area=%s", db, lines, points, texts, areas,
+                  FloatToText(lengthLimit).c_str(), FloatToText(areaLimit).c_str());
+}
+
+TRunReview::TRunReview(std::string mapDir, TReviewSettings settings)
+    : FMapDir(std::move(mapDir)), FSettings(std::move(settings)) {
+    if (FSettings.UseExceptions) {
+        try {
+            for (TReviewException& e : LoadExceptions(FMapDir)) FExceptions[e.Key()] = std::move(e);
+        } catch (const Exception& e) {
+            FProblems.push_back(e.Message() + "\rkontrola pokračuje bez výnimiek");
+        }
+    }
+    std::vector<std::string> problems;
+    FHistory = ListRuns(FMapDir, false, problems);
+    for (const std::string& p : problems) FProblems.push_back(p + "\rkontrola pokračuje bez tohto záznamu");
+}
+
+TRunReview::~TRunReview() { Release(); }
+
+void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
+    Release();
+    FOptions = options;
+    FStart = std::chrono::steady_clock::now();
+    FRun = TRunRecord{};
+    FRun.Date = NowText();
+    FCounts = {};
+    FExceptedKeys.clear();
+    FFanOut = &fanOut;
+    FTargets = fanOut.ReplaceSinks({this});
+    // The previous run is read while the passes run.
+    FPreloadFile.clear();
+    for (auto it = FHistory.rbegin(); it != FHistory.rend(); ++it) {
+        if (it->Options != FOptions || FLoaded.count(it->File)) continue;
+        FPreloadFile = it->File;
+        FPreload = std::async(std::launch::async, [file = FPreloadFile] { return ReadRun(file); });
+        break;
+    }
+}
+
+void TRunReview::Release() {
+    if (FFanOut) FFanOut->ReplaceSinks(std::move(FTargets));
+    FFanOut = nullptr;
+    FTargets.clear();
+    FBlk.reset();
+    FOpenBlock.clear();
+}
+
+bool TRunReview::WantsPlaces() const {
+    for (const IFindingSink* s : FTargets)
+        if (s->WantsPlaces()) return true;
+    return false;
+}
+
+const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
+    auto found = FPrevious.find(block);
+    if (found != FPrevious.end()) return *found->second;
+    auto prev = std::make_unique<Previous>();
+    for (auto it = FHistory.rbegin(); it != FHistory.rend(); ++it) {
+        if (it->Options != FOptions || !it->Checks(block)) continue;
+        auto loaded = FLoaded.find(it->File);
+        if (loaded == FLoaded.end()) {
+            try {
+                const bool preloaded = it->File == FPreloadFile && FPreload.valid();
+                loaded = FLoaded.emplace(it->File, preloaded ? FPreload.get() : ReadRun(it->File)).first;
+            } catch (const Exception& e) {
+                FProblems.push_back(e.Message());
+                continue;
+            }
+        }
+        prev->Date = loaded->second.Date;
+        for (const TRunFinding& f : loaded->second.Found) {
+            if (f.Block != block) continue;
+            prev->Since[f.Key()] = f.Since.empty() ? loaded->second.Date : f.Since;
+            prev->Findings.push_back(&f);
+        }
+        break;
+    }
+    return *FPrevious.emplace(block, std::move(prev)).first->second;
+}
+
+std::optional<std::string> TRunReview::Fingerprint(const std::string& block, const std::string& group,
+                                                   std::optional<std::int32_t> number) {
+    if (!number || *number <= 0) return std::string(kNoElement);
+    if (!FBlk || FOpenBlock != block) {
+        FBlk.reset();
+        FOpenBlock = block;
+        auto blk = std::make_unique<TBlk>(false);
+        try {
+            blk->Open(FMapDir + block, TBlkOpenMode::ReadOnly);
+        } catch (const Exception&) {
+            return std::nullopt;
+        }
+        FBlk = std::move(blk);
+    }
+    return ElementFingerprint(*FBlk, group, number);
+}
+
+void TRunReview::Add(const TFinding& finding) {
+    const TErrorRecord& r = finding.Record;
+    const std::string key = Key(r);
+    if (!FExceptions.empty()) {
+        auto e = FExceptions.find(key);
+        if (e != FExceptions.end()) {
+            const std::optional<std::string> fp = Fingerprint(r.Blok, r.Prvok, r.Cislo);
+            if (fp && *fp == e->second.Fingerprint) {
+                ++FCounts.Excepted;
+                FExceptedKeys.insert(key);
+                FRun.Left.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, "excepted", FRun.Date, r.Chyba});
+                return;
+            }
+            FNotes.push_back("Výnimka už neplatí, prvok sa zmenil: " + FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) +
+                             " (dôvod: " + e->second.Reason + ")");
+        }
+    }
+    const Previous& prev = PreviousOf(r.Blok);
+    auto since = prev.Since.find(key);
+    if (since != prev.Since.end()) {
+        FCurrent = {"persisting", since->second};
+        ++FCounts.Persisting;
+    } else {
+        FCurrent = {"new", FRun.Date};
+        ++FCounts.New;
+    }
+    FRun.Found.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, FCurrent.Status, FCurrent.Since, r.Chyba});
+    for (IFindingSink* s : FTargets) s->Add(finding);
+}
+
+std::vector<std::string> TRunReview::TakeNotes() {
+    std::vector<std::string> notes;
+    notes.swap(FNotes);
+    return notes;
+}
+
+std::string TRunReview::Finish(const std::vector<std::string>& checked, const std::vector<std::string>& skipped,
+                               bool complete) {
+    std::set<std::string> found;
+    for (const TRunFinding& f : FRun.Found) found.insert(f.Key());
+    for (const std::string& block : checked) {
+        for (const TRunFinding* f : PreviousOf(block).Findings) {
+            const std::string key = f->Key();
+            if (found.count(key) || FExceptedKeys.count(key)) continue;
+            TRunFinding gone = *f;
+            gone.Status = "fixed";
+            FRun.Gone.push_back(std::move(gone));
+            ++FCounts.Fixed;
+        }
+    }
+    // Exceptions of the checked blocks whose element is gone: said, and kept.
+    for (const auto& [key, e] : FExceptions) {
+        if (found.count(key) || FExceptedKeys.count(key)) continue;
+        if (std::find(checked.begin(), checked.end(), e.Block) == checked.end()) continue;
+        if (!Fingerprint(e.Block, e.Group, e.Number))
+            FNotes.push_back("Výnimka sa týka prvku, ktorý už neexistuje: " + FindingText(e.Block, e.Group, e.Number, e.Code) +
+                             " (dôvod: " + e.Reason + ")");
+    }
+    FBlk.reset();
+    FOpenBlock.clear();
+    FRun.Version = FSettings.Version;
+    FRun.Standard = FSettings.Standard;
+    FRun.Description = FSettings.Description;
+    FRun.Options = FOptions;
+    FRun.Checked = checked;
+    FRun.Skipped = skipped;
+    FRun.Complete = complete;
+    FRun.Merge = FSettings.Merge;
+    FRun.Duration = std::chrono::duration<double>(std::chrono::steady_clock::now() - FStart).count();
+    FRun.New = FCounts.New;
+    FRun.Persisting = FCounts.Persisting;
+    FRun.Fixed = FCounts.Fixed;
+    FRun.Excepted = FCounts.Excepted;
+    try {
+        SaveRun(FMapDir, FRun);
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return "";
+}
+
+namespace {
+
+// "2026-12-09 15:03:22" as "9.12.2026 15:03".
+std::string ShortDate(const std::string& date) {
+    if (date.size() < 16) return date;
+    const int day = std::atoi(date.substr(8, 2).c_str()), month = std::atoi(date.substr(5, 2).c_str());
+    return std::to_string(day) + "." + std::to_string(month) + "." + date.substr(0, 4) + " " + date.substr(11, 5);
+}
+
+}  // namespace
+
+std::size_t TStatusIndex::IdHash::operator()(const Id& id) const {
+    std::uint64_t h = static_cast<std::uint32_t>(id.Number);
+    h = h * 1000003u ^ static_cast<std::uint32_t>(id.Code);
+    h = h * 1000003u ^ static_cast<std::uint32_t>(id.Kind);
+    h = h * 1000003u ^ static_cast<unsigned char>(id.Group) ^ (id.HasNumber ? 256u : 0u) ^ (id.HasKind ? 512u : 0u);
+    return static_cast<std::size_t>(h ^ (h >> 29));
+}
+
+TStatusIndex::Id TStatusIndex::MakeId(const std::string& group, std::optional<std::int32_t> number, std::int32_t code,
+                                      std::optional<std::int32_t> kind) {
+    Id id;
+    id.Group = group.size() == 1 ? group[0] : '?';
+    id.HasNumber = number.has_value();
+    id.Number = number.value_or(0);
+    id.Code = code;
+    id.HasKind = kind.has_value();
+    id.Kind = kind.value_or(0);
+    return id;
+}
+
+void TStatusIndex::Add(const TRunFinding& f) {
+    const bool isNew = f.Status == "new";
+    auto text = FTexts.find(isNew ? std::string() : f.Since);
+    if (text == FTexts.end())
+        text = FTexts.emplace(isNew ? std::string() : f.Since, isNew ? std::string("nová") : "trvá od " + ShortDate(f.Since))
+                   .first;
+    TEntry entry{{isNew ? "new" : "persisting", f.Since}, &text->second};
+    if (FByBlock[f.Block].insert_or_assign(MakeId(f.Group, f.Number, f.Code, f.Kind), std::move(entry)).second) ++FSize;
+    FLastName = nullptr;
+    FLast = nullptr;
+}
+
+const TStatusIndex::TEntry* TStatusIndex::Find(const std::string& block, const std::string& group,
+                                               std::optional<std::int32_t> number, std::int32_t code,
+                                               std::optional<std::int32_t> kind) const {
+    if (!FLastName || *FLastName != block) {
+        auto b = FByBlock.find(block);
+        if (b == FByBlock.end()) return nullptr;
+        FLastName = &b->first;
+        FLast = &b->second;
+    }
+    auto e = FLast->find(MakeId(group, number, code, kind));
+    return e == FLast->end() ? nullptr : &e->second;
+}
+
+TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>& problems) {
+    TStatusIndex statuses;
+    std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
+    std::set<std::string> done;  // blocks whose newest run was read
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+        bool needed = false;
+        for (const std::string& b : it->Checked) needed = needed || !done.count(b);
+        if (!needed) continue;
+        TRunRecord run;
+        try {
+            run = ReadRun(it->File);
+        } catch (const Exception& e) {
+            problems.push_back(e.Message());
+            continue;
+        }
+        for (const TRunFinding& f : run.Found)
+            if (!done.count(f.Block)) statuses.Add(f);
+        for (const std::string& b : it->Checked) done.insert(b);
+    }
+    return statuses;
+}
+
+std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
+    std::set<std::string> inA, inB;
+    for (const TRunFinding& f : a.Found) inA.insert(f.Key());
+    for (const TRunFinding& f : b.Found) inB.insert(f.Key());
+    for (const TRunFinding& f : b.Left) inB.insert(f.Key());
+    std::vector<TRunFinding> out;
+    for (TRunFinding f : b.Found) {
+        f.Status = inA.count(f.Key()) ? "persisting" : "new";
+        out.push_back(std::move(f));
+    }
+    for (TRunFinding f : a.Found) {
+        if (!b.Checks(f.Block) || inB.count(f.Key())) continue;
+        f.Status = "fixed";
+        out.push_back(std::move(f));
+    }
+    return out;
+}
+
+std::string StaleTableNotice(const std::string& mapDir, const std::string& tablePath) {
+    std::vector<std::string> problems;
+    std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
+    if (runs.empty()) return "";
+    const TRunRecord& last = runs.back();
+    if (!last.Complete || last.Merge || last.Findings > 0) return "";
+    std::error_code ec;
+    const auto written = fs::last_write_time(tablePath, ec);
+    if (ec) return "";
+    const std::time_t t = std::chrono::system_clock::to_time_t(std::chrono::file_clock::to_sys(written));
+    std::tm tm{};
+    ::localtime_r(&t, &tm);
+    char buf[32];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S", &tm);
+    if (std::string(buf) > last.Date) return "";
+    return "Posledná kontrola (" + last.Date + ") nenašla žiadne chyby; zobrazená tabuľka chýb je z " + buf + ".";
+}
+
+}  // namespace vexa::review

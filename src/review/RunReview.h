@@ -1,0 +1,166 @@
+#pragma once
+// What a check run remembers: it leaves out the findings that a valid exception covers,
+// gives every other finding its status against the previous run of its block (new or
+// persisting since a date), tells the exceptions that no longer hold, and records the run
+// in the map's history with the findings of the previous run that are gone (fixed).
+//
+// The run's driver puts it in front of the sinks of the standard's findings for the run
+// (Intercept), so that a left-out finding reaches neither the error table nor any output.
+#include "review/Exceptions.h"
+#include "review/RunHistory.h"
+#include "standard/Findings.h"
+
+#include <chrono>
+#include <future>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+namespace vexa {
+class TBlk;
+}
+
+namespace vexa::review {
+
+struct TReviewSettings {
+    bool UseExceptions = true;  // false: every finding is reported as if none were kept
+    bool Merge = false;         // only the checked blocks' rows of Chyby.DBF are replaced
+    std::string Version;        // of the program
+    std::string Standard;       // the standard's file
+    std::string Description;    // and its description
+};
+
+// The status of a finding against the previous run.
+struct TFindingStatus {
+    std::string Status;  // "new" or "persisting"
+    std::string Since;   // the date of the run that first found it
+};
+
+// Counts of a run against the previous runs of its blocks.
+struct TReviewCounts {
+    int New = 0, Persisting = 0, Fixed = 0, Excepted = 0;
+};
+
+// "Nové: n, trvajúce: n, opravené: n, výnimky: n."
+std::string CountsMessage(const TReviewCounts& counts);
+
+// The masks and limits of a run as one text; runs compare their findings only with runs
+// of the same text.
+std::string OptionsText(unsigned db, unsigned lines, unsigned points, unsigned texts, unsigned areas,
+                        double lengthLimit, double areaLimit);
+
+class TRunReview : public IFindingSink {
+public:
+    // Reads the exceptions and the history's metadata; what cannot be read is said in
+    // Problems() and the run goes on without it.
+    TRunReview(std::string mapDir, TReviewSettings settings);
+    ~TRunReview() override;
+
+    const TReviewSettings& Settings() const { return FSettings; }
+    // Messages of a damaged exceptions table or history, said as the run begins.
+    const std::vector<std::string>& Problems() const { return FProblems; }
+
+    // The run begins: options as OptionsText. Puts the review in front of the fan-out's
+    // sinks until Release (or the destruction).
+    void Begin(const std::string& options, TFindingFanOut& fanOut);
+    void Release();
+
+    void Add(const TFinding& finding) override;
+    bool WantsPlaces() const override;
+
+    // The status of the finding handed on last (for outputs that print it).
+    const TFindingStatus& Current() const { return FCurrent; }
+    // Exceptions found no longer valid during the run, one message each.
+    std::vector<std::string> TakeNotes();
+
+    // The run ended: records it in the history (a failure to write is returned as a
+    // message, the run stands). checked: the blocks that went through the passes.
+    // Returns the message of a failed write, else "".
+    std::string Finish(const std::vector<std::string>& checked, const std::vector<std::string>& skipped, bool complete);
+
+    const TReviewCounts& Counts() const { return FCounts; }
+    const TRunRecord& Run() const { return FRun; }
+
+private:
+    struct Previous;
+    const Previous& PreviousOf(const std::string& block);
+    std::optional<std::string> Fingerprint(const std::string& block, const std::string& group,
+                                           std::optional<std::int32_t> number);
+
+    std::string FMapDir;
+    TReviewSettings FSettings;
+    std::vector<std::string> FProblems;
+    std::vector<std::string> FNotes;
+    std::unordered_map<std::string, TReviewException> FExceptions;  // by finding key
+    std::vector<TRunRecord> FHistory;                                // metadata, oldest first
+    std::map<std::string, std::unique_ptr<Previous>> FPrevious;      // by block
+    std::map<std::string, TRunRecord> FLoaded;                       // runs read whole, by file
+    // The newest run with the run's options, read meanwhile by another thread (the run's
+    // previous run for most blocks): its file and the reading.
+    std::string FPreloadFile;
+    std::future<TRunRecord> FPreload;
+    std::string FOptions;
+    TFindingFanOut* FFanOut = nullptr;
+    std::vector<IFindingSink*> FTargets;
+    TFindingStatus FCurrent;
+    std::set<std::string> FExceptedKeys;
+    TReviewCounts FCounts;
+    TRunRecord FRun;
+    std::chrono::steady_clock::time_point FStart;
+    std::string FOpenBlock;
+    std::unique_ptr<TBlk> FBlk;
+};
+
+// The statuses of findings, looked up by their columns without forming a text per finding
+// (the error browser looks up every row at every filter): by block, then by group, number,
+// code and kind. Each status comes with its text for the browser ("nová", "trvá od D.M.RRRR
+// HH:MM").
+class TStatusIndex {
+public:
+    void Add(const TRunFinding& finding);
+    struct TEntry {
+        TFindingStatus Status;
+        const std::string* Text = nullptr;  // owned by the index
+    };
+    const TEntry* Find(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
+                       std::int32_t code, std::optional<std::int32_t> kind) const;
+    std::size_t Size() const { return FSize; }
+    bool HasBlock(const std::string& block) const { return FByBlock.count(block) != 0; }
+
+private:
+    struct Id {
+        char Group = 0;
+        bool HasNumber = false, HasKind = false;
+        std::int32_t Number = 0, Code = 0, Kind = 0;
+        bool operator==(const Id&) const = default;
+    };
+    struct IdHash {
+        std::size_t operator()(const Id& id) const;
+    };
+    using Block = std::unordered_map<Id, TEntry, IdHash>;
+    static Id MakeId(const std::string& group, std::optional<std::int32_t> number, std::int32_t code,
+                     std::optional<std::int32_t> kind);
+    std::unordered_map<std::string, Block> FByBlock;
+    std::map<std::string, std::string> FTexts;  // by since date; "" for new
+    std::size_t FSize = 0;
+    mutable const std::string* FLastName = nullptr;  // the block found last: rows come block by block
+    mutable const Block* FLast = nullptr;
+};
+
+// The status of each finding of a table by the newest run of its block (for the error
+// browser). Runs that cannot be read are named in problems.
+TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>& problems);
+
+// Compares two runs: b's findings that a has are persisting, those a lacks are new, and
+// a's findings of the blocks b checked that b lacks (and did not leave out by an
+// exception) are fixed.
+std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b);
+
+// After a complete run without findings, the notice the browser shows over an older
+// table: "" when the last run found something (or there is none).
+std::string StaleTableNotice(const std::string& mapDir, const std::string& tablePath);
+
+}  // namespace vexa::review
