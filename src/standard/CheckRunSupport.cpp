@@ -64,19 +64,23 @@ int TCheckPass::Finish() {
     return FCount;
 }
 
-void TCheckPass::Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text) {
-    const TFindingCode* entry = FindingCodeOf(code);
+void TCheckPass::Add(TFindingKind finding, std::int16_t kind, std::int32_t number) {
+    Add(finding, kind, number, FindingRow(finding).Text);
+}
+
+void TCheckPass::Add(TFindingKind finding, std::int16_t kind, std::int32_t number, const std::string& text) {
+    const TFindingCode& row = FindingRow(finding);
     TErrorRecord record;
-    record.Id = code;
+    record.Id = row.Code;
     record.Blok = FBlock;
     record.Vrstva = FLayer;
-    record.Prvok = entry ? std::string(1, entry->Letter) : std::string();
+    record.Prvok = std::string(1, row.Letter);
     record.Druh = kind;
     record.Cislo = number;
     record.Chyba = text;
     TFindingPlace place;
-    if (FBlk && entry && FStandard.Findings().WantsPlaces()) {
-        if (const auto group = GroupOfLetter(entry->Letter)) place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
+    if (FBlk && FStandard.Findings().WantsPlaces()) {
+        if (const auto group = GroupOfLetter(row.Letter)) place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
     }
     FStandard.Findings().Add({record, place});
     ++FCount;

@@ -5,6 +5,7 @@
 // of the block, and the findings written).
 #include "block/BlkObj.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/FindingKinds.h"
 
 #include <cstdint>
 #include <memory>
@@ -81,10 +82,12 @@ public:
         }
     }
 
-    // Hands one finding to the standard's sinks: the code (its group letter comes
-    // with it), the block name and layer code of the pass, kind, number, text, and
-    // the element's place read from the open block.
-    void Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text);
+    // Hands one finding to the standard's sinks: the code and group letter of its
+    // row, the block name and layer code of the pass, the element's kind and number,
+    // the text (the row's own unless given), and the element's place read from the
+    // open block.
+    void Add(TFindingKind finding, std::int16_t kind, std::int32_t number);
+    void Add(TFindingKind finding, std::int16_t kind, std::int32_t number, const std::string& text);
     int Count() const { return FCount; }
 
     // Closes the error table at the normal end of the pass (its errors pass on)

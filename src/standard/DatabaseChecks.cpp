@@ -222,8 +222,9 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     // finding is placed at its element, a finding of the whole table names the table's file.
     auto write = [&](char letter, std::optional<std::int32_t> number, const std::string& text,
                      const std::string& table) {
-        const std::int32_t code = DatabaseFindingCode(letter);
-        if (code == 0) return;
+        const std::optional<TFindingKind> finding = DatabaseFindingKind(letter);
+        if (!finding) return;
+        const std::int32_t code = FindingRow(*finding).Code;
         const auto group = GroupOfLetter(letter);
         TFindingPlace place = number && group && Findings().WantsPlaces() ? ElementPlace(blk, *group, *number, &placeSteps)
                                                                             : TablePlace(table);
