@@ -35,32 +35,18 @@ TCheckPass::TCheckPass(TBlkStandardGXD& standard, std::int32_t count)
     }
 }
 
-TCheckPass::~TCheckPass() {
-    if (FTableOpen) {
-        try {
-            FStandard.ErrorTable().Close();
-        } catch (...) {
-            // Closing must not replace the error that ends the pass.
-        }
-    }
-}
+TCheckPass::~TCheckPass() = default;
 
 void TCheckPass::Open(TBlk& blk) {
     FBlk = &blk;
     FPlaceSteps = PlaceWalkBudget(blk);
     FBlock = BlockName(blk);
     FLayer = LayerCode(FBlock);
-    // A worker of a parallel run has no error table: its findings are handed on later.
-    if (FStandard.ErrorTablePath().empty()) return;
-    FStandard.ErrorTable().Open();
-    FTableOpen = true;
+    FSession.emplace(FStandard.ErrorTable());
 }
 
 int TCheckPass::Finish() {
-    if (FTableOpen) {
-        FTableOpen = false;
-        FStandard.ErrorTable().Close();
-    }
+    if (FSession) FSession->End();
     return FCount;
 }
 

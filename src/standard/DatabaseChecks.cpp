@@ -215,7 +215,7 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     const std::string layer = StandardLayerCode(block);
     const std::vector<std::string> tables = ListAttributeTables(layer);
     const std::string dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(blk.Path()));
-    TErrorTableGuard guard(ErrorTable());
+    TErrorTableSession session(ErrorTable());
     int count = 0;
     std::int64_t placeSteps = PlaceWalkBudget(blk);
     // A finding of the table of an element group (by its letter); texts have none. A row's
@@ -265,6 +265,7 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
             }
         }
     }
+    session.End();
     return count;
 }
 

@@ -496,10 +496,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             ++result.BlocksSkipped;
             view.Warning(UnreadableMessage(job.Path, job.Unreadable));
         } else {
-            if (job.Findings.Size() > 0) {
-                TErrorTableGuard open(standard.ErrorTable());
-                job.Findings.HandTo(standard.Findings());
-            }
+            job.Findings.HandTo(standard.Findings());
             result.Total += job.Total;
             ++result.BlocksChecked;
         }
@@ -576,8 +573,8 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     }
     {
         RunEnded ended(view, standard);
-        // One open error table for the whole run: no pass reopens and rereads it.
-        TErrorTableHold held(standard.ErrorTable());
+        // One session of the error table for the whole run: no pass reopens and rereads it.
+        TErrorTableSession session(standard.ErrorTable());
         // As many workers as asked, at most one per selected block.
         const int selected = SelectedCount(view);
         const unsigned jobs = std::min<unsigned>(std::max(1u, view.Options().Jobs), static_cast<unsigned>(std::max(selected, 1)));
@@ -586,7 +583,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         else
             CheckInTurn(standard, view, selected, result);
         // The last batch of findings reaches the table here, where an error still ends the run.
-        standard.ErrorTable().Flush();
+        session.End();
     }
 
     if (result.Total > 0) {
