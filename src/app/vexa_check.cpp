@@ -27,6 +27,7 @@
 #include <csignal>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -42,69 +43,146 @@ namespace {
 using namespace vexa;
 namespace fs = std::filesystem;
 
-const char* const kHelp =
-    "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
-    "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
-    "                     [--jobs N] [--block MENO]... [--format text|json|csv]\n"
-    "                     [--header] [--quiet] [--export SÚBOR]\n"
-    "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
-    "       vexa-check --help | --version\n"
-    "\n"
-    "Skontroluje bloky mapy (adresára MAPA) podľa štandardu tak ako tlačidlo \"Kontrola\"\n"
-    "hlavného okna a vypíše nájdené chyby.\n"
-    "\n"
-    "  --standard SÚBOR   štandard (predvolený: StandardGXD.mdb v adresári programu,\n"
-    "                     inak v ../share/vexa od neho); šablóna tabuľky chýb Chyby.dbf\n"
-    "                     je vždy tam\n"
-    "  --lines MASKA      línie: súčet bitov 1 prípustnosť vo vrstve, 2 výskyt kriviek,\n"
-    "                     4 mimo rozsah MBR, 8 duplikátne línie, 16 dlžka <=,\n"
-    "                     32 zhoda susedných plôch; bit 1 (prípustnosť vo vrstve)\n"
-    "                     rozhoduje o línii sám: s ním sa bity 2, 4, 8 a 16 neskúmajú\n"
-    "                     (bit 32 áno); z bitov 2, 4, 8, 16 sa pri línii ohlási len\n"
-    "                     prvá nájdená chyba v tomto poradí\n"
-    "  --points MASKA     body: 1 prípustnosť vo vrstve, 2 uhol otočenia\n"
-    "  --texts MASKA      texty: 1 prípustnosť vo vrstve, 2 uhol otočenia\n"
-    "  --areas MASKA      plochy: 1 prípustnosť vo vrstve, 2 topológia plôch, 4 plocha <=\n"
-    "  --db MASKA         interná DB: 1 kontrola naplnenia, 2 uprava štruktúry,\n"
-    "                     4 povinné položky dopredu, 8 nepovinné položky zmazať\n"
-    "  --length-limit X   limit dĺžky línie v metroch (s bitom 16), predvolený 0\n"
-    "  --area-limit X     limit plochy v m2 (s bitom 4), predvolený 0\n"
-    "  --jobs N           koľko blokov kontrolovať naraz (predvolený: počet jadier);\n"
-    "                     poradie chýb aj Chyby.DBF sú rovnaké ako pri --jobs 1\n"
-    "  --block MENO       kontrolovať len tento blok (aj viackrát); meno sa porovnáva\n"
-    "                     bez ohľadu na veľkosť písmen a blok musí vyhovovať štandardu\n"
-    "  --format F         výpis chýb: text (predvolený), json (JSON Lines) alebo csv\n"
-    "                     (json a csv sú pre programy: kľúče a hlavička ostávajú anglické,\n"
-    "                     block=blok, layer=vrstva, group=skupina, kind=druh, number=číslo,\n"
-    "                     code=kód, text=text chyby, min_x..max_y=obdĺžnik, x,y=bod,\n"
-    "                     point=bod, bbox=obdĺžnik, table=tabuľka atribútov)\n"
-    "                     (s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik\n"
-    "                     (min_x, min_y, max_x, max_y) a bod (x, y)\n"
-    "  --export SÚBOR     chyby s ich geometriou do súboru GIS podľa prípony: .gpkg,\n"
-    "                     .geojson (WGS 84), .shp, .csv, .fgb; vrstvy findings_line,\n"
-    "                     findings_point, findings_text, findings_area,\n"
-    "                     findings_area_unclosed, findings_table\n"
-    "  --crs SYSTÉM       súradnicový systém mapy pre --export (predvolený EPSG:5514)\n"
-    "  --header           prvý riadok výpisu pomenuje stĺpce (formáty text a csv)\n"
-    "  --quiet            bez ukazovateľa priebehu a bez súhrnu na konci\n"
-    "  --help             tento text\n"
-    "  --version          verzia programu\n"
-    "\n"
-    "Chýbajúca maska je 0; limity sa zapisujú s desatinnou bodkou. Kontrolujú sa všetky\n"
-    "vyhovujúce bloky v poradí zoznamu (alebo len bloky --block); nevyčistený blok sa\n"
-    "ohlási a preskočí. Blok s menom, ktoré nevyhovuje štandardu (kód vrstvy pred \"_\"\n"
-    "nie je v štandarde), sa ohlási s dôvodom a počíta medzi vynechané (bez --block). Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF\n"
-    "a každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text,\n"
-    "oddelené tabulátorom). Súhrn (\"Počet chýb\", vynechané bloky, \"Bez chýb.\") ide na\n"
-    "stderr. Ctrl+C zastaví kontrolu po začatých blokoch; ich chyby sa odovzdajú.\n"
-    "\n"
-    "Návratový stav:\n"
-    "  0  každá zvolená kontrola prebehla na každom zvolenom bloku bez chýb (\"Bez chýb.\";\n"
-    "     existujúci Chyby.DBF ostane)\n"
-    "  1  našli sa chyby\n"
-    "  2  chyba (aj keď nie je zvolená žiadna kontrola alebo žiadny blok); vypíše sa jej text\n"
-    "  3  niektorý blok nebol skontrolovaný (nevyčistený, meno nevyhovuje štandardu, alebo\n"
-    "     kontrola bola zastavená), aj keď sa v iných našli chyby\n";
+// Characters of UTF-8 text.
+std::size_t Chars(const std::string& text) {
+    std::size_t chars = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++chars;
+    return chars;
+}
+
+// Joins words that a help entry keeps on one line.
+constexpr char kKeepTogether = '\x01';
+
+// A help entry: the option padded to its column, the text wrapped under it.
+std::string HelpEntry(const std::string& option, const std::string& text) {
+    constexpr std::size_t kColumn = 21, kWidth = 88;
+    std::string out = "  " + option;
+    std::size_t width = 2 + Chars(option);
+    if (width < kColumn) out += std::string(kColumn - width, ' '), width = kColumn;
+    std::size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(start, end - start);
+        std::replace(word.begin(), word.end(), kKeepTogether, ' ');
+        const std::size_t chars = Chars(word);
+        if (!first && width + 1 + chars > kWidth) {
+            out += "\n" + std::string(kColumn, ' ');
+            width = kColumn;
+        } else if (!first) {
+            out += ' ';
+            ++width;
+        }
+        out += word;
+        width += chars;
+        first = false;
+        start = end + 1;
+    }
+    return out + "\n";
+}
+
+// "1 prípustnosť vo vrstve, 2 výskyt kriviek, ..." from a group's check boxes, by bit.
+template <std::size_t N>
+std::string BitList(const std::array<TOptionBox, N>& boxes) {
+    std::array<TOptionBox, N> sorted = boxes;
+    std::sort(sorted.begin(), sorted.end(), [](const TOptionBox& a, const TOptionBox& b) { return a.Bit < b.Bit; });
+    std::string list;
+    for (const TOptionBox& box : sorted)
+        list += (list.empty() ? "" : ", ") + std::to_string(box.Bit) + kKeepTogether + box.Caption;
+    return list;
+}
+
+// "2, 4, 8 a 16" of a mask's bits.
+std::string BitsSaid(std::uint16_t mask) {
+    std::vector<std::string> bits;
+    for (unsigned bit = 1; bit <= mask; bit <<= 1)
+        if (mask & bit) bits.push_back(std::to_string(bit));
+    std::string said;
+    for (std::size_t i = 0; i < bits.size(); ++i)
+        said += (i == 0 ? "" : i + 1 == bits.size() ? " a " : ", ") + bits[i];
+    return said;
+}
+
+// The help text. The masks' bits come from the check boxes, the formats from the table
+// of finding formats, the codes (printed after it) from the table of finding kinds.
+std::string Help() {
+    // Line admissibility decides a line alone: the bits it stops, and the one it does not.
+    const std::uint16_t stopped = LinAll & ~LinPripustnost & ~LinPloZhoda;
+    std::string lines = "línie: súčet bitov " + BitList(LinOptionBoxes) + "; bit " + std::to_string(LinPripustnost) +
+                        " (" + LinOptionBoxes[BoxRow(LinOptionBoxes, LinPripustnost)].Caption +
+                        ") rozhoduje o línii sám: s ním sa bity " + BitsSaid(stopped) + " neskúmajú (bit " +
+                        std::to_string(LinPloZhoda) + " áno); z bitov " + BitsSaid(stopped) +
+                        " sa pri línii ohlási len prvá nájdená chyba v tomto poradí";
+    std::string h =
+        "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
+        "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
+        "                     [--jobs N] [--block MENO]... [--format text|json|csv]\n"
+        "                     [--header] [--quiet] [--export SÚBOR]\n"
+        "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
+        "       vexa-check --help | --version\n"
+        "\n"
+        "Skontroluje bloky mapy (adresára MAPA) podľa štandardu tak ako tlačidlo \"Kontrola\"\n"
+        "hlavného okna a vypíše nájdené chyby.\n"
+        "\n";
+    h += HelpEntry("--standard SÚBOR",
+                   "štandard (predvolený: StandardGXD.mdb v adresári programu, inak v ../share/vexa od neho); "
+                   "šablóna tabuľky chýb Chyby.dbf je vždy tam");
+    h += HelpEntry("--lines MASKA", lines);
+    h += HelpEntry("--points MASKA", "body: " + BitList(BodOptionBoxes));
+    h += HelpEntry("--texts MASKA", "texty: " + BitList(TxbOptionBoxes));
+    h += HelpEntry("--areas MASKA", "plochy: " + BitList(PloOptionBoxes));
+    h += HelpEntry("--db MASKA", "interná DB: " + BitList(DBOptionBoxes));
+    h += HelpEntry("--length-limit X",
+                   "limit dĺžky línie v metroch (s bitom " + std::to_string(LinDlzka) + "), predvolený 0");
+    h += HelpEntry("--area-limit X", "limit plochy v m2 (s bitom " + std::to_string(PloPlocha) + "), predvolený 0");
+    h += HelpEntry("--jobs N",
+                   "koľko blokov kontrolovať naraz (predvolený: počet jadier); poradie chýb aj Chyby.DBF sú "
+                   "rovnaké ako pri --jobs 1");
+    h += HelpEntry("--block MENO",
+                   "kontrolovať len tento blok (aj viackrát); meno sa porovnáva bez ohľadu na veľkosť písmen "
+                   "a blok musí vyhovovať štandardu");
+    h += HelpEntry("--format F",
+                   "výpis chýb: text (predvolený), json (JSON Lines) alebo csv"
+                   " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, block=blok, "
+                       "layer=vrstva, group=skupina, kind=druh, number=číslo, code=kód, text=text chyby, "
+                       "min_x..max_y=obdĺžnik, x,y=bod, point=bod, bbox=obdĺžnik, table=tabuľka atribútov) "
+                       "(s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
+                       "max_y) a bod (x, y)");
+    h += HelpEntry("--export SÚBOR",
+                   "chyby s ich geometriou do súboru GIS podľa prípony: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb"
+                   "; vrstvy findings_line, findings_point, findings_text, findings_area, "
+                       "findings_area_unclosed, findings_table");
+    h += HelpEntry("--crs SYSTÉM",
+                   std::string("súradnicový systém mapy pre --export (predvolený ") + gisexport::kDefaultCrs + ")");
+    h += HelpEntry("--header", "prvý riadok výpisu pomenuje stĺpce (formáty text a csv)");
+    h += HelpEntry("--quiet", "bez ukazovateľa priebehu a bez súhrnu na konci");
+    h += HelpEntry("--help", "tento text");
+    h += HelpEntry("--version", "verzia programu");
+    h +=
+        "\n"
+        "Chýbajúca maska je 0; limity sa zapisujú s desatinnou bodkou. Kontrolujú sa všetky\n"
+        "vyhovujúce bloky v poradí zoznamu (alebo len bloky --block); nevyčistený blok sa\n"
+        "ohlási a preskočí. Blok s menom, ktoré nevyhovuje štandardu (kód vrstvy pred \"_\"\n"
+        "nie je v štandarde), sa ohlási s dôvodom a počíta medzi vynechané (bez --block). Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF\n"
+        "a každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text,\n"
+        "oddelené tabulátorom). Súhrn (\"Počet chýb\", vynechané bloky, \"Bez chýb.\") ide na\n"
+        "stderr. Ctrl+C zastaví kontrolu po začatých blokoch; ich chyby sa odovzdajú.\n"
+        "\n"
+        "Návratový stav:\n"
+        "  0  každá zvolená kontrola prebehla na každom zvolenom bloku bez chýb (\"Bez chýb.\";\n"
+        "     existujúci Chyby.DBF ostane)\n"
+        "  1  našli sa chyby\n"
+        "  2  chyba (aj keď nie je zvolená žiadna kontrola alebo žiadny blok); vypíše sa jej text\n"
+        "  3  niektorý blok nebol skontrolovaný (nevyčistený, meno nevyhovuje štandardu, alebo\n"
+        "     kontrola bola zastavená), aj keď sa v iných našli chyby\n";
+    // The finding codes, from the one table of finding kinds.
+    h += "\nKódy chýb (kód, skupina, bit masky: čo sa nájde):\n";
+    for (const TFindingCode& c : FindingCodes)
+        h += Format("  %4d  %c  %-2u %s\n", static_cast<int>(c.Code), c.Letter, static_cast<unsigned>(c.Bit), c.What);
+    return h;
+}
 
 class UsageError : public Exception {
 public:
@@ -221,9 +299,7 @@ Arguments Parse(int argc, char** argv) {
 
 // The text padded with blanks to width characters (UTF-8 sequences count once).
 std::string Padded(const std::string& text, std::size_t width) {
-    std::size_t chars = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++chars;
+    const std::size_t chars = Chars(text);
     return chars < width ? text + std::string(width - chars, ' ') : text;
 }
 
@@ -491,12 +567,7 @@ int main(int argc, char** argv) {
     try {
         Arguments args = Parse(argc, argv);
         if (args.Help) {
-            std::fputs(kHelp, stdout);
-            // The finding codes, from the one table of finding kinds.
-            std::fputs("\nKódy chýb (kód, skupina, bit masky: čo sa nájde):\n", stdout);
-            for (const TFindingCode& c : FindingCodes)
-                std::printf("  %4d  %c  %-2u %s\n", static_cast<int>(c.Code), c.Letter, static_cast<unsigned>(c.Bit),
-                            c.What);
+            std::fputs(Help().c_str(), stdout);
             return 0;
         }
         if (args.Version) {
