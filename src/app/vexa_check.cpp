@@ -10,6 +10,7 @@
 #include "common/SysError.h"
 #include "common/Text.h"
 #include "common/Version.h"
+#include "export/FindingFormats.h"
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 #include "Json.h"
@@ -118,7 +119,9 @@ std::string Help() {
     std::string h =
         "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
         "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
-        "                     [--jobs N] [--block MENO]... [--format text|json|csv]\n"
+        "                     [--jobs N] [--block MENO]... [--format " +
+        gisexport::PrintedFormatNames("|") +
+        "]\n"
         "                     [--header] [--quiet] [--export SÚBOR]\n"
         "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
         "       vexa-check --help | --version\n"
@@ -144,15 +147,15 @@ std::string Help() {
                    "kontrolovať len tento blok (aj viackrát); meno sa porovnáva bez ohľadu na veľkosť písmen "
                    "a blok musí vyhovovať štandardu");
     h += HelpEntry("--format F",
-                   "výpis chýb: text (predvolený), json (JSON Lines) alebo csv"
-                   " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, block=blok, "
+                   "výpis chýb: " + gisexport::PrintedFormatNames(", ", true) +
+                       " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, block=blok, "
                        "layer=vrstva, group=skupina, kind=druh, number=číslo, code=kód, text=text chyby, "
                        "min_x..max_y=obdĺžnik, x,y=bod, point=bod, bbox=obdĺžnik, table=tabuľka atribútov) "
                        "(s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
                        "max_y) a bod (x, y)");
     h += HelpEntry("--export SÚBOR",
-                   "chyby s ich geometriou do súboru GIS podľa prípony: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb"
-                   "; vrstvy findings_line, findings_point, findings_text, findings_area, "
+                   "chyby s ich geometriou do súboru GIS podľa prípony: " + gisexport::GisExtensions(true) +
+                       "; vrstvy findings_line, findings_point, findings_text, findings_area, "
                        "findings_area_unclosed, findings_table");
     h += HelpEntry("--crs SYSTÉM",
                    std::string("súradnicový systém mapy pre --export (predvolený ") + gisexport::kDefaultCrs + ")");
@@ -213,10 +216,8 @@ unsigned ParseJobs(const std::string& option, const std::string& text) {
     return static_cast<unsigned>(*value);
 }
 
-enum class OutputFormat { Text, Json, Csv };
-
 struct Arguments {
-    OutputFormat Format = OutputFormat::Text;
+    gisexport::TFormatWriter Format = gisexport::TFormatWriter::Text;
     std::string Export;
     std::string Crs = gisexport::kDefaultCrs;
     std::string Standard;
@@ -272,13 +273,12 @@ Arguments Parse(int argc, char** argv) {
             args.Blocks.push_back(value(name));
         } else if (name == "--format") {
             const std::string f = value(name);
-            if (f == "text") args.Format = OutputFormat::Text;
-            else if (f == "json") args.Format = OutputFormat::Json;
-            else if (f == "csv") args.Format = OutputFormat::Csv;
-            else throw UsageError("Neznámy formát " + f + " (text, json, csv)");
+            const gisexport::TFindingFormat* format = gisexport::PrintedFormat(f);
+            if (!format) throw UsageError("Neznámy formát " + f + " (" + gisexport::PrintedFormatNames(", ") + ")");
+            args.Format = format->Writer;
         } else if (name == "--export") {
             args.Export = value(name);
-            gisexport::DriverOf(args.Export);  // an unknown extension is refused before the run
+            gisexport::GisFormatOf(args.Export);  // an unknown extension is refused before the run
             gisexport::RequireWriter();        // and so is an export without its writer
         } else if (name == "--crs") {
             args.Crs = value(name);
@@ -490,7 +490,7 @@ class TFindingPrinter : public IFindingSink {
 public:
     // clearProgress: stdout and the progress bar share a terminal; a finding first
     // clears the bar's line.
-    TFindingPrinter(OutputFormat format, bool clearProgress) : FFormat(format), FClearProgress(clearProgress) {}
+    TFindingPrinter(gisexport::TFormatWriter format, bool clearProgress) : FFormat(format), FClearProgress(clearProgress) {}
     void Add(const TFinding& finding) override {
         const TFinding f{TErrorTable::Fit(finding.Record), finding.Place};  // as the error table holds it
         if (FClearProgress) {
@@ -498,26 +498,27 @@ public:
             std::fflush(stderr);
         }
         switch (FFormat) {
-        case OutputFormat::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
-        case OutputFormat::Json: std::printf("%s\n", FindingJson(f).c_str()); break;
-        case OutputFormat::Csv:
+        case gisexport::TFormatWriter::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
+        case gisexport::TFormatWriter::Json: std::printf("%s\n", FindingJson(f).c_str()); break;
+        case gisexport::TFormatWriter::Csv:
             Header();
             std::printf("%s\n", FindingCsv(f).c_str());
             break;
+        case gisexport::TFormatWriter::Gis: break;  // written as files, by --export
         }
     }
     // The line naming the columns, once (JSON lines name their own).
     void Header() {
         if (FHeader) return;
         FHeader = true;
-        if (FFormat == OutputFormat::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
-        if (FFormat == OutputFormat::Csv)
+        if (FFormat == gisexport::TFormatWriter::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
+        if (FFormat == gisexport::TFormatWriter::Csv)
             std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
     }
-    bool WantsPlaces() const override { return FFormat != OutputFormat::Text; }
+    bool WantsPlaces() const override { return FFormat != gisexport::TFormatWriter::Text; }
 
 private:
-    OutputFormat FFormat;
+    gisexport::TFormatWriter FFormat;
     bool FClearProgress;
     bool FHeader = false;
 };
@@ -543,18 +544,17 @@ int Run(const Arguments& args) {
     // large map's findings are not all held; the export needs them all.
     TFindingPrinter printer(args.Format, progress && isatty(STDOUT_FILENO) == 1);
     if (args.Header) printer.Header();
-    TFindingList exported(true);
+    std::optional<gisexport::TGisExportSink> exported;
+    if (!args.Export.empty()) exported.emplace(args.Export, args.Crs);
     TCheckRunResult result;
     {
         TFindingSinkScope print(standard.Findings(), printer);
         std::optional<TFindingSinkScope> keep;
-        if (!args.Export.empty()) keep.emplace(standard.Findings(), exported);
+        if (exported) keep.emplace(standard.Findings(), *exported);
         result = RunCheck(standard, view);
     }
-    if (!args.Export.empty()) {
-        for (const std::string& file :
-             gisexport::WriteLayers(args.Export, gisexport::FindingLayers(exported.Findings()), args.Crs))
-            std::fprintf(stderr, "Export: %s\n", file.c_str());
+    if (exported) {
+        for (const std::string& file : exported->Write()) std::fprintf(stderr, "Export: %s\n", file.c_str());
     }
     std::fflush(stdout);
     if (result.Stopped || result.BlocksSkipped > 0) return 3;

@@ -480,6 +480,10 @@ TEST_F(VexaCheck, HelpExplainsTheCommand) {
               std::string::npos);
     EXPECT_NE(text.find("plochy: 1 prípustnosť vo vrstve, 2 topológia plôch, 4 plocha <="),
               std::string::npos);
+    // The formats, from their table.
+    EXPECT_NE(text.find("[--format text|json|csv]"), std::string::npos);
+    EXPECT_NE(text.find("výpis chýb: text (predvolený), json (JSON Lines), csv "), std::string::npos);
+    EXPECT_NE(text.find("podľa prípony: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb;"), std::string::npos);
     for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  niektorý blok nebol skontrolovaný (nevyčistený, meno nevyhovuje štandardu"})
         EXPECT_NE(o.Out.find(status), std::string::npos) << status;
     // Every finding code with its group letter, from the table of finding kinds.
