@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the GIS link and its Windows test with MinGW-w64 and runs the test under
 # Wine against the fake TopoL program (DDEML client, user32/kernel32 platform).
-# Not part of the default test run; needs: bash scripts/install-deps.sh --wine
+# Not part of the default test run (.ci/run runs it); needs: bash scripts/install-deps.sh --wine
 # Environment: VEXA_WIN_BUILD (build directory, default build-windows), WINEPREFIX
 # (default: a private prefix inside the build directory, set up on first use, headless).
 set -euo pipefail

@@ -3,6 +3,7 @@
 #include "InfoCommands.h"
 #include "Json.h"
 
+#include "export/FindingFormats.h"
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 
@@ -29,8 +30,8 @@ int Export(const std::string& target, const std::string& file, std::ostream& out
 TInfoCommandRegistrar exportCommand(
     {"--export", "SÚBOR",
      "blok (alebo každý blok adresára mapy) ako vrstvy GIS lines, points, texts, areas, "
-     "areas_unclosed a jedna na tabuľku atribútov, kde ich skupina má viac, v EPSG:5514; prípona "
-     "SÚBORU volí formát: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb; --crs SYSTÉM ako pri vexa-check",
+     "areas_unclosed a jedna na tabuľku atribútov, kde ich skupina má viac, v " + std::string(gisexport::kDefaultCrs) +
+         "; prípona SÚBORU volí formát: " + gisexport::GisExtensions(true) + "; --crs SYSTÉM ako pri vexa-check",
      true, Export, {"--crs"}, "[--crs SYSTÉM]"});
 
 }  // namespace

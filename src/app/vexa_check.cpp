@@ -10,6 +10,7 @@
 #include "common/SysError.h"
 #include "common/Text.h"
 #include "common/Version.h"
+#include "export/FindingFormats.h"
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 #include "Json.h"
@@ -28,6 +29,7 @@
 #include <csignal>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -43,77 +45,156 @@ namespace {
 using namespace vexa;
 namespace fs = std::filesystem;
 
-const char* const kHelp =
-    "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
-    "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
-    "                     [--jobs N] [--block MENO]... [--format text|json|csv]\n"
-    "                     [--header] [--quiet] [--export SÚBOR] [--no-exceptions]\n"
-    "                     [--merge]\n"
-    "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
-    "       vexa-check --help | --version\n"
-    "\n"
-    "Skontroluje bloky mapy (adresára MAPA) podľa štandardu tak ako tlačidlo \"Kontrola\"\n"
-    "hlavného okna a vypíše nájdené chyby.\n"
-    "\n"
-    "  --standard SÚBOR   štandard (predvolený: StandardGXD.mdb v adresári programu,\n"
-    "                     inak v ../share/vexa od neho); šablóna tabuľky chýb Chyby.dbf\n"
-    "                     je vždy tam\n"
-    "  --lines MASKA      línie: súčet bitov 1 prípustnosť vo vrstve, 2 výskyt kriviek,\n"
-    "                     4 mimo rozsah MBR, 8 duplikátne línie, 16 dlžka <=,\n"
-    "                     32 zhoda susedných plôch; bit 1 (prípustnosť vo vrstve)\n"
-    "                     rozhoduje o línii sám: s ním sa bity 2, 4, 8 a 16 neskúmajú\n"
-    "                     (bit 32 áno); z bitov 2, 4, 8, 16 sa pri línii ohlási len\n"
-    "                     prvá nájdená chyba v tomto poradí\n"
-    "  --points MASKA     body: 1 prípustnosť vo vrstve, 2 uhol otočenia\n"
-    "  --texts MASKA      texty: 1 prípustnosť vo vrstve, 2 uhol otočenia\n"
-    "  --areas MASKA      plochy: 1 prípustnosť vo vrstve, 2 topológia plôch, 4 plocha <=\n"
-    "  --db MASKA         interná DB: 1 kontrola naplnenia, 2 uprava štruktúry,\n"
-    "                     4 povinné položky dopredu, 8 nepovinné položky zmazať\n"
-    "  --length-limit X   limit dĺžky línie v metroch (s bitom 16), predvolený 0\n"
-    "  --area-limit X     limit plochy v m2 (s bitom 4), predvolený 0\n"
-    "  --jobs N           koľko blokov kontrolovať naraz (predvolený: počet jadier);\n"
-    "                     poradie chýb aj Chyby.DBF sú rovnaké ako pri --jobs 1\n"
-    "  --block MENO       kontrolovať len tento blok (aj viackrát); meno sa porovnáva\n"
-    "                     bez ohľadu na veľkosť písmen a blok musí vyhovovať štandardu\n"
-    "  --format F         výpis chýb: text (predvolený), json (JSON Lines) alebo csv\n"
-    "                     (json a csv sú pre programy: kľúče a hlavička ostávajú anglické,\n"
-    "                     block=blok, layer=vrstva, group=skupina, kind=druh, number=číslo,\n"
-    "                     code=kód, text=text chyby, min_x..max_y=obdĺžnik, x,y=bod,\n"
-    "                     point=bod, bbox=obdĺžnik, table=tabuľka atribútov)\n"
-    "                     (s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik\n"
-    "                     (min_x, min_y, max_x, max_y) a bod (x, y)\n"
-    "  --export SÚBOR     chyby s ich geometriou do súboru GIS podľa prípony: .gpkg,\n"
-    "                     .geojson (WGS 84), .shp, .csv, .fgb; vrstvy findings_line,\n"
-    "                     findings_point, findings_text, findings_area,\n"
-    "                     findings_area_unclosed, findings_table\n"
-    "  --crs SYSTÉM       súradnicový systém mapy pre --export (predvolený EPSG:5514)\n"
-    "  --no-exceptions    vypíše každú chybu, ako keby nebola žiadna výnimka\n"
-    "                     (Vynimky.DBF sa nečíta)\n"
-    "  --merge            s --block nahradí v MAPA/Chyby.DBF len riadky kontrolovaných\n"
-    "                     blokov, riadky ostatných blokov ostanú\n"
-    "  --header           prvý riadok výpisu pomenuje stĺpce (formáty text a csv)\n"
-    "  --quiet            bez ukazovateľa priebehu a bez súhrnu na konci\n"
-    "  --help             tento text\n"
-    "  --version          verzia programu\n"
-    "\n"
-    "Chýbajúca maska je 0; limity sa zapisujú s desatinnou bodkou. Kontrolujú sa všetky\n"
-    "vyhovujúce bloky v poradí zoznamu (alebo len bloky --block); nevyčistený blok sa\n"
-    "ohlási a preskočí. Blok s menom, ktoré nevyhovuje štandardu (kód vrstvy pred \"_\"\n"
-    "nie je v štandarde), sa ohlási s dôvodom a počíta medzi vynechané (bez --block). Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF\n"
-    "a každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text,\n"
-    "oddelené tabulátorom). Súhrn (\"Počet chýb\", vynechané bloky, \"Bez chýb.\") ide na\n"
-    "stderr, aj počty chýb nových, trvajúcich, opravených (od predchádzajúcej kontroly\n"
-    "bloku s rovnakými voľbami) a vynechaných výnimkou (\"nie je chyba\", pozri\n"
-    "vexa-review). Každá kontrola sa zapíše do histórie v MAPA/.vexa/runs (posledných 20).\n"
-    "Ctrl+C zastaví kontrolu po začatých blokoch; ich chyby sa odovzdajú.\n"
-    "\n"
-    "Návratový stav:\n"
-    "  0  každá zvolená kontrola prebehla na každom zvolenom bloku bez chýb (\"Bez chýb.\";\n"
-    "     existujúci Chyby.DBF ostane)\n"
-    "  1  našli sa chyby\n"
-    "  2  chyba (aj keď nie je zvolená žiadna kontrola alebo žiadny blok); vypíše sa jej text\n"
-    "  3  niektorý blok nebol skontrolovaný (nevyčistený, meno nevyhovuje štandardu, alebo\n"
-    "     kontrola bola zastavená), aj keď sa v iných našli chyby\n";
+// Characters of UTF-8 text.
+std::size_t Chars(const std::string& text) {
+    std::size_t chars = 0;
+    for (unsigned char c : text)
+        if ((c & 0xC0) != 0x80) ++chars;
+    return chars;
+}
+
+// Joins words that a help entry keeps on one line.
+constexpr char kKeepTogether = '\x01';
+
+// A help entry: the option padded to its column, the text wrapped under it.
+std::string HelpEntry(const std::string& option, const std::string& text) {
+    constexpr std::size_t kColumn = 21, kWidth = 88;
+    std::string out = "  " + option;
+    std::size_t width = 2 + Chars(option);
+    if (width < kColumn) out += std::string(kColumn - width, ' '), width = kColumn;
+    std::size_t start = 0;
+    bool first = true;
+    while (start < text.size()) {
+        std::size_t end = text.find(' ', start);
+        if (end == std::string::npos) end = text.size();
+        std::string word = text.substr(start, end - start);
+        std::replace(word.begin(), word.end(), kKeepTogether, ' ');
+        const std::size_t chars = Chars(word);
+        if (!first && width + 1 + chars > kWidth) {
+            out += "\n" + std::string(kColumn, ' ');
+            width = kColumn;
+        } else if (!first) {
+            out += ' ';
+            ++width;
+        }
+        out += word;
+        width += chars;
+        first = false;
+        start = end + 1;
+    }
+    return out + "\n";
+}
+
+// "1 prípustnosť vo vrstve, 2 výskyt kriviek, ..." from a group's check boxes, by bit.
+template <std::size_t N>
+std::string BitList(const std::array<TOptionBox, N>& boxes) {
+    std::array<TOptionBox, N> sorted = boxes;
+    std::sort(sorted.begin(), sorted.end(), [](const TOptionBox& a, const TOptionBox& b) { return a.Bit < b.Bit; });
+    std::string list;
+    for (const TOptionBox& box : sorted)
+        list += (list.empty() ? "" : ", ") + std::to_string(box.Bit) + kKeepTogether + box.Caption;
+    return list;
+}
+
+// "2, 4, 8 a 16" of a mask's bits.
+std::string BitsSaid(std::uint16_t mask) {
+    std::vector<std::string> bits;
+    for (unsigned bit = 1; bit <= mask; bit <<= 1)
+        if (mask & bit) bits.push_back(std::to_string(bit));
+    std::string said;
+    for (std::size_t i = 0; i < bits.size(); ++i)
+        said += (i == 0 ? "" : i + 1 == bits.size() ? " a " : ", ") + bits[i];
+    return said;
+}
+
+// The help text. The masks' bits come from the check boxes, the formats from the table
+// of finding formats, the codes (printed after it) from the table of finding kinds.
+std::string Help() {
+    // Line admissibility decides a line alone: the bits it stops, and the one it does not.
+    const std::uint16_t stopped = LinAll & ~LinPripustnost & ~LinPloZhoda;
+    std::string lines = "línie: súčet bitov " + BitList(LinOptionBoxes) + "; bit " + std::to_string(LinPripustnost) +
+                        " (" + LinOptionBoxes[BoxRow(LinOptionBoxes, LinPripustnost)].Caption +
+                        ") rozhoduje o línii sám: s ním sa bity " + BitsSaid(stopped) + " neskúmajú (bit " +
+                        std::to_string(LinPloZhoda) + " áno); z bitov " + BitsSaid(stopped) +
+                        " sa pri línii ohlási len prvá nájdená chyba v tomto poradí";
+    std::string h =
+        "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
+        "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
+        "                     [--jobs N] [--block MENO]... [--format " +
+        gisexport::PrintedFormatNames("|") +
+        "]\n"
+        "                     [--header] [--quiet] [--export SÚBOR] [--no-exceptions]\n"
+        "                     [--merge]\n"
+        "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
+        "       vexa-check --help | --version\n"
+        "\n"
+        "Skontroluje bloky mapy (adresára MAPA) podľa štandardu tak ako tlačidlo \"Kontrola\"\n"
+        "hlavného okna a vypíše nájdené chyby.\n"
+        "\n";
+    h += HelpEntry("--standard SÚBOR",
+                   "štandard (predvolený: StandardGXD.mdb v adresári programu, inak v ../share/vexa od neho); "
+                   "šablóna tabuľky chýb Chyby.dbf je vždy tam");
+    h += HelpEntry("--lines MASKA", lines);
+    h += HelpEntry("--points MASKA", "body: " + BitList(BodOptionBoxes));
+    h += HelpEntry("--texts MASKA", "texty: " + BitList(TxbOptionBoxes));
+    h += HelpEntry("--areas MASKA", "plochy: " + BitList(PloOptionBoxes));
+    h += HelpEntry("--db MASKA", "interná DB: " + BitList(DBOptionBoxes));
+    h += HelpEntry("--length-limit X",
+                   "limit dĺžky línie v metroch (s bitom " + std::to_string(LinDlzka) + "), predvolený 0");
+    h += HelpEntry("--area-limit X", "limit plochy v m2 (s bitom " + std::to_string(PloPlocha) + "), predvolený 0");
+    h += HelpEntry("--jobs N",
+                   "koľko blokov kontrolovať naraz (predvolený: počet jadier); poradie chýb aj Chyby.DBF sú "
+                   "rovnaké ako pri --jobs 1");
+    h += HelpEntry("--block MENO",
+                   "kontrolovať len tento blok (aj viackrát); meno sa porovnáva bez ohľadu na veľkosť písmen "
+                   "a blok musí vyhovovať štandardu");
+    h += HelpEntry("--format F",
+                   "výpis chýb: " + gisexport::PrintedFormatNames(", ", true) +
+                       " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, block=blok, "
+                       "layer=vrstva, group=skupina, kind=druh, number=číslo, code=kód, text=text chyby, "
+                       "min_x..max_y=obdĺžnik, x,y=bod, point=bod, bbox=obdĺžnik, table=tabuľka atribútov) "
+                       "(s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
+                       "max_y) a bod (x, y)");
+    h += HelpEntry("--export SÚBOR",
+                   "chyby s ich geometriou do súboru GIS podľa prípony: " + gisexport::GisExtensions(true) +
+                       "; vrstvy findings_line, findings_point, findings_text, findings_area, "
+                       "findings_area_unclosed, findings_table");
+    h += HelpEntry("--crs SYSTÉM",
+                   std::string("súradnicový systém mapy pre --export (predvolený ") + gisexport::kDefaultCrs + ")");
+    h += HelpEntry("--no-exceptions", "vypíše každú chybu, ako keby nebola žiadna výnimka (Vynimky.DBF sa nečíta)");
+    h += HelpEntry("--merge",
+                   "s --block nahradí v MAPA/Chyby.DBF len riadky kontrolovaných blokov, riadky ostatných "
+                   "blokov ostanú");
+    h += HelpEntry("--header", "prvý riadok výpisu pomenuje stĺpce (formáty text a csv)");
+    h += HelpEntry("--quiet", "bez ukazovateľa priebehu a bez súhrnu na konci");
+    h += HelpEntry("--help", "tento text");
+    h += HelpEntry("--version", "verzia programu");
+    h +=
+        "\n"
+        "Chýbajúca maska je 0; limity sa zapisujú s desatinnou bodkou. Kontrolujú sa všetky\n"
+        "vyhovujúce bloky v poradí zoznamu (alebo len bloky --block); nevyčistený blok sa\n"
+        "ohlási a preskočí. Blok s menom, ktoré nevyhovuje štandardu (kód vrstvy pred \"_\"\n"
+        "nie je v štandarde), sa ohlási s dôvodom a počíta medzi vynechané (bez --block). Ak sa nájde aspoň jedna chyba, tabuľka chýb nahradí MAPA/Chyby.DBF\n"
+        "a každá chyba sa vypíše na jeden riadok (blok, skupina, číslo, druh, kód, text,\n"
+        "oddelené tabulátorom). Súhrn (\"Počet chýb\", vynechané bloky, \"Bez chýb.\") ide na\n"
+        "stderr, aj počty chýb nových, trvajúcich, opravených (od predchádzajúcej kontroly\n"
+        "bloku s rovnakými voľbami) a vynechaných výnimkou (\"nie je chyba\", pozri\n"
+        "vexa-review). Každá kontrola sa zapíše do histórie v MAPA/.vexa/runs (posledných 20).\n"
+        "Ctrl+C zastaví kontrolu po začatých blokoch; ich chyby sa odovzdajú.\n"
+        "\n"
+        "Návratový stav:\n"
+        "  0  každá zvolená kontrola prebehla na každom zvolenom bloku bez chýb (\"Bez chýb.\";\n"
+        "     existujúci Chyby.DBF ostane)\n"
+        "  1  našli sa chyby\n"
+        "  2  chyba (aj keď nie je zvolená žiadna kontrola alebo žiadny blok); vypíše sa jej text\n"
+        "  3  niektorý blok nebol skontrolovaný (nevyčistený, meno nevyhovuje štandardu, alebo\n"
+        "     kontrola bola zastavená), aj keď sa v iných našli chyby\n";
+    // The finding codes, from the one table of finding kinds.
+    h += "\nKódy chýb (kód, skupina, bit masky: čo sa nájde):\n";
+    for (const TFindingCode& c : FindingCodes)
+        h += Format("  %4d  %c  %-2u %s\n", static_cast<int>(c.Code), c.Letter, static_cast<unsigned>(c.Bit), c.What);
+    return h;
+}
 
 class UsageError : public Exception {
 public:
@@ -144,10 +225,8 @@ unsigned ParseJobs(const std::string& option, const std::string& text) {
     return static_cast<unsigned>(*value);
 }
 
-enum class OutputFormat { Text, Json, Csv };
-
 struct Arguments {
-    OutputFormat Format = OutputFormat::Text;
+    gisexport::TFormatWriter Format = gisexport::TFormatWriter::Text;
     std::string Export;
     std::string Crs = gisexport::kDefaultCrs;
     std::string Standard;
@@ -209,13 +288,12 @@ Arguments Parse(int argc, char** argv) {
             args.Blocks.push_back(value(name));
         } else if (name == "--format") {
             const std::string f = value(name);
-            if (f == "text") args.Format = OutputFormat::Text;
-            else if (f == "json") args.Format = OutputFormat::Json;
-            else if (f == "csv") args.Format = OutputFormat::Csv;
-            else throw UsageError("Neznámy formát " + f + " (text, json, csv)");
+            const gisexport::TFindingFormat* format = gisexport::PrintedFormat(f);
+            if (!format) throw UsageError("Neznámy formát " + f + " (" + gisexport::PrintedFormatNames(", ") + ")");
+            args.Format = format->Writer;
         } else if (name == "--export") {
             args.Export = value(name);
-            gisexport::DriverOf(args.Export);  // an unknown extension is refused before the run
+            gisexport::GisFormatOf(args.Export);  // an unknown extension is refused before the run
             gisexport::RequireWriter();        // and so is an export without its writer
         } else if (name == "--crs") {
             args.Crs = value(name);
@@ -237,9 +315,7 @@ Arguments Parse(int argc, char** argv) {
 
 // The text padded with blanks to width characters (UTF-8 sequences count once).
 std::string Padded(const std::string& text, std::size_t width) {
-    std::size_t chars = 0;
-    for (unsigned char c : text)
-        if ((c & 0xC0) != 0x80) ++chars;
+    const std::size_t chars = Chars(text);
     return chars < width ? text + std::string(width - chars, ' ') : text;
 }
 
@@ -436,7 +512,7 @@ public:
     // clearProgress: stdout and the progress bar share a terminal; a finding first
     // clears the bar's line.
     // review: gives the status of each finding as it is printed (JSON).
-    TFindingPrinter(OutputFormat format, bool clearProgress, const review::TRunReview* review)
+    TFindingPrinter(gisexport::TFormatWriter format, bool clearProgress, const review::TRunReview* review)
         : FFormat(format), FClearProgress(clearProgress), FReview(review) {}
     void Add(const TFinding& finding) override {
         const TFinding f{TErrorTable::Fit(finding.Record), finding.Place};  // as the error table holds it
@@ -445,28 +521,29 @@ public:
             std::fflush(stderr);
         }
         switch (FFormat) {
-        case OutputFormat::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
-        case OutputFormat::Json:
+        case gisexport::TFormatWriter::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
+        case gisexport::TFormatWriter::Json:
             std::printf("%s\n", FindingJson(f, FReview ? &FReview->Current() : nullptr).c_str());
             break;
-        case OutputFormat::Csv:
+        case gisexport::TFormatWriter::Csv:
             Header();
             std::printf("%s\n", FindingCsv(f).c_str());
             break;
+        case gisexport::TFormatWriter::Gis: break;  // written as files, by --export
         }
     }
     // The line naming the columns, once (JSON lines name their own).
     void Header() {
         if (FHeader) return;
         FHeader = true;
-        if (FFormat == OutputFormat::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
-        if (FFormat == OutputFormat::Csv)
+        if (FFormat == gisexport::TFormatWriter::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
+        if (FFormat == gisexport::TFormatWriter::Csv)
             std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
     }
-    bool WantsPlaces() const override { return FFormat != OutputFormat::Text; }
+    bool WantsPlaces() const override { return FFormat != gisexport::TFormatWriter::Text; }
 
 private:
-    OutputFormat FFormat;
+    gisexport::TFormatWriter FFormat;
     bool FClearProgress;
     bool FHeader = false;
     const review::TRunReview* FReview;
@@ -500,18 +577,17 @@ int Run(const Arguments& args) {
     // large map's findings are not all held; the export needs them all.
     TFindingPrinter printer(args.Format, progress && isatty(STDOUT_FILENO) == 1, &review);
     if (args.Header) printer.Header();
-    TFindingList exported(true);
+    std::optional<gisexport::TGisExportSink> exported;
+    if (!args.Export.empty()) exported.emplace(args.Export, args.Crs);
     TCheckRunResult result;
     {
         TFindingSinkScope print(standard.Findings(), printer);
         std::optional<TFindingSinkScope> keep;
-        if (!args.Export.empty()) keep.emplace(standard.Findings(), exported);
+        if (exported) keep.emplace(standard.Findings(), *exported);
         result = RunCheck(standard, view);
     }
-    if (!args.Export.empty()) {
-        for (const std::string& file :
-             gisexport::WriteLayers(args.Export, gisexport::FindingLayers(exported.Findings()), args.Crs))
-            std::fprintf(stderr, "Export: %s\n", file.c_str());
+    if (exported) {
+        for (const std::string& file : exported->Write()) std::fprintf(stderr, "Export: %s\n", file.c_str());
     }
     std::fflush(stdout);
     if (result.Stopped || result.BlocksSkipped > 0) return 3;
@@ -524,12 +600,7 @@ int main(int argc, char** argv) {
     try {
         Arguments args = Parse(argc, argv);
         if (args.Help) {
-            std::fputs(kHelp, stdout);
-            // The finding codes, from the one table of finding kinds.
-            std::fputs("\nKódy chýb (kód, skupina, bit masky: čo sa nájde):\n", stdout);
-            for (const TFindingCode& c : FindingCodes)
-                std::printf("  %4d  %c  %-2u %s\n", static_cast<int>(c.Code), c.Letter, static_cast<unsigned>(c.Bit),
-                            c.What);
+            std::fputs(Help().c_str(), stdout);
             return 0;
         }
         if (args.Version) {

@@ -1,7 +1,7 @@
 // The GDAL writer, built as the module vexa-gdal.so that the programs load at their
 // first export (GdalModule.h): only then do the libraries GDAL brings get loaded.
 #include "export/GdalModule.h"
-#include "export/GisFormats.h"
+#include "export/FindingFormats.h"
 
 #include "common/Exception.h"
 #include "common/FileNames.h"
@@ -131,7 +131,7 @@ void SetValue(OGRFeature& feature, int index, TFieldType type, const TValue& v) 
 // One dataset written under a temporary name beside its final one.
 class TDataset {
 public:
-    TDataset(const TFormat& format, const fs::path& final) : FFormat(format), FFinal(final) {
+    TDataset(const TFindingFormat& format, const fs::path& final) : FFormat(format), FFinal(final) {
         std::string name = ".";
         name += final.stem().string();
         name += ".tmp-";
@@ -230,7 +230,7 @@ private:
             fs::remove(path, ec);
         }
     }
-    const TFormat& FFormat;
+    const TFindingFormat& FFormat;
     fs::path FFinal, FTemp;
     GDALDataset* FDs = nullptr;
     bool FDone = false;
@@ -248,7 +248,7 @@ std::vector<std::string> WriteLayers(const std::string& path, const std::vector<
                                      const std::string& crs) {
     static std::once_flag registered;
     std::call_once(registered, [] { GDALAllRegister(); });
-    const TFormat& format = FormatOf(path);
+    const TFindingFormat& format = GisFormatOf(path);
     const fs::path target = fs::absolute(path);
     // GDAL's messages reach the user through our exceptions (CPLGetLastErrorMsg), not on
     // stderr; a Shapefile's shortened field names are expected there.

@@ -5,12 +5,13 @@
 #include "common/Exception.h"
 #include "common/FileNames.h"
 #include "export/GdalModule.h"
-#include "export/GisFormats.h"
+#include "export/FindingFormats.h"
 
 #include <dlfcn.h>
 
 #include <filesystem>
 #include <mutex>
+#include <utility>
 
 namespace vexa::gisexport {
 
@@ -53,11 +54,19 @@ const TGdalWriter& Writer() {
 
 }  // namespace
 
-std::string DriverOf(const std::string& path) { return FormatOf(path).Driver; }
-
 void CheckCrs(const std::string& crs) { Writer().CheckCrs(crs); }
 
 void RequireWriter() { Writer(); }
+
+TGisExportSink::TGisExportSink(std::string path, std::string crs)
+    : FPath(std::move(path)), FCrs(std::move(crs)), FFindings(true) {
+    GisFormatOf(FPath);
+    CheckCrs(FCrs);
+}
+
+std::vector<std::string> TGisExportSink::Write() const {
+    return WriteLayers(FPath, FindingLayers(FFindings.Findings()), FCrs);
+}
 
 std::vector<std::string> WriteLayers(const std::string& path, const std::vector<TLayer>& layers,
                                      const std::string& crs) {

@@ -5,6 +5,7 @@
 #include "gislink/GisPlatform.h"
 
 #include <windows.h>
+#include <dde.h>
 #include <ddeml.h>
 
 #include <deque>
@@ -46,8 +47,18 @@ public:
     void ServerEnded();
     void CheckStatus() { Alive(); }
     void Changed(const std::string& item, const std::string& value);
+    // A macro started by Execute was acknowledged (or refused).
+    void MacroDone() {
+        if (FMacrosPending > 0) --FMacrosPending;
+    }
 
 private:
+    // Lets the DDE messages run until every macro started is acknowledged, at most for a
+    // request's time-out. A DDEML may end a synchronous transaction at the acknowledgement
+    // of an earlier asynchronous one (Wine's does, with no data): the request would fail,
+    // and its own reply, come later, would answer the next request of the conversation.
+    void AwaitMacros();
+
     // Whether the conversation still stands; a conversation the server ended is noticed here
     // too, since not every DDEML reports the disconnection by callback.
     bool Alive();
@@ -55,6 +66,7 @@ private:
     Win32DdeClient& FClient;
     HCONV FConv = nullptr;
     bool FEnded = false;
+    int FMacrosPending = 0;  // started by Execute, not yet acknowledged
     std::map<std::string, std::function<void(const std::string&)>> FLinks;
     std::function<void()> FOnClose;
     std::shared_ptr<bool> FAlive;  // notices queued for a destroyed conversation are dropped
@@ -126,6 +138,7 @@ private:
             if (it != table.end()) it->second->ServerEnded();
             return nullptr;
         case XTYP_XACT_COMPLETE:
+            if (it != table.end()) it->second->MacroDone();
             // A finished asynchronous macro is retired here, so that no DDEML keeps it queued
             // in front of the conversation's later transactions (harmless where it is gone).
             DdeAbandonTransaction(instance->second, conv, 0);
@@ -194,6 +207,7 @@ void Win32Conversation::Close() {
     ConversationTable().erase(FConv);
     HCONV conv = FConv;
     FConv = nullptr;
+    FMacrosPending = 0;
     FLinks.clear();
     DdeDisconnect(conv);
     InstanceTable().erase(conv);
@@ -233,7 +247,24 @@ void Win32Conversation::Changed(const std::string& item, const std::string& valu
     });
 }
 
+void Win32Conversation::AwaitMacros() {
+    const ULONGLONG end = GetTickCount64() + RequestTimeoutMs;
+    while (FMacrosPending > 0 && FConv && !FEnded) {
+        const ULONGLONG now = GetTickCount64();
+        if (now >= end) {
+            FMacrosPending = 0;  // never acknowledged: not waited for again
+            return;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_POSTMESSAGE);
+        // Only the DDE messages: the program's own messages (hot-link notices) wait for its loop.
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, WM_DDE_FIRST, WM_DDE_LAST, PM_REMOVE)) DispatchMessageA(&msg);
+    }
+}
+
 std::string Win32Conversation::Request(const std::string& item) {
+    if (!Alive()) return {};
+    AwaitMacros();
     if (!Alive()) return {};
     HSZ hszItem = FClient.String(item);
     HDDEDATA data = DdeClientTransaction(nullptr, 0, FConv, hszItem, CF_TEXT, XTYP_REQUEST, RequestTimeoutMs, nullptr);
@@ -261,10 +292,13 @@ bool Win32Conversation::Execute(const std::string& macro) {
         Alive();
         return false;
     }
+    ++FMacrosPending;
     return true;
 }
 
 bool Win32Conversation::HotLink(const std::string& item, std::function<void(const std::string&)> onChange) {
+    if (!Alive()) return false;
+    AwaitMacros();
     if (!Alive()) return false;
     HSZ hszItem = FClient.String(item);
     HDDEDATA ok = DdeClientTransaction(nullptr, 0, FConv, hszItem, CF_TEXT, XTYP_ADVSTART, RequestTimeoutMs, nullptr);

@@ -40,15 +40,15 @@ int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLim
         area, [&](TBlkArea& a) { blk.ReadNextArea(a); }, [&] { return blk.AreasEof(); }, TBlk::AreaDeleted,
         [&](const TBlkArea& a) {
             if ((options & option::PloPripustnost) && !IsKindAdmissible(pass.Layer(), egArea, a.Kind)) {
-                pass.Add(-71, a.Kind, a.Number, findingtext::InadmissibleKind);
+                pass.Add(kind::AreaAdmissibility, a.Kind, a.Number);
                 return;
             }
             if ((options & option::PloTopologia) && !blk.CheckAreaTopology(a, true, kRingTolerance)) {
-                pass.Add(-72, a.Kind, a.Number, findingtext::AreaTopology);
+                pass.Add(kind::AreaTopology, a.Kind, a.Number);
                 return;
             }
             if ((options & option::PloPlocha) && a.AreaSize.Value() <= static_cast<long double>(areaLimit))
-                pass.Add(-74, a.Kind, a.Number, findingtext::SmallArea);
+                pass.Add(kind::AreaSize, a.Kind, a.Number);
         });
     return pass.Finish();
 }

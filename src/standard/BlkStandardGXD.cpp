@@ -85,7 +85,11 @@ EStdException NotCreated(const fs::path& path, std::string cause = std::string()
 }  // namespace
 
 TBlkStandardGXD::TImpl::~TImpl() {
-    ErrorTable.Close();
+    try {
+        ErrorTable.SetPath({});  // closes the table before its directory goes
+    } catch (...) {
+        // A destructor cannot report it: the runs write their records before they end.
+    }
     Link.reset();
     Db.reset();
     if (!WorkDir.empty()) {
@@ -291,7 +295,7 @@ TAccessDb& TBlkStandardGXD::Database() {
 }
 
 void TBlkStandardGXD::ResetErrorTable() {
-    FImpl->ErrorTable.Release();
+    FImpl->ErrorTable.SetPath(FImpl->ErrorTable.Path());  // closes it, writing what is pending
     std::error_code ec;
     if (!FErrorTablePath.empty() && fs::exists(FErrorTablePath, ec)) fs::remove(FErrorTablePath, ec);
     FErrorTablePath.clear();

@@ -35,48 +35,38 @@ TCheckPass::TCheckPass(TBlkStandardGXD& standard, std::int32_t count)
     }
 }
 
-TCheckPass::~TCheckPass() {
-    if (FTableOpen) {
-        try {
-            FStandard.ErrorTable().Close();
-        } catch (...) {
-            // Closing must not replace the error that ends the pass.
-        }
-    }
-}
+TCheckPass::~TCheckPass() = default;
 
 void TCheckPass::Open(TBlk& blk) {
     FBlk = &blk;
     FPlaceSteps = PlaceWalkBudget(blk);
     FBlock = BlockName(blk);
     FLayer = LayerCode(FBlock);
-    // A worker of a parallel run has no error table: its findings are handed on later.
-    if (FStandard.ErrorTablePath().empty()) return;
-    FStandard.ErrorTable().Open();
-    FTableOpen = true;
+    FSession.emplace(FStandard.ErrorTable());
 }
 
 int TCheckPass::Finish() {
-    if (FTableOpen) {
-        FTableOpen = false;
-        FStandard.ErrorTable().Close();
-    }
+    if (FSession) FSession->End();
     return FCount;
 }
 
-void TCheckPass::Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text) {
-    const TFindingCode* entry = FindingCodeOf(code);
+void TCheckPass::Add(TFindingKind finding, std::int16_t kind, std::int32_t number) {
+    Add(finding, kind, number, FindingRow(finding).Text);
+}
+
+void TCheckPass::Add(TFindingKind finding, std::int16_t kind, std::int32_t number, const std::string& text) {
+    const TFindingCode& row = FindingRow(finding);
     TErrorRecord record;
-    record.Id = code;
+    record.Id = row.Code;
     record.Blok = FBlock;
     record.Vrstva = FLayer;
-    record.Prvok = entry ? std::string(1, entry->Letter) : std::string();
+    record.Prvok = std::string(1, row.Letter);
     record.Druh = kind;
     record.Cislo = number;
     record.Chyba = text;
     TFindingPlace place;
-    if (FBlk && entry && FStandard.Findings().WantsPlaces()) {
-        if (const auto group = GroupOfLetter(entry->Letter)) place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
+    if (FBlk && FStandard.Findings().WantsPlaces()) {
+        if (const auto group = GroupOfLetter(row.Letter)) place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
     }
     FStandard.Findings().Add({record, place});
     ++FCount;

@@ -1,13 +1,16 @@
 #pragma once
 // What the element check passes share: the block name and layer code of a
-// finding, and the scope of one pass (wait cursor, gauge, the error table
-// opened for the pass and closed also when an exception passes, the read cache
-// of the block, and the findings written).
+// finding, and the scope of one pass (wait cursor, gauge, the pass's session of
+// the error table, ended also when an exception passes, the read cache of the
+// block, and the findings written).
 #include "block/BlkObj.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/ErrorTable.h"
+#include "standard/FindingKinds.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vexa::checkrun {
@@ -33,8 +36,9 @@ private:
 
 // One pass over one element group. Constructed after the early return of a pass:
 // shows the wait cursor and resets the gauge to 0..count. Open() forms the block
-// name and layer code, keeps the block for the places of the findings and opens
-// the error table; the destructor closes the table and restores the cursor.
+// name and layer code, keeps the block for the places of the findings and begins
+// the pass's session of the error table; Finish() ends it, the destructor ends it
+// when an exception passes and restores the cursor.
 class TCheckPass {
 public:
     TCheckPass(TBlkStandardGXD& standard, std::int32_t count);
@@ -81,10 +85,12 @@ public:
         }
     }
 
-    // Hands one finding to the standard's sinks: the code (its group letter comes
-    // with it), the block name and layer code of the pass, kind, number, text, and
-    // the element's place read from the open block.
-    void Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text);
+    // Hands one finding to the standard's sinks: the code and group letter of its
+    // row, the block name and layer code of the pass, the element's kind and number,
+    // the text (the row's own unless given), and the element's place read from the
+    // open block.
+    void Add(TFindingKind finding, std::int16_t kind, std::int32_t number);
+    void Add(TFindingKind finding, std::int16_t kind, std::int32_t number, const std::string& text);
     int Count() const { return FCount; }
 
     // Closes the error table at the normal end of the pass (its errors pass on)
@@ -98,7 +104,7 @@ private:
     std::int64_t FPlaceSteps = 0;  // what the area walks for the places may still take
     std::string FBlock;
     std::string FLayer;
-    bool FTableOpen = false;
+    std::optional<TErrorTableSession> FSession;  // from Open on
     int FCount = 0;
     std::int32_t FKnown = 0;
 };

@@ -215,15 +215,16 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     const std::string layer = StandardLayerCode(block);
     const std::vector<std::string> tables = ListAttributeTables(layer);
     const std::string dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(blk.Path()));
-    TErrorTableGuard guard(ErrorTable());
+    TErrorTableSession session(ErrorTable());
     int count = 0;
     std::int64_t placeSteps = PlaceWalkBudget(blk);
     // A finding of the table of an element group (by its letter); texts have none. A row's
     // finding is placed at its element, a finding of the whole table names the table's file.
     auto write = [&](char letter, std::optional<std::int32_t> number, const std::string& text,
                      const std::string& table) {
-        const std::int32_t code = DatabaseFindingCode(letter);
-        if (code == 0) return;
+        const std::optional<TFindingKind> finding = DatabaseFindingKind(letter);
+        if (!finding) return;
+        const std::int32_t code = FindingRow(*finding).Code;
         const auto group = GroupOfLetter(letter);
         TFindingPlace place = number && group && Findings().WantsPlaces() ? ElementPlace(blk, *group, *number, &placeSteps)
                                                                             : TablePlace(table);
@@ -264,6 +265,7 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
             }
         }
     }
+    session.End();
     return count;
 }
 

@@ -15,7 +15,7 @@ constexpr std::size_t kBatch = 512;
 TErrorTable::TErrorTable() = default;
 TErrorTable::TErrorTable(std::string path) : FPath(std::move(path)) {}
 TErrorTable::~TErrorTable() {
-    FHeld = false;
+    FSessions = 0;
     try {
         Close();
     } catch (...) {
@@ -24,7 +24,7 @@ TErrorTable::~TErrorTable() {
 }
 
 void TErrorTable::SetPath(const std::string& path) {
-    FHeld = false;
+    FSessions = 0;
     Close();
     FPath = path;
 }
@@ -57,15 +57,13 @@ void TErrorTable::Open() {
     FTable = std::move(table);
 }
 
-void TErrorTable::Hold() { FHeld = true; }
+void TErrorTable::BeginSession() { ++FSessions; }
 
-void TErrorTable::Release() {
-    FHeld = false;
-    Close();
+void TErrorTable::EndSession() {
+    if (FSessions > 0 && --FSessions == 0) Close();
 }
 
 void TErrorTable::Close() {
-    if (FHeld) return;
     if (FTable) {
         // The table closes also when its pending records cannot be written; the error passes on.
         struct Closer {
@@ -112,7 +110,8 @@ TErrorRecord FitTo(TErrorRecord record, const TFldDefList& fields) {
 } // namespace
 
 void TErrorTable::Append(const TErrorRecord& record) {
-    if (!Active()) throw Exception("The error table is not open.\r(" + FPath + ")");
+    if (!InSession()) throw Exception("The error table is not open.\r(" + FPath + ")");
+    Open();
     const TErrorRecord fitted = FitTo(record, FFields);
     auto number = [](const std::optional<std::int32_t>& v) -> TValue {
         if (!v) return std::monostate{};

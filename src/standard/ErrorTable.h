@@ -1,13 +1,19 @@
 #pragma once
 // The working error table: a dBASE file with the seven columns of a finding
 // (Id, Blok, Vrstva, Prvok, Druh, Cislo, Chyba, in this order), code page 1250.
-// Each check operation opens it, appends its findings and closes it again.
+// The table alone decides when it is open: findings are appended within a session
+// (TErrorTableSession), the table opens at the first finding and closes, writing
+// what is pending, when the outermost session ends. A check run holds one session
+// for all its blocks; each pass holds its own, which a run's session encloses, so
+// that a pass run alone leaves the table closed and a run's passes do not reopen
+// (and reread) it.
 #include "dbase/FieldTypes.h"
 #include "standard/ErrorRecord.h"
 #include "standard/Findings.h"
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace vexa {
 
@@ -24,16 +30,18 @@ public:
     const std::string& Path() const { return FPath; }
     void SetPath(const std::string& path);  // closes the table first
 
-    void Open();   // the table layer's exceptions pass on; nothing when open
-    void Close();  // writes what is pending; nothing more while held
-    // A check run holds the table open from its first finding to its end, so
-    // that no pass reopens (and rereads) it; Release closes it.
-    void Hold();
-    void Release();
+    // Sessions nest; the table is open only within one, from its first finding on.
+    void BeginSession();
+    // Ends a session; the outermost writes what is pending and closes the table (its
+    // errors pass on, the table is closed even so).
+    void EndSession();
+    bool InSession() const { return FSessions > 0; }
     bool Active() const;
-    // Appends one finding, values in column order, nulls as blank fields. Texts longer
-    // than their column are cut at a character boundary (as Fit does). The records are
-    // written in batches: at Flush, when a batch is full, and when the table closes.
+    // Appends one finding within a session (opening the table at the first; outside
+    // a session it raises), values in column order, nulls as blank fields. Texts
+    // longer than their column are cut at a character boundary (as Fit does). The
+    // records are written in batches: at Flush, when a batch is full, and when the
+    // table closes.
     void Append(const TErrorRecord& record);
     // Writes the records appended so far; raises when they cannot be written.
     void Flush();
@@ -47,51 +55,44 @@ public:
     static void CreateTemplate(const std::string& path);
 
 private:
+    void Open();
+    void Close();
+
     std::string FPath;
     std::unique_ptr<TTableDBF> FTable;
     TFldDefList FFields;
-    bool FHeld = false;
+    int FSessions = 0;
     std::string FPending;  // encoded records not yet written
     std::size_t FPendingCount = 0;
 };
 
-// Holds the error table open for a scope (a whole check run).
-class TErrorTableHold {
+// A session of the error table for a scope (a check run, one pass). End() ends it
+// where its errors may still pass on; the destructor ends it otherwise (an error
+// then cannot pass a destructor: a run ends its session itself at its normal end).
+class TErrorTableSession {
 public:
-    explicit TErrorTableHold(TErrorTable& table) : FTable(table) { FTable.Hold(); }
-    // The records still pending are written at the latest here; an error then cannot
-    // pass a destructor, so a run flushes the table itself at its normal end.
-    ~TErrorTableHold() {
+    explicit TErrorTableSession(TErrorTable& table) : FTable(&table) { FTable->BeginSession(); }
+    ~TErrorTableSession() {
         try {
-            FTable.Release();
+            End();
         } catch (...) {
         }
     }
-    TErrorTableHold(const TErrorTableHold&) = delete;
-    TErrorTableHold& operator=(const TErrorTableHold&) = delete;
+    void End() {
+        if (TErrorTable* table = std::exchange(FTable, nullptr)) table->EndSession();
+    }
+    TErrorTableSession(const TErrorTableSession&) = delete;
+    TErrorTableSession& operator=(const TErrorTableSession&) = delete;
 
 private:
-    TErrorTable& FTable;
+    TErrorTable* FTable;
 };
 
-// The sink that appends findings to the working error table (open while a
-// pass runs).
+// The sink that appends findings to the working error table (within a session).
 class TErrorTableSink : public IFindingSink {
 public:
     explicit TErrorTableSink(TErrorTable& table) : FTable(table) {}
     void Add(const TFinding& finding) override { FTable.Append(finding.Record); }
-
-private:
-    TErrorTable& FTable;
-};
-
-// Opens the error table for a scope and closes it also when an exception passes.
-class TErrorTableGuard {
-public:
-    explicit TErrorTableGuard(TErrorTable& table) : FTable(table) { FTable.Open(); }
-    ~TErrorTableGuard() { FTable.Close(); }
-    TErrorTableGuard(const TErrorTableGuard&) = delete;
-    TErrorTableGuard& operator=(const TErrorTableGuard&) = delete;
 
 private:
     TErrorTable& FTable;

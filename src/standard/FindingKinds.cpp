@@ -2,16 +2,10 @@
 
 namespace vexa {
 
-const TFindingCode* FindingCodeOf(std::int32_t code) {
+std::optional<TFindingKind> DatabaseFindingKind(char letter) {
     for (const TFindingCode& c : FindingCodes)
-        if (c.Code == code) return &c;
-    return nullptr;
-}
-
-std::int32_t DatabaseFindingCode(char letter) {
-    for (const TFindingCode& c : FindingCodes)
-        if (c.Group == TCheckGroup::Databases && c.Letter == letter) return c.Code;
-    return 0;
+        if (c.Group == TCheckGroup::Databases && c.Letter == letter) return c.Kind;
+    return std::nullopt;
 }
 
 }  // namespace vexa

@@ -5,7 +5,9 @@
 // passes, the option masks, the browser's filter and the help texts all read
 // it from here.
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 namespace vexa {
@@ -42,12 +44,6 @@ constexpr std::uint16_t DBRepairs = DBUprStrukt | DBUsporiadat | DBNepZmaz;
 constexpr std::uint16_t LinReadWhole = LinMimoMBR | LinDuplikatne | LinPloZhoda;
 constexpr std::uint16_t PloReadWhole = PloTopologia;
 
-// Every bit of a group together.
-constexpr std::uint16_t LinAll = 63;
-constexpr std::uint16_t BodAll = 3;
-constexpr std::uint16_t TxbAll = 3;
-constexpr std::uint16_t PloAll = 7;
-constexpr std::uint16_t DBAll = 15;
 }  // namespace option
 
 // The texts of the findings.
@@ -68,41 +64,121 @@ constexpr const char* BadStructure = "chybná DB štruktúra";
 constexpr const char* BadFill = "zle vyplnený DB záznam";
 }  // namespace findingtext
 
+// The kinds of finding, one for each row of FindingCodes and in its order. A pass
+// hands the kind of its finding, never a code number, so that a finding without a
+// row cannot be written.
+enum class TFindingKind : std::uint8_t {
+    LineAdmissibility,
+    LineCurve,
+    LineOutsideRectangle,
+    LineDuplicates,
+    LineAlikeAreas,
+    LineLength,
+    LineTables,
+    PointAdmissibility,
+    PointRotation,
+    PointTables,
+    TextAdmissibility,
+    TextRotation,
+    AreaAdmissibility,
+    AreaTopology,
+    AreaSize,
+    AreaTables,
+    Count  // not a kind: the number of rows
+};
+
+// The rows by name: kind::LineCurve.
+namespace kind {
+using enum TFindingKind;
+}  // namespace kind
+
 struct TFindingCode {
+    TFindingKind Kind;   // the row's own name
     std::int32_t Code;
     char Letter;         // "Prvok": L, B, T, P
     TCheckGroup Group;   // the check group whose pass writes it
     std::uint16_t Bit;   // the option bit that asks for it
+    const char* Text;    // the finding's text; line admissibility writes two others beside it,
+                         // and the tables' findings (nullptr here) write one of three
     const char* Filter;  // the error browser's type caption
     const char* What;    // what the check finds (help texts)
 };
 
 // In the order of the error browser's type lists.
-constexpr std::array<TFindingCode, 16> FindingCodes{{
-    {-11, 'L', TCheckGroup::Lines, option::LinPripustnost, "prípustnosť",
-     "druh línie neprípustný vo vrstve, nadbytočná línia v ploche, línia vo vrstve plôch"},
-    {-12, 'L', TCheckGroup::Lines, option::LinKrivky, "krivky", "línie s krivkou"},
-    {-13, 'L', TCheckGroup::Lines, option::LinMimoMBR, "mimo MBR", "línie mimo uloženého opísaného obdĺžnika"},
-    {-14, 'L', TCheckGroup::Lines, option::LinDuplikatne, "duplikátne", "línie s rovnakými vrcholmi"},
-    {-73, 'L', TCheckGroup::Lines, option::LinPloZhoda, "zhoda plôch", "línie medzi plochami s rovnakými atribútmi"},
-    {-15, 'L', TCheckGroup::Lines, option::LinDlzka, "dľžka", "línie s dĺžkou do limitu"},
-    {-91, 'L', TCheckGroup::Databases, option::DBKontAtr, "databáza", "tabuľky línií: chýbajúca, štruktúra, obsah"},
-    {-31, 'B', TCheckGroup::Points, option::BodPripustnost, "prípustnosť", "druh bodu neprípustný vo vrstve"},
-    {-32, 'B', TCheckGroup::Points, option::BodUhol, "uhol", "otočený bod druhu, ktorý sa neotáča"},
-    {-92, 'B', TCheckGroup::Databases, option::DBKontAtr, "databáza", "tabuľky bodov: chýbajúca, štruktúra, obsah"},
-    {-51, 'T', TCheckGroup::Texts, option::TxbPripustnost, "prípustnosť", "druh textu neprípustný vo vrstve"},
-    {-52, 'T', TCheckGroup::Texts, option::TxbUhol, "uhol", "otočený text druhu, ktorý sa neotáča"},
-    {-71, 'P', TCheckGroup::Areas, option::PloPripustnost, "prípustnosť", "druh plochy neprípustný vo vrstve"},
-    {-72, 'P', TCheckGroup::Areas, option::PloTopologia, "topológia", "plochy, ktorých hranica sa neuzatvára"},
-    {-74, 'P', TCheckGroup::Areas, option::PloPlocha, "plocha", "plochy s výmerou do limitu"},
-    {-93, 'P', TCheckGroup::Databases, option::DBKontAtr, "databáza", "tabuľky plôch: chýbajúca, štruktúra, obsah"},
+inline constexpr std::array<TFindingCode, static_cast<std::size_t>(TFindingKind::Count)> FindingCodes{{
+    {kind::LineAdmissibility, -11, 'L', TCheckGroup::Lines, option::LinPripustnost, findingtext::InadmissibleKind,
+     "prípustnosť", "druh línie neprípustný vo vrstve, nadbytočná línia v ploche, línia vo vrstve plôch"},
+    {kind::LineCurve, -12, 'L', TCheckGroup::Lines, option::LinKrivky, findingtext::Curve, "krivky",
+     "línie s krivkou"},
+    {kind::LineOutsideRectangle, -13, 'L', TCheckGroup::Lines, option::LinMimoMBR, findingtext::OutsideRectangle,
+     "mimo MBR", "línie mimo uloženého opísaného obdĺžnika"},
+    {kind::LineDuplicates, -14, 'L', TCheckGroup::Lines, option::LinDuplikatne, findingtext::DuplicateLines,
+     "duplikátne", "línie s rovnakými vrcholmi"},
+    {kind::LineAlikeAreas, -73, 'L', TCheckGroup::Lines, option::LinPloZhoda, findingtext::AlikeAreas, "zhoda plôch",
+     "línie medzi plochami s rovnakými atribútmi"},
+    {kind::LineLength, -15, 'L', TCheckGroup::Lines, option::LinDlzka, findingtext::ShortLength, "dľžka",
+     "línie s dĺžkou do limitu"},
+    {kind::LineTables, -91, 'L', TCheckGroup::Databases, option::DBKontAtr, nullptr, "databáza",
+     "tabuľky línií: chýbajúca, štruktúra, obsah"},
+    {kind::PointAdmissibility, -31, 'B', TCheckGroup::Points, option::BodPripustnost, findingtext::InadmissibleKind,
+     "prípustnosť", "druh bodu neprípustný vo vrstve"},
+    {kind::PointRotation, -32, 'B', TCheckGroup::Points, option::BodUhol, findingtext::Rotation, "uhol",
+     "otočený bod druhu, ktorý sa neotáča"},
+    {kind::PointTables, -92, 'B', TCheckGroup::Databases, option::DBKontAtr, nullptr, "databáza",
+     "tabuľky bodov: chýbajúca, štruktúra, obsah"},
+    {kind::TextAdmissibility, -51, 'T', TCheckGroup::Texts, option::TxbPripustnost, findingtext::InadmissibleKind,
+     "prípustnosť", "druh textu neprípustný vo vrstve"},
+    {kind::TextRotation, -52, 'T', TCheckGroup::Texts, option::TxbUhol, findingtext::Rotation, "uhol",
+     "otočený text druhu, ktorý sa neotáča"},
+    {kind::AreaAdmissibility, -71, 'P', TCheckGroup::Areas, option::PloPripustnost, findingtext::InadmissibleKind,
+     "prípustnosť", "druh plochy neprípustný vo vrstve"},
+    {kind::AreaTopology, -72, 'P', TCheckGroup::Areas, option::PloTopologia, findingtext::AreaTopology, "topológia",
+     "plochy, ktorých hranica sa neuzatvára"},
+    {kind::AreaSize, -74, 'P', TCheckGroup::Areas, option::PloPlocha, findingtext::SmallArea, "plocha",
+     "plochy s výmerou do limitu"},
+    {kind::AreaTables, -93, 'P', TCheckGroup::Databases, option::DBKontAtr, nullptr, "databáza",
+     "tabuľky plôch: chýbajúca, štruktúra, obsah"},
 }};
 
-// The entry of a code; nullptr for a code no pass writes.
-const TFindingCode* FindingCodeOf(std::int32_t code);
+// The row of a kind.
+constexpr const TFindingCode& FindingRow(TFindingKind k) { return FindingCodes[static_cast<std::size_t>(k)]; }
 
-// The code an attribute-table finding of an element group letter has; 0 for
-// texts, whose tables are not checked.
-std::int32_t DatabaseFindingCode(char letter);
+namespace findingkinds_detail {
+constexpr bool RowsInKindOrder() {
+    for (std::size_t i = 0; i < FindingCodes.size(); ++i) {
+        const TFindingCode& c = FindingCodes[i];
+        if (static_cast<std::size_t>(c.Kind) != i || c.Code >= 0 || c.Bit == 0 || (c.Bit & (c.Bit - 1)) != 0)
+            return false;
+        for (std::size_t j = 0; j < i; ++j)
+            if (FindingCodes[j].Code == c.Code) return false;
+    }
+    return true;
+}
+}  // namespace findingkinds_detail
+// Every kind has its row at its own place (a missing row leaves a zero one), with a
+// negative code of its own and one option bit.
+static_assert(findingkinds_detail::RowsInKindOrder(), "each finding kind needs one row of its own, in kind order");
+
+// The option bits of a check group that ask for findings (the sum of its rows' bits).
+constexpr std::uint16_t FindingBits(TCheckGroup group) {
+    std::uint16_t bits = 0;
+    for (const TFindingCode& c : FindingCodes)
+        if (c.Group == group) bits |= c.Bit;
+    return bits;
+}
+
+namespace option {
+// Every bit of a group together: the bits its findings have; the database group
+// adds its repairs, which write no finding of their own.
+constexpr std::uint16_t LinAll = FindingBits(TCheckGroup::Lines);
+constexpr std::uint16_t BodAll = FindingBits(TCheckGroup::Points);
+constexpr std::uint16_t TxbAll = FindingBits(TCheckGroup::Texts);
+constexpr std::uint16_t PloAll = FindingBits(TCheckGroup::Areas);
+constexpr std::uint16_t DBAll = FindingBits(TCheckGroup::Databases) | DBRepairs;
+}  // namespace option
+
+// The kind of an attribute-table finding of an element group letter; none for texts,
+// whose tables are not checked.
+std::optional<TFindingKind> DatabaseFindingKind(char letter);
 
 }  // namespace vexa

@@ -47,32 +47,32 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
         line, [&](TBlkLine& l) { blk.ReadNextLine(l); }, [&] { return blk.LinesEof(); }, TBlk::LineDeleted,
         [&](const TBlkLine& l) {
             if ((options & option::LinPloZhoda) && !TBlk::IsInnerLine(l) && shared.AdjacentAreasMatch(blk, l))
-                pass.Add(-73, l.Kind, l.Number, findingtext::AlikeAreas);
+                pass.Add(kind::LineAlikeAreas, l.Kind, l.Number);
 
             if (options & option::LinPripustnost) {
                 // Decides the line alone: the other rules are not examined with it.
                 if (!IsKindAdmissible(layer, egLine, l.Kind)) {
-                    pass.Add(-11, l.Kind, l.Number, findingtext::InadmissibleKind);
+                    pass.Add(kind::LineAdmissibility, l.Kind, l.Number);
                 } else if (TBlk::IsTopoLine(l) && TBlk::IsAreaLine(l)) {
-                    if (HasFreeEnd(l)) pass.Add(-11, l.Kind, l.Number, findingtext::SurplusLineInArea);
+                    if (HasFreeEnd(l)) pass.Add(kind::LineAdmissibility, l.Kind, l.Number, findingtext::SurplusLineInArea);
                 } else if (IsAreasOnlyLayer(layer)) {
-                    pass.Add(-11, l.Kind, l.Number, findingtext::LineInAreasOnlyLayer);
+                    pass.Add(kind::LineAdmissibility, l.Kind, l.Number, findingtext::LineInAreasOnlyLayer);
                 }
                 return;
             }
 
             if ((options & option::LinKrivky) && (l.Flags & kCurveFlag)) {
-                pass.Add(-12, l.Kind, l.Number, findingtext::Curve);
+                pass.Add(kind::LineCurve, l.Kind, l.Number);
             } else if ((options & option::LinMimoMBR) && !blk.LineRectOk(l, computed, crds)) {
-                pass.Add(-13, l.Kind, l.Number, findingtext::OutsideRectangle);
+                pass.Add(kind::LineOutsideRectangle, l.Kind, l.Number);
             } else if ((options & option::LinDuplikatne) &&
                        ((options & option::LinMimoMBR)  // the vertices were read for the rectangle
                             ? blk.FindDuplicateLines(l, crds, duplicates, kDuplicateListMax)
                             : blk.FindDuplicateLines(l, duplicates, kDuplicateListMax))) {
-                pass.Add(-14, l.Kind, l.Number,
+                pass.Add(kind::LineDuplicates, l.Kind, l.Number,
                          std::string(findingtext::DuplicateLines) + duplicates.substr(0, kDuplicateListMax));
             } else if ((options & option::LinDlzka) && l.Length.Value() <= static_cast<long double>(lengthLimit)) {
-                pass.Add(-15, l.Kind, l.Number, findingtext::ShortLength);
+                pass.Add(kind::LineLength, l.Kind, l.Number);
             }
         });
     return pass.Finish();

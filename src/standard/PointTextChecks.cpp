@@ -36,11 +36,11 @@ int TBlkStandardGXD::CheckPoints(TBlk& blk, std::uint16_t options) {
         point, [&](TBlkPoint& p) { blk.ReadNextPoint(p); }, [&] { return blk.PointsEof(); }, TBlk::PointDeleted,
         [&](const TBlkPoint& p) {
             if ((options & option::BodPripustnost) && !IsKindAdmissible(pass.Layer(), egPoint, p.Kind)) {
-                pass.Add(-31, p.Kind, p.Number, findingtext::InadmissibleKind);
+                pass.Add(kind::PointAdmissibility, p.Kind, p.Number);
                 return;
             }
             if ((options & option::BodUhol) && NeedsZeroAngle(egPoint, p.Kind) && PointRotated(p.Angle))
-                pass.Add(-32, p.Kind, p.Number, findingtext::Rotation);
+                pass.Add(kind::PointRotation, p.Kind, p.Number);
         });
     return pass.Finish();
 }
@@ -58,11 +58,11 @@ int TBlkStandardGXD::CheckTexts(TBlk& blk, std::uint16_t options) {
         text, [&](TBlkText& t) { blk.ReadNextText(t); }, [&] { return blk.TextsEof(); }, TBlk::TextDeleted,
         [&](const TBlkText& t) {
             if ((options & option::TxbPripustnost) && !IsKindAdmissible(pass.Layer(), egText, t.Kind)) {
-                pass.Add(-51, t.Kind, t.Number, findingtext::InadmissibleKind);
+                pass.Add(kind::TextAdmissibility, t.Kind, t.Number);
                 return;
             }
             if ((options & option::TxbUhol) && NeedsZeroAngle(egText, t.Kind) && TextRotated(t.Angle))
-                pass.Add(-52, t.Kind, t.Number, findingtext::Rotation);
+                pass.Add(kind::TextRotation, t.Kind, t.Number);
         });
     return pass.Finish();
 }

@@ -502,10 +502,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             result.Skipped.push_back(job.Name + ": nedá sa prečítať");
             view.Warning(UnreadableMessage(job.Path, job.Unreadable));
         } else {
-            if (job.Findings.Size() > 0) {
-                TErrorTableGuard open(standard.ErrorTable());
-                job.Findings.HandTo(standard.Findings());
-            }
+            job.Findings.HandTo(standard.Findings());
             result.Total += job.Total;
             ++result.BlocksChecked;
             result.Checked.push_back(job.Name);
@@ -557,8 +554,9 @@ bool MergeErrorTable(const std::string& working, const fs::path& target, const s
         TErrorTable::CreateTemplate(temp.string());
         {
             TErrorTable table(temp.string());
-            TErrorTableGuard open(table);
+            TErrorTableSession session(table);
             for (const TErrorRecord& r : rows) table.Append(r);
+            session.End();  // the last rows written here, where a failure still counts
         }
         CommitReplacement(temp, target);
         return true;
@@ -633,8 +631,8 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         RunEnded ended(view, standard);
         // The review stands in front of the sinks: findings an exception covers go no further.
         ReviewInFront inFront(review, options, standard.Findings());
-        // One open error table for the whole run: no pass reopens and rereads it.
-        TErrorTableHold held(standard.ErrorTable());
+        // One session of the error table for the whole run: no pass reopens and rereads it.
+        TErrorTableSession session(standard.ErrorTable());
         // As many workers as asked, at most one per selected block.
         const int selected = SelectedCount(view);
         const unsigned jobs = std::min<unsigned>(std::max(1u, view.Options().Jobs), static_cast<unsigned>(std::max(selected, 1)));
@@ -643,7 +641,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         else
             CheckInTurn(standard, view, selected, result);
         // The last batch of findings reaches the table here, where an error still ends the run.
-        standard.ErrorTable().Flush();
+        session.End();
     }
     // Findings left out by an exception were counted by their passes.
     if (review) result.Total -= review->Counts().Excepted;

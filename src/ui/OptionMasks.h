@@ -5,6 +5,7 @@
 #include "standard/FindingKinds.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 
 namespace vexa {
@@ -65,5 +66,38 @@ constexpr std::array<TOptionBox, 4> DBOptionBoxes{{
     {"DBCBUsporiadat", "povinné položky dopredu", DBUsporiadat},
     {"DBCBNepZmaz", "nepovinné položky zmazať", DBNepZmaz},
 }};
+
+// The screen row of the box with a bit (its place in the list); -1 when none has it.
+template <std::size_t N>
+constexpr int BoxRow(const std::array<TOptionBox, N>& boxes, std::uint16_t bit) {
+    for (std::size_t i = 0; i < N; ++i)
+        if (boxes[i].Bit == bit) return static_cast<int>(i);
+    return -1;
+}
+
+namespace optionmasks_detail {
+// Each box has one bit of the group's findings (or a repair of the attribute tables),
+// no two boxes share a bit, and every bit has its box.
+template <std::size_t N>
+constexpr bool BoxesMatchBits(const std::array<TOptionBox, N>& boxes, std::uint16_t bits) {
+    std::uint16_t seen = 0;
+    for (const TOptionBox& box : boxes) {
+        if ((box.Bit & bits) != box.Bit || (box.Bit & (box.Bit - 1)) != 0 || (seen & box.Bit) != 0) return false;
+        seen |= box.Bit;
+    }
+    return seen == bits;
+}
+}  // namespace optionmasks_detail
+
+static_assert(optionmasks_detail::BoxesMatchBits(LinOptionBoxes, option::LinAll), "line boxes and line findings differ");
+static_assert(optionmasks_detail::BoxesMatchBits(BodOptionBoxes, option::BodAll), "point boxes and findings differ");
+static_assert(optionmasks_detail::BoxesMatchBits(TxbOptionBoxes, option::TxbAll), "text boxes and findings differ");
+static_assert(optionmasks_detail::BoxesMatchBits(PloOptionBoxes, option::PloAll), "area boxes and findings differ");
+static_assert(optionmasks_detail::BoxesMatchBits(DBOptionBoxes, option::DBAll), "database boxes and bits differ");
+
+// The limit boxes share their screen row with an edit and its unit.
+inline constexpr int kLinLimitRow = BoxRow(LinOptionBoxes, LinDlzka);
+inline constexpr int kPloLimitRow = BoxRow(PloOptionBoxes, PloPlocha);
+static_assert(kLinLimitRow >= 0 && kPloLimitRow >= 0, "a limit needs its box");
 
 }  // namespace vexa

@@ -167,6 +167,8 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
         {"--standard " + Quote(map.string()) + " --lines 1 " + m,
          "Databáza nebola vytvorená.\n(" + map.string() + ": je adresár, nie súbor)\n"},
         {"--frobnicate " + m, "Neznáma voľba --frobnicate\n"},
+        {"--format xml --lines 1 " + m, "Neznámy formát xml (text, json, csv)\n"},
+        {"--export x.kml --lines 1 " + m, "Neznámy formát exportu (.gpkg, .geojson, .shp, .csv, .fgb)\n(x.kml)\n"},
         {"--lines 1", "Zadajte práve jeden adresár mapy (vexa-check --help)\n"},
         {"--lines", "Chýba hodnota voľby --lines\n"},
         // Nothing to check: no mask, or a map without blocks.
@@ -447,12 +449,43 @@ TEST_F(VexaCheck, CtrlCStopsAfterTheBlockBegun) {
 TEST_F(VexaCheck, HelpExplainsTheCommand) {
     Outcome o = Run("--help");
     EXPECT_EQ(o.Status, 0);
+    // No line is wider than 88 characters (the finding codes' own texts aside), and every
+    // option's text starts in the column after the longest option.
+    std::istringstream lines(o.Out);
+    for (std::string line; std::getline(lines, line) && line.rfind("Kódy chýb", 0) != 0;) {
+        std::size_t chars = 0;
+        for (unsigned char c : line) chars += (c & 0xC0) != 0x80;
+        if (line.find("Ak sa nájde aspoň jedna chyba") == std::string::npos) {
+            EXPECT_LE(chars, 88u) << line;
+        }
+    }
+    for (const char* entry : {"\n  --standard SÚBOR   štandard", "\n  --lines MASKA      línie: súčet bitov 1 ",
+                              "\n  --export SÚBOR     chyby", "\n  --crs SYSTÉM       súradnicový"})
+        EXPECT_NE(o.Out.find(entry), std::string::npos) << entry;
+    // Wrapped lines read as one text: the phrases below may cross a line end.
+    std::string text;
+    for (std::size_t i = 0; i < o.Out.size(); ++i) {
+        if (o.Out[i] != '\n') {
+            text += o.Out[i];
+            continue;
+        }
+        text += ' ';
+        while (i + 1 < o.Out.size() && o.Out[i + 1] == ' ') ++i;
+    }
     EXPECT_EQ(o.Out.rfind("Použitie: vexa-check [--standard SÚBOR]", 0), 0u);
     EXPECT_NE(o.Out.find("--length-limit X"), std::string::npos);
     // The machine formats' English keys are documented in Slovak.
-    EXPECT_NE(o.Out.find("block=blok, layer=vrstva, group=skupina, kind=druh, number=číslo"), std::string::npos);
-    EXPECT_NE(o.Out.find("32 zhoda susedných plôch"), std::string::npos);
-    EXPECT_NE(o.Out.find("rozhoduje o línii sám: s ním sa bity 2, 4, 8 a 16 neskúmajú"), std::string::npos);
+    EXPECT_NE(text.find("block=blok, layer=vrstva, group=skupina, kind=druh, number=číslo"), std::string::npos);
+    EXPECT_NE(text.find("32 zhoda susedných plôch"), std::string::npos);
+    EXPECT_NE(text.find("bit 1 (prípustnosť vo vrstve) rozhoduje o línii sám: s ním sa bity 2, 4, 8 a 16 neskúmajú "
+                        "(bit 32 áno)"),
+              std::string::npos);
+    EXPECT_NE(text.find("plochy: 1 prípustnosť vo vrstve, 2 topológia plôch, 4 plocha <="),
+              std::string::npos);
+    // The formats, from their table.
+    EXPECT_NE(text.find("[--format text|json|csv]"), std::string::npos);
+    EXPECT_NE(text.find("výpis chýb: text (predvolený), json (JSON Lines), csv "), std::string::npos);
+    EXPECT_NE(text.find("podľa prípony: .gpkg, .geojson (WGS 84), .shp, .csv, .fgb;"), std::string::npos);
     for (const char* status : {"\n  0  ", "\n  1  ", "\n  2  ", "\n  3  niektorý blok nebol skontrolovaný (nevyčistený, meno nevyhovuje štandardu"})
         EXPECT_NE(o.Out.find(status), std::string::npos) << status;
     // Every finding code with its group letter, from the table of finding kinds.

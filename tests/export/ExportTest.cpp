@@ -1,7 +1,9 @@
 // The GIS export of blocks (vexa-info --export) and of findings (vexa-check --export),
 // read back with GDAL/OGR and compared with what the block store reads from the sample map.
 #include "block/BlkObj.h"
+#include "export/FindingFormats.h"
 #include "export/GisLayers.h"
+#include "export/GisWriter.h"
 #include "kit/BlockKit.h"
 #include "standard/FindingPlace.h"
 
@@ -13,6 +15,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <sstream>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -526,4 +530,77 @@ TEST_F(Export, TableRowsArePlacedFromTheBlocks) {
     EXPECT_TRUE(found[6].Place.Empty()) << "no such line";
 }
 
+// One table of output formats: the extensions that choose a GIS format (in any letter
+// case), the refusal that lists them, the browser's file filter, the printed formats
+// of vexa-check, and the README's list of both.
+TEST(FindingFormats, OneTableGivesTheListsTheFilterAndTheRefusals) {
+    const std::map<std::string, std::string> drivers = {{"x.gpkg", "GPKG"},      {"x.GeoJSON", "GeoJSON"},
+                                                        {"x.json", "GeoJSON"},   {"d/x.SHP", "ESRI Shapefile"},
+                                                        {"x.csv", "CSV"},        {"x.fgb", "FlatGeobuf"}};
+    for (const auto& [file, driver] : drivers) EXPECT_EQ(gisexport::GisFormatOf(file).Driver, driver) << file;
+    EXPECT_TRUE(gisexport::GisFormatOf("x.gpkg").ManyLayers);
+    EXPECT_FALSE(gisexport::GisFormatOf("x.shp").ManyLayers);
+    for (const char* file : {"x.kml", "x", "x.gpkg.tmp", "json"}) {
+        try {
+            gisexport::GisFormatOf(file);
+            ADD_FAILURE() << file;
+        } catch (const Exception& e) {
+            EXPECT_EQ(e.Message(), std::string("Neznámy formát exportu (.gpkg, .geojson, .shp, .csv, .fgb)\r(") + file + ")");
+        }
+    }
+    EXPECT_EQ(gisexport::GisExtensions(true), ".gpkg, .geojson (WGS 84), .shp, .csv, .fgb");
+    EXPECT_EQ(gisexport::GisFileFilter(),
+              "GeoPackage, GeoJSON, Shapefile, CSV, FlatGeobuf|*.gpkg *.geojson *.shp *.csv *.fgb");
+    EXPECT_EQ(gisexport::PrintedFormatNames("|"), "text|json|csv");
+    ASSERT_TRUE(gisexport::PrintedFormat("csv"));
+    EXPECT_EQ(gisexport::PrintedFormat("csv")->Writer, gisexport::TFormatWriter::Csv);
+    EXPECT_EQ(gisexport::PrintedFormat("gpkg"), nullptr);
+    EXPECT_EQ(gisexport::PrintedFormat("GeoJSON"), nullptr) << "a GIS format is not printed";
+
+    // The README names every listed format as the table does.
+    std::ifstream in(VEXA_README);
+    ASSERT_TRUE(in) << VEXA_README;
+    std::stringstream readme;
+    readme << in.rdbuf();
+    std::string text = readme.str();
+    for (char& c : text)
+        if (c == '\n') c = ' ';
+    EXPECT_NE(text.find("[--format " + gisexport::PrintedFormatNames("|") + "]"), std::string::npos);
+    for (const gisexport::TFindingFormat& f : gisexport::kFindingFormats)
+        if (f.Writer == gisexport::TFormatWriter::Gis && f.Listed) {
+            EXPECT_NE(text.find(std::string("`") + f.Extension + "` " + f.Name), std::string::npos) << f.Extension;
+        }
+}
+
+// The browser's export and vexa-check's go through one sink: it refuses an unknown format
+// before any finding, keeps the findings as the error table stores them, and writes them
+// as the finding layers.
+TEST_F(Export, TheExportSinkWritesWhatItWasGiven) {
+    EXPECT_THROW(gisexport::TGisExportSink((temp.Path() / "x.kml").string()), Exception);
+    gisexport::TGisExportSink sink((temp.Path() / "s.gpkg").string());
+    EXPECT_TRUE(sink.WantsPlaces());
+    const std::vector<TErrorRecord> records = {
+        {-31, "LE_00002.blk", "LE", "B", 6, 2, "neprípustný druh vo vrstve"},
+        {-91, "LE_00002.blk", std::nullopt, "L", std::nullopt, std::nullopt, "DB l0021.dbf neexistuje"},
+        {-14, "LE_00002.blk", "LE", "L", 1, 1, "duplikátne línie: " + std::string(300, '9')}};
+    for (const TFinding& f : gisexport::PlaceFindings(map.string(), records)) sink.Add(f);
+    EXPECT_EQ(sink.Count(), 3u);
+    const std::vector<std::string> written = sink.Write();
+    ASSERT_EQ(written.size(), 1u);
+    Dataset ds = OpenVector(written[0]);
+    ASSERT_TRUE(ds);
+    ASSERT_TRUE(ds->GetLayerByName("findings_point"));
+    EXPECT_EQ(ds->GetLayerByName("findings_point")->GetFeatureCount(), 1);
+    ASSERT_TRUE(ds->GetLayerByName("findings_table"));
+    EXPECT_EQ(ds->GetLayerByName("findings_table")->GetFeatureCount(), 1);
+    OGRLayer* lines = ds->GetLayerByName("findings_line");
+    ASSERT_TRUE(lines);
+    lines->ResetReading();
+    Feature line(lines->GetNextFeature());
+    ASSERT_TRUE(line);
+    EXPECT_EQ(std::string(line->GetFieldAsString("text")), "duplikátne línie: " + std::string(254 - 18, '9'))
+        << "cut as the error table's column";
+}
+
 }  // namespace
+

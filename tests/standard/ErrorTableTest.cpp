@@ -44,10 +44,11 @@ TEST(ErrorTable, RecordsReadBackExactlyWithBlanksForNull) {
     EXPECT_FALSE(table.Active());
     EXPECT_THROW(table.Append({-11, "LE_1.blk", std::string("LE"), "L", 1, 1, "x"}), Exception);
     {
-        TErrorTableGuard guard(table);
-        EXPECT_TRUE(table.Active());
+        TErrorTableSession session(table);
+        EXPECT_FALSE(table.Active()) << "opened by the first finding";
         table.Append({-11, "LE_12345.blk", std::string("LE"), "L", std::int32_t{-32768}, std::int32_t{-2147483647},
                       "nadbytočná línia v ploche"});
+        EXPECT_TRUE(table.Active());
         table.Append({-93, "PO_ľúbovoľný.blk", {}, "P", {}, {}, "DB p0010.dbf neexistuje"});
         table.Append({-91, "LE_1.blk", {}, "L", {}, 2147483647, "zle vyplnený DB záznam"});
         table.Append({-14, Repeat("ž", 300), std::string("LE"), "L", 12, 7, "duplikátne línie: " + Repeat("č", 300)});
@@ -72,22 +73,25 @@ TEST(ErrorTable, RecordsReadBackExactlyWithBlanksForNull) {
     EXPECT_EQ(raw.find("nadbyto\xC4\x8Dn"), std::string::npos);
 }
 
-TEST(ErrorTable, ResetGivesAFreshEmptyTableAndTheGuardClosesOnExceptions) {
+TEST(ErrorTable, ResetGivesAFreshEmptyTableAndTheSessionClosesOnExceptions) {
     testkit::TempDir dir;
     const std::string templatePath = dir / "Chyby.dbf";
     TErrorTable::CreateTemplate(templatePath);
     TBlkStandardGXD s(stdtest::DataFile("StandardGXD.mdb"), templatePath);
     const std::string first = s.ErrorTablePath();
-    s.ErrorTable().Open();
-    s.ErrorTable().Append({-31, "LE_1.blk", std::string("LE"), "B", 5, 3, "neprípustný druh vo vrstve"});
-    s.ErrorTable().Flush();  // appended records are written in batches
-    EXPECT_EQ(RowsOf(first).size(), 1u);
-    s.ResetErrorTable();  // closes the open table first
-    EXPECT_FALSE(s.ErrorTable().Active());
+    {
+        TErrorTableSession session(s.ErrorTable());
+        s.ErrorTable().Append({-31, "LE_1.blk", std::string("LE"), "B", 5, 3, "neprípustný druh vo vrstve"});
+        s.ErrorTable().Flush();  // appended records are written in batches
+        EXPECT_EQ(RowsOf(first).size(), 1u);
+        s.ResetErrorTable();  // closes the open table first, ending the session
+        EXPECT_FALSE(s.ErrorTable().Active());
+        EXPECT_THROW(s.ErrorTable().Append({-31, "LE_1.blk", std::string("LE"), "B", 5, 3, "x"}), Exception);
+    }
     EXPECT_EQ(s.ErrorTablePath(), first);
     EXPECT_TRUE(RowsOf(first).empty());
     try {
-        TErrorTableGuard guard(s.ErrorTable());
+        TErrorTableSession session(s.ErrorTable());
         s.ErrorTable().Append({-32, "LE_1.blk", std::string("LE"), "B", 5, 4, "uhol otočenia"});
         throw std::runtime_error("stop");
     } catch (const std::runtime_error&) {}
@@ -106,8 +110,8 @@ TEST(ErrorTable, ResetGivesAFreshEmptyTableAndTheGuardClosesOnExceptions) {
     EXPECT_FALSE(std::filesystem::exists(first));
 }
 
-// Records written in batches give the bytes of records written one by one; a held
-// table writes a full batch at once and the rest when flushed; a batch that cannot
+// Records written in batches give the bytes of records written one by one; within a
+// run's session a table writes a full batch at once and the rest when flushed; a batch that cannot
 // be written raises where the run flushes, and the records written before stay.
 TEST(ErrorTable, BatchesGiveTheBytesOfSingleAppendsAndFailuresRaise) {
     testkit::TempDir dir;
@@ -120,19 +124,23 @@ TEST(ErrorTable, BatchesGiveTheBytesOfSingleAppendsAndFailuresRaise) {
     };
     TErrorTable single(one);
     for (int i = 0; i < 1300; ++i) {
-        single.Open();
+        TErrorTableSession pass(single);
         single.Append(record(i));
-        single.Close();
     }
+    EXPECT_FALSE(single.Active());
     TErrorTable held(batched);
-    held.Hold();
-    held.Open();
-    for (int i = 0; i < 1300; ++i) held.Append(record(i));
-    held.Close();  // held: nothing more is written
-    EXPECT_EQ(RowsOf(batched).size(), 1024u) << "two full batches of 512";
-    held.Flush();
-    EXPECT_EQ(RowsOf(batched).size(), 1300u);
-    held.Release();
+    {
+        TErrorTableSession run(held);
+        {
+            TErrorTableSession pass(held);
+            for (int i = 0; i < 1300; ++i) held.Append(record(i));
+        }  // within the run's session: nothing more is written
+        EXPECT_TRUE(held.Active());
+        EXPECT_EQ(RowsOf(batched).size(), 1024u) << "two full batches of 512";
+        held.Flush();
+        EXPECT_EQ(RowsOf(batched).size(), 1300u);
+    }
+    EXPECT_FALSE(held.Active());
     auto bytes = [](const std::string& path) {
         std::vector<unsigned char> b = testkit::ReadFileBytes(path);
         for (std::size_t i = 1; i < 4; ++i) b.at(i) = 0;  // the date of the last change
@@ -140,8 +148,7 @@ TEST(ErrorTable, BatchesGiveTheBytesOfSingleAppendsAndFailuresRaise) {
     };
     EXPECT_EQ(bytes(batched), bytes(one));
 
-    held.Hold();
-    held.Open();
+    held.BeginSession();
     for (int i = 0; i < 10; ++i) held.Append(record(i));
     dbfio::InjectWriteFailureAfter(100);
     EXPECT_THROW(held.Flush(), std::exception);
@@ -160,6 +167,7 @@ TEST(ErrorTable, BatchesGiveTheBytesOfSingleAppendsAndFailuresRaise) {
             << e.what();
     }
     dbfio::InjectWriteFailureAfter(-1);
-    held.Release();
+    held.EndSession();
+    EXPECT_FALSE(held.Active());
     EXPECT_EQ(RowsOf(batched).size(), 1300u) << "the records written before stay";
 }

@@ -209,7 +209,7 @@ TEST_F(StandardTest, WorkingFilesArePrivateAndRemovedWithTheObject) {
 
         // Findings of one do not reach the other; a reset of one leaves the other's table.
         {
-            TErrorTableGuard guard(a.ErrorTable());
+            TErrorTableSession session(a.ErrorTable());
             a.ErrorTable().Append({-11, "LE_1.blk", std::string("LE"), "L", 1, 5, "neprípustný druh vo vrstve"});
         }
         b.ResetErrorTable();

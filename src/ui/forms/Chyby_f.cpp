@@ -3,6 +3,7 @@
 #include "common/FileNames.h"
 #include "common/SysError.h"
 #include "common/Text.h"
+#include "export/FindingFormats.h"
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 #include "review/Exceptions.h"
@@ -602,18 +603,16 @@ void TChybyForm::LupaSButtClick() {
 void TChybyForm::ExportBitBtnClick() {
     if (!FTable.Active()) return;
     const std::string dir = IncludeTrailingDelimiter(FTable.DatabaseName());
-    const auto file = FEnv.Dialogs->SaveFile(dir + "Chyby.gpkg",
-                                             "GeoPackage, GeoJSON, Shapefile, CSV, FlatGeobuf|*.gpkg *.geojson *.shp "
-                                             "*.csv *.fgb",
-                                             "Export chýb do GIS");
+    const auto file = FEnv.Dialogs->SaveFile(dir + "Chyby.gpkg", gisexport::GisFileFilter(), "Export chýb do GIS");
     if (!file) return;
     Guarded([&] {
         WaitCursorGuard cursor(*FEnv.App, TCursorKind::Wait);
+        gisexport::TGisExportSink sink(*file);
         std::vector<TErrorRecord> records;
         for (int row = 0; row < FModel->rowCount(); ++row)
             if (const TFldValList* values = FModel->ValuesOf(row)) records.push_back(gisexport::ErrorRecordOf(*values));
-        const auto written =
-            gisexport::WriteLayers(*file, gisexport::FindingLayers(gisexport::PlaceFindings(dir, records)));
+        for (const TFinding& f : gisexport::PlaceFindings(dir, records)) sink.Add(f);
+        const auto written = sink.Write();
         std::string names;
         for (const std::string& w : written) names += (names.empty() ? "" : ", ") + ExtractFileName(w);
         FEnv.Messages->Show(TMsgType::Information,

@@ -281,8 +281,8 @@ void TVexaForm::BuildOptionGroups(QWidget* central) {
     LinEditDlzka->setObjectName("LinEditDlzka");
     LinEditDlzka->setEnabled(false);
     LinEditDlzka->setFixedWidth(56);
-    linLayout->addWidget(LinEditDlzka, 5, 1);
-    linLayout->addWidget(new QLabel("m", LinGroupBox), 5, 2);
+    linLayout->addWidget(LinEditDlzka, kLinLimitRow, 1);
+    linLayout->addWidget(new QLabel("m", LinGroupBox), kLinLimitRow, 2);
     auto* bodLayout = new QGridLayout(BodGroupBox);
     AddOptionBoxes(BodGroupBox, bodLayout, BodOptionBoxes, boxes);
     auto* txbLayout = new QGridLayout(TxbGroupBox);
@@ -294,8 +294,8 @@ void TVexaForm::BuildOptionGroups(QWidget* central) {
     PloEditPlocha->setObjectName("PloEditPlocha");
     PloEditPlocha->setEnabled(false);
     PloEditPlocha->setFixedWidth(56);
-    ploLayout->addWidget(PloEditPlocha, 2, 1);
-    ploLayout->addWidget(new QLabel("m2", PloGroupBox), 2, 2);
+    ploLayout->addWidget(PloEditPlocha, kPloLimitRow, 1);
+    ploLayout->addWidget(new QLabel("m2", PloGroupBox), kPloLimitRow, 2);
     auto* dbLayout = new QGridLayout(DBGroupBox);
     AddOptionBoxes(DBGroupBox, dbLayout, DBOptionBoxes, boxes);
     for (auto* layout : {linLayout, bodLayout, txbLayout, ploLayout, dbLayout}) {

@@ -142,7 +142,7 @@ std::string WriteErrorTable(const fs::path& map, const std::vector<TErrorRecord>
     const std::string table = (map / "Chyby.DBF").string();
     TErrorTable::CreateTemplate(table);
     TErrorTable t(table);
-    TErrorTableGuard guard(t);
+    TErrorTableSession session(t);
     for (const TErrorRecord& r : findings) t.Append(r);
     return table;
 }
