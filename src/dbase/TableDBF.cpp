@@ -28,7 +28,6 @@ using dbfio::FileLock;
 namespace {
 
 const char* kOnlyDbf = "Only DBF file supported.";
-const char* kOnlyTypes = "Only C, N, F, L, D fields supported.";
 
 }  // namespace
 
@@ -291,7 +290,7 @@ void TTableDBF::GetFieldDescs(TFldDescList& descs) {
             FLDDesc d;
             d.iFldNum = static_cast<std::uint16_t>(i + 1);
             d.szName = f.Name;
-            d.iFldType = PhysicalOf(f.Native);
+            d.iFldType = PhysicalOfLetter(f.Native);
             d.iUnits1 = static_cast<std::int16_t>(f.Width);
             d.iUnits2 = static_cast<std::int16_t>(f.Decimals);
             descs.push_back(d);
@@ -326,28 +325,19 @@ TFldDef TTableDBF::MakeField(const std::string& name, TFldType type, std::int32_
 
 TFldDef TTableDBF::NormalizeField(TFldDef field) {
     field.Name = dbfio::CutName(field.Name);
-    switch (field.FieldType) {
-    case TFldType::dbfChar:
-        if (field.Width < 1) field.Width = 50;
-        if (field.Width > 254) field.Width = 254;
-        field.Decimals = 0;
-        break;
-    case TFldType::dbfNumeric:
-    case TFldType::dbfFloat:
-        if (field.Width < 1) field.Width = 15;
-        if (field.Width > 20) field.Width = 20;
-        if (field.Decimals < 0) field.Decimals = 0;
-        if (field.Decimals > 16) field.Decimals = 16;
-        if (field.Decimals != 0 && field.Decimals > field.Width - 2) field.Decimals = field.Width - 2;
-        // A field of one or two characters has no room for any decimals.
-        if (field.Decimals < 0) field.Decimals = 0;
-        break;
-    case TFldType::dbfLogical:
-    case TFldType::dbfDate:
+    const TFldTypeInfo& t = FieldTypeInfo(field.FieldType);
+    if (!t.WidthInDefinition) {
         field.Width = 0;
         field.Decimals = 0;
-        break;
+        return field;
     }
+    if (field.Width < 1) field.Width = t.DefaultWidth;
+    if (field.Width > t.MaxWidth) field.Width = t.MaxWidth;
+    if (field.Decimals < 0) field.Decimals = 0;
+    if (field.Decimals > t.MaxDecimals) field.Decimals = t.MaxDecimals;
+    if (field.Decimals != 0 && field.Decimals > field.Width - 2) field.Decimals = field.Width - 2;
+    // A field of one or two characters has no room for any decimals.
+    if (field.Decimals < 0) field.Decimals = 0;
     return field;
 }
 
@@ -410,19 +400,9 @@ void TTableDBF::ModifyField(int position, const std::string& name, TFldType type
 }
 
 TFldType TTableDBF::TypeFromChar(char letter) {
-    switch (letter) {
-    case 'C':
-    case 'c': return TFldType::dbfChar;
-    case 'N':
-    case 'n': return TFldType::dbfNumeric;
-    case 'F':
-    case 'f': return TFldType::dbfFloat;
-    case 'L':
-    case 'l': return TFldType::dbfLogical;
-    case 'D':
-    case 'd': return TFldType::dbfDate;
-    default: throw EDbfException(kOnlyTypes);
-    }
+    const char upper = letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
+    if (!IsWritableLetter(upper)) RefuseFieldType("", upper);
+    return static_cast<TFldType>(upper);
 }
 
 void TTableDBF::Restructure(const TFldDescList& descs, const TOpType& ops) {
@@ -447,29 +427,21 @@ void TTableDBF::Restructure(const TFldDescList& descs, const TOpType& ops) {
 FLDDesc TTableDBF::FieldToDesc(const TFldDef& field) {
     FLDDesc d;
     d.szName = dbfio::CutName(field.Name);
-    d.iFldType = PhysicalOf(NativeOfType(field.FieldType));
-    if (field.FieldType == TFldType::dbfChar || field.FieldType == TFldType::dbfNumeric ||
-        field.FieldType == TFldType::dbfFloat)
-        d.iUnits1 = static_cast<std::int16_t>(field.Width);
-    if (field.FieldType == TFldType::dbfNumeric || field.FieldType == TFldType::dbfFloat)
-        d.iUnits2 = static_cast<std::int16_t>(field.Decimals);
+    d.iFldType = PhysicalOf(field.FieldType);
+    const TFldTypeInfo& t = FieldTypeInfo(field.FieldType);
+    if (t.WidthInDefinition) d.iUnits1 = static_cast<std::int16_t>(field.Width);
+    if (t.MaxDecimals > 0) d.iUnits2 = static_cast<std::int16_t>(field.Decimals);
     return d;
 }
 
 TFldDef TTableDBF::DescToField(const FLDDesc& desc) {
     TFldDef f;
     f.Name = dbfio::CutName(desc.szName);
-    switch (desc.iFldType) {
-    case fldpChar: f.FieldType = TFldType::dbfChar; break;
-    case fldpNumeric: f.FieldType = TFldType::dbfNumeric; break;
-    case fldpFloat: f.FieldType = TFldType::dbfFloat; break;
-    case fldpLogical: f.FieldType = TFldType::dbfLogical; break;
-    case fldpDate: f.FieldType = TFldType::dbfDate; break;
-    default: throw EDbfException(kOnlyTypes);
-    }
-    if (f.FieldType == TFldType::dbfChar || f.FieldType == TFldType::dbfNumeric || f.FieldType == TFldType::dbfFloat)
-        f.Width = desc.iUnits1;
-    if (f.FieldType == TFldType::dbfNumeric || f.FieldType == TFldType::dbfFloat) f.Decimals = desc.iUnits2;
+    const TFldTypeInfo* t = FieldTypeOfPhysical(desc.iFldType);
+    if (!t || !t->Writable) RefuseFieldType(f.Name, LetterOfPhysical(desc.iFldType));
+    f.FieldType = t->Type;
+    if (t->WidthInDefinition) f.Width = desc.iUnits1;
+    if (t->MaxDecimals > 0) f.Decimals = desc.iUnits2;
     return f;
 }
 

@@ -18,22 +18,11 @@
 
 namespace vexa {
 
-// Physical field type codes of the engine's field descriptors.
-enum : std::uint16_t {
-    fldpChar = 0x201,
-    fldpNumeric = 0x202,
-    fldpMemo = 0x203,
-    fldpLogical = 0x204,
-    fldpDate = 0x205,
-    fldpFloat = 0x206,
-    fldpOther = 0x2FF  // any other dBASE type letter
-};
-
 // One engine field descriptor.
 struct FLDDesc {
     std::uint16_t iFldNum = 0;   // 1-based position of the source field; 0 for a new field
     std::string szName;          // at most 10 characters
-    std::uint16_t iFldType = 0;  // physical type (fldp...)
+    std::uint16_t iFldType = 0;  // physical type (fldp..., dbase/FieldTypes.h)
     std::int16_t iUnits1 = 0;    // width
     std::int16_t iUnits2 = 0;    // decimals
     bool operator==(const FLDDesc&) const = default;
@@ -92,6 +81,7 @@ public:
     void MoveField(int from, int to);
     // The definition the field already has changes nothing.
     void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width, std::int32_t decimals);
+    // The type of a letter (either case); raises for a type whose values are not written here.
     static TFldType TypeFromChar(char letter);
     // Rewrites the table to the descriptors, in their order. A kept field
     // carries its bytes and its descriptor unchanged (fields of other types

@@ -46,8 +46,8 @@ char LetterOf(int group) {
 bool SameName(const std::string& a, const std::string& b) { return AccessUpper(a) == AccessUpper(b); }
 
 bool IsStandardType(const FLDDesc& d) {
-    return d.iFldType == fldpChar || d.iFldType == fldpNumeric || d.iFldType == fldpFloat ||
-           d.iFldType == fldpLogical || d.iFldType == fldpDate;
+    const TFldTypeInfo* t = FieldTypeOfPhysical(d.iFldType);
+    return t && t->Writable;
 }
 
 // Columns that no repair may remove: the GIS's own (the element number links

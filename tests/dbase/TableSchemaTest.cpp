@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -59,7 +60,10 @@ TEST(TableSchema, TypeLettersAndDescriptorConversions) {
     const std::pair<char, TFldType> letters[] = {
         {'c', dbfChar}, {'N', dbfNumeric}, {'f', dbfFloat}, {'L', dbfLogical}, {'d', dbfDate}};
     for (auto [letter, type] : letters) EXPECT_EQ(TTableDBF::TypeFromChar(letter), type) << letter;
-    EXPECT_EQ(MessageOf<EDbfException>([] { TTableDBF::TypeFromChar('M'); }), "Only C, N, F, L, D fields supported.");
+    EXPECT_EQ(MessageOf<EDbfException>([] { TTableDBF::TypeFromChar('M'); }),
+              "Pole má typ M, ktorý Vexa nevie zapísať.");
+    EXPECT_EQ(MessageOf<EDbfException>([] { TTableDBF::TypeFromChar('\0'); }),
+              "Pole má typ 0x00, ktorý Vexa nevie zapísať.");
 
     EXPECT_EQ(TTableDBF::FieldToDesc(Def("Plocha", dbfNumeric, 12, 3)), (FLDDesc{0, "Plocha", 0x202, 12, 3}));
     EXPECT_EQ(TTableDBF::FieldToDesc(Def("Txt", dbfChar, 30, 2)), (FLDDesc{0, "Txt", 0x201, 30, 0}));
@@ -69,7 +73,40 @@ TEST(TableSchema, TypeLettersAndDescriptorConversions) {
     EXPECT_EQ(TTableDBF::DescToField(FLDDesc{3, "Dat", 0x205, 8, 0}), Def("Dat", dbfDate));
     EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Txt", 0x201, 30, 4}), Def("Txt", dbfChar, 30));
     EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Num", 0x206, 9, 4}), Def("Num", dbfFloat, 9, 4));
-    EXPECT_THROW(TTableDBF::DescToField(FLDDesc{1, "Memo", 0x203, 10, 0}), EDbfException);
+    EXPECT_EQ(MessageOf<EDbfException>([] { TTableDBF::DescToField(FLDDesc{1, "Memo", 0x203, 10, 0}); }),
+              "Pole Memo má typ M, ktorý Vexa nevie zapísať.");
+    EXPECT_EQ(MessageOf<EDbfException>([] { TTableDBF::DescToField(FLDDesc{1, "Cudzie", fldpOther, 3, 0}); }),
+              "Pole Cudzie má typ ?, ktorý Vexa nevie zapísať.");
+}
+
+TEST(TableSchema, EveryTypeLetterHasOneRowOfConversions) {
+    const std::string letters = "CNFLDMBGPIYTVQWO@+0";
+    std::set<std::uint16_t> codes;
+    for (char letter : letters) {
+        SCOPED_TRACE(std::string(1, letter));
+        const TFldTypeInfo* t = FieldTypeOfLetter(letter);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(LetterOf(t->Type), letter);
+        EXPECT_EQ(PhysicalOf(t->Type), t->Physical);
+        EXPECT_EQ(PhysicalOfLetter(letter), t->Physical);
+        EXPECT_EQ(LetterOfPhysical(t->Physical), letter);
+        EXPECT_EQ(FieldTypeOfPhysical(t->Physical), t);
+        EXPECT_TRUE(codes.insert(t->Physical).second) << "one physical code per type";
+        // Values are written only into the five types; the others are carried as stored.
+        EXPECT_EQ(IsWritableLetter(letter), std::string("CNFLD").find(letter) != std::string::npos);
+        EXPECT_EQ(IsWritableType(t->Type), IsWritableLetter(letter));
+    }
+    EXPECT_EQ(PhysicalOf(dbfMemo), fldpMemo);  // the engine's own code of a memo
+    for (char unknown : {'X', 'c', '\0'}) {
+        EXPECT_EQ(FieldTypeOfLetter(unknown), nullptr) << unknown;
+        EXPECT_EQ(PhysicalOfLetter(unknown), fldpOther);
+        EXPECT_FALSE(IsWritableLetter(unknown));
+    }
+    EXPECT_EQ(LetterOfPhysical(fldpOther), '?');
+    EXPECT_EQ(FieldTypeOfPhysical(0x300), nullptr);
+    // A type whose width the format fixes has none in a definition.
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("M", dbfMemo, 10)), (FLDDesc{0, "M", fldpMemo, 0, 0}));
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("V", dbfVarChar, 30, 2)), (FLDDesc{0, "V", fldpVarChar, 30, 0}));
 }
 
 // --- a table to edit -----------------------------------------------------------
@@ -356,7 +393,7 @@ TEST(TableSchemaOther, AMemoFieldSurvivesRewritesByteForByte) {
     std::string dbtBefore = ReadFileText(dbtPath);
     auto t = Opened(path);
     TFldDefList fields;
-    EXPECT_EQ(MessageOf<EDbfException>([&] { t->GetFields(fields); }), "Only C, N, F, L, D fields supported.");
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->GetFields(fields); }), "Pole Pozn má typ M, ktorý Vexa nevie zapísať.");
     TFldDescList descs;
     t->GetFieldDescs(descs);
     ASSERT_EQ(descs.size(), 3u);
@@ -383,6 +420,11 @@ TEST(TableSchemaOther, AMemoFieldSurvivesRewritesByteForByte) {
     // A memo field cannot be altered: its texts live in the memo file.
     EXPECT_THROW(t->ModifyField(2, "Pozn", dbfChar, 10, 0), EDbfException);
     EXPECT_EQ(ReadFileText(path), bytes);
+    // Nor written: a row appended gives it no text.
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->AppendRecord({4.0, std::string("x"), std::string("text")}); }),
+              "Pole Pozn má typ M, ktorý Vexa nevie zapísať.");
+    t->AppendRecord({4.0, std::string("x")});
+    EXPECT_EQ(Record(ReadFileText(path), 3).substr(13), std::string(10, ' '));
 }
 
 // --- rewrites that fail ------------------------------------------------------------
