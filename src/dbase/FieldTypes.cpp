@@ -35,14 +35,14 @@ constexpr TFldTypeInfo kFieldTypes[] = {
     {dbfNullFlags, fldpNullFlags, false, 0, false, 0, 0, 0},
 };
 
-// What a letter outside the table is taken for: kept as stored, never written.
+// What a letter outside the table is taken for: kept as stored, never written,
+// its width as the file gives it (Physical is the letter's own code, see PhysicalOf).
 constexpr TFldTypeInfo kUnknownType = {static_cast<TFldType>('?'), fldpOther, false, 0, true, 1, 254, 0};
 
 // A type letter as it reads in a message: the letter, or its code when it is no printable character.
 std::string LetterText(char letter) {
-    const auto c = static_cast<unsigned char>(letter);
-    if (c > ' ' && c < 0x7F) return std::string(1, letter);
-    return Format("0x%02X", c);
+    if (IsTypeLetter(letter)) return std::string(1, letter);
+    return Format("0x%02X", static_cast<unsigned char>(letter));
 }
 
 }  // namespace
@@ -64,16 +64,24 @@ const TFldTypeInfo& FieldTypeInfo(TFldType type) {
     return t ? *t : kUnknownType;
 }
 
-std::uint16_t PhysicalOf(TFldType type) { return FieldTypeInfo(type).Physical; }
+bool IsTypeLetter(char letter) {
+    const auto c = static_cast<unsigned char>(letter);
+    return c > ' ' && c < 0x7F;
+}
+
+std::uint16_t PhysicalOf(TFldType type) { return PhysicalOfLetter(LetterOf(type)); }
 
 std::uint16_t PhysicalOfLetter(char letter) {
-    const TFldTypeInfo* t = FieldTypeOfLetter(letter);
-    return t ? t->Physical : static_cast<std::uint16_t>(fldpOther);
+    if (const TFldTypeInfo* t = FieldTypeOfLetter(letter)) return t->Physical;
+    if (!IsTypeLetter(letter)) return fldpOther;
+    return static_cast<std::uint16_t>(fldpOtherLetter | static_cast<unsigned char>(letter));
 }
 
 char LetterOfPhysical(std::uint16_t physical) {
-    const TFldTypeInfo* t = FieldTypeOfPhysical(physical);
-    return t ? LetterOf(t->Type) : '?';
+    if (const TFldTypeInfo* t = FieldTypeOfPhysical(physical)) return LetterOf(t->Type);
+    const char letter = static_cast<char>(physical & 0xFF);
+    if ((physical & 0xFF00) == fldpOtherLetter && IsTypeLetter(letter)) return letter;
+    return '?';
 }
 
 bool IsWritableType(TFldType type) {

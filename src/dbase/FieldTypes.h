@@ -58,7 +58,8 @@ enum : std::uint16_t {
     fldpTimestamp,
     fldpAutoInc,
     fldpNullFlags,
-    fldpOther = 0x2FF  // a type letter this system does not know
+    fldpOther = 0x2FF,       // no type letter (a byte that is no printable character)
+    fldpOtherLetter = 0x300  // | the letter: a type this system does not know, kept as stored
 };
 
 // One row of the table of field types.
@@ -75,15 +76,20 @@ struct TFldTypeInfo {
 
 // The row of a type letter as stored (upper case); nullptr for a letter this system does not know.
 const TFldTypeInfo* FieldTypeOfLetter(char letter);
-// The row of a physical code; nullptr for fldpOther and unknown codes.
+// The row of a physical code; nullptr for a type this system does not know.
 const TFldTypeInfo* FieldTypeOfPhysical(std::uint16_t physical);
+// The row of a type; a type this system does not know has a row of its own: never
+// written, its width as the file gives it.
 const TFldTypeInfo& FieldTypeInfo(TFldType type);
+// A printable character other than a space: a type letter, known here or not.
+bool IsTypeLetter(char letter);
 
 inline char LetterOf(TFldType type) { return static_cast<char>(type); }
 std::uint16_t PhysicalOf(TFldType type);
-// Physical code of a stored type letter (fldpOther for unknown letters).
+// Physical code of a stored type letter (fldpOtherLetter | letter for a letter not
+// known here, fldpOther for a byte that is no letter).
 std::uint16_t PhysicalOfLetter(char letter);
-// Type letter of a physical code; '?' for fldpOther and unknown codes.
+// Type letter of a physical code; '?' for fldpOther and codes of no letter.
 char LetterOfPhysical(std::uint16_t physical);
 bool IsWritableType(TFldType type);
 bool IsWritableLetter(char letter);

@@ -342,66 +342,126 @@ TFldDef TTableDBF::NormalizeField(TFldDef field) {
 }
 
 void TTableDBF::AddField(const TFldDef& field) {
-    FLDDesc added = FieldToDesc(NormalizeField(field));
-    added.iFldNum = 0;
-    TFldDescList descs;
-    GetFieldDescs(descs);
-    // A Visual FoxPro system field (_NullFlags) stays last.
-    std::size_t at = descs.size();
-    {
-        const bool wasOpen = Active();
-        if (!wasOpen) OpenTable();
-        if (!Active()) return;  // no table to add to
-        while (at > 0 && IsSystemField(F->Fields[at - 1])) --at;
-        if (!wasOpen) Close();
-    }
-    descs.insert(descs.begin() + static_cast<std::ptrdiff_t>(at), added);
-    TOpType ops(descs.size(), opKeep);
-    ops[at] = opAdd;
-    Restructure(descs, ops);
+    TFieldEdits edits(*this);
+    edits.AddField(field);
+    edits.Apply();
 }
 
 void TTableDBF::DeleteField(int position) {
-    TFldDescList descs;
-    GetFieldDescs(descs);
-    if (descs.empty() || position < 0 || position >= static_cast<int>(descs.size())) return;
-    descs.erase(descs.begin() + position);
-    Restructure(descs, TOpType(descs.size(), opKeep));
+    TFieldEdits edits(*this);
+    edits.DeleteField(position);
+    edits.Apply();
 }
 
 void TTableDBF::MoveField(int from, int to) {
-    TFldDescList descs;
-    GetFieldDescs(descs);
-    const int n = static_cast<int>(descs.size());
-    if (n == 0 || from == to || from < 0 || from >= n || to < 0 || to >= n) return;
-    FLDDesc moved = descs[from];
-    descs.erase(descs.begin() + from);
-    descs.insert(descs.begin() + to, moved);
-    Restructure(descs, TOpType(descs.size(), opKeep));
+    TFieldEdits edits(*this);
+    edits.MoveField(from, to);
+    edits.Apply();
 }
 
 void TTableDBF::ModifyField(int position, const std::string& name, TFldType type, std::int32_t width,
                             std::int32_t decimals) {
-    TFldDescList descs;
-    GetFieldDescs(descs);
-    if (descs.empty() || position < 0 || position >= static_cast<int>(descs.size())) return;
-    FLDDesc& d = descs[position];
+    TFieldEdits edits(*this);
+    edits.ModifyField(position, name, type, width, decimals);
+    edits.Apply();
+}
+
+// --- edits gathered for one rewrite ------------------------------------------------
+
+TFieldEdits::TFieldEdits(TTableDBF& table) : FTable(table) {
+    table.GetFieldDescs(FDescs);
+    const bool wasOpen = table.Active();
+    if (!wasOpen) table.OpenTable();
+    FFound = table.Active();
+    if (FFound)
+        for (const FieldLayout& f : table.F->Fields) FSystem.push_back(IsSystemField(f));
+    if (!wasOpen) table.Close();
+    FSystem.resize(FDescs.size(), false);
+    FBefore = FDescs;
+    FOps.assign(FDescs.size(), opKeep);
+}
+
+int TFieldEdits::FieldIndex(const std::string& name) const {
+    const std::string cut = dbfio::CutName(name);
+    for (std::size_t i = 0; i < FDescs.size(); ++i)
+        if (SameTextAscii(FDescs[i].szName, cut)) return static_cast<int>(i);
+    return -1;
+}
+
+void TFieldEdits::AddField(const TFldDef& field) {
+    if (!FFound) return;  // no table to add to
+    FLDDesc added = TTableDBF::FieldToDesc(TTableDBF::NormalizeField(field));
+    if (!IsWritableType(field.FieldType)) RefuseFieldType(added.szName, LetterOf(field.FieldType));
+    added.iFldNum = 0;
+    // A Visual FoxPro system field (_NullFlags) stays last.
+    std::size_t at = FDescs.size();
+    while (at > 0 && FSystem[at - 1]) --at;
+    const auto pos = static_cast<std::ptrdiff_t>(at);
+    FDescs.insert(FDescs.begin() + pos, added);
+    FOps.insert(FOps.begin() + pos, opAdd);
+    FSystem.insert(FSystem.begin() + pos, false);
+}
+
+void TFieldEdits::DeleteField(int position) {
+    if (position < 0 || position >= static_cast<int>(FDescs.size())) return;
+    FDescs.erase(FDescs.begin() + position);
+    FOps.erase(FOps.begin() + position);
+    FSystem.erase(FSystem.begin() + position);
+}
+
+void TFieldEdits::MoveField(int from, int to) {
+    const int n = static_cast<int>(FDescs.size());
+    if (n == 0 || from == to || from < 0 || from >= n || to < 0 || to >= n) return;
+    auto move = [&](auto& list) {
+        auto item = list[static_cast<std::size_t>(from)];
+        list.erase(list.begin() + from);
+        list.insert(list.begin() + to, item);
+    };
+    move(FDescs);
+    move(FOps);
+    move(FSystem);
+}
+
+void TFieldEdits::ModifyField(int position, const std::string& name, TFldType type, std::int32_t width,
+                              std::int32_t decimals) {
+    if (position < 0 || position >= static_cast<int>(FDescs.size())) return;
+    FLDDesc& d = FDescs[static_cast<std::size_t>(position)];
     // The definition the field already has changes nothing (a character field
     // wider than a new one may be keeps its width too).
-    if (dbfio::CutName(name) == d.szName && SameShape(FieldToDesc(TFldDef{name, type, width, decimals}), d)) return;
-    FLDDesc made = FieldToDesc(MakeField(name, type, width, decimals));
+    if (dbfio::CutName(name) == d.szName && SameShape(TTableDBF::FieldToDesc(TFldDef{name, type, width, decimals}), d))
+        return;
+    const FLDDesc made = TTableDBF::FieldToDesc(TTableDBF::MakeField(name, type, width, decimals));
+    const bool reshaped = !SameShape(made, d);
+    // A field whose values are not written here can be renamed but not changed.
+    if (reshaped && !IsWritableLetter(LetterOfPhysical(d.iFldType)))
+        throw EDbfEngineError(KeptFieldChangeMessage(d.szName, LetterOfPhysical(d.iFldType)), FTable.FilePath());
+    if (reshaped && !IsWritableType(type)) RefuseFieldType(made.szName, LetterOf(type));
     d.szName = made.szName;
     d.iFldType = made.iFldType;
     d.iUnits1 = made.iUnits1;
     d.iUnits2 = made.iUnits2;
-    TOpType ops(descs.size(), opKeep);
-    ops[position] = opModify;
-    Restructure(descs, ops);
+    if (FOps[static_cast<std::size_t>(position)] == opKeep) FOps[static_cast<std::size_t>(position)] = opModify;
+}
+
+bool TFieldEdits::Changed() const {
+    if (FDescs != FBefore) return true;
+    for (std::int32_t op : FOps)
+        if (op != opKeep) return true;
+    return false;
+}
+
+void TFieldEdits::Apply() {
+    if (!FFound || FDescs.empty() || !Changed()) return;
+    FTable.Restructure(FDescs, FOps);
+    FBefore = FDescs;
+    FOps.assign(FDescs.size(), opKeep);
+    for (std::size_t i = 0; i < FDescs.size(); ++i) FDescs[i].iFldNum = static_cast<std::uint16_t>(i + 1);
+    FBefore = FDescs;
 }
 
 TFldType TTableDBF::TypeFromChar(char letter) {
     const char upper = letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
-    if (!IsWritableLetter(upper)) RefuseFieldType("", upper);
+    if (!IsTypeLetter(upper)) RefuseFieldType("", upper);
     return static_cast<TFldType>(upper);
 }
 
@@ -437,11 +497,12 @@ FLDDesc TTableDBF::FieldToDesc(const TFldDef& field) {
 TFldDef TTableDBF::DescToField(const FLDDesc& desc) {
     TFldDef f;
     f.Name = dbfio::CutName(desc.szName);
-    const TFldTypeInfo* t = FieldTypeOfPhysical(desc.iFldType);
-    if (!t || !t->Writable) RefuseFieldType(f.Name, LetterOfPhysical(desc.iFldType));
-    f.FieldType = t->Type;
-    if (t->WidthInDefinition) f.Width = desc.iUnits1;
-    if (t->MaxDecimals > 0) f.Decimals = desc.iUnits2;
+    const char letter = LetterOfPhysical(desc.iFldType);
+    if (!IsTypeLetter(letter) || letter == '?') RefuseFieldType(f.Name, letter);
+    f.FieldType = static_cast<TFldType>(letter);
+    const TFldTypeInfo& t = FieldTypeInfo(f.FieldType);
+    if (t.WidthInDefinition) f.Width = desc.iUnits1;
+    if (t.MaxDecimals > 0) f.Decimals = desc.iUnits2;
     return f;
 }
 

@@ -81,7 +81,7 @@ public:
     void MoveField(int from, int to);
     // The definition the field already has changes nothing.
     void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width, std::int32_t decimals);
-    // The type of a letter (either case); raises for a type whose values are not written here.
+    // The type of a letter (either case); raises for a byte that is no letter.
     static TFldType TypeFromChar(char letter);
     // Rewrites the table to the descriptors, in their order. A kept field
     // carries its bytes and its descriptor unchanged (fields of other types
@@ -134,8 +134,37 @@ public:
     TValue FieldValue(const std::string& name) const;  // of the current row; raises for an unknown field
 
 private:
+    friend class TFieldEdits;
     struct Impl;
     std::unique_ptr<Impl> F;
+};
+
+// Schema edits gathered on a table's field list and written in one rewrite, so
+// that a repair of many steps changes the table once or, when a step or the
+// rewrite is refused, not at all. Each step does what the operation of
+// TTableDBF of the same name does, on the list as the earlier steps left it.
+// Fields of types whose values are not written here (memo, binary, Visual
+// FoxPro's own) are carried through as stored; a step that would add such a
+// field or change one raises EDbfException before anything is written.
+class TFieldEdits {
+public:
+    explicit TFieldEdits(TTableDBF& table);  // reads the table's fields (none when it stays closed)
+    const TFldDescList& Descs() const { return FDescs; }
+    int FieldIndex(const std::string& name) const;  // -1 when absent
+    void AddField(const TFldDef& field);
+    void DeleteField(int position);
+    void MoveField(int from, int to);
+    void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width, std::int32_t decimals);
+    bool Changed() const;
+    // Rewrites the table when anything changed (TTableDBF::Restructure); once.
+    void Apply();
+
+private:
+    TTableDBF& FTable;
+    bool FFound = false;  // the table could be opened
+    TFldDescList FBefore, FDescs;
+    TOpType FOps;
+    std::vector<bool> FSystem;  // Visual FoxPro's _NullFlags, which stays last
 };
 
 }  // namespace vexa

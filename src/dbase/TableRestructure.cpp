@@ -64,6 +64,10 @@ FieldLayout TargetOfDesc(const FLDDesc& d, const std::string& name) {
     return t;
 }
 
+std::string KeptFieldChangeMessage(const std::string& name, char letter) {
+    return "Pole " + name + " typu " + std::string(1, letter) + " nemožno zmeniť na iný typ ani šírku.";
+}
+
 // The stored bytes of a field name: the source's own bytes when the name is
 // the source's, else the name in the table's code page (refused when it
 // cannot be written there).
@@ -117,8 +121,7 @@ std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const 
             if (!supported && op == opModify && !sameShape) {
                 // Memo texts, binary numbers and the like: only a field of a
                 // standard type can be changed into another definition.
-                throw EDbfEngineError(
-                    Format("Pole %s typu %c nemožno zmeniť na iný typ ani šírku.", s.Name.c_str(), s.Native), path);
+                throw EDbfEngineError(KeptFieldChangeMessage(s.Name, s.Native), path);
             }
             p.Target = s;
             p.Target.Name = name;

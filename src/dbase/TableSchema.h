@@ -19,6 +19,9 @@ bool SameShape(const FLDDesc& d, const dbfio::FieldLayout& s);
 // The layout of a new or converted field of a type whose values are written
 // here; raises for another type and for an invalid width.
 dbfio::FieldLayout TargetOfDesc(const FLDDesc& d, const std::string& name);
+// "Pole NAME typu M nemožno zmeniť na iný typ ani šírku." for a field whose
+// values are not written here.
+std::string KeptFieldChangeMessage(const std::string& name, char letter);
 // The stored bytes of a field name (the source's own when unchanged).
 std::string NameBytes(const std::string& name, const dbfio::FieldLayout* source, int codePage, const std::string& path);
 
