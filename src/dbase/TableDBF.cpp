@@ -39,7 +39,6 @@ struct TTableDBF::Impl {
     std::string DatabaseName;
     std::string TableName;
     std::string FilterText;
-    TTableType Type = TTableType::ttFoxPro;
     bool FilteredOn = false;
 
     // open state
@@ -52,7 +51,6 @@ struct TTableDBF::Impl {
     std::unique_ptr<TDbfFilter> RowFilter;
     std::vector<std::uint32_t> Visible;  // 0-based record indexes
     int Cursor = -1;                     // index into Visible
-    bool BofFlag = true;
     bool EofFlag = true;
     std::string Current;  // raw bytes of the current row
 
@@ -73,7 +71,7 @@ struct TTableDBF::Impl {
         RowFilter.reset();
         Visible.clear();
         Cursor = -1;
-        BofFlag = EofFlag = true;
+        EofFlag = true;
         Current.clear();
     }
 
@@ -126,7 +124,6 @@ struct TTableDBF::Impl {
 
     void GoFirst() {
         Cursor = Visible.empty() ? -1 : 0;
-        BofFlag = true;
         EofFlag = Visible.empty();
         LoadCurrent();
     }
@@ -150,7 +147,7 @@ struct TTableDBF::Impl {
                 break;
             }
         }
-        BofFlag = EofFlag = false;
+        EofFlag = false;
         LoadCurrent();
     }
 
@@ -169,8 +166,6 @@ const std::string& TTableDBF::DatabaseName() const { return F->DatabaseName; }
 void TTableDBF::SetDatabaseName(const std::string& directory) { F->DatabaseName = directory; }
 const std::string& TTableDBF::TableName() const { return F->TableName; }
 void TTableDBF::SetTableName(const std::string& name) { F->TableName = name; }
-TTableType TTableDBF::TableType() const { return F->Type; }
-void TTableDBF::SetTableType(TTableType type) { F->Type = type; }
 const std::string& TTableDBF::Filter() const { return F->FilterText; }
 bool TTableDBF::Filtered() const { return F->FilteredOn; }
 
@@ -226,7 +221,6 @@ std::string TTableDBF::FilePath() const {
 
 void TTableDBF::Open() {
     if (F->Open()) return;
-    if (F->Type != TTableType::ttDBase && F->Type != TTableType::ttFoxPro) throw EDbfException(kOnlyDbf);
     try {
         F->OpenHandle(FilePath());
         F->BindFilter();
@@ -258,15 +252,12 @@ void TTableDBF::OpenTable() {
 
 void TTableDBF::CheckDbf() const {
     std::error_code ec;
-    if ((F->Type != TTableType::ttDBase && F->Type != TTableType::ttFoxPro) ||
-        !fs::is_directory(F->TableDirectory(), ec))
-        throw EDbfException(kOnlyDbf);
+    if (!fs::is_directory(F->TableDirectory(), ec)) throw EDbfException(kOnlyDbf);
 }
 
 void TTableDBF::CheckDbfFile() const {
     std::error_code ec;
-    if ((F->Type != TTableType::ttDBase && F->Type != TTableType::ttFoxPro) || F->TableName.empty())
-        throw EDbfException(kOnlyDbf);
+    if (F->TableName.empty()) throw EDbfException(kOnlyDbf);
     std::string path = FilePath();
     if (!SameTextAscii(ExtractFileExt(path), ".dbf")) {
         std::string dbf = ChangeFileExt(path, ".dbf");
@@ -594,7 +585,7 @@ void TTableDBF::AppendEncoded(const std::string& records) {
         if (F->RowFilter && !F->RowFilter->Matches(written, F->CodePage)) continue;
         F->Visible.push_back(first + static_cast<std::uint32_t>(at / length));
         F->Cursor = static_cast<int>(F->Visible.size()) - 1;
-        F->BofFlag = F->EofFlag = false;
+        F->EofFlag = false;
         F->Current = std::move(written);
     }
 }
@@ -608,7 +599,6 @@ void TTableDBF::Next() {
     F->RequireOpen();
     if (F->Cursor + 1 < static_cast<int>(F->Visible.size())) {
         ++F->Cursor;
-        F->BofFlag = false;
         F->EofFlag = false;
         F->LoadCurrent();
     } else {
@@ -616,28 +606,7 @@ void TTableDBF::Next() {
     }
 }
 
-void TTableDBF::Prior() {
-    F->RequireOpen();
-    if (F->Cursor > 0) {
-        --F->Cursor;
-        F->BofFlag = false;
-        F->EofFlag = false;
-        F->LoadCurrent();
-    } else {
-        F->BofFlag = true;
-    }
-}
-
-void TTableDBF::Last() {
-    F->RequireOpen();
-    F->Cursor = static_cast<int>(F->Visible.size()) - 1;
-    F->EofFlag = true;
-    F->BofFlag = F->Visible.empty();
-    F->LoadCurrent();
-}
-
 bool TTableDBF::Eof() const { return !F->Open() || F->EofFlag; }
-bool TTableDBF::Bof() const { return !F->Open() || F->BofFlag; }
 
 int TTableDBF::RecNo() const {
     if (!F->Open() || F->Cursor < 0) return 0;
@@ -666,7 +635,7 @@ void TTableDBF::DeleteCurrent() {
     }
     F->Visible.erase(F->Visible.begin() + F->Cursor);
     if (F->Cursor >= static_cast<int>(F->Visible.size())) F->Cursor = static_cast<int>(F->Visible.size()) - 1;
-    F->BofFlag = F->EofFlag = F->Visible.empty();
+    F->EofFlag = F->Visible.empty();
     F->LoadCurrent();
 }
 

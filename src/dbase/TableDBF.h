@@ -33,11 +33,9 @@ using TFldDescList = std::vector<FLDDesc>;
 enum : std::int32_t { opKeep = 0, opAdd = 1, opModify = 3 };
 using TOpType = std::vector<std::int32_t>;
 
-enum class TTableType { ttDefault, ttParadox, ttDBase, ttFoxPro, ttASCII };
-
 class TTableDBF {
 public:
-    TTableDBF();   // table type FoxPro
+    TTableDBF();
     ~TTableDBF();  // closes the table
     TTableDBF(const TTableDBF&) = delete;
     TTableDBF& operator=(const TTableDBF&) = delete;
@@ -47,8 +45,6 @@ public:
     void SetDatabaseName(const std::string& directory);
     const std::string& TableName() const;
     void SetTableName(const std::string& name);
-    TTableType TableType() const;
-    void SetTableType(TTableType type);
     const std::string& Filter() const;
     void SetFilter(const std::string& expression);  // re-filters an open table
     bool Filtered() const;
@@ -122,10 +118,7 @@ public:
     // Navigation over the visible rows (passing the filter, not deleted).
     void First();
     void Next();
-    void Prior();
-    void Last();
     bool Eof() const;
-    bool Bof() const;
     int RecNo() const;        // 1-based record number in the file; 0 when none
     int RecordCount() const;  // records in the file, deleted ones included
     int VisibleCount() const;

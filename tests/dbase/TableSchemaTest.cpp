@@ -406,9 +406,9 @@ TEST_F(SchemaTable, CheckDbfAndCheckDbfFile) {
     EXPECT_EQ(MessageOf<EDbfException>([&] { t->CheckDbfFile(); }), "Only DBF file supported.");
     EXPECT_THROW(t->DeleteField(0), EDbfException);  // the rewrite needs the file
     t->SetTableName("p0007.dbf");
-    t->SetTableType(TTableType::ttParadox);
-    EXPECT_THROW(t->CheckDbf(), EDbfException);
-    EXPECT_THROW(t->CheckDbfFile(), EDbfException);
+    t->SetDatabaseName((Dir.Path() / "nie je").string());  // the table's directory is missing
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->CheckDbf(); }), "Only DBF file supported.");
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->CheckDbfFile(); }), "Only DBF file supported.");
     t->OpenTable();
     EXPECT_FALSE(t->Active());
 }
