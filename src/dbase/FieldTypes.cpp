@@ -94,6 +94,11 @@ bool IsWritableLetter(char letter) {
     return t && t->Writable;
 }
 
+bool HasDecimals(char letter) {
+    const TFldTypeInfo* t = FieldTypeOfLetter(letter);
+    return t && t->MaxDecimals > 0;
+}
+
 std::string UnwritableTypeMessage(const std::string& field, char letter) {
     return "Pole " + (field.empty() ? std::string() : field + " ") + "má typ " + LetterText(letter) +
            ", ktorý Vexa nevie zapísať.";

@@ -93,6 +93,8 @@ std::uint16_t PhysicalOfLetter(char letter);
 char LetterOfPhysical(std::uint16_t physical);
 bool IsWritableType(TFldType type);
 bool IsWritableLetter(char letter);
+// The type has decimals (N and F); other types' decimals byte is kept as stored.
+bool HasDecimals(char letter);
 
 // The message for a field whose type this system cannot write:
 // "Pole NAME má typ X, ktorý Vexa nevie zapísať."

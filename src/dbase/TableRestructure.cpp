@@ -211,7 +211,7 @@ void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpT
                 break;
             case FieldPlan::Convert: {
                 TValue v = dbfio::DecodeField(from, s, codePage);
-                const int sourceDecimals = (s.Native == 'N' || s.Native == 'F') ? s.Decimals : -1;
+                const int sourceDecimals = HasDecimals(s.Native) ? s.Decimals : -1;
                 std::string text;
                 try {
                     text = dbfio::EncodeField(v, p.Target, codePage, dbfio::ConvertMode::Lenient, sourceDecimals);
