@@ -56,6 +56,12 @@ struct TTableDBF::Impl {
 
     bool Open() const { return File != nullptr; }
 
+    // The value of a field of the current row: a memo's text from the memo file.
+    TValue ValueOf(const FieldLayout& f) const {
+        const char* raw = Current.data() + f.Offset;
+        return f.Native == 'M' ? File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, CodePage);
+    }
+
     void RequireOpen() const {
         if (!File) throw EDbfException("Cannot perform this operation on a closed dataset.");
     }
@@ -502,21 +508,14 @@ TFldDef TTableDBF::DescToField(const FLDDesc& desc) {
 void TTableDBF::GetValues(TFldValList& values) const {
     values.clear();
     if (!F->Open() || F->Cursor < 0 || F->Current.empty()) return;
-    for (const FieldLayout& f : F->Fields) {
-        const char* raw = F->Current.data() + f.Offset;
-        values.push_back(
-            {f.Name, f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage)});
-    }
+    for (const FieldLayout& f : F->Fields) values.push_back({f.Name, F->ValueOf(f)});
 }
 
 void TTableDBF::GetRowValues(std::vector<TValue>& values) const {
     values.clear();
     if (!F->Open() || F->Cursor < 0 || F->Current.empty()) return;
     values.reserve(F->Fields.size());
-    for (const FieldLayout& f : F->Fields) {
-        const char* raw = F->Current.data() + f.Offset;
-        values.push_back(f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage));
-    }
+    for (const FieldLayout& f : F->Fields) values.push_back(F->ValueOf(f));
 }
 
 void TTableDBF::CreateTable(const std::string& filePath, const TFldDefList& fields, int codePage) {
@@ -655,9 +654,7 @@ TValue TTableDBF::FieldValue(const std::string& name) const {
     int index = FieldIndex(name);
     if (index < 0) throw EDbfException(Format("Field '%s' not found.", name.c_str()));
     if (F->Current.empty()) return std::monostate{};
-    const FieldLayout& f = F->Fields[index];
-    const char* raw = F->Current.data() + f.Offset;
-    return f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage);
+    return F->ValueOf(F->Fields[static_cast<std::size_t>(index)]);
 }
 
 }  // namespace vexa
