@@ -1,13 +1,13 @@
 #pragma once
-// Exceptions of the dBASE table object; their messages are English.
+// Exceptions of the dBASE table object.
 #include "common/Exception.h"
 
 #include <string>
 
 namespace vexa {
 
-// "Only DBF file supported.", "Only C, N, F, L, D fields supported." and the
-// table object's other refusals.
+// "Only DBF file supported.", a field type whose values are not written here
+// (dbase/FieldTypes.h) and the table object's other refusals.
 class EDbfException : public Exception {
 public:
     using Exception::Exception;

@@ -132,7 +132,7 @@ DbfHeader ParseHeader(const std::string& bytes, std::uintmax_t fileSize, const s
     }
     // Only N and F fields have decimals; the byte of the others is kept in the descriptor.
     for (FieldLayout& f : h.Fields)
-        if (f.Native != 'N' && f.Native != 'F') f.Decimals = 0;
+        if (!HasDecimals(f.Native)) f.Decimals = 0;
     int offset = 1;
     for (FieldLayout& f : h.Fields) {
         f.Offset = offset;
@@ -161,7 +161,7 @@ std::string BuildHeader(const DbfHeader& header) {
             d[16] = static_cast<char>(f.Width);
             // Only N and F fields have decimals; the byte of other types is
             // kept as stored (Visual FoxPro keeps flags there for B and Y).
-            if (f.Native == 'N' || f.Native == 'F') d[17] = static_cast<char>(f.Decimals);
+            if (HasDecimals(f.Native)) d[17] = static_cast<char>(f.Decimals);
         }
         out += d;
     }

@@ -125,10 +125,6 @@ std::optional<int> LanguageDriverOfCodePage(int codePage) {
 
 // --- field values ----------------------------------------------------------
 
-bool IsSupportedNative(char native) {
-    return native == 'C' || native == 'N' || native == 'F' || native == 'L' || native == 'D';
-}
-
 namespace {
 
 bool ValidDate(int y, int m, int d) {
@@ -376,7 +372,7 @@ std::string EncodeField(const TValue& value, const FieldLayout& field, int codeP
         return DateText(*date);
     }
     default:
-        if (strict) throw EDbfException("Only C, N, F, L, D fields supported.");
+        if (strict) RefuseFieldType(field.Name, field.Native);
         return {};
     }
 }

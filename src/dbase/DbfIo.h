@@ -59,8 +59,6 @@ struct FieldLayout {
     std::array<unsigned char, 32> Descriptor{};  // the field's header entry as stored
 };
 
-bool IsSupportedNative(char native);
-
 // Value of a field from its raw bytes (exactly Width bytes). Blank fields
 // are null; so are fields of types other than C, N, F, L, D.
 TValue DecodeField(const char* raw, const FieldLayout& field, int codePage);

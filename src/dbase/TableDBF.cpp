@@ -28,7 +28,6 @@ using dbfio::FileLock;
 namespace {
 
 const char* kOnlyDbf = "Only DBF file supported.";
-const char* kOnlyTypes = "Only C, N, F, L, D fields supported.";
 
 }  // namespace
 
@@ -40,7 +39,6 @@ struct TTableDBF::Impl {
     std::string DatabaseName;
     std::string TableName;
     std::string FilterText;
-    TTableType Type = TTableType::ttFoxPro;
     bool FilteredOn = false;
 
     // open state
@@ -53,11 +51,16 @@ struct TTableDBF::Impl {
     std::unique_ptr<TDbfFilter> RowFilter;
     std::vector<std::uint32_t> Visible;  // 0-based record indexes
     int Cursor = -1;                     // index into Visible
-    bool BofFlag = true;
     bool EofFlag = true;
     std::string Current;  // raw bytes of the current row
 
     bool Open() const { return File != nullptr; }
+
+    // The value of a field of the current row: a memo's text from the memo file.
+    TValue ValueOf(const FieldLayout& f) const {
+        const char* raw = Current.data() + f.Offset;
+        return f.Native == 'M' ? File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, CodePage);
+    }
 
     void RequireOpen() const {
         if (!File) throw EDbfException("Cannot perform this operation on a closed dataset.");
@@ -74,7 +77,7 @@ struct TTableDBF::Impl {
         RowFilter.reset();
         Visible.clear();
         Cursor = -1;
-        BofFlag = EofFlag = true;
+        EofFlag = true;
         Current.clear();
     }
 
@@ -127,7 +130,6 @@ struct TTableDBF::Impl {
 
     void GoFirst() {
         Cursor = Visible.empty() ? -1 : 0;
-        BofFlag = true;
         EofFlag = Visible.empty();
         LoadCurrent();
     }
@@ -151,7 +153,7 @@ struct TTableDBF::Impl {
                 break;
             }
         }
-        BofFlag = EofFlag = false;
+        EofFlag = false;
         LoadCurrent();
     }
 
@@ -170,8 +172,6 @@ const std::string& TTableDBF::DatabaseName() const { return F->DatabaseName; }
 void TTableDBF::SetDatabaseName(const std::string& directory) { F->DatabaseName = directory; }
 const std::string& TTableDBF::TableName() const { return F->TableName; }
 void TTableDBF::SetTableName(const std::string& name) { F->TableName = name; }
-TTableType TTableDBF::TableType() const { return F->Type; }
-void TTableDBF::SetTableType(TTableType type) { F->Type = type; }
 const std::string& TTableDBF::Filter() const { return F->FilterText; }
 bool TTableDBF::Filtered() const { return F->FilteredOn; }
 
@@ -227,7 +227,6 @@ std::string TTableDBF::FilePath() const {
 
 void TTableDBF::Open() {
     if (F->Open()) return;
-    if (F->Type != TTableType::ttDBase && F->Type != TTableType::ttFoxPro) throw EDbfException(kOnlyDbf);
     try {
         F->OpenHandle(FilePath());
         F->BindFilter();
@@ -259,15 +258,12 @@ void TTableDBF::OpenTable() {
 
 void TTableDBF::CheckDbf() const {
     std::error_code ec;
-    if ((F->Type != TTableType::ttDBase && F->Type != TTableType::ttFoxPro) ||
-        !fs::is_directory(F->TableDirectory(), ec))
-        throw EDbfException(kOnlyDbf);
+    if (!fs::is_directory(F->TableDirectory(), ec)) throw EDbfException(kOnlyDbf);
 }
 
 void TTableDBF::CheckDbfFile() const {
     std::error_code ec;
-    if ((F->Type != TTableType::ttDBase && F->Type != TTableType::ttFoxPro) || F->TableName.empty())
-        throw EDbfException(kOnlyDbf);
+    if (F->TableName.empty()) throw EDbfException(kOnlyDbf);
     std::string path = FilePath();
     if (!SameTextAscii(ExtractFileExt(path), ".dbf")) {
         std::string dbf = ChangeFileExt(path, ".dbf");
@@ -291,7 +287,7 @@ void TTableDBF::GetFieldDescs(TFldDescList& descs) {
             FLDDesc d;
             d.iFldNum = static_cast<std::uint16_t>(i + 1);
             d.szName = f.Name;
-            d.iFldType = PhysicalOf(f.Native);
+            d.iFldType = PhysicalOfLetter(f.Native);
             d.iUnits1 = static_cast<std::int16_t>(f.Width);
             d.iUnits2 = static_cast<std::int16_t>(f.Decimals);
             descs.push_back(d);
@@ -326,103 +322,144 @@ TFldDef TTableDBF::MakeField(const std::string& name, TFldType type, std::int32_
 
 TFldDef TTableDBF::NormalizeField(TFldDef field) {
     field.Name = dbfio::CutName(field.Name);
-    switch (field.FieldType) {
-    case TFldType::dbfChar:
-        if (field.Width < 1) field.Width = 50;
-        if (field.Width > 254) field.Width = 254;
-        field.Decimals = 0;
-        break;
-    case TFldType::dbfNumeric:
-    case TFldType::dbfFloat:
-        if (field.Width < 1) field.Width = 15;
-        if (field.Width > 20) field.Width = 20;
-        if (field.Decimals < 0) field.Decimals = 0;
-        if (field.Decimals > 16) field.Decimals = 16;
-        if (field.Decimals != 0 && field.Decimals > field.Width - 2) field.Decimals = field.Width - 2;
-        // A field of one or two characters has no room for any decimals.
-        if (field.Decimals < 0) field.Decimals = 0;
-        break;
-    case TFldType::dbfLogical:
-    case TFldType::dbfDate:
+    const TFldTypeInfo& t = FieldTypeInfo(field.FieldType);
+    if (!t.WidthInDefinition) {
         field.Width = 0;
         field.Decimals = 0;
-        break;
+        return field;
     }
+    if (field.Width < 1) field.Width = t.DefaultWidth;
+    if (field.Width > t.MaxWidth) field.Width = t.MaxWidth;
+    if (field.Decimals < 0) field.Decimals = 0;
+    if (field.Decimals > t.MaxDecimals) field.Decimals = t.MaxDecimals;
+    if (field.Decimals != 0 && field.Decimals > field.Width - 2) field.Decimals = field.Width - 2;
+    // A field of one or two characters has no room for any decimals.
+    if (field.Decimals < 0) field.Decimals = 0;
     return field;
 }
 
 void TTableDBF::AddField(const TFldDef& field) {
-    FLDDesc added = FieldToDesc(NormalizeField(field));
-    added.iFldNum = 0;
-    TFldDescList descs;
-    GetFieldDescs(descs);
-    // A Visual FoxPro system field (_NullFlags) stays last.
-    std::size_t at = descs.size();
-    {
-        const bool wasOpen = Active();
-        if (!wasOpen) OpenTable();
-        if (!Active()) return;  // no table to add to
-        while (at > 0 && IsSystemField(F->Fields[at - 1])) --at;
-        if (!wasOpen) Close();
-    }
-    descs.insert(descs.begin() + static_cast<std::ptrdiff_t>(at), added);
-    TOpType ops(descs.size(), opKeep);
-    ops[at] = opAdd;
-    Restructure(descs, ops);
+    TFieldEdits edits(*this);
+    edits.AddField(field);
+    edits.Apply();
 }
 
 void TTableDBF::DeleteField(int position) {
-    TFldDescList descs;
-    GetFieldDescs(descs);
-    if (descs.empty() || position < 0 || position >= static_cast<int>(descs.size())) return;
-    descs.erase(descs.begin() + position);
-    Restructure(descs, TOpType(descs.size(), opKeep));
+    TFieldEdits edits(*this);
+    edits.DeleteField(position);
+    edits.Apply();
 }
 
 void TTableDBF::MoveField(int from, int to) {
-    TFldDescList descs;
-    GetFieldDescs(descs);
-    const int n = static_cast<int>(descs.size());
-    if (n == 0 || from == to || from < 0 || from >= n || to < 0 || to >= n) return;
-    FLDDesc moved = descs[from];
-    descs.erase(descs.begin() + from);
-    descs.insert(descs.begin() + to, moved);
-    Restructure(descs, TOpType(descs.size(), opKeep));
+    TFieldEdits edits(*this);
+    edits.MoveField(from, to);
+    edits.Apply();
 }
 
 void TTableDBF::ModifyField(int position, const std::string& name, TFldType type, std::int32_t width,
                             std::int32_t decimals) {
-    TFldDescList descs;
-    GetFieldDescs(descs);
-    if (descs.empty() || position < 0 || position >= static_cast<int>(descs.size())) return;
-    FLDDesc& d = descs[position];
+    TFieldEdits edits(*this);
+    edits.ModifyField(position, name, type, width, decimals);
+    edits.Apply();
+}
+
+// --- edits gathered for one rewrite ------------------------------------------------
+
+TFieldEdits::TFieldEdits(TTableDBF& table) : FTable(table) {
+    table.GetFieldDescs(FDescs);
+    const bool wasOpen = table.Active();
+    if (!wasOpen) table.OpenTable();
+    FFound = table.Active();
+    if (FFound)
+        for (const FieldLayout& f : table.F->Fields) FSystem.push_back(IsSystemField(f));
+    if (!wasOpen) table.Close();
+    FSystem.resize(FDescs.size(), false);
+    FBefore = FDescs;
+    FOps.assign(FDescs.size(), opKeep);
+}
+
+int TFieldEdits::FieldIndex(const std::string& name) const {
+    const std::string cut = dbfio::CutName(name);
+    for (std::size_t i = 0; i < FDescs.size(); ++i)
+        if (SameTextAscii(FDescs[i].szName, cut)) return static_cast<int>(i);
+    return -1;
+}
+
+void TFieldEdits::AddField(const TFldDef& field) {
+    if (!FFound) return;  // no table to add to
+    FLDDesc added = TTableDBF::FieldToDesc(TTableDBF::NormalizeField(field));
+    if (!IsWritableType(field.FieldType)) RefuseFieldType(added.szName, LetterOf(field.FieldType));
+    added.iFldNum = 0;
+    // A Visual FoxPro system field (_NullFlags) stays last.
+    std::size_t at = FDescs.size();
+    while (at > 0 && FSystem[at - 1]) --at;
+    const auto pos = static_cast<std::ptrdiff_t>(at);
+    FDescs.insert(FDescs.begin() + pos, added);
+    FOps.insert(FOps.begin() + pos, opAdd);
+    FSystem.insert(FSystem.begin() + pos, false);
+}
+
+void TFieldEdits::DeleteField(int position) {
+    if (position < 0 || position >= static_cast<int>(FDescs.size())) return;
+    FDescs.erase(FDescs.begin() + position);
+    FOps.erase(FOps.begin() + position);
+    FSystem.erase(FSystem.begin() + position);
+}
+
+void TFieldEdits::MoveField(int from, int to) {
+    const int n = static_cast<int>(FDescs.size());
+    if (n == 0 || from == to || from < 0 || from >= n || to < 0 || to >= n) return;
+    auto move = [&](auto& list) {
+        auto item = list[static_cast<std::size_t>(from)];
+        list.erase(list.begin() + from);
+        list.insert(list.begin() + to, item);
+    };
+    move(FDescs);
+    move(FOps);
+    move(FSystem);
+}
+
+void TFieldEdits::ModifyField(int position, const std::string& name, TFldType type, std::int32_t width,
+                              std::int32_t decimals) {
+    if (position < 0 || position >= static_cast<int>(FDescs.size())) return;
+    FLDDesc& d = FDescs[static_cast<std::size_t>(position)];
     // The definition the field already has changes nothing (a character field
     // wider than a new one may be keeps its width too).
-    if (dbfio::CutName(name) == d.szName && SameShape(FieldToDesc(TFldDef{name, type, width, decimals}), d)) return;
-    FLDDesc made = FieldToDesc(MakeField(name, type, width, decimals));
+    if (dbfio::CutName(name) == d.szName && SameShape(TTableDBF::FieldToDesc(TFldDef{name, type, width, decimals}), d))
+        return;
+    const FLDDesc made = TTableDBF::FieldToDesc(TTableDBF::MakeField(name, type, width, decimals));
+    const bool reshaped = !SameShape(made, d);
+    // A field whose values are not written here can be renamed but not changed.
+    if (reshaped && !IsWritableLetter(LetterOfPhysical(d.iFldType)))
+        throw EDbfEngineError(KeptFieldChangeMessage(d.szName, LetterOfPhysical(d.iFldType)), FTable.FilePath());
+    if (reshaped && !IsWritableType(type)) RefuseFieldType(made.szName, LetterOf(type));
     d.szName = made.szName;
     d.iFldType = made.iFldType;
     d.iUnits1 = made.iUnits1;
     d.iUnits2 = made.iUnits2;
-    TOpType ops(descs.size(), opKeep);
-    ops[position] = opModify;
-    Restructure(descs, ops);
+    if (FOps[static_cast<std::size_t>(position)] == opKeep) FOps[static_cast<std::size_t>(position)] = opModify;
+}
+
+bool TFieldEdits::Changed() const {
+    if (FDescs != FBefore) return true;
+    for (std::int32_t op : FOps)
+        if (op != opKeep) return true;
+    return false;
+}
+
+void TFieldEdits::Apply() {
+    if (!FFound || FDescs.empty() || !Changed()) return;
+    FTable.Restructure(FDescs, FOps);
+    FBefore = FDescs;
+    FOps.assign(FDescs.size(), opKeep);
+    for (std::size_t i = 0; i < FDescs.size(); ++i) FDescs[i].iFldNum = static_cast<std::uint16_t>(i + 1);
+    FBefore = FDescs;
 }
 
 TFldType TTableDBF::TypeFromChar(char letter) {
-    switch (letter) {
-    case 'C':
-    case 'c': return TFldType::dbfChar;
-    case 'N':
-    case 'n': return TFldType::dbfNumeric;
-    case 'F':
-    case 'f': return TFldType::dbfFloat;
-    case 'L':
-    case 'l': return TFldType::dbfLogical;
-    case 'D':
-    case 'd': return TFldType::dbfDate;
-    default: throw EDbfException(kOnlyTypes);
-    }
+    const char upper = letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
+    if (!IsTypeLetter(upper)) RefuseFieldType("", upper);
+    return static_cast<TFldType>(upper);
 }
 
 void TTableDBF::Restructure(const TFldDescList& descs, const TOpType& ops) {
@@ -447,29 +484,22 @@ void TTableDBF::Restructure(const TFldDescList& descs, const TOpType& ops) {
 FLDDesc TTableDBF::FieldToDesc(const TFldDef& field) {
     FLDDesc d;
     d.szName = dbfio::CutName(field.Name);
-    d.iFldType = PhysicalOf(NativeOfType(field.FieldType));
-    if (field.FieldType == TFldType::dbfChar || field.FieldType == TFldType::dbfNumeric ||
-        field.FieldType == TFldType::dbfFloat)
-        d.iUnits1 = static_cast<std::int16_t>(field.Width);
-    if (field.FieldType == TFldType::dbfNumeric || field.FieldType == TFldType::dbfFloat)
-        d.iUnits2 = static_cast<std::int16_t>(field.Decimals);
+    d.iFldType = PhysicalOf(field.FieldType);
+    const TFldTypeInfo& t = FieldTypeInfo(field.FieldType);
+    if (t.WidthInDefinition) d.iUnits1 = static_cast<std::int16_t>(field.Width);
+    if (t.MaxDecimals > 0) d.iUnits2 = static_cast<std::int16_t>(field.Decimals);
     return d;
 }
 
 TFldDef TTableDBF::DescToField(const FLDDesc& desc) {
     TFldDef f;
     f.Name = dbfio::CutName(desc.szName);
-    switch (desc.iFldType) {
-    case fldpChar: f.FieldType = TFldType::dbfChar; break;
-    case fldpNumeric: f.FieldType = TFldType::dbfNumeric; break;
-    case fldpFloat: f.FieldType = TFldType::dbfFloat; break;
-    case fldpLogical: f.FieldType = TFldType::dbfLogical; break;
-    case fldpDate: f.FieldType = TFldType::dbfDate; break;
-    default: throw EDbfException(kOnlyTypes);
-    }
-    if (f.FieldType == TFldType::dbfChar || f.FieldType == TFldType::dbfNumeric || f.FieldType == TFldType::dbfFloat)
-        f.Width = desc.iUnits1;
-    if (f.FieldType == TFldType::dbfNumeric || f.FieldType == TFldType::dbfFloat) f.Decimals = desc.iUnits2;
+    const char letter = LetterOfPhysical(desc.iFldType);
+    if (!IsTypeLetter(letter) || letter == '?') RefuseFieldType(f.Name, letter);
+    f.FieldType = static_cast<TFldType>(letter);
+    const TFldTypeInfo& t = FieldTypeInfo(f.FieldType);
+    if (t.WidthInDefinition) f.Width = desc.iUnits1;
+    if (t.MaxDecimals > 0) f.Decimals = desc.iUnits2;
     return f;
 }
 
@@ -478,21 +508,14 @@ TFldDef TTableDBF::DescToField(const FLDDesc& desc) {
 void TTableDBF::GetValues(TFldValList& values) const {
     values.clear();
     if (!F->Open() || F->Cursor < 0 || F->Current.empty()) return;
-    for (const FieldLayout& f : F->Fields) {
-        const char* raw = F->Current.data() + f.Offset;
-        values.push_back(
-            {f.Name, f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage)});
-    }
+    for (const FieldLayout& f : F->Fields) values.push_back({f.Name, F->ValueOf(f)});
 }
 
 void TTableDBF::GetRowValues(std::vector<TValue>& values) const {
     values.clear();
     if (!F->Open() || F->Cursor < 0 || F->Current.empty()) return;
     values.reserve(F->Fields.size());
-    for (const FieldLayout& f : F->Fields) {
-        const char* raw = F->Current.data() + f.Offset;
-        values.push_back(f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage));
-    }
+    for (const FieldLayout& f : F->Fields) values.push_back(F->ValueOf(f));
 }
 
 void TTableDBF::CreateTable(const std::string& filePath, const TFldDefList& fields, int codePage) {
@@ -561,7 +584,7 @@ void TTableDBF::AppendEncoded(const std::string& records) {
         if (F->RowFilter && !F->RowFilter->Matches(written, F->CodePage)) continue;
         F->Visible.push_back(first + static_cast<std::uint32_t>(at / length));
         F->Cursor = static_cast<int>(F->Visible.size()) - 1;
-        F->BofFlag = F->EofFlag = false;
+        F->EofFlag = false;
         F->Current = std::move(written);
     }
 }
@@ -575,7 +598,6 @@ void TTableDBF::Next() {
     F->RequireOpen();
     if (F->Cursor + 1 < static_cast<int>(F->Visible.size())) {
         ++F->Cursor;
-        F->BofFlag = false;
         F->EofFlag = false;
         F->LoadCurrent();
     } else {
@@ -583,28 +605,7 @@ void TTableDBF::Next() {
     }
 }
 
-void TTableDBF::Prior() {
-    F->RequireOpen();
-    if (F->Cursor > 0) {
-        --F->Cursor;
-        F->BofFlag = false;
-        F->EofFlag = false;
-        F->LoadCurrent();
-    } else {
-        F->BofFlag = true;
-    }
-}
-
-void TTableDBF::Last() {
-    F->RequireOpen();
-    F->Cursor = static_cast<int>(F->Visible.size()) - 1;
-    F->EofFlag = true;
-    F->BofFlag = F->Visible.empty();
-    F->LoadCurrent();
-}
-
 bool TTableDBF::Eof() const { return !F->Open() || F->EofFlag; }
-bool TTableDBF::Bof() const { return !F->Open() || F->BofFlag; }
 
 int TTableDBF::RecNo() const {
     if (!F->Open() || F->Cursor < 0) return 0;
@@ -633,7 +634,7 @@ void TTableDBF::DeleteCurrent() {
     }
     F->Visible.erase(F->Visible.begin() + F->Cursor);
     if (F->Cursor >= static_cast<int>(F->Visible.size())) F->Cursor = static_cast<int>(F->Visible.size()) - 1;
-    F->BofFlag = F->EofFlag = F->Visible.empty();
+    F->EofFlag = F->Visible.empty();
     F->LoadCurrent();
 }
 
@@ -653,9 +654,7 @@ TValue TTableDBF::FieldValue(const std::string& name) const {
     int index = FieldIndex(name);
     if (index < 0) throw EDbfException(Format("Field '%s' not found.", name.c_str()));
     if (F->Current.empty()) return std::monostate{};
-    const FieldLayout& f = F->Fields[index];
-    const char* raw = F->Current.data() + f.Offset;
-    return f.Native == 'M' ? F->File->MemoValue(f, raw) : dbfio::DecodeField(raw, f, F->CodePage);
+    return F->ValueOf(F->Fields[static_cast<std::size_t>(index)]);
 }
 
 }  // namespace vexa

@@ -18,22 +18,11 @@
 
 namespace vexa {
 
-// Physical field type codes of the engine's field descriptors.
-enum : std::uint16_t {
-    fldpChar = 0x201,
-    fldpNumeric = 0x202,
-    fldpMemo = 0x203,
-    fldpLogical = 0x204,
-    fldpDate = 0x205,
-    fldpFloat = 0x206,
-    fldpOther = 0x2FF  // any other dBASE type letter
-};
-
 // One engine field descriptor.
 struct FLDDesc {
     std::uint16_t iFldNum = 0;   // 1-based position of the source field; 0 for a new field
     std::string szName;          // at most 10 characters
-    std::uint16_t iFldType = 0;  // physical type (fldp...)
+    std::uint16_t iFldType = 0;  // physical type (fldp..., dbase/FieldTypes.h)
     std::int16_t iUnits1 = 0;    // width
     std::int16_t iUnits2 = 0;    // decimals
     bool operator==(const FLDDesc&) const = default;
@@ -44,11 +33,9 @@ using TFldDescList = std::vector<FLDDesc>;
 enum : std::int32_t { opKeep = 0, opAdd = 1, opModify = 3 };
 using TOpType = std::vector<std::int32_t>;
 
-enum class TTableType { ttDefault, ttParadox, ttDBase, ttFoxPro, ttASCII };
-
 class TTableDBF {
 public:
-    TTableDBF();   // table type FoxPro
+    TTableDBF();
     ~TTableDBF();  // closes the table
     TTableDBF(const TTableDBF&) = delete;
     TTableDBF& operator=(const TTableDBF&) = delete;
@@ -58,8 +45,6 @@ public:
     void SetDatabaseName(const std::string& directory);
     const std::string& TableName() const;
     void SetTableName(const std::string& name);
-    TTableType TableType() const;
-    void SetTableType(TTableType type);
     const std::string& Filter() const;
     void SetFilter(const std::string& expression);  // re-filters an open table
     bool Filtered() const;
@@ -92,6 +77,7 @@ public:
     void MoveField(int from, int to);
     // The definition the field already has changes nothing.
     void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width, std::int32_t decimals);
+    // The type of a letter (either case); raises for a byte that is no letter.
     static TFldType TypeFromChar(char letter);
     // Rewrites the table to the descriptors, in their order. A kept field
     // carries its bytes and its descriptor unchanged (fields of other types
@@ -132,10 +118,7 @@ public:
     // Navigation over the visible rows (passing the filter, not deleted).
     void First();
     void Next();
-    void Prior();
-    void Last();
     bool Eof() const;
-    bool Bof() const;
     int RecNo() const;        // 1-based record number in the file; 0 when none
     int RecordCount() const;  // records in the file, deleted ones included
     int VisibleCount() const;
@@ -144,8 +127,37 @@ public:
     TValue FieldValue(const std::string& name) const;  // of the current row; raises for an unknown field
 
 private:
+    friend class TFieldEdits;
     struct Impl;
     std::unique_ptr<Impl> F;
+};
+
+// Schema edits gathered on a table's field list and written in one rewrite, so
+// that a repair of many steps changes the table once or, when a step or the
+// rewrite is refused, not at all. Each step does what the operation of
+// TTableDBF of the same name does, on the list as the earlier steps left it.
+// Fields of types whose values are not written here (memo, binary, Visual
+// FoxPro's own) are carried through as stored; a step that would add such a
+// field or change one raises EDbfException before anything is written.
+class TFieldEdits {
+public:
+    explicit TFieldEdits(TTableDBF& table);  // reads the table's fields (none when it stays closed)
+    const TFldDescList& Descs() const { return FDescs; }
+    int FieldIndex(const std::string& name) const;  // -1 when absent
+    void AddField(const TFldDef& field);
+    void DeleteField(int position);
+    void MoveField(int from, int to);
+    void ModifyField(int position, const std::string& name, TFldType type, std::int32_t width, std::int32_t decimals);
+    bool Changed() const;
+    // Rewrites the table when anything changed (TTableDBF::Restructure); once.
+    void Apply();
+
+private:
+    TTableDBF& FTable;
+    bool FFound = false;  // the table could be opened
+    TFldDescList FBefore, FDescs;
+    TOpType FOps;
+    std::vector<bool> FSystem;  // Visual FoxPro's _NullFlags, which stays last
 };
 
 }  // namespace vexa

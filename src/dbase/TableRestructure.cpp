@@ -21,45 +21,6 @@ using dbfio::DbfFile;
 using dbfio::DbfHeader;
 using dbfio::FieldLayout;
 
-namespace {
-const char* kOnlyTypes = "Only C, N, F, L, D fields supported.";
-}  // namespace
-
-std::uint16_t PhysicalOf(char native) {
-    switch (native) {
-    case 'C': return fldpChar;
-    case 'N': return fldpNumeric;
-    case 'M': return fldpMemo;
-    case 'L': return fldpLogical;
-    case 'D': return fldpDate;
-    case 'F': return fldpFloat;
-    default: return fldpOther;
-    }
-}
-
-// dBASE letter of a supported physical type; 0 for any other.
-char NativeOfPhysical(std::uint16_t physical) {
-    switch (physical) {
-    case fldpChar: return 'C';
-    case fldpNumeric: return 'N';
-    case fldpFloat: return 'F';
-    case fldpLogical: return 'L';
-    case fldpDate: return 'D';
-    default: return 0;
-    }
-}
-
-char NativeOfType(TFldType type) {
-    switch (type) {
-    case TFldType::dbfChar: return 'C';
-    case TFldType::dbfNumeric: return 'N';
-    case TFldType::dbfFloat: return 'F';
-    case TFldType::dbfLogical: return 'L';
-    case TFldType::dbfDate: return 'D';
-    }
-    return 'C';
-}
-
 // A field of the table's own kind that the GIS or the database engine keeps
 // (Visual FoxPro's _NullFlags): it stays last.
 bool IsSystemField(const FieldLayout& f) { return (f.Flags & 0x01) != 0 && f.Native == '0'; }
@@ -68,38 +29,43 @@ bool IsSystemField(const FieldLayout& f) { return (f.Flags & 0x01) != 0 && f.Nat
 // variable-length ones.
 bool OwnsNullFlag(const FieldLayout& f) { return (f.Flags & 0x02) != 0 || f.Native == 'V' || f.Native == 'Q'; }
 
-// The descriptor asks for the field as it is (L and D fields have one width).
+// The descriptor asks for the field as it is (a type that fixes its width, as
+// L and D do, has one shape).
 bool SameShape(const FLDDesc& d, const FLDDesc& current) {
     if (d.iFldType != current.iFldType) return false;
-    if (d.iFldType == fldpLogical || d.iFldType == fldpDate) return true;
+    const TFldTypeInfo* t = FieldTypeOfPhysical(d.iFldType);
+    if (t && !t->WidthInDefinition) return true;
     return d.iUnits1 == current.iUnits1 && d.iUnits2 == current.iUnits2;
 }
 
 bool SameShape(const FLDDesc& d, const FieldLayout& s) {
-    return SameShape(d, FLDDesc{0, s.Name, PhysicalOf(s.Native), static_cast<std::int16_t>(s.Width),
+    return SameShape(d, FLDDesc{0, s.Name, PhysicalOfLetter(s.Native), static_cast<std::int16_t>(s.Width),
                                 static_cast<std::int16_t>(s.Decimals)});
 }
 
-// A field descriptor for a field of a standard type.
+// The layout of a new or converted field; only types whose values are written here.
 FieldLayout TargetOfDesc(const FLDDesc& d, const std::string& name) {
-    char native = NativeOfPhysical(d.iFldType);
-    if (!native) throw EDbfException(kOnlyTypes);
+    const TFldTypeInfo* type = FieldTypeOfPhysical(d.iFldType);
+    if (!type || !type->Writable) RefuseFieldType(name, LetterOfPhysical(d.iFldType));
     FieldLayout t;
     t.Name = name;
-    t.Native = native;
-    switch (native) {
-    case 'L': t.Width = 1; break;
-    case 'D': t.Width = 8; break;
-    default: t.Width = d.iUnits1; break;
-    }
-    t.Decimals = (native == 'N' || native == 'F') ? d.iUnits2 : 0;
+    t.Native = LetterOf(type->Type);
+    t.Width = type->StoredWidth ? type->StoredWidth : d.iUnits1;
+    t.Decimals = type->MaxDecimals > 0 ? d.iUnits2 : 0;
     bool ok = true;
-    if (native == 'C') ok = t.Width >= 1 && t.Width <= 254;
-    if (native == 'N' || native == 'F')
-        ok = t.Width >= 1 && t.Width <= 20 && t.Decimals >= 0 && (t.Decimals == 0 || t.Decimals <= t.Width - 2);
+    if (type->WidthInDefinition) {
+        ok = t.Width >= 1 && t.Width <= type->MaxWidth;
+        if (type->MaxDecimals > 0)
+            ok = ok && t.Decimals >= 0 && t.Decimals <= type->MaxDecimals &&
+                 (t.Decimals == 0 || t.Decimals <= t.Width - 2);
+    }
     if (!ok) throw EDbfException(Format("Invalid width or decimals for field %s.", name.c_str()));
     t.Descriptor.fill(0);
     return t;
+}
+
+std::string KeptFieldChangeMessage(const std::string& name, char letter) {
+    return "Pole " + name + " typu " + std::string(1, letter) + " nemožno zmeniť na iný typ ani šírku.";
 }
 
 // The stored bytes of a field name: the source's own bytes when the name is
@@ -151,12 +117,11 @@ std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const 
             const FieldLayout& s = sourceFields[static_cast<std::size_t>(p.Source)];
             p.Renamed = name != s.Name;
             const bool sameShape = SameShape(d, s);
-            const bool supported = dbfio::IsSupportedNative(s.Native);
+            const bool supported = IsWritableLetter(s.Native);
             if (!supported && op == opModify && !sameShape) {
                 // Memo texts, binary numbers and the like: only a field of a
                 // standard type can be changed into another definition.
-                throw EDbfEngineError(
-                    Format("Pole %s typu %c nemožno zmeniť na iný typ ani šírku.", s.Name.c_str(), s.Native), path);
+                throw EDbfEngineError(KeptFieldChangeMessage(s.Name, s.Native), path);
             }
             p.Target = s;
             p.Target.Name = name;
@@ -246,7 +211,7 @@ void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpT
                 break;
             case FieldPlan::Convert: {
                 TValue v = dbfio::DecodeField(from, s, codePage);
-                const int sourceDecimals = (s.Native == 'N' || s.Native == 'F') ? s.Decimals : -1;
+                const int sourceDecimals = HasDecimals(s.Native) ? s.Decimals : -1;
                 std::string text;
                 try {
                     text = dbfio::EncodeField(v, p.Target, codePage, dbfio::ConvertMode::Lenient, sourceDecimals);

@@ -11,17 +11,17 @@
 
 namespace vexa::dbfschema {
 
-std::uint16_t PhysicalOf(char native);
-// dBASE letter of a supported physical type; 0 for any other.
-char NativeOfPhysical(std::uint16_t physical);
-char NativeOfType(TFldType type);
 // Visual FoxPro's own last field (_NullFlags).
 bool IsSystemField(const dbfio::FieldLayout& f);
 // The descriptor asks for the field as it is (L and D fields have one width).
 bool SameShape(const FLDDesc& d, const FLDDesc& current);
 bool SameShape(const FLDDesc& d, const dbfio::FieldLayout& s);
-// The layout of a new field of a standard type; raises for an invalid one.
+// The layout of a new or converted field of a type whose values are written
+// here; raises for another type and for an invalid width.
 dbfio::FieldLayout TargetOfDesc(const FLDDesc& d, const std::string& name);
+// "Pole NAME typu M nemožno zmeniť na iný typ ani šírku." for a field whose
+// values are not written here.
+std::string KeptFieldChangeMessage(const std::string& name, char letter);
 // The stored bytes of a field name (the source's own when unchanged).
 std::string NameBytes(const std::string& name, const dbfio::FieldLayout* source, int codePage, const std::string& path);
 

@@ -45,10 +45,19 @@ char LetterOf(int group) {
 
 bool SameName(const std::string& a, const std::string& b) { return AccessUpper(a) == AccessUpper(b); }
 
-bool IsStandardType(const FLDDesc& d) {
-    return d.iFldType == fldpChar || d.iFldType == fldpNumeric || d.iFldType == fldpFloat ||
-           d.iFldType == fldpLogical || d.iFldType == fldpDate;
+// A field of a type the standard can define: any type letter.
+bool IsKnownType(const FLDDesc& d) { return LetterOfPhysical(d.iFldType) != '?'; }
+
+// A definition as the standard gives it: "M", "C 20", "N 12.2".
+std::string Shape(const TFldDef& def) {
+    std::string s(1, LetterOf(def.FieldType));
+    if (def.Width != 0) s += " " + std::to_string(def.Width);
+    if (def.Decimals != 0) s += "." + std::to_string(def.Decimals);
+    return s;
 }
+
+// The first line of a message (a table's messages name the file on the next).
+std::string FirstLine(const std::string& message) { return message.substr(0, message.find('\r')); }
 
 // Columns that no repair may remove: the GIS's own (the element number links
 // a row to its element) and the table engine's own (Visual FoxPro's _NullFlags).
@@ -78,11 +87,19 @@ TFldDefList TBlkStandardGXD::GetAttributeDefs(const std::string& layer, int grou
     RequireOpen();
     TFldDefList defs;
     for (const auto& row : Database().Select(kDefsQuery, Params(layer, group, kind)).Rows) {
+        const std::string name = row[0].AsText();
         const std::string type = row[1].AsText();
+        TFldType fieldType;
+        try {
+            fieldType = TTableDBF::TypeFromChar(type.empty() ? '\0' : type[0]);
+        } catch (const EDbfException&) {
+            throw EStdException(
+                Format("Štandard udáva pre pole %s typ \"%s\", ktorý nie je typom poľa dBASE (DBAtrib: %s %d).",
+                       name.c_str(), type.c_str(), GroupParam(group).c_str(), static_cast<int>(kind)));
+        }
         // Normalised as the table layer normalises a field it makes (an L or D field has
         // width 0, a C field no decimals), so that a repaired table compares equal.
-        defs.push_back(TTableDBF::MakeField(row[0].AsText(), TTableDBF::TypeFromChar(type.empty() ? '\0' : type[0]),
-                                            static_cast<std::int32_t>(row[2].AsInteger()),
+        defs.push_back(TTableDBF::MakeField(name, fieldType, static_cast<std::int32_t>(row[2].AsInteger()),
                                             static_cast<std::int32_t>(row[3].AsInteger())));
     }
     return defs;
@@ -94,15 +111,15 @@ bool TBlkStandardGXD::IsStructureValid(const std::string& layer, int group, std:
     table.SetDatabaseName(ExtractFilePath(FCurrentDbfPath));
     table.SetTableName(ExtractFileName(FCurrentDbfPath));
     const TFldDefList defs = GetAttributeDefs(layer, group, kind);
-    // Fields of other types (memo, binary, Visual FoxPro's own) are the
-    // table's business: they match no definition and fail none.
+    // A field matches a definition of its own type; fields of types this system
+    // does not know match none and fail none.
     TFldDescList descs;
     table.GetFieldDescs(descs);
     if (defs.empty()) return false;
     for (const TFldDef& def : defs) {
         bool matched = false;
         for (const FLDDesc& d : descs) {
-            if (!SameName(d.szName, def.Name) || !IsStandardType(d)) continue;
+            if (!SameName(d.szName, def.Name) || !IsKnownType(d)) continue;
             const TFldDef field = TTableDBF::DescToField(d);
             if (field.FieldType == def.FieldType && field.Width == def.Width && field.Decimals == def.Decimals) {
                 matched = true;
@@ -125,42 +142,50 @@ void TBlkStandardGXD::FixStructure(const std::string& layer, int group, std::int
     table.GetFieldDescs(before);
     const TFldDefList defs = GetAttributeDefs(layer, group, kind);
     if (!defs.empty()) {
+        // Every step is planned first and the table rewritten once: a step that
+        // cannot be done (a field of a type whose values Vexa does not write would
+        // have to be added or changed) leaves the table as it was.
+        TFieldEdits edits(table);
         if (restructure) {
             for (const TFldDef& def : defs) {
-                const int index = table.FieldIndex(def.Name);
-                // The GIS's own columns keep their names as the GIS writes them.
-                TFldDescList descs;
-                if (index >= 0) table.GetFieldDescs(descs);
-                if (index >= 0) {
-                    const std::string& name = descs[static_cast<std::size_t>(index)].szName;
-                    table.ModifyField(index, IsProtectedField(name) ? name : def.Name, def.FieldType, def.Width,
-                                      def.Decimals);
-                } else
-                    table.AddField(TTableDBF::MakeField(def.Name, def.FieldType, def.Width, def.Decimals));
+                try {
+                    const int index = edits.FieldIndex(def.Name);
+                    if (index >= 0) {
+                        // The GIS's own columns keep their names as the GIS writes them.
+                        const std::string name = edits.Descs()[static_cast<std::size_t>(index)].szName;
+                        edits.ModifyField(index, IsProtectedField(name) ? name : def.Name, def.FieldType, def.Width,
+                                          def.Decimals);
+                    } else {
+                        edits.AddField(TTableDBF::MakeField(def.Name, def.FieldType, def.Width, def.Decimals));
+                    }
+                } catch (const EDbfException& e) {
+                    throw EStdException(
+                        Format("Tabuľku nemožno upraviť podľa štandardu (DBAtrib: %s %d, pole %s %s): "
+                               "%s Tabuľka zostala nezmenená.\r(%s)",
+                               GroupParam(group).c_str(), static_cast<int>(kind), def.Name.c_str(), Shape(def).c_str(),
+                               FirstLine(e.what()).c_str(), FCurrentDbfPath.c_str()));
+                }
             }
         }
         if (mandatoryFirst) {
             for (std::size_t i = 0; i < defs.size(); ++i) {
-                const int index = table.FieldIndex(defs[i].Name);
-                if (index >= 0 && index != static_cast<int>(i)) table.MoveField(index, static_cast<int>(i));
+                const int index = edits.FieldIndex(defs[i].Name);
+                if (index >= 0 && index != static_cast<int>(i)) edits.MoveField(index, static_cast<int>(i));
             }
         }
         if (deleteOptional) {
-            int position = 0;
-            for (;;) {
-                TFldDescList descs;
-                table.GetFieldDescs(descs);
-                if (position >= static_cast<int>(descs.size())) break;
-                const std::string& name = descs[static_cast<std::size_t>(position)].szName;
+            for (int position = 0; position < static_cast<int>(edits.Descs().size());) {
+                const std::string name = edits.Descs()[static_cast<std::size_t>(position)].szName;
                 bool defined = IsProtectedField(name);
                 for (const TFldDef& def : defs)
                     if (SameName(name, def.Name)) defined = true;
                 if (defined)
                     ++position;
                 else
-                    table.DeleteField(position);
+                    edits.DeleteField(position);
             }
         }
+        edits.Apply();
     }
     TFldDescList after;
     table.GetFieldDescs(after);

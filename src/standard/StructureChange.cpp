@@ -8,20 +8,8 @@ namespace vexa {
 
 namespace {
 
-char TypeLetter(std::uint16_t type) {
-    switch (type) {
-    case fldpChar: return 'C';
-    case fldpNumeric: return 'N';
-    case fldpMemo: return 'M';
-    case fldpLogical: return 'L';
-    case fldpDate: return 'D';
-    case fldpFloat: return 'F';
-    }
-    return '?';
-}
-
 std::string Shape(const FLDDesc& d) {
-    std::string s = std::string(1, TypeLetter(d.iFldType)) + " " + std::to_string(d.iUnits1);
+    std::string s = std::string(1, LetterOfPhysical(d.iFldType)) + " " + std::to_string(d.iUnits1);
     if (d.iUnits2 != 0) s += "." + std::to_string(d.iUnits2);
     return s;
 }

@@ -34,8 +34,8 @@ const char* ColumnType(TFldType type) {
     case TFldType::dbfFloat: return "NUMERIC";
     case TFldType::dbfLogical: return "INTEGER";
     case TFldType::dbfDate: return "TEXT";
+    default: return "";  // no column of another type is made
     }
-    return "";
 }
 
 // A field value as a value of TestTab: logicals as -1/0, dates as "YYYY-MM-DD".
@@ -68,8 +68,8 @@ TValue FromDb(const TDbValue& v, TFldType type) {
         if (std::sscanf(text.c_str(), "%4d-%2d-%2d%c", &y, &m, &d, &tail) >= 3) return TDate{y, m, d};
         return text;
     }
+    default: return std::monostate{};
     }
-    return std::monostate{};
 }
 
 // Texts of a character field are cut to its width, whole characters.
@@ -175,7 +175,7 @@ bool PlainlySame(sqlite3_stmt* stmt, int column, const TValue& original, const T
         return sqlite3_column_bytes(stmt, column) == static_cast<int>(sizeof text) &&
                std::memcmp(sqlite3_column_text(stmt, column), text, sizeof text) == 0;
     }
-    case TFldType::dbfChar: break;
+    default: break;
     }
     return false;
 }
@@ -271,8 +271,8 @@ void TBlkStandardGXD::LinkTestTable() {
     std::set<std::string> names;
     std::vector<std::string> columns, columnNames;
     for (const FLDDesc& d : descs) {
-        const bool supported = d.iFldType == fldpChar || d.iFldType == fldpNumeric || d.iFldType == fldpFloat ||
-                               d.iFldType == fldpLogical || d.iFldType == fldpDate;
+        const TFldTypeInfo* type = FieldTypeOfPhysical(d.iFldType);
+        const bool supported = type && type->Writable;
         // Memo texts are there for the queries to read; they are never written back.
         const bool memo = d.iFldType == fldpMemo;
         TFldDef field;

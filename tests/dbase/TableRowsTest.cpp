@@ -51,7 +51,6 @@ TEST_F(TableRows, CreateTableWritesAnEmptyTableWithTheFieldsAndCodePage1250) {
     t.Open();
     EXPECT_EQ(t.RecordCount(), 0);
     EXPECT_TRUE(t.Eof());
-    EXPECT_TRUE(t.Bof());
     EXPECT_EQ(t.RecNo(), 0);
     EXPECT_EQ(t.CodePage(), 1250);
 }
@@ -141,15 +140,16 @@ TEST_F(TableRows, NavigationOverRowsWithDeletedRowsSkipped) {
     EXPECT_EQ(t->FieldValue("Cislo"), TValue(3.0));
     EXPECT_EQ(t->RecordCount(), 4);
     EXPECT_EQ(t->VisibleCount(), 3);
-    t->Last();
+    t->Next();
+    EXPECT_FALSE(t->Eof());
+    EXPECT_EQ(t->RecNo(), 4);
+    t->Next();  // past the last row: it stays current
     EXPECT_TRUE(t->Eof());
     EXPECT_EQ(t->RecNo(), 4);
     t->DeleteCurrent();  // the last row: the new last one becomes current
     EXPECT_EQ(t->RecNo(), 3);
     t->First();
-    EXPECT_TRUE(t->Bof());
-    t->Prior();
-    EXPECT_TRUE(t->Bof());
+    EXPECT_FALSE(t->Eof());
     EXPECT_EQ(t->RecNo(), 1);
     t->Next();
     t->Next();

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <set>
 
 #include <fcntl.h>
 #include <signal.h>
@@ -59,7 +60,13 @@ TEST(TableSchema, TypeLettersAndDescriptorConversions) {
     const std::pair<char, TFldType> letters[] = {
         {'c', dbfChar}, {'N', dbfNumeric}, {'f', dbfFloat}, {'L', dbfLogical}, {'d', dbfDate}};
     for (auto [letter, type] : letters) EXPECT_EQ(TTableDBF::TypeFromChar(letter), type) << letter;
-    EXPECT_EQ(MessageOf<EDbfException>([] { TTableDBF::TypeFromChar('M'); }), "Only C, N, F, L, D fields supported.");
+    // The types other software writes are types too: a standard may name them.
+    EXPECT_EQ(TTableDBF::TypeFromChar('m'), dbfMemo);
+    EXPECT_EQ(TTableDBF::TypeFromChar('I'), dbfInteger);
+    EXPECT_EQ(TTableDBF::TypeFromChar('0'), dbfNullFlags);
+    EXPECT_EQ(LetterOf(TTableDBF::TypeFromChar('x')), 'X');  // a type of other software not known here
+    EXPECT_EQ(MessageOf<EDbfException>([] { TTableDBF::TypeFromChar('\0'); }),
+              "Pole má typ 0x00, ktorý Vexa nevie zapísať.");
 
     EXPECT_EQ(TTableDBF::FieldToDesc(Def("Plocha", dbfNumeric, 12, 3)), (FLDDesc{0, "Plocha", 0x202, 12, 3}));
     EXPECT_EQ(TTableDBF::FieldToDesc(Def("Txt", dbfChar, 30, 2)), (FLDDesc{0, "Txt", 0x201, 30, 0}));
@@ -69,7 +76,54 @@ TEST(TableSchema, TypeLettersAndDescriptorConversions) {
     EXPECT_EQ(TTableDBF::DescToField(FLDDesc{3, "Dat", 0x205, 8, 0}), Def("Dat", dbfDate));
     EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Txt", 0x201, 30, 4}), Def("Txt", dbfChar, 30));
     EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Num", 0x206, 9, 4}), Def("Num", dbfFloat, 9, 4));
-    EXPECT_THROW(TTableDBF::DescToField(FLDDesc{1, "Memo", 0x203, 10, 0}), EDbfException);
+    // A width the format fixes is none in a definition (as for L and D).
+    EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Memo", 0x203, 10, 0}), Def("Memo", dbfMemo));
+    EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Memo", 0x203, 4, 0}), Def("Memo", dbfMemo));
+    EXPECT_EQ(TTableDBF::DescToField(FLDDesc{1, "Var", fldpVarChar, 20, 0}), Def("Var", dbfVarChar, 20));
+    EXPECT_EQ(MessageOf<EDbfException>([] {
+                  TTableDBF::DescToField(FLDDesc{1, "Cudzie", fldpOther, 3, 0});
+              }),
+              "Pole Cudzie má typ ?, ktorý Vexa nevie zapísať.");
+}
+
+TEST(TableSchema, EveryTypeLetterHasOneRowOfConversions) {
+    const std::string letters = "CNFLDMBGPIYTVQWO@+0";
+    std::set<std::uint16_t> codes;
+    for (char letter : letters) {
+        SCOPED_TRACE(std::string(1, letter));
+        const TFldTypeInfo* t = FieldTypeOfLetter(letter);
+        ASSERT_NE(t, nullptr);
+        EXPECT_EQ(LetterOf(t->Type), letter);
+        EXPECT_EQ(PhysicalOf(t->Type), t->Physical);
+        EXPECT_EQ(PhysicalOfLetter(letter), t->Physical);
+        EXPECT_EQ(LetterOfPhysical(t->Physical), letter);
+        EXPECT_EQ(FieldTypeOfPhysical(t->Physical), t);
+        EXPECT_TRUE(codes.insert(t->Physical).second) << "one physical code per type";
+        // Values are written only into the five types; the others are carried as stored.
+        EXPECT_EQ(IsWritableLetter(letter), std::string("CNFLD").find(letter) != std::string::npos);
+        EXPECT_EQ(IsWritableType(t->Type), IsWritableLetter(letter));
+    }
+    EXPECT_EQ(PhysicalOf(dbfMemo), fldpMemo);  // the engine's own code of a memo
+    // A letter not known here has a code of its own that gives the letter back.
+    for (char unknown : {'X', 'c', '7'}) {
+        EXPECT_EQ(FieldTypeOfLetter(unknown), nullptr) << unknown;
+        EXPECT_EQ(PhysicalOfLetter(unknown), fldpOtherLetter | static_cast<unsigned char>(unknown));
+        EXPECT_TRUE(codes.insert(PhysicalOfLetter(unknown)).second);
+        EXPECT_EQ(LetterOfPhysical(PhysicalOfLetter(unknown)), unknown);
+        EXPECT_FALSE(IsWritableLetter(unknown));
+    }
+    EXPECT_EQ(PhysicalOfLetter('\0'), fldpOther);
+    EXPECT_EQ(PhysicalOfLetter(' '), fldpOther);
+    EXPECT_EQ(LetterOfPhysical(fldpOther), '?');
+    EXPECT_EQ(LetterOfPhysical(fldpOtherLetter), '?');
+    EXPECT_EQ(FieldTypeOfPhysical(0x300), nullptr);
+    // A type whose width the format fixes has none in a definition.
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("M", dbfMemo, 10)), (FLDDesc{0, "M", fldpMemo, 0, 0}));
+    EXPECT_EQ(TTableDBF::FieldToDesc(Def("V", dbfVarChar, 30, 2)), (FLDDesc{0, "V", fldpVarChar, 30, 0}));
+    // A type not known here keeps the width the file gives it.
+    const TFldDef seven = TTableDBF::DescToField(FLDDesc{10, "TS", fldpOtherLetter | '7', 8, 0});
+    EXPECT_EQ(seven, (TFldDef{"TS", static_cast<TFldType>('7'), 8, 0}));
+    EXPECT_EQ(TTableDBF::FieldToDesc(seven), (FLDDesc{0, "TS", fldpOtherLetter | '7', 8, 0}));
 }
 
 // --- a table to edit -----------------------------------------------------------
@@ -163,6 +217,43 @@ TEST_F(SchemaTable, AddAndDeleteKeepTheOtherColumnsValues) {
     EXPECT_THROW(t->ModifyField(0, "NOVE", dbfChar, 3, 0), EDbfException);
     EXPECT_EQ(ReadFileText(Path), before);
     EXPECT_TRUE(t->Active());
+}
+
+TEST_F(SchemaTable, GatheredEditsRewriteTheTableOnceOrNotAtAll) {
+    auto t = Table(false);
+    const std::string before = ReadFileText(Path);
+    {  // the definitions the fields already have: no rewrite at all
+        TFieldEdits edits(*t);
+        edits.ModifyField(0, "A", dbfChar, 10, 0);
+        edits.ModifyField(3, "D", dbfDate, 8, 0);  // L and D: the width is the format's
+        edits.MoveField(2, 2);
+        EXPECT_EQ(edits.Descs()[3].szName, "D");
+        EXPECT_FALSE(edits.Changed());
+        edits.Apply();
+        EXPECT_EQ(ReadFileText(Path), before);
+    }
+    TFieldEdits edits(*t);
+    edits.AddField(Def("E", dbfChar, 3));
+    edits.ModifyField(edits.FieldIndex("a"), "A", dbfChar, 4, 0);
+    edits.MoveField(edits.FieldIndex("D"), 0);
+    edits.DeleteField(edits.FieldIndex("C"));
+    edits.ModifyField(edits.FieldIndex("E"), "E", dbfNumeric, 5, 1);  // a field added in these edits
+    // A refused step raises at once and writes nothing, nor do the steps before it.
+    EXPECT_EQ(MessageOf<EDbfException>([&] { edits.AddField(Def("Pozn", dbfMemo)); }),
+              "Pole Pozn má typ M, ktorý Vexa nevie zapísať.");
+    EXPECT_EQ(edits.FieldIndex("Pozn"), -1);
+    EXPECT_EQ(ReadFileText(Path), before);
+    EXPECT_TRUE(edits.Changed());
+    edits.Apply();
+    EXPECT_FALSE(t->Active());
+    TFldDefList fields;
+    t->GetFields(fields);
+    EXPECT_EQ(fields, (TFldDefList{Def("D", dbfDate), Def("A", dbfChar, 4), Def("B", dbfNumeric, 8, 2),
+                                   Def("E", dbfNumeric, 5, 1)}));
+    EXPECT_EQ(Column("A"), (Values{std::string("prvý"), std::string("druh"), std::string("tret")}));
+    EXPECT_EQ(Column("B"), kB);
+    EXPECT_EQ(Column("D"), kD);
+    EXPECT_EQ(Column("E"), (Values{TValue{}, TValue{}, TValue{}}));
 }
 
 TEST_F(SchemaTable, EditsLeaveTheTableOpenOrClosedAsTheyFoundIt) {
@@ -315,9 +406,9 @@ TEST_F(SchemaTable, CheckDbfAndCheckDbfFile) {
     EXPECT_EQ(MessageOf<EDbfException>([&] { t->CheckDbfFile(); }), "Only DBF file supported.");
     EXPECT_THROW(t->DeleteField(0), EDbfException);  // the rewrite needs the file
     t->SetTableName("p0007.dbf");
-    t->SetTableType(TTableType::ttParadox);
-    EXPECT_THROW(t->CheckDbf(), EDbfException);
-    EXPECT_THROW(t->CheckDbfFile(), EDbfException);
+    t->SetDatabaseName((Dir.Path() / "nie je").string());  // the table's directory is missing
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->CheckDbf(); }), "Only DBF file supported.");
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->CheckDbfFile(); }), "Only DBF file supported.");
     t->OpenTable();
     EXPECT_FALSE(t->Active());
 }
@@ -356,7 +447,8 @@ TEST(TableSchemaOther, AMemoFieldSurvivesRewritesByteForByte) {
     std::string dbtBefore = ReadFileText(dbtPath);
     auto t = Opened(path);
     TFldDefList fields;
-    EXPECT_EQ(MessageOf<EDbfException>([&] { t->GetFields(fields); }), "Only C, N, F, L, D fields supported.");
+    t->GetFields(fields);
+    EXPECT_EQ(fields, (TFldDefList{Def("Cislo", dbfNumeric, 5), Def("Pozn", dbfMemo), Def("Nazov", dbfChar, 6)}));
     TFldDescList descs;
     t->GetFieldDescs(descs);
     ASSERT_EQ(descs.size(), 3u);
@@ -383,6 +475,22 @@ TEST(TableSchemaOther, AMemoFieldSurvivesRewritesByteForByte) {
     // A memo field cannot be altered: its texts live in the memo file.
     EXPECT_THROW(t->ModifyField(2, "Pozn", dbfChar, 10, 0), EDbfException);
     EXPECT_EQ(ReadFileText(path), bytes);
+    // Nor added: its texts would need a memo file of their own.
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->AddField(Def("Dalsia", dbfMemo)); }),
+              "Pole Dalsia má typ M, ktorý Vexa nevie zapísať.");
+    EXPECT_EQ(MessageOf<EDbfException>([&] { t->ModifyField(1, "Nove", dbfMemo, 0, 0); }),
+              "Pole Nove má typ M, ktorý Vexa nevie zapísať.");
+    EXPECT_EQ(ReadFileText(path), bytes);
+    // Renamed it can be, and its definition given again changes nothing.
+    t->ModifyField(2, "Pozn", dbfMemo, 10, 0);
+    EXPECT_EQ(ReadFileText(path), bytes);
+    // Nor written: a row appended gives it no text.
+    EXPECT_EQ(MessageOf<EDbfException>([&] {
+                  t->AppendRecord({4.0, std::string("x"), std::string("text")});
+              }),
+              "Pole Pozn má typ M, ktorý Vexa nevie zapísať.");
+    t->AppendRecord({4.0, std::string("x")});
+    EXPECT_EQ(Record(ReadFileText(path), 3).substr(13), std::string(10, ' '));
 }
 
 // --- rewrites that fail ------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
+#include "standard/FindingKinds.h"
 #include "standard/StringList.h"
 #include "dbase/TableDBF.h"
 #include "access/AccessSql.h"
@@ -360,6 +361,160 @@ TEST_F(OtherSoftwareTables, TheSavedQueriesReadMemoTexts) {
         if (std::get<0>(f) == -93 && std::get<3>(f) == kBadFill) found.insert(std::get<double>(std::get<2>(f)));
     EXPECT_EQ(found, expected);
     EXPECT_EQ(testkit::ReadFileText(Table("p0083.dbf")), before);  // reading changes nothing
+}
+
+// The rows of a table that names fields of another type (memo, binary, Visual FoxPro's
+// own) as the standard lists them: "'NAME', 'M', 10, 0, <order>, NULL, NULL, NULL".
+std::string DefinitionRow(const FLDDesc& d, int order) {
+    std::string name;
+    for (char c : d.szName) name += c == '\'' ? std::string("''") : std::string(1, c);
+    return Format("'%s', '%c', %d, %d, %d, NULL, NULL, NULL", name.c_str(), LetterOfPhysical(d.iFldType), d.iUnits1,
+                  d.iUnits2, order);
+}
+
+// Each table of other software, with a standard that lists the table's own fields of
+// every type (last first, each name once, as the file defines them) and a new one,
+// restructured with the standard's fields first: every value of every field reads as
+// it did (memo texts still found in the memo file, which stays byte-identical), or the
+// table is refused with a message naming it and left byte-identical.
+TEST_F(OtherSoftwareTables, AStandardListingATablesOwnFieldsOfEveryTypeReordersItOrLeavesIt) {
+    struct Real {
+        const char* File;
+        const char* Memo;  // and its name beside p0083.dbf
+        const char* MemoAs;
+        bool Handled;  // reordered; else refused
+    };
+    const Real tables[] = {
+        // Visual FoxPro's _NullFlags bits follow their fields, which may not move.
+        {"gd_TEST.DBF", "gd_TEST.FPT", "p0083.fpt", false},
+        {"infused_dbase_03.dbf", nullptr, nullptr, true},
+        {"infused_dbase_03_cyrillic.dbf", nullptr, nullptr, true},
+        {"infused_dbase_83.dbf", "infused_dbase_83.dbt", "p0083.dbt", true},
+        {"infused_foxprodb_types.dbf", nullptr, nullptr, true},
+        {"infused_mazovia.dbf", nullptr, nullptr, true},
+        {"infused_polygon.dbf", nullptr, nullptr, true},
+        {"yf_FolderRoot.dbf", nullptr, nullptr, true},
+        {"yf_MS__KHDM.DBF", nullptr, nullptr, true},
+        {"yf_dbase_30.dbf", "yf_dbase_30.fpt", "p0083.fpt", true},
+    };
+    int memoTexts = 0;
+    for (const Real& r : tables) {
+        SCOPED_TRACE(r.File);
+        for (const char* name : {"p0083.dbf", "p0083.fpt", "p0083.dbt"}) fs::remove(Table(name));
+        Copy(r.File, "p0083.dbf");
+        if (r.Memo) Copy(r.Memo, r.MemoAs);
+        const std::string path = Table("p0083.dbf");
+        standard_->Database().ExecuteNative("delete from DBAtrib where Kod_Prvok = 83");
+        TFldDescList before;
+        {
+            TTableDBF t;
+            t.SetTableName(path);
+            t.GetFieldDescs(before);
+        }
+        // A name's first field is the one a definition of that name is for.
+        TFldDescList own;
+        std::set<std::string> seen;
+        for (const FLDDesc& d : before)
+            if (d.iFldType != fldpNullFlags && seen.insert(AccessUpper(d.szName)).second) own.insert(own.begin(), d);
+        std::vector<std::string> listed;
+        for (const FLDDesc& d : own) {
+            listed.push_back(d.szName);
+            Define(DefinitionRow(d, static_cast<int>(listed.size())));
+        }
+        listed.push_back("VEXA_NEW");
+        Define(Format("'VEXA_NEW', 'C', 5, 0, %zu, NULL, NULL, NULL", listed.size()));
+        const std::string bytes = testkit::ReadFileText(path);
+        const std::string memo = r.MemoAs ? testkit::ReadFileText(Table(r.MemoAs)) : "";
+        const std::vector<Row> rows = RowsOf(path);
+
+        std::string refusal;
+        try {
+            standard_->CheckDatabases(blk_, option::DBUprStrukt | option::DBUsporiadat);
+        } catch (const std::exception& e) {
+            refusal = e.what();
+        }
+        if (r.MemoAs) EXPECT_EQ(testkit::ReadFileText(Table(r.MemoAs)), memo);
+        if (!r.Handled) {
+            EXPECT_NE(refusal.find("_NullFlags"), std::string::npos) << refusal;
+            EXPECT_NE(refusal.find("(" + path + ")"), std::string::npos) << refusal;
+            EXPECT_EQ(testkit::ReadFileText(path), bytes);
+            continue;
+        }
+        ASSERT_EQ(refusal, "");
+        TFldDescList after;
+        {
+            TTableDBF t;
+            t.SetTableName(path);
+            t.GetFieldDescs(after);
+        }
+        ASSERT_EQ(after.size(), before.size() + 1);
+        // The standard's fields first, in its order; each field found again by its name
+        // and, for two of one name, by which of them it is.
+        std::vector<int> source;
+        for (std::size_t i = 0; i < after.size(); ++i) {
+            if (i < listed.size()) EXPECT_EQ(after[i].szName, listed[i]) << i;
+            int occurrence = 0;
+            for (std::size_t k = 0; k < i; ++k) occurrence += after[k].szName == after[i].szName;
+            int from = -1;
+            for (std::size_t j = 0; j < before.size() && from < 0; ++j)
+                if (before[j].szName == after[i].szName && occurrence-- == 0) from = static_cast<int>(j);
+            if (from >= 0) EXPECT_EQ(after[i].iFldType, before[static_cast<std::size_t>(from)].iFldType);
+            source.push_back(from);
+        }
+        const std::vector<Row> now = RowsOf(path);
+        ASSERT_EQ(now.size(), rows.size());
+        for (std::size_t row = 0; row < rows.size(); ++row)
+            for (std::size_t i = 0; i < source.size(); ++i) {
+                const TValue& was = source[i] < 0 ? TValue{} : rows[row][static_cast<std::size_t>(source[i])];
+                EXPECT_EQ(now[row][i], was) << "record " << row + 1 << " field " << after[i].szName;
+                if (after[i].iFldType == fldpMemo && !IsNull(now[row][i])) ++memoTexts;
+            }
+    }
+    EXPECT_GT(memoTexts, 10);  // the memo texts were read after the rewrite, from the memo files
+}
+
+// A standard that would change a field of another type, or add one, refuses the table
+// naming it, the field and the standard's row; nothing of the repair is written.
+TEST_F(OtherSoftwareTables, AFieldOfAnotherTypeThatWouldChangeRefusesTheWholeRepair) {
+    Copy("yf_dbase_30.dbf", "p0083.dbf");
+    Copy("yf_dbase_30.fpt", "p0083.fpt");
+    const std::string path = Table("p0083.dbf");
+    const std::string bytes = testkit::ReadFileText(path);
+    struct Case {
+        const char* Row;  // the standard's second row, after a field to add
+        const char* Message;
+    } cases[] = {
+        {"'APPNOTES', 'C', 20, 0, 2", "pole APPNOTES C 20): Pole APPNOTES typu M nemožno zmeniť na iný typ ani šírku."},
+        {"'POZNAMKA', 'M', 10, 0, 2", "pole POZNAMKA M): Pole POZNAMKA má typ M, ktorý Vexa nevie zapísať."},
+        {"'ACQVALUE', 'N', 12, 2, 2",
+         "pole ACQVALUE N 12.2): Pole ACQVALUE typu B nemožno zmeniť na iný typ ani šírku."},
+        {"'DIVNE', 'X', 4, 0, 2", "pole DIVNE X 4): Pole DIVNE má typ X, ktorý Vexa nevie zapísať."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Row);
+        standard_->Database().ExecuteNative("delete from DBAtrib where Kod_Prvok = 83");
+        Define("'JPRL', 'C', 20, 0, 1, NULL, NULL, NULL");
+        Define(std::string(c.Row) + ", NULL, NULL, NULL");
+        EXPECT_EQ(testkit::MessageOf<EStdException>([&] { standard_->CheckDatabases(blk_, option::DBRepairs); }),
+                  std::string("Tabuľku nemožno upraviť podľa štandardu (DBAtrib: P 83, ") + c.Message +
+                      " Tabuľka zostala nezmenená.\r(" + path + ")");
+        EXPECT_EQ(testkit::ReadFileText(path), bytes);
+    }
+    // The memo as the file defines it (any width: the format fixes it) is no change.
+    standard_->Database().ExecuteNative("delete from DBAtrib where Kod_Prvok = 83");
+    Define("'APPNOTES', 'm', 4, 0, 1, NULL, NULL, NULL");
+    Define("'ACQVALUE', 'B', 8, 0, 2, NULL, NULL, NULL");
+    standard_->CheckDatabases(blk_, option::DBUprStrukt);
+    EXPECT_EQ(testkit::ReadFileText(path), bytes);
+    EXPECT_TRUE(standard_->TakeRepairs().empty());
+    standard_->ResetErrorTable();
+    EXPECT_EQ(standard_->CheckDatabases(blk_, option::DBKontAtr), 3);  // the three missing tables only
+    EXPECT_TRUE(standard_->IsStructureValid("LE", egArea, 83));
+
+    // A type the standard gives that is no type letter at all.
+    Define("'DIVNE', ' ', 4, 0, 3, NULL, NULL, NULL");
+    EXPECT_EQ(testkit::MessageOf<EStdException>([&] { standard_->GetAttributeDefs("LE", egArea, 83); }),
+              "Štandard udáva pre pole DIVNE typ \" \", ktorý nie je typom poľa dBASE (DBAtrib: P 83).");
 }
 
 TEST_F(OtherSoftwareTables, ATableWithTwoFieldsOfOneNameIsRepaired) {
