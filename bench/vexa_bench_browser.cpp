@@ -55,7 +55,7 @@ void WriteMap(const std::string& mapDir, int count) {
     run.Options = "bench";
     run.Complete = true;
     {
-        TErrorTableGuard open(errors);
+        TErrorTableSession session(errors);
         for (int i = 0; i < count; ++i) {
             TErrorRecord r;
             const bool point = i % 3 == 0;
@@ -71,6 +71,7 @@ void WriteMap(const std::string& mapDir, int count) {
             run.Found.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, i % 2 ? "new" : "persisting",
                                  "2026-12-01 08:00:00", r.Chyba});
         }
+        session.End();
     }
     for (int b = 1; b <= 100; ++b) run.Checked.push_back(Format("LE_%05d.blk", b));
     // BENCH_NO_HISTORY=1: the same table without a history (the browser without statuses).
