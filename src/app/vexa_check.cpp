@@ -12,6 +12,7 @@
 #include "common/Version.h"
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
+#include "report/RunReport.h"
 #include "Json.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StandardFiles.h"
@@ -27,6 +28,7 @@
 #include <csignal>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -46,7 +48,8 @@ const char* const kHelp =
     "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
     "                     [--areas MASKA] [--db MASKA] [--length-limit X] [--area-limit X]\n"
     "                     [--jobs N] [--block MENO]... [--format text|json|csv]\n"
-    "                     [--header] [--quiet] [--export SÚBOR]\n"
+    "                     [--header] [--quiet] [--export SÚBOR] [--report SÚBOR.html]\n"
+    "                     [--report-images N]\n"
     "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
     "       vexa-check --help | --version\n"
     "\n"
@@ -85,6 +88,10 @@ const char* const kHelp =
     "                     findings_point, findings_text, findings_area,\n"
     "                     findings_area_unclosed, findings_table\n"
     "  --crs SYSTÉM       súradnicový systém mapy pre --export (predvolený EPSG:5514)\n"
+    "  --report SÚBOR.html  správa o kontrole: jedna stránka HTML (bez odkazov mimo seba,\n"
+    "                     na tlač na A4) s voľbami, blokmi, počtami chýb podľa kódu a bloku,\n"
+    "                     chybami s obrázkami, výnimkami a upravenými tabuľkami\n"
+    "  --report-images N  koľko prvých chýb dostane v správe obrázok (predvolené 300, 0 žiadna)\n"
     "  --header           prvý riadok výpisu pomenuje stĺpce (formáty text a csv)\n"
     "  --quiet            bez ukazovateľa priebehu a bez súhrnu na konci\n"
     "  --help             tento text\n"
@@ -140,6 +147,8 @@ enum class OutputFormat { Text, Json, Csv };
 struct Arguments {
     OutputFormat Format = OutputFormat::Text;
     std::string Export;
+    std::string Report;
+    int ReportImages = report::kDefaultReportImages;
     std::string Crs = gisexport::kDefaultCrs;
     std::string Standard;
     TCheckRunOptions Options;
@@ -202,6 +211,16 @@ Arguments Parse(int argc, char** argv) {
             args.Export = value(name);
             gisexport::DriverOf(args.Export);  // an unknown extension is refused before the run
             gisexport::RequireWriter();        // and so is an export without its writer
+        } else if (name == "--report") {
+            args.Report = value(name);
+            report::CheckReportPath(args.Report);  // refused before the run, as an export
+        } else if (name == "--report-images") {
+            const std::string n = value(name);
+            char* end = nullptr;
+            const long count = std::strtol(n.c_str(), &end, 10);
+            if (n.empty() || *end != '\0' || count < 0 || count > 1000000)
+                throw UsageError("Neplatný počet " + name + ": " + n + " (0 až 1000000)");
+            args.ReportImages = int(count);
         } else if (name == "--crs") {
             args.Crs = value(name);
             gisexport::CheckCrs(args.Crs);  // refused before the run, as an unknown format
@@ -468,12 +487,28 @@ int Run(const Arguments& args) {
     TFindingPrinter printer(args.Format, progress && isatty(STDOUT_FILENO) == 1);
     if (args.Header) printer.Header();
     TFindingList exported(true);
+    report::TReportSink reported;
     TCheckRunResult result;
+    const auto started = std::chrono::system_clock::now();
+    const auto clock = std::chrono::steady_clock::now();
     {
         TFindingSinkScope print(standard.Findings(), printer);
-        std::optional<TFindingSinkScope> keep;
+        std::optional<TFindingSinkScope> keep, report;
         if (!args.Export.empty()) keep.emplace(standard.Findings(), exported);
+        if (!args.Report.empty()) report.emplace(standard.Findings(), reported);
         result = RunCheck(standard, view);
+    }
+    if (!args.Report.empty()) {
+        report::TRunFacts facts;
+        facts.MapDir = mapDir;
+        facts.Selected = ChooseRows(listed, args.Blocks);
+        facts.Started = started;
+        facts.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clock).count();
+        facts.Options = args.Options;
+        report::TReport page = report::ReportOfRun(facts, result, standard, std::move(reported.Findings()));
+        page.OverviewPng = report::MapOverviewPng(mapDir, page);
+        report::WriteHtmlReport(page, args.Report, report::MapThumbnails(mapDir), args.ReportImages);
+        std::fprintf(stderr, "Správa: %s\n", args.Report.c_str());
     }
     if (!args.Export.empty()) {
         for (const std::string& file :

@@ -97,6 +97,16 @@ private:
     TBlk& blk_;
 };
 
+// Why a block was skipped, as the run's report gives it.
+constexpr const char* kNotCleaned = "nebol vyčistený";
+constexpr const char* kNotConforming = "meno nevyhovuje štandardu (kód vrstvy pred \"_\" nie je v štandarde)";
+std::string UnreadableReason(const std::string& cause) { return "nedá sa prečítať (" + cause + ")"; }
+
+void SkipBlock(TCheckRunResult& result, const std::string& name, const std::string& reason) {
+    ++result.BlocksSkipped;
+    result.Skipped.push_back({name, reason});
+}
+
 // "Blok\r<path>\rsa nedá prečítať, nebude kontrolovaný\r(<cause>)": a selected block
 // the block store could not read, skipped like an unclean one.
 std::string UnreadableMessage(const std::string& blockPath, std::string cause) {
@@ -166,7 +176,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
             blk.Open(blockPath);
             for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
             if (!blk.IsClean()) {
-                ++result.BlocksSkipped;
+                SkipBlock(result, cells.Vrstva, kNotCleaned);
                 view.Warning(NotCleanedMessage(blockPath));
                 continue;
             }
@@ -181,7 +191,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
             total += CheckElements(standard, blk, view.Options(), progress);
         } catch (const EBlkException& e) {
             TellRepairs(view, standard.TakeRepairs(), result);  // tables rewritten before the failure
-            ++result.BlocksSkipped;
+            SkipBlock(result, cells.Vrstva, UnreadableReason(e.Message()));
             view.Warning(UnreadableMessage(blockPath, e.Message()));
             continue;
         }
@@ -490,10 +500,10 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
         TellRepairs(view, job.Repairs, result);
         if (job.Error) std::rethrow_exception(job.Error);
         if (job.Skipped) {
-            ++result.BlocksSkipped;
+            SkipBlock(result, fs::path(job.Path).filename().string(), kNotCleaned);
             view.Warning(NotCleanedMessage(job.Path));
         } else if (!job.Unreadable.empty()) {
-            ++result.BlocksSkipped;
+            SkipBlock(result, fs::path(job.Path).filename().string(), UnreadableReason(job.Unreadable));
             view.Warning(UnreadableMessage(job.Path, job.Unreadable));
         } else {
             if (job.Findings.Size() > 0) {
@@ -543,7 +553,7 @@ std::string FindingsMessage(int total, const std::string& errorTable) {
 }
 
 std::string LeftOutMessage(const std::string& blockName) {
-    return "Blok " + blockName + " nebude kontrolovaný: meno nevyhovuje štandardu (kód vrstvy pred \"_\" nie je v štandarde)";
+    return "Blok " + blockName + " nebude kontrolovaný: " + kNotConforming;
 }
 
 std::string NotCleanedMessage(const std::string& blockPath) {
@@ -571,7 +581,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         const TBlockRow cells = view.BlockRow(row);
         if (cells.Conforming() || cells.Vrstva.empty()) continue;
         result.LeftOut.push_back(cells.Vrstva);
-        ++result.BlocksSkipped;
+        SkipBlock(result, cells.Vrstva, kNotConforming);
         view.Note(LeftOutMessage(cells.Vrstva));
     }
     {

@@ -5,11 +5,9 @@
 #include "common/Exception.h"
 #include "kit/BlockKit.h"
 #include "render/MapImage.h"
+#include "report/HtmlPage.h"
 
 #include <gtest/gtest.h>
-#include <libxml/HTMLparser.h>
-#include <libxml/xpath.h>
-#include <png.h>
 
 #include <filesystem>
 #include <fstream>
@@ -21,71 +19,10 @@
 
 using namespace vexa;
 using namespace vexa::report;
+using namespace vexa::reporttest;
 namespace fs = std::filesystem;
 
 namespace {
-
-// A parsed page and XPath queries over it.
-class Page {
-public:
-    explicit Page(const std::string& html)
-        : FDoc(htmlReadMemory(html.data(), int(html.size()), nullptr, "UTF-8",
-                              HTML_PARSE_NOERROR | HTML_PARSE_NOWARNING | HTML_PARSE_NONET)) {}
-    ~Page() { xmlFreeDoc(FDoc); }
-    bool Parsed() const { return FDoc != nullptr; }
-
-    // Text content of each node the expression selects.
-    std::vector<std::string> Texts(const std::string& xpath) const {
-        std::vector<std::string> out;
-        xmlXPathContextPtr context = xmlXPathNewContext(FDoc);
-        xmlXPathObjectPtr result = xmlXPathEvalExpression(reinterpret_cast<const xmlChar*>(xpath.c_str()), context);
-        if (result && result->nodesetval)
-            for (int i = 0; i < result->nodesetval->nodeNr; ++i) {
-                xmlChar* text = xmlNodeGetContent(result->nodesetval->nodeTab[i]);
-                out.emplace_back(text ? reinterpret_cast<const char*>(text) : "");
-                xmlFree(text);
-            }
-        xmlXPathFreeObject(result);
-        xmlXPathFreeContext(context);
-        return out;
-    }
-
-private:
-    xmlDocPtr FDoc;
-};
-
-std::string Base64Decode(const std::string& text) {
-    std::string out;
-    unsigned value = 0;
-    int bits = 0;
-    for (char c : text) {
-        int d;
-        if (c >= 'A' && c <= 'Z') d = c - 'A';
-        else if (c >= 'a' && c <= 'z') d = c - 'a' + 26;
-        else if (c >= '0' && c <= '9') d = c - '0' + 52;
-        else if (c == '+') d = 62;
-        else if (c == '/') d = 63;
-        else break;  // padding
-        value = value << 6 | unsigned(d);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out += char((value >> bits) & 0xFF);
-        }
-    }
-    return out;
-}
-
-// Width and height of a PNG decoded in full by libpng; nullopt when it is not a valid PNG.
-std::optional<std::pair<int, int>> DecodePng(const std::string& bytes) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return std::nullopt;
-    image.format = PNG_FORMAT_RGBA;
-    std::vector<unsigned char> pixels(PNG_IMAGE_SIZE(image));
-    if (!png_image_finish_read(&image, nullptr, pixels.data(), 0, nullptr)) return std::nullopt;
-    return std::pair{int(image.width), int(image.height)};
-}
 
 std::string SomePng(int width, int height) {
     testkit::TempDir dir;
