@@ -149,6 +149,7 @@ std::string BarChart(const std::vector<std::pair<std::string, int>>& bars, const
 }
 
 std::string Duration(double seconds) {
+    if (seconds < 10) return Number(seconds, 2) + " s";
     if (seconds < 60) return Number(seconds, 1) + " s";
     const long total = std::lround(seconds);
     return std::to_string(total / 60) + " min " + std::to_string(total % 60) + " s";

@@ -1,7 +1,6 @@
 #include "report/RunReport.h"
 
 #include "block/BlkRecords.h"
-#include "common/AtomicFile.h"
 #include "common/Version.h"
 #include "render/MapView.h"
 #include "standard/BlkStandardGXD.h"
@@ -11,11 +10,9 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
-#include <sstream>
 
 namespace fs = std::filesystem;
 
@@ -79,19 +76,6 @@ std::string FileDate(const std::string& path) {
     return LocalTime(system).substr(0, 13);  // the day only
 }
 
-// PNG bytes of a picture (written through the renderer's PNG writer into a scratch file).
-std::string PngBytes(const render::TImage& image) {
-    const fs::path scratch = TempPathBeside(fs::temp_directory_path() / "vexa-report.png");
-    render::WritePng(image, scratch.string());
-    std::ifstream in(scratch, std::ios::binary);
-    std::stringstream bytes;
-    bytes << in.rdbuf();
-    in.close();
-    std::error_code ec;
-    fs::remove(scratch, ec);
-    return bytes.str();
-}
-
 }  // namespace
 
 std::vector<std::string> OptionsInWords(const TCheckRunOptions& o) {
@@ -153,7 +137,7 @@ TThumbnail MapThumbnails(const std::string& mapDir, int width, int height) {
             return "";
         }
         if (!view->ShowElement({*group, *f.Record.Cislo}, 1.0, true)) return "";
-        return PngBytes(view->Render());
+        return render::PngBytes(view->Render());
     };
 }
 
@@ -192,7 +176,7 @@ std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int
     }
     for (const TReportFinding& f : report.Findings)
         if (f.X && f.Y) image.Square(int(port.PixelX(*f.X)), int(port.PixelY(*f.Y)), 2, 0xD00000);
-    return PngBytes(image);
+    return render::PngBytes(image);
 }
 
 }  // namespace vexa::report
