@@ -62,6 +62,14 @@ TEST_F(ReportProgram, CountsEqualTheErrorTableAndEveryBlockIsNamed) {
     EXPECT_EQ(blocks["LE_00009.blk"], "vynechaný: nebol vyčistený");
     EXPECT_EQ(blocks["abc.blk"].rfind("vynechaný: meno nevyhovuje štandardu", 0), 0u) << blocks["abc.blk"];
     EXPECT_NE(html.Texts("//div[@id='stav']")[0].find("Kontrola nie je úplná"), std::string::npos);
+    // The options in the check boxes' words, the limits with them.
+    const auto options = html.Texts("//section[@id='beh']//li");
+    EXPECT_EQ(std::count(options.begin(), options.end(),
+                         "Línie: prípustnosť vo vrstve, výskyt kriviek, mimo rozsah MBR, duplikátne línie, "
+                         "zhoda susedných plôch, dlžka <= 0,5 m"), 1);
+    EXPECT_EQ(std::count(options.begin(), options.end(),
+                         "Plochy: prípustnosť vo vrstve, topológia plôch, plocha <= 10 m²"), 1);
+    EXPECT_EQ(std::count(options.begin(), options.end(), "Interná DB: nič"), 1);
 
     // The overview and four thumbnails, each a whole PNG; no reference outside the file.
     const auto pictures = Pictures(html);
