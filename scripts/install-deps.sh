@@ -15,6 +15,7 @@ packages=(
   clang libclang-rt-14-dev  # libFuzzer targets (scripts/fuzz.sh)
   python3               # fuzz seed corpora (scripts/fuzz-seeds.py)
   libgdal-dev gdal-bin  # GIS export of blocks and findings (ogrinfo in tests and scripts)
+  libxml2-dev           # the tests read the HTML report back with its HTML parser
   libpng-dev            # map pictures (vexa-info --render)
   help2man              # manual pages from the programs' --help
 )

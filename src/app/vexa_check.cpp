@@ -13,6 +13,7 @@
 #include "export/FindingFormats.h"
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
+#include "report/RunReport.h"
 #include "Json.h"
 #include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
@@ -30,6 +31,7 @@
 
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
@@ -124,7 +126,7 @@ std::string Help() {
         gisexport::PrintedFormatNames("|") +
         "]\n"
         "                     [--header] [--quiet] [--export SÚBOR] [--no-exceptions]\n"
-        "                     [--merge]\n"
+        "                     [--merge] [--report SÚBOR.html] [--report-images N]\n"
         "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
         "       vexa-check --help | --version\n"
         "\n"
@@ -165,6 +167,13 @@ std::string Help() {
     h += HelpEntry("--merge",
                    "s --block nahradí v MAPA/Chyby.DBF len riadky kontrolovaných blokov, riadky ostatných "
                    "blokov ostanú");
+    h += HelpEntry("--report SÚBOR.html",
+                   "správa o kontrole: jedna stránka HTML (bez odkazov mimo seba, na tlač na A4) s voľbami, "
+                   "blokmi, počtami chýb podľa kódu a bloku, chybami s obrázkami, výnimkami a upravenými "
+                   "tabuľkami");
+    h += HelpEntry("--report-images N",
+                   "koľko prvých chýb dostane v správe obrázok (predvolené " +
+                       std::to_string(report::kDefaultReportImages) + ", 0 žiadna)");
     h += HelpEntry("--header", "prvý riadok výpisu pomenuje stĺpce (formáty text a csv)");
     h += HelpEntry("--quiet", "bez ukazovateľa priebehu a bez súhrnu na konci");
     h += HelpEntry("--help", "tento text");
@@ -228,6 +237,8 @@ unsigned ParseJobs(const std::string& option, const std::string& text) {
 struct Arguments {
     gisexport::TFormatWriter Format = gisexport::TFormatWriter::Text;
     std::string Export;
+    std::string Report;
+    int ReportImages = report::kDefaultReportImages;
     std::string Crs = gisexport::kDefaultCrs;
     std::string Standard;
     TCheckRunOptions Options;
@@ -295,6 +306,16 @@ Arguments Parse(int argc, char** argv) {
             args.Export = value(name);
             gisexport::GisFormatOf(args.Export);  // an unknown extension is refused before the run
             gisexport::RequireWriter();        // and so is an export without its writer
+        } else if (name == "--report") {
+            args.Report = value(name);
+            report::CheckReportPath(args.Report);  // refused before the run, as an export
+        } else if (name == "--report-images") {
+            const std::string n = value(name);
+            char* end = nullptr;
+            const long count = std::strtol(n.c_str(), &end, 10);
+            if (n.empty() || *end != '\0' || count < 0 || count > 1000000)
+                throw UsageError("Neplatný počet " + name + ": " + n + " (0 až 1000000)");
+            args.ReportImages = int(count);
         } else if (name == "--crs") {
             args.Crs = value(name);
             gisexport::CheckCrs(args.Crs);  // refused before the run, as an unknown format
@@ -579,15 +600,32 @@ int Run(const Arguments& args) {
     if (args.Header) printer.Header();
     std::optional<gisexport::TGisExportSink> exported;
     if (!args.Export.empty()) exported.emplace(args.Export, args.Crs);
+    report::TReportSink reported;
     TCheckRunResult result;
+    const auto started = std::chrono::system_clock::now();
+    const auto clock = std::chrono::steady_clock::now();
     {
         TFindingSinkScope print(standard.Findings(), printer);
-        std::optional<TFindingSinkScope> keep;
+        std::optional<TFindingSinkScope> keep, report;
         if (exported) keep.emplace(standard.Findings(), *exported);
+        if (!args.Report.empty()) report.emplace(standard.Findings(), reported);
         result = RunCheck(standard, view);
     }
     if (exported) {
         for (const std::string& file : exported->Write()) std::fprintf(stderr, "Export: %s\n", file.c_str());
+    }
+    if (!args.Report.empty()) {
+        report::TRunFacts facts;
+        facts.MapDir = mapDir;
+        facts.Selected = ChooseRows(listed, args.Blocks);
+        facts.Started = started;
+        facts.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clock).count();
+        facts.Options = args.Options;
+        facts.Review = &review;
+        report::TReport page = report::ReportOfRun(facts, result, standard, std::move(reported.Findings()));
+        page.OverviewPng = report::MapOverviewPng(mapDir, page);
+        report::WriteHtmlReport(page, args.Report, report::MapThumbnails(mapDir), args.ReportImages);
+        std::fprintf(stderr, "Správa: %s\n", args.Report.c_str());
     }
     std::fflush(stdout);
     if (result.Stopped || result.BlocksSkipped > 0) return 3;

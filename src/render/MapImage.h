@@ -57,4 +57,7 @@ TRgb Faded(TRgb colour, double share);
 // Throws EFOpenError-like runtime errors with the system's text.
 void WritePng(const TImage& image, const std::string& path);
 
+// The picture as the bytes of a PNG file, in memory (pictures inside a report).
+std::string PngBytes(const TImage& image);
+
 }  // namespace vexa::render

@@ -98,6 +98,16 @@ private:
     TBlk& blk_;
 };
 
+// Why a block was skipped, as the run's report gives it.
+constexpr const char* kNotCleaned = "nebol vyčistený";
+constexpr const char* kNotConforming = "meno nevyhovuje štandardu (kód vrstvy pred \"_\" nie je v štandarde)";
+std::string UnreadableReason(const std::string& cause) { return "nedá sa prečítať (" + cause + ")"; }
+
+void SkipBlock(TCheckRunResult& result, const std::string& name, const std::string& reason) {
+    ++result.BlocksSkipped;
+    result.Skipped.push_back({name, reason});
+}
+
 // "Blok\r<path>\rsa nedá prečítať, nebude kontrolovaný\r(<cause>)": a selected block
 // the block store could not read, skipped like an unclean one.
 std::string UnreadableMessage(const std::string& blockPath, std::string cause) {
@@ -167,8 +177,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
             blk.Open(blockPath);
             for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
             if (!blk.IsClean()) {
-                ++result.BlocksSkipped;
-                result.Skipped.push_back(cells.Vrstva + ": nevyčistený");
+                SkipBlock(result, cells.Vrstva, kNotCleaned);
                 view.Warning(NotCleanedMessage(blockPath));
                 continue;
             }
@@ -183,8 +192,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
             total += CheckElements(standard, blk, view.Options(), progress);
         } catch (const EBlkException& e) {
             TellRepairs(view, standard.TakeRepairs(), result);  // tables rewritten before the failure
-            ++result.BlocksSkipped;
-            result.Skipped.push_back(cells.Vrstva + ": nedá sa prečítať");
+            SkipBlock(result, cells.Vrstva, UnreadableReason(e.Message()));
             view.Warning(UnreadableMessage(blockPath, e.Message()));
             continue;
         }
@@ -494,12 +502,10 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
         TellRepairs(view, job.Repairs, result);
         if (job.Error) std::rethrow_exception(job.Error);
         if (job.Skipped) {
-            ++result.BlocksSkipped;
-            result.Skipped.push_back(job.Name + ": nevyčistený");
+            SkipBlock(result, job.Name, kNotCleaned);
             view.Warning(NotCleanedMessage(job.Path));
         } else if (!job.Unreadable.empty()) {
-            ++result.BlocksSkipped;
-            result.Skipped.push_back(job.Name + ": nedá sa prečítať");
+            SkipBlock(result, job.Name, UnreadableReason(job.Unreadable));
             view.Warning(UnreadableMessage(job.Path, job.Unreadable));
         } else {
             job.Findings.HandTo(standard.Findings());
@@ -592,7 +598,7 @@ std::string FindingsMessage(int total, const std::string& errorTable) {
 }
 
 std::string LeftOutMessage(const std::string& blockName) {
-    return "Blok " + blockName + " nebude kontrolovaný: meno nevyhovuje štandardu (kód vrstvy pred \"_\" nie je v štandarde)";
+    return "Blok " + blockName + " nebude kontrolovaný: " + kNotConforming;
 }
 
 std::string NotCleanedMessage(const std::string& blockPath) {
@@ -620,8 +626,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         const TBlockRow cells = view.BlockRow(row);
         if (cells.Conforming() || cells.Vrstva.empty()) continue;
         result.LeftOut.push_back(cells.Vrstva);
-        result.Skipped.push_back(cells.Vrstva + ": meno nevyhovuje štandardu");
-        ++result.BlocksSkipped;
+        SkipBlock(result, cells.Vrstva, kNotConforming);
         view.Note(LeftOutMessage(cells.Vrstva));
     }
     review::TRunReview* review = view.Review();
@@ -666,7 +671,9 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     // The run is recorded once its findings are in place.
     std::vector<std::string> reviewLines;
     if (review) {
-        const std::string unsaved = review->Finish(result.Checked, result.Skipped, !result.Stopped && result.BlocksSkipped == 0);
+        std::vector<std::string> skipped;  // "<name>: <why>", as the history keeps them
+        for (const auto& [name, why] : result.Skipped) skipped.push_back(name + ": " + why);
+        const std::string unsaved = review->Finish(result.Checked, skipped, !result.Stopped && result.BlocksSkipped == 0);
         // Exceptions that hold no more: said in passing and again in the summary.
         for (const std::string& note : review->TakeNotes()) {
             view.Note(note);

@@ -85,11 +85,12 @@ struct TCheckRunResult {
     int BlocksChecked = 0;   // clean blocks that went through the passes
     int BlocksSkipped = 0;   // selected blocks that were not clean, and the blocks left out
     std::vector<std::string> LeftOut;  // listed blocks whose names do not conform
+    // Every skipped block (left out, not cleaned, unreadable) by name, with why.
+    std::vector<std::pair<std::string, std::string>> Skipped;
     std::vector<std::string> Repairs;  // RepairMessage of each table the repairs rewrote
     std::string ErrorTable;  // the map directory's error table after a hand-over, else ""
     bool Stopped = false;    // the user stopped the run before its last block
     std::vector<std::string> Checked;  // names of the blocks that went through the passes
-    std::vector<std::string> Skipped;  // "<name>: <why>" of the selected blocks not checked
 };
 
 // Blocks checked at once unless told otherwise: one per core.

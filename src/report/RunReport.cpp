@@ -1,0 +1,226 @@
+#include "report/RunReport.h"
+
+#include "block/BlkRecords.h"
+#include "common/Version.h"
+#include "render/MapView.h"
+#include "review/Exceptions.h"
+#include "review/Fingerprint.h"
+#include "review/RunReview.h"
+#include "standard/BlkStandardGXD.h"
+#include "standard/ErrorTable.h"
+#include "ui/OptionMasks.h"
+
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace vexa::report {
+
+void TReportSink::Add(const TFinding& finding) {
+    TReportFinding f;
+    f.Record = TErrorTable::Fit(finding.Record);  // as the error table holds it
+    if (!finding.Place.Empty()) {
+        f.X = finding.Place.Anchor.X;
+        f.Y = finding.Place.Anchor.Y;
+    }
+    FFindings.push_back(std::move(f));
+}
+
+namespace {
+
+std::string Trimmed(const char* caption) {
+    std::string s = caption;
+    while (!s.empty() && s.front() == ' ') s.erase(s.begin());
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+std::string Decimal(double v) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%g", v);
+    std::string s = buffer;
+    for (char& c : s)
+        if (c == '.') c = ',';
+    return s;
+}
+
+// "Línie: prípustnosť vo vrstve, dlžka <= 0,5 m": the ticked boxes of a group, the
+// box with a limit followed by it.
+template <std::size_t N>
+void Group(std::vector<std::string>& out, const char* caption, const std::array<TOptionBox, N>& boxes,
+           std::uint16_t mask, std::uint16_t limitBit = 0, const std::string& limit = "") {
+    std::string ticked;
+    for (const TOptionBox& box : boxes) {
+        if (!(mask & box.Bit)) continue;
+        ticked += (ticked.empty() ? "" : ", ") + std::string(box.Caption) + (box.Bit == limitBit ? " " + limit : "");
+    }
+    out.push_back(Trimmed(caption) + ": " + (ticked.empty() ? std::string("nič") : ticked));
+}
+
+std::string LocalTime(std::chrono::system_clock::time_point t) {
+    const std::time_t seconds = std::chrono::system_clock::to_time_t(t);
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char buffer[64];
+    std::strftime(buffer, sizeof buffer, "%d. %m. %Y %H:%M:%S", &local);
+    return buffer;
+}
+
+std::string DateText(const TDate& d) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%d. %d. %d", d.Day, d.Month, d.Year);
+    return buffer;
+}
+
+std::string FileDate(const std::string& path) {
+    std::error_code ec;
+    const auto written = fs::last_write_time(path, ec);
+    if (ec) return "";
+    const auto system = std::chrono::time_point_cast<std::chrono::system_clock::duration>(std::chrono::file_clock::to_sys(written));
+    return LocalTime(system).substr(0, 13);  // the day only
+}
+
+}  // namespace
+
+std::vector<std::string> OptionsInWords(const TCheckRunOptions& o) {
+    std::vector<std::string> out;
+    Group(out, OptionGroups[0].Caption, LinOptionBoxes, o.LinMask, option::LinDlzka, Decimal(o.LengthLimit) + " m");
+    Group(out, OptionGroups[1].Caption, BodOptionBoxes, o.BodMask);
+    Group(out, OptionGroups[2].Caption, TxbOptionBoxes, o.TxbMask);
+    Group(out, OptionGroups[3].Caption, PloOptionBoxes, o.PloMask, option::PloPlocha, Decimal(o.AreaLimit) + " m²");
+    Group(out, OptionGroups[4].Caption, DBOptionBoxes, o.DbMask);
+    out.push_back("Bloky kontrolované naraz: " + std::to_string(o.Jobs));
+    return out;
+}
+
+TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const TBlkStandardGXD& standard,
+                    std::vector<TReportFinding> findings) {
+    TReport r;
+    r.MapDir = facts.MapDir;
+    r.Started = LocalTime(facts.Started);
+    r.Seconds = facts.Seconds;
+    r.Version = VEXA_VERSION;
+    r.StandardFile = standard.StandardPath();
+    r.StandardDescription = standard.Description();
+    r.StandardDate = FileDate(standard.StandardPath());
+    r.Options = OptionsInWords(facts.Options);
+    r.Stopped = result.Stopped;
+    std::map<std::string, std::string> skipped(result.Skipped.begin(), result.Skipped.end());
+    std::set<std::string> named;
+    for (const TBlockRow& row : facts.Selected) {
+        if (!row.Selected()) continue;
+        const auto it = skipped.find(row.Vrstva);
+        // A stopped run leaves the blocks after its last begun one unchecked.
+        const bool begun = it != skipped.end() || !result.Stopped ||
+                           std::any_of(findings.begin(), findings.end(),
+                                       [&](const TReportFinding& f) { return f.Record.Blok == row.Vrstva; });
+        if (it != skipped.end())
+            r.Blocks.push_back({row.Vrstva, false, it->second});
+        else
+            r.Blocks.push_back({row.Vrstva, begun, begun ? "" : "kontrola bola zastavená"});
+        named.insert(row.Vrstva);
+    }
+    for (const auto& [name, why] : result.Skipped)
+        if (named.insert(name).second) r.Blocks.push_back({name, false, why});
+    r.Repairs = result.Repairs;
+    r.Findings = std::move(findings);
+    if (facts.Review) {
+        const review::TReviewCounts& counts = facts.Review->Counts();
+        TReportHistory history{counts.New, counts.Persisting, counts.Fixed, counts.Excepted, {}};
+        for (const review::TRunFinding& gone : facts.Review->Run().Gone) {
+            TReportFinding f;
+            f.Record.Id = gone.Code;
+            f.Record.Blok = gone.Block;
+            f.Record.Prvok = gone.Group;
+            f.Record.Druh = gone.Kind;
+            f.Record.Cislo = gone.Number;
+            f.Record.Chyba = gone.Text;
+            history.FixedFindings.push_back(std::move(f));
+        }
+        r.History = std::move(history);
+        // The exceptions kept for the map, each with whether its element is still as it was.
+        try {
+            for (const review::TReviewException& e : review::LoadExceptions(facts.MapDir)) {
+                const auto now = review::ElementFingerprint(facts.MapDir + e.Block, e.Group, e.Number);
+                TReportException x;
+                x.Block = e.Block;
+                x.Group = e.Group.empty() ? '?' : e.Group[0];
+                x.Number = e.Number.value_or(0);
+                x.Code = e.Code;
+                x.Text = e.Text;
+                x.Reason = e.Reason;
+                x.User = e.User;
+                x.Date = DateText(e.Date);
+                x.Valid = now && *now == e.Fingerprint;
+                if (!x.Valid) x.Why = now ? "prvok sa zmenil" : "prvok už neexistuje";
+                r.Exceptions.push_back(std::move(x));
+            }
+        } catch (const std::exception&) {
+            // A damaged table was named as the run began; the report lists none.
+        }
+    }
+    return r;
+}
+
+TThumbnail MapThumbnails(const std::string& mapDir, int width, int height) {
+    auto view = std::make_shared<render::TMapView>();
+    auto failed = std::make_shared<std::set<std::string>>();
+    view->Resize(width, height);
+    return [view, failed, mapDir](const TReportFinding& f) -> std::string {
+        const auto group = f.Record.Prvok.size() == 1 ? GroupOfLetter(f.Record.Prvok[0]) : std::nullopt;
+        if (!group || !f.Record.Cislo || failed->count(f.Record.Blok)) return "";
+        try {
+            view->OpenBlock((fs::path(mapDir) / f.Record.Blok).string());
+        } catch (const std::exception&) {
+            failed->insert(f.Record.Blok);  // an unreadable block gives no pictures
+            return "";
+        }
+        if (!view->ShowElement({*group, *f.Record.Cislo}, 1.0, true)) return "";
+        return render::PngBytes(view->Render());
+    };
+}
+
+std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int width, int height) {
+    std::vector<std::pair<std::string, render::TBox>> extents;
+    render::TBox all;
+    render::TMapView view;
+    for (const TReportBlock& b : report.Blocks) {
+        if (!b.Checked) continue;
+        try {
+            view.OpenBlock((fs::path(mapDir) / b.Name).string());
+        } catch (const std::exception&) {
+            continue;
+        }
+        const render::TBox box = view.Scene()->Bounds();
+        view.CloseBlock();
+        if (box.Empty()) continue;
+        extents.emplace_back(b.Name, box);
+        all.Add(box);
+    }
+    for (const TReportFinding& f : report.Findings)
+        if (f.X && f.Y) all.Add(*f.X, *f.Y);
+    if (all.Empty()) return "";
+    render::TViewport port;
+    port.Resize(width, height);
+    port.Fit(all, 0.05);
+    render::TImage image(width, height, 0xFFFFFF);
+    for (const auto& [name, box] : extents) {
+        const double x0 = port.PixelX(box.MinX), x1 = port.PixelX(box.MaxX);
+        const double y0 = port.PixelY(box.MaxY), y1 = port.PixelY(box.MinY);
+        image.Rectangle(int(x0), int(y0), int(x1), int(y1), 0xEEF3F8);
+        for (const auto& [a, b] : {std::pair{std::pair{x0, y0}, std::pair{x1, y0}}, {{x1, y0}, {x1, y1}},
+                                   {{x1, y1}, {x0, y1}}, {{x0, y1}, {x0, y0}}})
+            image.Segment(a.first, a.second, b.first, b.second, 0x2E6FB0);
+        image.Label(int(x0) + 3, int(y0) + 3, name, 0x2E6FB0);
+    }
+    for (const TReportFinding& f : report.Findings)
+        if (f.X && f.Y) image.Square(int(port.PixelX(*f.X)), int(port.PixelY(*f.Y)), 2, 0xD00000);
+    return render::PngBytes(image);
+}
+
+}  // namespace vexa::report

@@ -1,0 +1,60 @@
+#pragma once
+// A check run turned into its report: a sink that keeps the run's findings with their
+// places, the run's facts gathered from the driver's result, and thumbnails and the
+// map's overview drawn by the map view's renderer.
+#include "report/HtmlReport.h"
+#include "standard/Findings.h"
+#include "ui/BlockList.h"
+#include "ui/CheckRun.h"
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace vexa {
+class TBlkStandardGXD;
+namespace review {
+class TRunReview;
+}
+}
+
+namespace vexa::report {
+
+// Keeps every finding of a run, as the error table holds it, with its place.
+class TReportSink : public IFindingSink {
+public:
+    void Add(const TFinding& finding) override;
+    bool WantsPlaces() const override { return true; }
+    std::vector<TReportFinding>& Findings() { return FFindings; }
+
+private:
+    std::vector<TReportFinding> FFindings;
+};
+
+// The options and limits of a run in words: the option boxes' captions by group.
+std::vector<std::string> OptionsInWords(const TCheckRunOptions& options);
+
+// What a run needs for its report beyond the driver's result.
+struct TRunFacts {
+    std::string MapDir;                   // with a trailing delimiter
+    std::vector<TBlockRow> Selected;      // the blocks the run was asked to check
+    std::chrono::system_clock::time_point Started;
+    double Seconds = 0;
+    TCheckRunOptions Options;
+    const review::TRunReview* Review = nullptr;  // the run's comparison and exceptions, when kept
+};
+
+TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const TBlkStandardGXD& standard,
+                    std::vector<TReportFinding> findings);
+
+// Thumbnails of findings drawn by the map view (the element marked in its surroundings),
+// each block read once while its findings come in turn.
+TThumbnail MapThumbnails(const std::string& mapDir, int width = 240, int height = 180);
+
+// The whole map: every checked block's extent and the findings as dots.
+std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int width = 640, int height = 420);
+
+// Default count of thumbnails in a report.
+inline constexpr int kDefaultReportImages = 300;
+
+}  // namespace vexa::report
