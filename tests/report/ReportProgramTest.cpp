@@ -79,6 +79,31 @@ TEST_F(ReportProgram, CountsEqualTheErrorTableAndEveryBlockIsNamed) {
     for (const std::string& src : html.Texts("//@src")) EXPECT_EQ(src.rfind("data:", 0), 0u);
 }
 
+#ifdef VEXA_REVIEW_PROGRAM
+// After an exception and a fix, the report gives the comparison with the previous run,
+// lists the fixed finding and the exception with its reason, still holding.
+TEST_F(ReportProgram, ComparisonAndExceptionsOfTheMap) {
+    const std::string options = "--quiet --points 3 --block LE_00002.blk ";
+    ASSERT_EQ(Run(options + Quote(map.string())).Status, 1);
+    const Outcome except = RunProgram(Quote(VEXA_REVIEW_PROGRAM) + " " + Quote(map.string()) +
+                                          " except LE_00002.blk B:3 -32 --reason 'značka <zámerne> & otočená'",
+                                      temp.Path() / "tmp", temp.Path());
+    ASSERT_EQ(except.Status, 0) << except.Err;
+    const Outcome o = Run(options + "--report " + Quote(page.string()) + " " + Quote(map.string()));
+    ASSERT_EQ(o.Status, 1) << o.Err;
+    Page html(ReadFileText(page));
+    const auto counts = html.Texts("//table[@id='historia']//td");
+    ASSERT_EQ(counts.size(), 4u);
+    EXPECT_EQ(counts[1], "1");  // the one left persisting
+    EXPECT_EQ(counts[3], "1");  // and the one excepted
+    EXPECT_EQ(html.Texts("//section[@id='vynimky']//tbody/tr/td[6]"),
+              std::vector<std::string>{"značka <zámerne> & otočená"});
+    EXPECT_EQ(html.Texts("//section[@id='vynimky']//tbody/tr/td[9]"), std::vector<std::string>{"áno"});
+    // The excepted finding is not among the findings.
+    for (const std::string& code : html.Texts("//section[@id='chyby']//tbody/tr/td[5]")) EXPECT_NE(code, "-32");
+}
+#endif
+
 TEST_F(ReportProgram, AnUnwritablePathIsRefusedBeforeTheRun) {
     const Outcome o = Run("--points 3 --report " + Quote((temp.Path() / "chyba" / "x.html").string()) + " " +
                           Quote(map.string()));
