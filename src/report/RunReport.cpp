@@ -21,15 +21,17 @@ namespace fs = std::filesystem;
 
 namespace vexa::report {
 
-void TReportSink::Add(const TFinding& finding) {
+TReportFinding ReportFinding(const TFinding& finding) {
     TReportFinding f;
     f.Record = TErrorTable::Fit(finding.Record);  // as the error table holds it
     if (!finding.Place.Empty()) {
         f.X = finding.Place.Anchor.X;
         f.Y = finding.Place.Anchor.Y;
     }
-    FFindings.push_back(std::move(f));
+    return f;
 }
+
+void TReportSink::Add(const TFinding& finding) { FFindings.push_back(ReportFinding(finding)); }
 
 namespace {
 
@@ -85,6 +87,43 @@ std::string FileDate(const std::string& path) {
     return LocalTime(system).substr(0, 13);  // the day only
 }
 
+// A finding of the previous run that is gone.
+TReportFinding Fixed(const review::TRunFinding& gone) {
+    TReportFinding f;
+    f.Record.Id = gone.Code;
+    f.Record.Blok = gone.Block;
+    f.Record.Prvok = gone.Group;
+    f.Record.Druh = gone.Kind;
+    f.Record.Cislo = gone.Number;
+    f.Record.Chyba = gone.Text;
+    return f;
+}
+
+// The exceptions kept for the map, each with whether its element is still as it was.
+std::vector<TReportException> MapExceptions(const std::string& mapDir) {
+    std::vector<TReportException> out;
+    try {
+        for (const review::TReviewException& e : review::LoadExceptions(mapDir)) {
+            const auto now = review::ElementFingerprint(mapDir + e.Block, e.Group, e.Number);
+            TReportException x;
+            x.Block = e.Block;
+            x.Group = e.Group.empty() ? '?' : e.Group[0];
+            x.Number = e.Number.value_or(0);
+            x.Code = e.Code;
+            x.Text = e.Text;
+            x.Reason = e.Reason;
+            x.User = e.User;
+            x.Date = DateText(e.Date);
+            x.Valid = now && *now == e.Fingerprint;
+            if (!x.Valid) x.Why = now ? "prvok sa zmenil" : "prvok už neexistuje";
+            out.push_back(std::move(x));
+        }
+    } catch (const std::exception&) {
+        // A damaged table is named where it is read for the run; the report lists none.
+    }
+    return out;
+}
+
 }  // namespace
 
 std::vector<std::string> OptionsInWords(const TCheckRunOptions& o) {
@@ -132,38 +171,50 @@ TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const
     if (facts.Review) {
         const review::TReviewCounts& counts = facts.Review->Counts();
         TReportHistory history{counts.New, counts.Persisting, counts.Fixed, counts.Excepted, {}};
-        for (const review::TRunFinding& gone : facts.Review->Run().Gone) {
-            TReportFinding f;
-            f.Record.Id = gone.Code;
-            f.Record.Blok = gone.Block;
-            f.Record.Prvok = gone.Group;
-            f.Record.Druh = gone.Kind;
-            f.Record.Cislo = gone.Number;
-            f.Record.Chyba = gone.Text;
-            history.FixedFindings.push_back(std::move(f));
+        for (const review::TRunFinding& gone : facts.Review->Run().Gone) history.FixedFindings.push_back(Fixed(gone));
+        r.History = std::move(history);
+        r.Exceptions = MapExceptions(facts.MapDir);
+    }
+    return r;
+}
+
+TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& findings) {
+    TReport r;
+    r.MapDir = mapDir;
+    r.Version = VEXA_VERSION;
+    for (const TFinding& f : findings) r.Findings.push_back(ReportFinding(f));
+    std::vector<std::string> problems;
+    const std::vector<review::TRunRecord> runs = review::ListRuns(mapDir, false, problems);
+    if (!runs.empty()) {
+        const review::TRunRecord& last = runs.back();
+        r.Started = last.Date;
+        r.Seconds = last.Duration;
+        r.Version = last.Version;
+        r.StandardFile = last.Standard;
+        r.StandardDescription = last.Description;
+        r.StandardDate = FileDate(last.Standard);
+        r.Options = {"voľby poslednej kontroly: " + last.Options};
+        r.Stopped = !last.Complete && last.Skipped.empty();
+        for (const std::string& name : last.Checked) r.Blocks.push_back({name, true, ""});
+        for (const std::string& said : last.Skipped) {
+            const std::size_t colon = said.find(": ");
+            r.Blocks.push_back({said.substr(0, colon), false, colon == std::string::npos ? "" : said.substr(colon + 2)});
+        }
+        TReportHistory history{last.New, last.Persisting, last.Fixed, last.Excepted, {}};
+        try {
+            for (const review::TRunFinding& gone : review::ReadRun(last.File).Gone)
+                history.FixedFindings.push_back(Fixed(gone));
+        } catch (const std::exception&) {
+            // Only the run's counts could be read.
         }
         r.History = std::move(history);
-        // The exceptions kept for the map, each with whether its element is still as it was.
-        try {
-            for (const review::TReviewException& e : review::LoadExceptions(facts.MapDir)) {
-                const auto now = review::ElementFingerprint(facts.MapDir + e.Block, e.Group, e.Number);
-                TReportException x;
-                x.Block = e.Block;
-                x.Group = e.Group.empty() ? '?' : e.Group[0];
-                x.Number = e.Number.value_or(0);
-                x.Code = e.Code;
-                x.Text = e.Text;
-                x.Reason = e.Reason;
-                x.User = e.User;
-                x.Date = DateText(e.Date);
-                x.Valid = now && *now == e.Fingerprint;
-                if (!x.Valid) x.Why = now ? "prvok sa zmenil" : "prvok už neexistuje";
-                r.Exceptions.push_back(std::move(x));
-            }
-        } catch (const std::exception&) {
-            // A damaged table was named as the run began; the report lists none.
-        }
+    } else {
+        // No history: the blocks are those the table names.
+        std::set<std::string> names;
+        for (const TReportFinding& f : r.Findings)
+            if (names.insert(f.Record.Blok).second) r.Blocks.push_back({f.Record.Blok, true, ""});
     }
+    r.Exceptions = MapExceptions(mapDir);
     return r;
 }
 

@@ -47,6 +47,14 @@ struct TRunFacts {
 TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const TBlkStandardGXD& standard,
                     std::vector<TReportFinding> findings);
 
+// The report of a table of findings as the error browser shows it (the rows with their
+// places): the facts of the newest kept run of the map (its options, blocks, comparison),
+// when the map keeps a history, and the map's exceptions.
+TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& findings);
+
+// A finding of the report: the record as the error table holds it, its place's point.
+TReportFinding ReportFinding(const TFinding& finding);
+
 // Thumbnails of findings drawn by the map view (the element marked in its surroundings),
 // each block read once while its findings come in turn.
 TThumbnail MapThumbnails(const std::string& mapDir, int width = 240, int height = 180);

@@ -1,5 +1,7 @@
 #include "ui/forms/Chyby_f.h"
 
+#include "report/RunReport.h"
+
 #include "common/FileNames.h"
 #include "common/SysError.h"
 #include "common/Text.h"
@@ -154,6 +156,10 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
                               QString::fromUtf8("Skontrolovať znova blok tejto chyby"));
     ExportBitBtn = GlyphButton(this, "ExportBitBtn", style()->standardIcon(QStyle::SP_DialogSaveButton),
                                QString::fromUtf8("Exportovať zobrazené chyby do GIS"));
+    SpravaBitBtn = new QToolButton(this);
+    SpravaBitBtn->setObjectName("SpravaBitBtn");
+    SpravaBitBtn->setText(QString::fromUtf8("Správa"));
+    SpravaBitBtn->setToolTip(QString::fromUtf8("Správa o kontrole zobrazených chýb (stránka HTML s obrázkami)"));
 
     Shape1 = new QFrame(this);
     Shape1->setObjectName("Shape1");
@@ -198,6 +204,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     bottom->addWidget(ZnovaBitBtn);
     bottom->addSpacing(16);
     bottom->addWidget(ExportBitBtn);
+    bottom->addWidget(SpravaBitBtn);
     bottom->addStretch(1);
     bottom->addWidget(KoniecBitBtn);
     auto* main = new QVBoxLayout(this);
@@ -232,6 +239,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     connect(BitBtn5, &QToolButton::clicked, this, &TChybyForm::BitBtn5Click);
     connect(LupaSButt, &QToolButton::clicked, this, &TChybyForm::LupaSButtClick);
     connect(ExportBitBtn, &QToolButton::clicked, this, &TChybyForm::ExportBitBtnClick);
+    connect(SpravaBitBtn, &QToolButton::clicked, this, &TChybyForm::SpravaBitBtnClick);
     connect(MapaBitBtn, &QToolButton::clicked, this, &TChybyForm::MapaBitBtnClick);
     connect(ComboBox3, &QComboBox::activated, this, [this](int) { ComboBox3Change(); });
     connect(VynimkaBitBtn, &QToolButton::clicked, this, &TChybyForm::VynimkaBitBtnClick);
@@ -608,15 +616,36 @@ void TChybyForm::ExportBitBtnClick() {
     Guarded([&] {
         WaitCursorGuard cursor(*FEnv.App, TCursorKind::Wait);
         gisexport::TGisExportSink sink(*file);
-        std::vector<TErrorRecord> records;
-        for (int row = 0; row < FModel->rowCount(); ++row)
-            if (const TFldValList* values = FModel->ValuesOf(row)) records.push_back(gisexport::ErrorRecordOf(*values));
+        const std::vector<TErrorRecord> records = ShownRecords();
         for (const TFinding& f : gisexport::PlaceFindings(dir, records)) sink.Add(f);
         const auto written = sink.Write();
         std::string names;
         for (const std::string& w : written) names += (names.empty() ? "" : ", ") + ExtractFileName(w);
         FEnv.Messages->Show(TMsgType::Information,
                             Format("Exportovaných chýb: %d\r(%s)", static_cast<int>(records.size()), names.c_str()));
+    });
+}
+
+std::vector<TErrorRecord> TChybyForm::ShownRecords() const {
+    std::vector<TErrorRecord> records;
+    for (int row = 0; row < FModel->rowCount(); ++row)
+        if (const TFldValList* values = FModel->ValuesOf(row)) records.push_back(gisexport::ErrorRecordOf(*values));
+    return records;
+}
+
+void TChybyForm::SpravaBitBtnClick() {
+    if (!FTable.Active()) return;
+    const std::string dir = IncludeTrailingDelimiter(FTable.DatabaseName());
+    const auto file = FEnv.Dialogs->SaveFile(dir + "Sprava.html", "Stránky HTML|*.html", "Správa o kontrole");
+    if (!file) return;
+    Guarded([&] {
+        WaitCursorGuard cursor(*FEnv.App, TCursorKind::Wait);
+        report::CheckReportPath(*file);
+        report::TReport page = report::ReportOfTable(dir, gisexport::PlaceFindings(dir, ShownRecords()));
+        page.OverviewPng = report::MapOverviewPng(dir, page);
+        report::WriteHtmlReport(page, *file, report::MapThumbnails(dir), report::kDefaultReportImages);
+        if (!FEnv.Dialogs->OpenInBrowser(*file))
+            FEnv.Messages->Show(TMsgType::Information, "Správa bola zapísaná\r(" + *file + ")");
     });
 }
 

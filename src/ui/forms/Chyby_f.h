@@ -1,6 +1,7 @@
 #pragma once
 // The error browser: the findings of a map's "Chyby.DBF", filtered by element
 // group and error type, deleted one by one, and shown in the running GIS.
+#include "standard/ErrorRecord.h"
 #include "dbase/TableDBF.h"
 #include "ui/ErrorFilter.h"
 #include "ui/forms/QtPlatform.h"
@@ -72,6 +73,7 @@ public:
     QToolButton* BitBtn5;
     QToolButton* LupaSButt;
     QToolButton* ExportBitBtn;  // the findings shown, with their places, to a GIS file
+    QToolButton* SpravaBitBtn;  // "Správa": the report of the findings shown, opened in the browser
     QToolButton* MapaBitBtn;    // the map view of the current finding
     QToolButton* VynimkaBitBtn; // "nie je chyba" (Ctrl+N): an exception with a reason; removes one in "výnimky"
     QToolButton* ZnovaBitBtn;   // "Skontrolovať znova" the current finding's block
@@ -91,6 +93,7 @@ public slots:
     void DataSourceDataChange();
     void LupaSButtClick();
     void ExportBitBtnClick();
+    void SpravaBitBtnClick();
     void MapaBitBtnClick();
     void ComboBox3Change();
     void VynimkaBitBtnClick();
@@ -102,6 +105,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The records of the rows shown (under the filter), in their order.
+    std::vector<TErrorRecord> ShownRecords() const;
     void OpenChybyTable();
     // Reads the statuses and exceptions of the table's map again and says what the history
     // tells of the table.

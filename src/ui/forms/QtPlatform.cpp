@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QColorDialog>
+#include <QDesktopServices>
+#include <QUrl>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QInputDialog>
@@ -154,6 +156,10 @@ std::optional<std::string> TQtDialogs::AskText(const std::string& title, const s
                                                MessageText(question), QLineEdit::Normal, QString(), &ok);
     if (!ok) return std::nullopt;
     return text.toStdString();
+}
+
+bool TQtDialogs::OpenInBrowser(const std::string& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }
 
 std::optional<QColor> TQtDialogs::ChooseColour(const QColor& initial) {

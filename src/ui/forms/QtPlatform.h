@@ -43,6 +43,11 @@ public:
         (void)title, (void)question;
         return std::nullopt;
     }
+    // Opens a written file (a report) in the desktop's browser; false when it cannot.
+    virtual bool OpenInBrowser(const std::string& path) {
+        (void)path;
+        return false;
+    }
 };
 
 class TQtDialogs : public IDialogs {
@@ -51,6 +56,7 @@ public:
     std::optional<std::string> OpenFile(const std::string& fileName, const std::string& filter,
                                         const std::string& title) override;
     std::optional<QColor> ChooseColour(const QColor& initial) override;
+    bool OpenInBrowser(const std::string& path) override;
     std::optional<std::string> SaveFile(const std::string& fileName, const std::string& filter,
                                         const std::string& title) override;
     std::optional<std::string> AskText(const std::string& title, const std::string& question) override;

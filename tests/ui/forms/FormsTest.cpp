@@ -103,6 +103,11 @@ struct ScriptedDialogs : IDialogs {
         LastSaveName = fileName;
         return SaveAs;
     }
+    std::vector<std::string> Opened;  // files opened in the browser
+    bool OpenInBrowser(const std::string& path) override {
+        Opened.push_back(path);
+        return true;
+    }
 };
 
 // The message loop pass that the check passes run once per element, watched.
@@ -663,6 +668,44 @@ private slots:
         QVERIFY(!p.Vexa->Running());
         QVERIFY(p.Vexa->KontrolaButton->isEnabled());
         QVERIFY(p.Vexa->LabelKontr->text().isEmpty());
+    }
+
+    // "Správa": the report of the rows shown (under the filter), written where asked and
+    // opened in the browser; cancelled, nothing is written.
+    void BrowserReportsTheFindingsItShows() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 5}});
+        p.Open(p.Map.Path());
+        const std::string table = WriteErrorTable(p.Map.Path(), {
+            {-31, "LE_00001.blk", "LE", "B", 6, 1, "neprípustný druh <vo> vrstve"},
+            {-32, "LE_00001.blk", "LE", "B", 5, 2, "uhol otočenia"},
+            {-11, "LE_00001.blk", "LE", "L", 9, 6, "prípustnosť"}});
+        p.Dialogs.File = table;
+        const fs::path html = p.Map.Path() / "sprava.html";
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            c.ComboBox1->setCurrentIndex(2);  // points only
+            c.ComboBox1Change();
+            p.Dialogs.SaveAs.reset();
+            c.SpravaBitBtn->click();
+            QCOMPARE(p.Dialogs.LastSaveName, (p.Map.Path() / "Sprava.html").string());
+            QVERIFY(!fs::exists(html));
+            p.Dialogs.SaveAs = html.string();
+            c.SpravaBitBtn->click();
+            c.KoniecBitBtn->click();
+        });
+        p.Vexa->MenuChybyOtvorit->trigger();
+        QVERIFY(p.Messages.Texts(TMsgType::Error).empty());
+        QCOMPARE(p.Dialogs.Opened, std::vector<std::string>{html.string()});
+        const std::string page = testkit::ReadFileText(html);
+        // The two point findings (their text escaped), each with a thumbnail; not the line's.
+        QVERIFY(page.find("neprípustný druh &lt;vo&gt; vrstve") != std::string::npos);
+        QVERIFY(page.find("uhol otočenia") != std::string::npos);
+        QVERIFY(page.find(">prípustnosť<") == std::string::npos);
+        int thumbnails = 0;
+        for (std::size_t at = page.find("alt=\"B:"); at != std::string::npos; at = page.find("alt=\"B:", at + 1))
+            ++thumbnails;
+        QCOMPARE(thumbnails, 2);
     }
 
     void BrowserExportsTheFindingsItShows() {
