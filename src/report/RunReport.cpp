@@ -88,14 +88,21 @@ std::string FileDate(const std::string& path) {
 }
 
 // A finding of the previous run that is gone.
+// A finding a run file keeps, as a record of the error table (its layer is not kept).
+TErrorRecord RecordOf(const review::TRunFinding& found) {
+    TErrorRecord r;
+    r.Id = found.Code;
+    r.Blok = found.Block;
+    r.Prvok = found.Group;
+    r.Druh = found.Kind;
+    r.Cislo = found.Number;
+    r.Chyba = found.Text;
+    return r;
+}
+
 TReportFinding Fixed(const review::TRunFinding& gone) {
     TReportFinding f;
-    f.Record.Id = gone.Code;
-    f.Record.Blok = gone.Block;
-    f.Record.Prvok = gone.Group;
-    f.Record.Druh = gone.Kind;
-    f.Record.Cislo = gone.Number;
-    f.Record.Chyba = gone.Text;
+    f.Record = RecordOf(gone);
     return f;
 }
 
@@ -216,6 +223,15 @@ TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& fi
     }
     r.Exceptions = MapExceptions(mapDir);
     return r;
+}
+
+std::optional<std::vector<TErrorRecord>> LastRunRecords(const std::string& mapDir) {
+    std::vector<std::string> problems;
+    const std::vector<review::TRunRecord> runs = review::ListRuns(mapDir, false, problems);
+    if (runs.empty()) return std::nullopt;
+    std::vector<TErrorRecord> records;
+    for (const review::TRunFinding& f : review::ReadRun(runs.back().File).Found) records.push_back(RecordOf(f));
+    return records;
 }
 
 TThumbnail MapThumbnails(const std::string& mapDir, int width, int height) {

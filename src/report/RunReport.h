@@ -8,6 +8,7 @@
 #include "ui/CheckRun.h"
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const
 // places): the facts of the newest kept run of the map (its options, blocks, comparison),
 // when the map keeps a history, and the map's exceptions.
 TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& findings);
+
+// The findings of the map's newest kept run as records of the error table (in the run's
+// order); nothing when the map keeps no run.
+std::optional<std::vector<TErrorRecord>> LastRunRecords(const std::string& mapDir);
 
 // A finding of the report: the record as the error table holds it, its place's point.
 TReportFinding ReportFinding(const TFinding& finding);

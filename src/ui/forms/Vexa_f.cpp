@@ -14,6 +14,8 @@
 #include "ui/OptionMasks.h"
 #include "standard/StandardFiles.h"
 #include "ui/SiblingTools.h"
+#include "export/GisLayers.h"
+#include "report/RunReport.h"
 #include "ui/forms/Chyby_f.h"
 #include "ui/forms/Glyphs.h"
 #include "ui/forms/Premen_f.h"
@@ -336,6 +338,10 @@ void TVexaForm::BuildRunControls(QWidget* central, const QFont& bold) {
     ZastavitButton = new QPushButton(QString::fromUtf8("Zas&taviť"), central);
     ZastavitButton->setObjectName("ZastavitButton");
     ZastavitButton->setEnabled(false);
+    SpravaButton = new QPushButton(QString::fromUtf8("Sprá&va"), central);
+    SpravaButton->setObjectName("SpravaButton");
+    SpravaButton->setToolTip(QString::fromUtf8("Správa o poslednej kontrole mapy (stránka HTML s obrázkami)"));
+    SpravaButton->setEnabled(false);
     LabelStd = new QLabel(central);
     LabelStd->setObjectName("LabelStd");
     LabelStd->setFont(bold);
@@ -372,6 +378,7 @@ void TVexaForm::LayOutControls(QWidget* central) {
     auto* runLine = new QHBoxLayout;
     runLine->addWidget(LabelBlok, 1);
     runLine->addWidget(ZastavitButton);
+    runLine->addWidget(SpravaButton);
     right->addLayout(runLine);
     right->addStretch(1);
     auto* options = new QHBoxLayout;
@@ -420,6 +427,7 @@ void TVexaForm::ConnectEvents() {
     connect(PloEditPlocha, &TLimitEdit::Exited, this, [this] { LinEditDlzkaExit(PloEditPlocha); });
     connect(CBVsetky, &QCheckBox::toggled, this, &TVexaForm::CBVsetkyClick);
     connect(KontrolaButton, &QPushButton::clicked, this, &TVexaForm::KontrolaButtonClick);
+    connect(SpravaButton, &QPushButton::clicked, this, &TVexaForm::SpravaButtonClick);
     connect(KoniecBitBtn, &QPushButton::clicked, this, &TVexaForm::KoniecBitBtnClick);
     connect(ZastavitButton, &QPushButton::clicked, this, &TVexaForm::ZastavitButtonClick);
     connect(BlkStringGrid, &TStringGrid::RowKey, this, &TVexaForm::BlkStringGridKey);
@@ -492,6 +500,7 @@ std::uint16_t TVexaForm::GroupBoxMask(const QGroupBox* groupBox) {
 void TVexaForm::SetMapControls(bool enabled) {
     MenuMapaZavriet->setEnabled(enabled);
     KontrolaButton->setEnabled(enabled);
+    SpravaButton->setEnabled(enabled);
     PremenovatButton->setEnabled(enabled);
     ZmazatButton->setEnabled(enabled);
 }
@@ -736,16 +745,39 @@ void TVexaForm::SetRunLock(bool locked) {
                    KontrolaButton->isEnabled(),  PremenovatButton->isEnabled(), ZmazatButton->isEnabled(),
                    KoniecBitBtn->isEnabled()};
         for (QAction* a : {MenuMapaOtvorit, MenuMapaZavriet, MenuChybyOtvorit}) a->setEnabled(false);
-        for (QPushButton* b : {KontrolaButton, PremenovatButton, ZmazatButton, KoniecBitBtn}) b->setEnabled(false);
+        for (QPushButton* b : {KontrolaButton, PremenovatButton, ZmazatButton, KoniecBitBtn, SpravaButton})
+            b->setEnabled(false);
     } else {
         MenuMapaOtvorit->setEnabled(FLocked.Otvorit);
         MenuMapaZavriet->setEnabled(FLocked.Zavriet);
         MenuChybyOtvorit->setEnabled(FLocked.Chyby);
         KontrolaButton->setEnabled(FLocked.Kontrola);
+        SpravaButton->setEnabled(FLocked.Kontrola);
         PremenovatButton->setEnabled(FLocked.Premenovat);
         ZmazatButton->setEnabled(FLocked.Zmazat);
         KoniecBitBtn->setEnabled(FLocked.Koniec);
     }
+}
+
+void TVexaForm::SpravaButtonClick() {
+    const std::string dir = MapaDir();
+    if (dir.empty()) return;
+    Guarded([&] {
+        const auto records = report::LastRunRecords(dir);
+        if (!records) {
+            FEnv.Messages->Show(TMsgType::Information, "Mapa zatiaľ nemá zaznamenanú kontrolu.");
+            return;
+        }
+        const auto file = FEnv.Dialogs->SaveFile(dir + "Sprava.html", "Stránky HTML|*.html", "Správa o kontrole");
+        if (!file) return;
+        WaitCursorGuard cursor(*FEnv.App, TCursorKind::Wait);
+        report::CheckReportPath(*file);
+        report::TReport page = report::ReportOfTable(dir, gisexport::PlaceFindings(dir, *records));
+        page.OverviewPng = report::MapOverviewPng(dir, page);
+        report::WriteHtmlReport(page, *file, report::MapThumbnails(dir), report::kDefaultReportImages);
+        if (!FEnv.Dialogs->OpenInBrowser(*file))
+            FEnv.Messages->Show(TMsgType::Information, "Správa bola zapísaná\r(" + *file + ")");
+    });
 }
 
 void TVexaForm::KontrolaButtonClick() {

@@ -103,6 +103,7 @@ public:
     QPushButton* KontrolaButton;
     QLabel* LabelBlok;                // "blok n z m" and the block's name while a run goes
     QPushButton* ZastavitButton;      // asks the run to stop after the current block
+    QPushButton* SpravaButton;        // "Správa": the report of the map's last run, opened in the browser
     QLabel* LabelStd;
     QPushButton* KoniecBitBtn;
     QMenu* MenuMapa;
@@ -133,6 +134,7 @@ public slots:
     void LinEditDlzkaExit(TLimitEdit* edit);
     void CBVsetkyClick();
     void KontrolaButtonClick();
+    void SpravaButtonClick();
     void KoniecBitBtnClick();
     void ZastavitButtonClick();
     // Space, Enter and Delete on the block list.

@@ -492,6 +492,30 @@ private slots:
     // The review in the window: statuses, an exception with a reason (the finding leaves the
     // table and the next run), the exceptions' filter, a re-check of one block that keeps the
     // other blocks' rows, and the notice over an older table after a run without findings.
+    // The main window's "Správa": none before a run; after a clean run, the report of that
+    // run (never "Bez chýb." while a block was skipped), opened in the browser.
+    void MainWindowReportsTheLastRun() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 5}});  // kind 5 is admitted in LE
+        p.Open(p.Map.Path());
+        TVexaForm& v = *p.Vexa;
+        QVERIFY(v.SpravaButton->isEnabled());
+        const fs::path html = p.Map.Path() / "sprava.html";
+        p.Dialogs.SaveAs = html.string();
+        v.SpravaButton->click();
+        QCOMPARE(p.Messages.Texts(TMsgType::Information),
+                 std::vector<std::string>{"Mapa zatiaľ nemá zaznamenanú kontrolu."});
+        QVERIFY(!fs::exists(html));
+        p.Box("BodCBPripustnost")->setChecked(true);
+        v.KontrolaButton->click();
+        QVERIFY(!fs::exists(p.Map.Path() / "Chyby.DBF"));  // nothing found
+        v.SpravaButton->click();
+        QCOMPARE(p.Dialogs.Opened, std::vector<std::string>{html.string()});
+        const std::string page = testkit::ReadFileText(html);
+        QVERIFY(page.find("<div class=\"ok\" id=\"stav\">Bez chýb.</div>") != std::string::npos);
+        QVERIFY(page.find("<td>LE_00001.blk</td><td>skontrolovaný</td>") != std::string::npos);
+    }
+
     void ReviewCycleInTheBrowser() {
         Program p;
         MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 7}});  // kind 6 is not admitted in LE
