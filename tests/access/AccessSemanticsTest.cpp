@@ -1,6 +1,6 @@
 // Access's value rules through the Access-SQL layer: each table is expression -> the
 // value Access gives (or the error it raises).
-#include "StandardTestSupport.h"
+#include "standard/StandardTestSupport.h"
 #include "access/AccessDb.h"
 #include "access/AccessSql.h"
 

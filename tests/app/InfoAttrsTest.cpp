@@ -1,6 +1,6 @@
 // vexa-info BLOCKDIR --attrs G:KIND:N end to end, on a block whose table is
 // written by TTableDBF.
-#include "DbfTestUtil.h"
+#include "dbase/DbfTestUtil.h"
 #include "kit/BlockKit.h"
 
 #include <gtest/gtest.h>
@@ -15,7 +15,7 @@ namespace {
 using namespace dbftest;
 using testkit::TempDir;
 
-#ifdef VEXA_INFO_EXE
+#ifdef VEXA_INFO_PROGRAM
 
 std::string ShellQuote(const std::string& s) {
     std::string out = "'";
@@ -43,7 +43,7 @@ protected:
     // Runs vexa-info BLOCK --attrs ARG into Exit, Out and Err.
     void Run(const std::string& arg) {
         std::string out = Dir / "out.txt", err = Dir / "err.txt";
-        std::string cmd = ShellQuote(VEXA_INFO_EXE) + " " + ShellQuote(Block) + " --attrs " + ShellQuote(arg) + " >" +
+        std::string cmd = ShellQuote(VEXA_INFO_PROGRAM) + " " + ShellQuote(Block) + " --attrs " + ShellQuote(arg) + " >" +
                           ShellQuote(out) + " 2>" + ShellQuote(err);
         int status = std::system(cmd.c_str());
         Exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

@@ -1,6 +1,6 @@
 // The guard on the working copy: a standard's saved query reads the working copy and
 // changes only TestTab; every escape is refused with an error naming the query.
-#include "StandardTestSupport.h"
+#include "standard/StandardTestSupport.h"
 #include "access/AccessDb.h"
 #include "access/SqlGuard.h"
 

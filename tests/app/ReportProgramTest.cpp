@@ -57,7 +57,9 @@ TEST_F(ReportProgram, CountsEqualTheErrorTableAndEveryBlockIsNamed) {
     const auto states = html.Texts("//table[@id='bloky']/tbody/tr/td[2]");
     for (std::size_t i = 0; i < names.size(); ++i) blocks[names[i]] = states[i];
     for (fs::directory_iterator it(map), end; it != end; ++it)
-        if (it->path().extension() == ".blk") EXPECT_TRUE(blocks.count(it->path().filename().string())) << it->path();
+        if (it->path().extension() == ".blk") {
+            EXPECT_TRUE(blocks.count(it->path().filename().string())) << it->path();
+        }
     EXPECT_EQ(blocks["LE_00001.blk"], "skontrolovaný");
     EXPECT_EQ(blocks["LE_00009.blk"], "vynechaný: nebol vyčistený");
     EXPECT_EQ(blocks["abc.blk"].rfind("vynechaný: meno nevyhovuje štandardu", 0), 0u) << blocks["abc.blk"];

@@ -1,4 +1,4 @@
-#include "StandardTestSupport.h"
+#include "standard/StandardTestSupport.h"
 #include "access/AccessDb.h"
 #include "access/AccessSql.h"
 

@@ -1,7 +1,7 @@
 // Hostile statements cannot exhaust the machine: each is refused with a clear error
 // well within loose bounds of time and memory, and nothing is written. Each statement
 // runs in a child process so that its own peak memory and a crash can be seen.
-#include "StandardTestSupport.h"
+#include "standard/StandardTestSupport.h"
 #include "access/AccessDb.h"
 
 #include <gtest/gtest.h>

@@ -1,5 +1,5 @@
 // vexa-info run as a program on blocks written by the test kit.
-#include "TestUtil.h"
+#include "block/TestUtil.h"
 #include "common/Text.h"
 #include "common/Version.h"
 

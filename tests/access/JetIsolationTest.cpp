@@ -1,6 +1,6 @@
 // The Jet import in its child process: the damaged standards of tests/data/standard/damaged
 // give a clear error naming the file, nothing on our stdout, and a hang ends at the time limit.
-#include "StandardTestSupport.h"
+#include "standard/StandardTestSupport.h"
 #include "access/AccessDb.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
