@@ -87,7 +87,6 @@ std::string FileDate(const std::string& path) {
     return LocalTime(system).substr(0, 13);  // the day only
 }
 
-// A finding of the previous run that is gone.
 // A finding a run file keeps, as a record of the error table (its layer is not kept).
 TErrorRecord RecordOf(const review::TRunFinding& found) {
     TErrorRecord r;
@@ -100,6 +99,7 @@ TErrorRecord RecordOf(const review::TRunFinding& found) {
     return r;
 }
 
+// A finding of the previous run that is gone.
 TReportFinding Fixed(const review::TRunFinding& gone) {
     TReportFinding f;
     f.Record = RecordOf(gone);
