@@ -15,7 +15,8 @@ packages=(
   clang libclang-rt-14-dev  # libFuzzer targets (scripts/fuzz.sh)
   python3               # fuzz seed corpora (scripts/fuzz-seeds.py)
   libgdal-dev gdal-bin  # GIS export of blocks and findings (ogrinfo in tests and scripts)
-  libpng-dev            # map pictures (vexa-info --render)
+  libpng-dev            # reading map pictures back in the tests
+  libcairo2-dev libpango1.0-dev fonts-dejavu-core  # the map view's drawing (Cairo, Pango, DejaVu Sans)
   help2man              # manual pages from the programs' --help
 )
 if [ "${1:-}" = "--wine" ]; then

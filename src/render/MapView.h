@@ -1,9 +1,11 @@
 #pragma once
-// The map view without a window: the block of the current finding drawn into a picture,
-// the finding's element in the marking colour, the other findings of the block fainter,
-// a scale bar; the view positioned as the show buttons position the GIS's view, moved by
-// the wheel and by dragging. The error browser's window and vexa-info --render both draw
-// through it.
+// The map view without a window: the block of the current finding drawn into a picture
+// through Cairo (antialiased; areas filled lightly under their boundaries, points as
+// symbols, texts as their turned rectangles), the finding's element in the marking colour
+// with its number and its neighbours' numbers as labels, the other findings of the block
+// fainter, a scale bar and a small legend set in DejaVu Sans (Pango, fontconfig); the view
+// positioned as the show buttons position the GIS's view, moved by the wheel and by
+// dragging. The error browser's window and vexa-info --render both draw through it.
 #include "render/MapImage.h"
 #include "render/MapScene.h"
 #include "standard/FindingPlace.h"
@@ -59,14 +61,30 @@ struct TElementRef {
 // The colours of the drawing.
 struct TMapStyle {
     TRgb Background = 0xFFFFFF;
+    TRgb AreaFill = 0xF1E6CF;  // under the boundaries
     TRgb AreaLine = 0x6B4423;
     TRgb Line = 0x2E6FB0;
     TRgb Point = 0x1F7A1F;
     TRgb Text = 0x8E44AD;
     TRgb AreaPoint = 0xC07000;
     TRgb ScaleBar = 0x000000;
+    TRgb Label = 0x202020;
     double FaintShare = 0.4;  // other findings: the marking colour this much over white
+    bool Labels = true;       // the numbers of the marked element and its neighbours
+    bool Legend = true;
 };
+
+// A label drawn: its text and the pixels it covers (x0, y0 inclusive; x1, y1 exclusive).
+struct TMapLabel {
+    std::string Text;
+    int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+    bool Marked = false;  // the marked element's own
+};
+
+// The labels' text: the group's letter and the number ("L14", "P3").
+std::string ElementLabel(TElementRef element);
+
+class TMapPainter;
 
 class TMapView {
 public:
@@ -102,16 +120,21 @@ public:
 
     // The picture of the present view.
     const TImage& Render();
+    // The labels the last Render drew, the marked element's first.
+    const std::vector<TMapLabel>& Labels() const { return FLabels; }
     // The scale bar's length in metres for the present view (a round number about a
     // hundred pixels long) and its label ("50 m", "2 km").
     double ScaleBarMetres() const;
     static std::string ScaleBarLabel(double metres);
 
 private:
-    void DrawItem(const TSceneItem& item, TRgb colour, int width);
-    void DrawPolyline(std::span<const TPlaceXY> crds, TRgb colour, int width);
+    void DrawScene();
     void DrawPlace(const TFindingPlace& place, TRgb colour);
+    // Lays out the labels and draws the neighbours' (marked false), or draws the marked
+    // element's own over everything (marked true).
+    void DrawLabels(bool marked);
     void DrawScaleBar();
+    void DrawLegend();
 
     TViewport FView;
     std::unique_ptr<TMapScene> FScene;
@@ -121,7 +144,9 @@ private:
     TRgb FMarkColour = 0xFF0000;
     TMapStyle FStyle;
     TImage FImage;
+    std::unique_ptr<TMapPainter> FPainter;  // Cairo and Pango bound to FImage
     std::vector<std::uint32_t> FVisible;
+    std::vector<TMapLabel> FLabels;
 };
 
 }  // namespace vexa::render
