@@ -538,6 +538,16 @@ TEST(InfoRender, DrawsTheBlockOrTheElementMarkedInRed) {
     }
     o = RunInfo(block.temp, block.dir + " --render " + (block.temp / "x.png") + " --around B:2");
     EXPECT_NE(o.Err.find("Prvok nebol nájdený."), std::string::npos) << o.Err;
+    // Only PNG is written: a .jpg (or a name without an extension) is refused, nothing written.
+    for (const std::string name : {"view.jpg", "view.JPEG", "view"}) {
+        o = RunInfo(block.temp, block.dir + " --render " + (block.temp / name));
+        EXPECT_EQ(o.Status, 2) << name;
+        EXPECT_NE(o.Err.find("len vo formáte PNG"), std::string::npos) << o.Err;
+        EXPECT_FALSE(fs::exists(block.temp / name)) << name;
+    }
+    o = RunInfo(block.temp, block.dir + " --render " + (block.temp / "upper.PNG"));
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_EQ(ReadPng(block.temp / "upper.PNG").Width, 1024);
 }
 
 }  // namespace
