@@ -1,10 +1,12 @@
 #pragma once
-// Findings and blocks as GIS layers: features with a geometry and named values,
-// gathered in memory and handed to the writer (GisWriter.h). The layers of a
-// block are read through the block store only.
+// Findings and blocks as GIS layers: features with a geometry and named values handed
+// to the writer (GisWriter.h). Findings are gathered in memory; the layers of blocks are
+// streamed, each feature written as it is read, so that an export's memory does not grow
+// with the number of features. The layers of a block are read through the block store only.
 #include "dbase/FieldTypes.h"
 #include "standard/Findings.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,7 @@ struct TFeature {
     TFldValList Values;                    // by field name; a field missing here is null
 };
 
-enum class TFieldType { Integer, Real, String, Date, Logical };
+enum class TFieldType { Integer, Real, String, Date, Logical, Integer64 };
 
 struct TField {
     std::string Name;
@@ -33,6 +35,27 @@ struct TLayer {
     std::vector<TField> Fields;            // in order
     std::vector<TFeature> Features;
 };
+
+// A layer's name, geometry and fields, its features handed over one at a time.
+struct TLayerDef {
+    std::string Name;
+    TGeometry Geometry = TGeometry::None;
+    std::vector<TField> Fields;
+};
+
+// Takes one feature of a layer (an index into the stream's layers) and writes it at once.
+using TFeatureSink = std::function<void(std::size_t layer, const TFeature& feature)>;
+
+// Layers whose features are produced while they are written: Produce calls the sink
+// with every feature, in the order of each layer.
+struct TLayerStream {
+    std::vector<TLayerDef> Layers;
+    std::function<void(const TFeatureSink& sink)> Produce;
+};
+
+// A text with the absolute directories before a block's name left out ("/home/x/map/
+// LE_00001.blk/" becomes "LE_00001.blk/"): no field of an export holds the machine's paths.
+std::string WithoutDirs(std::string text, const std::string& block);
 
 // The finding layers: findings_line, findings_point, findings_text (the stored
 // rectangle), findings_area (the boundary ring), findings_area_unclosed (the reference
@@ -55,8 +78,11 @@ TErrorRecord ErrorRecordOf(const TFldValList& values);
 // kind's table joined by CISLO. Where elements of one group in the export have more than
 // one table, the group's layer holds no attribute columns and each table gets a layer of
 // its own named like the table (p0010) with the elements of that kind and their rows.
-// Deleted elements are left out. The blocks are opened read-only.
-std::vector<TLayer> BlockLayers(const std::vector<std::string>& blockDirs);
+// Deleted elements are left out. The blocks are opened read-only. The fields are laid out
+// first (a pass over the records' kinds and the tables' columns: a numeric column without
+// decimals is an integer field); Produce then reads each block once, its tables' rows
+// while the block is written.
+TLayerStream BlockLayers(const std::vector<std::string>& blockDirs);
 
 // The block directories to export for a target: the target itself when its name ends in
 // ".blk" or ".pra", else the block directories in it (a map), sorted by name.

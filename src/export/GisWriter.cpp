@@ -61,7 +61,26 @@ void RequireWriter() { Writer(); }
 
 std::vector<std::string> WriteLayers(const std::string& path, const std::vector<TLayer>& layers,
                                      const std::string& crs) {
-    return Writer().WriteLayers(path, layers, crs);
+    TLayerStream stream;
+    for (const TLayer& l : layers) stream.Layers.push_back({l.Name, l.Geometry, l.Fields});
+    stream.Produce = [&layers](const TFeatureSink& sink) {
+        for (std::size_t i = 0; i < layers.size(); ++i)
+            for (const TFeature& f : layers[i].Features) sink(i, f);
+    };
+    return Writer().WriteLayers(path, stream, crs);
+}
+
+std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream& layers, const std::string& crs,
+                                     std::vector<std::size_t>* counts) {
+    if (!counts) return Writer().WriteLayers(path, layers, crs);
+    counts->assign(layers.Layers.size(), 0);
+    TLayerStream counted{layers.Layers, [&](const TFeatureSink& sink) {
+                             layers.Produce([&](std::size_t layer, const TFeature& f) {
+                                 ++(*counts)[layer];
+                                 sink(layer, f);
+                             });
+                         }};
+    return Writer().WriteLayers(path, counted, crs);
 }
 
 }  // namespace vexa::gisexport

@@ -19,6 +19,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -304,6 +305,124 @@ TEST_F(Export, SeveralTablesOfAGroupGetALayerEach) {
         }
     }
     EXPECT_EQ(p0020->GetFeatureCount(), 1);
+}
+
+// The fields of every layer of a dataset that hold text with a '/' at a word's start or the
+// given directory: a path of the machine that wrote the export.
+std::vector<std::string> AbsolutePaths(GDALDataset& ds, const std::string& dir) {
+    std::vector<std::string> found;
+    for (OGRLayer* layer : ds.GetLayers()) {
+        if (std::string(layer->GetName()) == "layer_styles") continue;  // the styles' XML
+        layer->ResetReading();
+        while (OGRFeature* raw = layer->GetNextFeature()) {
+            Feature f(raw);
+            for (int i = 0; i < f->GetFieldCount(); ++i) {
+                if (f->GetFieldDefnRef(i)->GetType() != OFTString || !f->IsFieldSetAndNotNull(i)) continue;
+                const std::string text = f->GetFieldAsString(i);
+                if (text.find(dir) != std::string::npos || text.starts_with("/") || text.find(" /") != std::string::npos ||
+                    text.find("(/") != std::string::npos)
+                    found.push_back(std::string(layer->GetName()) + "." + f->GetFieldDefnRef(i)->GetNameRef() + ": " + text);
+            }
+        }
+    }
+    return found;
+}
+
+// The layer_styles rows by the layer they style.
+std::map<std::string, Feature> Styles(GDALDataset& ds) {
+    std::map<std::string, Feature> out;
+    OGRLayer* styles = ds.GetLayerByName("layer_styles");
+    if (!styles) return out;
+    styles->ResetReading();
+    while (OGRFeature* raw = styles->GetNextFeature()) out.emplace(raw->GetFieldAsString("f_table_name"), Feature(raw));
+    return out;
+}
+
+// A GeoPackage opens styled in QGIS: a layer_styles row of QGIS's schema for every layer
+// with geometry, its QML a single symbol of the layer's geometry in the map view's
+// colours (findings red); numbers are integer fields; no field holds a machine's path.
+TEST_F(Export, GeoPackagesCarryQgisStylesIntegerNumbersAndNoPaths) {
+    const fs::path mapGpkg = temp.Path() / "map.gpkg", findingsGpkg = temp.Path() / "f.gpkg";
+    Outcome o = Info(map.string(), mapGpkg);
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    o = Check("--lines 1 --points 3 --texts 3 --areas 7 --db 1 --export " + Quote(findingsGpkg.string()));
+    ASSERT_EQ(o.Status, 3) << o.Err;
+    for (const fs::path& file : {mapGpkg, findingsGpkg}) {
+        SCOPED_TRACE(file.filename().string());
+        Dataset ds = OpenVector(file);
+        ASSERT_TRUE(ds);
+        OGRLayer* table = ds->GetLayerByName("layer_styles");
+        ASSERT_TRUE(table);
+        EXPECT_STREQ(table->GetFIDColumn(), "id");
+        for (const char* column : {"f_table_catalog", "f_table_schema", "f_table_name", "f_geometry_column",
+                                   "styleName", "styleQML", "styleSLD", "useAsDefault", "description", "owner", "ui",
+                                   "update_time"})
+            EXPECT_GE(table->GetLayerDefn()->GetFieldIndex(column), 0) << column;
+        EXPECT_EQ(table->GetLayerDefn()->GetFieldDefn(table->GetLayerDefn()->GetFieldIndex("useAsDefault"))->GetSubType(),
+                  OFSTBoolean);
+        const auto styles = Styles(*ds);
+        std::size_t geometric = 0;
+        for (OGRLayer* layer : ds->GetLayers()) {
+            const std::string name = layer->GetName();
+            if (name == "layer_styles") continue;
+            const auto it = styles.find(name);
+            if (layer->GetGeomType() == wkbNone) {
+                EXPECT_EQ(it, styles.end()) << name;
+                continue;
+            }
+            ++geometric;
+            ASSERT_NE(it, styles.end()) << name;
+            const Feature& row = it->second;
+            EXPECT_STREQ(row->GetFieldAsString("f_geometry_column"), layer->GetGeometryColumn());
+            EXPECT_EQ(row->GetFieldAsInteger("useAsDefault"), 1);
+            const std::string qml = row->GetFieldAsString("styleQML"), sld = row->GetFieldAsString("styleSLD");
+            EXPECT_NE(qml.find("<renderer-v2 type=\"singleSymbol\""), std::string::npos) << name;
+            const char* symbol = wkbFlatten(layer->GetGeomType()) == wkbPoint        ? "type=\"marker\""
+                                 : wkbFlatten(layer->GetGeomType()) == wkbLineString ? "type=\"line\""
+                                                                                     : "type=\"fill\"";
+            EXPECT_NE(qml.find(symbol), std::string::npos) << name;
+            EXPECT_NE(sld.find("<StyledLayerDescriptor"), std::string::npos) << name;
+            const bool red = qml.find("\"255,0,0,255\"") != std::string::npos;
+            EXPECT_EQ(red, name.starts_with("findings_")) << name;
+        }
+        EXPECT_EQ(styles.size(), geometric);
+        EXPECT_EQ(AbsolutePaths(*ds, temp.Path().string()), std::vector<std::string>{});
+    }
+    Dataset ds = OpenVector(mapGpkg);
+    const auto styles = Styles(*ds);
+    // Areas filled lightly and half transparent, their boundaries drawn; texts only outlined.
+    const std::string areas = At(styles, "areas")->GetFieldAsString("styleQML");
+    EXPECT_NE(areas.find("name=\"color\" value=\"241,230,207,150\""), std::string::npos) << areas;
+    EXPECT_NE(areas.find("name=\"outline_style\" value=\"solid\""), std::string::npos);
+    EXPECT_NE(std::string(At(styles, "texts")->GetFieldAsString("styleQML")).find("name=\"style\" value=\"no\""),
+              std::string::npos);
+    // Numbers as integers: the element's number and the table's CISLO (N 10.0).
+    const OGRFeatureDefn* defn = ds->GetLayerByName("areas")->GetLayerDefn();
+    EXPECT_EQ(defn->GetFieldDefn(defn->GetFieldIndex("number"))->GetType(), OFTInteger);
+    EXPECT_EQ(defn->GetFieldDefn(defn->GetFieldIndex("CISLO"))->GetType(), OFTInteger64);
+    EXPECT_EQ(defn->GetFieldDefn(defn->GetFieldIndex("PLOCHA"))->GetType(), OFTReal);
+    auto areaFeatures = ByElement(ds->GetLayerByName("areas"));
+    EXPECT_EQ(At(areaFeatures, "LE_00001.blk/1")->GetFieldAsInteger64("CISLO"), 1);
+    // The reason of the unclosed ring names its block relative to the map.
+    auto unclosed = ByElement(ds->GetLayerByName("areas_unclosed"));
+    const std::string reason = At(unclosed, "LE_00003.blk/3")->GetFieldAsString("reason");
+    EXPECT_NE(reason.find("(LE_00003.blk/, P:3"), std::string::npos) << reason;
+}
+
+TEST(ExportTexts, WithoutDirsLeavesBlockNamesRelative) {
+    using gisexport::WithoutDirs;
+    // Directories with blanks, and the path at the text's start.
+    EXPECT_EQ(WithoutDirs("Chybná topológia (/home/a b/my map/LE_00001.blk/, P:3)", "LE_00001.blk"),
+              "Chybná topológia (LE_00001.blk/, P:3)");
+    EXPECT_EQ(WithoutDirs("/m/LE_00001.blk/tn.are: krátky", "LE_00001.blk"), "LE_00001.blk/tn.are: krátky");
+    EXPECT_EQ(WithoutDirs("Chybná topológia (/tmp/x/LE_00001.blk/, P:3, L:3)", "LE_00001.blk"),
+              "Chybná topológia (LE_00001.blk/, P:3, L:3)");
+    EXPECT_EQ(WithoutDirs("súbor /m/LE_00001.blk/tn.lin a /m/LE_00001.blk", "LE_00001.blk"),
+              "súbor LE_00001.blk/tn.lin a LE_00001.blk");
+    // Another block's name or a longer name is left alone.
+    EXPECT_EQ(WithoutDirs("(/m/LE_00001.blkx/, P:1)", "LE_00001.blk"), "(/m/LE_00001.blkx/, P:1)");
+    EXPECT_EQ(WithoutDirs("bez cesty LE_00001.blk", "LE_00001.blk"), "bez cesty LE_00001.blk");
+    EXPECT_EQ(WithoutDirs("(/m/LE_00001.blk/)", ""), "(/m/LE_00001.blk/)");
 }
 
 // The findings of a check run with their places; the Slovak texts intact.
