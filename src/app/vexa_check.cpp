@@ -77,7 +77,8 @@ const char* const kHelp =
     "                     (json a csv sú pre programy: kľúče a hlavička ostávajú anglické,\n"
     "                     block=blok, layer=vrstva, group=skupina, kind=druh, number=číslo,\n"
     "                     code=kód, text=text chyby, min_x..max_y=obdĺžnik, x,y=bod,\n"
-    "                     point=bod, bbox=obdĺžnik, table=tabuľka atribútov)\n"
+    "                     point=bod, bbox=obdĺžnik, geometry=tvar (GeoJSON), table=tabuľka\n"
+    "                     atribútov, value=nameraná dĺžka alebo plocha, limit=limit)\n"
     "                     (s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik\n"
     "                     (min_x, min_y, max_x, max_y) a bod (x, y)\n"
     "  --export SÚBOR     chyby s ich geometriou do súboru GIS podľa prípony: .gpkg,\n"
@@ -358,8 +359,36 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
     return rows;
 }
 
-// One finding as a JSON object: the record's columns, then the place (bbox and point are
-// null for a finding without geometry).
+// A place as a GeoJSON geometry in the map's coordinates: a line's LineString, a point's
+// (or an unclosed area's reference point) Point, a text's rectangle or an area's ring a
+// Polygon; null without a place.
+std::string GeometryJson(const TFindingPlace& place) {
+    auto crds = [&] {
+        json::Array a;
+        for (const TPlaceXY& c : place.Crds) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+        return a.Text();
+    };
+    switch (place.Shape) {
+    case TPlaceShape::None: break;
+    case TPlaceShape::Line: return json::Object().Str("type", "LineString").Raw("coordinates", crds()).Text();
+    case TPlaceShape::Point:
+    case TPlaceShape::AreaPoint:
+        return json::Object()
+            .Str("type", "Point")
+            .Raw("coordinates", json::Array().Real(place.Anchor.X).Real(place.Anchor.Y).Text())
+            .Text();
+    case TPlaceShape::Text:
+    case TPlaceShape::Area:
+        return json::Object().Str("type", "Polygon").Raw("coordinates", json::Array().Raw(crds()).Text()).Text();
+    }
+    return "null";
+}
+
+std::string OptionalNumber(const std::optional<double>& v) { return v ? json::Number(*v) : std::string("null"); }
+
+// One finding as a JSON object: the record's columns, then the place (bbox, point and
+// geometry are null for a finding without geometry), and for a limit finding what was
+// measured (value) and the limit.
 std::string FindingJson(const TFinding& f) {
     const TErrorRecord& r = f.Record;
     json::Object o;
@@ -378,7 +407,9 @@ std::string FindingJson(const TFinding& f) {
         o.Raw("bbox", json::Array().Real(x0).Real(y0).Real(x1).Real(y1).Text());
         o.Raw("point", json::Array().Real(f.Place.Anchor.X).Real(f.Place.Anchor.Y).Text());
     }
+    o.Raw("geometry", GeometryJson(f.Place));
     if (!f.Place.Table.empty()) o.Str("table", f.Place.Table);
+    if (f.Limit) o.Raw("value", OptionalNumber(f.Value)).Raw("limit", OptionalNumber(f.Limit));
     return o.Text();
 }
 
@@ -406,7 +437,8 @@ std::string FindingCsv(const TFinding& f) {
             line += json::Number(v);
         }
     }
-    return line + "," + CsvField(f.Place.Table);
+    line += "," + CsvField(f.Place.Table);
+    return line + "," + (f.Value ? json::Number(*f.Value) : "") + "," + (f.Limit ? json::Number(*f.Limit) : "");
 }
 
 // Prints each finding on a line of its own in the chosen format (CSV: a header row first).
@@ -416,7 +448,8 @@ public:
     // clears the bar's line.
     TFindingPrinter(OutputFormat format, bool clearProgress) : FFormat(format), FClearProgress(clearProgress) {}
     void Add(const TFinding& finding) override {
-        const TFinding f{TErrorTable::Fit(finding.Record), finding.Place};  // as the error table holds it
+        TFinding f = finding;
+        f.Record = TErrorTable::Fit(finding.Record);  // as the error table holds it
         if (FClearProgress) {
             std::fprintf(stderr, "\r\033[K");
             std::fflush(stderr);
@@ -436,7 +469,7 @@ public:
         FHeader = true;
         if (FFormat == OutputFormat::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
         if (FFormat == OutputFormat::Csv)
-            std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
+            std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit\n");
     }
     bool WantsPlaces() const override { return FFormat != OutputFormat::Text; }
 

@@ -340,7 +340,8 @@ std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings) {
     const std::vector<TField> fields = {{"block", TFieldType::String},  {"layer", TFieldType::String},
                                         {"group", TFieldType::String},  {"kind", TFieldType::Integer},
                                         {"number", TFieldType::Integer}, {"code", TFieldType::Integer},
-                                        {"text", TFieldType::String}};
+                                        {"text", TFieldType::String},   {"value", TFieldType::Real},
+                                        {"limit", TFieldType::Real}};
     std::vector<TLayer> layers = {{"findings_line", TGeometry::Line, fields, {}},
                                   {"findings_point", TGeometry::Point, fields, {}},
                                   {"findings_text", TGeometry::Polygon, fields, {}},
@@ -359,6 +360,8 @@ std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings) {
         if (r.Vrstva) f.Values.push_back({"layer", *r.Vrstva});
         if (r.Druh) f.Values.push_back({"kind", Int(*r.Druh)});
         if (r.Cislo) f.Values.push_back({"number", Int(*r.Cislo)});
+        if (finding.Value) f.Values.push_back({"value", *finding.Value});
+        if (finding.Limit) f.Values.push_back({"limit", *finding.Limit});
         std::size_t layer = 5;
         switch (finding.Place.Shape) {
         case TPlaceShape::Line: layer = 0; break;

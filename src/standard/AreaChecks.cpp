@@ -48,7 +48,7 @@ int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLim
                 return;
             }
             if ((options & option::PloPlocha) && a.AreaSize.Value() <= static_cast<long double>(areaLimit))
-                pass.Add(-74, a.Kind, a.Number, findingtext::SmallArea);
+                pass.Add(-74, a.Kind, a.Number, findingtext::SmallArea, areaLimit);
         });
     return pass.Finish();
 }

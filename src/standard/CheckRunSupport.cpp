@@ -64,7 +64,8 @@ int TCheckPass::Finish() {
     return FCount;
 }
 
-void TCheckPass::Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text) {
+void TCheckPass::Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text,
+                     std::optional<double> limit) {
     const TFindingCode* entry = FindingCodeOf(code);
     TErrorRecord record;
     record.Id = code;
@@ -74,11 +75,13 @@ void TCheckPass::Add(std::int32_t code, std::int16_t kind, std::int32_t number, 
     record.Druh = kind;
     record.Cislo = number;
     record.Chyba = text;
-    TFindingPlace place;
-    if (FBlk && entry && FStandard.Findings().WantsPlaces()) {
-        if (const auto group = GroupOfLetter(entry->Letter)) place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
+    TFinding finding{record, {}, std::nullopt, limit};
+    if (FBlk && entry && (limit || FStandard.Findings().WantsPlaces())) {
+        if (const auto group = GroupOfLetter(entry->Letter))
+            finding.Place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
+        if (limit) finding.Value = MeasureOf(finding.Place);
     }
-    FStandard.Findings().Add({record, place});
+    FStandard.Findings().Add(finding);
     ++FCount;
 }
 

@@ -84,7 +84,10 @@ public:
     // Hands one finding to the standard's sinks: the code (its group letter comes
     // with it), the block name and layer code of the pass, kind, number, text, and
     // the element's place read from the open block.
-    void Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text);
+    // A limit finding carries the limit and what its element measures (MeasureOf its place,
+    // read for it whether or not a sink wants places).
+    void Add(std::int32_t code, std::int16_t kind, std::int32_t number, const std::string& text,
+             std::optional<double> limit = std::nullopt);
     int Count() const { return FCount; }
 
     // Closes the error table at the normal end of the pass (its errors pass on)

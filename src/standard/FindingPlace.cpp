@@ -1,6 +1,7 @@
 #include "standard/FindingPlace.h"
 
 #include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace vexa {
@@ -167,6 +168,23 @@ TFindingPlace TablePlace(const std::string& fileName) {
     TFindingPlace place;
     place.Table = fileName;
     return place;
+}
+
+std::optional<double> MeasureOf(const TFindingPlace& place) {
+    const std::vector<TPlaceXY>& c = place.Crds;
+    if (place.Shape == TPlaceShape::Line) {
+        double length = 0;
+        for (std::size_t i = 1; i < c.size(); ++i) length += std::hypot(c[i].X - c[i - 1].X, c[i].Y - c[i - 1].Y);
+        return length;
+    }
+    if (place.Shape == TPlaceShape::Area && c.size() >= 4) {
+        // About the first vertex, so that the map's large coordinates do not cost precision.
+        double twice = 0;
+        for (std::size_t i = 1; i + 1 < c.size(); ++i)
+            twice += (c[i].X - c[0].X) * (c[i + 1].Y - c[0].Y) - (c[i + 1].X - c[0].X) * (c[i].Y - c[0].Y);
+        return std::abs(twice) / 2;
+    }
+    return std::nullopt;
 }
 
 }  // namespace vexa

@@ -5,6 +5,7 @@
 #include "standard/Findings.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -79,6 +80,10 @@ void ForEachLive(TBlk& blk, Body body) {
         if (!deleted) body(rec);
     }
 }
+
+// What a place measures: a line's length along its vertices, an area's size within its
+// ring (shoelace); none for the other shapes (an area whose ring does not close).
+std::optional<double> MeasureOf(const TFindingPlace& place);
 
 // The place of a finding about a whole attribute table: no geometry, the table's file name.
 TFindingPlace TablePlace(const std::string& fileName);

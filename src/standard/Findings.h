@@ -4,6 +4,7 @@
 // every sink it has, so a new output never touches a check pass.
 #include "standard/ErrorRecord.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +44,11 @@ struct TFindingPlace {
 struct TFinding {
     TErrorRecord Record;  // the columns of the error table
     TFindingPlace Place;  // beside the record, never written into the table
+    // A limit finding (a line's length, an area's size): what was measured from the
+    // element's vertices (the line's length along them, the area within its ring; none
+    // when the ring does not close) and the limit the check held the element against.
+    std::optional<double> Value{};
+    std::optional<double> Limit{};
     bool operator==(const TFinding&) const = default;
 };
 

@@ -72,7 +72,7 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
                 pass.Add(-14, l.Kind, l.Number,
                          std::string(findingtext::DuplicateLines) + duplicates.substr(0, kDuplicateListMax));
             } else if ((options & option::LinDlzka) && l.Length.Value() <= static_cast<long double>(lengthLimit)) {
-                pass.Add(-15, l.Kind, l.Number, findingtext::ShortLength);
+                pass.Add(-15, l.Kind, l.Number, findingtext::ShortLength, lengthLimit);
             }
         });
     return pass.Finish();

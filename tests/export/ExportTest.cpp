@@ -17,6 +17,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -425,6 +426,120 @@ TEST(ExportTexts, WithoutDirsLeavesBlockNamesRelative) {
     EXPECT_EQ(WithoutDirs("(/m/LE_00001.blk/)", ""), "(/m/LE_00001.blk/)");
 }
 
+// The numbers in a JSON text after a key, in order ("value":12.5 -> 12.5; "coordinates":
+// [[1,2],[3,4]] -> 1 2 3 4).
+std::vector<double> NumbersAfter(const std::string& line, const std::string& key) {
+    std::vector<double> out;
+    const std::size_t at = line.find("\"" + key + "\":");
+    if (at == std::string::npos) return out;
+    std::size_t i = at + key.size() + 3;
+    int depth = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == '[') ++depth;
+        else if (c == ']') --depth;
+        else if (c == '-' || (c >= '0' && c <= '9')) {
+            std::size_t used = 0;
+            out.push_back(std::stod(line.substr(i), &used));
+            i += used;
+            if (depth == 0) break;
+            continue;
+        } else if (depth == 0 && c != ' ') {
+            break;
+        }
+        ++i;
+        if (depth == 0 && !out.empty()) break;
+    }
+    return out;
+}
+
+// Limit findings carry what their element measures from its vertices and the limit, in
+// JSON, CSV and the export; every element finding's geometry is in the JSON.
+TEST_F(Export, LimitFindingsCarryTheirMeasuredValuesAndJsonTheGeometry) {
+    const std::string limits = "--lines 16 --areas 6 --length-limit 60 --area-limit 20000 ";
+    Outcome json = Check(limits + "--format json");
+    ASSERT_EQ(json.Status, 3) << json.Err;
+    std::map<std::string, std::unique_ptr<TBlk>> blocks;
+    auto block = [&](const std::string& name) -> TBlk& {
+        auto& b = blocks[name];
+        if (!b) {
+            b = std::make_unique<TBlk>(false);
+            b->Open((map / name).string(), TBlkOpenMode::ReadOnly);
+        }
+        return *b;
+    };
+    int lines = 0, areas = 0;
+    std::istringstream in(json.Out);
+    for (std::string line; std::getline(in, line);) {
+        SCOPED_TRACE(line);
+        const std::size_t b = line.find("\"block\":\"") + 9;
+        const std::string name = line.substr(b, line.find('"', b) - b);
+        const int code = static_cast<int>(NumbersAfter(line, "code").at(0));
+        const auto number = static_cast<std::int32_t>(NumbersAfter(line, "number").at(0));
+        const std::vector<double> value = NumbersAfter(line, "value"), limit = NumbersAfter(line, "limit");
+        const std::vector<double> geometry = NumbersAfter(line, "coordinates");
+        TBlk& blk = block(name);
+        if (code == -15) {
+            ++lines;
+            TBlkLine l;
+            blk.FindLine(number, l);
+            TCrds crds;
+            blk.ReadLineCrds(l, crds);
+            long double length = 0;
+            for (std::size_t i = 1; i < crds.size(); ++i)
+                length += std::hypot(static_cast<long double>(X(crds[i]) - X(crds[i - 1])),
+                                     static_cast<long double>(Y(crds[i]) - Y(crds[i - 1])));
+            ASSERT_EQ(value.size(), 1u);
+            EXPECT_NEAR(value[0], static_cast<double>(length), 1e-6);
+            EXPECT_EQ(limit, std::vector<double>{60});
+            EXPECT_NE(line.find("\"geometry\":{\"type\":\"LineString\""), std::string::npos);
+            ASSERT_EQ(geometry.size(), 2 * crds.size());
+            for (std::size_t i = 0; i < crds.size(); ++i) {
+                EXPECT_EQ(geometry[2 * i], X(crds[i]));
+                EXPECT_EQ(geometry[2 * i + 1], Y(crds[i]));
+            }
+        } else if (code == -74) {
+            ++areas;
+            TBlkArea a;
+            blk.FindArea(number, a);
+            TCrds ring;
+            std::string reason;
+            ASSERT_TRUE(AreaRing(blk, a, ring, reason)) << reason;
+            // Twice the area by the trapezoids under each side.
+            long double twice = 0;
+            for (std::size_t i = 1; i < ring.size(); ++i)
+                twice += static_cast<long double>(X(ring[i]) - X(ring[i - 1])) * (Y(ring[i]) + Y(ring[i - 1]));
+            ASSERT_EQ(value.size(), 1u);
+            EXPECT_NEAR(value[0], static_cast<double>(std::abs(twice) / 2), 1e-3);
+            EXPECT_EQ(limit, std::vector<double>{20000});
+            EXPECT_NE(line.find("\"geometry\":{\"type\":\"Polygon\""), std::string::npos);
+            EXPECT_EQ(geometry.size(), 2 * ring.size());
+        } else {
+            EXPECT_EQ(line.find("\"value\""), std::string::npos);  // only limit findings measure
+        }
+    }
+    EXPECT_GE(lines, 3);
+    EXPECT_GE(areas, 2);
+
+    // CSV: the last two columns.
+    Outcome csv = Check(limits + "--format csv");
+    EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,L,10,13,-15,podlimitná dĺžka,-511800,-1210400,-511750,-1210400,-511775,"
+                           "-1210400,,50,60\n"),
+              std::string::npos)
+        << csv.Out;
+    // The export: value and limit fields of the finding layers.
+    const fs::path gpkg = temp.Path() / "limits.gpkg";
+    ASSERT_EQ(Check(limits + "--export " + Quote(gpkg.string())).Status, 3);
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    auto found = ByElement(ds->GetLayerByName("findings_line"));
+    const Feature& short13 = At(found, "LE_00002.blk/13");
+    EXPECT_DOUBLE_EQ(short13->GetFieldAsDouble("value"), 50);
+    EXPECT_DOUBLE_EQ(short13->GetFieldAsDouble("limit"), 60);
+    auto small = ByElement(ds->GetLayerByName("findings_area"));
+    EXPECT_DOUBLE_EQ(At(small, "LE_00002.blk/1")->GetFieldAsDouble("value"), 10000);
+}
+
 // The findings of a check run with their places; the Slovak texts intact.
 TEST_F(Export, FindingsCarryTheirPlaces) {
     const fs::path gpkg = temp.Path() / "f.gpkg";
@@ -495,7 +610,7 @@ TEST_F(Export, OutputFormatsAndFileFormats) {
     EXPECT_NE(json.Err.find("Počet chýb: 2"), std::string::npos);
     Outcome csv = Check("--points 3 --format csv");
     ASSERT_EQ(csv.Status, 3);
-    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')), "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table");
+    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')), "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit");
     EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,B,5,3,-32,uhol otočenia,"), std::string::npos) << csv.Out;
 
     for (const char* ext : {".shp", ".csv", ".fgb"}) {
