@@ -360,8 +360,9 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
 }
 
 // A place as a GeoJSON geometry in the map's coordinates: a line's LineString, a point's
-// (or an unclosed area's reference point) Point, a text's rectangle or an area's ring a
-// Polygon; null without a place.
+// Point, a text's rectangle or an area's ring a Polygon, an area whose ring does not close
+// the MultiLineString of the boundary lines its walk followed (its reference point when
+// it was not walked); null without a place.
 std::string GeometryJson(const TFindingPlace& place) {
     auto crds = [&] {
         json::Array a;
@@ -371,8 +372,18 @@ std::string GeometryJson(const TFindingPlace& place) {
     switch (place.Shape) {
     case TPlaceShape::None: break;
     case TPlaceShape::Line: return json::Object().Str("type", "LineString").Raw("coordinates", crds()).Text();
-    case TPlaceShape::Point:
     case TPlaceShape::AreaPoint:
+        if (!place.Walked.empty()) {
+            json::Array lines;
+            for (const std::vector<TPlaceXY>& line : place.Walked) {
+                json::Array a;
+                for (const TPlaceXY& c : line) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+                lines.Raw(a.Text());
+            }
+            return json::Object().Str("type", "MultiLineString").Raw("coordinates", lines.Text()).Text();
+        }
+        [[fallthrough]];
+    case TPlaceShape::Point:
         return json::Object()
             .Str("type", "Point")
             .Raw("coordinates", json::Array().Real(place.Anchor.X).Real(place.Anchor.Y).Text())
@@ -408,6 +419,9 @@ std::string FindingJson(const TFinding& f) {
         o.Raw("point", json::Array().Real(f.Place.Anchor.X).Real(f.Place.Anchor.Y).Text());
     }
     o.Raw("geometry", GeometryJson(f.Place));
+    if (f.Place.Break)
+        o.Raw("break", json::Array().Real(f.Place.Break->X).Real(f.Place.Break->Y).Text())
+            .Str("break_reason", f.Place.BreakReason);
     if (!f.Place.Table.empty()) o.Str("table", f.Place.Table);
     if (f.Limit) o.Raw("value", OptionalNumber(f.Value)).Raw("limit", OptionalNumber(f.Limit));
     return o.Text();

@@ -60,6 +60,7 @@ OGRwkbGeometryType WkbOf(TGeometry g) {
     case TGeometry::Point: return wkbPoint;
     case TGeometry::Line: return wkbLineString;
     case TGeometry::Polygon: return wkbPolygon;
+    case TGeometry::MultiLine: return wkbMultiLineString;
     case TGeometry::None: break;
     }
     return wkbNone;
@@ -81,6 +82,16 @@ std::unique_ptr<OGRGeometry> GeometryOf(const TFeature& f) {
         auto polygon = std::make_unique<OGRPolygon>();
         polygon->addRingDirectly(ring.release());
         return polygon;
+    }
+    case TGeometry::MultiLine: {
+        auto lines = std::make_unique<OGRMultiLineString>();
+        for (std::size_t part = 0; part < f.Parts.size(); ++part) {
+            const std::size_t end = part + 1 < f.Parts.size() ? f.Parts[part + 1] : f.Crds.size();
+            auto line = std::make_unique<OGRLineString>();
+            for (std::size_t i = f.Parts[part]; i < end && i < f.Crds.size(); ++i) line->addPoint(f.Crds[i].X, f.Crds[i].Y);
+            lines->addGeometryDirectly(line.release());
+        }
+        return lines;
     }
     case TGeometry::None: break;
     }

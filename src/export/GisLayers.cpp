@@ -347,9 +347,15 @@ std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings) {
                                   {"findings_text", TGeometry::Polygon, fields, {}},
                                   {"findings_area", TGeometry::Polygon, fields, {}},
                                   {"findings_area_unclosed", TGeometry::Point, fields, {}},
-                                  {"findings_table", TGeometry::None, fields, {}}};
-    layers[4].Fields.push_back({"reason", TFieldType::String});
+                                  {"findings_table", TGeometry::None, fields, {}},
+                                  {"findings_area_walk", TGeometry::MultiLine, fields, {}}};
+    for (std::size_t i : {4, 6}) {
+        layers[i].Fields.push_back({"reason", TFieldType::String});
+        layers[i].Fields.push_back({"break_reason", TFieldType::String});
+    }
     layers[5].Fields.push_back({"table", TFieldType::String});
+    layers[6].Fields.push_back({"break_x", TFieldType::Real});
+    layers[6].Fields.push_back({"break_y", TFieldType::Real});
     for (const TFinding& finding : findings) {
         const TErrorRecord& r = finding.Record;
         TFeature f = FeatureOf(finding.Place);
@@ -371,6 +377,21 @@ std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings) {
         case TPlaceShape::AreaPoint:
             layer = 4;
             f.Values.push_back({"reason", WithoutDirs(finding.Place.Reason, r.Blok)});
+            f.Values.push_back({"break_reason", finding.Place.BreakReason});
+            if (!finding.Place.Walked.empty()) {
+                TFeature walk;
+                walk.Values = f.Values;
+                walk.Geometry = TGeometry::MultiLine;
+                for (const std::vector<TPlaceXY>& line : finding.Place.Walked) {
+                    walk.Parts.push_back(static_cast<std::uint32_t>(walk.Crds.size()));
+                    walk.Crds.insert(walk.Crds.end(), line.begin(), line.end());
+                }
+                if (finding.Place.Break) {
+                    walk.Values.push_back({"break_x", finding.Place.Break->X});
+                    walk.Values.push_back({"break_y", finding.Place.Break->Y});
+                }
+                layers[6].Features.push_back(std::move(walk));
+            }
             break;
         case TPlaceShape::None: f.Values.push_back({"table", finding.Place.Table}); break;
         }

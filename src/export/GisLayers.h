@@ -12,11 +12,12 @@
 
 namespace vexa::gisexport {
 
-enum class TGeometry { None, Point, Line, Polygon };
+enum class TGeometry { None, Point, Line, Polygon, MultiLine };
 
 struct TFeature {
     TGeometry Geometry = TGeometry::None;  // None: no geometry for this feature
     std::vector<TPlaceXY> Crds;            // polygon: one closed ring
+    std::vector<std::uint32_t> Parts;      // multi-line: where each line starts in Crds
     TFldValList Values;                    // by field name; a field missing here is null
 };
 
@@ -59,8 +60,10 @@ std::string WithoutDirs(std::string text, const std::string& block);
 
 // The finding layers: findings_line, findings_point, findings_text (the stored
 // rectangle), findings_area (the boundary ring), findings_area_unclosed (the reference
-// point of an area whose ring does not close, with its reason) and findings_table
-// (no geometry; the table's file name). Fields block, layer, group, kind, number, code, text.
+// point of an area whose ring does not close, with its reason and a short reason of the
+// break), findings_area_walk (the boundary lines the walk of such a ring followed, with
+// break_x, break_y where it broke) and findings_table (no geometry; the table's file name).
+// Fields block, layer, group, kind, number, code, text, value, limit.
 std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings);
 
 // The findings of error table rows with their places read from the map's blocks now (the

@@ -119,7 +119,8 @@ std::optional<TLayerStyle> LayerStyle(const std::string& layerName, TGeometry ge
     TLook look{};
     switch (geometry) {
     case TGeometry::None: return std::nullopt;
-    case TGeometry::Line: look = {TSymbol::Line, finding ? kRed : kLine, {}, finding ? 0.8 : 0.3}; break;
+    case TGeometry::Line:
+    case TGeometry::MultiLine: look = {TSymbol::Line, finding ? kRed : kLine, {}, finding ? 0.8 : 0.3}; break;
     case TGeometry::Point:
         if (finding) look = {TSymbol::Marker, kRed, {128, 0, 0}, 0.2, 3.0};
         else if (layerName == "areas_unclosed") look = {TSymbol::Marker, kAreaPoint, kAreaPoint, 0.5, 3.0, true, "cross"};

@@ -525,6 +525,16 @@ void TMapView::DrawPlace(const TFindingPlace& place, TRgb colour) {
         FPainter->Stroke(colour, 2);
         break;
     case TPlaceShape::AreaPoint:  // a ring that does not close: its reference point
+        // The boundary lines the walk followed, and a ring round the place where it broke.
+        for (const std::vector<TPlaceXY>& line : place.Walked) AddPolyline(pen, FView, line);
+        FPainter->Stroke(colour, 3);
+        if (place.Break) {
+            const double bx = Held(FView.PixelX(place.Break->X)), by = Held(FView.PixelY(place.Break->Y));
+            AddDisc(cr, bx, by, 3.5);
+            FPainter->Fill(colour);
+            AddDisc(cr, bx, by, 10);
+            FPainter->Stroke(colour, 2);
+        }
         AddCross(cr, x, y, 8);
         FPainter->Stroke(colour, 3);
         AddSquare(cr, x, y, 7.5);
@@ -744,8 +754,26 @@ void TMapView::DrawLegend() {
     cairo_surface_t* legend = FPainter->Legend();
     const int lw = cairo_image_surface_get_width(legend), lh = cairo_image_surface_get_height(legend);
     // Only where the picture has room for it besides the drawing.
-    if (lw * 3 > FView.Width() || lh * 2 > FView.Height()) return;
-    cairo_set_source_surface(FPainter->Cr, legend, FView.Width() - lw - 8, FView.Height() - lh - 8);
+    const int w = FView.Width(), h = FView.Height();
+    if (lw * 3 > w || lh * 2 > h) return;
+    // In the bottom right corner, else in a top corner, where it hides nothing of the marked
+    // place (its lines and the break of its ring).
+    TBox marked;
+    if (FMarked) {
+        marked = BoxOf(FMarkedPlace.Crds);
+        for (const auto& line : FMarkedPlace.Walked) marked.Add(BoxOf(line));
+        if (FMarkedPlace.Break) marked.Add(FMarkedPlace.Break->X, FMarkedPlace.Break->Y);
+    }
+    const std::pair<int, int> corners[] = {{w - lw - 8, h - lh - 8}, {w - lw - 8, 8}, {8, 8}};
+    std::pair<int, int> at = corners[0];
+    for (const auto& c : corners) {
+        const TPlaceXY a = FView.WorldAt(c.first - 12, c.second + lh + 12), b = FView.WorldAt(c.first + lw + 12, c.second - 12);
+        if (!marked.Meets(TBox{a.X, a.Y, b.X, b.Y})) {
+            at = c;
+            break;
+        }
+    }
+    cairo_set_source_surface(FPainter->Cr, legend, at.first, at.second);
     cairo_paint(FPainter->Cr);
 }
 

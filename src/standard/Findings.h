@@ -34,6 +34,11 @@ struct TFindingPlace {
     TPlaceXY Anchor;             // one point for the place: the point, the middle vertex of a line,
                                  // the centre of a text's rectangle, an area's reference point
     std::string Reason;          // AreaPoint: why the ring does not close
+    // AreaPoint: the boundary lines the walk followed (each its vertices) and the vertex
+    // where the ring breaks, with a short reason; empty when the ring was not walked.
+    std::vector<std::vector<TPlaceXY>> Walked;
+    std::optional<TPlaceXY> Break;
+    std::string BreakReason;
     std::string Table;           // table-level findings: the attribute table's file name
     bool Empty() const { return Shape == TPlaceShape::None; }
     // The bounding box of the place's vertices; all zero when it has none.

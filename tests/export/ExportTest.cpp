@@ -378,9 +378,10 @@ TEST_F(Export, GeoPackagesCarryQgisStylesIntegerNumbersAndNoPaths) {
             EXPECT_EQ(row->GetFieldAsInteger("useAsDefault"), 1);
             const std::string qml = row->GetFieldAsString("styleQML"), sld = row->GetFieldAsString("styleSLD");
             EXPECT_NE(qml.find("<renderer-v2 type=\"singleSymbol\""), std::string::npos) << name;
-            const char* symbol = wkbFlatten(layer->GetGeomType()) == wkbPoint        ? "type=\"marker\""
-                                 : wkbFlatten(layer->GetGeomType()) == wkbLineString ? "type=\"line\""
-                                                                                     : "type=\"fill\"";
+            const OGRwkbGeometryType type = wkbFlatten(layer->GetGeomType());
+            const char* symbol = type == wkbPoint                                       ? "type=\"marker\""
+                                 : type == wkbLineString || type == wkbMultiLineString ? "type=\"line\""
+                                                                                       : "type=\"fill\"";
             EXPECT_NE(qml.find(symbol), std::string::npos) << name;
             EXPECT_NE(sld.find("<StyledLayerDescriptor"), std::string::npos) << name;
             const bool red = qml.find("\"255,0,0,255\"") != std::string::npos;
@@ -578,6 +579,37 @@ TEST_F(Export, FindingsCarryTheirPlaces) {
     EXPECT_EQ(unclosed.begin()->second->GetFieldAsInteger("code"), -72);
     EXPECT_NE(std::string(unclosed.begin()->second->GetFieldAsString("reason")).find("Chybná topológia"),
               std::string::npos);
+    // The walk of the unclosed ring: the lines it followed, each a boundary line of the area
+    // with its vertices, and the place where it broke at an end of the last one.
+    auto walks = ByElement(ds->GetLayerByName("findings_area_walk"));
+    ASSERT_EQ(walks.size(), 1u);
+    const Feature& walk = At(walks, "LE_00003.blk/3");
+    EXPECT_STREQ(walk->GetFieldAsString("break_reason"), "hranica plochy sa nezatvorí pri línii L12");
+    EXPECT_STREQ(At(unclosed, "LE_00003.blk/3")->GetFieldAsString("break_reason"),
+                 "hranica plochy sa nezatvorí pri línii L12");
+    const auto* walked = walk->GetGeometryRef()->toMultiLineString();
+    ASSERT_GT(walked->getNumGeometries(), 0);
+    TBlk broken(false);
+    broken.Open((map / "LE_00003.blk").string(), TBlkOpenMode::ReadOnly);
+    for (const OGRLineString* part : walked) {
+        bool matched = false;
+        for (std::int32_t n = 1; n <= broken.LineCount() && !matched; ++n) {
+            TBlkLine l;
+            broken.FindLine(n, l);
+            if (l.AreaA != 3 && l.AreaB != 3) continue;
+            TCrds crds;
+            broken.ReadLineCrds(l, crds);
+            if (static_cast<int>(crds.size()) != part->getNumPoints()) continue;
+            matched = true;
+            for (int i = 0; i < part->getNumPoints(); ++i)
+                matched = matched && part->getX(i) == X(crds[i]) && part->getY(i) == Y(crds[i]);
+        }
+        EXPECT_TRUE(matched) << part->exportToWkt();
+    }
+    const OGRLineString* last = walked->getGeometryRef(walked->getNumGeometries() - 1);
+    const double bx = walk->GetFieldAsDouble("break_x"), by = walk->GetFieldAsDouble("break_y");
+    EXPECT_TRUE((bx == last->getX(0) && by == last->getY(0)) ||
+                (bx == last->getX(last->getNumPoints() - 1) && by == last->getY(last->getNumPoints() - 1)));
     auto areas = ByElement(ds->GetLayerByName("findings_area"));
     EXPECT_EQ(At(areas, "LE_00003.blk/2")->GetFieldAsInteger("code"), -71);
     EXPECT_EQ(At(areas, "LE_00003.blk/2")->GetGeometryRef()->getGeometryType(), wkbPolygon);

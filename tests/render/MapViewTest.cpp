@@ -213,6 +213,20 @@ TEST_F(MapViewTest, AnAreaWhoseRingDoesNotCloseIsShownByItsReferencePointInItsRe
     EXPECT_DOUBLE_EQ(view.Viewport().MetresPerPixel(), 100.0 / 240);
     const TPlaceXY ref = view.MarkedPlace().Anchor;
     EXPECT_EQ(ColourAt(view.Render(), At(view, ref)), kRed);
+    // The boundary lines the walk followed are drawn in the marking colour, the place where
+    // the ring breaks is marked: an end of the last walked line, with a ring round it.
+    const TFindingPlace& place = view.MarkedPlace();
+    ASSERT_FALSE(place.Walked.empty());
+    ASSERT_TRUE(place.Break);
+    EXPECT_TRUE(*place.Break == place.Walked.back().front() || *place.Break == place.Walked.back().back());
+    EXPECT_NE(place.BreakReason.find("hranica plochy sa nezatvorí"), std::string::npos) << place.BreakReason;
+    const TImage& broken_ = view.Render();
+    for (const auto& line : place.Walked)
+        for (const TPlaceXY& c : line) EXPECT_EQ(ColourAt(broken_, At(view, c)), kRed);
+    const Pixel b = At(view, *place.Break);
+    EXPECT_EQ(ColourAt(broken_, {b.X + 10, b.Y}), kRed);  // the ring of radius 10
+    EXPECT_EQ(ColourAt(broken_, {b.X, b.Y - 10}), kRed);
+    EXPECT_NE(ColourAt(broken_, {b.X + 6, b.Y - 6}), kRed);  // inside the ring, off the lines
     // A stand whose ring closes is drawn along its ring.
     ASSERT_NE(broken, 1);
     ASSERT_TRUE(view.ShowElement({egArea, 1}, 1.0, true));
