@@ -455,21 +455,19 @@ void TMapView::DrawScene() {
         }
         FPainter->EndPixels();
     } else {
-        for (std::uint32_t i : FVisible) {
-            const TSceneItem& item = items[i];
-            if (item.Kind != TSceneKind::Point) continue;
-            const auto crds = FScene->Crds(item);
-            const double x = Held(FView.PixelX(crds[0].X)), y = Held(FView.PixelY(crds[0].Y));
-            if (Near(x, y, w, h)) AddDisc(cr, x, y, 3);
-        }
+        // A symbol at the first place of every visible item of a kind.
+        auto symbols = [&](TSceneKind kind, auto add) {
+            for (std::uint32_t i : FVisible) {
+                const TSceneItem& item = items[i];
+                if (item.Kind != kind) continue;
+                const auto crds = FScene->Crds(item);
+                const double x = Held(FView.PixelX(crds[0].X)), y = Held(FView.PixelY(crds[0].Y));
+                if (Near(x, y, w, h)) add(x, y);
+            }
+        };
+        symbols(TSceneKind::Point, [&](double x, double y) { AddDisc(cr, x, y, 3); });
         FPainter->Fill(FStyle.Point);
-        for (std::uint32_t i : FVisible) {
-            const TSceneItem& item = items[i];
-            if (item.Kind != TSceneKind::AreaPoint) continue;
-            const auto crds = FScene->Crds(item);
-            const double x = Held(FView.PixelX(crds[0].X)), y = Held(FView.PixelY(crds[0].Y));
-            if (Near(x, y, w, h)) AddCross(cr, x, y, 3);
-        }
+        symbols(TSceneKind::AreaPoint, [&](double x, double y) { AddCross(cr, x, y, 3); });
         FPainter->Stroke(FStyle.AreaPoint, 1.5);
     }
 
