@@ -9,6 +9,24 @@
 
 namespace vexa::render {
 
+std::string PlaceSummary(const TFindingPlace& place) {
+    char text[64];
+    const std::optional<double> measure = MeasureOf(place);
+    switch (place.Shape) {
+    case TPlaceShape::Line:
+        std::snprintf(text, sizeof text, "dĺžka %.2f m", measure.value_or(0));
+        return text;
+    case TPlaceShape::Area:
+        std::snprintf(text, sizeof text, "plocha %.2f m²", measure.value_or(0));
+        return text;
+    case TPlaceShape::AreaPoint: return place.BreakReason.empty() ? place.Reason : place.BreakReason;
+    case TPlaceShape::None:
+    case TPlaceShape::Point:
+    case TPlaceShape::Text: break;
+    }
+    return {};
+}
+
 std::string ElementLabel(TElementRef element) {
     return std::string(1, GroupLetter(element.Group)) + std::to_string(element.Number);
 }

@@ -84,6 +84,10 @@ struct TMapLabel {
 // The labels' text: the group's letter and the number ("L14", "P3").
 std::string ElementLabel(TElementRef element);
 
+// What the status line says of a marked place: a line's length, an area's size (what the
+// limit checks measure), or why an area's ring does not close; empty for other places.
+std::string PlaceSummary(const TFindingPlace& place);
+
 class TMapPainter;
 
 class TMapView {

@@ -438,6 +438,15 @@ TEST_F(MapViewTest, TheMarkedElementAndItsNeighboursAreLabelledWithTheirNumbers)
     EXPECT_EQ(redIn(view.Render()), 0);
     EXPECT_TRUE(view.Labels().empty());
     EXPECT_EQ(ElementLabel({egText, 7}), "T7");
+    // The status line's summary: what the limit checks measure.
+    ASSERT_TRUE(view.ShowElement({egLine, 14}, 1.0, true));
+    const double length = 2 * std::hypot(60.0, 40.0);  // the free line's two sides
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "dĺžka %.2f m", length);
+    EXPECT_EQ(PlaceSummary(view.MarkedPlace()), expected);
+    ASSERT_TRUE(view.ShowElement({egArea, 1}, 1.0, true));
+    EXPECT_EQ(PlaceSummary(view.MarkedPlace()), "plocha 10000.00 m²");
+    EXPECT_EQ(PlaceSummary(TFindingPlace{}), "");
 }
 
 TEST_F(MapViewTest, TheLegendAndTheScaleBarAreSetInAFont) {

@@ -1237,6 +1237,10 @@ private slots:
                 for (int y = own.Y0; y < own.Y1; ++y)
                     for (int x = own.X0; x < own.X1; ++x) red += shown.pixelColor(x, y) == QColor(Qt::red);
                 QVERIFY(red > 10);
+                // The status line names the element and what the length check measures.
+                QVERIFY2(m.StatusLabel()->text().contains(QString::fromUtf8(" m")) &&
+                             m.StatusLabel()->text().contains(QString::fromUtf8("dĺžka ")),
+                         qPrintable(m.StatusLabel()->text()));
             }
             // The scale buttons: half and back to one halve and double the drawn line (the
             // three-pixel pen adds two pixels); measured without the labels and the legend,
