@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs every package that building and testing Vexa needs (Debian 12, as root).
-# Pass --wine to add the MinGW-w64 cross compiler and Wine for the Windows GIS-link test.
+# Pass --wine to add the MinGW-w64 cross compiler and Wine for the Windows GIS-link test,
+# --qgis to add QGIS's Python bindings for scripts/qgis-screenshots.py.
 set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
@@ -19,9 +20,12 @@ packages=(
   libcairo2-dev libpango1.0-dev fonts-dejavu-core  # the map view's drawing (Cairo, Pango, DejaVu Sans)
   help2man              # manual pages from the programs' --help
 )
-if [ "${1:-}" = "--wine" ]; then
-  packages+=(g++-mingw-w64-x86-64 wine wine64)
-fi
+for option in "$@"; do
+  case "$option" in
+    --wine) packages+=(g++-mingw-w64-x86-64 wine wine64) ;;
+    --qgis) packages+=(python3-qgis) ;;
+  esac
+done
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
