@@ -336,19 +336,19 @@ private:
 
 }  // namespace
 
-std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings) {
+std::vector<TLayerDef> FindingLayerDefs() {
     const std::vector<TField> fields = {{"block", TFieldType::String},  {"layer", TFieldType::String},
                                         {"group", TFieldType::String},  {"kind", TFieldType::Integer},
                                         {"number", TFieldType::Integer}, {"code", TFieldType::Integer},
                                         {"text", TFieldType::String},   {"value", TFieldType::Real},
                                         {"limit", TFieldType::Real}};
-    std::vector<TLayer> layers = {{"findings_line", TGeometry::Line, fields, {}},
-                                  {"findings_point", TGeometry::Point, fields, {}},
-                                  {"findings_text", TGeometry::Polygon, fields, {}},
-                                  {"findings_area", TGeometry::Polygon, fields, {}},
-                                  {"findings_area_unclosed", TGeometry::Point, fields, {}},
-                                  {"findings_table", TGeometry::None, fields, {}},
-                                  {"findings_area_walk", TGeometry::MultiLine, fields, {}}};
+    std::vector<TLayerDef> layers = {{"findings_line", TGeometry::Line, fields},
+                                     {"findings_point", TGeometry::Point, fields},
+                                     {"findings_text", TGeometry::Polygon, fields},
+                                     {"findings_area", TGeometry::Polygon, fields},
+                                     {"findings_area_unclosed", TGeometry::Point, fields},
+                                     {"findings_table", TGeometry::None, fields},
+                                     {"findings_area_walk", TGeometry::MultiLine, fields}};
     for (std::size_t i : {4, 6}) {
         layers[i].Fields.push_back({"reason", TFieldType::String});
         layers[i].Fields.push_back({"break_reason", TFieldType::String});
@@ -356,48 +356,61 @@ std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings) {
     layers[5].Fields.push_back({"table", TFieldType::String});
     layers[6].Fields.push_back({"break_x", TFieldType::Real});
     layers[6].Fields.push_back({"break_y", TFieldType::Real});
-    for (const TFinding& finding : findings) {
-        const TErrorRecord& r = finding.Record;
-        TFeature f = FeatureOf(finding.Place);
-        f.Values = {{"block", r.Blok},
-                    {"group", r.Prvok},
-                    {"code", Int(r.Id)},
-                    {"text", WithoutDirs(r.Chyba, r.Blok)}};
-        if (r.Vrstva) f.Values.push_back({"layer", *r.Vrstva});
-        if (r.Druh) f.Values.push_back({"kind", Int(*r.Druh)});
-        if (r.Cislo) f.Values.push_back({"number", Int(*r.Cislo)});
-        if (finding.Value) f.Values.push_back({"value", *finding.Value});
-        if (finding.Limit) f.Values.push_back({"limit", *finding.Limit});
-        std::size_t layer = 5;
-        switch (finding.Place.Shape) {
-        case TPlaceShape::Line: layer = 0; break;
-        case TPlaceShape::Point: layer = 1; break;
-        case TPlaceShape::Text: layer = 2; break;
-        case TPlaceShape::Area: layer = 3; break;
-        case TPlaceShape::AreaPoint:
-            layer = 4;
-            f.Values.push_back({"reason", WithoutDirs(finding.Place.Reason, r.Blok)});
-            f.Values.push_back({"break_reason", finding.Place.BreakReason});
-            if (!finding.Place.Walked.empty()) {
-                TFeature walk;
-                walk.Values = f.Values;
-                walk.Geometry = TGeometry::MultiLine;
-                for (const std::vector<TPlaceXY>& line : finding.Place.Walked) {
-                    walk.Parts.push_back(static_cast<std::uint32_t>(walk.Crds.size()));
-                    walk.Crds.insert(walk.Crds.end(), line.begin(), line.end());
-                }
-                if (finding.Place.Break) {
-                    walk.Values.push_back({"break_x", finding.Place.Break->X});
-                    walk.Values.push_back({"break_y", finding.Place.Break->Y});
-                }
-                layers[6].Features.push_back(std::move(walk));
-            }
-            break;
-        case TPlaceShape::None: f.Values.push_back({"table", finding.Place.Table}); break;
-        }
-        layers[layer].Features.push_back(std::move(f));
-    }
     return layers;
+}
+
+void FindingFeatures(const TFinding& finding, const TFeatureSink& sink) {
+    const TErrorRecord& r = finding.Record;
+    TFeature f = FeatureOf(finding.Place);
+    f.Values = {{"block", r.Blok}, {"group", r.Prvok}, {"code", Int(r.Id)}, {"text", WithoutDirs(r.Chyba, r.Blok)}};
+    if (r.Vrstva) f.Values.push_back({"layer", *r.Vrstva});
+    if (r.Druh) f.Values.push_back({"kind", Int(*r.Druh)});
+    if (r.Cislo) f.Values.push_back({"number", Int(*r.Cislo)});
+    if (finding.Value) f.Values.push_back({"value", *finding.Value});
+    if (finding.Limit) f.Values.push_back({"limit", *finding.Limit});
+    std::size_t layer = 5;
+    switch (finding.Place.Shape) {
+    case TPlaceShape::Line: layer = 0; break;
+    case TPlaceShape::Point: layer = 1; break;
+    case TPlaceShape::Text: layer = 2; break;
+    case TPlaceShape::Area: layer = 3; break;
+    case TPlaceShape::AreaPoint:
+        layer = 4;
+        f.Values.push_back({"reason", WithoutDirs(finding.Place.Reason, r.Blok)});
+        f.Values.push_back({"break_reason", finding.Place.BreakReason});
+        if (!finding.Place.Walked.empty()) {
+            TFeature walk;
+            walk.Values = f.Values;
+            walk.Geometry = TGeometry::MultiLine;
+            for (const std::vector<TPlaceXY>& line : finding.Place.Walked) {
+                walk.Parts.push_back(static_cast<std::uint32_t>(walk.Crds.size()));
+                walk.Crds.insert(walk.Crds.end(), line.begin(), line.end());
+            }
+            if (finding.Place.Break) {
+                walk.Values.push_back({"break_x", finding.Place.Break->X});
+                walk.Values.push_back({"break_y", finding.Place.Break->Y});
+            }
+            sink(6, walk);
+        }
+        break;
+    case TPlaceShape::None: f.Values.push_back({"table", finding.Place.Table}); break;
+    }
+    sink(layer, f);
+}
+
+std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings) {
+    std::vector<TLayer> layers;
+    for (TLayerDef& def : FindingLayerDefs()) layers.push_back({def.Name, def.Geometry, std::move(def.Fields), {}});
+    for (const TFinding& finding : findings)
+        FindingFeatures(finding, [&](std::size_t layer, const TFeature& f) { layers[layer].Features.push_back(f); });
+    return layers;
+}
+
+TLayerStream PlacedFindingLayers(const std::string& mapDir, std::vector<TErrorRecord> records) {
+    auto kept = std::make_shared<std::vector<TErrorRecord>>(std::move(records));
+    return {FindingLayerDefs(), [mapDir, kept](const TFeatureSink& sink) {
+                ForEachPlacedFinding(mapDir, *kept, [&](const TFinding& f) { FindingFeatures(f, sink); });
+            }};
 }
 
 TLayerStream BlockLayers(const std::vector<std::string>& blockDirs) {
@@ -455,6 +468,13 @@ TErrorRecord ErrorRecordOf(const TFldValList& values) {
 }
 
 std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector<TErrorRecord>& records) {
+    std::vector<TFinding> findings;
+    ForEachPlacedFinding(mapDir, records, [&](const TFinding& f) { findings.push_back(f); });
+    return findings;
+}
+
+void ForEachPlacedFinding(const std::string& mapDir, const std::vector<TErrorRecord>& records,
+                          const std::function<void(const TFinding&)>& body) {
     struct TOpenBlock {
         std::unique_ptr<TBlk> Blk;  // nullptr: the block cannot be opened
         std::int64_t Steps = 0;
@@ -465,7 +485,6 @@ std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector
     const std::string head = missing.substr(0, missing.find("%s"));
     const std::string tail = missing.substr(missing.find("%s") + 2);
 
-    std::vector<TFinding> findings;
     for (const TErrorRecord& r : records) {
         TFinding f{r, {}};
         const auto group = r.Prvok.size() == 1 ? GroupOfLetter(r.Prvok[0]) : std::nullopt;
@@ -488,9 +507,8 @@ std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector
                    r.Chyba.ends_with(tail)) {
             f.Place = TablePlace(r.Chyba.substr(head.size(), r.Chyba.size() - head.size() - tail.size()));
         }
-        findings.push_back(std::move(f));
+        body(f);
     }
-    return findings;
 }
 
 std::vector<std::string> ExportBlockDirs(const std::string& target) {

@@ -65,12 +65,21 @@ std::string WithoutDirs(std::string text, const std::string& block);
 // break_x, break_y where it broke) and findings_table (no geometry; the table's file name).
 // Fields block, layer, group, kind, number, code, text, value, limit.
 std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings);
+// The same layers' definitions, and the features of one finding handed to a sink.
+std::vector<TLayerDef> FindingLayerDefs();
+void FindingFeatures(const TFinding& finding, const TFeatureSink& sink);
 
 // The findings of error table rows with their places read from the map's blocks now (the
 // table holds no places): the error browser's export. A block that cannot be opened or an
 // element that cannot be read leaves its findings without a place; a missing table's
 // finding names the table.
 std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector<TErrorRecord>& records);
+// The same one finding at a time, none kept.
+void ForEachPlacedFinding(const std::string& mapDir, const std::vector<TErrorRecord>& records,
+                          const std::function<void(const TFinding&)>& body);
+// The finding layers of error table rows, each row placed while it is written: the error
+// browser's export holds no finding's geometry.
+TLayerStream PlacedFindingLayers(const std::string& mapDir, std::vector<TErrorRecord> records);
 
 // An error table row (the seven columns in order) as a record.
 TErrorRecord ErrorRecordOf(const TFldValList& values);

@@ -472,12 +472,12 @@ void TChybyForm::ExportBitBtnClick() {
         std::vector<TErrorRecord> records;
         for (int row = 0; row < FModel->rowCount(); ++row)
             if (const TFldValList* values = FModel->ValuesOf(row)) records.push_back(gisexport::ErrorRecordOf(*values));
-        const auto written =
-            gisexport::WriteLayers(*file, gisexport::FindingLayers(gisexport::PlaceFindings(dir, records)));
+        const int count = static_cast<int>(records.size());
+        const auto written = gisexport::WriteLayers(*file, gisexport::PlacedFindingLayers(dir, std::move(records)));
         std::string names;
         for (const std::string& w : written) names += (names.empty() ? "" : ", ") + ExtractFileName(w);
         FEnv.Messages->Show(TMsgType::Information,
-                            Format("Exportovaných chýb: %d\r(%s)", static_cast<int>(records.size()), names.c_str()));
+                            Format("Exportovaných chýb: %d\r(%s)", count, names.c_str()));
     });
 }
 
