@@ -28,7 +28,9 @@ std::string PlaceSummary(const TFindingPlace& place) {
 }
 
 std::string ElementLabel(TElementRef element) {
-    return std::string(1, GroupLetter(element.Group)) + std::to_string(element.Number);
+    char text[16];
+    std::snprintf(text, sizeof text, "%c%d", GroupLetter(element.Group), int(element.Number));
+    return text;
 }
 
 TBox ShowRect(TBox box, bool point, double scale) {
