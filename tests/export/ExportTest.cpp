@@ -522,6 +522,33 @@ TEST_F(Export, LimitFindingsCarryTheirMeasuredValuesAndJsonTheGeometry) {
     EXPECT_GE(lines, 3);
     EXPECT_GE(areas, 2);
 
+    // Every element finding has its geometry of its shape; a finding about a table none.
+    Outcome all = Check("--lines 1 --points 3 --texts 3 --areas 7 --db 1 --format json");
+    ASSERT_EQ(all.Status, 3) << all.Err;
+    std::istringstream every(all.Out);
+    int elements = 0, tables = 0;
+    for (std::string line; std::getline(every, line);) {
+        SCOPED_TRACE(line);
+        const bool element = line.find("\"number\":null") == std::string::npos;
+        if (!element) {
+            ++tables;
+            EXPECT_NE(line.find("\"geometry\":null"), std::string::npos);
+            continue;
+        }
+        ++elements;
+        const std::size_t g = line.find("\"group\":\"") + 9;
+        const char group = line[g];
+        const char* type = group == 'L'   ? "\"geometry\":{\"type\":\"LineString\""
+                           : group == 'B' ? "\"geometry\":{\"type\":\"Point\""
+                           : group == 'T' ? "\"geometry\":{\"type\":\"Polygon\""
+                                          : "\"geometry\":{\"type\":\"";
+        EXPECT_NE(line.find(type), std::string::npos);
+        if (group == 'P' && line.find("\"code\":-72") != std::string::npos)
+            EXPECT_NE(line.find("\"geometry\":{\"type\":\"MultiLineString\""), std::string::npos);
+    }
+    EXPECT_GE(elements, 8);
+    EXPECT_GE(tables, 1);
+
     // CSV: the last two columns.
     Outcome csv = Check(limits + "--format csv");
     EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,L,10,13,-15,podlimitná dĺžka,-511800,-1210400,-511750,-1210400,-511775,"
