@@ -493,6 +493,22 @@ private:
     bool FHeader = false;
 };
 
+// Hands each finding's features to the GIS writer as it comes (as the error table holds
+// the finding): an export holds none of the findings.
+class TFindingExport : public IFindingSink {
+public:
+    explicit TFindingExport(const gisexport::TFeatureSink& sink) : FSink(sink) {}
+    void Add(const TFinding& finding) override {
+        TFinding f = finding;
+        f.Record = TErrorTable::Fit(finding.Record);
+        gisexport::FindingFeatures(f, FSink);
+    }
+    bool WantsPlaces() const override { return true; }
+
+private:
+    const gisexport::TFeatureSink& FSink;
+};
+
 int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_directory(args.MapDir, ec)) {
@@ -511,20 +527,25 @@ int Run(const Arguments& args) {
     const bool progress = !args.Quiet && isatty(STDERR_FILENO) == 1;
     BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, progress, args.Quiet);
     // Each finding is printed as it comes (in the order of the error table), so that a
-    // large map's findings are not all held; the export needs them all.
+    // large map's findings are not all held; the export writes each as it comes too, the
+    // check running while the writer has its file open.
     TFindingPrinter printer(args.Format, progress && isatty(STDOUT_FILENO) == 1);
     if (args.Header) printer.Header();
-    TFindingList exported(true);
     TCheckRunResult result;
-    {
+    auto run = [&](IFindingSink* exported) {
         TFindingSinkScope print(standard.Findings(), printer);
         std::optional<TFindingSinkScope> keep;
-        if (!args.Export.empty()) keep.emplace(standard.Findings(), exported);
+        if (exported) keep.emplace(standard.Findings(), *exported);
         result = RunCheck(standard, view);
-    }
-    if (!args.Export.empty()) {
-        for (const std::string& file :
-             gisexport::WriteLayers(args.Export, gisexport::FindingLayers(exported.Findings()), args.Crs))
+    };
+    if (args.Export.empty()) {
+        run(nullptr);
+    } else {
+        const gisexport::TLayerStream layers{gisexport::FindingLayerDefs(), [&](const gisexport::TFeatureSink& sink) {
+                                                 TFindingExport exported(sink);
+                                                 run(&exported);
+                                             }};
+        for (const std::string& file : gisexport::WriteLayers(args.Export, layers, args.Crs))
             std::fprintf(stderr, "Export: %s\n", file.c_str());
     }
     std::fflush(stdout);
