@@ -419,7 +419,7 @@ void TMapView::DrawScene() {
     // Smaller than a pixel (a whole big block in view): one dot, not every segment.
     auto tiny = [&](const TSceneItem& item) { return item.Box.Width() < mpp && item.Box.Height() < mpp; };
     // Pixels set directly where a whole big block is in view: many thousand single dots,
-    // squares and pluses that Cairo would take as many tiny paths.
+    // point squares and reference dots that Cairo would take as many tiny paths.
     auto pixel = [&](const TPlaceXY& at, int& x, int& y) {
         x = int(std::floor(std::clamp(FView.PixelX(at.X), -1e6, 1e6) + 0.5));
         y = int(std::floor(std::clamp(FView.PixelY(at.Y), -1e6, 1e6) + 0.5));
@@ -460,7 +460,7 @@ void TMapView::DrawScene() {
         FPainter->EndPixels();
     }
     // Points as discs, the areas' reference points as crosses; crowded, as squares and
-    // pluses of pixels.
+    // single pixels.
     if (crowded) {
         FPainter->BeginPixels();
         for (std::uint32_t i : FVisible) {
