@@ -5,7 +5,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cctype>
 #include <cstdio>
+#include <filesystem>
 
 namespace vexa::render {
 
@@ -25,6 +27,15 @@ std::string PlaceSummary(const TFindingPlace& place) {
     case TPlaceShape::Text: break;
     }
     return {};
+}
+
+TRgb AreaFillOf(const TMapStyle& style, const std::string& blockDir) {
+    if (style.AreaFills.empty()) return style.Background;
+    std::string name = std::filesystem::path(blockDir).filename().string();
+    if (name.empty()) name = std::filesystem::path(blockDir).parent_path().filename().string();
+    unsigned sum = 0;
+    for (char c : name.substr(0, name.find('_'))) sum = sum * 31 + static_cast<unsigned char>(std::toupper(c));
+    return style.AreaFills[sum % style.AreaFills.size()];
 }
 
 std::string ElementLabel(TElementRef element) {
@@ -84,6 +95,10 @@ TBox TViewport::Visible() const {
 
 
 void TMapView::Resize(int width, int height) { FView.Resize(width, height); }
+
+TRgb TMapView::AreaFill() const {
+    return FScene ? AreaFillOf(FStyle, FScene->BlockDir()) : AreaFillOf(FStyle, std::string());
+}
 
 void TMapView::OpenBlock(const std::string& blockDir) {
     if (FScene && FScene->BlockDir() == blockDir) return;
@@ -224,7 +239,8 @@ public:
         if (FLegend) cairo_surface_destroy(FLegend);
         FLegend = legend;
     }
-    TRgb LegendMark = 0;  // the marking colour the legend was drawn with
+    TRgb LegendMark = 0;  // the marking colour and the fill the legend was drawn with
+    TRgb LegendFill = 0;
 
     cairo_t* Cr = nullptr;
     PangoLayout* Layout = nullptr;
@@ -433,7 +449,7 @@ void TMapView::DrawScene() {
         AddRing(cr, FView, FScene->Crds(item).subspan(1), item.Box);
     }
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
-    FPainter->Fill(FStyle.AreaFill);
+    FPainter->Fill(AreaFill());
 
     // Lines, boundaries and texts, a path per colour; what is smaller than a pixel as dots.
     struct TPass {
@@ -693,14 +709,14 @@ void TMapView::DrawLegend() {
     if (!FStyle.Legend) return;
     // Drawn once into a picture of its own (again when the marking colour changes): the
     // texts are set once, not at every redraw.
-    if (!FPainter->Legend() || FPainter->LegendMark != FMarkColour) {
+    if (!FPainter->Legend() || FPainter->LegendMark != FMarkColour || FPainter->LegendFill != AreaFill()) {
         struct TEntry {
             const char* Name;
             int Symbol;  // 0 a fill, 1 a line, 2 a disc, 3 a rectangle, 4 a cross
             TRgb Colour;
             double Width;
         };
-        const TEntry entries[] = {{"plocha", 0, FStyle.AreaFill, 1.5},   {"línia", 1, FStyle.Line, 1.5},
+        const TEntry entries[] = {{"plocha", 0, AreaFill(), 1.5},   {"línia", 1, FStyle.Line, 1.5},
                                   {"bod", 2, FStyle.Point, 1},            {"text", 3, FStyle.Text, 1.2},
                                   {"stred plochy", 4, FStyle.AreaPoint, 1.5}, {"chyba", 1, FMarkColour, 3},
                                   {"iná chyba", 1, Faded(FMarkColour, FStyle.FaintShare), 2.5}};
@@ -768,6 +784,7 @@ void TMapView::DrawLegend() {
         cairo_destroy(cr);
         FPainter->SetLegend(legend);
         FPainter->LegendMark = FMarkColour;
+        FPainter->LegendFill = AreaFill();
     }
     cairo_surface_t* legend = FPainter->Legend();
     const int lw = cairo_image_surface_get_width(legend), lh = cairo_image_surface_get_height(legend);

@@ -61,7 +61,9 @@ struct TElementRef {
 // The colours of the drawing.
 struct TMapStyle {
     TRgb Background = 0xFFFFFF;
-    TRgb AreaFill = 0xF1E6CF;  // under the boundaries
+    // The light fills of the areas under their boundaries, one per map layer (the block
+    // name's code before "_": LE, PO, ...), chosen by the layer's code.
+    std::vector<TRgb> AreaFills = {0xF1E6CF, 0xDFEED3, 0xDCE9F4, 0xF4E0E6, 0xEEEACF, 0xE6E0F1};
     TRgb AreaLine = 0x6B4423;
     TRgb Line = 0x2E6FB0;
     TRgb Point = 0x1F7A1F;
@@ -80,6 +82,10 @@ struct TMapLabel {
     int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
     bool Marked = false;  // the marked element's own
 };
+
+// The fill of a block's areas: one of the style's fills chosen by the block's layer code
+// (the directory name before "_"), the same for every block of a layer.
+TRgb AreaFillOf(const TMapStyle& style, const std::string& blockDir);
 
 // The labels' text: the group's letter and the number ("L14", "P3").
 std::string ElementLabel(TElementRef element);
@@ -121,6 +127,8 @@ public:
     void SetMarkColour(TRgb colour) { FMarkColour = colour; }
     TRgb MarkColour() const { return FMarkColour; }
     TMapStyle& Style() { return FStyle; }
+    // The fill of the open block's areas (AreaFillOf).
+    TRgb AreaFill() const;
 
     // The picture of the present view.
     const TImage& Render();

@@ -381,7 +381,15 @@ TEST_F(MapViewTest, EdgesAreAntialiasedAndAreasFilledUnderTheirBoundaries) {
     ASSERT_GT(blends.size(), 5u);
     for (TRgb c : blends) EXPECT_TRUE(Between(c, style.Line, style.Background)) << std::hex << c;
     // The stands are filled lightly: inside stand 2, away from its lines and its centre.
-    EXPECT_EQ(ColourAt(image, At(view, {kX0 + 125, kY0 + 30})), style.AreaFill);
+    EXPECT_EQ(ColourAt(image, At(view, {kX0 + 125, kY0 + 30})), view.AreaFill());
+    // One light fill per map layer: the same for every block of a layer, from the style's.
+    EXPECT_EQ(view.AreaFill(), AreaFillOf(style, "/m/LE_00002.blk"));
+    EXPECT_EQ(AreaFillOf(style, "/m/LE_00002.blk"), AreaFillOf(style, "/x/le_77777.blk/"));
+    EXPECT_NE(std::find(style.AreaFills.begin(), style.AreaFills.end(), view.AreaFill()), style.AreaFills.end());
+    std::set<TRgb> fills;
+    for (const char* layer : {"LE", "PO", "VO", "CE", "ZA", "IN", "OS", "KR"})
+        fills.insert(AreaFillOf(style, std::string("/m/") + layer + "_00001.blk"));
+    EXPECT_GE(fills.size(), 3u);
     // A stand whose ring does not close has no fill (the scene keeps its reference point
     // alone); the others are filled, their boundaries over the fill.
     int unfilled = 0;
@@ -394,7 +402,7 @@ TEST_F(MapViewTest, EdgesAreAntialiasedAndAreasFilledUnderTheirBoundaries) {
             ++unfilled;
             EXPECT_EQ(inside, style.Background) << stand;
         } else {
-            EXPECT_EQ(inside, style.AreaFill) << stand;
+            EXPECT_EQ(inside, view.AreaFill()) << stand;
             EXPECT_EQ(item->Count, 1 + places.Place(egArea, stand).Crds.size());
         }
     }
