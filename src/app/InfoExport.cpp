@@ -16,10 +16,11 @@ int Export(const std::string& target, const std::string& file, std::ostream& out
     // --crs as vexa-check takes it: the map's coordinate system, refused before any block is read.
     const std::string crs = InfoExtraValue("--crs").value_or(gisexport::kDefaultCrs);
     gisexport::CheckCrs(crs);
-    const std::vector<gisexport::TLayer> layers = gisexport::BlockLayers(gisexport::ExportBlockDirs(target));
-    const std::vector<std::string> written = gisexport::WriteLayers(file, layers, crs);
-    for (const gisexport::TLayer& layer : layers)
-        out << json::Object().Str("layer", layer.Name).Int("features", static_cast<long long>(layer.Features.size())).Text()
+    const gisexport::TLayerStream layers = gisexport::BlockLayers(gisexport::ExportBlockDirs(target));
+    std::vector<std::size_t> counts;
+    const std::vector<std::string> written = gisexport::WriteLayers(file, layers, crs, &counts);
+    for (std::size_t i = 0; i < layers.Layers.size(); ++i)
+        out << json::Object().Str("layer", layers.Layers[i].Name).Int("features", static_cast<long long>(counts[i])).Text()
             << '\n';
     json::Array files;
     for (const std::string& f : written) files.Str(f);

@@ -1,5 +1,6 @@
 // vexa-info's --render option: the block drawn as the error browser's map view draws it,
-// into a PNG file; with --around the element fitted in the view and marked in red.
+// into a PNG file (no other format: a .jpg name is refused); with --around the element
+// fitted in the view and marked in red.
 #include "InfoCommands.h"
 #include "InfoBlockJson.h"
 #include "Json.h"
@@ -34,6 +35,9 @@ render::TElementRef ParseElement(const std::string& text) {
 }
 
 int Render(const std::string& target, const std::string& file, std::ostream& out) {
+    // Only PNG is written: another name would hold PNG bytes under a wrong extension.
+    if (!render::IsPngName(file))
+        throw Exception("Obrázok sa zapisuje len vo formáte PNG, názov súboru musí končiť na .png: " + file);
     int width = 1024, height = 768;
     if (const auto size = InfoExtraValue("--size")) ParseSize(*size, width, height);
     std::optional<render::TElementRef> around;

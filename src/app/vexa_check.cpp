@@ -154,7 +154,9 @@ std::string Help() {
                    "výpis chýb: " + gisexport::PrintedFormatNames(", ", true) +
                        " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, block=blok, "
                        "layer=vrstva, group=skupina, kind=druh, number=číslo, code=kód, text=text chyby, "
-                       "min_x..max_y=obdĺžnik, x,y=bod, point=bod, bbox=obdĺžnik, table=tabuľka atribútov) "
+                       "min_x..max_y=obdĺžnik, x,y=bod, point=bod, bbox=obdĺžnik, geometry=tvar (GeoJSON), "
+                        "table=tabuľka atribútov, value=nameraná dĺžka alebo plocha, limit=limit, "
+                        "status=stav oproti predchádzajúcej kontrole (new, persisting), since=od) "
                        "(s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
                        "max_y) a bod (x, y)");
     h += HelpEntry("--export SÚBOR",
@@ -475,8 +477,47 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
     return rows;
 }
 
-// One finding as a JSON object: the record's columns, then the place (bbox and point are
-// null for a finding without geometry).
+// A place as a GeoJSON geometry in the map's coordinates: a line's LineString, a point's
+// Point, a text's rectangle or an area's ring a Polygon, an area whose ring does not close
+// the MultiLineString of the boundary lines its walk followed (its reference point when
+// it was not walked); null without a place.
+std::string GeometryJson(const TFindingPlace& place) {
+    auto crds = [&] {
+        json::Array a;
+        for (const TPlaceXY& c : place.Crds) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+        return a.Text();
+    };
+    switch (place.Shape) {
+    case TPlaceShape::None: break;
+    case TPlaceShape::Line: return json::Object().Str("type", "LineString").Raw("coordinates", crds()).Text();
+    case TPlaceShape::AreaPoint:
+        if (!place.Walked.empty()) {
+            json::Array lines;
+            for (const std::vector<TPlaceXY>& line : place.Walked) {
+                json::Array a;
+                for (const TPlaceXY& c : line) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+                lines.Raw(a.Text());
+            }
+            return json::Object().Str("type", "MultiLineString").Raw("coordinates", lines.Text()).Text();
+        }
+        [[fallthrough]];
+    case TPlaceShape::Point:
+        return json::Object()
+            .Str("type", "Point")
+            .Raw("coordinates", json::Array().Real(place.Anchor.X).Real(place.Anchor.Y).Text())
+            .Text();
+    case TPlaceShape::Text:
+    case TPlaceShape::Area:
+        return json::Object().Str("type", "Polygon").Raw("coordinates", json::Array().Raw(crds()).Text()).Text();
+    }
+    return "null";
+}
+
+std::string OptionalNumber(const std::optional<double>& v) { return v ? json::Number(*v) : std::string("null"); }
+
+// One finding as a JSON object: the record's columns, then the place (bbox, point and
+// geometry are null for a finding without geometry), for a limit finding what was
+// measured (value) and the limit, and the status against the previous run.
 std::string FindingJson(const TFinding& f, const review::TFindingStatus* status) {
     const TErrorRecord& r = f.Record;
     json::Object o;
@@ -495,7 +536,12 @@ std::string FindingJson(const TFinding& f, const review::TFindingStatus* status)
         o.Raw("bbox", json::Array().Real(x0).Real(y0).Real(x1).Real(y1).Text());
         o.Raw("point", json::Array().Real(f.Place.Anchor.X).Real(f.Place.Anchor.Y).Text());
     }
+    o.Raw("geometry", GeometryJson(f.Place));
+    if (f.Place.Break)
+        o.Raw("break", json::Array().Real(f.Place.Break->X).Real(f.Place.Break->Y).Text())
+            .Str("break_reason", f.Place.BreakReason);
     if (!f.Place.Table.empty()) o.Str("table", f.Place.Table);
+    if (f.Limit) o.Raw("value", OptionalNumber(f.Value)).Raw("limit", OptionalNumber(f.Limit));
     if (status) o.Str("status", status->Status).Str("since", status->Since);
     return o.Text();
 }
@@ -524,7 +570,8 @@ std::string FindingCsv(const TFinding& f) {
             line += json::Number(v);
         }
     }
-    return line + "," + CsvField(f.Place.Table);
+    line += "," + CsvField(f.Place.Table);
+    return line + "," + (f.Value ? json::Number(*f.Value) : "") + "," + (f.Limit ? json::Number(*f.Limit) : "");
 }
 
 // Prints each finding on a line of its own in the chosen format (CSV: a header row first).
@@ -536,7 +583,8 @@ public:
     TFindingPrinter(gisexport::TFormatWriter format, bool clearProgress, const review::TRunReview* review)
         : FFormat(format), FClearProgress(clearProgress), FReview(review) {}
     void Add(const TFinding& finding) override {
-        const TFinding f{TErrorTable::Fit(finding.Record), finding.Place};  // as the error table holds it
+        TFinding f = finding;
+        f.Record = TErrorTable::Fit(finding.Record);  // as the error table holds it
         if (FClearProgress) {
             std::fprintf(stderr, "\r\033[K");
             std::fflush(stderr);
@@ -559,7 +607,7 @@ public:
         FHeader = true;
         if (FFormat == gisexport::TFormatWriter::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
         if (FFormat == gisexport::TFormatWriter::Csv)
-            std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table\n");
+            std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit\n");
     }
     bool WantsPlaces() const override { return FFormat != gisexport::TFormatWriter::Text; }
 
@@ -595,24 +643,27 @@ int Run(const Arguments& args) {
     review::TRunReview review(mapDir, settings);
     BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, progress, args.Quiet, &review);
     // Each finding is printed as it comes (in the order of the error table), so that a
-    // large map's findings are not all held; the export needs them all.
+    // large map's findings are not all held; the export writes each as it comes too, the
+    // check running while the writer has its file open.
     TFindingPrinter printer(args.Format, progress && isatty(STDOUT_FILENO) == 1, &review);
     if (args.Header) printer.Header();
-    std::optional<gisexport::TGisExportSink> exported;
-    if (!args.Export.empty()) exported.emplace(args.Export, args.Crs);
     report::TReportSink reported;
     TCheckRunResult result;
     const auto started = std::chrono::system_clock::now();
     const auto clock = std::chrono::steady_clock::now();
-    {
+    auto run = [&](IFindingSink* exported) {
         TFindingSinkScope print(standard.Findings(), printer);
         std::optional<TFindingSinkScope> keep, report;
         if (exported) keep.emplace(standard.Findings(), *exported);
         if (!args.Report.empty()) report.emplace(standard.Findings(), reported);
         result = RunCheck(standard, view);
-    }
-    if (exported) {
-        for (const std::string& file : exported->Write()) std::fprintf(stderr, "Export: %s\n", file.c_str());
+    };
+    if (args.Export.empty()) {
+        run(nullptr);
+    } else {
+        for (const std::string& file :
+             gisexport::ExportFindings(args.Export, args.Crs, [&](IFindingSink& exported) { run(&exported); }))
+            std::fprintf(stderr, "Export: %s\n", file.c_str());
     }
     if (!args.Report.empty()) {
         report::TRunFacts facts;

@@ -109,7 +109,8 @@ public:
     static bool IsAreaLine(const TBlkLine& line);
     static bool IsInnerLine(const TBlkLine& line);
     bool AdjacentAreasMatch(const TBlkLine& line);
-    void AreaBoundary(const TBlkArea& area, TLins& lines);
+    // walked, when given, gets the lines the walk followed before it broke (on failure).
+    void AreaBoundary(const TBlkArea& area, TLins& lines, TLins* walked = nullptr);
     static void NormalizeBoundary(TLins& lines);
     int CheckInnerLines(TLins& lines, std::int32_t& badLine);
     void BoundaryPolygon(const TLins& lines, TCrds& ring, double tolerance);

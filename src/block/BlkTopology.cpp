@@ -21,7 +21,7 @@ bool Within(const TBlkCrd& a, const TBlkCrd& b, long double t) {
 
 }  // namespace
 
-void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines) {
+void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines, TLins* walked) {
     lines.clear();
     try {
         const std::int32_t p = area.Number;
@@ -102,6 +102,7 @@ void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines) {
             rev = followingRev;
         }
     } catch (...) {
+        if (walked) *walked = lines;
         lines.clear();
         throw;
     }

@@ -18,11 +18,12 @@ inline constexpr const char* kInstalledModuleDir = "../lib/vexa/";
 inline constexpr const char* kGdalWriterEntry = "vexa_gdal_writer";
 
 // Changed with TGdalWriter or the layer types it takes: a module of another build is refused.
-inline constexpr int kGdalWriterVersion = 1;
+inline constexpr int kGdalWriterVersion = 2;
 
 struct TGdalWriter {
     int Version;
-    std::vector<std::string> (*WriteLayers)(const std::string& path, const std::vector<TLayer>& layers,
+    // Writes each feature as the stream produces it.
+    std::vector<std::string> (*WriteLayers)(const std::string& path, const TLayerStream& layers,
                                             const std::string& crs);
     void (*CheckCrs)(const std::string& crs);
 };

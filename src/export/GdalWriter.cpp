@@ -2,6 +2,7 @@
 // first export (GdalModule.h): only then do the libraries GDAL brings get loaded.
 #include "export/GdalModule.h"
 #include "export/FindingFormats.h"
+#include "export/GisStyles.h"
 
 #include "common/Exception.h"
 #include "common/FileNames.h"
@@ -13,6 +14,8 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <ctime>
+#include <unordered_map>
 #include <filesystem>
 #include <memory>
 #include <mutex>
@@ -57,6 +60,7 @@ OGRwkbGeometryType WkbOf(TGeometry g) {
     case TGeometry::Point: return wkbPoint;
     case TGeometry::Line: return wkbLineString;
     case TGeometry::Polygon: return wkbPolygon;
+    case TGeometry::MultiLine: return wkbMultiLineString;
     case TGeometry::None: break;
     }
     return wkbNone;
@@ -79,6 +83,16 @@ std::unique_ptr<OGRGeometry> GeometryOf(const TFeature& f) {
         polygon->addRingDirectly(ring.release());
         return polygon;
     }
+    case TGeometry::MultiLine: {
+        auto lines = std::make_unique<OGRMultiLineString>();
+        for (std::size_t part = 0; part < f.Parts.size(); ++part) {
+            const std::size_t end = part + 1 < f.Parts.size() ? f.Parts[part + 1] : f.Crds.size();
+            auto line = std::make_unique<OGRLineString>();
+            for (std::size_t i = f.Parts[part]; i < end && i < f.Crds.size(); ++i) line->addPoint(f.Crds[i].X, f.Crds[i].Y);
+            lines->addGeometryDirectly(line.release());
+        }
+        return lines;
+    }
     case TGeometry::None: break;
     }
     return nullptr;
@@ -88,6 +102,7 @@ OGRFieldType OgrTypeOf(TFieldType t, OGRFieldSubType& sub) {
     sub = OFSTNone;
     switch (t) {
     case TFieldType::Integer: return OFTInteger;
+    case TFieldType::Integer64: return OFTInteger64;
     case TFieldType::Real: return OFTReal;
     case TFieldType::Date: return OFTDate;
     case TFieldType::Logical: sub = OFSTBoolean; return OFTInteger;
@@ -116,6 +131,11 @@ void SetValue(OGRFeature& feature, int index, TFieldType type, const TValue& v) 
         else if (const auto* b = std::get_if<bool>(&v)) feature.SetField(index, *b ? 1 : 0);
         else feature.SetFieldNull(index);
         return;
+    case TFieldType::Integer64:
+        if (const auto* d = std::get_if<double>(&v); d && std::abs(*d) < 9.2e18)
+            feature.SetField(index, static_cast<GIntBig>(std::llround(*d)));
+        else feature.SetFieldNull(index);
+        return;
     case TFieldType::Real:
         if (const auto* d = std::get_if<double>(&v)) feature.SetField(index, *d);
         else feature.SetFieldNull(index);
@@ -127,6 +147,13 @@ void SetValue(OGRFeature& feature, int index, TFieldType type, const TValue& v) 
     case TFieldType::String: feature.SetField(index, TextOf(v).c_str()); return;
     }
 }
+
+// A layer being written: the driver's layer, its definition, its fields' indexes by name.
+struct TOpenLayer {
+    OGRLayer* Out = nullptr;
+    const TLayerDef* Def = nullptr;
+    std::unordered_map<std::string, int> Index;
+};
 
 // One dataset written under a temporary name beside its final one.
 class TDataset {
@@ -151,7 +178,8 @@ public:
     TDataset(const TDataset&) = delete;
     TDataset& operator=(const TDataset&) = delete;
 
-    void Write(const TLayer& layer, OGRSpatialReference& srs) {
+    // Creates a layer with its fields; its features follow through Put.
+    TOpenLayer Create(const TLayerDef& layer, OGRSpatialReference& srs) {
         CPLStringList options;
         if (std::string(FFormat.Driver) == "GeoJSON") {
             options.SetNameValue("RFC7946", "YES");  // WGS 84 longitude/latitude
@@ -165,35 +193,83 @@ public:
         OGRLayer* out = FDs->CreateLayer(layer.Name.c_str(), georeferenced ? &srs : nullptr, WkbOf(layer.Geometry),
                                          options.List());
         if (!out) throw Exception("Vrstvu " + layer.Name + " nemožno vytvoriť: " + LastError());
+        TOpenLayer open{out, &layer, {}};
         for (const TField& field : layer.Fields) {
             OGRFieldSubType sub;
             OGRFieldDefn defn(field.Name.c_str(), OgrTypeOf(field.Type, sub));
             defn.SetSubType(sub);
             if (out->CreateField(&defn) != OGRERR_NONE)
                 throw Exception("Pole " + field.Name + " nemožno vytvoriť: " + LastError());
+            open.Index.emplace(field.Name, static_cast<int>(open.Index.size()));
         }
         // The names the driver gave the fields (a Shapefile cuts them to 10 characters).
-        const OGRFeatureDefn* defn = out->GetLayerDefn();
-        if (defn->GetFieldCount() != static_cast<int>(layer.Fields.size()))
+        if (out->GetLayerDefn()->GetFieldCount() != static_cast<int>(layer.Fields.size()))
             throw Exception("Vrstva " + layer.Name + " nemá všetky polia");
+        return open;
+    }
+
+    void Begin() {
         if (FDs->TestCapability(ODsCTransactions)) FDs->StartTransaction();
-        for (const TFeature& f : layer.Features) {
-            OGRFeature feature(out->GetLayerDefn());
-            for (const TFldVal& v : f.Values) {
-                for (std::size_t i = 0; i < layer.Fields.size(); ++i) {
-                    if (layer.Fields[i].Name != v.Name) continue;
-                    SetValue(feature, static_cast<int>(i), layer.Fields[i].Type, v.Value);
-                    break;
-                }
-            }
-            if (layer.Geometry != TGeometry::None) {
-                if (auto g = GeometryOf(f)) feature.SetGeometryDirectly(g.release());
-            }
-            if (out->CreateFeature(&feature) != OGRERR_NONE)
-                throw Exception("Prvok vrstvy " + layer.Name + " nemožno zapísať: " + LastError());
-        }
+    }
+    void End() {
         if (FDs->TestCapability(ODsCTransactions) && FDs->CommitTransaction() != OGRERR_NONE)
-            throw Exception("Vrstvu " + layer.Name + " nemožno zapísať: " + LastError());
+            throw Exception("Export nemožno zapísať: " + LastError() + "\r(" + FFinal.string() + ")");
+    }
+
+    // Writes one feature at once.
+    void Put(const TOpenLayer& layer, const TFeature& f) {
+        OGRFeature feature(layer.Out->GetLayerDefn());
+        for (const TFldVal& v : f.Values) {
+            const auto it = layer.Index.find(v.Name);
+            if (it != layer.Index.end())
+                SetValue(feature, it->second, layer.Def->Fields[static_cast<std::size_t>(it->second)].Type, v.Value);
+        }
+        if (layer.Def->Geometry != TGeometry::None)
+            if (auto g = GeometryOf(f)) feature.SetGeometryDirectly(g.release());
+        if (layer.Out->CreateFeature(&feature) != OGRERR_NONE)
+            throw Exception("Prvok vrstvy " + layer.Def->Name + " nemožno zapísať: " + LastError());
+    }
+
+    // The QGIS styles of the layers with geometry in the layer_styles table, as QGIS
+    // itself saves them in a GeoPackage: QGIS applies them when a layer is added.
+    void WriteStyles(const std::vector<TOpenLayer>& layers) {
+        CPLStringList options;
+        options.SetNameValue("FID", "id");
+        OGRLayer* out = FDs->CreateLayer("layer_styles", nullptr, wkbNone, options.List());
+        if (!out) throw Exception("Vrstvu layer_styles nemožno vytvoriť: " + LastError());
+        const std::pair<const char*, OGRFieldType> fields[] = {
+            {"f_table_catalog", OFTString}, {"f_table_schema", OFTString}, {"f_table_name", OFTString},
+            {"f_geometry_column", OFTString}, {"styleName", OFTString},     {"styleQML", OFTString},
+            {"styleSLD", OFTString},        {"useAsDefault", OFTInteger}, {"description", OFTString},
+            {"owner", OFTString},           {"ui", OFTString},            {"update_time", OFTDateTime}};
+        for (const auto& [name, type] : fields) {
+            OGRFieldDefn defn(name, type);
+            if (type == OFTInteger) defn.SetSubType(OFSTBoolean);
+            if (out->CreateField(&defn) != OGRERR_NONE)
+                throw Exception(std::string("Pole ") + name + " nemožno vytvoriť: " + LastError());
+        }
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        gmtime_r(&now, &utc);
+        for (const TOpenLayer& layer : layers) {
+            const auto style = LayerStyle(layer.Def->Name, layer.Def->Geometry);
+            if (!style) continue;
+            OGRFeature row(out->GetLayerDefn());
+            row.SetField("f_table_catalog", "");
+            row.SetField("f_table_schema", "");
+            row.SetField("f_table_name", layer.Def->Name.c_str());
+            row.SetField("f_geometry_column", layer.Out->GetGeometryColumn());
+            row.SetField("styleName", layer.Def->Name.c_str());
+            row.SetField("styleQML", style->Qml.c_str());
+            row.SetField("styleSLD", style->Sld.c_str());
+            row.SetField("useAsDefault", 1);
+            row.SetField("description", "Vexa");
+            row.SetField("owner", "");
+            row.SetField("update_time", utc.tm_year + 1900, utc.tm_mon + 1, utc.tm_mday, utc.tm_hour, utc.tm_min,
+                         static_cast<float>(utc.tm_sec), 100);
+            if (out->CreateFeature(&row) != OGRERR_NONE)
+                throw Exception("Štýl vrstvy " + layer.Def->Name + " nemožno zapísať: " + LastError());
+        }
     }
 
     // Closes the dataset and puts its files in place of the final ones.
@@ -244,8 +320,7 @@ void CheckCrs(const std::string& crs) {
     if (err != OGRERR_NONE) throw Exception("Neznámy súradnicový systém: " + crs);
 }
 
-std::vector<std::string> WriteLayers(const std::string& path, const std::vector<TLayer>& layers,
-                                     const std::string& crs) {
+std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream& stream, const std::string& crs) {
     static std::once_flag registered;
     std::call_once(registered, [] { GDALAllRegister(); });
     const TFindingFormat& format = GisFormatOf(path);
@@ -261,29 +336,43 @@ std::vector<std::string> WriteLayers(const std::string& path, const std::vector<
     if (srs.SetFromUserInput(crs.c_str()) != OGRERR_NONE)
         throw Exception("Neznámy súradnicový systém: " + crs);
     srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+    const std::vector<TLayerDef>& defs = stream.Layers;
 
     std::vector<std::string> written;
     if (format.ManyLayers) {
         RefuseMapFiles(target, format.Driver);
         TDataset ds(format, target);
-        for (const TLayer& layer : layers) ds.Write(layer, srs);
+        std::vector<TOpenLayer> layers;
+        for (const TLayerDef& def : defs) layers.push_back(ds.Create(def, srs));
+        ds.Begin();
+        stream.Produce([&](std::size_t layer, const TFeature& f) { ds.Put(layers.at(layer), f); });
+        if (std::string(format.Driver) == "GPKG") ds.WriteStyles(layers);
+        ds.End();
         ds.Commit();
         written.push_back(target.string());
         return written;
     }
-    // One file per layer with features.
-    for (const TLayer& layer : layers) {
-        if (layer.Features.empty()) continue;
-        const fs::path file = target.parent_path() / (target.stem().string() + "_" + layer.Name + format.Extension);
-        RefuseMapFiles(file, format.Driver);
-    }
-    for (const TLayer& layer : layers) {
-        if (layer.Features.empty()) continue;
-        const fs::path file = target.parent_path() / (target.stem().string() + "_" + layer.Name + format.Extension);
-        TDataset ds(format, file);
-        ds.Write(layer, srs);
-        ds.Commit();
-        written.push_back(file.string());
+    // One file per layer with features, made at the layer's first feature; every name is
+    // checked before anything is written.
+    auto fileOf = [&](const TLayerDef& def) {
+        return target.parent_path() / (target.stem().string() + "_" + def.Name + format.Extension);
+    };
+    for (const TLayerDef& def : defs) RefuseMapFiles(fileOf(def), format.Driver);
+    std::vector<std::unique_ptr<TDataset>> files(defs.size());
+    std::vector<TOpenLayer> layers(defs.size());
+    stream.Produce([&](std::size_t layer, const TFeature& f) {
+        if (!files.at(layer)) {
+            files[layer] = std::make_unique<TDataset>(format, fileOf(defs[layer]));
+            layers[layer] = files[layer]->Create(defs[layer], srs);
+            files[layer]->Begin();
+        }
+        files[layer]->Put(layers[layer], f);
+    });
+    for (std::size_t i = 0; i < defs.size(); ++i) {
+        if (!files[i]) continue;
+        files[i]->End();
+        files[i]->Commit();
+        written.push_back(fileOf(defs[i]).string());
     }
     return written;
 }

@@ -47,15 +47,6 @@ bool IsBlockDirName(const std::string& name) {
     return EndsWithIgnoreCase(name, ".blk") || EndsWithIgnoreCase(name, ".pra");
 }
 
-// One element read from a block, before the layers are laid out.
-struct TElement {
-    TBlkElementGroup Group = egLine;
-    bool Unclosed = false;   // an area whose ring does not close: its reference point
-    std::string Table;       // the kind's table as a layer name ("p0010"); empty when none
-    TFeature Feature;        // geometry and the element's own values
-    const TFldValList* Row = nullptr;  // the joined attribute row; nullptr when none
-};
-
 // The attribute rows of one table by their CISLO.
 using TRows = std::map<std::int32_t, TFldValList>;
 
@@ -81,143 +72,42 @@ TRows ReadRows(const std::string& dir, const std::string& tablePath) {
     return rows;
 }
 
-// Reads one block's elements; the tables are read once each and kept in tables.
-class TBlockReader {
-public:
-    TBlockReader(const std::string& dir, std::map<std::string, TRows>& tables, std::vector<TElement>& out)
-        : FTables(tables), FOut(out) {
-        FBlk.Open(dir, TBlkOpenMode::ReadOnly);
-        FBlock = ExtractFileName(ExcludeTrailingDelimiter(FBlk.Path()));
-        FSteps = PlaceWalkBudget(FBlk);
-        try {
-            FBlk.SetReadCache(true);
-        } catch (const EBlkReadError&) {
-            // Read from the files; a damaged record raises where it is read.
+// A table's columns as fields: a numeric column without decimals is an integer (an
+// element's number in CISLO reads 1, not 1.0), of 64 bits when 9 digits may not hold it.
+std::vector<TField> ReadColumns(const std::string& dir, const std::string& tablePath) {
+    TTableDBF table;
+    table.SetDatabaseName(dir);
+    table.SetTableName(tablePath);
+    table.OpenTable();
+    if (!table.Active()) throw Exception("Tabuľku nemožno otvoriť\r(" + tablePath + ")");
+    TFldDefList defs;
+    table.GetFields(defs);
+    table.Close();
+    std::vector<TField> fields;
+    for (const TFldDef& d : defs) {
+        TFieldType type = TFieldType::String;
+        switch (d.FieldType) {
+        case TFldType::dbfNumeric:
+        case TFldType::dbfFloat:
+            type = d.Decimals != 0 ? TFieldType::Real : d.Width <= 9 ? TFieldType::Integer : TFieldType::Integer64;
+            break;
+        case TFldType::dbfLogical: type = TFieldType::Logical; break;
+        case TFldType::dbfDate: type = TFieldType::Date; break;
+        case TFldType::dbfChar: break;
         }
+        fields.push_back({d.Name, type});
     }
-
-    void ReadAll() {
-        ForEachLive<TBlkLine>(FBlk, [&](const TBlkLine& l) {
-            TElement e = Element(egLine, l.Kind, l.Number);
-            e.Feature.Values.push_back({"display_code", Int(l.DisplayCode)});
-            e.Feature.Geometry = TGeometry::Line;
-            e.Feature.Crds = LinePlace(FBlk, l).Crds;
-            FOut.push_back(std::move(e));
-        });
-        ForEachLive<TBlkPoint>(FBlk, [&](const TBlkPoint& p) {
-            TElement e = Element(egPoint, p.Kind, p.Number);
-            e.Feature.Values.push_back({"display_code", Int(p.DisplayCode)});
-            // Stored in grads (400 to the full turn).
-            e.Feature.Values.push_back({"angle", static_cast<double>(p.Angle.Value() * 0.9L)});
-            e.Feature.Geometry = TGeometry::Point;
-            e.Feature.Crds = PointPlace(p).Crds;
-            FOut.push_back(std::move(e));
-        });
-        ForEachLive<TBlkText>(FBlk, [&](const TBlkText& t) {
-            TElement e = Element(egText, t.Kind, t.Number);
-            // Stored in radians.
-            e.Feature.Values.push_back({"angle", static_cast<double>(t.Angle.Value() * 57.29577951308232L)});
-            e.Feature.Geometry = TGeometry::Polygon;
-            e.Feature.Crds = TextPlace(t).Crds;
-            FOut.push_back(std::move(e));
-        });
-        ForEachLive<TBlkArea>(FBlk, [&](const TBlkArea& a) {
-            TElement e = Element(egArea, a.Kind, a.Number);
-            TFindingPlace place = AreaPlace(FBlk, a, true, &FSteps);
-            e.Feature.Crds = std::move(place.Crds);
-            if (place.Shape == TPlaceShape::Area) {
-                e.Feature.Geometry = TGeometry::Polygon;
-            } else {
-                e.Unclosed = true;
-                e.Feature.Geometry = TGeometry::Point;
-                e.Feature.Values.push_back({"reason", place.Reason});
-            }
-            FOut.push_back(std::move(e));
-        });
-    }
-
-private:
-    TElement Element(TBlkElementGroup group, std::int16_t kind, std::int32_t number) {
-        TElement e;
-        e.Group = group;
-        e.Feature.Values = {{"block", FBlock}, {"number", Int(number)}, {"kind", Int(kind)}};
-        if (group == egText) return e;  // texts have no tables
-        // The table's name is looked up once per kind (the lookup lists the directory).
-        auto named = FTableNames.find({group, kind});
-        if (named == FTableNames.end()) named = FTableNames.emplace(std::pair{group, kind}, FBlk.AttributeFileName(group, kind)).first;
-        const std::string& path = named->second;
-        if (path.empty()) return e;
-        e.Table = LowerAscii(ChangeFileExt(ExtractFileName(path), ""));
-        auto it = FTables.find(path);
-        if (it == FTables.end()) it = FTables.emplace(path, ReadRows(FBlk.Path(), path)).first;
-        const auto row = it->second.find(number);
-        if (row != it->second.end()) e.Row = &row->second;
-        return e;
-    }
-
-    TBlk FBlk{false};
-    std::string FBlock;
-    std::int64_t FSteps = 0;  // what the boundary walks of the block may still take
-    std::map<std::pair<TBlkElementGroup, std::int16_t>, std::string> FTableNames;
-    std::map<std::string, TRows>& FTables;
-    std::vector<TElement>& FOut;
-};
-
-TFieldType TypeOf(const TValue& v) {
-    if (std::holds_alternative<double>(v)) return TFieldType::Real;
-    if (std::holds_alternative<bool>(v)) return TFieldType::Logical;
-    if (std::holds_alternative<TDate>(v)) return TFieldType::Date;
-    return TFieldType::String;
+    return fields;
 }
 
-// Lays out one layer: the given own fields, then the joined columns of the rows (in the
-// order first met; a column whose name clashes with an own field gets the prefix "attr_";
-// a column met with two types becomes text).
-class TLayerBuilder {
-public:
-    TLayerBuilder(std::string name, TGeometry geometry, std::vector<TField> own) {
-        FLayer.Name = std::move(name);
-        FLayer.Geometry = geometry;
-        FLayer.Fields = std::move(own);
-    }
-    void Add(const TElement& e, bool join) {
-        TFeature f = e.Feature;
-        if (join && e.Row) {
-            for (const TFldVal& v : *e.Row) {
-                std::string name = ColumnName(v.Name);
-                const int i = FieldIndex(name);
-                if (i < 0) {
-                    FLayer.Fields.push_back({name, TypeOf(v.Value)});
-                    if (IsNull(v.Value)) FUntyped.insert(name);  // typed by its first value
-                } else if (!IsNull(v.Value) && FUntyped.erase(name)) {
-                    FLayer.Fields[i].Type = TypeOf(v.Value);
-                } else if (!IsNull(v.Value) && FLayer.Fields[i].Type != TypeOf(v.Value)) {
-                    FLayer.Fields[i].Type = TFieldType::String;
-                }
-                FJoined.insert(name);
-                f.Values.push_back({name, v.Value});
-            }
-        }
-        FLayer.Features.push_back(std::move(f));
-    }
-    TLayer Take() { return std::move(FLayer); }
-
-private:
-    int FieldIndex(const std::string& name) const {
-        for (std::size_t i = 0; i < FLayer.Fields.size(); ++i)
-            if (SameTextAscii(FLayer.Fields[i].Name, name)) return static_cast<int>(i);
-        return -1;
-    }
-    std::string ColumnName(const std::string& column) const {
-        if (FJoined.count(column)) return column;
-        const int i = FieldIndex(column);
-        if (i >= 0 && !FJoined.count(FLayer.Fields[i].Name)) return "attr_" + column;
-        return column;
-    }
-    TLayer FLayer;
-    std::set<std::string> FJoined;   // the joined columns' names as laid out
-    std::set<std::string> FUntyped;  // joined columns met only with null values so far
-};
+// Two types of one column met in two tables: integers and reals make reals, others text.
+TFieldType Merged(TFieldType a, TFieldType b) {
+    if (a == b) return a;
+    auto integer = [](TFieldType t) { return t == TFieldType::Integer || t == TFieldType::Integer64; };
+    if (integer(a) && integer(b)) return TFieldType::Integer64;
+    const bool numbers = (integer(a) || a == TFieldType::Real) && (integer(b) || b == TFieldType::Real);
+    return numbers ? TFieldType::Real : TFieldType::String;
+}
 
 std::vector<TField> OwnFields(TBlkElementGroup group, bool unclosed) {
     std::vector<TField> f = {{"block", TFieldType::String},
@@ -229,95 +119,330 @@ std::vector<TField> OwnFields(TBlkElementGroup group, bool unclosed) {
     return f;
 }
 
+// One layer: its definition and the names its joined columns got (a column whose name
+// clashes with an own field gets the prefix "attr_").
+struct TLayout {
+    TLayerDef Def;
+    std::size_t Own = 0;                       // the own fields come first
+    std::map<std::string, std::string> Joined;  // column -> field name
+
+    void Join(const std::vector<TField>& columns) {
+        for (const TField& c : columns) {
+            auto it = Joined.find(c.Name);
+            if (it == Joined.end()) {
+                bool clash = false;
+                for (std::size_t i = 0; i < Own; ++i) clash = clash || SameTextAscii(Def.Fields[i].Name, c.Name);
+                it = Joined.emplace(c.Name, clash ? "attr_" + c.Name : c.Name).first;
+                Def.Fields.push_back({it->second, c.Type});
+                continue;
+            }
+            for (TField& f : Def.Fields)
+                if (f.Name == it->second) f.Type = Merged(f.Type, c.Type);
+        }
+    }
+    // Adds a row's values under their fields' names.
+    void AddRow(TFeature& f, const TFldValList& row) const {
+        for (const TFldVal& v : row) {
+            const auto it = Joined.find(v.Name);
+            if (it != Joined.end()) f.Values.push_back({it->second, v.Value});
+        }
+    }
+};
+
+TLayout LayoutOf(std::string name, TGeometry geometry, std::vector<TField> own) {
+    TLayout l;
+    l.Own = own.size();
+    l.Def = {std::move(name), geometry, std::move(own)};
+    return l;
+}
+
+using TKindKey = std::pair<TBlkElementGroup, std::int16_t>;
+
+// What the layout pass learnt of one block: its kinds' tables.
+struct TBlockPlan {
+    std::string Dir;
+    std::map<TKindKey, std::string> Tables;  // the table's path; empty when the kind has none
+};
+
+std::string TableName(const std::string& path) { return LowerAscii(ChangeFileExt(ExtractFileName(path), "")); }
+
+// The block layers, laid out from every block's kinds and tables, then written block by block.
+class TBlockStream {
+public:
+    explicit TBlockStream(const std::vector<std::string>& blockDirs) {
+        std::map<TBlkElementGroup, std::set<std::string>> groupTables;
+        std::map<std::string, std::vector<TField>> columns;  // by table name, merged over the blocks
+        std::map<std::string, TBlkElementGroup> tableGroup;
+        for (const std::string& dir : blockDirs) {
+            TBlockPlan plan{dir, {}};
+            TBlk blk(false);
+            blk.Open(dir, TBlkOpenMode::ReadOnly);
+            try {
+                blk.SetReadCache(true);
+            } catch (const EBlkReadError&) {
+            }
+            std::set<TKindKey> kinds;
+            ForEachLive<TBlkLine>(blk, [&](const TBlkLine& l) { kinds.insert({egLine, l.Kind}); });
+            ForEachLive<TBlkPoint>(blk, [&](const TBlkPoint& p) { kinds.insert({egPoint, p.Kind}); });
+            ForEachLive<TBlkArea>(blk, [&](const TBlkArea& a) { kinds.insert({egArea, a.Kind}); });
+            for (const TKindKey& k : kinds) {
+                const std::string path = blk.AttributeFileName(k.first, k.second);
+                plan.Tables[k] = path;
+                if (path.empty()) continue;
+                const std::string name = TableName(path);
+                groupTables[k.first].insert(name);
+                tableGroup.emplace(name, k.first);
+                auto& merged = columns[name];
+                for (const TField& c : ReadColumns(blk.Path(), path)) {
+                    auto same = std::find_if(merged.begin(), merged.end(), [&](const TField& f) { return f.Name == c.Name; });
+                    if (same == merged.end()) merged.push_back(c);
+                    else same->Type = Merged(same->Type, c.Type);
+                }
+            }
+            FPlans.push_back(std::move(plan));
+        }
+        FLayouts = {LayoutOf("lines", TGeometry::Line, OwnFields(egLine, false)),
+                    LayoutOf("points", TGeometry::Point, OwnFields(egPoint, false)),
+                    LayoutOf("texts", TGeometry::Polygon, OwnFields(egText, false)),
+                    LayoutOf("areas", TGeometry::Polygon, OwnFields(egArea, false)),
+                    LayoutOf("areas_unclosed", TGeometry::Point, OwnFields(egArea, true))};
+        // A group whose elements meet one table joins it in its own layer; one that meets
+        // more gets a layer per table.
+        for (TBlkElementGroup g : {egLine, egPoint, egArea}) {
+            const std::set<std::string>& tables = groupTables[g];
+            FJoinsInMain[g] = tables.size() <= 1;
+            if (tables.size() != 1) continue;
+            const auto& cols = columns[*tables.begin()];
+            if (g == egArea) {
+                FLayouts[3].Join(cols);
+                FLayouts[4].Join(cols);
+            } else {
+                FLayouts[g == egLine ? 0 : 1].Join(cols);
+            }
+        }
+        for (const auto& [name, group] : tableGroup) {
+            if (FJoinsInMain[group]) continue;
+            const TGeometry geometry = group == egLine    ? TGeometry::Line
+                                       : group == egPoint ? TGeometry::Point
+                                                          : TGeometry::Polygon;
+            FKindLayer[name] = FLayouts.size();
+            FLayouts.push_back(LayoutOf(name, geometry, OwnFields(group, group == egArea)));
+            FLayouts.back().Join(columns[name]);
+        }
+    }
+
+    std::vector<TLayerDef> Defs() const {
+        std::vector<TLayerDef> defs;
+        for (const TLayout& l : FLayouts) defs.push_back(l.Def);
+        return defs;
+    }
+
+    void Produce(const TFeatureSink& sink) const {
+        for (const TBlockPlan& plan : FPlans) ProduceBlock(plan, sink);
+    }
+
+private:
+    void ProduceBlock(const TBlockPlan& plan, const TFeatureSink& sink) const {
+        TBlk blk(false);
+        blk.Open(plan.Dir, TBlkOpenMode::ReadOnly);
+        const std::string block = ExtractFileName(ExcludeTrailingDelimiter(blk.Path()));
+        std::int64_t steps = PlaceWalkBudget(blk);  // what the boundary walks of the block may take
+        try {
+            blk.SetReadCache(true);
+        } catch (const EBlkReadError&) {
+            // Read from the files; a damaged record raises where it is read.
+        }
+        std::map<std::string, TRows> rows;  // this block's tables, read at their first element
+        auto own = [&](std::int32_t number, std::int16_t kind) {
+            TFeature f;
+            f.Values = {{"block", block}, {"number", Int(number)}, {"kind", Int(kind)}};
+            return f;
+        };
+        // Hands an element to its group's layer (layer) and, where its group's tables have
+        // layers of their own, to its table's layer.
+        auto emit = [&](TBlkElementGroup group, std::size_t layer, std::int16_t kind, std::int32_t number,
+                        TFeature& f, bool unclosed) {
+            const TFldValList* row = nullptr;
+            std::string path;
+            if (group != egText) {
+                const auto t = plan.Tables.find({group, kind});
+                if (t != plan.Tables.end()) path = t->second;
+            }
+            if (!path.empty()) {
+                auto it = rows.find(path);
+                if (it == rows.end()) it = rows.emplace(path, ReadRows(blk.Path(), path)).first;
+                const auto r = it->second.find(number);
+                if (r != it->second.end()) row = &r->second;
+            }
+            const bool main = group == egText || FJoinsInMain.at(group);
+            if (!main && !path.empty()) {
+                const std::size_t kindLayer = FKindLayer.at(TableName(path));
+                TFeature copy = f;
+                if (row) FLayouts[kindLayer].AddRow(copy, *row);
+                // An area whose ring does not close has no polygon: no geometry in its table's layer.
+                if (unclosed) {
+                    copy.Geometry = TGeometry::None;
+                    copy.Crds.clear();
+                }
+                sink(kindLayer, copy);
+            }
+            if (main && row) FLayouts[layer].AddRow(f, *row);
+            sink(layer, f);
+        };
+        ForEachLive<TBlkLine>(blk, [&](const TBlkLine& l) {
+            TFeature f = own(l.Number, l.Kind);
+            f.Values.push_back({"display_code", Int(l.DisplayCode)});
+            f.Geometry = TGeometry::Line;
+            f.Crds = LinePlace(blk, l).Crds;
+            emit(egLine, 0, l.Kind, l.Number, f, false);
+        });
+        ForEachLive<TBlkPoint>(blk, [&](const TBlkPoint& p) {
+            TFeature f = own(p.Number, p.Kind);
+            f.Values.push_back({"display_code", Int(p.DisplayCode)});
+            // Stored in grads (400 to the full turn).
+            f.Values.push_back({"angle", static_cast<double>(p.Angle.Value() * 0.9L)});
+            f.Geometry = TGeometry::Point;
+            f.Crds = PointPlace(p).Crds;
+            emit(egPoint, 1, p.Kind, p.Number, f, false);
+        });
+        ForEachLive<TBlkText>(blk, [&](const TBlkText& t) {
+            TFeature f = own(t.Number, t.Kind);
+            // Stored in radians.
+            f.Values.push_back({"angle", static_cast<double>(t.Angle.Value() * 57.29577951308232L)});
+            f.Geometry = TGeometry::Polygon;
+            f.Crds = TextPlace(t).Crds;
+            emit(egText, 2, t.Kind, t.Number, f, false);
+        });
+        ForEachLive<TBlkArea>(blk, [&](const TBlkArea& a) {
+            TFeature f = own(a.Number, a.Kind);
+            TFindingPlace place = AreaPlace(blk, a, true, &steps);
+            f.Crds = std::move(place.Crds);
+            const bool unclosed = place.Shape != TPlaceShape::Area;
+            if (unclosed) {
+                f.Geometry = TGeometry::Point;
+                f.Values.push_back({"reason", WithoutDirs(place.Reason, block)});
+            } else {
+                f.Geometry = TGeometry::Polygon;
+            }
+            emit(egArea, unclosed ? 4 : 3, a.Kind, a.Number, f, unclosed);
+        });
+    }
+
+    std::vector<TBlockPlan> FPlans;
+    std::vector<TLayout> FLayouts;
+    std::map<TBlkElementGroup, bool> FJoinsInMain;
+    std::map<std::string, std::size_t> FKindLayer;  // a table's own layer by the table's name
+};
+
 }  // namespace
 
-std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings) {
+std::vector<TLayerDef> FindingLayerDefs() {
     const std::vector<TField> fields = {{"block", TFieldType::String},  {"layer", TFieldType::String},
                                         {"group", TFieldType::String},  {"kind", TFieldType::Integer},
                                         {"number", TFieldType::Integer}, {"code", TFieldType::Integer},
-                                        {"text", TFieldType::String}};
-    std::vector<TLayer> layers = {{"findings_line", TGeometry::Line, fields, {}},
-                                  {"findings_point", TGeometry::Point, fields, {}},
-                                  {"findings_text", TGeometry::Polygon, fields, {}},
-                                  {"findings_area", TGeometry::Polygon, fields, {}},
-                                  {"findings_area_unclosed", TGeometry::Point, fields, {}},
-                                  {"findings_table", TGeometry::None, fields, {}}};
-    layers[4].Fields.push_back({"reason", TFieldType::String});
-    layers[5].Fields.push_back({"table", TFieldType::String});
-    for (const TFinding& finding : findings) {
-        const TErrorRecord& r = finding.Record;
-        TFeature f = FeatureOf(finding.Place);
-        f.Values = {{"block", r.Blok},
-                    {"group", r.Prvok},
-                    {"code", Int(r.Id)},
-                    {"text", r.Chyba}};
-        if (r.Vrstva) f.Values.push_back({"layer", *r.Vrstva});
-        if (r.Druh) f.Values.push_back({"kind", Int(*r.Druh)});
-        if (r.Cislo) f.Values.push_back({"number", Int(*r.Cislo)});
-        std::size_t layer = 5;
-        switch (finding.Place.Shape) {
-        case TPlaceShape::Line: layer = 0; break;
-        case TPlaceShape::Point: layer = 1; break;
-        case TPlaceShape::Text: layer = 2; break;
-        case TPlaceShape::Area: layer = 3; break;
-        case TPlaceShape::AreaPoint:
-            layer = 4;
-            f.Values.push_back({"reason", finding.Place.Reason});
-            break;
-        case TPlaceShape::None: f.Values.push_back({"table", finding.Place.Table}); break;
-        }
-        layers[layer].Features.push_back(std::move(f));
+                                        {"text", TFieldType::String},   {"value", TFieldType::Real},
+                                        {"limit", TFieldType::Real}};
+    std::vector<TLayerDef> layers = {{"findings_line", TGeometry::Line, fields},
+                                     {"findings_point", TGeometry::Point, fields},
+                                     {"findings_text", TGeometry::Polygon, fields},
+                                     {"findings_area", TGeometry::Polygon, fields},
+                                     {"findings_area_unclosed", TGeometry::Point, fields},
+                                     {"findings_table", TGeometry::None, fields},
+                                     {"findings_area_walk", TGeometry::MultiLine, fields}};
+    for (std::size_t i : {4, 6}) {
+        layers[i].Fields.push_back({"reason", TFieldType::String});
+        layers[i].Fields.push_back({"break_reason", TFieldType::String});
     }
+    layers[5].Fields.push_back({"table", TFieldType::String});
+    layers[6].Fields.push_back({"break_x", TFieldType::Real});
+    layers[6].Fields.push_back({"break_y", TFieldType::Real});
     return layers;
 }
 
-std::vector<TLayer> BlockLayers(const std::vector<std::string>& blockDirs) {
-    std::vector<TElement> elements;
-    // Keyed by the table's path, so each block's rows stay with that block; the elements
-    // point into them.
-    std::map<std::string, TRows> tables;
-    for (const std::string& dir : blockDirs) TBlockReader(dir, tables, elements).ReadAll();
-
-    // A group whose elements meet more than one table gets a layer per table.
-    std::map<TBlkElementGroup, std::set<std::string>> groupTables;
-    for (const TElement& e : elements)
-        if (!e.Table.empty()) groupTables[e.Group].insert(e.Table);
-    auto joinsInMain = [&](TBlkElementGroup g) { return groupTables[g].size() <= 1; };
-
-    TLayerBuilder lines("lines", TGeometry::Line, OwnFields(egLine, false));
-    TLayerBuilder points("points", TGeometry::Point, OwnFields(egPoint, false));
-    TLayerBuilder texts("texts", TGeometry::Polygon, OwnFields(egText, false));
-    TLayerBuilder areas("areas", TGeometry::Polygon, OwnFields(egArea, false));
-    TLayerBuilder unclosed("areas_unclosed", TGeometry::Point, OwnFields(egArea, true));
-    std::map<std::string, TLayerBuilder> kindLayers;
-    for (const TElement& e : elements) {
-        const bool join = joinsInMain(e.Group);
-        switch (e.Group) {
-        case egLine: lines.Add(e, join); break;
-        case egPoint: points.Add(e, join); break;
-        case egText: texts.Add(e, join); break;
-        case egArea: (e.Unclosed ? unclosed : areas).Add(e, join); break;
+void FindingFeatures(const TFinding& finding, const TFeatureSink& sink) {
+    const TErrorRecord& r = finding.Record;
+    TFeature f = FeatureOf(finding.Place);
+    f.Values = {{"block", r.Blok}, {"group", r.Prvok}, {"code", Int(r.Id)}, {"text", WithoutDirs(r.Chyba, r.Blok)}};
+    if (r.Vrstva) f.Values.push_back({"layer", *r.Vrstva});
+    if (r.Druh) f.Values.push_back({"kind", Int(*r.Druh)});
+    if (r.Cislo) f.Values.push_back({"number", Int(*r.Cislo)});
+    if (finding.Value) f.Values.push_back({"value", *finding.Value});
+    if (finding.Limit) f.Values.push_back({"limit", *finding.Limit});
+    std::size_t layer = 5;
+    switch (finding.Place.Shape) {
+    case TPlaceShape::Line: layer = 0; break;
+    case TPlaceShape::Point: layer = 1; break;
+    case TPlaceShape::Text: layer = 2; break;
+    case TPlaceShape::Area: layer = 3; break;
+    case TPlaceShape::AreaPoint:
+        layer = 4;
+        f.Values.push_back({"reason", WithoutDirs(finding.Place.Reason, r.Blok)});
+        f.Values.push_back({"break_reason", finding.Place.BreakReason});
+        if (!finding.Place.Walked.empty()) {
+            TFeature walk;
+            walk.Values = f.Values;
+            walk.Geometry = TGeometry::MultiLine;
+            for (const std::vector<TPlaceXY>& line : finding.Place.Walked) {
+                walk.Parts.push_back(static_cast<std::uint32_t>(walk.Crds.size()));
+                walk.Crds.insert(walk.Crds.end(), line.begin(), line.end());
+            }
+            if (finding.Place.Break) {
+                walk.Values.push_back({"break_x", finding.Place.Break->X});
+                walk.Values.push_back({"break_y", finding.Place.Break->Y});
+            }
+            sink(6, walk);
         }
-        if (join || e.Table.empty()) continue;
-        auto it = kindLayers.find(e.Table);
-        if (it == kindLayers.end()) {
-            const TGeometry geometry = e.Group == egLine    ? TGeometry::Line
-                                       : e.Group == egPoint ? TGeometry::Point
-                                                            : TGeometry::Polygon;
-            it = kindLayers.emplace(e.Table, TLayerBuilder(e.Table, geometry, OwnFields(e.Group, e.Group == egArea)))
-                     .first;
-        }
-        TElement copy = e;
-        // An area whose ring does not close has no polygon: in its kind's layer it has no geometry.
-        if (e.Unclosed) {
-            copy.Feature.Geometry = TGeometry::None;
-            copy.Feature.Crds.clear();
-        }
-        it->second.Add(copy, true);
+        break;
+    case TPlaceShape::None: f.Values.push_back({"table", finding.Place.Table}); break;
     }
-    std::vector<TLayer> layers = {lines.Take(), points.Take(), texts.Take(), areas.Take(), unclosed.Take()};
-    for (auto& [name, builder] : kindLayers) layers.push_back(builder.Take());
+    sink(layer, f);
+}
+
+std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings) {
+    std::vector<TLayer> layers;
+    for (TLayerDef& def : FindingLayerDefs()) layers.push_back({def.Name, def.Geometry, std::move(def.Fields), {}});
+    for (const TFinding& finding : findings)
+        FindingFeatures(finding, [&](std::size_t layer, const TFeature& f) { layers[layer].Features.push_back(f); });
     return layers;
+}
+
+TLayerStream PlacedFindingLayers(const std::string& mapDir, std::vector<TErrorRecord> records) {
+    auto kept = std::make_shared<std::vector<TErrorRecord>>(std::move(records));
+    return {FindingLayerDefs(), [mapDir, kept](const TFeatureSink& sink) {
+                ForEachPlacedFinding(mapDir, *kept, [&](const TFinding& f) { FindingFeatures(f, sink); });
+            }};
+}
+
+TLayerStream BlockLayers(const std::vector<std::string>& blockDirs) {
+    auto stream = std::make_shared<TBlockStream>(blockDirs);
+    return {stream->Defs(), [stream](const TFeatureSink& sink) { stream->Produce(sink); }};
+}
+
+std::string WithoutDirs(std::string text, const std::string& block) {
+    if (block.empty()) return text;
+    // Each "/dirs/BLOCK" loses "/dirs/". The path starts at the last '/' before the name
+    // that begins the text or follows a blank, a bracket, a comma or a quote, with no
+    // bracket, comma or quote between (directories may hold blanks).
+    const std::string name = "/" + block;
+    for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at)) {
+        const std::size_t end = at + name.size();
+        if (end < text.size() && std::string("/,) \"'").find(text[end]) == std::string::npos) {
+            at = end;  // a longer name
+            continue;
+        }
+        const std::size_t bound = text.find_last_of("(),\"'", at);
+        const std::size_t from = bound == std::string::npos ? 0 : bound + 1;
+        std::size_t start = std::string::npos;
+        for (std::size_t i = from; i <= at; ++i)
+            if (text[i] == '/' && (i == from || text[i - 1] == ' ')) start = i;
+        if (start == std::string::npos) {
+            at = end;
+            continue;
+        }
+        text.erase(start, at + 1 - start);
+        at = start + block.size();
+    }
+    return text;
 }
 
 TErrorRecord ErrorRecordOf(const TFldValList& values) {
@@ -343,6 +468,13 @@ TErrorRecord ErrorRecordOf(const TFldValList& values) {
 }
 
 std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector<TErrorRecord>& records) {
+    std::vector<TFinding> findings;
+    ForEachPlacedFinding(mapDir, records, [&](const TFinding& f) { findings.push_back(f); });
+    return findings;
+}
+
+void ForEachPlacedFinding(const std::string& mapDir, const std::vector<TErrorRecord>& records,
+                          const std::function<void(const TFinding&)>& body) {
     struct TOpenBlock {
         std::unique_ptr<TBlk> Blk;  // nullptr: the block cannot be opened
         std::int64_t Steps = 0;
@@ -353,7 +485,6 @@ std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector
     const std::string head = missing.substr(0, missing.find("%s"));
     const std::string tail = missing.substr(missing.find("%s") + 2);
 
-    std::vector<TFinding> findings;
     for (const TErrorRecord& r : records) {
         TFinding f{r, {}};
         const auto group = r.Prvok.size() == 1 ? GroupOfLetter(r.Prvok[0]) : std::nullopt;
@@ -376,9 +507,8 @@ std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector
                    r.Chyba.ends_with(tail)) {
             f.Place = TablePlace(r.Chyba.substr(head.size(), r.Chyba.size() - head.size() - tail.size()));
         }
-        findings.push_back(std::move(f));
+        body(f);
     }
-    return findings;
 }
 
 std::vector<std::string> ExportBlockDirs(const std::string& target) {

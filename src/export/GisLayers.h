@@ -1,24 +1,27 @@
 #pragma once
-// Findings and blocks as GIS layers: features with a geometry and named values,
-// gathered in memory and handed to the writer (GisWriter.h). The layers of a
-// block are read through the block store only.
+// Findings and blocks as GIS layers: features with a geometry and named values handed
+// to the writer (GisWriter.h). Findings are gathered in memory; the layers of blocks are
+// streamed, each feature written as it is read, so that an export's memory does not grow
+// with the number of features. The layers of a block are read through the block store only.
 #include "dbase/FieldTypes.h"
 #include "standard/Findings.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
 namespace vexa::gisexport {
 
-enum class TGeometry { None, Point, Line, Polygon };
+enum class TGeometry { None, Point, Line, Polygon, MultiLine };
 
 struct TFeature {
     TGeometry Geometry = TGeometry::None;  // None: no geometry for this feature
     std::vector<TPlaceXY> Crds;            // polygon: one closed ring
+    std::vector<std::uint32_t> Parts;      // multi-line: where each line starts in Crds
     TFldValList Values;                    // by field name; a field missing here is null
 };
 
-enum class TFieldType { Integer, Real, String, Date, Logical };
+enum class TFieldType { Integer, Real, String, Date, Logical, Integer64 };
 
 struct TField {
     std::string Name;
@@ -34,17 +37,49 @@ struct TLayer {
     std::vector<TFeature> Features;
 };
 
+// A layer's name, geometry and fields, its features handed over one at a time.
+struct TLayerDef {
+    std::string Name;
+    TGeometry Geometry = TGeometry::None;
+    std::vector<TField> Fields;
+};
+
+// Takes one feature of a layer (an index into the stream's layers) and writes it at once.
+using TFeatureSink = std::function<void(std::size_t layer, const TFeature& feature)>;
+
+// Layers whose features are produced while they are written: Produce calls the sink
+// with every feature, in the order of each layer.
+struct TLayerStream {
+    std::vector<TLayerDef> Layers;
+    std::function<void(const TFeatureSink& sink)> Produce;
+};
+
+// A text with the absolute directories before a block's name left out ("/home/x/map/
+// LE_00001.blk/" becomes "LE_00001.blk/"): no field of an export holds the machine's paths.
+std::string WithoutDirs(std::string text, const std::string& block);
+
 // The finding layers: findings_line, findings_point, findings_text (the stored
 // rectangle), findings_area (the boundary ring), findings_area_unclosed (the reference
-// point of an area whose ring does not close, with its reason) and findings_table
-// (no geometry; the table's file name). Fields block, layer, group, kind, number, code, text.
+// point of an area whose ring does not close, with its reason and a short reason of the
+// break), findings_area_walk (the boundary lines the walk of such a ring followed, with
+// break_x, break_y where it broke) and findings_table (no geometry; the table's file name).
+// Fields block, layer, group, kind, number, code, text, value, limit.
 std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings);
+// The same layers' definitions, and the features of one finding handed to a sink.
+std::vector<TLayerDef> FindingLayerDefs();
+void FindingFeatures(const TFinding& finding, const TFeatureSink& sink);
 
 // The findings of error table rows with their places read from the map's blocks now (the
 // table holds no places): the error browser's export. A block that cannot be opened or an
 // element that cannot be read leaves its findings without a place; a missing table's
 // finding names the table.
 std::vector<TFinding> PlaceFindings(const std::string& mapDir, const std::vector<TErrorRecord>& records);
+// The same one finding at a time, none kept.
+void ForEachPlacedFinding(const std::string& mapDir, const std::vector<TErrorRecord>& records,
+                          const std::function<void(const TFinding&)>& body);
+// The finding layers of error table rows, each row placed while it is written: the error
+// browser's export holds no finding's geometry.
+TLayerStream PlacedFindingLayers(const std::string& mapDir, std::vector<TErrorRecord> records);
 
 // An error table row (the seven columns in order) as a record.
 TErrorRecord ErrorRecordOf(const TFldValList& values);
@@ -55,8 +90,11 @@ TErrorRecord ErrorRecordOf(const TFldValList& values);
 // kind's table joined by CISLO. Where elements of one group in the export have more than
 // one table, the group's layer holds no attribute columns and each table gets a layer of
 // its own named like the table (p0010) with the elements of that kind and their rows.
-// Deleted elements are left out. The blocks are opened read-only.
-std::vector<TLayer> BlockLayers(const std::vector<std::string>& blockDirs);
+// Deleted elements are left out. The blocks are opened read-only. The fields are laid out
+// first (a pass over the records' kinds and the tables' columns: a numeric column without
+// decimals is an integer field); Produce then reads each block once, its tables' rows
+// while the block is written.
+TLayerStream BlockLayers(const std::vector<std::string>& blockDirs);
 
 // The block directories to export for a target: the target itself when its name ends in
 // ".blk" or ".pra", else the block directories in it (a map), sorted by name.

@@ -2,6 +2,8 @@
 // loaded at the first call that needs it and stays loaded.
 #include "export/GisWriter.h"
 
+#include "standard/ErrorTable.h"
+
 #include "common/Exception.h"
 #include "common/FileNames.h"
 #include "export/GdalModule.h"
@@ -58,19 +60,46 @@ void CheckCrs(const std::string& crs) { Writer().CheckCrs(crs); }
 
 void RequireWriter() { Writer(); }
 
-TGisExportSink::TGisExportSink(std::string path, std::string crs)
-    : FPath(std::move(path)), FCrs(std::move(crs)), FFindings(true) {
-    GisFormatOf(FPath);
-    CheckCrs(FCrs);
+void TGisExportSink::Add(const TFinding& finding) {
+    TFinding f = finding;
+    f.Record = TErrorTable::Fit(finding.Record);  // as the error table holds it
+    FindingFeatures(f, FSink);
+    ++FCount;
 }
 
-std::vector<std::string> TGisExportSink::Write() const {
-    return WriteLayers(FPath, FindingLayers(FFindings.Findings()), FCrs);
+std::vector<std::string> ExportFindings(const std::string& path, const std::string& crs,
+                                        const std::function<void(IFindingSink& sink)>& produce) {
+    GisFormatOf(path);
+    CheckCrs(crs);
+    const TLayerStream layers{FindingLayerDefs(), [&](const TFeatureSink& features) {
+                                  TGisExportSink sink(features);
+                                  produce(sink);
+                              }};
+    return WriteLayers(path, layers, crs);
 }
 
 std::vector<std::string> WriteLayers(const std::string& path, const std::vector<TLayer>& layers,
                                      const std::string& crs) {
-    return Writer().WriteLayers(path, layers, crs);
+    TLayerStream stream;
+    for (const TLayer& l : layers) stream.Layers.push_back({l.Name, l.Geometry, l.Fields});
+    stream.Produce = [&layers](const TFeatureSink& sink) {
+        for (std::size_t i = 0; i < layers.size(); ++i)
+            for (const TFeature& f : layers[i].Features) sink(i, f);
+    };
+    return Writer().WriteLayers(path, stream, crs);
+}
+
+std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream& layers, const std::string& crs,
+                                     std::vector<std::size_t>* counts) {
+    if (!counts) return Writer().WriteLayers(path, layers, crs);
+    counts->assign(layers.Layers.size(), 0);
+    TLayerStream counted{layers.Layers, [&](const TFeatureSink& sink) {
+                             layers.Produce([&](std::size_t layer, const TFeature& f) {
+                                 ++(*counts)[layer];
+                                 sink(layer, f);
+                             });
+                         }};
+    return Writer().WriteLayers(path, counted, crs);
 }
 
 }  // namespace vexa::gisexport

@@ -3,6 +3,7 @@
 // (FindingFormats.h): a format of many layers (.gpkg) holds every layer in the one
 // file; the others hold one layer per file, each layer with features going to
 // STEM_LAYER.EXT beside the named file. CSV carries the geometry as WKT.
+// Features are written one at a time as they come, never gathered.
 // Coordinates are in the coordinate system given (EPSG:5514 by default); GeoJSON
 // is written in WGS 84 longitude/latitude as its standard requires (GDAL reprojects).
 // Every file is written beside its final name and renamed over it when complete.
@@ -12,6 +13,7 @@
 #include "standard/Findings.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -19,9 +21,14 @@ namespace vexa::gisexport {
 
 constexpr const char* kDefaultCrs = "EPSG:5514";
 
-// The files written (final names), in layer order.
+// The files written (final names), in layer order. A GeoPackage carries the QGIS style
+// of each layer with geometry in its layer_styles table (GisStyles.h).
 std::vector<std::string> WriteLayers(const std::string& path, const std::vector<TLayer>& layers,
                                      const std::string& crs = kDefaultCrs);
+// The same for layers whose features are produced while they are written; counts, when
+// given, gets the number of features of each layer.
+std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream& layers,
+                                     const std::string& crs = kDefaultCrs, std::vector<std::size_t>* counts = nullptr);
 
 // Throws when GDAL does not know the coordinate system ("EPSG:5514", WKT, PROJ string).
 void CheckCrs(const std::string& crs);
@@ -29,24 +36,26 @@ void CheckCrs(const std::string& crs);
 // Loads the writer module now; throws when it is missing or cannot be loaded.
 void RequireWriter();
 
-// The sink of a GIS export of findings: keeps each finding as the error table stores
-// it, with its place, and writes them all as the finding layers (FindingLayers) when
-// asked. The export of vexa-check's run and of the error browser's rows.
+// The sink of an export: each finding's features go to the GIS writer as it comes (as the
+// error table holds the finding), none is held. A check run and the error browser export
+// through it, by ExportFindings.
 class TGisExportSink : public IFindingSink {
 public:
-    // Refuses a file of an unknown format, an unknown coordinate system and a missing
-    // writer module at once, before any finding is made.
-    explicit TGisExportSink(std::string path, std::string crs = kDefaultCrs);
-    void Add(const TFinding& finding) override { FFindings.Add(finding); }
+    explicit TGisExportSink(const TFeatureSink& sink) : FSink(sink) {}
+    void Add(const TFinding& finding) override;
     bool WantsPlaces() const override { return true; }
-    std::size_t Count() const { return FFindings.Findings().size(); }
-    // The files written (final names), in layer order.
-    std::vector<std::string> Write() const;
+    std::size_t Count() const { return FCount; }
 
 private:
-    std::string FPath;
-    std::string FCrs;
-    TFindingList FFindings;
+    const TFeatureSink& FSink;
+    std::size_t FCount = 0;
 };
+
+// Writes into path the findings that produce hands to the sink it is given, feature by
+// feature while produce runs (a check run, the browser's rows). An unknown format or
+// coordinate system, a missing writer module and a file that cannot be created are
+// refused before produce is called. The files written (final names), in layer order.
+std::vector<std::string> ExportFindings(const std::string& path, const std::string& crs,
+                                        const std::function<void(IFindingSink& sink)>& produce);
 
 }  // namespace vexa::gisexport

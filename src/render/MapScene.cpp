@@ -90,9 +90,15 @@ TMapScene::TMapScene(const std::string& blockDir) : FBlockDir(blockDir), FBlk(st
         });
     });
     guarded([&] {
+        // The rings are walked once here, so that the areas can be filled; the walks
+        // together take no more than a valid block needs.
+        std::int64_t steps = PlaceWalkBudget(blk);
+        std::vector<TPlaceXY> crds;
         ForEachLive<TBlkArea>(blk, [&](const TBlkArea& a) {
-            const TFindingPlace place = AreaPlace(blk, a, false);
-            Add(TSceneKind::AreaPoint, egArea, a.Number, place.Crds);
+            TFindingPlace place = AreaPlace(blk, a, true, &steps);
+            crds.assign(1, place.Anchor);
+            if (place.Shape == TPlaceShape::Area) crds.insert(crds.end(), place.Crds.begin(), place.Crds.end());
+            Add(TSceneKind::AreaPoint, egArea, a.Number, crds);
         });
     });
     guarded([&] {

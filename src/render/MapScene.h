@@ -1,7 +1,7 @@
 #pragma once
 // One block's elements as the map view draws them, read once through the block store
 // with the places the exports use: lines (area boundaries told apart), points, texts
-// (stored rectangle and angle) and the areas' reference points. A grid over the block
+// (stored rectangle and angle) and the areas (reference point and ring). A grid over the block
 // finds the elements a view meets without visiting all of them.
 #include "block/BlkObj.h"
 #include "standard/Findings.h"
@@ -37,7 +37,7 @@ enum class TSceneKind : std::uint8_t {
     Line,       // any other line
     Point,
     Text,       // the rectangle at the text's angle (five corners, closed)
-    AreaPoint,  // an area's reference point
+    AreaPoint,  // an area: its reference point, then its closed ring when the ring closes
 };
 
 struct TSceneItem {

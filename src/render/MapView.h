@@ -1,9 +1,11 @@
 #pragma once
-// The map view without a window: the block of the current finding drawn into a picture,
-// the finding's element in the marking colour, the other findings of the block fainter,
-// a scale bar; the view positioned as the show buttons position the GIS's view, moved by
-// the wheel and by dragging. The error browser's window and vexa-info --render both draw
-// through it.
+// The map view without a window: the block of the current finding drawn into a picture
+// through Cairo (antialiased; areas filled lightly under their boundaries, points as
+// symbols, texts as their turned rectangles), the finding's element in the marking colour
+// with its number and its neighbours' numbers as labels, the other findings of the block
+// fainter, a scale bar and a small legend set in DejaVu Sans (Pango, fontconfig); the view
+// positioned as the show buttons position the GIS's view, moved by the wheel and by
+// dragging. The error browser's window and vexa-info --render both draw through it.
 #include "render/MapImage.h"
 #include "render/MapScene.h"
 #include "standard/FindingPlace.h"
@@ -59,14 +61,40 @@ struct TElementRef {
 // The colours of the drawing.
 struct TMapStyle {
     TRgb Background = 0xFFFFFF;
+    // The light fills of the areas under their boundaries, one per map layer (the block
+    // name's code before "_": LE, PO, ...), chosen by the layer's code.
+    std::vector<TRgb> AreaFills = {0xF1E6CF, 0xDFEED3, 0xDCE9F4, 0xF4E0E6, 0xEEEACF, 0xE6E0F1};
     TRgb AreaLine = 0x6B4423;
     TRgb Line = 0x2E6FB0;
     TRgb Point = 0x1F7A1F;
     TRgb Text = 0x8E44AD;
     TRgb AreaPoint = 0xC07000;
     TRgb ScaleBar = 0x000000;
+    TRgb Label = 0x202020;
     double FaintShare = 0.4;  // other findings: the marking colour this much over white
+    bool Labels = true;       // the numbers of the marked element and its neighbours
+    bool Legend = true;
 };
+
+// A label drawn: its text and the pixels it covers (x0, y0 inclusive; x1, y1 exclusive).
+struct TMapLabel {
+    std::string Text;
+    int X0 = 0, Y0 = 0, X1 = 0, Y1 = 0;
+    bool Marked = false;  // the marked element's own
+};
+
+// The fill of a block's areas: one of the style's fills chosen by the block's layer code
+// (the directory name before "_"), the same for every block of a layer.
+TRgb AreaFillOf(const TMapStyle& style, const std::string& blockDir);
+
+// The labels' text: the group's letter and the number ("L14", "P3").
+std::string ElementLabel(TElementRef element);
+
+// What the status line says of a marked place: a line's length, an area's size (what the
+// limit checks measure), or why an area's ring does not close; empty for other places.
+std::string PlaceSummary(const TFindingPlace& place);
+
+class TMapPainter;
 
 class TMapView {
 public:
@@ -99,19 +127,26 @@ public:
     void SetMarkColour(TRgb colour) { FMarkColour = colour; }
     TRgb MarkColour() const { return FMarkColour; }
     TMapStyle& Style() { return FStyle; }
+    // The fill of the open block's areas (AreaFillOf).
+    TRgb AreaFill() const;
 
     // The picture of the present view.
     const TImage& Render();
+    // The labels the last Render drew, the marked element's first.
+    const std::vector<TMapLabel>& Labels() const { return FLabels; }
     // The scale bar's length in metres for the present view (a round number about a
     // hundred pixels long) and its label ("50 m", "2 km").
     double ScaleBarMetres() const;
     static std::string ScaleBarLabel(double metres);
 
 private:
-    void DrawItem(const TSceneItem& item, TRgb colour, int width);
-    void DrawPolyline(std::span<const TPlaceXY> crds, TRgb colour, int width);
+    void DrawScene();
     void DrawPlace(const TFindingPlace& place, TRgb colour);
+    // Lays out the labels and draws the neighbours' (marked false), or draws the marked
+    // element's own over everything (marked true).
+    void DrawLabels(bool marked);
     void DrawScaleBar();
+    void DrawLegend();
 
     TViewport FView;
     std::unique_ptr<TMapScene> FScene;
@@ -121,7 +156,14 @@ private:
     TRgb FMarkColour = 0xFF0000;
     TMapStyle FStyle;
     TImage FImage;
+    std::unique_ptr<TMapPainter> FPainter;  // Cairo and Pango bound to FImage
     std::vector<std::uint32_t> FVisible;
+    std::vector<TMapLabel> FLabels;
 };
+
+// A small picture of a whole map: each block's extent as a light rectangle with its name,
+// the places of findings as red dots, all fitted into width x height.
+TImage MapOverview(const std::vector<std::pair<std::string, TBox>>& blocks, const std::vector<TPlaceXY>& dots,
+                   int width, int height);
 
 }  // namespace vexa::render

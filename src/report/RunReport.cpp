@@ -28,6 +28,8 @@ TReportFinding ReportFinding(const TFinding& finding) {
         f.X = finding.Place.Anchor.X;
         f.Y = finding.Place.Anchor.Y;
     }
+    f.Value = finding.Value;  // a limit finding's measured length or area
+    f.Limit = finding.Limit;
     return f;
 }
 
@@ -254,7 +256,6 @@ TThumbnail MapThumbnails(const std::string& mapDir, int width, int height) {
 
 std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int width, int height) {
     std::vector<std::pair<std::string, render::TBox>> extents;
-    render::TBox all;
     render::TMapView view;
     for (const TReportBlock& b : report.Blocks) {
         if (!b.Checked) continue;
@@ -265,29 +266,13 @@ std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int
         }
         const render::TBox box = view.Scene()->Bounds();
         view.CloseBlock();
-        if (box.Empty()) continue;
-        extents.emplace_back(b.Name, box);
-        all.Add(box);
+        if (!box.Empty()) extents.emplace_back(b.Name, box);
     }
+    std::vector<TPlaceXY> dots;
     for (const TReportFinding& f : report.Findings)
-        if (f.X && f.Y) all.Add(*f.X, *f.Y);
-    if (all.Empty()) return "";
-    render::TViewport port;
-    port.Resize(width, height);
-    port.Fit(all, 0.05);
-    render::TImage image(width, height, 0xFFFFFF);
-    for (const auto& [name, box] : extents) {
-        const double x0 = port.PixelX(box.MinX), x1 = port.PixelX(box.MaxX);
-        const double y0 = port.PixelY(box.MaxY), y1 = port.PixelY(box.MinY);
-        image.Rectangle(int(x0), int(y0), int(x1), int(y1), 0xEEF3F8);
-        for (const auto& [a, b] : {std::pair{std::pair{x0, y0}, std::pair{x1, y0}}, {{x1, y0}, {x1, y1}},
-                                   {{x1, y1}, {x0, y1}}, {{x0, y1}, {x0, y0}}})
-            image.Segment(a.first, a.second, b.first, b.second, 0x2E6FB0);
-        image.Label(int(x0) + 3, int(y0) + 3, name, 0x2E6FB0);
-    }
-    for (const TReportFinding& f : report.Findings)
-        if (f.X && f.Y) image.Square(int(port.PixelX(*f.X)), int(port.PixelY(*f.Y)), 2, 0xD00000);
-    return render::PngBytes(image);
+        if (f.X && f.Y) dots.push_back({*f.X, *f.Y});
+    if (extents.empty() && dots.empty()) return "";
+    return render::PngBytes(render::MapOverview(extents, dots, width, height));
 }
 
 }  // namespace vexa::report

@@ -48,7 +48,7 @@ int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLim
                 return;
             }
             if ((options & option::PloPlocha) && a.AreaSize.Value() <= static_cast<long double>(areaLimit))
-                pass.Add(kind::AreaSize, a.Kind, a.Number);
+                pass.AddLimit(kind::AreaSize, a.Kind, a.Number, areaLimit);
         });
     return pass.Finish();
 }

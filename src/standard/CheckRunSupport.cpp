@@ -54,7 +54,12 @@ void TCheckPass::Add(TFindingKind finding, std::int16_t kind, std::int32_t numbe
     Add(finding, kind, number, FindingRow(finding).Text);
 }
 
-void TCheckPass::Add(TFindingKind finding, std::int16_t kind, std::int32_t number, const std::string& text) {
+void TCheckPass::AddLimit(TFindingKind finding, std::int16_t kind, std::int32_t number, double limit) {
+    Add(finding, kind, number, FindingRow(finding).Text, limit);
+}
+
+void TCheckPass::Add(TFindingKind finding, std::int16_t kind, std::int32_t number, const std::string& text,
+                     std::optional<double> limit) {
     const TFindingCode& row = FindingRow(finding);
     TErrorRecord record;
     record.Id = row.Code;
@@ -64,11 +69,12 @@ void TCheckPass::Add(TFindingKind finding, std::int16_t kind, std::int32_t numbe
     record.Druh = kind;
     record.Cislo = number;
     record.Chyba = text;
-    TFindingPlace place;
-    if (FBlk && FStandard.Findings().WantsPlaces()) {
-        if (const auto group = GroupOfLetter(row.Letter)) place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
+    TFinding found{record, {}, std::nullopt, limit};
+    if (FBlk && (limit || FStandard.Findings().WantsPlaces())) {
+        if (const auto group = GroupOfLetter(row.Letter)) found.Place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
+        if (limit) found.Value = MeasureOf(found.Place);
     }
-    FStandard.Findings().Add({record, place});
+    FStandard.Findings().Add(found);
     ++FCount;
 }
 

@@ -90,7 +90,11 @@ public:
     // the text (the row's own unless given), and the element's place read from the
     // open block.
     void Add(TFindingKind finding, std::int16_t kind, std::int32_t number);
-    void Add(TFindingKind finding, std::int16_t kind, std::int32_t number, const std::string& text);
+    void Add(TFindingKind finding, std::int16_t kind, std::int32_t number, const std::string& text,
+             std::optional<double> limit = std::nullopt);
+    // A limit finding: it carries the limit and what its element measures (MeasureOf its
+    // place, read for it whether or not a sink wants places).
+    void AddLimit(TFindingKind finding, std::int16_t kind, std::int32_t number, double limit);
     int Count() const { return FCount; }
 
     // Closes the error table at the normal end of the pass (its errors pass on)

@@ -132,7 +132,9 @@ TErrorRecord TErrorTable::Fit(TErrorRecord record) {
 }
 
 void TFindingList::Add(const TFinding& finding) {
-    FFindings.push_back({TErrorTable::Fit(finding.Record), finding.Place});
+    TFinding kept = finding;
+    kept.Record = TErrorTable::Fit(finding.Record);
+    FFindings.push_back(std::move(kept));
 }
 
 }  // namespace vexa

@@ -1,6 +1,8 @@
 #include "standard/FindingPlace.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdlib>
 #include <limits>
 
 namespace vexa {
@@ -49,7 +51,8 @@ void TFindingPlace::Box(double& minX, double& minY, double& maxX, double& maxY) 
 
 std::int64_t PlaceWalkBudget(TBlk& blk) { return 8 * std::int64_t(std::max(blk.LineCount(), 0)) + 64; }
 
-bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps) {
+bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps,
+              TLins* walked) {
     ring.clear();
     reason.clear();
     // A ring passes each boundary line at most twice (inner lines): a walk on broken
@@ -69,14 +72,15 @@ bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason,
             if (Steps) *Steps -= Limit - std::max<std::int64_t>(Blk.WalkBudget(), 0);
         }
     } spend{blk, limit, steps};
+    TLins lines;
     try {
-        TLins lines;
-        blk.AreaBoundary(area, lines);
+        blk.AreaBoundary(area, lines, walked);
         std::int32_t bad = 0;
         if (blk.CheckInnerLines(lines, bad) == 0) throw EBlkPloError::LineOfArea(blk.Path(), area.Number, bad);
         blk.BoundaryPolygon(lines, ring, kAreaRingTolerance);
         return true;
     } catch (const EBlkException& e) {
+        if (walked && !lines.empty()) *walked = lines;  // walked whole, but the lines do not make a ring
         ring.clear();
         reason = OneLine(e.what());
         return false;
@@ -119,16 +123,57 @@ TFindingPlace TextPlace(const TBlkText& text) {
     return place;
 }
 
+namespace {
+
+// The lines a broken walk followed, the vertex where the ring breaks (the end of the last
+// line away from the line before it) and a short reason naming the line the walk could not
+// go on to (the last line the block store's message names).
+void AddWalk(TBlk& blk, const TLins& walked, TFindingPlace& place) {
+    for (const TBlkLine& l : walked) {
+        TCrds crds;
+        try {
+            blk.ReadLineCrds(l, crds);
+        } catch (const EBlkException&) {
+            continue;
+        }
+        std::vector<TPlaceXY> line;
+        for (const TBlkCrd& c : crds) line.push_back(XY(c.X, c.Y));
+        if (!line.empty()) place.Walked.push_back(std::move(line));
+    }
+    if (!place.Walked.empty()) {
+        const std::vector<TPlaceXY>& last = place.Walked.back();
+        TPlaceXY end = last.back();
+        if (place.Walked.size() > 1) {
+            const std::vector<TPlaceXY>& before = place.Walked[place.Walked.size() - 2];
+            auto near = [&](TPlaceXY p) {
+                return std::min(std::hypot(p.X - before.front().X, p.Y - before.front().Y),
+                                std::hypot(p.X - before.back().X, p.Y - before.back().Y));
+            };
+            end = near(last.front()) > near(last.back()) ? last.front() : last.back();
+        }
+        place.Break = end;
+    }
+    const std::size_t at = place.Reason.rfind("L:");
+    std::int32_t line = 0;
+    if (at != std::string::npos) line = std::atoi(place.Reason.c_str() + at + 2);
+    place.BreakReason = line > 0 ? "hranica plochy sa nezatvorí pri línii L" + std::to_string(line)
+                                 : std::string("hranica plochy sa nezatvorí");
+}
+
+}  // namespace
+
 TFindingPlace AreaPlace(TBlk& blk, const TBlkArea& area, bool ring, std::int64_t* steps) {
     TFindingPlace place;
     place.Anchor = XY(area.RefX, area.RefY);
     TCrds crds;
-    if (ring && AreaRing(blk, area, crds, place.Reason, steps)) {
+    TLins walked;
+    if (ring && AreaRing(blk, area, crds, place.Reason, steps, &walked)) {
         for (const TBlkCrd& c : crds) place.Crds.push_back(XY(c.X, c.Y));
         place.Shape = TPlaceShape::Area;
     } else {
         place.Crds = {place.Anchor};
         place.Shape = TPlaceShape::AreaPoint;
+        if (ring) AddWalk(blk, walked, place);
     }
     return place;
 }
@@ -167,6 +212,23 @@ TFindingPlace TablePlace(const std::string& fileName) {
     TFindingPlace place;
     place.Table = fileName;
     return place;
+}
+
+std::optional<double> MeasureOf(const TFindingPlace& place) {
+    const std::vector<TPlaceXY>& c = place.Crds;
+    if (place.Shape == TPlaceShape::Line) {
+        double length = 0;
+        for (std::size_t i = 1; i < c.size(); ++i) length += std::hypot(c[i].X - c[i - 1].X, c[i].Y - c[i - 1].Y);
+        return length;
+    }
+    if (place.Shape == TPlaceShape::Area && c.size() >= 4) {
+        // About the first vertex, so that the map's large coordinates do not cost precision.
+        double twice = 0;
+        for (std::size_t i = 1; i + 1 < c.size(); ++i)
+            twice += (c[i].X - c[0].X) * (c[i + 1].Y - c[0].Y) - (c[i + 1].X - c[0].X) * (c[i].Y - c[0].Y);
+        return std::abs(twice) / 2;
+    }
+    return std::nullopt;
 }
 
 }  // namespace vexa

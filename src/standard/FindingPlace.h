@@ -5,6 +5,7 @@
 #include "standard/Findings.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <type_traits>
 
@@ -23,7 +24,9 @@ constexpr double kAreaRingTolerance = 0.01;
 // The walk has a budget of its own (the block's budget is the same afterwards): at most
 // twice the line count in steps, and at most *steps when given, which it then lowers by
 // the steps taken; with none left the ring is not walked and counts as not closing.
-bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps = nullptr);
+// walked, when given, gets the boundary lines the walk followed when the ring does not close.
+bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps = nullptr,
+              TLins* walked = nullptr);
 
 // The steps the place walks of one pass may take together: what a valid block needs, so
 // that broken links cannot make a pass's places quadratic.
@@ -79,6 +82,10 @@ void ForEachLive(TBlk& blk, Body body) {
         if (!deleted) body(rec);
     }
 }
+
+// What a place measures: a line's length along its vertices, an area's size within its
+// ring (shoelace); none for the other shapes (an area whose ring does not close).
+std::optional<double> MeasureOf(const TFindingPlace& place);
 
 // The place of a finding about a whole attribute table: no geometry, the table's file name.
 TFindingPlace TablePlace(const std::string& fileName);

@@ -4,6 +4,7 @@
 // every sink it has, so a new output never touches a check pass.
 #include "standard/ErrorRecord.h"
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +34,11 @@ struct TFindingPlace {
     TPlaceXY Anchor;             // one point for the place: the point, the middle vertex of a line,
                                  // the centre of a text's rectangle, an area's reference point
     std::string Reason;          // AreaPoint: why the ring does not close
+    // AreaPoint: the boundary lines the walk followed (each its vertices) and the vertex
+    // where the ring breaks, with a short reason; empty when the ring was not walked.
+    std::vector<std::vector<TPlaceXY>> Walked;
+    std::optional<TPlaceXY> Break;
+    std::string BreakReason;
     std::string Table;           // table-level findings: the attribute table's file name
     bool Empty() const { return Shape == TPlaceShape::None; }
     // The bounding box of the place's vertices; all zero when it has none.
@@ -43,6 +49,11 @@ struct TFindingPlace {
 struct TFinding {
     TErrorRecord Record;  // the columns of the error table
     TFindingPlace Place;  // beside the record, never written into the table
+    // A limit finding (a line's length, an area's size): what was measured from the
+    // element's vertices (the line's length along them, the area within its ring; none
+    // when the ring does not close) and the limit the check held the element against.
+    std::optional<double> Value{};
+    std::optional<double> Limit{};
     bool operator==(const TFinding&) const = default;
 };
 

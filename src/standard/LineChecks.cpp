@@ -72,7 +72,7 @@ int TBlkStandardGXD::CheckLines(TBlk& blk, std::uint16_t options, double lengthL
                 pass.Add(kind::LineDuplicates, l.Kind, l.Number,
                          std::string(findingtext::DuplicateLines) + duplicates.substr(0, kDuplicateListMax));
             } else if ((options & option::LinDlzka) && l.Length.Value() <= static_cast<long double>(lengthLimit)) {
-                pass.Add(kind::LineLength, l.Kind, l.Number);
+                pass.AddLimit(kind::LineLength, l.Kind, l.Number, lengthLimit);
             }
         });
     return pass.Finish();

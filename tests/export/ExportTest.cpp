@@ -21,8 +21,10 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -310,6 +312,266 @@ TEST_F(Export, SeveralTablesOfAGroupGetALayerEach) {
     EXPECT_EQ(p0020->GetFeatureCount(), 1);
 }
 
+// The fields of every layer of a dataset that hold text with a '/' at a word's start or the
+// given directory: a path of the machine that wrote the export.
+std::vector<std::string> AbsolutePaths(GDALDataset& ds, const std::string& dir) {
+    std::vector<std::string> found;
+    for (OGRLayer* layer : ds.GetLayers()) {
+        if (std::string(layer->GetName()) == "layer_styles") continue;  // the styles' XML
+        layer->ResetReading();
+        while (OGRFeature* raw = layer->GetNextFeature()) {
+            Feature f(raw);
+            for (int i = 0; i < f->GetFieldCount(); ++i) {
+                if (f->GetFieldDefnRef(i)->GetType() != OFTString || !f->IsFieldSetAndNotNull(i)) continue;
+                const std::string text = f->GetFieldAsString(i);
+                if (text.find(dir) != std::string::npos || text.starts_with("/") || text.find(" /") != std::string::npos ||
+                    text.find("(/") != std::string::npos)
+                    found.push_back(std::string(layer->GetName()) + "." + f->GetFieldDefnRef(i)->GetNameRef() + ": " + text);
+            }
+        }
+    }
+    return found;
+}
+
+// The layer_styles rows by the layer they style.
+std::map<std::string, Feature> Styles(GDALDataset& ds) {
+    std::map<std::string, Feature> out;
+    OGRLayer* styles = ds.GetLayerByName("layer_styles");
+    if (!styles) return out;
+    styles->ResetReading();
+    while (OGRFeature* raw = styles->GetNextFeature()) out.emplace(raw->GetFieldAsString("f_table_name"), Feature(raw));
+    return out;
+}
+
+// A GeoPackage opens styled in QGIS: a layer_styles row of QGIS's schema for every layer
+// with geometry, its QML a single symbol of the layer's geometry in the map view's
+// colours (findings red); numbers are integer fields; no field holds a machine's path.
+TEST_F(Export, GeoPackagesCarryQgisStylesIntegerNumbersAndNoPaths) {
+    const fs::path mapGpkg = temp.Path() / "map.gpkg", findingsGpkg = temp.Path() / "f.gpkg";
+    Outcome o = Info(map.string(), mapGpkg);
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    o = Check("--lines 1 --points 3 --texts 3 --areas 7 --db 1 --export " + Quote(findingsGpkg.string()));
+    ASSERT_EQ(o.Status, 3) << o.Err;
+    for (const fs::path& file : {mapGpkg, findingsGpkg}) {
+        SCOPED_TRACE(file.filename().string());
+        Dataset ds = OpenVector(file);
+        ASSERT_TRUE(ds);
+        OGRLayer* table = ds->GetLayerByName("layer_styles");
+        ASSERT_TRUE(table);
+        EXPECT_STREQ(table->GetFIDColumn(), "id");
+        for (const char* column : {"f_table_catalog", "f_table_schema", "f_table_name", "f_geometry_column",
+                                   "styleName", "styleQML", "styleSLD", "useAsDefault", "description", "owner", "ui",
+                                   "update_time"})
+            EXPECT_GE(table->GetLayerDefn()->GetFieldIndex(column), 0) << column;
+        EXPECT_EQ(table->GetLayerDefn()->GetFieldDefn(table->GetLayerDefn()->GetFieldIndex("useAsDefault"))->GetSubType(),
+                  OFSTBoolean);
+        const auto styles = Styles(*ds);
+        std::size_t geometric = 0;
+        for (OGRLayer* layer : ds->GetLayers()) {
+            const std::string name = layer->GetName();
+            if (name == "layer_styles") continue;
+            const auto it = styles.find(name);
+            if (layer->GetGeomType() == wkbNone) {
+                EXPECT_EQ(it, styles.end()) << name;
+                continue;
+            }
+            ++geometric;
+            ASSERT_NE(it, styles.end()) << name;
+            const Feature& row = it->second;
+            EXPECT_STREQ(row->GetFieldAsString("f_geometry_column"), layer->GetGeometryColumn());
+            EXPECT_EQ(row->GetFieldAsInteger("useAsDefault"), 1);
+            const std::string qml = row->GetFieldAsString("styleQML"), sld = row->GetFieldAsString("styleSLD");
+            EXPECT_NE(qml.find("<renderer-v2 type=\"singleSymbol\""), std::string::npos) << name;
+            const OGRwkbGeometryType type = wkbFlatten(layer->GetGeomType());
+            const char* symbol = type == wkbPoint                                       ? "type=\"marker\""
+                                 : type == wkbLineString || type == wkbMultiLineString ? "type=\"line\""
+                                                                                       : "type=\"fill\"";
+            EXPECT_NE(qml.find(symbol), std::string::npos) << name;
+            EXPECT_NE(sld.find("<StyledLayerDescriptor"), std::string::npos) << name;
+            const bool red = qml.find("\"255,0,0,255\"") != std::string::npos;
+            EXPECT_EQ(red, name.starts_with("findings_")) << name;
+        }
+        EXPECT_EQ(styles.size(), geometric);
+        EXPECT_EQ(AbsolutePaths(*ds, temp.Path().string()), std::vector<std::string>{});
+    }
+    Dataset ds = OpenVector(mapGpkg);
+    const auto styles = Styles(*ds);
+    // Areas filled lightly and half transparent, their boundaries drawn; texts only outlined.
+    const std::string areas = At(styles, "areas")->GetFieldAsString("styleQML");
+    EXPECT_NE(areas.find("name=\"color\" value=\"241,230,207,150\""), std::string::npos) << areas;
+    EXPECT_NE(areas.find("name=\"outline_style\" value=\"solid\""), std::string::npos);
+    EXPECT_NE(std::string(At(styles, "texts")->GetFieldAsString("styleQML")).find("name=\"style\" value=\"no\""),
+              std::string::npos);
+    // Numbers as integers: the element's number and the table's CISLO (N 10.0).
+    const OGRFeatureDefn* defn = ds->GetLayerByName("areas")->GetLayerDefn();
+    EXPECT_EQ(defn->GetFieldDefn(defn->GetFieldIndex("number"))->GetType(), OFTInteger);
+    EXPECT_EQ(defn->GetFieldDefn(defn->GetFieldIndex("CISLO"))->GetType(), OFTInteger64);
+    EXPECT_EQ(defn->GetFieldDefn(defn->GetFieldIndex("PLOCHA"))->GetType(), OFTReal);
+    auto areaFeatures = ByElement(ds->GetLayerByName("areas"));
+    EXPECT_EQ(At(areaFeatures, "LE_00001.blk/1")->GetFieldAsInteger64("CISLO"), 1);
+    // The reason of the unclosed ring names its block relative to the map.
+    auto unclosed = ByElement(ds->GetLayerByName("areas_unclosed"));
+    const std::string reason = At(unclosed, "LE_00003.blk/3")->GetFieldAsString("reason");
+    EXPECT_NE(reason.find("(LE_00003.blk/, P:3"), std::string::npos) << reason;
+}
+
+TEST(ExportTexts, WithoutDirsLeavesBlockNamesRelative) {
+    using gisexport::WithoutDirs;
+    // Directories with blanks, and the path at the text's start.
+    EXPECT_EQ(WithoutDirs("Chybná topológia (/home/a b/my map/LE_00001.blk/, P:3)", "LE_00001.blk"),
+              "Chybná topológia (LE_00001.blk/, P:3)");
+    EXPECT_EQ(WithoutDirs("/m/LE_00001.blk/tn.are: krátky", "LE_00001.blk"), "LE_00001.blk/tn.are: krátky");
+    EXPECT_EQ(WithoutDirs("Chybná topológia (/tmp/x/LE_00001.blk/, P:3, L:3)", "LE_00001.blk"),
+              "Chybná topológia (LE_00001.blk/, P:3, L:3)");
+    EXPECT_EQ(WithoutDirs("súbor /m/LE_00001.blk/tn.lin a /m/LE_00001.blk", "LE_00001.blk"),
+              "súbor LE_00001.blk/tn.lin a LE_00001.blk");
+    // Another block's name or a longer name is left alone.
+    EXPECT_EQ(WithoutDirs("(/m/LE_00001.blkx/, P:1)", "LE_00001.blk"), "(/m/LE_00001.blkx/, P:1)");
+    EXPECT_EQ(WithoutDirs("bez cesty LE_00001.blk", "LE_00001.blk"), "bez cesty LE_00001.blk");
+    EXPECT_EQ(WithoutDirs("(/m/LE_00001.blk/)", ""), "(/m/LE_00001.blk/)");
+}
+
+// The numbers in a JSON text after a key, in order ("value":12.5 -> 12.5; "coordinates":
+// [[1,2],[3,4]] -> 1 2 3 4).
+std::vector<double> NumbersAfter(const std::string& line, const std::string& key) {
+    std::vector<double> out;
+    const std::size_t at = line.find("\"" + key + "\":");
+    if (at == std::string::npos) return out;
+    std::size_t i = at + key.size() + 3;
+    int depth = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (c == '[') ++depth;
+        else if (c == ']') --depth;
+        else if (c == '-' || (c >= '0' && c <= '9')) {
+            std::size_t used = 0;
+            out.push_back(std::stod(line.substr(i), &used));
+            i += used;
+            if (depth == 0) break;
+            continue;
+        } else if (depth == 0 && c != ' ') {
+            break;
+        }
+        ++i;
+        if (depth == 0 && !out.empty()) break;
+    }
+    return out;
+}
+
+// Limit findings carry what their element measures from its vertices and the limit, in
+// JSON, CSV and the export; every element finding's geometry is in the JSON.
+TEST_F(Export, LimitFindingsCarryTheirMeasuredValuesAndJsonTheGeometry) {
+    const std::string limits = "--lines 16 --areas 6 --length-limit 60 --area-limit 20000 ";
+    Outcome json = Check(limits + "--format json");
+    ASSERT_EQ(json.Status, 3) << json.Err;
+    std::map<std::string, std::unique_ptr<TBlk>> blocks;
+    auto block = [&](const std::string& name) -> TBlk& {
+        auto& b = blocks[name];
+        if (!b) {
+            b = std::make_unique<TBlk>(false);
+            b->Open((map / name).string(), TBlkOpenMode::ReadOnly);
+        }
+        return *b;
+    };
+    int lines = 0, areas = 0;
+    std::istringstream in(json.Out);
+    for (std::string line; std::getline(in, line);) {
+        SCOPED_TRACE(line);
+        const std::size_t b = line.find("\"block\":\"") + 9;
+        const std::string name = line.substr(b, line.find('"', b) - b);
+        const int code = static_cast<int>(NumbersAfter(line, "code").at(0));
+        const auto number = static_cast<std::int32_t>(NumbersAfter(line, "number").at(0));
+        const std::vector<double> value = NumbersAfter(line, "value"), limit = NumbersAfter(line, "limit");
+        const std::vector<double> geometry = NumbersAfter(line, "coordinates");
+        TBlk& blk = block(name);
+        if (code == -15) {
+            ++lines;
+            TBlkLine l;
+            blk.FindLine(number, l);
+            TCrds crds;
+            blk.ReadLineCrds(l, crds);
+            long double length = 0;
+            for (std::size_t i = 1; i < crds.size(); ++i)
+                length += std::hypot(static_cast<long double>(X(crds[i]) - X(crds[i - 1])),
+                                     static_cast<long double>(Y(crds[i]) - Y(crds[i - 1])));
+            ASSERT_EQ(value.size(), 1u);
+            EXPECT_NEAR(value[0], static_cast<double>(length), 1e-6);
+            EXPECT_EQ(limit, std::vector<double>{60});
+            EXPECT_NE(line.find("\"geometry\":{\"type\":\"LineString\""), std::string::npos);
+            ASSERT_EQ(geometry.size(), 2 * crds.size());
+            for (std::size_t i = 0; i < crds.size(); ++i) {
+                EXPECT_EQ(geometry[2 * i], X(crds[i]));
+                EXPECT_EQ(geometry[2 * i + 1], Y(crds[i]));
+            }
+        } else if (code == -74) {
+            ++areas;
+            TBlkArea a;
+            blk.FindArea(number, a);
+            TCrds ring;
+            std::string reason;
+            ASSERT_TRUE(AreaRing(blk, a, ring, reason)) << reason;
+            // Twice the area by the trapezoids under each side.
+            long double twice = 0;
+            for (std::size_t i = 1; i < ring.size(); ++i)
+                twice += static_cast<long double>(X(ring[i]) - X(ring[i - 1])) * (Y(ring[i]) + Y(ring[i - 1]));
+            ASSERT_EQ(value.size(), 1u);
+            EXPECT_NEAR(value[0], static_cast<double>(std::abs(twice) / 2), 1e-3);
+            EXPECT_EQ(limit, std::vector<double>{20000});
+            EXPECT_NE(line.find("\"geometry\":{\"type\":\"Polygon\""), std::string::npos);
+            EXPECT_EQ(geometry.size(), 2 * ring.size());
+        } else {
+            EXPECT_EQ(line.find("\"value\""), std::string::npos);  // only limit findings measure
+        }
+    }
+    EXPECT_GE(lines, 3);
+    EXPECT_GE(areas, 2);
+
+    // Every element finding has its geometry of its shape; a finding about a table none.
+    Outcome all = Check("--lines 1 --points 3 --texts 3 --areas 7 --db 1 --format json");
+    ASSERT_EQ(all.Status, 3) << all.Err;
+    std::istringstream every(all.Out);
+    int elements = 0, tables = 0;
+    for (std::string line; std::getline(every, line);) {
+        SCOPED_TRACE(line);
+        const bool element = line.find("\"number\":null") == std::string::npos;
+        if (!element) {
+            ++tables;
+            EXPECT_NE(line.find("\"geometry\":null"), std::string::npos);
+            continue;
+        }
+        ++elements;
+        const std::size_t g = line.find("\"group\":\"") + 9;
+        const char group = line[g];
+        const char* type = group == 'L'   ? "\"geometry\":{\"type\":\"LineString\""
+                           : group == 'B' ? "\"geometry\":{\"type\":\"Point\""
+                           : group == 'T' ? "\"geometry\":{\"type\":\"Polygon\""
+                                          : "\"geometry\":{\"type\":\"";
+        EXPECT_NE(line.find(type), std::string::npos);
+        if (group == 'P' && line.find("\"code\":-72") != std::string::npos)
+            EXPECT_NE(line.find("\"geometry\":{\"type\":\"MultiLineString\""), std::string::npos);
+    }
+    EXPECT_GE(elements, 8);
+    EXPECT_GE(tables, 1);
+
+    // CSV: the last two columns.
+    Outcome csv = Check(limits + "--format csv");
+    EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,L,10,13,-15,podlimitná dĺžka,-511800,-1210400,-511750,-1210400,-511775,"
+                           "-1210400,,50,60\n"),
+              std::string::npos)
+        << csv.Out;
+    // The export: value and limit fields of the finding layers.
+    const fs::path gpkg = temp.Path() / "limits.gpkg";
+    ASSERT_EQ(Check(limits + "--export " + Quote(gpkg.string())).Status, 3);
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    auto found = ByElement(ds->GetLayerByName("findings_line"));
+    const Feature& short13 = At(found, "LE_00002.blk/13");
+    EXPECT_DOUBLE_EQ(short13->GetFieldAsDouble("value"), 50);
+    EXPECT_DOUBLE_EQ(short13->GetFieldAsDouble("limit"), 60);
+    auto small = ByElement(ds->GetLayerByName("findings_area"));
+    EXPECT_DOUBLE_EQ(At(small, "LE_00002.blk/1")->GetFieldAsDouble("value"), 10000);
+}
+
 // The findings of a check run with their places; the Slovak texts intact.
 TEST_F(Export, FindingsCarryTheirPlaces) {
     const fs::path gpkg = temp.Path() / "f.gpkg";
@@ -348,6 +610,37 @@ TEST_F(Export, FindingsCarryTheirPlaces) {
     EXPECT_EQ(unclosed.begin()->second->GetFieldAsInteger("code"), -72);
     EXPECT_NE(std::string(unclosed.begin()->second->GetFieldAsString("reason")).find("Chybná topológia"),
               std::string::npos);
+    // The walk of the unclosed ring: the lines it followed, each a boundary line of the area
+    // with its vertices, and the place where it broke at an end of the last one.
+    auto walks = ByElement(ds->GetLayerByName("findings_area_walk"));
+    ASSERT_EQ(walks.size(), 1u);
+    const Feature& walk = At(walks, "LE_00003.blk/3");
+    EXPECT_STREQ(walk->GetFieldAsString("break_reason"), "hranica plochy sa nezatvorí pri línii L12");
+    EXPECT_STREQ(At(unclosed, "LE_00003.blk/3")->GetFieldAsString("break_reason"),
+                 "hranica plochy sa nezatvorí pri línii L12");
+    const auto* walked = walk->GetGeometryRef()->toMultiLineString();
+    ASSERT_GT(walked->getNumGeometries(), 0);
+    TBlk broken(false);
+    broken.Open((map / "LE_00003.blk").string(), TBlkOpenMode::ReadOnly);
+    for (const OGRLineString* part : walked) {
+        bool matched = false;
+        for (std::int32_t n = 1; n <= broken.LineCount() && !matched; ++n) {
+            TBlkLine l;
+            broken.FindLine(n, l);
+            if (l.AreaA != 3 && l.AreaB != 3) continue;
+            TCrds crds;
+            broken.ReadLineCrds(l, crds);
+            if (static_cast<int>(crds.size()) != part->getNumPoints()) continue;
+            matched = true;
+            for (int i = 0; i < part->getNumPoints(); ++i)
+                matched = matched && part->getX(i) == X(crds[i]) && part->getY(i) == Y(crds[i]);
+        }
+        EXPECT_TRUE(matched) << part->exportToWkt();
+    }
+    const OGRLineString* last = walked->getGeometryRef(walked->getNumGeometries() - 1);
+    const double bx = walk->GetFieldAsDouble("break_x"), by = walk->GetFieldAsDouble("break_y");
+    EXPECT_TRUE((bx == last->getX(0) && by == last->getY(0)) ||
+                (bx == last->getX(last->getNumPoints() - 1) && by == last->getY(last->getNumPoints() - 1)));
     auto areas = ByElement(ds->GetLayerByName("findings_area"));
     EXPECT_EQ(At(areas, "LE_00003.blk/2")->GetFieldAsInteger("code"), -71);
     EXPECT_EQ(At(areas, "LE_00003.blk/2")->GetGeometryRef()->getGeometryType(), wkbPolygon);
@@ -380,7 +673,7 @@ TEST_F(Export, OutputFormatsAndFileFormats) {
     EXPECT_NE(json.Err.find("Počet chýb: 2"), std::string::npos);
     Outcome csv = Check("--points 3 --format csv");
     ASSERT_EQ(csv.Status, 3);
-    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')), "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table");
+    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')), "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit");
     EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,B,5,3,-32,uhol otočenia,"), std::string::npos) << csv.Out;
 
     for (const char* ext : {".shp", ".csv", ".fgb"}) {
@@ -572,20 +865,27 @@ TEST(FindingFormats, OneTableGivesTheListsTheFilterAndTheRefusals) {
         }
 }
 
-// The browser's export and vexa-check's go through one sink: it refuses an unknown format
-// before any finding, keeps the findings as the error table stores them, and writes them
-// as the finding layers.
+// The browser's export and vexa-check's go through one sink: an unknown format is refused
+// before any finding is asked for; the sink keeps each finding as the error table stores
+// it and writes it into the finding layers as it comes.
 TEST_F(Export, TheExportSinkWritesWhatItWasGiven) {
-    EXPECT_THROW(gisexport::TGisExportSink((temp.Path() / "x.kml").string()), Exception);
-    gisexport::TGisExportSink sink((temp.Path() / "s.gpkg").string());
-    EXPECT_TRUE(sink.WantsPlaces());
+    bool asked = false;
+    EXPECT_THROW(gisexport::ExportFindings((temp.Path() / "x.kml").string(), gisexport::kDefaultCrs,
+                                           [&](IFindingSink&) { asked = true; }),
+                 Exception);
+    EXPECT_FALSE(asked);
     const std::vector<TErrorRecord> records = {
         {-31, "LE_00002.blk", "LE", "B", 6, 2, "neprípustný druh vo vrstve"},
         {-91, "LE_00002.blk", std::nullopt, "L", std::nullopt, std::nullopt, "DB l0021.dbf neexistuje"},
         {-14, "LE_00002.blk", "LE", "L", 1, 1, "duplikátne línie: " + std::string(300, '9')}};
-    for (const TFinding& f : gisexport::PlaceFindings(map.string(), records)) sink.Add(f);
-    EXPECT_EQ(sink.Count(), 3u);
-    const std::vector<std::string> written = sink.Write();
+    std::size_t count = 0;
+    const std::vector<std::string> written =
+        gisexport::ExportFindings((temp.Path() / "s.gpkg").string(), gisexport::kDefaultCrs, [&](IFindingSink& sink) {
+            EXPECT_TRUE(sink.WantsPlaces());
+            gisexport::ForEachPlacedFinding(map.string(), records, [&](const TFinding& f) { sink.Add(f); });
+            count = static_cast<gisexport::TGisExportSink&>(sink).Count();
+        });
+    EXPECT_EQ(count, 3u);
     ASSERT_EQ(written.size(), 1u);
     Dataset ds = OpenVector(written[0]);
     ASSERT_TRUE(ds);

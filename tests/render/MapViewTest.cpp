@@ -9,7 +9,9 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <algorithm>
 #include <cmath>
+#include <set>
 #include <cstdlib>
 #include <random>
 #include <sys/wait.h>
@@ -92,6 +94,9 @@ protected:
         view.Resize(400, 300);
         view.OpenBlock(block.dir);
         view.FitBlock();
+        // The legend's swatches hold the marking colour: left out where the marked
+        // element's pixels are measured (the legend has a test of its own).
+        view.Style().Legend = false;
     }
     TestBlock block;
     TMapView view;
@@ -151,6 +156,7 @@ TEST_F(MapViewTest, TextsAreDrawnTurnedInsideTheirStoredRectangle) {
 }
 
 TEST_F(MapViewTest, PositioningFitsTheElementAtTheScaleAndOffLeavesTheView) {
+    view.Style().Labels = false;  // the extents of the marked element alone
     // A point is shown 10 m around: 20 m over 80 % of the 300 pixels.
     ASSERT_TRUE(view.ShowElement({egPoint, 1}, 1.0, true));
     EXPECT_DOUBLE_EQ(view.Viewport().MetresPerPixel(), 20.0 / 240);
@@ -207,6 +213,20 @@ TEST_F(MapViewTest, AnAreaWhoseRingDoesNotCloseIsShownByItsReferencePointInItsRe
     EXPECT_DOUBLE_EQ(view.Viewport().MetresPerPixel(), 100.0 / 240);
     const TPlaceXY ref = view.MarkedPlace().Anchor;
     EXPECT_EQ(ColourAt(view.Render(), At(view, ref)), kRed);
+    // The boundary lines the walk followed are drawn in the marking colour, the place where
+    // the ring breaks is marked: an end of the last walked line, with a ring round it.
+    const TFindingPlace& place = view.MarkedPlace();
+    ASSERT_FALSE(place.Walked.empty());
+    ASSERT_TRUE(place.Break);
+    EXPECT_TRUE(*place.Break == place.Walked.back().front() || *place.Break == place.Walked.back().back());
+    EXPECT_NE(place.BreakReason.find("hranica plochy sa nezatvorí"), std::string::npos) << place.BreakReason;
+    const TImage& broken_ = view.Render();
+    for (const auto& line : place.Walked)
+        for (const TPlaceXY& c : line) EXPECT_EQ(ColourAt(broken_, At(view, c)), kRed);
+    const Pixel b = At(view, *place.Break);
+    EXPECT_EQ(ColourAt(broken_, {b.X + 10, b.Y}), kRed);  // the ring of radius 10
+    EXPECT_EQ(ColourAt(broken_, {b.X, b.Y - 10}), kRed);
+    EXPECT_NE(ColourAt(broken_, {b.X + 6, b.Y - 6}), kRed);  // inside the ring, off the lines
     // A stand whose ring closes is drawn along its ring.
     ASSERT_NE(broken, 1);
     ASSERT_TRUE(view.ShowElement({egArea, 1}, 1.0, true));
@@ -329,6 +349,143 @@ TEST(MapViewport, ZoomKeepsThePointUnderTheCursorAndShowRectFollowsTheGisRule) {
     EXPECT_EQ(TMapView::ScaleBarLabel(2000), "2 km");
 }
 
+
+// The colours of a picture that are neither of the given ones.
+std::set<TRgb> OtherColours(const TImage& image, int x0, int y0, int x1, int y1, std::initializer_list<TRgb> known) {
+    std::set<TRgb> out;
+    for (int y = std::max(y0, 0); y <= std::min(y1, image.Height() - 1); ++y)
+        for (int x = std::max(x0, 0); x <= std::min(x1, image.Width() - 1); ++x)
+            if (std::find(known.begin(), known.end(), image.Pixel(x, y)) == known.end()) out.insert(image.Pixel(x, y));
+    return out;
+}
+
+// Whether c lies between a and b channel by channel (a blend of the two).
+bool Between(TRgb c, TRgb a, TRgb b) {
+    for (int shift : {16, 8, 0}) {
+        const int v = (c >> shift) & 0xFF, lo = std::min((a >> shift) & 0xFF, (b >> shift) & 0xFF),
+                  hi = std::max((a >> shift) & 0xFF, (b >> shift) & 0xFF);
+        if (v < lo || v > hi) return false;
+    }
+    return true;
+}
+
+TEST_F(MapViewTest, EdgesAreAntialiasedAndAreasFilledUnderTheirBoundaries) {
+    const TMapStyle style;
+    view.Viewport().Fit({kX0, kY0, kX0 + 400, kY0 + 400}, 0.05);
+    const TImage& image = view.Render();
+    // Along the free line's slanted first segment the pixels beside it are blends of the
+    // line's colour and the background: the edges are antialiased.
+    const Pixel a = At(view, block.freeLine[0]), b = At(view, block.freeLine[1]);
+    const auto blends = OtherColours(image, std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X),
+                                     std::max(a.Y, b.Y), {style.Line, style.Background});
+    ASSERT_GT(blends.size(), 5u);
+    for (TRgb c : blends) EXPECT_TRUE(Between(c, style.Line, style.Background)) << std::hex << c;
+    // The stands are filled lightly: inside stand 2, away from its lines and its centre.
+    EXPECT_EQ(ColourAt(image, At(view, {kX0 + 125, kY0 + 30})), view.AreaFill());
+    // One light fill per map layer: the same for every block of a layer, from the style's.
+    EXPECT_EQ(view.AreaFill(), AreaFillOf(style, "/m/LE_00002.blk"));
+    EXPECT_EQ(AreaFillOf(style, "/m/LE_00002.blk"), AreaFillOf(style, "/x/le_77777.blk/"));
+    EXPECT_NE(std::find(style.AreaFills.begin(), style.AreaFills.end(), view.AreaFill()), style.AreaFills.end());
+    std::set<TRgb> fills;
+    for (const char* layer : {"LE", "PO", "VO", "CE", "ZA", "IN", "OS", "KR"})
+        fills.insert(AreaFillOf(style, std::string("/m/") + layer + "_00001.blk"));
+    EXPECT_GE(fills.size(), 3u);
+    // A stand whose ring does not close has no fill (the scene keeps its reference point
+    // alone); the others are filled, their boundaries over the fill.
+    int unfilled = 0;
+    TMapScene places(block.dir);
+    for (std::int32_t stand = 1; stand <= 4; ++stand) {
+        const TSceneItem* item = view.Scene()->Find(egArea, stand);
+        ASSERT_NE(item, nullptr);
+        const TRgb inside = ColourAt(image, At(view, {kX0 + 100 * (stand - 1) + 25, kY0 + 30}));
+        if (item->Count == 1) {
+            ++unfilled;
+            EXPECT_EQ(inside, style.Background) << stand;
+        } else {
+            EXPECT_EQ(inside, view.AreaFill()) << stand;
+            EXPECT_EQ(item->Count, 1 + places.Place(egArea, stand).Crds.size());
+        }
+    }
+    EXPECT_EQ(unfilled, 1);
+    EXPECT_EQ(ColourAt(image, At(view, {kX0 + 100, kY0 + 30})), style.AreaLine);
+    // A point is a disc: round, its pixel and the pixels about it in its colour.
+    const Pixel p = At(view, block.point);
+    EXPECT_EQ(ColourAt(image, {p.X + 1, p.Y + 1}), style.Point);
+    EXPECT_NE(ColourAt(image, {p.X + 3, p.Y + 3}), style.Point);
+}
+
+TEST_F(MapViewTest, TheMarkedElementAndItsNeighboursAreLabelledWithTheirNumbers) {
+    ASSERT_TRUE(view.ShowElement({egArea, 2}, 0.5, true));
+    const TImage& image = view.Render();
+    const std::vector<TMapLabel> labels = view.Labels();
+    ASSERT_FALSE(labels.empty());
+    EXPECT_EQ(labels[0].Text, "P2");
+    EXPECT_TRUE(labels[0].Marked);
+    // Its boundary lines and the neighbouring stands are named too, each once, none over another.
+    std::set<std::string> texts;
+    for (const TMapLabel& l : labels) EXPECT_TRUE(texts.insert(l.Text).second) << l.Text;
+    EXPECT_TRUE(texts.count("P1") && texts.count("P3")) << labels.size();
+    EXPECT_GE(std::count_if(texts.begin(), texts.end(), [](const std::string& t) { return t[0] == 'L'; }), 3);
+    for (std::size_t i = 0; i < labels.size(); ++i)
+        for (std::size_t j = i + 1; j < labels.size(); ++j)
+            EXPECT_FALSE(labels[i].X0 < labels[j].X1 && labels[j].X0 < labels[i].X1 && labels[i].Y0 < labels[j].Y1 &&
+                         labels[j].Y0 < labels[i].Y1)
+                << labels[i].Text << " " << labels[j].Text;
+    // The marked label is set in the marking colour where it says it is, with glyph edges
+    // antialiased; without labels that place holds no red.
+    const TMapLabel& own = labels[0];
+    auto redIn = [&](const TImage& picture) {
+        int n = 0;
+        for (int y = own.Y0; y < own.Y1; ++y)
+            for (int x = own.X0; x < own.X1; ++x) n += picture.Pixel(x, y) == kRed;
+        return n;
+    };
+    EXPECT_GT(redIn(image), 10);
+    EXPECT_GT(OtherColours(image, own.X0, own.Y0, own.X1 - 1, own.Y1 - 1, {kRed, TMapStyle{}.Background}).size(), 3u);
+    view.Style().Labels = false;
+    EXPECT_EQ(redIn(view.Render()), 0);
+    EXPECT_TRUE(view.Labels().empty());
+    EXPECT_EQ(ElementLabel({egText, 7}), "T7");
+    // The status line's summary: what the limit checks measure.
+    ASSERT_TRUE(view.ShowElement({egLine, 14}, 1.0, true));
+    const double length = 2 * std::hypot(60.0, 40.0);  // the free line's two sides
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "dĺžka %.2f m", length);
+    EXPECT_EQ(PlaceSummary(view.MarkedPlace()), expected);
+    ASSERT_TRUE(view.ShowElement({egArea, 1}, 1.0, true));
+    EXPECT_EQ(PlaceSummary(view.MarkedPlace()), "plocha 10000.00 m²");
+    EXPECT_EQ(PlaceSummary(TFindingPlace{}), "");
+}
+
+TEST_F(MapViewTest, TheLegendAndTheScaleBarAreSetInAFont) {
+    view.Resize(600, 400);
+    view.FitBlock();
+    const TImage& bare = view.Render();
+    const std::vector<std::uint32_t> without(bare.Bits(), bare.Bits() + 600 * 400);
+    view.Style().Legend = true;
+    view.SetMarkColour(0x00AA33);
+    const TImage& image = view.Render();
+    // The legend in the bottom right corner: its swatches (the marking colour among them)
+    // and its names in antialiased glyphs (many shades of grey).
+    EXPECT_NE(ExtentOf(image, 0x00AA33).first, 0);
+    std::set<TRgb> greys;
+    int changed = 0;
+    for (int y = 250; y < 400; ++y)
+        for (int x = 450; x < 600; ++x) {
+            changed += (image.Bits()[y * 600 + x] != without[std::size_t(y) * 600 + x]);
+            const TRgb c = image.Pixel(x, y);
+            if (((c >> 16) & 0xFF) == (c & 0xFF) && ((c >> 8) & 0xFF) == (c & 0xFF)) greys.insert(c);
+        }
+    EXPECT_GT(changed, 500);
+    EXPECT_GT(greys.size(), 8u);
+    // The scale bar's label above the bar at the bottom left: dark glyphs with grey edges.
+    const auto scale = OtherColours(image, 5, 370, 60, 392, {0xFFFFFF});
+    EXPECT_GT(scale.size(), 4u);
+    // A picture too small for it goes without the legend.
+    view.Resize(120, 90);
+    EXPECT_EQ(ExtentOf(view.Render(), 0x00AA33), std::pair(0, 0));
+}
+
 // --- PNG files ----------------------------------------------------------------
 
 struct PngPixels {
@@ -412,6 +569,16 @@ TEST(InfoRender, DrawsTheBlockOrTheElementMarkedInRed) {
     }
     o = RunInfo(block.temp, block.dir + " --render " + (block.temp / "x.png") + " --around B:2");
     EXPECT_NE(o.Err.find("Prvok nebol nájdený."), std::string::npos) << o.Err;
+    // Only PNG is written: a .jpg (or a name without an extension) is refused, nothing written.
+    for (const std::string name : {"view.jpg", "view.JPEG", "view"}) {
+        o = RunInfo(block.temp, block.dir + " --render " + (block.temp / name));
+        EXPECT_EQ(o.Status, 2) << name;
+        EXPECT_NE(o.Err.find("len vo formáte PNG"), std::string::npos) << o.Err;
+        EXPECT_FALSE(fs::exists(block.temp / name)) << name;
+    }
+    o = RunInfo(block.temp, block.dir + " --render " + (block.temp / "upper.PNG"));
+    EXPECT_EQ(o.Status, 0) << o.Err;
+    EXPECT_EQ(ReadPng(block.temp / "upper.PNG").Width, 1024);
 }
 
 }  // namespace

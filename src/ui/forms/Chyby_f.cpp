@@ -615,14 +615,16 @@ void TChybyForm::ExportBitBtnClick() {
     if (!file) return;
     Guarded([&] {
         WaitCursorGuard cursor(*FEnv.App, TCursorKind::Wait);
-        gisexport::TGisExportSink sink(*file);
         const std::vector<TErrorRecord> records = ShownRecords();
-        for (const TFinding& f : gisexport::PlaceFindings(dir, records)) sink.Add(f);
-        const auto written = sink.Write();
+        const int count = static_cast<int>(records.size());
+        // Each row placed in its block and written as it comes.
+        const auto written = gisexport::ExportFindings(*file, gisexport::kDefaultCrs, [&](IFindingSink& sink) {
+            gisexport::ForEachPlacedFinding(dir, records, [&](const TFinding& f) { sink.Add(f); });
+        });
         std::string names;
         for (const std::string& w : written) names += (names.empty() ? "" : ", ") + ExtractFileName(w);
         FEnv.Messages->Show(TMsgType::Information,
-                            Format("Exportovaných chýb: %d\r(%s)", static_cast<int>(records.size()), names.c_str()));
+                            Format("Exportovaných chýb: %d\r(%s)", count, names.c_str()));
     });
 }
 

@@ -136,7 +136,10 @@ bool TMapViewForm::ShowFinding(const std::string& blockDir, render::TElementRef 
         QString("%1 %2 %3").arg(QString::fromStdString(name)).arg(GroupLetter(element.Group)).arg(element.Number);
     setWindowTitle("Mapa: " + what);
     const bool shown = FView.ShowElement(element, scale, zoom);
-    FStatus->setText(shown ? what : QString::fromUtf8("Prvok nebol nájdený."));
+    // With what the limit checks measure, or why an area's ring does not close.
+    const std::string summary = shown ? render::PlaceSummary(FView.MarkedPlace()) : std::string();
+    FStatus->setText(shown ? (summary.empty() ? what : what + ": " + QString::fromStdString(summary))
+                           : QString::fromUtf8("Prvok nebol nájdený."));
     Redraw();
     return shown;
 }

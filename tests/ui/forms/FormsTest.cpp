@@ -1433,8 +1433,26 @@ private slots:
             };
             QCOMPARE(m.Canvas()->width(), int(v.Width()));
             for (auto [x, y] : line) QCOMPARE(colourAt(x, y), QColor(Qt::red));
+            // The window shows the core's picture with its labels: the marked line's number
+            // in red where the view says it is.
+            {
+                const QImage shown = image();
+                QVERIFY(!m.View().Labels().empty());
+                const render::TMapLabel& own = m.View().Labels().front();
+                QVERIFY(own.Marked);
+                int red = 0;
+                for (int y = own.Y0; y < own.Y1; ++y)
+                    for (int x = own.X0; x < own.X1; ++x) red += shown.pixelColor(x, y) == QColor(Qt::red);
+                QVERIFY(red > 10);
+                // The status line names the element and what the length check measures.
+                QVERIFY2(m.StatusLabel()->text().contains(QString::fromUtf8(" m")) &&
+                             m.StatusLabel()->text().contains(QString::fromUtf8("dĺžka ")),
+                         qPrintable(m.StatusLabel()->text()));
+            }
             // The scale buttons: half and back to one halve and double the drawn line (the
-            // three-pixel pen adds two pixels).
+            // three-pixel pen adds two pixels); measured without the labels and the legend,
+            // which are red too.
+            m.View().Style().Labels = m.View().Style().Legend = false;
             c.BitBtn4->click();
             const QSize half = extent(Qt::red);
             c.BitBtn3->click();

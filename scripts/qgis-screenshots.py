@@ -1,0 +1,108 @@
+#!/usr/bin/python3
+"""The sample map's GeoPackages as QGIS draws them with the styles they carry.
+
+Exports the bundled sample map (vexa-info --export) and a check run's findings on it
+(vexa-check --export), opens both GeoPackages in QGIS through its Python bindings
+(Debian's python3-qgis), offscreen, with each layer's default style from the files'
+layer_styles table, and renders them to docs/screenshots/qgis-sample-map.png (and
+qgis-sample-map-findings.png, around the findings of one block). Not part of the tests.
+
+    scripts/qgis-screenshots.py [BUILDDIR] [OUTDIR]     (default build, docs/screenshots;
+    Debian's /usr/bin/python3, where python3-qgis installs)
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+
+os.environ.setdefault("QT_QPA_PLATFORM", "offscreen")
+
+from qgis.core import (QgsApplication, QgsExpression, QgsFeatureRequest, QgsMapRendererParallelJob,  # noqa: E402
+                       QgsMapSettings, QgsProject, QgsRectangle, QgsVectorLayer)
+from qgis.PyQt.QtCore import QSize  # noqa: E402
+from qgis.PyQt.QtGui import QColor  # noqa: E402
+
+
+def export(build, work):
+    """The map's and the findings' GeoPackages of a fresh copy of the sample map."""
+    source = os.path.join(build, "examples", "map")
+    mapdir = os.path.join(work, "map")
+    shutil.copytree(source, mapdir)
+    map_gpkg = os.path.join(work, "map.gpkg")
+    findings_gpkg = os.path.join(work, "findings.gpkg")
+    subprocess.run([os.path.join(build, "bin", "vexa-info"), mapdir, "--export", map_gpkg],
+                   check=True, stdout=subprocess.DEVNULL)
+    # Findings are expected: the check exits with 1 or 3 then.
+    subprocess.run([os.path.join(build, "bin", "vexa-check"), "--lines", "62", "--points", "3", "--texts", "3",
+                    "--areas", "7", "--length-limit", "60", "--area-limit", "20000", "--export", findings_gpkg,
+                    mapdir], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    return map_gpkg, findings_gpkg
+
+
+def layers_of(gpkg, names):
+    """The named layers of a GeoPackage that it holds, each with its default style."""
+    out = []
+    for name in names:
+        layer = QgsVectorLayer(f"{gpkg}|layername={name}", name, "ogr")
+        if not layer.isValid() or layer.featureCount() == 0:
+            continue
+        # The style the file carries in layer_styles (QGIS loads it as the default).
+        message, loaded = layer.loadDefaultStyle()
+        if not loaded:
+            print(f"{name}: no style from the file ({message})", file=sys.stderr)
+        out.append(layer)
+    return out
+
+
+def render(layers, extent, path, size=(1200, 900)):
+    settings = QgsMapSettings()
+    settings.setLayers(layers)  # the first drawn on top
+    settings.setBackgroundColor(QColor(255, 255, 255))
+    settings.setOutputSize(QSize(*size))
+    settings.setDestinationCrs(layers[-1].crs())
+    settings.setExtent(extent)
+    job = QgsMapRendererParallelJob(settings)
+    job.start()
+    job.waitForFinished()
+    job.renderedImage().save(path, "png")
+    print(path)
+
+
+def main():
+    build = sys.argv[1] if len(sys.argv) > 1 else "build"
+    out = sys.argv[2] if len(sys.argv) > 2 else os.path.join("docs", "screenshots")
+    os.makedirs(out, exist_ok=True)
+    app = QgsApplication([], False)
+    app.initQgis()
+    try:
+        with tempfile.TemporaryDirectory() as work:
+            map_gpkg, findings_gpkg = export(build, work)
+            # Findings over the map; points and texts over lines over the areas.
+            findings = layers_of(findings_gpkg, ["findings_point", "findings_area_unclosed", "findings_line",
+                                                 "findings_area_walk", "findings_text", "findings_area"])
+            base = layers_of(map_gpkg, ["areas_unclosed", "points", "texts", "lines", "areas"])
+            layers = findings + base
+            for layer in layers:
+                QgsProject.instance().addMapLayer(layer, False)
+            extent = QgsRectangle()
+            for layer in base:
+                extent.combineExtentWith(layer.extent())
+            extent.scale(1.05)
+            render(layers, extent, os.path.join(out, "qgis-sample-map.png"))
+            # Around the findings of the block with the broken ring.
+            around = QgsRectangle()
+            for layer in findings:
+                for feature in layer.getFeatures(QgsFeatureRequest(QgsExpression("\"block\" = 'LE_00003.blk'"))):
+                    if feature.hasGeometry():
+                        around.combineExtentWith(feature.geometry().boundingBox())
+            if not around.isEmpty():
+                around.scale(1.4)
+                render(layers, around, os.path.join(out, "qgis-sample-map-findings.png"))
+    finally:
+        QgsProject.instance().clear()
+        app.exitQgis()
+
+
+if __name__ == "__main__":
+    main()
