@@ -105,10 +105,21 @@ std::string TextCell(const std::string& text) {
     return out;
 }
 
-std::string CodeCaption(std::int32_t code) {
+const TFindingCode* CodeRow(std::int32_t code) {
     for (const TFindingCode& row : FindingCodes)
-        if (row.Code == code) return row.What;
-    return "";
+        if (row.Code == code) return &row;
+    return nullptr;
+}
+
+std::string CodeCaption(std::int32_t code) {
+    const TFindingCode* row = CodeRow(code);
+    return row ? row->What : "";
+}
+
+// "-11 L prípustnosť": a bar's label, short as the error browser's type lists.
+std::string CodeLabel(std::int32_t code) {
+    const TFindingCode* row = CodeRow(code);
+    return std::to_string(code) + (row ? std::string(" ") + row->Letter + " " + row->Filter : std::string());
 }
 
 const char* GroupName(const std::string& letter) {
@@ -129,7 +140,7 @@ std::string BarChart(const std::vector<std::pair<std::string, int>>& bars, const
     if (bars.empty()) return "";
     int most = 1;
     for (const auto& [label, count] : bars) most = std::max(most, count);
-    const int rowHeight = 18, labelWidth = 260, barWidth = 300;
+    const int rowHeight = 18, labelWidth = 200, barWidth = 360;
     const int height = int(bars.size()) * rowHeight + 4;
     std::string svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" role=\"img\" width=\"" +
                       std::to_string(labelWidth + barWidth + 60) + "\" height=\"" + std::to_string(height) +
@@ -208,7 +219,7 @@ void OverviewSection(std::string& html, const TReport& r) {
         const std::string caption = CodeCaption(code);
         html += "<tr><td class=\"n\">" + std::to_string(code) + "</td><td>" + HtmlEscape(caption) +
                 "</td><td class=\"n\">" + std::to_string(count) + "</td></tr>\n";
-        codeBars.emplace_back(std::to_string(code) + " " + caption, count);
+        codeBars.emplace_back(CodeLabel(code), count);
     }
     html += "</tbody></table>\n" + BarChart(codeBars, "Chyby podľa kódu") + "\n";
     html += "<h3>Chyby podľa bloku</h3>\n<table id=\"bloky-pocty\"><thead><tr><th>Blok</th><th>Počet</th></tr></thead><tbody>\n";
