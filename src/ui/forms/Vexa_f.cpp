@@ -373,12 +373,12 @@ void TVexaForm::LayOutControls(QWidget* central) {
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(SBInfo);
     buttons->addStretch(1);
+    buttons->addWidget(SpravaButton);
     buttons->addWidget(KontrolaButton);
     right->addLayout(buttons);
     auto* runLine = new QHBoxLayout;
     runLine->addWidget(LabelBlok, 1);
     runLine->addWidget(ZastavitButton);
-    runLine->addWidget(SpravaButton);
     right->addLayout(runLine);
     right->addStretch(1);
     auto* options = new QHBoxLayout;
