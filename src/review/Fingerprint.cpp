@@ -24,6 +24,11 @@ public:
     void Of(const T& v) {
         Bytes(&v, sizeof v);
     }
+    // A field of a packed block record, copied first: a reference to it may be misaligned.
+    template <typename T>
+    void Field(T v) {
+        Bytes(&v, sizeof v);
+    }
     void Text(const std::string& s) {
         Of(s.size());
         Bytes(s.data(), s.size());
@@ -75,7 +80,7 @@ std::optional<std::string> ElementFingerprint(TBlk& blk, const std::string& grou
             TBlkLine rec{};
             blk.FindLine(*number, rec);
             if (TBlk::LineDeleted(rec) || rec.Number != *number) return std::nullopt;
-            h.Of(rec.Kind), h.Of(rec.Flags), h.Of(rec.DisplayCode);
+            h.Field(rec.Kind), h.Field(rec.Flags), h.Field(rec.DisplayCode);
             TCrds crds;
             blk.ReadLineCrds(rec, crds);
             h.Of(crds.size());
@@ -87,7 +92,7 @@ std::optional<std::string> ElementFingerprint(TBlk& blk, const std::string& grou
             TBlkPoint rec{};
             blk.FindPoint(*number, rec);
             if (TBlk::PointDeleted(rec) || rec.Number != *number) return std::nullopt;
-            h.Of(rec.Kind), h.Of(rec.Flags), h.Of(rec.DisplayCode);
+            h.Field(rec.Kind), h.Field(rec.Flags), h.Field(rec.DisplayCode);
             h.Of(rec.X.Bytes), h.Of(rec.Y.Bytes), h.Of(rec.Angle.Bytes);
             Attributes(h, blk, *g, rec.Kind, *number);
             break;
@@ -96,7 +101,7 @@ std::optional<std::string> ElementFingerprint(TBlk& blk, const std::string& grou
             TBlkText rec{};
             blk.FindText(*number, rec);
             if (TBlk::TextDeleted(rec) || rec.Number != *number) return std::nullopt;
-            h.Of(rec.Kind), h.Of(rec.Flags), h.Of(rec.Angle.Bytes);
+            h.Field(rec.Kind), h.Field(rec.Flags), h.Of(rec.Angle.Bytes);
             Rect(h, rec.Rect);
             break;
         }
@@ -104,7 +109,7 @@ std::optional<std::string> ElementFingerprint(TBlk& blk, const std::string& grou
             TBlkArea rec{};
             blk.FindArea(*number, rec);
             if (TBlk::AreaDeleted(rec) || rec.Number != *number) return std::nullopt;
-            h.Of(rec.Kind), h.Of(rec.Flags), h.Of(rec.RefX.Bytes), h.Of(rec.RefY.Bytes), h.Of(rec.AreaSize.Bytes);
+            h.Field(rec.Kind), h.Field(rec.Flags), h.Of(rec.RefX.Bytes), h.Of(rec.RefY.Bytes), h.Of(rec.AreaSize.Bytes);
             Rect(h, rec.Rect);
             Attributes(h, blk, *g, rec.Kind, *number);
             break;

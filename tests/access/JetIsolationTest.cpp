@@ -85,18 +85,6 @@ TEST_F(JetIsolation, DamagedStandardsGiveAClearErrorAndNothingOnStdout) {
     }
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kAddressSanitizer = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kAddressSanitizer = true;
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-#else
-constexpr bool kAddressSanitizer = false;
-#endif
-
 // A damaged catalog makes the Jet library loop and print warnings without end: the import
 // is ended after a bounded amount of output, long before its time limit, and the child never
 // grows beyond its memory limit.
@@ -116,7 +104,7 @@ TEST_F(JetIsolation, AJetReaderThatKeepsWarningIsEndedEarlyInBoundedMemory) {
     // Whether the Jet library loops depends on memory it reads without setting: it does in
     // the release build, while under AddressSanitizer's allocator it reads this file through.
     // The bounds above and below hold either way; the refusal is asserted where it loops.
-    if (!kAddressSanitizer || !message.empty()) {
+    if (!stdtest::kAddressSanitizer || !message.empty()) {
         EXPECT_EQ(message.rfind("Štandard nebol načítaný, súbor je poškodený alebo nečitateľný\r(" + path + ": ", 0),
                   0u)
             << message;

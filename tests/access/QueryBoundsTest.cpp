@@ -105,8 +105,10 @@ TEST_F(QueryBoundsTest, HostileStatementsAreRefusedWithinBounds) {
         const TChildOutcome o = RunInChild(c.Sql, c.NativeFirst);
         EXPECT_TRUE(o.Exited);
         EXPECT_NE(o.Message.find(c.Error), std::string::npos) << o.Message;
-        EXPECT_LT(o.Seconds, 2.0);
-        EXPECT_LT(o.PeakKb, 200 * 1024);
+        // A statement stopped after its second; under AddressSanitizer the slower program
+        // and the allocator's quarantine of freed memory are allowed for.
+        EXPECT_LT(o.Seconds, stdtest::kAddressSanitizer ? 4.0 : 2.0);
+        EXPECT_LT(o.PeakKb, (stdtest::kAddressSanitizer ? 200 + 256 : 200) * 1024);
         EXPECT_EQ(Rows(), 3);
     }
     // The tokenizer's address is given out nowhere, and none is taken in: a virtual table

@@ -14,6 +14,21 @@
 namespace vexa::stdtest {
 
 // A file of tests/data/standard; a file the build writes beside the programs.
+// Whether the tests run under AddressSanitizer: it slows a program two to three times and
+// keeps freed memory in quarantine (256 MB by default), which the bounds on a query's time
+// and a process's peak memory must allow for.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kAddressSanitizer = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kAddressSanitizer = true;
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+#else
+constexpr bool kAddressSanitizer = false;
+#endif
+
 inline std::string DataFile(const std::string& name) { return std::string(VEXA_TEST_DATA) + "/standard/" + name; }
 inline std::string BinFile(const std::string& name) { return std::string(VEXA_BIN_DIR) + "/" + name; }
 
