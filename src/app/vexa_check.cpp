@@ -641,7 +641,8 @@ int Run(const Arguments& args) {
     settings.Standard = standardPath;
     settings.Description = standard.Description();
     review::TRunReview review(mapDir, settings);
-    BatchView view(ChooseRows(listed, args.Blocks), mapDir, args.Options, progress, args.Quiet, &review);
+    const std::vector<TBlockRow> rows = ChooseRows(listed, args.Blocks);
+    BatchView view(rows, mapDir, args.Options, progress, args.Quiet, &review);
     // Each finding is printed as it comes (in the order of the error table), so that a
     // large map's findings are not all held; the export writes each as it comes too, the
     // check running while the writer has its file open.
@@ -668,14 +669,13 @@ int Run(const Arguments& args) {
     if (!args.Report.empty()) {
         report::TRunFacts facts;
         facts.MapDir = mapDir;
-        facts.Selected = ChooseRows(listed, args.Blocks);
+        facts.Selected = rows;
         facts.Started = started;
         facts.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clock).count();
         facts.Options = args.Options;
         facts.Review = &review;
-        report::TReport page = report::ReportOfRun(facts, result, standard, std::move(reported.Findings()));
-        page.OverviewPng = report::MapOverviewPng(mapDir, page);
-        report::WriteHtmlReport(page, args.Report, report::MapThumbnails(mapDir), args.ReportImages);
+        report::WriteReport(report::ReportOfRun(facts, result, standard, std::move(reported.Findings())), mapDir,
+                            args.Report, args.ReportImages);
         std::fprintf(stderr, "Správa: %s\n", args.Report.c_str());
     }
     std::fflush(stdout);

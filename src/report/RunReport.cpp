@@ -158,19 +158,19 @@ TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const
     r.StandardDate = FileDate(standard.StandardPath());
     r.Options = OptionsInWords(facts.Options);
     r.Stopped = result.Stopped;
-    std::map<std::string, std::string> skipped(result.Skipped.begin(), result.Skipped.end());
+    // Each selected block as the driver tells it: checked, skipped with why, or (after a
+    // stop) never begun; then the blocks left out of the list.
+    const std::set<std::string> checked(result.Checked.begin(), result.Checked.end());
+    const std::map<std::string, std::string> skipped(result.Skipped.begin(), result.Skipped.end());
     std::set<std::string> named;
     for (const TBlockRow& row : facts.Selected) {
         if (!row.Selected()) continue;
-        const auto it = skipped.find(row.Vrstva);
-        // A stopped run leaves the blocks after its last begun one unchecked.
-        const bool begun = it != skipped.end() || !result.Stopped ||
-                           std::any_of(findings.begin(), findings.end(),
-                                       [&](const TReportFinding& f) { return f.Record.Blok == row.Vrstva; });
-        if (it != skipped.end())
+        if (const auto it = skipped.find(row.Vrstva); it != skipped.end())
             r.Blocks.push_back({row.Vrstva, false, it->second});
+        else if (checked.count(row.Vrstva))
+            r.Blocks.push_back({row.Vrstva, true, ""});
         else
-            r.Blocks.push_back({row.Vrstva, begun, begun ? "" : "kontrola bola zastavená"});
+            r.Blocks.push_back({row.Vrstva, false, "kontrola bola zastavená"});
         named.insert(row.Vrstva);
     }
     for (const auto& [name, why] : result.Skipped)
@@ -234,6 +234,11 @@ std::optional<std::vector<TErrorRecord>> LastRunRecords(const std::string& mapDi
     std::vector<TErrorRecord> records;
     for (const review::TRunFinding& f : review::ReadRun(runs.back().File).Found) records.push_back(RecordOf(f));
     return records;
+}
+
+void WriteReport(TReport page, const std::string& mapDir, const std::string& path, int maxImages) {
+    page.OverviewPng = MapOverviewPng(mapDir, page);
+    WriteHtmlReport(page, path, MapThumbnails(mapDir), maxImages);
 }
 
 TThumbnail MapThumbnails(const std::string& mapDir, int width, int height) {

@@ -60,6 +60,10 @@ std::optional<std::vector<TErrorRecord>> LastRunRecords(const std::string& mapDi
 // A finding of the report: the record as the error table holds it, its place's point.
 TReportFinding ReportFinding(const TFinding& finding);
 
+// Writes the page of a report with its pictures: the map's overview and the thumbnails of
+// its first maxImages findings, drawn from the blocks of mapDir.
+void WriteReport(TReport page, const std::string& mapDir, const std::string& path, int maxImages);
+
 // Thumbnails of findings drawn by the map view (the element marked in its surroundings),
 // each block read once while its findings come in turn.
 TThumbnail MapThumbnails(const std::string& mapDir, int width = 240, int height = 180);

@@ -25,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <thread>
 
 namespace vexa {
@@ -553,9 +554,10 @@ private:
 bool MergeErrorTable(const std::string& working, const fs::path& target, const std::vector<std::string>& checked) {
     const fs::path temp = TempPathBeside(target);
     try {
+        const std::set<std::string> replaced(checked.begin(), checked.end());
         std::vector<TErrorRecord> rows;
         for (TErrorRecord& r : ReadErrorTable(target.string()))
-            if (std::find(checked.begin(), checked.end(), r.Blok) == checked.end()) rows.push_back(std::move(r));
+            if (!replaced.count(r.Blok)) rows.push_back(std::move(r));
         for (TErrorRecord& r : ReadErrorTable(working)) rows.push_back(std::move(r));
         TErrorTable::CreateTemplate(temp.string());
         {

@@ -635,20 +635,20 @@ std::vector<TErrorRecord> TChybyForm::ShownRecords() const {
     return records;
 }
 
+void WriteAndOpenReport(TFormsEnv& env, const std::string& mapDir, const std::vector<TErrorRecord>& records) {
+    const auto file = env.Dialogs->SaveFile(mapDir + "Sprava.html", "Stránky HTML|*.html", "Správa o kontrole");
+    if (!file) return;
+    WaitCursorGuard cursor(*env.App, TCursorKind::Wait);
+    report::CheckReportPath(*file);
+    report::WriteReport(report::ReportOfTable(mapDir, gisexport::PlaceFindings(mapDir, records)), mapDir, *file,
+                        report::kDefaultReportImages);
+    if (!env.Dialogs->OpenInBrowser(*file))
+        env.Messages->Show(TMsgType::Information, "Správa bola zapísaná\r(" + *file + ")");
+}
+
 void TChybyForm::SpravaBitBtnClick() {
     if (!FTable.Active()) return;
-    const std::string dir = IncludeTrailingDelimiter(FTable.DatabaseName());
-    const auto file = FEnv.Dialogs->SaveFile(dir + "Sprava.html", "Stránky HTML|*.html", "Správa o kontrole");
-    if (!file) return;
-    Guarded([&] {
-        WaitCursorGuard cursor(*FEnv.App, TCursorKind::Wait);
-        report::CheckReportPath(*file);
-        report::TReport page = report::ReportOfTable(dir, gisexport::PlaceFindings(dir, ShownRecords()));
-        page.OverviewPng = report::MapOverviewPng(dir, page);
-        report::WriteHtmlReport(page, *file, report::MapThumbnails(dir), report::kDefaultReportImages);
-        if (!FEnv.Dialogs->OpenInBrowser(*file))
-            FEnv.Messages->Show(TMsgType::Information, "Správa bola zapísaná\r(" + *file + ")");
-    });
+    Guarded([&] { WriteAndOpenReport(FEnv, IncludeTrailingDelimiter(FTable.DatabaseName()), ShownRecords()); });
 }
 
 void TChybyForm::Shape1MouseDown() {

@@ -132,4 +132,8 @@ private:
     std::function<void(const std::string&)> FRecheck;
 };
 
+// "Správa": asks where to write the report of these records (the rows of the map's error
+// table, or of its last run), writes it with its pictures and opens it in the browser.
+void WriteAndOpenReport(TFormsEnv& env, const std::string& mapDir, const std::vector<TErrorRecord>& records);
+
 }  // namespace vexa

@@ -14,7 +14,6 @@
 #include "ui/OptionMasks.h"
 #include "standard/StandardFiles.h"
 #include "ui/SiblingTools.h"
-#include "export/GisLayers.h"
 #include "report/RunReport.h"
 #include "ui/forms/Chyby_f.h"
 #include "ui/forms/Glyphs.h"
@@ -764,19 +763,10 @@ void TVexaForm::SpravaButtonClick() {
     if (dir.empty()) return;
     Guarded([&] {
         const auto records = report::LastRunRecords(dir);
-        if (!records) {
+        if (!records)
             FEnv.Messages->Show(TMsgType::Information, "Mapa zatiaľ nemá zaznamenanú kontrolu.");
-            return;
-        }
-        const auto file = FEnv.Dialogs->SaveFile(dir + "Sprava.html", "Stránky HTML|*.html", "Správa o kontrole");
-        if (!file) return;
-        WaitCursorGuard cursor(*FEnv.App, TCursorKind::Wait);
-        report::CheckReportPath(*file);
-        report::TReport page = report::ReportOfTable(dir, gisexport::PlaceFindings(dir, *records));
-        page.OverviewPng = report::MapOverviewPng(dir, page);
-        report::WriteHtmlReport(page, *file, report::MapThumbnails(dir), report::kDefaultReportImages);
-        if (!FEnv.Dialogs->OpenInBrowser(*file))
-            FEnv.Messages->Show(TMsgType::Information, "Správa bola zapísaná\r(" + *file + ")");
+        else
+            WriteAndOpenReport(FEnv, dir, *records);
     });
 }
 
