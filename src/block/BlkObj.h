@@ -110,7 +110,10 @@ public:
     static bool IsInnerLine(const TBlkLine& line);
     bool AdjacentAreasMatch(const TBlkLine& line);
     // walked, when given, gets the lines the walk followed before it broke (on failure).
-    void AreaBoundary(const TBlkArea& area, TLins& lines, TLins* walked = nullptr);
+    // reversed, when given, gets for each line of lines whether the walk passes it against
+    // its own direction (from its last vertex to its first).
+    void AreaBoundary(const TBlkArea& area, TLins& lines, TLins* walked = nullptr,
+                      std::vector<bool>* reversed = nullptr);
     static void NormalizeBoundary(TLins& lines);
     int CheckInnerLines(TLins& lines, std::int32_t& badLine);
     void BoundaryPolygon(const TLins& lines, TCrds& ring, double tolerance);

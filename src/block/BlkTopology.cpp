@@ -21,8 +21,9 @@ bool Within(const TBlkCrd& a, const TBlkCrd& b, long double t) {
 
 }  // namespace
 
-void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines, TLins* walked) {
+void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines, TLins* walked, std::vector<bool>* reversed) {
     lines.clear();
+    if (reversed) reversed->clear();
     try {
         const std::int32_t p = area.Number;
         const std::int64_t bound =
@@ -59,6 +60,7 @@ void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines, TLins* walked) {
         }
 
         lines.push_back(current);
+        if (reversed) reversed->push_back(false);  // the start line is walked from its first vertex
         const bool sideA = current.AreaB != p;
         std::int32_t next = sideA ? current.NextA : current.NextB;
         rev = (sideA ? current.NextARev : current.NextBRev) != 0;
@@ -96,6 +98,7 @@ void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines, TLins* walked) {
             if (areaFails && l.AreaA != -1 && l.AreaB != -1) throw EBlkPloError::LineOfArea(FPath, p, l.Number);
             if (backLink != prev) throw EBlkPloError::LinesOfArea(FPath, p, prev, l.Number);
             lines.push_back(l);
+            if (reversed) reversed->push_back(rev);
             if (static_cast<std::int64_t>(lines.size()) > bound) throw EBlkPloError::LineOfArea(FPath, p, l.Number);
             current = l;
             next = following;
@@ -104,6 +107,7 @@ void TBlk::AreaBoundary(const TBlkArea& area, TLins& lines, TLins* walked) {
     } catch (...) {
         if (walked) *walked = lines;
         lines.clear();
+        if (reversed) reversed->clear();
         throw;
     }
 }
