@@ -1,5 +1,7 @@
 #include "standard/FindingPlace.h"
 
+#include "standard/AreaPolygon.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -41,20 +43,31 @@ void TFindingPlace::Box(double& minX, double& minY, double& maxX, double& maxY) 
     }
     minX = minY = std::numeric_limits<double>::max();
     maxX = maxY = std::numeric_limits<double>::lowest();
-    for (const TPlaceXY& c : Crds) {
-        minX = std::min(minX, c.X);
-        minY = std::min(minY, c.Y);
-        maxX = std::max(maxX, c.X);
-        maxY = std::max(maxY, c.Y);
-    }
+    auto add = [&](const std::vector<TPlaceXY>& crds) {
+        for (const TPlaceXY& c : crds) {
+            minX = std::min(minX, c.X);
+            minY = std::min(minY, c.Y);
+            maxX = std::max(maxX, c.X);
+            maxY = std::max(maxY, c.Y);
+        }
+    };
+    add(Crds);
+    // The holes lie inside their outer rings.
+    for (const TPlacePolygon& polygon : Polygons) add(polygon.front());
 }
 
 std::int64_t PlaceWalkBudget(TBlk& blk) { return 8 * std::int64_t(std::max(blk.LineCount(), 0)) + 64; }
 
-bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps,
-              TLins* walked) {
+namespace {
+
+// The walk of an area's boundary as the area check makes it (walk, pairing of inner lines,
+// joining into one ring within kAreaRingTolerance); with polygons given, the area's
+// polygons from the same walk when the ring closes.
+bool WalkArea(TBlk& blk, const TBlkArea& area, TCrds& ring, std::vector<TPlacePolygon>* polygons,
+              std::string& reason, std::int64_t* steps, TLins* walked) {
     ring.clear();
     reason.clear();
+    if (polygons) polygons->clear();
     // A ring passes each boundary line at most twice (inner lines): a walk on broken
     // links ends within a bound of the line count.
     std::int64_t limit = 2 * std::int64_t(std::max(blk.LineCount(), 0)) + 16;
@@ -74,17 +87,42 @@ bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason,
     } spend{blk, limit, steps};
     TLins lines;
     try {
-        blk.AreaBoundary(area, lines, walked);
+        std::vector<bool> reversed;
+        blk.AreaBoundary(area, lines, walked, polygons ? &reversed : nullptr);
+        const TLins walk = polygons ? lines : TLins();
         std::int32_t bad = 0;
         if (blk.CheckInnerLines(lines, bad) == 0) throw EBlkPloError::LineOfArea(blk.Path(), area.Number, bad);
         blk.BoundaryPolygon(lines, ring, kAreaRingTolerance);
+        if (polygons) {
+            *polygons = PolygonsOfRings(WalkRings(blk, walk, reversed, kAreaRingTolerance));
+            // A boundary that encloses nothing (its lines there and back): the ring as it is.
+            if (polygons->empty()) {
+                TPlaceRing flat;
+                for (const TBlkCrd& c : ring) flat.push_back(XY(c.X, c.Y));
+                polygons->push_back({std::move(flat)});
+            }
+        }
         return true;
     } catch (const EBlkException& e) {
         if (walked && !lines.empty()) *walked = lines;  // walked whole, but the lines do not make a ring
         ring.clear();
+        if (polygons) polygons->clear();
         reason = OneLine(e.what());
         return false;
     }
+}
+
+}  // namespace
+
+bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps,
+              TLins* walked) {
+    return WalkArea(blk, area, ring, nullptr, reason, steps, walked);
+}
+
+bool AreaPolygons(TBlk& blk, const TBlkArea& area, std::vector<TPlacePolygon>& polygons, std::string& reason,
+                  std::int64_t* steps, TLins* walked) {
+    TCrds ring;
+    return WalkArea(blk, area, ring, &polygons, reason, steps, walked);
 }
 
 TFindingPlace LinePlace(TBlk& blk, const TBlkLine& line) {
@@ -165,10 +203,9 @@ void AddWalk(TBlk& blk, const TLins& walked, TFindingPlace& place) {
 TFindingPlace AreaPlace(TBlk& blk, const TBlkArea& area, bool ring, std::int64_t* steps) {
     TFindingPlace place;
     place.Anchor = XY(area.RefX, area.RefY);
-    TCrds crds;
     TLins walked;
-    if (ring && AreaRing(blk, area, crds, place.Reason, steps, &walked)) {
-        for (const TBlkCrd& c : crds) place.Crds.push_back(XY(c.X, c.Y));
+    if (ring && AreaPolygons(blk, area, place.Polygons, place.Reason, steps, &walked)) {
+        place.Crds = place.Polygons.front().front();
         place.Shape = TPlaceShape::Area;
     } else {
         place.Crds = {place.Anchor};
@@ -221,6 +258,7 @@ std::optional<double> MeasureOf(const TFindingPlace& place) {
         for (std::size_t i = 1; i < c.size(); ++i) length += std::hypot(c[i].X - c[i - 1].X, c[i].Y - c[i - 1].Y);
         return length;
     }
+    if (place.Shape == TPlaceShape::Area && !place.Polygons.empty()) return PolygonsArea(place.Polygons);
     if (place.Shape == TPlaceShape::Area && c.size() >= 4) {
         // About the first vertex, so that the map's large coordinates do not cost precision.
         double twice = 0;

@@ -28,19 +28,25 @@ constexpr double kAreaRingTolerance = 0.01;
 bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps = nullptr,
               TLins* walked = nullptr);
 
+// The polygons of an area (AreaPolygon.h) from the same walk, for an area whose ring closes
+// as AreaRing has it: outer rings and holes, oriented as OGC and GeoJSON want them. False,
+// with reason, steps and walked as AreaRing, when the ring does not close.
+bool AreaPolygons(TBlk& blk, const TBlkArea& area, std::vector<TPlacePolygon>& polygons, std::string& reason,
+                  std::int64_t* steps = nullptr, TLins* walked = nullptr);
+
 // The steps the place walks of one pass may take together: what a valid block needs, so
 // that broken links cannot make a pass's places quadratic.
 std::int64_t PlaceWalkBudget(TBlk& blk);
 
 // The place of an element: a line its vertices, a point its X/Y, a text its stored
-// rectangle, an area its boundary ring, or its reference point when the ring does not
+// rectangle, an area its polygons (AreaPolygons), or its reference point when the ring does not
 // close. An element that cannot be read has no place (Shape None): a finding is never
 // lost for want of its place. steps: the budget of the area walks, as for AreaRing.
 TFindingPlace ElementPlace(TBlk& blk, TBlkElementGroup group, std::int32_t number, std::int64_t* steps = nullptr);
 
 // The places of records already read (the block walks of the exports and the map view
 // read them in file order): a line its vertices, a point its X/Y, a text its stored
-// rectangle, an area its ring when ring is set and the ring closes, else its reference
+// rectangle, an area its polygons when ring is set and the ring closes, else its reference
 // point (AreaPoint, with the reason when the ring was walked). LinePlace raises the block
 // store's errors of reading the vertices.
 TFindingPlace LinePlace(TBlk& blk, const TBlkLine& line);
@@ -84,7 +90,8 @@ void ForEachLive(TBlk& blk, Body body) {
 }
 
 // What a place measures: a line's length along its vertices, an area's size within its
-// ring (shoelace); none for the other shapes (an area whose ring does not close).
+// polygons (outer rings less holes); none for the other shapes (an area whose ring does
+// not close).
 std::optional<double> MeasureOf(const TFindingPlace& place);
 
 // The place of a finding about a whole attribute table: no geometry, the table's file name.

@@ -18,7 +18,7 @@ enum class TPlaceShape {
     Line,       // the line's vertices in file order
     Point,      // the point's X/Y
     Text,       // the text's stored rectangle as a closed ring of five corners
-    Area,       // the area's boundary ring, closed (first vertex repeated last)
+    Area,       // the area's polygons from its boundary walk (Polygons; Crds the first outer ring)
     AreaPoint,  // the area's reference point: its ring does not close (see Reason)
 };
 
@@ -27,6 +27,11 @@ struct TPlaceXY {
     double Y = 0;
     bool operator==(const TPlaceXY&) const = default;
 };
+
+// A closed ring: its first vertex repeated last, no other vertex twice.
+using TPlaceRing = std::vector<TPlaceXY>;
+// One polygon: its outer ring (counter-clockwise) first, then its holes (clockwise).
+using TPlacePolygon = std::vector<TPlaceRing>;
 
 struct TFindingPlace {
     TPlaceShape Shape = TPlaceShape::None;
@@ -40,8 +45,12 @@ struct TFindingPlace {
     std::optional<TPlaceXY> Break;
     std::string BreakReason;
     std::string Table;           // table-level findings: the attribute table's file name
+    // Area: its polygons, the largest first; more than one when the walk gives outer rings
+    // that do not contain each other (a multipolygon).
+    std::vector<TPlacePolygon> Polygons;
     bool Empty() const { return Shape == TPlaceShape::None; }
-    // The bounding box of the place's vertices; all zero when it has none.
+    // The bounding box of the place's vertices (of an area, of all its outer rings); all
+    // zero when it has none.
     void Box(double& minX, double& minY, double& maxX, double& maxY) const;
     bool operator==(const TFindingPlace&) const = default;
 };
