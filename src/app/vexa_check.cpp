@@ -478,13 +478,20 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
 }
 
 // A place as a GeoJSON geometry in the map's coordinates: a line's LineString, a point's
-// Point, a text's rectangle or an area's ring a Polygon, an area whose ring does not close
-// the MultiLineString of the boundary lines its walk followed (its reference point when
-// it was not walked); null without a place.
+// Point, a text's rectangle a Polygon, an area its Polygon with its holes (a MultiPolygon
+// when it has outer rings apart), an area whose ring does not close the MultiLineString
+// of the boundary lines its walk followed (its reference point when it was not walked);
+// null without a place.
 std::string GeometryJson(const TFindingPlace& place) {
-    auto crds = [&] {
+    auto ring = [](const std::vector<TPlaceXY>& crds) {
         json::Array a;
-        for (const TPlaceXY& c : place.Crds) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+        for (const TPlaceXY& c : crds) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+        return a.Text();
+    };
+    auto crds = [&] { return ring(place.Crds); };
+    auto polygon = [&](const TPlacePolygon& rings) {
+        json::Array a;
+        for (const TPlaceRing& r : rings) a.Raw(ring(r));
         return a.Text();
     };
     switch (place.Shape) {
@@ -506,8 +513,16 @@ std::string GeometryJson(const TFindingPlace& place) {
             .Str("type", "Point")
             .Raw("coordinates", json::Array().Real(place.Anchor.X).Real(place.Anchor.Y).Text())
             .Text();
-    case TPlaceShape::Text:
     case TPlaceShape::Area:
+        if (place.Polygons.size() > 1) {
+            json::Array polygons;
+            for (const TPlacePolygon& p : place.Polygons) polygons.Raw(polygon(p));
+            return json::Object().Str("type", "MultiPolygon").Raw("coordinates", polygons.Text()).Text();
+        }
+        if (place.Polygons.size() == 1)
+            return json::Object().Str("type", "Polygon").Raw("coordinates", polygon(place.Polygons.front())).Text();
+        [[fallthrough]];
+    case TPlaceShape::Text:
         return json::Object().Str("type", "Polygon").Raw("coordinates", json::Array().Raw(crds()).Text()).Text();
     }
     return "null";
