@@ -77,11 +77,27 @@ std::unique_ptr<OGRGeometry> GeometryOf(const TFeature& f) {
         return line;
     }
     case TGeometry::Polygon: {
-        auto ring = std::make_unique<OGRLinearRing>();
-        for (const TPlaceXY& c : f.Crds) ring->addPoint(c.X, c.Y);
-        auto polygon = std::make_unique<OGRPolygon>();
-        polygon->addRingDirectly(ring.release());
-        return polygon;
+        // The rings as Parts gives them (one ring without), grouped into polygons by Shells.
+        const std::size_t rings = f.Parts.empty() ? 1 : f.Parts.size();
+        auto ring = [&](std::size_t r) {
+            const std::size_t begin = f.Parts.empty() ? 0 : f.Parts[r];
+            const std::size_t end = r + 1 < f.Parts.size() ? f.Parts[r + 1] : f.Crds.size();
+            auto out = new OGRLinearRing();
+            for (std::size_t i = begin; i < end && i < f.Crds.size(); ++i) out->addPoint(f.Crds[i].X, f.Crds[i].Y);
+            return out;
+        };
+        auto polygon = [&](std::size_t first, std::size_t last) {
+            auto out = std::make_unique<OGRPolygon>();
+            for (std::size_t r = first; r < last; ++r) out->addRingDirectly(ring(r));
+            return out;
+        };
+        if (f.Shells.size() <= 1) return polygon(0, rings);
+        auto polygons = std::make_unique<OGRMultiPolygon>();
+        for (std::size_t k = 0; k < f.Shells.size(); ++k) {
+            const std::size_t last = k + 1 < f.Shells.size() ? f.Shells[k + 1] : rings;
+            polygons->addGeometryDirectly(polygon(f.Shells[k], last).release());
+        }
+        return polygons;
     }
     case TGeometry::MultiLine: {
         auto lines = std::make_unique<OGRMultiLineString>();
@@ -153,6 +169,7 @@ struct TOpenLayer {
     OGRLayer* Out = nullptr;
     const TLayerDef* Def = nullptr;
     std::unordered_map<std::string, int> Index;
+    bool Multi = false;  // a polygon layer written as multipolygons
 };
 
 // One dataset written under a temporary name beside its final one.
@@ -190,10 +207,13 @@ public:
             options.SetNameValue("ENCODING", "UTF-8");
         }
         const bool georeferenced = layer.Geometry != TGeometry::None;
-        OGRLayer* out = FDs->CreateLayer(layer.Name.c_str(), georeferenced ? &srs : nullptr, WkbOf(layer.Geometry),
-                                         options.List());
+        // An area with outer rings apart is a multipolygon; FlatGeobuf takes no other type
+        // than the layer's, so its polygon layers hold multipolygons only.
+        const bool multi = std::string(FFormat.Driver) == "FlatGeobuf" && layer.Geometry == TGeometry::Polygon;
+        OGRLayer* out = FDs->CreateLayer(layer.Name.c_str(), georeferenced ? &srs : nullptr,
+                                         multi ? wkbMultiPolygon : WkbOf(layer.Geometry), options.List());
         if (!out) throw Exception("Vrstvu " + layer.Name + " nemožno vytvoriť: " + LastError());
-        TOpenLayer open{out, &layer, {}};
+        TOpenLayer open{out, &layer, {}, multi};
         for (const TField& field : layer.Fields) {
             OGRFieldSubType sub;
             OGRFieldDefn defn(field.Name.c_str(), OgrTypeOf(field.Type, sub));
@@ -225,7 +245,9 @@ public:
                 SetValue(feature, it->second, layer.Def->Fields[static_cast<std::size_t>(it->second)].Type, v.Value);
         }
         if (layer.Def->Geometry != TGeometry::None)
-            if (auto g = GeometryOf(f)) feature.SetGeometryDirectly(g.release());
+            if (auto g = GeometryOf(f))
+                feature.SetGeometryDirectly(layer.Multi ? OGRGeometryFactory::forceToMultiPolygon(g.release())
+                                                        : g.release());
         if (layer.Out->CreateFeature(&feature) != OGRERR_NONE)
             throw Exception("Prvok vrstvy " + layer.Def->Name + " nemožno zapísať: " + LastError());
     }

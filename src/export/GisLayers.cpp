@@ -26,7 +26,10 @@ TValue Int(std::int64_t v) { return static_cast<double>(v); }
 
 TFeature FeatureOf(const TFindingPlace& place) {
     TFeature f;
-    f.Crds = place.Crds;
+    if (place.Shape == TPlaceShape::Area && !place.Polygons.empty())
+        SetPolygons(f, place.Polygons);
+    else
+        f.Crds = place.Crds;
     switch (place.Shape) {
     case TPlaceShape::Line: f.Geometry = TGeometry::Line; break;
     case TPlaceShape::Point:
@@ -38,6 +41,23 @@ TFeature FeatureOf(const TFindingPlace& place) {
     return f;
 }
 
+
+}  // namespace
+
+void SetPolygons(TFeature& feature, const std::vector<TPlacePolygon>& polygons) {
+    feature.Crds.clear();
+    feature.Parts.clear();
+    feature.Shells.clear();
+    for (const TPlacePolygon& polygon : polygons) {
+        feature.Shells.push_back(static_cast<std::uint32_t>(feature.Parts.size()));
+        for (const TPlaceRing& ring : polygon) {
+            feature.Parts.push_back(static_cast<std::uint32_t>(feature.Crds.size()));
+            feature.Crds.insert(feature.Crds.end(), ring.begin(), ring.end());
+        }
+    }
+}
+
+namespace {
 
 bool EndsWithIgnoreCase(const std::string& s, const std::string& tail) {
     return s.size() >= tail.size() && SameTextAscii(s.substr(s.size() - tail.size()), tail);
@@ -283,6 +303,8 @@ private:
                 if (unclosed) {
                     copy.Geometry = TGeometry::None;
                     copy.Crds.clear();
+                    copy.Parts.clear();
+                    copy.Shells.clear();
                 }
                 sink(kindLayer, copy);
             }
@@ -316,8 +338,11 @@ private:
         ForEachLive<TBlkArea>(blk, [&](const TBlkArea& a) {
             TFeature f = own(a.Number, a.Kind);
             TFindingPlace place = AreaPlace(blk, a, true, &steps);
-            f.Crds = std::move(place.Crds);
             const bool unclosed = place.Shape != TPlaceShape::Area;
+            if (unclosed)
+                f.Crds = std::move(place.Crds);
+            else
+                SetPolygons(f, place.Polygons);
             if (unclosed) {
                 f.Geometry = TGeometry::Point;
                 f.Values.push_back({"reason", WithoutDirs(place.Reason, block)});

@@ -16,8 +16,13 @@ enum class TGeometry { None, Point, Line, Polygon, MultiLine };
 
 struct TFeature {
     TGeometry Geometry = TGeometry::None;  // None: no geometry for this feature
-    std::vector<TPlaceXY> Crds;            // polygon: one closed ring
-    std::vector<std::uint32_t> Parts;      // multi-line: where each line starts in Crds
+    std::vector<TPlaceXY> Crds;            // polygon: its closed rings one after another
+    // Multi-line: where each line starts in Crds. Polygon: where each ring starts (none:
+    // Crds is one ring).
+    std::vector<std::uint32_t> Parts;
+    // Polygon: the rings (indexes into Parts) that begin a polygon, each an outer ring
+    // followed by its holes; none or one: one polygon, more: a multipolygon.
+    std::vector<std::uint32_t> Shells;
     TFldValList Values;                    // by field name; a field missing here is null
 };
 
@@ -58,8 +63,11 @@ struct TLayerStream {
 // LE_00001.blk/" becomes "LE_00001.blk/"): no field of an export holds the machine's paths.
 std::string WithoutDirs(std::string text, const std::string& block);
 
+// An area's polygons (outer rings and holes) as the geometry of a polygon feature.
+void SetPolygons(TFeature& feature, const std::vector<TPlacePolygon>& polygons);
+
 // The finding layers: findings_line, findings_point, findings_text (the stored
-// rectangle), findings_area (the boundary ring), findings_area_unclosed (the reference
+// rectangle), findings_area (the area's polygons), findings_area_unclosed (the reference
 // point of an area whose ring does not close, with its reason and a short reason of the
 // break), findings_area_walk (the boundary lines the walk of such a ring followed, with
 // break_x, break_y where it broke) and findings_table (no geometry; the table's file name).
@@ -85,7 +93,7 @@ TLayerStream PlacedFindingLayers(const std::string& mapDir, std::vector<TErrorRe
 TErrorRecord ErrorRecordOf(const TFldValList& values);
 
 // The layers of blocks: lines, points, texts (stored rectangles with their angle in
-// degrees), areas (boundary rings) and areas_unclosed (reference points with the reason),
+// degrees), areas (their polygons with holes) and areas_unclosed (reference points with the reason),
 // each feature with block, number, kind and display_code and the attribute row of its
 // kind's table joined by CISLO. Where elements of one group in the export have more than
 // one table, the group's layer holds no attribute columns and each table gets a layer of

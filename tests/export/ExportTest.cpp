@@ -8,6 +8,7 @@
 #include "standard/FindingPlace.h"
 
 #include <gdal_priv.h>
+#include <ogr_api.h>
 #include <ogr_spatialref.h>
 #include <ogrsf_frmts.h>
 #include <gtest/gtest.h>
@@ -81,6 +82,28 @@ const Feature& At(const std::map<std::string, Feature>& features, const std::str
 double X(const TBlkCrd& c) { return static_cast<double>(c.X.Value()); }
 double Y(const TBlkCrd& c) { return static_cast<double>(c.Y.Value()); }
 
+// The size of an area worked out apart from its walk and rings (Green's theorem over every
+// line that bounds it): a line has the area on its left when AreaA names it, on its right
+// when AreaB does, so its vertices add their trapezoids with a plus or a minus; a line
+// with the area on both sides adds nothing.
+double SizeByItsLines(TBlk& blk, const TBlkArea& area) {
+    const long double x0 = area.RefX.Value(), y0 = area.RefY.Value();
+    long double twice = 0;
+    TBlkLine l;
+    for (std::int32_t n = 1; n <= blk.LineCount(); ++n) {
+        blk.FindLine(n, l);
+        if (TBlk::LineDeleted(l)) continue;
+        const int sign = (l.AreaA == area.Number ? 1 : 0) - (l.AreaB == area.Number ? 1 : 0);
+        if (sign == 0) continue;
+        TCrds crds;
+        blk.ReadLineCrds(l, crds);
+        for (std::size_t i = 1; i < crds.size(); ++i)
+            twice += sign * ((crds[i - 1].X.Value() - x0) * (crds[i].Y.Value() - y0) -
+                             (crds[i].X.Value() - x0) * (crds[i - 1].Y.Value() - y0));
+    }
+    return static_cast<double>(twice / 2);
+}
+
 class Export : public ::testing::Test {
 protected:
     void SetUp() override { fs::copy(VEXA_EXAMPLES_MAP, map, fs::copy_options::recursive); }
@@ -113,7 +136,7 @@ TEST_F(Export, BlockLayersEqualTheBlockStore) {
     auto areas = ByElement(ds->GetLayerByName("areas"));
     auto unclosed = ByElement(ds->GetLayerByName("areas_unclosed"));
 
-    std::size_t nLines = 0, nPoints = 0, nTexts = 0, nAreas = 0;
+    std::size_t nLines = 0, nPoints = 0, nTexts = 0, nAreas = 0, islands = 0;
     for (const auto& entry : fs::directory_iterator(map)) {
         if (!entry.is_directory()) continue;
         const std::string block = entry.path().filename().string();
@@ -169,7 +192,7 @@ TEST_F(Export, BlockLayersEqualTheBlockStore) {
             if (TBlk::AreaDeleted(a)) continue;
             ++nAreas;
             const std::string key = block + "/" + std::to_string(n);
-            // The ring as the boundary walk and its assembly give it.
+            // Whether the ring closes, as the boundary walk and its assembly give it.
             TCrds ring;
             bool closed = true;
             try {
@@ -185,11 +208,31 @@ TEST_F(Export, BlockLayersEqualTheBlockStore) {
             EXPECT_EQ(unclosed.count(key), closed ? 0u : 1u) << key;
             const Feature& f = closed ? At(areas, key) : At(unclosed, key);
             if (closed) {
-                const OGRLinearRing* r = f->GetGeometryRef()->toPolygon()->getExteriorRing();
-                ASSERT_EQ(r->getNumPoints(), static_cast<int>(ring.size())) << key;
-                for (int i = 0; i < r->getNumPoints(); ++i) {
-                    EXPECT_EQ(r->getX(i), X(ring[i]));
-                    EXPECT_EQ(r->getY(i), Y(ring[i]));
+                // The area's polygons: valid by GEOS, of the size its lines bound, the rings
+                // of the polygon builder.
+                const OGRGeometry* g = f->GetGeometryRef();
+                EXPECT_TRUE(g->IsValid()) << key;
+                EXPECT_NEAR(OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(g))), SizeByItsLines(blk, a),
+                            1e-6)
+                    << key;
+                std::vector<TPlacePolygon> polygons;
+                std::string reason;
+                ASSERT_TRUE(AreaPolygons(blk, a, polygons, reason)) << reason;
+                ASSERT_EQ(polygons.size(), 1u) << key;
+                const OGRPolygon* p = g->toPolygon();
+                ASSERT_EQ(p->getNumInteriorRings() + 1, static_cast<int>(polygons[0].size())) << key;
+                for (int k = 0; k <= p->getNumInteriorRings(); ++k) {
+                    const OGRLinearRing* r = k == 0 ? p->getExteriorRing() : p->getInteriorRing(k - 1);
+                    const TPlaceRing& expected = polygons[0][static_cast<std::size_t>(k)];
+                    ASSERT_EQ(r->getNumPoints(), static_cast<int>(expected.size())) << key;
+                    EXPECT_EQ(r->isClockwise(), k > 0) << key;
+                    for (int i = 0; i < r->getNumPoints(); ++i)
+                        EXPECT_EQ((TPlaceXY{r->getX(i), r->getY(i)}), expected[static_cast<std::size_t>(i)]);
+                }
+                if (key == "LE_00001.blk/1") {
+                    ++islands;
+                    EXPECT_EQ(p->getNumInteriorRings(), 1);
+                    EXPECT_DOUBLE_EQ(p->get_Area(), 37500);
                 }
             } else {
                 const auto* g = f->GetGeometryRef()->toPoint();
@@ -219,6 +262,7 @@ TEST_F(Export, BlockLayersEqualTheBlockStore) {
     EXPECT_EQ(points.size(), nPoints);
     EXPECT_EQ(texts.size(), nTexts);
     EXPECT_EQ(areas.size() + unclosed.size(), nAreas);
+    EXPECT_EQ(islands, 1u) << "the sample's area with an island";
     EXPECT_EQ(unclosed.size(), 1u);  // the sample's broken stand
     EXPECT_GT(areas.size(), 10u);
 
@@ -507,18 +551,18 @@ TEST_F(Export, LimitFindingsCarryTheirMeasuredValuesAndJsonTheGeometry) {
             ++areas;
             TBlkArea a;
             blk.FindArea(number, a);
-            TCrds ring;
+            std::vector<TPlacePolygon> polygons;
             std::string reason;
-            ASSERT_TRUE(AreaRing(blk, a, ring, reason)) << reason;
-            // Twice the area by the trapezoids under each side.
-            long double twice = 0;
-            for (std::size_t i = 1; i < ring.size(); ++i)
-                twice += static_cast<long double>(X(ring[i]) - X(ring[i - 1])) * (Y(ring[i]) + Y(ring[i - 1]));
+            ASSERT_TRUE(AreaPolygons(blk, a, polygons, reason)) << reason;
+            // The size its lines bound, and the polygons' every vertex.
             ASSERT_EQ(value.size(), 1u);
-            EXPECT_NEAR(value[0], static_cast<double>(std::abs(twice) / 2), 1e-3);
+            EXPECT_NEAR(value[0], SizeByItsLines(blk, a), 1e-3);
             EXPECT_EQ(limit, std::vector<double>{20000});
             EXPECT_NE(line.find("\"geometry\":{\"type\":\"Polygon\""), std::string::npos);
-            EXPECT_EQ(geometry.size(), 2 * ring.size());
+            std::size_t vertices = 0;
+            for (const TPlacePolygon& p : polygons)
+                for (const TPlaceRing& r : p) vertices += r.size();
+            EXPECT_EQ(geometry.size(), 2 * vertices);
         } else {
             EXPECT_EQ(line.find("\"value\""), std::string::npos);  // only limit findings measure
         }
@@ -775,6 +819,86 @@ TEST_F(Export, InfoExportTakesTheCrsOptionOfTheCheck) {
     EXPECT_EQ(bad.Status, 2);
     EXPECT_NE(bad.Err.find("EPSG:999999"), std::string::npos) << bad.Err;
     EXPECT_FALSE(fs::exists(temp.Path() / "x.gpkg"));
+}
+
+// The sample's area with an island, end to end: the export of its block and the JSON of
+// the area limit give one polygon with one hole, valid, of the size the block stores.
+TEST_F(Export, AnAreaWithAnIslandIsOnePolygonWithAHole) {
+    const fs::path gpkg = temp.Path() / "a.gpkg";
+    Outcome o = Info((map / "LE_00001.blk").string(), gpkg);
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    Dataset ds = OpenVector(gpkg);
+    ASSERT_TRUE(ds);
+    const auto areas = ByElement(ds->GetLayerByName("areas"));
+    const OGRGeometry* g = At(areas, "LE_00001.blk/1")->GetGeometryRef();
+    ASSERT_EQ(wkbFlatten(g->getGeometryType()), wkbPolygon);
+    EXPECT_TRUE(g->IsValid());
+    EXPECT_EQ(g->toPolygon()->getNumInteriorRings(), 1);
+    EXPECT_DOUBLE_EQ(g->toPolygon()->get_Area(), 37500);
+    EXPECT_FALSE(g->toPolygon()->getExteriorRing()->isClockwise());
+    EXPECT_TRUE(g->toPolygon()->getInteriorRing(0)->isClockwise());
+    EXPECT_DOUBLE_EQ(At(areas, "LE_00001.blk/7")->GetGeometryRef()->toPolygon()->get_Area(), 12500);
+
+    Outcome json = Check("--areas 4 --area-limit 40000 --format json");
+    ASSERT_EQ(json.Status, 3) << json.Err;
+    std::istringstream in(json.Out);
+    int found = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.find("\"block\":\"LE_00001.blk\"") == std::string::npos || line.find("\"number\":1,") == std::string::npos)
+            continue;
+        ++found;
+        EXPECT_EQ(NumbersAfter(line, "value"), std::vector<double>{37500});
+        const std::size_t at = line.find("\"geometry\":") + 11;
+        const std::size_t end = line.find("},", at) + 1;
+        OGRGeometryH h = OGR_G_CreateGeometryFromJson(line.substr(at, end - at).c_str());
+        ASSERT_TRUE(h) << line;
+        EXPECT_EQ(wkbFlatten(OGR_G_GetGeometryType(h)), wkbPolygon);
+        EXPECT_TRUE(OGR_G_IsValid(h));
+        EXPECT_EQ(OGR_G_GetGeometryCount(h), 2) << "the outer ring and one hole";
+        EXPECT_DOUBLE_EQ(OGR_G_Area(h), 37500);
+        OGR_G_DestroyGeometry(h);
+    }
+    EXPECT_EQ(found, 1);
+}
+
+// An area with outer rings apart (an outer ring inside the hole of another) is written as
+// one multipolygon in every GIS format, holes kept.
+TEST(ExportPolygons, AnAreaOfSeveralPolygonsIsOneMultipolygonInEveryFormat) {
+    auto ring = [](double x0, double y0, double x1, double y1, bool clockwise) {
+        TPlaceRing r = {{x0, y0}, {x1, y0}, {x1, y1}, {x0, y1}, {x0, y0}};
+        if (clockwise) std::reverse(r.begin(), r.end());
+        return r;
+    };
+    TFinding f;
+    f.Record = {-74, "LE_00001.blk", "LE", "P", 1, 1, "podlimitná plocha"};
+    f.Place.Shape = TPlaceShape::Area;
+    const double x = -512000, y = -1210000;
+    f.Place.Polygons = {{ring(x, y, x + 200, y + 200, false), ring(x + 40, y + 40, x + 160, y + 160, true)},
+                        {ring(x + 80, y + 80, x + 120, y + 120, false)}};
+    f.Place.Crds = f.Place.Polygons[0][0];
+    f.Place.Anchor = {x + 100, y + 100};
+    testkit::TempDir temp;
+    for (const char* ext : {".gpkg", ".fgb", ".shp", ".geojson"}) {
+        SCOPED_TRACE(ext);
+        const std::string file = (temp.Path() / (std::string("x") + ext)).string();
+        gisexport::WriteLayers(file, gisexport::FindingLayers({f}));
+        const bool many = std::string(ext) == ".gpkg";
+        Dataset ds = OpenVector(many ? fs::path(file) : temp.Path() / (std::string("x_findings_area") + ext));
+        ASSERT_TRUE(ds);
+        OGRLayer* layer = many ? ds->GetLayerByName("findings_area") : ds->GetLayer(0);
+        ASSERT_TRUE(layer);
+        ASSERT_EQ(layer->GetFeatureCount(), 1);
+        layer->ResetReading();
+        Feature feature(layer->GetNextFeature());
+        const OGRGeometry* g = feature->GetGeometryRef();
+        ASSERT_EQ(wkbFlatten(g->getGeometryType()), wkbMultiPolygon);
+        const OGRMultiPolygon* m = g->toMultiPolygon();
+        ASSERT_EQ(m->getNumGeometries(), 2);
+        EXPECT_EQ(m->getGeometryRef(0)->getNumInteriorRings() + m->getGeometryRef(1)->getNumInteriorRings(), 1);
+        EXPECT_TRUE(g->IsValid());
+        if (std::string(ext) != ".geojson")  // in longitude and latitude
+            EXPECT_DOUBLE_EQ(m->get_Area(), 40000 - 14400 + 1600);
+    }
 }
 
 // The error browser's rows placed from the blocks: a row finding at its element, a missing
