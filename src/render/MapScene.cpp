@@ -32,6 +32,12 @@ TBox BoxOf(std::span<const TPlaceXY> crds) {
     return box;
 }
 
+std::size_t RingEnd(std::span<const TPlaceXY> crds, std::size_t first) {
+    for (std::size_t i = first + 1; i < crds.size(); ++i)
+        if (crds[i] == crds[first]) return i + 1;
+    return crds.size();
+}
+
 bool Unplaced(const TFindingPlace& place) {
     if (place.Shape != TPlaceShape::Text) return false;
     for (const TPlaceXY& c : place.Crds)
@@ -97,7 +103,9 @@ TMapScene::TMapScene(const std::string& blockDir) : FBlockDir(blockDir), FBlk(st
         ForEachLive<TBlkArea>(blk, [&](const TBlkArea& a) {
             TFindingPlace place = AreaPlace(blk, a, true, &steps);
             crds.assign(1, place.Anchor);
-            if (place.Shape == TPlaceShape::Area) crds.insert(crds.end(), place.Crds.begin(), place.Crds.end());
+            if (place.Shape == TPlaceShape::Area)
+                for (const TPlacePolygon& polygon : place.Polygons)
+                    for (const TPlaceRing& ring : polygon) crds.insert(crds.end(), ring.begin(), ring.end());
             Add(TSceneKind::AreaPoint, egArea, a.Number, crds);
         });
     });

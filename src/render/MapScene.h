@@ -32,12 +32,18 @@ struct TBox {
 
 TBox BoxOf(std::span<const TPlaceXY> crds);
 
+// The end (one past the closing vertex) of the closed ring that begins at first in crds:
+// the next vertex equal to the first; crds.size() when none is.
+std::size_t RingEnd(std::span<const TPlaceXY> crds, std::size_t first);
+
 enum class TSceneKind : std::uint8_t {
     AreaLine,   // a line with an area on at least one side
     Line,       // any other line
     Point,
     Text,       // the rectangle at the text's angle (five corners, closed)
-    AreaPoint,  // an area: its reference point, then its closed ring when the ring closes
+    AreaPoint,  // an area: its reference point, then, when its ring closes, the closed rings
+                // of its polygons one after another (each ends where its first vertex comes
+                // again; outer rings counter-clockwise, holes clockwise): RingEnd
 };
 
 struct TSceneItem {

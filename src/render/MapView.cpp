@@ -29,6 +29,15 @@ std::string PlaceSummary(const TFindingPlace& place) {
     return {};
 }
 
+namespace {
+// The box of a place's vertices, of an area all its outer rings.
+TBox PlaceBox(const TFindingPlace& place) {
+    TBox box = BoxOf(place.Crds);
+    for (const TPlacePolygon& polygon : place.Polygons) box.Add(BoxOf(polygon.front()));
+    return box;
+}
+}  // namespace
+
 TRgb AreaFillOf(const TMapStyle& style, const std::string& blockDir) {
     if (style.AreaFills.empty()) return style.Background;
     std::string name = std::filesystem::path(blockDir).filename().string();
@@ -134,7 +143,7 @@ bool TMapView::ShowElement(TElementRef element, double scale, bool zoom) {
     // An area is shown by the rectangle the block stores for it, as the GIS is asked to
     // show it (its extent also when its ring does not close), unless that rectangle is not
     // about its place; other elements by their place.
-    TBox base = BoxOf(FMarkedPlace.Crds);
+    TBox base = PlaceBox(FMarkedPlace);
     const bool point = FMarkedPlace.Shape == TPlaceShape::Point;
     if (element.Group == egArea) {
         const auto stored = FScene->StoredRect(element.Group, element.Number);
@@ -446,7 +455,13 @@ void TMapView::DrawScene() {
     for (std::uint32_t i : FVisible) {
         const TSceneItem& item = items[i];
         if (item.Kind != TSceneKind::AreaPoint || item.Count < 4 || tiny(item)) continue;
-        AddRing(cr, FView, FScene->Crds(item).subspan(1), item.Box);
+        // Each ring its own subpath: the holes, turning the other way, stay unfilled.
+        const auto rings = FScene->Crds(item).subspan(1);
+        for (std::size_t at = 0; at < rings.size();) {
+            const std::size_t end = RingEnd(rings, at);
+            AddRing(cr, FView, rings.subspan(at, end - at), item.Box);
+            at = end;
+        }
     }
     cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
     FPainter->Fill(AreaFill());
@@ -540,8 +555,14 @@ void TMapView::DrawPlace(const TFindingPlace& place, TRgb colour) {
     case TPlaceShape::None:
         break;
     case TPlaceShape::Line:
-    case TPlaceShape::Area:
         AddPolyline(pen, FView, place.Crds);
+        FPainter->Stroke(colour, 3);
+        break;
+    case TPlaceShape::Area:
+        // Every ring: the outer boundary and the islands' shores.
+        if (place.Polygons.empty()) AddPolyline(pen, FView, place.Crds);
+        for (const TPlacePolygon& polygon : place.Polygons)
+            for (const TPlaceRing& ring : polygon) AddPolyline(pen, FView, ring);
         FPainter->Stroke(colour, 3);
         break;
     case TPlaceShape::Text:
@@ -592,7 +613,7 @@ void TMapView::DrawLabels(bool marked) {
     // whose boxes meet the marked one's widened by a fifth of the view.
     const TPlaceXY at = FMarkedPlace.Anchor;
     const double reach = std::max(w, h) * FView.MetresPerPixel() / 5;
-    TBox near = BoxOf(FMarkedPlace.Crds);
+    TBox near = PlaceBox(FMarkedPlace);
     near = {near.MinX - reach, near.MinY - reach, near.MaxX + reach, near.MaxY + reach};
     struct TCandidate {
         double Distance;
@@ -795,7 +816,7 @@ void TMapView::DrawLegend() {
     // place (its lines and the break of its ring).
     TBox marked;
     if (FMarked) {
-        marked = BoxOf(FMarkedPlace.Crds);
+        marked = PlaceBox(FMarkedPlace);
         for (const auto& line : FMarkedPlace.Walked) marked.Add(BoxOf(line));
         if (FMarkedPlace.Break) marked.Add(FMarkedPlace.Break->X, FMarkedPlace.Break->Y);
     }

@@ -240,6 +240,44 @@ TEST_F(MapViewTest, AnAreaWhoseRingDoesNotCloseIsShownByItsReferencePointInItsRe
     EXPECT_EQ(ExtentOf(view.Render(), kRed), std::pair(0, 0));
 }
 
+// A stand around a lake (an island ring with no area in it): the lake stays unfilled, the
+// stand is filled up to its shore, and the marked stand is outlined along the shore too.
+TEST(MapViewAreas, AnIslandIsAHoleInTheFillAndPartOfTheMarkedOutline) {
+    testkit::TempDir temp;
+    const std::string dir = temp / "LE_00001.blk";
+    BlockSpec content;
+    GridSpec grid;
+    grid.Columns = 1;
+    grid.Rows = 1;
+    grid.X0 = kX0;
+    grid.Y0 = kY0;
+    grid.Island = true;  // the ring from (25, 25) to (75, 75), the bridge from the corner
+    const testkit::GridLayout layout = testkit::AddAreaGrid(content, grid);
+    content.Lines[static_cast<std::size_t>(layout.Ring - 1)].AreaA = -1;
+    content.Areas.pop_back();
+    testkit::WriteBlock(dir, content);
+    TMapView view;
+    view.Resize(400, 300);
+    view.OpenBlock(dir);
+    view.FitBlock();
+    view.Style().Legend = false;
+    const TMapStyle style;
+    const TImage& image = view.Render();
+    EXPECT_EQ(ColourAt(image, At(view, {kX0 + 12, kY0 + 60})), view.AreaFill()) << "between the sides and the shore";
+    EXPECT_EQ(ColourAt(image, At(view, {kX0 + 90, kY0 + 40})), view.AreaFill());
+    EXPECT_EQ(ColourAt(image, At(view, {kX0 + 35, kY0 + 65})), style.Background) << "on the lake";
+    EXPECT_EQ(ColourAt(image, At(view, {kX0 + 65, kY0 + 35})), style.Background);
+
+    ASSERT_TRUE(view.ShowElement({egArea, layout.Cells[0]}, 1.0, true));
+    ASSERT_EQ(view.MarkedPlace().Shape, TPlaceShape::Area);
+    EXPECT_EQ(view.MarkedPlace().Polygons.at(0).size(), 2u);
+    const TImage& marked = view.Render();
+    EXPECT_EQ(ColourAt(marked, At(view, {kX0 + 50, kY0})), kRed) << "the outer boundary";
+    EXPECT_EQ(ColourAt(marked, At(view, {kX0 + 50, kY0 + 25})), kRed) << "the shore";
+    EXPECT_EQ(ColourAt(marked, At(view, {kX0 + 75, kY0 + 50})), kRed);
+    EXPECT_NE(ColourAt(marked, At(view, {kX0 + 12.5, kY0 + 12.5})), kRed) << "no line of the walk across the bridge";
+}
+
 TEST(MapViewBlocks, EmptyDamagedAndMissingBlocksStillDraw) {
     testkit::TempDir temp;
     const std::string empty = temp / "LE_00002.blk";
