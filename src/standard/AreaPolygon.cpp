@@ -26,8 +26,28 @@ struct TXYHash {
     }
 };
 
+// Whether a closed ring passes a vertex twice (its closing vertex aside).
+bool HasRepeats(const TPlaceRing& ring) {
+    const std::size_t n = ring.size() - 1;
+    if (n <= 48) {
+        for (std::size_t i = 1; i < n; ++i)
+            for (std::size_t j = 0; j < i; ++j)
+                if (ring[i] == ring[j]) return true;
+        return false;
+    }
+    std::vector<std::pair<double, double>> sorted;
+    sorted.reserve(n);
+    for (std::size_t i = 0; i < n; ++i) sorted.emplace_back(ring[i].X, ring[i].Y);
+    std::sort(sorted.begin(), sorted.end());
+    return std::adjacent_find(sorted.begin(), sorted.end()) != sorted.end();
+}
+
 // Cuts a closed ring at every vertex it passes twice; each loop so cut off is closed.
 void CutAtRepeats(const TPlaceRing& ring, std::vector<TPlaceRing>& out) {
+    if (!HasRepeats(ring)) {
+        out.push_back(ring);
+        return;
+    }
     std::vector<TPlaceXY> path;
     std::unordered_map<TPlaceXY, std::size_t, TXYHash> at;
     for (const TPlaceXY& v : ring) {
@@ -112,6 +132,14 @@ double PolygonsArea(const std::vector<TPlacePolygon>& polygons) {
 }
 
 std::vector<TPlacePolygon> PolygonsOfRings(std::vector<TPlaceRing> closed) {
+    // Most areas: one ring that does not touch itself.
+    if (closed.size() == 1 && closed[0].size() >= 4 && closed[0].front() == closed[0].back() &&
+        !HasRepeats(closed[0])) {
+        const double a = SignedRingArea(closed[0]);
+        if (a == 0 || !std::isfinite(a)) return {};
+        if (a < 0) std::reverse(closed[0].begin(), closed[0].end());
+        return {{std::move(closed[0])}};
+    }
     std::vector<TPlaceRing> rings;
     for (const TPlaceRing& r : closed)
         if (r.size() >= 4 && r.front() == r.back()) CutAtRepeats(r, rings);
