@@ -68,9 +68,7 @@ void CutAtRepeats(const TPlaceRing& ring, std::vector<TPlaceRing>& out) {
 
 struct TRingBox {
     double MinX, MinY, MaxX, MaxY;
-    bool Holds(const TRingBox& o) const {
-        return MinX <= o.MinX && MinY <= o.MinY && o.MaxX <= MaxX && o.MaxY <= MaxY;
-    }
+    bool Holds(const TRingBox& o) const { return MinX <= o.MinX && MinY <= o.MinY && o.MaxX <= MaxX && o.MaxY <= MaxY; }
 };
 
 TRingBox BoxOf(const TPlaceRing& ring) {

@@ -63,8 +63,8 @@ namespace {
 // The walk of an area's boundary as the area check makes it (walk, pairing of inner lines,
 // joining into one ring within kAreaRingTolerance); with polygons given, the area's
 // polygons from the same walk when the ring closes.
-bool WalkArea(TBlk& blk, const TBlkArea& area, TCrds& ring, std::vector<TPlacePolygon>* polygons,
-              std::string& reason, std::int64_t* steps, TLins* walked) {
+bool WalkArea(TBlk& blk, const TBlkArea& area, TCrds& ring, std::vector<TPlacePolygon>* polygons, std::string& reason,
+              std::int64_t* steps, TLins* walked) {
     ring.clear();
     reason.clear();
     if (polygons) polygons->clear();
@@ -114,8 +114,7 @@ bool WalkArea(TBlk& blk, const TBlkArea& area, TCrds& ring, std::vector<TPlacePo
 
 }  // namespace
 
-bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps,
-              TLins* walked) {
+bool AreaRing(TBlk& blk, const TBlkArea& area, TCrds& ring, std::string& reason, std::int64_t* steps, TLins* walked) {
     return WalkArea(blk, area, ring, nullptr, reason, steps, walked);
 }
 

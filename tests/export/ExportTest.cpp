@@ -82,28 +82,6 @@ const Feature& At(const std::map<std::string, Feature>& features, const std::str
 double X(const TBlkCrd& c) { return static_cast<double>(c.X.Value()); }
 double Y(const TBlkCrd& c) { return static_cast<double>(c.Y.Value()); }
 
-// The size of an area worked out apart from its walk and rings (Green's theorem over every
-// line that bounds it): a line has the area on its left when AreaA names it, on its right
-// when AreaB does, so its vertices add their trapezoids with a plus or a minus; a line
-// with the area on both sides adds nothing.
-double SizeByItsLines(TBlk& blk, const TBlkArea& area) {
-    const long double x0 = area.RefX.Value(), y0 = area.RefY.Value();
-    long double twice = 0;
-    TBlkLine l;
-    for (std::int32_t n = 1; n <= blk.LineCount(); ++n) {
-        blk.FindLine(n, l);
-        if (TBlk::LineDeleted(l)) continue;
-        const int sign = (l.AreaA == area.Number ? 1 : 0) - (l.AreaB == area.Number ? 1 : 0);
-        if (sign == 0) continue;
-        TCrds crds;
-        blk.ReadLineCrds(l, crds);
-        for (std::size_t i = 1; i < crds.size(); ++i)
-            twice += sign * ((crds[i - 1].X.Value() - x0) * (crds[i].Y.Value() - y0) -
-                             (crds[i].X.Value() - x0) * (crds[i - 1].Y.Value() - y0));
-    }
-    return static_cast<double>(twice / 2);
-}
-
 class Export : public ::testing::Test {
 protected:
     void SetUp() override { fs::copy(VEXA_EXAMPLES_MAP, map, fs::copy_options::recursive); }
@@ -212,8 +190,8 @@ TEST_F(Export, BlockLayersEqualTheBlockStore) {
                 // of the polygon builder.
                 const OGRGeometry* g = f->GetGeometryRef();
                 EXPECT_TRUE(g->IsValid()) << key;
-                EXPECT_NEAR(OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(g))), SizeByItsLines(blk, a),
-                            1e-6)
+                EXPECT_NEAR(OGR_G_Area(OGRGeometry::ToHandle(const_cast<OGRGeometry*>(g))),
+                            testkit::AreaSizesByTheirLines(blk).at(a.Number), 1e-6)
                     << key;
                 std::vector<TPlacePolygon> polygons;
                 std::string reason;
@@ -556,7 +534,7 @@ TEST_F(Export, LimitFindingsCarryTheirMeasuredValuesAndJsonTheGeometry) {
             ASSERT_TRUE(AreaPolygons(blk, a, polygons, reason)) << reason;
             // The size its lines bound, and the polygons' every vertex.
             ASSERT_EQ(value.size(), 1u);
-            EXPECT_NEAR(value[0], SizeByItsLines(blk, a), 1e-3);
+            EXPECT_NEAR(value[0], testkit::AreaSizesByTheirLines(blk).at(a.Number), 1e-3);
             EXPECT_EQ(limit, std::vector<double>{20000});
             EXPECT_NE(line.find("\"geometry\":{\"type\":\"Polygon\""), std::string::npos);
             std::size_t vertices = 0;
@@ -844,7 +822,8 @@ TEST_F(Export, AnAreaWithAnIslandIsOnePolygonWithAHole) {
     std::istringstream in(json.Out);
     int found = 0;
     for (std::string line; std::getline(in, line);) {
-        if (line.find("\"block\":\"LE_00001.blk\"") == std::string::npos || line.find("\"number\":1,") == std::string::npos)
+        if (line.find("\"block\":\"LE_00001.blk\"") == std::string::npos ||
+            line.find("\"number\":1,") == std::string::npos)
             continue;
         ++found;
         EXPECT_EQ(NumbersAfter(line, "value"), std::vector<double>{37500});

@@ -1,5 +1,7 @@
 #include "kit/BlockKit.h"
 
+#include "block/BlkObj.h"
+
 #include "common/FileNames.h"
 #include "dbase/TableDBF.h"
 
@@ -307,6 +309,34 @@ GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& g) {
     }
     LinkLines(content);
     return out;
+}
+
+std::map<std::int32_t, double> AreaSizesByTheirLines(TBlk& blk) {
+    std::map<std::int32_t, long double> twice;
+    bool origin = false;
+    long double x0 = 0, y0 = 0;  // the first vertex: the map's large coordinates keep their precision
+    TBlkLine l;
+    TCrds crds;
+    for (std::int32_t n = 1; n <= blk.LineCount(); ++n) {
+        blk.FindLine(n, l);
+        if (TBlk::LineDeleted(l) || l.AreaA == l.AreaB) continue;
+        blk.ReadLineCrds(l, crds);
+        if (crds.empty()) continue;
+        if (!origin) {
+            x0 = crds[0].X.Value();
+            y0 = crds[0].Y.Value();
+            origin = true;
+        }
+        long double s = 0;
+        for (std::size_t i = 1; i < crds.size(); ++i)
+            s += (crds[i - 1].X.Value() - x0) * (crds[i].Y.Value() - y0) -
+                 (crds[i].X.Value() - x0) * (crds[i - 1].Y.Value() - y0);
+        if (l.AreaA != -1) twice[l.AreaA] += s;
+        if (l.AreaB != -1) twice[l.AreaB] -= s;
+    }
+    std::map<std::int32_t, double> sizes;
+    for (const auto& [area, t] : twice) sizes[area] = static_cast<double>(t / 2);
+    return sizes;
 }
 
 void WriteTable(const fs::path& file, const TFldDefList& fields, const std::vector<std::vector<TValue>>& rows) {

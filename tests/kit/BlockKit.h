@@ -8,9 +8,14 @@
 #include <exception>
 #include <typeinfo>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
+
+namespace vexa {
+class TBlk;
+}
 
 namespace vexa::testkit {
 
@@ -118,6 +123,13 @@ struct GridLayout {
 // FirstLine (the cell's first bottom line, the island's ring), and then links every line of
 // content with LinkLines.
 GridLayout AddAreaGrid(BlockSpec& content, const GridSpec& grid);
+
+// The size of every area of the open block by number, worked out apart from the boundary
+// walks and rings (Green's theorem over every live line): by the kit's convention a line
+// has AreaA on its left and AreaB on its right, so its vertices add their trapezoids to
+// the one with a plus and to the other with a minus; a line with one area on both sides
+// adds nothing to it.
+std::map<std::int32_t, double> AreaSizesByTheirLines(TBlk& blk);
 
 // Writes a dBASE table (an attribute table of a block) with these columns and rows.
 void WriteTable(const fs::path& file, const TFldDefList& fields, const std::vector<std::vector<TValue>>& rows);

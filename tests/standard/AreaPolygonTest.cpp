@@ -2,6 +2,7 @@
 // size of each area, written from the geometry by hand) and against GEOS through GDAL
 // (validity, area, rings and their turning).
 #include "block/BlkObj.h"
+#include "kit/BenchMap.h"
 #include "kit/BlockKit.h"
 #include "standard/AreaPolygon.h"
 #include "standard/FindingPlace.h"
@@ -159,12 +160,12 @@ TEST(AreaPolygons, SeveralIslandsAndABridgeOfSeveralLines) {
     b.Line(2, {{300, 0}, {300, 200}}, 1, -1);
     b.Line(3, {{300, 200}, {0, 200}}, 1, -1);
     b.Line(4, {{0, 200}, {0, 0}}, 1, -1);
-    b.Line(5, {{0, 0}, {20, 20}}, 1, 1);                          // bridge to island 2
-    b.Line(6, {{20, 20}, {60, 20}, {60, 60}}, 2, 1);              // island 2 in two lines
+    b.Line(5, {{0, 0}, {20, 20}}, 1, 1);              // bridge to island 2
+    b.Line(6, {{20, 20}, {60, 20}, {60, 60}}, 2, 1);  // island 2 in two lines
     b.Line(7, {{60, 60}, {20, 60}, {20, 20}}, 2, 1);
-    b.Line(8, {{60, 60}, {100, 20}}, 1, 1);                       // bridge from island 2 to island 3
+    b.Line(8, {{60, 60}, {100, 20}}, 1, 1);  // bridge from island 2 to island 3
     b.Line(9, {{100, 20}, {140, 20}, {140, 60}, {100, 60}, {100, 20}}, 3, 1);
-    b.Line(10, {{300, 200}, {280, 180}}, 1, 1);                   // a bridge of three lines to island 4
+    b.Line(10, {{300, 200}, {280, 180}}, 1, 1);  // a bridge of three lines to island 4
     b.Line(11, {{280, 180}, {270, 170}}, 1, 1);
     b.Line(12, {{270, 170}, {260, 160}}, 1, 1);
     b.Line(13, {{260, 160}, {200, 160}, {200, 100}, {260, 100}, {260, 160}}, 4, 1);
@@ -184,7 +185,7 @@ TEST(AreaPolygons, IslandsTouchingTheOuterRingAtOneVertex) {
     b.Line(2, {{50, 0}, {100, 0}}, 1, -1);
     b.Line(3, {{100, 0}, {100, 100}}, 1, -1);
     b.Line(4, {{100, 100}, {0, 100}, {0, 0}}, 1, -1);
-    b.Line(5, {{50, 0}, {70, 30}, {30, 30}, {50, 0}}, 2, 1);     // a triangle from the node at (50, 0)
+    b.Line(5, {{50, 0}, {70, 30}, {30, 30}, {50, 0}}, 2, 1);        // a triangle from the node at (50, 0)
     b.Line(6, {{100, 100}, {60, 90}, {90, 60}, {100, 100}}, 3, 1);  // and one at the corner
     b.Area(1, 1, 100.0 * 100 - 600 - 750);
     b.Area(2, 5, 600);
@@ -261,6 +262,37 @@ TEST(AreaPolygons, AnAreaWhoseRingDoesNotCloseHasNoPolygon) {
     EXPECT_FALSE(MeasureOf(place));
 }
 
+// The benchmark's block: stands whose sides are cut into several lines, spurs into some
+// stands, broken boundaries and stands stored too small. Every stand whose ring closes
+// has the size its lines bound, worked out apart from the walk.
+TEST(AreaPolygons, TheBenchmarkBlockMeasuresWhatItsLinesBound) {
+    TempDir dir;
+    WriteBenchBlock(dir.Path() / "LE_00001.blk", 0.05);
+    TBlk blk(false);
+    blk.Open(dir / "LE_00001.blk", TBlkOpenMode::ReadOnly);
+    const std::map<std::int32_t, double> sizes = AreaSizesByTheirLines(blk);
+    int closed = 0, open = 0;
+    for (std::int32_t n = 1; n <= blk.AreaCount(); ++n) {
+        TBlkArea a;
+        blk.FindArea(n, a);
+        if (TBlk::AreaDeleted(a)) continue;
+        const TFindingPlace place = AreaPlace(blk, a, true);
+        if (place.Shape != TPlaceShape::Area) {
+            ++open;
+            continue;
+        }
+        ++closed;
+        SCOPED_TRACE("area " + std::to_string(n));
+        const Shape s = Judge(place.Polygons);
+        EXPECT_TRUE(s.Valid);
+        EXPECT_TRUE(s.Oriented);
+        EXPECT_NEAR(MeasureOf(place).value_or(-1), sizes.at(n), 1e-6);
+        EXPECT_NEAR(s.Area, sizes.at(n), 1e-6);
+    }
+    EXPECT_GT(closed, 900);
+    EXPECT_GT(open, 0) << "the broken boundaries";
+}
+
 // --- rings told apart ------------------------------------------------------------
 
 TEST(AreaPolygons, RingsAreToldApartByWhatLiesInsideWhat) {
@@ -271,7 +303,8 @@ TEST(AreaPolygons, RingsAreToldApartByWhatLiesInsideWhat) {
 
     // An island inside the hole is an outer ring again: a second polygon; the order of
     // the rings and their turning as given do not matter.
-    for (const auto& rings : {std::vector<TPlaceRing>{island, hole, outer}, std::vector<TPlaceRing>{outer, island, hole}}) {
+    for (const auto& rings :
+         {std::vector<TPlaceRing>{island, hole, outer}, std::vector<TPlaceRing>{outer, island, hole}}) {
         const std::vector<TPlacePolygon> p = PolygonsOfRings(rings);
         ASSERT_EQ(p.size(), 2u);
         ASSERT_EQ(p[0].size(), 2u);
@@ -291,8 +324,7 @@ TEST(AreaPolygons, RingsAreToldApartByWhatLiesInsideWhat) {
 
 TEST(AreaPolygons, ARingTouchingItselfIsCutIntoItsLoops) {
     // The outer square and an island triangle walked as one ring through the node at (50, 0).
-    const TPlaceRing keyhole = {{0, 0},  {50, 0},   {70, 30}, {30, 30}, {50, 0},
-                                {100, 0}, {100, 100}, {0, 100}, {0, 0}};
+    const TPlaceRing keyhole = {{0, 0}, {50, 0}, {70, 30}, {30, 30}, {50, 0}, {100, 0}, {100, 100}, {0, 100}, {0, 0}};
     std::vector<TPlacePolygon> p = PolygonsOfRings({keyhole});
     ASSERT_EQ(p.size(), 1u);
     ASSERT_EQ(p[0].size(), 2u);
