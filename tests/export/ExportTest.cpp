@@ -880,6 +880,44 @@ TEST(ExportPolygons, AnAreaOfSeveralPolygonsIsOneMultipolygonInEveryFormat) {
     }
 }
 
+// An area whose walk passes two squares meeting at one corner (its links made so): vexa-check
+// gives its limit finding as a MultiPolygon of both, measured as both.
+TEST_F(Export, AnAreaOfTwoPartsIsAMultiPolygonInTheJson) {
+    testkit::BlockSpec content;
+    content.AddLine(1, 1, {{10, 10}, {0, 10}, {0, 0}, {10, 0}, {10, 10}});
+    content.AddLine(2, 1, {{10, 10}, {20, 10}, {20, 20}, {10, 20}, {10, 10}});
+    for (TBlkLine& l : content.Lines) {
+        l.AreaA = 1;
+        l.AreaB = -1;
+    }
+    testkit::LinkLines(content);
+    // Around area 1 each square leads on to the other at the corner they share.
+    for (TBlkLine& l : content.Lines) {
+        l.NextA = l.PrevA = l.Number == 1 ? 2 : 1;
+        l.NextARev = l.PrevARev = 0;
+    }
+    TBlkArea area = testkit::MakeArea(1, 1, 1);
+    area.AreaSize = testkit::R(200);
+    area.RefX = testkit::R(5);
+    area.RefY = testkit::R(5);
+    content.Areas = {area};
+    const fs::path two = temp.Path() / "two";
+    testkit::WriteBlock(two / "LE_00001.blk", content);
+
+    Outcome o = Run(VEXA_CHECK_PROGRAM, "--areas 4 --area-limit 1000 --format json " + Quote(two.string()));
+    ASSERT_EQ(o.Status, 1) << o.Err;
+    EXPECT_EQ(NumbersAfter(o.Out, "value"), std::vector<double>{200}) << o.Out;
+    const std::size_t at = o.Out.find("\"geometry\":") + 11;
+    const std::size_t end = o.Out.find("},", at) + 1;
+    OGRGeometryH h = OGR_G_CreateGeometryFromJson(o.Out.substr(at, end - at).c_str());
+    ASSERT_TRUE(h) << o.Out;
+    EXPECT_EQ(wkbFlatten(OGR_G_GetGeometryType(h)), wkbMultiPolygon);
+    EXPECT_EQ(OGR_G_GetGeometryCount(h), 2);
+    EXPECT_TRUE(OGR_G_IsValid(h));
+    EXPECT_DOUBLE_EQ(OGR_G_Area(h), 200);
+    OGR_G_DestroyGeometry(h);
+}
+
 // The error browser's rows placed from the blocks: a row finding at its element, a missing
 // table's finding naming the table, no place where the block or the element is not there.
 TEST_F(Export, TableRowsArePlacedFromTheBlocks) {
