@@ -83,6 +83,44 @@ TEST_F(BlkTopologyTest, WalksGridCellsIslandsAndBridges) {
     }
 }
 
+// The direction the walk passes each line: its vertices so turned run on from the line
+// before without a gap, and the walk keeps the area on its left, so an area walked on the
+// left sides of its lines goes round counter-clockwise and round its island clockwise.
+TEST_F(BlkTopologyTest, WalkTellsTheDirectionOfEachPass) {
+    for (const bool startAtBridge : {false, true}) {
+        SCOPED_TRACE(startAtBridge);
+        Open(Grid(true, startAtBridge));
+        for (std::int32_t a = 1; a <= blk.AreaCount(); ++a) {
+            SCOPED_TRACE(a);
+            TLins lines;
+            std::vector<bool> reversed;
+            blk.AreaBoundary(Area(a), lines, nullptr, &reversed);
+            ASSERT_EQ(reversed.size(), lines.size());
+            std::vector<TCrds> passes;
+            for (std::size_t i = 0; i < lines.size(); ++i) {
+                passes.emplace_back();
+                blk.ReadLineCrds(lines[i], passes.back());
+                if (reversed[i]) TBlk::ReverseCrds(passes.back());
+            }
+            long double twice = 0;  // about the block's origin, the cells being small
+            for (std::size_t i = 0; i < passes.size(); ++i) {
+                const TCrds& here = passes[i];
+                const TCrds& next = passes[(i + 1) % passes.size()];
+                EXPECT_TRUE(here.back().X == next.front().X && here.back().Y == next.front().Y) << i;
+                for (std::size_t k = 1; k < here.size(); ++k)
+                    twice += here[k - 1].X.Value() * here[k].Y.Value() - here[k].X.Value() * here[k - 1].Y.Value();
+            }
+            // The cells are 100 x 100 (less the island's 50 x 50 for cell 1), the island 50 x 50;
+            // the walk of a cell bordered by lines it has on their right side turns the other way.
+            const TBlkLine& first = lines.front();
+            const long double sign = first.AreaA == a ? 1 : -1;
+            const long double size = a == 5 ? 2500 : a == 1 ? 7500 : 10000;
+            EXPECT_EQ(twice / 2, sign * size);
+        }
+        blk.Close();
+    }
+}
+
 TEST_F(BlkTopologyTest, IslandRingPairsTheBridge) {
     Open(Grid(true));
     TLins lines;
