@@ -838,6 +838,23 @@ TEST_F(Export, AnAreaWithAnIslandIsOnePolygonWithAHole) {
         OGR_G_DestroyGeometry(h);
     }
     EXPECT_EQ(found, 1);
+
+    // The error browser's export places its rows the same way.
+    const fs::path browser = temp.Path() / "browser.gpkg";
+    gisexport::WriteLayers(
+        browser.string(),
+        gisexport::PlacedFindingLayers(map.string(), {{-74, "LE_00001.blk", "LE", "P", 1, 1, "podlimitná plocha"}}));
+    Dataset placed = OpenVector(browser);
+    ASSERT_TRUE(placed);
+    OGRLayer* layer = placed->GetLayerByName("findings_area");
+    ASSERT_TRUE(layer);
+    ASSERT_EQ(layer->GetFeatureCount(), 1);
+    layer->ResetReading();
+    Feature row(layer->GetNextFeature());
+    const OGRGeometry* rowShape = row->GetGeometryRef();
+    EXPECT_TRUE(rowShape->IsValid());
+    EXPECT_EQ(rowShape->toPolygon()->getNumInteriorRings(), 1);
+    EXPECT_DOUBLE_EQ(rowShape->toPolygon()->get_Area(), 37500);
 }
 
 // An area with outer rings apart (an outer ring inside the hole of another) is written as
