@@ -235,15 +235,6 @@ TEST(AreaPolygons, WalkRingsFollowTheWalk) {
     ASSERT_EQ(rings.size(), 2u);
     EXPECT_NEAR(SignedRingArea(rings[0]), -50 * 50, 1e-9);
     EXPECT_NEAR(SignedRingArea(rings[1]), 100 * 100, 1e-9);
-    // Each line's vertices in the walk's direction meet the next line's first vertex.
-    for (std::size_t i = 0; i < walk.size(); ++i) {
-        TCrds here, next;
-        blk.ReadLineCrds(walk[i], here);
-        blk.ReadLineCrds(walk[(i + 1) % walk.size()], next);
-        if (reversed[i]) TBlk::ReverseCrds(here);
-        if (reversed[(i + 1) % walk.size()]) TBlk::ReverseCrds(next);
-        EXPECT_TRUE(here.back().X == next.front().X && here.back().Y == next.front().Y) << "after line " << i;
-    }
 }
 
 // A ring that does not close stays what it was: the reference point and the reason.
