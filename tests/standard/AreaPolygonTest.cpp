@@ -78,7 +78,7 @@ class Block {
 public:
     TBlkLine& Line(std::int32_t number, std::vector<std::pair<double, double>> vertices, std::int32_t left,
                    std::int32_t right) {
-        TBlkLine& l = spec.AddLine(number, 1, vertices);
+        TBlkLine& l = content.AddLine(number, 1, vertices);
         l.AreaA = left;
         l.AreaB = right;
         return l;
@@ -87,15 +87,15 @@ public:
     void Area(std::int32_t number, std::int32_t firstLine, double size) {
         TBlkArea a = MakeArea(number, 1, firstLine);
         a.AreaSize = R(size);
-        spec.Areas.push_back(a);
+        content.Areas.push_back(a);
     }
     TBlk& Open() {
-        LinkLines(spec);
-        WriteBlock(dir / "LE_00001.blk", spec);
+        LinkLines(content);
+        WriteBlock(dir / "LE_00001.blk", content);
         blk.Open(dir / "LE_00001.blk", TBlkOpenMode::ReadOnly);
         return blk;
     }
-    BlockSpec spec;
+    BlockSpec content;
     TempDir dir;
     TBlk blk{false};
 };
@@ -143,7 +143,7 @@ TEST(AreaPolygons, GridCellsWithAnIslandMeasureTheirStoredSize) {
             grid.CellStartsAtBridge = startAtBridge;
             grid.LinesPerSide = linesPerSide;
             grid.VerticesPerLine = linesPerSide + 1;
-            const GridLayout layout = AddAreaGrid(b.spec, grid);
+            const GridLayout layout = AddAreaGrid(b.content, grid);
             TBlk& blk = b.Open();
             ExpectAreas(blk, {{layout.Cells[0], {1, 1}}});
             TBlkArea a;
@@ -222,7 +222,7 @@ TEST(AreaPolygons, WalkRingsFollowTheWalk) {
     Block b;
     GridSpec grid;
     grid.Island = true;
-    const GridLayout layout = AddAreaGrid(b.spec, grid);
+    const GridLayout layout = AddAreaGrid(b.content, grid);
     TBlk& blk = b.Open();
     TBlkArea a;
     blk.FindArea(layout.Cells[0], a);
