@@ -549,6 +549,12 @@ bool TBlockLayerCursor::Next(TFeature& feature) {
     return false;
 }
 
+std::string FindingCaption(std::int32_t code) {
+    for (const TFindingCode& c : FindingCodes)
+        if (c.Code == code) return c.Filter;
+    return {};
+}
+
 std::vector<TLayerDef> FindingLayerDefs() {
     const std::vector<TField> fields = {{"block", TFieldType::String},  {"layer", TFieldType::String},
                                         {"group", TFieldType::String},  {"kind", TFieldType::Integer},
@@ -569,6 +575,11 @@ std::vector<TLayerDef> FindingLayerDefs() {
     layers[5].Fields.push_back({"table", TFieldType::String});
     layers[6].Fields.push_back({"break_x", TFieldType::Real});
     layers[6].Fields.push_back({"break_y", TFieldType::Real});
+    for (TLayerDef& layer : layers) {
+        layer.Fields.push_back({"caption", TFieldType::String});
+        layer.Fields.push_back({"status", TFieldType::String});
+        layer.Fields.push_back({"exception_reason", TFieldType::String});
+    }
     return layers;
 }
 
@@ -581,6 +592,8 @@ void FindingFeatures(const TFinding& finding, const TFeatureSink& sink) {
     if (r.Cislo) f.Values.push_back({"number", Int(*r.Cislo)});
     if (finding.Value) f.Values.push_back({"value", *finding.Value});
     if (finding.Limit) f.Values.push_back({"limit", *finding.Limit});
+    f.Values.push_back({"caption", FindingCaption(r.Id)});
+    f.Values.push_back({"status", std::string(kReported)});
     std::size_t layer = 5;
     switch (finding.Place.Shape) {
     case TPlaceShape::Line: layer = 0; break;

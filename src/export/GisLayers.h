@@ -65,8 +65,14 @@ std::string WithoutDirs(std::string text, const std::string& block);
 // point of an area whose ring does not close, with its reason and a short reason of the
 // break), findings_area_walk (the boundary lines the walk of such a ring followed, with
 // break_x, break_y where it broke) and findings_table (no geometry; the table's file name).
-// Fields block, layer, group, kind, number, code, text, value, limit.
+// Fields block, layer, group, kind, number, code, text, value, limit, caption (the check's
+// caption of the code, as the error browser's filter names it), status (kReported; kExcepted
+// for an exception of the map, with its exception_reason).
 std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings);
+inline constexpr const char* kReported = "reported";
+inline constexpr const char* kExcepted = "excepted";
+// "duplikátne" for -14; empty for a code of no check.
+std::string FindingCaption(std::int32_t code);
 // The same layers' definitions, and the features of one finding handed to a sink.
 std::vector<TLayerDef> FindingLayerDefs();
 void FindingFeatures(const TFinding& finding, const TFeatureSink& sink);

@@ -11,7 +11,6 @@
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "review/Exceptions.h"
-#include "standard/FindingKinds.h"
 
 #include <gdal_priv.h>
 #include <ogr_spatialref.h>
@@ -214,32 +213,35 @@ struct TFindingStore {
     const std::vector<TFeature>& Layer(std::size_t layer);
 };
 
-// The check's caption of a code ("duplikátne", "topológia"), empty for an unknown one.
-std::string CaptionOf(std::int32_t code) {
-    for (const TFindingCode& c : FindingCodes)
-        if (c.Code == code) return c.Filter;
-    return {};
+// Sets a named value of a feature, replacing the one it has.
+void SetNamed(TFeature& f, const std::string& name, TValue value) {
+    for (TFldVal& v : f.Values)
+        if (v.Name == name) {
+            v.Value = std::move(value);
+            return;
+        }
+    f.Values.push_back({name, std::move(value)});
 }
 
 const std::vector<TFeature>& TFindingStore::Layer(std::size_t layer) {
     if (!Layers) {
         std::vector<std::vector<TFeature>> layers(FindingLayerDefs().size());
-        auto add = [&](const std::vector<TErrorRecord>& records, const char* status,
-                       const std::vector<std::string>& reasons) {
+        // An exception's features carry its status and reason.
+        auto add = [&](const std::vector<TErrorRecord>& records, const std::vector<std::string>* reasons) {
             std::size_t i = 0;
             ForEachPlacedFinding(MapDir, records, [&](const TFinding& finding) {
-                const std::string reason = i < reasons.size() ? reasons[i] : std::string();
-                ++i;
+                const std::size_t at = i++;
                 FindingFeatures(finding, [&](std::size_t l, const TFeature& f) {
                     TFeature copy = f;
-                    copy.Values.push_back({"caption", CaptionOf(finding.Record.Id)});
-                    copy.Values.push_back({"status", std::string(status)});
-                    if (!reason.empty()) copy.Values.push_back({"exception_reason", reason});
+                    if (reasons) {
+                        SetNamed(copy, "status", std::string(kExcepted));
+                        SetNamed(copy, "exception_reason", reasons->at(at));
+                    }
                     layers[l].push_back(std::move(copy));
                 });
             });
         };
-        add(Reported, "reported", {});
+        add(Reported, nullptr);
         std::vector<TErrorRecord> records;
         std::vector<std::string> reasons;
         for (const review::TReviewException& e : Excepted) {
@@ -254,7 +256,7 @@ const std::vector<TFeature>& TFindingStore::Layer(std::size_t layer) {
             records.push_back(std::move(r));
             reasons.push_back(e.Reason);
         }
-        add(records, "excepted", reasons);
+        add(records, &reasons);
         Layers = std::move(layers);
     }
     return Layers->at(layer);
@@ -512,15 +514,10 @@ GDALDataset* TVexaDataset::Open(GDALOpenInfo* info) {
                 }
             }
             if (!store->Reported.empty() || !store->Excepted.empty()) {
-                std::vector<TLayerDef> findingDefs = FindingLayerDefs();
-                for (std::size_t i = 0; i < findingDefs.size(); ++i) {
-                    TLayerDef def = findingDefs[i];
-                    def.Fields.push_back({"caption", TFieldType::String});
-                    def.Fields.push_back({"status", TFieldType::String});
-                    def.Fields.push_back({"exception_reason", TFieldType::String});
-                    ds->FLayers.push_back(
-                        std::make_unique<TVexaLayer>(def, std::make_unique<TFindingSource>(store, i), ds->FSrs));
-                }
+                const std::vector<TLayerDef> findingDefs = FindingLayerDefs();
+                for (std::size_t i = 0; i < findingDefs.size(); ++i)
+                    ds->FLayers.push_back(std::make_unique<TVexaLayer>(
+                        findingDefs[i], std::make_unique<TFindingSource>(store, i), ds->FSrs));
             }
         }
         return ds.release();
