@@ -458,14 +458,23 @@ public:
     }
 };
 
+// What a name opens; nothing when the directory cannot be listed.
+TOpenTarget SafeTargetOf(const char* name) {
+    try {
+        return TargetOf(name);
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
 int Identify(GDALOpenInfo* info) {
     if (!(info->nOpenFlags & GDAL_OF_VECTOR)) return FALSE;
-    return TargetOf(info->pszFilename).Kind != TTarget::None;
+    return SafeTargetOf(info->pszFilename).Kind != TTarget::None;
 }
 
 GDALDataset* TVexaDataset::Open(GDALOpenInfo* info) {
     if (!(info->nOpenFlags & GDAL_OF_VECTOR)) return nullptr;
-    const TOpenTarget target = TargetOf(info->pszFilename);
+    const TOpenTarget target = SafeTargetOf(info->pszFilename);
     if (target.Kind == TTarget::None) return nullptr;
     if (info->eAccess == GA_Update) {
         CPLError(CE_Failure, CPLE_NotSupported, "Ovládač Vexa bloky iba číta (%s)", info->pszFilename);
