@@ -14,9 +14,8 @@ extern "C" void GDALRegister_Vexa();
 
 namespace {
 
-const std::vector<std::string> kNames = {"tn.crd",    "tn.lin",    "tn.are",    "tn.pnt",   "tn.tbx",
-                                         "tn.ttx",    "info.txt",  "p0001.dbf", "l0001.dbf", "b0001.dbf",
-                                         "Chyby.DBF", "Vynimky.DBF"};
+const std::vector<std::string> kNames = {"tn.crd",   "tn.lin",    "tn.are",    "tn.pnt",    "tn.tbx",    "tn.ttx",
+                                         "info.txt", "p0001.dbf", "l0001.dbf", "b0001.dbf", "Chyby.DBF", "Vynimky.DBF"};
 
 void ReadAll(GDALDataset* ds) {
     for (int i = 0; i < ds->GetLayerCount(); ++i) {

@@ -117,7 +117,8 @@ OGRGeometry* GeometryOf(const TFeature& f) {
         for (std::size_t part = 0; part < f.Parts.size(); ++part) {
             const std::size_t end = part + 1 < f.Parts.size() ? f.Parts[part + 1] : f.Crds.size();
             auto* line = new OGRLineString();
-            for (std::size_t i = f.Parts[part]; i < end && i < f.Crds.size(); ++i) line->addPoint(f.Crds[i].X, f.Crds[i].Y);
+            for (std::size_t i = f.Parts[part]; i < end && i < f.Crds.size(); ++i)
+                line->addPoint(f.Crds[i].X, f.Crds[i].Y);
             lines->addGeometryDirectly(line);
         }
         return lines;
@@ -149,29 +150,41 @@ void SetValue(OGRFeature& feature, int index, TFieldType type, const TValue& v) 
     switch (type) {
     case TFieldType::Integer:
     case TFieldType::Logical:
-        if (const auto* d = std::get_if<double>(&v)) feature.SetField(index, static_cast<int>(std::llround(*d)));
-        else if (const auto* b = std::get_if<bool>(&v)) feature.SetField(index, *b ? 1 : 0);
-        else feature.SetFieldNull(index);
+        if (const auto* d = std::get_if<double>(&v))
+            feature.SetField(index, static_cast<int>(std::llround(*d)));
+        else if (const auto* b = std::get_if<bool>(&v))
+            feature.SetField(index, *b ? 1 : 0);
+        else
+            feature.SetFieldNull(index);
         return;
     case TFieldType::Integer64:
         if (const auto* d = std::get_if<double>(&v); d && std::abs(*d) < 9.2e18)
             feature.SetField(index, static_cast<GIntBig>(std::llround(*d)));
-        else feature.SetFieldNull(index);
+        else
+            feature.SetFieldNull(index);
         return;
     case TFieldType::Real:
-        if (const auto* d = std::get_if<double>(&v)) feature.SetField(index, *d);
-        else feature.SetFieldNull(index);
+        if (const auto* d = std::get_if<double>(&v))
+            feature.SetField(index, *d);
+        else
+            feature.SetFieldNull(index);
         return;
     case TFieldType::Date:
-        if (const auto* dt = std::get_if<TDate>(&v)) feature.SetField(index, dt->Year, dt->Month, dt->Day);
-        else feature.SetFieldNull(index);
+        if (const auto* dt = std::get_if<TDate>(&v))
+            feature.SetField(index, dt->Year, dt->Month, dt->Day);
+        else
+            feature.SetFieldNull(index);
         return;
     case TFieldType::String: {
         std::string text;
-        if (const auto* s = std::get_if<std::string>(&v)) text = *s;
-        else if (const auto* d = std::get_if<double>(&v)) text = FloatToText(*d);
-        else if (const auto* b = std::get_if<bool>(&v)) text = *b ? "T" : "F";
-        else if (const auto* dt = std::get_if<TDate>(&v)) text = Format("%04d-%02d-%02d", dt->Year, dt->Month, dt->Day);
+        if (const auto* s = std::get_if<std::string>(&v))
+            text = *s;
+        else if (const auto* d = std::get_if<double>(&v))
+            text = FloatToText(*d);
+        else if (const auto* b = std::get_if<bool>(&v))
+            text = *b ? "T" : "F";
+        else if (const auto* dt = std::get_if<TDate>(&v))
+            text = Format("%04d-%02d-%02d", dt->Year, dt->Month, dt->Day);
         feature.SetField(index, text.c_str());
         return;
     }
@@ -387,8 +400,7 @@ public:
 private:
     std::optional<TWindow> Window() const {
         if (m_poFilterGeom == nullptr) return std::nullopt;
-        return TWindow{m_sFilterEnvelope.MinX, m_sFilterEnvelope.MinY, m_sFilterEnvelope.MaxX,
-                       m_sFilterEnvelope.MaxY};
+        return TWindow{m_sFilterEnvelope.MinX, m_sFilterEnvelope.MinY, m_sFilterEnvelope.MaxX, m_sFilterEnvelope.MaxY};
     }
     void Fail(const std::exception& e) {
         FFailed = true;
@@ -490,9 +502,11 @@ GDALDataset* TVexaDataset::Open(GDALOpenInfo* info) {
             crs = given;
         } else {
             std::string other;
-            if (auto c = CrsOfBlock(blocks.front(), other)) crs = *c;
-            else CPLError(CE_Warning, CPLE_AppDefined, "Neznámy súradnicový systém bloku: %s (voľba CRS ho určí)",
-                          other.c_str());
+            if (auto c = CrsOfBlock(blocks.front(), other))
+                crs = *c;
+            else
+                CPLError(CE_Warning, CPLE_AppDefined, "Neznámy súradnicový systém bloku: %s (voľba CRS ho určí)",
+                         other.c_str());
         }
         if (!crs.empty()) {
             ds->FSrs = new OGRSpatialReference();
@@ -506,7 +520,8 @@ GDALDataset* TVexaDataset::Open(GDALOpenInfo* info) {
         auto set = std::make_shared<const TBlockLayerSet>(blocks);
         const std::vector<TLayerDef>& defs = set->Layers();
         for (std::size_t i = 0; i < defs.size(); ++i)
-            ds->FLayers.push_back(std::make_unique<TVexaLayer>(defs[i], std::make_unique<TBlockSource>(set, i), ds->FSrs));
+            ds->FLayers.push_back(
+                std::make_unique<TVexaLayer>(defs[i], std::make_unique<TBlockSource>(set, i), ds->FSrs));
 
         const bool findings = CPLFetchBool(info->papszOpenOptions, "FINDINGS", true);
         if (target.Kind == TTarget::Map && findings) {

@@ -120,8 +120,8 @@ class GdalDriver : public ::testing::Test {
 protected:
     void SetUp() override { fs::copy(VEXA_EXAMPLES_MAP, map, fs::copy_options::recursive); }
     int Run(const std::string& program, const std::string& args) {
-        const std::string command = "TMPDIR=" + Quote(temp.Path().string()) + " " + Quote(program) + " " + args +
-                                    " >" + Quote(temp / "out") + " 2>" + Quote(temp / "err");
+        const std::string command = "TMPDIR=" + Quote(temp.Path().string()) + " " + Quote(program) + " " + args + " >" +
+                                    Quote(temp / "out") + " 2>" + Quote(temp / "err");
         const int raw = std::system(command.c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
     }
@@ -179,7 +179,8 @@ TEST_F(GdalDriver, LayersEqualThoseOfTheExport) {
         }
         EXPECT_EQ(drivenLayers, printedLayers) << testkit::ReadFileText(temp / "out");
         for (std::size_t i = 0; i < drivenLayers.size() && i < printedCounts.size(); ++i)
-            EXPECT_EQ(driven->GetLayer(static_cast<int>(i))->GetFeatureCount(TRUE), printedCounts[i]) << drivenLayers[i];
+            EXPECT_EQ(driven->GetLayer(static_cast<int>(i))->GetFeatureCount(TRUE), printedCounts[i])
+                << drivenLayers[i];
         std::sort(exportedLayers.begin(), exportedLayers.end());
         std::vector<std::string> sortedLayers = drivenLayers;
         std::sort(sortedLayers.begin(), sortedLayers.end());
@@ -269,8 +270,8 @@ TEST_F(GdalDriver, FindingsLayersHoldTheErrorTableAndTheExceptions) {
         OGRLayer* rows = dbf->GetLayer(0);
         rows->ResetReading();
         while (OGRFeature* f = rows->GetNextFeature()) {
-            const std::string key = std::string(Text(*f, "Blok")) + "|" + Text(*f, "Prvok") + "|" +
-                                    Text(*f, "Cislo") + "|" + Text(*f, "Id");
+            const std::string key = std::string(Text(*f, "Blok")) + "|" + Text(*f, "Prvok") + "|" + Text(*f, "Cislo") +
+                                    "|" + Text(*f, "Id");
             (f->IsFieldSetAndNotNull(f->GetFieldIndex("Cislo")) ? element : tables).insert(key);
             OGRFeature::DestroyFeature(f);
         }
@@ -284,9 +285,8 @@ TEST_F(GdalDriver, FindingsLayersHoldTheErrorTableAndTheExceptions) {
             if (!name.starts_with("findings_") || name == "findings_area_walk") continue;
             layer->ResetReading();
             while (OGRFeature* f = layer->GetNextFeature()) {
-                const std::string key = std::string(Text(*f, "block")) + "|" + Text(*f, "group") +
-                                        "|" + Text(*f, "number") +
-                                        "|" + Text(*f, "code");
+                const std::string key = std::string(Text(*f, "block")) + "|" + Text(*f, "group") + "|" +
+                                        Text(*f, "number") + "|" + Text(*f, "code");
                 const std::string status = Text(*f, "status");
                 const int code = f->GetFieldAsInteger("code");
                 std::string caption;
@@ -441,7 +441,8 @@ TEST_F(GdalDriver, DamagedBlocksAreRefusedOrReadToTheirEnd) {
             std::vector<unsigned char> bytes = testkit::ReadFileBytes(dir / name);
             if (bytes.empty()) continue;
             if (random() % 2) bytes.resize(random() % bytes.size());
-            for (int k = 0; k < 8 && !bytes.empty(); ++k) bytes[random() % bytes.size()] = static_cast<unsigned char>(random());
+            for (int k = 0; k < 8 && !bytes.empty(); ++k)
+                bytes[random() % bytes.size()] = static_cast<unsigned char>(random());
             testkit::WriteFileBytes(dir / name, bytes);
         }
         CPLPushErrorHandler(CPLQuietErrorHandler);
