@@ -4,7 +4,7 @@ the sample map the build writes (examples/, build/examples/map), the test standa
 (tests/data/standard) and its saved queries.
 
 Usage: fuzz-seeds.py MAPDIR OUTDIR
-Writes OUTDIR/{block,dbf,access_sql,standard}/ (see fuzz/FuzzInput.h for the block and dbf format).
+Writes OUTDIR/{block,dbf,access_sql,standard,gdaldriver}/ (see fuzz/FuzzInput.h for the block and dbf format).
 """
 import os
 import sqlite3
@@ -13,6 +13,8 @@ import sys
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 BLOCK_NAMES = ["tn.crd", "tn.lin", "tn.are", "tn.pnt", "tn.tbx", "tn.ttx", "info.txt"]
+# fuzz_gdaldriver's names: the block's files, then its tables of kind 1.
+DRIVER_NAMES = BLOCK_NAMES + ["p0001.dbf", "l0001.dbf", "b0001.dbf"]
 
 
 def record(index, data):
@@ -25,7 +27,7 @@ def write(path, data):
 
 
 def main(map_dir, out):
-    for sub in ("block", "dbf", "access_sql", "standard"):
+    for sub in ("block", "dbf", "access_sql", "standard", "gdaldriver"):
         os.makedirs(os.path.join(out, sub), exist_ok=True)
 
     # Blocks of the sample map, and their attribute tables.
@@ -41,6 +43,12 @@ def main(map_dir, out):
                 with open(p, "rb") as f:
                     seed += record(i, f.read())
         write(os.path.join(out, "block", block), seed)
+        for i, name in enumerate(DRIVER_NAMES[len(BLOCK_NAMES):], len(BLOCK_NAMES)):
+            p = os.path.join(path, name)
+            if os.path.isfile(p):
+                with open(p, "rb") as f:
+                    seed += record(i, f.read())
+        write(os.path.join(out, "gdaldriver", block), seed)
         for table in sorted(os.listdir(path)):
             if table.lower().endswith(".dbf"):
                 with open(os.path.join(path, table), "rb") as f:

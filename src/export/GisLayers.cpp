@@ -15,6 +15,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <type_traits>
 
 namespace vexa::gisexport {
 
@@ -113,7 +114,7 @@ std::vector<TField> ReadColumns(const std::string& dir, const std::string& table
             break;
         case TFldType::dbfLogical: type = TFieldType::Logical; break;
         case TFldType::dbfDate: type = TFieldType::Date; break;
-        case TFldType::dbfChar: break;
+        default: break;  // characters and the types kept as stored go out as text
         }
         fields.push_back({d.Name, type});
     }
@@ -186,10 +187,11 @@ struct TBlockPlan {
 
 std::string TableName(const std::string& path) { return LowerAscii(ChangeFileExt(ExtractFileName(path), "")); }
 
-// The block layers, laid out from every block's kinds and tables, then written block by block.
-class TBlockStream {
-public:
-    explicit TBlockStream(const std::vector<std::string>& blockDirs) {
+}  // namespace
+
+// The block layers, laid out from every block's kinds and tables.
+struct TBlockLayerSet::TState {
+    explicit TState(const std::vector<std::string>& blockDirs) {
         std::map<TBlkElementGroup, std::set<std::string>> groupTables;
         std::map<std::string, std::vector<TField>> columns;  // by table name, merged over the blocks
         std::map<std::string, TBlkElementGroup> tableGroup;
@@ -226,6 +228,7 @@ public:
                     LayoutOf("texts", TGeometry::Polygon, OwnFields(egText, false)),
                     LayoutOf("areas", TGeometry::Polygon, OwnFields(egArea, false)),
                     LayoutOf("areas_unclosed", TGeometry::Point, OwnFields(egArea, true))};
+        FLayerGroup = {egLine, egPoint, egText, egArea, egArea};
         // A group whose elements meet one table joins it in its own layer; one that meets
         // more gets a layer per table.
         for (TBlkElementGroup g : {egLine, egPoint, egArea}) {
@@ -246,120 +249,336 @@ public:
                                        : group == egPoint ? TGeometry::Point
                                                           : TGeometry::Polygon;
             FKindLayer[name] = FLayouts.size();
+            FLayerGroup.push_back(group);
             FLayouts.push_back(LayoutOf(name, geometry, OwnFields(group, group == egArea)));
             FLayouts.back().Join(columns[name]);
         }
+        for (const TLayout& l : FLayouts) FDefs.push_back(l.Def);
     }
 
-    std::vector<TLayerDef> Defs() const {
-        std::vector<TLayerDef> defs;
-        for (const TLayout& l : FLayouts) defs.push_back(l.Def);
-        return defs;
-    }
-
-    void Produce(const TFeatureSink& sink) const {
-        for (const TBlockPlan& plan : FPlans) ProduceBlock(plan, sink);
-    }
-
-private:
-    void ProduceBlock(const TBlockPlan& plan, const TFeatureSink& sink) const {
-        TBlk blk(false);
-        blk.Open(plan.Dir, TBlkOpenMode::ReadOnly);
-        const std::string block = ExtractFileName(ExcludeTrailingDelimiter(blk.Path()));
-        std::int64_t steps = PlaceWalkBudget(blk);  // what the boundary walks of the block may take
-        try {
-            blk.SetReadCache(true);
-        } catch (const EBlkReadError&) {
-            // Read from the files; a damaged record raises where it is read.
-        }
-        std::map<std::string, TRows> rows;  // this block's tables, read at their first element
-        auto own = [&](std::int32_t number, std::int16_t kind) {
-            TFeature f;
-            f.Values = {{"block", block}, {"number", Int(number)}, {"kind", Int(kind)}};
-            return f;
-        };
-        // Hands an element to its group's layer (layer) and, where its group's tables have
-        // layers of their own, to its table's layer.
-        auto emit = [&](TBlkElementGroup group, std::size_t layer, std::int16_t kind, std::int32_t number,
-                        TFeature& f, bool unclosed) {
-            const TFldValList* row = nullptr;
-            std::string path;
-            if (group != egText) {
-                const auto t = plan.Tables.find({group, kind});
-                if (t != plan.Tables.end()) path = t->second;
-            }
-            if (!path.empty()) {
-                auto it = rows.find(path);
-                if (it == rows.end()) it = rows.emplace(path, ReadRows(blk.Path(), path)).first;
-                const auto r = it->second.find(number);
-                if (r != it->second.end()) row = &r->second;
-            }
-            const bool main = group == egText || FJoinsInMain.at(group);
-            if (!main && !path.empty()) {
-                const std::size_t kindLayer = FKindLayer.at(TableName(path));
-                TFeature copy = f;
-                if (row) FLayouts[kindLayer].AddRow(copy, *row);
-                // An area whose ring does not close has no polygon: no geometry in its table's layer.
-                if (unclosed) {
-                    copy.Geometry = TGeometry::None;
-                    copy.Crds.clear();
-                    copy.Parts.clear();
-                    copy.Shells.clear();
-                }
-                sink(kindLayer, copy);
-            }
-            if (main && row) FLayouts[layer].AddRow(f, *row);
-            sink(layer, f);
-        };
-        ForEachLive<TBlkLine>(blk, [&](const TBlkLine& l) {
-            TFeature f = own(l.Number, l.Kind);
-            f.Values.push_back({"display_code", Int(l.DisplayCode)});
-            f.Geometry = TGeometry::Line;
-            f.Crds = LinePlace(blk, l).Crds;
-            emit(egLine, 0, l.Kind, l.Number, f, false);
-        });
-        ForEachLive<TBlkPoint>(blk, [&](const TBlkPoint& p) {
-            TFeature f = own(p.Number, p.Kind);
-            f.Values.push_back({"display_code", Int(p.DisplayCode)});
-            // Stored in grads (400 to the full turn).
-            f.Values.push_back({"angle", static_cast<double>(p.Angle.Value() * 0.9L)});
-            f.Geometry = TGeometry::Point;
-            f.Crds = PointPlace(p).Crds;
-            emit(egPoint, 1, p.Kind, p.Number, f, false);
-        });
-        ForEachLive<TBlkText>(blk, [&](const TBlkText& t) {
-            TFeature f = own(t.Number, t.Kind);
-            // Stored in radians.
-            f.Values.push_back({"angle", static_cast<double>(t.Angle.Value() * 57.29577951308232L)});
-            f.Geometry = TGeometry::Polygon;
-            f.Crds = TextPlace(t).Crds;
-            emit(egText, 2, t.Kind, t.Number, f, false);
-        });
-        ForEachLive<TBlkArea>(blk, [&](const TBlkArea& a) {
-            TFeature f = own(a.Number, a.Kind);
-            TFindingPlace place = AreaPlace(blk, a, true, &steps);
-            const bool unclosed = place.Shape != TPlaceShape::Area;
-            if (unclosed)
-                f.Crds = std::move(place.Crds);
-            else
-                SetPolygons(f, place.Polygons);
-            if (unclosed) {
-                f.Geometry = TGeometry::Point;
-                f.Values.push_back({"reason", WithoutDirs(place.Reason, block)});
-            } else {
-                f.Geometry = TGeometry::Polygon;
-            }
-            emit(egArea, unclosed ? 4 : 3, a.Kind, a.Number, f, unclosed);
-        });
+    // Whether an element of a kind goes to a layer of its group: a table's own layer takes
+    // the elements of its table's kinds only.
+    bool Takes(std::size_t layer, const TBlockPlan& plan, TBlkElementGroup group, std::int16_t kind) const {
+        if (layer < 5) return true;
+        const auto t = plan.Tables.find({group, kind});
+        if (t == plan.Tables.end() || t->second.empty()) return false;
+        const auto k = FKindLayer.find(TableName(t->second));
+        return k != FKindLayer.end() && k->second == layer;
     }
 
     std::vector<TBlockPlan> FPlans;
     std::vector<TLayout> FLayouts;
+    std::vector<TLayerDef> FDefs;
+    std::vector<TBlkElementGroup> FLayerGroup;  // the group of each layer's elements
     std::map<TBlkElementGroup, bool> FJoinsInMain;
     std::map<std::string, std::size_t> FKindLayer;  // a table's own layer by the table's name
 };
 
+namespace {
+
+constexpr std::size_t kEveryLayer = static_cast<std::size_t>(-1);
+
+double Val(const TReal48& r) { return static_cast<double>(r.Value()); }
+
+bool Meets(double minX, double minY, double maxX, double maxY, const TWindow& w) {
+    return !(maxX < w.MinX || minX > w.MaxX || maxY < w.MinY || minY > w.MaxY);
+}
+bool Meets(const TBlkRect& r, const TWindow& w) { return Meets(Val(r.MinX), Val(r.MinY), Val(r.MaxX), Val(r.MaxY), w); }
+
+// An area's reach: its stored rectangle with its reference point (where an unclosed one lies).
+TWindow AreaReach(const TBlkArea& a) {
+    const double x = Val(a.RefX), y = Val(a.RefY);
+    return {std::min(Val(a.Rect.MinX), x), std::min(Val(a.Rect.MinY), y), std::max(Val(a.Rect.MaxX), x),
+            std::max(Val(a.Rect.MaxY), y)};
+}
+
+// The next live record of a group's file (the header record skipped first); false at its end.
+template <class Record>
+bool NextLive(TBlk& blk, bool& started, Record& rec) {
+    auto next = [&] {
+        if constexpr (std::is_same_v<Record, TBlkLine>) {
+            if (blk.LinesEof()) return false;
+            blk.ReadNextLine(rec);
+        } else if constexpr (std::is_same_v<Record, TBlkPoint>) {
+            if (blk.PointsEof()) return false;
+            blk.ReadNextPoint(rec);
+        } else if constexpr (std::is_same_v<Record, TBlkText>) {
+            if (blk.TextsEof()) return false;
+            blk.ReadNextText(rec);
+        } else {
+            if (blk.AreasEof()) return false;
+            blk.ReadNextArea(rec);
+        }
+        return true;
+    };
+    if (!started) {
+        started = true;
+        if (!next()) return false;  // the header
+    }
+    while (next()) {
+        bool deleted;
+        if constexpr (std::is_same_v<Record, TBlkLine>) deleted = TBlk::LineDeleted(rec);
+        else if constexpr (std::is_same_v<Record, TBlkPoint>) deleted = TBlk::PointDeleted(rec);
+        else if constexpr (std::is_same_v<Record, TBlkText>) deleted = TBlk::TextDeleted(rec);
+        else deleted = TBlk::AreaDeleted(rec);
+        if (!deleted) return true;
+    }
+    return false;
+}
+
+// One block opened read-only for its elements, group by group, each element's features
+// handed to its layers as it is read.
+class TBlockReader {
+public:
+    TBlockReader(const TBlockLayerSet::TState& set, const TBlockPlan& plan) : FSet(set), FPlan(plan) {
+        FBlk.Open(plan.Dir, TBlkOpenMode::ReadOnly);
+        FBlock = ExtractFileName(ExcludeTrailingDelimiter(FBlk.Path()));
+        FSteps = PlaceWalkBudget(FBlk);  // what the boundary walks of the block may take
+        try {
+            FBlk.SetReadCache(true);
+        } catch (const EBlkReadError&) {
+            // Read from the files; a damaged record raises where it is read.
+        }
+    }
+
+    // Reads the next live element of group that meets window and goes to layer (kEveryLayer:
+    // any), handing its features to sink; false at the end of the group's file.
+    bool Next(TBlkElementGroup group, std::size_t layer, const std::optional<TWindow>& window,
+              const TFeatureSink& sink) {
+        bool& started = FStarted[group];
+        switch (group) {
+        case egLine: {
+            TBlkLine l;
+            while (NextLive(FBlk, started, l)) {
+                if ((window && !Meets(l.Rect, *window)) || !Wants(layer, egLine, l.Kind)) continue;
+                TFeature f = Own(l.Number, l.Kind);
+                f.Values.push_back({"display_code", Int(l.DisplayCode)});
+                f.Geometry = TGeometry::Line;
+                f.Crds = LinePlace(FBlk, l).Crds;
+                Emit(egLine, 0, l.Kind, l.Number, f, false, sink);
+                return true;
+            }
+            return false;
+        }
+        case egPoint: {
+            TBlkPoint p;
+            while (NextLive(FBlk, started, p)) {
+                if (window && !Meets(Val(p.X), Val(p.Y), Val(p.X), Val(p.Y), *window)) continue;
+                if (!Wants(layer, egPoint, p.Kind)) continue;
+                TFeature f = Own(p.Number, p.Kind);
+                f.Values.push_back({"display_code", Int(p.DisplayCode)});
+                // Stored in grads (400 to the full turn).
+                f.Values.push_back({"angle", static_cast<double>(p.Angle.Value() * 0.9L)});
+                f.Geometry = TGeometry::Point;
+                f.Crds = PointPlace(p).Crds;
+                Emit(egPoint, 1, p.Kind, p.Number, f, false, sink);
+                return true;
+            }
+            return false;
+        }
+        case egText: {
+            TBlkText t;
+            while (NextLive(FBlk, started, t)) {
+                if (window && !Meets(t.Rect, *window)) continue;
+                TFeature f = Own(t.Number, t.Kind);
+                // Stored in radians.
+                f.Values.push_back({"angle", static_cast<double>(t.Angle.Value() * 57.29577951308232L)});
+                f.Geometry = TGeometry::Polygon;
+                f.Crds = TextPlace(t).Crds;
+                Emit(egText, 2, t.Kind, t.Number, f, false, sink);
+                return true;
+            }
+            return false;
+        }
+        case egArea: {
+            TBlkArea a;
+            while (NextLive(FBlk, started, a)) {
+                if (window) {
+                    const TWindow r = AreaReach(a);
+                    if (!Meets(r.MinX, r.MinY, r.MaxX, r.MaxY, *window)) continue;
+                }
+                if (!Wants(layer, egArea, a.Kind)) continue;
+                TFeature f = Own(a.Number, a.Kind);
+                TFindingPlace place = AreaPlace(FBlk, a, true, &FSteps);
+                const bool unclosed = place.Shape != TPlaceShape::Area;
+                if (unclosed)
+                    f.Crds = std::move(place.Crds);
+                else
+                    SetPolygons(f, place.Polygons);
+                if (unclosed) {
+                    f.Geometry = TGeometry::Point;
+                    f.Values.push_back({"reason", WithoutDirs(place.Reason, FBlock)});
+                } else {
+                    f.Geometry = TGeometry::Polygon;
+                }
+                Emit(egArea, unclosed ? 4 : 3, a.Kind, a.Number, f, unclosed, sink);
+                return true;
+            }
+            return false;
+        }
+        }
+        return false;
+    }
+
+    TBlk& Blk() { return FBlk; }
+
+private:
+    bool Wants(std::size_t layer, TBlkElementGroup group, std::int16_t kind) const {
+        return layer == kEveryLayer || FSet.Takes(layer, FPlan, group, kind);
+    }
+
+    TFeature Own(std::int32_t number, std::int16_t kind) const {
+        TFeature f;
+        f.Values = {{"block", FBlock}, {"number", Int(number)}, {"kind", Int(kind)}};
+        return f;
+    }
+
+    // Hands an element to its group's layer (layer) and, where its group's tables have
+    // layers of their own, to its table's layer.
+    void Emit(TBlkElementGroup group, std::size_t layer, std::int16_t kind, std::int32_t number, TFeature& f,
+              bool unclosed, const TFeatureSink& sink) {
+        const TFldValList* row = nullptr;
+        std::string path;
+        if (group != egText) {
+            const auto t = FPlan.Tables.find({group, kind});
+            if (t != FPlan.Tables.end()) path = t->second;
+        }
+        if (!path.empty()) {
+            auto it = FRows.find(path);
+            if (it == FRows.end()) it = FRows.emplace(path, ReadRows(FBlk.Path(), path)).first;
+            const auto r = it->second.find(number);
+            if (r != it->second.end()) row = &r->second;
+        }
+        const bool main = group == egText || FSet.FJoinsInMain.at(group);
+        if (!main && !path.empty()) {
+            const std::size_t kindLayer = FSet.FKindLayer.at(TableName(path));
+            TFeature copy = f;
+            if (row) FSet.FLayouts[kindLayer].AddRow(copy, *row);
+            // An area whose ring does not close has no polygon: no geometry in its table's layer.
+            if (unclosed) {
+                copy.Geometry = TGeometry::None;
+                copy.Crds.clear();
+                copy.Parts.clear();
+                copy.Shells.clear();
+            }
+            sink(kindLayer, copy);
+        }
+        if (main && row) FSet.FLayouts[layer].AddRow(f, *row);
+        sink(layer, f);
+    }
+
+    const TBlockLayerSet::TState& FSet;
+    const TBlockPlan& FPlan;
+    TBlk FBlk{false};
+    std::string FBlock;
+    std::int64_t FSteps = 0;
+    std::map<TBlkElementGroup, bool> FStarted;
+    std::map<std::string, TRows> FRows;  // this block's tables, read at their first element
+};
+
 }  // namespace
+
+TBlockLayerSet::TBlockLayerSet(const std::vector<std::string>& blockDirs) : F(std::make_unique<TState>(blockDirs)) {}
+TBlockLayerSet::~TBlockLayerSet() = default;
+
+const std::vector<TLayerDef>& TBlockLayerSet::Layers() const { return F->FDefs; }
+
+void TBlockLayerSet::Produce(const TFeatureSink& sink) const {
+    for (const TBlockPlan& plan : F->FPlans) {
+        TBlockReader reader(*F, plan);
+        for (TBlkElementGroup g : {egLine, egPoint, egText, egArea})
+            while (reader.Next(g, kEveryLayer, std::nullopt, sink)) {
+            }
+    }
+}
+
+TBlockLayerSet::TSummary TBlockLayerSet::Summarize(std::size_t layer, const std::optional<TWindow>& window) const {
+    const TBlkElementGroup group = F->FLayerGroup.at(layer);
+    std::size_t count = 0;
+    std::optional<TWindow> extent;
+    auto take = [&](const TWindow& r) {
+        if (window && !Meets(r.MinX, r.MinY, r.MaxX, r.MaxY, *window)) return;
+        ++count;
+        if (!extent) extent = r;
+        extent->MinX = std::min(extent->MinX, r.MinX);
+        extent->MinY = std::min(extent->MinY, r.MinY);
+        extent->MaxX = std::max(extent->MaxX, r.MaxX);
+        extent->MaxY = std::max(extent->MaxY, r.MaxY);
+    };
+    auto rect = [](const TBlkRect& r) { return TWindow{Val(r.MinX), Val(r.MinY), Val(r.MaxX), Val(r.MaxY)}; };
+    for (const TBlockPlan& plan : F->FPlans) {
+        TBlk blk(false);
+        blk.Open(plan.Dir, TBlkOpenMode::ReadOnly);
+        bool started = false;
+        switch (group) {
+        case egLine: {
+            TBlkLine l;
+            while (NextLive(blk, started, l))
+                if (F->Takes(layer, plan, group, l.Kind)) take(rect(l.Rect));
+            break;
+        }
+        case egPoint: {
+            TBlkPoint p;
+            while (NextLive(blk, started, p))
+                if (F->Takes(layer, plan, group, p.Kind)) take({Val(p.X), Val(p.Y), Val(p.X), Val(p.Y)});
+            break;
+        }
+        case egText: {
+            TBlkText t;
+            while (NextLive(blk, started, t)) take(rect(t.Rect));
+            break;
+        }
+        case egArea: {
+            TBlkArea a;
+            while (NextLive(blk, started, a))
+                if (F->Takes(layer, plan, group, a.Kind)) take(AreaReach(a));
+            break;
+        }
+        }
+    }
+    // Whether an area's ring closes is known only by walking it.
+    const bool counted = layer != 3 && layer != 4;
+    return {counted ? std::optional<std::size_t>(count) : std::nullopt, extent};
+}
+
+struct TBlockLayerCursor::TReader : TBlockReader {
+    using TBlockReader::TBlockReader;
+};
+
+TBlockLayerCursor::TBlockLayerCursor(std::shared_ptr<const TBlockLayerSet> set, std::size_t layer)
+    : FSet(std::move(set)), FLayer(layer) {}
+TBlockLayerCursor::~TBlockLayerCursor() = default;
+
+void TBlockLayerCursor::Reset(const std::optional<TWindow>& window) {
+    FWindow = window;
+    FBlock = 0;
+    FReader.reset();
+}
+
+bool TBlockLayerCursor::Next(TFeature& feature) {
+    const TBlockLayerSet::TState& set = *FSet->F;
+    const TBlkElementGroup group = set.FLayerGroup.at(FLayer);
+    bool found = false;
+    const TFeatureSink keep = [&](std::size_t layer, const TFeature& f) {
+        if (layer != FLayer) return;
+        feature = f;
+        found = true;
+    };
+    while (FBlock < set.FPlans.size()) {
+        if (!FReader) FReader = std::make_unique<TReader>(set, set.FPlans[FBlock]);
+        while (FReader->Next(group, FLayer, FWindow, keep))
+            if (found) return true;
+        FReader.reset();
+        ++FBlock;
+    }
+    return false;
+}
+
+std::string FindingCaption(std::int32_t code) {
+    for (const TFindingCode& c : FindingCodes)
+        if (c.Code == code) return c.Filter;
+    return {};
+}
 
 std::vector<TLayerDef> FindingLayerDefs() {
     const std::vector<TField> fields = {{"block", TFieldType::String},  {"layer", TFieldType::String},
@@ -381,6 +600,11 @@ std::vector<TLayerDef> FindingLayerDefs() {
     layers[5].Fields.push_back({"table", TFieldType::String});
     layers[6].Fields.push_back({"break_x", TFieldType::Real});
     layers[6].Fields.push_back({"break_y", TFieldType::Real});
+    for (TLayerDef& layer : layers) {
+        layer.Fields.push_back({"caption", TFieldType::String});
+        layer.Fields.push_back({"status", TFieldType::String});
+        layer.Fields.push_back({"exception_reason", TFieldType::String});
+    }
     return layers;
 }
 
@@ -393,6 +617,8 @@ void FindingFeatures(const TFinding& finding, const TFeatureSink& sink) {
     if (r.Cislo) f.Values.push_back({"number", Int(*r.Cislo)});
     if (finding.Value) f.Values.push_back({"value", *finding.Value});
     if (finding.Limit) f.Values.push_back({"limit", *finding.Limit});
+    f.Values.push_back({"caption", FindingCaption(r.Id)});
+    f.Values.push_back({"status", std::string(kReported)});
     std::size_t layer = 5;
     switch (finding.Place.Shape) {
     case TPlaceShape::Line: layer = 0; break;
@@ -439,8 +665,8 @@ TLayerStream PlacedFindingLayers(const std::string& mapDir, std::vector<TErrorRe
 }
 
 TLayerStream BlockLayers(const std::vector<std::string>& blockDirs) {
-    auto stream = std::make_shared<TBlockStream>(blockDirs);
-    return {stream->Defs(), [stream](const TFeatureSink& sink) { stream->Produce(sink); }};
+    auto set = std::make_shared<TBlockLayerSet>(blockDirs);
+    return {set->Layers(), [set](const TFeatureSink& sink) { set->Produce(sink); }};
 }
 
 std::string WithoutDirs(std::string text, const std::string& block) {

@@ -7,6 +7,8 @@
 #include "standard/Findings.h"
 
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -71,8 +73,14 @@ void SetPolygons(TFeature& feature, const std::vector<TPlacePolygon>& polygons);
 // point of an area whose ring does not close, with its reason and a short reason of the
 // break), findings_area_walk (the boundary lines the walk of such a ring followed, with
 // break_x, break_y where it broke) and findings_table (no geometry; the table's file name).
-// Fields block, layer, group, kind, number, code, text, value, limit.
+// Fields block, layer, group, kind, number, code, text, value, limit, caption (the check's
+// caption of the code, as the error browser's filter names it), status (kReported; kExcepted
+// for an exception of the map, with its exception_reason).
 std::vector<TLayer> FindingLayers(const std::vector<TFinding>& findings);
+inline constexpr const char* kReported = "reported";
+inline constexpr const char* kExcepted = "excepted";
+// "duplikátne" for -14; empty for a code of no check.
+std::string FindingCaption(std::int32_t code);
 // The same layers' definitions, and the features of one finding handed to a sink.
 std::vector<TLayerDef> FindingLayerDefs();
 void FindingFeatures(const TFinding& finding, const TFeatureSink& sink);
@@ -103,6 +111,66 @@ TErrorRecord ErrorRecordOf(const TFldValList& values);
 // decimals is an integer field); Produce then reads each block once, its tables' rows
 // while the block is written.
 TLayerStream BlockLayers(const std::vector<std::string>& blockDirs);
+
+// A rectangle of map coordinates.
+struct TWindow {
+    double MinX = 0, MinY = 0, MaxX = 0, MaxY = 0;
+};
+
+// The block layers of BlockLayers, laid out once and then read whole (Produce, the export)
+// or one layer at a time (TBlockLayerCursor, the GDAL driver). Both read each element the
+// same way, so the two give the same features.
+class TBlockLayerSet {
+public:
+    // The layout pass over the blocks; raises what the block store raises for a block
+    // that cannot be read.
+    explicit TBlockLayerSet(const std::vector<std::string>& blockDirs);
+    ~TBlockLayerSet();
+    TBlockLayerSet(const TBlockLayerSet&) = delete;
+    TBlockLayerSet& operator=(const TBlockLayerSet&) = delete;
+
+    const std::vector<TLayerDef>& Layers() const;
+    // Every feature of every layer: block by block, in each block lines, points, texts, areas.
+    void Produce(const TFeatureSink& sink) const;
+
+    // What the stored records tell of a layer without reading a vertex or a row: the
+    // number of its features (nothing for areas and areas_unclosed, whose split needs the
+    // boundary walks) and the rectangle of its elements (of both area layers together for
+    // either). Elements meeting window only, when given.
+    struct TSummary {
+        std::optional<std::size_t> Count;
+        std::optional<TWindow> Extent;
+    };
+    TSummary Summarize(std::size_t layer, const std::optional<TWindow>& window = std::nullopt) const;
+
+    struct TState;
+
+private:
+    friend class TBlockLayerCursor;
+    std::unique_ptr<TState> F;
+};
+
+// The features of one layer of a TBlockLayerSet one at a time, block by block, each element
+// read when it is asked for (memory does not grow with the blocks). With a window, elements
+// whose stored rectangle (a point's position) misses it are left out before their vertices
+// or rows are read.
+class TBlockLayerCursor {
+public:
+    TBlockLayerCursor(std::shared_ptr<const TBlockLayerSet> set, std::size_t layer);
+    ~TBlockLayerCursor();
+    // Starts again from the first block.
+    void Reset(const std::optional<TWindow>& window = std::nullopt);
+    // The next feature; false at the layer's end. Raises what the block store raises.
+    bool Next(TFeature& feature);
+
+private:
+    struct TReader;
+    std::shared_ptr<const TBlockLayerSet> FSet;
+    std::size_t FLayer;
+    std::optional<TWindow> FWindow;
+    std::size_t FBlock = 0;  // the plan read now
+    std::unique_ptr<TReader> FReader;
+};
 
 // The block directories to export for a target: the target itself when its name ends in
 // ".blk" or ".pra", else the block directories in it (a map), sorted by name.

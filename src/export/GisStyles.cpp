@@ -1,5 +1,7 @@
 #include "export/GisStyles.h"
 
+#include "standard/FindingKinds.h"
+
 #include <cstdint>
 #include <cstdio>
 
@@ -41,9 +43,10 @@ struct TLook {
     const char* Shape = "circle";
 };
 
-std::string QmlOf(const TLook& l) {
+// The symbol layer of a look, and its symbol type.
+std::string SymbolLayerOf(const TLook& l, const char*& type) {
     std::string layer;
-    const char* type = "line";
+    type = "line";
     switch (l.Symbol) {
     case TSymbol::Line:
         layer = "<layer class=\"SimpleLine\" enabled=\"1\" locked=\"0\" pass=\"0\"><Option type=\"Map\">" +
@@ -67,15 +70,105 @@ std::string QmlOf(const TLook& l) {
                 "</Option></layer>";
         break;
     }
+    return layer;
+}
+
+std::string SymbolOf(const TLook& l, const std::string& name) {
+    const char* type = "line";
+    const std::string layer = SymbolLayerOf(l, type);
+    return "<symbol type=\"" + std::string(type) + "\" name=\"" + name +
+           "\" alpha=\"1\" clip_to_extent=\"1\" force_rhr=\"0\">" + layer + "</symbol>";
+}
+
+std::string GeometryTypeOf(const TLook& l) {
+    return l.Symbol == TSymbol::Marker ? "0" : l.Symbol == TSymbol::Line ? "1" : "2";
+}
+
+std::string QmlOf(const TLook& l) {
     return "<!DOCTYPE qgis PUBLIC 'http://mrcc.com/qgis.dtd' 'SYSTEM'>\n"
            "<qgis version=\"3.22.0\" styleCategories=\"Symbology\">"
-           "<renderer-v2 type=\"singleSymbol\" symbollevels=\"0\" enableorderby=\"0\" forceraster=\"0\"><symbols>"
-           "<symbol type=\"" +
-           std::string(type) + "\" name=\"0\" alpha=\"1\" clip_to_extent=\"1\" force_rhr=\"0\">" + layer +
-           "</symbol></symbols></renderer-v2><blendMode>0</blendMode><featureBlendMode>0</featureBlendMode>"
+           "<renderer-v2 type=\"singleSymbol\" symbollevels=\"0\" enableorderby=\"0\" forceraster=\"0\"><symbols>" +
+           SymbolOf(l, "0") +
+           "</symbols></renderer-v2><blendMode>0</blendMode><featureBlendMode>0</featureBlendMode>"
            "<layerGeometryType>" +
-           std::string(l.Symbol == TSymbol::Marker ? "0" : l.Symbol == TSymbol::Line ? "1" : "2") +
+           GeometryTypeOf(l) + "</layerGeometryType></qgis>\n";
+}
+
+std::string Escaped(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '"': out += "&quot;"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+// Distinct colours of the codes of one group, in the order of the group's codes.
+constexpr TRgba kCodeColours[] = {{228, 26, 28},  {255, 127, 0}, {152, 78, 163}, {166, 86, 40},
+                                  {247, 129, 191}, {77, 175, 74}, {55, 126, 184}, {0, 0, 0}};
+constexpr TRgba kExceptedColour{140, 140, 140, 150};
+
+// A findings layer: categorized by code (an excepted finding in a muted category of its
+// own), each code's legend entry with the check's caption, labelled with the element's
+// number from 1:5000 in.
+std::string FindingsQml(const TLook& base, char letter) {
+    std::string categories, symbols;
+    int index = 0;
+    auto add = [&](const std::string& value, const std::string& label, TLook look) {
+        const std::string name = std::to_string(index++);
+        categories += "<category render=\"true\" symbol=\"" + name + "\" value=\"" + Escaped(value) + "\" label=\"" +
+                      Escaped(label) + "\"/>";
+        symbols += SymbolOf(look, name);
+    };
+    std::size_t colour = 0;
+    for (const TFindingCode& c : FindingCodes) {
+        if (c.Letter != letter) continue;
+        TLook look = base;
+        const TRgba tint = kCodeColours[colour++ % std::size(kCodeColours)];
+        if (look.Symbol == TSymbol::Fill) look.Colour = {tint.R, tint.G, tint.B, 40};
+        else look.Colour = tint;
+        look.Outline = look.Symbol == TSymbol::Marker ? TRgba{80, 0, 0} : tint;
+        add(std::to_string(c.Code), std::to_string(c.Code) + " " + c.Filter, look);
+    }
+    TLook muted = base;
+    muted.Colour = muted.Symbol == TSymbol::Fill ? TRgba{140, 140, 140, 30} : kExceptedColour;
+    muted.Outline = kExceptedColour;
+    muted.Width = base.Width / 2;
+    if (muted.Size > 0) muted.Size = base.Size * 0.7;
+    add("excepted", "výnimky (nie je chyba)", muted);
+    const std::string attr = Escaped("CASE WHEN \"status\" = 'excepted' THEN 'excepted' ELSE to_string(\"code\") END");
+    const std::string labeling =
+        "<labeling type=\"simple\"><settings calloutType=\"simple\">"
+        "<text-style fieldName=\"number\" isExpression=\"0\" fontFamily=\"Sans Serif\" fontSize=\"8\" "
+        "fontSizeUnit=\"Point\" fontWeight=\"75\" textColor=\"128,0,0,255\" textOpacity=\"1\">"
+        "<text-buffer bufferDraw=\"1\" bufferSize=\"0.7\" bufferSizeUnits=\"MM\" bufferColor=\"255,255,255,255\" "
+        "bufferOpacity=\"1\"/></text-style>"
+        "<placement placement=\"" +
+        std::string(base.Symbol == TSymbol::Marker ? "6" : base.Symbol == TSymbol::Line ? "2" : "1") +
+        "\" dist=\"1\" distUnits=\"MM\"/>"
+        "<rendering drawLabels=\"1\" scaleVisibility=\"1\" scaleMin=\"0\" scaleMax=\"5000\" obstacle=\"1\"/>"
+        "</settings></labeling>";
+    return "<!DOCTYPE qgis PUBLIC 'http://mrcc.com/qgis.dtd' 'SYSTEM'>\n"
+           "<qgis version=\"3.22.0\" styleCategories=\"Symbology|Labeling\" labelsEnabled=\"1\">"
+           "<renderer-v2 type=\"categorizedSymbol\" attr=\"" +
+           attr + "\" symbollevels=\"0\" enableorderby=\"0\" forceraster=\"0\"><categories>" + categories +
+           "</categories><symbols>" + symbols + "</symbols></renderer-v2>" + labeling +
+           "<blendMode>0</blendMode><featureBlendMode>0</featureBlendMode><layerGeometryType>" + GeometryTypeOf(base) +
            "</layerGeometryType></qgis>\n";
+}
+
+// The group letter of a findings layer's findings; 0 for the table findings.
+char LetterOf(const std::string& layerName) {
+    if (layerName == "findings_line") return 'L';
+    if (layerName == "findings_point") return 'B';
+    if (layerName == "findings_text") return 'T';
+    if (layerName.starts_with("findings_area")) return 'P';
+    return 0;
 }
 
 std::string SldOf(const std::string& name, const TLook& l) {
@@ -132,6 +225,7 @@ std::optional<TLayerStyle> LayerStyle(const std::string& layerName, TGeometry ge
         else look = {TSymbol::Fill, kAreaFill, kAreaLine, 0.3, 0, true};  // areas and the tables' layers of areas
         break;
     }
+    if (finding) return TLayerStyle{FindingsQml(look, LetterOf(layerName)), SldOf(layerName, look)};
     return TLayerStyle{QmlOf(look), SldOf(layerName, look)};
 }
 

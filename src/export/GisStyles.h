@@ -1,6 +1,8 @@
 #pragma once
 // The QGIS styles a GeoPackage export carries in its layer_styles table, so that QGIS
-// draws the layers readably when they are added: findings in red, areas lightly filled
+// draws the layers readably when they are added: findings categorized by code (the legend
+// names each code with its check's caption, excepted findings muted, the element's number
+// as a label from 1:5000 in), areas lightly filled
 // under their boundaries (semi-transparent, so lines beneath stay visible), lines, points
 // and texts each in the map view's colour.
 #include "export/GisLayers.h"

@@ -5,6 +5,7 @@
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 #include "kit/BlockKit.h"
+#include "standard/FindingKinds.h"
 #include "standard/FindingPlace.h"
 
 #include <gdal_priv.h>
@@ -403,15 +404,44 @@ TEST_F(Export, GeoPackagesCarryQgisStylesIntegerNumbersAndNoPaths) {
             EXPECT_STREQ(row->GetFieldAsString("f_geometry_column"), layer->GetGeometryColumn());
             EXPECT_EQ(row->GetFieldAsInteger("useAsDefault"), 1);
             const std::string qml = row->GetFieldAsString("styleQML"), sld = row->GetFieldAsString("styleSLD");
-            EXPECT_NE(qml.find("<renderer-v2 type=\"singleSymbol\""), std::string::npos) << name;
+            const bool finding = name.starts_with("findings_");
+            EXPECT_NE(qml.find(finding ? "<renderer-v2 type=\"categorizedSymbol\"" : "<renderer-v2 type=\"singleSymbol\""),
+                      std::string::npos)
+                << name;
             const OGRwkbGeometryType type = wkbFlatten(layer->GetGeomType());
             const char* symbol = type == wkbPoint                                       ? "type=\"marker\""
                                  : type == wkbLineString || type == wkbMultiLineString ? "type=\"line\""
                                                                                        : "type=\"fill\"";
             EXPECT_NE(qml.find(symbol), std::string::npos) << name;
             EXPECT_NE(sld.find("<StyledLayerDescriptor"), std::string::npos) << name;
-            const bool red = qml.find("\"255,0,0,255\"") != std::string::npos;
-            EXPECT_EQ(red, name.starts_with("findings_")) << name;
+            if (!finding) {
+                EXPECT_EQ(qml.find("\"255,0,0,255\""), std::string::npos) << name;
+                continue;
+            }
+            // Findings: a category per code of the layer's group, its legend entry the code with
+            // its check's caption, the excepted ones muted in one more, the number as a label
+            // from 1:5000 in.
+            const char letter = name == "findings_line"    ? 'L'
+                                : name == "findings_point" ? 'B'
+                                : name == "findings_text"  ? 'T'
+                                                           : 'P';
+            std::size_t categories = 0;
+            for (std::size_t at = qml.find("<category "); at != std::string::npos; at = qml.find("<category ", at + 1))
+                ++categories;
+            std::size_t codes = 0;
+            for (const TFindingCode& c : FindingCodes) {
+                if (c.Letter != letter) continue;
+                ++codes;
+                const std::string category = "value=\"" + std::to_string(c.Code) + "\" label=\"" +
+                                             std::to_string(c.Code) + " " + c.Filter + "\"";
+                EXPECT_NE(qml.find(category), std::string::npos) << name << " " << category;
+            }
+            EXPECT_EQ(categories, codes + 1) << name;
+            EXPECT_NE(qml.find("value=\"excepted\" label=\"výnimky (nie je chyba)\""), std::string::npos) << name;
+            EXPECT_NE(qml.find("&quot;status&quot; = 'excepted'"), std::string::npos) << name;
+            EXPECT_NE(qml.find("labelsEnabled=\"1\""), std::string::npos) << name;
+            EXPECT_NE(qml.find("fieldName=\"number\""), std::string::npos) << name;
+            EXPECT_NE(qml.find("scaleVisibility=\"1\" scaleMin=\"0\" scaleMax=\"5000\""), std::string::npos) << name;
         }
         EXPECT_EQ(styles.size(), geometric);
         EXPECT_EQ(AbsolutePaths(*ds, temp.Path().string()), std::vector<std::string>{});
@@ -638,6 +668,10 @@ TEST_F(Export, FindingsCarryTheirPlaces) {
     ASSERT_EQ(walks.size(), 1u);
     const Feature& walk = At(walks, "LE_00003.blk/3");
     EXPECT_STREQ(walk->GetFieldAsString("break_reason"), "hranica plochy sa nezatvorí pri línii L12");
+    // Each finding names its check's caption and is reported (an exception would be excepted).
+    EXPECT_STREQ(walk->GetFieldAsString("caption"), "topológia");
+    EXPECT_STREQ(walk->GetFieldAsString("status"), "reported");
+    EXPECT_FALSE(walk->IsFieldSetAndNotNull(walk->GetFieldIndex("exception_reason")));
     EXPECT_STREQ(At(unclosed, "LE_00003.blk/3")->GetFieldAsString("break_reason"),
                  "hranica plochy sa nezatvorí pri línii L12");
     const auto* walked = walk->GetGeometryRef()->toMultiLineString();

@@ -104,4 +104,14 @@ execute_process(COMMAND ${prefix}/bin/vexa-review --version RESULT_VARIABLE rc O
 if(NOT rc EQUAL 0 OR NOT out STREQUAL "vexa-review ${VERSION}\n")
   fail("vexa-review --version: ${rc} '${out}' '${err}'")
 endif()
+# The installed GDAL driver: GDAL loads it from the installed plugin folder and opens the
+# checked map with it, findings included.
+if(NOT EXISTS ${prefix}/${GDAL_PLUGIN_DIR}/ogr_Vexa.so)
+  fail("not installed: ${GDAL_PLUGIN_DIR}/ogr_Vexa.so")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E env GDAL_DRIVER_PATH=${prefix}/${GDAL_PLUGIN_DIR}
+                        ogrinfo -ro -so ${WORK_DIR}/map RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err)
+if(NOT rc EQUAL 0 OR NOT out MATCHES "using driver `Vexa' successful" OR NOT out MATCHES "findings_line")
+  fail("ogrinfo through the installed driver: ${rc}\n'${out}'\n'${err}'")
+endif()
 file(REMOVE_RECURSE ${WORK_DIR})
