@@ -5,7 +5,7 @@
 // Read-only: blocks are opened through the block store's read-only mode, nothing is
 // written. Features are read one element at a time when GDAL asks for them.
 #include "export/GisLayers.h"
-#include "export/OgrGeometry.h"
+#include "export/OgrFeature.h"
 
 #include "common/Exception.h"
 #include "common/FileNames.h"
@@ -84,68 +84,7 @@ std::string Message(const std::exception& e) {
 }
 
 
-OGRFieldType OgrTypeOf(TFieldType t, OGRFieldSubType& sub) {
-    sub = OFSTNone;
-    switch (t) {
-    case TFieldType::Integer: return OFTInteger;
-    case TFieldType::Integer64: return OFTInteger64;
-    case TFieldType::Real: return OFTReal;
-    case TFieldType::Date: return OFTDate;
-    case TFieldType::Logical: sub = OFSTBoolean; return OFTInteger;
-    case TFieldType::String: break;
-    }
-    return OFTString;
-}
 
-// A value into its field as the export's writer puts it (GdalWriter.cpp).
-void SetValue(OGRFeature& feature, int index, TFieldType type, const TValue& v) {
-    if (IsNull(v)) {
-        feature.SetFieldNull(index);
-        return;
-    }
-    switch (type) {
-    case TFieldType::Integer:
-    case TFieldType::Logical:
-        if (const auto* d = std::get_if<double>(&v))
-            feature.SetField(index, static_cast<int>(std::llround(*d)));
-        else if (const auto* b = std::get_if<bool>(&v))
-            feature.SetField(index, *b ? 1 : 0);
-        else
-            feature.SetFieldNull(index);
-        return;
-    case TFieldType::Integer64:
-        if (const auto* d = std::get_if<double>(&v); d && std::abs(*d) < 9.2e18)
-            feature.SetField(index, static_cast<GIntBig>(std::llround(*d)));
-        else
-            feature.SetFieldNull(index);
-        return;
-    case TFieldType::Real:
-        if (const auto* d = std::get_if<double>(&v))
-            feature.SetField(index, *d);
-        else
-            feature.SetFieldNull(index);
-        return;
-    case TFieldType::Date:
-        if (const auto* dt = std::get_if<TDate>(&v))
-            feature.SetField(index, dt->Year, dt->Month, dt->Day);
-        else
-            feature.SetFieldNull(index);
-        return;
-    case TFieldType::String: {
-        std::string text;
-        if (const auto* s = std::get_if<std::string>(&v))
-            text = *s;
-        else if (const auto* d = std::get_if<double>(&v))
-            text = FloatToText(*d);
-        else if (const auto* b = std::get_if<bool>(&v))
-            text = *b ? "T" : "F";
-        else if (const auto* dt = std::get_if<TDate>(&v))
-            text = Format("%04d-%02d-%02d", dt->Year, dt->Month, dt->Day);
-        feature.SetField(index, text.c_str());
-        return;
-    }
-    }
-}
 
 // Where a layer's features come from: the block layers' cursor or findings held in memory.
 class TSource {

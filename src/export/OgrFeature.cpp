@@ -1,6 +1,64 @@
-#include "export/OgrGeometry.h"
+#include "export/OgrFeature.h"
+
+#include "common/Text.h"
+
+#include <cmath>
 
 namespace vexa::gisexport {
+
+OGRFieldType OgrTypeOf(TFieldType t, OGRFieldSubType& sub) {
+    sub = OFSTNone;
+    switch (t) {
+    case TFieldType::Integer: return OFTInteger;
+    case TFieldType::Integer64: return OFTInteger64;
+    case TFieldType::Real: return OFTReal;
+    case TFieldType::Date: return OFTDate;
+    case TFieldType::Logical: sub = OFSTBoolean; return OFTInteger;
+    case TFieldType::String: break;
+    }
+    return OFTString;
+}
+
+namespace {
+
+std::string TextOf(const TValue& v) {
+    if (const auto* s = std::get_if<std::string>(&v)) return *s;
+    if (const auto* d = std::get_if<double>(&v)) return FloatToText(*d);
+    if (const auto* b = std::get_if<bool>(&v)) return *b ? "T" : "F";
+    if (const auto* dt = std::get_if<TDate>(&v)) return Format("%04d-%02d-%02d", dt->Year, dt->Month, dt->Day);
+    return {};
+}
+
+}  // namespace
+
+void SetValue(OGRFeature& feature, int index, TFieldType type, const TValue& v) {
+    if (IsNull(v)) {
+        feature.SetFieldNull(index);
+        return;
+    }
+    switch (type) {
+    case TFieldType::Integer:
+    case TFieldType::Logical:
+        if (const auto* d = std::get_if<double>(&v)) feature.SetField(index, static_cast<int>(std::llround(*d)));
+        else if (const auto* b = std::get_if<bool>(&v)) feature.SetField(index, *b ? 1 : 0);
+        else feature.SetFieldNull(index);
+        return;
+    case TFieldType::Integer64:
+        if (const auto* d = std::get_if<double>(&v); d && std::abs(*d) < 9.2e18)
+            feature.SetField(index, static_cast<GIntBig>(std::llround(*d)));
+        else feature.SetFieldNull(index);
+        return;
+    case TFieldType::Real:
+        if (const auto* d = std::get_if<double>(&v)) feature.SetField(index, *d);
+        else feature.SetFieldNull(index);
+        return;
+    case TFieldType::Date:
+        if (const auto* dt = std::get_if<TDate>(&v)) feature.SetField(index, dt->Year, dt->Month, dt->Day);
+        else feature.SetFieldNull(index);
+        return;
+    case TFieldType::String: feature.SetField(index, TextOf(v).c_str()); return;
+    }
+}
 
 OGRwkbGeometryType WkbOf(TGeometry g) {
     switch (g) {
