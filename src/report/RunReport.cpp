@@ -1,5 +1,7 @@
 #include "report/RunReport.h"
 
+#include "block/BlkExceptions.h"
+#include "block/BlkObj.h"
 #include "block/BlkRecords.h"
 #include "common/Text.h"
 #include "common/Version.h"
@@ -9,6 +11,7 @@
 #include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
+#include "standard/FindingPlace.h"
 #include "ui/OptionMasks.h"
 
 #include <cstdio>
@@ -312,18 +315,43 @@ TThumbnail MapThumbnails(const std::string& mapDir, int width, int height) {
     };
 }
 
+namespace {
+
+// A block's extent from what its element records store (the lines' and texts' rectangles,
+// the points): no vertex is read, so a map of hundreds of blocks is measured in a moment.
+// Rectangles stored upside down or all zero are passed over.
+render::TBox StoredExtent(const std::string& blockDir) {
+    TBlk blk;
+    blk.Open(blockDir, TBlkOpenMode::ReadOnly);
+    render::TBox box;
+    auto rect = [&](const TBlkRect& r) {
+        const double x0 = r.MinX.ToDouble(), y0 = r.MinY.ToDouble(), x1 = r.MaxX.ToDouble(), y1 = r.MaxY.ToDouble();
+        if (x0 > x1 || y0 > y1 || (x0 == 0 && y0 == 0 && x1 == 0 && y1 == 0)) return;
+        box.Add(x0, y0);
+        box.Add(x1, y1);
+    };
+    try {
+        ForEachLive<TBlkLine>(blk, [&](const TBlkLine& l) { rect(l.Rect); });
+        ForEachLive<TBlkText>(blk, [&](const TBlkText& t) { rect(t.Rect); });
+        ForEachLive<TBlkPoint>(blk, [&](const TBlkPoint& p) { box.Add(p.X.ToDouble(), p.Y.ToDouble()); });
+    } catch (const EBlkException&) {
+        // A damaged record ends the walk; the extent is what was read before it.
+    }
+    return box;
+}
+
+}  // namespace
+
 std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int width, int height) {
     std::vector<std::pair<std::string, render::TBox>> extents;
-    render::TMapView view;
     for (const TReportBlock& b : report.Blocks) {
         if (!b.Checked) continue;
+        render::TBox box;
         try {
-            view.OpenBlock((fs::path(mapDir) / b.Name).string());
+            box = StoredExtent((fs::path(mapDir) / b.Name).string());
         } catch (const std::exception&) {
             continue;
         }
-        const render::TBox box = view.Scene()->Bounds();
-        view.CloseBlock();
         if (!box.Empty()) extents.emplace_back(b.Name, box);
     }
     std::vector<TPlaceXY> dots;
