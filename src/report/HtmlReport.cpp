@@ -282,8 +282,8 @@ std::vector<std::pair<std::string, std::vector<const TReportFinding*>>> ByBlock(
 // Column widths of the findings table: together the printable width of A4 portrait,
 // the texts wrapping inside their column and the thumbnail scaled to its own.
 constexpr const char* kFindingColumns =
-    "<colgroup><col style=\"width:7%\"><col style=\"width:8%\"><col style=\"width:6%\"><col style=\"width:7%\">"
-    "<col style=\"width:6%\"><col style=\"width:25%\"><col style=\"width:14%\"><col style=\"width:10%\">"
+    "<colgroup><col style=\"width:7%\"><col style=\"width:9%\"><col style=\"width:6%\"><col style=\"width:7%\">"
+    "<col style=\"width:6%\"><col style=\"width:24%\"><col style=\"width:14%\"><col style=\"width:10%\">"
     "<col style=\"width:17%\"></colgroup>";
 
 void FindingsSection(std::string& html, const TReport& r, const TThumbnail& thumbnail, int maxImages) {
