@@ -64,6 +64,7 @@ std::string HelpEntry(const std::string& option, const std::string& text) {
     std::string out = "  " + option;
     std::size_t width = 2 + Chars(option);
     if (width < kColumn) out += std::string(kColumn - width, ' '), width = kColumn;
+    else out += "\n" + std::string(kColumn, ' '), width = kColumn;  // a long option: its text below it
     std::size_t start = 0;
     bool first = true;
     while (start < text.size()) {
