@@ -64,6 +64,7 @@ std::string HelpEntry(const std::string& option, const std::string& text) {
     std::string out = "  " + option;
     std::size_t width = 2 + Chars(option);
     if (width < kColumn) out += std::string(kColumn - width, ' '), width = kColumn;
+    else out += "\n" + std::string(kColumn, ' '), width = kColumn;  // a long option: its text below it
     std::size_t start = 0;
     bool first = true;
     while (start < text.size()) {
@@ -127,6 +128,7 @@ std::string Help() {
         "]\n"
         "                     [--header] [--quiet] [--export SÚBOR] [--no-exceptions]\n"
         "                     [--merge] [--report SÚBOR.html] [--report-images N]\n"
+        "                     [--report-findings N|all]\n"
         "                     [--crs SÚRADNICOVÝ_SYSTÉM] MAPA\n"
         "       vexa-check --help | --version\n"
         "\n"
@@ -176,6 +178,12 @@ std::string Help() {
     h += HelpEntry("--report-images N",
                    "koľko prvých chýb dostane v správe obrázok (predvolené " +
                        std::to_string(report::kDefaultReportImages) + ", 0 žiadna)");
+    h += HelpEntry("--report-findings N",
+                   "koľko chýb každého bloku správa vypíše (predvolené " +
+                       std::to_string(report::kDefaultReportFindings) +
+                       ", aby správa mapy s 300 blokmi a asi 190 000 chybami mala najviac 8 MB); za nimi "
+                       "riadok \"… a ďalších K chýb (Chyby.DBF)\"; all vypíše všetky, 0 dá len súhrn (počty "
+                       "podľa kódu a bloku, prehľad, porovnanie, výnimky, upravené tabuľky)");
     h += HelpEntry("--header", "prvý riadok výpisu pomenuje stĺpce (formáty text a csv)");
     h += HelpEntry("--quiet", "bez ukazovateľa priebehu a bez súhrnu na konci");
     h += HelpEntry("--help", "tento text");
@@ -241,6 +249,7 @@ struct Arguments {
     std::string Export;
     std::string Report;
     int ReportImages = report::kDefaultReportImages;
+    int ReportFindings = report::kDefaultReportFindings;
     std::string Crs = gisexport::kDefaultCrs;
     std::string Standard;
     TCheckRunOptions Options;
@@ -318,6 +327,11 @@ Arguments Parse(int argc, char** argv) {
             if (n.empty() || *end != '\0' || count < 0 || count > 1000000)
                 throw UsageError("Neplatný počet " + name + ": " + n + " (0 až 1000000)");
             args.ReportImages = int(count);
+        } else if (name == "--report-findings") {
+            const std::string n = value(name);
+            const std::optional<int> count = report::ParseFindingsPerBlock(n);
+            if (!count) throw UsageError("Neplatný počet " + name + ": " + n + " (0, 1, 2, ... alebo all)");
+            args.ReportFindings = *count;
         } else if (name == "--crs") {
             args.Crs = value(name);
             gisexport::CheckCrs(args.Crs);  // refused before the run, as an unknown format
@@ -689,8 +703,9 @@ int Run(const Arguments& args) {
         facts.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clock).count();
         facts.Options = args.Options;
         facts.Review = &review;
-        report::WriteReport(report::ReportOfRun(facts, result, standard, std::move(reported.Findings())), mapDir,
-                            args.Report, args.ReportImages);
+        report::TReport page = report::ReportOfRun(facts, result, standard, std::move(reported.Findings()));
+        page.FindingsPerBlock = args.ReportFindings;
+        report::WriteReport(std::move(page), mapDir, args.Report, args.ReportImages);
         std::fprintf(stderr, "Správa: %s\n", args.Report.c_str());
     }
     std::fflush(stdout);

@@ -7,6 +7,8 @@
 #include "common/Text.h"
 #include "common/Version.h"
 #include "Json.h"
+#include "export/GisLayers.h"
+#include "report/RunReport.h"
 #include "review/Exceptions.h"
 #include "review/Fingerprint.h"
 #include "review/RunHistory.h"
@@ -24,12 +26,13 @@ using namespace vexa;
 using namespace vexa::review;
 namespace fs = std::filesystem;
 
-const char* const kHelp =
+const std::string kHelp =
     "Použitie: vexa-review MAPA except BLOK SKUPINA:ČÍSLO KÓD --reason TEXT\n"
     "          vexa-review MAPA unexcept BLOK SKUPINA:ČÍSLO KÓD\n"
     "          vexa-review MAPA exceptions\n"
     "          vexa-review MAPA runs\n"
     "          vexa-review MAPA compare [KONTROLA_A KONTROLA_B]\n"
+    "          vexa-review MAPA report SÚBOR.html [KONTROLA] [--report-findings N|all]\n"
     "          vexa-review --help | --version\n"
     "\n"
     "Výnimky (\"nie je chyba\") a história kontrol mapy (adresára MAPA).\n"
@@ -46,6 +49,9 @@ const char* const kHelp =
     "  compare     chyby kontroly B oproti kontrole A (predvolené: posledné dve), jedna na\n"
     "              riadok (JSON): status (new, persisting, fixed), block, group, number,\n"
     "              code, kind, text\n"
+    "  report      správa o uchovanej kontrole (predvolená: posledná) do stránky HTML, tá\n"
+    "              istá ako z tlačidla \"Správa\" hlavného okna; --report-findings ako pri\n"
+    "              vexa-check (predvolené " + std::to_string(report::kDefaultReportFindings) + " chýb na blok, all všetky, 0 len súhrn)\n"
     "\n"
     "BLOK je meno bloku ako v Chyby.DBF (LE_00001.blk), SKUPINA písmeno L, B, T alebo P,\n"
     "ČÍSLO číslo prvku (\"-\" pri chybe tabuľky atribútov), KÓD kód chyby (napr. -15).\n"
@@ -209,11 +215,45 @@ int Compare(const std::string& mapDir, const std::vector<std::string>& a) {
     return 0;
 }
 
+// The report of a kept run, drawn from the map's blocks as they are now.
+int Report(const std::string& mapDir, const std::vector<std::string>& a) {
+    std::vector<std::string> positional;
+    int perBlock = report::kDefaultReportFindings;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        std::string value;
+        if (a[i] == "--report-findings" && i + 1 < a.size()) value = a[++i];
+        else if (a[i].rfind("--report-findings=", 0) == 0) value = a[i].substr(18);
+        else if (a[i].rfind("--", 0) == 0) throw UsageError("Neznámy argument " + a[i]);
+        else {
+            positional.push_back(a[i]);
+            continue;
+        }
+        const std::optional<int> count = report::ParseFindingsPerBlock(value);
+        if (!count) throw UsageError("Neplatný počet --report-findings: " + value + " (0, 1, 2, ... alebo all)");
+        perBlock = *count;
+    }
+    if (positional.empty() || positional.size() > 2)
+        throw UsageError("Zadajte SÚBOR.html a prípadne kontrolu (vexa-review --help)");
+    const std::string& file = positional[0];
+    const std::string runId = positional.size() > 1 ? positional[1] : "";
+    report::CheckReportPath(file);
+    const auto records = report::RunRecords(mapDir, runId);
+    if (!records) {
+        if (runId.empty()) throw Exception("Mapa zatiaľ nemá zaznamenanú kontrolu.");
+        throw Exception("Kontrola " + runId + " nie je v histórii (vexa-review MAPA runs)");
+    }
+    report::TReport page = report::ReportOfTable(mapDir, gisexport::PlaceFindings(mapDir, *records), runId);
+    page.FindingsPerBlock = perBlock;
+    report::WriteReport(std::move(page), mapDir, file, report::kDefaultReportImages);
+    std::fprintf(stderr, "Správa: %s\n", file.c_str());
+    return 0;
+}
+
 int Run(int argc, char** argv) {
     std::vector<std::string> args(argv + 1, argv + argc);
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
-            std::fputs(kHelp, stdout);
+            std::fputs(kHelp.c_str(), stdout);
             return 0;
         }
         if (a == "--version") {
@@ -232,6 +272,7 @@ int Run(int argc, char** argv) {
     if (command == "exceptions" && rest.empty()) return Exceptions(mapDir);
     if (command == "runs" && rest.empty()) return ListRunsCommand(mapDir);
     if (command == "compare") return Compare(mapDir, rest);
+    if (command == "report") return Report(mapDir, rest);
     throw UsageError("Neznámy príkaz " + command + " (vexa-review --help)");
 }
 

@@ -70,14 +70,20 @@ constexpr const char* kStyle = R"(
 body{font-family:"DejaVu Sans",Arial,sans-serif;font-size:10pt;color:#222;margin:1.5em;max-width:60em}
 h1{font-size:16pt;margin:0 0 .3em}h2{font-size:13pt;border-bottom:1px solid #999;margin-top:1.6em}
 h3{font-size:11pt;margin-top:1.2em}
-table{border-collapse:collapse;margin:.4em 0}th,td{border:1px solid #bbb;padding:2px 5px;text-align:left;vertical-align:top}
+table{border-collapse:collapse;margin:.4em 0;max-width:100%}th,td{border:1px solid #bbb;padding:2px 5px;text-align:left;vertical-align:top;overflow-wrap:anywhere}
 th{background:#eee}td.n{text-align:right}table.udaje th{width:12em}
+table.chyby{width:100%;table-layout:fixed;font-size:9pt}table.chyby th{overflow-wrap:normal;hyphens:auto}
+table.chyby td.obr img{width:100%;height:auto;max-width:240px}
 .neuplna{border:2px solid #c00;background:#fee;padding:.5em;font-weight:bold}
 .ok{border:2px solid #080;background:#efe;padding:.5em;font-weight:bold}
-.neplatna{color:#c00}img{border:1px solid #ccc}
-@page{size:A4;margin:15mm}
-@media print{body{margin:0;max-width:none}tr,img{break-inside:avoid;page-break-inside:avoid}
-thead{display:table-header-group}h2,h3{break-after:avoid;page-break-after:avoid}}
+#vysledok{font-size:11pt;font-weight:bold;margin:.2em 0 .6em}.dalsie{font-style:italic}
+.neplatna{color:#c00}img{border:1px solid #ccc;max-width:100%}svg{max-width:100%;height:auto}
+table.podpis{width:100%;margin-top:1em}table.podpis th{width:10em;border:none;background:none;padding:1.2em 5px 2px}
+table.podpis td{border:none;border-bottom:1px solid #222;padding:1.2em 5px 2px}
+@page{size:A4 portrait;margin:15mm}
+@media print{body{margin:0;max-width:none;font-size:9.5pt}tr,img{break-inside:avoid;page-break-inside:avoid}
+thead{display:table-header-group}h2,h3{break-after:avoid;page-break-after:avoid}
+#podpis{break-inside:avoid;page-break-inside:avoid}}
 )";
 
 std::string Number(double v, int decimals) {
@@ -203,6 +209,11 @@ void RunSection(std::string& html, const TReport& r) {
     html += "</tbody></table></section>\n";
 }
 
+std::vector<std::pair<std::string, std::vector<const TReportFinding*>>> ByBlock(const std::vector<TReportFinding>& findings);
+
+// Blocks up to this many get a bar chart of their counts.
+constexpr std::size_t kMostBlockBars = 40;
+
 void OverviewSection(std::string& html, const TReport& r) {
     html += "<section id=\"prehlad\"><h2>2. Prehľad</h2>\n";
     if (!r.OverviewPng.empty()) html += "<p>" + Image(r.OverviewPng, "Mapa s chybami", 700) + "</p>\n";
@@ -222,13 +233,11 @@ void OverviewSection(std::string& html, const TReport& r) {
         codeBars.emplace_back(CodeLabel(code), count);
     }
     html += "</tbody></table>\n" + BarChart(codeBars, "Chyby podľa kódu") + "\n";
-    html += "<h3>Chyby podľa bloku</h3>\n<table id=\"bloky-pocty\"><thead><tr><th>Blok</th><th>Počet</th></tr></thead><tbody>\n";
+    // The counts per block are in the block table; bars only while they stay readable.
     std::vector<std::pair<std::string, int>> blockBars;
-    for (const auto& [block, count] : perBlock) {
-        html += "<tr><td>" + HtmlEscape(block) + "</td><td class=\"n\">" + std::to_string(count) + "</td></tr>\n";
-        blockBars.emplace_back(block, count);
-    }
-    html += "</tbody></table>\n" + BarChart(blockBars, "Chyby podľa bloku") + "\n";
+    for (const auto& [block, count] : perBlock) blockBars.emplace_back(block, count);
+    if (blockBars.size() > 1 && blockBars.size() <= kMostBlockBars)
+        html += "<h3>Chyby podľa bloku</h3>\n" + BarChart(blockBars, "Chyby podľa bloku") + "\n";
     if (r.History) {
         const TReportHistory& h = *r.History;
         html += "<h3>Oproti predchádzajúcej kontrole</h3>\n<table id=\"historia\" class=\"udaje\">\n";
@@ -237,52 +246,86 @@ void OverviewSection(std::string& html, const TReport& r) {
         Row(html, "opravené", std::to_string(h.Fixed));
         Row(html, "výnimky", std::to_string(h.Excepted));
         html += "</table>\n";
-        if (!h.FixedFindings.empty()) {
+        if (!h.FixedFindings.empty() && r.FindingsPerBlock > 0) {
             html += "<h3>Opravené chyby</h3>\n<table id=\"opravene\"><thead><tr><th>Blok</th><th>Skupina</th>"
                     "<th>Číslo</th><th>Kód</th><th>Text</th></tr></thead><tbody>\n";
-            for (const TReportFinding& f : h.FixedFindings)
-                html += "<tr><td>" + HtmlEscape(f.Record.Blok) + "</td><td>" + HtmlEscape(f.Record.Prvok) +
-                        "</td><td class=\"n\">" + Optional(f.Record.Cislo) + "</td><td class=\"n\">" +
-                        std::to_string(f.Record.Id) + "</td><td>" + TextCell(f.Record.Chyba) + "</td></tr>\n";
+            std::size_t more = 0;
+            for (const auto& [block, fixed] : ByBlock(h.FixedFindings)) {
+                const std::size_t listed = std::min(fixed.size(), std::size_t(r.FindingsPerBlock));
+                for (std::size_t i = 0; i < listed; ++i) {
+                    const TReportFinding& f = *fixed[i];
+                    html += "<tr><td>" + HtmlEscape(f.Record.Blok) + "</td><td>" + HtmlEscape(f.Record.Prvok) +
+                            "</td><td class=\"n\">" + Optional(f.Record.Cislo) + "</td><td class=\"n\">" +
+                            std::to_string(f.Record.Id) + "</td><td>" + TextCell(f.Record.Chyba) + "</td></tr>\n";
+                }
+                more += fixed.size() - listed;
+            }
             html += "</tbody></table>\n";
+            if (more > 0) html += "<p class=\"dalsie\">… a ďalších " + std::to_string(more) + " opravených chýb</p>\n";
         }
     }
     html += "</section>\n";
 }
 
+// The findings of a block, in report order, the blocks in the order they first come.
+std::vector<std::pair<std::string, std::vector<const TReportFinding*>>> ByBlock(const std::vector<TReportFinding>& findings) {
+    std::vector<std::pair<std::string, std::vector<const TReportFinding*>>> blocks;
+    std::map<std::string, std::size_t> at;
+    for (const TReportFinding& f : findings) {
+        const auto [it, added] = at.emplace(f.Record.Blok, blocks.size());
+        if (added) blocks.emplace_back(f.Record.Blok, std::vector<const TReportFinding*>{});
+        blocks[it->second].second.push_back(&f);
+    }
+    return blocks;
+}
+
+// Column widths of the findings table: together the printable width of A4 portrait,
+// the texts wrapping inside their column and the thumbnail scaled to its own.
+constexpr const char* kFindingColumns =
+    "<colgroup><col style=\"width:7%\"><col style=\"width:9%\"><col style=\"width:6%\"><col style=\"width:7%\">"
+    "<col style=\"width:6%\"><col style=\"width:24%\"><col style=\"width:14%\"><col style=\"width:10%\">"
+    "<col style=\"width:17%\"></colgroup>";
+
 void FindingsSection(std::string& html, const TReport& r, const TThumbnail& thumbnail, int maxImages) {
     html += "<section id=\"chyby\"><h2>3. Chyby podľa blokov</h2>\n";
     if (r.Findings.empty()) html += "<p>Žiadne chyby.</p>\n";
-    int images = 0;
-    std::string block;
-    bool open = false;
-    for (const TReportFinding& f : r.Findings) {
-        if (!open || f.Record.Blok != block) {
-            if (open) html += "</tbody></table>\n";
-            block = f.Record.Blok;
-            open = true;
-            html += "<h3>" + HtmlEscape(block) + "</h3>\n<table class=\"chyby\"><thead><tr><th>Vrstva</th>"
-                    "<th>Skupina</th><th>Druh</th><th>Číslo</th><th>Kód</th><th>Text</th><th>Miesto (X, Y)</th>"
-                    "<th>Hodnota</th><th>Obrázok</th></tr></thead><tbody>\n";
-        }
-        std::string place;
-        if (f.X && f.Y) place = Number(*f.X, 2) + "; " + Number(*f.Y, 2);
-        std::string value;
-        if (f.Value) value = Number(*f.Value, 2) + (f.Limit ? " (limit " + Number(*f.Limit, 2) + ")" : "");
-        std::string picture;
-        if (thumbnail && images < maxImages) {
-            const std::string png = thumbnail(f);
-            if (!png.empty()) {
-                picture = Image(png, f.Record.Prvok + ":" + Optional(f.Record.Cislo), 220);
-                ++images;
-            }
-        }
-        html += "<tr><td>" + HtmlEscape(f.Record.Vrstva.value_or("")) + "</td><td>" + GroupName(f.Record.Prvok) +
-                "</td><td class=\"n\">" + Optional(f.Record.Druh) + "</td><td class=\"n\">" + Optional(f.Record.Cislo) +
-                "</td><td class=\"n\">" + std::to_string(f.Record.Id) + "</td><td>" + TextCell(f.Record.Chyba) +
-                "</td><td>" + place + "</td><td>" + value + "</td><td>" + picture + "</td></tr>\n";
+    else if (r.FindingsPerBlock <= 0) {
+        html += "<p>Správa je len súhrn: chyby nie sú vypísané, všetky sú v tabuľke chýb (Chyby.DBF).</p>\n</section>\n";
+        return;
+    } else if (r.FindingsPerBlock != kAllFindings) {
+        html += "<p>Z každého bloku je vypísaných najviac " + std::to_string(r.FindingsPerBlock) +
+                " chýb; všetky sú v tabuľke chýb (Chyby.DBF).</p>\n";
     }
-    if (open) html += "</tbody></table>\n";
+    int images = 0;
+    for (const auto& [block, found] : ByBlock(r.Findings)) {
+        html += "<h3>" + HtmlEscape(block) + "</h3>\n<table class=\"chyby\">" + kFindingColumns +
+                "<thead><tr><th>Vrstva</th><th>Skupina</th><th>Druh</th><th>Číslo</th><th>Kód</th><th>Text</th>"
+                "<th>Miesto (X, Y)</th><th>Hodnota</th><th>Obrázok</th></tr></thead><tbody>\n";
+        const std::size_t listed = std::min(found.size(), std::size_t(r.FindingsPerBlock));
+        for (std::size_t i = 0; i < listed; ++i) {
+            const TReportFinding& f = *found[i];
+            std::string place;
+            if (f.X && f.Y) place = Number(*f.X, 2) + "; " + Number(*f.Y, 2);
+            std::string value;
+            if (f.Value) value = Number(*f.Value, 2) + (f.Limit ? " (limit " + Number(*f.Limit, 2) + ")" : "");
+            std::string picture;
+            if (thumbnail && images < maxImages) {
+                const std::string png = thumbnail(f);
+                if (!png.empty()) {
+                    picture = Image(png, f.Record.Prvok + ":" + Optional(f.Record.Cislo), 240);
+                    ++images;
+                }
+            }
+            html += "<tr><td>" + HtmlEscape(f.Record.Vrstva.value_or("")) + "</td><td>" + GroupName(f.Record.Prvok) +
+                    "</td><td class=\"n\">" + Optional(f.Record.Druh) + "</td><td class=\"n\">" +
+                    Optional(f.Record.Cislo) + "</td><td class=\"n\">" + std::to_string(f.Record.Id) + "</td><td>" +
+                    TextCell(f.Record.Chyba) + "</td><td>" + place + "</td><td>" + value + "</td><td class=\"obr\">" +
+                    picture + "</td></tr>\n";
+        }
+        html += "</tbody></table>\n";
+        if (listed < found.size())
+            html += "<p class=\"dalsie\">… a ďalších " + std::to_string(found.size() - listed) + " chýb (Chyby.DBF)</p>\n";
+    }
     html += "</section>\n";
 }
 
@@ -301,6 +344,27 @@ void ExceptionsSection(std::string& html, const TReport& r) {
                 HtmlEscape(e.Date) + "</td><td>" +
                 (e.Valid ? std::string("áno") : "<span class=\"neplatna\">nie" + (e.Why.empty() ? "" : ", " + HtmlEscape(e.Why)) + "</span>") + "</td></tr>\n";
     html += "</tbody></table></section>\n";
+}
+
+// "Výsledok: 1 700 chýb; skontrolované bloky 3, vynechané 1; nové 5, trvajúce ...".
+std::string ResultLine(const TReport& r) {
+    int checked = 0, skipped = 0;
+    for (const TReportBlock& b : r.Blocks) ++(b.Checked ? checked : skipped);
+    std::string line = "Výsledok: chýb " + std::to_string(r.Findings.size()) + "; skontrolované bloky " +
+                       std::to_string(checked) + ", vynechané " + std::to_string(skipped);
+    if (r.History)
+        line += "; nové " + std::to_string(r.History->New) + ", trvajúce " + std::to_string(r.History->Persisting) +
+                ", opravené " + std::to_string(r.History->Fixed) + ", výnimky " + std::to_string(r.History->Excepted);
+    return line;
+}
+
+// Lines to fill in by hand when the report is handed over; the run's user as the checker.
+void SignOff(std::string& html, const TReport& r) {
+    html += "<section id=\"podpis\"><h2>6. Odovzdanie</h2>\n<table class=\"podpis\">\n";
+    Row(html, "Skontroloval", HtmlEscape(r.User));
+    Row(html, "Dátum", "");
+    Row(html, "Podpis", "");
+    html += "</table></section>\n";
 }
 
 void RepairsSection(std::string& html, const TReport& r) {
@@ -330,14 +394,25 @@ std::string HtmlReport(const TReport& report, const TThumbnail& thumbnail, int m
     } else {
         html += "<div class=\"neuplna\" id=\"stav\">Počet chýb: " + std::to_string(report.Findings.size()) + "</div>\n";
     }
+    html += "<p id=\"vysledok\">" + HtmlEscape(ResultLine(report)) + "</p>\n";
     RunSection(html, report);
     OverviewSection(html, report);
     FindingsSection(html, report, thumbnail, maxImages);
     ExceptionsSection(html, report);
     RepairsSection(html, report);
+    SignOff(html, report);
     html += "</body></html>\n";
     return html;
 }
+
+std::optional<int> ParseFindingsPerBlock(const std::string& text) {
+    if (text == "all") return kAllFindings;
+    if (text.empty() || text.size() > 9 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    return std::stoi(text);
+}
+
+std::string FindingsPerBlockText(int perBlock) { return perBlock == kAllFindings ? "all" : std::to_string(perBlock); }
 
 void CheckReportPath(const std::string& path) {
     std::error_code ec;

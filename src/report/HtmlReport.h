@@ -5,6 +5,7 @@
 #include "standard/ErrorRecord.h"
 
 #include <functional>
+#include <limits>
 #include <optional>
 #include <string>
 #include <vector>
@@ -40,8 +41,20 @@ struct TReportHistory {
     std::vector<TReportFinding> FixedFindings;
 };
 
+// How many findings of a block the report lists: every one, or the first N and a line
+// with how many more are in the error table; 0 lists none (the summary alone).
+inline constexpr int kAllFindings = std::numeric_limits<int>::max();
+// The default keeps a 300-block map's report of some 190,000 findings within 8 MB.
+inline constexpr int kDefaultReportFindings = 20;
+
+// "all" or a count from 0: the number of findings per block; nothing for other text.
+std::optional<int> ParseFindingsPerBlock(const std::string& text);
+// The count in the words of ParseFindingsPerBlock ("all" or the number).
+std::string FindingsPerBlockText(int perBlock);
+
 struct TReport {
     std::string MapDir;
+    std::string User;     // who ran the check: the sign-off's default name
     std::string Started;  // date and time of the start, as the user reads it
     double Seconds = 0;   // duration
     std::string Version;  // Vexa's
@@ -54,6 +67,7 @@ struct TReport {
     std::vector<TReportException> Exceptions;
     std::vector<std::string> Repairs;  // attribute tables rewritten, each with what changed
     std::string OverviewPng;           // PNG bytes of the whole map with its findings; "" for none
+    int FindingsPerBlock = kAllFindings;  // findings listed per block (and fixed ones per block)
 
     // Complete: not stopped and every block checked.
     bool Complete() const;

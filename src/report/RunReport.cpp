@@ -1,6 +1,9 @@
 #include "report/RunReport.h"
 
+#include "block/BlkExceptions.h"
+#include "block/BlkObj.h"
 #include "block/BlkRecords.h"
+#include "common/Text.h"
 #include "common/Version.h"
 #include "render/MapView.h"
 #include "review/Exceptions.h"
@@ -8,6 +11,7 @@
 #include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
+#include "standard/FindingPlace.h"
 #include "ui/OptionMasks.h"
 
 #include <cstdio>
@@ -135,6 +139,15 @@ std::vector<TReportException> MapExceptions(const std::string& mapDir) {
 
 }  // namespace
 
+// The kept run of the id ("" the newest), read whole or only its metadata.
+std::optional<review::TRunRecord> KeptRun(const std::string& mapDir, const std::string& runId) {
+    std::vector<std::string> problems;
+    const std::vector<review::TRunRecord> runs = review::ListRuns(mapDir, false, problems);
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it)
+        if (runId.empty() || it->Id == runId) return *it;
+    return std::nullopt;
+}
+
 std::vector<std::string> OptionsInWords(const TCheckRunOptions& o) {
     std::vector<std::string> out;
     Group(out, OptionGroups[0].Caption, LinOptionBoxes, o.LinMask, option::LinDlzka, Decimal(o.LengthLimit) + " m");
@@ -157,6 +170,7 @@ TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const
     r.StandardDescription = standard.Description();
     r.StandardDate = FileDate(standard.StandardPath());
     r.Options = OptionsInWords(facts.Options);
+    r.User = review::LoginName();
     r.Stopped = result.Stopped;
     // Each selected block as the driver tells it: checked, skipped with why, or (after a
     // stop) never begun; then the blocks left out of the list.
@@ -187,22 +201,65 @@ TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const
     return r;
 }
 
-TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& findings) {
+std::vector<std::string> KeptOptionsInWords(const std::string& options) {
+    TCheckRunOptions o;
+    std::map<std::string, std::string> values;
+    std::size_t at = 0;
+    while (at < options.size()) {
+        std::size_t end = options.find(' ', at);
+        if (end == std::string::npos) end = options.size();
+        const std::string item = options.substr(at, end - at);
+        const std::size_t eq = item.find('=');
+        if (eq == std::string::npos) return {options};
+        values[item.substr(0, eq)] = item.substr(eq + 1);
+        at = end + 1;
+    }
+    auto mask = [&](const char* key, std::uint16_t& out) {
+        const auto it = values.find(key);
+        const std::optional<long long> v = it == values.end() ? std::nullopt : TextToInt(it->second);
+        if (!v || *v < 0 || *v > 0xFFFF) return false;
+        out = std::uint16_t(*v);
+        return true;
+    };
+    auto limit = [&](const char* key, double& out) {
+        const auto it = values.find(key);
+        const std::optional<double> v = it == values.end() ? std::nullopt : TextToFloat(it->second);
+        if (!v) return false;
+        out = *v;
+        return true;
+    };
+    if (!mask("db", o.DbMask) || !mask("lines", o.LinMask) || !mask("points", o.BodMask) || !mask("texts", o.TxbMask) ||
+        !mask("areas", o.PloMask) || !limit("length", o.LengthLimit) || !limit("area", o.AreaLimit))
+        return {options};
+    std::vector<std::string> words = OptionsInWords(o);
+    words.pop_back();  // the count of blocks at once, not kept
+    return words;
+}
+
+std::string KeptDateText(const std::string& date) {
+    int y = 0, mo = 0, d = 0, h = 0, mi = 0, sec = 0;
+    char tail = 0;
+    if (std::sscanf(date.c_str(), "%4d-%2d-%2d %2d:%2d:%2d%c", &y, &mo, &d, &h, &mi, &sec, &tail) != 6) return date;
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%02d. %02d. %04d %02d:%02d:%02d", d, mo, y, h, mi, sec);
+    return buffer;
+}
+
+TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& findings, const std::string& runId) {
     TReport r;
     r.MapDir = mapDir;
     r.Version = VEXA_VERSION;
     for (const TFinding& f : findings) r.Findings.push_back(ReportFinding(f));
-    std::vector<std::string> problems;
-    const std::vector<review::TRunRecord> runs = review::ListRuns(mapDir, false, problems);
-    if (!runs.empty()) {
-        const review::TRunRecord& last = runs.back();
-        r.Started = last.Date;
+    if (const std::optional<review::TRunRecord> kept = KeptRun(mapDir, runId)) {
+        const review::TRunRecord& last = *kept;
+        r.Started = KeptDateText(last.Date);
         r.Seconds = last.Duration;
         r.Version = last.Version;
+        r.User = last.User;
         r.StandardFile = last.Standard;
         r.StandardDescription = last.Description;
         r.StandardDate = FileDate(last.Standard);
-        r.Options = {"voľby poslednej kontroly: " + last.Options};
+        r.Options = KeptOptionsInWords(last.Options);
         r.Stopped = !last.Complete && last.Skipped.empty();
         for (const std::string& name : last.Checked) r.Blocks.push_back({name, true, ""});
         for (const std::string& said : last.Skipped) {
@@ -227,12 +284,11 @@ TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& fi
     return r;
 }
 
-std::optional<std::vector<TErrorRecord>> LastRunRecords(const std::string& mapDir) {
-    std::vector<std::string> problems;
-    const std::vector<review::TRunRecord> runs = review::ListRuns(mapDir, false, problems);
-    if (runs.empty()) return std::nullopt;
+std::optional<std::vector<TErrorRecord>> RunRecords(const std::string& mapDir, const std::string& runId) {
+    const std::optional<review::TRunRecord> kept = KeptRun(mapDir, runId);
+    if (!kept) return std::nullopt;
     std::vector<TErrorRecord> records;
-    for (const review::TRunFinding& f : review::ReadRun(runs.back().File).Found) records.push_back(RecordOf(f));
+    for (const review::TRunFinding& f : review::ReadRun(kept->File).Found) records.push_back(RecordOf(f));
     return records;
 }
 
@@ -259,18 +315,43 @@ TThumbnail MapThumbnails(const std::string& mapDir, int width, int height) {
     };
 }
 
+namespace {
+
+// A block's extent from what its element records store (the lines' and texts' rectangles,
+// the points): no vertex is read, so a map of hundreds of blocks is measured in a moment.
+// Rectangles stored upside down or all zero are passed over.
+render::TBox StoredExtent(const std::string& blockDir) {
+    TBlk blk;
+    blk.Open(blockDir, TBlkOpenMode::ReadOnly);
+    render::TBox box;
+    auto rect = [&](const TBlkRect& r) {
+        const double x0 = r.MinX.ToDouble(), y0 = r.MinY.ToDouble(), x1 = r.MaxX.ToDouble(), y1 = r.MaxY.ToDouble();
+        if (x0 > x1 || y0 > y1 || (x0 == 0 && y0 == 0 && x1 == 0 && y1 == 0)) return;
+        box.Add(x0, y0);
+        box.Add(x1, y1);
+    };
+    try {
+        ForEachLive<TBlkLine>(blk, [&](const TBlkLine& l) { rect(l.Rect); });
+        ForEachLive<TBlkText>(blk, [&](const TBlkText& t) { rect(t.Rect); });
+        ForEachLive<TBlkPoint>(blk, [&](const TBlkPoint& p) { box.Add(p.X.ToDouble(), p.Y.ToDouble()); });
+    } catch (const EBlkException&) {
+        // A damaged record ends the walk; the extent is what was read before it.
+    }
+    return box;
+}
+
+}  // namespace
+
 std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int width, int height) {
     std::vector<std::pair<std::string, render::TBox>> extents;
-    render::TMapView view;
     for (const TReportBlock& b : report.Blocks) {
         if (!b.Checked) continue;
+        render::TBox box;
         try {
-            view.OpenBlock((fs::path(mapDir) / b.Name).string());
+            box = StoredExtent((fs::path(mapDir) / b.Name).string());
         } catch (const std::exception&) {
             continue;
         }
-        const render::TBox box = view.Scene()->Bounds();
-        view.CloseBlock();
         if (!box.Empty()) extents.emplace_back(b.Name, box);
     }
     std::vector<TPlaceXY> dots;

@@ -49,13 +49,22 @@ TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const
                     std::vector<TReportFinding> findings);
 
 // The report of a table of findings as the error browser shows it (the rows with their
-// places): the facts of the newest kept run of the map (its options, blocks, comparison),
-// when the map keeps a history, and the map's exceptions.
-TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& findings);
+// places): the facts of a kept run of the map (runId; "" the newest: its options in
+// words, blocks, comparison, user), when the map keeps a history, and the map's exceptions.
+TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& findings, const std::string& runId = "");
 
-// The findings of the map's newest kept run as records of the error table (in the run's
-// order); nothing when the map keeps no run.
-std::optional<std::vector<TErrorRecord>> LastRunRecords(const std::string& mapDir);
+// The findings of a kept run (runId; "" the newest) as records of the error table (in the
+// run's order); nothing when the map keeps no such run.
+std::optional<std::vector<TErrorRecord>> RunRecords(const std::string& mapDir, const std::string& runId = "");
+inline std::optional<std::vector<TErrorRecord>> LastRunRecords(const std::string& mapDir) { return RunRecords(mapDir); }
+
+// A kept run's options ("db=1 lines=63 ... length=0.5 area=10") in words as OptionsInWords
+// gives them (without the count of blocks checked at once, which a run file does not
+// keep); the text itself when it does not read so.
+std::vector<std::string> KeptOptionsInWords(const std::string& options);
+
+// "2026-12-09 15:00:01" of a run file as the report gives dates: "09. 12. 2026 15:00:01".
+std::string KeptDateText(const std::string& date);
 
 // A finding of the report: the record as the error table holds it, its place's point.
 TReportFinding ReportFinding(const TFinding& finding);

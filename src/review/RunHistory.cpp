@@ -195,6 +195,7 @@ TRunRecord ReadRun(const fs::path& file, bool withFindings) {
         else if (key == "standard") run.Standard = value;
         else if (key == "description") run.Description = value;
         else if (key == "options") run.Options = value;
+        else if (key == "user") run.User = value;
         else if (key == "checked") run.Checked = list();
         else if (key == "skipped") run.Skipped = list();
         else if (key == "complete") run.Complete = value == "1";
@@ -235,6 +236,7 @@ void SaveRun(const std::string& mapDir, TRunRecord& run) {
     std::error_code ec;
     fs::create_directories(dir, ec);
     if (run.Date.empty()) run.Date = NowText();
+    if (run.User.empty()) run.User = LoginName();
     if (run.Id.empty()) {
         run.Id = NewRunId();
         // Two runs in one millisecond: the later one takes the next, so that ids sort by time.
@@ -253,6 +255,7 @@ void SaveRun(const std::string& mapDir, TRunRecord& run) {
     put("standard", run.Standard);
     put("description", run.Description);
     put("options", run.Options);
+    put("user", run.User);
     out += "checked" + Joined(run.Checked) + "\n";
     out += "skipped" + Joined(run.Skipped) + "\n";
     put("complete", run.Complete ? "1" : "0");

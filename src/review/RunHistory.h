@@ -6,7 +6,7 @@
 // break or a backslash inside a field is written \t, \n, \r, \\):
 //   vexa-run<TAB>1                      first line
 //   <key><TAB><value>...                the run's metadata (id, date, version, standard,
-//                                       description, options, checked, skipped, complete,
+//                                       description, options, user, checked, skipped, complete,
 //                                       merge, duration, findings, new, persisting, fixed,
 //                                       excepted)
 //   F|X|E<TAB>block<TAB>group<TAB>number<TAB>code<TAB>kind<TAB>status<TAB>since<TAB>text
@@ -47,6 +47,7 @@ struct TRunRecord {
     std::string Standard;     // the standard's file
     std::string Description;  // and its description
     std::string Options;      // masks and limits, as OptionsText gives them
+    std::string User;         // who ran it (login name; "" in files of earlier versions)
     std::vector<std::string> Checked;  // blocks that went through the passes
     std::vector<std::string> Skipped;  // "<block>: <why>"
     bool Complete = false;    // every selected block checked, not stopped

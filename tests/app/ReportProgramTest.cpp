@@ -7,7 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <map>
+#include <sstream>
 
 #ifdef VEXA_CHECK_PROGRAM
 
@@ -35,7 +37,7 @@ protected:
 
 TEST_F(ReportProgram, CountsEqualTheErrorTableAndEveryBlockIsNamed) {
     const Outcome o = Run("--quiet --lines 63 --points 3 --texts 3 --areas 7 --length-limit 0.5 --area-limit 10 "
-                          "--report-images 4 --report " + Quote(page.string()) + " " + Quote(map.string()));
+                          "--report-images 4 --report-findings all --report " + Quote(page.string()) + " " + Quote(map.string()));
     ASSERT_EQ(o.Status, 3) << o.Err;  // the sample has an unclean block and a name that does not conform
     const std::vector<TErrorRecord> table = ReadErrorTable((map / "Chyby.DBF").string());
     ASSERT_FALSE(table.empty());
@@ -81,7 +83,101 @@ TEST_F(ReportProgram, CountsEqualTheErrorTableAndEveryBlockIsNamed) {
     for (const std::string& src : html.Texts("//@src")) EXPECT_EQ(src.rfind("data:", 0), 0u);
 }
 
+// By default each block lists its first findings and says how many more Chyby.DBF holds.
+TEST_F(ReportProgram, EachBlockListsItsFirstFindingsAndCountsTheRest) {
+    const Outcome o = Run("--quiet --lines 63 --points 3 --texts 3 --areas 7 --length-limit 0.5 --area-limit 10 "
+                          "--report-findings 2 --report " + Quote(page.string()) + " " + Quote(map.string()));
+    ASSERT_EQ(o.Status, 3) << o.Err;
+    std::map<std::string, int> perBlock;
+    for (const TErrorRecord& r : ReadErrorTable((map / "Chyby.DBF").string())) ++perBlock[r.Blok];
+    Page html(ReadFileText(page));
+    const auto headings = html.Texts("//section[@id='chyby']/h3");
+    ASSERT_EQ(headings.size(), perBlock.size());
+    int more = 0;
+    for (std::size_t i = 0; i < headings.size(); ++i) {
+        const int all = perBlock[headings[i]];
+        const auto rows = html.Texts("(//section[@id='chyby']/table)[" + std::to_string(i + 1) + "]/tbody/tr");
+        EXPECT_EQ(int(rows.size()), std::min(all, 2)) << headings[i];
+        if (all > 2) ++more;
+    }
+    ASSERT_GT(more, 0);  // the sample has blocks of more than two findings
+    const auto lines = html.Texts("//section[@id='chyby']/p[@class='dalsie']");
+    EXPECT_EQ(int(lines.size()), more);
+    for (const std::string& line : lines)
+        EXPECT_TRUE(line.rfind("… a ďalších ", 0) == 0 && line.find(" chýb (Chyby.DBF)") != std::string::npos) << line;
+    const auto result = html.Texts("//p[@id='vysledok']");
+    ASSERT_EQ(result.size(), 1u);
+    int total = 0;
+    for (const auto& [block, count] : perBlock) total += count;
+    EXPECT_EQ(result[0].rfind("Výsledok: chýb " + std::to_string(total) + "; skontrolované bloky 4, vynechané 2", 0), 0u)
+        << result[0];
+
+    const Outcome bad = Run("--points 3 --report-findings some --report " + Quote(page.string()) + " " + Quote(map.string()));
+    EXPECT_EQ(bad.Status, 2);
+    EXPECT_NE(bad.Err.find("--report-findings"), std::string::npos) << bad.Err;
+}
+
 #ifdef VEXA_REVIEW_PROGRAM
+// The report of a kept run: its options in the check boxes' words, its date as the page
+// gives dates, its blocks and user; the newest by default, and a file of an earlier
+// version (no user kept) still reads.
+TEST_F(ReportProgram, TheReportOfAKeptRun) {
+    ASSERT_LE(Run("--quiet --lines 63 --length-limit 0.5 --block LE_00001.blk " + Quote(map.string())).Status, 1);
+    ASSERT_EQ(Run("--quiet --points 3 --areas 7 --area-limit 10 " + Quote(map.string())).Status, 3);
+    auto review = [&](const std::string& args) {
+        return RunProgram(Quote(VEXA_REVIEW_PROGRAM) + " " + Quote(map.string()) + " " + args, temp.Path() / "tmp",
+                          temp.Path());
+    };
+    const Outcome runs = review("runs");
+    ASSERT_EQ(runs.Status, 0) << runs.Err;
+    const std::size_t at = runs.Out.find("\"run\":\"");
+    ASSERT_NE(at, std::string::npos) << runs.Out;
+    const std::string first = runs.Out.substr(at + 7, runs.Out.find('"', at + 7) - at - 7);
+
+    const fs::path older = temp.Path() / "prva.html";
+    const Outcome o = review("report " + Quote(older.string()) + " " + first);
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    Page html(ReadFileText(older));
+    const auto options = html.Texts("//section[@id='beh']//li");
+    EXPECT_EQ(options, (std::vector<std::string>{
+                           "Línie: prípustnosť vo vrstve, výskyt kriviek, mimo rozsah MBR, duplikátne línie, "
+                           "zhoda susedných plôch, dlžka <= 0,5 m",
+                           "Body: nič", "Texty: nič", "Plochy: nič", "Interná DB: nič"}));
+    const std::string started = html.Texts("//section[@id='beh']//tr[th='Začiatok']/td")[0];
+    EXPECT_TRUE(started.size() == 21 && started[2] == '.' && started[6] == '.' && started[12] == ' ' &&
+                started.find('-') == std::string::npos) << started;
+    EXPECT_EQ(html.Texts("//table[@id='bloky']/tbody/tr/td[1]"), std::vector<std::string>{"LE_00001.blk"});
+    const std::string user = html.Texts("//section[@id='podpis']//td")[0];
+    EXPECT_FALSE(user.empty());
+
+    // The newest by default: all blocks, the skipped ones with why; 0 the summary alone.
+    const Outcome last = review("report " + Quote(page.string()) + " --report-findings 0");
+    ASSERT_EQ(last.Status, 0) << last.Err;
+    Page newest(ReadFileText(page));
+    EXPECT_EQ(newest.Texts("//table[@id='bloky']/tbody/tr[td[1]='LE_00009.blk']/td[2]"),
+              std::vector<std::string>{"vynechaný: nebol vyčistený"});
+    EXPECT_EQ(newest.Texts("//section[@id='beh']//li")[3], "Plochy: prípustnosť vo vrstve, topológia plôch, plocha <= 10 m²");
+    EXPECT_TRUE(newest.Texts("//section[@id='chyby']//table").empty());
+    EXPECT_FALSE(newest.Texts("//table[@id='kody']/tbody/tr").empty());
+
+    // A run file without the user line (an earlier version's) gives a blank line to fill in.
+    for (fs::directory_iterator it(map / ".vexa" / "runs"), end; it != end; ++it) {
+        std::string text = ReadFileText(it->path()), kept;
+        std::istringstream lines(text);
+        for (std::string line; std::getline(lines, line);)
+            if (line.rfind("user\t", 0) != 0) kept += line + "\n";
+        std::ofstream(it->path(), std::ios::binary | std::ios::trunc) << kept;
+    }
+    ASSERT_EQ(review("report " + Quote(page.string()) + " " + first).Status, 0);
+    Page earlier(ReadFileText(page));
+    EXPECT_EQ(earlier.Texts("//section[@id='podpis']//td")[0], "");
+    EXPECT_EQ(earlier.Texts("//section[@id='beh']//li").size(), 5u);
+
+    // A run that is not kept, and a report without its file, are refused.
+    EXPECT_EQ(review("report " + Quote(page.string()) + " 20000101-000000-000").Status, 2);
+    EXPECT_EQ(review("report").Status, 2);
+}
+
 // After an exception and a fix, the report gives the comparison with the previous run,
 // lists the fixed finding and the exception with its reason, still holding.
 TEST_F(ReportProgram, ComparisonAndExceptionsOfTheMap) {

@@ -200,3 +200,124 @@ TEST(HtmlReport, Base64OfEveryRemainder) {
     EXPECT_EQ(Base64("foob"), "Zm9vYg==");
     EXPECT_EQ(Base64(std::string("\xff\x00\x80", 3)), "/wCA");
 }
+
+namespace {
+
+// Block A with five findings, B with two, their places and codes told apart by number.
+TReport ManyFindings() {
+    TReport r = SampleReport();
+    r.Blocks = {{"LE_0000A.blk", true, ""}, {"LE_0000B.blk", true, ""}};
+    r.Findings.clear();
+    for (int i = 1; i <= 5; ++i) r.Findings.push_back(Finding("LE_0000A.blk", -11, "L", i, "neprípustný druh"));
+    for (int i = 1; i <= 2; ++i) r.Findings.push_back(Finding("LE_0000B.blk", -31, "B", i, "neprípustný druh"));
+    TReportHistory h{1, 6, 4, 0, {}};
+    for (int i = 1; i <= 4; ++i) h.FixedFindings.push_back(Finding("LE_0000A.blk", -15, "L", 10 + i, "podlimitná"));
+    r.History = h;
+    return r;
+}
+
+std::vector<std::string> ListedNumbers(const Page& page, int table) {
+    return page.Texts("(//section[@id='chyby']//table)[" + std::to_string(table) + "]/tbody/tr/td[4]");
+}
+
+}  // namespace
+
+// At most N findings of each block are listed, then one line with how many more the
+// error table holds; the counts stay those of every finding. 0 lists none, all every one.
+TEST(HtmlReport, FindingsCappedPerBlockWithTheRestCounted) {
+    TReport r = ManyFindings();
+    r.FindingsPerBlock = 3;
+    Page page(HtmlReport(r, nullptr, 300));
+    EXPECT_EQ(page.Texts("//section[@id='chyby']//h3"), (std::vector<std::string>{"LE_0000A.blk", "LE_0000B.blk"}));
+    EXPECT_EQ(ListedNumbers(page, 1), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(ListedNumbers(page, 2), (std::vector<std::string>{"1", "2"}));
+    EXPECT_EQ(page.Texts("//section[@id='chyby']//p[@class='dalsie']"),
+              std::vector<std::string>{"… a ďalších 2 chýb (Chyby.DBF)"});
+    EXPECT_EQ(page.Texts("//table[@id='kody']/tbody/tr/td[3]"), (std::vector<std::string>{"2", "5"}));
+    EXPECT_EQ(page.Texts("//table[@id='bloky']/tbody/tr/td[3]"), (std::vector<std::string>{"5", "2"}));
+    // The fixed findings are capped the same way.
+    EXPECT_EQ(page.Texts("//table[@id='opravene']/tbody/tr").size(), 3u);
+    EXPECT_EQ(page.Texts("//section[@id='prehlad']//p[@class='dalsie']"),
+              std::vector<std::string>{"… a ďalších 1 opravených chýb"});
+
+    // 0: the summary alone, counts per code and block, comparison, exceptions, repairs.
+    r.FindingsPerBlock = 0;
+    Page summary(HtmlReport(r, [](const TReportFinding&) -> std::string { ADD_FAILURE() << "no thumbnails"; return ""; }, 300));
+    EXPECT_TRUE(summary.Texts("//section[@id='chyby']//table").empty());
+    EXPECT_TRUE(summary.Texts("//table[@id='opravene']").empty());
+    EXPECT_EQ(summary.Texts("//table[@id='kody']/tbody/tr/td[3]"), (std::vector<std::string>{"2", "5"}));
+    EXPECT_EQ(summary.Texts("//table[@id='bloky']/tbody/tr/td[3]"), (std::vector<std::string>{"5", "2"}));
+    EXPECT_EQ(summary.Texts("//table[@id='historia']//td").size(), 4u);
+    EXPECT_EQ(summary.Texts("//section[@id='vynimky']").size(), 1u);
+    EXPECT_EQ(summary.Texts("//section[@id='tabulky']").size(), 1u);
+
+    // all: every finding, no "ďalších" line.
+    r.FindingsPerBlock = kAllFindings;
+    Page all(HtmlReport(r, nullptr, 300));
+    EXPECT_EQ(ListedNumbers(all, 1), (std::vector<std::string>{"1", "2", "3", "4", "5"}));
+    EXPECT_EQ(ListedNumbers(all, 2).size(), 2u);
+    EXPECT_TRUE(all.Texts("//p[@class='dalsie']").empty());
+    EXPECT_EQ(all.Texts("//table[@id='opravene']/tbody/tr").size(), 4u);
+}
+
+// A block's findings that come apart in the run's order are still listed under one heading.
+TEST(HtmlReport, ABlockIsListedOnceEvenWhenItsFindingsComeApart) {
+    TReport r = ManyFindings();
+    std::swap(r.Findings[1], r.Findings[5]);  // A1 B1 A3 A4 A5 A2 B2
+    r.History.reset();
+    r.FindingsPerBlock = 2;
+    Page page(HtmlReport(r, nullptr, 0));
+    EXPECT_EQ(page.Texts("//section[@id='chyby']//h3"), (std::vector<std::string>{"LE_0000A.blk", "LE_0000B.blk"}));
+    EXPECT_EQ(ListedNumbers(page, 1), (std::vector<std::string>{"1", "3"}));
+    EXPECT_EQ(page.Texts("//section[@id='chyby']//p[@class='dalsie']"),
+              std::vector<std::string>{"… a ďalších 3 chýb (Chyby.DBF)"});
+    // The block table is the one table naming the blocks.
+    EXPECT_EQ(page.Texts("//table[.//td[.='LE_0000A.blk']]").size(), 1u);
+}
+
+TEST(HtmlReport, FindingsPerBlockInWords) {
+    EXPECT_EQ(ParseFindingsPerBlock("all"), kAllFindings);
+    EXPECT_EQ(ParseFindingsPerBlock("0"), 0);
+    EXPECT_EQ(ParseFindingsPerBlock("25"), 25);
+    EXPECT_EQ(ParseFindingsPerBlock("-1"), std::nullopt);
+    EXPECT_EQ(ParseFindingsPerBlock("2x"), std::nullopt);
+    EXPECT_EQ(ParseFindingsPerBlock(""), std::nullopt);
+    EXPECT_EQ(ParseFindingsPerBlock("9999999999"), std::nullopt);
+    EXPECT_EQ(FindingsPerBlockText(kAllFindings), "all");
+    EXPECT_EQ(FindingsPerBlockText(7), "7");
+}
+
+// The first page says the result in one line; the page ends with the lines to sign, the
+// run's user filled in as the checker.
+TEST(HtmlReport, ResultLineFirstAndSignOffLast) {
+    TReport r = ManyFindings();
+    r.Blocks.push_back({"LE_0000C.blk", false, "nebol vyčistený"});
+    r.History->Excepted = 2;
+    r.User = "novak";
+    Page page(HtmlReport(r, nullptr, 0));
+    EXPECT_EQ(page.Texts("//p[@id='vysledok']"),
+              std::vector<std::string>{"Výsledok: chýb 7; skontrolované bloky 2, vynechané 1; nové 1, trvajúce 6, "
+                                       "opravené 4, výnimky 2"});
+    // It comes before the run's facts, right under the heading and the state.
+    EXPECT_EQ(page.Texts("//p[@id='vysledok']/following::section[1]/@id"), std::vector<std::string>{"beh"});
+    EXPECT_EQ(page.Texts("//p[@id='vysledok']/preceding::section").size(), 0u);
+    EXPECT_EQ(page.Texts("//section[@id='podpis']//th"),
+              (std::vector<std::string>{"Skontroloval", "Dátum", "Podpis"}));
+    EXPECT_EQ(page.Texts("//section[@id='podpis']//td"), (std::vector<std::string>{"novak", "", ""}));
+    EXPECT_TRUE(page.Texts("//section[@id='podpis']/following::section").empty());
+    // Without a history the line gives no comparison.
+    r.History.reset();
+    Page plain(HtmlReport(r, nullptr, 0));
+    EXPECT_EQ(plain.Texts("//p[@id='vysledok']"),
+              std::vector<std::string>{"Výsledok: chýb 7; skontrolované bloky 2, vynechané 1"});
+}
+
+// The findings table is laid out to the page's width: its columns share all of it.
+TEST(HtmlReport, FindingsColumnsShareThePrintedWidth) {
+    Page page(HtmlReport(SampleReport(), nullptr, 0));
+    const auto widths = page.Texts("(//table[@class='chyby'])[1]/colgroup/col/@style");
+    ASSERT_EQ(widths.size(), page.Texts("(//table[@class='chyby'])[1]/thead/tr/th").size());
+    int total = 0;
+    for (const std::string& w : widths) total += std::stoi(w.substr(w.find(':') + 1));
+    EXPECT_EQ(total, 100);
+}

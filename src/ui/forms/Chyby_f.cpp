@@ -635,13 +635,31 @@ std::vector<TErrorRecord> TChybyForm::ShownRecords() const {
     return records;
 }
 
+std::optional<int> ReportFindingsChoice(const std::string& answer) {
+    const std::string choice = Trim(answer);
+    if (choice.rfind("všetky", 0) == 0) return report::kAllFindings;
+    if (choice.rfind("len súhrn", 0) == 0) return 0;
+    return report::ParseFindingsPerBlock(choice.substr(0, choice.find(' ')));
+}
+
 void WriteAndOpenReport(TFormsEnv& env, const std::string& mapDir, const std::vector<TErrorRecord>& records) {
     const auto file = env.Dialogs->SaveFile(mapDir + "Sprava.html", "Stránky HTML|*.html", "Správa o kontrole");
     if (!file) return;
+    // The same choice as vexa-check --report-findings: a count per block, all, or none.
+    const std::string byDefault = std::to_string(report::kDefaultReportFindings) + " chýb z každého bloku";
+    const auto answer = env.Dialogs->AskChoice("Správa o kontrole", "Koľko chýb z každého bloku správa vypíše?",
+                                               {byDefault, "všetky chyby", "len súhrn (bez zoznamu chýb)"}, 0);
+    if (!answer) return;
+    const std::optional<int> perBlock = ReportFindingsChoice(*answer);
+    if (!perBlock) {
+        env.Messages->Show(TMsgType::Error, "Neplatný počet chýb na blok: " + *answer + "\r(číslo od 0, \"všetky\" alebo \"len súhrn\")");
+        return;
+    }
     WaitCursorGuard cursor(*env.App, TCursorKind::Wait);
     report::CheckReportPath(*file);
-    report::WriteReport(report::ReportOfTable(mapDir, gisexport::PlaceFindings(mapDir, records)), mapDir, *file,
-                        report::kDefaultReportImages);
+    report::TReport page = report::ReportOfTable(mapDir, gisexport::PlaceFindings(mapDir, records));
+    page.FindingsPerBlock = *perBlock;
+    report::WriteReport(std::move(page), mapDir, *file, report::kDefaultReportImages);
     if (!env.Dialogs->OpenInBrowser(*file))
         env.Messages->Show(TMsgType::Information, "Správa bola zapísaná\r(" + *file + ")");
 }

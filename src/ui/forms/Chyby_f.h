@@ -135,5 +135,8 @@ private:
 // "Správa": asks where to write the report of these records (the rows of the map's error
 // table, or of its last run), writes it with its pictures and opens it in the browser.
 void WriteAndOpenReport(TFormsEnv& env, const std::string& mapDir, const std::vector<TErrorRecord>& records);
+// The answer to the report's question of findings per block: "20 chýb z každého bloku" or a
+// number, "všetky ..." (every one), "len súhrn ..." (0); nothing for other text.
+std::optional<int> ReportFindingsChoice(const std::string& answer);
 
 }  // namespace vexa

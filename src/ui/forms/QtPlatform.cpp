@@ -158,6 +158,17 @@ std::optional<std::string> TQtDialogs::AskText(const std::string& title, const s
     return text.toStdString();
 }
 
+std::optional<std::string> TQtDialogs::AskChoice(const std::string& title, const std::string& question,
+                                                 const std::vector<std::string>& items, int current) {
+    QStringList list;
+    for (const std::string& item : items) list << QString::fromStdString(item);
+    bool ok = false;
+    const QString text = QInputDialog::getItem(QApplication::activeWindow(), QString::fromStdString(title),
+                                               MessageText(question), list, current, true, &ok);
+    if (!ok) return std::nullopt;
+    return text.toStdString();
+}
+
 bool TQtDialogs::OpenInBrowser(const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
 }

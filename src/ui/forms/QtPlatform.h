@@ -43,6 +43,13 @@ public:
         (void)title, (void)question;
         return std::nullopt;
     }
+    // One of items (the user may also type one in), items[current] offered; nothing when
+    // cancelled. A set of dialogs that cannot ask takes the offered one.
+    virtual std::optional<std::string> AskChoice(const std::string& title, const std::string& question,
+                                                 const std::vector<std::string>& items, int current) {
+        (void)title, (void)question;
+        return items.at(std::size_t(current));
+    }
     // Opens a written file (a report) in the desktop's browser; false when it cannot.
     virtual bool OpenInBrowser(const std::string& path) {
         (void)path;
@@ -60,6 +67,8 @@ public:
     std::optional<std::string> SaveFile(const std::string& fileName, const std::string& filter,
                                         const std::string& title) override;
     std::optional<std::string> AskText(const std::string& title, const std::string& question) override;
+    std::optional<std::string> AskChoice(const std::string& title, const std::string& question,
+                                         const std::vector<std::string>& items, int current) override;
 };
 
 // A progress bar as the gauge of a check pass.

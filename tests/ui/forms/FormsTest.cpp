@@ -2,6 +2,7 @@
 // rows toggled, options ticked, a check run started, findings filtered and
 // deleted, blocks renamed and deleted. Message boxes and dialogs are scripted.
 #include "kit/BlockKit.h"
+#include "report/HtmlReport.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
@@ -102,6 +103,13 @@ struct ScriptedDialogs : IDialogs {
     std::optional<std::string> SaveFile(const std::string& fileName, const std::string&, const std::string&) override {
         LastSaveName = fileName;
         return SaveAs;
+    }
+    std::optional<std::optional<std::string>> Choice;  // AskChoice's answer; unset: the offered item
+    std::vector<std::string> LastItems;
+    std::optional<std::string> AskChoice(const std::string&, const std::string&, const std::vector<std::string>& items,
+                                         int current) override {
+        LastItems = items;
+        return Choice ? *Choice : std::optional<std::string>(items.at(std::size_t(current)));
     }
     std::vector<std::string> Opened;  // files opened in the browser
     bool OpenInBrowser(const std::string& path) override {
@@ -514,6 +522,23 @@ private slots:
         const std::string page = testkit::ReadFileText(html);
         QVERIFY(page.find("<div class=\"ok\" id=\"stav\">Bez chýb.</div>") != std::string::npos);
         QVERIFY(page.find("<td>LE_00001.blk</td><td>skontrolovaný</td>") != std::string::npos);
+        // The findings per block asked as vexa-check's --report-findings: the default first.
+        QCOMPARE(p.Dialogs.LastItems, (std::vector<std::string>{"20 chýb z každého bloku", "všetky chyby",
+                                                                "len súhrn (bez zoznamu chýb)"}));
+        QVERIFY(page.find("Z každého bloku je vypísaných najviac 20 chýb") == std::string::npos);  // none found
+        fs::remove(html);
+        p.Dialogs.Choice = std::optional<std::string>();  // cancelled: nothing written
+        v.SpravaButton->click();
+        QVERIFY(!fs::exists(html));
+        p.Dialogs.Choice = std::optional<std::string>("veľa");
+        v.SpravaButton->click();
+        QVERIFY(!fs::exists(html));
+        QCOMPARE(p.Messages.Texts(TMsgType::Error).size(), std::size_t(1));
+        QCOMPARE(ReportFindingsChoice("20 chýb z každého bloku"), std::optional<int>(20));
+        QCOMPARE(ReportFindingsChoice(" 7 "), std::optional<int>(7));
+        QCOMPARE(ReportFindingsChoice("všetky chyby"), std::optional<int>(report::kAllFindings));
+        QCOMPARE(ReportFindingsChoice("len súhrn (bez zoznamu chýb)"), std::optional<int>(0));
+        QCOMPARE(ReportFindingsChoice("veľa"), std::optional<int>());
     }
 
     void ReviewCycleInTheBrowser() {
