@@ -516,6 +516,48 @@ private slots:
         QVERIFY(page.find("<td>LE_00001.blk</td><td>skontrolovaný</td>") != std::string::npos);
     }
 
+    void ReCheckInTheBrowserTakesTheOptionsOfTheTablesRun() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 7}});  // kind 6 is not admitted in LE
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}});
+        p.Open(p.Map.Path());
+        TVexaForm& v = *p.Vexa;
+        p.Box("BodCBPripustnost")->setChecked(true);
+        std::vector<TErrorRecord> full, again;
+        std::string status;
+        std::vector<std::string> asked;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            full = ReadErrorTable((p.Map.Path() / "Chyby.DBF").string());
+            QCOMPARE(full.size(), size_t(2));
+            // The boxes changed since (or are the defaults after a restart): the run's options count.
+            p.Box("BodCBPripustnost")->setChecked(false);
+            p.Box("LinCBKrivky")->setChecked(true);
+            c.SetCurrentRow(1);
+            QCOMPARE(ValueText(c.Model().FieldOf(1, "Blok")), std::string("LE_00002.blk"));
+            c.ZnovaBitBtn->click();
+            QCOMPARE(p.Messages.Texts(TMsgType::Error), std::vector<std::string>{});
+            QVERIFY(p.Messages.Texts(TMsgType::Question).empty());
+            again = ReadErrorTable((p.Map.Path() / "Chyby.DBF").string());
+            QCOMPARE(c.Model().rowCount(), 2);
+            status = c.Model().StatusText(1);
+            // No run kept: the window asks before it takes today's boxes; "No" checks nothing.
+            fs::remove_all(p.Map.Path() / ".vexa");
+            p.Messages.NoAnswers = 1;
+            c.SetCurrentRow(0);
+            c.ZnovaBitBtn->click();
+            asked = p.Messages.Texts(TMsgType::Question);
+            c.KoniecBitBtn->click();
+        });
+        v.KontrolaButton->click();
+        QCOMPARE(again, full);
+        QVERIFY2(status.rfind("trvá od ", 0) == 0, status.c_str());
+        QCOMPARE(asked.size(), size_t(1));
+        QVERIFY(asked[0].find("Skontrolovať blok LE_00001.blk s voľbami zaškrtnutými v hlavnom okne?") !=
+                std::string::npos);
+        QCOMPARE(ReadErrorTable((p.Map.Path() / "Chyby.DBF").string()), full);
+    }
+
     void ReviewCycleInTheBrowser() {
         Program p;
         MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 7}});  // kind 6 is not admitted in LE
