@@ -289,6 +289,12 @@ TEST_F(ReviewCycle, AnExceptionOfATableFindingHidesThatOneFinding) {
     ASSERT_EQ(listed.size(), 2u);
     EXPECT_TRUE(Has(listed[0], "\"table\":\"l0001.dbf\"")) << listed[0];
     EXPECT_TRUE(Has(listed[1], "\"table\":\"p0001.dbf\"")) << listed[1];
+    // The report lists each exception apart, with the table a structure finding's text lacks.
+    ASSERT_EQ(Check("--db 1 --block LE_00001.blk --report " + Quote((temp.Path() / "r.html").string())).Status, 1);
+    const std::string page = testkit::ReadFileText(temp.Path() / "r.html");
+    EXPECT_TRUE(Has(page, "chybná DB štruktúra (p0001.dbf)")) << "the structure exception names its table";
+    EXPECT_TRUE(Has(page, "DB l0001.dbf neexistuje"));
+
     // Removed by its table, the other stays.
     EXPECT_EQ(Review("unexcept LE_00001.blk L:- -91 --table l0021.dbf").Status, 2);
     EXPECT_EQ(Review("unexcept LE_00001.blk L:- -91 --table l0001.dbf").Status, 0);
@@ -313,6 +319,10 @@ TEST_F(ReviewCycle, TableFindingsCarryWhatIsWrongInJsonAndCsv) {
             EXPECT_TRUE(Has(row, ",\"chýba DREVINA C 4, VEK N 3, DATUM D\"")) << row;
         }
     EXPECT_EQ(structure, 1);
+    // The report gives it beside the text.
+    ASSERT_EQ(Check("--db 1 --block LE_00001.blk --report " + Quote((temp.Path() / "r.html").string())).Status, 1);
+    EXPECT_TRUE(Has(testkit::ReadFileText(temp.Path() / "r.html"),
+                    "chybná DB štruktúra — p0001.dbf: chýba DREVINA C 4, VEK N 3, DATUM D"));
     // The error table keeps its text alone.
     for (const TErrorRecord& r : Table()) EXPECT_TRUE(r.Chyba == "chybná DB štruktúra" || Has(r.Chyba, " neexistuje"));
 }
