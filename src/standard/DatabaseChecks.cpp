@@ -298,7 +298,9 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
         TFindingPlace place = number && group && Findings().WantsPlaces() ? ElementPlace(blk, *group, *number, &placeSteps)
                                                                             : TablePlace(table);
         place.Table = table;
-        TFinding f{{code, block, std::nullopt, std::string(1, letter), std::nullopt, number, text}, place};
+        TFinding f;
+        f.Record = {code, block, std::nullopt, std::string(1, letter), std::nullopt, number, text};
+        f.Place = std::move(place);
         f.Detail = std::move(detail);
         Findings().Add(f);
         ++count;
