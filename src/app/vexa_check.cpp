@@ -158,7 +158,9 @@ std::string Help() {
                        "layer=vrstva, group=skupina, kind=druh, number=číslo, code=kód, text=text chyby, "
                        "min_x..max_y=obdĺžnik, x,y=bod, point=bod, bbox=obdĺžnik, geometry=tvar (GeoJSON), "
                         "table=tabuľka atribútov, value=nameraná dĺžka alebo plocha, limit=limit, "
-                        "status=stav oproti predchádzajúcej kontrole (new, persisting), since=od) "
+                        "status=stav oproti predchádzajúcej kontrole (new, persisting), since=od, "
+                        "detail=čo je na tabuľke atribútov zlé: chýbajúce a odlišné polia, dotaz, ktorý odmietol "
+                        "záznam) "
                        "(s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
                        "max_y) a bod (x, y)");
     h += HelpEntry("--export SÚBOR",
@@ -169,8 +171,9 @@ std::string Help() {
                    std::string("súradnicový systém mapy pre --export (predvolený ") + gisexport::kDefaultCrs + ")");
     h += HelpEntry("--no-exceptions", "vypíše každú chybu, ako keby nebola žiadna výnimka (Vynimky.DBF sa nečíta)");
     h += HelpEntry("--merge",
-                   "s --block nahradí v MAPA/Chyby.DBF len riadky kontrolovaných blokov, riadky ostatných "
-                   "blokov ostanú");
+                   "s --block nahradí v MAPA/Chyby.DBF len riadky kontrolovaných blokov z kontrol, ktoré "
+                   "prebehli (kódy zvolených bitov); ostatné riadky ostanú. Bez masky sa použijú masky "
+                   "a limity poslednej kontroly celej mapy z histórie (bez histórie sa odmietne)");
     h += HelpEntry("--report SÚBOR.html",
                    "správa o kontrole: jedna stránka HTML (bez odkazov mimo seba, na tlač na A4) s voľbami, "
                    "blokmi, počtami chýb podľa kódu a bloku, chybami s obrázkami, výnimkami a upravenými "
@@ -572,6 +575,7 @@ std::string FindingJson(const TFinding& f, const review::TFindingStatus* status)
     if (!f.Place.Table.empty()) o.Str("table", f.Place.Table);
     if (f.Limit) o.Raw("value", OptionalNumber(f.Value)).Raw("limit", OptionalNumber(f.Limit));
     if (status) o.Str("status", status->Status).Str("since", status->Since);
+    if (!f.Detail.empty()) o.Str("detail", f.Detail);
     return o.Text();
 }
 
@@ -600,7 +604,8 @@ std::string FindingCsv(const TFinding& f) {
         }
     }
     line += "," + CsvField(f.Place.Table);
-    return line + "," + (f.Value ? json::Number(*f.Value) : "") + "," + (f.Limit ? json::Number(*f.Limit) : "");
+    line += "," + (f.Value ? json::Number(*f.Value) : "") + "," + (f.Limit ? json::Number(*f.Limit) : "");
+    return line + "," + CsvField(f.Detail);
 }
 
 // Prints each finding on a line of its own in the chosen format (CSV: a header row first).
@@ -636,7 +641,7 @@ public:
         FHeader = true;
         if (FFormat == gisexport::TFormatWriter::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
         if (FFormat == gisexport::TFormatWriter::Csv)
-            std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit\n");
+            std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,detail\n");
     }
     bool WantsPlaces() const override { return FFormat != gisexport::TFormatWriter::Text; }
 
@@ -671,7 +676,24 @@ int Run(const Arguments& args) {
     settings.Description = standard.Description();
     review::TRunReview review(mapDir, settings);
     const std::vector<TBlockRow> rows = ChooseRows(listed, args.Blocks);
-    BatchView view(rows, mapDir, args.Options, progress, args.Quiet, &review);
+    TCheckRunOptions options = args.Options;
+    const bool noMask = options.DbMask == 0 && options.LinMask == 0 && options.BodMask == 0 && options.TxbMask == 0 &&
+                        options.PloMask == 0;
+    if (args.Merge && noMask) {
+        // A re-check without a mask checks again as the map's last complete run did.
+        if (const std::optional<TKeptOptions> kept = KeptRunOptions(mapDir, false)) {
+            options.DbMask = kept->Options.DbMask, options.LinMask = kept->Options.LinMask;
+            options.BodMask = kept->Options.BodMask, options.TxbMask = kept->Options.TxbMask;
+            options.PloMask = kept->Options.PloMask;
+            options.LengthLimit = kept->Options.LengthLimit, options.AreaLimit = kept->Options.AreaLimit;
+            std::fprintf(stderr, "Voľby poslednej kontroly celej mapy (%s): --db %u --lines %u --points %u --texts %u "
+                                 "--areas %u --length-limit %s --area-limit %s\n",
+                         kept->Date.c_str(), unsigned(options.DbMask), unsigned(options.LinMask),
+                         unsigned(options.BodMask), unsigned(options.TxbMask), unsigned(options.PloMask),
+                         FloatToText(options.LengthLimit).c_str(), FloatToText(options.AreaLimit).c_str());
+        }
+    }
+    BatchView view(rows, mapDir, options, progress, args.Quiet, &review);
     // Each finding is printed as it comes (in the order of the error table), so that a
     // large map's findings are not all held; the export writes each as it comes too, the
     // check running while the writer has its file open.
@@ -701,7 +723,7 @@ int Run(const Arguments& args) {
         facts.Selected = rows;
         facts.Started = started;
         facts.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clock).count();
-        facts.Options = args.Options;
+        facts.Options = options;
         facts.Review = &review;
         report::TReport page = report::ReportOfRun(facts, result, standard, std::move(reported.Findings()));
         page.FindingsPerBlock = args.ReportFindings;

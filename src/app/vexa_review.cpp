@@ -27,8 +27,8 @@ using namespace vexa::review;
 namespace fs = std::filesystem;
 
 const std::string kHelp =
-    "Použitie: vexa-review MAPA except BLOK SKUPINA:ČÍSLO KÓD --reason TEXT\n"
-    "          vexa-review MAPA unexcept BLOK SKUPINA:ČÍSLO KÓD\n"
+    "Použitie: vexa-review MAPA except BLOK SKUPINA:ČÍSLO KÓD [--table TABUĽKA] --reason TEXT\n"
+    "          vexa-review MAPA unexcept BLOK SKUPINA:ČÍSLO KÓD [--table TABUĽKA]\n"
     "          vexa-review MAPA exceptions\n"
     "          vexa-review MAPA runs\n"
     "          vexa-review MAPA compare [KONTROLA_A KONTROLA_B]\n"
@@ -38,10 +38,11 @@ const std::string kHelp =
     "Výnimky (\"nie je chyba\") a história kontrol mapy (adresára MAPA).\n"
     "\n"
     "  except      chybu poslednej kontroly bloku označí ako výnimku s dôvodom (povinný);\n"
-    "              ďalšia kontrola ju vynechá, kým sa prvok nezmení\n"
+    "              ďalšia kontrola ju vynechá, kým sa prvok nezmení; chybe tabuľky\n"
+    "              atribútov patrí --table (l0001.dbf), ak bloku zodpovedá viac chýb\n"
     "  unexcept    výnimku zruší\n"
     "  exceptions  výnimky, jedna na riadok (JSON): block, layer, group, number, code,\n"
-    "              kind, text, reason, user, date, valid (prvok je taký ako pri\n"
+    "              kind, text, table, reason, user, date, valid (prvok je taký ako pri\n"
     "              výnimke), element (same, changed, missing)\n"
     "  runs        uchované kontroly od najstaršej, jedna na riadok (JSON): run, date,\n"
     "              complete, checked, skipped, findings, new, persisting, fixed,\n"
@@ -73,7 +74,11 @@ struct FindingId {
     std::string Group;
     std::optional<std::int32_t> Number;
     std::int32_t Code = 0;
+    std::optional<std::string> Table;  // --table: the attribute table of a table finding
 };
+
+// A finding's attribute table; a run of an earlier version kept it only in the text.
+std::string TableOf(const TRunFinding& f) { return f.Table.empty() ? TableOfText(f.Text) : f.Table; }
 
 FindingId ParseFinding(const std::vector<std::string>& a, std::size_t at) {
     if (a.size() < at + 3) throw UsageError("Zadajte BLOK SKUPINA:ČÍSLO KÓD (vexa-review --help)");
@@ -97,10 +102,22 @@ FindingId ParseFinding(const std::vector<std::string>& a, std::size_t at) {
 }
 
 bool Same(const TRunFinding& f, const FindingId& id) {
-    return SameTextAscii(f.Block, id.Block) && f.Group == id.Group && f.Number == id.Number && f.Code == id.Code;
+    return SameTextAscii(f.Block, id.Block) && f.Group == id.Group && f.Number == id.Number && f.Code == id.Code &&
+           (!id.Table || SameTextAscii(TableOf(f), *id.Table));
 }
 
-std::string Where(const FindingId& id) { return FindingText(id.Block, id.Group, id.Number, id.Code); }
+std::string Where(const FindingId& id) {
+    return FindingText(id.Block, id.Group, id.Number, id.Code) + (id.Table ? " tabuľka " + *id.Table : "");
+}
+
+// "--table NAME" or "--table=NAME" at a[i]; false for another argument.
+bool TableOption(const std::vector<std::string>& a, std::size_t& i, FindingId& id) {
+    if (a[i] == "--table" && i + 1 < a.size()) id.Table = a[++i];
+    else if (a[i].rfind("--table=", 0) == 0) id.Table = a[i].substr(8);
+    else return false;
+    if (Trim(*id.Table).empty()) throw UsageError("Voľba --table potrebuje meno tabuľky");
+    return true;
+}
 
 std::vector<TRunRecord> Runs(const std::string& mapDir, bool withFindings) {
     std::vector<std::string> problems;
@@ -121,38 +138,51 @@ int Except(const std::string& mapDir, const std::vector<std::string>& a) {
     for (std::size_t i = 3; i < a.size(); ++i) {
         if (a[i] == "--reason" && i + 1 < a.size()) reason = a[++i];
         else if (a[i].rfind("--reason=", 0) == 0) reason = a[i].substr(9);
-        else throw UsageError("Neznámy argument " + a[i]);
+        else if (!TableOption(a, i, id)) throw UsageError("Neznámy argument " + a[i]);
     }
     if (Trim(reason).empty()) throw UsageError("Výnimka potrebuje dôvod (--reason TEXT)");
     // The finding must be one of the last run that checked its block.
     std::vector<TRunRecord> runs = Runs(mapDir, false);
-    const TRunFinding* found = nullptr;
+    std::vector<const TRunFinding*> found;
     TRunRecord last;
-    for (auto it = runs.rbegin(); it != runs.rend() && !found; ++it) {
+    for (auto it = runs.rbegin(); it != runs.rend() && found.empty(); ++it) {
         bool checks = false;
         for (const std::string& b : it->Checked) checks = checks || SameTextAscii(b, id.Block);
         if (!checks) continue;
         last = ReadRun(it->File);
         for (const auto* list : {&last.Found, &last.Left})
             for (const TRunFinding& f : *list)
-                if (!found && Same(f, id)) found = &f;
-        if (!found) throw Exception("Chyba " + Where(id) + " nie je medzi chybami poslednej kontroly bloku (" + last.Id + ")");
+                if (Same(f, id)) found.push_back(&f);
+        if (found.empty()) throw Exception("Chyba " + Where(id) + " nie je medzi chybami poslednej kontroly bloku (" + last.Id + ")");
     }
-    if (!found) throw Exception("Blok " + id.Block + " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
-    const TReviewException e =
-        MakeException(mapDir, found->Block, found->Kind ? std::optional<std::string>(found->Block.substr(0, 2)) : std::nullopt,
-                      found->Group, found->Kind, found->Number, found->Code, found->Text, reason);
+    if (found.empty()) throw Exception("Blok " + id.Block + " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
+    // One exception hides one finding: several of one code (the tables of a block) need --table.
+    if (found.size() > 1) {
+        std::string candidates;
+        for (const TRunFinding* f : found)
+            candidates += (candidates.empty() ? "" : ", ") +
+                          (TableOf(*f).empty() ? std::string("?") : TableOf(*f)) + " (" + f->Text + ")";
+        throw Exception("Chybe " + Where(id) + " zodpovedá viac chýb: " + candidates +
+                        "\rzvoľte jednu voľbou --table TABUĽKA");
+    }
+    const TRunFinding* chosen = found.front();
+    TReviewException e =
+        MakeException(mapDir, chosen->Block, chosen->Kind ? std::optional<std::string>(chosen->Block.substr(0, 2)) : std::nullopt,
+                      chosen->Group, chosen->Kind, chosen->Number, chosen->Code, chosen->Text, reason);
+    e.Table = TableOf(*chosen);
     AddException(mapDir, e);
+    if (!e.Table.empty()) id.Table = e.Table;
     std::fprintf(stderr, "Výnimka uložená: %s (%s)\n", Where(id).c_str(), ExceptionsPath(mapDir).c_str());
     return 0;
 }
 
 int Unexcept(const std::string& mapDir, const std::vector<std::string>& a) {
-    if (a.size() != 3) throw UsageError("Zadajte BLOK SKUPINA:ČÍSLO KÓD (vexa-review --help)");
     FindingId id = ParseFinding(a, 0);
+    for (std::size_t i = 3; i < a.size(); ++i)
+        if (!TableOption(a, i, id)) throw UsageError("Zadajte BLOK SKUPINA:ČÍSLO KÓD [--table TABUĽKA] (vexa-review --help)");
     int removed = 0;
     for (const TReviewException& e : LoadExceptions(mapDir)) {
-        TRunFinding f{e.Block, e.Group, e.Number, e.Code, e.Kind, "", "", ""};
+        TRunFinding f{e.Block, e.Group, e.Number, e.Code, e.Kind, "", "", e.Text, e.Table, ""};
         if (Same(f, id) && RemoveException(mapDir, e.Key())) ++removed;
     }
     if (removed == 0) throw Exception("Výnimka " + Where(id) + " neexistuje");
@@ -167,6 +197,7 @@ int Exceptions(const std::string& mapDir) {
         json::Object o;
         o.Str("block", e.Block).Raw("layer", e.Layer ? json::Quote(*e.Layer) : "null").Str("group", e.Group);
         o.Raw("number", Opt(e.Number)).Int("code", e.Code).Raw("kind", Opt(e.Kind)).Str("text", e.Text);
+        o.Raw("table", e.Table.empty() ? "null" : json::Quote(e.Table));
         o.Str("reason", e.Reason).Str("user", e.User).Str("date", DateText(e.Date));
         o.Flag("valid", fp && *fp == e.Fingerprint).Str("element", element);
         std::printf("%s\n", o.Text().c_str());
@@ -210,6 +241,8 @@ int Compare(const std::string& mapDir, const std::vector<std::string>& a) {
         json::Object o;
         o.Str("status", f.Status).Str("block", f.Block).Str("group", f.Group).Raw("number", Opt(f.Number));
         o.Int("code", f.Code).Raw("kind", Opt(f.Kind)).Str("text", f.Text).Str("since", f.Since);
+        if (!f.Table.empty()) o.Str("table", f.Table);
+        if (!f.Detail.empty()) o.Str("detail", f.Detail);
         std::printf("%s\n", o.Text().c_str());
     }
     return 0;

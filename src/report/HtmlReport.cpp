@@ -319,7 +319,8 @@ void FindingsSection(std::string& html, const TReport& r, const TThumbnail& thum
             html += "<tr><td>" + HtmlEscape(f.Record.Vrstva.value_or("")) + "</td><td>" + GroupName(f.Record.Prvok) +
                     "</td><td class=\"n\">" + Optional(f.Record.Druh) + "</td><td class=\"n\">" +
                     Optional(f.Record.Cislo) + "</td><td class=\"n\">" + std::to_string(f.Record.Id) + "</td><td>" +
-                    TextCell(f.Record.Chyba) + "</td><td>" + place + "</td><td>" + value + "</td><td class=\"obr\">" +
+                    TextCell(f.Detail.empty() ? f.Record.Chyba : f.Record.Chyba + " — " + f.Detail) +
+                    "</td><td>" + place + "</td><td>" + value + "</td><td class=\"obr\">" +
                     picture + "</td></tr>\n";
         }
         html += "</tbody></table>\n";

@@ -17,6 +17,7 @@ struct TReportFinding {
     TErrorRecord Record;
     std::optional<double> X, Y;          // map coordinates of its place
     std::optional<double> Value, Limit;  // measured length or area, and the limit
+    std::string Detail;                  // a table finding's table and what it found wrong
 };
 
 struct TReportBlock {

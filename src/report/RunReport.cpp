@@ -34,6 +34,9 @@ TReportFinding ReportFinding(const TFinding& finding) {
     }
     f.Value = finding.Value;  // a limit finding's measured length or area
     f.Limit = finding.Limit;
+    // A table finding's table (where its text does not name it) and what it found wrong.
+    if (!finding.Place.Table.empty() && review::TableOfText(finding.Record.Chyba).empty())
+        f.Detail = finding.Place.Table + (finding.Detail.empty() ? "" : ": " + finding.Detail);
     return f;
 }
 
@@ -123,7 +126,8 @@ std::vector<TReportException> MapExceptions(const std::string& mapDir) {
             x.Group = e.Group.empty() ? '?' : e.Group[0];
             x.Number = e.Number.value_or(0);
             x.Code = e.Code;
-            x.Text = e.Text;
+            // Each exception of a table finding apart: its table where the text does not name it.
+            x.Text = e.Text + (!e.Table.empty() && review::TableOfText(e.Text).empty() ? " (" + e.Table + ")" : "");
             x.Reason = e.Reason;
             x.User = e.User;
             x.Date = DateText(e.Date);

@@ -77,7 +77,7 @@ void Write(const std::string& mapDir, const std::vector<TReviewException>& rows)
         for (const TReviewException& e : rows) {
             table.AppendRecord({e.Block, e.Layer ? TValue(*e.Layer) : TValue{}, e.Group, Num(e.Kind), Num(e.Number),
                                 static_cast<double>(e.Code), CutUtf8(e.Text, 254), e.Fingerprint,
-                                CutUtf8(e.Reason, 254), CutUtf8(e.User, 32), e.Date});
+                                CutUtf8(e.Reason, 254), CutUtf8(e.User, 32), e.Date, CutUtf8(e.Table, 64)});
         }
         table.Close();
         CommitReplacement(temp, target);
@@ -91,9 +91,18 @@ void Write(const std::string& mapDir, const std::vector<TReviewException>& rows)
 }  // namespace
 
 std::string FindingKey(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
-                       std::int32_t code, std::optional<std::int32_t> kind) {
+                       std::int32_t code, std::optional<std::int32_t> kind, const std::string& table) {
     return block + "|" + group + "|" + (number ? std::to_string(*number) : "") + "|" + std::to_string(code) + "|" +
-           (kind ? std::to_string(*kind) : "");
+           (kind ? std::to_string(*kind) : "") + "|" + LowerAscii(table);
+}
+
+std::string TableOfText(const std::string& text) {
+    // "DB %s neexistuje"
+    const std::string head = "DB ", tail = " neexistuje";
+    if (text.size() <= head.size() + tail.size() || text.compare(0, head.size(), head) != 0 ||
+        text.compare(text.size() - tail.size(), tail.size(), tail) != 0)
+        return "";
+    return text.substr(head.size(), text.size() - head.size() - tail.size());
 }
 
 TFldDefList ExceptionFields() {
@@ -109,6 +118,7 @@ TFldDefList ExceptionFields() {
         TTableDBF::MakeField("Dovod", TFldType::dbfChar, 254, 0),
         TTableDBF::MakeField("Pouzivatel", TFldType::dbfChar, 32, 0),
         TTableDBF::MakeField("Datum", TFldType::dbfDate, 8, 0),
+        TTableDBF::MakeField("Tabulka", TFldType::dbfChar, 64, 0),
     };
 }
 
@@ -129,7 +139,8 @@ std::vector<TReviewException> LoadExceptions(const std::string& mapDir) {
         TFldDefList fields;
         table.GetFields(fields);
         const TFldDefList expected = ExceptionFields();
-        if (fields.size() != expected.size()) throw Exception(damaged);
+        // A table of an earlier version lacks the last column.
+        if (fields.size() != expected.size() && fields.size() + 1 != expected.size()) throw Exception(damaged);
         for (std::size_t i = 0; i < fields.size(); ++i)
             if (!SameTextAscii(fields[i].Name, expected[i].Name) || fields[i].FieldType != expected[i].FieldType)
                 throw Exception(damaged);
@@ -148,6 +159,8 @@ std::vector<TReviewException> LoadExceptions(const std::string& mapDir) {
             e.Reason = TextOf(v[8]).value_or("");
             e.User = TextOf(v[9]).value_or("");
             if (auto d = std::get_if<TDate>(&v[10])) e.Date = *d;
+            e.Table = v.size() > 11 ? Trim(TextOf(v[11]).value_or("")) : std::string();
+            if (e.Table.empty() && !e.Number) e.Table = TableOfText(e.Text);
             rows.push_back(std::move(e));
         }
         table.Close();

@@ -20,9 +20,14 @@ namespace vexa::review {
 
 inline constexpr const char* kExceptionsFileName = "Vynimky.DBF";
 
-// The identity of a finding: block, group letter, element number, code and kind.
+// The identity of a finding: block, group letter, element number, code, kind and, for a
+// finding of an attribute table, the table's file name.
 std::string FindingKey(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
-                       std::int32_t code, std::optional<std::int32_t> kind);
+                       std::int32_t code, std::optional<std::int32_t> kind, const std::string& table = "");
+
+// The attribute table a table finding's record names in its text ("DB l0001.dbf
+// neexistuje"); "" for the others.
+std::string TableOfText(const std::string& text);
 
 struct TReviewException {
     std::string Block;
@@ -32,14 +37,16 @@ struct TReviewException {
     std::optional<std::int32_t> Number;
     std::int32_t Code = 0;
     std::string Text;
+    std::string Table{};      // a table finding's attribute table ("" for an element's)
     std::string Fingerprint;  // of the element when excepted (ElementFingerprint)
     std::string Reason;
     std::string User;
     TDate Date;
-    std::string Key() const { return FindingKey(Block, Group, Number, Code, Kind); }
+    std::string Key() const { return FindingKey(Block, Group, Number, Code, Kind, Table); }
 };
 
-// The table's columns, in order.
+// The table's columns, in order. A table of an earlier version lacks the last, Tabulka;
+// it reads as well (its table findings' tables taken from their texts where they name one).
 TFldDefList ExceptionFields();
 
 // The path of the map directory's table (an existing name of another case is taken).

@@ -4,6 +4,7 @@
 #include "common/Exception.h"
 #include "common/Text.h"
 #include "review/Exceptions.h"
+#include "review/RunReview.h"
 
 #include <algorithm>
 #include <charconv>
@@ -58,7 +59,7 @@ std::string Opt(const std::optional<std::int32_t>& v) { return v ? std::to_strin
 void PutFinding(std::string& out, char tag, const TRunFinding& f) {
     out += tag;
     for (const std::string& field : {f.Block, f.Group, Opt(f.Number), std::to_string(f.Code), Opt(f.Kind), f.Status,
-                                     f.Since, f.Text}) {
+                                     f.Since, f.Text, f.Table, f.Detail}) {
         out += '\t';
         out += Escape(field);
     }
@@ -89,7 +90,7 @@ bool IsRunFile(const fs::path& p) { return p.extension() == kExtension && p.file
 
 fs::path HistoryDir(const std::string& mapDir) { return fs::path(mapDir.empty() ? std::string(".") : mapDir) / ".vexa"; }
 
-std::string TRunFinding::Key() const { return FindingKey(Block, Group, Number, Code, Kind); }
+std::string TRunFinding::Key() const { return FindingKey(Block, Group, Number, Code, Kind, Table); }
 
 bool TRunRecord::Checks(const std::string& block) const {
     return std::find(Checked.begin(), Checked.end(), block) != Checked.end();
@@ -169,13 +170,14 @@ TRunRecord ReadRun(const fs::path& file, bool withFindings) {
         }
         const std::string_view key = f[0];
         if (key == "F" || key == "X" || key == "E") {
-            if (f.size() != 9) throw Exception(damaged);
+            if (f.size() != 9 && f.size() != 11) throw Exception(damaged);
             TRunFinding r;
             r.Block = field(f[1]), r.Group = field(f[2]);
             r.Number = optional(f[3]);
             r.Code = integer(f[4]);
             r.Kind = optional(f[5]);
             r.Status = field(f[6]), r.Since = field(f[7]), r.Text = field(f[8]);
+            if (f.size() == 11) r.Table = field(f[9]), r.Detail = field(f[10]);
             (key == "F" ? run.Found : key == "X" ? run.Gone : run.Left).push_back(std::move(r));
             continue;
         }
@@ -196,6 +198,7 @@ TRunRecord ReadRun(const fs::path& file, bool withFindings) {
         else if (key == "description") run.Description = value;
         else if (key == "options") run.Options = value;
         else if (key == "user") run.User = value;
+        else if (key == "checks") run.ChecksRan = list();
         else if (key == "checked") run.Checked = list();
         else if (key == "skipped") run.Skipped = list();
         else if (key == "complete") run.Complete = value == "1";
@@ -210,6 +213,7 @@ TRunRecord ReadRun(const fs::path& file, bool withFindings) {
     }
     // A file cut short (a full disk) lacks its last line.
     if (first || !ok || run.Id.empty() || (withFindings && !sawEnd)) throw Exception(damaged);
+    if (run.ChecksRan.empty()) run.ChecksRan = ChecksOfOptions(run.Options);
     return run;
 }
 
@@ -256,6 +260,7 @@ void SaveRun(const std::string& mapDir, TRunRecord& run) {
     put("description", run.Description);
     put("options", run.Options);
     put("user", run.User);
+    out += "checks" + Joined(run.ChecksRan) + "\n";
     out += "checked" + Joined(run.Checked) + "\n";
     out += "skipped" + Joined(run.Skipped) + "\n";
     put("complete", run.Complete ? "1" : "0");

@@ -6,10 +6,12 @@
 // break or a backslash inside a field is written \t, \n, \r, \\):
 //   vexa-run<TAB>1                      first line
 //   <key><TAB><value>...                the run's metadata (id, date, version, standard,
-//                                       description, options, user, checked, skipped, complete,
-//                                       merge, duration, findings, new, persisting, fixed,
-//                                       excepted)
+//                                       description, options, user, checks, checked, skipped,
+//                                       complete, merge, duration, findings, new, persisting,
+//                                       fixed, excepted)
 //   F|X|E<TAB>block<TAB>group<TAB>number<TAB>code<TAB>kind<TAB>status<TAB>since<TAB>text
+//        [<TAB>table<TAB>detail]        (a table finding's table and what it found wrong;
+//                                       files of earlier versions lack both)
 //                                       a finding of the run (F), a finding of the previous
 //                                       run that is gone (X, fixed), a finding left out by a
 //                                       valid exception (E)
@@ -36,6 +38,8 @@ struct TRunFinding {
     std::string Status;  // "new", "persisting", "fixed", "excepted"
     std::string Since;   // date of the run that first found it (new: this run's)
     std::string Text;
+    std::string Table{};   // a table finding's attribute table ("" for an element's)
+    std::string Detail{};  // what a table finding found wrong
     std::string Key() const;
     bool operator==(const TRunFinding&) const = default;
 };
@@ -48,6 +52,8 @@ struct TRunRecord {
     std::string Description;  // and its description
     std::string Options;      // masks and limits, as OptionsText gives them
     std::string User;         // who ran it (login name; "" in files of earlier versions)
+    std::vector<std::string> ChecksRan;  // the checks that ran, as ChecksRun gives them (from
+                                         // Options for a file of an earlier version)
     std::vector<std::string> Checked;  // blocks that went through the passes
     std::vector<std::string> Skipped;  // "<block>: <why>"
     bool Complete = false;    // every selected block checked, not stopped

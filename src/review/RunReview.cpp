@@ -4,6 +4,9 @@
 #include "common/Exception.h"
 #include "common/Text.h"
 #include "review/Fingerprint.h"
+#include "standard/FindingKinds.h"
+
+#include <cstdio>
 
 #include <algorithm>
 #include <cstdlib>
@@ -17,9 +20,90 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Key(const TErrorRecord& r) { return FindingKey(r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh); }
+std::string Key(const TFinding& f) {
+    const TErrorRecord& r = f.Record;
+    return FindingKey(r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, f.Place.Table);
+}
+
+bool IsTableCode(std::int32_t code) {
+    for (const TFindingCode& c : FindingCodes)
+        if (c.Code == code) return c.Group == TCheckGroup::Databases;
+    return false;
+}
+
+// The check of each base name among a run's checks ("-15" → "-15@50").
+std::map<std::string, std::string> ByBase(const std::vector<std::string>& checks) {
+    std::map<std::string, std::string> by;
+    for (const std::string& c : checks) by[CheckBase(c)] = c;
+    return by;
+}
 
 }  // namespace
+
+std::optional<TRunOptions> ParseOptionsText(const std::string& text) {
+    TRunOptions o;
+    char length[64] = {}, area[64] = {};
+    if (std::sscanf(text.c_str(), "db=%u lines=%u points=%u texts=%u areas=%u length=%63s area=%63s", &o.Db, &o.Lines,
+                    &o.Points, &o.Texts, &o.Areas, length, area) != 7)
+        return std::nullopt;
+    const auto l = TextToFloat(length), a = TextToFloat(area);
+    if (!l || !a) return std::nullopt;
+    o.LengthLimit = *l;
+    o.AreaLimit = *a;
+    return o;
+}
+
+std::vector<std::string> ChecksRun(unsigned db, unsigned lines, unsigned points, unsigned texts, unsigned areas,
+                                   double lengthLimit, double areaLimit) {
+    std::vector<std::string> checks;
+    for (const TFindingCode& c : FindingCodes) {
+        const std::string code = std::to_string(c.Code);
+        switch (c.Group) {
+        case TCheckGroup::Databases:
+            // A missing table is reported whatever database bits are set.
+            if (db != 0) checks.push_back(code + ":missing");
+            if (db & c.Bit) checks.push_back(code + ":structure"), checks.push_back(code + ":fill");
+            break;
+        case TCheckGroup::Lines:
+            if (lines & c.Bit)
+                checks.push_back(c.Bit == option::LinDlzka ? code + "@" + FloatToText(lengthLimit) : code);
+            break;
+        case TCheckGroup::Points:
+            if (points & c.Bit) checks.push_back(code);
+            break;
+        case TCheckGroup::Texts:
+            if (texts & c.Bit) checks.push_back(code);
+            break;
+        case TCheckGroup::Areas:
+            if (areas & c.Bit) checks.push_back(c.Bit == option::PloPlocha ? code + "@" + FloatToText(areaLimit) : code);
+            break;
+        }
+    }
+    return checks;
+}
+
+std::vector<std::string> ChecksOfOptions(const std::string& options) {
+    const std::optional<TRunOptions> o = ParseOptionsText(options);
+    if (!o) return {};
+    return ChecksRun(o->Db, o->Lines, o->Points, o->Texts, o->Areas, o->LengthLimit, o->AreaLimit);
+}
+
+std::string CheckOf(std::int32_t code, const std::string& text) {
+    std::string check = std::to_string(code);
+    if (!IsTableCode(code)) return check;
+    if (text == findingtext::BadStructure) return check + ":structure";
+    if (text == findingtext::BadFill) return check + ":fill";
+    return check + ":missing";
+}
+
+std::string CheckBase(const std::string& check) { return check.substr(0, check.find('@')); }
+
+bool RanCheckOf(const std::vector<std::string>& checks, std::int32_t code, const std::string& text) {
+    const std::string base = CheckOf(code, text);
+    for (const std::string& c : checks)
+        if (CheckBase(c) == base) return true;
+    return false;
+}
 
 struct TRunReview::Previous {
     std::string Date;                                      // of the previous run; "" when none
@@ -56,6 +140,7 @@ TRunReview::~TRunReview() { Release(); }
 void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
     Release();
     FOptions = options;
+    FChecks = ChecksOfOptions(options);
     FStart = std::chrono::steady_clock::now();
     FRun = TRunRecord{};
     FRun.Date = NowText();
@@ -66,7 +151,7 @@ void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
     // The previous run is read while the passes run.
     FPreloadFile.clear();
     for (auto it = FHistory.rbegin(); it != FHistory.rend(); ++it) {
-        if (it->Options != FOptions || FLoaded.count(it->File)) continue;
+        if (FLoaded.count(it->File)) break;
         FPreloadFile = it->File;
         FPreload = std::async(std::launch::async, [file = FPreloadFile] { return ReadRun(file); });
         break;
@@ -91,8 +176,16 @@ const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
     auto found = FPrevious.find(block);
     if (found != FPrevious.end()) return *found->second;
     auto prev = std::make_unique<Previous>();
-    for (auto it = FHistory.rbegin(); it != FHistory.rend(); ++it) {
-        if (it->Options != FOptions || !it->Checks(block)) continue;
+    // Each check of this run is compared with the newest run of the block that ran it with
+    // the same limit; a finding of a check this run does not run is neither persisting nor fixed.
+    const std::set<std::string> wanted(FChecks.begin(), FChecks.end());
+    std::set<std::string> covered;
+    for (auto it = FHistory.rbegin(); it != FHistory.rend() && covered.size() < wanted.size(); ++it) {
+        if (!it->Checks(block)) continue;
+        std::set<std::string> fresh;
+        for (const std::string& c : it->ChecksRan)
+            if (wanted.count(c) && !covered.count(c)) fresh.insert(c);
+        if (fresh.empty()) continue;
         auto loaded = FLoaded.find(it->File);
         if (loaded == FLoaded.end()) {
             try {
@@ -103,13 +196,16 @@ const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
                 continue;
             }
         }
-        prev->Date = loaded->second.Date;
+        if (prev->Date.empty()) prev->Date = loaded->second.Date;
+        const std::map<std::string, std::string> checks = ByBase(loaded->second.ChecksRan);
         for (const TRunFinding& f : loaded->second.Found) {
             if (f.Block != block) continue;
+            const auto check = checks.find(CheckOf(f.Code, f.Text));
+            if (check == checks.end() || !fresh.count(check->second)) continue;
             prev->Since[f.Key()] = f.Since.empty() ? loaded->second.Date : f.Since;
             prev->Findings.push_back(&f);
         }
-        break;
+        covered.insert(fresh.begin(), fresh.end());
     }
     return *FPrevious.emplace(block, std::move(prev)).first->second;
 }
@@ -133,7 +229,7 @@ std::optional<std::string> TRunReview::Fingerprint(const std::string& block, con
 
 void TRunReview::Add(const TFinding& finding) {
     const TErrorRecord& r = finding.Record;
-    const std::string key = Key(r);
+    const std::string key = Key(finding);
     if (!FExceptions.empty()) {
         auto e = FExceptions.find(key);
         if (e != FExceptions.end()) {
@@ -141,7 +237,8 @@ void TRunReview::Add(const TFinding& finding) {
             if (fp && *fp == e->second.Fingerprint) {
                 ++FCounts.Excepted;
                 FExceptedKeys.insert(key);
-                FRun.Left.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, "excepted", FRun.Date, r.Chyba});
+                FRun.Left.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, "excepted", FRun.Date, r.Chyba,
+                                     finding.Place.Table, finding.Detail});
                 return;
             }
             FNotes.push_back("Výnimka už neplatí, prvok sa zmenil: " + FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) +
@@ -157,7 +254,8 @@ void TRunReview::Add(const TFinding& finding) {
         FCurrent = {"new", FRun.Date};
         ++FCounts.New;
     }
-    FRun.Found.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, FCurrent.Status, FCurrent.Since, r.Chyba});
+    FRun.Found.push_back(
+        {r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, FCurrent.Status, FCurrent.Since, r.Chyba, finding.Place.Table, finding.Detail});
     for (IFindingSink* s : FTargets) s->Add(finding);
 }
 
@@ -195,6 +293,7 @@ std::string TRunReview::Finish(const std::vector<std::string>& checked, const st
     FRun.Standard = FSettings.Standard;
     FRun.Description = FSettings.Description;
     FRun.Options = FOptions;
+    FRun.ChecksRan = FChecks;
     FRun.Checked = checked;
     FRun.Skipped = skipped;
     FRun.Complete = complete;
@@ -271,11 +370,17 @@ const TStatusIndex::TEntry* TStatusIndex::Find(const std::string& block, const s
 TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>& problems) {
     TStatusIndex statuses;
     std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
-    std::set<std::string> done;  // blocks whose newest run was read
+    // By block, the checks whose newest run was read: a re-check of a few checks leaves the
+    // statuses of the others to the runs before it.
+    std::map<std::string, std::set<std::string>> done;
     for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-        bool needed = false;
-        for (const std::string& b : it->Checked) needed = needed || !done.count(b);
-        if (!needed) continue;
+        std::set<std::string> bases;
+        for (const std::string& c : it->ChecksRan) bases.insert(CheckBase(c));
+        std::map<std::string, std::set<std::string>> fresh;  // by block
+        for (const std::string& b : it->Checked)
+            for (const std::string& c : bases)
+                if (!done[b].count(c)) fresh[b].insert(c);
+        if (fresh.empty()) continue;
         TRunRecord run;
         try {
             run = ReadRun(it->File);
@@ -283,11 +388,33 @@ TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>&
             problems.push_back(e.Message());
             continue;
         }
-        for (const TRunFinding& f : run.Found)
-            if (!done.count(f.Block)) statuses.Add(f);
-        for (const std::string& b : it->Checked) done.insert(b);
+        for (const TRunFinding& f : run.Found) {
+            auto block = fresh.find(f.Block);
+            if (block != fresh.end() && block->second.count(CheckOf(f.Code, f.Text))) statuses.Add(f);
+        }
+        for (const auto& [b, checks] : fresh) done[b].insert(checks.begin(), checks.end());
     }
     return statuses;
+}
+
+std::vector<TRunFinding> LatestFindingsLike(const std::string& mapDir, const std::string& block,
+                                            const std::string& group, std::optional<std::int32_t> number,
+                                            std::int32_t code, const std::string& text) {
+    std::vector<std::string> problems;
+    const std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+        if (!it->Checks(block) || !RanCheckOf(it->ChecksRan, code, text)) continue;
+        std::vector<TRunFinding> like;
+        try {
+            for (const TRunFinding& f : ReadRun(it->File).Found)
+                if (f.Block == block && f.Group == group && f.Number == number && f.Code == code && f.Text == text)
+                    like.push_back(f);
+        } catch (const Exception&) {
+            continue;
+        }
+        return like;
+    }
+    return {};
 }
 
 std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
@@ -300,8 +427,14 @@ std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
         f.Status = inA.count(f.Key()) ? "persisting" : "new";
         out.push_back(std::move(f));
     }
+    // a's findings of checks b ran with the same limits; those of other checks b cannot tell.
+    const std::map<std::string, std::string> checksA = ByBase(a.ChecksRan), checksB = ByBase(b.ChecksRan);
     for (TRunFinding f : a.Found) {
         if (!b.Checks(f.Block) || inB.count(f.Key())) continue;
+        const std::string base = CheckOf(f.Code, f.Text);
+        const auto ca = checksA.find(base), cb = checksB.find(base);
+        const bool unknown = a.ChecksRan.empty() && b.ChecksRan.empty();  // runs that do not say
+        if (!unknown && (ca == checksA.end() || cb == checksB.end() || ca->second != cb->second)) continue;
         f.Status = "fixed";
         out.push_back(std::move(f));
     }

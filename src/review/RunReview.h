@@ -14,6 +14,7 @@
 #include <future>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -51,6 +52,30 @@ std::string CountsMessage(const TReviewCounts& counts);
 // of the same text.
 std::string OptionsText(unsigned db, unsigned lines, unsigned points, unsigned texts, unsigned areas,
                         double lengthLimit, double areaLimit);
+
+// The masks and limits of a run as OptionsText wrote them.
+struct TRunOptions {
+    unsigned Db = 0, Lines = 0, Points = 0, Texts = 0, Areas = 0;
+    double LengthLimit = 0, AreaLimit = 0;
+};
+// Nothing when the text is not one OptionsText writes.
+std::optional<TRunOptions> ParseOptionsText(const std::string& text);
+
+// The checks a run with these masks and limits runs, one name each: the code of each kind
+// of finding asked for ("-12"), a limit check with its limit ("-15@50"), and for the
+// attribute tables each of the three checks apart ("-91:missing" with any database bit,
+// "-91:structure" and "-91:fill" with the contents test).
+std::vector<std::string> ChecksRun(unsigned db, unsigned lines, unsigned points, unsigned texts, unsigned areas,
+                                   double lengthLimit, double areaLimit);
+// The same from an options text; none for a text that does not read.
+std::vector<std::string> ChecksOfOptions(const std::string& options);
+// The check (without its limit) that writes a finding of this code and text: "-12",
+// "-15", "-91:structure".
+std::string CheckOf(std::int32_t code, const std::string& text);
+// A check's name without its limit ("-15@50" → "-15").
+std::string CheckBase(const std::string& check);
+// Whether checks (names with limits) holds the check that writes the finding.
+bool RanCheckOf(const std::vector<std::string>& checks, std::int32_t code, const std::string& text);
 
 class TRunReview : public IFindingSink {
 public:
@@ -103,6 +128,7 @@ private:
     std::string FPreloadFile;
     std::future<TRunRecord> FPreload;
     std::string FOptions;
+    std::vector<std::string> FChecks;  // of FOptions
     TFindingFanOut* FFanOut = nullptr;
     std::vector<IFindingSink*> FTargets;
     TFindingStatus FCurrent;
@@ -150,13 +176,21 @@ private:
     mutable const Block* FLast = nullptr;
 };
 
-// The status of each finding of a table by the newest run of its block (for the error
-// browser). Runs that cannot be read are named in problems.
+// The status of each finding of a table by the newest run of its block that ran its check
+// (for the error browser). Runs that cannot be read are named in problems.
 TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>& problems);
 
+// The findings of a block like this one (group, number, code and text), in the order the
+// newest run of the block that ran their check found them: for a row of the error table,
+// which has no room for its attribute table, its table and detail (the row's place among
+// the rows like it). Runs that cannot be read are passed over.
+std::vector<TRunFinding> LatestFindingsLike(const std::string& mapDir, const std::string& block,
+                                            const std::string& group, std::optional<std::int32_t> number,
+                                            std::int32_t code, const std::string& text);
+
 // Compares two runs: b's findings that a has are persisting, those a lacks are new, and
-// a's findings of the blocks b checked that b lacks (and did not leave out by an
-// exception) are fixed.
+// a's findings of the blocks b checked, of checks b ran with the same limits, that b lacks
+// (and did not leave out by an exception) are fixed.
 std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b);
 
 // After a complete run without findings, the notice the browser shows over an older

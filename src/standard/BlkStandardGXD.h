@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -95,9 +96,14 @@ public:
     std::vector<std::string> ListAttributeTables(const std::string& layer);
     TFldDefList GetAttributeDefs(const std::string& layer, int group, std::int32_t kind);
     bool IsStructureValid(const std::string& layer, int group, std::int32_t kind);
+    // How the table named by CurrentDbfPath differs from the standard's definitions:
+    // "chýba VEK N 3; DREVINA C 8 namiesto C 20" ("" when it does not).
+    std::string StructureDifference(const std::string& layer, int group, std::int32_t kind);
     void FixStructure(const std::string& layer, int group, std::int32_t kind, bool restructure, bool mandatoryFirst,
                       bool deleteOptional);
-    bool TestFill(const std::string& layer, int group, std::vector<std::string>& numbers, std::int32_t kind);
+    // refusedBy, when given, gets for each number the saved test queries that returned it.
+    bool TestFill(const std::string& layer, int group, std::vector<std::string>& numbers, std::int32_t kind,
+                  std::map<std::string, std::vector<std::string>>* refusedBy = nullptr);
     void LinkTestTable();
     void UnlinkTestTable();
     // The given dBASE table as TestTab, and TestTab's changes written back into it

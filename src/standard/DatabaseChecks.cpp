@@ -14,6 +14,10 @@
 #include "standard/Findings.h"
 #include "standard/StandardImpl.h"
 
+#include <algorithm>
+#include <map>
+#include <optional>
+
 namespace vexa {
 
 namespace {
@@ -131,6 +135,40 @@ bool TBlkStandardGXD::IsStructureValid(const std::string& layer, int group, std:
     return true;
 }
 
+std::string TBlkStandardGXD::StructureDifference(const std::string& layer, int group, std::int32_t kind) {
+    if (FCurrentDbfPath.empty()) return "";
+    TTableDBF table;
+    table.SetDatabaseName(ExtractFilePath(FCurrentDbfPath));
+    table.SetTableName(ExtractFileName(FCurrentDbfPath));
+    const TFldDefList defs = GetAttributeDefs(layer, group, kind);
+    TFldDescList descs;
+    table.GetFieldDescs(descs);
+    if (defs.empty()) return "štandard nedefinuje žiadne pole";
+    std::string missing, other;
+    for (const TFldDef& def : defs) {
+        bool matched = false;
+        std::optional<TFldDef> differing;  // the first field of the name, of another shape
+        for (const FLDDesc& d : descs) {
+            if (!SameName(d.szName, def.Name) || !IsKnownType(d)) continue;
+            const TFldDef field = TTableDBF::DescToField(d);
+            if (field.FieldType == def.FieldType && field.Width == def.Width && field.Decimals == def.Decimals) {
+                matched = true;
+                break;
+            }
+            if (!differing) differing = field;
+        }
+        if (matched) continue;
+        if (differing)
+            other += (other.empty() ? "" : ", ") + def.Name + " " + Shape(*differing) + " namiesto " + Shape(def);
+        else
+            missing += (missing.empty() ? "" : ", ") + def.Name + " " + Shape(def);
+    }
+    std::string said;
+    if (!missing.empty()) said = "chýba " + missing;
+    if (!other.empty()) said += (said.empty() ? "" : "; ") + other;
+    return said;
+}
+
 void TBlkStandardGXD::FixStructure(const std::string& layer, int group, std::int32_t kind, bool restructure,
                                    bool mandatoryFirst, bool deleteOptional) {
     if (FCurrentDbfPath.empty()) return;
@@ -195,8 +233,9 @@ void TBlkStandardGXD::FixStructure(const std::string& layer, int group, std::int
 }
 
 bool TBlkStandardGXD::TestFill(const std::string& layer, int group, std::vector<std::string>& numbers,
-                               std::int32_t kind) {
+                               std::int32_t kind, std::map<std::string, std::vector<std::string>>* refusedBy) {
     numbers.clear();
+    if (refusedBy) refusedBy->clear();
     if (FCurrentDbfPath.empty()) return false;
     RequireOpen();
     TAccessDb& db = Database();
@@ -220,6 +259,11 @@ bool TBlkStandardGXD::TestFill(const std::string& layer, int group, std::vector<
             std::vector<std::string> texts;
             texts.reserve(result.Rows.size());
             for (const auto& r : result.Rows) texts.push_back(r.at(0).AsText());
+            if (refusedBy)
+                for (const std::string& t : texts) {
+                    std::vector<std::string>& by = (*refusedBy)[t];
+                    if (std::find(by.begin(), by.end(), test) == by.end()) by.push_back(test);
+                }
             found.AddAll(texts);
         }
         WriteBackTestTable();
@@ -246,7 +290,7 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     // A finding of the table of an element group (by its letter); texts have none. A row's
     // finding is placed at its element, a finding of the whole table names the table's file.
     auto write = [&](char letter, std::optional<std::int32_t> number, const std::string& text,
-                     const std::string& table) {
+                     const std::string& table, std::string detail = {}) {
         const std::optional<TFindingKind> finding = DatabaseFindingKind(letter);
         if (!finding) return;
         const std::int32_t code = FindingRow(*finding).Code;
@@ -254,7 +298,11 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
         TFindingPlace place = number && group && Findings().WantsPlaces() ? ElementPlace(blk, *group, *number, &placeSteps)
                                                                             : TablePlace(table);
         place.Table = table;
-        Findings().Add({{code, block, std::nullopt, std::string(1, letter), std::nullopt, number, text}, place});
+        TFinding f;
+        f.Record = {code, block, std::nullopt, std::string(1, letter), std::nullopt, number, text};
+        f.Place = std::move(place);
+        f.Detail = std::move(detail);
+        Findings().Add(f);
         ++count;
     };
     for (const std::string& name : tables) {
@@ -274,17 +322,22 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
         if (options & option::DBKontAtr) {
             const char letter = LetterOf(group);
             if (!IsStructureValid(layer, group, kind)) {
-                write(letter, std::nullopt, findingtext::BadStructure, entry->filename().string());
+                write(letter, std::nullopt, findingtext::BadStructure, entry->filename().string(),
+                      StructureDifference(layer, group, kind));
             } else {
                 std::vector<std::string> numbers;
-                if (!TestFill(layer, group, numbers, kind)) {
+                std::map<std::string, std::vector<std::string>> refusedBy;
+                if (!TestFill(layer, group, numbers, kind, &refusedBy)) {
                     for (const std::string& number : numbers) {
                         // A row without a readable number is still reported, with a blank number.
                         const auto value = TextToInt(Trim(number));
                         std::optional<std::int32_t> cislo;
                         if (value && *value >= INT32_MIN && *value <= INT32_MAX)
                             cislo = static_cast<std::int32_t>(*value);
-                        write(letter, cislo, findingtext::BadFill, entry->filename().string());
+                        std::string by;
+                        for (const std::string& query : refusedBy[number]) by += (by.empty() ? "" : ", ") + query;
+                        write(letter, cislo, findingtext::BadFill, entry->filename().string(),
+                              by.empty() ? std::string() : "odmietol dotaz " + by);
                     }
                 }
             }

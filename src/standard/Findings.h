@@ -63,6 +63,10 @@ struct TFinding {
     // when the ring does not close) and the limit the check held the element against.
     std::optional<double> Value{};
     std::optional<double> Limit{};
+    // What a table finding found wrong: the structure's fields missing or of another shape
+    // ("chýba VEK N 3; DREVINA C 8 namiesto C 20"), the saved query that refused a row.
+    // Never written into the error table, whose texts other tools match.
+    std::string Detail{};
     bool operator==(const TFinding&) const = default;
 };
 

@@ -551,13 +551,15 @@ private:
 // The map's error table with the rows of the checked blocks replaced by the working
 // table's: built beside it and renamed over it. False when it cannot be written (the
 // table stays as it was).
-bool MergeErrorTable(const std::string& working, const fs::path& target, const std::vector<std::string>& checked) {
+bool MergeErrorTable(const std::string& working, const fs::path& target, const std::vector<std::string>& checked,
+                     const std::vector<std::string>& checks) {
     const fs::path temp = TempPathBeside(target);
     try {
         const std::set<std::string> replaced(checked.begin(), checked.end());
         std::vector<TErrorRecord> rows;
+        // A checked block's rows of checks this run did not run stay as they were.
         for (TErrorRecord& r : ReadErrorTable(target.string()))
-            if (!replaced.count(r.Blok)) rows.push_back(std::move(r));
+            if (!replaced.count(r.Blok) || !review::RanCheckOf(checks, r.Id, r.Chyba)) rows.push_back(std::move(r));
         for (TErrorRecord& r : ReadErrorTable(working)) rows.push_back(std::move(r));
         TErrorTable::CreateTemplate(temp.string());
         {
@@ -583,7 +585,60 @@ int SelectedCount(ICheckRunView& view) {
     return selected;
 }
 
+std::vector<std::string> ChecksOf(const TCheckRunOptions& o) {
+    return review::ChecksRun(o.DbMask, o.LinMask, o.BodMask, o.TxbMask, o.PloMask, o.LengthLimit, o.AreaLimit);
+}
+
 }  // namespace
+
+std::string RecheckMessage(const TCheckRunOptions& o, const std::vector<std::string>& blocks) {
+    const std::vector<std::string> checks = ChecksOf(o);
+    std::string said;
+    for (const TFindingCode& c : FindingCodes) {
+        const std::string code = std::to_string(c.Code);
+        std::string what;
+        if (c.Group == TCheckGroup::Databases) {
+            if (review::RanCheckOf(checks, c.Code, findingtext::BadStructure))
+                what = c.Filter;
+            else if (review::RanCheckOf(checks, c.Code, ""))
+                what = std::string(c.Filter) + " (chýbajúce tabuľky)";
+        } else if (review::RanCheckOf(checks, c.Code, "")) {
+            what = c.Filter;
+        }
+        if (!what.empty()) said += (said.empty() ? "" : ", ") + std::string(1, c.Letter) + " " + code + " " + what;
+    }
+    std::string names;
+    for (const std::string& b : blocks) names += (names.empty() ? "" : ", ") + b;
+    return "Znova skontrolované (" + names + "): " + said + "; ostatné riadky tabuľky chýb ostali.";
+}
+
+std::optional<TKeptOptions> KeptRunOptions(const std::string& mapDir, bool tableRun) {
+    std::vector<std::string> problems;
+    const std::vector<review::TRunRecord> runs = review::ListRuns(mapDir, false, problems);
+    auto take = [](const review::TRunRecord& run) -> std::optional<TKeptOptions> {
+        const std::optional<review::TRunOptions> o = review::ParseOptionsText(run.Options);
+        if (!o) return std::nullopt;
+        TKeptOptions kept;
+        kept.Options.DbMask = static_cast<std::uint16_t>(o->Db);
+        kept.Options.LinMask = static_cast<std::uint16_t>(o->Lines);
+        kept.Options.BodMask = static_cast<std::uint16_t>(o->Points);
+        kept.Options.TxbMask = static_cast<std::uint16_t>(o->Texts);
+        kept.Options.PloMask = static_cast<std::uint16_t>(o->Areas);
+        kept.Options.LengthLimit = o->LengthLimit;
+        kept.Options.AreaLimit = o->AreaLimit;
+        kept.Date = run.Date;
+        return kept;
+    };
+    if (tableRun)
+        for (auto it = runs.rbegin(); it != runs.rend(); ++it)
+            if (!it->Merge && it->Findings > 0)
+                if (auto kept = take(*it)) return kept;
+    // A run of the whole map (no re-check), complete or with blocks it could not check.
+    for (auto it = runs.rbegin(); it != runs.rend(); ++it)
+        if (!it->Merge)
+            if (auto kept = take(*it)) return kept;
+    return std::nullopt;
+}
 
 unsigned DefaultJobs() { return std::max(1u, std::thread::hardware_concurrency()); }
 
@@ -658,7 +713,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     std::error_code exists;
     if (merge && fs::exists(target, exists)) {
         // Only the checked blocks' rows are replaced; the other blocks' rows stay.
-        bool written = MergeErrorTable(standard.ErrorTablePath(), target, result.Checked);
+        bool written = MergeErrorTable(standard.ErrorTablePath(), target, result.Checked, ChecksOf(options));
         standard.ResetErrorTable();
         if (!written) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
         if (result.Total > 0) result.ErrorTable = target.string();
@@ -695,6 +750,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         summary.push_back(BlocksMessage(result.BlocksChecked, result.BlocksSkipped));
     for (const std::string& name : result.LeftOut) summary.push_back(LeftOutMessage(name));
     summary.insert(summary.end(), result.Repairs.begin(), result.Repairs.end());
+    if (merge && !result.Checked.empty()) summary.push_back(RecheckMessage(options, result.Checked));
     if (result.Total > 0) summary.push_back(FindingsMessage(result.Total, result.ErrorTable));
     if (result.Total == 0 && !result.Stopped && result.BlocksSkipped == 0) summary.push_back(kNoFindings);
     summary.insert(summary.end(), reviewLines.begin(), reviewLines.end());

@@ -14,6 +14,7 @@
 #include "ui/OptionMasks.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,21 @@ std::string StoppedMessage(int blocksChecked);
 
 // "Blok\r<path>\rnebol vyčistený, nebude kontrolovaný"
 std::string NotCleanedMessage(const std::string& blockPath);
+
+// A re-check's summary: "Znova skontrolované (<blocks>): L -12 krivky, ...; ostatné riadky
+// tabuľky chýb ostali." A re-check (review's Merge) replaces only the rows of the checks it
+// ran in the blocks it checked.
+std::string RecheckMessage(const TCheckRunOptions& options, const std::vector<std::string>& blocks);
+
+// The options of a kept run (its masks and limits as the history has them) and its date:
+// for a re-check of a map's table. tableRun: the newest run that wrote the map's table
+// (a run with findings that was not a re-check); else, or when there is none, the newest
+// run of the whole map (not a re-check). Nothing when the history keeps none.
+struct TKeptOptions {
+    TCheckRunOptions Options;
+    std::string Date;
+};
+std::optional<TKeptOptions> KeptRunOptions(const std::string& mapDir, bool tableRun);
 
 // Runs the check. Listed blocks whose names do not conform are left out: each is said
 // (Note), counted among the skipped and named in the summary, so that such a run is never

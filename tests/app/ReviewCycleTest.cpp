@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #if defined(VEXA_CHECK_PROGRAM) && defined(VEXA_REVIEW_PROGRAM)
@@ -177,17 +178,153 @@ TEST_F(ReviewCycle, MergeReplacesOnlyTheCheckedBlocksRows) {
     EXPECT_EQ(others, othersBefore) << "every other block's rows stay";
     EXPECT_FALSE(others.empty());
 
-    // A merge whose block now has nothing removes its rows all the same.
-    Outcome clean = Check("--areas 1 --block LE_00002.blk --merge");
-    EXPECT_EQ(clean.Status, 0) << clean.Err;
-    rows = Table();
-    for (const TErrorRecord& r : rows) EXPECT_NE(r.Blok, "LE_00002.blk");
-    EXPECT_EQ(rows, othersBefore);
+    // A re-check of other checks keeps the block's rows of the checks it did not run.
+    const std::vector<TErrorRecord> beforeAreas = Table();
+    Outcome areas = Check("--areas 1 --block LE_00002.blk --merge");
+    EXPECT_EQ(areas.Status, 0) << areas.Err;  // the checks it ran found nothing
+    EXPECT_EQ(Table(), beforeAreas);
+    EXPECT_TRUE(InTable(Table(), "LE_00002.blk", 3, -32));
 
     // Without --block, --merge is refused; without --merge the table is replaced whole.
     EXPECT_EQ(Check("--points 3 --merge").Status, 2);
     ASSERT_EQ(Check("--points 3 --block LE_00002.blk").Status, 1);
     for (const TErrorRecord& r : Table()) EXPECT_EQ(r.Blok, "LE_00002.blk");
+}
+
+std::vector<TErrorRecord> RowsOf(const std::vector<TErrorRecord>& rows, const std::string& block, bool ofBlock = true) {
+    std::vector<TErrorRecord> out;
+    for (const TErrorRecord& r : rows)
+        if ((r.Blok == block) == ofBlock) out.push_back(r);
+    return out;
+}
+
+std::vector<std::string> Sorted(const std::vector<TErrorRecord>& rows) {
+    std::vector<std::string> lines;
+    for (const TErrorRecord& r : rows) lines.push_back(FindingLine(r));
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// The last run as vexa-review lists it.
+std::string LastRun(const std::string& runs) {
+    std::vector<std::string> lines;
+    std::istringstream in(runs);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines.empty() ? std::string() : lines.back();
+}
+
+TEST_F(ReviewCycle, ReCheckKeepsTheRowsOfChecksItDidNotRunAndTakesTheOptionsOfTheLastRun) {
+    ASSERT_EQ(Check("--lines 63 --points 3 --texts 3 --areas 7 --db 1 --area-limit 40000").Status, 3);
+    const std::vector<TErrorRecord> full = Table();
+    const std::vector<TErrorRecord> block = RowsOf(full, "LE_00003.blk");
+    ASSERT_GE(block.size(), 8u);
+    ASSERT_TRUE(InTable(block, "LE_00003.blk", 2, -71));
+    ASSERT_TRUE(InTable(block, "LE_00003.blk", 3, -72));
+
+    // Fewer options: only the area admissibility is checked again; the block's other rows
+    // (topology, size, tables) stay, and none of them is called fixed.
+    Outcome fewer = CheckWithSummary("--areas 1 --block LE_00003.blk --merge");
+    EXPECT_EQ(fewer.Status, 1) << fewer.Err;
+    EXPECT_TRUE(Has(fewer.Err, "Znova skontrolované (LE_00003.blk): P -71 prípustnosť; ostatné riadky tabuľky chýb "
+                               "ostali."))
+        << fewer.Err;
+    EXPECT_EQ(Sorted(Table()), Sorted(full));
+    const std::string afterFewer = LastRun(Review("runs").Out);
+    EXPECT_TRUE(Has(afterFewer, "\"findings\":1,\"new\":0,\"persisting\":1,\"fixed\":0")) << afterFewer;
+
+    // No mask: the masks and limits of the last run of the whole map, said on stderr; the
+    // block's rows are the full run's again, in its order, every one persisting.
+    Outcome same = CheckWithSummary("--block LE_00003.blk --merge");
+    EXPECT_EQ(same.Status, 1) << same.Err;
+    EXPECT_TRUE(Has(same.Err, "--db 1 --lines 63 --points 3 --texts 3 --areas 7 --length-limit 0 --area-limit 40000"))
+        << same.Err;
+    EXPECT_TRUE(Has(same.Err, "Voľby poslednej kontroly celej mapy")) << same.Err;
+    EXPECT_EQ(RowsOf(Table(), "LE_00003.blk"), block);
+    EXPECT_EQ(RowsOf(Table(), "LE_00003.blk", false), RowsOf(full, "LE_00003.blk", false));
+    EXPECT_TRUE(Has(LastRun(Review("runs").Out),
+                    "\"new\":0,\"persisting\":" + std::to_string(block.size()) + ",\"fixed\":0"));
+
+    // Without a history there is nothing to take: refused as a run without a mask.
+    fs::remove_all(map / ".vexa");
+    Outcome none = Check("--block LE_00003.blk --merge");
+    EXPECT_EQ(none.Status, 2);
+    EXPECT_TRUE(Has(none.Err, kNoCheckChosen)) << none.Err;
+    EXPECT_EQ(Sorted(Table()), Sorted(full));
+}
+
+TEST_F(ReviewCycle, AnExceptionOfATableFindingHidesThatOneFinding) {
+    ASSERT_EQ(Check("--db 1 --block LE_00001.blk --block LE_00002.blk --format json").Status, 1);
+    // Three missing line tables in LE_00001: without --table the exception is refused, naming them.
+    Outcome ambiguous = Review("except LE_00001.blk L:- -91 --reason x");
+    EXPECT_EQ(ambiguous.Status, 2);
+    for (const char* table : {"l0001.dbf", "l0021.dbf", "l0030.dbf"}) EXPECT_TRUE(Has(ambiguous.Err, table)) << ambiguous.Err;
+    EXPECT_TRUE(Has(ambiguous.Err, "--table")) << ambiguous.Err;
+    EXPECT_FALSE(fs::exists(map / "Vynimky.DBF"));
+
+    ASSERT_EQ(Review("except LE_00001.blk L:- -91 --table l0001.dbf --reason \"vedie sa inde\"").Status, 0);
+    // The structure of p0001.dbf, not the missing p0002.dbf of the same code.
+    EXPECT_EQ(Review("except LE_00001.blk P:- -93 --reason y").Status, 2);
+    Outcome structure = Review("except LE_00001.blk P:- -93 --table p0001.dbf --reason \"stará tabuľka\"");
+    ASSERT_EQ(structure.Status, 0) << structure.Err;
+
+    Outcome again = CheckWithSummary("--db 1 --block LE_00001.blk --block LE_00002.blk --format json");
+    EXPECT_EQ(again.Status, 1) << again.Err;
+    EXPECT_TRUE(Has(again.Err, "výnimky: 2.")) << again.Err;
+    std::vector<std::string> first;
+    for (const std::string& line : Lines(again.Out))
+        if (Has(line, "\"block\":\"LE_00001.blk\"")) first.push_back(line);
+    EXPECT_EQ(CountOf(again.Out, "\"block\":\"LE_00001.blk\""), 4) << again.Out;  // six less the two excepted
+    for (const std::string& line : first) {
+        EXPECT_FALSE(Has(line, "\"table\":\"l0001.dbf\"")) << line;
+        EXPECT_FALSE(Has(line, "\"table\":\"p0001.dbf\"")) << line;
+    }
+    EXPECT_TRUE(Has(again.Out, "\"block\":\"LE_00001.blk\",\"layer\":null,\"group\":\"P\",\"kind\":null,"
+                               "\"number\":null,\"code\":-93,\"text\":\"DB p0002.dbf neexistuje\""));
+    // The same tables of the other block are no exceptions.
+    EXPECT_TRUE(Has(again.Out, "\"block\":\"LE_00002.blk\",\"layer\":null,\"group\":\"L\",\"kind\":null,"
+                               "\"number\":null,\"code\":-91,\"text\":\"DB l0001.dbf neexistuje\""));
+    EXPECT_EQ(RowsOf(Table(), "LE_00001.blk").size(), 4u);
+
+    const std::vector<std::string> listed = Lines(Review("exceptions").Out);
+    ASSERT_EQ(listed.size(), 2u);
+    EXPECT_TRUE(Has(listed[0], "\"table\":\"l0001.dbf\"")) << listed[0];
+    EXPECT_TRUE(Has(listed[1], "\"table\":\"p0001.dbf\"")) << listed[1];
+    // The report lists each exception apart, with the table a structure finding's text lacks.
+    ASSERT_EQ(Check("--db 1 --block LE_00001.blk --report " + Quote((temp.Path() / "r.html").string())).Status, 1);
+    const std::string page = testkit::ReadFileText(temp.Path() / "r.html");
+    EXPECT_TRUE(Has(page, "chybná DB štruktúra (p0001.dbf)")) << "the structure exception names its table";
+    EXPECT_TRUE(Has(page, "DB l0001.dbf neexistuje"));
+
+    // Removed by its table, the other stays.
+    EXPECT_EQ(Review("unexcept LE_00001.blk L:- -91 --table l0021.dbf").Status, 2);
+    EXPECT_EQ(Review("unexcept LE_00001.blk L:- -91 --table l0001.dbf").Status, 0);
+    EXPECT_EQ(Lines(Review("exceptions").Out).size(), 1u);
+}
+
+TEST_F(ReviewCycle, TableFindingsCarryWhatIsWrongInJsonAndCsv) {
+    Outcome json = Check("--db 1 --block LE_00001.blk --format json");
+    ASSERT_EQ(json.Status, 1);
+    EXPECT_EQ(CountOf(json.Out, "\"detail\":"), 1) << json.Out;  // missing tables need none
+    EXPECT_TRUE(Has(json.Out, "\"text\":\"chybná DB štruktúra\""));
+    EXPECT_TRUE(Has(json.Out, "\"table\":\"p0001.dbf\",\"status\":\"new\""));
+    EXPECT_TRUE(Has(json.Out, "\"detail\":\"chýba DREVINA C 4, VEK N 3, DATUM D\"}")) << json.Out;
+    Outcome csv = Check("--db 1 --block LE_00001.blk --format csv");
+    const std::vector<std::string> rows = Lines(csv.Out);
+    ASSERT_FALSE(rows.empty());
+    EXPECT_TRUE(rows[0].size() > 7 && rows[0].compare(rows[0].size() - 7, 7, ",detail") == 0) << rows[0];
+    int structure = 0;
+    for (const std::string& row : rows)
+        if (Has(row, "chybná DB štruktúra")) {
+            ++structure;
+            EXPECT_TRUE(Has(row, ",\"chýba DREVINA C 4, VEK N 3, DATUM D\"")) << row;
+        }
+    EXPECT_EQ(structure, 1);
+    // The report gives it beside the text.
+    ASSERT_EQ(Check("--db 1 --block LE_00001.blk --report " + Quote((temp.Path() / "r.html").string())).Status, 1);
+    EXPECT_TRUE(Has(testkit::ReadFileText(temp.Path() / "r.html"),
+                    "chybná DB štruktúra — p0001.dbf: chýba DREVINA C 4, VEK N 3, DATUM D"));
+    // The error table keeps its text alone.
+    for (const TErrorRecord& r : Table()) EXPECT_TRUE(r.Chyba == "chybná DB štruktúra" || Has(r.Chyba, " neexistuje"));
 }
 
 TEST_F(ReviewCycle, DamagedFilesAreNamedAndTheRunGoesOn) {

@@ -387,7 +387,7 @@ TEST_F(VexaCheck, HeaderQuietAndVersion) {
     EXPECT_EQ(text.Err, "");
     Outcome csv = Run("--header --format csv --lines 63 --block LE_00001.blk " + m);
     EXPECT_EQ(csv.Status, 0) << csv.Err;
-    EXPECT_EQ(csv.Out, "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit\n");
+    EXPECT_EQ(csv.Out, "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,detail\n");
     EXPECT_EQ(csv.Err, "Bez chýb.\n");
     Outcome json = Run("--header --format json --quiet --points 1 --block LE_00009.blk " + m);
     EXPECT_EQ(json.Status, 3);

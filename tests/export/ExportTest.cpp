@@ -605,10 +605,10 @@ TEST_F(Export, LimitFindingsCarryTheirMeasuredValuesAndJsonTheGeometry) {
     EXPECT_GE(elements, 8);
     EXPECT_GE(tables, 1);
 
-    // CSV: the last two columns.
+    // CSV: value and limit, then an empty detail (an element's finding).
     Outcome csv = Check(limits + "--format csv");
     EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,L,10,13,-15,podlimitná dĺžka,-511800,-1210400,-511750,-1210400,-511775,"
-                           "-1210400,,50,60\n"),
+                           "-1210400,,50,60,\n"),
               std::string::npos)
         << csv.Out;
     // The export: value and limit fields of the finding layers.
@@ -729,7 +729,7 @@ TEST_F(Export, OutputFormatsAndFileFormats) {
     EXPECT_NE(json.Err.find("Počet chýb: 2"), std::string::npos);
     Outcome csv = Check("--points 3 --format csv");
     ASSERT_EQ(csv.Status, 3);
-    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')), "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit");
+    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')), "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,detail");
     EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,B,5,3,-32,uhol otočenia,"), std::string::npos) << csv.Out;
 
     for (const char* ext : {".shp", ".csv", ".fgb"}) {

@@ -7,6 +7,7 @@
 #include "review/ReviewTestSupport.h"
 #include "common/Exception.h"
 #include "standard/ErrorTable.h"
+#include "dbase/TableDBF.h"
 
 #include <gtest/gtest.h>
 
@@ -91,6 +92,79 @@ TEST_F(ReviewCore, ExceptionsAreKeptReplacedAndRemoved) {
     EXPECT_EQ(LoadExceptions(MapDir())[0].Block, "LE_00003.blk");
 }
 
+TEST_F(ReviewCore, ATableOfTheEarlierColumnsReadsAndTableFindingsKeepTheirTables) {
+    // Vynimky.DBF as the earlier version wrote it: no column Tabulka.
+    TFldDefList old = ExceptionFields();
+    ASSERT_EQ(old.back().Name, "Tabulka");
+    old.pop_back();
+    const fs::path path = map / kExceptionsFileName;
+    TTableDBF::CreateTable(path.string(), old, 1250);
+    {
+        TTableDBF t;
+        t.SetTableName(path.string());
+        t.Open();
+        t.AppendRecord({std::string("LE_00001.blk"), TValue{}, std::string("L"), TValue{}, TValue{}, -91.0,
+                        std::string("DB l0021.dbf neexistuje"), std::string("-"), std::string("starý"),
+                        std::string("tester"), TDate{2026, 12, 1}});
+        t.AppendRecord({std::string("LE_00001.blk"), TValue{}, std::string("P"), TValue{}, TValue{}, -93.0,
+                        std::string("chybná DB štruktúra"), std::string("-"), std::string("bez tabuľky"),
+                        std::string("tester"), TDate{2026, 12, 1}});
+        t.Close();
+    }
+    std::vector<TReviewException> rows = LoadExceptions(MapDir());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].Table, "l0021.dbf") << "a missing table's name is in its text";
+    EXPECT_EQ(rows[0].Key(), FindingKey("LE_00001.blk", "L", std::nullopt, -91, std::nullopt, "l0021.dbf"));
+    EXPECT_EQ(rows[1].Table, "") << "a structure finding's table was never kept";
+
+    // A new exception of another table of the same code is one more row; both keep their tables.
+    TReviewException e = rows[0];
+    e.Text = "DB l0030.dbf neexistuje";
+    e.Table = "l0030.dbf";
+    e.Reason = "nový";
+    AddException(MapDir(), e);
+    rows = LoadExceptions(MapDir());
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].Table, "l0021.dbf");
+    EXPECT_EQ(rows[2].Table, "l0030.dbf");
+    EXPECT_EQ(rows[2].Reason, "nový");
+    TTableDBF t;
+    t.SetTableName(path.string());
+    t.Open();
+    TFldDefList fields;
+    t.GetFields(fields);
+    EXPECT_EQ(fields.size(), ExceptionFields().size()) << "written with the new column";
+    t.Close();
+    EXPECT_NE(FindingKey("B", "L", std::nullopt, -91, std::nullopt, "l0001.dbf"),
+              FindingKey("B", "L", std::nullopt, -91, std::nullopt, "l0021.dbf"));
+    EXPECT_EQ(FindingKey("B", "L", std::nullopt, -91, std::nullopt, "L0001.DBF"),
+              FindingKey("B", "L", std::nullopt, -91, std::nullopt, "l0001.dbf"));
+}
+
+TEST_F(ReviewCore, ChecksAreNamedByCodeWithTheirLimitsAndTheTablesThree) {
+    EXPECT_EQ(ChecksRun(2, 16, 0, 2, 4, 12.5, 400),
+              (std::vector<std::string>{"-15@12.5", "-91:missing", "-92:missing", "-52", "-74@400", "-93:missing"}));
+    EXPECT_EQ(ChecksOfOptions(OptionsText(1, 0, 1, 0, 0, 0, 0)),
+              (std::vector<std::string>{"-91:missing", "-91:structure", "-91:fill", "-31", "-92:missing",
+                                        "-92:structure", "-92:fill", "-93:missing", "-93:structure", "-93:fill"}));
+    EXPECT_TRUE(ChecksOfOptions("o").empty());
+    EXPECT_EQ(CheckOf(-93, "chybná DB štruktúra"), "-93:structure");
+    EXPECT_EQ(CheckOf(-93, "zle vyplnený DB záznam"), "-93:fill");
+    EXPECT_EQ(CheckOf(-93, "DB p0002.dbf neexistuje"), "-93:missing");
+    EXPECT_EQ(CheckOf(-15, "podlimitná dĺžka"), "-15");
+    const std::vector<std::string> repairsOnly = ChecksRun(2, 0, 0, 0, 0, 0, 0);
+    EXPECT_TRUE(RanCheckOf(repairsOnly, -91, "DB l0001.dbf neexistuje"));
+    EXPECT_FALSE(RanCheckOf(repairsOnly, -91, "chybná DB štruktúra"));
+    EXPECT_FALSE(RanCheckOf(repairsOnly, -12, "krivka"));
+    const std::optional<TRunOptions> o = ParseOptionsText(OptionsText(1, 63, 3, 3, 7, 2.5, 40000));
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->Lines, 63u);
+    EXPECT_EQ(o->Areas, 7u);
+    EXPECT_EQ(o->LengthLimit, 2.5);
+    EXPECT_EQ(o->AreaLimit, 40000);
+    EXPECT_FALSE(ParseOptionsText("db=1 lines=x"));
+}
+
 TEST_F(ReviewCore, AForeignOrDamagedTableIsNamedAndNeverOverwritten) {
     const fs::path path = map / kExceptionsFileName;
     TErrorTable::CreateTemplate(path.string());  // a dBASE table of other columns
@@ -129,7 +203,7 @@ TRunRecord RunWith(const std::vector<TRunFinding>& found, const std::vector<std:
     TRunRecord r;
     r.Found = found;
     r.Checked = checked;
-    r.Options = "o";
+    r.Options = OptionsText(1, 63, 3, 3, 7, 0, 0);  // every check: each finding's check ran
     r.Complete = true;
     return r;
 }
@@ -248,7 +322,7 @@ TEST_F(ReviewCore, TheRunLeavesOutValidExceptionsAndRemembers) {
     fanOut.Attach(kept);
     {
         TRunReview review(MapDir(), {});
-        review.Begin("o", fanOut);
+        review.Begin(OptionsText(0, 0, 3, 0, 0, 0, 0), fanOut);  // points: rotation among them
         fanOut.Add(PointFinding(3, -32));  // excepted
         fanOut.Add(PointFinding(4, -32));
         review.Release();
@@ -264,7 +338,7 @@ TEST_F(ReviewCore, TheRunLeavesOutValidExceptionsAndRemembers) {
     TurnPoint(map / "LE_00002.blk", 3);
     kept.Records.clear();
     TRunReview review(MapDir(), {});
-    review.Begin("o", fanOut);
+    review.Begin(OptionsText(0, 0, 3, 0, 0, 0, 0), fanOut);  // points: rotation among them
     fanOut.Add(PointFinding(3, -32));
     EXPECT_EQ(review.Current().Status, "new");
     review.Release();
@@ -277,6 +351,33 @@ TEST_F(ReviewCore, TheRunLeavesOutValidExceptionsAndRemembers) {
     EXPECT_NE(notes[0].find("už neplatí"), std::string::npos);
     EXPECT_NE(notes[0].find("zámerne"), std::string::npos) << "the reason given then";
     EXPECT_EQ(LoadExceptions(MapDir()).size(), 1u) << "the exception is kept";
+}
+
+TEST_F(ReviewCore, AFindingOfACheckThatDidNotRunIsNeitherFixedNorPersisting) {
+    TFindingFanOut fanOut;
+    auto run = [&](unsigned points, std::vector<int> numbers) {
+        TRunReview review(MapDir(), {});
+        review.Begin(OptionsText(0, 0, points, 0, 0, 0, 0), fanOut);
+        std::vector<std::string> statuses;
+        for (int n : numbers) {
+            fanOut.Add(PointFinding(n, -32));
+            statuses.push_back(review.Current().Status);
+        }
+        review.Release();
+        EXPECT_EQ(review.Finish({"LE_00002.blk"}, {}, true), "");
+        return std::make_pair(review.Counts(), statuses);
+    };
+    run(3, {3, 4});                      // rotation checked: points 3 and 4
+    auto [onlyKinds, none] = run(1, {});  // rotation not checked: nothing of it is fixed
+    EXPECT_EQ(onlyKinds.Fixed, 0);
+    auto [again, statuses] = run(2, {4});  // rotation again: compared with the first run
+    EXPECT_EQ(statuses, (std::vector<std::string>{"persisting"}));
+    EXPECT_EQ(again.Persisting, 1);
+    EXPECT_EQ(again.Fixed, 1) << "point 3's rotation is gone";
+    std::vector<std::string> problems;
+    const std::vector<TRunRecord> runs = ListRuns(MapDir(), false, problems);
+    ASSERT_EQ(runs.size(), 3u);
+    EXPECT_EQ(runs[1].ChecksRan, (std::vector<std::string>{"-31"})) << "the history says which checks ran";
 }
 
 }  // namespace

@@ -540,3 +540,33 @@ TEST_F(OtherSoftwareTables, ATableWithTwoFieldsOfOneNameIsRepaired) {
 }
 
 }  // namespace
+
+TEST_F(DatabaseChecksTest, TableFindingsSayWhatDiffersAndWhichQueryRefusedTheRow) {
+    WriteGoodTables();
+    // The point table: VYSKA missing, OZNAC narrower than the standard's; the area table's
+    // rows refused by one test query each, and one by both.
+    WriteTable(Table("b0005.dbf"), {C("OZNAC", 8), N("Cislo", 10), C("TYP", 5)}, {{"x"s, 1.0, "A"s}});
+    WriteTable(Table("p0010.dbf"), {C("JPRL", 20), N("PLOCHA_HA", 12, 2), D("DATUM"), N("Cislo", 10)},
+               {{{}, 2.0, {}, 1.0}, {"a"s, -1.0, {}, 2.0}, {{}, -1.0, {}, 3.0}, {"b"s, 5.0, {}, 4.0}});
+    TFindingList found(false);
+    {
+        TFindingSinkScope scope(standard_->Findings(), found);
+        EXPECT_EQ(standard_->CheckDatabases(blk_, 1), 4);
+    }
+    std::vector<std::tuple<std::int32_t, std::optional<std::int32_t>, std::string, std::string, std::string>> got;
+    for (const TFinding& f : found.Findings())
+        got.emplace_back(f.Record.Id, f.Record.Cislo, f.Record.Chyba, f.Place.Table, f.Detail);
+    EXPECT_EQ(got, (decltype(got){
+                       {-92, std::nullopt, kBadStructure, "b0005.dbf", "chýba VYSKA F 8.1; OZNAC C 8 namiesto C 10"},
+                       {-93, 1, kBadFill, "p0010.dbf", "odmietol dotaz qTestJprl"},
+                       {-93, 2, kBadFill, "p0010.dbf", "odmietol dotaz qTestPlocha"},
+                       {-93, 3, kBadFill, "p0010.dbf", "odmietol dotaz qTestJprl, qTestPlocha"},
+                   }));
+    // The error table's texts stay those other tools match.
+    EXPECT_EQ(Found(), (Findings{{-92, "B", {}, kBadStructure},
+                                 {-93, "P", 1.0, kBadFill},
+                                 {-93, "P", 2.0, kBadFill},
+                                 {-93, "P", 3.0, kBadFill}}));
+    // Repaired first, the point table has no structure finding left: only the three rows.
+    EXPECT_EQ(standard_->CheckDatabases(blk_, 3), 3);
+}

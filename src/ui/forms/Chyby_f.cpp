@@ -11,6 +11,7 @@
 #include "review/Exceptions.h"
 #include "review/Fingerprint.h"
 #include "review/RunReview.h"
+#include "standard/FindingKinds.h"
 #include "ui/CheckRun.h"
 #include "ui/GisShow.h"
 #include "ui/forms/ErrorTableModel.h"
@@ -109,6 +110,10 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     StavLabel->setObjectName("StavLabel");
     StavLabel->setWordWrap(true);
     StavLabel->setVisible(false);
+    DetailLabel = new QLabel(this);
+    DetailLabel->setObjectName("DetailLabel");
+    DetailLabel->setWordWrap(true);
+    DetailLabel->setVisible(false);
 
     DBGrid = new QTableView(this);
     DBGrid->setObjectName("DBGrid");
@@ -212,6 +217,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     main->addLayout(top);
     main->addWidget(StavLabel);
     main->addWidget(DBGrid, 1);
+    main->addWidget(DetailLabel);
     main->addLayout(bottom);
 
     // Creation: near the lower right corner of the screen; positioning on, scale 1.
@@ -423,15 +429,31 @@ void TChybyForm::VynimkaBitBtnClick() {
         const TFldValList* values = FModel->ValuesOf(row);
         if (!values) return;
         const TErrorRecord r = gisexport::ErrorRecordOf(*values);
+        // A table finding's exception names its table: this row's, not every one of its code.
+        std::string table;
+        if (DatabaseFindingKind(r.Prvok.empty() ? '\0' : r.Prvok[0]) &&
+            FindingRow(*DatabaseFindingKind(r.Prvok[0])).Code == r.Id) {
+            const std::optional<review::TRunFinding> h = HistoryFindingOf(row);
+            table = h && !h->Table.empty() ? h->Table : review::TableOfText(r.Chyba);
+            if (table.empty()) {
+                FEnv.Messages->Show(TMsgType::Warning,
+                                    "Tabuľku tejto chyby nevie história mapy určiť; výnimku dajte cez vexa-review "
+                                    "except ... --table TABUĽKA.");
+                return;
+            }
+        }
         const auto reason = FEnv.Dialogs->AskText(
-            "Nie je chyba", "Prečo to nie je chyba?\r(" + review::FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) + ", " + r.Chyba + ")");
+            "Nie je chyba", "Prečo to nie je chyba?\r(" + review::FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) +
+                                (table.empty() ? "" : " tabuľka " + table) + ", " + r.Chyba + ")");
         if (!reason) return;
         if (Trim(*reason).empty()) {
             FEnv.Messages->Show(TMsgType::Warning, "Výnimka potrebuje dôvod.");
             return;
         }
-        review::AddException(dir, review::MakeException(dir, r.Blok, r.Vrstva, r.Prvok, r.Druh, r.Cislo, r.Id, r.Chyba,
-                                                       Trim(*reason)));
+        review::TReviewException e =
+            review::MakeException(dir, r.Blok, r.Vrstva, r.Prvok, r.Druh, r.Cislo, r.Id, r.Chyba, Trim(*reason));
+        e.Table = table;
+        review::AddException(dir, e);
         // Left out from now on: the row leaves the table as a deleted finding does.
         if (!FModel->PositionTable(row)) return;
         FTable.DeleteCurrent();
@@ -469,6 +491,27 @@ void TChybyForm::ZnovaBitBtnClick() {
         } reopen{*this};
         FRecheck(block);
     });
+}
+
+std::optional<review::TRunFinding> TChybyForm::HistoryFindingOf(int row) {
+    const TFldValList* values = FModel->ValuesOf(row);
+    const int recNo = FModel->RecNoOf(row);
+    if (!values || recNo == 0 || !FTable.Active()) return std::nullopt;
+    const TErrorRecord r = gisexport::ErrorRecordOf(*values);
+    const std::vector<review::TRunFinding> like =
+        review::LatestFindingsLike(TableMapDir(), r.Blok, r.Prvok, r.Cislo, r.Id, r.Chyba);
+    if (like.empty()) return std::nullopt;
+    if (like.size() == 1) return like.front();
+    // The rows like it come in the order the run wrote them.
+    std::size_t before = 0;
+    TFldValList v;
+    for (FTable.First(); !FTable.Eof() && FTable.RecNo() != recNo; FTable.Next()) {
+        FTable.GetValues(v);
+        const TErrorRecord o = gisexport::ErrorRecordOf(v);
+        if (o.Blok == r.Blok && o.Prvok == r.Prvok && o.Cislo == r.Cislo && o.Id == r.Id && o.Chyba == r.Chyba) ++before;
+    }
+    if (before >= like.size()) return std::nullopt;
+    return like[before];
 }
 
 void TChybyForm::SetFilter(const std::optional<std::string>& expression) {
@@ -515,6 +558,24 @@ void TChybyForm::DataSourceDataChange() {
     NavPrior->setEnabled(any && row > 0);
     NavNext->setEnabled(any && row < last);
     NavLast->setEnabled(any && row < last);
+    // A table finding's status line: its table and what it found wrong, from the history.
+    std::string detail;
+    if (any && FModel->StatusFilter() != TErrorTableModel::ExceptionsOnly) {
+        const std::string prvok = ValueText(FModel->FieldOf(row, "Prvok"));
+        const std::optional<TFindingKind> k = DatabaseFindingKind(prvok.empty() ? '\0' : prvok[0]);
+        const std::optional<std::int32_t> id = review::IntegerOf(FModel->FieldOf(row, "Id"));
+        if (k && id && FindingRow(*k).Code == *id) {
+            try {
+                if (const auto h = HistoryFindingOf(row)) {
+                    detail = h->Table;
+                    if (!h->Detail.empty()) detail += (detail.empty() ? "" : ": ") + h->Detail;
+                }
+            } catch (const std::exception&) {
+            }
+        }
+    }
+    DetailLabel->setText(QString::fromStdString(detail));
+    DetailLabel->setVisible(!detail.empty());
 }
 
 void TChybyForm::BitBtn1Click() {

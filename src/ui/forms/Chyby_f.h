@@ -4,10 +4,12 @@
 #include "standard/ErrorRecord.h"
 #include "dbase/TableDBF.h"
 #include "ui/ErrorFilter.h"
+#include "review/RunHistory.h"
 #include "ui/forms/QtPlatform.h"
 
 #include <QDialog>
 #include <functional>
+#include <optional>
 #include <string>
 
 class QComboBox;
@@ -60,6 +62,7 @@ public:
     QLabel* Label5;        // "Stav"
     QComboBox* ComboBox3;  // status filter: všetky, nové, trvajúce, výnimky
     QLabel* StavLabel;     // what the history says of the table (an older table after a clean run)
+    QLabel* DetailLabel;   // status line: what the current table finding found wrong (its table, fields, query)
     QTableView* DBGrid;
     QWidget* DBNavigator1;
     QToolButton* NavFirst;
@@ -112,6 +115,9 @@ private:
     // tells of the table.
     void LoadReview();
     std::string TableMapDir() const;
+    // The history's record of a table finding's row (its table and detail): the row's place
+    // among the table's rows like it picks one of the newest run's findings like it.
+    std::optional<review::TRunFinding> HistoryFindingOf(int row);
     void ShowCurrentError(bool forceZoom = false);
     // Shows the current finding in the map view (created when asked); false when the
     // finding cannot be shown there.

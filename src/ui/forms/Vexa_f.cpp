@@ -803,12 +803,24 @@ void TVexaForm::RunWithReview(bool merge) {
 void TVexaForm::RecheckBlock(const std::string& block) {
     // The browser may be open at the end of a run (which has let the map go by then).
     if (FOnlyBlock || !FStandard) return;
+    // The block is checked again as the run of the table shown checked it, not with the
+    // boxes ticked now (which may have changed, or be the defaults after a restart).
+    const std::optional<TKeptOptions> kept = KeptRunOptions(IncludeTrailingDelimiter(FMapaDir), true);
+    if (kept) {
+        FRecheckOptions = kept->Options;
+    } else if (FEnv.Messages->Show(TMsgType::Question,
+                                   "História mapy neuchováva voľby kontroly zobrazenej tabuľky.\r"
+                                   "Skontrolovať blok " + block + " s voľbami zaškrtnutými v hlavnom okne?") !=
+               TMsgResult::Yes) {
+        return;
+    }
     const bool running = FRunning;
     FRunning = true;
     FStopRequested = false;
     FOnlyBlock = block;
     RunWithReview(true);
     FOnlyBlock.reset();
+    FRecheckOptions.reset();
     LabelKontr->clear();
     LabelBlok->clear();
     FRunning = running;
@@ -826,6 +838,11 @@ TBlockRow TVexaForm::BlockRow(int index) {
 std::string TVexaForm::MapDir() { return FMapaDir; }
 
 TCheckRunOptions TVexaForm::Options() {
+    if (FRecheckOptions) {
+        TCheckRunOptions o = *FRecheckOptions;
+        o.Jobs = DefaultJobs();
+        return o;
+    }
     TCheckRunOptions o;
     o.DbMask = GroupBoxMask(DBGroupBox);
     o.LinMask = GroupBoxMask(LinGroupBox);

@@ -196,6 +196,7 @@ private:
     bool FStopRequested = false;
     std::unique_ptr<review::TRunReview> FReview;
     std::optional<std::string> FOnlyBlock;  // a re-check of one block from the browser
+    std::optional<TCheckRunOptions> FRecheckOptions;  // its options: those of the run of the table shown
     struct TLockedState {
         bool Otvorit, Zavriet, Chyby, Kontrola, Premenovat, Zmazat, Koniec;
     } FLocked{};

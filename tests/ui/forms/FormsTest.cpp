@@ -8,6 +8,7 @@
 #include "standard/FindingKinds.h"
 #include "standard/FindingPlace.h"
 #include "ui/DirTree.h"
+#include "review/Exceptions.h"
 #include "ui/forms/Chyby_f.h"
 #include "ui/forms/ErrorTableModel.h"
 #include "ui/forms/Premen_f.h"
@@ -539,6 +540,97 @@ private slots:
         QCOMPARE(ReportFindingsChoice("všetky chyby"), std::optional<int>(report::kAllFindings));
         QCOMPARE(ReportFindingsChoice("len súhrn (bez zoznamu chýb)"), std::optional<int>(0));
         QCOMPARE(ReportFindingsChoice("veľa"), std::optional<int>());
+    }
+
+    void ReCheckInTheBrowserTakesTheOptionsOfTheTablesRun() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 7}});  // kind 6 is not admitted in LE
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}});
+        p.Open(p.Map.Path());
+        TVexaForm& v = *p.Vexa;
+        p.Box("BodCBPripustnost")->setChecked(true);
+        std::vector<TErrorRecord> full, again;
+        std::string status;
+        std::vector<std::string> asked;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            full = ReadErrorTable((p.Map.Path() / "Chyby.DBF").string());
+            QCOMPARE(full.size(), size_t(2));
+            // The boxes changed since (or are the defaults after a restart): the run's options count.
+            p.Box("BodCBPripustnost")->setChecked(false);
+            p.Box("LinCBKrivky")->setChecked(true);
+            c.SetCurrentRow(1);
+            QCOMPARE(ValueText(c.Model().FieldOf(1, "Blok")), std::string("LE_00002.blk"));
+            c.ZnovaBitBtn->click();
+            QCOMPARE(p.Messages.Texts(TMsgType::Error), std::vector<std::string>{});
+            QVERIFY(p.Messages.Texts(TMsgType::Question).empty());
+            again = ReadErrorTable((p.Map.Path() / "Chyby.DBF").string());
+            QCOMPARE(c.Model().rowCount(), 2);
+            status = c.Model().StatusText(1);
+            // No run kept: the window asks before it takes today's boxes; "No" checks nothing.
+            fs::remove_all(p.Map.Path() / ".vexa");
+            p.Messages.NoAnswers = 1;
+            c.SetCurrentRow(0);
+            c.ZnovaBitBtn->click();
+            asked = p.Messages.Texts(TMsgType::Question);
+            c.KoniecBitBtn->click();
+        });
+        v.KontrolaButton->click();
+        QCOMPARE(again, full);
+        QVERIFY2(status.rfind("trvá od ", 0) == 0, status.c_str());
+        QCOMPARE(asked.size(), size_t(1));
+        QVERIFY(asked[0].find("Skontrolovať blok LE_00001.blk s voľbami zaškrtnutými v hlavnom okne?") !=
+                std::string::npos);
+        QCOMPARE(ReadErrorTable((p.Map.Path() / "Chyby.DBF").string()), full);
+    }
+
+    void ATableFindingsExceptionInTheBrowserHidesTheRowChosen() {
+        if (!fs::is_directory(VEXA_SAMPLE_MAP)) QSKIP("the sample map is not built");
+        Program p;
+        const fs::path map = p.Map.Path() / "map";
+        fs::copy(VEXA_SAMPLE_MAP, map, fs::copy_options::recursive);
+        p.Open(map);
+        p.Box("DBCBKontAtr")->setChecked(true);
+        auto rowOf = [&](TChybyForm& c, const std::string& block, const std::string& text) {
+            for (int r = 0; r < c.Model().rowCount(); ++r)
+                if (ValueText(c.Model().FieldOf(r, "Blok")) == block && ValueText(c.Model().FieldOf(r, "Chyba")) == text)
+                    return r;
+            return -1;
+        };
+        QString detail;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            // The status line tells what the structure finding found wrong.
+            const int structure = rowOf(c, "LE_00001.blk", "chybná DB štruktúra");
+            QVERIFY(structure >= 0);
+            c.SetCurrentRow(structure);
+            detail = c.DetailLabel->text();
+            // One of the three missing line tables.
+            const int row = rowOf(c, "LE_00001.blk", "DB l0021.dbf neexistuje");
+            QVERIFY(row >= 0);
+            c.SetCurrentRow(row);
+            p.Dialogs.Answer = "vedie sa v inej evidencii";
+            c.VynimkaBitBtn->click();
+            QCOMPARE(p.Messages.Texts(TMsgType::Error), std::vector<std::string>{});
+            QVERIFY(p.Dialogs.LastQuestion.find("tabuľka l0021.dbf") != std::string::npos);
+            c.KoniecBitBtn->click();
+        });
+        p.Vexa->KontrolaButton->click();
+        QCOMPARE(detail, QString::fromUtf8("p0001.dbf: chýba DREVINA C 4, VEK N 3, DATUM D"));
+        const std::vector<review::TReviewException> kept = review::LoadExceptions(map.string() + "/");
+        QCOMPARE(kept.size(), size_t(1));
+        QCOMPARE(kept[0].Table, std::string("l0021.dbf"));
+
+        std::vector<std::string> lines;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            for (const char* text : {"DB l0001.dbf neexistuje", "DB l0021.dbf neexistuje", "DB l0030.dbf neexistuje"})
+                lines.push_back(rowOf(c, "LE_00001.blk", text) >= 0 ? "shown" : "hidden");
+            c.reject();
+        });
+        p.Vexa->KontrolaButton->click();
+        QCOMPARE(lines, (std::vector<std::string>{"shown", "hidden", "shown"}));
+        QVERIFY(p.Messages.Texts(TMsgType::Information).back().find("výnimky: 1.") != std::string::npos);
     }
 
     void ReviewCycleInTheBrowser() {
