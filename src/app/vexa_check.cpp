@@ -15,8 +15,10 @@
 #include "export/GisWriter.h"
 #include "report/RunReport.h"
 #include "Json.h"
+#include "block/Real48.h"
 #include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/CheckRunSupport.h"
 #include "standard/StandardFiles.h"
 #include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
@@ -63,7 +65,9 @@ std::string HelpEntry(const std::string& option, const std::string& text) {
     constexpr std::size_t kColumn = 21, kWidth = 88;
     std::string out = "  " + option;
     std::size_t width = 2 + Chars(option);
-    if (width < kColumn) out += std::string(kColumn - width, ' '), width = kColumn;
+    // An option too long for its column has its text start on the next line.
+    if (width + 1 > kColumn) out += "\n", width = 0;
+    out += std::string(kColumn - width, ' '), width = kColumn;
     std::size_t start = 0;
     bool first = true;
     while (start < text.size()) {
@@ -106,6 +110,70 @@ std::string BitsSaid(std::uint16_t mask) {
     std::string said;
     for (std::size_t i = 0; i < bits.size(); ++i)
         said += (i == 0 ? "" : i + 1 == bits.size() ? " a " : ", ") + bits[i];
+    return said;
+}
+
+// The keys of the JSON lines and the columns of the CSV output with what they mean, in
+// the order of the CSV columns (keys only JSON has at the end). The help and the header
+// row are made from it.
+struct TOutputKey {
+    const char* Key;
+    const char* Meaning;
+    bool Csv;
+};
+constexpr TOutputKey kOutputKeys[] = {
+    {"block", "blok", true},
+    {"layer", "vrstva", true},
+    {"group", "skupina", true},
+    {"kind", "druh", true},
+    {"number", "číslo", true},
+    {"code", "kód", true},
+    {"text", "text chyby", true},
+    {"min_x", "obdĺžnik", true},
+    {"min_y", "", true},
+    {"max_x", "", true},
+    {"max_y", "", true},
+    {"x", "bod", true},
+    {"y", "", true},
+    {"table", "tabuľka atribútov", true},
+    {"value", "nameraná dĺžka alebo plocha", true},
+    {"limit", "limit", true},
+    {"status", "stav oproti predchádzajúcej kontrole (new, persisting)", true},
+    {"since", "od", true},
+    {"point", "bod", false},
+    {"bbox", "obdĺžnik", false},
+    {"geometry", "tvar (GeoJSON)", false},
+};
+
+// "block,layer,...": the CSV header row (with ", " the columns as the help lists them).
+std::string CsvHeader(const char* separator = ",") {
+    std::string h;
+    for (const TOutputKey& k : kOutputKeys)
+        if (k.Csv) h += (h.empty() ? "" : separator) + std::string(k.Key);
+    return h;
+}
+
+// "block=blok, layer=vrstva, ..., min_x..max_y=obdĺžnik, x,y=bod, ...": a key without a
+// meaning of its own joins the one before it.
+std::string OutputKeysSaid() {
+    std::string said;
+    for (std::size_t i = 0; i < std::size(kOutputKeys); ++i) {
+        if (!*kOutputKeys[i].Meaning) continue;
+        std::size_t last = i;
+        while (last + 1 < std::size(kOutputKeys) && !*kOutputKeys[last + 1].Meaning) ++last;
+        std::string keys = kOutputKeys[i].Key;
+        if (last == i + 1) keys += std::string(",") + kOutputKeys[last].Key;
+        if (last > i + 1) keys += std::string("..") + kOutputKeys[last].Key;
+        said += (said.empty() ? "" : ", ") + keys + "=" + kOutputKeys[i].Meaning;
+    }
+    return said;
+}
+
+// "findings_line, findings_point, ...": the layers of an export of findings.
+std::string FindingLayersSaid() {
+    std::string said;
+    for (const gisexport::TLayerDef& layer : gisexport::FindingLayerDefs())
+        said += (said.empty() ? "" : ", ") + layer.Name;
     return said;
 }
 
@@ -152,17 +220,12 @@ std::string Help() {
                    "a blok musí vyhovovať štandardu");
     h += HelpEntry("--format F",
                    "výpis chýb: " + gisexport::PrintedFormatNames(", ", true) +
-                       " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, block=blok, "
-                       "layer=vrstva, group=skupina, kind=druh, number=číslo, code=kód, text=text chyby, "
-                       "min_x..max_y=obdĺžnik, x,y=bod, point=bod, bbox=obdĺžnik, geometry=tvar (GeoJSON), "
-                        "table=tabuľka atribútov, value=nameraná dĺžka alebo plocha, limit=limit, "
-                        "status=stav oproti predchádzajúcej kontrole (new, persisting), since=od) "
-                       "(s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
-                       "max_y) a bod (x, y)");
+                       " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, " + OutputKeysSaid() +
+                       ") (s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
+                       "max_y) a bod (x, y); stĺpce csv v tomto poradí: " + CsvHeader(", "));
     h += HelpEntry("--export SÚBOR",
                    "chyby s ich geometriou do súboru GIS podľa prípony: " + gisexport::GisExtensions(true) +
-                       "; vrstvy findings_line, findings_point, findings_text, findings_area, "
-                       "findings_area_unclosed, findings_table");
+                       "; vrstvy " + FindingLayersSaid());
     h += HelpEntry("--crs SYSTÉM",
                    std::string("súradnicový systém mapy pre --export (predvolený ") + gisexport::kDefaultCrs + ")");
     h += HelpEntry("--no-exceptions", "vypíše každú chybu, ako keby nebola žiadna výnimka (Vynimky.DBF sa nečíta)");
@@ -477,6 +540,9 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
     return rows;
 }
 
+// A coordinate as the block stores it: the shortest text of its 6-byte real.
+std::string Crd(double value) { return std::isfinite(value) ? Real48Text(value) : std::string("null"); }
+
 // A place as a GeoJSON geometry in the map's coordinates: a line's LineString, a point's
 // Point, a text's rectangle or an area's ring a Polygon, an area whose ring does not close
 // the MultiLineString of the boundary lines its walk followed (its reference point when
@@ -484,7 +550,7 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
 std::string GeometryJson(const TFindingPlace& place) {
     auto crds = [&] {
         json::Array a;
-        for (const TPlaceXY& c : place.Crds) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+        for (const TPlaceXY& c : place.Crds) a.Raw(json::Array().Raw(Crd(c.X)).Raw(Crd(c.Y)).Text());
         return a.Text();
     };
     switch (place.Shape) {
@@ -495,7 +561,7 @@ std::string GeometryJson(const TFindingPlace& place) {
             json::Array lines;
             for (const std::vector<TPlaceXY>& line : place.Walked) {
                 json::Array a;
-                for (const TPlaceXY& c : line) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+                for (const TPlaceXY& c : line) a.Raw(json::Array().Raw(Crd(c.X)).Raw(Crd(c.Y)).Text());
                 lines.Raw(a.Text());
             }
             return json::Object().Str("type", "MultiLineString").Raw("coordinates", lines.Text()).Text();
@@ -504,7 +570,7 @@ std::string GeometryJson(const TFindingPlace& place) {
     case TPlaceShape::Point:
         return json::Object()
             .Str("type", "Point")
-            .Raw("coordinates", json::Array().Real(place.Anchor.X).Real(place.Anchor.Y).Text())
+            .Raw("coordinates", json::Array().Raw(Crd(place.Anchor.X)).Raw(Crd(place.Anchor.Y)).Text())
             .Text();
     case TPlaceShape::Text:
     case TPlaceShape::Area:
@@ -515,6 +581,10 @@ std::string GeometryJson(const TFindingPlace& place) {
 
 std::string OptionalNumber(const std::optional<double>& v) { return v ? json::Number(*v) : std::string("null"); }
 
+// The finding's layer: the block's layer also for an attribute table's finding, whose
+// record in the error table leaves it blank.
+std::string LayerOf(const TErrorRecord& r) { return r.Vrstva ? *r.Vrstva : checkrun::LayerCode(r.Blok); }
+
 // One finding as a JSON object: the record's columns, then the place (bbox, point and
 // geometry are null for a finding without geometry), for a limit finding what was
 // measured (value) and the limit, and the status against the previous run.
@@ -522,7 +592,7 @@ std::string FindingJson(const TFinding& f, const review::TFindingStatus* status)
     const TErrorRecord& r = f.Record;
     json::Object o;
     o.Str("block", r.Blok);
-    o.Raw("layer", r.Vrstva ? json::Quote(*r.Vrstva) : "null");
+    o.Raw("layer", json::Quote(LayerOf(r)));
     o.Str("group", r.Prvok);
     o.Raw("kind", r.Druh ? json::Number(static_cast<long long>(*r.Druh)) : "null");
     o.Raw("number", r.Cislo ? json::Number(static_cast<long long>(*r.Cislo)) : "null");
@@ -533,12 +603,12 @@ std::string FindingJson(const TFinding& f, const review::TFindingStatus* status)
     } else {
         double x0, y0, x1, y1;
         f.Place.Box(x0, y0, x1, y1);
-        o.Raw("bbox", json::Array().Real(x0).Real(y0).Real(x1).Real(y1).Text());
-        o.Raw("point", json::Array().Real(f.Place.Anchor.X).Real(f.Place.Anchor.Y).Text());
+        o.Raw("bbox", json::Array().Raw(Crd(x0)).Raw(Crd(y0)).Raw(Crd(x1)).Raw(Crd(y1)).Text());
+        o.Raw("point", json::Array().Raw(Crd(f.Place.Anchor.X)).Raw(Crd(f.Place.Anchor.Y)).Text());
     }
     o.Raw("geometry", GeometryJson(f.Place));
     if (f.Place.Break)
-        o.Raw("break", json::Array().Real(f.Place.Break->X).Real(f.Place.Break->Y).Text())
+        o.Raw("break", json::Array().Raw(Crd(f.Place.Break->X)).Raw(Crd(f.Place.Break->Y)).Text())
             .Str("break_reason", f.Place.BreakReason);
     if (!f.Place.Table.empty()) o.Str("table", f.Place.Table);
     if (f.Limit) o.Raw("value", OptionalNumber(f.Value)).Raw("limit", OptionalNumber(f.Limit));
@@ -554,10 +624,10 @@ std::string CsvField(const std::string& text) {
     return q + "\"";
 }
 
-std::string FindingCsv(const TFinding& f) {
+std::string FindingCsv(const TFinding& f, const review::TFindingStatus* status) {
     const TErrorRecord& r = f.Record;
     auto optional = [](const std::optional<std::int32_t>& v) { return v ? std::to_string(*v) : std::string(); };
-    std::string line = CsvField(r.Blok) + "," + CsvField(r.Vrstva.value_or("")) + "," + CsvField(r.Prvok) + "," +
+    std::string line = CsvField(r.Blok) + "," + CsvField(LayerOf(r)) + "," + CsvField(r.Prvok) + "," +
                        optional(r.Druh) + "," + optional(r.Cislo) + "," + std::to_string(r.Id) + "," +
                        CsvField(r.Chyba);
     if (f.Place.Empty()) {
@@ -567,11 +637,26 @@ std::string FindingCsv(const TFinding& f) {
         f.Place.Box(x0, y0, x1, y1);
         for (double v : {x0, y0, x1, y1, f.Place.Anchor.X, f.Place.Anchor.Y}) {
             line += ',';
-            line += json::Number(v);
+            line += Crd(v);
         }
     }
     line += "," + CsvField(f.Place.Table);
-    return line + "," + (f.Value ? json::Number(*f.Value) : "") + "," + (f.Limit ? json::Number(*f.Limit) : "");
+    line += "," + (f.Value ? json::Number(*f.Value) : "") + "," + (f.Limit ? json::Number(*f.Limit) : "");
+    return line + "," + (status ? status->Status + "," + status->Since : std::string(","));
+}
+
+// What a limit finding measured, after its text: " (50 m, limit 60 m)"; millimetres at
+// most, as a length or an area is read by a person.
+std::string Measured(const TFinding& f) {
+    if (!f.Limit || !f.Value) return std::string();
+    const char* unit = f.Record.Prvok == "P" ? " m2" : " m";
+    auto said = [](double v) {
+        std::string t = Format("%.3f", v);
+        while (t.back() == '0') t.pop_back();
+        if (t.back() == '.') t.pop_back();
+        return t == "-0" ? std::string("0") : t;
+    };
+    return " (" + said(*f.Value) + unit + ", limit " + said(*f.Limit) + unit + ")";
 }
 
 // Prints each finding on a line of its own in the chosen format (CSV: a header row first).
@@ -590,13 +675,15 @@ public:
             std::fflush(stderr);
         }
         switch (FFormat) {
-        case gisexport::TFormatWriter::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
+        case gisexport::TFormatWriter::Text:
+            std::printf("%s%s\n", MessageLines(FindingLine(f.Record)).c_str(), Measured(f).c_str());
+            break;
         case gisexport::TFormatWriter::Json:
             std::printf("%s\n", FindingJson(f, FReview ? &FReview->Current() : nullptr).c_str());
             break;
         case gisexport::TFormatWriter::Csv:
             Header();
-            std::printf("%s\n", FindingCsv(f).c_str());
+            std::printf("%s\n", FindingCsv(f, FReview ? &FReview->Current() : nullptr).c_str());
             break;
         case gisexport::TFormatWriter::Gis: break;  // written as files, by --export
         }
@@ -607,7 +694,7 @@ public:
         FHeader = true;
         if (FFormat == gisexport::TFormatWriter::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
         if (FFormat == gisexport::TFormatWriter::Csv)
-            std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit\n");
+            std::printf("%s\n", CsvHeader().c_str());
     }
     bool WantsPlaces() const override { return FFormat != gisexport::TFormatWriter::Text; }
 

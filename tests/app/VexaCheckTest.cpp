@@ -2,7 +2,10 @@
 // name that does not conform), the error table it leaves, exit statuses and refusals.
 #include "checks/CheckTestSupport.h"
 #include "common/Version.h"
+#include "block/Real48.h"
+#include "common/Text.h"
 #include "dbase/TableDBF.h"
+#include "kit/BlockKit.h"
 
 #include "kit/BenchMap.h"
 
@@ -387,7 +390,8 @@ TEST_F(VexaCheck, HeaderQuietAndVersion) {
     EXPECT_EQ(text.Err, "");
     Outcome csv = Run("--header --format csv --lines 63 --block LE_00001.blk " + m);
     EXPECT_EQ(csv.Status, 0) << csv.Err;
-    EXPECT_EQ(csv.Out, "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit\n");
+    EXPECT_EQ(csv.Out, "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,status,"
+                       "since\n");
     EXPECT_EQ(csv.Err, "Bez chýb.\n");
     Outcome json = Run("--header --format json --quiet --points 1 --block LE_00009.blk " + m);
     EXPECT_EQ(json.Status, 3);
@@ -491,6 +495,104 @@ TEST_F(VexaCheck, HelpExplainsTheCommand) {
     // Every finding code with its group letter, from the table of finding kinds.
     EXPECT_NE(o.Out.find("   -73  L  32 línie medzi plochami s rovnakými atribútmi"), std::string::npos) << o.Out;
     EXPECT_NE(o.Out.find("   -93  P  1  tabuľky plôch"), std::string::npos);
+}
+
+// What the machine formats and the text lines carry: the status of each finding in CSV as
+// in JSON, the block's layer for a table's finding, the measured value of a limit finding
+// on its text line, and coordinates as the block stores them (no digits of the double).
+TEST_F(VexaCheck, OutputsCarryStatusLayerMeasureAndStoredCoordinates) {
+    const std::string m = Quote(map.string());
+    Outcome first = Run("--quiet --db 1 --format csv --block LE_00001.blk " + m);
+    ASSERT_EQ(first.Status, 1) << first.Err;
+    // A table's finding: layer LE (the error table leaves it blank), new since this run.
+    const std::string missing = "LE_00001.blk,LE,B,,,-92,DB b0001.dbf neexistuje,,,,,,,b0001.dbf,,,new,";
+    ASSERT_NE(first.Out.find(missing), std::string::npos) << first.Out;
+    const std::size_t at = first.Out.find(missing) + missing.size();
+    const std::string since = first.Out.substr(at, first.Out.find('\n', at) - at);
+    EXPECT_EQ(since.size(), 19u) << since;  // YYYY-MM-DD HH:MM:SS
+    EXPECT_EQ(Table().at(0).Vrstva, std::nullopt) << "the error table keeps its blank";
+    Outcome json = Run("--quiet --db 1 --format json --block LE_00001.blk " + m);
+    EXPECT_NE(json.Out.find("{\"block\":\"LE_00001.blk\",\"layer\":\"LE\",\"group\":\"B\",\"kind\":null,"
+                            "\"number\":null,\"code\":-92,"),
+              std::string::npos)
+        << json.Out;
+    EXPECT_EQ(json.Out.find("\"layer\":null"), std::string::npos) << json.Out;
+    Outcome again = Run("--quiet --db 1 --format csv --block LE_00001.blk " + m);
+    EXPECT_NE(again.Out.find("LE_00001.blk,LE,B,,,-92,DB b0001.dbf neexistuje,,,,,,,b0001.dbf,,,persisting," + since +
+                             "\n"),
+              std::string::npos)
+        << again.Out;
+
+    // The text line of a limit finding says what was measured against which limit.
+    Outcome limits = Run("--quiet --lines 16 --areas 4 --length-limit 60 --area-limit 20000 " + m);
+    EXPECT_NE(limits.Out.find("LE_00002.blk\tL\t13\t10\t-15\tpodlimitná dĺžka (50 m, limit 60 m)\n"), std::string::npos)
+        << limits.Out;
+    EXPECT_NE(limits.Out.find("LE_00002.blk\tL\t14\t21\t-15\tpodlimitná dĺžka (44.721 m, limit 60 m)\n"),
+              std::string::npos);
+    EXPECT_NE(limits.Out.find("LE_00003.blk\tP\t1\t1\t-74\tpodlimitná plocha (10000 m2, limit 20000 m2)\n"),
+              std::string::npos);
+    for (const TErrorRecord& r : Table())
+        EXPECT_TRUE(r.Chyba == "podlimitná plocha" || r.Chyba == "podlimitná dĺžka") << "the table keeps the standard's text";
+
+    // A point at -511681.06, -1210400.37 as the block stores it (6-byte reals whose doubles
+    // print as -511681.0599999428...), of a kind not admitted in the layer.
+    testkit::BlockSpec spec;
+    spec.Points.push_back(testkit::MakePoint(1, 2, -511681.06L, -1210400.37L));
+    testkit::WriteBlock(map / "LE_00005.blk", spec);
+    ASSERT_NE(FloatToText(TReal48::FromValue(-511681.06L).ToDouble()), "-511681.06") << "the double is noisy";
+    Outcome point = Run("--quiet --points 1 --format json --block LE_00005.blk " + m);
+    ASSERT_EQ(point.Status, 1) << point.Err;
+    EXPECT_NE(point.Out.find("\"bbox\":[-511681.06,-1210400.37,-511681.06,-1210400.37],\"point\":[-511681.06,"
+                             "-1210400.37],\"geometry\":{\"type\":\"Point\",\"coordinates\":[-511681.06,-1210400.37]}"),
+              std::string::npos)
+        << point.Out;
+    Outcome csv = Run("--quiet --points 1 --format csv --block LE_00005.blk " + m);  // the second run
+    EXPECT_NE(csv.Out.find(",-511681.06,-1210400.37,-511681.06,-1210400.37,-511681.06,-1210400.37,,,,persisting,"),
+              std::string::npos)
+        << csv.Out;
+}
+
+// The help's lists and the README's are the same tables': the CSV columns in their order,
+// the layers of an exported finding; no option runs into its text.
+TEST_F(VexaCheck, HelpAndReadmeListTheColumnsAndLayersOfTheTables) {
+    Outcome help = Run("--help");
+    ASSERT_EQ(help.Status, 0);
+    EXPECT_NE(help.Out.find("\n  --report SÚBOR.html\n                     správa o kontrole"), std::string::npos)
+        << help.Out;
+    std::string text;  // the help as one line
+    for (std::size_t i = 0; i < help.Out.size(); ++i) {
+        if (help.Out[i] != '\n') {
+            text += help.Out[i];
+            continue;
+        }
+        text += ' ';
+        while (i + 1 < help.Out.size() && help.Out[i + 1] == ' ') ++i;
+    }
+    Outcome header = Run("--header --format csv --lines 1 --block LE_00001.blk " + Quote(map.string()));
+    ASSERT_EQ(header.Status, 0) << header.Err;
+    const std::string columns = header.Out.substr(0, header.Out.find('\n'));
+    EXPECT_EQ(columns,
+              "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,status,since");
+    std::string listed;
+    for (char c : columns) listed += c == ',' ? std::string(", ") : std::string(1, c);
+    EXPECT_NE(text.find("stĺpce csv v tomto poradí: " + listed), std::string::npos) << text;
+    const std::string layers = "findings_line, findings_point, findings_text, findings_area, findings_area_unclosed, "
+                               "findings_table, findings_area_walk";
+    EXPECT_NE(text.find("; vrstvy " + layers), std::string::npos) << text;
+
+    std::ifstream in(VEXA_README);
+    ASSERT_TRUE(in) << VEXA_README;
+    std::stringstream readme;
+    readme << in.rdbuf();
+    std::string doc = readme.str();
+    for (std::size_t at; (at = doc.find('\n')) != std::string::npos;) doc.replace(at, 1, " ");
+    EXPECT_NE(doc.find("    " + columns + " "), std::string::npos) << "the README shows the header row";
+    for (std::size_t at = 0, end; at < layers.size(); at = end + 2) {
+        end = std::min(layers.find(", ", at), layers.size());
+        const std::string layer = layers.substr(at, end - at);
+        EXPECT_NE(doc.find("`" + layer + "`"), std::string::npos) << layer;
+        EXPECT_NE(doc.find(layer + " ("), std::string::npos) << "the README's listing of an export has " << layer;
+    }
 }
 
 }  // namespace
