@@ -39,6 +39,7 @@
 #include <memory>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -217,7 +218,7 @@ std::string Help() {
                    "rovnaké ako pri --jobs 1");
     h += HelpEntry("--block MENO",
                    "kontrolovať len tento blok (aj viackrát); meno sa porovnáva bez ohľadu na veľkosť písmen "
-                   "a blok musí vyhovovať štandardu");
+                   "(LE_00002 je LE_00002.blk) a blok musí vyhovovať štandardu");
     h += HelpEntry("--format F",
                    "výpis chýb: " + gisexport::PrintedFormatNames(", ", true) +
                        " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, " + OutputKeysSaid() +
@@ -286,6 +287,12 @@ std::uint16_t ParseMask(const std::string& option, const std::string& text, std:
 
 double ParseLimit(const std::string& option, const std::string& text) {
     std::optional<double> value = TextToFloat(text);
+    if (!value && text.find(',') != std::string::npos) {
+        std::string dotted = text;
+        std::replace(dotted.begin(), dotted.end(), ',', '.');
+        throw UsageError(Format("Neplatný limit %s: %s (desatinná bodka, nie čiarka: %s %s)", option.c_str(),
+                                text.c_str(), option.c_str(), dotted.c_str()));
+    }
     if (!value || !std::isfinite(*value))
         throw UsageError(Format("Neplatný limit %s: %s", option.c_str(), text.c_str()));
     return *value;
@@ -370,6 +377,7 @@ Arguments Parse(int argc, char** argv) {
         } else if (name == "--export") {
             args.Export = value(name);
             gisexport::GisFormatOf(args.Export);  // an unknown extension is refused before the run
+            gisexport::RequireExportDir(args.Export);  // and a directory that does not exist
             gisexport::RequireWriter();        // and so is an export without its writer
         } else if (name == "--report") {
             args.Report = value(name);
@@ -525,7 +533,9 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
     std::vector<bool> chosen(listed.size(), false);
     for (const std::string& name : names) {
         std::size_t i = 0;
-        while (i < listed.size() && !SameTextAscii(listed[i].Vrstva, name)) ++i;
+        // A name without its extension means the block of that name ("LE_00002" is LE_00002.blk).
+        while (i < listed.size() && !SameTextAscii(listed[i].Vrstva, name) && !SameTextAscii(listed[i].Vrstva, name + ".blk"))
+            ++i;
         if (i == listed.size()) throw UsageError("Blok " + name + " nie je v zozname blokov mapy");
         if (!listed[i].Conforming()) throw UsageError("Blok " + listed[i].Vrstva + " nevyhovuje štandardu");
         chosen[i] = true;
@@ -705,6 +715,32 @@ private:
     const review::TRunReview* FReview;
 };
 
+// The standard must be a file that can be read; otherwise say which file and how to
+// name another.
+void RequireStandardFile(const std::string& path, bool given) {
+    std::error_code ec;
+    std::string cause;
+    if (!fs::exists(path, ec)) cause = "neexistuje";
+    else if (fs::is_directory(path, ec)) cause = "je adresár, nie súbor";
+    else if (!std::ifstream(path, std::ios::binary)) cause = "nedá sa čítať";
+    if (cause.empty()) return;
+    throw UsageError("Štandard sa nedá otvoriť: súbor " + cause + "\r(" + EscapeControlChars(path) + ")\r" +
+                     (given ? "Zadajte voľbou --standard súbor štandardu (" + std::string(kStandardFileName) + ")."
+                            : "Zadajte súbor štandardu voľbou --standard SÚBOR alebo ho dajte k programu."));
+}
+
+// A block directory given as the map: the map is the directory above it.
+void RefuseBlockAsMap(const std::string& mapDir) {
+    const fs::path dir = fs::path(mapDir).parent_path();  // mapDir ends in a delimiter
+    const std::string name = dir.filename().string();
+    std::error_code ec;
+    const bool blockName = name.size() > 4 && SameTextAscii(name.substr(name.size() - 4), ".blk");
+    if (!blockName && !fs::exists(dir / "tn.lin", ec) && !fs::exists(dir / "tn.crd", ec)) return;
+    throw UsageError("Adresár je blok, nie mapa\r(" + EscapeControlChars(dir.string()) + ")\rMapa je adresár nad ním: " +
+                     "vexa-check ... " + EscapeControlChars(dir.parent_path().string()) + " --block " +
+                     EscapeControlChars(name));
+}
+
 int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_directory(args.MapDir, ec)) {
@@ -714,6 +750,7 @@ int Run(const Arguments& args) {
     }
     std::string programDir = ProgramDir();
     std::string standardPath = args.Standard.empty() ? CompanionFile(programDir, kStandardFileName) : args.Standard;
+    RequireStandardFile(standardPath, !args.Standard.empty());
     TBlkStandardGXD standard(standardPath, CompanionFile(programDir, kErrorTableFileName));
 
     // Block and table paths are formed from it: make it absolute once.
@@ -728,6 +765,7 @@ int Run(const Arguments& args) {
     settings.Standard = standardPath;
     settings.Description = standard.Description();
     review::TRunReview review(mapDir, settings);
+    if (listed.empty()) RefuseBlockAsMap(mapDir);
     const std::vector<TBlockRow> rows = ChooseRows(listed, args.Blocks);
     BatchView view(rows, mapDir, args.Options, progress, args.Quiet, &review);
     // Each finding is printed as it comes (in the order of the error table), so that a

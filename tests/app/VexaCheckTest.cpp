@@ -137,6 +137,13 @@ TEST_F(VexaCheck, CleanBlockLeavesTheEarlierTable) {
     EXPECT_EQ(ReadFileText(map / "Chyby.DBF"), "earlier");
 }
 
+// A block named without its ".blk" is the block of that name.
+TEST_F(VexaCheck, BlockNamedWithoutItsExtension) {
+    Outcome o = Run("--quiet --points 1 --block le_00002 " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 1) << o.Err;
+    EXPECT_EQ(o.Out, "LE_00002.blk\tB\t2\t6\t-31\tneprípustný druh vo vrstve\n");
+}
+
 TEST_F(VexaCheck, NamedBlocksAreTakenInListOrder) {
     Outcome o = Run("--points 1 --areas 1 --block LE_00003.blk --block le_00002.blk " + Quote(map.string()));
     EXPECT_EQ(o.Status, 1) << o.Err;
@@ -157,7 +164,16 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
         {"--lines 1 --block ABC.blk " + m, "Blok abc.blk nevyhovuje štandardu\n"},
         {"--lines 64 " + m, "Neplatná maska --lines: 64 (povolené sú súčty bitov 63)\n"},
         {"--areas x " + m, "Neplatná maska --areas: x (povolené sú súčty bitov 7)\n"},
-        {"--length-limit 1,5 " + m, "Neplatný limit --length-limit: 1,5\n"},
+        {"--length-limit 1,5 " + m,
+         "Neplatný limit --length-limit: 1,5 (desatinná bodka, nie čiarka: --length-limit 1.5)\n"},
+        {"--area-limit x " + m, "Neplatný limit --area-limit: x\n"},
+        {"--export " + Quote((temp.Path() / "none" / "f.gpkg").string()) + " --lines 1 " + m,
+         "Adresár pre export neexistuje\n(" + (temp.Path() / "none").string() +
+             ")\nVytvorte ho alebo zadajte súbor v existujúcom adresári.\n"},
+        {"--lines 1 " + Quote((map / "LE_00001.blk").string()),
+         "Adresár je blok, nie mapa\n(" + (map / "LE_00001.blk").string() + ")\nMapa je adresár nad ním: vexa-check ... " +
+             map.string() + " --block LE_00001.blk\n"},
+        {"--lines 1 --block LE_00077 " + m, "Blok LE_00077 nie je v zozname blokov mapy\n"},
         {"--db 16 " + m, "Neplatná maska --db: 16 (povolené sú súčty bitov 15)\n"},
         {"--jobs 0 " + m, "Neplatný počet --jobs: 0 (povolené 1 až 256)\n"},
         {"-j x " + m, "Neplatný počet -j: x (povolené 1 až 256)\n"},
@@ -166,9 +182,14 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
         {"--lines 1 " + Quote((map / "LE_00001.blk" / "tn.lin").string()),
          "Mapa nie je adresár\n(" + (map / "LE_00001.blk" / "tn.lin").string() + ")\n"},
         {"--standard " + Quote((temp.Path() / "missing.mdb").string()) + " --lines 1 " + m,
-         "Databáza nebola vytvorená.\n(" + (temp.Path() / "missing.mdb").string() + ": neexistuje)\n"},
+         "Štandard sa nedá otvoriť: súbor neexistuje\n(" + (temp.Path() / "missing.mdb").string() +
+             ")\nZadajte voľbou --standard súbor štandardu (StandardGXD.mdb).\n"},
         {"--standard " + Quote(map.string()) + " --lines 1 " + m,
-         "Databáza nebola vytvorená.\n(" + map.string() + ": je adresár, nie súbor)\n"},
+         "Štandard sa nedá otvoriť: súbor je adresár, nie súbor\n(" + map.string() +
+             ")\nZadajte voľbou --standard súbor štandardu (StandardGXD.mdb).\n"},
+        {"--standard " + Quote((map / "LE_00001.blk" / "tn.lin").string()) + " --lines 1 " + m,
+         "Súbor nie je databáza Access ani SQLite, nemôže byť štandardom (StandardGXD.mdb)\n(" +
+             (map / "LE_00001.blk" / "tn.lin").string() + ")\n"},
         {"--frobnicate " + m, "Neznáma voľba --frobnicate\n"},
         {"--format xml --lines 1 " + m, "Neznámy formát xml (text, json, csv)\n"},
         {"--export x.kml --lines 1 " + m, "Neznámy formát exportu (.gpkg, .geojson, .shp, .csv, .fgb)\n(x.kml)\n"},
