@@ -5,6 +5,7 @@
 #include "common/FileNames.h"
 #include "common/SysError.h"
 #include "common/Text.h"
+#include "common/Utf8.h"
 #include "common/Version.h"
 #include "Json.h"
 #include "review/Exceptions.h"
@@ -90,11 +91,16 @@ FindingId ParseFinding(const std::vector<std::string>& a, std::size_t at) {
     return id;
 }
 
+// Block names as vexa-check prints them: bytes that are not UTF-8 as \xHH, so that the
+// printed name and the name on disk are one block.
+std::string Printed(const std::string& block) { return EscapeInvalidUtf8(block); }
+bool SameBlock(const std::string& a, const std::string& b) { return SameTextAscii(Printed(a), Printed(b)); }
+
 bool Same(const TRunFinding& f, const FindingId& id) {
-    return SameTextAscii(f.Block, id.Block) && f.Group == id.Group && f.Number == id.Number && f.Code == id.Code;
+    return SameBlock(f.Block, id.Block) && f.Group == id.Group && f.Number == id.Number && f.Code == id.Code;
 }
 
-std::string Where(const FindingId& id) { return FindingText(id.Block, id.Group, id.Number, id.Code); }
+std::string Where(const FindingId& id) { return FindingText(Printed(id.Block), id.Group, id.Number, id.Code); }
 
 std::vector<TRunRecord> Runs(const std::string& mapDir, bool withFindings) {
     std::vector<std::string> problems;
@@ -124,7 +130,7 @@ int Except(const std::string& mapDir, const std::vector<std::string>& a) {
     TRunRecord last;
     for (auto it = runs.rbegin(); it != runs.rend() && !found; ++it) {
         bool checks = false;
-        for (const std::string& b : it->Checked) checks = checks || SameTextAscii(b, id.Block);
+        for (const std::string& b : it->Checked) checks = checks || SameBlock(b, id.Block);
         if (!checks) continue;
         last = ReadRun(it->File);
         for (const auto* list : {&last.Found, &last.Left})
@@ -132,7 +138,7 @@ int Except(const std::string& mapDir, const std::vector<std::string>& a) {
                 if (!found && Same(f, id)) found = &f;
         if (!found) throw Exception("Chyba " + Where(id) + " nie je medzi chybami poslednej kontroly bloku (" + last.Id + ")");
     }
-    if (!found) throw Exception("Blok " + id.Block + " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
+    if (!found) throw Exception("Blok " + Printed(id.Block) + " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
     const TReviewException e =
         MakeException(mapDir, found->Block, found->Kind ? std::optional<std::string>(found->Block.substr(0, 2)) : std::nullopt,
                       found->Group, found->Kind, found->Number, found->Code, found->Text, reason);
