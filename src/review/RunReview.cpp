@@ -309,6 +309,10 @@ std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
         f.Status = "fixed";
         out.push_back(std::move(f));
     }
+    for (TRunFinding f : b.Left) {  // found by B and left out by an exception
+        f.Status = "excepted";
+        out.push_back(std::move(f));
+    }
     return out;
 }
 

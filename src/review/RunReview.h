@@ -156,7 +156,7 @@ TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>&
 
 // Compares two runs: b's findings that a has are persisting, those a lacks are new, and
 // a's findings of the blocks b checked that b lacks (and did not leave out by an
-// exception) are fixed.
+// exception) are fixed; b's findings left out by an exception follow as excepted.
 std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b);
 
 // After a complete run without findings, the notice the browser shows over an older
