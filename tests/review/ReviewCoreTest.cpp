@@ -173,7 +173,7 @@ TEST_F(ReviewCore, ADamagedRunIsNamedLeftAloneAndNotCounted) {
     EXPECT_TRUE(fs::exists(cut));
 }
 
-TEST_F(ReviewCore, CompareTellsNewPersistingAndFixedButNotExcepted) {
+TEST_F(ReviewCore, CompareTellsNewPersistingFixedAndExcepted) {
     TRunFinding kept{"LE_1.blk", "L", 1, -15, 3, "new", "d1", "a"};
     TRunFinding fixedOne{"LE_1.blk", "L", 2, -15, 3, "new", "d1", "b"};
     TRunFinding excepted{"LE_1.blk", "B", 3, -32, 5, "new", "d1", "c"};
@@ -183,7 +183,7 @@ TEST_F(ReviewCore, CompareTellsNewPersistingAndFixedButNotExcepted) {
     TRunRecord b = RunWith({kept, fresh}, {"LE_1.blk"});
     b.Left = {excepted};
     std::vector<TRunFinding> c = CompareRuns(a, b);
-    ASSERT_EQ(c.size(), 3u);
+    ASSERT_EQ(c.size(), 4u);
     EXPECT_EQ(c[0].Status, "persisting");
     EXPECT_EQ(c[0].Number, 1);
     EXPECT_EQ(c[1].Status, "new");
@@ -191,6 +191,9 @@ TEST_F(ReviewCore, CompareTellsNewPersistingAndFixedButNotExcepted) {
     EXPECT_EQ(c[2].Status, "fixed");
     EXPECT_EQ(c[2].Number, 2);
     EXPECT_EQ(c[2].Code, -15) << "the excepted finding and the unchecked block's are not fixed";
+    EXPECT_EQ(c[3].Status, "excepted") << "what the exception left out is told as such";
+    EXPECT_EQ(c[3].Number, 3);
+    EXPECT_EQ(c[3].Code, -32);
 }
 
 TEST_F(ReviewCore, TheBrowsersStatusesComeFromTheNewestRunOfEachBlock) {
