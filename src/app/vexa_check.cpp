@@ -223,10 +223,10 @@ std::string Help() {
                    "výpis chýb: " + gisexport::PrintedFormatNames(", ", true) +
                        " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, " + OutputKeysSaid() +
                        ") (s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
-                       "max_y) a bod (x, y); stĺpce csv v tomto poradí: " + CsvHeader(", "));
-    h += HelpEntry("--export SÚBOR",
-                   "chyby s ich geometriou do súboru GIS podľa prípony: " + gisexport::GisExtensions(true) +
-                       "; vrstvy " + FindingLayersSaid());
+                       "max_y) a bod (x, y); stĺpce csv v tomto poradí: " +
+                       CsvHeader(", "));
+    h += HelpEntry("--export SÚBOR", "chyby s ich geometriou do súboru GIS podľa prípony: " +
+                                         gisexport::GisExtensions(true) + "; vrstvy " + FindingLayersSaid());
     h += HelpEntry("--crs SYSTÉM",
                    std::string("súradnicový systém mapy pre --export (predvolený ") + gisexport::kDefaultCrs + ")");
     h += HelpEntry("--no-exceptions", "vypíše každú chybu, ako keby nebola žiadna výnimka (Vynimky.DBF sa nečíta)");
@@ -534,7 +534,8 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
     for (const std::string& name : names) {
         std::size_t i = 0;
         // A name without its extension means the block of that name ("LE_00002" is LE_00002.blk).
-        while (i < listed.size() && !SameTextAscii(listed[i].Vrstva, name) && !SameTextAscii(listed[i].Vrstva, name + ".blk"))
+        while (i < listed.size() && !SameTextAscii(listed[i].Vrstva, name) &&
+               !SameTextAscii(listed[i].Vrstva, name + ".blk"))
             ++i;
         if (i == listed.size()) throw UsageError("Blok " + name + " nie je v zozname blokov mapy");
         if (!listed[i].Conforming()) throw UsageError("Blok " + listed[i].Vrstva + " nevyhovuje štandardu");
@@ -703,8 +704,7 @@ public:
         if (FHeader) return;
         FHeader = true;
         if (FFormat == gisexport::TFormatWriter::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
-        if (FFormat == gisexport::TFormatWriter::Csv)
-            std::printf("%s\n", CsvHeader().c_str());
+        if (FFormat == gisexport::TFormatWriter::Csv) std::printf("%s\n", CsvHeader().c_str());
     }
     bool WantsPlaces() const override { return FFormat != gisexport::TFormatWriter::Text; }
 
@@ -720,9 +720,12 @@ private:
 void RequireStandardFile(const std::string& path, bool given) {
     std::error_code ec;
     std::string cause;
-    if (!fs::exists(path, ec)) cause = "neexistuje";
-    else if (fs::is_directory(path, ec)) cause = "je adresár, nie súbor";
-    else if (!std::ifstream(path, std::ios::binary)) cause = "nedá sa čítať";
+    if (!fs::exists(path, ec))
+        cause = "neexistuje";
+    else if (fs::is_directory(path, ec))
+        cause = "je adresár, nie súbor";
+    else if (!std::ifstream(path, std::ios::binary))
+        cause = "nedá sa čítať";
     if (cause.empty()) return;
     throw UsageError("Štandard sa nedá otvoriť: súbor " + cause + "\r(" + EscapeControlChars(path) + ")\r" +
                      (given ? "Zadajte voľbou --standard súbor štandardu (" + std::string(kStandardFileName) + ")."
@@ -736,9 +739,9 @@ void RefuseBlockAsMap(const std::string& mapDir) {
     std::error_code ec;
     const bool blockName = name.size() > 4 && SameTextAscii(name.substr(name.size() - 4), ".blk");
     if (!blockName && !fs::exists(dir / "tn.lin", ec) && !fs::exists(dir / "tn.crd", ec)) return;
-    throw UsageError("Adresár je blok, nie mapa\r(" + EscapeControlChars(dir.string()) + ")\rMapa je adresár nad ním: " +
-                     "vexa-check ... " + EscapeControlChars(dir.parent_path().string()) + " --block " +
-                     EscapeControlChars(name));
+    throw UsageError("Adresár je blok, nie mapa\r(" + EscapeControlChars(dir.string()) +
+                     ")\rMapa je adresár nad ním: " + "vexa-check ... " +
+                     EscapeControlChars(dir.parent_path().string()) + " --block " + EscapeControlChars(name));
 }
 
 int Run(const Arguments& args) {

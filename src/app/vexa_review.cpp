@@ -143,7 +143,9 @@ int Except(const std::string& mapDir, const std::vector<std::string>& a) {
                 if (!found && Same(f, id)) found = &f;
         if (!found) throw Exception("Chyba " + Where(id) + " nie je medzi chybami poslednej kontroly bloku (" + last.Id + ")");
     }
-    if (!found) throw Exception("Blok " + Printed(id.Block) + " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
+    if (!found)
+        throw Exception("Blok " + Printed(id.Block) +
+                        " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
     const TReviewException e =
         MakeException(mapDir, found->Block, found->Kind ? std::optional<std::string>(found->Block.substr(0, 2)) : std::nullopt,
                       found->Group, found->Kind, found->Number, found->Code, found->Text, reason);
@@ -221,7 +223,9 @@ int Exceptions(const std::string& mapDir) {
         if (!gJson) {
             table.Add({e.Block, Element(e.Group, e.Number), std::to_string(e.Code), Num(e.Kind), e.Text, e.Reason,
                        e.User, DateText(e.Date),
-                       !fp ? "chýba (výnimka neplatí)" : *fp == e.Fingerprint ? "rovnaký" : "zmenený (výnimka neplatí)"});
+                       !fp                    ? "chýba (výnimka neplatí)"
+                       : *fp == e.Fingerprint ? "rovnaký"
+                                              : "zmenený (výnimka neplatí)"});
             continue;
         }
         json::Object o;
@@ -301,8 +305,10 @@ int Run(int argc, char** argv) {
     std::vector<std::string> args;
     gJson = isatty(STDOUT_FILENO) != 1;
     for (int i = 1; i < argc; ++i) {
-        if (std::string(argv[i]) == "--json") gJson = true;
-        else args.push_back(argv[i]);
+        if (std::string(argv[i]) == "--json")
+            gJson = true;
+        else
+            args.push_back(argv[i]);
     }
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {

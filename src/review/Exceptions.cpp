@@ -96,8 +96,8 @@ std::string FindingKey(const std::string& block, const std::string& group, std::
                        std::int32_t code, std::optional<std::int32_t> kind) {
     // A name that is not UTF-8 is keyed as printed (\xHH), so that the name as vexa-check
     // prints it, as Chyby.DBF and Vynimky.DBF hold it and as the block is on disk are one.
-    return EscapeInvalidUtf8(block) + "|" + group + "|" + (number ? std::to_string(*number) : "") + "|" + std::to_string(code) + "|" +
-           (kind ? std::to_string(*kind) : "");
+    return EscapeInvalidUtf8(block) + "|" + group + "|" + (number ? std::to_string(*number) : "") + "|" +
+           std::to_string(code) + "|" + (kind ? std::to_string(*kind) : "");
 }
 
 TFldDefList ExceptionFields() {

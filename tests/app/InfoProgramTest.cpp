@@ -215,8 +215,9 @@ TEST_F(InfoProgramTest, FindByNumberAndVertexRanges) {
 TEST_F(InfoProgramTest, AMapIsNotReadAsAnEmptyBlock) {
     WriteBlock(tmp / "LE_2.blk", {});
     WriteBlock(Block(), {});
-    const std::string told = "Adresár je mapa, nie blok\n(" + tmp.Path().string() + ")\nBloky mapy: LE_1.blk, LE_2.blk\n" +
-                             "Zadajte adresár bloku, napríklad vexa-info " + Block() + "\n";
+    const std::string told = "Adresár je mapa, nie blok\n(" + tmp.Path().string() +
+                             ")\nBloky mapy: LE_1.blk, LE_2.blk\n" + "Zadajte adresár bloku, napríklad vexa-info " +
+                             Block() + "\n";
     for (const std::vector<std::string>& args : {std::vector<std::string>{tmp.Path().string()},
                                                  {"--create", tmp.Path().string()},
                                                  {tmp.Path().string(), "--dump", "L"}}) {

@@ -140,8 +140,9 @@ TEST_F(ReviewCycle, ListingsAreTablesOnATerminalAndComparisonsTellExcepted) {
     ASSERT_EQ(Check(options).Status, 1);
     Outcome piped = Review("compare");
     ASSERT_EQ(piped.Status, 0) << piped.Err;
-    EXPECT_EQ(CountOf(piped.Out, "{\"status\":\"excepted\",\"block\":\"LE_00002.blk\",\"group\":\"B\",\"number\":3,"
-                                 "\"code\":-32,\"kind\":5,\"text\":\"uhol otočenia\""),
+    EXPECT_EQ(CountOf(piped.Out,
+                      "{\"status\":\"excepted\",\"block\":\"LE_00002.blk\",\"group\":\"B\",\"number\":3,"
+                      "\"code\":-32,\"kind\":5,\"text\":\"uhol otočenia\""),
               1)
         << piped.Out;
     EXPECT_EQ(CountOf(piped.Out, "\"status\":\"persisting\""), 2) << piped.Out;

@@ -171,8 +171,8 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
          "Adresár pre export neexistuje\n(" + (temp.Path() / "none").string() +
              ")\nVytvorte ho alebo zadajte súbor v existujúcom adresári.\n"},
         {"--lines 1 " + Quote((map / "LE_00001.blk").string()),
-         "Adresár je blok, nie mapa\n(" + (map / "LE_00001.blk").string() + ")\nMapa je adresár nad ním: vexa-check ... " +
-             map.string() + " --block LE_00001.blk\n"},
+         "Adresár je blok, nie mapa\n(" + (map / "LE_00001.blk").string() +
+             ")\nMapa je adresár nad ním: vexa-check ... " + map.string() + " --block LE_00001.blk\n"},
         {"--lines 1 --block LE_00077 " + m, "Blok LE_00077 nie je v zozname blokov mapy\n"},
         {"--db 16 " + m, "Neplatná maska --db: 16 (povolené sú súčty bitov 15)\n"},
         {"--jobs 0 " + m, "Neplatný počet --jobs: 0 (povolené 1 až 256)\n"},
@@ -411,8 +411,9 @@ TEST_F(VexaCheck, HeaderQuietAndVersion) {
     EXPECT_EQ(text.Err, "");
     Outcome csv = Run("--header --format csv --lines 63 --block LE_00001.blk " + m);
     EXPECT_EQ(csv.Status, 0) << csv.Err;
-    EXPECT_EQ(csv.Out, "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,status,"
-                       "since\n");
+    EXPECT_EQ(csv.Out,
+              "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,status,"
+              "since\n");
     EXPECT_EQ(csv.Err, "Bez chýb.\n");
     Outcome json = Run("--header --format json --quiet --points 1 --block LE_00009.blk " + m);
     EXPECT_EQ(json.Status, 3);
@@ -539,9 +540,9 @@ TEST_F(VexaCheck, OutputsCarryStatusLayerMeasureAndStoredCoordinates) {
         << json.Out;
     EXPECT_EQ(json.Out.find("\"layer\":null"), std::string::npos) << json.Out;
     Outcome again = Run("--quiet --db 1 --format csv --block LE_00001.blk " + m);
-    EXPECT_NE(again.Out.find("LE_00001.blk,LE,B,,,-92,DB b0001.dbf neexistuje,,,,,,,b0001.dbf,,,persisting," + since +
-                             "\n"),
-              std::string::npos)
+    EXPECT_NE(
+        again.Out.find("LE_00001.blk,LE,B,,,-92,DB b0001.dbf neexistuje,,,,,,,b0001.dbf,,,persisting," + since + "\n"),
+        std::string::npos)
         << again.Out;
 
     // The text line of a limit finding says what was measured against which limit.
@@ -553,7 +554,8 @@ TEST_F(VexaCheck, OutputsCarryStatusLayerMeasureAndStoredCoordinates) {
     EXPECT_NE(limits.Out.find("LE_00003.blk\tP\t1\t1\t-74\tpodlimitná plocha (10000 m2, limit 20000 m2)\n"),
               std::string::npos);
     for (const TErrorRecord& r : Table())
-        EXPECT_TRUE(r.Chyba == "podlimitná plocha" || r.Chyba == "podlimitná dĺžka") << "the table keeps the standard's text";
+        EXPECT_TRUE(r.Chyba == "podlimitná plocha" || r.Chyba == "podlimitná dĺžka")
+            << "the table keeps the standard's text";
 
     // A point at -511681.06, -1210400.37 as the block stores it (6-byte reals whose doubles
     // print as -511681.0599999428...), of a kind not admitted in the layer.
@@ -597,8 +599,9 @@ TEST_F(VexaCheck, HelpAndReadmeListTheColumnsAndLayersOfTheTables) {
     std::string listed;
     for (char c : columns) listed += c == ',' ? std::string(", ") : std::string(1, c);
     EXPECT_NE(text.find("stĺpce csv v tomto poradí: " + listed), std::string::npos) << text;
-    const std::string layers = "findings_line, findings_point, findings_text, findings_area, findings_area_unclosed, "
-                               "findings_table, findings_area_walk";
+    const std::string layers =
+        "findings_line, findings_point, findings_text, findings_area, findings_area_unclosed, "
+        "findings_table, findings_area_walk";
     EXPECT_NE(text.find("; vrstvy " + layers), std::string::npos) << text;
 
     std::ifstream in(VEXA_README);

@@ -674,7 +674,8 @@ TEST_F(Export, OutputFormatsAndFileFormats) {
     EXPECT_NE(json.Err.find("Počet chýb: 2"), std::string::npos);
     Outcome csv = Check("--points 3 --format csv");
     ASSERT_EQ(csv.Status, 3);
-    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')), "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,status,since");
+    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')),
+              "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,status,since");
     EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,B,5,3,-32,uhol otočenia,"), std::string::npos) << csv.Out;
 
     for (const char* ext : {".shp", ".csv", ".fgb"}) {

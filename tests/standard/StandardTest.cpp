@@ -83,7 +83,8 @@ TEST_F(StandardTest, RefusedStandardsGiveTheirMessagesAndLeaveNoWorkingFiles) {
          false},
         {SqliteStandard(), dir_ / "none.dbf", notCreated + "\r(" + (dir_ / "none.dbf") + ": neexistuje)", false},
         {dir_ / "text.mdb", templatePath_,
-         "Súbor nie je databáza Access ani SQLite, nemôže byť štandardom (StandardGXD.mdb)\r(" + (dir_ / "text.mdb") + ")",
+         "Súbor nie je databáza Access ani SQLite, nemôže byť štandardom (StandardGXD.mdb)\r(" + (dir_ / "text.mdb") +
+             ")",
          false},
         {dir_ / "empty.mdb", templatePath_, badId, false},  // no marker table
         // Real Access files that are not standards.
