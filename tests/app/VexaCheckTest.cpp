@@ -559,9 +559,9 @@ TEST_F(VexaCheck, OutputsCarryStatusLayerMeasureAndStoredCoordinates) {
 
     // A point at -511681.06, -1210400.37 as the block stores it (6-byte reals whose doubles
     // print as -511681.0599999428...), of a kind not admitted in the layer.
-    testkit::BlockSpec spec;
-    spec.Points.push_back(testkit::MakePoint(1, 2, -511681.06L, -1210400.37L));
-    testkit::WriteBlock(map / "LE_00005.blk", spec);
+    testkit::BlockSpec content;
+    content.Points.push_back(testkit::MakePoint(1, 2, -511681.06L, -1210400.37L));
+    testkit::WriteBlock(map / "LE_00005.blk", content);
     ASSERT_NE(FloatToText(TReal48::FromValue(-511681.06L).ToDouble()), "-511681.06") << "the double is noisy";
     Outcome point = Run("--quiet --points 1 --format json --block LE_00005.blk " + m);
     ASSERT_EQ(point.Status, 1) << point.Err;
