@@ -15,8 +15,10 @@
 #include "export/GisWriter.h"
 #include "report/RunReport.h"
 #include "Json.h"
+#include "block/Real48.h"
 #include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
+#include "standard/CheckRunSupport.h"
 #include "standard/StandardFiles.h"
 #include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
@@ -37,6 +39,7 @@
 #include <memory>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -63,8 +66,9 @@ std::string HelpEntry(const std::string& option, const std::string& text) {
     constexpr std::size_t kColumn = 21, kWidth = 88;
     std::string out = "  " + option;
     std::size_t width = 2 + Chars(option);
-    if (width < kColumn) out += std::string(kColumn - width, ' '), width = kColumn;
-    else out += "\n" + std::string(kColumn, ' '), width = kColumn;  // a long option: its text below it
+    // An option too long for its column has its text start on the next line.
+    if (width + 1 > kColumn) out += "\n", width = 0;
+    out += std::string(kColumn - width, ' '), width = kColumn;
     std::size_t start = 0;
     bool first = true;
     while (start < text.size()) {
@@ -110,6 +114,71 @@ std::string BitsSaid(std::uint16_t mask) {
     return said;
 }
 
+// The keys of the JSON lines and the columns of the CSV output with what they mean, in
+// the order of the CSV columns (keys only JSON has at the end). The help and the header
+// row are made from it.
+struct TOutputKey {
+    const char* Key;
+    const char* Meaning;
+    bool Csv;
+};
+constexpr TOutputKey kOutputKeys[] = {
+    {"block", "blok", true},
+    {"layer", "vrstva", true},
+    {"group", "skupina", true},
+    {"kind", "druh", true},
+    {"number", "číslo", true},
+    {"code", "kód", true},
+    {"text", "text chyby", true},
+    {"min_x", "obdĺžnik", true},
+    {"min_y", "", true},
+    {"max_x", "", true},
+    {"max_y", "", true},
+    {"x", "bod", true},
+    {"y", "", true},
+    {"table", "tabuľka atribútov", true},
+    {"value", "nameraná dĺžka alebo plocha", true},
+    {"limit", "limit", true},
+    {"status", "stav oproti predchádzajúcej kontrole (new, persisting)", true},
+    {"since", "od", true},
+    {"detail", "čo je na tabuľke atribútov zlé: chýbajúce a odlišné polia, dotaz, ktorý odmietol záznam", true},
+    {"point", "bod", false},
+    {"bbox", "obdĺžnik", false},
+    {"geometry", "tvar (GeoJSON)", false},
+};
+
+// "block,layer,...": the CSV header row (with ", " the columns as the help lists them).
+std::string CsvHeader(const char* separator = ",") {
+    std::string h;
+    for (const TOutputKey& k : kOutputKeys)
+        if (k.Csv) h += (h.empty() ? "" : separator) + std::string(k.Key);
+    return h;
+}
+
+// "block=blok, layer=vrstva, ..., min_x..max_y=obdĺžnik, x,y=bod, ...": a key without a
+// meaning of its own joins the one before it.
+std::string OutputKeysSaid() {
+    std::string said;
+    for (std::size_t i = 0; i < std::size(kOutputKeys); ++i) {
+        if (!*kOutputKeys[i].Meaning) continue;
+        std::size_t last = i;
+        while (last + 1 < std::size(kOutputKeys) && !*kOutputKeys[last + 1].Meaning) ++last;
+        std::string keys = kOutputKeys[i].Key;
+        if (last == i + 1) keys += std::string(",") + kOutputKeys[last].Key;
+        if (last > i + 1) keys += std::string("..") + kOutputKeys[last].Key;
+        said += (said.empty() ? "" : ", ") + keys + "=" + kOutputKeys[i].Meaning;
+    }
+    return said;
+}
+
+// "findings_line, findings_point, ...": the layers of an export of findings.
+std::string FindingLayersSaid() {
+    std::string said;
+    for (const gisexport::TLayerDef& layer : gisexport::FindingLayerDefs())
+        said += (said.empty() ? "" : ", ") + layer.Name;
+    return said;
+}
+
 // The help text. The masks' bits come from the check boxes, the formats from the table
 // of finding formats, the codes (printed after it) from the table of finding kinds.
 std::string Help() {
@@ -151,22 +220,15 @@ std::string Help() {
                    "rovnaké ako pri --jobs 1");
     h += HelpEntry("--block MENO",
                    "kontrolovať len tento blok (aj viackrát); meno sa porovnáva bez ohľadu na veľkosť písmen "
-                   "a blok musí vyhovovať štandardu");
+                   "(LE_00002 je LE_00002.blk) a blok musí vyhovovať štandardu");
     h += HelpEntry("--format F",
                    "výpis chýb: " + gisexport::PrintedFormatNames(", ", true) +
-                       " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, block=blok, "
-                       "layer=vrstva, group=skupina, kind=druh, number=číslo, code=kód, text=text chyby, "
-                       "min_x..max_y=obdĺžnik, x,y=bod, point=bod, bbox=obdĺžnik, geometry=tvar (GeoJSON), "
-                        "table=tabuľka atribútov, value=nameraná dĺžka alebo plocha, limit=limit, "
-                        "status=stav oproti predchádzajúcej kontrole (new, persisting), since=od, "
-                        "detail=čo je na tabuľke atribútov zlé: chýbajúce a odlišné polia, dotaz, ktorý odmietol "
-                        "záznam) "
-                       "(s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
-                       "max_y) a bod (x, y)");
-    h += HelpEntry("--export SÚBOR",
-                   "chyby s ich geometriou do súboru GIS podľa prípony: " + gisexport::GisExtensions(true) +
-                       "; vrstvy findings_line, findings_point, findings_text, findings_area, "
-                       "findings_area_unclosed, findings_table");
+                       " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, " + OutputKeysSaid() +
+                       ") (s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
+                       "max_y) a bod (x, y); stĺpce csv v tomto poradí: " +
+                       CsvHeader(", "));
+    h += HelpEntry("--export SÚBOR", "chyby s ich geometriou do súboru GIS podľa prípony: " +
+                                         gisexport::GisExtensions(true) + "; vrstvy " + FindingLayersSaid());
     h += HelpEntry("--crs SYSTÉM",
                    std::string("súradnicový systém mapy pre --export (predvolený ") + gisexport::kDefaultCrs + ")");
     h += HelpEntry("--no-exceptions", "vypíše každú chybu, ako keby nebola žiadna výnimka (Vynimky.DBF sa nečíta)");
@@ -234,6 +296,12 @@ std::uint16_t ParseMask(const std::string& option, const std::string& text, std:
 
 double ParseLimit(const std::string& option, const std::string& text) {
     std::optional<double> value = TextToFloat(text);
+    if (!value && text.find(',') != std::string::npos) {
+        std::string dotted = text;
+        std::replace(dotted.begin(), dotted.end(), ',', '.');
+        throw UsageError(Format("Neplatný limit %s: %s (desatinná bodka, nie čiarka: %s %s)", option.c_str(),
+                                text.c_str(), option.c_str(), dotted.c_str()));
+    }
     if (!value || !std::isfinite(*value))
         throw UsageError(Format("Neplatný limit %s: %s", option.c_str(), text.c_str()));
     return *value;
@@ -319,6 +387,7 @@ Arguments Parse(int argc, char** argv) {
         } else if (name == "--export") {
             args.Export = value(name);
             gisexport::GisFormatOf(args.Export);  // an unknown extension is refused before the run
+            gisexport::RequireExportDir(args.Export);  // and a directory that does not exist
             gisexport::RequireWriter();        // and so is an export without its writer
         } else if (name == "--report") {
             args.Report = value(name);
@@ -479,7 +548,10 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
     std::vector<bool> chosen(listed.size(), false);
     for (const std::string& name : names) {
         std::size_t i = 0;
-        while (i < listed.size() && !SameTextAscii(listed[i].Vrstva, name)) ++i;
+        // A name without its extension means the block of that name ("LE_00002" is LE_00002.blk).
+        while (i < listed.size() && !SameTextAscii(listed[i].Vrstva, name) &&
+               !SameTextAscii(listed[i].Vrstva, name + ".blk"))
+            ++i;
         if (i == listed.size()) throw UsageError("Blok " + name + " nie je v zozname blokov mapy");
         if (!listed[i].Conforming()) throw UsageError("Blok " + listed[i].Vrstva + " nevyhovuje štandardu");
         chosen[i] = true;
@@ -494,6 +566,9 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
     return rows;
 }
 
+// A coordinate as the block stores it: the shortest text of its 6-byte real.
+std::string Crd(double value) { return std::isfinite(value) ? Real48Text(value) : std::string("null"); }
+
 // A place as a GeoJSON geometry in the map's coordinates: a line's LineString, a point's
 // Point, a text's rectangle a Polygon, an area its Polygon with its holes (a MultiPolygon
 // when it has outer rings apart), an area whose ring does not close the MultiLineString
@@ -502,7 +577,7 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
 std::string GeometryJson(const TFindingPlace& place) {
     auto ring = [](const std::vector<TPlaceXY>& crds) {
         json::Array a;
-        for (const TPlaceXY& c : crds) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+        for (const TPlaceXY& c : crds) a.Raw(json::Array().Raw(Crd(c.X)).Raw(Crd(c.Y)).Text());
         return a.Text();
     };
     auto crds = [&] { return ring(place.Crds); };
@@ -519,7 +594,7 @@ std::string GeometryJson(const TFindingPlace& place) {
             json::Array lines;
             for (const std::vector<TPlaceXY>& line : place.Walked) {
                 json::Array a;
-                for (const TPlaceXY& c : line) a.Raw(json::Array().Real(c.X).Real(c.Y).Text());
+                for (const TPlaceXY& c : line) a.Raw(json::Array().Raw(Crd(c.X)).Raw(Crd(c.Y)).Text());
                 lines.Raw(a.Text());
             }
             return json::Object().Str("type", "MultiLineString").Raw("coordinates", lines.Text()).Text();
@@ -528,7 +603,7 @@ std::string GeometryJson(const TFindingPlace& place) {
     case TPlaceShape::Point:
         return json::Object()
             .Str("type", "Point")
-            .Raw("coordinates", json::Array().Real(place.Anchor.X).Real(place.Anchor.Y).Text())
+            .Raw("coordinates", json::Array().Raw(Crd(place.Anchor.X)).Raw(Crd(place.Anchor.Y)).Text())
             .Text();
     case TPlaceShape::Area:
         if (place.Polygons.size() > 1) {
@@ -547,6 +622,10 @@ std::string GeometryJson(const TFindingPlace& place) {
 
 std::string OptionalNumber(const std::optional<double>& v) { return v ? json::Number(*v) : std::string("null"); }
 
+// The finding's layer: the block's layer also for an attribute table's finding, whose
+// record in the error table leaves it blank.
+std::string LayerOf(const TErrorRecord& r) { return r.Vrstva ? *r.Vrstva : checkrun::LayerCode(r.Blok); }
+
 // One finding as a JSON object: the record's columns, then the place (bbox, point and
 // geometry are null for a finding without geometry), for a limit finding what was
 // measured (value) and the limit, and the status against the previous run.
@@ -554,7 +633,7 @@ std::string FindingJson(const TFinding& f, const review::TFindingStatus* status)
     const TErrorRecord& r = f.Record;
     json::Object o;
     o.Str("block", r.Blok);
-    o.Raw("layer", r.Vrstva ? json::Quote(*r.Vrstva) : "null");
+    o.Raw("layer", json::Quote(LayerOf(r)));
     o.Str("group", r.Prvok);
     o.Raw("kind", r.Druh ? json::Number(static_cast<long long>(*r.Druh)) : "null");
     o.Raw("number", r.Cislo ? json::Number(static_cast<long long>(*r.Cislo)) : "null");
@@ -565,12 +644,12 @@ std::string FindingJson(const TFinding& f, const review::TFindingStatus* status)
     } else {
         double x0, y0, x1, y1;
         f.Place.Box(x0, y0, x1, y1);
-        o.Raw("bbox", json::Array().Real(x0).Real(y0).Real(x1).Real(y1).Text());
-        o.Raw("point", json::Array().Real(f.Place.Anchor.X).Real(f.Place.Anchor.Y).Text());
+        o.Raw("bbox", json::Array().Raw(Crd(x0)).Raw(Crd(y0)).Raw(Crd(x1)).Raw(Crd(y1)).Text());
+        o.Raw("point", json::Array().Raw(Crd(f.Place.Anchor.X)).Raw(Crd(f.Place.Anchor.Y)).Text());
     }
     o.Raw("geometry", GeometryJson(f.Place));
     if (f.Place.Break)
-        o.Raw("break", json::Array().Real(f.Place.Break->X).Real(f.Place.Break->Y).Text())
+        o.Raw("break", json::Array().Raw(Crd(f.Place.Break->X)).Raw(Crd(f.Place.Break->Y)).Text())
             .Str("break_reason", f.Place.BreakReason);
     if (!f.Place.Table.empty()) o.Str("table", f.Place.Table);
     if (f.Limit) o.Raw("value", OptionalNumber(f.Value)).Raw("limit", OptionalNumber(f.Limit));
@@ -587,10 +666,10 @@ std::string CsvField(const std::string& text) {
     return q + "\"";
 }
 
-std::string FindingCsv(const TFinding& f) {
+std::string FindingCsv(const TFinding& f, const review::TFindingStatus* status) {
     const TErrorRecord& r = f.Record;
     auto optional = [](const std::optional<std::int32_t>& v) { return v ? std::to_string(*v) : std::string(); };
-    std::string line = CsvField(r.Blok) + "," + CsvField(r.Vrstva.value_or("")) + "," + CsvField(r.Prvok) + "," +
+    std::string line = CsvField(r.Blok) + "," + CsvField(LayerOf(r)) + "," + CsvField(r.Prvok) + "," +
                        optional(r.Druh) + "," + optional(r.Cislo) + "," + std::to_string(r.Id) + "," +
                        CsvField(r.Chyba);
     if (f.Place.Empty()) {
@@ -600,12 +679,26 @@ std::string FindingCsv(const TFinding& f) {
         f.Place.Box(x0, y0, x1, y1);
         for (double v : {x0, y0, x1, y1, f.Place.Anchor.X, f.Place.Anchor.Y}) {
             line += ',';
-            line += json::Number(v);
+            line += Crd(v);
         }
     }
     line += "," + CsvField(f.Place.Table);
     line += "," + (f.Value ? json::Number(*f.Value) : "") + "," + (f.Limit ? json::Number(*f.Limit) : "");
-    return line + "," + CsvField(f.Detail);
+    return line + "," + (status ? status->Status + "," + status->Since : std::string(",")) + "," + CsvField(f.Detail);
+}
+
+// What a limit finding measured, after its text: " (50 m, limit 60 m)"; millimetres at
+// most, as a length or an area is read by a person.
+std::string Measured(const TFinding& f) {
+    if (!f.Limit || !f.Value) return std::string();
+    const char* unit = f.Record.Prvok == "P" ? " m2" : " m";
+    auto said = [](double v) {
+        std::string t = Format("%.3f", v);
+        while (t.back() == '0') t.pop_back();
+        if (t.back() == '.') t.pop_back();
+        return t == "-0" ? std::string("0") : t;
+    };
+    return " (" + said(*f.Value) + unit + ", limit " + said(*f.Limit) + unit + ")";
 }
 
 // Prints each finding on a line of its own in the chosen format (CSV: a header row first).
@@ -624,13 +717,15 @@ public:
             std::fflush(stderr);
         }
         switch (FFormat) {
-        case gisexport::TFormatWriter::Text: std::printf("%s\n", MessageLines(FindingLine(f.Record)).c_str()); break;
+        case gisexport::TFormatWriter::Text:
+            std::printf("%s%s\n", MessageLines(FindingLine(f.Record)).c_str(), Measured(f).c_str());
+            break;
         case gisexport::TFormatWriter::Json:
             std::printf("%s\n", FindingJson(f, FReview ? &FReview->Current() : nullptr).c_str());
             break;
         case gisexport::TFormatWriter::Csv:
             Header();
-            std::printf("%s\n", FindingCsv(f).c_str());
+            std::printf("%s\n", FindingCsv(f, FReview ? &FReview->Current() : nullptr).c_str());
             break;
         case gisexport::TFormatWriter::Gis: break;  // written as files, by --export
         }
@@ -640,8 +735,7 @@ public:
         if (FHeader) return;
         FHeader = true;
         if (FFormat == gisexport::TFormatWriter::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
-        if (FFormat == gisexport::TFormatWriter::Csv)
-            std::printf("block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,detail\n");
+        if (FFormat == gisexport::TFormatWriter::Csv) std::printf("%s\n", CsvHeader().c_str());
     }
     bool WantsPlaces() const override { return FFormat != gisexport::TFormatWriter::Text; }
 
@@ -652,6 +746,35 @@ private:
     const review::TRunReview* FReview;
 };
 
+// The standard must be a file that can be read; otherwise say which file and how to
+// name another.
+void RequireStandardFile(const std::string& path, bool given) {
+    std::error_code ec;
+    std::string cause;
+    if (!fs::exists(path, ec))
+        cause = "neexistuje";
+    else if (fs::is_directory(path, ec))
+        cause = "je adresár, nie súbor";
+    else if (!std::ifstream(path, std::ios::binary))
+        cause = "nedá sa čítať";
+    if (cause.empty()) return;
+    throw UsageError("Štandard sa nedá otvoriť: súbor " + cause + "\r(" + EscapeControlChars(path) + ")\r" +
+                     (given ? "Zadajte voľbou --standard súbor štandardu (" + std::string(kStandardFileName) + ")."
+                            : "Zadajte súbor štandardu voľbou --standard SÚBOR alebo ho dajte k programu."));
+}
+
+// A block directory given as the map: the map is the directory above it.
+void RefuseBlockAsMap(const std::string& mapDir) {
+    const fs::path dir = fs::path(mapDir).parent_path();  // mapDir ends in a delimiter
+    const std::string name = dir.filename().string();
+    std::error_code ec;
+    const bool blockName = name.size() > 4 && SameTextAscii(name.substr(name.size() - 4), ".blk");
+    if (!blockName && !fs::exists(dir / "tn.lin", ec) && !fs::exists(dir / "tn.crd", ec)) return;
+    throw UsageError("Adresár je blok, nie mapa\r(" + EscapeControlChars(dir.string()) +
+                     ")\rMapa je adresár nad ním: " + "vexa-check ... " +
+                     EscapeControlChars(dir.parent_path().string()) + " --block " + EscapeControlChars(name));
+}
+
 int Run(const Arguments& args) {
     std::error_code ec;
     if (!fs::is_directory(args.MapDir, ec)) {
@@ -661,6 +784,7 @@ int Run(const Arguments& args) {
     }
     std::string programDir = ProgramDir();
     std::string standardPath = args.Standard.empty() ? CompanionFile(programDir, kStandardFileName) : args.Standard;
+    RequireStandardFile(standardPath, !args.Standard.empty());
     TBlkStandardGXD standard(standardPath, CompanionFile(programDir, kErrorTableFileName));
 
     // Block and table paths are formed from it: make it absolute once.
@@ -675,6 +799,7 @@ int Run(const Arguments& args) {
     settings.Standard = standardPath;
     settings.Description = standard.Description();
     review::TRunReview review(mapDir, settings);
+    if (listed.empty()) RefuseBlockAsMap(mapDir);
     const std::vector<TBlockRow> rows = ChooseRows(listed, args.Blocks);
     TCheckRunOptions options = args.Options;
     const bool noMask = options.DbMask == 0 && options.LinMask == 0 && options.BodMask == 0 && options.TxbMask == 0 &&

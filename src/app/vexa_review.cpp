@@ -5,6 +5,7 @@
 #include "common/FileNames.h"
 #include "common/SysError.h"
 #include "common/Text.h"
+#include "common/Utf8.h"
 #include "common/Version.h"
 #include "Json.h"
 #include "export/GisLayers.h"
@@ -14,6 +15,9 @@
 #include "review/RunHistory.h"
 #include "review/RunReview.h"
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -29,9 +33,9 @@ namespace fs = std::filesystem;
 const std::string kHelp =
     "Použitie: vexa-review MAPA except BLOK SKUPINA:ČÍSLO KÓD [--table TABUĽKA] --reason TEXT\n"
     "          vexa-review MAPA unexcept BLOK SKUPINA:ČÍSLO KÓD [--table TABUĽKA]\n"
-    "          vexa-review MAPA exceptions\n"
-    "          vexa-review MAPA runs\n"
-    "          vexa-review MAPA compare [KONTROLA_A KONTROLA_B]\n"
+    "          vexa-review MAPA exceptions [--json]\n"
+    "          vexa-review MAPA runs [--json]\n"
+    "          vexa-review MAPA compare [KONTROLA_A KONTROLA_B] [--json]\n"
     "          vexa-review MAPA report SÚBOR.html [KONTROLA] [--report-findings N|all]\n"
     "          vexa-review --help | --version\n"
     "\n"
@@ -41,6 +45,8 @@ const std::string kHelp =
     "              ďalšia kontrola ju vynechá, kým sa prvok nezmení; chybe tabuľky\n"
     "              atribútov patrí --table (l0001.dbf), ak bloku zodpovedá viac chýb\n"
     "  unexcept    výnimku zruší\n"
+    "  exceptions, runs a compare vypíšu na termináli tabuľku; inak (presmerované do\n"
+    "  súboru alebo programu, alebo s --json) jeden objekt JSON na riadok s kľúčmi:\n"
     "  exceptions  výnimky, jedna na riadok (JSON): block, layer, group, number, code,\n"
     "              kind, text, table, reason, user, date, valid (prvok je taký ako pri\n"
     "              výnimke), element (same, changed, missing)\n"
@@ -48,8 +54,8 @@ const std::string kHelp =
     "              complete, checked, skipped, findings, new, persisting, fixed,\n"
     "              excepted, duration, options, version, standard, merge\n"
     "  compare     chyby kontroly B oproti kontrole A (predvolené: posledné dve), jedna na\n"
-    "              riadok (JSON): status (new, persisting, fixed), block, group, number,\n"
-    "              code, kind, text\n"
+    "              riadok (JSON): status (new, persisting, fixed, excepted), block, group,\n"
+    "              number, code, kind, text, since (chyba tabuľky aj table, detail)\n"
     "  report      správa o uchovanej kontrole (predvolená: posledná) do stránky HTML, tá\n"
     "              istá ako z tlačidla \"Správa\" hlavného okna; --report-findings ako pri\n"
     "              vexa-check (predvolené " + std::to_string(report::kDefaultReportFindings) + " chýb na blok, all všetky, 0 len súhrn)\n"
@@ -101,13 +107,18 @@ FindingId ParseFinding(const std::vector<std::string>& a, std::size_t at) {
     return id;
 }
 
+// Block names as vexa-check prints them: bytes that are not UTF-8 as \xHH, so that the
+// printed name and the name on disk are one block.
+std::string Printed(const std::string& block) { return EscapeInvalidUtf8(block); }
+bool SameBlock(const std::string& a, const std::string& b) { return SameTextAscii(Printed(a), Printed(b)); }
+
 bool Same(const TRunFinding& f, const FindingId& id) {
-    return SameTextAscii(f.Block, id.Block) && f.Group == id.Group && f.Number == id.Number && f.Code == id.Code &&
+    return SameBlock(f.Block, id.Block) && f.Group == id.Group && f.Number == id.Number && f.Code == id.Code &&
            (!id.Table || SameTextAscii(TableOf(f), *id.Table));
 }
 
 std::string Where(const FindingId& id) {
-    return FindingText(id.Block, id.Group, id.Number, id.Code) + (id.Table ? " tabuľka " + *id.Table : "");
+    return FindingText(Printed(id.Block), id.Group, id.Number, id.Code) + (id.Table ? " tabuľka " + *id.Table : "");
 }
 
 // "--table NAME" or "--table=NAME" at a[i]; false for another argument.
@@ -147,7 +158,7 @@ int Except(const std::string& mapDir, const std::vector<std::string>& a) {
     TRunRecord last;
     for (auto it = runs.rbegin(); it != runs.rend() && found.empty(); ++it) {
         bool checks = false;
-        for (const std::string& b : it->Checked) checks = checks || SameTextAscii(b, id.Block);
+        for (const std::string& b : it->Checked) checks = checks || SameBlock(b, id.Block);
         if (!checks) continue;
         last = ReadRun(it->File);
         for (const auto* list : {&last.Found, &last.Left})
@@ -155,7 +166,7 @@ int Except(const std::string& mapDir, const std::vector<std::string>& a) {
                 if (Same(f, id)) found.push_back(&f);
         if (found.empty()) throw Exception("Chyba " + Where(id) + " nie je medzi chybami poslednej kontroly bloku (" + last.Id + ")");
     }
-    if (found.empty()) throw Exception("Blok " + id.Block + " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
+    if (found.empty()) throw Exception("Blok " + Printed(id.Block) + " ešte nebol kontrolovaný; výnimka sa dá dať len chybe z kontroly");
     // One exception hides one finding: several of one code (the tables of a block) need --table.
     if (found.size() > 1) {
         std::string candidates;
@@ -190,10 +201,67 @@ int Unexcept(const std::string& mapDir, const std::vector<std::string>& a) {
     return 0;
 }
 
+// On a terminal the listings are a table; piped (or with --json) one JSON object a line.
+bool gJson = true;
+
+// Characters of UTF-8 text.
+std::size_t Chars(const std::string& text) {
+    std::size_t chars = 0;
+    for (unsigned char c : text) chars += (c & 0xC0) != 0x80;
+    return chars;
+}
+
+// The rows under their header, each column as wide as its widest cell, two blanks apart.
+class TTable {
+public:
+    explicit TTable(std::vector<std::string> header) { FRows.push_back(std::move(header)); }
+    void Add(std::vector<std::string> row) { FRows.push_back(std::move(row)); }
+    void Print() const {
+        std::vector<std::size_t> widths(FRows[0].size(), 0);
+        for (const auto& row : FRows)
+            for (std::size_t i = 0; i < row.size(); ++i) widths[i] = std::max(widths[i], Chars(row[i]));
+        for (const auto& row : FRows) {
+            std::string line;
+            for (std::size_t i = 0; i < row.size(); ++i) {
+                line += EscapeControlChars(row[i]);
+                if (i + 1 < row.size()) line += std::string(widths[i] - Chars(row[i]) + 2, ' ');
+            }
+            std::printf("%s\n", line.c_str());
+        }
+    }
+    bool Empty() const { return FRows.size() == 1; }
+
+private:
+    std::vector<std::vector<std::string>> FRows;
+};
+
+std::string Num(const std::optional<std::int32_t>& v) { return v ? std::to_string(*v) : "-"; }
+std::string Element(const std::string& group, const std::optional<std::int32_t>& number) {
+    return group + ":" + Num(number);
+}
+
+// The Slovak words of a table for the English values of the JSON.
+const char* StatusWord(const std::string& status) {
+    if (status == "new") return "nová";
+    if (status == "persisting") return "trvá";
+    if (status == "fixed") return "opravená";
+    if (status == "excepted") return "výnimka";
+    return status.c_str();
+}
+
 int Exceptions(const std::string& mapDir) {
+    TTable table({"Blok", "Prvok", "Kód", "Druh", "Text", "Dôvod", "Používateľ", "Dátum", "Prvok teraz"});
     for (const TReviewException& e : LoadExceptions(mapDir)) {
         std::optional<std::string> fp = ElementFingerprint(mapDir + e.Block, e.Group, e.Number);
         const char* element = !fp ? "missing" : *fp == e.Fingerprint ? "same" : "changed";
+        if (!gJson) {
+            table.Add({e.Block, Element(e.Group, e.Number), std::to_string(e.Code), Num(e.Kind), e.Text, e.Reason,
+                       e.User, DateText(e.Date),
+                       !fp                    ? "chýba (výnimka neplatí)"
+                       : *fp == e.Fingerprint ? "rovnaký"
+                                              : "zmenený (výnimka neplatí)"});
+            continue;
+        }
         json::Object o;
         o.Str("block", e.Block).Raw("layer", e.Layer ? json::Quote(*e.Layer) : "null").Str("group", e.Group);
         o.Raw("number", Opt(e.Number)).Int("code", e.Code).Raw("kind", Opt(e.Kind)).Str("text", e.Text);
@@ -202,14 +270,24 @@ int Exceptions(const std::string& mapDir) {
         o.Flag("valid", fp && *fp == e.Fingerprint).Str("element", element);
         std::printf("%s\n", o.Text().c_str());
     }
+    if (!gJson) table.Empty() ? void(std::fprintf(stderr, "Žiadne výnimky.\n")) : table.Print();
     return 0;
 }
 
 int ListRunsCommand(const std::string& mapDir) {
+    TTable table({"Kontrola", "Dátum", "Úplná", "Bloky", "Vynechané", "Chyby", "Nové", "Trvajúce", "Opravené",
+                  "Výnimky", "Trvanie"});
     for (const TRunRecord& r : Runs(mapDir, false)) {
+        if (!gJson) {
+            table.Add({r.Id, r.Date, r.Complete ? "áno" : "nie", std::to_string(r.Checked.size()),
+                       std::to_string(r.Skipped.size()), std::to_string(r.Findings), std::to_string(r.New),
+                       std::to_string(r.Persisting), std::to_string(r.Fixed), std::to_string(r.Excepted),
+                       Format("%.1f s", r.Duration)});
+            continue;
+        }
         json::Array checked, skipped;
-        for (const std::string& b : r.Checked) checked.Str(b);
-        for (const std::string& b : r.Skipped) skipped.Str(b);
+        for (const std::string& b : r.Checked) checked.Str(Printed(b));
+        for (const std::string& b : r.Skipped) skipped.Str(Printed(b));
         json::Object o;
         o.Str("run", r.Id).Str("date", r.Date).Flag("complete", r.Complete).Raw("checked", checked.Text());
         o.Raw("skipped", skipped.Text()).Int("findings", r.Findings).Int("new", r.New).Int("persisting", r.Persisting);
@@ -217,6 +295,7 @@ int ListRunsCommand(const std::string& mapDir) {
         o.Str("version", r.Version).Str("standard", r.Standard).Flag("merge", r.Merge);
         std::printf("%s\n", o.Text().c_str());
     }
+    if (!gJson) table.Empty() ? void(std::fprintf(stderr, "Žiadne uchované kontroly.\n")) : table.Print();
     return 0;
 }
 
@@ -237,13 +316,24 @@ int Compare(const std::string& mapDir, const std::vector<std::string>& a) {
         if (!first) throw Exception("Kontrola " + a[0] + " nie je v histórii (vexa-review MAPA runs)");
         if (!second) throw Exception("Kontrola " + a[1] + " nie je v histórii (vexa-review MAPA runs)");
     }
+    TTable table({"Stav", "Blok", "Prvok", "Kód", "Druh", "Text", "Od"});
     for (const TRunFinding& f : CompareRuns(ReadRun(first->File), ReadRun(second->File))) {
+        if (!gJson) {
+            table.Add({StatusWord(f.Status), Printed(f.Block), Element(f.Group, f.Number), std::to_string(f.Code),
+                       Num(f.Kind), f.Text, f.Since});
+            continue;
+        }
         json::Object o;
-        o.Str("status", f.Status).Str("block", f.Block).Str("group", f.Group).Raw("number", Opt(f.Number));
+        o.Str("status", f.Status).Str("block", Printed(f.Block)).Str("group", f.Group).Raw("number", Opt(f.Number));
         o.Int("code", f.Code).Raw("kind", Opt(f.Kind)).Str("text", f.Text).Str("since", f.Since);
         if (!f.Table.empty()) o.Str("table", f.Table);
         if (!f.Detail.empty()) o.Str("detail", f.Detail);
         std::printf("%s\n", o.Text().c_str());
+    }
+    if (!gJson) {
+        std::printf("%s (%s) -> %s (%s)\n", first->Id.c_str(), first->Date.c_str(), second->Id.c_str(),
+                    second->Date.c_str());
+        table.Empty() ? void(std::fprintf(stderr, "Žiadne chyby v porovnaní.\n")) : table.Print();
     }
     return 0;
 }
@@ -283,7 +373,14 @@ int Report(const std::string& mapDir, const std::vector<std::string>& a) {
 }
 
 int Run(int argc, char** argv) {
-    std::vector<std::string> args(argv + 1, argv + argc);
+    std::vector<std::string> args;
+    gJson = isatty(STDOUT_FILENO) != 1;
+    for (int i = 1; i < argc; ++i) {
+        if (std::string(argv[i]) == "--json")
+            gJson = true;
+        else
+            args.push_back(argv[i]);
+    }
     for (const std::string& a : args) {
         if (a == "--help" || a == "-h") {
             std::fputs(kHelp.c_str(), stdout);

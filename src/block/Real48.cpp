@@ -1,6 +1,7 @@
 #include "block/Real48.h"
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 
 namespace vexa {
@@ -58,6 +59,22 @@ TReal48 TReal48::FromValue(long double value) {
         fraction >>= 8;
     }
     return r;
+}
+
+std::string Real48Text(double value) {
+    char buf[64];
+    auto shortest = [&](double v) { return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr); };
+    const double magnitude = std::fabs(value);
+    if (!std::isfinite(value) || magnitude < 3e-39 || magnitude > 1.7e38) return shortest(value);
+    const TReal48 stored = TReal48::FromValue(value);
+    // 40 significant bits need at most 14 digits; the first precision that reads back wins.
+    for (int digits = 1; digits <= 17; ++digits) {
+        const char* end = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, digits).ptr;
+        double read = 0;
+        std::from_chars(buf, end, read);
+        if (TReal48::FromValue(read) == stored) return shortest(read);
+    }
+    return shortest(value);
 }
 
 }  // namespace vexa

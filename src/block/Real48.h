@@ -4,6 +4,7 @@
 // byte 5 the sign. Values widen exactly to long double; comparisons are exact.
 #include <array>
 #include <cstdint>
+#include <string>
 
 namespace vexa {
 
@@ -37,5 +38,10 @@ struct TReal48 {
 };
 #pragma pack(pop)
 static_assert(sizeof(TReal48) == 6);
+
+// The shortest decimal text that reads back to the same 6-byte real as value (a stored
+// coordinate -511681.06 rather than its double's -511681.0599999428); a value outside
+// the format's range as the shortest text of the double.
+std::string Real48Text(double value);
 
 }  // namespace vexa

@@ -6,6 +6,7 @@
 
 #include "common/Exception.h"
 #include "common/FileNames.h"
+#include "common/Text.h"
 #include "export/GdalModule.h"
 #include "export/FindingFormats.h"
 
@@ -60,6 +61,14 @@ void CheckCrs(const std::string& crs) { Writer().CheckCrs(crs); }
 
 void RequireWriter() { Writer(); }
 
+void RequireExportDir(const std::string& path) {
+    const std::filesystem::path dir = std::filesystem::path(path).parent_path();
+    std::error_code ec;
+    if (dir.empty() || std::filesystem::is_directory(dir, ec)) return;
+    throw Exception("Adresár pre export neexistuje\r(" + EscapeControlChars(dir.string()) +
+                    ")\rVytvorte ho alebo zadajte súbor v existujúcom adresári.");
+}
+
 void TGisExportSink::Add(const TFinding& finding) {
     TFinding f = finding;
     f.Record = TErrorTable::Fit(finding.Record);  // as the error table holds it
@@ -80,6 +89,7 @@ std::vector<std::string> ExportFindings(const std::string& path, const std::stri
 
 std::vector<std::string> WriteLayers(const std::string& path, const std::vector<TLayer>& layers,
                                      const std::string& crs) {
+    RequireExportDir(path);
     TLayerStream stream;
     for (const TLayer& l : layers) stream.Layers.push_back({l.Name, l.Geometry, l.Fields});
     stream.Produce = [&layers](const TFeatureSink& sink) {
@@ -91,6 +101,7 @@ std::vector<std::string> WriteLayers(const std::string& path, const std::vector<
 
 std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream& layers, const std::string& crs,
                                      std::vector<std::size_t>* counts) {
+    RequireExportDir(path);
     if (!counts) return Writer().WriteLayers(path, layers, crs);
     counts->assign(layers.Layers.size(), 0);
     TLayerStream counted{layers.Layers, [&](const TFeatureSink& sink) {

@@ -34,6 +34,9 @@ std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream
 void CheckCrs(const std::string& crs);
 
 // Loads the writer module now; throws when it is missing or cannot be loaded.
+// Raises vexa::Exception naming the directory, and what to do, when the directory the
+// file is to go into does not exist (before any block is read).
+void RequireExportDir(const std::string& path);
 void RequireWriter();
 
 // The sink of an export: each finding's features go to the GIS writer as it comes (as the

@@ -1,5 +1,7 @@
 #include "review/Exceptions.h"
 
+#include "common/Utf8.h"
+
 #include "common/AtomicFile.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
@@ -92,7 +94,9 @@ void Write(const std::string& mapDir, const std::vector<TReviewException>& rows)
 
 std::string FindingKey(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
                        std::int32_t code, std::optional<std::int32_t> kind, const std::string& table) {
-    return block + "|" + group + "|" + (number ? std::to_string(*number) : "") + "|" + std::to_string(code) + "|" +
+    // A name that is not UTF-8 is keyed as printed (\xHH), so that the name as vexa-check
+    // prints it, as Chyby.DBF and Vynimky.DBF hold it and as the block is on disk are one.
+    return EscapeInvalidUtf8(block) + "|" + group + "|" + (number ? std::to_string(*number) : "") + "|" + std::to_string(code) + "|" +
            (kind ? std::to_string(*kind) : "") + "|" + LowerAscii(table);
 }
 
@@ -202,7 +206,7 @@ TReviewException MakeException(const std::string& mapDir, const std::string& blo
     const std::optional<std::string> fp = ElementFingerprint(mapDir + block, group, number);
     if (!fp) throw Exception("Prvok chyby " + FindingText(block, group, number, code) + " už neexistuje");
     TReviewException e;
-    e.Block = block;
+    e.Block = EscapeInvalidUtf8(block);  // code page 1250 takes no stray bytes
     e.Layer = std::move(layer);
     e.Group = group;
     e.Kind = kind;

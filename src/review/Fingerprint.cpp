@@ -2,6 +2,9 @@
 
 #include "block/BlkExceptions.h"
 #include "common/Text.h"
+#include "common/Utf8.h"
+
+#include <filesystem>
 
 #include <cstring>
 #include <variant>
@@ -121,12 +124,25 @@ std::optional<std::string> ElementFingerprint(TBlk& blk, const std::string& grou
     return h.Hex();
 }
 
+std::string BlockOnDisk(const std::string& blockPath) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path path(blockPath);
+    if (fs::exists(path, ec) || path.filename().string().find("\\x") == std::string::npos) return blockPath;
+    const std::string printed = path.filename().string();
+    for (const fs::directory_entry& e : fs::directory_iterator(path.parent_path(), ec)) {
+        const std::string name = e.path().filename().string();
+        if (name != printed && EscapeInvalidUtf8(name) == printed) return e.path().string();
+    }
+    return blockPath;
+}
+
 std::optional<std::string> ElementFingerprint(const std::string& blockPath, const std::string& group,
                                               std::optional<std::int32_t> number) {
     if (!number || *number <= 0) return std::string(kNoElement);
     TBlk blk(false);
     try {
-        blk.Open(blockPath, TBlkOpenMode::ReadOnly);
+        blk.Open(BlockOnDisk(blockPath), TBlkOpenMode::ReadOnly);
     } catch (const EBlkException&) {
         return std::nullopt;
     }

@@ -24,4 +24,9 @@ std::optional<std::string> ElementFingerprint(const std::string& blockPath, cons
 
 inline constexpr const char* kNoElement = "-";
 
+// The block's directory as it is on disk: a name whose stray bytes are written \xHH (as
+// vexa-check prints it and the error table holds it) is the entry of that printed name.
+// The path as given when it exists or no entry matches.
+std::string BlockOnDisk(const std::string& blockPath);
+
 }  // namespace vexa::review

@@ -1,5 +1,7 @@
 #include "review/RunReview.h"
 
+#include "common/Utf8.h"
+
 #include "block/BlkObj.h"
 #include "common/Exception.h"
 #include "common/Text.h"
@@ -218,7 +220,7 @@ std::optional<std::string> TRunReview::Fingerprint(const std::string& block, con
         FOpenBlock = block;
         auto blk = std::make_unique<TBlk>(false);
         try {
-            blk->Open(FMapDir + block, TBlkOpenMode::ReadOnly);
+            blk->Open(BlockOnDisk(FMapDir + block), TBlkOpenMode::ReadOnly);
         } catch (const Exception&) {
             return std::nullopt;
         }
@@ -282,7 +284,9 @@ std::string TRunReview::Finish(const std::vector<std::string>& checked, const st
     // Exceptions of the checked blocks whose element is gone: said, and kept.
     for (const auto& [key, e] : FExceptions) {
         if (found.count(key) || FExceptedKeys.count(key)) continue;
-        if (std::find(checked.begin(), checked.end(), e.Block) == checked.end()) continue;
+        if (std::none_of(checked.begin(), checked.end(),
+                         [&](const std::string& b) { return EscapeInvalidUtf8(b) == EscapeInvalidUtf8(e.Block); }))
+            continue;
         if (!Fingerprint(e.Block, e.Group, e.Number))
             FNotes.push_back("Výnimka sa týka prvku, ktorý už neexistuje: " + FindingText(e.Block, e.Group, e.Number, e.Code) +
                              " (dôvod: " + e.Reason + ")");
@@ -436,6 +440,10 @@ std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
         const bool unknown = a.ChecksRan.empty() && b.ChecksRan.empty();  // runs that do not say
         if (!unknown && (ca == checksA.end() || cb == checksB.end() || ca->second != cb->second)) continue;
         f.Status = "fixed";
+        out.push_back(std::move(f));
+    }
+    for (TRunFinding f : b.Left) {  // found by B and left out by an exception
+        f.Status = "excepted";
         out.push_back(std::move(f));
     }
     return out;

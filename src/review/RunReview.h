@@ -190,7 +190,8 @@ std::vector<TRunFinding> LatestFindingsLike(const std::string& mapDir, const std
 
 // Compares two runs: b's findings that a has are persisting, those a lacks are new, and
 // a's findings of the blocks b checked, of checks b ran with the same limits, that b lacks
-// (and did not leave out by an exception) are fixed.
+// (and did not leave out by an exception) are fixed; b's findings left out by an exception
+// follow as excepted.
 std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b);
 
 // After a complete run without findings, the notice the browser shows over an older

@@ -129,7 +129,8 @@ TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::str
     }
     default:
         if (!std::ifstream(standardPath, std::ios::binary)) throw NotCreated(standardPath);
-        throw EAccessDbError("Unrecognized database format.\r(" + standardPath + ")");
+        throw EStdException("Súbor nie je databáza Access ani SQLite, nemôže byť štandardom (" +
+                            std::string(kStandardFileName) + ")\r(" + standardPath + ")");
     }
     // Only the thread that drives the check run (and, before and after it, the
     // window's) works on the working copy; the element workers never do.

@@ -210,6 +210,31 @@ TEST_F(InfoProgramTest, FindByNumberAndVertexRanges) {
     }
 }
 
+// A map directory where a block is meant is refused with the map's blocks named, also
+// with --create (which would otherwise make the map a block).
+TEST_F(InfoProgramTest, AMapIsNotReadAsAnEmptyBlock) {
+    WriteBlock(tmp / "LE_2.blk", {});
+    WriteBlock(Block(), {});
+    const std::string told = "Adresár je mapa, nie blok\n(" + tmp.Path().string() +
+                             ")\nBloky mapy: LE_1.blk, LE_2.blk\n" + "Zadajte adresár bloku, napríklad vexa-info " +
+                             Block() + "\n";
+    for (const std::vector<std::string>& args : {std::vector<std::string>{tmp.Path().string()},
+                                                 {"--create", tmp.Path().string()},
+                                                 {tmp.Path().string(), "--dump", "L"}}) {
+        RunResult r = Run(args);
+        EXPECT_EQ(r.code, 2) << testing::PrintToString(args);
+        EXPECT_EQ(r.err, told) << testing::PrintToString(args);
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(fs::exists(tmp / "tn.lin")) << "nothing created in the map";
+    EXPECT_EQ(Run({Block()}).code, 0) << "a block is read as before";
+    // An export into a directory that does not exist is said so, not as the writer's failure.
+    RunResult e = Run({tmp.Path().string(), "--export", (fs::path(tmp / "none") / "m.gpkg").string()});
+    EXPECT_EQ(e.code, 2);
+    EXPECT_EQ(e.err, "Adresár pre export neexistuje\n(" + (tmp / "none") +
+                         ")\nVytvorte ho alebo zadajte súbor v existujúcom adresári.\n");
+}
+
 TEST_F(InfoProgramTest, UsageErrorsAndHelp) {
     WriteBlock(Block(), {});
     const std::vector<std::string> bad[] = {{},

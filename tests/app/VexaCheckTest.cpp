@@ -2,7 +2,10 @@
 // name that does not conform), the error table it leaves, exit statuses and refusals.
 #include "checks/CheckTestSupport.h"
 #include "common/Version.h"
+#include "block/Real48.h"
+#include "common/Text.h"
 #include "dbase/TableDBF.h"
+#include "kit/BlockKit.h"
 
 #include "kit/BenchMap.h"
 
@@ -134,6 +137,13 @@ TEST_F(VexaCheck, CleanBlockLeavesTheEarlierTable) {
     EXPECT_EQ(ReadFileText(map / "Chyby.DBF"), "earlier");
 }
 
+// A block named without its ".blk" is the block of that name.
+TEST_F(VexaCheck, BlockNamedWithoutItsExtension) {
+    Outcome o = Run("--quiet --points 1 --block le_00002 " + Quote(map.string()));
+    EXPECT_EQ(o.Status, 1) << o.Err;
+    EXPECT_EQ(o.Out, "LE_00002.blk\tB\t2\t6\t-31\tneprípustný druh vo vrstve\n");
+}
+
 TEST_F(VexaCheck, NamedBlocksAreTakenInListOrder) {
     Outcome o = Run("--points 1 --areas 1 --block LE_00003.blk --block le_00002.blk " + Quote(map.string()));
     EXPECT_EQ(o.Status, 1) << o.Err;
@@ -154,7 +164,16 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
         {"--lines 1 --block ABC.blk " + m, "Blok abc.blk nevyhovuje štandardu\n"},
         {"--lines 64 " + m, "Neplatná maska --lines: 64 (povolené sú súčty bitov 63)\n"},
         {"--areas x " + m, "Neplatná maska --areas: x (povolené sú súčty bitov 7)\n"},
-        {"--length-limit 1,5 " + m, "Neplatný limit --length-limit: 1,5\n"},
+        {"--length-limit 1,5 " + m,
+         "Neplatný limit --length-limit: 1,5 (desatinná bodka, nie čiarka: --length-limit 1.5)\n"},
+        {"--area-limit x " + m, "Neplatný limit --area-limit: x\n"},
+        {"--export " + Quote((temp.Path() / "none" / "f.gpkg").string()) + " --lines 1 " + m,
+         "Adresár pre export neexistuje\n(" + (temp.Path() / "none").string() +
+             ")\nVytvorte ho alebo zadajte súbor v existujúcom adresári.\n"},
+        {"--lines 1 " + Quote((map / "LE_00001.blk").string()),
+         "Adresár je blok, nie mapa\n(" + (map / "LE_00001.blk").string() +
+             ")\nMapa je adresár nad ním: vexa-check ... " + map.string() + " --block LE_00001.blk\n"},
+        {"--lines 1 --block LE_00077 " + m, "Blok LE_00077 nie je v zozname blokov mapy\n"},
         {"--db 16 " + m, "Neplatná maska --db: 16 (povolené sú súčty bitov 15)\n"},
         {"--jobs 0 " + m, "Neplatný počet --jobs: 0 (povolené 1 až 256)\n"},
         {"-j x " + m, "Neplatný počet -j: x (povolené 1 až 256)\n"},
@@ -163,9 +182,14 @@ TEST_F(VexaCheck, ErrorsExitWithTwoAndWriteNothing) {
         {"--lines 1 " + Quote((map / "LE_00001.blk" / "tn.lin").string()),
          "Mapa nie je adresár\n(" + (map / "LE_00001.blk" / "tn.lin").string() + ")\n"},
         {"--standard " + Quote((temp.Path() / "missing.mdb").string()) + " --lines 1 " + m,
-         "Databáza nebola vytvorená.\n(" + (temp.Path() / "missing.mdb").string() + ": neexistuje)\n"},
+         "Štandard sa nedá otvoriť: súbor neexistuje\n(" + (temp.Path() / "missing.mdb").string() +
+             ")\nZadajte voľbou --standard súbor štandardu (StandardGXD.mdb).\n"},
         {"--standard " + Quote(map.string()) + " --lines 1 " + m,
-         "Databáza nebola vytvorená.\n(" + map.string() + ": je adresár, nie súbor)\n"},
+         "Štandard sa nedá otvoriť: súbor je adresár, nie súbor\n(" + map.string() +
+             ")\nZadajte voľbou --standard súbor štandardu (StandardGXD.mdb).\n"},
+        {"--standard " + Quote((map / "LE_00001.blk" / "tn.lin").string()) + " --lines 1 " + m,
+         "Súbor nie je databáza Access ani SQLite, nemôže byť štandardom (StandardGXD.mdb)\n(" +
+             (map / "LE_00001.blk" / "tn.lin").string() + ")\n"},
         {"--frobnicate " + m, "Neznáma voľba --frobnicate\n"},
         {"--format xml --lines 1 " + m, "Neznámy formát xml (text, json, csv)\n"},
         {"--export x.kml --lines 1 " + m, "Neznámy formát exportu (.gpkg, .geojson, .shp, .csv, .fgb)\n(x.kml)\n"},
@@ -387,7 +411,9 @@ TEST_F(VexaCheck, HeaderQuietAndVersion) {
     EXPECT_EQ(text.Err, "");
     Outcome csv = Run("--header --format csv --lines 63 --block LE_00001.blk " + m);
     EXPECT_EQ(csv.Status, 0) << csv.Err;
-    EXPECT_EQ(csv.Out, "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,detail\n");
+    EXPECT_EQ(csv.Out,
+              "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,status,"
+              "since,detail\n");
     EXPECT_EQ(csv.Err, "Bez chýb.\n");
     Outcome json = Run("--header --format json --quiet --points 1 --block LE_00009.blk " + m);
     EXPECT_EQ(json.Status, 3);
@@ -491,6 +517,107 @@ TEST_F(VexaCheck, HelpExplainsTheCommand) {
     // Every finding code with its group letter, from the table of finding kinds.
     EXPECT_NE(o.Out.find("   -73  L  32 línie medzi plochami s rovnakými atribútmi"), std::string::npos) << o.Out;
     EXPECT_NE(o.Out.find("   -93  P  1  tabuľky plôch"), std::string::npos);
+}
+
+// What the machine formats and the text lines carry: the status of each finding in CSV as
+// in JSON, the block's layer for a table's finding, the measured value of a limit finding
+// on its text line, and coordinates as the block stores them (no digits of the double).
+TEST_F(VexaCheck, OutputsCarryStatusLayerMeasureAndStoredCoordinates) {
+    const std::string m = Quote(map.string());
+    Outcome first = Run("--quiet --db 1 --format csv --block LE_00001.blk " + m);
+    ASSERT_EQ(first.Status, 1) << first.Err;
+    // A table's finding: layer LE (the error table leaves it blank), new since this run.
+    const std::string missing = "LE_00001.blk,LE,B,,,-92,DB b0001.dbf neexistuje,,,,,,,b0001.dbf,,,new,";
+    ASSERT_NE(first.Out.find(missing), std::string::npos) << first.Out;
+    const std::size_t at = first.Out.find(missing) + missing.size();
+    const std::string since = first.Out.substr(at, first.Out.find_first_of(",\n", at) - at);
+    EXPECT_EQ(since.size(), 19u) << since;  // YYYY-MM-DD HH:MM:SS
+    EXPECT_EQ(Table().at(0).Vrstva, std::nullopt) << "the error table keeps its blank";
+    Outcome json = Run("--quiet --db 1 --format json --block LE_00001.blk " + m);
+    EXPECT_NE(json.Out.find("{\"block\":\"LE_00001.blk\",\"layer\":\"LE\",\"group\":\"B\",\"kind\":null,"
+                            "\"number\":null,\"code\":-92,"),
+              std::string::npos)
+        << json.Out;
+    EXPECT_EQ(json.Out.find("\"layer\":null"), std::string::npos) << json.Out;
+    Outcome again = Run("--quiet --db 1 --format csv --block LE_00001.blk " + m);
+    EXPECT_NE(
+        again.Out.find("LE_00001.blk,LE,B,,,-92,DB b0001.dbf neexistuje,,,,,,,b0001.dbf,,,persisting," + since + ",\n"),
+        std::string::npos)
+        << again.Out;
+
+    // The text line of a limit finding says what was measured against which limit.
+    Outcome limits = Run("--quiet --lines 16 --areas 4 --length-limit 60 --area-limit 20000 " + m);
+    EXPECT_NE(limits.Out.find("LE_00002.blk\tL\t13\t10\t-15\tpodlimitná dĺžka (50 m, limit 60 m)\n"), std::string::npos)
+        << limits.Out;
+    EXPECT_NE(limits.Out.find("LE_00002.blk\tL\t14\t21\t-15\tpodlimitná dĺžka (44.721 m, limit 60 m)\n"),
+              std::string::npos);
+    EXPECT_NE(limits.Out.find("LE_00003.blk\tP\t1\t1\t-74\tpodlimitná plocha (10000 m2, limit 20000 m2)\n"),
+              std::string::npos);
+    for (const TErrorRecord& r : Table())
+        EXPECT_TRUE(r.Chyba == "podlimitná plocha" || r.Chyba == "podlimitná dĺžka")
+            << "the table keeps the standard's text";
+
+    // A point at -511681.06, -1210400.37 as the block stores it (6-byte reals whose doubles
+    // print as -511681.0599999428...), of a kind not admitted in the layer.
+    testkit::BlockSpec content;
+    content.Points.push_back(testkit::MakePoint(1, 2, -511681.06L, -1210400.37L));
+    testkit::WriteBlock(map / "LE_00005.blk", content);
+    ASSERT_NE(FloatToText(TReal48::FromValue(-511681.06L).ToDouble()), "-511681.06") << "the double is noisy";
+    Outcome point = Run("--quiet --points 1 --format json --block LE_00005.blk " + m);
+    ASSERT_EQ(point.Status, 1) << point.Err;
+    EXPECT_NE(point.Out.find("\"bbox\":[-511681.06,-1210400.37,-511681.06,-1210400.37],\"point\":[-511681.06,"
+                             "-1210400.37],\"geometry\":{\"type\":\"Point\",\"coordinates\":[-511681.06,-1210400.37]}"),
+              std::string::npos)
+        << point.Out;
+    Outcome csv = Run("--quiet --points 1 --format csv --block LE_00005.blk " + m);  // the second run
+    EXPECT_NE(csv.Out.find(",-511681.06,-1210400.37,-511681.06,-1210400.37,-511681.06,-1210400.37,,,,persisting,"),
+              std::string::npos)
+        << csv.Out;
+}
+
+// The help's lists and the README's are the same tables': the CSV columns in their order,
+// the layers of an exported finding; no option runs into its text.
+TEST_F(VexaCheck, HelpAndReadmeListTheColumnsAndLayersOfTheTables) {
+    Outcome help = Run("--help");
+    ASSERT_EQ(help.Status, 0);
+    EXPECT_NE(help.Out.find("\n  --report SÚBOR.html\n                     správa o kontrole"), std::string::npos)
+        << help.Out;
+    std::string text;  // the help as one line
+    for (std::size_t i = 0; i < help.Out.size(); ++i) {
+        if (help.Out[i] != '\n') {
+            text += help.Out[i];
+            continue;
+        }
+        text += ' ';
+        while (i + 1 < help.Out.size() && help.Out[i + 1] == ' ') ++i;
+    }
+    Outcome header = Run("--header --format csv --lines 1 --block LE_00001.blk " + Quote(map.string()));
+    ASSERT_EQ(header.Status, 0) << header.Err;
+    const std::string columns = header.Out.substr(0, header.Out.find('\n'));
+    EXPECT_EQ(columns,
+              "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,status,since,"
+              "detail");
+    std::string listed;
+    for (char c : columns) listed += c == ',' ? std::string(", ") : std::string(1, c);
+    EXPECT_NE(text.find("stĺpce csv v tomto poradí: " + listed), std::string::npos) << text;
+    const std::string layers =
+        "findings_line, findings_point, findings_text, findings_area, findings_area_unclosed, "
+        "findings_table, findings_area_walk";
+    EXPECT_NE(text.find("; vrstvy " + layers), std::string::npos) << text;
+
+    std::ifstream in(VEXA_README);
+    ASSERT_TRUE(in) << VEXA_README;
+    std::stringstream readme;
+    readme << in.rdbuf();
+    std::string doc = readme.str();
+    for (std::size_t at; (at = doc.find('\n')) != std::string::npos;) doc.replace(at, 1, " ");
+    EXPECT_NE(doc.find("    " + columns + " "), std::string::npos) << "the README shows the header row";
+    for (std::size_t at = 0, end; at < layers.size(); at = end + 2) {
+        end = std::min(layers.find(", ", at), layers.size());
+        const std::string layer = layers.substr(at, end - at);
+        EXPECT_NE(doc.find("`" + layer + "`"), std::string::npos) << layer;
+        EXPECT_NE(doc.find(layer + " ("), std::string::npos) << "the README's listing of an export has " << layer;
+    }
 }
 
 }  // namespace

@@ -551,9 +551,10 @@ TEST_F(Export, LimitFindingsCarryTheirMeasuredValuesAndJsonTheGeometry) {
             EXPECT_EQ(limit, std::vector<double>{60});
             EXPECT_NE(line.find("\"geometry\":{\"type\":\"LineString\""), std::string::npos);
             ASSERT_EQ(geometry.size(), 2 * crds.size());
+            // Each coordinate reads back to the 6-byte real the block stores.
             for (std::size_t i = 0; i < crds.size(); ++i) {
-                EXPECT_EQ(geometry[2 * i], X(crds[i]));
-                EXPECT_EQ(geometry[2 * i + 1], Y(crds[i]));
+                EXPECT_TRUE(TReal48::FromValue(geometry[2 * i]) == crds[i].X) << geometry[2 * i];
+                EXPECT_TRUE(TReal48::FromValue(geometry[2 * i + 1]) == crds[i].Y) << geometry[2 * i + 1];
             }
         } else if (code == -74) {
             ++areas;
@@ -605,10 +606,10 @@ TEST_F(Export, LimitFindingsCarryTheirMeasuredValuesAndJsonTheGeometry) {
     EXPECT_GE(elements, 8);
     EXPECT_GE(tables, 1);
 
-    // CSV: value and limit, then an empty detail (an element's finding).
+    // CSV: the value and the limit before the status.
     Outcome csv = Check(limits + "--format csv");
     EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,L,10,13,-15,podlimitná dĺžka,-511800,-1210400,-511750,-1210400,-511775,"
-                           "-1210400,,50,60,\n"),
+                           "-1210400,,50,60,persisting,"),
               std::string::npos)
         << csv.Out;
     // The export: value and limit fields of the finding layers.
@@ -729,7 +730,8 @@ TEST_F(Export, OutputFormatsAndFileFormats) {
     EXPECT_NE(json.Err.find("Počet chýb: 2"), std::string::npos);
     Outcome csv = Check("--points 3 --format csv");
     ASSERT_EQ(csv.Status, 3);
-    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')), "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,detail");
+    EXPECT_EQ(csv.Out.substr(0, csv.Out.find('\n')),
+              "block,layer,group,kind,number,code,text,min_x,min_y,max_x,max_y,x,y,table,value,limit,status,since,detail");
     EXPECT_NE(csv.Out.find("\nLE_00002.blk,LE,B,5,3,-32,uhol otočenia,"), std::string::npos) << csv.Out;
 
     for (const char* ext : {".shp", ".csv", ".fgb"}) {

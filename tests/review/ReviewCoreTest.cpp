@@ -67,6 +67,26 @@ TEST_F(ReviewCore, FingerprintFollowsTheElementAndOnlyIt) {
     EXPECT_FALSE(fs::exists(map / "none.blk")) << "reading creates nothing";
 }
 
+// The error browser excepts a finding as Chyby.DBF holds it: a block name that is not
+// UTF-8 with its stray bytes as \xHH. The exception is made from the block on disk, stored
+// in code page 1250 under that name, and keyed as the raw name's finding.
+TEST_F(ReviewCore, AnExceptionOfABlockNamedInStrayBytesIsMadeFromItsPrintedName) {
+    fs::rename(map / "LE_00002.blk", map / "LE_0000\xe9.blk");
+    const std::string printed = "LE_0000\\xE9.blk";
+    EXPECT_EQ(BlockOnDisk(MapDir() + printed), (map / "LE_0000\xe9.blk").string());
+    EXPECT_EQ(BlockOnDisk(MapDir() + "LE_00003.blk"), MapDir() + "LE_00003.blk") << "a plain name stays";
+    const auto fp = ElementFingerprint(MapDir() + printed, "B", 3);
+    ASSERT_TRUE(fp);
+    EXPECT_EQ(fp, ElementFingerprint((map / "LE_0000\xe9.blk").string(), "B", 3));
+    const TReviewException e = MakeException(MapDir(), printed, "LE", "B", 5, 3, -32, "uhol otočenia", "zámerne");
+    EXPECT_EQ(e.Fingerprint, *fp);
+    AddException(MapDir(), e);
+    const std::vector<TReviewException> rows = LoadExceptions(MapDir());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].Block, printed);
+    EXPECT_EQ(rows[0].Key(), FindingKey("LE_0000\xe9.blk", "B", 3, -32, 5)) << "the raw name's finding";
+}
+
 TEST_F(ReviewCore, ExceptionsAreKeptReplacedAndRemoved) {
     EXPECT_TRUE(LoadExceptions(MapDir()).empty()) << "no table, no exceptions";
     AddException(MapDir(), Exception("LE_00002.blk", 3, -32, "otočený zámerne, šikmá značka"));
@@ -247,7 +267,7 @@ TEST_F(ReviewCore, ADamagedRunIsNamedLeftAloneAndNotCounted) {
     EXPECT_TRUE(fs::exists(cut));
 }
 
-TEST_F(ReviewCore, CompareTellsNewPersistingAndFixedButNotExcepted) {
+TEST_F(ReviewCore, CompareTellsNewPersistingFixedAndExcepted) {
     TRunFinding kept{"LE_1.blk", "L", 1, -15, 3, "new", "d1", "a"};
     TRunFinding fixedOne{"LE_1.blk", "L", 2, -15, 3, "new", "d1", "b"};
     TRunFinding excepted{"LE_1.blk", "B", 3, -32, 5, "new", "d1", "c"};
@@ -257,7 +277,7 @@ TEST_F(ReviewCore, CompareTellsNewPersistingAndFixedButNotExcepted) {
     TRunRecord b = RunWith({kept, fresh}, {"LE_1.blk"});
     b.Left = {excepted};
     std::vector<TRunFinding> c = CompareRuns(a, b);
-    ASSERT_EQ(c.size(), 3u);
+    ASSERT_EQ(c.size(), 4u);
     EXPECT_EQ(c[0].Status, "persisting");
     EXPECT_EQ(c[0].Number, 1);
     EXPECT_EQ(c[1].Status, "new");
@@ -265,6 +285,9 @@ TEST_F(ReviewCore, CompareTellsNewPersistingAndFixedButNotExcepted) {
     EXPECT_EQ(c[2].Status, "fixed");
     EXPECT_EQ(c[2].Number, 2);
     EXPECT_EQ(c[2].Code, -15) << "the excepted finding and the unchecked block's are not fixed";
+    EXPECT_EQ(c[3].Status, "excepted") << "what the exception left out is told as such";
+    EXPECT_EQ(c[3].Number, 3);
+    EXPECT_EQ(c[3].Code, -32);
 }
 
 TEST_F(ReviewCore, TheBrowsersStatusesComeFromTheNewestRunOfEachBlock) {

@@ -82,7 +82,10 @@ TEST_F(StandardTest, RefusedStandardsGiveTheirMessagesAndLeaveNoWorkingFiles) {
         {dir_.Path().string(), templatePath_, notCreated + "\r(" + dir_.Path().string() + ": je adresár, nie súbor)",
          false},
         {SqliteStandard(), dir_ / "none.dbf", notCreated + "\r(" + (dir_ / "none.dbf") + ": neexistuje)", false},
-        {dir_ / "text.mdb", templatePath_, "Unrecognized database format.\r(" + (dir_ / "text.mdb") + ")", true},
+        {dir_ / "text.mdb", templatePath_,
+         "Súbor nie je databáza Access ani SQLite, nemôže byť štandardom (StandardGXD.mdb)\r(" + (dir_ / "text.mdb") +
+             ")",
+         false},
         {dir_ / "empty.mdb", templatePath_, badId, false},  // no marker table
         // Real Access files that are not standards.
         {stdtest::DataFile("mdb-real/jk_queryTestV1997.mdb"), templatePath_, badId, false},
