@@ -1,6 +1,7 @@
 #include "report/RunReport.h"
 
 #include "block/BlkRecords.h"
+#include "common/Utf8.h"
 #include "common/Version.h"
 #include "render/MapView.h"
 #include "review/Exceptions.h"
@@ -271,7 +272,7 @@ std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int
         }
         const render::TBox box = view.Scene()->Bounds();
         view.CloseBlock();
-        if (!box.Empty()) extents.emplace_back(b.Name, box);
+        if (!box.Empty()) extents.emplace_back(EscapeBytes(b.Name, true), box);  // drawn as text: UTF-8 only
     }
     std::vector<TPlaceXY> dots;
     for (const TReportFinding& f : report.Findings)
