@@ -3,6 +3,7 @@
 #include "common/AtomicFile.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
+#include "common/MapFiles.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "review/Fingerprint.h"
@@ -32,10 +33,12 @@ class ExceptionsLock {
 public:
     explicit ExceptionsLock(const std::string& mapDir) {
         const fs::path dir = HistoryDir(mapDir);
+        // Neither the folder nor the lock is followed through a link to elsewhere.
+        RefuseLinkedPath(dir.parent_path(), dir.filename(), "Zámok výnimiek sa nedá vytvoriť");
         std::error_code ec;
         fs::create_directories(dir, ec);
         const std::string path = (dir / "vynimky.lock").string();
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
         if (fd_ < 0) throw Exception("Zámok výnimiek sa nedá vytvoriť\r(" + path + ")");
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
         while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
@@ -68,6 +71,9 @@ TValue Num(const std::optional<std::int32_t>& v) {
 
 void Write(const std::string& mapDir, const std::vector<TReviewException>& rows) {
     const fs::path target = ExceptionsPath(mapDir);
+    // A table the user made read-only stays as it is (mode bits: root could write it anyway).
+    if (ReadOnlyByMode(target))
+        throw Exception("Tabuľka výnimiek je len na čítanie; Vexa ju nezmenila\r(" + target.string() + ")");
     const fs::path temp = TempPathBeside(target);
     try {
         TTableDBF::CreateTable(temp.string(), ExceptionFields(), 1250);

@@ -2,6 +2,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Exception.h"
+#include "common/MapFiles.h"
 #include "common/Text.h"
 #include "review/Exceptions.h"
 
@@ -216,6 +217,13 @@ std::vector<TRunRecord> ListRuns(const std::string& mapDir, bool withFindings, s
     const fs::path dir = HistoryDir(mapDir) / "runs";
     std::vector<fs::path> files;
     std::error_code ec;
+    // A history that links to elsewhere is not the map's: not read, never pruned.
+    try {
+        RefuseLinkedPath(HistoryDir(mapDir).parent_path(), fs::path(".vexa") / "runs", "História kontrol sa nečíta");
+    } catch (const Exception& e) {
+        problems.push_back(e.Message());
+        return {};
+    }
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
         if (IsRunFile(it->path())) files.push_back(it->path());
     std::sort(files.begin(), files.end());
@@ -233,6 +241,7 @@ std::vector<TRunRecord> ListRuns(const std::string& mapDir, bool withFindings, s
 void SaveRun(const std::string& mapDir, TRunRecord& run) {
     const fs::path dir = HistoryDir(mapDir) / "runs";
     std::error_code ec;
+    RefuseLinkedPath(HistoryDir(mapDir).parent_path(), fs::path(".vexa") / "runs", "Záznam kontroly nebol uložený");
     fs::create_directories(dir, ec);
     if (run.Date.empty()) run.Date = NowText();
     if (run.Id.empty()) {
