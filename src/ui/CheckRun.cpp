@@ -7,6 +7,7 @@
 #include "common/FileNames.h"
 #include "common/Leftovers.h"
 #include "common/MapFiles.h"
+#include "common/SysError.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "review/RunReview.h"
@@ -555,10 +556,19 @@ private:
     review::TRunReview* review_;
 };
 
+// "Tabuľka chýb nebola uložená\r(<path>: <cause>)", as the exceptions' message names its cause.
+std::string NotSavedMessage(const fs::path& target, const std::string& cause) {
+    return "Tabuľka chýb nebola uložená\r(" + target.string() + (cause.empty() ? "" : ": " + cause) + ")";
+}
+
+// The first line of a message.
+std::string FirstLineOf(const std::string& message) { return message.substr(0, message.find('\r')); }
+
 // The map's error table with the rows of the checked blocks replaced by the working
 // table's: built beside it and renamed over it. False when it cannot be written (the
 // table stays as it was).
-bool MergeErrorTable(const std::string& working, const fs::path& target, const std::vector<std::string>& checked) {
+bool MergeErrorTable(const std::string& working, const fs::path& target, const std::vector<std::string>& checked,
+                     std::string& cause) {
     const fs::path temp = TempPathBeside(target);
     try {
         const std::set<std::string> replaced(checked.begin(), checked.end());
@@ -575,11 +585,14 @@ bool MergeErrorTable(const std::string& working, const fs::path& target, const s
         }
         CommitReplacement(temp, target);
         return true;
-    } catch (const std::exception&) {
-        std::error_code ec;
-        fs::remove(temp, ec);
-        return false;
+    } catch (const fs::filesystem_error& e) {
+        cause = SysCause(e.code());
+    } catch (const std::exception& e) {
+        cause = FirstLineOf(e.what());
     }
+    std::error_code ec;
+    fs::remove(temp, ec);
+    return false;
 }
 
 // The selected rows of the block list.
@@ -684,16 +697,18 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     std::error_code exists;
     if (merge && fs::exists(target, exists)) {
         // Only the checked blocks' rows are replaced; the other blocks' rows stay.
-        bool written = MergeErrorTable(standard.ErrorTablePath(), target, result.Checked);
+        std::string cause;
+        bool written = MergeErrorTable(standard.ErrorTablePath(), target, result.Checked, cause);
         standard.ResetErrorTable();
-        if (!written) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
+        if (!written) throw Exception(NotSavedMessage(target, cause));
         if (result.Total > 0) result.ErrorTable = target.string();
     } else if (result.Total > 0) {
-        bool copied = CopyFileAtomically(standard.ErrorTablePath(), target);
+        std::error_code cause;
+        bool copied = CopyFileAtomically(standard.ErrorTablePath(), target, cause);
         // The next run starts from an empty working table in either case, so that
         // findings are never handed over twice.
         standard.ResetErrorTable();
-        if (!copied) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
+        if (!copied) throw Exception(NotSavedMessage(target, SysCause(cause)));
         result.ErrorTable = target.string();
     }
     // The run is recorded once its findings are in place.

@@ -221,6 +221,19 @@ TEST_F(MapFiles, ReadOnlyErrorTableIsKept) {
     EXPECT_EQ(Snapshot(map / "LE_00001.blk"), blocks);
 }
 
+// An error table that cannot be written names why, as the exceptions' message does.
+TEST_F(MapFiles, UnwrittenErrorTableNamesTheCause) {
+    fs::remove(map / "Chyby.DBF");
+    fs::create_directories(map / "Chyby.DBF" / "in-the-way");
+    const Outcome o = Check(kChecks + Quote(map.string()));
+    EXPECT_EQ(o.Status, 2) << o.Err;
+    const std::string said = "Tabuľka chýb nebola uložená\n(" + (map / "Chyby.DBF").string() + ": ";
+    const std::size_t at = o.Err.find(said);
+    ASSERT_NE(at, std::string::npos) << o.Err;
+    EXPECT_NE(o.Err[at + said.size()], ')') << o.Err;  // a cause follows
+    EXPECT_TRUE(fs::is_directory(map / "Chyby.DBF" / "in-the-way"));
+}
+
 #ifdef VEXA_REVIEW_PROGRAM
 // A read-only Vynimky.DBF: `except` refuses naming it, bytes and mode kept.
 TEST_F(MapFiles, ReadOnlyExceptionsAreKept) {
