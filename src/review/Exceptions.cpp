@@ -26,6 +26,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The width of the reason's field.
+constexpr std::size_t kReasonWidth = 254;
+
 // Waits this long for another program's change of the exceptions.
 constexpr int kLockWaitMs = 5000;
 
@@ -165,6 +168,13 @@ std::vector<TReviewException> LoadExceptions(const std::string& mapDir) {
 }
 
 void AddException(const std::string& mapDir, const TReviewException& exception) {
+    // The table keeps 254 characters of a reason: a longer one is refused, never cut.
+    std::size_t characters = 0;
+    for (const char c : exception.Reason)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
+    if (characters > kReasonWidth)
+        throw Exception(Format("Dôvod výnimky má %zu znakov, tabuľka výnimiek ich uchová najviac %zu; skráťte ho.",
+                               characters, kReasonWidth));
     ExceptionsLock lock(mapDir);
     std::vector<TReviewException> rows = LoadExceptions(mapDir);
     const std::string key = exception.Key();

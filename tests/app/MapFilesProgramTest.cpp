@@ -254,6 +254,24 @@ TEST_F(MapFiles, ReadOnlyExceptionsAreKept) {
     EXPECT_EQ(testkit::ReadFileBytes(table), bytes);
     EXPECT_EQ(Mode(table), 0444u);
 }
+
+// A reason longer than the table keeps is refused, not cut; one of 254 characters is kept whole.
+TEST_F(MapFiles, ReasonLongerThanTheTableKeepsIsRefused) {
+    Check(kChecks + Quote(map.string()));
+    auto review = [&](const std::string& args) {
+        return RunProgram(Quote(VEXA_REVIEW_PROGRAM) + " " + Quote(map.string()) + " " + args, temp.Path() / "tmp",
+                          temp.Path());
+    };
+    std::string longest;
+    for (int i = 0; i < 127; ++i) longest += "ž.";  // 254 characters, 381 bytes
+    const Outcome tooLong = review("except LE_00002.blk B:3 -32 --reason " + Quote(longest + "x"));
+    EXPECT_EQ(tooLong.Status, 2) << tooLong.Err;
+    EXPECT_NE(tooLong.Err.find("Dôvod výnimky má 255 znakov"), std::string::npos) << tooLong.Err;
+    EXPECT_FALSE(fs::exists(map / "Vynimky.DBF"));
+    ASSERT_EQ(review("except LE_00002.blk B:3 -32 --reason " + Quote(longest)).Status, 0);
+    const Outcome listed = review("exceptions");
+    EXPECT_NE(listed.Out.find(longest), std::string::npos) << listed.Out;
+}
 #endif
 
 // A run file a dead run left half-written in .vexa/runs goes with the next check; one of a
