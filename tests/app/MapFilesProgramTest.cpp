@@ -4,12 +4,14 @@
 // and compares bytes of the files it must not touch.
 #include "checks/CheckTestSupport.h"
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <map>
 
 #ifdef VEXA_CHECK_PROGRAM
@@ -253,6 +255,47 @@ TEST_F(MapFiles, ReadOnlyExceptionsAreKept) {
     EXPECT_TRUE(Has(o.Err, table.string())) << o.Err;
     EXPECT_EQ(testkit::ReadFileBytes(table), bytes);
     EXPECT_EQ(Mode(table), 0444u);
+}
+
+// A run file far larger than any run writes is not read whole: compare refuses it naming
+// the file, in a fraction of its size in memory.
+TEST_F(MapFiles, HugeRunFileIsNotReadWhole) {
+    Check(kChecks + Quote(map.string()));
+    Check(kChecks + Quote(map.string()));
+    const fs::path runs = map / ".vexa" / "runs";
+    std::vector<fs::path> files;
+    for (const auto& e : fs::directory_iterator(runs)) files.push_back(e.path());
+    std::sort(files.begin(), files.end());
+    ASSERT_EQ(files.size(), 2u);
+    {
+        // The last run's metadata as written, then 200 MB of findings.
+        std::string text = ReadFileText(files[1]);
+        text.resize(text.find("\nF\t") + 1);
+        std::ofstream out(files[1], std::ios::binary | std::ios::trunc);
+        out << text;
+        const std::string line = "F\tLE_00001.blk\tL\t1\t-11\t2\tnew\t\t" + std::string(200, 'x') + "\n";
+        for (std::size_t written = 0; written < (200u << 20); written += line.size()) out << line;
+        out << "end\n";
+    }
+    const std::string command = "TMPDIR=" + Quote((temp.Path() / "tmp").string()) + " exec " +
+                                Quote(VEXA_REVIEW_PROGRAM) + " " + Quote(map.string()) + " compare >" +
+                                Quote((temp.Path() / "out").string()) + " 2>" + Quote((temp.Path() / "err").string());
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int raw = 0;
+    rusage usage{};
+    ::wait4(pid, &raw, 0, &usage);
+    const std::string err = ReadFileText(temp.Path() / "err");
+    std::cout << "vexa-review compare on a 200 MB run file: " << usage.ru_maxrss / 1024 << " MB\n";
+    EXPECT_EQ(WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, 2) << err;
+    EXPECT_TRUE(Has(err, "Záznam kontroly je väčší ako 64 MB")) << err;
+    EXPECT_TRUE(Has(err, files[1].string())) << err;
+#if !defined(__SANITIZE_ADDRESS__)
+    EXPECT_LT(usage.ru_maxrss / 1024, 100);
+#endif
 }
 
 // A reason longer than the table keeps is refused, not cut; one of 254 characters is kept whole.
