@@ -4,7 +4,7 @@ the sample map the build writes (examples/, build/examples/map), the test standa
 (tests/data/standard) and its saved queries.
 
 Usage: fuzz-seeds.py MAPDIR OUTDIR
-Writes OUTDIR/{block,dbf,access_sql,standard,gdaldriver}/ (see fuzz/FuzzInput.h for the block and dbf format).
+Writes OUTDIR/{block,dbf,access_sql,standard,gdaldriver,review}/ (see fuzz/FuzzInput.h for the block and dbf format).
 """
 import os
 import sqlite3
@@ -27,7 +27,7 @@ def write(path, data):
 
 
 def main(map_dir, out):
-    for sub in ("block", "dbf", "access_sql", "standard", "gdaldriver"):
+    for sub in ("block", "dbf", "access_sql", "standard", "gdaldriver", "review"):
         os.makedirs(os.path.join(out, sub), exist_ok=True)
 
     # Blocks of the sample map, and their attribute tables.
@@ -90,6 +90,20 @@ def main(map_dir, out):
     ]
     for i, q in enumerate(queries + extra):
         write(os.path.join(out, "access_sql", "q%02d" % i), q.encode("utf-8") + b"\0" + queries[0].encode("utf-8"))
+
+    # The review: run files as the history writes them, and a dBASE table of the map as
+    # the exceptions (the fuzzer finds the exceptions' own fields from its header).
+    run = ("vexa-run\t1\nid\t20200101-000000-000\ndate\t2020-01-01 00:00:00\nversion\t1\nstandard\ts.mdb\n"
+           "description\t\noptions\tlines 63\nchecked\tLE_00001.blk\tLE_00002.blk\nskipped\tLE_00009.blk: x\n"
+           "complete\t0\nmerge\t0\nduration\t1.5\nfindings\t2\nnew\t1\npersisting\t1\nfixed\t1\nexcepted\t0\n"
+           "F\tLE_00001.blk\tL\t3\t-11\t2\tnew\t\tneprípustná línia\n"
+           "F\tLE_00002.blk\tB\t\t-92\t\tpersisting\t20191231-000000-000\tDB b0001.dbf neexistuje\n"
+           "X\tLE_00002.blk\tT\t1\t-52\t3\t\t\tuhol otočenia\nend\n").encode("utf-8")
+    tables = sorted(os.path.join(d, t) for d, _, ts in os.walk(map_dir) for t in ts if t.lower().endswith(".dbf"))
+    for i, table in enumerate(tables[:4]):
+        with open(table, "rb") as f:
+            write(os.path.join(out, "review", "r%02d" % i), record(0, run) + record(1, run[:200]) + record(2, f.read()))
+    write(os.path.join(out, "review", "run-only"), record(0, run))
     return 0
 
 

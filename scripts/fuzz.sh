@@ -21,7 +21,7 @@ export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
 export LSAN_OPTIONS="suppressions=$PWD/scripts/lsan.supp:print_suppressions=0"
 status=0
-for target in block render dbf access_sql standard gdaldriver; do
+for target in block render dbf access_sql standard gdaldriver review; do
   seeds="$corpus/$target"
   [ "$target" = render ] && seeds="$corpus/block"  # the map view reads the blocks fuzz_block reads
   work="build-fuzz/work/$target"

@@ -7,6 +7,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -167,8 +168,42 @@ TDbValue ColumnValue(sqlite3_stmt* stmt, int i) {
     }
 }
 
+namespace {
+// The bytes of rows being collected by every connection at present.
+std::atomic<long long> gCollectedBytes{0};
+
+// Holds a share of kResultBytesLimit for the rows one statement collects.
+class TCollected {
+public:
+    ~TCollected() { gCollectedBytes.fetch_sub(FBytes, std::memory_order_relaxed); }
+    // False when the row would take the rows of all connections past the bound.
+    bool Take(std::size_t bytes) {
+        const long long b = static_cast<long long>(bytes);
+        if (gCollectedBytes.fetch_add(b, std::memory_order_relaxed) + b > kResultBytesLimit) {
+            gCollectedBytes.fetch_sub(b, std::memory_order_relaxed);
+            return false;
+        }
+        FBytes += b;
+        return true;
+    }
+
+private:
+    long long FBytes = 0;
+};
+}  // namespace
+
+std::size_t ResultRowBytes(const std::vector<TDbValue>& row) {
+    std::size_t bytes = sizeof(row) + row.capacity() * sizeof(TDbValue);
+    for (const TDbValue& v : row) {
+        if (auto s = std::get_if<std::string>(&v.Data())) bytes += s->capacity();
+        else if (auto b = std::get_if<TBlob>(&v.Data())) bytes += b->Bytes.capacity();
+    }
+    return bytes;
+}
+
 TDbResult TAccessDb::Run(const std::string& sql, const TDbParams& params, int* changes) {
     TDbResult result;
+    TCollected collected;
     const char* tail = sql.c_str();
     const char* end = tail + sql.size();
     int changed = 0;
@@ -190,10 +225,19 @@ TDbResult TAccessDb::Run(const std::string& sql, const TDbParams& params, int* c
         for (;;) {
             const int rc = sqlite3_step(st.Stmt);
             if (rc == SQLITE_DONE) break;
-            if (rc != SQLITE_ROW) throw EAccessDbError(EngineError());
+            if (rc != SQLITE_ROW) {
+                const int code = sqlite3_errcode(FDb) & 0xff;
+                if ((code == SQLITE_INTERRUPT && FTimedOut) || code == SQLITE_NOMEM || code == SQLITE_TOOBIG)
+                    throw EQueryStopped(EngineError());
+                throw EAccessDbError(EngineError());
+            }
             TDbRow row;
             row.reserve(static_cast<std::size_t>(cols));
             for (int i = 0; i < cols; ++i) row.push_back(ColumnValue(st.Stmt, i));
+            // The row and its share of the vector holding it (which grows to twice its rows).
+            if (!collected.Take(ResultRowBytes(row) + 2 * sizeof(TDbRow)))
+                throw EQueryStopped("Dotaz bol zastavený: jeho výsledok by potreboval viac ako " +
+                                    std::to_string(kResultBytesLimit / (1024 * 1024)) + " MB pamäte");
             result.Rows.push_back(std::move(row));
         }
         if (cols == 0) changed += sqlite3_changes(FDb);
@@ -381,6 +425,8 @@ TDbResult TAccessDb::RunSaved(const std::string& name, const TDbParams& params, 
     TSqlGuardScope guard(*this, name, *sql);  // one statement, reading and changing TestTab only
     try {
         return RunAccess(*sql, params, changes);
+    } catch (const EQueryStopped& e) {
+        throw EQueryStopped(SavedQueryFailed(name, e.what()).Message());
     } catch (const EAccessDbError& e) {
         throw SavedQueryFailed(name, e.what());
     }

@@ -25,6 +25,13 @@ public:
     using Exception::Exception;
 };
 
+// A statement stopped by one of the bounds below (its time, its memory, a value's length),
+// not by an error of its own: the same statement would be stopped again.
+class EQueryStopped : public EAccessDbError {
+public:
+    using EAccessDbError::EAccessDbError;
+};
+
 // The kind of a table's column as far as comparing it goes.
 enum class TColumnKind { Other, Text, Number, Date };
 
@@ -82,10 +89,16 @@ TDbValue ColumnValue(sqlite3_stmt* stmt, int i);
 
 // Bounds on what one query may take (a standard comes from others; its queries must not
 // exhaust the machine): the bytes of any text or blob value, the time of one Access
-// statement (by default; SetQueryTimeLimit), and the memory of all connections together.
+// statement (by default; SetQueryTimeLimit; a test query of one attribute table takes well
+// under a second), the memory of all connections together, and the rows being collected by
+// all connections together (kResultBytesLimit, counted as they are held in memory).
 inline constexpr int kMaxValueBytes = 16 * 1024 * 1024;
-inline constexpr int kDefaultQueryTimeLimitMs = 60 * 1000;
+inline constexpr int kDefaultQueryTimeLimitMs = 10 * 1000;
 inline constexpr long long kSqliteHeapLimit = 512LL * 1024 * 1024;
+inline constexpr long long kResultBytesLimit = 256LL * 1024 * 1024;
+
+// The bytes the rows of a result take in memory, as the collection bound counts them.
+std::size_t ResultRowBytes(const std::vector<TDbValue>& row);
 
 class TAccessDb {
 public:

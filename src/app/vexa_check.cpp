@@ -7,6 +7,7 @@
 #include "common/Companions.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
+#include "common/MapFiles.h"
 #include "common/SysError.h"
 #include "common/Text.h"
 #include "common/Version.h"
@@ -389,6 +390,7 @@ Arguments Parse(int argc, char** argv) {
             gisexport::GisFormatOf(args.Export);  // an unknown extension is refused before the run
             gisexport::RequireExportDir(args.Export);  // and a directory that does not exist
             gisexport::RequireWriter();        // and so is an export without its writer
+            RefuseMapFileOutput("Export", args.Export);  // and one in place of a map's file
         } else if (name == "--report") {
             args.Report = value(name);
             report::CheckReportPath(args.Report);  // refused before the run, as an export
@@ -856,7 +858,7 @@ int Run(const Arguments& args) {
         std::fprintf(stderr, "Správa: %s\n", args.Report.c_str());
     }
     std::fflush(stdout);
-    if (result.Stopped || result.BlocksSkipped > 0) return 3;
+    if (result.Stopped || result.BlocksSkipped > 0 || result.ChecksNotDone > 0) return 3;
     return result.Total > 0 ? 1 : 0;
 }
 

@@ -2,6 +2,7 @@
 // and the header stamps.
 #include "block/BlkIo.h"
 #include "block/BlkObj.h"
+#include "common/Text.h"
 
 #include <algorithm>
 #include <cstring>
@@ -141,8 +142,14 @@ void TBlk::ReadCrds(std::int32_t first, std::int32_t last, TCrds& crds) {
     CheckOpened();
     constexpr std::int64_t crdSize = sizeof(TBlkCrd);
     const std::int64_t fileSize = FReadCache ? FCrdFileSize : StreamSize(CrdStream);
-    if (first == last || first < 0 || last < 0 || fileSize < crdSize * first || fileSize < crdSize * last)
-        throw EBlkReadError(FPath);
+    if (first == last || first < 0 || last < 0 || fileSize < crdSize * first || fileSize < crdSize * last) {
+        const std::int64_t count = std::max<std::int64_t>(fileSize / crdSize - 1, 0);
+        const std::string why =
+            first == last ? Format("prvý a posledný vrchol sú ten istý (%d)", static_cast<int>(first))
+                          : Format("vrcholy %d až %d, tn.crd má vrcholy 1 až %lld", static_cast<int>(first),
+                                   static_cast<int>(last), static_cast<long long>(count));
+        throw EBlkReadError(FPath, why);
+    }
     const std::int64_t lo = std::min(first, last);
     const std::int64_t hi = std::max(first, last);
     const std::size_t want = static_cast<std::size_t>((hi - lo + 1) * crdSize);
@@ -162,7 +169,19 @@ void TBlk::ReadCrds(std::int32_t first, std::int32_t last, TCrds& crds) {
     }
 }
 
-void TBlk::ReadLineCrds(const TBlkLine& line, TCrds& crds) { ReadCrds(line.FirstCrd, line.LastCrd, crds); }
+void TBlk::ReadLineCrds(const TBlkLine& line, TCrds& crds) {
+    try {
+        ReadCrds(line.FirstCrd, line.LastCrd, crds);
+    } catch (const EBlkReadError& e) {
+        // Which line: its number before what could not be read.
+        const std::string text = e.Message();
+        const std::size_t open = text.find("\r(");
+        const std::string detail = open == std::string::npos ? std::string() : text.substr(open + 2);
+        const std::size_t colon = detail.find(": ");
+        const std::string why = colon == std::string::npos ? "vrcholy mimo súboru tn.crd" : detail.substr(colon + 2, detail.size() - colon - 3);
+        throw EBlkReadError(FPath, Format("línia %d, %s", static_cast<int>(line.Number), why.c_str()));
+    }
+}
 
 // --- header stamps -------------------------------------------------------------
 

@@ -10,6 +10,8 @@ EBlkNotOpened::EBlkNotOpened(const std::string& path, const std::string& cause)
     : EBlkException(Format("Neotvorený blok\r(%s: %s)", path.c_str(), cause.c_str())) {}
 
 EBlkReadError::EBlkReadError(const std::string& path) : EBlkException(Format("Chyba čítania\r(%s)", path.c_str())) {}
+EBlkReadError::EBlkReadError(const std::string& path, const std::string& detail)
+    : EBlkException(Format("Chyba čítania\r(%s: %s)", path.c_str(), detail.c_str())) {}
 
 EBlkWriteError::EBlkWriteError(const std::string& path) : EBlkException(Format("Chyba zápisu\r(%s)", path.c_str())) {}
 

@@ -23,6 +23,8 @@ public:
 class EBlkReadError : public EBlkException {
 public:
     explicit EBlkReadError(const std::string& path);
+    // "Chyba čítania\r(%s: %s)": the path with what could not be read and why.
+    EBlkReadError(const std::string& path, const std::string& detail);
 };
 // "Chyba zápisu\r(%s)"
 class EBlkWriteError : public EBlkException {

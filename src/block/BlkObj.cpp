@@ -121,6 +121,16 @@ void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
     const fs::path dir(dirText);
     const fs::path dirEntry(ExcludeTrailingDelimiter(dirText));
     std::error_code ec;
+    // A block directory that links to outside the map is read as a linked file is: never
+    // written (no header stamps, no files made, nothing set aside).
+    FLinkedOutside = LinksOutsideMap(dirEntry, dirEntry);
+    if (FLinkedOutside) {
+        if (mode != TBlkOpenMode::ReadOnly)
+            FOpenWarnings.push_back(Format("Blok %s je odkaz mimo adresára mapy: číta sa, ale nezapisuje "
+                                           "(ani opravy tabuliek atribútov)",
+                                           dirEntry.string().c_str()));
+        mode = TBlkOpenMode::ReadOnly;
+    }
     const fs::file_status st = fs::status(dirEntry, ec);
     if (fs::exists(st) && !fs::is_directory(st)) throw EBlkNotOpened(dirEntry.string(), SysCause(ENOTDIR));
     if (!fs::exists(st)) {
@@ -249,6 +259,8 @@ void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
         throw EBlkNotOpened(dirEntry.string(), cause);
     }
     for (TStreamState* state : {&FCrdState, &FLinState, &FPntState, &FTbxState, &FAreState}) *state = TStreamState{};
+    // A linked block directory keeps every file as it is, as a linked file is kept.
+    if (FLinkedOutside) kept = {&LinStream, &PntStream, &TbxStream, &AreStream};
     for (std::FILE** f : kept) {
         if (f == &LinStream) FLinState.Kept = true;
         if (f == &PntStream) FPntState.Kept = true;

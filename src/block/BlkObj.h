@@ -42,6 +42,9 @@ public:
     void Open(const std::string& path, TBlkOpenMode mode = TBlkOpenMode::Create);
     // What the last Open set aside (Slovak messages, one per file); empty when nothing.
     const std::vector<std::string>& OpenWarnings() const { return FOpenWarnings; }
+    // True when the block directory is a link to outside the map: it was opened as
+    // ReadOnly (OpenWarnings says so) and nothing of it may be written.
+    bool LinkedOutside() const { return FLinkedOutside; }
     void Close(bool save = true);
     void SaveBuffers();
     bool IsClean();
@@ -163,6 +166,7 @@ private:
     bool FInMemory;
     std::string FPath;
     bool FOpened = false;
+    bool FLinkedOutside = false;
     std::FILE* CrdStream = nullptr;
     std::FILE* LinStream = nullptr;
     std::FILE* PntStream = nullptr;

@@ -59,15 +59,23 @@ void CommitReplacement(const fs::path& temp, const fs::path& target) {
 }
 
 bool CopyFileAtomically(const fs::path& source, const fs::path& target) {
-    std::error_code ec;
+    std::error_code cause;
+    return CopyFileAtomically(source, target, cause);
+}
+
+bool CopyFileAtomically(const fs::path& source, const fs::path& target, std::error_code& cause) {
+    cause.clear();
     fs::path temp = TempPathBeside(target);
-    if (!fs::copy_file(source, temp, fs::copy_options::overwrite_existing, ec)) {
-        fs::remove(temp, ec);
+    if (!fs::copy_file(source, temp, fs::copy_options::overwrite_existing, cause)) {
+        if (!cause) cause = std::make_error_code(std::errc::io_error);
+        std::error_code ignored;
+        fs::remove(temp, ignored);
         return false;
     }
     try {
         CommitReplacement(temp, target);
-    } catch (const fs::filesystem_error&) {
+    } catch (const fs::filesystem_error& e) {
+        cause = e.code();
         return false;
     }
     return true;

@@ -17,5 +17,8 @@ void CommitReplacement(const std::filesystem::path& temp, const std::filesystem:
 // Copies source over target through a temporary file beside target.
 // Returns false (target untouched) when the copy cannot be made.
 bool CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target);
+// The same, with why it could not be made in cause.
+bool CopyFileAtomically(const std::filesystem::path& source, const std::filesystem::path& target,
+                        std::error_code& cause);
 
 }  // namespace vexa

@@ -77,7 +77,11 @@ TMapLock::TMapLock(const std::string& mapDir, int waitMs) {
     FPath = (fs::path(mapDir.empty() ? std::string(".") : mapDir) / kFileName).string();
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
     for (;;) {
-        const int fd = ::open(FPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        // Never through a link: the pid would be written into whatever file it names.
+        const int fd = ::open(FPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
+        if (fd < 0 && errno == ELOOP)
+            throw Exception("Kontrola sa nedá začať: zámok mapy je symbolický odkaz, Vexa cez neho nezapisuje\r(" +
+                            FPath + ")");
         if (fd < 0) {
             // A map nobody may write to cannot be changed by two runs either: no lock needed.
             if (errno == EACCES || errno == EROFS || errno == EPERM) return;
@@ -87,7 +91,11 @@ TMapLock::TMapLock(const std::string& mapDir, int waitMs) {
             // The file locked must still be the one under the name (the last owner may have removed it).
             struct stat a {
             }, b{};
-            if (::fstat(fd, &a) == 0 && ::stat(FPath.c_str(), &b) == 0 && a.st_ino == b.st_ino &&
+            if (::fstat(fd, &a) == 0 && !S_ISREG(a.st_mode)) {
+                ::close(fd);
+                throw Exception("Kontrola sa nedá začať: zámok mapy nie je obyčajný súbor\r(" + FPath + ")");
+            }
+            if (::fstat(fd, &a) == 0 && ::lstat(FPath.c_str(), &b) == 0 && a.st_ino == b.st_ino &&
                 a.st_dev == b.st_dev) {
                 const std::string pid = std::to_string(::getpid()) + "\n";
                 if (::ftruncate(fd, 0) == 0 && ::pwrite(fd, pid.data(), pid.size(), 0) == ssize_t(pid.size())) {}
@@ -115,7 +123,12 @@ TMapLock::TMapLock(const std::string& mapDir, int waitMs) {
 
 TMapLock::~TMapLock() {
     if (FFd >= 0) {
-        ::unlink(FPath.c_str());  // removed while still locked: a waiter then finds a new file
+        // Removed while still locked (a waiter then finds a new file), and only while the
+        // name is still this file.
+        struct stat a {
+        }, b{};
+        if (::fstat(FFd, &a) == 0 && ::lstat(FPath.c_str(), &b) == 0 && a.st_ino == b.st_ino && a.st_dev == b.st_dev)
+            ::unlink(FPath.c_str());
         ::close(FFd);
     }
 }

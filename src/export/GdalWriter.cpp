@@ -7,6 +7,7 @@
 
 #include "common/Exception.h"
 #include "common/FileNames.h"
+#include "common/MapFiles.h"
 #include "common/Text.h"
 
 #include <gdal_priv.h>
@@ -46,7 +47,12 @@ bool IsBlockDir(const fs::path& dir) {
 void RefuseMapFiles(const fs::path& target, const std::string& driver) {
     if (IsBlockDir(target.parent_path()))
         throw Exception("Export sa nezapíše do adresára bloku\r(" + target.string() + ")");
+    RefuseMapFileOutput("Export", target);
     if (driver != std::string("ESRI Shapefile")) return;
+    for (const char* part : kShapeParts) {
+        fs::path companion = target;
+        RefuseMapFileOutput("Export", companion.replace_extension(part));
+    }
     fs::path dbf = target;
     dbf.replace_extension(".dbf");
     std::error_code ec;

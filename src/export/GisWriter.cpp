@@ -2,6 +2,8 @@
 // loaded at the first call that needs it and stays loaded.
 #include "export/GisWriter.h"
 
+#include "common/MapFiles.h"
+
 #include "standard/ErrorTable.h"
 
 #include "common/Exception.h"
@@ -79,6 +81,7 @@ void TGisExportSink::Add(const TFinding& finding) {
 std::vector<std::string> ExportFindings(const std::string& path, const std::string& crs,
                                         const std::function<void(IFindingSink& sink)>& produce) {
     GisFormatOf(path);
+    RefuseMapFileOutput("Export", path);
     CheckCrs(crs);
     const TLayerStream layers{FindingLayerDefs(), [&](const TFeatureSink& features) {
                                   TGisExportSink sink(features);
@@ -91,6 +94,7 @@ std::vector<std::string> WriteLayers(const std::string& path, const std::vector<
                                      const std::string& crs) {
     RequireExportDir(path);
     TLayerStream stream;
+    RefuseMapFileOutput("Export", path);
     for (const TLayer& l : layers) stream.Layers.push_back({l.Name, l.Geometry, l.Fields});
     stream.Produce = [&layers](const TFeatureSink& sink) {
         for (std::size_t i = 0; i < layers.size(); ++i)
@@ -102,6 +106,7 @@ std::vector<std::string> WriteLayers(const std::string& path, const std::vector<
 std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream& layers, const std::string& crs,
                                      std::vector<std::size_t>* counts) {
     RequireExportDir(path);
+    RefuseMapFileOutput("Export", path);
     if (!counts) return Writer().WriteLayers(path, layers, crs);
     counts->assign(layers.Layers.size(), 0);
     TLayerStream counted{layers.Layers, [&](const TFeatureSink& sink) {

@@ -2,6 +2,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Exception.h"
+#include "common/MapFiles.h"
 #include "common/SysError.h"
 #include "common/Text.h"
 
@@ -80,6 +81,7 @@ std::string PngBytes(const TImage& image) {
 
 void WritePng(const TImage& image, const std::string& path) {
     if (image.Width() <= 0 || image.Height() <= 0) throw Exception("Obrázok nemá rozmer: " + path);
+    RefuseMapFileOutput("Obrázok", path);
     const std::filesystem::path target(path);
     const std::filesystem::path temp = TempPathBeside(target);
     std::FILE* file = std::fopen(temp.c_str(), "wb");

@@ -2,7 +2,9 @@
 
 #include "common/AtomicFile.h"
 #include "common/Exception.h"
+#include "common/MapFiles.h"
 #include "common/SysError.h"
+#include "common/Utf8.h"
 #include "standard/FindingKinds.h"
 
 #include <algorithm>
@@ -22,7 +24,10 @@ bool TReport::Complete() const {
     return std::all_of(Blocks.begin(), Blocks.end(), [](const TReportBlock& b) { return b.Checked; });
 }
 
-std::string HtmlEscape(const std::string& text) {
+std::string HtmlEscape(const std::string& raw) {
+    // Names and reasons come from the disk and from users: bytes that are not UTF-8 and
+    // control bytes are shown as \xHH, so that the page (declared UTF-8) stays valid.
+    const std::string text = EscapeBytes(raw, true);
     std::string out;
     out.reserve(text.size());
     for (char c : text) {
@@ -201,11 +206,13 @@ void RunSection(std::string& html, const TReport& r) {
     Row(html, "Výsledok", r.Complete() ? "úplná kontrola" : "<b>neúplná kontrola</b>");
     html += "</table>\n<h3>Bloky</h3>\n<table id=\"bloky\"><thead><tr><th>Blok</th><th>Stav</th><th>Chýb</th></tr></thead><tbody>\n";
     std::map<std::string, int> perBlock;
-    for (const TReportFinding& f : r.Findings) ++perBlock[f.Record.Blok];
+    // Counted by the name as shown: the error table keeps a name that is not UTF-8 escaped.
+    for (const TReportFinding& f : r.Findings) ++perBlock[EscapeBytes(f.Record.Blok, true)];
     for (const TReportBlock& b : r.Blocks)
         html += "<tr><td>" + HtmlEscape(b.Name) + "</td><td>" +
                 (b.Checked ? std::string("skontrolovaný") : "vynechaný: " + HtmlEscape(b.SkipReason)) +
-                "</td><td class=\"n\">" + (b.Checked ? std::to_string(perBlock[b.Name]) : "") + "</td></tr>\n";
+                "</td><td class=\"n\">" + (b.Checked ? std::to_string(perBlock[EscapeBytes(b.Name, true)]) : "") +
+                "</td></tr>\n";
     html += "</tbody></table></section>\n";
 }
 
@@ -221,7 +228,7 @@ void OverviewSection(std::string& html, const TReport& r) {
     std::map<std::string, int> perBlock;
     for (const TReportFinding& f : r.Findings) {
         ++perCode[f.Record.Id];
-        ++perBlock[f.Record.Blok];
+        ++perBlock[EscapeBytes(f.Record.Blok, true)];
     }
     html += "<h3>Chyby podľa kódu</h3>\n<table id=\"kody\"><thead><tr><th>Kód</th><th>Kontrola</th><th>Počet</th></tr></thead><tbody>\n";
     std::vector<std::pair<std::string, int>> codeBars;
@@ -418,6 +425,7 @@ std::string FindingsPerBlockText(int perBlock) { return perBlock == kAllFindings
 void CheckReportPath(const std::string& path) {
     std::error_code ec;
     if (fs::is_directory(path, ec)) throw Exception("Správu nemožno zapísať: " + path + " je adresár.");
+    RefuseMapFileOutput("Správa", path);
     const fs::path folder = fs::absolute(fs::path(path), ec).parent_path();
     if (!fs::is_directory(folder, ec)) throw Exception("Správu nemožno zapísať: adresár " + folder.string() + " neexistuje.");
     // A trial file beside it proves the folder writable; it is removed at once.
@@ -430,6 +438,7 @@ void CheckReportPath(const std::string& path) {
 }
 
 void WriteHtmlReport(const TReport& report, const std::string& path, const TThumbnail& thumbnail, int maxImages) {
+    RefuseMapFileOutput("Správa", path);
     const std::string html = HtmlReport(report, thumbnail, maxImages);
     const fs::path target(path);
     const fs::path temp = TempPathBeside(target);

@@ -4,6 +4,7 @@
 #include "block/BlkObj.h"
 #include "block/BlkRecords.h"
 #include "common/Text.h"
+#include "common/Utf8.h"
 #include "common/Version.h"
 #include "render/MapView.h"
 #include "review/Exceptions.h"
@@ -356,7 +357,7 @@ std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int
         } catch (const std::exception&) {
             continue;
         }
-        if (!box.Empty()) extents.emplace_back(b.Name, box);
+        if (!box.Empty()) extents.emplace_back(EscapeBytes(b.Name, true), box);  // drawn as text: UTF-8 only
     }
     std::vector<TPlaceXY> dots;
     for (const TReportFinding& f : report.Findings)

@@ -5,6 +5,7 @@
 #include "common/AtomicFile.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
+#include "common/MapFiles.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "review/Fingerprint.h"
@@ -27,6 +28,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The width of the reason's field.
+constexpr std::size_t kReasonWidth = 254;
+
 // Waits this long for another program's change of the exceptions.
 constexpr int kLockWaitMs = 5000;
 
@@ -34,10 +38,12 @@ class ExceptionsLock {
 public:
     explicit ExceptionsLock(const std::string& mapDir) {
         const fs::path dir = HistoryDir(mapDir);
+        // Neither the folder nor the lock is followed through a link to elsewhere.
+        RefuseLinkedPath(dir.parent_path(), dir.filename(), "Zámok výnimiek sa nedá vytvoriť");
         std::error_code ec;
         fs::create_directories(dir, ec);
         const std::string path = (dir / "vynimky.lock").string();
-        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0644);
         if (fd_ < 0) throw Exception("Zámok výnimiek sa nedá vytvoriť\r(" + path + ")");
         const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(kLockWaitMs);
         while (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
@@ -70,6 +76,9 @@ TValue Num(const std::optional<std::int32_t>& v) {
 
 void Write(const std::string& mapDir, const std::vector<TReviewException>& rows) {
     const fs::path target = ExceptionsPath(mapDir);
+    // A table the user made read-only stays as it is (mode bits: root could write it anyway).
+    if (ReadOnlyByMode(target))
+        throw Exception("Tabuľka výnimiek je len na čítanie; Vexa ju nezmenila\r(" + target.string() + ")");
     const fs::path temp = TempPathBeside(target);
     try {
         TTableDBF::CreateTable(temp.string(), ExceptionFields(), 1250);
@@ -176,6 +185,13 @@ std::vector<TReviewException> LoadExceptions(const std::string& mapDir) {
 }
 
 void AddException(const std::string& mapDir, const TReviewException& exception) {
+    // The table keeps 254 characters of a reason: a longer one is refused, never cut.
+    std::size_t characters = 0;
+    for (const char c : exception.Reason)
+        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
+    if (characters > kReasonWidth)
+        throw Exception(Format("Dôvod výnimky má %zu znakov, tabuľka výnimiek ich uchová najviac %zu; skráťte ho.",
+                               characters, kReasonWidth));
     ExceptionsLock lock(mapDir);
     std::vector<TReviewException> rows = LoadExceptions(mapDir);
     const std::string key = exception.Key();

@@ -2,6 +2,7 @@
 
 #include "common/AtomicFile.h"
 #include "common/Exception.h"
+#include "common/MapFiles.h"
 #include "common/Text.h"
 #include "review/Exceptions.h"
 #include "review/RunReview.h"
@@ -24,6 +25,9 @@ namespace {
 
 constexpr const char* kMagic = "vexa-run\t1";
 constexpr const char* kExtension = ".run";
+// Bounds on what is read of one run file: the whole file (its findings), and its metadata.
+constexpr std::uintmax_t kMaxRunFileBytes = 64ULL << 20;
+constexpr std::size_t kMaxRunMetadataBytes = 1 << 20;
 
 std::string Escape(const std::string& s) {
     std::string out;
@@ -121,7 +125,13 @@ TRunRecord ReadRun(const fs::path& file, bool withFindings) {
     const std::string damaged = "Záznam kontroly sa nedá prečítať\r(" + file.string() + ")";
     std::ifstream in(file, std::ios::binary);
     if (!in) throw Exception(damaged);
-    // Read whole and split in place: a run of a large map has many thousand lines.
+    // Read whole and split in place: a run of a large map has many thousand lines. What is
+    // read is bounded: no run Vexa writes comes near kMaxRunFileBytes.
+    std::error_code sizeError;
+    const auto bytes = fs::file_size(file, sizeError);
+    if (withFindings && !sizeError && bytes > kMaxRunFileBytes)
+        throw Exception(Format("Záznam kontroly je väčší ako %llu MB, nečíta sa\r(%s)",
+                               static_cast<unsigned long long>(kMaxRunFileBytes >> 20), file.string().c_str()));
     std::string text;
     if (withFindings) {
         std::ostringstream all;
@@ -129,11 +139,21 @@ TRunRecord ReadRun(const fs::path& file, bool withFindings) {
         text = all.str();
     } else {
         // The metadata comes before the findings: read up to the first finding.
-        for (std::string line; std::getline(in, line);) {
+        // Line by line, never more than kMaxRunMetadataBytes (a file of one endless line).
+        std::string line;
+        for (char c; in.get(c);) {
+            if (c != '\n') {
+                line += c;
+                if (text.size() + line.size() > kMaxRunMetadataBytes) throw Exception(damaged);
+                continue;
+            }
             if (line.size() > 1 && (line[0] == 'F' || line[0] == 'X' || line[0] == 'E') && line[1] == '\t') break;
             text += line;
             text += '\n';
+            line.clear();
         }
+        if (!line.empty() && !(line.size() > 1 && (line[0] == 'F' || line[0] == 'X' || line[0] == 'E') && line[1] == '\t'))
+            text += line + '\n';
     }
     TRunRecord run;
     run.File = file.string();
@@ -221,6 +241,13 @@ std::vector<TRunRecord> ListRuns(const std::string& mapDir, bool withFindings, s
     const fs::path dir = HistoryDir(mapDir) / "runs";
     std::vector<fs::path> files;
     std::error_code ec;
+    // A history that links to elsewhere is not the map's: not read, never pruned.
+    try {
+        RefuseLinkedPath(HistoryDir(mapDir).parent_path(), fs::path(".vexa") / "runs", "História kontrol sa nečíta");
+    } catch (const Exception& e) {
+        problems.push_back(e.Message());
+        return {};
+    }
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
         if (IsRunFile(it->path())) files.push_back(it->path());
     std::sort(files.begin(), files.end());
@@ -238,6 +265,7 @@ std::vector<TRunRecord> ListRuns(const std::string& mapDir, bool withFindings, s
 void SaveRun(const std::string& mapDir, TRunRecord& run) {
     const fs::path dir = HistoryDir(mapDir) / "runs";
     std::error_code ec;
+    RefuseLinkedPath(HistoryDir(mapDir).parent_path(), fs::path(".vexa") / "runs", "Záznam kontroly nebol uložený");
     fs::create_directories(dir, ec);
     if (run.Date.empty()) run.Date = NowText();
     if (run.User.empty()) run.User = LoginName();

@@ -2,6 +2,7 @@
 #include "standard/BlkStandardGXD.h"
 
 #include "common/FileNames.h"
+#include "common/MapFiles.h"
 #include "common/SysError.h"
 #include "common/Text.h"
 #include "access/AccessDb.h"
@@ -166,6 +167,8 @@ TBlkStandardGXD::TBlkStandardGXD(const std::string& standardPath, const std::str
     FImpl->ErrorTable.SetPath(errorPath);
 
     FStandardPath = standardPath;
+    KeepFromOutputs(standardPath);  // no output of the run may replace the standard or the template
+    KeepFromOutputs(templatePath);
     FWorkPath = workPath;
     FErrorTablePath = errorPath;
     LoadStandard();

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -74,6 +75,17 @@ public:
     // The tables the structure repairs rewrote since the last call, each with what changed
     // ("Upravená tabuľka <path>: ..."); emptied by the call.
     std::vector<std::string> TakeRepairs() { return std::exchange(FRepairs, {}); }
+    // Saved queries a bound stopped (time, memory): each is named once, in the message of
+    // the call after it stopped, and not run again until ForgetStoppedQueries (a new run).
+    std::vector<std::string> TakeQueryStops() { return std::exchange(FQueryStops, {}); }
+    // Whether a check of the database passes since the last call could not be done (a
+    // stopped query it needed); emptied by the call.
+    bool TakeChecksNotDone() { return std::exchange(FChecksNotDone, false); }
+    void ForgetStoppedQueries() {
+        FStoppedQueries.clear();
+        FQueryStops.clear();
+        FChecksNotDone = false;
+    }
 
     // --- error table -------------------------------------------------------------
     TErrorTable& ErrorTable();
@@ -126,7 +138,11 @@ private:
     std::string FWorkPath;
     std::string FErrorTablePath;
     std::string FCurrentDbfPath;
+    bool FNoWriteBack = false;  // the block being checked is read only (a link outside the map)
     std::vector<std::string> FRepairs;
+    std::set<std::string> FStoppedQueries;  // upper-case names
+    std::vector<std::string> FQueryStops;
+    bool FChecksNotDone = false;
     std::string FDescription;
     // Members below are owned by the standard's implementation files.
     struct TImpl;

@@ -240,19 +240,60 @@ bool TBlkStandardGXD::TestFill(const std::string& layer, int group, std::vector<
     RequireOpen();
     TAccessDb& db = Database();
     TStringList found;  // sorted as text, each number once
+    // A query a bound stopped is said once and not run again in this run: what needs it is
+    // not checked, and the run goes on.
+    auto stopped = [&](const std::string& name) {
+        if (!FStoppedQueries.count(UpperAscii(name))) return false;
+        FChecksNotDone = true;
+        return true;
+    };
+    auto stop = [&](const std::string& name, const std::string& why) {
+        const std::string mark = "Dotaz bol zastavený: ";
+        const std::size_t at = why.find(mark);
+        std::string bound = at == std::string::npos ? FirstLine(why) : why.substr(at + mark.size());
+        if (!bound.empty() && bound.back() == ')') bound.pop_back();
+        FStoppedQueries.insert(UpperAscii(name));
+        FQueryStops.push_back(Format("Uložený dotaz %s bol zastavený (%s); v tejto kontrole sa už nespustí a "
+                                     "kontrola vyplnenia, ktorá ho potrebuje, sa nevykoná.\r(%s)",
+                                     name.c_str(), bound.c_str(), FCurrentDbfPath.c_str()));
+        FChecksNotDone = true;
+    };
     LinkTestTable();
     try {
         const auto rows = db.Select(kQueriesQuery, Params(layer, group, kind)).Rows;
-        for (int column = 0; column < 2; ++column)  // QFormat on every row, then QGenerate
-            for (const auto& row : rows)
-                if (!row[static_cast<std::size_t>(column)].AsText().empty())
-                    db.ExecuteSaved(row[static_cast<std::size_t>(column)].AsText());
+        // The queries that prepare the table: when one cannot run, the tests would judge a
+        // table half prepared; none runs and nothing is written back.
+        bool prepared = true;
+        for (int column = 0; column < 2 && prepared; ++column)  // QFormat on every row, then QGenerate
+            for (const auto& row : rows) {
+                const std::string name = row[static_cast<std::size_t>(column)].AsText();
+                if (name.empty()) continue;
+                if (stopped(name)) {
+                    prepared = false;
+                    break;
+                }
+                try {
+                    db.ExecuteSaved(name);
+                } catch (const EQueryStopped& e) {
+                    stop(name, e.what());
+                    prepared = false;
+                    break;
+                }
+            }
+        if (!prepared) {
+            UnlinkTestTable();
+            numbers.clear();
+            return true;
+        }
         for (const auto& row : rows) {
             const std::string test = row[2].AsText();
-            if (test.empty()) continue;
+            if (test.empty() || stopped(test)) continue;
             TDbResult result;
             try {
                 result = db.Select("select Cislo from " + test);
+            } catch (const EQueryStopped& e) {
+                stop(test, e.what());
+                continue;
             } catch (const EAccessDbError& e) {
                 throw SavedQueryFailed(test, e.what());
             }
@@ -284,6 +325,8 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
     const std::string layer = StandardLayerCode(block);
     const std::vector<std::string> tables = ListAttributeTables(layer);
     const std::string dir = IncludeTrailingDelimiter(ExcludeTrailingDelimiter(blk.Path()));
+    // What the saved queries change is written back only into a block of the map.
+    FNoWriteBack = blk.LinkedOutside();
     TErrorTableSession session(ErrorTable());
     int count = 0;
     std::int64_t placeSteps = PlaceWalkBudget(blk);
@@ -316,7 +359,7 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
         TBlkElementGroup group = egLine;
         std::int32_t kind = 0;
         TBlk::ParseAttributeFileName(FCurrentDbfPath, group, kind);
-        if (options & option::DBRepairs)
+        if ((options & option::DBRepairs) && !blk.LinkedOutside())
             FixStructure(layer, group, kind, options & option::DBUprStrukt, options & option::DBUsporiadat,
                          options & option::DBNepZmaz);
         if (options & option::DBKontAtr) {

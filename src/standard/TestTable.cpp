@@ -364,7 +364,7 @@ void TBlkStandardGXD::LinkTestTable() {
 void TBlkStandardGXD::WriteBackTestTable() {
     RequireOpen();
     const TTestTabLink* link = FImpl->Link.get();
-    if (!link) return;
+    if (!link || FNoWriteBack) return;
     sqlite3* handle = Database().Handle();
 
     std::string columns = "rowid";

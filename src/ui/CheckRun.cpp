@@ -6,6 +6,8 @@
 #include "common/Exception.h"
 #include "common/FileNames.h"
 #include "common/Leftovers.h"
+#include "common/MapFiles.h"
+#include "common/SysError.h"
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "review/RunReview.h"
@@ -188,6 +190,8 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
                 view.SetCaption(kCaptionDatabases);
                 total += standard.CheckDatabases(blk, dbMask);
                 TellRepairs(view, standard.TakeRepairs(), result);
+                for (const std::string& s : standard.TakeQueryStops()) view.Warning(s);
+                if (standard.TakeChecksNotDone()) ++result.ChecksNotDone;
             }
             view.SetCaption(cells.Vrstva);
             total += CheckElements(standard, blk, view.Options(), progress);
@@ -226,6 +230,7 @@ struct TBlockJob {
     bool Opened = false;  // opened and found clean by the run's thread (database pass)
     std::vector<std::string> Warnings;
     std::vector<std::string> Repairs;  // tables its database pass rewrote
+    bool ChecksNotDone = false;  // a check of its database pass could not be done
     bool Skipped = false;    // not cleaned
     std::string Unreadable;  // why the block could not be read; its findings are dropped
     TFindingBuffer Findings;  // in the order a run in turn makes them
@@ -379,6 +384,8 @@ void CheckDatabasesOf(TBlkStandardGXD& standard, ICheckRunView& view, TBlk& blk,
         job.Error = std::current_exception();
     }
     job.Repairs = standard.TakeRepairs();
+    for (std::string& s : standard.TakeQueryStops()) job.Warnings.push_back(std::move(s));
+    job.ChecksNotDone = standard.TakeChecksNotDone();
 }
 
 // Mirrors the gauge of the worker's pass in the view's gauge of that group.
@@ -511,6 +518,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
         } else {
             job.Findings.HandTo(standard.Findings());
             result.Total += job.Total;
+            if (job.ChecksNotDone) ++result.ChecksNotDone;
             ++result.BlocksChecked;
             result.Checked.push_back(job.Name);
         }
@@ -548,11 +556,19 @@ private:
     review::TRunReview* review_;
 };
 
+// "Tabuľka chýb nebola uložená\r(<path>: <cause>)", as the exceptions' message names its cause.
+std::string NotSavedMessage(const fs::path& target, const std::string& cause) {
+    return "Tabuľka chýb nebola uložená\r(" + target.string() + (cause.empty() ? "" : ": " + cause) + ")";
+}
+
+// The first line of a message.
+std::string FirstLineOf(const std::string& message) { return message.substr(0, message.find('\r')); }
+
 // The map's error table with the rows of the checked blocks replaced by the working
 // table's: built beside it and renamed over it. False when it cannot be written (the
 // table stays as it was).
 bool MergeErrorTable(const std::string& working, const fs::path& target, const std::vector<std::string>& checked,
-                     const std::vector<std::string>& checks) {
+                     const std::vector<std::string>& checks, std::string& cause) {
     const fs::path temp = TempPathBeside(target);
     try {
         const std::set<std::string> replaced(checked.begin(), checked.end());
@@ -570,11 +586,14 @@ bool MergeErrorTable(const std::string& working, const fs::path& target, const s
         }
         CommitReplacement(temp, target);
         return true;
-    } catch (const std::exception&) {
-        std::error_code ec;
-        fs::remove(temp, ec);
-        return false;
+    } catch (const fs::filesystem_error& e) {
+        cause = SysCause(e.code());
+    } catch (const std::exception& e) {
+        cause = FirstLineOf(e.what());
     }
+    std::error_code ec;
+    fs::remove(temp, ec);
+    return false;
 }
 
 // The selected rows of the block list.
@@ -654,6 +673,10 @@ std::string FindingsMessage(int total, const std::string& errorTable) {
     return Format("Počet chýb: %d (%s)", total, errorTable.c_str());
 }
 
+std::string ChecksNotDoneMessage(int blocks) {
+    return Format("Niektoré kontroly sa nedali vykonať; bloky, ktorých sa to týka: %d.", blocks);
+}
+
 std::string LeftOutMessage(const std::string& blockName) {
     return "Blok " + blockName + " nebude kontrolovaný: " + kNotConforming;
 }
@@ -673,12 +696,27 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     if (SelectedCount(view) == 0) throw Exception(kNoBlockSelected);
     // One run on a map at a time; what runs that are gone left behind goes first.
     std::optional<TMapLock> lock(std::in_place, view.MapDir());
+    const fs::path mapPath(view.MapDir().empty() ? std::string(".") : view.MapDir());
+    // A read-only error table is the user's: refused before anything of the map changes.
+    {
+        const fs::path table = ResolveIgnoreCase(mapPath, kMapErrorTableName);
+        if (ReadOnlyByMode(table))
+            throw Exception("Tabuľka chýb je len na čítanie; Vexa ju nezmenila\r(" + table.string() + ")");
+    }
     RemoveTempLeftovers();
-    RemoveLeftovers(fs::path(view.MapDir().empty() ? std::string(".") : view.MapDir()));
+    RemoveLeftovers(mapPath);
+    // A run file of a run that died half-written, unless the history links to elsewhere.
+    try {
+        RefuseLinkedPath(mapPath, fs::path(".vexa") / "runs", "");
+        RemoveLeftovers(mapPath / ".vexa" / "runs");
+    } catch (const Exception&) {
+        // said where the history is read and written
+    }
     // The run starts from an empty working table: a run that ended by an error left
     // its findings there, and they must not be handed over with this run's.
     standard.ResetErrorTable();
     standard.TakeRepairs();  // what a run that ended by an error left unsaid
+    standard.ForgetStoppedQueries();  // each run tries every query afresh
     for (int row = 0; row < view.BlockRowCount(); ++row) {
         const TBlockRow cells = view.BlockRow(row);
         if (cells.Conforming() || cells.Vrstva.empty()) continue;
@@ -713,16 +751,18 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     std::error_code exists;
     if (merge && fs::exists(target, exists)) {
         // Only the checked blocks' rows are replaced; the other blocks' rows stay.
-        bool written = MergeErrorTable(standard.ErrorTablePath(), target, result.Checked, ChecksOf(options));
+        std::string cause;
+        bool written = MergeErrorTable(standard.ErrorTablePath(), target, result.Checked, ChecksOf(options), cause);
         standard.ResetErrorTable();
-        if (!written) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
+        if (!written) throw Exception(NotSavedMessage(target, cause));
         if (result.Total > 0) result.ErrorTable = target.string();
     } else if (result.Total > 0) {
-        bool copied = CopyFileAtomically(standard.ErrorTablePath(), target);
+        std::error_code cause;
+        bool copied = CopyFileAtomically(standard.ErrorTablePath(), target, cause);
         // The next run starts from an empty working table in either case, so that
         // findings are never handed over twice.
         standard.ResetErrorTable();
-        if (!copied) throw Exception(Format("Tabuľka chýb nebola uložená\r(%s)", target.string().c_str()));
+        if (!copied) throw Exception(NotSavedMessage(target, SysCause(cause)));
         result.ErrorTable = target.string();
     }
     // The run is recorded once its findings are in place.
@@ -730,7 +770,8 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     if (review) {
         std::vector<std::string> skipped;  // "<name>: <why>", as the history keeps them
         for (const auto& [name, why] : result.Skipped) skipped.push_back(name + ": " + why);
-        const std::string unsaved = review->Finish(result.Checked, skipped, !result.Stopped && result.BlocksSkipped == 0);
+        const std::string unsaved = review->Finish(result.Checked, skipped,
+                                                   !result.Stopped && result.BlocksSkipped == 0 && result.ChecksNotDone == 0);
         // Exceptions that hold no more: said in passing and again in the summary.
         for (const std::string& note : review->TakeNotes()) {
             view.Note(note);
@@ -752,7 +793,9 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
     summary.insert(summary.end(), result.Repairs.begin(), result.Repairs.end());
     if (merge && !result.Checked.empty()) summary.push_back(RecheckMessage(options, result.Checked));
     if (result.Total > 0) summary.push_back(FindingsMessage(result.Total, result.ErrorTable));
-    if (result.Total == 0 && !result.Stopped && result.BlocksSkipped == 0) summary.push_back(kNoFindings);
+    if (result.ChecksNotDone > 0) summary.push_back(ChecksNotDoneMessage(result.ChecksNotDone));
+    if (result.Total == 0 && !result.Stopped && result.BlocksSkipped == 0 && result.ChecksNotDone == 0)
+        summary.push_back(kNoFindings);
     summary.insert(summary.end(), reviewLines.begin(), reviewLines.end());
     std::string text;
     for (const std::string& line : summary) text += (text.empty() ? "" : "\r") + line;

@@ -91,6 +91,7 @@ struct TCheckRunResult {
     std::vector<std::string> Repairs;  // RepairMessage of each table the repairs rewrote
     std::string ErrorTable;  // the map directory's error table after a hand-over, else ""
     bool Stopped = false;    // the user stopped the run before its last block
+    int ChecksNotDone = 0;   // checked blocks where a check could not be done (a stopped query)
     std::vector<std::string> Checked;  // names of the blocks that went through the passes
 };
 
@@ -112,6 +113,9 @@ std::string BlocksMessage(int blocksChecked, int blocksSkipped);
 
 // "Počet chýb: <n> (<error table>)"
 std::string FindingsMessage(int total, const std::string& errorTable);
+
+// "Niektoré kontroly sa nedali vykonať; bloky, ktorých sa to týka: N." (a stopped query).
+std::string ChecksNotDoneMessage(int blocks);
 
 // "Blok <name> nebude kontrolovaný: meno nevyhovuje štandardu (...)"
 std::string LeftOutMessage(const std::string& blockName);

@@ -198,7 +198,7 @@ TEST_F(InfoProgramTest, FindByNumberAndVertexRanges) {
         {{"--find", "L:3"}, 2, "", "Prvok neexistuje\n(" + Block() + "/, L:3)\n"},
         {{"--find", "P:1"}, 2, "", "Prvok neexistuje\n(" + Block() + "/, P:1)\n"},
         {{"--crds", "9:7"}, 0, "[[7,-3.5],[8,-4],[9,-4.5]]\n", ""},
-        {{"--crds", "7:7"}, 2, "", "Chyba čítania\n(" + Block() + "/)\n"},
+        {{"--crds", "7:7"}, 2, "", "Chyba čítania\n(" + Block() + "/: prvý a posledný vrchol sú ten istý (7))\n"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args{Block()};

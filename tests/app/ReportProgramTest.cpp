@@ -2,6 +2,7 @@
 // Chyby.DBF the same run left, every block named, every picture a PNG, nothing outside.
 #include "checks/CheckTestSupport.h"
 #include "report/HtmlPage.h"
+#include "common/Utf8.h"
 #include "ui/CheckRun.h"
 
 #include <gtest/gtest.h>
@@ -211,6 +212,41 @@ TEST_F(ReportProgram, AnUnwritablePathIsRefusedBeforeTheRun) {
     const Outcome bad = Run("--points 3 --report-images -1 --report " + Quote(page.string()) + " " + Quote(map.string()));
     EXPECT_EQ(bad.Status, 2);
     EXPECT_FALSE(fs::exists(page));
+}
+
+// A block whose name is not UTF-8: shown as \\xHH everywhere, counted by that name as the
+// error table keeps it; the page is valid UTF-8 without control bytes, and nothing warns.
+TEST_F(ReportProgram, ANameThatIsNotUtf8IsShownEscapedAndCounted) {
+    fs::rename(map / "LE_00002.blk", map / "LE_00002\xE9\x01.blk");
+    const Outcome o = Run("--quiet --lines 63 --points 3 --texts 3 --areas 7 --report " + Quote(page.string()) + " " +
+                          Quote(map.string()));
+    ASSERT_EQ(o.Status, 3) << o.Err;
+    EXPECT_EQ(o.Err.find("Invalid UTF-8"), std::string::npos) << o.Err;
+    const std::string shown = "LE_00002\\xE9\\x01.blk";
+    int inTable = 0;
+    for (const TErrorRecord& r : ReadErrorTable((map / "Chyby.DBF").string()))
+        if (EscapeBytes(r.Blok, true) == shown) ++inTable;
+    ASSERT_GT(inTable, 0);
+    const std::string bytes = ReadFileText(page);
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        ASSERT_TRUE(c >= 0x20 || c == '\n' || c == '\t') << "control byte at " << i;
+        const std::size_t n = c < 0x80 ? 1 : Utf8SequenceAt(bytes, i);
+        ASSERT_GT(n, 0u) << "not UTF-8 at " << i;
+        i += n;
+    }
+    Page html(bytes);
+    ASSERT_TRUE(html.Parsed());
+    std::map<std::string, std::string> counts;
+    const auto names = html.Texts("//table[@id='bloky']/tbody/tr/td[1]");
+    const auto numbers = html.Texts("//table[@id='bloky']/tbody/tr/td[3]");
+    ASSERT_EQ(names.size(), numbers.size());
+    for (std::size_t i = 0; i < names.size(); ++i) counts[names[i]] = numbers[i];
+    ASSERT_TRUE(counts.count(shown));
+    EXPECT_EQ(counts[shown], std::to_string(inTable));
+    // The block's findings are listed under the same name.
+    const auto headings = html.Texts("//section[@id='chyby']/h3");
+    EXPECT_NE(std::find(headings.begin(), headings.end(), shown), headings.end());
 }
 
 }  // namespace

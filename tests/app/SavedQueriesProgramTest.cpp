@@ -3,10 +3,14 @@
 #include "checks/CheckTestSupport.h"
 #include "access/AccessDb.h"
 
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
 
 #if defined(VEXA_CHECK_PROGRAM) && defined(VEXA_QUERY_PROGRAM)
 
@@ -57,7 +61,88 @@ protected:
 
 const char* const kNone = "SELECT TestTab.Cislo FROM TestTab WHERE False;";
 
+// A query that never ends and whose rows never stop coming.
+const char* const kEndless = "WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c) SELECT x AS Cislo FROM c";
+
+struct TMeasured {
+    Outcome Run;
+    double Seconds = 0;
+    long PeakMb = 0;  // the program's largest resident set
+};
+
+// Runs a shell command line as RunProgram does, measuring its time and peak memory. As a
+// guard for the machine, a run that got past the bounds is cut at 4 GB of address space
+// (not under AddressSanitizer, which reserves far more) and 120 s of processor time.
+TMeasured RunMeasured(const std::string& commandLine, const fs::path& tmpDir, const fs::path& workDir) {
+    const std::string command = "TMPDIR=" + Quote(tmpDir.string()) + " exec " + commandLine + " >" +
+                                Quote((workDir / "out").string()) + " 2>" + Quote((workDir / "err").string());
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+        const rlimit memory{4ULL << 30, 4ULL << 30};
+        ::setrlimit(RLIMIT_AS, &memory);
+#endif
+        const rlimit cpu{120, 120};
+        ::setrlimit(RLIMIT_CPU, &cpu);
+        ::execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int raw = 0;
+    rusage usage{};
+    ::wait4(pid, &raw, 0, &usage);
+    TMeasured m;
+    m.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    m.PeakMb = usage.ru_maxrss / 1024;
+    m.Run.Status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    m.Run.Out = ReadFileText(workDir / "out");
+    m.Run.Err = ReadFileText(workDir / "err");
+    return m;
+}
+
+int Occurrences(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
 }  // namespace
+
+// An endless saved query is stopped by the bounds of time and memory, named once and not run
+// again for the other blocks; the run goes on, hands over the other findings and the
+// history, says what it repaired, and exits 3 as a run with a check that could not be done.
+// vexa-query on the same statement is stopped as well. Bounds measured: the row bound
+// (256 MB for all connections) stops it within seconds at a few hundred MB.
+TEST_F(AccessQueriesEndToEnd, EndlessQueryIsStoppedOnceAndTheRunGoesOn) {
+    SetQueries({{"qTestPorast", kEndless}});
+    const TMeasured check =
+        RunMeasured(Quote(VEXA_CHECK_PROGRAM) + " --standard " + Quote(standard.string()) +
+                        " --jobs 2 --db 15 --lines 63 " + Quote(map.string()),
+                    temp.Path() / "tmp", temp.Path());
+    const Outcome& o = check.Run;
+    std::cout << "vexa-check with the endless query: " << check.Seconds << " s, " << check.PeakMb << " MB\n";
+    EXPECT_EQ(o.Status, 3) << o.Err;
+    EXPECT_LT(check.Seconds, 40.0);
+    EXPECT_LT(check.PeakMb, 1500);
+    EXPECT_EQ(Occurrences(o.Err, "Uložený dotaz qTestPorast bol zastavený"), 1) << o.Err;
+    EXPECT_NE(o.Err.find("Niektoré kontroly sa nedali vykonať"), std::string::npos) << o.Err;
+    EXPECT_NE(o.Err.find("Upravená tabuľka " + (map / "LE_00001.blk" / "p0001.dbf").string()), std::string::npos)
+        << o.Err;
+    EXPECT_EQ(o.Err.find("Bez chýb."), std::string::npos) << o.Err;
+    // The other findings were handed over, and the run is in the history.
+    EXPECT_FALSE(ReadErrorTable((map / "Chyby.DBF").string()).empty());
+    EXPECT_TRUE(fs::exists(map / ".vexa" / "runs"));
+    EXPECT_FALSE(fs::is_empty(map / ".vexa" / "runs"));
+
+    const TMeasured query = RunMeasured(Quote(VEXA_QUERY_PROGRAM) + " --standard " + Quote(standard.string()) + " " +
+                                            table + " " + Quote(kEndless),
+                                        temp.Path() / "tmp", temp.Path());
+    std::cout << "vexa-query with the endless query: " << query.Seconds << " s, " << query.PeakMb << " MB\n";
+    EXPECT_EQ(query.Run.Status, 2) << query.Run.Err;
+    EXPECT_NE(query.Run.Err.find("Dotaz bol zastavený"), std::string::npos) << query.Run.Err;
+    EXPECT_LT(query.Seconds, 40.0);
+    EXPECT_LT(query.PeakMb, 1500);
+}
 
 // Column names are the table's own spelling (CISLO), as Access shows a field.
 // QTest findings as Access gives them (the sample table: 7 records, PLOCHA 1, PORAST "1a".."6a", "9z").

@@ -347,6 +347,10 @@ TEST_F(VexaCheck, UnreadableBlockIsSkippedAndTheOthersHandedOver) {
                              "Chyba čítania"),
                   std::string::npos)
             << o.Err;
+        // which element and why
+        EXPECT_NE(o.Err.find("tn.crd má vrcholy 1 až"), std::string::npos) << o.Err;
+        EXPECT_NE(o.Err.find(": línia " + std::to_string(line.Number) + ", vrcholy 50000000 až "), std::string::npos)
+            << o.Err;
         // the unreadable block, the uncleaned one and abc.blk, whose name does not conform
         EXPECT_NE(o.Err.find("Skontrolované bloky: 3, vynechané: 3."), std::string::npos) << o.Err;
         EXPECT_EQ(o.Err.find("Bez chýb."), std::string::npos) << o.Err;

@@ -246,7 +246,8 @@ TEST_F(BlkAccessTest, VertexReads) {
     for (int i = 0; i < 12; ++i) s.Crds.push_back(TBlkCrd{R(i * 10 + 0.5L), R(-i)});
     Open(s);
     TCrds crds;
-    EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadCrds(7, 7, crds); }), ReadError());
+    EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadCrds(7, 7, crds); }),
+              "Chyba čítania\r(" + blk.Path() + ": prvý a posledný vrchol sú ten istý (7))");
     // Always in file order, whichever index comes first.
     const Points fiveToNine{{50.5L, -5}, {60.5L, -6}, {70.5L, -7}, {80.5L, -8}, {90.5L, -9}};
     blk.ReadCrds(9, 5, crds);
@@ -265,7 +266,12 @@ TEST_F(BlkAccessTest, VertexReads) {
     for (auto [a, b] :
          std::vector<std::pair<int, int>>{{-1, 3}, {3, -1}, {0, 13}, {14, 2}, {11, 12}, {0, INT_MAX}, {INT_MIN, 0}}) {
         crds.assign(4, TBlkCrd{});
-        EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadCrds(a, b, crds); }), ReadError()) << a << "," << b;
+        // A range that does not fit the file says so; one that ends at the file's very end is a short read.
+        const std::string expected =
+            a == 11 ? ReadError()
+                    : "Chyba čítania\r(" + blk.Path() + ": vrcholy " + std::to_string(a) + " až " + std::to_string(b) +
+                          ", tn.crd má vrcholy 1 až 11)";
+        EXPECT_EQ(ThrownMessage<EBlkReadError>([&] { blk.ReadCrds(a, b, crds); }), expected) << a << "," << b;
         EXPECT_TRUE(crds.empty()) << a << "," << b;
     }
     blk.ReadCrds(10, 11, crds);  // still usable

@@ -197,7 +197,8 @@ TEST_F(CheckRun, AnUnreadableBlockIsSkippedWithoutItsFindings) {
     EXPECT_EQ(view.Events,
               (std::vector<std::string>{"caption LE_1.blk", "show L", "hide L",
                                         "warning Blok\r" + MapDir + "LE_1.blk\rsa nedá prečítať, nebude kontrolovaný\r(" +
-                                            "Chyba čítania (" + MapDir + "LE_1.blk/))",
+                                            "Chyba čítania (" + MapDir +
+                                            "LE_1.blk/: línia 1, vrcholy 0 až 500, tn.crd má vrcholy 1 až 1))",
                                         "caption ", "information Skontrolované bloky: 0, vynechané: 1."}));
     // The point finding made before the line could not be read is not handed over.
     EXPECT_FALSE(fs::exists(MapDir + "Chyby.DBF"));
@@ -232,7 +233,7 @@ TEST_F(CheckRun, FailedHandOverIsAnErrorAndTheNextRunStartsEmpty) {
         RunCheck(*Standard, view);
         FAIL() << "the failed copy is reported";
     } catch (const Exception& e) {
-        EXPECT_EQ(std::string(e.what()), "Tabuľka chýb nebola uložená\r(" + MapDir + "Chyby.DBF)");
+        EXPECT_EQ(std::string(e.what()), "Tabuľka chýb nebola uložená\r(" + MapDir + "Chyby.DBF: je adresár)");
     }
     EXPECT_TRUE(fs::is_directory(MapDir + "Chyby.DBF/occupied"));
     EXPECT_TRUE(Rows().empty());
