@@ -179,7 +179,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
             for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
             if (!blk.IsClean()) {
                 SkipBlock(result, cells.Vrstva, kNotCleaned);
-                view.Warning(NotCleanedMessage(blockPath));
+                view.NotCleaned(blockPath, cells.Vrstva);
                 continue;
             }
             TFindingDivert divert(standard.Findings(), found);
@@ -504,7 +504,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
         if (job.Error) std::rethrow_exception(job.Error);
         if (job.Skipped) {
             SkipBlock(result, job.Name, kNotCleaned);
-            view.Warning(NotCleanedMessage(job.Path));
+            view.NotCleaned(job.Path, job.Name);
         } else if (!job.Unreadable.empty()) {
             SkipBlock(result, job.Name, UnreadableReason(job.Unreadable));
             view.Warning(UnreadableMessage(job.Path, job.Unreadable));
@@ -603,8 +603,34 @@ std::string LeftOutMessage(const std::string& blockName) {
     return "Blok " + blockName + " nebude kontrolovaný: " + kNotConforming;
 }
 
+std::string RepairsQuestion(std::uint16_t dbMask) {
+    std::string text;
+    if (dbMask & option::DBUprStrukt)
+        text += "Kontrola prepíše tabuľky atribútov kontrolovaných blokov podľa štruktúry štandardu "
+                "(uprava štruktúry).\r";
+    if (dbMask & option::DBNepZmaz)
+        text += "Kontrola zmaže v tabuľkách atribútov položky, ktoré štandard nepozná "
+                "(nepovinné položky zmazať).\r";
+    if (text.empty()) return text;
+    return text + "Pokračovať?";
+}
+
+std::string SkippedMessage(const std::string& blockName, const std::string& reason) {
+    std::string why = reason;  // one line each in the summary
+    std::replace(why.begin(), why.end(), '\r', ' ');
+    return "Blok " + blockName + " nebude kontrolovaný: " + why;
+}
+
 std::string NotCleanedMessage(const std::string& blockPath) {
     return "Blok\r" + blockPath + "\rnebol vyčistený, nebude kontrolovaný";
+}
+
+std::string NotCleanedLine(const std::string& blockName) {
+    return "Blok " + blockName + " nebol vyčistený, nebude kontrolovaný";
+}
+
+void ICheckRunView::NotCleaned(const std::string& blockPath, const std::string&) {
+    Warning(NotCleanedMessage(blockPath));
 }
 
 TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
@@ -685,7 +711,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         const review::TReviewCounts& c = review->Counts();
         if (c.New + c.Persisting + c.Fixed + c.Excepted > 0) reviewLines.push_back(review::CountsMessage(c));
     }
-    // The end's summary: a stop or the blocks skipped (naming those left out), the count of
+    // The end's summary: a stop or the blocks skipped (each named with why), the count of
     // findings with their table; "Bez chýb." only when every selected check ran on every
     // selected block and found nothing.
     std::vector<std::string> summary;
@@ -693,7 +719,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         summary.push_back(StoppedMessage(result.BlocksChecked));
     else if (result.BlocksSkipped > 0)
         summary.push_back(BlocksMessage(result.BlocksChecked, result.BlocksSkipped));
-    for (const std::string& name : result.LeftOut) summary.push_back(LeftOutMessage(name));
+    for (const auto& [name, why] : result.Skipped) summary.push_back(SkippedMessage(name, why));
     summary.insert(summary.end(), result.Repairs.begin(), result.Repairs.end());
     if (result.Total > 0) summary.push_back(FindingsMessage(result.Total, result.ErrorTable));
     if (result.Total == 0 && !result.Stopped && result.BlocksSkipped == 0) summary.push_back(kNoFindings);
