@@ -79,6 +79,11 @@ void TLimitEdit::keyPressEvent(QKeyEvent* e) {
         e->accept();
         return;
     }
+    if (LimitKeyTyped(key) != key) {  // the decimal comma, shown as "."
+        insert(QString(QChar(static_cast<char16_t>(LimitKeyTyped(key)))));
+        e->accept();
+        return;
+    }
     QLineEdit::keyPressEvent(e);
 }
 
@@ -337,7 +342,7 @@ void TVexaForm::BuildRunControls(QWidget* central, const QFont& bold) {
     ZastavitButton = new QPushButton(QString::fromUtf8("Zas&taviť"), central);
     ZastavitButton->setObjectName("ZastavitButton");
     ZastavitButton->setEnabled(false);
-    SpravaButton = new QPushButton(QString::fromUtf8("Sprá&va"), central);
+    SpravaButton = new QPushButton(QString::fromUtf8("&Správa"), central);
     SpravaButton->setObjectName("SpravaButton");
     SpravaButton->setToolTip(QString::fromUtf8("Správa o poslednej kontrole mapy (stránka HTML s obrázkami)"));
     SpravaButton->setEnabled(false);
@@ -345,7 +350,7 @@ void TVexaForm::BuildRunControls(QWidget* central, const QFont& bold) {
     LabelStd->setObjectName("LabelStd");
     LabelStd->setFont(bold);
     LabelStd->setAlignment(Qt::AlignCenter);
-    KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "Konie&c", central);
+    KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "Kon&iec", central);
     KoniecBitBtn->setObjectName("KoniecBitBtn");
 }
 
@@ -545,12 +550,22 @@ void TVexaForm::MenuChybyOtvoritClick() {
     const auto file = FEnv.Dialogs->OpenFile(ResolveIgnoreCase(start, kMapErrorTableName).string(),
                                              kErrorTableFilter, "Otvoriť súbor s chybami");
     if (!file) return;
-    MenuMapaZavrietClick();
+    // The opened map stays open with its block list: while the browser is shown, the map
+    // directory is the table's (show requests and "Skontrolovať znova" work on its blocks),
+    // and the map comes back when the browser closes. Without an opened map the table's
+    // directory stays the window's.
+    const bool mapOpen = MenuMapaZavriet->isEnabled();
+    const std::string mapDir = FMapaDir;
+    const QString mapLabel = LabelMapa->text();
     FMapaDir = ExtractFilePath(*file);
     if (FMapaDir.empty()) FMapaDir = IncludeTrailingDelimiter(std::filesystem::current_path().string());
-    // The caption and "Mapa:" name the directory whose error table is open, not the closed map.
+    // The caption and "Mapa:" name the directory whose error table is open.
     LabelMapa->setText(QString::fromStdString(ExcludeTrailingDelimiter(FMapaDir)));
     FChybyForm->ShowModalFor(FMapaDir);
+    if (mapOpen) {
+        FMapaDir = mapDir;
+        LabelMapa->setText(mapLabel);
+    }
 }
 
 // --- grid ---------------------------------------------------------------------------------
@@ -774,6 +789,9 @@ void TVexaForm::KontrolaButtonClick() {
     // The passes let the message loop run: a second run, closing the map or the window
     // must wait until this one ends.
     if (FRunning || !FStandard) return;
+    // Repairs that rewrite the blocks' tables or delete their fields start only when confirmed.
+    const std::string question = RepairsQuestion(GroupBoxMask(DBGroupBox));
+    if (!question.empty() && FEnv.Messages->Show(TMsgType::Question, question) != TMsgResult::Yes) return;
     FRunning = true;
     FStopRequested = false;
     SetRunLock(true);
@@ -795,6 +813,7 @@ void TVexaForm::RunWithReview(bool merge) {
         settings.Standard = CompanionFile(FEnv.ProgramDir, kStandardFileName);
         settings.Description = FStandard->Description();
         FReview = std::make_unique<review::TRunReview>(IncludeTrailingDelimiter(FMapaDir), settings);
+        FUncleanQuiet = false;
         RunCheck(*FStandard, *this);
     });
     FReview.reset();
@@ -869,6 +888,14 @@ void TVexaForm::ShowGauge(TCheckGroup group, bool visible) {
 }
 
 void TVexaForm::Warning(const std::string& message) { FEnv.Messages->Show(TMsgType::Warning, message); }
+
+void TVexaForm::NotCleaned(const std::string& blockPath, const std::string&) {
+    // "OK pre všetky": the other unclean blocks of this run are skipped without a box; the
+    // end box names each of them.
+    if (FUncleanQuiet) return;
+    if (FEnv.Messages->Show(TMsgType::WarningForAll, NotCleanedMessage(blockPath)) == TMsgResult::OkForAll)
+        FUncleanQuiet = true;
+}
 
 void TVexaForm::Information(const std::string& message) { FEnv.Messages->Show(TMsgType::Information, message); }
 

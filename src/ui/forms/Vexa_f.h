@@ -168,6 +168,7 @@ private:
     IGauge* Gauge(TCheckGroup group) override;
     void ShowGauge(TCheckGroup group, bool visible) override;
     void Warning(const std::string& message) override;
+    void NotCleaned(const std::string& blockPath, const std::string& name) override;
     // The end box names the blocks left out and the tables repaired; no box of their own.
     void Note(const std::string&) override {}
     void Information(const std::string& message) override;
@@ -194,6 +195,7 @@ private:
     std::unique_ptr<TQtGauge> FLinGauge, FBodGauge, FTxbGauge, FPloGauge;
     bool FRunning = false;
     bool FStopRequested = false;
+    bool FUncleanQuiet = false;  // "OK pre všetky" was pressed in this run
     std::unique_ptr<review::TRunReview> FReview;
     std::optional<std::string> FOnlyBlock;  // a re-check of one block from the browser
     struct TLockedState {

@@ -24,7 +24,9 @@
 #include <QColorDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QGroupBox>
 #include <QHeaderView>
+#include <QMainWindow>
 #include <QLibraryInfo>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -60,10 +62,12 @@ namespace {
 struct ScriptedMessages : IMessageBoxes {
     std::vector<std::pair<TMsgType, std::string>> Shown;
     int NoAnswers = 0;  // questions answered "No" before the rest are answered "Yes"
+    bool OkForAll = false;  // the answer of boxes that offer "OK pre všetky"
     std::function<void()> OnShow;
     TMsgResult Show(TMsgType type, const std::string& text) override {
         Shown.emplace_back(type, text);
         if (OnShow) OnShow();
+        if (type == TMsgType::WarningForAll) return OkForAll ? TMsgResult::OkForAll : TMsgResult::Ok;
         if (type != TMsgType::Question) return TMsgResult::Ok;
         return NoAnswers > 0 ? (--NoAnswers, TMsgResult::No) : TMsgResult::Yes;
     }
@@ -238,6 +242,42 @@ void WhenModal(std::function<void()> action) {
             if (auto* dialog = qobject_cast<QDialog*>(modal)) dialog->reject();
     });
     timer->start();
+}
+
+
+// The Alt letters of a window: its buttons, group boxes, labels with a buddy and the menu bar's
+// menus, then those of each menu among its own items. Each letter taken twice is named.
+QStringList MnemonicClashes(QWidget* window) {
+    QStringList clashes;
+    auto check = [&](const QString& where, const std::vector<QString>& texts) {
+        std::map<QString, QString> seen;
+        for (const QString& text : texts) {
+            const QKeySequence key = QKeySequence::mnemonic(text);
+            if (key.isEmpty()) continue;
+            const QString letter = key.toString().toLower();
+            if (seen.count(letter))
+                clashes << where + ": " + letter + " (" + seen[letter] + ", " + text + ")";
+            else
+                seen[letter] = text;
+        }
+    };
+    std::vector<QString> top;
+    // The window's own widgets (the dialogs it parents are windows of their own).
+    for (auto* b : window->findChildren<QAbstractButton*>())
+        if (b->window() == window) top.push_back(b->text());
+    for (auto* g : window->findChildren<QGroupBox*>())
+        if (g->window() == window) top.push_back(g->title());
+    for (auto* l : window->findChildren<QLabel*>())
+        if (l->buddy() && l->window() == window) top.push_back(l->text());
+    if (auto* mw = qobject_cast<QMainWindow*>(window))
+        for (QAction* a : mw->menuBar()->actions()) top.push_back(a->text());
+    check(window->objectName(), top);
+    for (auto* menu : window->findChildren<QMenu*>()) {
+        std::vector<QString> items;
+        for (QAction* a : menu->actions()) items.push_back(a->text());
+        check(menu->title(), items);
+    }
+    return clashes;
 }
 
 const QColor kGreen(181, 232, 191), kRed(247, 201, 198);
@@ -437,6 +477,20 @@ private slots:
         v.PloEditPlocha->selectAll();
         QTest::keyClicks(v.PloEditPlocha, "12.");
         QCOMPARE(leave(v.PloEditPlocha), QString("12"));
+        // The decimal comma, typed and from the numeric pad, is the separator, shown as ".".
+        v.LinEditDlzka->setFocus();
+        v.LinEditDlzka->selectAll();
+        QTest::keyClicks(v.LinEditDlzka, "0,5");
+        QCOMPARE(v.LinEditDlzka->text(), QString("0.5"));
+        QTest::keyClick(v.LinEditDlzka, Qt::Key_Comma, Qt::KeypadModifier);  // a second one is refused
+        QCOMPARE(leave(v.LinEditDlzka), QString("0.5"));
+        v.PloEditPlocha->setFocus();
+        v.PloEditPlocha->selectAll();
+        QTest::keyClick(v.PloEditPlocha, Qt::Key_2);
+        QTest::keyClick(v.PloEditPlocha, Qt::Key_Comma, Qt::KeypadModifier);
+        QTest::keyClick(v.PloEditPlocha, Qt::Key_5);
+        QCOMPARE(leave(v.PloEditPlocha), QString("2.5"));
+        QVERIFY(v.LinCBDlzka->isChecked() && v.PloCBPlocha->isChecked());
     }
 
     void CheckRunWithFindingsOpensTheBrowser() {
@@ -633,12 +687,14 @@ private slots:
         QVERIFY(seen.count("LE_00002.blk | BodGauge 3"));
         for (const auto& s : seen)
             QVERIFY2(s.rfind("LE_00001.blk | ", 0) == 0 || s.rfind("LE_00002.blk | ", 0) == 0, s.c_str());
-        QCOMPARE(p.Messages.Texts(TMsgType::Warning),
+        // The box keeps its text; it offers "OK pre všetky" besides OK.
+        QCOMPARE(p.Messages.Texts(TMsgType::WarningForAll),
                  std::vector<std::string>{"Blok\r" + p.Map.Path().string() +
                                           "/LE_00001.blk\rnebol vyčistený, nebude kontrolovaný"});
-        // One block skipped: counted, and not "Bez chýb.".
+        // One block skipped: counted, named with why, and not "Bez chýb.".
         QCOMPARE(p.Messages.Texts(TMsgType::Information),
-                 std::vector<std::string>{"Skontrolované bloky: 1, vynechané: 1."});
+                 std::vector<std::string>{"Skontrolované bloky: 1, vynechané: 1.\r"
+                                          "Blok LE_00001.blk nebude kontrolovaný: nebol vyčistený"});
         QCOMPARE(captions.back(), QString());  // emptied before the final message
         QVERIFY(!fs::exists(p.Map.Path() / "Chyby.DBF"));
         QVERIFY(!v.BodGauge->isVisible());
@@ -806,9 +862,9 @@ private slots:
             seen = true;
             TChybyForm& c = *p.Chyby;
             TVexaForm& v = *p.Vexa;
-            // The map was closed; the browser's directory is the table's.
-            QVERIFY(!v.MenuMapaZavriet->isEnabled());
-            QVERIFY(v.Grid().HasNoBlock());
+            // The map stays open under the browser; the browser's directory is the table's.
+            QVERIFY(v.MenuMapaZavriet->isEnabled());
+            QCOMPARE(p.Rows().size(), size_t(1));
             QCOMPARE(v.MapaDir(), p.Map.Path().string() + "/");
             QCOMPARE(c.Model().rowCount(), 4);
             c.SetCurrentRow(1);
@@ -899,7 +955,10 @@ private slots:
         QCOMPARE(p.Messages.Texts(TMsgType::Error).size(), size_t(1));
         QVERIFY(!p.Chyby->isVisible());
         QVERIFY(p.Vexa->isVisible());
-        QCOMPARE(p.Vexa->MapaDir(), empty.Path().string() + "/");
+        // The opened map is kept: its directory and its block list.
+        QCOMPARE(p.Vexa->MapaDir(), p.Map.Path().string() + "/");
+        QCOMPARE(p.Rows().size(), size_t(1));
+        QCOMPARE(Flags("enabled", {p.Vexa->KontrolaButton, p.Vexa->MenuMapaZavriet}), QString("11"));
     }
 
     void TheSampleMapRunsIntoTheBrowser() {
@@ -1147,6 +1206,166 @@ private slots:
     }
 
     // The real question box: "Nie" is its default, so Enter keeps what it asks about.
+    // Whatever window was opened and closed over it (the browser from "Chyby" > "Otvoriť",
+    // the map view, the rename dialog), the map stays open and a check runs on its blocks.
+    void TheBlockListSurvivesEveryWindowOpenedAndClosed() {
+        Program p;
+        p.Dde->Link = false;  // the map view instead of a GIS
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}});
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 7}});
+        p.Open(p.Map.Path());
+        TVexaForm& v = *p.Vexa;
+        const std::vector<Row> rows = p.Rows();
+        QCOMPARE(rows.size(), size_t(2));
+        p.Dialogs.File = WriteErrorTable(p.Map.Path(), {{-31, "LE_00001.blk", "LE", "B", 6, 1, "bod"}});
+        bool browsed = false;
+        WhenModal([&] {
+            browsed = true;
+            p.Chyby->SetCurrentRow(0);
+            p.Chyby->MapaBitBtn->click();
+            QVERIFY(p.Chyby->MapView() && p.Chyby->MapView()->isVisible());
+            p.Chyby->MapView()->close();
+            p.Chyby->KoniecBitBtn->click();  // "Zatvor"
+        });
+        v.MenuChybyOtvorit->trigger();
+        QVERIFY(browsed);
+        QVERIFY(v.isVisible());
+        QCOMPARE(p.Rows(), rows);
+        QCOMPARE(v.MapaDir(), p.Map.Path().string() + "/");
+        QCOMPARE(v.LabelMapa->text(), QString::fromStdString(p.Map.Path().string()));
+        QCOMPARE(Flags("enabled", {v.KontrolaButton, v.SpravaButton, v.PremenovatButton, v.ZmazatButton,
+                                   v.MenuMapaZavriet}),
+                 QString("11111"));
+        // The browser of the same table a second time, then the rename dialog, cancelled.
+        WhenModal([&] { p.Chyby->KoniecBitBtn->click(); });
+        v.MenuChybyOtvorit->trigger();
+        WhenModal([&] { p.Prem->reject(); });
+        v.PremenovatButton->click();
+        QCOMPARE(p.Rows(), rows);
+        // A check runs on both blocks of the list.
+        p.Box("BodCBPripustnost")->setChecked(true);
+        bool endBrowsed = false;
+        WhenModal([&] {
+            endBrowsed = true;
+            p.Chyby->reject();
+        });
+        v.KontrolaButton->click();
+        const auto info = p.Messages.Texts(TMsgType::Information);
+        QVERIFY(!info.empty());
+        QVERIFY2(info.back().rfind("Počet chýb: 1 (", 0) == 0, info.back().c_str());
+        QVERIFY(endBrowsed);
+        QCOMPARE(p.Rows().size(), size_t(2));
+    }
+
+    // No Alt letter is taken twice in a window (Qt would only move the focus between the two).
+    void EveryMnemonicOfAWindowIsUnique() {
+        Program p;
+        QCOMPARE(MnemonicClashes(p.Vexa.get()), QStringList());
+        QCOMPARE(MnemonicClashes(p.Chyby.get()), QStringList());
+        QCOMPARE(MnemonicClashes(p.Prem.get()), QStringList());
+        // The two that clashed: "vyber všetky" and "Správa", "Chyby" and "Koniec".
+        QCOMPARE(QKeySequence::mnemonic(p.Vexa->SpravaButton->text()), QKeySequence(Qt::ALT | Qt::Key_S));
+        QCOMPARE(QKeySequence::mnemonic(p.Vexa->KoniecBitBtn->text()), QKeySequence(Qt::ALT | Qt::Key_I));
+        // The walk finds a clash when there is one.
+        auto* extra = new QPushButton("&Mapa 2", p.Vexa->centralWidget());
+        QCOMPARE(MnemonicClashes(p.Vexa.get()).size(), 1);
+        delete extra;
+    }
+
+    // "vyber všetky" ticks the repairs too; a run that would rewrite the tables or delete
+    // their fields asks first and does nothing on "Nie". The other repairs ask nothing.
+    void DestructiveRepairsAskBeforeTheRun() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 7}});
+        p.Open(p.Map.Path());
+        TVexaForm& v = *p.Vexa;
+        v.CBVsetky->setChecked(true);
+        QVERIFY(p.Box("DBCBNepZmaz")->isChecked() && p.Box("DBCBUprStrukt")->isChecked());
+        p.Messages.NoAnswers = 1;
+        v.KontrolaButton->click();
+        const auto asked = p.Messages.Texts(TMsgType::Question);
+        QCOMPARE(asked.size(), size_t(1));
+        QCOMPARE(asked[0], RepairsQuestion(option::DBUprStrukt | option::DBNepZmaz));
+        QVERIFY(asked[0].find("zmaže v tabuľkách atribútov položky, ktoré štandard nepozná") != std::string::npos);
+        QVERIFY(asked[0].find("prepíše tabuľky atribútov") != std::string::npos);
+        const std::string last = "\rPokračovať?";
+        QVERIFY(asked[0].size() > last.size() && asked[0].compare(asked[0].size() - last.size(), last.size(), last) == 0);
+        QCOMPARE(p.Messages.Shown.size(), size_t(1));  // no run: no end box
+        QVERIFY(!fs::exists(p.Map.Path() / "Chyby.DBF"));
+        QVERIFY(v.KontrolaButton->isEnabled() && !v.Running());
+        // Without the two, no question; with "nepovinné položky zmazať" alone it names only that.
+        v.CBVsetky->setChecked(false);
+        p.Box("DBCBUsporiadat")->setChecked(true);  // reorders, deletes nothing
+        p.Box("BodCBPripustnost")->setChecked(true);
+        p.Messages.Shown.clear();
+        QTimer closer;  // the browser at the end, should the run find anything
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (p.Chyby->isVisible()) p.Chyby->reject();
+        });
+        closer.start(20);
+        v.KontrolaButton->click();
+        closer.stop();
+        QVERIFY(p.Messages.Texts(TMsgType::Question).empty());
+        QCOMPARE(p.Messages.Texts(TMsgType::Information).size(), size_t(1));
+        QCOMPARE(RepairsQuestion(option::DBNepZmaz),
+                 std::string("Kontrola zmaže v tabuľkách atribútov položky, ktoré štandard nepozná "
+                             "(nepovinné položky zmazať).\rPokračovať?"));
+        QCOMPARE(RepairsQuestion(option::DBKontAtr | option::DBUsporiadat), std::string());
+    }
+
+    // Unclean blocks: the box keeps its text and offers "OK pre všetky", after which the run
+    // goes on alone; the end box names every block left out with why. The next run asks again.
+    void UncleanBlocksCanBeLetGoForTheWholeRun() {
+        Program p;
+        for (const char* name : {"LE_00001.blk", "LE_00003.blk", "LE_00004.blk"})
+            MakePointBlock(p.Map.Path() / name, {{2, 6}, {1, 6}});  // not in number order: not cleaned
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 7}});
+        MakeBlockDir(p.Map.Path() / "xy.blk");  // a name that does not conform
+        p.Open(p.Map.Path());
+        p.Box("BodCBPripustnost")->setChecked(true);
+        p.Messages.OkForAll = true;
+        p.Vexa->KontrolaButton->click();
+        QCOMPARE(p.Messages.Texts(TMsgType::WarningForAll),
+                 std::vector<std::string>{"Blok\r" + p.Map.Path().string() +
+                                          "/LE_00001.blk\rnebol vyčistený, nebude kontrolovaný"});
+        const std::string end = "Skontrolované bloky: 1, vynechané: 4.\r" + LeftOutMessage("xy.blk") +
+                                "\rBlok LE_00001.blk nebude kontrolovaný: nebol vyčistený"
+                                "\rBlok LE_00003.blk nebude kontrolovaný: nebol vyčistený"
+                                "\rBlok LE_00004.blk nebude kontrolovaný: nebol vyčistený";
+        QCOMPARE(p.Messages.Texts(TMsgType::Information), std::vector<std::string>{end});
+        // OK alone: each unclean block has its box.
+        p.Messages.Shown.clear();
+        p.Messages.OkForAll = false;
+        p.Vexa->KontrolaButton->click();
+        QCOMPARE(p.Messages.Texts(TMsgType::WarningForAll).size(), size_t(3));
+        QCOMPARE(p.Messages.Texts(TMsgType::Information), std::vector<std::string>{end});
+    }
+
+    // The Qt box: OK is the default, "OK pre všetky" answers for the rest of the run.
+    void WarningBoxOffersOkForAll() {
+        for (bool all : {false, true}) {
+            QString text, second;
+            WhenModal([&] {
+                auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                text = box->text();
+                auto* button = box->findChild<QPushButton*>("OkForAll");
+                QVERIFY(button);
+                second = button->text();
+                QVERIFY(box->defaultButton() == box->button(QMessageBox::Ok));
+                if (all)
+                    button->click();
+                else
+                    QTest::keyClick(box, Qt::Key_Return);
+            });
+            TQtMessageBoxes boxes;
+            const TMsgResult r = boxes.Show(TMsgType::WarningForAll, NotCleanedMessage("/m/LE_00009.blk"));
+            QVERIFY(r == (all ? TMsgResult::OkForAll : TMsgResult::Ok));
+            QCOMPARE(text, QString::fromUtf8("Blok\n/m/LE_00009.blk\nnebol vyčistený, nebude kontrolovaný"));
+            QCOMPARE(second, QString::fromUtf8("OK pre všetky"));
+        }
+    }
+
     void QuestionBoxDefaultsToNo() {
         QString shown;
         bool noIsDefault = false;
@@ -1253,10 +1472,12 @@ private slots:
         });
         v.MenuChybyOtvorit->trigger();
         QVERIFY(accepted);
-        // The map was closed; "Mapa:" names the directory whose table is open, not the old map.
+        // While the browser shows, "Mapa:" names the directory whose table is open; the map
+        // stays open beneath and is back once the browser closes.
         QCOMPARE(browserMap, QString::fromStdString(other.Path().string()));
-        QCOMPARE(v.LabelMapa->text(), QString::fromStdString(other.Path().string()));
-        QVERIFY(v.Grid().HasNoBlock());
+        QCOMPARE(v.LabelMapa->text(), QString::fromStdString(p.Map.Path().string()));
+        QCOMPARE(p.Rows().size(), size_t(1));
+        QCOMPARE(v.MapaDir(), p.Map.Path().string() + "/");
     }
 
     void BrowserGrowsWithItsWindowAndShowsLongTextsWhole() {
