@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     QuietMessages messages;
     NoDialogs dialogs;
     TQtAppWindows windows(messages);
-    TFormsEnv env{"", &messages, &dialogs, &windows, nullptr, nullptr};
+    TFormsEnv env{"", &messages, &dialogs, &windows, nullptr, nullptr, "", ""};
     TChybyForm chyby(env, nullptr, [&] { return mapDir; });
     QElapsedTimer clock;
     double opened = 0;

@@ -158,7 +158,10 @@ std::string WriteErrorTable(const fs::path& map, const std::vector<TErrorRecord>
 
 // One program: its directory (standard and template), the three windows in creation order, a map.
 struct Program {
-    explicit Program(bool withStandard = true, const std::vector<std::string>& tools = {}) {
+    // settings: the window's kept state; by default a file of this program's own directory,
+    // never the user's.
+    explicit Program(bool withStandard = true, const std::vector<std::string>& tools = {},
+                     const std::string& settings = {}, const std::string& standardFile = {}) {
         const std::string bin = IncludeTrailingDelimiter(VEXA_BIN_DIR);
         if (withStandard) fs::copy_file(bin + "StandardGXD.mdb", Dir.Path() / "StandardGXD.mdb");
         fs::copy_file(bin + "Chyby.dbf", Dir.Path() / "Chyby.dbf");
@@ -166,7 +169,8 @@ struct Program {
             std::ofstream(Dir.Path() / tool) << "#!/bin/sh\ntouch \"$0.ran\"\n";
             fs::permissions(Dir.Path() / tool, fs::perms::owner_all);
         }
-        Env = {IncludeTrailingDelimiter(Dir.Path().string()), &Messages, &Dialogs, &App, Dde.get(), System.get()};
+        Env = {IncludeTrailingDelimiter(Dir.Path().string()), &Messages, &Dialogs, &App, Dde.get(), System.get(),
+               settings.empty() ? (Dir.Path() / "vexa.ini").string() : settings, standardFile};
         Vexa = std::make_unique<TVexaForm>(Env);
         App.AddWindow(Vexa.get());
         Chyby = std::make_unique<TChybyForm>(
@@ -1255,6 +1259,101 @@ private slots:
         QVERIFY2(info.back().rfind("Počet chýb: 1 (", 0) == 0, info.back().c_str());
         QVERIFY(endBrowsed);
         QCOMPARE(p.Rows().size(), size_t(2));
+    }
+
+    // Ticks, limits, the window's size and the last map come back at the next start, from the
+    // settings file the program is given.
+    void TheWindowKeepsItsStateFromOneStartToTheNext() {
+        TempDir keep, map;
+        const std::string ini = (keep.Path() / "vexa.ini").string();
+        MakePointBlock(map.Path() / "LE_00001.blk", {{1, 6}});
+        {
+            Program p(true, {}, ini);
+            p.Open(map.Path());
+            p.Box("LinCBDlzka")->setChecked(true);
+            p.Vexa->LinEditDlzka->setText("0.5");
+            p.Box("PloCBPlocha")->setChecked(true);
+            p.Vexa->PloEditPlocha->setText("12");
+            p.Box("DBCBKontAtr")->setChecked(true);
+            p.Vexa->resize(800, 600);
+            QVERIFY(p.Vexa->close());
+        }
+        QVERIFY(fs::exists(ini));
+        Program p(true, {}, ini);
+        TVexaForm& v = *p.Vexa;
+        QCOMPARE(Flags("checked", {p.Box("LinCBDlzka"), p.Box("PloCBPlocha"), p.Box("DBCBKontAtr"),
+                                   p.Box("BodCBPripustnost"), v.CBVsetky}),
+                 QString("11100"));
+        QCOMPARE(v.LinEditDlzka->text(), QString("0.5"));
+        QCOMPARE(v.PloEditPlocha->text(), QString("12"));
+        QCOMPARE(Flags("enabled", {v.LinEditDlzka, v.PloEditPlocha}), QString("11"));
+        QCOMPARE(v.width(), 800);
+        QVERIFY(v.Grid().HasNoBlock());  // until the program opens the last map
+        v.OpenLastMap();
+        QCOMPARE(v.MapaDir(), map.Path().string() + "/");
+        QCOMPARE(p.Rows().size(), size_t(1));
+        // A last map that is gone is not opened and says nothing.
+        QVERIFY(v.close());
+        fs::remove_all(map.Path());
+        Program later(true, {}, ini);
+        later.Vexa->OpenLastMap();
+        QVERIFY(later.Vexa->Grid().HasNoBlock());
+        QVERIFY(later.Messages.Shown.empty());
+    }
+
+    // "Štandard" > "Otvoriť…" and "vexa --standard FILE": the standard shown in LabelStd and kept;
+    // one that cannot be opened is refused with its reason and the previous one stays.
+    void AStandardOfOnesChoiceIsOpenedAndKept() {
+        TempDir keep;
+        const std::string ini = (keep.Path() / "vexa.ini").string();
+        const std::string other = (keep.Path() / "Iny.mdb").string();
+        fs::copy_file(IncludeTrailingDelimiter(VEXA_BIN_DIR) + "StandardGXD.mdb", other);
+        const std::string bad = (keep.Path() / "zly.mdb").string();
+        std::ofstream(bad) << "not a database";
+        {
+            Program p(true, {}, ini);
+            TVexaForm& v = *p.Vexa;
+            QCOMPARE(v.MenuStandard->title(), QString::fromUtf8("&Štandard"));
+            QCOMPARE(v.MenuStandardOtvorit->text(), QString::fromUtf8("&Otvoriť…"));
+            const std::string first = v.StandardPath();
+            QCOMPARE(first, (p.Dir.Path() / "StandardGXD.mdb").string());
+            const QString label = v.LabelStd->text();
+            QVERIFY(!label.isEmpty());
+            p.OpenBlocks({"LE_00001.blk"});
+            p.Dialogs.File = bad;
+            v.MenuStandardOtvorit->trigger();
+            const auto errors = p.Messages.Texts(TMsgType::Error);
+            QCOMPARE(errors.size(), size_t(1));
+            QVERIFY2(errors[0].rfind("Štandard sa nedá otvoriť\r(" + bad + ")\r", 0) == 0, errors[0].c_str());
+            QVERIFY(errors[0].size() > ("Štandard sa nedá otvoriť\r(" + bad + ")\r").size());  // and why
+            QCOMPARE(v.StandardPath(), first);
+            QCOMPARE(v.LabelStd->text(), label);
+            QVERIFY(v.Standard());
+            p.Dialogs.File = other;
+            v.MenuStandardOtvorit->trigger();
+            QCOMPARE(p.Messages.Texts(TMsgType::Error).size(), size_t(1));
+            QCOMPARE(v.StandardPath(), other);
+            QCOMPARE(v.LabelStd->toolTip(), QString::fromStdString(other));
+            QCOMPARE(v.LabelStd->text(), label);  // the same standard's description
+            QCOMPARE(p.Rows().size(), size_t(1));  // the map listed again under it
+            QVERIFY(v.close());
+        }
+        {
+            Program p(true, {}, ini);
+            QCOMPARE(p.Vexa->StandardPath(), other);
+            QVERIFY(p.Messages.Shown.empty());
+        }
+        // The command line's standard wins over the kept one; a bad one is refused, the kept one taken.
+        const std::string third = (keep.Path() / "Treti.mdb").string();
+        fs::copy_file(other, third);
+        {
+            Program p(true, {}, ini, third);
+            QCOMPARE(p.Vexa->StandardPath(), third);
+        }
+        Program p(true, {}, ini, bad);
+        QCOMPARE(p.Messages.Texts(TMsgType::Error).size(), size_t(1));
+        QVERIFY(p.Vexa->Standard());
+        QVERIFY(p.Vexa->StandardPath() == other || p.Vexa->StandardPath() == third);
     }
 
     // No Alt letter is taken twice in a window (Qt would only move the focus between the two).

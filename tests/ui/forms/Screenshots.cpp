@@ -150,7 +150,7 @@ int main(int argc, char** argv) {
     PicturedRun appWindows(messages);
     auto dde = CreateNativeDdeClient();
     auto system = CreateNativeSystemWindows();
-    TFormsEnv env{ProgramDir(), &messages, &dialogs, &appWindows, dde.get(), system.get()};
+    TFormsEnv env{ProgramDir(), &messages, &dialogs, &appWindows, dde.get(), system.get(), "", ""};
 
     TVexaForm vexa(env);
     appWindows.AddWindow(&vexa);
