@@ -22,6 +22,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -555,10 +556,30 @@ bool MergeErrorTable(const std::string& working, const fs::path& target, const s
     const fs::path temp = TempPathBeside(target);
     try {
         const std::set<std::string> replaced(checked.begin(), checked.end());
+        // A checked block's new rows take the place of its old ones, so that the table keeps
+        // the map's block order; a block that had no rows gets its rows at the end.
+        std::map<std::string, std::vector<TErrorRecord>> fresh;
+        std::vector<std::string> freshOrder;
+        for (TErrorRecord& r : ReadErrorTable(working)) {
+            auto& list = fresh[r.Blok];
+            if (list.empty()) freshOrder.push_back(r.Blok);
+            list.push_back(std::move(r));
+        }
         std::vector<TErrorRecord> rows;
-        for (TErrorRecord& r : ReadErrorTable(target.string()))
-            if (!replaced.count(r.Blok)) rows.push_back(std::move(r));
-        for (TErrorRecord& r : ReadErrorTable(working)) rows.push_back(std::move(r));
+        std::set<std::string> placed;
+        auto place = [&](const std::string& block) {
+            if (!placed.insert(block).second) return;
+            auto it = fresh.find(block);
+            if (it == fresh.end()) return;
+            for (TErrorRecord& r : it->second) rows.push_back(std::move(r));
+        };
+        for (TErrorRecord& r : ReadErrorTable(target.string())) {
+            if (replaced.count(r.Blok))
+                place(r.Blok);
+            else
+                rows.push_back(std::move(r));
+        }
+        for (const std::string& block : freshOrder) place(block);
         TErrorTable::CreateTemplate(temp.string());
         {
             TErrorTable table(temp.string());

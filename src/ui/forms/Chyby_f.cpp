@@ -26,6 +26,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QStyle>
 #include <QTableView>
@@ -216,11 +217,17 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
 
     // Creation: near the lower right corner of the screen; positioning on, scale 1.
     // Opens at its familiar size and can be enlarged; the grid takes the added space.
+    // Every button of the bottom line shown (619 x 243 cut "Zatvor" and the navigation).
     setMinimumSize(619, 243);
-    resize(619, 243);
+    resize(sizeHint().expandedTo(QSize(619, 300)));
     if (QScreen* screen = QApplication::primaryScreen()) {
         const QRect s = screen->geometry();
         move(s.width() - width() - 30, s.height() - height() - 90);
+    }
+    if (!FEnv.SettingsFile.empty()) {
+        const QByteArray kept =
+            QSettings(QString::fromStdString(FEnv.SettingsFile), QSettings::IniFormat).value("browser/geometry").toByteArray();
+        if (!kept.isEmpty()) restoreGeometry(kept);
     }
     LupaSButt->setChecked(true);
     FScale = TShowScale{};
@@ -326,21 +333,49 @@ void TChybyForm::showEvent(QShowEvent* e) {
         ComboBox3->setCurrentIndex(0);
         FModel->ResetStatusFilter();
         SetFilter(std::nullopt);
-        DBGrid->setColumnHidden(0, true);  // Id
-        // The text column last, stretched; the others as wide as their contents.
-        QHeaderView* header = DBGrid->horizontalHeader();
-        const int text = FModel->ColumnOf("Chyba");
-        if (text >= 0) header->moveSection(header->visualIndex(text), FModel->columnCount() - 1);
-        for (int c = 1; c < FModel->columnCount(); ++c)
-            if (c != text) DBGrid->resizeColumnToContents(c);
+        LayOutColumns();
         EnableRecordControls();
         SetCurrentRow(0);
         DBGrid->setFocus();
     });
 }
 
+// The columns in the order of the table with the code ("Id") shown, the text column last and
+// stretched, the others as wide as their contents; the widths the user left last time over
+// that. Done at each display and after "Skontrolovať znova" (a reloaded model resets them).
+void TChybyForm::LayOutColumns() {
+    QHeaderView* header = DBGrid->horizontalHeader();
+    for (int c = 0; c < FModel->columnCount(); ++c) {
+        DBGrid->setColumnHidden(c, false);
+        header->moveSection(header->visualIndex(c), c);
+    }
+    const int text = FModel->ColumnOf("Chyba");
+    if (text >= 0) header->moveSection(header->visualIndex(text), FModel->columnCount() - 1);
+    for (int c = 0; c < FModel->columnCount(); ++c)
+        if (c != text) DBGrid->resizeColumnToContents(c);
+    if (FColumnWidths.isEmpty() && !FEnv.SettingsFile.empty())
+        FColumnWidths =
+            QSettings(QString::fromStdString(FEnv.SettingsFile), QSettings::IniFormat).value("browser/columns").toList();
+    if (FColumnWidths.size() == FModel->columnCount())
+        for (int c = 0; c < FModel->columnCount(); ++c)
+            if (c != text && FColumnWidths[c].toInt() > 0) DBGrid->setColumnWidth(c, FColumnWidths[c].toInt());
+}
+
+void TChybyForm::SaveLayout() {
+    if (FModel->columnCount() > 0) {
+        FColumnWidths.clear();
+        for (int c = 0; c < FModel->columnCount(); ++c) FColumnWidths << DBGrid->columnWidth(c);
+    }
+    if (FEnv.SettingsFile.empty()) return;
+    QSettings settings(QString::fromStdString(FEnv.SettingsFile), QSettings::IniFormat);
+    settings.setValue("browser/geometry", saveGeometry());
+    if (!FColumnWidths.isEmpty()) settings.setValue("browser/columns", FColumnWidths);
+}
+
 void TChybyForm::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
+    // The size and the column widths the user left, for the next display and the next start.
+    SaveLayout();
     if (FMapView) {
         // The blocks may change before the next display (a GIS edits them): read them again then.
         FMapView->hide();
@@ -448,7 +483,9 @@ void TChybyForm::ZnovaBitBtnClick() {
     const std::string block = ValueText(FModel->FieldOf(row, "Blok"));
     if (block.empty()) return;
     Guarded([&] {
-        // The table is rewritten by the run: closed meanwhile, read again with its statuses.
+        // The table is rewritten by the run: closed meanwhile, read again with its statuses
+        // and the columns as they were.
+        SaveLayout();
         FTable.Close();
         FModel->Clear();
         struct Reopen {
@@ -463,6 +500,7 @@ void TChybyForm::ZnovaBitBtnClick() {
                 Form.ComboBox2->setEnabled(false);
                 Form.Label3->setEnabled(false);
                 Form.ComboBox3->setCurrentIndex(0);
+                Form.LayOutColumns();
                 Form.SetCurrentRow(0);
                 Form.EnableRecordControls();
             }

@@ -7,6 +7,8 @@
 #include "ui/forms/QtPlatform.h"
 
 #include <QDialog>
+#include <QList>
+#include <QVariant>
 #include <functional>
 #include <string>
 
@@ -118,6 +120,8 @@ private:
     bool ShowInMapView(bool forceZoom, bool create);
     void SetFilter(const std::optional<std::string>& expression);
     void EnableRecordControls();
+    void LayOutColumns();
+    void SaveLayout();
     template <class F>
     void Guarded(F action);
 
@@ -130,6 +134,7 @@ private:
     QColor FColour = Qt::red;
     TMapViewForm* FMapView = nullptr;
     std::function<void(const std::string&)> FRecheck;
+    QList<QVariant> FColumnWidths;  // as the user left them (also kept in the settings file)
 };
 
 // "Správa": asks where to write the report of these records (the rows of the map's error
