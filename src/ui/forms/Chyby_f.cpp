@@ -32,6 +32,7 @@
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <set>
 
 namespace vexa {
 
@@ -106,6 +107,12 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     ComboBox3->setObjectName("ComboBox3");
     for (const char* item : {"všetky", "nové", "trvajúce", "výnimky"}) ComboBox3->addItem(QString::fromUtf8(item));
     Label5->setBuddy(ComboBox3);
+    Label6 = new QLabel("&Blok", this);
+    Label6->setObjectName("Label6");
+    ComboBox4 = new QComboBox(this);
+    ComboBox4->setObjectName("ComboBox4");
+    ComboBox4->setMinimumWidth(110);
+    Label6->setBuddy(ComboBox4);
     StavLabel = new QLabel(this);
     StavLabel->setObjectName("StavLabel");
     StavLabel->setWordWrap(true);
@@ -190,6 +197,9 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     top->addSpacing(12);
     top->addWidget(Label5);
     top->addWidget(ComboBox3);
+    top->addSpacing(12);
+    top->addWidget(Label6);
+    top->addWidget(ComboBox4);
     top->addStretch(1);
     top->addWidget(Label4);
     auto* bottom = new QHBoxLayout;
@@ -239,6 +249,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
 
     connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
     connect(ComboBox2, &QComboBox::activated, this, [this](int) { ComboBox2Change(); });
+    connect(ComboBox4, &QComboBox::activated, this, [this](int) { ComboBox4Change(); });
     connect(BitBtn1, &QToolButton::clicked, this, &TChybyForm::BitBtn1Click);
     connect(BitBtn2, &QToolButton::clicked, this, &TChybyForm::BitBtn2Click);
     connect(BitBtn3, &QToolButton::clicked, this, &TChybyForm::BitBtn3Click);
@@ -332,6 +343,8 @@ void TChybyForm::showEvent(QShowEvent* e) {
         Label3->setEnabled(false);
         ComboBox3->setCurrentIndex(0);
         FModel->ResetStatusFilter();
+        FTable.SetFiltered(false);
+        FillBlocks();
         SetFilter(std::nullopt);
         LayOutColumns();
         EnableRecordControls();
@@ -500,6 +513,8 @@ void TChybyForm::ZnovaBitBtnClick() {
                 Form.ComboBox2->setEnabled(false);
                 Form.Label3->setEnabled(false);
                 Form.ComboBox3->setCurrentIndex(0);
+                Form.FillBlocks();
+                Form.FGroupExpression.reset();
                 Form.LayOutColumns();
                 Form.SetCurrentRow(0);
                 Form.EnableRecordControls();
@@ -509,11 +524,32 @@ void TChybyForm::ZnovaBitBtnClick() {
     });
 }
 
+void TChybyForm::FillBlocks() {
+    ComboBox4->clear();
+    ComboBox4->addItem(QString::fromUtf8("všetky"));
+    std::set<std::string> seen;
+    for (int r = 0; r < FModel->rowCount(); ++r) {
+        std::string block = ValueText(FModel->FieldOf(r, "Blok"));
+        if (!block.empty() && seen.insert(block).second) ComboBox4->addItem(QString::fromStdString(block));
+    }
+    ComboBox4->setCurrentIndex(0);
+}
+
+void TChybyForm::ComboBox4Change() {
+    Guarded([&] { SetFilter(FGroupExpression); });
+}
+
+// The group and type filter (or none) with the chosen block's term.
 void TChybyForm::SetFilter(const std::optional<std::string>& expression) {
     if (!FTable.Active()) return;
+    FGroupExpression = expression;
+    std::optional<std::string> full = expression;
+    const std::string block = ComboBox4->currentIndex() > 0 ? ComboBox4->currentText().toStdString() : std::string();
+    if (!block.empty() && block.find('\'') == std::string::npos)
+        full = (full ? *full + " and " : std::string()) + "Blok = '" + block + "'";
     FTable.SetFiltered(false);
-    if (expression) {
-        FTable.SetFilter(*expression);
+    if (full) {
+        FTable.SetFilter(*full);
         FTable.SetFiltered(true);
     }
     FModel->Reload();

@@ -61,6 +61,8 @@ public:
     QLabel* Label4;
     QLabel* Label5;        // "Stav"
     QComboBox* ComboBox3;  // status filter: všetky, nové, trvajúce, výnimky
+    QLabel* Label6;        // "Blok"
+    QComboBox* ComboBox4;  // block filter: všetky, then the table's blocks in its order
     QLabel* StavLabel;     // what the history says of the table (an older table after a clean run)
     QTableView* DBGrid;
     QWidget* DBNavigator1;
@@ -98,6 +100,7 @@ public slots:
     void SpravaBitBtnClick();
     void MapaBitBtnClick();
     void ComboBox3Change();
+    void ComboBox4Change();
     void VynimkaBitBtnClick();
     void ZnovaBitBtnClick();
 
@@ -121,6 +124,8 @@ private:
     void SetFilter(const std::optional<std::string>& expression);
     void EnableRecordControls();
     void LayOutColumns();
+    void FillBlocks();  // the block filter's items from the table (no filter on)
+    std::optional<std::string> FGroupExpression;  // the group and type filter without the block
     void SaveLayout();
     template <class F>
     void Guarded(F action);

@@ -1411,6 +1411,40 @@ private slots:
         QCOMPARE(size, QSize(900, 400));
     }
 
+    // The block filter lists the table's blocks in its order and works with the group filter.
+    void BrowserFiltersByBlock() {
+        Program p;
+        p.OpenBlocks({"LE_00001.blk", "LE_00002.blk"});
+        p.Dialogs.File = WriteErrorTable(p.Map.Path(), {
+            {-73, "LE_00001.blk", "LE", "L", 1, 5, "zhoda"},
+            {-31, "LE_00001.blk", "LE", "B", 6, 1, "bod"},
+            {-11, "LE_00002.blk", "LE", "L", 9, 6, "prípustnosť"},
+            {-31, "LE_00002.blk", "LE", "B", 6, 2, "bod"},
+            {-31, "LE_00002.blk", "LE", "B", 6, 3, "bod"}});
+        QStringList items;
+        int one = -1, lines = -1, back = -1;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            for (int i = 0; i < c.ComboBox4->count(); ++i) items << c.ComboBox4->itemText(i);
+            c.ComboBox4->setCurrentIndex(2);
+            c.ComboBox4Change();
+            one = c.Model().rowCount();
+            c.ComboBox1->setCurrentIndex(1);  // linie, within the block
+            c.ComboBox1Change();
+            lines = c.Model().rowCount();
+            c.ComboBox4->setCurrentIndex(0);
+            c.ComboBox4Change();
+            back = c.Model().rowCount();
+            QCOMPARE(c.ChybyTable().Filter(), std::string("Prvok = 'L'"));
+            c.reject();
+        });
+        p.Vexa->MenuChybyOtvorit->trigger();
+        QCOMPARE(items, QStringList({QString::fromUtf8("všetky"), "LE_00001.blk", "LE_00002.blk"}));
+        QCOMPARE(one, 3);
+        QCOMPARE(lines, 1);
+        QCOMPARE(back, 2);
+    }
+
     // No Alt letter is taken twice in a window (Qt would only move the focus between the two).
     void EveryMnemonicOfAWindowIsUnique() {
         Program p;

@@ -6,7 +6,7 @@
 // (chyby-mapa-line.png, -point, -text, -area); after a second run the browser with the
 // findings' statuses (chyby-stav.png), the question for an exception's reason
 // (chyby-vynimka.png) and the exceptions' filter (chyby-vynimky.png); the menu "Štandard"
-// (vexa-standard.png) and the unclean block's box with "OK pre všetky" (vexa-neocisteny.png).
+// (vexa-standard.png), the block filter (chyby-blok.png) and the unclean block's box with "OK pre všetky" (vexa-neocisteny.png).
 // Run under Xvfb by scripts/screenshots.sh.
 #include "common/FileNames.h"
 #include "ui/SiblingTools.h"
@@ -276,6 +276,13 @@ int main(int argc, char** argv) {
         chyby.ComboBox3->setCurrentIndex(3);
         chyby.ComboBox3Change();
         failures += !Save(modal, out + "chyby-vynimky.png");
+        // The findings of one block (the block filter beside the others).
+        chyby.ComboBox3->setCurrentIndex(0);
+        chyby.ComboBox3Change();
+        chyby.ComboBox4->setCurrentIndex(std::min(2, chyby.ComboBox4->count() - 1));
+        chyby.ComboBox4Change();
+        modal->repaint();
+        failures += !Save(modal, out + "chyby-blok.png");
         static_cast<QDialog*>(modal)->reject();
     });
     vexa.KontrolaButton->click();
