@@ -106,7 +106,7 @@ int main(int argc, char** argv) {
     QuietMessages messages;
     NoDialogs dialogs;
     TQtAppWindows windows(messages);
-    TFormsEnv env{"", &messages, &dialogs, &windows, nullptr, nullptr};
+    TFormsEnv env{"", &messages, &dialogs, &windows, nullptr, nullptr, "", ""};
     TChybyForm chyby(env, nullptr, [&] { return mapDir; });
     QElapsedTimer clock;
     double opened = 0;
@@ -127,6 +127,8 @@ int main(int argc, char** argv) {
         time("stav: nové", chyby.ComboBox3, 1, &TChybyForm::ComboBox3Change);
         time("stav: trvajúce", chyby.ComboBox3, 2, &TChybyForm::ComboBox3Change);
         time("stav: všetky", chyby.ComboBox3, 0, &TChybyForm::ComboBox3Change);
+        time("blok: prvý", chyby.ComboBox4, 1, &TChybyForm::ComboBox4Change);
+        time("blok: všetky", chyby.ComboBox4, 0, &TChybyForm::ComboBox4Change);
         std::printf("rows shown at the end: %d (status of the first: %s)\n", chyby.Model().rowCount(),
                     chyby.Model().StatusText(0).c_str());
         chyby.reject();

@@ -513,6 +513,11 @@ public:
         std::fprintf(stderr, "%s\n", MessageLines(message).c_str());
         std::fflush(stderr);
     }
+    // One line, the block by its name in the list (the summary names it again).
+    void NotCleaned(const std::string&, const std::string& name) override {
+        std::fprintf(stderr, "%s\n", NotCleanedLine(name).c_str());
+        std::fflush(stderr);
+    }
     // The run's closing words are a summary: stderr, as the count of findings.
     void Information(const std::string& message) override {
         if (FQuiet) return;

@@ -24,6 +24,7 @@
 #include <condition_variable>
 #include <deque>
 #include <exception>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -181,7 +182,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
             for (const std::string& w : blk.OpenWarnings()) view.Warning(w);
             if (!blk.IsClean()) {
                 SkipBlock(result, cells.Vrstva, kNotCleaned);
-                view.Warning(NotCleanedMessage(blockPath));
+                view.NotCleaned(blockPath, cells.Vrstva);
                 continue;
             }
             TFindingDivert divert(standard.Findings(), found);
@@ -511,7 +512,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
         if (job.Error) std::rethrow_exception(job.Error);
         if (job.Skipped) {
             SkipBlock(result, job.Name, kNotCleaned);
-            view.Warning(NotCleanedMessage(job.Path));
+            view.NotCleaned(job.Path, job.Name);
         } else if (!job.Unreadable.empty()) {
             SkipBlock(result, job.Name, UnreadableReason(job.Unreadable));
             view.Warning(UnreadableMessage(job.Path, job.Unreadable));
@@ -572,11 +573,33 @@ bool MergeErrorTable(const std::string& working, const fs::path& target, const s
     const fs::path temp = TempPathBeside(target);
     try {
         const std::set<std::string> replaced(checked.begin(), checked.end());
+        // A checked block's new rows take the place of its old ones, so that the table keeps
+        // the map's block order; a block that had no rows gets its rows at the end.
+        std::map<std::string, std::vector<TErrorRecord>> fresh;
+        std::vector<std::string> freshOrder;
+        for (TErrorRecord& r : ReadErrorTable(working)) {
+            auto& list = fresh[r.Blok];
+            if (list.empty()) freshOrder.push_back(r.Blok);
+            list.push_back(std::move(r));
+        }
         std::vector<TErrorRecord> rows;
-        // A checked block's rows of checks this run did not run stay as they were.
-        for (TErrorRecord& r : ReadErrorTable(target.string()))
-            if (!replaced.count(r.Blok) || !review::RanCheckOf(checks, r.Id, r.Chyba)) rows.push_back(std::move(r));
-        for (TErrorRecord& r : ReadErrorTable(working)) rows.push_back(std::move(r));
+        std::set<std::string> placed;
+        auto place = [&](const std::string& block) {
+            if (!placed.insert(block).second) return;
+            auto it = fresh.find(block);
+            if (it == fresh.end()) return;
+            for (TErrorRecord& r : it->second) rows.push_back(std::move(r));
+        };
+        // A checked block's rows of checks this run did not run stay, after its new rows.
+        for (TErrorRecord& r : ReadErrorTable(target.string())) {
+            if (!replaced.count(r.Blok)) {
+                rows.push_back(std::move(r));
+                continue;
+            }
+            place(r.Blok);
+            if (!review::RanCheckOf(checks, r.Id, r.Chyba)) rows.push_back(std::move(r));
+        }
+        for (const std::string& block : freshOrder) place(block);
         TErrorTable::CreateTemplate(temp.string());
         {
             TErrorTable table(temp.string());
@@ -681,8 +704,34 @@ std::string LeftOutMessage(const std::string& blockName) {
     return "Blok " + blockName + " nebude kontrolovaný: " + kNotConforming;
 }
 
+std::string RepairsQuestion(std::uint16_t dbMask) {
+    std::string text;
+    if (dbMask & option::DBUprStrukt)
+        text += "Kontrola prepíše tabuľky atribútov kontrolovaných blokov podľa štruktúry štandardu "
+                "(uprava štruktúry).\r";
+    if (dbMask & option::DBNepZmaz)
+        text += "Kontrola zmaže v tabuľkách atribútov položky, ktoré štandard nepozná "
+                "(nepovinné položky zmazať).\r";
+    if (text.empty()) return text;
+    return text + "Pokračovať?";
+}
+
+std::string SkippedMessage(const std::string& blockName, const std::string& reason) {
+    std::string why = reason;  // one line each in the summary
+    std::replace(why.begin(), why.end(), '\r', ' ');
+    return "Blok " + blockName + " nebude kontrolovaný: " + why;
+}
+
 std::string NotCleanedMessage(const std::string& blockPath) {
     return "Blok\r" + blockPath + "\rnebol vyčistený, nebude kontrolovaný";
+}
+
+std::string NotCleanedLine(const std::string& blockName) {
+    return "Blok " + blockName + " nebol vyčistený, nebude kontrolovaný";
+}
+
+void ICheckRunView::NotCleaned(const std::string& blockPath, const std::string&) {
+    Warning(NotCleanedMessage(blockPath));
 }
 
 TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
@@ -781,7 +830,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         const review::TReviewCounts& c = review->Counts();
         if (c.New + c.Persisting + c.Fixed + c.Excepted > 0) reviewLines.push_back(review::CountsMessage(c));
     }
-    // The end's summary: a stop or the blocks skipped (naming those left out), the count of
+    // The end's summary: a stop or the blocks skipped (each named with why), the count of
     // findings with their table; "Bez chýb." only when every selected check ran on every
     // selected block and found nothing.
     std::vector<std::string> summary;
@@ -789,7 +838,7 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         summary.push_back(StoppedMessage(result.BlocksChecked));
     else if (result.BlocksSkipped > 0)
         summary.push_back(BlocksMessage(result.BlocksChecked, result.BlocksSkipped));
-    for (const std::string& name : result.LeftOut) summary.push_back(LeftOutMessage(name));
+    for (const auto& [name, why] : result.Skipped) summary.push_back(SkippedMessage(name, why));
     summary.insert(summary.end(), result.Repairs.begin(), result.Repairs.end());
     if (merge && !result.Checked.empty()) summary.push_back(RecheckMessage(options, result.Checked));
     if (result.Total > 0) summary.push_back(FindingsMessage(result.Total, result.ErrorTable));

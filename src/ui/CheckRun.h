@@ -56,8 +56,11 @@ public:
     virtual IGauge* Gauge(TCheckGroup group) = 0;
     // Shown while the group's pass runs, hidden after it (also when it fails).
     virtual void ShowGauge(TCheckGroup group, bool visible) = 0;
-    // A block that was not cleaned and is skipped.
+    // What the user must know as the run goes (an unreadable block, a table the review cannot read).
     virtual void Warning(const std::string& message) = 0;
+    // A selected block that was not cleaned and is skipped: its path and its name in the list.
+    // Said as a warning unless the view tells it otherwise.
+    virtual void NotCleaned(const std::string& blockPath, const std::string& name);
     // The end's summary, one line each: the stop or the count of skipped blocks with those
     // left out named, and the count of findings; "Bez chýb." after a complete run that
     // found nothing.
@@ -120,6 +123,12 @@ std::string ChecksNotDoneMessage(int blocks);
 // "Blok <name> nebude kontrolovaný: meno nevyhovuje štandardu (...)"
 std::string LeftOutMessage(const std::string& blockName);
 
+// "Blok <name> nebude kontrolovaný: <reason>": a skipped block in the end's summary.
+std::string SkippedMessage(const std::string& blockName, const std::string& reason);
+
+// "Blok <name> nebol vyčistený, nebude kontrolovaný": the unclean block on one line.
+std::string NotCleanedLine(const std::string& blockName);
+
 // "Kontrola bola zastavená; skontrolované bloky: <n>."
 std::string StoppedMessage(int blocksChecked);
 
@@ -140,6 +149,11 @@ struct TKeptOptions {
     std::string Date;
 };
 std::optional<TKeptOptions> KeptRunOptions(const std::string& mapDir, bool tableRun);
+
+// The question a window asks before a run whose database mask rewrites or deletes the
+// blocks' attribute tables ("uprava štruktúry", "nepovinné položky zmazať"): what will be
+// rewritten and deleted, then "Pokračovať?". "" when the mask changes no table that way.
+std::string RepairsQuestion(std::uint16_t dbMask);
 
 // Runs the check. Listed blocks whose names do not conform are left out: each is said
 // (Note), counted among the skipped and named in the summary, so that such a run is never

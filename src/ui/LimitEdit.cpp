@@ -7,9 +7,11 @@ namespace vexa {
 bool LimitKeyAccepted(char32_t key, const std::string& text) {
     if (key >= U'0' && key <= U'9') return true;
     if (key == kBackspace) return true;
-    if (key == U'.') return text.find('.') == std::string::npos;
+    if (key == U'.' || key == U',') return text.find('.') == std::string::npos && text.find(',') == std::string::npos;
     return false;
 }
+
+char32_t LimitKeyTyped(char32_t key) { return key == U',' ? U'.' : key; }
 
 namespace {
 // Only what the key filter lets in counts as a number here: digits and one ".".
@@ -28,7 +30,10 @@ bool IsLimitText(const std::string& text) {
 }  // namespace
 
 std::string NormalizeLimitText(const std::string& text) {
-    const std::string t = Trim(text);
+    std::string t = Trim(text);
+    // A pasted "0,5" means what a typed one does.
+    for (char& c : t)
+        if (c == ',') c = '.';
     if (!IsLimitText(t)) return "0";
     // "12." and ".5" are numbers as the user means them.
     std::string full = t;

@@ -10,9 +10,13 @@ enum class TMsgType {
     Error,        // OK button; the application's report of an error that ended an action
     Information,  // OK button
     Question,     // Yes and No buttons
+    WarningForAll,  // OK and "OK pre všetky" buttons: the same warning may follow many times
 };
 
-enum class TMsgResult { Ok, Yes, No };
+enum class TMsgResult { Ok, Yes, No, OkForAll };
+
+// The second button of a TMsgType::WarningForAll box: no more such boxes in this run.
+inline constexpr const char* kOkForAll = "OK pre všetky";
 
 class IMessageBoxes {
 public:

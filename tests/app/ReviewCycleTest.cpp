@@ -293,6 +293,14 @@ TEST_F(ReviewCycle, MergeReplacesOnlyTheCheckedBlocksRows) {
         if (r.Blok != "LE_00002.blk") othersBefore.push_back(r);
     EXPECT_EQ(others, othersBefore) << "every other block's rows stay";
     EXPECT_FALSE(others.empty());
+    // The block's new rows stand where its old ones stood: the table keeps the map's block order.
+    auto blocks = [](const std::vector<TErrorRecord>& table) {
+        std::vector<std::string> order;
+        for (const TErrorRecord& r : table)
+            if (order.empty() || order.back() != r.Blok) order.push_back(r.Blok);
+        return order;
+    };
+    EXPECT_EQ(blocks(rows), blocks(whole));
 
     // A re-check of other checks keeps the block's rows of the checks it did not run.
     const std::vector<TErrorRecord> beforeAreas = Table();

@@ -119,7 +119,8 @@ TEST_F(CheckRun, SkippedBlocksAreCountedAndNeverCalledClean) {
     EXPECT_EQ(result.BlocksChecked, 0);
     EXPECT_EQ(result.BlocksSkipped, 1);
     EXPECT_EQ(view.Events, (std::vector<std::string>{warning, "caption ",
-                                                     "information Skontrolované bloky: 0, vynechané: 1."}));
+                                                     "information Skontrolované bloky: 0, vynechané: 1."
+                                                     "\rBlok LE_1.blk nebude kontrolovaný: nebol vyčistený"}));
 
     view.Events.clear();
     view.RowsIn = {{"1", "3", "LE_1.blk"}, {"1", "3", "LE_2.blk"}};
@@ -129,7 +130,8 @@ TEST_F(CheckRun, SkippedBlocksAreCountedAndNeverCalledClean) {
     EXPECT_EQ(result.Total, 0);
     EXPECT_EQ(result.BlocksChecked, 1);
     EXPECT_EQ(result.BlocksSkipped, 1);
-    std::vector<std::string> events = RunEvents({warning}, {"LE_2.blk"}, "information Skontrolované bloky: 1, vynechané: 1.");
+    std::vector<std::string> events = RunEvents({warning}, {"LE_2.blk"}, "information Skontrolované bloky: 1, vynechané: 1."
+                                                                                  "\rBlok LE_1.blk nebude kontrolovaný: nebol vyčistený");
     EXPECT_EQ(view.Events, events);
     EXPECT_EQ(ReadFileText(MapDir + "Chyby.DBF"), "earlier table");
 }
@@ -154,7 +156,7 @@ TEST_F(CheckRun, UncleanBlockIsReportedAndSkippedFindingsAreHandedOver) {
     std::vector<std::string> events = RunEvents(
         {"warning " + leftOut, "warning Blok\r" + MapDir + "LE_1.blk\rnebol vyčistený, nebude kontrolovaný"},
         {"LE_2.blk"},
-        "information Skontrolované bloky: 1, vynechané: 2.\r" + leftOut + "\rPočet chýb: 3 (" + MapDir + "Chyby.DBF)");
+        "information Skontrolované bloky: 1, vynechané: 2.\r" + leftOut + "\rBlok LE_1.blk nebude kontrolovaný: nebol vyčistený" "\rPočet chýb: 3 (" + MapDir + "Chyby.DBF)");
     events.push_back("browser " + MapDir);
     EXPECT_EQ(view.Events, events);
     EXPECT_FALSE(fs::exists(MapDir + "XX.blk")) << "a row that is not conforming is never opened";
@@ -199,7 +201,9 @@ TEST_F(CheckRun, AnUnreadableBlockIsSkippedWithoutItsFindings) {
                                         "warning Blok\r" + MapDir + "LE_1.blk\rsa nedá prečítať, nebude kontrolovaný\r(" +
                                             "Chyba čítania (" + MapDir +
                                             "LE_1.blk/: línia 1, vrcholy 0 až 500, tn.crd má vrcholy 1 až 1))",
-                                        "caption ", "information Skontrolované bloky: 0, vynechané: 1."}));
+                                        "caption ", "information Skontrolované bloky: 0, vynechané: 1.\rBlok LE_1.blk nebude "
+                                        "kontrolovaný: nedá sa prečítať (Chyba čítania (" + MapDir +
+                                            "LE_1.blk/: línia 1, vrcholy 0 až 500, tn.crd má vrcholy 1 až 1))"}));
     // The point finding made before the line could not be read is not handed over.
     EXPECT_FALSE(fs::exists(MapDir + "Chyby.DBF"));
     // The block object of the run let go of the block: it can be opened and cleaned up at once.

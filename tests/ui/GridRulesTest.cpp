@@ -110,7 +110,7 @@ std::string Type(const std::string& keys) {
     for (char c : keys) {
         if (!LimitKeyAccepted(static_cast<unsigned char>(c), text)) continue;
         if (c != '\b')
-            text += c;
+            text += static_cast<char>(LimitKeyTyped(static_cast<unsigned char>(c)));
         else if (!text.empty())
             text.pop_back();
     }
@@ -119,8 +119,19 @@ std::string Type(const std::string& keys) {
 }  // namespace
 
 TEST(LimitEdit, KeyFilterTakesDigitsBackspaceAndOneSeparator) {
-    for (auto [keys, text] : {std::pair{"1.2.3", "1.23"}, {"-5", "5"}, {"1,5e3", "153"}, {"12\b.\b.7", "1.7"}})
+    // The decimal comma is the same separator and reads as ".": "0,5" is half a metre, not 5.
+    for (auto [keys, text] : {std::pair{"1.2.3", "1.23"},
+                              {"-5", "5"},
+                              {"1,5e3", "1.53"},
+                              {"0,5", "0.5"},
+                              {"1,2,3", "1.23"},
+                              {"1.2,3", "1.23"},
+                              {"12\b.\b.7", "1.7"}})
         EXPECT_EQ(Type(keys), text) << keys;
+    EXPECT_TRUE(LimitKeyAccepted(U',', "12"));
+    EXPECT_FALSE(LimitKeyAccepted(U',', "1.2"));
+    EXPECT_EQ(LimitKeyTyped(U','), U'.');
+    EXPECT_EQ(LimitKeyTyped(U'7'), U'7');
     EXPECT_TRUE(LimitKeyAccepted(U'.', "12"));
     EXPECT_FALSE(LimitKeyAccepted(U'.', "1.2"));
     EXPECT_FALSE(LimitKeyAccepted(U' ', ""));
@@ -138,8 +149,11 @@ TEST(LimitEdit, LeavingWritesTheShortestNumberOrZero) {
                                {"", "0"},
                                {".", "0"},
                                {"-5", "0"},
+                               {"0,5", "0.5"},
+                               {"1,5,0", "0"},
                                {"abc", "0"}})
         EXPECT_EQ(NormalizeLimitText(typed), left) << typed;
     EXPECT_DOUBLE_EQ(LimitValue("2.5"), 2.5);
     EXPECT_DOUBLE_EQ(LimitValue(""), 0.0);
+    EXPECT_DOUBLE_EQ(LimitValue("0,5"), 0.5);
 }

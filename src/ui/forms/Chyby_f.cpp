@@ -27,11 +27,13 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
 #include <QShortcut>
 #include <QStyle>
 #include <QTableView>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <set>
 
 namespace vexa {
 
@@ -106,6 +108,12 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     ComboBox3->setObjectName("ComboBox3");
     for (const char* item : {"všetky", "nové", "trvajúce", "výnimky"}) ComboBox3->addItem(QString::fromUtf8(item));
     Label5->setBuddy(ComboBox3);
+    Label6 = new QLabel("&Blok", this);
+    Label6->setObjectName("Label6");
+    ComboBox4 = new QComboBox(this);
+    ComboBox4->setObjectName("ComboBox4");
+    ComboBox4->setMinimumWidth(110);
+    Label6->setBuddy(ComboBox4);
     StavLabel = new QLabel(this);
     StavLabel->setObjectName("StavLabel");
     StavLabel->setWordWrap(true);
@@ -194,6 +202,9 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     top->addSpacing(12);
     top->addWidget(Label5);
     top->addWidget(ComboBox3);
+    top->addSpacing(12);
+    top->addWidget(Label6);
+    top->addWidget(ComboBox4);
     top->addStretch(1);
     top->addWidget(Label4);
     auto* bottom = new QHBoxLayout;
@@ -222,11 +233,17 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
 
     // Creation: near the lower right corner of the screen; positioning on, scale 1.
     // Opens at its familiar size and can be enlarged; the grid takes the added space.
+    // Every button of the bottom line shown (619 x 243 cut "Zatvor" and the navigation).
     setMinimumSize(619, 243);
-    resize(619, 243);
+    resize(sizeHint().expandedTo(QSize(619, 300)));
     if (QScreen* screen = QApplication::primaryScreen()) {
         const QRect s = screen->geometry();
         move(s.width() - width() - 30, s.height() - height() - 90);
+    }
+    if (!FEnv.SettingsFile.empty()) {
+        const QByteArray kept =
+            QSettings(QString::fromStdString(FEnv.SettingsFile), QSettings::IniFormat).value("browser/geometry").toByteArray();
+        if (!kept.isEmpty()) restoreGeometry(kept);
     }
     LupaSButt->setChecked(true);
     FScale = TShowScale{};
@@ -238,6 +255,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
 
     connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
     connect(ComboBox2, &QComboBox::activated, this, [this](int) { ComboBox2Change(); });
+    connect(ComboBox4, &QComboBox::activated, this, [this](int) { ComboBox4Change(); });
     connect(BitBtn1, &QToolButton::clicked, this, &TChybyForm::BitBtn1Click);
     connect(BitBtn2, &QToolButton::clicked, this, &TChybyForm::BitBtn2Click);
     connect(BitBtn3, &QToolButton::clicked, this, &TChybyForm::BitBtn3Click);
@@ -331,22 +349,52 @@ void TChybyForm::showEvent(QShowEvent* e) {
         Label3->setEnabled(false);
         ComboBox3->setCurrentIndex(0);
         FModel->ResetStatusFilter();
+        FTable.SetFiltered(false);
+        FillBlocks();
         SetFilter(std::nullopt);
-        DBGrid->setColumnHidden(0, true);  // Id
-        // The text column last, stretched; the others as wide as their contents.
-        QHeaderView* header = DBGrid->horizontalHeader();
-        const int text = FModel->ColumnOf("Chyba");
-        if (text >= 0) header->moveSection(header->visualIndex(text), FModel->columnCount() - 1);
-        for (int c = 1; c < FModel->columnCount(); ++c)
-            if (c != text) DBGrid->resizeColumnToContents(c);
+        LayOutColumns();
         EnableRecordControls();
         SetCurrentRow(0);
         DBGrid->setFocus();
     });
 }
 
+// The columns in the order of the table with the code ("Id") shown, the text column last and
+// stretched, the others as wide as their contents; the widths the user left last time over
+// that. Done at each display and after "Skontrolovať znova" (a reloaded model resets them).
+void TChybyForm::LayOutColumns() {
+    QHeaderView* header = DBGrid->horizontalHeader();
+    for (int c = 0; c < FModel->columnCount(); ++c) {
+        DBGrid->setColumnHidden(c, false);
+        header->moveSection(header->visualIndex(c), c);
+    }
+    const int text = FModel->ColumnOf("Chyba");
+    if (text >= 0) header->moveSection(header->visualIndex(text), FModel->columnCount() - 1);
+    for (int c = 0; c < FModel->columnCount(); ++c)
+        if (c != text) DBGrid->resizeColumnToContents(c);
+    if (FColumnWidths.isEmpty() && !FEnv.SettingsFile.empty())
+        FColumnWidths =
+            QSettings(QString::fromStdString(FEnv.SettingsFile), QSettings::IniFormat).value("browser/columns").toList();
+    if (FColumnWidths.size() == FModel->columnCount())
+        for (int c = 0; c < FModel->columnCount(); ++c)
+            if (c != text && FColumnWidths[c].toInt() > 0) DBGrid->setColumnWidth(c, FColumnWidths[c].toInt());
+}
+
+void TChybyForm::SaveLayout() {
+    if (FModel->columnCount() > 0) {
+        FColumnWidths.clear();
+        for (int c = 0; c < FModel->columnCount(); ++c) FColumnWidths << DBGrid->columnWidth(c);
+    }
+    if (FEnv.SettingsFile.empty()) return;
+    QSettings settings(QString::fromStdString(FEnv.SettingsFile), QSettings::IniFormat);
+    settings.setValue("browser/geometry", saveGeometry());
+    if (!FColumnWidths.isEmpty()) settings.setValue("browser/columns", FColumnWidths);
+}
+
 void TChybyForm::hideEvent(QHideEvent* e) {
     QDialog::hideEvent(e);
+    // The size and the column widths the user left, for the next display and the next start.
+    SaveLayout();
     if (FMapView) {
         // The blocks may change before the next display (a GIS edits them): read them again then.
         FMapView->hide();
@@ -470,7 +518,9 @@ void TChybyForm::ZnovaBitBtnClick() {
     const std::string block = ValueText(FModel->FieldOf(row, "Blok"));
     if (block.empty()) return;
     Guarded([&] {
-        // The table is rewritten by the run: closed meanwhile, read again with its statuses.
+        // The table is rewritten by the run: closed meanwhile, read again with its statuses
+        // and the columns as they were.
+        SaveLayout();
         FTable.Close();
         FModel->Clear();
         struct Reopen {
@@ -485,6 +535,9 @@ void TChybyForm::ZnovaBitBtnClick() {
                 Form.ComboBox2->setEnabled(false);
                 Form.Label3->setEnabled(false);
                 Form.ComboBox3->setCurrentIndex(0);
+                Form.FillBlocks();
+                Form.FGroupExpression.reset();
+                Form.LayOutColumns();
                 Form.SetCurrentRow(0);
                 Form.EnableRecordControls();
             }
@@ -514,11 +567,32 @@ std::optional<review::TRunFinding> TChybyForm::HistoryFindingOf(int row) {
     return like[before];
 }
 
+void TChybyForm::FillBlocks() {
+    ComboBox4->clear();
+    ComboBox4->addItem(QString::fromUtf8("všetky"));
+    std::set<std::string> seen;
+    for (int r = 0; r < FModel->rowCount(); ++r) {
+        std::string block = ValueText(FModel->FieldOf(r, "Blok"));
+        if (!block.empty() && seen.insert(block).second) ComboBox4->addItem(QString::fromStdString(block));
+    }
+    ComboBox4->setCurrentIndex(0);
+}
+
+void TChybyForm::ComboBox4Change() {
+    Guarded([&] { SetFilter(FGroupExpression); });
+}
+
+// The group and type filter (or none) with the chosen block's term.
 void TChybyForm::SetFilter(const std::optional<std::string>& expression) {
     if (!FTable.Active()) return;
+    FGroupExpression = expression;
+    std::optional<std::string> full = expression;
+    const std::string block = ComboBox4->currentIndex() > 0 ? ComboBox4->currentText().toStdString() : std::string();
+    if (!block.empty() && block.find('\'') == std::string::npos)
+        full = (full ? *full + " and " : std::string()) + "Blok = '" + block + "'";
     FTable.SetFiltered(false);
-    if (expression) {
-        FTable.SetFilter(*expression);
+    if (full) {
+        FTable.SetFilter(*full);
         FTable.SetFiltered(true);
     }
     FModel->Reload();

@@ -8,6 +8,8 @@
 #include "ui/forms/QtPlatform.h"
 
 #include <QDialog>
+#include <QList>
+#include <QVariant>
 #include <functional>
 #include <optional>
 #include <string>
@@ -61,6 +63,8 @@ public:
     QLabel* Label4;
     QLabel* Label5;        // "Stav"
     QComboBox* ComboBox3;  // status filter: všetky, nové, trvajúce, výnimky
+    QLabel* Label6;        // "Blok"
+    QComboBox* ComboBox4;  // block filter: všetky, then the table's blocks in its order
     QLabel* StavLabel;     // what the history says of the table (an older table after a clean run)
     QLabel* DetailLabel;   // status line: what the current table finding found wrong (its table, fields, query)
     QTableView* DBGrid;
@@ -99,6 +103,7 @@ public slots:
     void SpravaBitBtnClick();
     void MapaBitBtnClick();
     void ComboBox3Change();
+    void ComboBox4Change();
     void VynimkaBitBtnClick();
     void ZnovaBitBtnClick();
 
@@ -124,6 +129,10 @@ private:
     bool ShowInMapView(bool forceZoom, bool create);
     void SetFilter(const std::optional<std::string>& expression);
     void EnableRecordControls();
+    void LayOutColumns();
+    void FillBlocks();  // the block filter's items from the table (no filter on)
+    std::optional<std::string> FGroupExpression;  // the group and type filter without the block
+    void SaveLayout();
     template <class F>
     void Guarded(F action);
 
@@ -136,6 +145,7 @@ private:
     QColor FColour = Qt::red;
     TMapViewForm* FMapView = nullptr;
     std::function<void(const std::string&)> FRecheck;
+    QList<QVariant> FColumnWidths;  // as the user left them (also kept in the settings file)
 };
 
 // "Správa": asks where to write the report of these records (the rows of the map's error

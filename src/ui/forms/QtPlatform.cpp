@@ -11,6 +11,7 @@
 #include <QTreeView>
 #include <QLibraryInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTranslator>
 
 namespace vexa {
@@ -92,6 +93,14 @@ TMsgResult TQtMessageBoxes::Show(TMsgType type, const std::string& text) {
                    ? TMsgResult::Yes
                    : TMsgResult::No;
     case TMsgType::Warning: QMessageBox::warning(parent, title, MessageText(text)); break;
+    case TMsgType::WarningForAll: {
+        QMessageBox box(QMessageBox::Warning, title, MessageText(text), QMessageBox::Ok, parent);
+        QPushButton* all = box.addButton(QString::fromUtf8(kOkForAll), QMessageBox::AcceptRole);
+        all->setObjectName("OkForAll");
+        box.setDefaultButton(QMessageBox::Ok);
+        box.exec();
+        return box.clickedButton() == all ? TMsgResult::OkForAll : TMsgResult::Ok;
+    }
     case TMsgType::Error: QMessageBox::critical(parent, title, MessageText(text)); break;
     case TMsgType::Information: QMessageBox::information(parent, title, MessageText(text)); break;
     }

@@ -121,6 +121,12 @@ struct TFormsEnv {
     TQtAppWindows* App = nullptr;
     IDdeClient* Dde = nullptr;
     ISystemWindows* System = nullptr;
+    // The INI file that keeps the main window's state from one start to the next (the ticks,
+    // the limits, the last map, the standard, window sizes); "" keeps nothing.
+    std::string SettingsFile;
+    // A standard chosen on the command line ("vexa --standard FILE"); "" for the kept one
+    // or, without one, StandardGXD.mdb beside the program.
+    std::string StandardFile;
 };
 
 // Installs Qt's own Slovak texts (standard buttons, file dialogs) once per program;

@@ -32,6 +32,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QSettings>
+#include <QSignalBlocker>
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -76,6 +78,11 @@ void TLimitEdit::keyPressEvent(QKeyEvent* e) {
     }
     if (!LimitKeyAccepted(key, text().toStdString())) {
         QApplication::beep();
+        e->accept();
+        return;
+    }
+    if (LimitKeyTyped(key) != key) {  // the decimal comma, shown as "."
+        insert(QString(QChar(static_cast<char16_t>(LimitKeyTyped(key)))));
         e->accept();
         return;
     }
@@ -146,6 +153,8 @@ QProgressBar* MakeGauge(QWidget* parent, const char* name) {
 
 // dBASE tables in any letter case ("Chyby.DBF" on Linux, "chyby.dbf" from elsewhere).
 constexpr const char* kErrorTableFilter = "Tabuľky dBASE|*.[dD][bB][fF]";
+// Standards: Access databases and their SQLite copies.
+constexpr const char* kStandardFilter = "Databázy štandardu|*.[mM][dD][bB] *.[aA][cC][cC][dD][bB] *.sqlite *.db";
 
 QColor ToQColor(const TRgb& c) { return QColor(c.Red, c.Green, c.Blue); }
 
@@ -206,6 +215,10 @@ void TVexaForm::BuildMenus() {
     MenuChyby = menuBar()->addMenu("&Chyby");
     MenuChybyOtvorit = MenuChyby->addAction(QString::fromUtf8("&Otvoriť"));
     MenuChybyOtvorit->setObjectName("MenuChybyOtvorit");
+    MenuStandard = menuBar()->addMenu(QString::fromUtf8("&Štandard"));
+    MenuStandard->setObjectName("MenuStandard");
+    MenuStandardOtvorit = MenuStandard->addAction(QString::fromUtf8("&Otvoriť…"));
+    MenuStandardOtvorit->setObjectName("MenuStandardOtvorit");
     MenuNastroje = menuBar()->addMenu(QString::fromUtf8("&Nástroje"));
     MenuNastroje->setObjectName("MenuNastroje");
     MenuVyhladavanie = MenuNastroje->addMenu(QString::fromUtf8("&Vyhľadávanie"));
@@ -337,7 +350,7 @@ void TVexaForm::BuildRunControls(QWidget* central, const QFont& bold) {
     ZastavitButton = new QPushButton(QString::fromUtf8("Zas&taviť"), central);
     ZastavitButton->setObjectName("ZastavitButton");
     ZastavitButton->setEnabled(false);
-    SpravaButton = new QPushButton(QString::fromUtf8("Sprá&va"), central);
+    SpravaButton = new QPushButton(QString::fromUtf8("&Správa"), central);
     SpravaButton->setObjectName("SpravaButton");
     SpravaButton->setToolTip(QString::fromUtf8("Správa o poslednej kontrole mapy (stránka HTML s obrázkami)"));
     SpravaButton->setEnabled(false);
@@ -345,7 +358,7 @@ void TVexaForm::BuildRunControls(QWidget* central, const QFont& bold) {
     LabelStd->setObjectName("LabelStd");
     LabelStd->setFont(bold);
     LabelStd->setAlignment(Qt::AlignCenter);
-    KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "Konie&c", central);
+    KoniecBitBtn = new QPushButton(ButtonGlyph(TButtonGlyph::Ok), "Kon&iec", central);
     KoniecBitBtn->setObjectName("KoniecBitBtn");
 }
 
@@ -412,6 +425,7 @@ void TVexaForm::ConnectEvents() {
     connect(MenuMapaOtvorit, &QAction::triggered, this, &TVexaForm::MenuMapaOtvoritClick);
     connect(MenuMapaZavriet, &QAction::triggered, this, &TVexaForm::MenuMapaZavrietClick);
     connect(MenuChybyOtvorit, &QAction::triggered, this, &TVexaForm::MenuChybyOtvoritClick);
+    connect(MenuStandardOtvorit, &QAction::triggered, this, &TVexaForm::MenuStandardOtvoritClick);
     connect(MenuPodlaCisla, &QAction::triggered, this, &TVexaForm::MenuPodlaCislaClick);
     connect(MenuPodlaDruhu, &QAction::triggered, this, &TVexaForm::MenuPodlaDruhuClick);
     connect(MenuPrezeracPlo, &QAction::triggered, this, &TVexaForm::MenuPrezeracPloClick);
@@ -476,17 +490,95 @@ void TVexaForm::FormCreate() {
     tag(PloGroupBox, PloOptionBoxes);
     tag(DBGroupBox, DBOptionBoxes);
 
-    // 6. The standard object, last. Without it no map can be opened: the window then
+    // 6. What the last start kept: the ticks, the limits, the window's size, the last map.
+    LoadSettings();
+
+    // 7. The standard object, last: the one named on the command line, else the kept one,
+    // else the one beside the program. Without it no map can be opened: the window then
     // offers only what needs no standard (the error browser, the tools, the information).
+    const std::string companion = CompanionFile(FEnv.ProgramDir, kStandardFileName);
+    std::vector<std::string> candidates;
+    if (!FEnv.StandardFile.empty()) candidates.push_back(FEnv.StandardFile);
+    QString kept;
+    if (!FEnv.SettingsFile.empty())
+        kept = QSettings(QString::fromStdString(FEnv.SettingsFile), QSettings::IniFormat).value("standard").toString();
+    if (!kept.isEmpty()) candidates.push_back(kept.toStdString());
+    candidates.push_back(companion);
+    for (std::size_t i = 0; i < candidates.size() && !FStandard; ++i)
+        if (std::find(candidates.begin(), candidates.begin() + static_cast<std::ptrdiff_t>(i), candidates[i]) ==
+            candidates.begin() + static_cast<std::ptrdiff_t>(i))
+            OpenStandard(candidates[i]);
+    if (!FStandard) MenuMapaOtvorit->setEnabled(false);
+}
+
+bool TVexaForm::OpenStandard(const std::string& path) {
     try {
-        FStandard = std::make_unique<TBlkStandardGXD>(CompanionFile(FEnv.ProgramDir, kStandardFileName),
-                                                      CompanionFile(FEnv.ProgramDir, kErrorTableFileName), *FEnv.App);
-        LabelStd->setText(QString::fromStdString(FStandard->Description()));
+        auto standard = std::make_unique<TBlkStandardGXD>(path, CompanionFile(FEnv.ProgramDir, kErrorTableFileName),
+                                                          *FEnv.App);
+        FStandard = std::move(standard);
     } catch (const std::exception& e) {
-        FStandard.reset();
-        MenuMapaOtvorit->setEnabled(false);
-        FEnv.Messages->Show(TMsgType::Error, UserMessage(e));
+        FEnv.Messages->Show(TMsgType::Error, "Štandard sa nedá otvoriť\r(" + path + ")\r" + UserMessage(e));
+        return false;
     }
+    FStandardPath = path;
+    LabelStd->setText(QString::fromStdString(FStandard->Description()));
+    LabelStd->setToolTip(QString::fromStdString(path));
+    MenuMapaOtvorit->setEnabled(true);
+    // Which blocks conform depends on the standard's layers.
+    if (MenuMapaZavriet->isEnabled()) OpenMap(ExcludeTrailingDelimiter(FMapaDir));
+    return true;
+}
+
+void TVexaForm::MenuStandardOtvoritClick() {
+    if (FRunning) return;
+    const auto file = FEnv.Dialogs->OpenFile(FStandardPath, kStandardFilter, "Otvoriť štandard");
+    if (!file) return;
+    OpenStandard(*file);
+}
+
+// The check boxes of the option groups and "vyber všetky", by name.
+static std::vector<QCheckBox*> OptionCheckBoxes(QWidget* central) {
+    std::vector<QCheckBox*> boxes;
+    for (QCheckBox* cb : central->findChildren<QCheckBox*>())
+        if (!cb->objectName().isEmpty()) boxes.push_back(cb);
+    return boxes;
+}
+
+void TVexaForm::LoadSettings() {
+    if (FEnv.SettingsFile.empty()) return;
+    QSettings s(QString::fromStdString(FEnv.SettingsFile), QSettings::IniFormat);
+    // "vyber všetky" first: its toggle ticks every box, the boxes' own states follow.
+    if (s.contains("options/CBVsetky")) {
+        const QSignalBlocker block(CBVsetky);
+        CBVsetky->setChecked(s.value("options/CBVsetky").toBool());
+    }
+    for (QCheckBox* cb : OptionCheckBoxes(centralWidget()))
+        if (cb != CBVsetky && s.contains("options/" + cb->objectName()))
+            cb->setChecked(s.value("options/" + cb->objectName()).toBool());
+    for (TLimitEdit* e : {LinEditDlzka, PloEditPlocha})
+        if (s.contains("limits/" + e->objectName()))
+            e->setText(QString::fromStdString(NormalizeLimitText(s.value("limits/" + e->objectName()).toString().toStdString())));
+    if (s.contains("window/main")) restoreGeometry(s.value("window/main").toByteArray());
+    FLastMap = s.value("map").toString().toStdString();
+}
+
+void TVexaForm::SaveSettings() {
+    if (FEnv.SettingsFile.empty()) return;
+    QSettings s(QString::fromStdString(FEnv.SettingsFile), QSettings::IniFormat);
+    for (QCheckBox* cb : OptionCheckBoxes(centralWidget())) s.setValue("options/" + cb->objectName(), cb->isChecked());
+    for (TLimitEdit* e : {LinEditDlzka, PloEditPlocha})
+        s.setValue("limits/" + e->objectName(), QString::fromStdString(NormalizeLimitText(e->text().toStdString())));
+    s.setValue("window/main", saveGeometry());
+    // The map that is open (not a directory whose error table the browser showed alone).
+    if (MenuMapaZavriet->isEnabled())
+        s.setValue("map", QString::fromStdString(ExcludeTrailingDelimiter(FMapaDir)));
+    if (FStandard) s.setValue("standard", QString::fromStdString(FStandardPath));
+    s.sync();
+}
+
+void TVexaForm::OpenLastMap() {
+    std::error_code ec;
+    if (!FLastMap.empty() && FStandard && std::filesystem::is_directory(FLastMap, ec)) OpenMap(FLastMap);
 }
 
 std::uint16_t TVexaForm::GroupBoxMask(const QGroupBox* groupBox) {
@@ -545,12 +637,22 @@ void TVexaForm::MenuChybyOtvoritClick() {
     const auto file = FEnv.Dialogs->OpenFile(ResolveIgnoreCase(start, kMapErrorTableName).string(),
                                              kErrorTableFilter, "Otvoriť súbor s chybami");
     if (!file) return;
-    MenuMapaZavrietClick();
+    // The opened map stays open with its block list: while the browser is shown, the map
+    // directory is the table's (show requests and "Skontrolovať znova" work on its blocks),
+    // and the map comes back when the browser closes. Without an opened map the table's
+    // directory stays the window's.
+    const bool mapOpen = MenuMapaZavriet->isEnabled();
+    const std::string mapDir = FMapaDir;
+    const QString mapLabel = LabelMapa->text();
     FMapaDir = ExtractFilePath(*file);
     if (FMapaDir.empty()) FMapaDir = IncludeTrailingDelimiter(std::filesystem::current_path().string());
-    // The caption and "Mapa:" name the directory whose error table is open, not the closed map.
+    // The caption and "Mapa:" name the directory whose error table is open.
     LabelMapa->setText(QString::fromStdString(ExcludeTrailingDelimiter(FMapaDir)));
     FChybyForm->ShowModalFor(FMapaDir);
+    if (mapOpen) {
+        FMapaDir = mapDir;
+        LabelMapa->setText(mapLabel);
+    }
 }
 
 // --- grid ---------------------------------------------------------------------------------
@@ -774,6 +876,9 @@ void TVexaForm::KontrolaButtonClick() {
     // The passes let the message loop run: a second run, closing the map or the window
     // must wait until this one ends.
     if (FRunning || !FStandard) return;
+    // Repairs that rewrite the blocks' tables or delete their fields start only when confirmed.
+    const std::string question = RepairsQuestion(GroupBoxMask(DBGroupBox));
+    if (!question.empty() && FEnv.Messages->Show(TMsgType::Question, question) != TMsgResult::Yes) return;
     FRunning = true;
     FStopRequested = false;
     SetRunLock(true);
@@ -792,9 +897,10 @@ void TVexaForm::RunWithReview(bool merge) {
         review::TReviewSettings settings;
         settings.Merge = merge;
         settings.Version = kVersion;
-        settings.Standard = CompanionFile(FEnv.ProgramDir, kStandardFileName);
+        settings.Standard = FStandardPath;
         settings.Description = FStandard->Description();
         FReview = std::make_unique<review::TRunReview>(IncludeTrailingDelimiter(FMapaDir), settings);
+        FUncleanQuiet = false;
         RunCheck(*FStandard, *this);
     });
     FReview.reset();
@@ -887,6 +993,14 @@ void TVexaForm::ShowGauge(TCheckGroup group, bool visible) {
 
 void TVexaForm::Warning(const std::string& message) { FEnv.Messages->Show(TMsgType::Warning, message); }
 
+void TVexaForm::NotCleaned(const std::string& blockPath, const std::string&) {
+    // "OK pre všetky": the other unclean blocks of this run are skipped without a box; the
+    // end box names each of them.
+    if (FUncleanQuiet) return;
+    if (FEnv.Messages->Show(TMsgType::WarningForAll, NotCleanedMessage(blockPath)) == TMsgResult::OkForAll)
+        FUncleanQuiet = true;
+}
+
 void TVexaForm::Information(const std::string& message) { FEnv.Messages->Show(TMsgType::Information, message); }
 
 void TVexaForm::ShowErrorBrowser(const std::string& mapDir) {
@@ -917,6 +1031,7 @@ void TVexaForm::closeEvent(QCloseEvent* e) {
         e->ignore();
         return;
     }
+    SaveSettings();
     QMainWindow::closeEvent(e);
 }
 

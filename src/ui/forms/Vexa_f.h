@@ -69,6 +69,14 @@ public:
 
     // Opens a map directory as "Mapa" > "Otvoriť" does once a directory was chosen.
     void OpenMap(const std::string& dir);
+    // Opens the map kept from the last start, if it is still there.
+    void OpenLastMap();
+    // Opens another standard; one that cannot be opened is refused with its reason and the
+    // previous one stays (false then). An opened map is listed again under the new one.
+    bool OpenStandard(const std::string& path);
+    const std::string& StandardPath() const { return FStandardPath; }
+    // Writes the window's state to the settings file (also done when the window closes).
+    void SaveSettings();
 
     const std::string& MapaDir() const { return FMapaDir; }
     TBlkStandardGXD* Standard() const { return FStandard.get(); }
@@ -111,6 +119,8 @@ public:
     QAction* MenuMapaZavriet;
     QMenu* MenuChyby;
     QAction* MenuChybyOtvorit;
+    QMenu* MenuStandard;
+    QAction* MenuStandardOtvorit;
     QMenu* MenuNastroje;
     QMenu* MenuVyhladavanie;
     QAction* MenuPodlaCisla;
@@ -121,6 +131,7 @@ public slots:
     void MenuMapaOtvoritClick();
     void MenuMapaZavrietClick();
     void MenuChybyOtvoritClick();
+    void MenuStandardOtvoritClick();
     void MenuPodlaCislaClick();
     void MenuPodlaDruhuClick();
     void MenuPrezeracPloClick();
@@ -154,6 +165,7 @@ private:
     void FormCreate();
     void BlkStringGridDrawCell(QPainter& p, int col, int row, const QRect& rect, TStringGrid::TDrawState state);
     void SetMapControls(bool enabled);
+    void LoadSettings();
     void SetRunLock(bool locked);
     void RunSiblingTool(const char* name);
     template <class F>
@@ -168,6 +180,7 @@ private:
     IGauge* Gauge(TCheckGroup group) override;
     void ShowGauge(TCheckGroup group, bool visible) override;
     void Warning(const std::string& message) override;
+    void NotCleaned(const std::string& blockPath, const std::string& name) override;
     // The end box names the blocks left out and the tables repaired; no box of their own.
     void Note(const std::string&) override {}
     void Information(const std::string& message) override;
@@ -189,11 +202,14 @@ private:
     int FColVrstva = 2;
     std::string FMapaDir;
     std::unique_ptr<TBlkStandardGXD> FStandard;
+    std::string FStandardPath;
+    std::string FLastMap;  // kept from the last start
 
     TBlockGrid FGrid;
     std::unique_ptr<TQtGauge> FLinGauge, FBodGauge, FTxbGauge, FPloGauge;
     bool FRunning = false;
     bool FStopRequested = false;
+    bool FUncleanQuiet = false;  // "OK pre všetky" was pressed in this run
     std::unique_ptr<review::TRunReview> FReview;
     std::optional<std::string> FOnlyBlock;  // a re-check of one block from the browser
     std::optional<TCheckRunOptions> FRecheckOptions;  // its options: those of the run of the table shown

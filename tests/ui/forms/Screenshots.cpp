@@ -5,7 +5,8 @@
 // browser with its map view on a line, a point, a text and an area finding
 // (chyby-mapa-line.png, -point, -text, -area); after a second run the browser with the
 // findings' statuses (chyby-stav.png), the question for an exception's reason
-// (chyby-vynimka.png) and the exceptions' filter (chyby-vynimky.png).
+// (chyby-vynimka.png) and the exceptions' filter (chyby-vynimky.png); the menu "Štandard"
+// (vexa-standard.png), the block filter (chyby-blok.png) and the unclean block's box with "OK pre všetky" (vexa-neocisteny.png).
 // Run under Xvfb by scripts/screenshots.sh.
 #include "common/FileNames.h"
 #include "ui/SiblingTools.h"
@@ -22,6 +23,8 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QColorDialog>
@@ -43,9 +46,11 @@ namespace {
 struct LoggedMessages : IMessageBoxes {
     bool Shown = false;         // messages in real boxes, to be pictured
     std::string ShownIfStarts;  // or only those that start so
+    bool ShownForAll = false;   // or the boxes with "OK pre všetky"
     TMsgResult Show(TMsgType type, const std::string& text) override {
         std::cerr << "message: " << MessageText(text).toStdString() << "\n";
-        if (Shown || (!ShownIfStarts.empty() && text.rfind(ShownIfStarts, 0) == 0))
+        if (Shown || (!ShownIfStarts.empty() && text.rfind(ShownIfStarts, 0) == 0) ||
+            (ShownForAll && type == TMsgType::WarningForAll))
             return TQtMessageBoxes().Show(type, text);
         return TMsgResult::No;
     }
@@ -150,7 +155,7 @@ int main(int argc, char** argv) {
     PicturedRun appWindows(messages);
     auto dde = CreateNativeDdeClient();
     auto system = CreateNativeSystemWindows();
-    TFormsEnv env{ProgramDir(), &messages, &dialogs, &appWindows, dde.get(), system.get()};
+    TFormsEnv env{ProgramDir(), &messages, &dialogs, &appWindows, dde.get(), system.get(), "", ""};
 
     TVexaForm vexa(env);
     appWindows.AddWindow(&vexa);
@@ -171,6 +176,15 @@ int main(int argc, char** argv) {
 
     int failures = 0;
     failures += !Save(&vexa, out + "vexa.png");
+
+    // The menu "Štandard" open over the main window.
+    {
+        const QRect title = vexa.menuBar()->actionGeometry(vexa.MenuStandard->menuAction());
+        vexa.MenuStandard->popup(vexa.menuBar()->mapToGlobal(title.bottomLeft()));
+        Settle(500);
+        failures += !SaveArea(vexa.frameGeometry().united(vexa.MenuStandard->geometry()), out + "vexa-standard.png");
+        vexa.MenuStandard->hide();
+    }
 
     // The tooltip of the lines' admissibility, over the main window.
     QCheckBox* pripustnost = vexa.findChild<QCheckBox*>("LinCBPripustnost");
@@ -228,14 +242,22 @@ int main(int argc, char** argv) {
         }
         static_cast<QDialog*>(modal)->reject();
     };
+    // The unclean block's box with "OK pre všetky" first (pressed: no more such boxes), then
+    // the end box naming every block left out.
     messages.ShownIfStarts = "Skontrolované bloky";
-    WhenModal([&](QWidget* modal) {
-        failures += !Save(modal, out + "vexa-koniec.png");
-        WhenModal(browser);
-        static_cast<QDialog*>(modal)->accept();
+    messages.ShownForAll = true;
+    WhenModal([&](QWidget* unclean) {
+        failures += !SaveArea(unclean->frameGeometry().united(vexa.frameGeometry()), out + "vexa-neocisteny.png");
+        if (auto* all = unclean->findChild<QPushButton*>("OkForAll")) all->click();
+        WhenModal([&](QWidget* modal) {
+            failures += !Save(modal, out + "vexa-koniec.png");
+            WhenModal(browser);
+            static_cast<QDialog*>(modal)->accept();
+        });
     });
     vexa.KontrolaButton->click();
     messages.ShownIfStarts.clear();
+    messages.ShownForAll = false;
 
     // A second run: the findings persist since the first; an exception is asked for (its
     // question pictured), and the exceptions' filter shows it with its reason.
@@ -254,6 +276,13 @@ int main(int argc, char** argv) {
         chyby.ComboBox3->setCurrentIndex(3);
         chyby.ComboBox3Change();
         failures += !Save(modal, out + "chyby-vynimky.png");
+        // The findings of one block (the block filter beside the others).
+        chyby.ComboBox3->setCurrentIndex(0);
+        chyby.ComboBox3Change();
+        chyby.ComboBox4->setCurrentIndex(std::min(2, chyby.ComboBox4->count() - 1));
+        chyby.ComboBox4Change();
+        modal->repaint();
+        failures += !Save(modal, out + "chyby-blok.png");
         static_cast<QDialog*>(modal)->reject();
     });
     vexa.KontrolaButton->click();
