@@ -177,6 +177,34 @@ std::vector<FieldPlan> PlanRewrite(const DbfHeader& source, int codePage, const 
 
 }  // namespace
 
+namespace {
+
+// A character field made narrower than the longest value it holds would lose the value's
+// end (a wide FoxPro field of up to 65,535 characters asked for within 254, say): refused
+// before anything is written, naming the field and the longest value.
+void RefuseCuttingValues(DbfFile& src, const std::vector<FieldPlan>& plan, const std::string& path) {
+    const DbfHeader& source = src.Header();
+    for (const FieldPlan& p : plan) {
+        if (p.How != FieldPlan::Resize) continue;
+        const FieldLayout& s = source.Fields[static_cast<std::size_t>(p.Source)];
+        if (p.Target.Width >= s.Width) continue;
+        int longest = 0;
+        for (std::uint32_t r = 0; r < src.RecordCount(); ++r) {
+            const char* value = src.Record(r) + s.Offset;
+            int n = s.Width;
+            while (n > 0 && (value[n - 1] == ' ' || value[n - 1] == '\0')) --n;
+            longest = std::max(longest, n);
+        }
+        if (longest > p.Target.Width)
+            throw EDbfEngineError(Format("Pole %s má hodnoty dlhé až %d znakov; na šírku %d ho nemožno zúžiť, "
+                                         "tabuľka ostáva, ako bola.",
+                                         s.Name.c_str(), longest, p.Target.Width),
+                                  path);
+    }
+}
+
+}  // namespace
+
 // Rebuilds the table at path as the descriptors say, in their order.
 void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpType& ops) {
     dbfio::TableRewriter rewriter(path);
@@ -184,6 +212,8 @@ void RewriteTable(const std::string& path, const TFldDescList& descs, const TOpT
     const DbfHeader& source = src.Header();
     const int codePage = src.CodePage();
     const std::vector<FieldPlan> plan = PlanRewrite(source, codePage, descs, ops, path);
+
+    RefuseCuttingValues(src, plan, path);
 
     DbfHeader target = source;
     target.Fields.clear();

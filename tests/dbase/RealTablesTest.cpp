@@ -184,6 +184,47 @@ TEST(RealTables, LayoutsOfTheVariants) {
     }
 }
 
+// A wide FoxPro character field (NAME is C 1040) is never narrowed below its longest value:
+// asked for as C 254 (the widest definition Vexa writes) or narrower than a value, the
+// change is refused naming the field and the table stays byte for byte; narrowing to a
+// width that still holds every value keeps the values.
+TEST(RealTables, AWideFieldIsNeverNarrowedBelowItsLongestValue) {
+    TempDir dir;
+    std::string bytes = ReadFileText(DataDir() / "yf_FolderRoot.dbf");
+    const std::size_t headerLength = static_cast<unsigned char>(bytes[8]) | static_cast<unsigned char>(bytes[9]) << 8;
+    const std::string longName(280, 'N');
+    bytes.replace(headerLength + 1, longName.size(), longName);  // record 1, NAME
+    const std::string path = dir / "wide.dbf";
+    WriteFileText(path, bytes);
+    {
+        TTableDBF t;
+        t.SetTableName(path);
+        // The same definition keeps the field as it is.
+        t.ModifyField(0, "NAME", dbfChar, 1040, 0);
+        EXPECT_EQ(ReadFileText(path), bytes);
+        const std::string message = MessageOf<EDbfEngineError>([&] { t.ModifyField(0, "NAME", dbfChar, 254, 0); });
+        EXPECT_NE(message.find("Pole NAME má hodnoty dlhé až 280 znakov"), std::string::npos) << message;
+        EXPECT_EQ(ReadFileText(path), bytes);
+        // PNP_ID (C 255) holds 110 characters: 50 would cut them.
+        EXPECT_THROW(t.ModifyField(7, "PNP_ID", dbfChar, 50, 0), EDbfEngineError);
+        EXPECT_EQ(ReadFileText(path), bytes);
+        // 120 holds every value of PNP_ID.
+        t.ModifyField(7, "PNP_ID", dbfChar, 120, 0);
+    }
+    DbfFile now(path, false);
+    ASSERT_EQ(now.Header().Fields[7].Name, "PNP_ID");
+    EXPECT_EQ(now.Header().Fields[7].Width, 120);
+    EXPECT_EQ(now.Header().Fields[0].Width, 1040);
+    DbfFile before((DataDir() / "yf_FolderRoot.dbf").string(), false);
+    const auto& o = before.Header().Fields[7];
+    const auto& n = now.Header().Fields[7];
+    for (std::uint32_t r = 0; r < before.RecordCount(); ++r) {
+        std::string was(before.Record(r) + o.Offset, static_cast<std::size_t>(o.Width));
+        std::string is(now.Record(r) + n.Offset, static_cast<std::size_t>(n.Width));
+        EXPECT_EQ(Trim(was), Trim(is)) << "record " << r + 1;
+    }
+}
+
 TEST(RealTables, AHeaderThatDisagreesWithItsRecordLengthIsRefused) {
     TempDir dir;
     std::string bytes = ReadFileText(DataDir() / "yf_FolderRoot.dbf");
