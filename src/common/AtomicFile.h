@@ -4,11 +4,16 @@
 // leaves the original untouched.
 #include <filesystem>
 #include <string>
+#include <system_error>
 
 namespace vexa {
 
 // A fresh, unused path in the target's directory for building its replacement.
 std::filesystem::path TempPathBeside(const std::filesystem::path& target);
+
+// Writes bytes into a file that must not exist yet (never through a link). False with
+// the cause when it cannot be created or written; nothing is left then.
+bool WriteNewFile(const std::filesystem::path& path, const std::string& bytes, std::error_code& cause);
 
 // Flushes the finished temporary file to disk and renames it over target.
 // Throws std::filesystem::filesystem_error on failure (the temporary is removed).

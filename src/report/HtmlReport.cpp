@@ -430,10 +430,8 @@ void CheckReportPath(const std::string& path) {
     if (!fs::is_directory(folder, ec)) throw Exception("Správu nemožno zapísať: adresár " + folder.string() + " neexistuje.");
     // A trial file beside it proves the folder writable; it is removed at once.
     const fs::path trial = TempPathBeside(fs::absolute(fs::path(path), ec));
-    {
-        std::ofstream probe(trial, std::ios::binary);
-        if (!probe) throw Exception("Správu nemožno zapísať: " + path + " (" + SysCause(errno) + ")");
-    }
+    std::error_code cause;
+    if (!WriteNewFile(trial, "", cause)) throw Exception("Správu nemožno zapísať: " + path + " (" + SysCause(cause) + ")");
     fs::remove(trial, ec);
 }
 
@@ -443,13 +441,9 @@ void WriteHtmlReport(const TReport& report, const std::string& path, const TThum
     const fs::path target(path);
     const fs::path temp = TempPathBeside(target);
     try {
-        {
-            std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-            if (!out) throw Exception("Správu nemožno zapísať: " + path + " (" + SysCause(errno) + ")");
-            out.write(html.data(), std::streamsize(html.size()));
-            out.close();
-            if (!out) throw Exception("Správu nemožno zapísať: " + path + " (" + SysCause(errno) + ")");
-        }
+        std::error_code cause;
+        if (!WriteNewFile(temp, html, cause))
+            throw Exception("Správu nemožno zapísať: " + path + " (" + SysCause(cause) + ")");
         CommitReplacement(temp, target);
     } catch (const fs::filesystem_error& e) {
         std::error_code ec;

@@ -306,11 +306,8 @@ void SaveRun(const std::string& mapDir, TRunRecord& run) {
     out += "end\n";
     const fs::path temp = TempPathBeside(target);
     try {
-        {
-            std::ofstream o(temp, std::ios::binary);
-            o << out;
-            if (!o.flush()) throw Exception("write");
-        }
+        std::error_code cause;
+        if (!WriteNewFile(temp, out, cause)) throw Exception("write");
         CommitReplacement(temp, target);
     } catch (const std::exception&) {
         fs::remove(temp, ec);

@@ -59,3 +59,27 @@ TEST(AtomicFile, CommitFailureRemovesTemporaryAndThrows) {
     EXPECT_FALSE(fs::exists(temp));
     EXPECT_TRUE(fs::is_directory(d.path / "a.dbf"));
 }
+
+// A name made for a new file stays ours: through a link (one that leads nowhere too) or
+// over a file already there, nothing is written and the link's target is not created; a
+// temporary name is never one that a link already holds.
+TEST(AtomicFile, NewFilesAreNeverWrittenThroughALink) {
+    Dir d;
+    const fs::path outside = d.path / "outside";
+    fs::create_directories(outside);
+    fs::create_symlink(outside / "planted.txt", d.path / "dangling");
+    std::error_code cause;
+    EXPECT_FALSE(WriteNewFile(d.path / "dangling", "pid", cause));
+    EXPECT_TRUE(cause);
+    EXPECT_FALSE(fs::exists(outside / "planted.txt"));
+    std::ofstream(d.path / "there") << "old";
+    EXPECT_FALSE(WriteNewFile(d.path / "there", "new", cause));
+    EXPECT_EQ(Slurp(d.path / "there"), "old");
+    ASSERT_TRUE(WriteNewFile(d.path / "fresh", std::string("a\0b", 3), cause)) << cause.message();
+    EXPECT_EQ(Slurp(d.path / "fresh"), std::string("a\0b", 3));
+    for (int i = 0; i < 50; ++i) {
+        const fs::path temp = TempPathBeside(d.path / "Chyby.DBF");
+        EXPECT_FALSE(fs::exists(fs::symlink_status(temp)));
+        fs::create_symlink(outside / ("t" + std::to_string(i)), temp);  // taken for the next ones
+    }
+}
