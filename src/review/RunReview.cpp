@@ -284,8 +284,9 @@ std::string TRunReview::Finish(const std::vector<std::string>& checked, const st
     // Exceptions of the checked blocks whose element is gone: said, and kept.
     for (const auto& [key, e] : FExceptions) {
         if (found.count(key) || FExceptedKeys.count(key)) continue;
+        const std::string block = EscapeInvalidUtf8(e.Block);
         if (std::none_of(checked.begin(), checked.end(),
-                         [&](const std::string& b) { return EscapeInvalidUtf8(b) == EscapeInvalidUtf8(e.Block); }))
+                         [&](const std::string& b) { return EscapeInvalidUtf8(b) == block; }))
             continue;
         if (!Fingerprint(e.Block, e.Group, e.Number))
             FNotes.push_back("Výnimka sa týka prvku, ktorý už neexistuje: " + FindingText(e.Block, e.Group, e.Number, e.Code) +
