@@ -608,7 +608,7 @@ std::vector<TLayerDef> FindingLayerDefs() {
     return layers;
 }
 
-void FindingFeatures(const TFinding& finding, const TFeatureSink& sink) {
+void FindingFeatures(const TFinding& finding, const TFeatureSink& sink, const std::string* exceptionReason) {
     const TErrorRecord& r = finding.Record;
     TFeature f = FeatureOf(finding.Place);
     f.Values = {{"block", r.Blok}, {"group", r.Prvok}, {"code", Int(r.Id)}, {"text", WithoutDirs(r.Chyba, r.Blok)}};
@@ -618,7 +618,8 @@ void FindingFeatures(const TFinding& finding, const TFeatureSink& sink) {
     if (finding.Value) f.Values.push_back({"value", *finding.Value});
     if (finding.Limit) f.Values.push_back({"limit", *finding.Limit});
     f.Values.push_back({"caption", FindingCaption(r.Id)});
-    f.Values.push_back({"status", std::string(kReported)});
+    f.Values.push_back({"status", std::string(exceptionReason ? kExcepted : kReported)});
+    if (exceptionReason) f.Values.push_back({"exception_reason", *exceptionReason});
     std::size_t layer = 5;
     switch (finding.Place.Shape) {
     case TPlaceShape::Line: layer = 0; break;

@@ -83,7 +83,9 @@ inline constexpr const char* kExcepted = "excepted";
 std::string FindingCaption(std::int32_t code);
 // The same layers' definitions, and the features of one finding handed to a sink.
 std::vector<TLayerDef> FindingLayerDefs();
-void FindingFeatures(const TFinding& finding, const TFeatureSink& sink);
+// exceptionReason: the finding is one an exception leaves out (status kExcepted, the reason
+// in exception_reason).
+void FindingFeatures(const TFinding& finding, const TFeatureSink& sink, const std::string* exceptionReason = nullptr);
 
 // The findings of error table rows with their places read from the map's blocks now (the
 // table holds no places): the error browser's export. A block that cannot be opened or an

@@ -78,6 +78,12 @@ void TGisExportSink::Add(const TFinding& finding) {
     ++FCount;
 }
 
+void TGisExportSink::AddExcepted(const TFinding& finding, const std::string& reason) {
+    TFinding f = finding;
+    f.Record = TErrorTable::Fit(finding.Record);
+    FindingFeatures(f, FSink, &reason);
+}
+
 std::vector<std::string> ExportFindings(const std::string& path, const std::string& crs,
                                         const std::function<void(IFindingSink& sink)>& produce) {
     GisFormatOf(path);

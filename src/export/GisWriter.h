@@ -46,6 +46,8 @@ class TGisExportSink : public IFindingSink {
 public:
     explicit TGisExportSink(const TFeatureSink& sink) : FSink(sink) {}
     void Add(const TFinding& finding) override;
+    // Exceptions go out too, with their status and reason (drawn muted by the styles).
+    void AddExcepted(const TFinding& finding, const std::string& reason) override;
     bool WantsPlaces() const override { return true; }
     std::size_t Count() const { return FCount; }
 

@@ -121,16 +121,6 @@ struct TFindingStore {
     const std::vector<TFeature>& Layer(std::size_t layer);
 };
 
-// Sets a named value of a feature, replacing the one it has.
-void SetNamed(TFeature& f, const std::string& name, TValue value) {
-    for (TFldVal& v : f.Values)
-        if (v.Name == name) {
-            v.Value = std::move(value);
-            return;
-        }
-    f.Values.push_back({name, std::move(value)});
-}
-
 const std::vector<TFeature>& TFindingStore::Layer(std::size_t layer) {
     if (!Layers) {
         std::vector<std::vector<TFeature>> layers(FindingLayerDefs().size());
@@ -139,14 +129,9 @@ const std::vector<TFeature>& TFindingStore::Layer(std::size_t layer) {
             std::size_t i = 0;
             ForEachPlacedFinding(MapDir, records, [&](const TFinding& finding) {
                 const std::size_t at = i++;
-                FindingFeatures(finding, [&](std::size_t l, const TFeature& f) {
-                    TFeature copy = f;
-                    if (reasons) {
-                        SetNamed(copy, "status", std::string(kExcepted));
-                        SetNamed(copy, "exception_reason", reasons->at(at));
-                    }
-                    layers[l].push_back(std::move(copy));
-                });
+                FindingFeatures(
+                    finding, [&](std::size_t l, const TFeature& f) { layers[l].push_back(f); },
+                    reasons ? &reasons->at(at) : nullptr);
             });
         };
         add(Reported, nullptr);

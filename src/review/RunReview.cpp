@@ -241,6 +241,7 @@ void TRunReview::Add(const TFinding& finding) {
                 FExceptedKeys.insert(key);
                 FRun.Left.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, "excepted", FRun.Date, r.Chyba,
                                      finding.Place.Table, finding.Detail});
+                for (IFindingSink* s : FTargets) s->AddExcepted(finding, e->second.Reason);
                 return;
             }
             FNotes.push_back("Výnimka už neplatí, prvok sa zmenil: " + FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) +

@@ -78,6 +78,12 @@ public:
     // costs a read of the element (and a walk for an area), so they are found only
     // when a sink wants them.
     virtual bool WantsPlaces() const { return false; }
+    // A finding left out by a valid exception, with the exception's reason: only outputs
+    // that show exceptions (the GIS export) take it; the error table and the printers never.
+    virtual void AddExcepted(const TFinding& finding, const std::string& reason) {
+        (void)finding;
+        (void)reason;
+    }
 };
 
 // Hands each finding to every sink added, in the order they were added.
@@ -87,6 +93,9 @@ public:
     void Detach(IFindingSink& sink) { std::erase(FSinks, &sink); }
     void Add(const TFinding& finding) override {
         for (IFindingSink* sink : FSinks) sink->Add(finding);
+    }
+    void AddExcepted(const TFinding& finding, const std::string& reason) override {
+        for (IFindingSink* sink : FSinks) sink->AddExcepted(finding, reason);
     }
     bool WantsPlaces() const override {
         if (FPlacesWanted) return true;

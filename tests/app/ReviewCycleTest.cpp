@@ -180,6 +180,27 @@ TEST_F(ReviewCycle, ListingsAreTablesOnATerminalAndComparisonsTellExcepted) {
     EXPECT_EQ(json[0][0].rfind("{\"run\":", 0), 0u);
 }
 
+// The GIS export of a run shows what an exception left out: the finding goes out with the
+// status "excepted" and its reason (the styles draw it muted), the others as reported; the
+// error table and the printed lines still leave it out.
+TEST_F(ReviewCycle, TheExportCarriesExceptionsWithTheirReason) {
+    ASSERT_EQ(Check(options).Status, 1);
+    ASSERT_EQ(Review("except LE_00002.blk B:3 -32 --reason 'zámerne'").Status, 0);
+    const fs::path out = temp.Path() / "f.geojson";
+    Outcome again = Check(options + " --export " + Quote(out.string()));
+    ASSERT_EQ(again.Status, 1) << again.Err;
+    EXPECT_FALSE(Has(again.Out, "\"number\":3,\"code\":-32")) << again.Out;
+    const std::string points = testkit::ReadFileText(temp.Path() / "f_findings_point.geojson");
+    EXPECT_EQ(CountOf(points, "\"status\": \"excepted\", \"exception_reason\": \"zámerne\""), 1) << points;
+    EXPECT_EQ(CountOf(points, "\"status\": \"excepted\""), 1) << points;
+    EXPECT_EQ(CountOf(points, "\"number\": 3, \"code\": -32"), 1) << points;
+    std::size_t reported = 0;
+    for (const auto& f : fs::directory_iterator(temp.Path()))
+        if (f.path().extension() == ".geojson")
+            reported += CountOf(testkit::ReadFileText(f.path()), "\"status\": \"reported\"");
+    EXPECT_EQ(reported, Lines(again.Out).size()) << "every printed finding goes out as reported";
+}
+
 TEST_F(ReviewCycle, ExceptFixAndVerify) {
     // 1. The first run: everything is new.
     Outcome first = CheckWithSummary(options);
