@@ -331,8 +331,9 @@ std::map<std::int32_t, double> AreaSizesByTheirLines(TBlk& blk) {
         for (std::size_t i = 1; i < crds.size(); ++i)
             s += (crds[i - 1].X.Value() - x0) * (crds[i].Y.Value() - y0) -
                  (crds[i].X.Value() - x0) * (crds[i - 1].Y.Value() - y0);
-        if (l.AreaA != -1) twice[l.AreaA] += s;
-        if (l.AreaB != -1) twice[l.AreaB] -= s;
+        const std::int32_t a = l.AreaA, b = l.AreaB;  // copies: the record's fields are packed
+        if (a != -1) twice[a] += s;
+        if (b != -1) twice[b] -= s;
     }
     std::map<std::int32_t, double> sizes;
     for (const auto& [area, t] : twice) sizes[area] = static_cast<double>(t / 2);
