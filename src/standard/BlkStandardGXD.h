@@ -107,9 +107,10 @@ public:
     // --- attribute table checks -------------------------------------------------
     std::vector<std::string> ListAttributeTables(const std::string& layer);
     TFldDefList GetAttributeDefs(const std::string& layer, int group, std::int32_t kind);
+    // Whether the table named by CurrentDbfPath has every field the standard defines.
     bool IsStructureValid(const std::string& layer, int group, std::int32_t kind);
     // How the table named by CurrentDbfPath differs from the standard's definitions:
-    // "chýba VEK N 3; DREVINA C 8 namiesto C 20" ("" when it does not).
+    // "chýba VEK N 3; DREVINA C 8 namiesto C 20" ("" when it does not, or no table is named).
     std::string StructureDifference(const std::string& layer, int group, std::int32_t kind);
     void FixStructure(const std::string& layer, int group, std::int32_t kind, bool restructure, bool mandatoryFirst,
                       bool deleteOptional);

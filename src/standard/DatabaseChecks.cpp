@@ -110,29 +110,7 @@ TFldDefList TBlkStandardGXD::GetAttributeDefs(const std::string& layer, int grou
 }
 
 bool TBlkStandardGXD::IsStructureValid(const std::string& layer, int group, std::int32_t kind) {
-    if (FCurrentDbfPath.empty()) return false;
-    TTableDBF table;
-    table.SetDatabaseName(ExtractFilePath(FCurrentDbfPath));
-    table.SetTableName(ExtractFileName(FCurrentDbfPath));
-    const TFldDefList defs = GetAttributeDefs(layer, group, kind);
-    // A field matches a definition of its own type; fields of types this system
-    // does not know match none and fail none.
-    TFldDescList descs;
-    table.GetFieldDescs(descs);
-    if (defs.empty()) return false;
-    for (const TFldDef& def : defs) {
-        bool matched = false;
-        for (const FLDDesc& d : descs) {
-            if (!SameName(d.szName, def.Name) || !IsKnownType(d)) continue;
-            const TFldDef field = TTableDBF::DescToField(d);
-            if (field.FieldType == def.FieldType && field.Width == def.Width && field.Decimals == def.Decimals) {
-                matched = true;
-                break;
-            }
-        }
-        if (!matched) return false;
-    }
-    return true;
+    return !FCurrentDbfPath.empty() && StructureDifference(layer, group, kind).empty();
 }
 
 std::string TBlkStandardGXD::StructureDifference(const std::string& layer, int group, std::int32_t kind) {
@@ -141,6 +119,8 @@ std::string TBlkStandardGXD::StructureDifference(const std::string& layer, int g
     table.SetDatabaseName(ExtractFilePath(FCurrentDbfPath));
     table.SetTableName(ExtractFileName(FCurrentDbfPath));
     const TFldDefList defs = GetAttributeDefs(layer, group, kind);
+    // A field matches a definition of its own type; fields of types this system
+    // does not know match none and fail none.
     TFldDescList descs;
     table.GetFieldDescs(descs);
     if (defs.empty()) return "štandard nedefinuje žiadne pole";
@@ -364,9 +344,9 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
                          options & option::DBNepZmaz);
         if (options & option::DBKontAtr) {
             const char letter = LetterOf(group);
-            if (!IsStructureValid(layer, group, kind)) {
-                write(letter, std::nullopt, findingtext::BadStructure, entry->filename().string(),
-                      StructureDifference(layer, group, kind));
+            // The table and the standard's definitions are read once for the verdict and its detail.
+            if (const std::string difference = StructureDifference(layer, group, kind); !difference.empty()) {
+                write(letter, std::nullopt, findingtext::BadStructure, entry->filename().string(), difference);
             } else {
                 std::vector<std::string> numbers;
                 std::map<std::string, std::vector<std::string>> refusedBy;
