@@ -604,6 +604,68 @@ TEST_F(Export, GeoPackagesListAreasUnderLinesUnderPointsAndCarryAProjectSoOrdere
     }
 }
 
+// vexa-info --qgis-project: a project of the map read through the GDAL driver, beside it:
+// the findings layers (after a check run) over the map's, areas last in each, sources
+// relative to the project, each layer styled as the export's GeoPackage styles it; a file
+// already there (a project a user may have changed) is never replaced.
+TEST_F(Export, QgisProjectOfTheMapThroughTheDriver) {
+    const fs::path project = temp.Path() / "map.qgs";
+    Outcome o = Run(VEXA_INFO_PROGRAM, Quote(map.string()) + " --qgis-project " + Quote(project.string()));
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    std::string text = testkit::ReadFileText(project);
+    // No check run yet: the map's layers only.
+    EXPECT_EQ(Attributes(text, "layer-tree-layer", "name"),
+              (std::vector<std::string>{"points", "areas_unclosed", "texts", "lines", "areas"}));
+    EXPECT_EQ(Attributes(text, "layer-tree-layer", "source")[0], "./map|layername=points");
+    EXPECT_NE(o.Out.find("\"project\":"), std::string::npos) << o.Out;
+
+    o = Run(VEXA_INFO_PROGRAM, Quote(map.string()) + " --qgis-project " + Quote(project.string()));
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_NE(o.Err.find("neprepíše"), std::string::npos) << o.Err;
+    EXPECT_EQ(testkit::ReadFileText(project), text);
+    // Nothing goes into a block directory.
+    o = Run(VEXA_INFO_PROGRAM, Quote(map.string()) + " --qgis-project " + Quote((map / "LE_00001.blk" / "p.qgs").string()));
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_FALSE(fs::exists(map / "LE_00001.blk" / "p.qgs"));
+
+    const fs::path findingsGpkg = temp.Path() / "f.gpkg";
+    o = Check("--lines 1 --points 3 --texts 3 --areas 7 --db 1 --export " + Quote(findingsGpkg.string()));
+    ASSERT_EQ(o.Status, 3) << o.Err;
+    const fs::path sub = temp.Path() / "projects";
+    fs::create_directory(sub);
+    const fs::path again = sub / "mapa.qgs";
+    o = Run(VEXA_INFO_PROGRAM, Quote(map.string()) + " --qgis-project " + Quote(again.string()));
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    text = testkit::ReadFileText(again);
+    const std::vector<std::string> names = Attributes(text, "layer-tree-layer", "name");
+    EXPECT_EQ(names, (std::vector<std::string>{"findings_point", "findings_area_unclosed", "findings_text",
+                                               "findings_line", "findings_area_walk", "findings_area",
+                                               "findings_table", "points", "areas_unclosed", "texts", "lines",
+                                               "areas"}));
+    std::vector<std::string> sources;
+    for (const std::string& name : names) sources.push_back("../map|layername=" + name);
+    EXPECT_EQ(Attributes(text, "layer-tree-layer", "source"), sources);
+    EXPECT_EQ(text.find(temp.Path().string()), std::string::npos) << "no absolute path";
+    // The styles are the GeoPackages' own.
+    Dataset findings = OpenVector(findingsGpkg);
+    ASSERT_TRUE(findings);
+    const fs::path mapGpkg = temp.Path() / "m.gpkg";
+    ASSERT_EQ(Info(map.string(), mapGpkg).Status, 0);
+    Dataset mapDs = OpenVector(mapGpkg);
+    ASSERT_TRUE(mapDs);
+    std::size_t styled = 0;
+    for (GDALDataset* ds : {findings.get(), mapDs.get()})
+        for (const auto& [name, row] : Styles(*ds)) {
+            const std::string qml = row->GetFieldAsString("styleQML");
+            const auto from = qml.find("<renderer-v2"), to = qml.find("</qgis>");
+            const auto layer = text.find("<id>vexa_layer_" + name + "</id>");
+            ASSERT_NE(layer, std::string::npos) << name;
+            EXPECT_EQ(text.find(qml.substr(from, to - from), layer), text.find("<renderer-v2", layer)) << name;
+            ++styled;
+        }
+    EXPECT_EQ(styled, names.size() - 1);  // all but findings_table
+}
+
 TEST(ExportTexts, WithoutDirsLeavesBlockNamesRelative) {
     using gisexport::WithoutDirs;
     // Directories with blanks, and the path at the text's start.
