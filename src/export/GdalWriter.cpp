@@ -148,8 +148,57 @@ public:
             if (auto g = GeometryOf(f))
                 feature.SetGeometryDirectly(layer.Multi ? OGRGeometryFactory::forceToMultiPolygon(g.release())
                                                         : g.release());
+        if (const OGRGeometry* g = feature.GetGeometryRef(); g && !g->IsEmpty()) {
+            OGREnvelope e;
+            g->getEnvelope(&e);
+            FExtent.Merge(e);
+        }
         if (layer.Out->CreateFeature(&feature) != OGRERR_NONE)
             throw Exception("Prvok vrstvy " + layer.Def->Name + " nemožno zapísať: " + LastError());
+    }
+
+    // A QGIS project named "vexa" in the qgis_projects table, as QGIS itself stores a project
+    // in a GeoPackage: the layers of this file (paths relative to it) with their styles, listed
+    // with the areas at the bottom, opening on the features' extent. Opening it (the Browser,
+    // "Project" > "Open From" > "GeoPackage", or the project at the top of the layers dialog)
+    // gives the layers in that order, which adding the file's layers does not (QGIS 3.22
+    // lists them by name there).
+    void WriteProject(const std::vector<TOpenLayer>& layers, const OGRSpatialReference& srs, const std::string& file) {
+        std::vector<TLayerDef> defs;
+        for (const TOpenLayer& layer : layers) defs.push_back(*layer.Def);
+        std::vector<TProjectLayer> project;
+        for (std::size_t i : DrawingOrder(defs))
+            project.push_back({defs[i].Name, defs[i].Geometry, "./" + file + "|layername=" + defs[i].Name});
+        char* wkt = nullptr;
+        const char* options[] = {"FORMAT=WKT2_2019", nullptr};
+        srs.exportToWkt(&wkt, options);
+        const std::string crsWkt = wkt ? wkt : "";
+        CPLFree(wkt);
+        const char* name = srs.GetAuthorityName(nullptr);
+        const char* code = srs.GetAuthorityCode(nullptr);
+        const std::string authId = name && code ? std::string(name) + ":" + code : std::string();
+        std::optional<TProjectExtent> extent;
+        if (FExtent.IsInit()) extent = TProjectExtent{FExtent.MinX, FExtent.MinY, FExtent.MaxX, FExtent.MaxY};
+        const fs::path stem = fs::path(file).stem();
+        const std::string qgz =
+            StoredZip(stem.string() + ".qgs", QgisProject(stem.string(), project, crsWkt, authId, extent));
+        static const char hex[] = "0123456789ABCDEF";
+        std::string content;
+        content.reserve(qgz.size() * 2);
+        for (unsigned char c : qgz) {
+            content += hex[c >> 4];
+            content += hex[c & 0xF];
+        }
+        char stamp[32];
+        const std::time_t now = std::time(nullptr);
+        std::tm utc{};
+        gmtime_r(&now, &utc);
+        std::strftime(stamp, sizeof stamp, "%Y-%m-%dT%H:%M:%S", &utc);
+        const std::string metadata =
+            std::string("{\"last_modified_time\": \"") + stamp + "\", \"last_modified_user\": \"vexa\" }";
+        Sql("CREATE TABLE qgis_projects(name TEXT PRIMARY KEY, metadata BLOB, content BLOB)");
+        // Neither holds a quote: the time stamp's digits and the hexadecimal digits.
+        Sql("INSERT INTO qgis_projects VALUES ('vexa', '" + metadata + "', '" + content + "')");
     }
 
     // The QGIS styles of the layers with geometry in the layer_styles table, as QGIS
@@ -228,8 +277,15 @@ private:
             fs::remove(path, ec);
         }
     }
+    void Sql(const std::string& statement) {
+        CPLErrorReset();
+        OGRLayer* result = FDs->ExecuteSQL(statement.c_str(), nullptr, nullptr);
+        if (result) FDs->ReleaseResultSet(result);
+        if (CPLGetLastErrorType() >= CE_Failure) throw Exception("Projekt QGIS nemožno zapísať: " + LastError());
+    }
     const TFindingFormat& FFormat;
     fs::path FFinal, FTemp;
+    OGREnvelope FExtent;
     GDALDataset* FDs = nullptr;
     bool FDone = false;
 };
@@ -264,11 +320,21 @@ std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream
     if (format.ManyLayers) {
         RefuseMapFiles(target, format.Driver);
         TDataset ds(format, target);
-        std::vector<TOpenLayer> layers;
-        for (const TLayerDef& def : defs) layers.push_back(ds.Create(def, srs));
+        // Created in the order a GIS lists them (GDAL lists a GeoPackage's tables in the order
+        // they were made): the areas last, under the lines, points and texts.
+        std::vector<TOpenLayer> layers(defs.size());
+        for (std::size_t i : DrawingOrder(defs)) {
+            layers[i] = ds.Create(defs[i], srs);
+            // The GeoPackage driver makes a layer's table at its first feature otherwise.
+            if (std::string(format.Driver) == "GPKG" && layers[i].Out->SyncToDisk() != OGRERR_NONE)
+                throw Exception("Vrstvu " + defs[i].Name + " nemožno vytvoriť: " + LastError());
+        }
         ds.Begin();
         stream.Produce([&](std::size_t layer, const TFeature& f) { ds.Put(layers.at(layer), f); });
-        if (std::string(format.Driver) == "GPKG") ds.WriteStyles(layers);
+        if (std::string(format.Driver) == "GPKG") {
+            ds.WriteStyles(layers);
+            ds.WriteProject(layers, srs, target.filename().string());
+        }
         ds.End();
         ds.Commit();
         written.push_back(target.string());

@@ -2,6 +2,8 @@
 
 #include "standard/FindingKinds.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstdio>
 
@@ -227,6 +229,176 @@ std::optional<TLayerStyle> LayerStyle(const std::string& layerName, TGeometry ge
     }
     if (finding) return TLayerStyle{FindingsQml(look, LetterOf(layerName)), SldOf(layerName, look)};
     return TLayerStyle{QmlOf(look), SldOf(layerName, look)};
+}
+
+namespace {
+
+// Where a layer goes in the drawing order, the topmost 0.
+int DrawingRank(const TLayerDef& layer) {
+    switch (layer.Geometry) {
+    case TGeometry::Point: return 0;
+    case TGeometry::Polygon: return layer.Name == "texts" || layer.Name == "findings_text" ? 1 : 3;
+    case TGeometry::Line:
+    case TGeometry::MultiLine: return 2;
+    case TGeometry::None: return 4;
+    }
+    return 4;
+}
+
+const char* GeometryName(TGeometry g) {
+    switch (g) {
+    case TGeometry::Point: return "Point";
+    case TGeometry::Line:
+    case TGeometry::MultiLine: return "Line";
+    case TGeometry::Polygon: return "Polygon";
+    case TGeometry::None: break;
+    }
+    return "No geometry";
+}
+
+const char* WkbName(TGeometry g) {
+    switch (g) {
+    case TGeometry::Point: return "Point";
+    case TGeometry::Line: return "LineString";
+    case TGeometry::MultiLine: return "MultiLineString";
+    case TGeometry::Polygon: return "Polygon";
+    case TGeometry::None: break;
+    }
+    return "NoGeometry";
+}
+
+std::string Number(double v) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", v);
+    return text;
+}
+
+// The elements of a style document that a project's layer holds, and whether it labels.
+std::string StyleContent(const std::string& qml, bool& labels) {
+    const auto open = qml.find("<qgis ");
+    const auto from = qml.find('>', open);
+    const auto to = qml.rfind("</qgis>");
+    if (open == std::string::npos || from == std::string::npos || to == std::string::npos || to < from) return {};
+    labels = qml.substr(open, from - open).find("labelsEnabled=\"1\"") != std::string::npos;
+    return qml.substr(from + 1, to - from - 1);
+}
+
+void Put16(std::string& out, std::uint32_t v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+
+void Put32(std::string& out, std::uint32_t v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+std::uint32_t Crc32(const std::string& data) {
+    static const std::array<std::uint32_t, 256> table = [] {
+        std::array<std::uint32_t, 256> t{};
+        for (std::uint32_t i = 0; i < 256; ++i) {
+            std::uint32_t c = i;
+            for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            t[i] = c;
+        }
+        return t;
+    }();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (unsigned char b : data) crc = table[(crc ^ b) & 0xFF] ^ (crc >> 8);
+    return crc ^ 0xFFFFFFFFu;
+}
+
+}  // namespace
+
+std::vector<std::size_t> DrawingOrder(const std::vector<TLayerDef>& layers) {
+    std::vector<std::size_t> order(layers.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [&](std::size_t a, std::size_t b) { return DrawingRank(layers[a]) < DrawingRank(layers[b]); });
+    return order;
+}
+
+std::string QgisProject(const std::string& title, const std::vector<TProjectLayer>& layers, const std::string& crsWkt,
+                        const std::string& crsAuthId, const std::optional<TProjectExtent>& extent) {
+    const char* form = crsWkt.starts_with("+") ? "proj4" : "wkt";
+    const std::string srs = "<spatialrefsys>" +
+                            (crsWkt.empty() ? std::string()
+                                            : "<" + std::string(form) + ">" + Escaped(crsWkt) + "</" + form + ">") +
+                            (crsAuthId.empty() ? std::string() : "<authid>" + Escaped(crsAuthId) + "</authid>") +
+                            "</spatialrefsys>";
+    std::string tree, maplayers;
+    for (const TProjectLayer& l : layers) {
+        // QGIS gives a layer whose id has 10 characters or fewer a new one (not in the tree).
+        const std::string name = Escaped(l.Name), id = "vexa_layer_" + name, source = Escaped(l.Source);
+        tree += "<layer-tree-layer id=\"" + id + "\" name=\"" + name + "\" source=\"" + source +
+                "\" providerKey=\"ogr\" checked=\"Qt::Checked\" expanded=\"1\"><customproperties/></layer-tree-layer>";
+        bool labels = false;
+        std::string style;
+        if (const auto s = LayerStyle(l.Name, l.Geometry)) style = StyleContent(s->Qml, labels);
+        maplayers += "<maplayer type=\"vector\" geometry=\"" + std::string(GeometryName(l.Geometry)) + "\" wkbType=\"" +
+                     WkbName(l.Geometry) + "\" labelsEnabled=\"" + (labels ? "1" : "0") +
+                     "\" autoRefreshEnabled=\"0\" readOnly=\"0\"><id>" + id + "</id><datasource>" + source +
+                     "</datasource><layername>" + name + "</layername>" +
+                     (l.Geometry == TGeometry::None ? std::string() : "<srs>" + srs + "</srs>") +
+                     "<provider encoding=\"UTF-8\">ogr</provider>" + style + "</maplayer>";
+    }
+    std::string view = "<ProjectViewSettings UseProjectScales=\"0\" rotation=\"0\">";
+    if (extent)
+        view += "<DefaultViewExtent xmin=\"" + Number(extent->MinX) + "\" ymin=\"" + Number(extent->MinY) + "\" xmax=\"" +
+                Number(extent->MaxX) + "\" ymax=\"" + Number(extent->MaxY) + "\">" + srs + "</DefaultViewExtent>";
+    view += "</ProjectViewSettings>";
+    return "<!DOCTYPE qgis PUBLIC 'http://mrcc.com/qgis.dtd' 'SYSTEM'>\n"
+           "<qgis projectname=\"" +
+           Escaped(title) + "\" version=\"3.22.0\"><homePath path=\"\"/><title>" + Escaped(title) +
+           "</title><projectCrs>" + srs + "</projectCrs><layer-tree-group><customproperties/>" + tree +
+           "</layer-tree-group><projectlayers>" + maplayers +
+           "</projectlayers><properties><Paths><Absolute type=\"bool\">false</Absolute></Paths>"
+           "<SpatialRefSys><ProjectionsEnabled type=\"int\">1</ProjectionsEnabled></SpatialRefSys></properties>" +
+           view +
+           "</qgis>\n";
+}
+
+std::string StoredZip(const std::string& fileName, const std::string& content) {
+    const std::uint32_t crc = Crc32(content), size = static_cast<std::uint32_t>(content.size());
+    const std::uint32_t nameSize = static_cast<std::uint32_t>(fileName.size());
+    constexpr std::uint32_t kTime = 0, kDate = (1 << 5) | 1;  // 1980-01-01 00:00: no clock in the archive
+    auto header = [&](std::string& out, bool central) {
+        Put32(out, central ? 0x02014b50u : 0x04034b50u);
+        if (central) Put16(out, 20);  // made by
+        Put16(out, 20);               // needed: 2.0
+        Put16(out, 0x0800);           // the name in UTF-8
+        Put16(out, 0);                // stored
+        Put16(out, kTime);
+        Put16(out, kDate);
+        Put32(out, crc);
+        Put32(out, size);
+        Put32(out, size);
+        Put16(out, nameSize);
+        Put16(out, 0);  // extra
+        if (central) {
+            Put16(out, 0);  // comment
+            Put16(out, 0);  // disk
+            Put16(out, 0);  // internal attributes
+            Put32(out, 0);  // external attributes
+            Put32(out, 0);  // offset of the local header
+        }
+        out += fileName;
+    };
+    std::string zip;
+    header(zip, false);
+    zip += content;
+    const std::uint32_t directory = static_cast<std::uint32_t>(zip.size());
+    header(zip, true);
+    const std::uint32_t directorySize = static_cast<std::uint32_t>(zip.size()) - directory;
+    Put32(zip, 0x06054b50u);
+    Put16(zip, 0);
+    Put16(zip, 0);
+    Put16(zip, 1);
+    Put16(zip, 1);
+    Put32(zip, directorySize);
+    Put32(zip, directory);
+    Put16(zip, 0);
+    return zip;
 }
 
 }  // namespace vexa::gisexport

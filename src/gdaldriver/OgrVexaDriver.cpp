@@ -5,6 +5,7 @@
 // Read-only: blocks are opened through the block store's read-only mode, nothing is
 // written. Features are read one element at a time when GDAL asks for them.
 #include "export/GisLayers.h"
+#include "export/GisStyles.h"
 #include "export/OgrFeature.h"
 
 #include "common/Exception.h"
@@ -397,10 +398,13 @@ GDALDataset* TVexaDataset::Open(GDALOpenInfo* info) {
             ds->FSrs->SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
         }
 
+        // The layers in the order a GIS lists them (GisStyles.h): the findings over the map,
+        // within each the areas last.
         auto set = std::make_shared<const TBlockLayerSet>(blocks);
         const std::vector<TLayerDef>& defs = set->Layers();
-        for (std::size_t i = 0; i < defs.size(); ++i)
-            ds->FLayers.push_back(
+        std::vector<std::unique_ptr<TVexaLayer>> mapLayers;
+        for (std::size_t i : DrawingOrder(defs))
+            mapLayers.push_back(
                 std::make_unique<TVexaLayer>(defs[i], std::make_unique<TBlockSource>(set, i), ds->FSrs));
 
         const bool findings = CPLFetchBool(info->papszOpenOptions, "FINDINGS", true);
@@ -419,11 +423,12 @@ GDALDataset* TVexaDataset::Open(GDALOpenInfo* info) {
             }
             if (!store->Reported.empty() || !store->Excepted.empty()) {
                 const std::vector<TLayerDef> findingDefs = FindingLayerDefs();
-                for (std::size_t i = 0; i < findingDefs.size(); ++i)
+                for (std::size_t i : DrawingOrder(findingDefs))
                     ds->FLayers.push_back(std::make_unique<TVexaLayer>(
                         findingDefs[i], std::make_unique<TFindingSource>(store, i), ds->FSrs));
             }
         }
+        for (auto& layer : mapLayers) ds->FLayers.push_back(std::move(layer));
         return ds.release();
     } catch (const std::exception& e) {
         CPLError(CE_Failure, CPLE_OpenFailed, "%s", Message(e).c_str());

@@ -8,6 +8,7 @@
 #include "standard/FindingKinds.h"
 #include "standard/FindingPlace.h"
 
+#include <cpl_vsi.h>
 #include <gdal_priv.h>
 #include <ogr_api.h>
 #include <ogr_spatialref.h>
@@ -465,6 +466,204 @@ TEST_F(Export, GeoPackagesCarryQgisStylesIntegerNumbersAndNoPaths) {
     auto unclosed = ByElement(ds->GetLayerByName("areas_unclosed"));
     const std::string reason = At(unclosed, "LE_00003.blk/3")->GetFieldAsString("reason");
     EXPECT_NE(reason.find("(LE_00003.blk/, P:3"), std::string::npos) << reason;
+}
+
+// Where a layer is to be drawn, the topmost 0, told by its geometry alone: points over
+// texts over lines over areas, tables last.
+int DrawingRank(OGRLayer* layer) {
+    const std::string name = layer->GetName();
+    switch (wkbFlatten(layer->GetGeomType())) {
+    case wkbPoint: return 0;
+    case wkbPolygon:
+    case wkbMultiPolygon: return name == "texts" || name == "findings_text" ? 1 : 3;
+    case wkbLineString:
+    case wkbMultiLineString: return 2;
+    default: return 4;
+    }
+}
+
+// The project a GeoPackage carries in its qgis_projects table ("vexa"), its .qgz unpacked
+// through GDAL's own zip reader.
+std::string StoredProject(GDALDataset& ds, const fs::path& scratch) {
+    OGRLayer* rows = ds.ExecuteSQL("SELECT name, content FROM qgis_projects", nullptr, nullptr);
+    if (!rows) return {};
+    std::string name, hex;
+    if (OGRFeature* raw = rows->GetNextFeature()) {
+        Feature f(raw);
+        name = f->GetFieldAsString(0);
+        // The hexadecimal text of the .qgz (GDAL may take the BLOB column for bytes).
+        if (f->GetFieldDefnRef(1)->GetType() == OFTBinary) {
+            int size = 0;
+            const GByte* bytes = f->GetFieldAsBinary(1, &size);
+            hex.assign(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+        } else {
+            hex = f->GetFieldAsString(1);
+        }
+        EXPECT_EQ(rows->GetNextFeature(), nullptr) << "one project";
+    }
+    ds.ReleaseResultSet(rows);
+    EXPECT_EQ(name, "vexa");
+    std::string zip;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) zip += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    {
+        std::ofstream out(scratch, std::ios::binary);
+        out << zip;
+    }
+    // The braces: GDAL knows a zip by its extension otherwise (.zip), not a .qgz.
+    const std::string archive = "/vsizip/{" + scratch.string() + "}";
+    char** inside = VSIReadDir(archive.c_str());
+    std::string file = inside && inside[0] ? inside[0] : "";
+    CSLDestroy(inside);
+    EXPECT_TRUE(file.ends_with(".qgs")) << file;
+    VSILFILE* in = VSIFOpenL((archive + "/" + file).c_str(), "rb");
+    if (!in) return {};
+    std::string text;
+    char buffer[4096];
+    for (std::size_t n; (n = VSIFReadL(buffer, 1, sizeof buffer, in)) > 0;) text.append(buffer, n);
+    VSIFCloseL(in);
+    return text;
+}
+
+// The values of an attribute in the order its elements come ("name" of <layer-tree-layer>).
+std::vector<std::string> Attributes(const std::string& xml, const std::string& element, const std::string& attr) {
+    std::vector<std::string> out;
+    for (auto at = xml.find("<" + element + " "); at != std::string::npos; at = xml.find("<" + element + " ", at + 1)) {
+        const auto end = xml.find('>', at);
+        const auto from = xml.find(" " + attr + "=\"", at);
+        if (from == std::string::npos || from > end) continue;
+        const auto value = from + attr.size() + 3;
+        out.push_back(xml.substr(value, xml.find('"', value) - value));
+    }
+    return out;
+}
+
+// In QGIS the top of the layer list is drawn last. Both GeoPackages list their layers with
+// the areas last (GDAL lists a GeoPackage's tables in the order they were made, which is the
+// order QGIS adds them in when it loads them all), and carry a QGIS project with the layer
+// tree in that order, each layer from the file itself by a relative path with the style of
+// its layer_styles row, opening on the features.
+TEST_F(Export, GeoPackagesListAreasUnderLinesUnderPointsAndCarryAProjectSoOrdered) {
+    const fs::path mapGpkg = temp.Path() / "map.gpkg", findingsGpkg = temp.Path() / "f.gpkg";
+    Outcome o = Info(map.string(), mapGpkg);
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    o = Check("--lines 1 --points 3 --texts 3 --areas 7 --db 1 --export " + Quote(findingsGpkg.string()));
+    ASSERT_EQ(o.Status, 3) << o.Err;
+    const std::map<fs::path, std::vector<std::string>> expected = {
+        {mapGpkg, {"points", "areas_unclosed", "texts", "lines", "areas"}},
+        {findingsGpkg,
+         {"findings_point", "findings_area_unclosed", "findings_text", "findings_line", "findings_area_walk",
+          "findings_area", "findings_table"}}};
+    for (const auto& [file, order] : expected) {
+        SCOPED_TRACE(file.filename().string());
+        Dataset ds = OpenVector(file);
+        ASSERT_TRUE(ds);
+        std::vector<std::string> listed;
+        int previous = 0;
+        for (OGRLayer* layer : ds->GetLayers()) {
+            const std::string name = layer->GetName();
+            if (name == "layer_styles" || name == "qgis_projects") continue;
+            listed.push_back(name);
+            EXPECT_GE(DrawingRank(layer), previous) << name;
+            previous = DrawingRank(layer);
+        }
+        EXPECT_EQ(listed, order);
+
+        const std::string project = StoredProject(*ds, temp.Path() / (file.stem().string() + ".qgz"));
+        ASSERT_FALSE(project.empty());
+        EXPECT_EQ(Attributes(project, "layer-tree-layer", "name"), order);
+        std::vector<std::string> sources;
+        for (const std::string& name : order) sources.push_back("./" + file.filename().string() + "|layername=" + name);
+        EXPECT_EQ(Attributes(project, "layer-tree-layer", "source"), sources);
+        EXPECT_EQ(project.find(temp.Path().string()), std::string::npos) << "no absolute path";
+        EXPECT_NE(project.find("<Absolute type=\"bool\">false</Absolute>"), std::string::npos);
+        EXPECT_NE(project.find("<authid>EPSG:5514</authid>"), std::string::npos);
+        // The extent covers the layers' features.
+        OGREnvelope all;
+        for (const std::string& name : order) {
+            OGREnvelope e;
+            OGRLayer* layer = ds->GetLayerByName(name.c_str());
+            if (layer->GetGeomType() != wkbNone && layer->GetExtent(&e, TRUE) == OGRERR_NONE) all.Merge(e);
+        }
+        ASSERT_TRUE(all.IsInit());
+        const auto xmin = Attributes(project, "DefaultViewExtent", "xmin"),
+                   ymax = Attributes(project, "DefaultViewExtent", "ymax");
+        ASSERT_EQ(xmin.size(), 1u);
+        ASSERT_EQ(ymax.size(), 1u);
+        EXPECT_NEAR(std::stod(xmin[0]), all.MinX, 0.01);
+        EXPECT_NEAR(std::stod(ymax[0]), all.MaxY, 0.01);
+        // Each layer's renderer and labels are those of its layer_styles row.
+        for (const auto& [name, row] : Styles(*ds)) {
+            const std::string qml = row->GetFieldAsString("styleQML");
+            const auto from = qml.find("<renderer-v2"), to = qml.find("<blendMode>");
+            ASSERT_NE(from, std::string::npos);
+            ASSERT_NE(to, std::string::npos);
+            const auto layer = project.find("<id>vexa_layer_" + name + "</id>");
+            ASSERT_NE(layer, std::string::npos) << name;
+            EXPECT_EQ(project.find(qml.substr(from, to - from), layer), project.find("<renderer-v2", layer)) << name;
+        }
+    }
+}
+
+// vexa-info --qgis-project: a project of the map read through the GDAL driver, beside it:
+// the findings layers (after a check run) over the map's, areas last in each, sources
+// relative to the project, each layer styled as the export's GeoPackage styles it; a file
+// already there (a project a user may have changed) is never replaced.
+TEST_F(Export, QgisProjectOfTheMapThroughTheDriver) {
+    const fs::path project = temp.Path() / "map.qgs";
+    Outcome o = Run(VEXA_INFO_PROGRAM, Quote(map.string()) + " --qgis-project " + Quote(project.string()));
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    std::string text = testkit::ReadFileText(project);
+    // No check run yet: the map's layers only.
+    EXPECT_EQ(Attributes(text, "layer-tree-layer", "name"),
+              (std::vector<std::string>{"points", "areas_unclosed", "texts", "lines", "areas"}));
+    EXPECT_EQ(Attributes(text, "layer-tree-layer", "source")[0], "./map|layername=points");
+    EXPECT_NE(o.Out.find("\"project\":"), std::string::npos) << o.Out;
+
+    o = Run(VEXA_INFO_PROGRAM, Quote(map.string()) + " --qgis-project " + Quote(project.string()));
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_NE(o.Err.find("neprepíše"), std::string::npos) << o.Err;
+    EXPECT_EQ(testkit::ReadFileText(project), text);
+    // Nothing goes into a block directory.
+    o = Run(VEXA_INFO_PROGRAM, Quote(map.string()) + " --qgis-project " + Quote((map / "LE_00001.blk" / "p.qgs").string()));
+    EXPECT_EQ(o.Status, 2);
+    EXPECT_FALSE(fs::exists(map / "LE_00001.blk" / "p.qgs"));
+
+    const fs::path findingsGpkg = temp.Path() / "f.gpkg";
+    o = Check("--lines 1 --points 3 --texts 3 --areas 7 --db 1 --export " + Quote(findingsGpkg.string()));
+    ASSERT_EQ(o.Status, 3) << o.Err;
+    const fs::path sub = temp.Path() / "projects";
+    fs::create_directory(sub);
+    const fs::path again = sub / "mapa.qgs";
+    o = Run(VEXA_INFO_PROGRAM, Quote(map.string()) + " --qgis-project " + Quote(again.string()));
+    ASSERT_EQ(o.Status, 0) << o.Err;
+    text = testkit::ReadFileText(again);
+    const std::vector<std::string> names = Attributes(text, "layer-tree-layer", "name");
+    EXPECT_EQ(names, (std::vector<std::string>{"findings_point", "findings_area_unclosed", "findings_text",
+                                               "findings_line", "findings_area_walk", "findings_area",
+                                               "findings_table", "points", "areas_unclosed", "texts", "lines",
+                                               "areas"}));
+    std::vector<std::string> sources;
+    for (const std::string& name : names) sources.push_back("../map|layername=" + name);
+    EXPECT_EQ(Attributes(text, "layer-tree-layer", "source"), sources);
+    EXPECT_EQ(text.find(temp.Path().string()), std::string::npos) << "no absolute path";
+    // The styles are the GeoPackages' own.
+    Dataset findings = OpenVector(findingsGpkg);
+    ASSERT_TRUE(findings);
+    const fs::path mapGpkg = temp.Path() / "m.gpkg";
+    ASSERT_EQ(Info(map.string(), mapGpkg).Status, 0);
+    Dataset mapDs = OpenVector(mapGpkg);
+    ASSERT_TRUE(mapDs);
+    std::size_t styled = 0;
+    for (GDALDataset* ds : {findings.get(), mapDs.get()})
+        for (const auto& [name, row] : Styles(*ds)) {
+            const std::string qml = row->GetFieldAsString("styleQML");
+            const auto from = qml.find("<renderer-v2"), to = qml.find("</qgis>");
+            const auto layer = text.find("<id>vexa_layer_" + name + "</id>");
+            ASSERT_NE(layer, std::string::npos) << name;
+            EXPECT_EQ(text.find(qml.substr(from, to - from), layer), text.find("<renderer-v2", layer)) << name;
+            ++styled;
+        }
+    EXPECT_EQ(styled, names.size() - 1);  // all but findings_table
 }
 
 TEST(ExportTexts, WithoutDirsLeavesBlockNamesRelative) {
