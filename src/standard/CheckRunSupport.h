@@ -2,7 +2,9 @@
 // What the element check passes share: the block name and layer code of a
 // finding, and the scope of one pass (wait cursor, gauge, the pass's session of
 // the error table, ended also when an exception passes, the read cache of the
-// block, and the findings written).
+// block, and the findings written), and the loop over a group's elements that every
+// pass runs.
+#include "block/BlkGroups.h"
 #include "block/BlkObj.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
@@ -71,20 +73,6 @@ public:
         if (IGauge* gauge = FStandard.Gauge()) gauge->Advance(1);
     }
 
-    // Reads the group's header record, then each element in turn: lets pending
-    // messages run, reads it, advances the gauge, and hands it to body unless it
-    // is deleted.
-    template <typename Record, typename ReadFn, typename EofFn, typename DeletedFn, typename BodyFn>
-    void ForEachElement(Record& record, ReadFn&& read, EofFn&& eof, DeletedFn&& deleted, BodyFn&& body) {
-        read(record);  // the header record
-        while (More(eof)) {
-            ProcessMessages();
-            read(record);
-            Advance();
-            if (!deleted(record)) body(record);
-        }
-    }
-
     // Hands one finding to the standard's sinks: the code and group letter of its
     // row, the block name and layer code of the pass, the element's kind and number,
     // the text (the row's own unless given), and the element's place read from the
@@ -112,5 +100,39 @@ private:
     int FCount = 0;
     std::int32_t FKnown = 0;
 };
+
+// The pass over one element group, the same for the four: nothing without options or
+// without elements; else the wait cursor and the gauge (TCheckPass), the group's header
+// stamped, the pass opened on the block, then hold(loop): hold keeps what the pass needs
+// while it runs (the read cache, walk budgets) and calls loop once. The loop reads the
+// header record, then each element in turn: lets pending messages run, reads it, advances
+// the gauge and hands it to rule(pass, record) unless it is deleted. Returns the number of
+// findings written.
+template <class Record, class Hold, class Rule>
+int RunPass(TBlkStandardGXD& standard, TBlk& blk, std::uint16_t options, Hold&& hold, Rule&& rule) {
+    using Group = TBlkGroupOf<Record>;
+    if (options == 0) return 0;
+    const std::int32_t count = Group::Count(blk);
+    if (count < 1) return 0;
+    TCheckPass pass(standard, count);
+    Group::Touch(blk);
+    pass.Open(blk);
+    int found = 0;
+    hold([&] {
+        Record record;
+        Group::ReadNext(blk, record);  // the header record
+        while (pass.More([&] { return Group::Eof(blk); })) {
+            pass.ProcessMessages();
+            Group::ReadNext(blk, record);
+            pass.Advance();
+            if (!Group::Deleted(record)) rule(pass, static_cast<const Record&>(record));
+        }
+        found = pass.Finish();
+    });
+    return found;
+}
+
+// A pass that holds nothing while it runs.
+inline constexpr auto kHoldNothing = [](auto&& loop) { loop(); };
 
 }  // namespace vexa::checkrun
