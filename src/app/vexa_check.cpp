@@ -851,6 +851,7 @@ int Run(const Arguments& args) {
         facts.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clock).count();
         facts.Options = options;
         facts.Review = &review;
+        facts.Extents = reported.Extents();
         report::TReport page = report::ReportOfRun(facts, result, standard, std::move(reported.Findings()));
         page.FindingsPerBlock = args.ReportFindings;
         report::WriteReport(std::move(page), mapDir, args.Report, args.ReportImages);
