@@ -4,6 +4,8 @@
 #include "InfoCommands.h"
 #include "Json.h"
 
+#include "block/BlkGroups.h"
+
 namespace vexa {
 
 namespace {
@@ -29,18 +31,12 @@ int Dump(const std::string& target, const std::string& arg, std::ostream& out) {
     const TBlkElementGroup group = ParseGroupLetter(arg);
     TBlk blk(false);
     OpenInfoBlock(blk, target);
-    auto each = [&](auto eof, auto readNext, auto toJson, auto rec) {
-        if (!(blk.*eof)()) (blk.*readNext)(rec);  // the header
-        while (!(blk.*eof)()) {
-            (blk.*readNext)(rec);
-            out << toJson(rec) << '\n';
-        }
-    };
+    auto print = [&](const auto& rec) { out << JsonOf(rec) << '\n'; };
     switch (group) {
-    case egLine: each(&TBlk::LinesEof, &TBlk::ReadNextLine, LineJson, TBlkLine{}); break;
-    case egPoint: each(&TBlk::PointsEof, &TBlk::ReadNextPoint, PointJson, TBlkPoint{}); break;
-    case egText: each(&TBlk::TextsEof, &TBlk::ReadNextText, TextJson, TBlkText{}); break;
-    case egArea: each(&TBlk::AreasEof, &TBlk::ReadNextArea, AreaJson, TBlkArea{}); break;
+    case egLine: ForEachRecord<TBlkLine>(blk, print); break;
+    case egPoint: ForEachRecord<TBlkPoint>(blk, print); break;
+    case egText: ForEachRecord<TBlkText>(blk, print); break;
+    case egArea: ForEachRecord<TBlkArea>(blk, print); break;
     }
     return 0;
 }

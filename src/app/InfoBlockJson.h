@@ -14,6 +14,11 @@ std::string LineJson(const TBlkLine& rec);
 std::string PointJson(const TBlkPoint& rec);
 std::string TextJson(const TBlkText& rec);
 std::string AreaJson(const TBlkArea& rec);
+// The same by the record's type (the walks over a group call it).
+inline std::string JsonOf(const TBlkLine& rec) { return LineJson(rec); }
+inline std::string JsonOf(const TBlkPoint& rec) { return PointJson(rec); }
+inline std::string JsonOf(const TBlkText& rec) { return TextJson(rec); }
+inline std::string JsonOf(const TBlkArea& rec) { return AreaJson(rec); }
 std::string RectJson(const TBlkRect& rect);
 std::string CrdsJson(const TCrds& crds);  // [[x,y],...]
 

@@ -104,17 +104,6 @@ std::string BitList(const std::array<TOptionBox, N>& boxes) {
     return list;
 }
 
-// "2, 4, 8 a 16" of a mask's bits.
-std::string BitsSaid(std::uint16_t mask) {
-    std::vector<std::string> bits;
-    for (unsigned bit = 1; bit <= mask; bit <<= 1)
-        if (mask & bit) bits.push_back(std::to_string(bit));
-    std::string said;
-    for (std::size_t i = 0; i < bits.size(); ++i)
-        said += (i == 0 ? "" : i + 1 == bits.size() ? " a " : ", ") + bits[i];
-    return said;
-}
-
 // The keys of the JSON lines and the columns of the CSV output with what they mean, in
 // the order of the CSV columns (keys only JSON has at the end). The help and the header
 // row are made from it.
@@ -183,12 +172,17 @@ std::string FindingLayersSaid() {
 // The help text. The masks' bits come from the check boxes, the formats from the table
 // of finding formats, the codes (printed after it) from the table of finding kinds.
 std::string Help() {
-    // Line admissibility decides a line alone: the bits it stops, and the one it does not.
-    const std::uint16_t stopped = LinAll & ~LinPripustnost & ~LinPloZhoda;
-    std::string lines = "línie: súčet bitov " + BitList(LinOptionBoxes) + "; bit " + std::to_string(LinPripustnost) +
-                        " (" + LinOptionBoxes[BoxRow(LinOptionBoxes, LinPripustnost)].Caption +
-                        ") rozhoduje o línii sám: s ním sa bity " + BitsSaid(stopped) + " neskúmajú (bit " +
-                        std::to_string(LinPloZhoda) + " áno); z bitov " + BitsSaid(stopped) +
+    // The line rules' precedence as the line pass follows it: the bit that decides alone,
+    // the bits it stops in their order, and the one examined beside it.
+    std::string stopped;
+    for (std::size_t i = 0; i < LinePrecedence.FirstFound.size(); ++i)
+        stopped += (i == 0 ? "" : i + 1 == LinePrecedence.FirstFound.size() ? " a " : ", ") +
+                   std::to_string(LinePrecedence.FirstFound[i]);
+    std::string lines = "línie: súčet bitov " + BitList(LinOptionBoxes) + "; bit " +
+                        std::to_string(LinePrecedence.Alone) + " (" +
+                        LinOptionBoxes[BoxRow(LinOptionBoxes, LinePrecedence.Alone)].Caption +
+                        ") rozhoduje o línii sám: s ním sa bity " + stopped + " neskúmajú (bit " +
+                        std::to_string(LinePrecedence.Apart) + " áno); z bitov " + stopped +
                         " sa pri línii ohlási len prvá nájdená chyba v tomto poradí";
     std::string h =
         "Použitie: vexa-check [--standard SÚBOR] [--lines MASKA] [--points MASKA] [--texts MASKA]\n"
@@ -857,6 +851,7 @@ int Run(const Arguments& args) {
         facts.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - clock).count();
         facts.Options = options;
         facts.Review = &review;
+        facts.Extents = reported.Extents();
         report::TReport page = report::ReportOfRun(facts, result, standard, std::move(reported.Findings()));
         page.FindingsPerBlock = args.ReportFindings;
         report::WriteReport(std::move(page), mapDir, args.Report, args.ReportImages);

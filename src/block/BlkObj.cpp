@@ -3,12 +3,14 @@
 
 #include "block/BlkDuplicateIndex.h"
 #include "block/BlkIo.h"
+#include "block/BlkOpenHook.h"
 #include "common/AtomicFile.h"
 #include "common/FileNames.h"
 #include "common/SysError.h"
 #include "common/Text.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -112,6 +114,12 @@ bool LinksOutsideMap(const fs::path& file, const fs::path& blockDir) {
 }
 
 }  // namespace
+
+namespace {
+std::atomic<TBlkFileOpenHook> gFileOpenHook{nullptr};
+}  // namespace
+
+void SetBlkFileOpenHook(TBlkFileOpenHook hook) { gFileOpenHook.store(hook); }
 
 void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
     if (FOpened) Close(true);
@@ -226,6 +234,7 @@ void TBlk::Open(const std::string& path, TBlkOpenMode mode) {
                 cause = file.string() + ": " + SysCause(errno);
                 throw Exception("cannot open " + file.string());
             }
+            if (const TBlkFileOpenHook hook = gFileOpenHook.load(std::memory_order_relaxed)) hook(file.string());
             return f;
         };
         auto openKept = [&](const char* name, std::FILE*& stream) {

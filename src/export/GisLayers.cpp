@@ -1,5 +1,6 @@
 #include "export/GisLayers.h"
 
+#include "block/BlkGroups.h"
 #include "block/BlkObj.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
@@ -295,34 +296,18 @@ TWindow AreaReach(const TBlkArea& a) {
 // The next live record of a group's file (the header record skipped first); false at its end.
 template <class Record>
 bool NextLive(TBlk& blk, bool& started, Record& rec) {
+    using Group = TBlkGroupOf<Record>;
     auto next = [&] {
-        if constexpr (std::is_same_v<Record, TBlkLine>) {
-            if (blk.LinesEof()) return false;
-            blk.ReadNextLine(rec);
-        } else if constexpr (std::is_same_v<Record, TBlkPoint>) {
-            if (blk.PointsEof()) return false;
-            blk.ReadNextPoint(rec);
-        } else if constexpr (std::is_same_v<Record, TBlkText>) {
-            if (blk.TextsEof()) return false;
-            blk.ReadNextText(rec);
-        } else {
-            if (blk.AreasEof()) return false;
-            blk.ReadNextArea(rec);
-        }
+        if (Group::Eof(blk)) return false;
+        Group::ReadNext(blk, rec);
         return true;
     };
     if (!started) {
         started = true;
         if (!next()) return false;  // the header
     }
-    while (next()) {
-        bool deleted;
-        if constexpr (std::is_same_v<Record, TBlkLine>) deleted = TBlk::LineDeleted(rec);
-        else if constexpr (std::is_same_v<Record, TBlkPoint>) deleted = TBlk::PointDeleted(rec);
-        else if constexpr (std::is_same_v<Record, TBlkText>) deleted = TBlk::TextDeleted(rec);
-        else deleted = TBlk::AreaDeleted(rec);
-        if (!deleted) return true;
-    }
+    while (next())
+        if (!Group::Deleted(rec)) return true;
     return false;
 }
 

@@ -3,6 +3,7 @@
 // data: PNG, no script, nothing outside the file) that prints on A4. The run fills a
 // TReport; pictures come from callers, so this module does no drawing itself.
 #include "standard/ErrorRecord.h"
+#include "standard/Findings.h"
 
 #include <functional>
 #include <limits>
@@ -24,6 +25,9 @@ struct TReportBlock {
     std::string Name;        // as in Chyby.DBF: "LE_00001.blk"
     bool Checked = false;
     std::string SkipReason;  // why it was not checked ("" when checked)
+    // Its stored extent as the run's passes read it; none when they did not read it all
+    // (the overview then reads the block).
+    std::optional<TStoredExtent> Extent{};
 };
 
 struct TReportException {

@@ -43,6 +43,28 @@ TReportFinding ReportFinding(const TFinding& finding) {
 
 void TReportSink::Add(const TFinding& finding) { FFindings.push_back(ReportFinding(finding)); }
 
+void TReportSink::GroupExtent(const TGroupExtent& extent) {
+    TGroups& groups = FExtents[extent.Block];
+    switch (extent.Group) {
+    case egLine: groups.Lines = extent.Extent; break;
+    case egPoint: groups.Points = extent.Extent; break;
+    case egText: groups.Texts = extent.Extent; break;
+    default: break;
+    }
+}
+
+std::map<std::string, TStoredExtent> TReportSink::Extents() const {
+    std::map<std::string, TStoredExtent> out;
+    for (const auto& [block, groups] : FExtents) {
+        if (!groups.Lines || !groups.Points || !groups.Texts) continue;
+        TStoredExtent e = *groups.Lines;
+        e.Add(*groups.Texts);
+        e.Add(*groups.Points);
+        out.emplace(block, e);
+    }
+    return out;
+}
+
 namespace {
 
 std::string Trimmed(const char* caption) {
@@ -117,11 +139,14 @@ TReportFinding Fixed(const review::TRunFinding& gone) {
 }
 
 // The exceptions kept for the map, each with whether its element is still as it was.
-std::vector<TReportException> MapExceptions(const std::string& mapDir) {
+// The run's review, when given, has the fingerprints its passes took of the exceptions' elements.
+std::vector<TReportException> MapExceptions(const std::string& mapDir, const review::TRunReview* run = nullptr) {
     std::vector<TReportException> out;
     try {
         for (const review::TReviewException& e : review::LoadExceptions(mapDir)) {
-            const auto now = review::ElementFingerprint(mapDir + e.Block, e.Group, e.Number);
+            std::optional<std::optional<std::string>> seen;
+            if (run) seen = run->FingerprintSeen(e.Block, e.Group, e.Number);
+            const auto now = seen ? *seen : review::ElementFingerprint(mapDir + e.Block, e.Group, e.Number);
             TReportException x;
             x.Block = e.Block;
             x.Group = e.Group.empty() ? '?' : e.Group[0];
@@ -201,8 +226,10 @@ TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const
         TReportHistory history{counts.New, counts.Persisting, counts.Fixed, counts.Excepted, {}};
         for (const review::TRunFinding& gone : facts.Review->Run().Gone) history.FixedFindings.push_back(Fixed(gone));
         r.History = std::move(history);
-        r.Exceptions = MapExceptions(facts.MapDir);
+        r.Exceptions = MapExceptions(facts.MapDir, facts.Review);
     }
+    for (TReportBlock& b : r.Blocks)
+        if (const auto e = facts.Extents.find(b.Name); b.Checked && e != facts.Extents.end()) b.Extent = e->second;
     return r;
 }
 
@@ -352,10 +379,15 @@ std::string MapOverviewPng(const std::string& mapDir, const TReport& report, int
     for (const TReportBlock& b : report.Blocks) {
         if (!b.Checked) continue;
         render::TBox box;
-        try {
-            box = StoredExtent((fs::path(mapDir) / b.Name).string());
-        } catch (const std::exception&) {
-            continue;
+        if (b.Extent) {
+            // As the run's passes read it.
+            if (!b.Extent->Empty()) box.Add(b.Extent->MinX, b.Extent->MinY), box.Add(b.Extent->MaxX, b.Extent->MaxY);
+        } else {
+            try {
+                box = StoredExtent((fs::path(mapDir) / b.Name).string());
+            } catch (const std::exception&) {
+                continue;
+            }
         }
         if (!box.Empty()) extents.emplace_back(EscapeBytes(b.Name, true), box);  // drawn as text: UTF-8 only
     }

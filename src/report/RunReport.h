@@ -8,6 +8,7 @@
 #include "ui/CheckRun.h"
 
 #include <chrono>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,14 +23,24 @@ class TRunReview;
 namespace vexa::report {
 
 // Keeps every finding of a run, as the error table holds it, with its place.
+// Keeps also the stored extents of the blocks as the passes read them, so that the map's
+// overview reads no block again.
 class TReportSink : public IFindingSink {
 public:
     void Add(const TFinding& finding) override;
     bool WantsPlaces() const override { return true; }
+    bool WantsExtents() const override { return true; }
+    void GroupExtent(const TGroupExtent& extent) override;
     std::vector<TReportFinding>& Findings() { return FFindings; }
+    // The extent of each block whose lines, points and texts a pass read (by its name).
+    std::map<std::string, TStoredExtent> Extents() const;
 
 private:
     std::vector<TReportFinding> FFindings;
+    struct TGroups {
+        std::optional<TStoredExtent> Lines, Points, Texts;
+    };
+    std::map<std::string, TGroups> FExtents;
 };
 
 // The options and limits of a run in words: the option boxes' captions by group.
@@ -43,6 +54,7 @@ struct TRunFacts {
     double Seconds = 0;
     TCheckRunOptions Options;
     const review::TRunReview* Review = nullptr;  // the run's comparison and exceptions, when kept
+    std::map<std::string, TStoredExtent> Extents;  // of the blocks, as the passes read them (TReportSink)
 };
 
 TReport ReportOfRun(const TRunFacts& facts, const TCheckRunResult& result, const TBlkStandardGXD& standard,

@@ -1,10 +1,7 @@
 #pragma once
-// The fingerprint of an element: a hash of what a finding about it rests on, so that an
-// exception made for the element can tell whether the element is still as it was. It
-// covers the kind, the flags and display code of the record, the geometry (a line's
-// vertices, a point's position and angle, a text's angle and rectangle, an area's
-// reference point, rectangle and size) and the element's attribute row.
-#include "block/BlkObj.h"
+// The fingerprint of an element (block/BlkFingerprint.h) taken from a block on disk, for the
+// review's tools that have no block open.
+#include "block/BlkFingerprint.h"
 
 #include <cstdint>
 #include <optional>
@@ -12,17 +9,13 @@
 
 namespace vexa::review {
 
-// Sixteen hexadecimal digits; nothing when the element does not exist (no such number,
-// deleted, or a group letter that is none). A finding without an element number (an
-// attribute table as a whole) has the fingerprint kNoElement.
-std::optional<std::string> ElementFingerprint(TBlk& blk, const std::string& group, std::optional<std::int32_t> number);
+using vexa::ElementFingerprint;
+using vexa::kNoElement;
 
-// The same on a block that is opened for reading only (nothing on disk changes). A block
-// that cannot be read gives nothing.
+// The fingerprint on a block that is opened for reading only (nothing on disk changes). A
+// block that cannot be read gives nothing.
 std::optional<std::string> ElementFingerprint(const std::string& blockPath, const std::string& group,
                                               std::optional<std::int32_t> number);
-
-inline constexpr const char* kNoElement = "-";
 
 // The block's directory as it is on disk: a name whose stray bytes are written \xHH (as
 // vexa-check prints it and the error table holds it) is the entry of that printed name.

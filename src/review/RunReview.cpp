@@ -33,6 +33,11 @@ bool IsTableCode(std::int32_t code) {
     return false;
 }
 
+// An element as the passes' fingerprints name it.
+std::string SeenKey(const std::string& block, const std::string& group, std::int32_t number) {
+    return EscapeInvalidUtf8(block) + "|" + group + "|" + std::to_string(number);
+}
+
 // The check of each base name among a run's checks ("-15" → "-15@50").
 std::map<std::string, std::string> ByBase(const std::vector<std::string>& checks) {
     std::map<std::string, std::string> by;
@@ -132,6 +137,8 @@ TRunReview::TRunReview(std::string mapDir, TReviewSettings settings)
             FProblems.push_back(e.Message() + "\rkontrola pokračuje bez výnimiek");
         }
     }
+    for (const auto& [key, e] : FExceptions)
+        if (e.Number && *e.Number > 0 && e.Group.size() == 1) FWish.Add(EscapeInvalidUtf8(e.Block), e.Group[0], *e.Number);
     std::vector<std::string> problems;
     FHistory = ListRuns(FMapDir, false, problems);
     for (const std::string& p : problems) FProblems.push_back(p + "\rkontrola pokračuje bez tohto záznamu");
@@ -148,6 +155,7 @@ void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
     FRun.Date = NowText();
     FCounts = {};
     FExceptedKeys.clear();
+    FSeen.clear();
     FFanOut = &fanOut;
     FTargets = fanOut.ReplaceSinks({this});
     // The previous run is read while the passes run.
@@ -172,6 +180,36 @@ bool TRunReview::WantsPlaces() const {
     for (const IFindingSink* s : FTargets)
         if (s->WantsPlaces()) return true;
     return false;
+}
+
+const TFingerprintWish* TRunReview::FingerprintsWanted() const {
+    if (!FWish.Empty()) return &FWish;
+    for (const IFindingSink* s : FTargets)
+        if (const TFingerprintWish* wish = s->FingerprintsWanted()) return wish;
+    return nullptr;
+}
+
+void TRunReview::ElementFingerprinted(const TElementFingerprint& element) {
+    FSeen[SeenKey(element.Block, std::string(1, element.Group), element.Number)] = element.Fingerprint;
+    for (IFindingSink* s : FTargets) s->ElementFingerprinted(element);
+}
+
+bool TRunReview::WantsExtents() const {
+    for (const IFindingSink* s : FTargets)
+        if (s->WantsExtents()) return true;
+    return false;
+}
+
+void TRunReview::GroupExtent(const TGroupExtent& extent) {
+    for (IFindingSink* s : FTargets) s->GroupExtent(extent);
+}
+
+std::optional<std::optional<std::string>> TRunReview::FingerprintSeen(const std::string& block, const std::string& group,
+                                                                      std::optional<std::int32_t> number) const {
+    if (!number || *number <= 0) return std::optional<std::string>(kNoElement);
+    const auto seen = FSeen.find(SeenKey(block, group, *number));
+    if (seen == FSeen.end()) return std::nullopt;
+    return seen->second;
 }
 
 const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
@@ -215,6 +253,8 @@ const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
 std::optional<std::string> TRunReview::Fingerprint(const std::string& block, const std::string& group,
                                                    std::optional<std::int32_t> number) {
     if (!number || *number <= 0) return std::string(kNoElement);
+    // The passes took the fingerprints of the exceptions' elements from the blocks they read.
+    if (const auto seen = FingerprintSeen(block, group, number)) return *seen;
     if (!FBlk || FOpenBlock != block) {
         FBlk.reset();
         FOpenBlock = block;
@@ -235,7 +275,7 @@ void TRunReview::Add(const TFinding& finding) {
     if (!FExceptions.empty()) {
         auto e = FExceptions.find(key);
         if (e != FExceptions.end()) {
-            const std::optional<std::string> fp = Fingerprint(r.Blok, r.Prvok, r.Cislo);
+            const std::optional<std::string> fp = finding.Fingerprint ? finding.Fingerprint : Fingerprint(r.Blok, r.Prvok, r.Cislo);
             if (fp && *fp == e->second.Fingerprint) {
                 ++FCounts.Excepted;
                 FExceptedKeys.insert(key);

@@ -95,6 +95,16 @@ public:
 
     void Add(const TFinding& finding) override;
     bool WantsPlaces() const override;
+    // The elements of the exceptions: the passes take their fingerprints from the block they
+    // have open, so that no block is opened again for them.
+    const TFingerprintWish* FingerprintsWanted() const override;
+    void ElementFingerprinted(const TElementFingerprint& element) override;
+    bool WantsExtents() const override;
+    void GroupExtent(const TGroupExtent& extent) override;
+    // The fingerprint of an element as a pass of this run found it: none inside when the
+    // element does not exist, none at all when no pass looked at it.
+    std::optional<std::optional<std::string>> FingerprintSeen(const std::string& block, const std::string& group,
+                                                              std::optional<std::int32_t> number) const;
 
     // The status of the finding handed on last (for outputs that print it).
     const TFindingStatus& Current() const { return FCurrent; }
@@ -138,6 +148,8 @@ private:
     std::chrono::steady_clock::time_point FStart;
     std::string FOpenBlock;
     std::unique_ptr<TBlk> FBlk;
+    TFingerprintWish FWish;                                          // the exceptions' elements
+    std::unordered_map<std::string, std::optional<std::string>> FSeen;  // by SeenKey, from the passes
 };
 
 // The statuses of findings, looked up by their columns without forming a text per finding

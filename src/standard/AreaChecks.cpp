@@ -18,39 +18,31 @@ std::int64_t WalkBudgetFor(std::int32_t lines) { return 8 * std::int64_t(std::ma
 }  // namespace
 
 int TBlkStandardGXD::CheckAreas(TBlk& blk, std::uint16_t options, double areaLimit) {
-    if (options == 0) return 0;
-    std::int32_t count = blk.AreaCount();
-    if (count < 1) return 0;
-    checkrun::TCheckPass pass(*this, count);
-    blk.TouchAreas();
-    pass.Open(blk);
-    // The boundary walks fetch lines, areas and vertices by number: serve them from memory.
-    std::optional<checkrun::TReadCacheScope> cache;
-    if (options & option::PloReadWhole) cache.emplace(blk);
-    // A valid block's walks pass each line at most a few times in all (twice per bordering
-    // area, inner lines twice more): broken links cannot make the pass quadratic.
-    struct BudgetScope {
-        TBlk& Blk;
-        ~BudgetScope() { Blk.SetWalkBudget(-1); }
-    } budget{blk};
-    if (options & option::PloTopologia) blk.SetWalkBudget(WalkBudgetFor(blk.LineCount()));
-
-    TBlkArea area;
-    pass.ForEachElement(
-        area, [&](TBlkArea& a) { blk.ReadNextArea(a); }, [&] { return blk.AreasEof(); }, TBlk::AreaDeleted,
-        [&](const TBlkArea& a) {
-            if ((options & option::PloPripustnost) && !IsKindAdmissible(pass.Layer(), egArea, a.Kind)) {
-                pass.Add(kind::AreaAdmissibility, a.Kind, a.Number);
-                return;
-            }
-            if ((options & option::PloTopologia) && !blk.CheckAreaTopology(a, true, kRingTolerance)) {
-                pass.Add(kind::AreaTopology, a.Kind, a.Number);
-                return;
-            }
-            if ((options & option::PloPlocha) && a.AreaSize.Value() <= static_cast<long double>(areaLimit))
-                pass.AddLimit(kind::AreaSize, a.Kind, a.Number, areaLimit);
-        });
-    return pass.Finish();
+    auto hold = [&](auto&& loop) {
+        // The boundary walks fetch lines, areas and vertices by number: serve them from memory.
+        std::optional<checkrun::TReadCacheScope> cache;
+        if (options & option::PloReadWhole) cache.emplace(blk);
+        // A valid block's walks pass each line at most a few times in all (twice per bordering
+        // area, inner lines twice more): broken links cannot make the pass quadratic.
+        struct BudgetScope {
+            TBlk& Blk;
+            ~BudgetScope() { Blk.SetWalkBudget(-1); }
+        } budget{blk};
+        if (options & option::PloTopologia) blk.SetWalkBudget(WalkBudgetFor(blk.LineCount()));
+        loop();
+    };
+    return checkrun::RunPass<TBlkArea>(*this, blk, options, hold, [&](checkrun::TCheckPass& pass, const TBlkArea& a) {
+        if ((options & option::PloPripustnost) && !IsKindAdmissible(pass.Layer(), egArea, a.Kind)) {
+            pass.Add(kind::AreaAdmissibility, a.Kind, a.Number);
+            return;
+        }
+        if ((options & option::PloTopologia) && !blk.CheckAreaTopology(a, true, kRingTolerance)) {
+            pass.Add(kind::AreaTopology, a.Kind, a.Number);
+            return;
+        }
+        if ((options & option::PloPlocha) && a.AreaSize.Value() <= static_cast<long double>(areaLimit))
+            pass.AddLimit(kind::AreaSize, a.Kind, a.Number, areaLimit);
+    });
 }
 
 }  // namespace vexa

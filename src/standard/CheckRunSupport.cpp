@@ -1,7 +1,9 @@
 #include "standard/CheckRunSupport.h"
 
+#include "block/BlkFingerprint.h"
 #include "common/FileNames.h"
 #include "common/Text.h"
+#include "common/Utf8.h"
 #include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
 #include "standard/FindingPlace.h"
@@ -37,16 +39,43 @@ TCheckPass::TCheckPass(TBlkStandardGXD& standard, std::int32_t count)
 
 TCheckPass::~TCheckPass() = default;
 
-void TCheckPass::Open(TBlk& blk) {
+void AddToExtent(TStoredExtent& extent, const TBlkRect& r) {
+    const double x0 = r.MinX.ToDouble(), y0 = r.MinY.ToDouble(), x1 = r.MaxX.ToDouble(), y1 = r.MaxY.ToDouble();
+    if (x0 > x1 || y0 > y1 || (x0 == 0 && y0 == 0 && x1 == 0 && y1 == 0)) return;
+    extent.Add(x0, y0);
+    extent.Add(x1, y1);
+}
+
+TElementFingerprints HandFingerprints(IFindingSink& sink, TBlk& blk, const std::string& block,
+                                      std::optional<TBlkElementGroup> group) {
+    TElementFingerprints found;
+    const TFingerprintWish* wish = sink.FingerprintsWanted();
+    if (!wish || wish->Empty()) return found;
+    const std::vector<TFingerprintWish::TElement>* elements = wish->Of(EscapeInvalidUtf8(block));
+    if (!elements) return found;
+    for (const TFingerprintWish::TElement& e : *elements) {
+        if (group && e.Group != GroupLetter(*group)) continue;
+        std::optional<std::string> fp = ElementFingerprint(blk, std::string(1, e.Group), e.Number);
+        sink.ElementFingerprinted({block, e.Group, e.Number, fp});
+        found.emplace(e, std::move(fp));
+    }
+    return found;
+}
+
+void TCheckPass::Open(TBlk& blk, TBlkElementGroup group) {
     FBlk = &blk;
+    FGroup = group;
     FPlaceSteps = PlaceWalkBudget(blk);
     FBlock = BlockName(blk);
     FLayer = LayerCode(FBlock);
     FSession.emplace(FStandard.ErrorTable());
+    FFingerprints = HandFingerprints(FStandard.Findings(), blk, FBlock, group);
+    FWantsExtent = group != egArea && FStandard.Findings().WantsExtents();
 }
 
 int TCheckPass::Finish() {
     if (FSession) FSession->End();
+    if (FWantsExtent) FStandard.Findings().GroupExtent({FBlock, static_cast<std::uint8_t>(FGroup), FExtent});
     return FCount;
 }
 
@@ -73,6 +102,10 @@ void TCheckPass::Add(TFindingKind finding, std::int16_t kind, std::int32_t numbe
     if (FBlk && (limit || FStandard.Findings().WantsPlaces())) {
         if (const auto group = GroupOfLetter(row.Letter)) found.Place = ElementPlace(*FBlk, *group, number, &FPlaceSteps);
         if (limit) found.Value = MeasureOf(found.Place);
+    }
+    if (!FFingerprints.empty()) {
+        const auto fp = FFingerprints.find({row.Letter, number});
+        if (fp != FFingerprints.end()) found.Fingerprint = fp->second;
     }
     FStandard.Findings().Add(found);
     ++FCount;

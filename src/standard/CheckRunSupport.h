@@ -2,13 +2,18 @@
 // What the element check passes share: the block name and layer code of a
 // finding, and the scope of one pass (wait cursor, gauge, the pass's session of
 // the error table, ended also when an exception passes, the read cache of the
-// block, and the findings written).
+// block, and the findings written), and the loop over a group's elements that every
+// pass runs, taking on the way what the sinks want of the open block (fingerprints of
+// wanted elements, the group's stored extent).
+#include "block/BlkGroups.h"
 #include "block/BlkObj.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
+#include "standard/Findings.h"
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,6 +39,15 @@ private:
     bool FWasOn;
 };
 
+// The fingerprints of wanted elements of a block as a pass found them.
+using TElementFingerprints = std::map<TFingerprintWish::TElement, std::optional<std::string>>;
+
+// Finds the fingerprints of the elements of the block that the sink wants, of one group
+// (all four when group is none), hands each to the sink and returns them. Nothing when
+// the sink wants none.
+TElementFingerprints HandFingerprints(IFindingSink& sink, TBlk& blk, const std::string& block,
+                                      std::optional<TBlkElementGroup> group);
+
 // One pass over one element group. Constructed after the early return of a pass:
 // shows the wait cursor and resets the gauge to 0..count. Open() forms the block
 // name and layer code, keeps the block for the places of the findings and begins
@@ -46,7 +60,13 @@ public:
     TCheckPass(const TCheckPass&) = delete;
     TCheckPass& operator=(const TCheckPass&) = delete;
 
-    void Open(TBlk& blk);
+    // group: the pass's element group. Hands the sinks the fingerprints of the group's
+    // elements they want (FingerprintsWanted) before the first finding.
+    void Open(TBlk& blk, TBlkElementGroup group);
+    // Whether the sinks want the stored extent of the group (TGroupExtent): the loop then
+    // adds each record's to Extent(), and Finish hands it on.
+    bool WantsExtent() const { return FWantsExtent; }
+    TStoredExtent& Extent() { return FExtent; }
 
     const std::string& Layer() const { return FLayer; }
     const std::string& Block() const { return FBlock; }
@@ -69,20 +89,6 @@ public:
     // Advances the gauge after the element's read.
     void Advance() {
         if (IGauge* gauge = FStandard.Gauge()) gauge->Advance(1);
-    }
-
-    // Reads the group's header record, then each element in turn: lets pending
-    // messages run, reads it, advances the gauge, and hands it to body unless it
-    // is deleted.
-    template <typename Record, typename ReadFn, typename EofFn, typename DeletedFn, typename BodyFn>
-    void ForEachElement(Record& record, ReadFn&& read, EofFn&& eof, DeletedFn&& deleted, BodyFn&& body) {
-        read(record);  // the header record
-        while (More(eof)) {
-            ProcessMessages();
-            read(record);
-            Advance();
-            if (!deleted(record)) body(record);
-        }
     }
 
     // Hands one finding to the standard's sinks: the code and group letter of its
@@ -111,6 +117,62 @@ private:
     std::optional<TErrorTableSession> FSession;  // from Open on
     int FCount = 0;
     std::int32_t FKnown = 0;
+    TElementFingerprints FFingerprints;  // of the wanted elements of the group
+    TBlkElementGroup FGroup = egLine;
+    bool FWantsExtent = false;
+    TStoredExtent FExtent;
 };
+
+// What a pass adds of a record to its group's stored extent: a line's and a text's stored
+// rectangle (passed over when upside down or all zero), a point's position; an area nothing.
+void AddToExtent(TStoredExtent& extent, const TBlkRect& rect);
+inline void AddToExtent(TStoredExtent& extent, const TBlkLine& line) { AddToExtent(extent, line.Rect); }
+inline void AddToExtent(TStoredExtent& extent, const TBlkText& text) { AddToExtent(extent, text.Rect); }
+inline void AddToExtent(TStoredExtent& extent, const TBlkPoint& point) {
+    extent.Add(point.X.ToDouble(), point.Y.ToDouble());
+}
+inline void AddToExtent(TStoredExtent&, const TBlkArea&) {}
+
+// The pass over one element group, the same for the four: nothing without options or
+// without elements; else the wait cursor and the gauge (TCheckPass), the group's header
+// stamped, the pass opened on the block, then hold(loop): hold keeps what the pass needs
+// while it runs (the read cache, walk budgets) and calls loop once. The loop reads the
+// header record, then each element in turn: lets pending messages run, reads it, advances
+// the gauge and hands it to rule(pass, record) unless it is deleted. Returns the number of
+// findings written.
+template <class Record, class Hold, class Rule>
+int RunPass(TBlkStandardGXD& standard, TBlk& blk, std::uint16_t options, Hold&& hold, Rule&& rule) {
+    using Group = TBlkGroupOf<Record>;
+    if (options == 0) return 0;
+    const std::int32_t count = Group::Count(blk);
+    if (count < 1) {
+        // Nothing to read: the group's extent is empty.
+        if (Group::Group != egArea && standard.Findings().WantsExtents())
+            standard.Findings().GroupExtent({BlockName(blk), static_cast<std::uint8_t>(Group::Group), {}});
+        return 0;
+    }
+    TCheckPass pass(standard, count);
+    Group::Touch(blk);
+    pass.Open(blk, Group::Group);
+    int found = 0;
+    hold([&] {
+        Record record;
+        Group::ReadNext(blk, record);  // the header record
+        const bool extent = pass.WantsExtent();
+        while (pass.More([&] { return Group::Eof(blk); })) {
+            pass.ProcessMessages();
+            Group::ReadNext(blk, record);
+            pass.Advance();
+            if (Group::Deleted(record)) continue;
+            if (extent) AddToExtent(pass.Extent(), record);
+            rule(pass, static_cast<const Record&>(record));
+        }
+        found = pass.Finish();
+    });
+    return found;
+}
+
+// A pass that holds nothing while it runs.
+inline constexpr auto kHoldNothing = [](auto&& loop) { loop(); };
 
 }  // namespace vexa::checkrun

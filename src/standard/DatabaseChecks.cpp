@@ -366,6 +366,8 @@ int TBlkStandardGXD::CheckDatabases(TBlk& blk, std::uint16_t options) {
             }
         }
     }
+    // The wanted fingerprints of every group, of the tables as the repairs and queries left them.
+    checkrun::HandFingerprints(Findings(), blk, block, std::nullopt);
     session.End();
     return count;
 }

@@ -177,6 +177,37 @@ constexpr std::uint16_t PloAll = FindingBits(TCheckGroup::Areas);
 constexpr std::uint16_t DBAll = FindingBits(TCheckGroup::Databases) | DBRepairs;
 }  // namespace option
 
+// The precedence of the line rules, which the line pass follows and vexa-check's help
+// tells: the rule of Alone (admissibility) decides a line by itself, none of FirstFound
+// is examined with it; without it only the first of FirstFound that finds a fault, in
+// this order, is said of the line. Apart (alike areas) is examined with every line, before
+// the others, whatever they find.
+struct TLinePrecedence {
+    std::uint16_t Alone;
+    std::array<std::uint16_t, 4> FirstFound;
+    std::uint16_t Apart;
+};
+inline constexpr TLinePrecedence LinePrecedence{
+    option::LinPripustnost,
+    {option::LinKrivky, option::LinMimoMBR, option::LinDuplikatne, option::LinDlzka},
+    option::LinPloZhoda,
+};
+
+namespace findingkinds_detail {
+// Each line bit has one place in the precedence.
+constexpr bool PrecedenceCoversLines() {
+    std::uint16_t seen = LinePrecedence.Alone;
+    if (seen & LinePrecedence.Apart) return false;
+    seen |= LinePrecedence.Apart;
+    for (std::uint16_t bit : LinePrecedence.FirstFound) {
+        if (bit == 0 || (seen & bit)) return false;
+        seen |= bit;
+    }
+    return seen == option::LinAll;
+}
+}  // namespace findingkinds_detail
+static_assert(findingkinds_detail::PrecedenceCoversLines(), "every line bit needs one place in LinePrecedence");
+
 // The kind of an attribute-table finding of an element group letter; none for texts,
 // whose tables are not checked.
 std::optional<TFindingKind> DatabaseFindingKind(char letter);

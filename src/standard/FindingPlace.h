@@ -1,13 +1,13 @@
 #pragma once
 // The place of a finding, read from the block that the finding names: the one
 // rule for the check run, the error browser's export and the GIS export of blocks.
+#include "block/BlkGroups.h"  // ForEachLive, for the walks that find places of records read
 #include "block/BlkObj.h"
 #include "standard/Findings.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <type_traits>
 
 namespace vexa {
 
@@ -53,41 +53,6 @@ TFindingPlace LinePlace(TBlk& blk, const TBlkLine& line);
 TFindingPlace PointPlace(const TBlkPoint& point);
 TFindingPlace TextPlace(const TBlkText& text);
 TFindingPlace AreaPlace(TBlk& blk, const TBlkArea& area, bool ring, std::int64_t* steps = nullptr);
-
-// Calls body with every live (not deleted) record of one group in file order, the
-// header record left out.
-template <typename Record, typename Body>
-void ForEachLive(TBlk& blk, Body body) {
-    Record rec{};
-    auto next = [&] {
-        if constexpr (std::is_same_v<Record, TBlkLine>) {
-            if (blk.LinesEof()) return false;
-            blk.ReadNextLine(rec);
-            return true;
-        } else if constexpr (std::is_same_v<Record, TBlkPoint>) {
-            if (blk.PointsEof()) return false;
-            blk.ReadNextPoint(rec);
-            return true;
-        } else if constexpr (std::is_same_v<Record, TBlkText>) {
-            if (blk.TextsEof()) return false;
-            blk.ReadNextText(rec);
-            return true;
-        } else {
-            if (blk.AreasEof()) return false;
-            blk.ReadNextArea(rec);
-            return true;
-        }
-    };
-    if (!next()) return;  // the header
-    while (next()) {
-        bool deleted;
-        if constexpr (std::is_same_v<Record, TBlkLine>) deleted = TBlk::LineDeleted(rec);
-        else if constexpr (std::is_same_v<Record, TBlkPoint>) deleted = TBlk::PointDeleted(rec);
-        else if constexpr (std::is_same_v<Record, TBlkText>) deleted = TBlk::TextDeleted(rec);
-        else deleted = TBlk::AreaDeleted(rec);
-        if (!deleted) body(rec);
-    }
-}
 
 // What a place measures: a line's length along its vertices, an area's size within its
 // polygons (outer rings less holes); none for the other shapes (an area whose ring does

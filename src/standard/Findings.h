@@ -4,6 +4,10 @@
 // every sink it has, so a new output never touches a check pass.
 #include "standard/ErrorRecord.h"
 
+#include <algorithm>
+#include <compare>
+#include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <utility>
@@ -67,7 +71,79 @@ struct TFinding {
     // ("chýba VEK N 3; DREVINA C 8 namiesto C 20"), the saved query that refused a row.
     // Never written into the error table, whose texts other tools match.
     std::string Detail{};
+    // The fingerprint of the finding's element (block/BlkFingerprint.h), taken while the pass
+    // had the block open; only for the elements a sink wants (FingerprintsWanted), else none.
+    std::optional<std::string> Fingerprint{};
     bool operator==(const TFinding&) const = default;
+};
+
+// The elements whose fingerprints a sink wants, by block (the names as printed, stray bytes
+// \xHH): a review wants those of the map's exceptions. Made before a run and only read
+// while it runs, so the workers of a parallel run read it too.
+class TFingerprintWish {
+public:
+    struct TElement {
+        char Group = 0;  // "Prvok": L, B, T, P
+        std::int32_t Number = 0;
+        bool operator==(const TElement&) const = default;
+        auto operator<=>(const TElement&) const = default;
+    };
+    void Add(const std::string& block, char group, std::int32_t number) {
+        std::vector<TElement>& elements = FByBlock[block];
+        const TElement e{group, number};
+        const auto at = std::lower_bound(elements.begin(), elements.end(), e);
+        if (at == elements.end() || *at != e) elements.insert(at, e);
+    }
+    bool Empty() const { return FByBlock.empty(); }
+    // The wanted elements of a block in ascending order; none when the block has none.
+    const std::vector<TElement>* Of(const std::string& printedBlock) const {
+        const auto found = FByBlock.find(printedBlock);
+        return found == FByBlock.end() ? nullptr : &found->second;
+    }
+
+private:
+    std::map<std::string, std::vector<TElement>> FByBlock;
+};
+
+// The fingerprint of a wanted element as a pass found it in the block: none when the
+// element does not exist.
+struct TElementFingerprint {
+    std::string Block;  // as the findings name it
+    char Group = 0;
+    std::int32_t Number = 0;
+    std::optional<std::string> Fingerprint;
+    bool operator==(const TElementFingerprint&) const = default;
+};
+
+// A block's extent as its element records store it: the stored rectangles of its lines and
+// texts (those upside down or all zero passed over) and the positions of its points, as a
+// pass of the group read them.
+struct TStoredExtent {
+    double MinX = 0, MinY = 0, MaxX = -1, MaxY = -1;  // empty while MinX > MaxX
+    bool Empty() const { return MinX > MaxX || MinY > MaxY; }
+    void Add(double x, double y) {
+        if (Empty()) {
+            MinX = MaxX = x;
+            MinY = MaxY = y;
+            return;
+        }
+        MinX = std::min(MinX, x), MinY = std::min(MinY, y);
+        MaxX = std::max(MaxX, x), MaxY = std::max(MaxY, y);
+    }
+    void Add(const TStoredExtent& other) {
+        if (other.Empty()) return;
+        Add(other.MinX, other.MinY);
+        Add(other.MaxX, other.MaxY);
+    }
+    bool operator==(const TStoredExtent&) const = default;
+};
+
+// The extent of one group of a block (egLine, egPoint, egText; areas give none).
+struct TGroupExtent {
+    std::string Block;  // as the findings name it
+    std::uint8_t Group = 0;  // a TBlkElementGroup value
+    TStoredExtent Extent;
+    bool operator==(const TGroupExtent&) const = default;
 };
 
 class IFindingSink {
@@ -84,6 +160,16 @@ public:
         (void)finding;
         (void)reason;
     }
+    // The elements whose fingerprints the sink wants, or none: a pass gives each finding of
+    // such an element its fingerprint, and hands the sink each such element of its block
+    // (ElementFingerprinted) before its findings, so that the sink knows also of those that
+    // no finding names (gone, or fixed).
+    virtual const TFingerprintWish* FingerprintsWanted() const { return nullptr; }
+    virtual void ElementFingerprinted(const TElementFingerprint& element) { (void)element; }
+    // Whether the sink wants the stored extents of the blocks: each pass of lines, points and
+    // texts then hands the extent of its group (GroupExtent), also of an empty group.
+    virtual bool WantsExtents() const { return false; }
+    virtual void GroupExtent(const TGroupExtent& extent) { (void)extent; }
 };
 
 // Hands each finding to every sink added, in the order they were added.
@@ -96,6 +182,23 @@ public:
     }
     void AddExcepted(const TFinding& finding, const std::string& reason) override {
         for (IFindingSink* sink : FSinks) sink->AddExcepted(finding, reason);
+    }
+    // The wish of the first sink that has one.
+    const TFingerprintWish* FingerprintsWanted() const override {
+        for (const IFindingSink* sink : FSinks)
+            if (const TFingerprintWish* wish = sink->FingerprintsWanted()) return wish;
+        return nullptr;
+    }
+    void ElementFingerprinted(const TElementFingerprint& element) override {
+        for (IFindingSink* sink : FSinks) sink->ElementFingerprinted(element);
+    }
+    bool WantsExtents() const override {
+        for (const IFindingSink* sink : FSinks)
+            if (sink->WantsExtents()) return true;
+        return false;
+    }
+    void GroupExtent(const TGroupExtent& extent) override {
+        for (IFindingSink* sink : FSinks) sink->GroupExtent(extent);
     }
     bool WantsPlaces() const override {
         if (FPlacesWanted) return true;
@@ -126,14 +229,32 @@ public:
     // As the sinks the findings are handed to later.
     bool WantsPlaces() const override { return FWantsPlaces; }
     void SetWantsPlaces(bool wanted) { FWantsPlaces = wanted; }
+    const TFingerprintWish* FingerprintsWanted() const override { return FWish; }
+    void ElementFingerprinted(const TElementFingerprint& element) override { FElements.push_back(element); }
+    bool WantsExtents() const override { return FWantsExtents; }
+    void GroupExtent(const TGroupExtent& extent) override { FExtents.push_back(extent); }
+    // Wants what the sink the findings go to later wants (it is asked now, in the run's
+    // thread; its wish of fingerprints must stay while the buffer is filled).
+    void WantAs(const IFindingSink& later) {
+        FWantsPlaces = later.WantsPlaces();
+        FWish = later.FingerprintsWanted();
+        FWantsExtents = later.WantsExtents();
+    }
+    // The elements and extents first, then the findings.
     void HandTo(IFindingSink& sink) const {
+        for (const TElementFingerprint& e : FElements) sink.ElementFingerprinted(e);
+        for (const TGroupExtent& e : FExtents) sink.GroupExtent(e);
         for (const TFinding& f : FFindings) sink.Add(f);
     }
     std::size_t Size() const { return FFindings.size(); }
 
 private:
     std::vector<TFinding> FFindings;
+    std::vector<TElementFingerprint> FElements;
+    std::vector<TGroupExtent> FExtents;
     bool FWantsPlaces = false;
+    const TFingerprintWish* FWish = nullptr;
+    bool FWantsExtents = false;
 };
 
 // Sends the findings of a fan-out only to one sink for a scope; the fan-out's

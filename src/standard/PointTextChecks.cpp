@@ -24,17 +24,8 @@ bool TextRotated(const TReal48& angle) {
 }  // namespace
 
 int TBlkStandardGXD::CheckPoints(TBlk& blk, std::uint16_t options) {
-    if (options == 0) return 0;
-    std::int32_t count = blk.PointCount();
-    if (count < 1) return 0;
-    checkrun::TCheckPass pass(*this, count);
-    blk.TouchPoints();
-    pass.Open(blk);
-
-    TBlkPoint point;
-    pass.ForEachElement(
-        point, [&](TBlkPoint& p) { blk.ReadNextPoint(p); }, [&] { return blk.PointsEof(); }, TBlk::PointDeleted,
-        [&](const TBlkPoint& p) {
+    return checkrun::RunPass<TBlkPoint>(
+        *this, blk, options, checkrun::kHoldNothing, [&](checkrun::TCheckPass& pass, const TBlkPoint& p) {
             if ((options & option::BodPripustnost) && !IsKindAdmissible(pass.Layer(), egPoint, p.Kind)) {
                 pass.Add(kind::PointAdmissibility, p.Kind, p.Number);
                 return;
@@ -42,21 +33,11 @@ int TBlkStandardGXD::CheckPoints(TBlk& blk, std::uint16_t options) {
             if ((options & option::BodUhol) && NeedsZeroAngle(egPoint, p.Kind) && PointRotated(p.Angle))
                 pass.Add(kind::PointRotation, p.Kind, p.Number);
         });
-    return pass.Finish();
 }
 
 int TBlkStandardGXD::CheckTexts(TBlk& blk, std::uint16_t options) {
-    if (options == 0) return 0;
-    std::int32_t count = blk.TextCount();
-    if (count < 1) return 0;
-    checkrun::TCheckPass pass(*this, count);
-    blk.TouchTexts();
-    pass.Open(blk);
-
-    TBlkText text;
-    pass.ForEachElement(
-        text, [&](TBlkText& t) { blk.ReadNextText(t); }, [&] { return blk.TextsEof(); }, TBlk::TextDeleted,
-        [&](const TBlkText& t) {
+    return checkrun::RunPass<TBlkText>(
+        *this, blk, options, checkrun::kHoldNothing, [&](checkrun::TCheckPass& pass, const TBlkText& t) {
             if ((options & option::TxbPripustnost) && !IsKindAdmissible(pass.Layer(), egText, t.Kind)) {
                 pass.Add(kind::TextAdmissibility, t.Kind, t.Number);
                 return;
@@ -64,7 +45,6 @@ int TBlkStandardGXD::CheckTexts(TBlk& blk, std::uint16_t options) {
             if ((options & option::TxbUhol) && NeedsZeroAngle(egText, t.Kind) && TextRotated(t.Angle))
                 pass.Add(kind::TextRotation, t.Kind, t.Number);
         });
-    return pass.Finish();
 }
 
 }  // namespace vexa

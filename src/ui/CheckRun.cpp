@@ -174,7 +174,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
         RemoveLeftovers(fs::path(blockPath));
         // The block's findings are handed over only once the whole block was read.
         TFindingBuffer found;
-        found.SetWantsPlaces(standard.Findings().WantsPlaces());
+        found.WantAs(standard.Findings());
         int total = 0;
         try {
             BlockClosed closed(blk);
@@ -238,6 +238,7 @@ struct TBlockJob {
     int Total = 0;
     std::exception_ptr Error;
     std::atomic<int> Group{-1};  // the group whose pass runs, -1 none
+    std::unique_ptr<TBlk> Blk;  // opened by the database pass: the worker reads it on, not again
     SharedGauge Gauge;
     std::atomic<int> Maximum[5] = {0, 0, 0, 0, 0};  // per group (TCheckGroup): its gauge's end when its pass ended
     bool Begun = false;  // a worker took it; guarded by the workers' mutex
@@ -335,10 +336,11 @@ private:
         }
     }
 
-    static void Check(TBlkStandardGXD& standard, TBlk& blk, TBlockJob& job) {
+    static void Check(TBlkStandardGXD& standard, TBlk& own, TBlockJob& job) {
         try {
+            TBlk& blk = job.Blk ? *job.Blk : own;
             BlockClosed closed(blk);
-            blk.Open(job.Path);
+            if (!job.Blk) blk.Open(job.Path);
             if (!job.Opened) {
                 job.Warnings = blk.OpenWarnings();
                 if (!blk.IsClean()) {
@@ -366,19 +368,20 @@ private:
 
 // The run's thread opens the block and runs its database pass (one working copy
 // of the standard serves it), its findings kept in the job for their turn.
-void CheckDatabasesOf(TBlkStandardGXD& standard, ICheckRunView& view, TBlk& blk, TBlockJob& job) {
+void CheckDatabasesOf(TBlkStandardGXD& standard, ICheckRunView& view, TBlockJob& job) {
     try {
-        BlockClosed closed(blk);
-        blk.Open(job.Path);
-        job.Warnings = blk.OpenWarnings();
-        if (!blk.IsClean()) {
+        auto blk = std::make_unique<TBlk>(false);  // closed as it goes, unless the worker takes it
+        blk->Open(job.Path);
+        job.Warnings = blk->OpenWarnings();
+        if (!blk->IsClean()) {
             job.Skipped = true;
             return;
         }
         job.Opened = true;
         view.SetCaption(kCaptionDatabases);
         TFindingDivert divert(standard.Findings(), job.Findings);
-        job.Total += standard.CheckDatabases(blk, job.Options.DbMask);
+        job.Total += standard.CheckDatabases(*blk, job.Options.DbMask);
+        job.Blk = std::move(blk);
     } catch (const EBlkException& e) {
         job.Unreadable = e.Message();
     } catch (...) {
@@ -455,7 +458,6 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
     WaitCursorGuard cursor(standard.UI());
     standard.SetGauge(nullptr);
     const std::string mapDir = view.MapDir();
-    TBlk blk(false);  // the database pass's block
     // Declared before the workers, so that the workers have stopped before the jobs go.
     std::deque<std::unique_ptr<TBlockJob>> pending;
     BlockWorkers workers(standard, jobs);
@@ -475,13 +477,13 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             job->Name = cells.Vrstva;
             job->Path = mapDir + cells.Vrstva;
             job->Options = view.Options();
-            job->Findings.SetWantsPlaces(standard.Findings().WantsPlaces());
+            job->Findings.WantAs(standard.Findings());
             try {
                 RemoveLeftovers(fs::path(job->Path));
             } catch (...) {
                 job->Error = std::current_exception();
             }
-            if (!job->Error && job->Options.DbMask != 0) CheckDatabasesOf(standard, view, blk, *job);
+            if (!job->Error && job->Options.DbMask != 0) CheckDatabasesOf(standard, view, *job);
             if (job->Error || job->Skipped || !job->Unreadable.empty())
                 job->Done = true;
             else

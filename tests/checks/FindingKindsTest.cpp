@@ -21,6 +21,16 @@ constexpr bool PassTakesWithText =
 static_assert(PassTakes<TFindingKind> && PassTakesWithText<TFindingKind>);
 static_assert(!PassTakes<int> && !PassTakesWithText<int> && !PassTakes<std::int32_t>);
 
+// The line rules' precedence the line pass follows and vexa-check's help tells: admissibility
+// alone, then curves, rectangles, duplicates and length in this order, alike areas apart.
+TEST(FindingKinds, TheLinePrecedenceIsThePublishedOne) {
+    EXPECT_EQ(LinePrecedence.Alone, option::LinPripustnost);
+    const std::array<std::uint16_t, 4> order{option::LinKrivky, option::LinMimoMBR, option::LinDuplikatne,
+                                             option::LinDlzka};
+    EXPECT_EQ(LinePrecedence.FirstFound, order);
+    EXPECT_EQ(LinePrecedence.Apart, option::LinPloZhoda);
+}
+
 // The codes and letters a finding of each kind carries in Chyby.DBF: what the error
 // browser and every reader of an old table select by.
 TEST(FindingKinds, EachNamedRowCarriesItsCodeAndLetter) {
