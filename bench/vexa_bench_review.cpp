@@ -12,8 +12,8 @@
 #include "review/RunHistory.h"
 #include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
-#include "ui/BlockList.h"
-#include "ui/CheckRun.h"
+#include "run/BlockList.h"
+#include "run/CheckRun.h"
 
 #include <algorithm>
 #include <chrono>

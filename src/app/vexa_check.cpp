@@ -24,9 +24,9 @@
 #include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
 #include "standard/Findings.h"
-#include "ui/BlockList.h"
-#include "ui/CheckRun.h"
-#include "ui/OptionMasks.h"
+#include "run/BlockList.h"
+#include "run/CheckRun.h"
+#include "run/OptionMasks.h"
 
 #include <unistd.h>
 

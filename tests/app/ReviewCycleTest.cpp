@@ -4,7 +4,7 @@
 // comparison; a re-check of one block merged into Chyby.DBF.
 #include "checks/CheckTestSupport.h"
 #include "review/ReviewTestSupport.h"
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
 
 #include <gtest/gtest.h>
 

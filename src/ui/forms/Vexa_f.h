@@ -3,7 +3,7 @@
 // group boxes, the check run, block rename and delete, the error browser, the
 // sibling programs and the information box. It owns the standard object.
 #include "ui/BlockGrid.h"
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
 #include "ui/forms/QtPlatform.h"
 #include "ui/forms/StringGrid.h"
 #include "review/RunReview.h"

@@ -10,8 +10,8 @@
 // the hand-over.
 #include "common/UserInterface.h"
 #include "standard/ErrorRecord.h"
-#include "ui/BlockList.h"
-#include "ui/OptionMasks.h"
+#include "run/BlockList.h"
+#include "run/OptionMasks.h"
 
 #include <cstdint>
 #include <optional>

@@ -1,4 +1,4 @@
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
 
 #include "block/BlkExceptions.h"
 #include "block/BlkObj.h"
