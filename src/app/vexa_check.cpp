@@ -15,7 +15,7 @@
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 #include "report/RunReport.h"
-#include "Json.h"
+#include "common/Json.h"
 #include "block/Real48.h"
 #include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
