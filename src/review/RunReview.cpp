@@ -139,7 +139,7 @@ TRunReview::TRunReview(std::string mapDir, TReviewSettings settings)
 
 TRunReview::~TRunReview() { Release(); }
 
-void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
+void TRunReview::Begin(const std::string& options) {
     Release();
     FOptions = options;
     FChecks = ChecksOfOptions(options);
@@ -148,8 +148,6 @@ void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
     FRun.Date = NowText();
     FCounts = {};
     FExceptedKeys.clear();
-    FFanOut = &fanOut;
-    FTargets = fanOut.ReplaceSinks({this});
     // The previous run is read while the passes run.
     FPreloadFile.clear();
     for (auto it = FHistory.rbegin(); it != FHistory.rend(); ++it) {
@@ -161,17 +159,8 @@ void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
 }
 
 void TRunReview::Release() {
-    if (FFanOut) FFanOut->ReplaceSinks(std::move(FTargets));
-    FFanOut = nullptr;
-    FTargets.clear();
     FBlk.reset();
     FOpenBlock.clear();
-}
-
-bool TRunReview::WantsPlaces() const {
-    for (const IFindingSink* s : FTargets)
-        if (s->WantsPlaces()) return true;
-    return false;
 }
 
 const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
@@ -229,7 +218,7 @@ std::optional<std::string> TRunReview::Fingerprint(const std::string& block, con
     return ElementFingerprint(*FBlk, group, number);
 }
 
-void TRunReview::Add(const TFinding& finding) {
+bool TRunReview::Judge(TFinding& finding, std::string& exceptionReason) {
     const TErrorRecord& r = finding.Record;
     const std::string key = Key(finding);
     if (!FExceptions.empty()) {
@@ -241,8 +230,8 @@ void TRunReview::Add(const TFinding& finding) {
                 FExceptedKeys.insert(key);
                 FRun.Left.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, "excepted", FRun.Date, r.Chyba,
                                      finding.Place.Table, finding.Detail});
-                for (IFindingSink* s : FTargets) s->AddExcepted(finding, e->second.Reason);
-                return;
+                exceptionReason = e->second.Reason;
+                return false;
             }
             FNotes.push_back("Výnimka už neplatí, prvok sa zmenil: " + FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) +
                              " (dôvod: " + e->second.Reason + ")");
@@ -251,15 +240,15 @@ void TRunReview::Add(const TFinding& finding) {
     const Previous& prev = PreviousOf(r.Blok);
     auto since = prev.Since.find(key);
     if (since != prev.Since.end()) {
-        FCurrent = {"persisting", since->second};
+        finding.Status = "persisting", finding.Since = since->second;
         ++FCounts.Persisting;
     } else {
-        FCurrent = {"new", FRun.Date};
+        finding.Status = "new", finding.Since = FRun.Date;
         ++FCounts.New;
     }
     FRun.Found.push_back(
-        {r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, FCurrent.Status, FCurrent.Since, r.Chyba, finding.Place.Table, finding.Detail});
-    for (IFindingSink* s : FTargets) s->Add(finding);
+        {r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, finding.Status, finding.Since, r.Chyba, finding.Place.Table, finding.Detail});
+    return true;
 }
 
 std::vector<std::string> TRunReview::TakeNotes() {

@@ -67,6 +67,13 @@ struct TFinding {
     // ("chýba VEK N 3; DREVINA C 8 namiesto C 20"), the saved query that refused a row.
     // Never written into the error table, whose texts other tools match.
     std::string Detail{};
+
+    // Given by the run's review before the finding reaches the outputs: "new" or
+    // "persisting" against the previous run of its block, and the date of the run that
+    // first found it. Empty in a run without a review.
+    std::string Status{};
+    std::string Since{};
+
     bool operator==(const TFinding&) const = default;
 };
 
@@ -126,28 +133,13 @@ public:
     // As the sinks the findings are handed to later.
     bool WantsPlaces() const override { return FWantsPlaces; }
     void SetWantsPlaces(bool wanted) { FWantsPlaces = wanted; }
-    void HandTo(IFindingSink& sink) const {
-        for (const TFinding& f : FFindings) sink.Add(f);
-    }
+    // The findings kept, in their order (to be handed on, and given their status).
+    std::vector<TFinding>& Items() { return FFindings; }
     std::size_t Size() const { return FFindings.size(); }
 
 private:
     std::vector<TFinding> FFindings;
     bool FWantsPlaces = false;
-};
-
-// Sends the findings of a fan-out only to one sink for a scope; the fan-out's
-// own sinks are back afterwards.
-class TFindingDivert {
-public:
-    TFindingDivert(TFindingFanOut& fanOut, IFindingSink& sink) : FFanOut(fanOut), FSaved(fanOut.ReplaceSinks({&sink})) {}
-    ~TFindingDivert() { FFanOut.ReplaceSinks(std::move(FSaved)); }
-    TFindingDivert(const TFindingDivert&) = delete;
-    TFindingDivert& operator=(const TFindingDivert&) = delete;
-
-private:
-    TFindingFanOut& FFanOut;
-    std::vector<IFindingSink*> FSaved;
 };
 
 // Keeps the findings in memory, each as the error table stores it (texts cut

@@ -5,6 +5,7 @@
 #include "checks/CheckTestSupport.h"
 #include "review/ReviewTestSupport.h"
 #include "run/CheckRun.h"
+#include "run/FindingPrinter.h"
 
 #include <gtest/gtest.h>
 

@@ -3,6 +3,7 @@
 #include "checks/CheckTestSupport.h"
 #include "common/Leftovers.h"
 #include "run/CheckRun.h"
+#include "run/FindingPrinter.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

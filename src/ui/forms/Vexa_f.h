@@ -187,7 +187,6 @@ private:
     void ShowErrorBrowser(const std::string& mapDir) override;
     void ShowBlockProgress(int index, int count, const std::string& name) override;
     bool StopRequested() override;
-    review::TRunReview* Review() override { return FReview.get(); }
     // Runs the check with a fresh review (merge: only the checked blocks' rows replaced).
     void RunWithReview(bool merge);
     // "Skontrolovať znova" of the browser: the block alone, as the last run checked it.
@@ -210,7 +209,6 @@ private:
     bool FRunning = false;
     bool FStopRequested = false;
     bool FUncleanQuiet = false;  // "OK pre všetky" was pressed in this run
-    std::unique_ptr<review::TRunReview> FReview;
     std::optional<std::string> FOnlyBlock;  // a re-check of one block from the browser
     std::optional<TCheckRunOptions> FRecheckOptions;  // its options: those of the run of the table shown
     struct TLockedState {
