@@ -8,8 +8,8 @@
 #include "common/FileNames.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunCache.h"
-#include "ui/BlockList.h"
-#include "ui/CheckRun.h"
+#include "run/BlockList.h"
+#include "run/CheckRun.h"
 
 #include <algorithm>
 #include <chrono>

@@ -12,8 +12,9 @@
 #include "review/RunHistory.h"
 #include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
-#include "ui/BlockList.h"
-#include "ui/CheckRun.h"
+#include "run/BlockList.h"
+#include "run/CheckRun.h"
+#include "run/RunOutputs.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,8 +34,8 @@ double Seconds(Clock::duration d) { return std::chrono::duration<double>(d).coun
 
 class QuietView : public ICheckRunView {
 public:
-    QuietView(std::vector<TBlockRow> rows, std::string mapDir, TCheckRunOptions options, review::TRunReview* review)
-        : FRows(std::move(rows)), FMapDir(std::move(mapDir)), FOptions(options), FReview(review) {}
+    QuietView(std::vector<TBlockRow> rows, std::string mapDir, TCheckRunOptions options)
+        : FRows(std::move(rows)), FMapDir(std::move(mapDir)), FOptions(options) {}
     int BlockRowCount() override { return static_cast<int>(FRows.size()); }
     TBlockRow BlockRow(int index) override { return FRows.at(static_cast<std::size_t>(index)); }
     std::string MapDir() override { return FMapDir; }
@@ -46,14 +47,12 @@ public:
     void Note(const std::string&) override {}
     void Information(const std::string& message) override { Summary = message; }
     void ShowErrorBrowser(const std::string&) override {}
-    review::TRunReview* Review() override { return FReview; }
     std::string Summary;
 
 private:
     std::vector<TBlockRow> FRows;
     std::string FMapDir;
     TCheckRunOptions FOptions;
-    review::TRunReview* FReview;
 };
 
 double Median(std::vector<double> v) {
@@ -93,7 +92,7 @@ int main(int argc, char** argv) {
         int findings = 0;
         for (int round = 0; round < rounds; ++round) {
             {
-                QuietView view(rows, mapDir, every, nullptr);
+                QuietView view(rows, mapDir, every);
                 const Clock::time_point start = Clock::now();
                 findings = RunCheck(standard, view).Total;
                 plain.push_back(Seconds(Clock::now() - start));
@@ -103,8 +102,10 @@ int main(int argc, char** argv) {
                 settings.Version = "bench";
                 const Clock::time_point start = Clock::now();
                 review::TRunReview review(mapDir, settings);
-                QuietView view(rows, mapDir, every, &review);
-                RunCheck(standard, view);
+                QuietView view(rows, mapDir, every);
+                run::TRunOutputs outputs;
+                outputs.Review = &review;
+                RunCheck(standard, view, outputs);
                 reviewed.push_back(Seconds(Clock::now() - start));
                 if (round == 0) {
                     // One exception, so that the later runs look fingerprints up.

@@ -2,7 +2,7 @@
 // block store reads them from the element kind's dBASE table.
 #include "InfoBlockJson.h"
 #include "InfoCommands.h"
-#include "Json.h"
+#include "common/Json.h"
 
 #include "common/Text.h"
 

@@ -2,7 +2,7 @@
 // read-only (vexa-info --create: as a check run opens it).
 #include "InfoBlockJson.h"
 #include "InfoCommands.h"
-#include "Json.h"
+#include "common/Json.h"
 
 #include "block/BlkGroups.h"
 

@@ -1,6 +1,6 @@
 #include "InfoBlockJson.h"
 
-#include "Json.h"
+#include "common/Json.h"
 #include "common/Text.h"
 
 #include <climits>

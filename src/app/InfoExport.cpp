@@ -1,7 +1,7 @@
 // vexa-info's --export option: a block, or every block of a map, as GIS layers
 // (GDAL/OGR; the format by the file's extension).
 #include "InfoCommands.h"
-#include "Json.h"
+#include "common/Json.h"
 
 #include "export/FindingFormats.h"
 #include "export/GisLayers.h"

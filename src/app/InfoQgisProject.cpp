@@ -5,7 +5,7 @@
 // would go to every layer of the map alike), and lists a source's layers by name when they
 // are added; the project gives both.
 #include "InfoCommands.h"
-#include "Json.h"
+#include "common/Json.h"
 
 #include "common/AtomicFile.h"
 #include "common/Exception.h"

@@ -3,7 +3,7 @@
 // fitted in the view and marked in red.
 #include "InfoCommands.h"
 #include "InfoBlockJson.h"
-#include "Json.h"
+#include "common/Json.h"
 
 #include "common/Exception.h"
 #include "render/MapView.h"

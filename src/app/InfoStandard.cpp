@@ -2,7 +2,7 @@
 // as one JSON object (description, layers, kinds by group, unrotated kinds, the
 // attribute definitions and the saved queries with their SQL).
 #include "InfoCommands.h"
-#include "Json.h"
+#include "common/Json.h"
 #include "common/Companions.h"
 #include "common/FileNames.h"
 #include "access/AccessDb.h"

@@ -15,8 +15,6 @@
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 #include "report/RunReport.h"
-#include "Json.h"
-#include "block/Real48.h"
 #include "review/RunReview.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunSupport.h"
@@ -24,9 +22,11 @@
 #include "standard/ErrorTable.h"
 #include "standard/FindingKinds.h"
 #include "standard/Findings.h"
-#include "ui/BlockList.h"
-#include "ui/CheckRun.h"
-#include "ui/OptionMasks.h"
+#include "run/BlockList.h"
+#include "run/CheckRun.h"
+#include "run/FindingPrinter.h"
+#include "run/OptionMasks.h"
+#include "run/RunOutputs.h"
 
 #include <unistd.h>
 
@@ -104,63 +104,6 @@ std::string BitList(const std::array<TOptionBox, N>& boxes) {
     return list;
 }
 
-// The keys of the JSON lines and the columns of the CSV output with what they mean, in
-// the order of the CSV columns (keys only JSON has at the end). The help and the header
-// row are made from it.
-struct TOutputKey {
-    const char* Key;
-    const char* Meaning;
-    bool Csv;
-};
-constexpr TOutputKey kOutputKeys[] = {
-    {"block", "blok", true},
-    {"layer", "vrstva", true},
-    {"group", "skupina", true},
-    {"kind", "druh", true},
-    {"number", "číslo", true},
-    {"code", "kód", true},
-    {"text", "text chyby", true},
-    {"min_x", "obdĺžnik", true},
-    {"min_y", "", true},
-    {"max_x", "", true},
-    {"max_y", "", true},
-    {"x", "bod", true},
-    {"y", "", true},
-    {"table", "tabuľka atribútov", true},
-    {"value", "nameraná dĺžka alebo plocha", true},
-    {"limit", "limit", true},
-    {"status", "stav oproti predchádzajúcej kontrole (new, persisting)", true},
-    {"since", "od", true},
-    {"detail", "čo je na tabuľke atribútov zlé: chýbajúce a odlišné polia, dotaz, ktorý odmietol záznam", true},
-    {"point", "bod", false},
-    {"bbox", "obdĺžnik", false},
-    {"geometry", "tvar (GeoJSON)", false},
-};
-
-// "block,layer,...": the CSV header row (with ", " the columns as the help lists them).
-std::string CsvHeader(const char* separator = ",") {
-    std::string h;
-    for (const TOutputKey& k : kOutputKeys)
-        if (k.Csv) h += (h.empty() ? "" : separator) + std::string(k.Key);
-    return h;
-}
-
-// "block=blok, layer=vrstva, ..., min_x..max_y=obdĺžnik, x,y=bod, ...": a key without a
-// meaning of its own joins the one before it.
-std::string OutputKeysSaid() {
-    std::string said;
-    for (std::size_t i = 0; i < std::size(kOutputKeys); ++i) {
-        if (!*kOutputKeys[i].Meaning) continue;
-        std::size_t last = i;
-        while (last + 1 < std::size(kOutputKeys) && !*kOutputKeys[last + 1].Meaning) ++last;
-        std::string keys = kOutputKeys[i].Key;
-        if (last == i + 1) keys += std::string(",") + kOutputKeys[last].Key;
-        if (last > i + 1) keys += std::string("..") + kOutputKeys[last].Key;
-        said += (said.empty() ? "" : ", ") + keys + "=" + kOutputKeys[i].Meaning;
-    }
-    return said;
-}
-
 // "findings_line, findings_point, ...": the layers of an export of findings.
 std::string FindingLayersSaid() {
     std::string said;
@@ -218,10 +161,10 @@ std::string Help() {
                    "(LE_00002 je LE_00002.blk) a blok musí vyhovovať štandardu");
     h += HelpEntry("--format F",
                    "výpis chýb: " + gisexport::PrintedFormatNames(", ", true) +
-                       " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, " + OutputKeysSaid() +
+                       " (json a csv sú pre programy: kľúče a hlavička ostávajú anglické, " + run::OutputKeysSaid() +
                        ") (s hlavičkou); json a csv dávajú aj miesto chyby: obdĺžnik (min_x, min_y, max_x, "
                        "max_y) a bod (x, y); stĺpce csv v tomto poradí: " +
-                       CsvHeader(", "));
+                       run::CsvHeader(", "));
     h += HelpEntry("--export SÚBOR", "chyby s ich geometriou do súboru GIS podľa prípony: " +
                                          gisexport::GisExtensions(true) + "; vrstvy " + FindingLayersSaid());
     h += HelpEntry("--crs SYSTÉM",
@@ -475,10 +418,8 @@ void CatchInterrupt() {
 
 class BatchView : public ICheckRunView {
 public:
-    BatchView(std::vector<TBlockRow> rows, std::string mapDir, TCheckRunOptions options, bool progress, bool quiet,
-              review::TRunReview* review)
-        : FRows(std::move(rows)), FMapDir(std::move(mapDir)), FOptions(options), FProgress(progress), FQuiet(quiet),
-          FReview(review) {}
+    BatchView(std::vector<TBlockRow> rows, std::string mapDir, TCheckRunOptions options, bool progress, bool quiet)
+        : FRows(std::move(rows)), FMapDir(std::move(mapDir)), FOptions(options), FProgress(progress), FQuiet(quiet) {}
 
     int BlockRowCount() override { return static_cast<int>(FRows.size()); }
     TBlockRow BlockRow(int index) override { return FRows.at(static_cast<std::size_t>(index)); }
@@ -520,7 +461,6 @@ public:
     }
     void ShowErrorBrowser(const std::string&) override {}
     bool StopRequested() override { return gStopRequested != 0; }
-    review::TRunReview* Review() override { return FReview; }
 
 private:
     static const char* GroupName(TCheckGroup group) {
@@ -540,7 +480,6 @@ private:
     bool FQuiet;
     std::string FBlock;
     std::unique_ptr<TerminalGauge> FGauge;
-    review::TRunReview* FReview;
 };
 
 // The rows to check: every listed row, or only the named blocks (selected, in list order).
@@ -566,186 +505,6 @@ std::vector<TBlockRow> ChooseRows(const std::vector<TBlockRow>& listed, const st
     }
     return rows;
 }
-
-// A coordinate as the block stores it: the shortest text of its 6-byte real.
-std::string Crd(double value) { return std::isfinite(value) ? Real48Text(value) : std::string("null"); }
-
-// A place as a GeoJSON geometry in the map's coordinates: a line's LineString, a point's
-// Point, a text's rectangle a Polygon, an area its Polygon with its holes (a MultiPolygon
-// when it has outer rings apart), an area whose ring does not close the MultiLineString
-// of the boundary lines its walk followed (its reference point when it was not walked);
-// null without a place.
-std::string GeometryJson(const TFindingPlace& place) {
-    auto ring = [](const std::vector<TPlaceXY>& crds) {
-        json::Array a;
-        for (const TPlaceXY& c : crds) a.Raw(json::Array().Raw(Crd(c.X)).Raw(Crd(c.Y)).Text());
-        return a.Text();
-    };
-    auto crds = [&] { return ring(place.Crds); };
-    auto polygon = [&](const TPlacePolygon& rings) {
-        json::Array a;
-        for (const TPlaceRing& r : rings) a.Raw(ring(r));
-        return a.Text();
-    };
-    switch (place.Shape) {
-    case TPlaceShape::None: break;
-    case TPlaceShape::Line: return json::Object().Str("type", "LineString").Raw("coordinates", crds()).Text();
-    case TPlaceShape::AreaPoint:
-        if (!place.Walked.empty()) {
-            json::Array lines;
-            for (const std::vector<TPlaceXY>& line : place.Walked) {
-                json::Array a;
-                for (const TPlaceXY& c : line) a.Raw(json::Array().Raw(Crd(c.X)).Raw(Crd(c.Y)).Text());
-                lines.Raw(a.Text());
-            }
-            return json::Object().Str("type", "MultiLineString").Raw("coordinates", lines.Text()).Text();
-        }
-        [[fallthrough]];
-    case TPlaceShape::Point:
-        return json::Object()
-            .Str("type", "Point")
-            .Raw("coordinates", json::Array().Raw(Crd(place.Anchor.X)).Raw(Crd(place.Anchor.Y)).Text())
-            .Text();
-    case TPlaceShape::Area:
-        if (place.Polygons.size() > 1) {
-            json::Array polygons;
-            for (const TPlacePolygon& p : place.Polygons) polygons.Raw(polygon(p));
-            return json::Object().Str("type", "MultiPolygon").Raw("coordinates", polygons.Text()).Text();
-        }
-        if (place.Polygons.size() == 1)
-            return json::Object().Str("type", "Polygon").Raw("coordinates", polygon(place.Polygons.front())).Text();
-        [[fallthrough]];
-    case TPlaceShape::Text:
-        return json::Object().Str("type", "Polygon").Raw("coordinates", json::Array().Raw(crds()).Text()).Text();
-    }
-    return "null";
-}
-
-std::string OptionalNumber(const std::optional<double>& v) { return v ? json::Number(*v) : std::string("null"); }
-
-// The finding's layer: the block's layer also for an attribute table's finding, whose
-// record in the error table leaves it blank.
-std::string LayerOf(const TErrorRecord& r) { return r.Vrstva ? *r.Vrstva : checkrun::LayerCode(r.Blok); }
-
-// One finding as a JSON object: the record's columns, then the place (bbox, point and
-// geometry are null for a finding without geometry), for a limit finding what was
-// measured (value) and the limit, and the status against the previous run.
-std::string FindingJson(const TFinding& f, const review::TFindingStatus* status) {
-    const TErrorRecord& r = f.Record;
-    json::Object o;
-    o.Str("block", r.Blok);
-    o.Raw("layer", json::Quote(LayerOf(r)));
-    o.Str("group", r.Prvok);
-    o.Raw("kind", r.Druh ? json::Number(static_cast<long long>(*r.Druh)) : "null");
-    o.Raw("number", r.Cislo ? json::Number(static_cast<long long>(*r.Cislo)) : "null");
-    o.Int("code", r.Id);
-    o.Str("text", r.Chyba);
-    if (f.Place.Empty()) {
-        o.Raw("bbox", "null").Raw("point", "null");
-    } else {
-        double x0, y0, x1, y1;
-        f.Place.Box(x0, y0, x1, y1);
-        o.Raw("bbox", json::Array().Raw(Crd(x0)).Raw(Crd(y0)).Raw(Crd(x1)).Raw(Crd(y1)).Text());
-        o.Raw("point", json::Array().Raw(Crd(f.Place.Anchor.X)).Raw(Crd(f.Place.Anchor.Y)).Text());
-    }
-    o.Raw("geometry", GeometryJson(f.Place));
-    if (f.Place.Break)
-        o.Raw("break", json::Array().Raw(Crd(f.Place.Break->X)).Raw(Crd(f.Place.Break->Y)).Text())
-            .Str("break_reason", f.Place.BreakReason);
-    if (!f.Place.Table.empty()) o.Str("table", f.Place.Table);
-    if (f.Limit) o.Raw("value", OptionalNumber(f.Value)).Raw("limit", OptionalNumber(f.Limit));
-    if (status) o.Str("status", status->Status).Str("since", status->Since);
-    if (!f.Detail.empty()) o.Str("detail", f.Detail);
-    return o.Text();
-}
-
-// A CSV field, quoted when it holds a separator, a quote or a line break.
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\r\n") == std::string::npos) return text;
-    std::string q = "\"";
-    for (char c : text) q += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return q + "\"";
-}
-
-std::string FindingCsv(const TFinding& f, const review::TFindingStatus* status) {
-    const TErrorRecord& r = f.Record;
-    auto optional = [](const std::optional<std::int32_t>& v) { return v ? std::to_string(*v) : std::string(); };
-    std::string line = CsvField(r.Blok) + "," + CsvField(LayerOf(r)) + "," + CsvField(r.Prvok) + "," +
-                       optional(r.Druh) + "," + optional(r.Cislo) + "," + std::to_string(r.Id) + "," +
-                       CsvField(r.Chyba);
-    if (f.Place.Empty()) {
-        line += ",,,,,,";
-    } else {
-        double x0, y0, x1, y1;
-        f.Place.Box(x0, y0, x1, y1);
-        for (double v : {x0, y0, x1, y1, f.Place.Anchor.X, f.Place.Anchor.Y}) {
-            line += ',';
-            line += Crd(v);
-        }
-    }
-    line += "," + CsvField(f.Place.Table);
-    line += "," + (f.Value ? json::Number(*f.Value) : "") + "," + (f.Limit ? json::Number(*f.Limit) : "");
-    return line + "," + (status ? status->Status + "," + status->Since : std::string(",")) + "," + CsvField(f.Detail);
-}
-
-// What a limit finding measured, after its text: " (50 m, limit 60 m)"; millimetres at
-// most, as a length or an area is read by a person.
-std::string Measured(const TFinding& f) {
-    if (!f.Limit || !f.Value) return std::string();
-    const char* unit = f.Record.Prvok == "P" ? " m2" : " m";
-    auto said = [](double v) {
-        std::string t = Format("%.3f", v);
-        while (t.back() == '0') t.pop_back();
-        if (t.back() == '.') t.pop_back();
-        return t == "-0" ? std::string("0") : t;
-    };
-    return " (" + said(*f.Value) + unit + ", limit " + said(*f.Limit) + unit + ")";
-}
-
-// Prints each finding on a line of its own in the chosen format (CSV: a header row first).
-class TFindingPrinter : public IFindingSink {
-public:
-    // clearProgress: stdout and the progress bar share a terminal; a finding first
-    // clears the bar's line.
-    // review: gives the status of each finding as it is printed (JSON).
-    TFindingPrinter(gisexport::TFormatWriter format, bool clearProgress, const review::TRunReview* review)
-        : FFormat(format), FClearProgress(clearProgress), FReview(review) {}
-    void Add(const TFinding& finding) override {
-        TFinding f = finding;
-        f.Record = TErrorTable::Fit(finding.Record);  // as the error table holds it
-        if (FClearProgress) {
-            std::fprintf(stderr, "\r\033[K");
-            std::fflush(stderr);
-        }
-        switch (FFormat) {
-        case gisexport::TFormatWriter::Text:
-            std::printf("%s%s\n", MessageLines(FindingLine(f.Record)).c_str(), Measured(f).c_str());
-            break;
-        case gisexport::TFormatWriter::Json:
-            std::printf("%s\n", FindingJson(f, FReview ? &FReview->Current() : nullptr).c_str());
-            break;
-        case gisexport::TFormatWriter::Csv:
-            Header();
-            std::printf("%s\n", FindingCsv(f, FReview ? &FReview->Current() : nullptr).c_str());
-            break;
-        case gisexport::TFormatWriter::Gis: break;  // written as files, by --export
-        }
-    }
-    // The line naming the columns, once (JSON lines name their own).
-    void Header() {
-        if (FHeader) return;
-        FHeader = true;
-        if (FFormat == gisexport::TFormatWriter::Text) std::printf("blok\tskupina\tčíslo\tdruh\tkód\ttext\n");
-        if (FFormat == gisexport::TFormatWriter::Csv) std::printf("%s\n", CsvHeader().c_str());
-    }
-    bool WantsPlaces() const override { return FFormat != gisexport::TFormatWriter::Text; }
-
-private:
-    gisexport::TFormatWriter FFormat;
-    bool FClearProgress;
-    bool FHeader = false;
-    const review::TRunReview* FReview;
-};
 
 // The standard must be a file that can be read; otherwise say which file and how to
 // name another.
@@ -819,30 +578,25 @@ int Run(const Arguments& args) {
                          FloatToText(options.LengthLimit).c_str(), FloatToText(options.AreaLimit).c_str());
         }
     }
-    BatchView view(rows, mapDir, options, progress, args.Quiet, &review);
-    // Each finding is printed as it comes (in the order of the error table), so that a
-    // large map's findings are not all held; the export writes each as it comes too, the
-    // check running while the writer has its file open.
-    TFindingPrinter printer(args.Format, progress && isatty(STDOUT_FILENO) == 1, &review);
+    BatchView view(rows, mapDir, options, progress, args.Quiet);
+    // The outputs in their order: the review in front, then (beside the error table) the
+    // printer, the report and the export. Each finding is printed as it comes (in the
+    // order of the error table), so that a large map's findings are not all held; the
+    // export writes each as it comes too, into files it renames into place at the end.
+    run::TRunOutputs outputs;
+    outputs.Review = &review;
+    run::TFindingPrinter printer(args.Format, stdout, progress && isatty(STDOUT_FILENO) == 1);
     if (args.Header) printer.Header();
+    outputs.Printer = &printer;
     report::TReportSink reported;
-    TCheckRunResult result;
+    if (!args.Report.empty()) outputs.Report = &reported;
+    std::optional<gisexport::TFindingExport> exported;
+    if (!args.Export.empty()) outputs.Export = &exported.emplace(args.Export, args.Crs);
     const auto started = std::chrono::system_clock::now();
     const auto clock = std::chrono::steady_clock::now();
-    auto run = [&](IFindingSink* exported) {
-        TFindingSinkScope print(standard.Findings(), printer);
-        std::optional<TFindingSinkScope> keep, report;
-        if (exported) keep.emplace(standard.Findings(), *exported);
-        if (!args.Report.empty()) report.emplace(standard.Findings(), reported);
-        result = RunCheck(standard, view);
-    };
-    if (args.Export.empty()) {
-        run(nullptr);
-    } else {
-        for (const std::string& file :
-             gisexport::ExportFindings(args.Export, args.Crs, [&](IFindingSink& exported) { run(&exported); }))
-            std::fprintf(stderr, "Export: %s\n", file.c_str());
-    }
+    const TCheckRunResult result = RunCheck(standard, view, outputs);
+    if (exported)
+        for (const std::string& file : exported->Commit()) std::fprintf(stderr, "Export: %s\n", file.c_str());
     if (!args.Report.empty()) {
         report::TRunFacts facts;
         facts.MapDir = mapDir;

@@ -1,7 +1,7 @@
 // vexa-info: prints what the block store reads from a block (and, through options that
 // other parts register, from attribute tables and the standard) as JSON.
 #include "InfoCommands.h"
-#include "Json.h"
+#include "common/Json.h"
 #include "common/SysError.h"
 #include "common/Version.h"
 

@@ -4,7 +4,7 @@
 // query {"changed": N}; the table changes only with --write.
 //
 // Exit status: 0 done, 2 error (the message on stderr).
-#include "Json.h"
+#include "common/Json.h"
 #include "common/Companions.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"

@@ -7,7 +7,7 @@
 #include "common/Text.h"
 #include "common/Utf8.h"
 #include "common/Version.h"
-#include "Json.h"
+#include "common/Json.h"
 #include "export/GisLayers.h"
 #include "report/RunReport.h"
 #include "review/Exceptions.h"

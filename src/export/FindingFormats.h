@@ -14,7 +14,7 @@ namespace vexa::gisexport {
 
 // What writes a format.
 enum class TFormatWriter {
-    Text,  // one line per finding, fields separated by tabs (FindingLine, ui/CheckRun.h)
+    Text,  // one line per finding, fields separated by tabs (FindingLine, run/FindingPrinter.h)
     Json,  // one JSON object per line (vexa-check)
     Csv,   // comma-separated with a header row (vexa-check)
     Gis,   // GIS layers through GDAL/OGR (GisWriter.h), chosen by the file's extension

@@ -18,7 +18,7 @@ inline constexpr const char* kInstalledModuleDir = "../lib/vexa/";
 inline constexpr const char* kGdalWriterEntry = "vexa_gdal_writer";
 
 // Changed with TGdalWriter or the layer types it takes: a module of another build is refused.
-inline constexpr int kGdalWriterVersion = 2;
+inline constexpr int kGdalWriterVersion = 3;
 
 struct TGdalWriter {
     int Version;
@@ -26,6 +26,13 @@ struct TGdalWriter {
     std::vector<std::string> (*WriteLayers)(const std::string& path, const TLayerStream& layers,
                                             const std::string& crs);
     void (*CheckCrs)(const std::string& crs);
+    // Layers written as their features come from outside: opened (every file beside its
+    // final name), fed, and committed (renamed into place; the final names returned);
+    // closed without a commit they leave nothing. CloseLayers ends every opened writer.
+    void* (*OpenLayers)(const std::string& path, const std::vector<TLayerDef>& layers, const std::string& crs);
+    void (*PutFeature)(void* writer, std::size_t layer, const TFeature& feature);
+    std::vector<std::string> (*CommitLayers)(void* writer);
+    void (*CloseLayers)(void* writer);
 };
 
 }  // namespace vexa::gisexport

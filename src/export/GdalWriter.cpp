@@ -298,74 +298,120 @@ void CheckCrs(const std::string& crs) {
     if (err != OGRERR_NONE) throw Exception("Neznámy súradnicový systém: " + crs);
 }
 
-std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream& stream, const std::string& crs) {
-    static std::once_flag registered;
-    std::call_once(registered, [] { GDALAllRegister(); });
-    const TFindingFormat& format = GisFormatOf(path);
-    const fs::path target = fs::absolute(path);
-    // GDAL's messages reach the user through our exceptions (CPLGetLastErrorMsg), not on
-    // stderr; a Shapefile's shortened field names are expected there.
-    struct TQuietErrors {
-        TQuietErrors() { CPLPushErrorHandler(CPLQuietErrorHandler); }
-        ~TQuietErrors() { CPLPopErrorHandler(); }
-    } quiet;
+// GDAL's messages reach the user through our exceptions (CPLGetLastErrorMsg), not on
+// stderr; a Shapefile's shortened field names are expected there.
+struct TQuietErrors {
+    TQuietErrors() { CPLPushErrorHandler(CPLQuietErrorHandler); }
+    ~TQuietErrors() { CPLPopErrorHandler(); }
+};
 
-    OGRSpatialReference srs;
-    if (srs.SetFromUserInput(crs.c_str()) != OGRERR_NONE)
-        throw Exception("Neznámy súradnicový systém: " + crs);
-    srs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
-    const std::vector<TLayerDef>& defs = stream.Layers;
+// Layers being written: opened with their definitions, fed one feature at a time, and
+// committed (every file renamed into place) at the end; dropped before, they leave nothing.
+class TLayersOut {
+public:
+    TLayersOut(const std::string& path, std::vector<TLayerDef> defs, const std::string& crs)
+        : FFormat(GisFormatOf(path)), FTarget(fs::absolute(path)), FDefs(std::move(defs)) {
+        static std::once_flag registered;
+        std::call_once(registered, [] { GDALAllRegister(); });
+        if (FSrs.SetFromUserInput(crs.c_str()) != OGRERR_NONE) throw Exception("Neznámy súradnicový systém: " + crs);
+        FSrs.SetAxisMappingStrategy(OAMS_TRADITIONAL_GIS_ORDER);
+        FLayers.resize(FDefs.size());
+        if (FFormat.ManyLayers) {
+            RefuseMapFiles(FTarget, FFormat.Driver);
+            FFiles.push_back(std::make_unique<TDataset>(FFormat, FTarget));
+            // Created in the order a GIS lists them (GDAL lists a GeoPackage's tables in the order
+            // they were made): the areas last, under the lines, points and texts.
+            for (std::size_t i : DrawingOrder(FDefs)) {
+                FLayers[i] = FFiles[0]->Create(FDefs[i], FSrs);
+                // The GeoPackage driver makes a layer's table at its first feature otherwise.
+                if (std::string(FFormat.Driver) == "GPKG" && FLayers[i].Out->SyncToDisk() != OGRERR_NONE)
+                    throw Exception("Vrstvu " + FDefs[i].Name + " nemožno vytvoriť: " + LastError());
+            }
+            FFiles[0]->Begin();
+            return;
+        }
+        // One file per layer with features, made at the layer's first feature; every name is
+        // checked before anything is written.
+        for (const TLayerDef& def : FDefs) RefuseMapFiles(FileOf(def), FFormat.Driver);
+        FFiles.resize(FDefs.size());
+    }
 
-    std::vector<std::string> written;
-    if (format.ManyLayers) {
-        RefuseMapFiles(target, format.Driver);
-        TDataset ds(format, target);
-        // Created in the order a GIS lists them (GDAL lists a GeoPackage's tables in the order
-        // they were made): the areas last, under the lines, points and texts.
-        std::vector<TOpenLayer> layers(defs.size());
-        for (std::size_t i : DrawingOrder(defs)) {
-            layers[i] = ds.Create(defs[i], srs);
-            // The GeoPackage driver makes a layer's table at its first feature otherwise.
-            if (std::string(format.Driver) == "GPKG" && layers[i].Out->SyncToDisk() != OGRERR_NONE)
-                throw Exception("Vrstvu " + defs[i].Name + " nemožno vytvoriť: " + LastError());
+    void Put(std::size_t layer, const TFeature& f) {
+        if (FFormat.ManyLayers) {
+            FFiles[0]->Put(FLayers.at(layer), f);
+            return;
         }
-        ds.Begin();
-        stream.Produce([&](std::size_t layer, const TFeature& f) { ds.Put(layers.at(layer), f); });
-        if (std::string(format.Driver) == "GPKG") {
-            ds.WriteStyles(layers);
-            ds.WriteProject(layers, srs, target.filename().string());
+        if (!FFiles.at(layer)) {
+            FFiles[layer] = std::make_unique<TDataset>(FFormat, FileOf(FDefs[layer]));
+            FLayers[layer] = FFiles[layer]->Create(FDefs[layer], FSrs);
+            FFiles[layer]->Begin();
         }
-        ds.End();
-        ds.Commit();
-        written.push_back(target.string());
+        FFiles[layer]->Put(FLayers[layer], f);
+    }
+
+    // The files written (final names), in layer order.
+    std::vector<std::string> Commit() {
+        std::vector<std::string> written;
+        if (FFormat.ManyLayers) {
+            if (std::string(FFormat.Driver) == "GPKG") {
+                FFiles[0]->WriteStyles(FLayers);
+                FFiles[0]->WriteProject(FLayers, FSrs, FTarget.filename().string());
+            }
+            FFiles[0]->End();
+            FFiles[0]->Commit();
+            written.push_back(FTarget.string());
+            return written;
+        }
+        for (std::size_t i = 0; i < FDefs.size(); ++i) {
+            if (!FFiles[i]) continue;
+            FFiles[i]->End();
+            FFiles[i]->Commit();
+            written.push_back(FileOf(FDefs[i]).string());
+        }
         return written;
     }
-    // One file per layer with features, made at the layer's first feature; every name is
-    // checked before anything is written.
-    auto fileOf = [&](const TLayerDef& def) {
-        return target.parent_path() / (target.stem().string() + "_" + def.Name + format.Extension);
-    };
-    for (const TLayerDef& def : defs) RefuseMapFiles(fileOf(def), format.Driver);
-    std::vector<std::unique_ptr<TDataset>> files(defs.size());
-    std::vector<TOpenLayer> layers(defs.size());
-    stream.Produce([&](std::size_t layer, const TFeature& f) {
-        if (!files.at(layer)) {
-            files[layer] = std::make_unique<TDataset>(format, fileOf(defs[layer]));
-            layers[layer] = files[layer]->Create(defs[layer], srs);
-            files[layer]->Begin();
-        }
-        files[layer]->Put(layers[layer], f);
-    });
-    for (std::size_t i = 0; i < defs.size(); ++i) {
-        if (!files[i]) continue;
-        files[i]->End();
-        files[i]->Commit();
-        written.push_back(fileOf(defs[i]).string());
+
+private:
+    fs::path FileOf(const TLayerDef& def) const {
+        return FTarget.parent_path() / (FTarget.stem().string() + "_" + def.Name + FFormat.Extension);
     }
-    return written;
+    const TFindingFormat& FFormat;
+    fs::path FTarget;
+    std::vector<TLayerDef> FDefs;
+    OGRSpatialReference FSrs;
+    std::vector<std::unique_ptr<TDataset>> FFiles;
+    std::vector<TOpenLayer> FLayers;
+};
+
+void* OpenLayers(const std::string& path, const std::vector<TLayerDef>& layers, const std::string& crs) {
+    TQuietErrors quiet;
+    return new TLayersOut(path, layers, crs);
 }
 
-constexpr TGdalWriter kWriter{kGdalWriterVersion, &WriteLayers, &CheckCrs};
+void PutFeature(void* out, std::size_t layer, const TFeature& feature) {
+    TQuietErrors quiet;
+    static_cast<TLayersOut*>(out)->Put(layer, feature);
+}
+
+std::vector<std::string> CommitLayers(void* out) {
+    TQuietErrors quiet;
+    return static_cast<TLayersOut*>(out)->Commit();
+}
+
+void CloseLayers(void* out) {
+    TQuietErrors quiet;
+    delete static_cast<TLayersOut*>(out);
+}
+
+std::vector<std::string> WriteLayers(const std::string& path, const TLayerStream& stream, const std::string& crs) {
+    TQuietErrors quiet;
+    TLayersOut out(path, stream.Layers, crs);
+    stream.Produce([&](std::size_t layer, const TFeature& f) { out.Put(layer, f); });
+    return out.Commit();
+}
+
+constexpr TGdalWriter kWriter{kGdalWriterVersion, &WriteLayers, &CheckCrs, &OpenLayers, &PutFeature, &CommitLayers,
+                               &CloseLayers};
 
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include "block/BlkGroups.h"
 #include "block/BlkObj.h"
+#include "standard/FindingColumns.h"
 #include "common/Exception.h"
 #include "common/FileNames.h"
 #include "common/Text.h"
@@ -566,11 +567,15 @@ std::string FindingCaption(std::int32_t code) {
 }
 
 std::vector<TLayerDef> FindingLayerDefs() {
-    const std::vector<TField> fields = {{"block", TFieldType::String},  {"layer", TFieldType::String},
-                                        {"group", TFieldType::String},  {"kind", TFieldType::Integer},
-                                        {"number", TFieldType::Integer}, {"code", TFieldType::Integer},
-                                        {"text", TFieldType::String},   {"value", TFieldType::Real},
-                                        {"limit", TFieldType::Real}};
+    // The columns of a finding and the measured value with its limit, as the table of
+    // finding columns names them.
+    std::vector<TField> fields;
+    for (TFindingColumn c : kPrintedColumns)
+        fields.push_back({ColumnDef(c).Key, ColumnDef(c).Value == TColumnValue::Text      ? TFieldType::String
+                                            : ColumnDef(c).Value == TColumnValue::Integer ? TFieldType::Integer
+                                                                                          : TFieldType::Real});
+    for (const TOutputKey& k : kOutputKeys)
+        if (k.Gis) fields.push_back({k.Key, TFieldType::Real});
     std::vector<TLayerDef> layers = {{"findings_line", TGeometry::Line, fields},
                                      {"findings_point", TGeometry::Point, fields},
                                      {"findings_text", TGeometry::Polygon, fields},
@@ -596,10 +601,15 @@ std::vector<TLayerDef> FindingLayerDefs() {
 void FindingFeatures(const TFinding& finding, const TFeatureSink& sink, const std::string* exceptionReason) {
     const TErrorRecord& r = finding.Record;
     TFeature f = FeatureOf(finding.Place);
-    f.Values = {{"block", r.Blok}, {"group", r.Prvok}, {"code", Int(r.Id)}, {"text", WithoutDirs(r.Chyba, r.Blok)}};
-    if (r.Vrstva) f.Values.push_back({"layer", *r.Vrstva});
-    if (r.Druh) f.Values.push_back({"kind", Int(*r.Druh)});
-    if (r.Cislo) f.Values.push_back({"number", Int(*r.Cislo)});
+    // The record's columns by their keys; a null column stays null.
+    for (TFindingColumn c : kPrintedColumns) {
+        const char* key = ColumnDef(c).Key;
+        if (ColumnDef(c).Value != TColumnValue::Text) {
+            if (const std::optional<std::int32_t> n = ColumnNumber(r, c)) f.Values.push_back({key, Int(*n)});
+        } else if (const std::optional<std::string> v = ColumnText(r, c)) {
+            f.Values.push_back({key, c == TFindingColumn::Chyba ? WithoutDirs(*v, r.Blok) : *v});
+        }
+    }
     if (finding.Value) f.Values.push_back({"value", *finding.Value});
     if (finding.Limit) f.Values.push_back({"limit", *finding.Limit});
     f.Values.push_back({"caption", FindingCaption(r.Id)});

@@ -71,29 +71,53 @@ void RequireExportDir(const std::string& path) {
                     ")\rVytvorte ho alebo zadajte súbor v existujúcom adresári.");
 }
 
-void TGisExportSink::Add(const TFinding& finding) {
+TFindingExport::TFindingExport(const std::string& path, const std::string& crs) {
+    GisFormatOf(path);
+    RefuseMapFileOutput("Export", path);
+    const TGdalWriter& writer = Writer();
+    writer.CheckCrs(crs);
+    RequireExportDir(path);
+    FWriter = writer.OpenLayers(path, FindingLayerDefs(), crs);
+}
+
+TFindingExport::~TFindingExport() {
+    if (FWriter) Writer().CloseLayers(FWriter);
+}
+
+void TFindingExport::Add(const TFinding& finding) {
     TFinding f = finding;
     f.Record = TErrorTable::Fit(finding.Record);  // as the error table holds it
-    FindingFeatures(f, FSink);
+    const TGdalWriter& writer = Writer();
+    FindingFeatures(f, [&](std::size_t layer, const TFeature& feature) { writer.PutFeature(FWriter, layer, feature); });
     ++FCount;
 }
 
-void TGisExportSink::AddExcepted(const TFinding& finding, const std::string& reason) {
+void TFindingExport::AddExcepted(const TFinding& finding, const std::string& reason) {
     TFinding f = finding;
     f.Record = TErrorTable::Fit(finding.Record);
-    FindingFeatures(f, FSink, &reason);
+    const TGdalWriter& writer = Writer();
+    FindingFeatures(
+        f, [&](std::size_t layer, const TFeature& feature) { writer.PutFeature(FWriter, layer, feature); }, &reason);
+}
+
+std::vector<std::string> TFindingExport::Commit() {
+    if (!FWriter) throw Exception("Export je už zapísaný");
+    const TGdalWriter& writer = Writer();
+    void* out = std::exchange(FWriter, nullptr);
+    // Closed also when the commit fails: what was not renamed into place goes.
+    struct Closer {
+        const TGdalWriter& Writer;
+        void* Out;
+        ~Closer() { Writer.CloseLayers(Out); }
+    } closer{writer, out};
+    return writer.CommitLayers(out);
 }
 
 std::vector<std::string> ExportFindings(const std::string& path, const std::string& crs,
                                         const std::function<void(IFindingSink& sink)>& produce) {
-    GisFormatOf(path);
-    RefuseMapFileOutput("Export", path);
-    CheckCrs(crs);
-    const TLayerStream layers{FindingLayerDefs(), [&](const TFeatureSink& features) {
-                                  TGisExportSink sink(features);
-                                  produce(sink);
-                              }};
-    return WriteLayers(path, layers, crs);
+    TFindingExport exported(path, crs);
+    produce(exported);
+    return exported.Commit();
 }
 
 std::vector<std::string> WriteLayers(const std::string& path, const std::vector<TLayer>& layers,

@@ -39,27 +39,34 @@ void CheckCrs(const std::string& crs);
 void RequireExportDir(const std::string& path);
 void RequireWriter();
 
-// The sink of an export: each finding's features go to the GIS writer as it comes (as the
-// error table holds the finding), none is held. A check run and the error browser export
-// through it, by ExportFindings.
-class TGisExportSink : public IFindingSink {
+// An export of findings: opened before they come (an unknown format or coordinate
+// system, a missing writer module and a file that cannot be created are refused then),
+// each finding's features written as it comes (as the error table holds the finding), none
+// held, and the files committed at the end: written beside their final names and renamed
+// over them by Commit. Destroyed without a commit (a run that failed) it leaves nothing.
+// A check run's outputs and the error browser export through it.
+class TFindingExport : public IFindingSink {
 public:
-    explicit TGisExportSink(const TFeatureSink& sink) : FSink(sink) {}
+    TFindingExport(const std::string& path, const std::string& crs = kDefaultCrs);
+    ~TFindingExport() override;
+    TFindingExport(const TFindingExport&) = delete;
+    TFindingExport& operator=(const TFindingExport&) = delete;
+
     void Add(const TFinding& finding) override;
     // Exceptions go out too, with their status and reason (drawn muted by the styles).
     void AddExcepted(const TFinding& finding, const std::string& reason) override;
     bool WantsPlaces() const override { return true; }
     std::size_t Count() const { return FCount; }
+    // The files written (final names), in layer order. Once only.
+    std::vector<std::string> Commit();
 
 private:
-    const TFeatureSink& FSink;
+    void* FWriter = nullptr;
     std::size_t FCount = 0;
 };
 
-// Writes into path the findings that produce hands to the sink it is given, feature by
-// feature while produce runs (a check run, the browser's rows). An unknown format or
-// coordinate system, a missing writer module and a file that cannot be created are
-// refused before produce is called. The files written (final names), in layer order.
+// Writes into path the findings that produce hands to the sink it is given (the browser's
+// rows): a TFindingExport committed after produce. The files written, in layer order.
 std::vector<std::string> ExportFindings(const std::string& path, const std::string& crs,
                                         const std::function<void(IFindingSink& sink)>& produce);
 

@@ -13,7 +13,7 @@
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorTable.h"
 #include "standard/FindingPlace.h"
-#include "ui/OptionMasks.h"
+#include "run/OptionMasks.h"
 
 #include <cstdio>
 #include <ctime>

@@ -4,8 +4,8 @@
 // map's overview drawn by the map view's renderer.
 #include "report/HtmlReport.h"
 #include "standard/Findings.h"
-#include "ui/BlockList.h"
-#include "ui/CheckRun.h"
+#include "run/BlockList.h"
+#include "run/CheckRun.h"
 
 #include <chrono>
 #include <map>

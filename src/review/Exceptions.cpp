@@ -1,5 +1,7 @@
 #include "review/Exceptions.h"
 
+#include "standard/FindingColumns.h"
+
 #include "common/Utf8.h"
 
 #include "common/AtomicFile.h"
@@ -119,20 +121,21 @@ std::string TableOfText(const std::string& text) {
 }
 
 TFldDefList ExceptionFields() {
-    return {
-        TTableDBF::MakeField("Blok", TFldType::dbfChar, 254, 0),
-        TTableDBF::MakeField("Vrstva", TFldType::dbfChar, 2, 0),
-        TTableDBF::MakeField("Prvok", TFldType::dbfChar, 1, 0),
-        TTableDBF::MakeField("Druh", TFldType::dbfNumeric, 6, 0),
-        TTableDBF::MakeField("Cislo", TFldType::dbfNumeric, 11, 0),
-        TTableDBF::MakeField("Id", TFldType::dbfNumeric, 4, 0),
-        TTableDBF::MakeField("Chyba", TFldType::dbfChar, 254, 0),
-        TTableDBF::MakeField("Odtlacok", TFldType::dbfChar, 16, 0),
-        TTableDBF::MakeField("Dovod", TFldType::dbfChar, 254, 0),
-        TTableDBF::MakeField("Pouzivatel", TFldType::dbfChar, 32, 0),
-        TTableDBF::MakeField("Datum", TFldType::dbfDate, 8, 0),
-        TTableDBF::MakeField("Tabulka", TFldType::dbfChar, 64, 0),
-    };
+    // The finding's columns as the table of finding columns gives them, then the exception's own.
+    TFldDefList fields;
+    for (TFindingColumn c : kExceptionColumns) {
+        const TFindingColumnDef& def = ColumnDef(c);
+        fields.push_back(TTableDBF::MakeField(def.DbfName, def.DbfType, def.Width, 0));
+    }
+    for (TFldDef& f : TFldDefList{
+             TTableDBF::MakeField("Odtlacok", TFldType::dbfChar, 16, 0),
+             TTableDBF::MakeField("Dovod", TFldType::dbfChar, 254, 0),
+             TTableDBF::MakeField("Pouzivatel", TFldType::dbfChar, 32, 0),
+             TTableDBF::MakeField("Datum", TFldType::dbfDate, 8, 0),
+             TTableDBF::MakeField("Tabulka", TFldType::dbfChar, 64, 0),
+         })
+        fields.push_back(std::move(f));
+    return fields;
 }
 
 std::string ExceptionsPath(const std::string& mapDir) {

@@ -146,7 +146,7 @@ TRunReview::TRunReview(std::string mapDir, TReviewSettings settings)
 
 TRunReview::~TRunReview() { Release(); }
 
-void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
+void TRunReview::Begin(const std::string& options) {
     Release();
     FOptions = options;
     FChecks = ChecksOfOptions(options);
@@ -156,8 +156,6 @@ void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
     FCounts = {};
     FExceptedKeys.clear();
     FSeen.clear();
-    FFanOut = &fanOut;
-    FTargets = fanOut.ReplaceSinks({this});
     // The previous run is read while the passes run.
     FPreloadFile.clear();
     for (auto it = FHistory.rbegin(); it != FHistory.rend(); ++it) {
@@ -169,39 +167,14 @@ void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
 }
 
 void TRunReview::Release() {
-    if (FFanOut) FFanOut->ReplaceSinks(std::move(FTargets));
-    FFanOut = nullptr;
-    FTargets.clear();
     FBlk.reset();
     FOpenBlock.clear();
 }
 
-bool TRunReview::WantsPlaces() const {
-    for (const IFindingSink* s : FTargets)
-        if (s->WantsPlaces()) return true;
-    return false;
-}
-
-const TFingerprintWish* TRunReview::FingerprintsWanted() const {
-    if (!FWish.Empty()) return &FWish;
-    for (const IFindingSink* s : FTargets)
-        if (const TFingerprintWish* wish = s->FingerprintsWanted()) return wish;
-    return nullptr;
-}
+const TFingerprintWish* TRunReview::FingerprintsWanted() const { return FWish.Empty() ? nullptr : &FWish; }
 
 void TRunReview::ElementFingerprinted(const TElementFingerprint& element) {
     FSeen[SeenKey(element.Block, std::string(1, element.Group), element.Number)] = element.Fingerprint;
-    for (IFindingSink* s : FTargets) s->ElementFingerprinted(element);
-}
-
-bool TRunReview::WantsExtents() const {
-    for (const IFindingSink* s : FTargets)
-        if (s->WantsExtents()) return true;
-    return false;
-}
-
-void TRunReview::GroupExtent(const TGroupExtent& extent) {
-    for (IFindingSink* s : FTargets) s->GroupExtent(extent);
 }
 
 std::optional<std::optional<std::string>> TRunReview::FingerprintSeen(const std::string& block, const std::string& group,
@@ -269,7 +242,7 @@ std::optional<std::string> TRunReview::Fingerprint(const std::string& block, con
     return ElementFingerprint(*FBlk, group, number);
 }
 
-void TRunReview::Add(const TFinding& finding) {
+bool TRunReview::Judge(TFinding& finding, std::string& exceptionReason) {
     const TErrorRecord& r = finding.Record;
     const std::string key = Key(finding);
     if (!FExceptions.empty()) {
@@ -281,8 +254,8 @@ void TRunReview::Add(const TFinding& finding) {
                 FExceptedKeys.insert(key);
                 FRun.Left.push_back({r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, "excepted", FRun.Date, r.Chyba,
                                      finding.Place.Table, finding.Detail});
-                for (IFindingSink* s : FTargets) s->AddExcepted(finding, e->second.Reason);
-                return;
+                exceptionReason = e->second.Reason;
+                return false;
             }
             FNotes.push_back("Výnimka už neplatí, prvok sa zmenil: " + FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) +
                              " (dôvod: " + e->second.Reason + ")");
@@ -291,15 +264,15 @@ void TRunReview::Add(const TFinding& finding) {
     const Previous& prev = PreviousOf(r.Blok);
     auto since = prev.Since.find(key);
     if (since != prev.Since.end()) {
-        FCurrent = {"persisting", since->second};
+        finding.Status = "persisting", finding.Since = since->second;
         ++FCounts.Persisting;
     } else {
-        FCurrent = {"new", FRun.Date};
+        finding.Status = "new", finding.Since = FRun.Date;
         ++FCounts.New;
     }
     FRun.Found.push_back(
-        {r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, FCurrent.Status, FCurrent.Since, r.Chyba, finding.Place.Table, finding.Detail});
-    for (IFindingSink* s : FTargets) s->Add(finding);
+        {r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, finding.Status, finding.Since, r.Chyba, finding.Place.Table, finding.Detail});
+    return true;
 }
 
 std::vector<std::string> TRunReview::TakeNotes() {

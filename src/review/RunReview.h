@@ -4,8 +4,8 @@
 // persisting since a date), tells the exceptions that no longer hold, and records the run
 // in the map's history with the findings of the previous run that are gone (fixed).
 //
-// The run's driver puts it in front of the sinks of the standard's findings for the run
-// (Intercept), so that a left-out finding reaches neither the error table nor any output.
+// It stands in front of a run's outputs (run/RunOutputs.h): each finding is judged first,
+// so that a left-out finding reaches neither the error table nor any output.
 #include "review/Exceptions.h"
 #include "review/RunHistory.h"
 #include "standard/Findings.h"
@@ -77,37 +77,34 @@ std::string CheckBase(const std::string& check);
 // Whether checks (names with limits) holds the check that writes the finding.
 bool RanCheckOf(const std::vector<std::string>& checks, std::int32_t code, const std::string& text);
 
-class TRunReview : public IFindingSink {
+class TRunReview {
 public:
     // Reads the exceptions and the history's metadata; what cannot be read is said in
     // Problems() and the run goes on without it.
     TRunReview(std::string mapDir, TReviewSettings settings);
-    ~TRunReview() override;
+    ~TRunReview();
 
     const TReviewSettings& Settings() const { return FSettings; }
     // Messages of a damaged exceptions table or history, said as the run begins.
     const std::vector<std::string>& Problems() const { return FProblems; }
 
-    // The run begins: options as OptionsText. Puts the review in front of the fan-out's
-    // sinks until Release (or the destruction).
-    void Begin(const std::string& options, TFindingFanOut& fanOut);
+    // The run begins: options as OptionsText. Release lets go of what the run read for
+    // its judgements (also at the destruction).
+    void Begin(const std::string& options);
     void Release();
 
-    void Add(const TFinding& finding) override;
-    bool WantsPlaces() const override;
-    // The elements of the exceptions: the passes take their fingerprints from the block they
-    // have open, so that no block is opened again for them.
-    const TFingerprintWish* FingerprintsWanted() const override;
-    void ElementFingerprinted(const TElementFingerprint& element) override;
-    bool WantsExtents() const override;
-    void GroupExtent(const TGroupExtent& extent) override;
+    // Judges a finding of the run: false when a valid exception leaves it out (its reason
+    // in exceptionReason); else gives the finding its Status and Since, to be handed on.
+    bool Judge(TFinding& finding, std::string& exceptionReason);
+    // The elements of the exceptions (null when none): the passes take their fingerprints
+    // from the block they have open, so that no block is opened again for them.
+    const TFingerprintWish* FingerprintsWanted() const;
+    void ElementFingerprinted(const TElementFingerprint& element);
     // The fingerprint of an element as a pass of this run found it: none inside when the
     // element does not exist, none at all when no pass looked at it.
     std::optional<std::optional<std::string>> FingerprintSeen(const std::string& block, const std::string& group,
                                                               std::optional<std::int32_t> number) const;
 
-    // The status of the finding handed on last (for outputs that print it).
-    const TFindingStatus& Current() const { return FCurrent; }
     // Exceptions found no longer valid during the run, one message each.
     std::vector<std::string> TakeNotes();
 
@@ -139,9 +136,6 @@ private:
     std::future<TRunRecord> FPreload;
     std::string FOptions;
     std::vector<std::string> FChecks;  // of FOptions
-    TFindingFanOut* FFanOut = nullptr;
-    std::vector<IFindingSink*> FTargets;
-    TFindingStatus FCurrent;
     std::set<std::string> FExceptedKeys;
     TReviewCounts FCounts;
     TRunRecord FRun;

@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "common/Utf8.h"
 #include "dbase/TableDBF.h"
+#include "standard/FindingColumns.h"
 
 namespace vexa {
 
@@ -30,18 +31,11 @@ void TErrorTable::SetPath(const std::string& path) {
 }
 
 TFldDefList TErrorTable::TemplateFields() {
-    // Widths hold every value written: codes "-91", block names up to a full
-    // directory name, 2-letter layers, group letters, 16-bit kinds, 32-bit numbers,
-    // and texts (the longest, a duplicate-line finding, is cut to the column).
-    return {
-        TTableDBF::MakeField("Id", TFldType::dbfNumeric, 4, 0),
-        TTableDBF::MakeField("Blok", TFldType::dbfChar, 254, 0),
-        TTableDBF::MakeField("Vrstva", TFldType::dbfChar, 2, 0),
-        TTableDBF::MakeField("Prvok", TFldType::dbfChar, 1, 0),
-        TTableDBF::MakeField("Druh", TFldType::dbfNumeric, 6, 0),
-        TTableDBF::MakeField("Cislo", TFldType::dbfNumeric, 11, 0),
-        TTableDBF::MakeField("Chyba", TFldType::dbfChar, 254, 0),
-    };
+    // The columns of a finding in their order (standard/FindingColumns.h).
+    TFldDefList fields;
+    for (const TFindingColumnDef& def : kFindingColumns)
+        fields.push_back(TTableDBF::MakeField(def.DbfName, def.DbfType, def.Width, 0));
+    return fields;
 }
 
 void TErrorTable::CreateTemplate(const std::string& path) { TTableDBF::CreateTable(path, TemplateFields(), 1250); }

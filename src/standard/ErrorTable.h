@@ -1,6 +1,7 @@
 #pragma once
 // The working error table: a dBASE file with the seven columns of a finding
-// (Id, Blok, Vrstva, Prvok, Druh, Cislo, Chyba, in this order), code page 1250.
+// (Id, Blok, Vrstva, Prvok, Druh, Cislo, Chyba, in this order: standard/FindingColumns.h),
+// code page 1250.
 // The table alone decides when it is open: findings are appended within a session
 // (TErrorTableSession), the table opens at the first finding and closes, writing
 // what is pending, when the outermost session ends. A check run holds one session

@@ -74,6 +74,13 @@ struct TFinding {
     // The fingerprint of the finding's element (block/BlkFingerprint.h), taken while the pass
     // had the block open; only for the elements a sink wants (FingerprintsWanted), else none.
     std::optional<std::string> Fingerprint{};
+
+    // Given by the run's review before the finding reaches the outputs: "new" or
+    // "persisting" against the previous run of its block, and the date of the run that
+    // first found it. Empty in a run without a review.
+    std::string Status{};
+    std::string Since{};
+
     bool operator==(const TFinding&) const = default;
 };
 
@@ -240,12 +247,11 @@ public:
         FWish = later.FingerprintsWanted();
         FWantsExtents = later.WantsExtents();
     }
-    // The elements and extents first, then the findings.
-    void HandTo(IFindingSink& sink) const {
-        for (const TElementFingerprint& e : FElements) sink.ElementFingerprinted(e);
-        for (const TGroupExtent& e : FExtents) sink.GroupExtent(e);
-        for (const TFinding& f : FFindings) sink.Add(f);
-    }
+    // The findings kept, in their order (to be handed on, and given their status), and the
+    // elements fingerprinted and extents read meanwhile (handed on before the findings).
+    std::vector<TFinding>& Items() { return FFindings; }
+    const std::vector<TElementFingerprint>& Elements() const { return FElements; }
+    const std::vector<TGroupExtent>& Extents() const { return FExtents; }
     std::size_t Size() const { return FFindings.size(); }
 
 private:
@@ -255,20 +261,6 @@ private:
     bool FWantsPlaces = false;
     const TFingerprintWish* FWish = nullptr;
     bool FWantsExtents = false;
-};
-
-// Sends the findings of a fan-out only to one sink for a scope; the fan-out's
-// own sinks are back afterwards.
-class TFindingDivert {
-public:
-    TFindingDivert(TFindingFanOut& fanOut, IFindingSink& sink) : FFanOut(fanOut), FSaved(fanOut.ReplaceSinks({&sink})) {}
-    ~TFindingDivert() { FFanOut.ReplaceSinks(std::move(FSaved)); }
-    TFindingDivert(const TFindingDivert&) = delete;
-    TFindingDivert& operator=(const TFindingDivert&) = delete;
-
-private:
-    TFindingFanOut& FFanOut;
-    std::vector<IFindingSink*> FSaved;
 };
 
 // Keeps the findings in memory, each as the error table stores it (texts cut

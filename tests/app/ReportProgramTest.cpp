@@ -3,7 +3,7 @@
 #include "checks/CheckTestSupport.h"
 #include "report/HtmlPage.h"
 #include "common/Utf8.h"
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
 
 #include <gtest/gtest.h>
 

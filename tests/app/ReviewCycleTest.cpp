@@ -4,7 +4,8 @@
 // comparison; a re-check of one block merged into Chyby.DBF.
 #include "checks/CheckTestSupport.h"
 #include "review/ReviewTestSupport.h"
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
+#include "run/FindingPrinter.h"
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // corrupt link cycle, bridges paired and unpaired, ring tolerance), the area
 // limit at equality, precedence, deleted areas and the header stamp.
 #include "checks/CheckTestSupport.h"
-#include "ui/OptionMasks.h"
+#include "run/OptionMasks.h"
 
 #include <chrono>
 

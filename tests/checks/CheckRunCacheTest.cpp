@@ -3,7 +3,7 @@
 #include "checks/CheckTestSupport.h"
 #include "dbase/TableDBF.h"
 #include "standard/CheckRunCache.h"
-#include "ui/OptionMasks.h"
+#include "run/OptionMasks.h"
 
 #include <filesystem>
 #include <thread>

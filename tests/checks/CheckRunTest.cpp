@@ -2,7 +2,8 @@
 // of captions and gauges, warnings, the hand-over of the error table and errors.
 #include "checks/CheckTestSupport.h"
 #include "common/Leftovers.h"
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
+#include "run/FindingPrinter.h"
 
 #include <sys/wait.h>
 #include <unistd.h>

@@ -8,7 +8,7 @@
 #include "kit/BlockKit.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/ErrorRecord.h"
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>

@@ -2,7 +2,7 @@
 // tables' kinds, the group masks and the check boxes' bits and rows.
 #include "standard/CheckRunSupport.h"
 #include "standard/FindingKinds.h"
-#include "ui/OptionMasks.h"
+#include "run/OptionMasks.h"
 
 #include <gtest/gtest.h>
 

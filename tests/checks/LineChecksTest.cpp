@@ -3,7 +3,7 @@
 // of their list, alike areas, and findings equal to the block's own routines.
 #include "checks/CheckTestSupport.h"
 #include "dbase/TableDBF.h"
-#include "ui/OptionMasks.h"
+#include "run/OptionMasks.h"
 
 #include <cstdio>
 #include <chrono>

@@ -3,6 +3,7 @@
 // messages, and the same outcome when a block cannot be read.
 #include "checks/CheckTestSupport.h"
 #include "kit/BenchMap.h"
+#include "run/RunOutputs.h"
 #include "standard/Findings.h"
 
 #include <filesystem>
@@ -82,8 +83,9 @@ protected:
         TFindingList found;
         RunOutput out;
         {
-            TFindingSinkScope sink(Standard->Findings(), found);
-            out.Result = RunCheck(*Standard, view);
+            run::TRunOutputs outputs;
+            outputs.Attach(found);
+            out.Result = RunCheck(*Standard, view, outputs);
         }
         out.Findings = found.Findings();
         out.Table = TableBytes(MapDir + "Chyby.DBF");
@@ -179,8 +181,9 @@ TEST_F(ParallelRun, AStoppedRunHandsOverTheBlocksItFinished) {
         TFindingList found;
         TCheckRunResult result;
         {
-            TFindingSinkScope sink(Standard->Findings(), found);
-            result = RunCheck(*Standard, view);
+            run::TRunOutputs outputs;
+            outputs.Attach(found);
+            result = RunCheck(*Standard, view, outputs);
         }
         // In turn the run stops right after the second block; with workers, blocks that
         // were begun meanwhile are finished too.

@@ -2,7 +2,7 @@
 // header stamp, the gauge, the message loop and the error table on failures; and
 // for every pass: no options or no elements touch nothing.
 #include "checks/CheckTestSupport.h"
-#include "ui/OptionMasks.h"
+#include "run/OptionMasks.h"
 
 #include <functional>
 

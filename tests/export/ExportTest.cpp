@@ -1276,7 +1276,7 @@ TEST_F(Export, TheExportSinkWritesWhatItWasGiven) {
         gisexport::ExportFindings((temp.Path() / "s.gpkg").string(), gisexport::kDefaultCrs, [&](IFindingSink& sink) {
             EXPECT_TRUE(sink.WantsPlaces());
             gisexport::ForEachPlacedFinding(map.string(), records, [&](const TFinding& f) { sink.Add(f); });
-            count = static_cast<gisexport::TGisExportSink&>(sink).Count();
+            count = static_cast<gisexport::TFindingExport&>(sink).Count();
         });
     EXPECT_EQ(count, 3u);
     ASSERT_EQ(written.size(), 1u);

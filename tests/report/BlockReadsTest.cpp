@@ -8,7 +8,8 @@
 #include "report/RunReport.h"
 #include "review/Exceptions.h"
 #include "review/RunReview.h"
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
+#include "run/RunOutputs.h"
 
 #include <gtest/gtest.h>
 
@@ -52,11 +53,11 @@ public:
     OpenCounter& operator=(const OpenCounter&) = delete;
 };
 
-// A view with fixed rows and options that hands the driver a review.
+// A view with fixed rows and options.
 class ReviewView : public ICheckRunView {
 public:
-    ReviewView(std::vector<TBlockRow> rows, std::string dir, TCheckRunOptions options, review::TRunReview* review)
-        : FRows(std::move(rows)), FDir(std::move(dir)), FOptions(options), FReview(review) {}
+    ReviewView(std::vector<TBlockRow> rows, std::string dir, TCheckRunOptions options)
+        : FRows(std::move(rows)), FDir(std::move(dir)), FOptions(options) {}
     int BlockRowCount() override { return static_cast<int>(FRows.size()); }
     TBlockRow BlockRow(int index) override { return FRows.at(static_cast<std::size_t>(index)); }
     std::string MapDir() override { return FDir; }
@@ -67,14 +68,12 @@ public:
     void Warning(const std::string& message) override { Messages.push_back(message); }
     void Information(const std::string& message) override { Messages.push_back(message); }
     void ShowErrorBrowser(const std::string&) override {}
-    review::TRunReview* Review() override { return FReview; }
     std::vector<std::string> Messages;
 
 private:
     std::vector<TBlockRow> FRows;
     std::string FDir;
     TCheckRunOptions FOptions;
-    review::TRunReview* FReview;
 };
 
 class BlockReads : public ::testing::Test {
@@ -120,13 +119,14 @@ protected:
     // One run with a review in front and, when report is given, the report's sink behind it.
     Run Check(unsigned jobs, report::TReportSink* report = nullptr) {
         review::TRunReview review(MapDir, {});
-        ReviewView view(Rows, MapDir, Options(jobs), &review);
+        ReviewView view(Rows, MapDir, Options(jobs));
         TFindingList list(false);
-        TFindingSinkScope keep(Standard->Findings(), list);
-        std::optional<TFindingSinkScope> reported;
-        if (report) reported.emplace(Standard->Findings(), *report);
+        run::TRunOutputs outputs;
+        outputs.Review = &review;
+        outputs.Report = report;
+        outputs.Attach(list);
         Run run;
-        run.Result = RunCheck(*Standard, view);
+        run.Result = RunCheck(*Standard, view, outputs);
         run.Findings = list.Findings();
         run.Counts = review.Counts();
         run.Messages = view.Messages;

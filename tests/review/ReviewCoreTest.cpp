@@ -340,14 +340,19 @@ TEST_F(ReviewCore, TheRunLeavesOutValidExceptionsAndRemembers) {
     TReviewException e = Exception("LE_00002.blk", 3, -32, "zámerne");
     e.Fingerprint = *ElementFingerprint((map / "LE_00002.blk").string(), "B", 3);
     AddException(MapDir(), e);
-    TFindingFanOut fanOut;
     Kept kept;
-    fanOut.Attach(kept);
+    // What the review hands on goes to kept, with its status.
+    auto judged = [&](TRunReview& review, TFinding f) {
+        std::string reason;
+        if (!review.Judge(f, reason)) return std::string("excepted: ") + reason;
+        kept.Add(f);
+        return f.Status;
+    };
     {
         TRunReview review(MapDir(), {});
-        review.Begin(OptionsText(0, 0, 3, 0, 0, 0, 0), fanOut);  // points: rotation among them
-        fanOut.Add(PointFinding(3, -32));  // excepted
-        fanOut.Add(PointFinding(4, -32));
+        review.Begin(OptionsText(0, 0, 3, 0, 0, 0, 0));  // points: rotation among them
+        EXPECT_EQ(judged(review, PointFinding(3, -32)), "excepted: zámerne");
+        EXPECT_EQ(judged(review, PointFinding(4, -32)), "new");
         review.Release();
         EXPECT_EQ(review.Finish({"LE_00002.blk"}, {}, true), "");
         EXPECT_EQ(review.Counts().Excepted, 1);
@@ -361,9 +366,8 @@ TEST_F(ReviewCore, TheRunLeavesOutValidExceptionsAndRemembers) {
     TurnPoint(map / "LE_00002.blk", 3);
     kept.Records.clear();
     TRunReview review(MapDir(), {});
-    review.Begin(OptionsText(0, 0, 3, 0, 0, 0, 0), fanOut);  // points: rotation among them
-    fanOut.Add(PointFinding(3, -32));
-    EXPECT_EQ(review.Current().Status, "new");
+    review.Begin(OptionsText(0, 0, 3, 0, 0, 0, 0));  // points: rotation among them
+    EXPECT_EQ(judged(review, PointFinding(3, -32)), "new");
     review.Release();
     EXPECT_EQ(review.Finish({"LE_00002.blk"}, {}, true), "");
     EXPECT_EQ(kept.Records.size(), 1u);
@@ -377,14 +381,15 @@ TEST_F(ReviewCore, TheRunLeavesOutValidExceptionsAndRemembers) {
 }
 
 TEST_F(ReviewCore, AFindingOfACheckThatDidNotRunIsNeitherFixedNorPersisting) {
-    TFindingFanOut fanOut;
     auto run = [&](unsigned points, std::vector<int> numbers) {
         TRunReview review(MapDir(), {});
-        review.Begin(OptionsText(0, 0, points, 0, 0, 0, 0), fanOut);
+        review.Begin(OptionsText(0, 0, points, 0, 0, 0, 0));
         std::vector<std::string> statuses;
         for (int n : numbers) {
-            fanOut.Add(PointFinding(n, -32));
-            statuses.push_back(review.Current().Status);
+            TFinding f = PointFinding(n, -32);
+            std::string reason;
+            EXPECT_TRUE(review.Judge(f, reason));
+            statuses.push_back(f.Status);
         }
         review.Release();
         EXPECT_EQ(review.Finish({"LE_00002.blk"}, {}, true), "");

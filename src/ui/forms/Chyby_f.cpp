@@ -12,7 +12,7 @@
 #include "review/Fingerprint.h"
 #include "review/RunReview.h"
 #include "standard/FindingKinds.h"
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
 #include "ui/GisShow.h"
 #include "ui/forms/ErrorTableModel.h"
 #include "ui/forms/Glyphs.h"

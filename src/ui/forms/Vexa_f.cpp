@@ -5,16 +5,18 @@
 #include "common/SysError.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/StringList.h"
-#include "ui/BlockList.h"
+#include "run/BlockList.h"
 #include "ui/BlockRename.h"
 #include "ui/DirTree.h"
 #include "ui/GridRules.h"
 #include "ui/GroupMask.h"
 #include "ui/LimitEdit.h"
-#include "ui/OptionMasks.h"
+#include "run/OptionMasks.h"
+#include "run/RunOutputs.h"
 #include "standard/StandardFiles.h"
 #include "ui/SiblingTools.h"
 #include "report/RunReport.h"
+#include "review/RunReview.h"
 #include "ui/forms/Chyby_f.h"
 #include "ui/forms/Glyphs.h"
 #include "ui/forms/Premen_f.h"
@@ -899,11 +901,13 @@ void TVexaForm::RunWithReview(bool merge) {
         settings.Version = kVersion;
         settings.Standard = FStandardPath;
         settings.Description = FStandard->Description();
-        FReview = std::make_unique<review::TRunReview>(IncludeTrailingDelimiter(FMapaDir), settings);
+        review::TRunReview review(IncludeTrailingDelimiter(FMapaDir), settings);
+        // The window's outputs: the review in front of the error table.
+        run::TRunOutputs outputs;
+        outputs.Review = &review;
         FUncleanQuiet = false;
-        RunCheck(*FStandard, *this);
+        RunCheck(*FStandard, *this, outputs);
     });
-    FReview.reset();
 }
 
 void TVexaForm::RecheckBlock(const std::string& block) {

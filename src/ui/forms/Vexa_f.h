@@ -3,7 +3,7 @@
 // group boxes, the check run, block rename and delete, the error browser, the
 // sibling programs and the information box. It owns the standard object.
 #include "ui/BlockGrid.h"
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
 #include "ui/forms/QtPlatform.h"
 #include "ui/forms/StringGrid.h"
 #include "review/RunReview.h"
@@ -187,7 +187,6 @@ private:
     void ShowErrorBrowser(const std::string& mapDir) override;
     void ShowBlockProgress(int index, int count, const std::string& name) override;
     bool StopRequested() override;
-    review::TRunReview* Review() override { return FReview.get(); }
     // Runs the check with a fresh review (merge: only the checked blocks' rows replaced).
     void RunWithReview(bool merge);
     // "Skontrolovať znova" of the browser: the block alone, as the last run checked it.
@@ -210,7 +209,6 @@ private:
     bool FRunning = false;
     bool FStopRequested = false;
     bool FUncleanQuiet = false;  // "OK pre všetky" was pressed in this run
-    std::unique_ptr<review::TRunReview> FReview;
     std::optional<std::string> FOnlyBlock;  // a re-check of one block from the browser
     std::optional<TCheckRunOptions> FRecheckOptions;  // its options: those of the run of the table shown
     struct TLockedState {

@@ -1,7 +1,7 @@
 // The block list of a map: name normalisation, enumeration, order, conforming
 // status and the letter case of entries on disk.
 #include "kit/BlockKit.h"
-#include "ui/BlockList.h"
+#include "run/BlockList.h"
 
 #include <gtest/gtest.h>
 

@@ -7,11 +7,11 @@
 // The main window and vexa-check are two views of this driver: a view supplies
 // the inputs (read again for every block, as the window may change them while
 // the passes let its messages run) and receives the progress, the messages and
-// the hand-over.
+// the hand-over; the outputs of the findings (run/RunOutputs.h) come beside it.
 #include "common/UserInterface.h"
 #include "standard/ErrorRecord.h"
-#include "ui/BlockList.h"
-#include "ui/OptionMasks.h"
+#include "run/BlockList.h"
+#include "run/OptionMasks.h"
 
 #include <cstdint>
 #include <optional>
@@ -21,8 +21,8 @@
 namespace vexa {
 
 class TBlkStandardGXD;
-namespace review {
-class TRunReview;
+namespace run {
+class TRunOutputs;
 }
 
 // The five masks and the two limits of the option groups.
@@ -79,9 +79,6 @@ public:
     // Whether the user asked the run to stop. Asked before each block; a stopped run
     // ends after the blocks begun, with their findings handed over as usual.
     virtual bool StopRequested() { return false; }
-    // What the run remembers (exceptions, statuses, the history): null for a run that
-    // keeps nothing. Its Merge setting replaces only the checked blocks' rows of Chyby.DBF.
-    virtual review::TRunReview* Review() { return nullptr; }
 };
 
 struct TCheckRunResult {
@@ -161,13 +158,15 @@ std::string RepairsQuestion(std::uint16_t dbMask);
 // by a vexa::Exception before touching the map. Errors of the block store or the standard end the run and pass
 // on (nothing is handed over then). When findings cannot be copied into the map
 // directory, the working table is started afresh and a vexa::Exception tells so.
+// Each checked block's findings go to outputs once the whole block was read: its review
+// (what the run remembers: exceptions, statuses, the history; its Merge setting replaces
+// only the checked blocks' rows of Chyby.DBF), the working error table, the printer, the
+// report, the export. The sinks attached to the standard's Findings() take no part in a run.
+TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view, run::TRunOutputs& outputs);
+// A run whose findings go into the error table only.
 TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view);
 
 // The findings of an error table file in record order (columns taken by position).
 std::vector<TErrorRecord> ReadErrorTable(const std::string& path);
-
-// A finding as one line: block, group letter, number, kind, code and text separated
-// by tabs; a null column is empty.
-std::string FindingLine(const TErrorRecord& finding);
 
 }  // namespace vexa

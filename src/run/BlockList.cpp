@@ -1,4 +1,4 @@
-#include "ui/BlockList.h"
+#include "run/BlockList.h"
 
 #include "common/FileNames.h"
 #include "common/Text.h"

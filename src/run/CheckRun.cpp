@@ -1,4 +1,4 @@
-#include "ui/CheckRun.h"
+#include "run/CheckRun.h"
 
 #include "block/BlkExceptions.h"
 #include "block/BlkObj.h"
@@ -11,6 +11,7 @@
 #include "common/Text.h"
 #include "dbase/TableDBF.h"
 #include "review/RunReview.h"
+#include "run/RunOutputs.h"
 #include "standard/BlkStandardGXD.h"
 #include "standard/CheckRunCache.h"
 #include "standard/CheckRunSupport.h"
@@ -102,6 +103,63 @@ private:
     TBlk& blk_;
 };
 
+// The passes' findings during a run: each block's go into that block's buffer, to be
+// handed to the outputs once the whole block was read. The standard's own sinks (its
+// error table) are set aside for the run: the outputs have theirs.
+class BlockCapture : public IFindingSink {
+public:
+    BlockCapture(TFindingFanOut& fanOut, const run::TRunOutputs& outputs)
+        : fanOut_(fanOut), outputs_(outputs), saved_(fanOut.ReplaceSinks({this})) {}
+    ~BlockCapture() override { fanOut_.ReplaceSinks(std::move(saved_)); }
+    BlockCapture(const BlockCapture&) = delete;
+    BlockCapture& operator=(const BlockCapture&) = delete;
+
+    // The buffer of the block whose passes run now; null between blocks.
+    void Into(TFindingBuffer* buffer) { buffer_ = buffer; }
+    void Add(const TFinding& finding) override {
+        if (!buffer_) throw Exception("A finding came between the blocks of a run.");
+        buffer_->Add(finding);
+    }
+    bool WantsPlaces() const override { return outputs_.WantsPlaces(); }
+    const TFingerprintWish* FingerprintsWanted() const override { return outputs_.FingerprintsWanted(); }
+    bool WantsExtents() const override { return outputs_.WantsExtents(); }
+    void ElementFingerprinted(const TElementFingerprint& element) override {
+        if (!buffer_) throw Exception("An element came between the blocks of a run.");
+        buffer_->ElementFingerprinted(element);
+    }
+    void GroupExtent(const TGroupExtent& extent) override {
+        if (!buffer_) throw Exception("An extent came between the blocks of a run.");
+        buffer_->GroupExtent(extent);
+    }
+
+private:
+    TFindingFanOut& fanOut_;
+    const run::TRunOutputs& outputs_;
+    std::vector<IFindingSink*> saved_;
+    TFindingBuffer* buffer_ = nullptr;
+};
+
+// The capture's buffer for a scope.
+class CapturedInto {
+public:
+    CapturedInto(BlockCapture& capture, TFindingBuffer& buffer) : capture_(capture) { capture_.Into(&buffer); }
+    ~CapturedInto() { capture_.Into(nullptr); }
+    CapturedInto(const CapturedInto&) = delete;
+    CapturedInto& operator=(const CapturedInto&) = delete;
+
+private:
+    BlockCapture& capture_;
+};
+
+// A block's findings, in the order its passes made them, to the outputs.
+// The elements the passes fingerprinted and the extents they read come first: the review
+// judges the findings by those fingerprints.
+void HandOn(TFindingBuffer& found, run::TRunOutputs& outputs) {
+    for (const TElementFingerprint& e : found.Elements()) outputs.ElementFingerprinted(e);
+    for (const TGroupExtent& e : found.Extents()) outputs.GroupExtent(e);
+    for (TFinding& f : found.Items()) outputs.Pass(f);
+}
+
 // Why a block was skipped, as the run's report gives it.
 constexpr const char* kNotCleaned = "nebol vyčistený";
 constexpr const char* kNotConforming = "meno nevyhovuje štandardu (kód vrstvy pred \"_\" nie je v štandarde)";
@@ -158,7 +216,8 @@ void TellRepairs(ICheckRunView& view, const std::vector<std::string>& repairs, T
 }
 
 // The selected blocks one after another in the run's thread.
-void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, TCheckRunResult& result) {
+void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, BlockCapture& capture,
+                 run::TRunOutputs& outputs, TCheckRunResult& result) {
     ViewProgress progress(view);
     TBlk blk(false);
     int index = 0;
@@ -185,7 +244,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
                 view.NotCleaned(blockPath, cells.Vrstva);
                 continue;
             }
-            TFindingDivert divert(standard.Findings(), found);
+            CapturedInto captured(capture, found);
             const std::uint16_t dbMask = view.Options().DbMask;
             if (dbMask != 0) {
                 view.SetCaption(kCaptionDatabases);
@@ -202,7 +261,7 @@ void CheckInTurn(TBlkStandardGXD& standard, ICheckRunView& view, int selected, T
             view.Warning(UnreadableMessage(blockPath, e.Message()));
             continue;
         }
-        found.HandTo(standard.Findings());
+        HandOn(found, outputs);
         result.Total += total;
         ++result.BlocksChecked;
         result.Checked.push_back(cells.Vrstva);
@@ -368,7 +427,7 @@ private:
 
 // The run's thread opens the block and runs its database pass (one working copy
 // of the standard serves it), its findings kept in the job for their turn.
-void CheckDatabasesOf(TBlkStandardGXD& standard, ICheckRunView& view, TBlockJob& job) {
+void CheckDatabasesOf(TBlkStandardGXD& standard, ICheckRunView& view, BlockCapture& capture, TBlockJob& job) {
     try {
         auto blk = std::make_unique<TBlk>(false);  // closed as it goes, unless the worker takes it
         blk->Open(job.Path);
@@ -379,7 +438,7 @@ void CheckDatabasesOf(TBlkStandardGXD& standard, ICheckRunView& view, TBlockJob&
         }
         job.Opened = true;
         view.SetCaption(kCaptionDatabases);
-        TFindingDivert divert(standard.Findings(), job.Findings);
+        CapturedInto captured(capture, job.Findings);
         job.Total += standard.CheckDatabases(*blk, job.Options.DbMask);
         job.Blk = std::move(blk);
     } catch (const EBlkException& e) {
@@ -454,7 +513,7 @@ private:
 // the findings are handed on block by block in the order of the list, so the
 // error table and every sink receive exactly what a run in turn gives them.
 void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jobs, int selected,
-                     TCheckRunResult& result) {
+                     BlockCapture& capture, run::TRunOutputs& outputs, TCheckRunResult& result) {
     WaitCursorGuard cursor(standard.UI());
     standard.SetGauge(nullptr);
     const std::string mapDir = view.MapDir();
@@ -483,7 +542,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             } catch (...) {
                 job->Error = std::current_exception();
             }
-            if (!job->Error && job->Options.DbMask != 0) CheckDatabasesOf(standard, view, *job);
+            if (!job->Error && job->Options.DbMask != 0) CheckDatabasesOf(standard, view, capture, *job);
             if (job->Error || job->Skipped || !job->Unreadable.empty())
                 job->Done = true;
             else
@@ -519,7 +578,7 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
             SkipBlock(result, job.Name, UnreadableReason(job.Unreadable));
             view.Warning(UnreadableMessage(job.Path, job.Unreadable));
         } else {
-            job.Findings.HandTo(standard.Findings());
+            HandOn(job.Findings, outputs);
             result.Total += job.Total;
             if (job.ChecksNotDone) ++result.ChecksNotDone;
             ++result.BlocksChecked;
@@ -540,23 +599,23 @@ void CheckInParallel(TBlkStandardGXD& standard, ICheckRunView& view, unsigned jo
     }
 }
 
-// Puts the run's review in front of the findings' sinks for the run, and takes it away.
-class ReviewInFront {
+// The outputs take the run's findings for the run (into the working error table).
+class OutputsBegun {
 public:
-    ReviewInFront(review::TRunReview* review, const TCheckRunOptions& o, TFindingFanOut& fanOut) : review_(review) {
-        if (review_)
-            review_->Begin(review::OptionsText(o.DbMask, o.LinMask, o.BodMask, o.TxbMask, o.PloMask, o.LengthLimit,
-                                               o.AreaLimit),
-                           fanOut);
+    OutputsBegun(run::TRunOutputs& outputs, const TCheckRunOptions& o, TErrorTable& table) : outputs_(outputs) {
+        outputs_.Begin(review::OptionsText(o.DbMask, o.LinMask, o.BodMask, o.TxbMask, o.PloMask, o.LengthLimit,
+                                           o.AreaLimit),
+                       table);
     }
-    ~ReviewInFront() {
-        if (review_) review_->Release();
+    ~OutputsBegun() {
+        if (outputs_.Review) outputs_.Review->Release();
+        outputs_.End();
     }
-    ReviewInFront(const ReviewInFront&) = delete;
-    ReviewInFront& operator=(const ReviewInFront&) = delete;
+    OutputsBegun(const OutputsBegun&) = delete;
+    OutputsBegun& operator=(const OutputsBegun&) = delete;
 
 private:
-    review::TRunReview* review_;
+    run::TRunOutputs& outputs_;
 };
 
 // "Tabuľka chýb nebola uložená\r(<path>: <cause>)", as the exceptions' message names its cause.
@@ -737,6 +796,11 @@ void ICheckRunView::NotCleaned(const std::string& blockPath, const std::string&)
 }
 
 TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
+    run::TRunOutputs outputs;
+    return RunCheck(standard, view, outputs);
+}
+
+TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view, run::TRunOutputs& outputs) {
     TCheckRunResult result;
     // A run that could check nothing is refused before it touches the map: its "Bez chýb."
     // would claim a check that never happened.
@@ -775,22 +839,23 @@ TCheckRunResult RunCheck(TBlkStandardGXD& standard, ICheckRunView& view) {
         SkipBlock(result, cells.Vrstva, kNotConforming);
         view.Note(LeftOutMessage(cells.Vrstva));
     }
-    review::TRunReview* review = view.Review();
+    review::TRunReview* review = outputs.Review;
     if (review)
         for (const std::string& p : review->Problems()) view.Warning(p);
     {
         RunEnded ended(view, standard);
-        // The review stands in front of the sinks: findings an exception covers go no further.
-        ReviewInFront inFront(review, options, standard.Findings());
+        // The review stands in front of the outputs: findings an exception covers go no further.
+        OutputsBegun begun(outputs, options, standard.ErrorTable());
+        BlockCapture capture(standard.Findings(), outputs);
         // One session of the error table for the whole run: no pass reopens and rereads it.
         TErrorTableSession session(standard.ErrorTable());
         // As many workers as asked, at most one per selected block.
         const int selected = SelectedCount(view);
         const unsigned jobs = std::min<unsigned>(std::max(1u, view.Options().Jobs), static_cast<unsigned>(std::max(selected, 1)));
         if (jobs > 1)
-            CheckInParallel(standard, view, jobs, selected, result);
+            CheckInParallel(standard, view, jobs, selected, capture, outputs, result);
         else
-            CheckInTurn(standard, view, selected, result);
+            CheckInTurn(standard, view, selected, capture, outputs, result);
         // The last batch of findings reaches the table here, where an error still ends the run.
         session.End();
     }
@@ -887,13 +952,6 @@ std::vector<TErrorRecord> ReadErrorTable(const std::string& path) {
     }
     table.Close();
     return rows;
-}
-
-std::string FindingLine(const TErrorRecord& f) {
-    auto opt = [](const std::optional<std::int32_t>& v) { return v ? std::to_string(*v) : std::string(); };
-    // Names may hold any byte: control characters are escaped so that a finding stays one line.
-    return EscapeControlChars(f.Blok) + "\t" + EscapeControlChars(f.Prvok) + "\t" + opt(f.Cislo) + "\t" + opt(f.Druh) +
-           "\t" + std::to_string(f.Id) + "\t" + EscapeControlChars(f.Chyba);
 }
 
 }  // namespace vexa
