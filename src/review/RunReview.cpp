@@ -15,6 +15,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <unordered_set>
 
 namespace vexa::review {
 
@@ -108,9 +109,14 @@ bool RanCheckOf(const std::vector<std::string>& checks, std::int32_t code, const
 }
 
 struct TRunReview::Previous {
-    std::string Date;                                      // of the previous run; "" when none
-    std::unordered_map<std::string, std::string> Since;    // key of its findings of the block → since
-    std::vector<const TRunFinding*> Findings;              // of the block
+    struct Entry {
+        std::string Since;                     // of the last standing finding of the key
+        std::vector<const TStanding*> Rows;    // the standing findings of the key
+    };
+    std::unordered_map<std::string, Entry> Since;  // by key of the block's standing findings
+    // The block's standing findings of the run's checks, each with the run it stood in last
+    // (newest run first, in the order it found them).
+    std::vector<std::pair<const TStanding*, std::int64_t>> Findings;
 };
 
 std::string CountsMessage(const TReviewCounts& c) {
@@ -133,7 +139,13 @@ TRunReview::TRunReview(std::string mapDir, TReviewSettings settings)
         }
     }
     std::vector<std::string> problems;
-    FHistory = ListRuns(FMapDir, false, problems);
+    try {
+        FHistoryDb = THistory::Open(FMapDir, problems);
+        FHistory = FHistoryDb->Runs();
+        FGeneration = FHistoryDb->Generation();
+    } catch (const Exception& e) {
+        problems.push_back(e.Message());
+    }
     for (const std::string& p : problems) FProblems.push_back(p + "\rkontrola pokračuje bez tohto záznamu");
 }
 
@@ -150,14 +162,10 @@ void TRunReview::Begin(const std::string& options, TFindingFanOut& fanOut) {
     FExceptedKeys.clear();
     FFanOut = &fanOut;
     FTargets = fanOut.ReplaceSinks({this});
-    // The previous run is read while the passes run.
-    FPreloadFile.clear();
-    for (auto it = FHistory.rbegin(); it != FHistory.rend(); ++it) {
-        if (FLoaded.count(it->File)) break;
-        FPreloadFile = it->File;
-        FPreload = std::async(std::launch::async, [file = FPreloadFile] { return ReadRun(file); });
-        break;
-    }
+    FContinues.clear();
+    // The standing findings are read while the passes run.
+    if (FHistoryDb && !FHistory.empty() && !FStandingRead && !FStandingLoad.valid())
+        FStandingLoad = std::async(std::launch::async, [history = FHistoryDb.get()] { return history->Standing(); });
 }
 
 void TRunReview::Release() {
@@ -177,37 +185,49 @@ bool TRunReview::WantsPlaces() const {
 const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
     auto found = FPrevious.find(block);
     if (found != FPrevious.end()) return *found->second;
-    auto prev = std::make_unique<Previous>();
-    // Each check of this run is compared with the newest run of the block that ran it with
-    // the same limit; a finding of a check this run does not run is neither persisting nor fixed.
-    const std::set<std::string> wanted(FChecks.begin(), FChecks.end());
-    std::set<std::string> covered;
-    for (auto it = FHistory.rbegin(); it != FHistory.rend() && covered.size() < wanted.size(); ++it) {
-        if (!it->Checks(block)) continue;
-        std::set<std::string> fresh;
-        for (const std::string& c : it->ChecksRan)
-            if (wanted.count(c) && !covered.count(c)) fresh.insert(c);
-        if (fresh.empty()) continue;
-        auto loaded = FLoaded.find(it->File);
-        if (loaded == FLoaded.end()) {
+    if (!FStandingRead) {
+        FStandingRead = true;
+        if (FStandingLoad.valid()) {
             try {
-                const bool preloaded = it->File == FPreloadFile && FPreload.valid();
-                loaded = FLoaded.emplace(it->File, preloaded ? FPreload.get() : ReadRun(it->File)).first;
+                for (auto& [name, rows] : FStandingLoad.get()) FStanding[name] = std::move(rows);
             } catch (const Exception& e) {
                 FProblems.push_back(e.Message());
-                continue;
             }
         }
-        if (prev->Date.empty()) prev->Date = loaded->second.Date;
-        const std::map<std::string, std::string> checks = ByBase(loaded->second.ChecksRan);
-        for (const TRunFinding& f : loaded->second.Found) {
-            if (f.Block != block) continue;
-            const auto check = checks.find(CheckOf(f.Code, f.Text));
-            if (check == checks.end() || !fresh.count(check->second)) continue;
-            prev->Since[f.Key()] = f.Since.empty() ? loaded->second.Date : f.Since;
-            prev->Findings.push_back(&f);
+    }
+    auto prev = std::make_unique<Previous>();
+    auto standing = FStanding.find(block);
+    if (standing != FStanding.end()) {
+        // Each check of this run is compared with the newest run of the block that ran it
+        // with the same limit; a finding of a check this run does not run is neither
+        // persisting nor fixed. What stands of a check is what that run found.
+        const std::set<std::string> wanted(FChecks.begin(), FChecks.end());
+        std::set<std::string> covered;
+        struct Newest {
+            std::int64_t Serial;
+            const std::string* Date;
+        };
+        std::unordered_map<std::string, Newest> newest;  // by check
+        for (auto it = FHistory.rbegin(); it != FHistory.rend() && covered.size() < wanted.size(); ++it) {
+            if (!it->Checks(block)) continue;
+            for (const std::string& c : it->ChecksRan)
+                if (wanted.count(c) && covered.insert(c).second) newest.emplace(c, Newest{it->Serial, &it->Date});
         }
-        covered.insert(fresh.begin(), fresh.end());
+        std::vector<std::pair<const TStanding*, const Newest*>> rows;
+        for (const TStanding& st : standing->second) {
+            auto n = newest.find(st.Check);
+            if (n != newest.end()) rows.emplace_back(&st, &n->second);
+        }
+        std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+            return a.second->Serial != b.second->Serial ? a.second->Serial > b.second->Serial : a.first->Pos < b.first->Pos;
+        });
+        prev->Since.reserve(rows.size());
+        for (const auto& [st, run] : rows) {
+            Previous::Entry& e = prev->Since[st->Finding.Key()];
+            e.Since = st->Finding.Since.empty() ? *run->Date : st->Finding.Since;
+            e.Rows.push_back(st);
+            prev->Findings.emplace_back(st, run->Serial);
+        }
     }
     return *FPrevious.emplace(block, std::move(prev)).first->second;
 }
@@ -250,13 +270,19 @@ void TRunReview::Add(const TFinding& finding) {
     }
     const Previous& prev = PreviousOf(r.Blok);
     auto since = prev.Since.find(key);
+    const TStanding* continues = nullptr;
     if (since != prev.Since.end()) {
-        FCurrent = {"persisting", since->second};
+        FCurrent = {"persisting", since->second.Since};
         ++FCounts.Persisting;
+        for (const TStanding* st : since->second.Rows) {
+            st->Seen = true;
+            if (!continues || (st->Finding.Text == r.Chyba && st->Finding.Detail == finding.Detail)) continues = st;
+        }
     } else {
         FCurrent = {"new", FRun.Date};
         ++FCounts.New;
     }
+    FContinues.push_back(continues);
     FRun.Found.push_back(
         {r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, FCurrent.Status, FCurrent.Since, r.Chyba, finding.Place.Table, finding.Detail});
     for (IFindingSink* s : FTargets) s->Add(finding);
@@ -270,16 +296,29 @@ std::vector<std::string> TRunReview::TakeNotes() {
 
 std::string TRunReview::Finish(const std::vector<std::string>& checked, const std::vector<std::string>& skipped,
                                bool complete) {
-    std::set<std::string> found;
-    for (const TRunFinding& f : FRun.Found) found.insert(f.Key());
+    TContinuation continuation;
+    continuation.Generation = FGeneration;
     for (const std::string& block : checked) {
-        for (const TRunFinding* f : PreviousOf(block).Findings) {
-            const std::string key = f->Key();
-            if (found.count(key) || FExceptedKeys.count(key)) continue;
-            TRunFinding gone = *f;
+        for (const auto& [st, last] : PreviousOf(block).Findings) {
+            continuation.Standing.emplace_back(st, last);
+            if (st->Seen) continue;  // a finding of its key was found again
+            if (FExceptedKeys.count(st->Finding.Key())) continue;
+            TRunFinding gone = st->Finding;
             gone.Status = "fixed";
             FRun.Gone.push_back(std::move(gone));
             ++FCounts.Fixed;
+        }
+    }
+    // The keys found in the blocks of exceptions.
+    std::unordered_set<std::string> found;
+    if (!FExceptions.empty()) {
+        std::unordered_set<std::string> blocks;
+        for (const auto& [key, e] : FExceptions) blocks.insert(EscapeInvalidUtf8(e.Block));
+        const std::string* last = nullptr;
+        bool wanted = false;
+        for (const TRunFinding& f : FRun.Found) {
+            if (!last || *last != f.Block) last = &f.Block, wanted = blocks.count(EscapeInvalidUtf8(f.Block)) != 0;
+            if (wanted) found.insert(f.Key());
         }
     }
     // Exceptions of the checked blocks whose element is gone: said, and kept.
@@ -309,8 +348,9 @@ std::string TRunReview::Finish(const std::vector<std::string>& checked, const st
     FRun.Persisting = FCounts.Persisting;
     FRun.Fixed = FCounts.Fixed;
     FRun.Excepted = FCounts.Excepted;
+    continuation.Rows = FContinues;
     try {
-        SaveRun(FMapDir, FRun);
+        THistory::Append(FMapDir, FRun, &continuation);
     } catch (const Exception& e) {
         return e.Message();
     }
@@ -375,30 +415,38 @@ const TStatusIndex::TEntry* TStatusIndex::Find(const std::string& block, const s
 
 TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>& problems) {
     TStatusIndex statuses;
-    std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
-    // By block, the checks whose newest run was read: a re-check of a few checks leaves the
-    // statuses of the others to the runs before it.
-    std::map<std::string, std::set<std::string>> done;
-    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-        std::set<std::string> bases;
-        for (const std::string& c : it->ChecksRan) bases.insert(CheckBase(c));
-        std::map<std::string, std::set<std::string>> fresh;  // by block
-        for (const std::string& b : it->Checked)
-            for (const std::string& c : bases)
-                if (!done[b].count(c)) fresh[b].insert(c);
-        if (fresh.empty()) continue;
-        TRunRecord run;
-        try {
-            run = ReadRun(it->File);
-        } catch (const Exception& e) {
-            problems.push_back(e.Message());
-            continue;
+    try {
+        std::unique_ptr<THistory> history = THistory::Open(mapDir, problems);
+        const std::vector<TRunRecord>& runs = history->Runs();
+        // By block and check (without its limit), the newest run that checked the block and
+        // ran the check, and the check with its limit: a re-check of a few checks leaves the
+        // statuses of the others to the runs before it. What stands of a check is what that
+        // run found.
+        struct Newest {
+            std::int64_t Serial;
+            const std::string* Check;
+        };
+        std::unordered_map<std::string, std::unordered_map<std::string, Newest>> newest;
+        for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+            std::vector<std::pair<std::string, const std::string*>> bases;
+            for (const std::string& c : it->ChecksRan) bases.emplace_back(CheckBase(c), &c);
+            for (const std::string& b : it->Checked) {
+                auto& of = newest[b];
+                for (const auto& [base, check] : bases) of.try_emplace(base, Newest{it->Serial, check});
+            }
         }
-        for (const TRunFinding& f : run.Found) {
-            auto block = fresh.find(f.Block);
-            if (block != fresh.end() && block->second.count(CheckOf(f.Code, f.Text))) statuses.Add(f);
+        for (auto& [block, rows] : history->Standing()) {
+            auto of = newest.find(block);
+            if (of == newest.end()) continue;
+            for (TStanding& st : rows) {
+                auto n = of->second.find(CheckBase(st.Check));
+                if (n == of->second.end() || *n->second.Check != st.Check) continue;
+                st.Finding.Status = st.FirstRun == n->second.Serial && st.FirstNew ? "new" : "persisting";
+                statuses.Add(st.Finding);
+            }
         }
-        for (const auto& [b, checks] : fresh) done[b].insert(checks.begin(), checks.end());
+    } catch (const Exception& e) {
+        problems.push_back(e.Message());
     }
     return statuses;
 }
@@ -407,36 +455,42 @@ std::vector<TRunFinding> LatestFindingsLike(const std::string& mapDir, const std
                                             const std::string& group, std::optional<std::int32_t> number,
                                             std::int32_t code, const std::string& text) {
     std::vector<std::string> problems;
-    const std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
-    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-        if (!it->Checks(block) || !RanCheckOf(it->ChecksRan, code, text)) continue;
-        std::vector<TRunFinding> like;
-        try {
-            for (const TRunFinding& f : ReadRun(it->File).Found)
+    try {
+        std::unique_ptr<THistory> history = THistory::Open(mapDir, problems);
+        const std::vector<TRunRecord>& runs = history->Runs();
+        for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+            if (!it->Checks(block) || !RanCheckOf(it->ChecksRan, code, text)) continue;
+            std::vector<TRunFinding> like;
+            for (const TRunFinding& f : history->Load(*it, block).Found)
                 if (f.Block == block && f.Group == group && f.Number == number && f.Code == code && f.Text == text)
                     like.push_back(f);
-        } catch (const Exception&) {
-            continue;
+            return like;
         }
-        return like;
+    } catch (const Exception&) {
+        // A history that cannot be read tells nothing.
     }
     return {};
 }
 
 std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
-    std::set<std::string> inA, inB;
+    std::unordered_set<std::string> inA, inB;
+    inA.reserve(a.Found.size());
+    inB.reserve(b.Found.size() + b.Left.size());
     for (const TRunFinding& f : a.Found) inA.insert(f.Key());
-    for (const TRunFinding& f : b.Found) inB.insert(f.Key());
-    for (const TRunFinding& f : b.Left) inB.insert(f.Key());
     std::vector<TRunFinding> out;
+    out.reserve(b.Found.size() + b.Left.size());
     for (TRunFinding f : b.Found) {
-        f.Status = inA.count(f.Key()) ? "persisting" : "new";
+        std::string key = f.Key();
+        f.Status = inA.count(key) ? "persisting" : "new";
+        inB.insert(std::move(key));
         out.push_back(std::move(f));
     }
+    for (const TRunFinding& f : b.Left) inB.insert(f.Key());
     // a's findings of checks b ran with the same limits; those of other checks b cannot tell.
     const std::map<std::string, std::string> checksA = ByBase(a.ChecksRan), checksB = ByBase(b.ChecksRan);
+    const std::unordered_set<std::string> checkedB(b.Checked.begin(), b.Checked.end());
     for (TRunFinding f : a.Found) {
-        if (!b.Checks(f.Block) || inB.count(f.Key())) continue;
+        if (!checkedB.count(f.Block) || inB.count(f.Key())) continue;
         const std::string base = CheckOf(f.Code, f.Text);
         const auto ca = checksA.find(base), cb = checksB.find(base);
         const bool unknown = a.ChecksRan.empty() && b.ChecksRan.empty();  // runs that do not say

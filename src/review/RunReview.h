@@ -121,12 +121,14 @@ private:
     std::vector<std::string> FNotes;
     std::unordered_map<std::string, TReviewException> FExceptions;  // by finding key
     std::vector<TRunRecord> FHistory;                                // metadata, oldest first
+    std::unique_ptr<THistory> FHistoryDb;                            // the history read
+    std::int64_t FGeneration = -1;                                   // of FHistory
     std::map<std::string, std::unique_ptr<Previous>> FPrevious;      // by block
-    std::map<std::string, TRunRecord> FLoaded;                       // runs read whole, by file
-    // The newest run with the run's options, read meanwhile by another thread (the run's
-    // previous run for most blocks): its file and the reading.
-    std::string FPreloadFile;
-    std::future<TRunRecord> FPreload;
+    // The findings standing in the history, by block: read meanwhile by another thread.
+    std::future<std::vector<std::pair<std::string, std::vector<TStanding>>>> FStandingLoad;
+    bool FStandingRead = false;
+    std::unordered_map<std::string, std::vector<TStanding>> FStanding;
+    std::vector<const TStanding*> FContinues;  // for each of FRun.Found, the standing finding it continues
     std::string FOptions;
     std::vector<std::string> FChecks;  // of FOptions
     TFindingFanOut* FFanOut = nullptr;
