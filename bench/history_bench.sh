@@ -7,6 +7,8 @@
 # (vexa-bench-review --read).
 # Goals: the run with a history at most 1.10 x the run without one and at most 6 x cat;
 # an unchanged run adds at most 1 MB to .vexa; compare under 0.5 s.
+# BASE=OTHERBUILDDIR times the same with another build (the one before a change) in the
+# same rounds, for the ratios on a noisy machine.
 #   bench/history_bench.sh BUILDDIR [WORKDIR]   (a Release build; the map as many_blocks.sh)
 set -euo pipefail
 build=$(cd "${1:?Usage: $0 BUILDDIR [WORKDIR]}" && pwd)
@@ -18,19 +20,23 @@ seconds() { local s e; s=$EPOCHREALTIME; "$@" >/dev/null 2>&1 || true; e=$EPOCHR
 options=(--quiet --lines 62 --points 3 --texts 3 --areas 7 --length-limit 1 --area-limit 100)
 catmap() { find "$map" -path "$map/.vexa" -prune -o -type f -print0 | xargs -0 cat >/dev/null; }
 size() { du -sb "$map/.vexa" | cut -f1; }
+builds=("$build")
+[ -n "${BASE:-}" ] && builds+=("$(cd "$BASE" && pwd)")
 for run in 1 2 3; do
   c=$(seconds catmap)
-  rm -rf "$map/.vexa"
-  plain=$(seconds "$build/bin/vexa-check" "${options[@]}" "$map")
-  before=$(size)
-  kept=$(seconds "$build/bin/vexa-check" "${options[@]}" "$map")
-  after=$(size)
-  compare=$(seconds "$build/bin/vexa-review" "$map" compare --json)
-  awk -v c="$c" -v p="$plain" -v k="$kept" -v b="$before" -v a="$after" -v m="$compare" -v n="$run" 'BEGIN {
-    printf "round %d: cat %.2f s; no history %.2f s; with history %.2f s (%.2f x, goal 1.10; %.1f x cat, goal 6)\n",
-      n, c, p, k, k / p, k / c
-    printf "         .vexa %.2f MB after the first run, +%.3f MB by the unchanged run (goal 1 MB); compare %.2f s (goal 0.5)\n",
-      b / 1e6, (a - b) / 1e6, m }'
+  for b in "${builds[@]}"; do
+    rm -rf "$map/.vexa"
+    plain=$(seconds "$b/bin/vexa-check" "${options[@]}" "$map")
+    before=$(size)
+    kept=$(seconds "$b/bin/vexa-check" "${options[@]}" "$map")
+    after=$(size)
+    compare=$(seconds "$b/bin/vexa-review" "$map" compare --json)
+    awk -v c="$c" -v p="$plain" -v k="$kept" -v b="$before" -v a="$after" -v m="$compare" -v n="$run" -v w="$b" 'BEGIN {
+      printf "round %d, %s: cat %.2f s; no history %.2f s; with history %.2f s (%.2f x, goal 1.10; %.1f x cat, goal 6)\n",
+        n, w, c, p, k, k / p, k / c
+      printf "  .vexa %.2f MB after the first run, +%.3f MB by the unchanged run (goal 1 MB); compare %.2f s (goal 0.5)\n",
+        b / 1e6, (a - b) / 1e6, m }'
+  done
 done
 "$build/bin/vexa-check" "${options[@]}" "$map" >/dev/null 2>&1 || true
 "$build/bin/vexa-bench-review" "$map" --read

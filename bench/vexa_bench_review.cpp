@@ -93,10 +93,9 @@ int main(int argc, char** argv) {
             n = review::LatestStatuses(mapDir, problems).Size();
             statuses.push_back(Seconds(Clock::now() - start));
             start = Clock::now();
-            const std::vector<review::TRunRecord> runs = review::ListRuns(mapDir, false, problems);
-            if (runs.size() >= 2)
-                lines = review::CompareRuns(review::LoadRun(mapDir, runs[runs.size() - 2]), review::LoadRun(mapDir, runs.back()))
-                            .size();
+            const std::unique_ptr<review::THistory> history = review::THistory::Open(mapDir, problems);
+            const std::vector<review::TRunRecord>& runs = history->Runs();
+            if (runs.size() >= 2) lines = history->Compare(runs[runs.size() - 2], runs.back()).size();
             compare.push_back(Seconds(Clock::now() - start));
         }
         std::printf("statuses of %zu findings: median %.3f s; compare of the last two runs (%zu findings): median %.3f s\n",

@@ -322,7 +322,7 @@ int Compare(const std::string& mapDir, const std::vector<std::string>& a) {
         if (!second) throw Exception("Kontrola " + a[1] + " nie je v histórii (vexa-review MAPA runs)");
     }
     TTable table({"Stav", "Blok", "Prvok", "Kód", "Druh", "Text", "Od"});
-    for (const TRunFinding& f : CompareRuns(history->Load(*first), history->Load(*second))) {
+    for (const TRunFinding& f : history->Compare(*first, *second)) {
         if (!gJson) {
             table.Add({StatusWord(f.Status), Printed(f.Block), Element(f.Group, f.Number), std::to_string(f.Code),
                        Num(f.Kind), f.Text, f.Since});

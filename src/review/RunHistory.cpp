@@ -468,9 +468,13 @@ struct THistory::TDb {
     }
     void OpenFile(const std::string& path, int flags) {
         Path = path;
-        if (sqlite3_open_v2(path.c_str(), &Db, flags | SQLITE_OPEN_NOFOLLOW, nullptr) != SQLITE_OK)
+#ifdef SQLITE_OPEN_NOFOLLOW
+        flags |= SQLITE_OPEN_NOFOLLOW;  // never a database through a link
+#endif
+        if (sqlite3_open_v2(path.c_str(), &Db, flags, nullptr) != SQLITE_OK)
             Fail(Db ? sqlite3_errmsg(Db) : "open");
         sqlite3_busy_timeout(Db, 10000);
+        sqlite3_exec(Db, "PRAGMA mmap_size = 268435456", nullptr, nullptr, nullptr);  // read in place
     }
     // The format and the names; raises naming the file when it is not a history of this format.
     void Validate() {
@@ -861,6 +865,24 @@ void THistory::ReadMetadata() {
     FGeneration = FDb->Generation();
 }
 
+void THistory::StandingStatuses(
+    const std::function<void(const std::string& check, std::int64_t firstRun, bool firstNew, TRunFinding& f)>& each) {
+    if (!FDb) return;
+    TStmt s(FDb->Db,
+            "SELECT block, grp, number, code, kind, chk, first_run, first_new, since FROM findings WHERE last_run IS NULL",
+            FDb->Path);
+    TRunFinding f;
+    while (s.Step()) {
+        f.Block = FDb->Name(s.ColInt(0));
+        f.Group = s.ColText(1);
+        f.Number = s.ColOpt(2);
+        f.Code = static_cast<std::int32_t>(s.ColInt(3));
+        f.Kind = s.ColOpt(4);
+        f.Since = s.ColText(8);
+        each(FDb->Name(s.ColInt(5)), s.ColInt(6), s.ColInt(7) != 0, f);
+    }
+}
+
 std::int64_t THistory::FindingRows() {
     if (!FDb) return 0;
     TStmt s(FDb->Db, "SELECT count(*) FROM findings", FDb->Path);
@@ -883,6 +905,11 @@ std::vector<std::pair<std::string, std::vector<TStanding>>> THistory::Standing()
 }
 
 TRunRecord THistory::Load(const TRunRecord& meta, const std::string& onlyBlock) {
+    return LoadRows(meta, onlyBlock, nullptr, false, nullptr);
+}
+
+TRunRecord THistory::LoadRows(const TRunRecord& meta, const std::string& onlyBlock, const TRunRecord* other,
+                              bool skipOther, std::vector<char>* inOther) {
     TRunRecord run = meta;
     run.Found.clear(), run.Gone.clear(), run.Left.clear();
     if (!FDb || meta.Serial == 0) return run;
@@ -900,15 +927,32 @@ TRunRecord THistory::Load(const TRunRecord& meta, const std::string& onlyBlock) 
         if (const std::int64_t id = FDb->Find(b)) checkedIds.insert(id);
     for (const std::string& c : meta.ChecksRan)
         if (const std::int64_t id = FDb->Find(c)) checkIds.insert(id);
+    // Whether a row stands in the other run too.
+    std::unordered_set<std::int64_t> otherChecked, otherChecks;
+    if (other) {
+        for (const std::string& b : other->Checked)
+            if (const std::int64_t id = FDb->Find(b)) otherChecked.insert(id);
+        for (const std::string& c : other->ChecksRan)
+            if (const std::int64_t id = FDb->Find(c)) otherChecks.insert(id);
+    }
+    const std::int64_t o = other ? other->Serial : 0;
+    const auto standsInOther = [&](std::int64_t first, std::int64_t last, std::int64_t block, std::int64_t check) {
+        if (!other || first > o || (last != 0 && last < o)) return false;
+        return first == o || last == o || (otherChecked.count(block) && otherChecks.count(check));
+    };
     const std::int64_t only = onlyBlock.empty() ? 0 : FDb->Find(onlyBlock);
     if (!onlyBlock.empty() && !only) return run;
-    struct Row {
+    std::vector<char> in;
+    // The findings as the run found them: block by block in its order, each block's in its places.
+    struct Place {
         std::size_t Order;
         std::int64_t Block;
         std::int64_t Pos;
-        TRunFinding F;
+        std::size_t Index;
     };
-    std::vector<Row> rows;
+    std::vector<Place> places;
+    std::vector<TRunFinding>& found = run.Found;
+    if (!only) places.reserve(static_cast<std::size_t>(std::max(0, meta.Findings))), found.reserve(places.capacity());
     {
         std::string sql = "SELECT block, grp, number, code, kind, tbl, chk, pos, first_run, last_run, first_new, since,"
                           " text, detail FROM findings WHERE first_run <= ?1 AND (last_run IS NULL OR last_run >= ?1)";
@@ -916,35 +960,56 @@ TRunRecord THistory::Load(const TRunRecord& meta, const std::string& onlyBlock) 
         TStmt s(FDb->Db, sql.c_str(), FDb->Path);
         s.Int(1, r);
         if (only) s.Int(2, only);
+        const std::string kNew = "new", kPersisting = "persisting";
         while (s.Step()) {
             const std::int64_t block = s.ColInt(0), first = s.ColInt(8);
-            const bool open = s.IsNull(9);
-            const std::int64_t last = open ? 0 : s.ColInt(9);
+            const std::int64_t last = s.IsNull(9) ? 0 : s.ColInt(9);
             if (first != r && last != r && !(checkedIds.count(block) && checkIds.count(s.ColInt(6)))) continue;
-            Row row;
-            auto o = order.find(block);
-            row.Order = o == order.end() ? order.size() : o->second;
-            row.Block = block;
-            row.Pos = s.ColInt(7);
-            TRunFinding& f = row.F;
+            if (other) {
+                const bool both = standsInOther(first, last, block, s.ColInt(6));
+                if (skipOther && both) continue;
+                if (inOther) in.push_back(both);
+            }
+            auto at = order.find(block);
+            places.push_back({at == order.end() ? order.size() : at->second, block, s.ColInt(7), found.size()});
+            TRunFinding& f = found.emplace_back();
             f.Block = FDb->Name(block);
             f.Group = s.ColText(1);
             f.Number = s.ColOpt(2);
             f.Code = static_cast<std::int32_t>(s.ColInt(3));
             f.Kind = s.ColOpt(4);
             f.Table = s.ColText(5);
-            f.Status = first == r && s.ColInt(10) != 0 ? "new" : "persisting";
+            f.Status = first == r && s.ColInt(10) != 0 ? kNew : kPersisting;
             f.Since = s.ColText(11);
             f.Text = s.ColText(12);
             f.Detail = s.ColText(13);
-            rows.push_back(std::move(row));
         }
     }
-    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
+    const auto before = [](const Place& a, const Place& b) {
         return std::tie(a.Order, a.Block, a.Pos) < std::tie(b.Order, b.Block, b.Pos);
-    });
-    run.Found.reserve(rows.size());
-    for (Row& row : rows) run.Found.push_back(std::move(row.F));
+    };
+    if (!std::is_sorted(places.begin(), places.end(), before)) {
+        std::sort(places.begin(), places.end(), before);
+        // Into that order in place, cycle by cycle (place k takes the finding read at Index).
+        for (std::size_t i = 0; i < places.size(); ++i) {
+            if (places[i].Index == i) continue;
+            TRunFinding first = std::move(found[i]);
+            const char firstIn = in.empty() ? 0 : in[i];
+            for (std::size_t j = i;;) {
+                const std::size_t from = places[j].Index;
+                places[j].Index = j;
+                if (from == i) {
+                    found[j] = std::move(first);
+                    if (!in.empty()) in[j] = firstIn;
+                    break;
+                }
+                found[j] = std::move(found[from]);
+                if (!in.empty()) in[j] = in[from];
+                j = from;
+            }
+        }
+    }
+    if (inOther) *inOther = std::move(in);
     {
         std::string sql = "SELECT tag, block, grp, number, code, kind, tbl, status, since, text, detail FROM others"
                           " WHERE run = ?1";
@@ -960,6 +1025,56 @@ TRunRecord THistory::Load(const TRunRecord& meta, const std::string& onlyBlock) 
         }
     }
     return run;
+}
+
+std::vector<TRunFinding> THistory::Compare(const TRunRecord& a, const TRunRecord& b) {
+    // A finding that stands in both runs is the same row: persisting without a key. Only
+    // b's findings that a lacks as rows and a's that b lacks are keyed, and the findings of
+    // both of the same block and code as those.
+    std::vector<char> inA;
+    TRunRecord later = LoadRows(b, "", &a, false, &inA);
+    TRunRecord earlier = LoadRows(a, "", &b, true, nullptr);  // a's findings not standing in b
+    std::unordered_map<std::string, std::unordered_set<std::int32_t>> keyed;  // block → codes of the findings keyed
+    for (std::size_t i = 0; i < later.Found.size(); ++i)
+        if (!inA[i]) keyed[later.Found[i].Block].insert(later.Found[i].Code);
+    for (const TRunFinding& f : earlier.Found) keyed[f.Block].insert(f.Code);
+    const auto isKeyed = [&](const TRunFinding& f) {
+        auto it = keyed.find(f.Block);
+        return it != keyed.end() && it->second.count(f.Code) != 0;
+    };
+    std::unordered_set<std::string> keysA, keysB;
+    for (const TRunFinding& f : earlier.Found) keysA.insert(f.Key());
+    for (std::size_t i = 0; i < later.Found.size(); ++i) {
+        const TRunFinding& f = later.Found[i];
+        if (inA[i] && !isKeyed(f)) continue;
+        const std::string k = f.Key();
+        keysB.insert(k);
+        if (inA[i]) keysA.insert(k);
+    }
+    for (const TRunFinding& f : later.Left) keysB.insert(f.Key());
+    std::vector<TRunFinding> out;
+    out.reserve(later.Found.size() + earlier.Found.size() + later.Left.size());
+    for (std::size_t i = 0; i < later.Found.size(); ++i) {
+        out.push_back(std::move(later.Found[i]));
+        out.back().Status = inA[i] || keysA.count(out.back().Key()) ? "persisting" : "new";
+    }
+    // a's findings of checks b ran with the same limits; those of other checks b cannot tell.
+    const std::unordered_map<std::string, std::string> checksA = ByBase(a.ChecksRan), checksB = ByBase(b.ChecksRan);
+    const std::unordered_set<std::string> checkedB(b.Checked.begin(), b.Checked.end());
+    const bool unknown = a.ChecksRan.empty() && b.ChecksRan.empty();  // runs that do not say
+    for (TRunFinding& f : earlier.Found) {
+        if (!checkedB.count(f.Block) || keysB.count(f.Key())) continue;
+        const std::string base = CheckOf(f.Code, f.Text);
+        const auto ca = checksA.find(base), cb = checksB.find(base);
+        if (!unknown && (ca == checksA.end() || cb == checksB.end() || ca->second != cb->second)) continue;
+        f.Status = "fixed";
+        out.push_back(std::move(f));
+    }
+    for (TRunFinding& f : later.Left) {  // found by b and left out by an exception
+        f.Status = "excepted";
+        out.push_back(std::move(f));
+    }
+    return out;
 }
 
 void THistory::Append(const std::string& mapDir, TRunRecord& run, const TContinuation* continuation) {

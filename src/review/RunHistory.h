@@ -26,6 +26,7 @@
 // is. Every write is one transaction under the history's lock (.vexa/historia.lock).
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -148,8 +149,15 @@ public:
     const std::vector<TRunRecord>& Runs() const { return FRuns; }
     // A kept run's findings (Found, Gone, Left). block: only that block's ("" all).
     TRunRecord Load(const TRunRecord& run, const std::string& block = "");
+    // CompareRuns of two kept runs, from their rows: what stands in both is persisting
+    // without a key formed.
+    std::vector<TRunFinding> Compare(const TRunRecord& a, const TRunRecord& b);
     // The standing findings, by block name.
     std::vector<std::pair<std::string, std::vector<TStanding>>> Standing();
+    // Each standing finding's block, group, number, code, kind and since (the rest not read),
+    // with its check, first run and whether it was new in it.
+    void StandingStatuses(
+        const std::function<void(const std::string& check, std::int64_t firstRun, bool firstNew, TRunFinding& f)>& each);
     // The count of writes to the history; changes with every run added.
     std::int64_t Generation() const { return FGeneration; }
     // Rows of the findings table (for the growth of the history).
@@ -165,6 +173,10 @@ public:
 private:
     THistory() = default;
     void ReadMetadata();
+    // Load; with other, also whether each finding stands in that run (inOther, in the order
+    // of the findings) or (skipOther) only those that do not.
+    TRunRecord LoadRows(const TRunRecord& meta, const std::string& block, const TRunRecord* other, bool skipOther,
+                        std::vector<char>* inOther);
     std::unique_ptr<TDb> FDb;
     std::vector<TRunRecord> FRuns;
     std::int64_t FGeneration = 0;

@@ -15,6 +15,7 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <type_traits>
 #include <unordered_set>
 
 namespace vexa::review {
@@ -33,6 +34,33 @@ bool IsTableCode(std::int32_t code) {
         if (c.Code == code) return c.Group == TCheckGroup::Databases;
     return false;
 }
+
+// FindingKey of run findings, the block's printed name kept from the finding before (a
+// run's findings come block by block).
+class TKeys {
+public:
+    std::string operator()(const TRunFinding& f) {
+        if (!FHave || f.Block != FBlock) FBlock = f.Block, FPrinted = EscapeInvalidUtf8(f.Block), FHave = true;
+        std::string k;
+        k.reserve(FPrinted.size() + f.Group.size() + f.Table.size() + 28);
+        k += FPrinted;
+        k += '|';
+        k += f.Group;
+        k += '|';
+        if (f.Number) k += std::to_string(*f.Number);
+        k += '|';
+        k += std::to_string(f.Code);
+        k += '|';
+        if (f.Kind) k += std::to_string(*f.Kind);
+        k += '|';
+        k += LowerAscii(f.Table);
+        return k;
+    }
+
+private:
+    bool FHave = false;
+    std::string FBlock, FPrinted;
+};
 
 // The check of each base name among a run's checks ("-15" → "-15@50").
 std::map<std::string, std::string> ByBase(const std::vector<std::string>& checks) {
@@ -222,8 +250,9 @@ const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
             return a.second->Serial != b.second->Serial ? a.second->Serial > b.second->Serial : a.first->Pos < b.first->Pos;
         });
         prev->Since.reserve(rows.size());
+        TKeys key;
         for (const auto& [st, run] : rows) {
-            Previous::Entry& e = prev->Since[st->Finding.Key()];
+            Previous::Entry& e = prev->Since[key(st->Finding)];
             e.Since = st->Finding.Since.empty() ? *run->Date : st->Finding.Since;
             e.Rows.push_back(st);
             prev->Findings.emplace_back(st, run->Serial);
@@ -435,16 +464,23 @@ TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>&
                 for (const auto& [base, check] : bases) of.try_emplace(base, Newest{it->Serial, check});
             }
         }
-        for (auto& [block, rows] : history->Standing()) {
-            auto of = newest.find(block);
-            if (of == newest.end()) continue;
-            for (TStanding& st : rows) {
-                auto n = of->second.find(CheckBase(st.Check));
-                if (n == of->second.end() || *n->second.Check != st.Check) continue;
-                st.Finding.Status = st.FirstRun == n->second.Serial && st.FirstNew ? "new" : "persisting";
-                statuses.Add(st.Finding);
+        std::string lastBlock;
+        const std::unordered_map<std::string, Newest>* of = nullptr;
+        std::unordered_map<const std::string*, std::string> bases;  // the history's check names keep their place
+        history->StandingStatuses([&](const std::string& check, std::int64_t firstRun, bool firstNew, TRunFinding& f) {
+            if (!of || lastBlock != f.Block) {
+                auto b = newest.find(f.Block);
+                lastBlock = f.Block;
+                of = b == newest.end() ? nullptr : &b->second;
             }
-        }
+            if (!of) return;
+            auto base = bases.find(&check);
+            if (base == bases.end()) base = bases.emplace(&check, CheckBase(check)).first;
+            auto n = of->find(base->second);
+            if (n == of->end() || *n->second.Check != check) return;
+            f.Status = firstRun == n->second.Serial && firstNew ? "new" : "persisting";
+            statuses.Add(f);
+        });
     } catch (const Exception& e) {
         problems.push_back(e.Message());
     }
@@ -472,31 +508,42 @@ std::vector<TRunFinding> LatestFindingsLike(const std::string& mapDir, const std
     return {};
 }
 
-std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
+namespace {
+
+// CompareRuns; Take moves the findings of both runs out (they are not used after).
+template <bool Take>
+std::vector<TRunFinding> Compared(std::conditional_t<Take, TRunRecord&, const TRunRecord&> a,
+                                  std::conditional_t<Take, TRunRecord&, const TRunRecord&> b) {
     std::unordered_set<std::string> inA, inB;
     inA.reserve(a.Found.size());
     inB.reserve(b.Found.size() + b.Left.size());
-    for (const TRunFinding& f : a.Found) inA.insert(f.Key());
+    TKeys key;
+    std::vector<std::string> keysA;
+    keysA.reserve(a.Found.size());
+    for (const TRunFinding& f : a.Found) inA.insert(keysA.emplace_back(key(f)));
     std::vector<TRunFinding> out;
     out.reserve(b.Found.size() + b.Left.size());
-    for (TRunFinding f : b.Found) {
-        std::string key = f.Key();
-        f.Status = inA.count(key) ? "persisting" : "new";
-        inB.insert(std::move(key));
-        out.push_back(std::move(f));
+    for (const TRunFinding& f : b.Found) {
+        std::string k = key(f);
+        if constexpr (Take) out.push_back(std::move(const_cast<TRunFinding&>(f)));
+        else out.push_back(f);
+        out.back().Status = inA.count(k) ? "persisting" : "new";
+        inB.insert(std::move(k));
     }
-    for (const TRunFinding& f : b.Left) inB.insert(f.Key());
+    for (const TRunFinding& f : b.Left) inB.insert(key(f));
     // a's findings of checks b ran with the same limits; those of other checks b cannot tell.
     const std::map<std::string, std::string> checksA = ByBase(a.ChecksRan), checksB = ByBase(b.ChecksRan);
     const std::unordered_set<std::string> checkedB(b.Checked.begin(), b.Checked.end());
-    for (TRunFinding f : a.Found) {
-        if (!checkedB.count(f.Block) || inB.count(f.Key())) continue;
-        const std::string base = CheckOf(f.Code, f.Text);
+    for (std::size_t i = 0; i < a.Found.size(); ++i) {
+        const TRunFinding& gone = a.Found[i];
+        if (!checkedB.count(gone.Block) || inB.count(keysA[i])) continue;
+        const std::string base = CheckOf(gone.Code, gone.Text);
         const auto ca = checksA.find(base), cb = checksB.find(base);
         const bool unknown = a.ChecksRan.empty() && b.ChecksRan.empty();  // runs that do not say
         if (!unknown && (ca == checksA.end() || cb == checksB.end() || ca->second != cb->second)) continue;
-        f.Status = "fixed";
-        out.push_back(std::move(f));
+        if constexpr (Take) out.push_back(std::move(const_cast<TRunFinding&>(gone)));
+        else out.push_back(gone);
+        out.back().Status = "fixed";
     }
     for (TRunFinding f : b.Left) {  // found by B and left out by an exception
         f.Status = "excepted";
@@ -504,6 +551,11 @@ std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
     }
     return out;
 }
+
+}  // namespace
+
+std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) { return Compared<false>(a, b); }
+std::vector<TRunFinding> CompareRuns(TRunRecord&& a, TRunRecord&& b) { return Compared<true>(a, b); }
 
 std::string StaleTableNotice(const std::string& mapDir, const std::string& tablePath) {
     std::vector<std::string> problems;

@@ -195,6 +195,8 @@ std::vector<TRunFinding> LatestFindingsLike(const std::string& mapDir, const std
 // (and did not leave out by an exception) are fixed; b's findings left out by an exception
 // follow as excepted.
 std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b);
+// The same, taking the findings of both (no copies).
+std::vector<TRunFinding> CompareRuns(TRunRecord&& a, TRunRecord&& b);
 
 // After a complete run without findings, the notice the browser shows over an older
 // table: "" when the last run found something (or there is none).

@@ -312,13 +312,14 @@ TEST_F(MapFiles, ReasonLongerThanTheTableKeepsIsRefused) {
 }
 #endif
 
-// A run file a dead run left half-written in .vexa/runs goes with the next check; one of a
-// live process stays.
+// A run file a dead run (of an earlier version) left half-written in .vexa/runs goes with the
+// next check; one of a live process stays.
 TEST_F(MapFiles, DeadRunsTemporaryRunFileIsRemoved) {
     Check(kChecks + Quote(map.string()));
     const fs::path runs = map / ".vexa" / "runs";
     const fs::path dead = runs / (".20200101-000000-000.run.vexa-" + std::to_string(DeadPid()) + "-0-1.tmp");
     const fs::path live = runs / (".20200101-000000-001.run.vexa-" + std::to_string(::getpid()) + "-0-1.tmp");
+    fs::create_directories(runs);  // the folder of an earlier version's history
     WriteText(dead, "vexa-run 1\n");
     WriteText(live, "vexa-run 1\n");
     Check(kChecks + Quote(map.string()));

@@ -141,6 +141,18 @@ void ExpectSameRun(const TRunRecord& taken, const TRunRecord& file) {
     EXPECT_EQ(taken.Left, file.Left);
 }
 
+// The comparison from the rows is CompareRuns of the runs read whole, for every pair.
+void ExpectComparedAsWhole(const std::string& mapDir) {
+    std::vector<std::string> problems;
+    const std::unique_ptr<THistory> history = THistory::Open(mapDir, problems);
+    const std::vector<TRunRecord>& runs = history->Runs();
+    for (std::size_t i = 0; i < runs.size(); ++i)
+        for (std::size_t j = 0; j < runs.size(); ++j) {
+            SCOPED_TRACE(std::to_string(i) + " -> " + std::to_string(j));
+            EXPECT_EQ(history->Compare(runs[i], runs[j]), CompareRuns(history->Load(runs[i]), history->Load(runs[j])));
+        }
+}
+
 TEST_F(History, RunFilesOfAnEarlierVersionAreTakenOverWhole) {
     for (const bool older : {false, true}) {
         SCOPED_TRACE(older ? "without user, checks, table and detail" : "with every field");
@@ -174,6 +186,8 @@ TEST_F(History, RunFilesOfAnEarlierVersionAreTakenOverWhole) {
             return out;
         };
         EXPECT_EQ(compare(CompareRuns(taken[0], taken[1])), compare(CompareRuns(expected[0], expected[1])));
+        EXPECT_EQ(compare(CompareRuns(taken[1], taken[0])), compare(CompareRuns(expected[1], expected[0])));
+        ExpectComparedAsWhole(MapDir());
 
         // The next run compares with what was taken over.
         const TRunResult next = PointRun(MapDir(), {3, 5}, 3);
@@ -230,6 +244,7 @@ TEST_F(History, AFindingStandsAsOneIntervalAndComesBackNew) {
     }
     ASSERT_EQ(runs[2].Gone.size(), 1u);
     EXPECT_EQ(runs[2].Gone[0].Number, 4);
+    ExpectComparedAsWhole(MapDir());
 }
 
 TEST_F(History, AnUnchangedRunAddsOnlyItsOwnRow) {
@@ -328,6 +343,7 @@ TEST_F(History, ARunWrittenMeanwhileLeavesTheHistoryWhole) {
     const TRunResult next = PointRun(MapDir(), {3, 4});
     EXPECT_EQ(next.Counts.Persisting, 2);
     EXPECT_EQ(next.Counts.Fixed, 0);
+    ExpectComparedAsWhole(MapDir());
 }
 
 }  // namespace
