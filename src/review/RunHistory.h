@@ -122,6 +122,7 @@ struct TStanding {
     std::string Check;      // with its limit
     TRunFinding Finding;    // Status not set; Since as kept (may be "" from an earlier version)
     mutable bool Seen = false;  // found again by the run reading it
+    mutable const TStanding* SameKey = nullptr;  // the run's next standing finding of the same key
 };
 
 // What a run that read the standing findings hands to its write: for each of its

@@ -138,8 +138,8 @@ bool RanCheckOf(const std::vector<std::string>& checks, std::int32_t code, const
 
 struct TRunReview::Previous {
     struct Entry {
-        std::string Since;                     // of the last standing finding of the key
-        std::vector<const TStanding*> Rows;    // the standing findings of the key
+        const std::string* Since = nullptr;  // of the last standing finding of the key
+        const TStanding* Rows = nullptr;     // the standing findings of the key, through SameKey
     };
     std::unordered_map<std::string, Entry> Since;  // by key of the block's standing findings
     // The block's standing findings of the run's checks, each with the run it stood in last
@@ -253,8 +253,9 @@ const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
         TKeys key;
         for (const auto& [st, run] : rows) {
             Previous::Entry& e = prev->Since[key(st->Finding)];
-            e.Since = st->Finding.Since.empty() ? *run->Date : st->Finding.Since;
-            e.Rows.push_back(st);
+            e.Since = st->Finding.Since.empty() ? run->Date : &st->Finding.Since;
+            st->SameKey = e.Rows;
+            e.Rows = st;
             prev->Findings.emplace_back(st, run->Serial);
         }
     }
@@ -301,9 +302,9 @@ void TRunReview::Add(const TFinding& finding) {
     auto since = prev.Since.find(key);
     const TStanding* continues = nullptr;
     if (since != prev.Since.end()) {
-        FCurrent = {"persisting", since->second.Since};
+        FCurrent = {"persisting", *since->second.Since};
         ++FCounts.Persisting;
-        for (const TStanding* st : since->second.Rows) {
+        for (const TStanding* st = since->second.Rows; st; st = st->SameKey) {
             st->Seen = true;
             if (!continues || (st->Finding.Text == r.Chyba && st->Finding.Detail == finding.Detail)) continues = st;
         }
