@@ -1,11 +1,14 @@
 // Review benchmark: what the run history and the exceptions add to a check run, and how
 // long the comparison of two runs takes.
 //   vexa-bench-review MAPDIR [--rounds N] [--jobs N]
+//   vexa-bench-review MAPDIR --read
 // Runs the check of vexa-bench's first run (lines 62, points 3, texts 3, areas 7, limits
 // 1 m and 100 m2) in turn without and with the review (history written, statuses, one
 // exception in place), N rounds each (default 5), and prints the median of each and the
 // overhead; then the time of reading the last two runs and comparing them, as
 // "vexa-review MAPDIR compare" does. The map's history and Vynimky.DBF are written.
+// --read runs no check: it times, N rounds, reading the statuses the error browser shows
+// (LatestStatuses) and the comparison of the last two runs of the map's history.
 #include "common/FileNames.h"
 #include "review/Exceptions.h"
 #include "review/Fingerprint.h"
@@ -66,16 +69,37 @@ int main(int argc, char** argv) {
     std::string map;
     int rounds = 5;
     unsigned jobs = DefaultJobs();
+    bool readOnly = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
-        if (arg == "--rounds" && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
+        if (arg == "--read") readOnly = true;
+        else if (arg == "--rounds" && i + 1 < argc) rounds = std::max(1, std::atoi(argv[++i]));
         else if (arg == "--jobs" && i + 1 < argc) jobs = static_cast<unsigned>(std::max(1, std::atoi(argv[++i])));
         else if (map.empty() && arg[0] != '-') map = arg;
         else map.clear(), i = argc;
     }
     if (map.empty()) {
-        std::fprintf(stderr, "Usage: vexa-bench-review MAPDIR [--rounds N] [--jobs N]\n");
+        std::fprintf(stderr, "Usage: vexa-bench-review MAPDIR [--rounds N] [--jobs N] | MAPDIR --read\n");
         return 2;
+    }
+    if (readOnly) {
+        const std::string mapDir = IncludeTrailingDelimiter(fs::absolute(map).lexically_normal().string());
+        std::vector<double> statuses, compare;
+        std::size_t n = 0, lines = 0;
+        for (int round = 0; round < rounds; ++round) {
+            Clock::time_point start = Clock::now();
+            std::vector<std::string> problems;
+            n = review::LatestStatuses(mapDir, problems).Size();
+            statuses.push_back(Seconds(Clock::now() - start));
+            start = Clock::now();
+            const std::unique_ptr<review::THistory> history = review::THistory::Open(mapDir, problems);
+            const std::vector<review::TRunRecord>& runs = history->Runs();
+            if (runs.size() >= 2) lines = history->Compare(runs[runs.size() - 2], runs.back()).size();
+            compare.push_back(Seconds(Clock::now() - start));
+        }
+        std::printf("statuses of %zu findings: median %.3f s; compare of the last two runs (%zu findings): median %.3f s\n",
+                    n, Median(statuses), lines, Median(compare));
+        return 0;
     }
     try {
         const std::string programDir =
@@ -131,7 +155,7 @@ int main(int argc, char** argv) {
             std::vector<std::string> problems;
             std::vector<review::TRunRecord> runs = review::ListRuns(mapDir, false, problems);
             if (runs.size() < 2) throw std::runtime_error("fewer than two runs kept");
-            lines = review::CompareRuns(review::ReadRun(runs[runs.size() - 2].File), review::ReadRun(runs.back().File))
+            lines = review::CompareRuns(review::LoadRun(mapDir, runs[runs.size() - 2]), review::LoadRun(mapDir, runs.back()))
                         .size();
             compare.push_back(Seconds(Clock::now() - start));
         }

@@ -1,6 +1,7 @@
-// The review's files as a map holds them: two run files of the history and the exceptions
-// table Vynimky.DBF, read the way vexa-review and a check read them (the runs listed with
-// and without their findings, each file read alone, the exceptions loaded).
+// The review's files as a map holds them: two run files of an earlier version's history and
+// the exceptions table Vynimky.DBF, read the way vexa-review and a check read them (the runs
+// taken over into the history database and listed with and without their findings, each
+// file read alone, the exceptions loaded).
 #include "FuzzInput.h"
 #include "common/Exception.h"
 #include "review/Exceptions.h"
@@ -20,6 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto map = vexafuzz::Scratch("review");
     const auto runs = map / ".vexa" / "runs";
     std::filesystem::create_directories(runs);
+    std::error_code ec;
+    std::filesystem::remove(map / ".vexa" / "historia.sqlite", ec);  // taken over anew each time
     for (const auto& [name, bytes] : files)
         vexafuzz::WriteFile(name.ends_with(".run") ? runs / name : map / name, bytes);
 

@@ -64,7 +64,9 @@ const std::string kHelp =
     "ČÍSLO číslo prvku (\"-\" pri chybe tabuľky atribútov), KÓD kód chyby (napr. -15).\n"
     "\n"
     "Súbory v adresári mapy: Vynimky.DBF (výnimky, dBASE, kódová stránka 1250) a skrytý\n"
-    "adresár .vexa (runs: posledných 20 kontrol s ich chybami; zámok výnimiek).\n"
+    "adresár .vexa (historia.sqlite: posledných 20 kontrol s ich chybami; zámky). Záznamy\n"
+    "kontrol starších verzií (.vexa/runs/*.run) sa pri prvom čítaní prevezmú do histórie\n"
+    "a ostanú na mieste.\n"
     "\n"
     "Návratový stav:\n"
     "  0  hotovo\n"
@@ -160,7 +162,7 @@ int Except(const std::string& mapDir, const std::vector<std::string>& a) {
         bool checks = false;
         for (const std::string& b : it->Checked) checks = checks || SameBlock(b, id.Block);
         if (!checks) continue;
-        last = ReadRun(it->File);
+        last = LoadRun(mapDir, *it);
         for (const auto* list : {&last.Found, &last.Left})
             for (const TRunFinding& f : *list)
                 if (Same(f, id)) found.push_back(&f);
@@ -301,7 +303,10 @@ int ListRunsCommand(const std::string& mapDir) {
 
 int Compare(const std::string& mapDir, const std::vector<std::string>& a) {
     if (a.size() != 0 && a.size() != 2) throw UsageError("Zadajte dve kontroly alebo žiadnu (vexa-review --help)");
-    std::vector<TRunRecord> runs = Runs(mapDir, false);
+    std::vector<std::string> problems;
+    const std::unique_ptr<THistory> history = THistory::Open(mapDir, problems);
+    for (const std::string& p : problems) std::fprintf(stderr, "%s\n", MessageLines(p).c_str());
+    const std::vector<TRunRecord>& runs = history->Runs();
     const TRunRecord* first = nullptr;
     const TRunRecord* second = nullptr;
     if (a.empty()) {
@@ -317,7 +322,7 @@ int Compare(const std::string& mapDir, const std::vector<std::string>& a) {
         if (!second) throw Exception("Kontrola " + a[1] + " nie je v histórii (vexa-review MAPA runs)");
     }
     TTable table({"Stav", "Blok", "Prvok", "Kód", "Druh", "Text", "Od"});
-    for (const TRunFinding& f : CompareRuns(ReadRun(first->File), ReadRun(second->File))) {
+    for (const TRunFinding& f : history->Compare(*first, *second)) {
         if (!gJson) {
             table.Add({StatusWord(f.Status), Printed(f.Block), Element(f.Group, f.Number), std::to_string(f.Code),
                        Num(f.Kind), f.Text, f.Since});

@@ -300,7 +300,7 @@ TReport ReportOfTable(const std::string& mapDir, const std::vector<TFinding>& fi
         }
         TReportHistory history{last.New, last.Persisting, last.Fixed, last.Excepted, {}};
         try {
-            for (const review::TRunFinding& gone : review::ReadRun(last.File).Gone)
+            for (const review::TRunFinding& gone : review::LoadRun(mapDir, last).Gone)
                 history.FixedFindings.push_back(Fixed(gone));
         } catch (const std::exception&) {
             // Only the run's counts could be read.
@@ -320,7 +320,7 @@ std::optional<std::vector<TErrorRecord>> RunRecords(const std::string& mapDir, c
     const std::optional<review::TRunRecord> kept = KeptRun(mapDir, runId);
     if (!kept) return std::nullopt;
     std::vector<TErrorRecord> records;
-    for (const review::TRunFinding& f : review::ReadRun(kept->File).Found) records.push_back(RecordOf(f));
+    for (const review::TRunFinding& f : review::LoadRun(mapDir, *kept).Found) records.push_back(RecordOf(f));
     return records;
 }
 

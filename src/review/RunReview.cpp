@@ -15,6 +15,8 @@
 #include <chrono>
 #include <ctime>
 #include <filesystem>
+#include <type_traits>
+#include <unordered_set>
 
 namespace vexa::review {
 
@@ -37,6 +39,33 @@ bool IsTableCode(std::int32_t code) {
 std::string SeenKey(const std::string& block, const std::string& group, std::int32_t number) {
     return EscapeInvalidUtf8(block) + "|" + group + "|" + std::to_string(number);
 }
+
+// FindingKey of run findings, the block's printed name kept from the finding before (a
+// run's findings come block by block).
+class TKeys {
+public:
+    std::string operator()(const TRunFinding& f) {
+        if (!FHave || f.Block != FBlock) FBlock = f.Block, FPrinted = EscapeInvalidUtf8(f.Block), FHave = true;
+        std::string k;
+        k.reserve(FPrinted.size() + f.Group.size() + f.Table.size() + 28);
+        k += FPrinted;
+        k += '|';
+        k += f.Group;
+        k += '|';
+        if (f.Number) k += std::to_string(*f.Number);
+        k += '|';
+        k += std::to_string(f.Code);
+        k += '|';
+        if (f.Kind) k += std::to_string(*f.Kind);
+        k += '|';
+        k += LowerAscii(f.Table);
+        return k;
+    }
+
+private:
+    bool FHave = false;
+    std::string FBlock, FPrinted;
+};
 
 // The check of each base name among a run's checks ("-15" → "-15@50").
 std::map<std::string, std::string> ByBase(const std::vector<std::string>& checks) {
@@ -113,9 +142,14 @@ bool RanCheckOf(const std::vector<std::string>& checks, std::int32_t code, const
 }
 
 struct TRunReview::Previous {
-    std::string Date;                                      // of the previous run; "" when none
-    std::unordered_map<std::string, std::string> Since;    // key of its findings of the block → since
-    std::vector<const TRunFinding*> Findings;              // of the block
+    struct Entry {
+        const std::string* Since = nullptr;  // of the last standing finding of the key
+        const TStanding* Rows = nullptr;     // the standing findings of the key, through SameKey
+    };
+    std::unordered_map<std::string, Entry> Since;  // by key of the block's standing findings
+    // The block's standing findings of the run's checks, each with the run it stood in last
+    // (newest run first, in the order it found them).
+    std::vector<std::pair<const TStanding*, std::int64_t>> Findings;
 };
 
 std::string CountsMessage(const TReviewCounts& c) {
@@ -140,7 +174,13 @@ TRunReview::TRunReview(std::string mapDir, TReviewSettings settings)
     for (const auto& [key, e] : FExceptions)
         if (e.Number && *e.Number > 0 && e.Group.size() == 1) FWish.Add(EscapeInvalidUtf8(e.Block), e.Group[0], *e.Number);
     std::vector<std::string> problems;
-    FHistory = ListRuns(FMapDir, false, problems);
+    try {
+        FHistoryDb = THistory::Open(FMapDir, problems);
+        FHistory = FHistoryDb->Runs();
+        FGeneration = FHistoryDb->Generation();
+    } catch (const Exception& e) {
+        problems.push_back(e.Message());
+    }
     for (const std::string& p : problems) FProblems.push_back(p + "\rkontrola pokračuje bez tohto záznamu");
 }
 
@@ -156,14 +196,10 @@ void TRunReview::Begin(const std::string& options) {
     FCounts = {};
     FExceptedKeys.clear();
     FSeen.clear();
-    // The previous run is read while the passes run.
-    FPreloadFile.clear();
-    for (auto it = FHistory.rbegin(); it != FHistory.rend(); ++it) {
-        if (FLoaded.count(it->File)) break;
-        FPreloadFile = it->File;
-        FPreload = std::async(std::launch::async, [file = FPreloadFile] { return ReadRun(file); });
-        break;
-    }
+    FContinues.clear();
+    // The standing findings are read while the passes run.
+    if (FHistoryDb && !FHistory.empty() && !FStandingRead && !FStandingLoad.valid())
+        FStandingLoad = std::async(std::launch::async, [history = FHistoryDb.get()] { return history->Standing(); });
 }
 
 void TRunReview::Release() {
@@ -188,37 +224,51 @@ std::optional<std::optional<std::string>> TRunReview::FingerprintSeen(const std:
 const TRunReview::Previous& TRunReview::PreviousOf(const std::string& block) {
     auto found = FPrevious.find(block);
     if (found != FPrevious.end()) return *found->second;
-    auto prev = std::make_unique<Previous>();
-    // Each check of this run is compared with the newest run of the block that ran it with
-    // the same limit; a finding of a check this run does not run is neither persisting nor fixed.
-    const std::set<std::string> wanted(FChecks.begin(), FChecks.end());
-    std::set<std::string> covered;
-    for (auto it = FHistory.rbegin(); it != FHistory.rend() && covered.size() < wanted.size(); ++it) {
-        if (!it->Checks(block)) continue;
-        std::set<std::string> fresh;
-        for (const std::string& c : it->ChecksRan)
-            if (wanted.count(c) && !covered.count(c)) fresh.insert(c);
-        if (fresh.empty()) continue;
-        auto loaded = FLoaded.find(it->File);
-        if (loaded == FLoaded.end()) {
+    if (!FStandingRead) {
+        FStandingRead = true;
+        if (FStandingLoad.valid()) {
             try {
-                const bool preloaded = it->File == FPreloadFile && FPreload.valid();
-                loaded = FLoaded.emplace(it->File, preloaded ? FPreload.get() : ReadRun(it->File)).first;
+                for (auto& [name, rows] : FStandingLoad.get()) FStanding[name] = std::move(rows);
             } catch (const Exception& e) {
                 FProblems.push_back(e.Message());
-                continue;
             }
         }
-        if (prev->Date.empty()) prev->Date = loaded->second.Date;
-        const std::map<std::string, std::string> checks = ByBase(loaded->second.ChecksRan);
-        for (const TRunFinding& f : loaded->second.Found) {
-            if (f.Block != block) continue;
-            const auto check = checks.find(CheckOf(f.Code, f.Text));
-            if (check == checks.end() || !fresh.count(check->second)) continue;
-            prev->Since[f.Key()] = f.Since.empty() ? loaded->second.Date : f.Since;
-            prev->Findings.push_back(&f);
+    }
+    auto prev = std::make_unique<Previous>();
+    auto standing = FStanding.find(block);
+    if (standing != FStanding.end()) {
+        // Each check of this run is compared with the newest run of the block that ran it
+        // with the same limit; a finding of a check this run does not run is neither
+        // persisting nor fixed. What stands of a check is what that run found.
+        const std::set<std::string> wanted(FChecks.begin(), FChecks.end());
+        std::set<std::string> covered;
+        struct Newest {
+            std::int64_t Serial;
+            const std::string* Date;
+        };
+        std::unordered_map<std::string, Newest> newest;  // by check
+        for (auto it = FHistory.rbegin(); it != FHistory.rend() && covered.size() < wanted.size(); ++it) {
+            if (!it->Checks(block)) continue;
+            for (const std::string& c : it->ChecksRan)
+                if (wanted.count(c) && covered.insert(c).second) newest.emplace(c, Newest{it->Serial, &it->Date});
         }
-        covered.insert(fresh.begin(), fresh.end());
+        std::vector<std::pair<const TStanding*, const Newest*>> rows;
+        for (const TStanding& st : standing->second) {
+            auto n = newest.find(st.Check);
+            if (n != newest.end()) rows.emplace_back(&st, &n->second);
+        }
+        std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) {
+            return a.second->Serial != b.second->Serial ? a.second->Serial > b.second->Serial : a.first->Pos < b.first->Pos;
+        });
+        prev->Since.reserve(rows.size());
+        TKeys key;
+        for (const auto& [st, run] : rows) {
+            Previous::Entry& e = prev->Since[key(st->Finding)];
+            e.Since = st->Finding.Since.empty() ? run->Date : &st->Finding.Since;
+            st->SameKey = e.Rows;
+            e.Rows = st;
+            prev->Findings.emplace_back(st, run->Serial);
+        }
     }
     return *FPrevious.emplace(block, std::move(prev)).first->second;
 }
@@ -263,13 +313,19 @@ bool TRunReview::Judge(TFinding& finding, std::string& exceptionReason) {
     }
     const Previous& prev = PreviousOf(r.Blok);
     auto since = prev.Since.find(key);
+    const TStanding* continues = nullptr;
     if (since != prev.Since.end()) {
-        finding.Status = "persisting", finding.Since = since->second;
+        finding.Status = "persisting", finding.Since = *since->second.Since;
         ++FCounts.Persisting;
+        for (const TStanding* st = since->second.Rows; st; st = st->SameKey) {
+            st->Seen = true;
+            if (!continues || (st->Finding.Text == r.Chyba && st->Finding.Detail == finding.Detail)) continues = st;
+        }
     } else {
         finding.Status = "new", finding.Since = FRun.Date;
         ++FCounts.New;
     }
+    FContinues.push_back(continues);
     FRun.Found.push_back(
         {r.Blok, r.Prvok, r.Cislo, r.Id, r.Druh, finding.Status, finding.Since, r.Chyba, finding.Place.Table, finding.Detail});
     return true;
@@ -283,16 +339,29 @@ std::vector<std::string> TRunReview::TakeNotes() {
 
 std::string TRunReview::Finish(const std::vector<std::string>& checked, const std::vector<std::string>& skipped,
                                bool complete) {
-    std::set<std::string> found;
-    for (const TRunFinding& f : FRun.Found) found.insert(f.Key());
+    TContinuation continuation;
+    continuation.Generation = FGeneration;
     for (const std::string& block : checked) {
-        for (const TRunFinding* f : PreviousOf(block).Findings) {
-            const std::string key = f->Key();
-            if (found.count(key) || FExceptedKeys.count(key)) continue;
-            TRunFinding gone = *f;
+        for (const auto& [st, last] : PreviousOf(block).Findings) {
+            continuation.Standing.emplace_back(st, last);
+            if (st->Seen) continue;  // a finding of its key was found again
+            if (FExceptedKeys.count(st->Finding.Key())) continue;
+            TRunFinding gone = st->Finding;
             gone.Status = "fixed";
             FRun.Gone.push_back(std::move(gone));
             ++FCounts.Fixed;
+        }
+    }
+    // The keys found in the blocks of exceptions.
+    std::unordered_set<std::string> found;
+    if (!FExceptions.empty()) {
+        std::unordered_set<std::string> blocks;
+        for (const auto& [key, e] : FExceptions) blocks.insert(EscapeInvalidUtf8(e.Block));
+        const std::string* last = nullptr;
+        bool wanted = false;
+        for (const TRunFinding& f : FRun.Found) {
+            if (!last || *last != f.Block) last = &f.Block, wanted = blocks.count(EscapeInvalidUtf8(f.Block)) != 0;
+            if (wanted) found.insert(f.Key());
         }
     }
     // Exceptions of the checked blocks whose element is gone: said, and kept.
@@ -322,8 +391,9 @@ std::string TRunReview::Finish(const std::vector<std::string>& checked, const st
     FRun.Persisting = FCounts.Persisting;
     FRun.Fixed = FCounts.Fixed;
     FRun.Excepted = FCounts.Excepted;
+    continuation.Rows = FContinues;
     try {
-        SaveRun(FMapDir, FRun);
+        THistory::Append(FMapDir, FRun, &continuation);
     } catch (const Exception& e) {
         return e.Message();
     }
@@ -388,30 +458,45 @@ const TStatusIndex::TEntry* TStatusIndex::Find(const std::string& block, const s
 
 TStatusIndex LatestStatuses(const std::string& mapDir, std::vector<std::string>& problems) {
     TStatusIndex statuses;
-    std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
-    // By block, the checks whose newest run was read: a re-check of a few checks leaves the
-    // statuses of the others to the runs before it.
-    std::map<std::string, std::set<std::string>> done;
-    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-        std::set<std::string> bases;
-        for (const std::string& c : it->ChecksRan) bases.insert(CheckBase(c));
-        std::map<std::string, std::set<std::string>> fresh;  // by block
-        for (const std::string& b : it->Checked)
-            for (const std::string& c : bases)
-                if (!done[b].count(c)) fresh[b].insert(c);
-        if (fresh.empty()) continue;
-        TRunRecord run;
-        try {
-            run = ReadRun(it->File);
-        } catch (const Exception& e) {
-            problems.push_back(e.Message());
-            continue;
+    try {
+        std::unique_ptr<THistory> history = THistory::Open(mapDir, problems);
+        const std::vector<TRunRecord>& runs = history->Runs();
+        // By block and check (without its limit), the newest run that checked the block and
+        // ran the check, and the check with its limit: a re-check of a few checks leaves the
+        // statuses of the others to the runs before it. What stands of a check is what that
+        // run found.
+        struct Newest {
+            std::int64_t Serial;
+            const std::string* Check;
+        };
+        std::unordered_map<std::string, std::unordered_map<std::string, Newest>> newest;
+        for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+            std::vector<std::pair<std::string, const std::string*>> bases;
+            for (const std::string& c : it->ChecksRan) bases.emplace_back(CheckBase(c), &c);
+            for (const std::string& b : it->Checked) {
+                auto& of = newest[b];
+                for (const auto& [base, check] : bases) of.try_emplace(base, Newest{it->Serial, check});
+            }
         }
-        for (const TRunFinding& f : run.Found) {
-            auto block = fresh.find(f.Block);
-            if (block != fresh.end() && block->second.count(CheckOf(f.Code, f.Text))) statuses.Add(f);
-        }
-        for (const auto& [b, checks] : fresh) done[b].insert(checks.begin(), checks.end());
+        std::string lastBlock;
+        const std::unordered_map<std::string, Newest>* of = nullptr;
+        std::unordered_map<const std::string*, std::string> bases;  // the history's check names keep their place
+        history->StandingStatuses([&](const std::string& check, std::int64_t firstRun, bool firstNew, TRunFinding& f) {
+            if (!of || lastBlock != f.Block) {
+                auto b = newest.find(f.Block);
+                lastBlock = f.Block;
+                of = b == newest.end() ? nullptr : &b->second;
+            }
+            if (!of) return;
+            auto base = bases.find(&check);
+            if (base == bases.end()) base = bases.emplace(&check, CheckBase(check)).first;
+            auto n = of->find(base->second);
+            if (n == of->end() || *n->second.Check != check) return;
+            f.Status = firstRun == n->second.Serial && firstNew ? "new" : "persisting";
+            statuses.Add(f);
+        });
+    } catch (const Exception& e) {
+        problems.push_back(e.Message());
     }
     return statuses;
 }
@@ -420,42 +505,59 @@ std::vector<TRunFinding> LatestFindingsLike(const std::string& mapDir, const std
                                             const std::string& group, std::optional<std::int32_t> number,
                                             std::int32_t code, const std::string& text) {
     std::vector<std::string> problems;
-    const std::vector<TRunRecord> runs = ListRuns(mapDir, false, problems);
-    for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
-        if (!it->Checks(block) || !RanCheckOf(it->ChecksRan, code, text)) continue;
-        std::vector<TRunFinding> like;
-        try {
-            for (const TRunFinding& f : ReadRun(it->File).Found)
+    try {
+        std::unique_ptr<THistory> history = THistory::Open(mapDir, problems);
+        const std::vector<TRunRecord>& runs = history->Runs();
+        for (auto it = runs.rbegin(); it != runs.rend(); ++it) {
+            if (!it->Checks(block) || !RanCheckOf(it->ChecksRan, code, text)) continue;
+            std::vector<TRunFinding> like;
+            for (const TRunFinding& f : history->Load(*it, block).Found)
                 if (f.Block == block && f.Group == group && f.Number == number && f.Code == code && f.Text == text)
                     like.push_back(f);
-        } catch (const Exception&) {
-            continue;
+            return like;
         }
-        return like;
+    } catch (const Exception&) {
+        // A history that cannot be read tells nothing.
     }
     return {};
 }
 
-std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
-    std::set<std::string> inA, inB;
-    for (const TRunFinding& f : a.Found) inA.insert(f.Key());
-    for (const TRunFinding& f : b.Found) inB.insert(f.Key());
-    for (const TRunFinding& f : b.Left) inB.insert(f.Key());
+namespace {
+
+// CompareRuns; Take moves the findings of both runs out (they are not used after).
+template <bool Take>
+std::vector<TRunFinding> Compared(std::conditional_t<Take, TRunRecord&, const TRunRecord&> a,
+                                  std::conditional_t<Take, TRunRecord&, const TRunRecord&> b) {
+    std::unordered_set<std::string> inA, inB;
+    inA.reserve(a.Found.size());
+    inB.reserve(b.Found.size() + b.Left.size());
+    TKeys key;
+    std::vector<std::string> keysA;
+    keysA.reserve(a.Found.size());
+    for (const TRunFinding& f : a.Found) inA.insert(keysA.emplace_back(key(f)));
     std::vector<TRunFinding> out;
-    for (TRunFinding f : b.Found) {
-        f.Status = inA.count(f.Key()) ? "persisting" : "new";
-        out.push_back(std::move(f));
+    out.reserve(b.Found.size() + b.Left.size());
+    for (const TRunFinding& f : b.Found) {
+        std::string k = key(f);
+        if constexpr (Take) out.push_back(std::move(const_cast<TRunFinding&>(f)));
+        else out.push_back(f);
+        out.back().Status = inA.count(k) ? "persisting" : "new";
+        inB.insert(std::move(k));
     }
+    for (const TRunFinding& f : b.Left) inB.insert(key(f));
     // a's findings of checks b ran with the same limits; those of other checks b cannot tell.
     const std::map<std::string, std::string> checksA = ByBase(a.ChecksRan), checksB = ByBase(b.ChecksRan);
-    for (TRunFinding f : a.Found) {
-        if (!b.Checks(f.Block) || inB.count(f.Key())) continue;
-        const std::string base = CheckOf(f.Code, f.Text);
+    const std::unordered_set<std::string> checkedB(b.Checked.begin(), b.Checked.end());
+    for (std::size_t i = 0; i < a.Found.size(); ++i) {
+        const TRunFinding& gone = a.Found[i];
+        if (!checkedB.count(gone.Block) || inB.count(keysA[i])) continue;
+        const std::string base = CheckOf(gone.Code, gone.Text);
         const auto ca = checksA.find(base), cb = checksB.find(base);
         const bool unknown = a.ChecksRan.empty() && b.ChecksRan.empty();  // runs that do not say
         if (!unknown && (ca == checksA.end() || cb == checksB.end() || ca->second != cb->second)) continue;
-        f.Status = "fixed";
-        out.push_back(std::move(f));
+        if constexpr (Take) out.push_back(std::move(const_cast<TRunFinding&>(gone)));
+        else out.push_back(gone);
+        out.back().Status = "fixed";
     }
     for (TRunFinding f : b.Left) {  // found by B and left out by an exception
         f.Status = "excepted";
@@ -463,6 +565,11 @@ std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) {
     }
     return out;
 }
+
+}  // namespace
+
+std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b) { return Compared<false>(a, b); }
+std::vector<TRunFinding> CompareRuns(TRunRecord&& a, TRunRecord&& b) { return Compared<true>(a, b); }
 
 std::string StaleTableNotice(const std::string& mapDir, const std::string& tablePath) {
     std::vector<std::string> problems;

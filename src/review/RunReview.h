@@ -128,12 +128,14 @@ private:
     std::vector<std::string> FNotes;
     std::unordered_map<std::string, TReviewException> FExceptions;  // by finding key
     std::vector<TRunRecord> FHistory;                                // metadata, oldest first
+    std::unique_ptr<THistory> FHistoryDb;                            // the history read
+    std::int64_t FGeneration = -1;                                   // of FHistory
     std::map<std::string, std::unique_ptr<Previous>> FPrevious;      // by block
-    std::map<std::string, TRunRecord> FLoaded;                       // runs read whole, by file
-    // The newest run with the run's options, read meanwhile by another thread (the run's
-    // previous run for most blocks): its file and the reading.
-    std::string FPreloadFile;
-    std::future<TRunRecord> FPreload;
+    // The findings standing in the history, by block: read meanwhile by another thread.
+    std::future<std::vector<std::pair<std::string, std::vector<TStanding>>>> FStandingLoad;
+    bool FStandingRead = false;
+    std::unordered_map<std::string, std::vector<TStanding>> FStanding;
+    std::vector<const TStanding*> FContinues;  // for each of FRun.Found, the standing finding it continues
     std::string FOptions;
     std::vector<std::string> FChecks;  // of FOptions
     std::set<std::string> FExceptedKeys;
@@ -199,6 +201,8 @@ std::vector<TRunFinding> LatestFindingsLike(const std::string& mapDir, const std
 // (and did not leave out by an exception) are fixed; b's findings left out by an exception
 // follow as excepted.
 std::vector<TRunFinding> CompareRuns(const TRunRecord& a, const TRunRecord& b);
+// The same, taking the findings of both (no copies).
+std::vector<TRunFinding> CompareRuns(TRunRecord&& a, TRunRecord&& b);
 
 // After a complete run without findings, the notice the browser shows over an older
 // table: "" when the last run found something (or there is none).

@@ -131,8 +131,8 @@ TEST_F(AccessQueriesEndToEnd, EndlessQueryIsStoppedOnceAndTheRunGoesOn) {
     EXPECT_EQ(o.Err.find("Bez chýb."), std::string::npos) << o.Err;
     // The other findings were handed over, and the run is in the history.
     EXPECT_FALSE(ReadErrorTable((map / "Chyby.DBF").string()).empty());
-    EXPECT_TRUE(fs::exists(map / ".vexa" / "runs"));
-    EXPECT_FALSE(fs::is_empty(map / ".vexa" / "runs"));
+    EXPECT_TRUE(fs::exists(map / ".vexa" / "historia.sqlite"));
+    EXPECT_GT(fs::file_size(map / ".vexa" / "historia.sqlite"), 0u);
 
     const TMeasured query = RunMeasured(Quote(VEXA_QUERY_PROGRAM) + " --standard " + Quote(standard.string()) + " " +
                                             table + " " + Quote(kEndless),

@@ -249,22 +249,27 @@ TEST_F(ReviewCore, HistoryKeepsTheLastTwentyRunsAndReadsThemBack) {
 }
 
 TEST_F(ReviewCore, ADamagedRunIsNamedLeftAloneAndNotCounted) {
+    // Run files of an earlier version, two of them damaged: the one that reads is taken over.
     TRunRecord r = RunWith({{"LE_1.blk", "L", 1, -15, 3, "new", "d", "t"}}, {"LE_1.blk"});
-    SaveRun(MapDir(), r);
+    r.Id = "20261201-000000-000", r.Date = "2026-12-01 00:00:00";
+    const fs::path good = HistoryDir(MapDir()) / "runs" / "20261201-000000-000.run";
+    WriteRunFile(good, r);
     const fs::path bad = HistoryDir(MapDir()) / "runs" / "00000000-000000-000.run";
     std::ofstream(bad) << "vexa-run\t1\nid\tx\nF\tonly\tthree\n";
     const fs::path cut = HistoryDir(MapDir()) / "runs" / "00000000-000000-001.run";
-    std::string whole = testkit::ReadFileText(r.File);
+    std::string whole = testkit::ReadFileText(good);
     std::ofstream(cut) << whole.substr(0, whole.size() - 4);  // its last line lost
     std::vector<std::string> problems;
     std::vector<TRunRecord> runs = ListRuns(MapDir(), true, problems);
     ASSERT_EQ(runs.size(), 1u);
+    EXPECT_EQ(runs[0].Found, r.Found);
     ASSERT_EQ(problems.size(), 2u);
     EXPECT_NE(problems[0].find(bad.string()), std::string::npos) << problems[0];
     EXPECT_NE(problems[1].find(cut.string()), std::string::npos) << problems[1];
     for (int i = 0; i < 21; ++i) SaveRun(MapDir(), r = RunWith({}, {"LE_1.blk"}));
     EXPECT_TRUE(fs::exists(bad)) << "an unreadable run is never removed";
     EXPECT_TRUE(fs::exists(cut));
+    EXPECT_EQ(testkit::ReadFileText(good), whole) << "one taken over stays as it was";
 }
 
 TEST_F(ReviewCore, CompareTellsNewPersistingFixedAndExcepted) {
