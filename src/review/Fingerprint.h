@@ -7,6 +7,7 @@
 #include "block/BlkObj.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -23,6 +24,22 @@ std::optional<std::string> ElementFingerprint(const std::string& blockPath, cons
                                               std::optional<std::int32_t> number);
 
 inline constexpr const char* kNoElement = "-";
+
+// Fingerprints of many elements (ElementFingerprint on a block path): the block read last
+// stays open, so that the elements of one block asked one after another read it once.
+class TFingerprints {
+public:
+    TFingerprints();
+    ~TFingerprints();
+    TFingerprints(const TFingerprints&) = delete;
+    TFingerprints& operator=(const TFingerprints&) = delete;
+    std::optional<std::string> Of(const std::string& blockPath, const std::string& group,
+                                  std::optional<std::int32_t> number);
+
+private:
+    std::string FPath;  // the block asked last
+    std::unique_ptr<TBlk> FBlk;  // open on it; nullptr when it cannot be read
+};
 
 // The block's directory as it is on disk: a name whose stray bytes are written \xHH (as
 // vexa-check prints it and the error table holds it) is the entry of that printed name.
