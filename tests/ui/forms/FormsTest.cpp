@@ -1790,6 +1790,42 @@ private slots:
         QVERIFY(kept[0].Fingerprint.size() == 16);
     }
 
+    // A block re-checked from the exceptions, with no rows left in the table, gets its new rows
+    // in the map's order, between the blocks before and after it.
+    void ARecheckedBlockWithoutRowsTakesItsPlaceInTheMapsOrder() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}});
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}});
+        MakePointBlock(p.Map.Path() / "LE_00003.blk", {{1, 6}});
+        p.Open(p.Map.Path());
+        p.Box("BodCBPripustnost")->setChecked(true);
+        QStringList items;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            QCOMPARE(c.Model().rowCount(), 3);
+            c.SetCurrentRow(1);
+            p.Dialogs.Answer = "zámerne";
+            c.VynimkaBitBtn->click();
+            QCOMPARE(c.Model().rowCount(), 2);
+            // The block gains a finding that no exception covers.
+            MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}, {2, 6}});
+            c.ComboBox3->setCurrentIndex(3);
+            c.ComboBox3Change();
+            QCOMPARE(c.Model().rowCount(), 1);
+            c.SetCurrentRow(0);
+            c.ZnovaBitBtn->click();
+            for (int i = 0; i < c.ComboBox4->count(); ++i) items << c.ComboBox4->itemText(i);
+            c.KoniecBitBtn->click();
+        });
+        p.Vexa->KontrolaButton->click();
+        QCOMPARE(p.Messages.Texts(TMsgType::Error), std::vector<std::string>{});
+        std::vector<std::string> rows;
+        for (const TErrorRecord& r : ReadErrorTable((p.Map.Path() / "Chyby.DBF").string()))
+            rows.push_back(r.Blok + " " + std::to_string(*r.Cislo));
+        QCOMPARE(rows, (std::vector<std::string>{"LE_00001.blk 1", "LE_00002.blk 2", "LE_00003.blk 1"}));
+        QCOMPARE(items, QStringList({QString::fromUtf8("všetky"), "LE_00001.blk", "LE_00002.blk", "LE_00003.blk"}));
+    }
+
     // No Alt letter is taken twice in a window (Qt would only move the focus between the two).
     void EveryMnemonicOfAWindowIsUnique() {
         Program p;
