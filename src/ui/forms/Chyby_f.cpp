@@ -106,6 +106,8 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     Label4->setObjectName("Label4");
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label4->setMinimumWidth(120);
+    // The counter is never cut ("Záznam: 2/30, vybrané: 5"): the stretch before it gives way.
+    Label4->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     Label5 = new QLabel("&Stav", this);
     Label5->setObjectName("Label5");
     ComboBox3 = new QComboBox(this);
@@ -127,7 +129,7 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     HladatEdit->setToolTip(QString::fromUtf8(
         "Riadky, ktorých text, blok alebo prvok (napr. B:17) obsahuje každé zadané slovo;\n"
         "veľké a malé písmená ani diakritika sa nerozlišujú"));
-    HladatEdit->setMinimumWidth(150);
+    HladatEdit->setMinimumWidth(160);
     Label7->setBuddy(HladatEdit);
     HladatEdit->installEventFilter(this);
     FSearchTimer = new QTimer(this);
@@ -230,8 +232,6 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     top->addSpacing(12);
     top->addWidget(Label7);
     top->addWidget(HladatEdit, 1);
-    top->addSpacing(6);
-    top->addWidget(Label4);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(DBNavigator1);
     bottom->addSpacing(6);
@@ -247,6 +247,9 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     bottom->addWidget(ExportBitBtn);
     bottom->addWidget(SpravaBitBtn);
     bottom->addStretch(1);
+    // The counter beside "Zatvor": the top line has the filters and the search.
+    bottom->addWidget(Label4);
+    bottom->addSpacing(12);
     bottom->addWidget(KoniecBitBtn);
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(6, 6, 6, 6);
