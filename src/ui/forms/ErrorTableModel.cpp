@@ -404,12 +404,4 @@ TValue TErrorTableModel::FieldOf(int row, const std::string& name) const {
     return ShownValue(row, ColumnOf(name));
 }
 
-bool TErrorTableModel::PositionTable(int row) {
-    const int recNo = RecNoOf(row);
-    if (recNo == 0 || !FTable.Active()) return false;
-    for (FTable.First(); !FTable.Eof(); FTable.Next())
-        if (FTable.RecNo() == recNo) return true;
-    return false;
-}
-
 }  // namespace vexa

@@ -53,8 +53,6 @@ public:
     // The blocks of the table's rows (every row read, whatever the filters), each once, in
     // the map's order (the order of the main window's block list).
     const std::vector<std::string>& Blocks() const { return FBlocks; }
-    // The rows read from the table (not deleted), whatever the filters.
-    int TableRowCount() const { return static_cast<int>(FRows.size()); }
 
     // The exception of a visible row in the exceptions view; nullptr otherwise.
     const review::TReviewException* ExceptionOf(int row) const;
@@ -75,8 +73,6 @@ public:
     const TFldValList* ValuesOf(int row) const;
     // A field of a visible row (null when absent).
     TValue FieldOf(int row, const std::string& name) const;
-    // Moves the table's current row onto the visible row; false when it is not there.
-    bool PositionTable(int row);
 
 private:
     // The table's rows are kept by column: a text as an index into the table's distinct texts
