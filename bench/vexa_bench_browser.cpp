@@ -3,7 +3,8 @@
 // Writes MAPDIR/Chyby.DBF with COUNT findings (default 100,000; 100 blocks, points and lines,
 // three codes) and a run of the history that found them (half new, half persisting), then
 // opens the browser on it (offscreen unless QT_QPA_PLATFORM says otherwise) and times the
-// opening until the window is shown and drawn, and each switch of a filter.
+// opening until the window is shown and drawn, each switch of a filter, the text search and
+// the selection of every row shown.
 #include "common/FileNames.h"
 #include "common/Text.h"
 #include "review/RunHistory.h"
@@ -16,6 +17,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
+#include <QTableView>
 #include <QTimer>
 
 #include <cstdio>
@@ -52,7 +55,10 @@ void WriteMap(const std::string& mapDir, int count) {
     TErrorTable::CreateTemplate(table);
     TErrorTable errors(table);
     review::TRunRecord run;
-    run.Options = "bench";
+    // The options of vexa-check --lines 62 --points 3 --texts 3 --areas 7 (limits 1 and 100): a
+    // status is that of the newest run that ran the finding's check.
+    run.Options = review::OptionsText(0, 62, 3, 3, 7, 1, 100);
+    run.ChecksRan = review::ChecksRun(0, 62, 3, 3, 7, 1, 100);
     run.Complete = true;
     {
         TErrorTableSession session(errors);
@@ -120,7 +126,7 @@ int main(int argc, char** argv) {
             box->setCurrentIndex(index);
             (chyby.*change)();
             QApplication::processEvents();
-            switches.push_back({what, t.nsecsElapsed() / 1e9});
+            switches.push_back({std::string("filter ") + what, t.nsecsElapsed() / 1e9});
         };
         time("prvky: body", chyby.ComboBox1, 2, &TChybyForm::ComboBox1Change);
         time("prvky: všetky", chyby.ComboBox1, 0, &TChybyForm::ComboBox1Change);
@@ -129,6 +135,30 @@ int main(int argc, char** argv) {
         time("stav: všetky", chyby.ComboBox3, 0, &TChybyForm::ComboBox3Change);
         time("blok: prvý", chyby.ComboBox4, 1, &TChybyForm::ComboBox4Change);
         time("blok: všetky", chyby.ComboBox4, 0, &TChybyForm::ComboBox4Change);
+        time("blok: posledný", chyby.ComboBox4, chyby.ComboBox4->count() - 1, &TChybyForm::ComboBox4Change);
+        time("blok: všetky", chyby.ComboBox4, 0, &TChybyForm::ComboBox4Change);
+        auto search = [&](const char* text) {
+            QElapsedTimer t;
+            t.start();
+            chyby.HladatEdit->setText(QString::fromUtf8(text));
+            chyby.HladatEditChange();
+            QApplication::processEvents();
+            switches.push_back({std::string("hľadať \"") + text + "\" (" + std::to_string(chyby.Model().rowCount()) +
+                                    " riadkov)",
+                                t.nsecsElapsed() / 1e9});
+        };
+        search("DLZKA");  // the first search folds every row's text
+        search("krivka");
+        search("le_00050 b:1");
+        search("");
+        {
+            QElapsedTimer t;
+            t.start();
+            chyby.DBGrid->selectAll();
+            const std::size_t selected = chyby.SelectedRows().size();
+            QApplication::processEvents();
+            switches.push_back({"Ctrl+A (" + std::to_string(selected) + " riadkov)", t.nsecsElapsed() / 1e9});
+        }
         std::printf("rows shown at the end: %d (status of the first: %s)\n", chyby.Model().rowCount(),
                     chyby.Model().StatusText(0).c_str());
         chyby.reject();
@@ -136,6 +166,6 @@ int main(int argc, char** argv) {
     clock.start();
     if (!chyby.ShowModalFor(mapDir)) return 1;
     std::printf("%d findings with statuses: browser open and drawn in %.3f s\n", count, opened);
-    for (const auto& [what, seconds] : switches) std::printf("filter %s: %.3f s\n", what.c_str(), seconds);
+    for (const auto& [what, seconds] : switches) std::printf("%s: %.3f s\n", what.c_str(), seconds);
     return 0;
 }

@@ -249,6 +249,20 @@ bool DbfFile::WriteRecord(std::uint32_t index, const std::string& bytes) {
     return bytes.size() == FHeader.RecordLength && WriteAt(FFd, bytes.data(), bytes.size(), at);
 }
 
+bool DbfFile::MarkDeleted(std::uint32_t index) {
+    if (index >= FHeader.RecordCount) return false;
+    const off_t at =
+        static_cast<off_t>(FHeader.HeaderLength) + static_cast<off_t>(index) * static_cast<off_t>(FHeader.RecordLength);
+    const char flag = '*';
+    if (!WriteAt(FFd, &flag, 1, at)) {
+        FBufferCount = 0;
+        return false;
+    }
+    if (index >= FBufferFirst && index < FBufferFirst + FBufferCount)
+        FBuffer[static_cast<std::size_t>(index - FBufferFirst) * FHeader.RecordLength] = flag;
+    return true;
+}
+
 bool DbfFile::AppendRecords(const std::string& bytes) {
     const std::size_t length = FHeader.RecordLength;
     if (length == 0 || bytes.empty() || bytes.size() % length != 0) return false;

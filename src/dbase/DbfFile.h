@@ -70,6 +70,9 @@ public:
     // another, in one write; record count and the end marker updated); false when a
     // write failed.
     bool WriteRecord(std::uint32_t index, const std::string& bytes);
+    // Writes the deletion flag of one record in place (the records read stay buffered);
+    // false when the write failed.
+    bool MarkDeleted(std::uint32_t index);
     bool AppendRecords(const std::string& bytes);
     bool WriteHeaderDate();
 

@@ -638,6 +638,55 @@ void TTableDBF::DeleteCurrent() {
     F->LoadCurrent();
 }
 
+void TTableDBF::DeleteRecords(const std::vector<int>& recNos) {
+    F->RequireOpen();
+    F->RequireWritable();
+    const std::uint32_t count = F->File->RecordCount();
+    std::vector<bool> gone(count, false);
+    for (const int recNo : recNos)
+        if (recNo >= 1 && static_cast<std::uint32_t>(recNo) <= count) gone[static_cast<std::uint32_t>(recNo - 1)] = true;
+    // In file order, each flag written in place.
+    bool any = false;
+    for (std::uint32_t rec = 0; rec < count; ++rec) {
+        if (!gone[rec]) continue;
+        if (F->File->Record(rec)[0] == '*') continue;
+        if (!F->File->MarkDeleted(rec)) {
+            std::string path = F->Path;
+            try {
+                F->Reload(RecNo() - 1);
+            } catch (...) {
+                F->CloseHandle();
+            }
+            throw EDbfEngineError(Format("Cannot delete record %u.", rec + 1), path);
+        }
+        any = true;
+    }
+    if (!any) return;
+    if (!F->File->WriteHeaderDate()) {
+        std::string path = F->Path;
+        try {
+            F->Reload(RecNo() - 1);
+        } catch (...) {
+            F->CloseHandle();
+        }
+        throw EDbfEngineError("Cannot write the table's date.", path);
+    }
+    // The current row, or the first visible one after it.
+    int cursor = -1;
+    std::vector<std::uint32_t> visible;
+    visible.reserve(F->Visible.size());
+    for (std::size_t i = 0; i < F->Visible.size(); ++i) {
+        if (gone[F->Visible[i]]) continue;
+        if (cursor < 0 && static_cast<int>(i) >= F->Cursor && F->Cursor >= 0) cursor = static_cast<int>(visible.size());
+        visible.push_back(F->Visible[i]);
+    }
+    F->Visible = std::move(visible);
+    if (cursor < 0) cursor = static_cast<int>(F->Visible.size()) - 1;
+    F->Cursor = cursor;
+    F->EofFlag = F->Visible.empty();
+    F->LoadCurrent();
+}
+
 void TTableDBF::Refresh() {
     F->RequireOpen();
     int rec = RecNo() - 1;

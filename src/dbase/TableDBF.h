@@ -123,6 +123,10 @@ public:
     int RecordCount() const;  // records in the file, deleted ones included
     int VisibleCount() const;
     void DeleteCurrent();  // marks the row deleted and moves to the next visible one
+    // Marks the rows of these record numbers (1-based; deleted or absent ones passed over)
+    // deleted in one pass; the current row stays or, when it went, the next visible one.
+    // Raises as DeleteCurrent when a row cannot be written (the rows before it stay deleted).
+    void DeleteRecords(const std::vector<int>& recNos);
     void Refresh();        // re-reads the file, staying on the same record when it is still visible
     TValue FieldValue(const std::string& name) const;  // of the current row; raises for an unknown field
 

@@ -23,6 +23,8 @@
 #include <ctime>
 #include <filesystem>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace vexa::review {
 
@@ -188,29 +190,40 @@ std::vector<TReviewException> LoadExceptions(const std::string& mapDir) {
 }
 
 void AddException(const std::string& mapDir, const TReviewException& exception) {
+    AddExceptions(mapDir, {exception});
+}
+
+void AddExceptions(const std::string& mapDir, const std::vector<TReviewException>& exceptions) {
     // The table keeps 254 characters of a reason: a longer one is refused, never cut.
-    std::size_t characters = 0;
-    for (const char c : exception.Reason)
-        if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
-    if (characters > kReasonWidth)
-        throw Exception(Format("Dôvod výnimky má %zu znakov, tabuľka výnimiek ich uchová najviac %zu; skráťte ho.",
-                               characters, kReasonWidth));
+    for (const TReviewException& exception : exceptions) {
+        std::size_t characters = 0;
+        for (const char c : exception.Reason)
+            if ((static_cast<unsigned char>(c) & 0xC0) != 0x80) ++characters;
+        if (characters > kReasonWidth)
+            throw Exception(Format("Dôvod výnimky má %zu znakov, tabuľka výnimiek ich uchová najviac %zu; skráťte ho.",
+                                   characters, kReasonWidth));
+    }
+    if (exceptions.empty()) return;
+    // The last of each finding among the new ones.
+    std::unordered_map<std::string, std::size_t> latest;
+    for (std::size_t i = 0; i < exceptions.size(); ++i) latest[exceptions[i].Key()] = i;
     ExceptionsLock lock(mapDir);
     std::vector<TReviewException> rows = LoadExceptions(mapDir);
-    const std::string key = exception.Key();
-    std::erase_if(rows, [&](const TReviewException& e) { return e.Key() == key; });
-    rows.push_back(exception);
+    std::erase_if(rows, [&](const TReviewException& e) { return latest.count(e.Key()) != 0; });
+    for (std::size_t i = 0; i < exceptions.size(); ++i)
+        if (latest.at(exceptions[i].Key()) == i) rows.push_back(exceptions[i]);
     Write(mapDir, rows);
 }
 
-bool RemoveException(const std::string& mapDir, const std::string& key) {
+bool RemoveException(const std::string& mapDir, const std::string& key) { return RemoveExceptions(mapDir, {key}) > 0; }
+
+std::size_t RemoveExceptions(const std::string& mapDir, const std::vector<std::string>& keys) {
+    const std::unordered_set<std::string> gone(keys.begin(), keys.end());
     ExceptionsLock lock(mapDir);
     std::vector<TReviewException> rows = LoadExceptions(mapDir);
-    const std::size_t before = rows.size();
-    std::erase_if(rows, [&](const TReviewException& e) { return e.Key() == key; });
-    if (rows.size() == before) return false;
-    Write(mapDir, rows);
-    return true;
+    const std::size_t removed = std::erase_if(rows, [&](const TReviewException& e) { return gone.count(e.Key()) != 0; });
+    if (removed > 0) Write(mapDir, rows);
+    return removed;
 }
 
 std::string FindingText(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
@@ -221,8 +234,9 @@ std::string FindingText(const std::string& block, const std::string& group, std:
 TReviewException MakeException(const std::string& mapDir, const std::string& block, std::optional<std::string> layer,
                                const std::string& group, std::optional<std::int32_t> kind,
                                std::optional<std::int32_t> number, std::int32_t code, const std::string& text,
-                               const std::string& reason) {
-    const std::optional<std::string> fp = ElementFingerprint(mapDir + block, group, number);
+                               const std::string& reason, TFingerprints* fingerprints) {
+    const std::optional<std::string> fp = fingerprints ? fingerprints->Of(mapDir + block, group, number)
+                                                       : ElementFingerprint(mapDir + block, group, number);
     if (!fp) throw Exception("Prvok chyby " + FindingText(block, group, number, code) + " už neexistuje");
     TReviewException e;
     e.Block = EscapeInvalidUtf8(block);  // code page 1250 takes no stray bytes

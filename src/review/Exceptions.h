@@ -61,19 +61,31 @@ std::vector<TReviewException> LoadExceptions(const std::string& mapDir);
 // seconds, or when the new table cannot be written (the old one stays).
 void AddException(const std::string& mapDir, const TReviewException& exception);
 
+// Adds many exceptions in one rewrite of the table (each replacing one of the same
+// finding; of two of one finding in the list the later stays); raises as AddException,
+// and nothing is written then.
+void AddExceptions(const std::string& mapDir, const std::vector<TReviewException>& exceptions);
+
 // Removes the exception of the finding key; false when there is none.
 bool RemoveException(const std::string& mapDir, const std::string& key);
+// Removes the exceptions of these finding keys in one rewrite; the number removed (the
+// table is not written when none was there).
+std::size_t RemoveExceptions(const std::string& mapDir, const std::vector<std::string>& keys);
 
 // "<block> <group>:<number> kód <code>" ("-" for no number): a finding in messages.
 std::string FindingText(const std::string& block, const std::string& group, std::optional<std::int32_t> number,
                         std::int32_t code);
 
+class TFingerprints;
+
 // An exception of the finding as the element of mapDir is now: its fingerprint, the user's
 // login name and today's date. Raises vexa::Exception when the element no longer exists.
+// Exceptions of many findings take their fingerprints through one TFingerprints (each
+// block then read once for its elements).
 TReviewException MakeException(const std::string& mapDir, const std::string& block, std::optional<std::string> layer,
                                const std::string& group, std::optional<std::int32_t> kind,
                                std::optional<std::int32_t> number, std::int32_t code, const std::string& text,
-                               const std::string& reason);
+                               const std::string& reason, TFingerprints* fingerprints = nullptr);
 
 // A numeric field's value as a whole number; nothing for a blank (null) or other field.
 std::optional<std::int32_t> IntegerOf(const TValue& value);

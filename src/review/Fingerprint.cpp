@@ -34,4 +34,28 @@ std::optional<std::string> ElementFingerprint(const std::string& blockPath, cons
     return fp;
 }
 
+TFingerprints::TFingerprints() = default;
+
+TFingerprints::~TFingerprints() {
+    if (FBlk) FBlk->Close(false);
+}
+
+std::optional<std::string> TFingerprints::Of(const std::string& blockPath, const std::string& group,
+                                             std::optional<std::int32_t> number) {
+    if (!number || *number <= 0) return std::string(kNoElement);
+    if (blockPath != FPath || FPath.empty()) {
+        if (FBlk) FBlk->Close(false);
+        FBlk.reset();
+        FPath = blockPath;
+        auto blk = std::make_unique<TBlk>(false);
+        try {
+            blk->Open(BlockOnDisk(blockPath), TBlkOpenMode::ReadOnly);
+            FBlk = std::move(blk);
+        } catch (const EBlkException&) {
+        }
+    }
+    if (!FBlk) return std::nullopt;
+    return ElementFingerprint(*FBlk, group, number);
+}
+
 }  // namespace vexa::review

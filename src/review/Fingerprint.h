@@ -4,6 +4,7 @@
 #include "block/BlkFingerprint.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,22 @@ using vexa::kNoElement;
 // block that cannot be read gives nothing.
 std::optional<std::string> ElementFingerprint(const std::string& blockPath, const std::string& group,
                                               std::optional<std::int32_t> number);
+
+// Fingerprints of many elements (ElementFingerprint on a block path): the block read last
+// stays open, so that the elements of one block asked one after another read it once.
+class TFingerprints {
+public:
+    TFingerprints();
+    ~TFingerprints();
+    TFingerprints(const TFingerprints&) = delete;
+    TFingerprints& operator=(const TFingerprints&) = delete;
+    std::optional<std::string> Of(const std::string& blockPath, const std::string& group,
+                                  std::optional<std::int32_t> number);
+
+private:
+    std::string FPath;  // the block asked last
+    std::unique_ptr<TBlk> FBlk;  // open on it; nullptr when it cannot be read
+};
 
 // The block's directory as it is on disk: a name whose stray bytes are written \xHH (as
 // vexa-check prints it and the error table holds it) is the entry of that printed name.

@@ -635,7 +635,8 @@ bool MergeErrorTable(const std::string& working, const fs::path& target, const s
     try {
         const std::set<std::string> replaced(checked.begin(), checked.end());
         // A checked block's new rows take the place of its old ones, so that the table keeps
-        // the map's block order; a block that had no rows gets its rows at the end.
+        // the map's block order; a block that had no rows gets its rows before the first
+        // block that comes after it in that order (the block list's: letter case ignored).
         std::map<std::string, std::vector<TErrorRecord>> fresh;
         std::vector<std::string> freshOrder;
         for (TErrorRecord& r : ReadErrorTable(working)) {
@@ -651,8 +652,19 @@ bool MergeErrorTable(const std::string& working, const fs::path& target, const s
             if (it == fresh.end()) return;
             for (TErrorRecord& r : it->second) rows.push_back(std::move(r));
         };
+        std::vector<TErrorRecord> before = ReadErrorTable(target.string());
+        std::set<std::string> hadRows;
+        for (const TErrorRecord& r : before) hadRows.insert(r.Blok);
+        std::vector<std::string> newcomers;
+        for (const std::string& block : freshOrder)
+            if (!hadRows.count(block)) newcomers.push_back(block);
+        auto mapOrder = [](const std::string& a, const std::string& b) { return LowerAscii(a) < LowerAscii(b); };
+        std::stable_sort(newcomers.begin(), newcomers.end(), mapOrder);
+        std::size_t nextNewcomer = 0;
         // A checked block's rows of checks this run did not run stay, after its new rows.
-        for (TErrorRecord& r : ReadErrorTable(target.string())) {
+        for (TErrorRecord& r : before) {
+            while (nextNewcomer < newcomers.size() && mapOrder(newcomers[nextNewcomer], r.Blok))
+                place(newcomers[nextNewcomer++]);
             if (!replaced.count(r.Blok)) {
                 rows.push_back(std::move(r));
                 continue;

@@ -169,6 +169,52 @@ TEST_F(TableRows, NavigationOverRowsWithDeletedRowsSkipped) {
     EXPECT_THROW(t->DeleteCurrent(), EDbfException);
 }
 
+// Many rows at once (the error browser's rows selected): one pass, the others untouched.
+TEST_F(TableRows, DeleteRecordsMarksManyRowsAndKeepsTheCurrentOne) {
+    MakeNumbers({1, 2, 3, 4, 5, 6, 7});
+    auto t = Opened(Path);
+    t->Next();
+    t->Next();  // record 3 current
+    t->DeleteRecords({2, 6, 6, 0, 99, -1});  // twice, none and outside the file: passed over
+    EXPECT_EQ(t->VisibleCount(), 5);
+    EXPECT_EQ(t->RecNo(), 3) << "the current row stays";
+    t->DeleteRecords({3, 4});  // the current row goes: the next one left becomes current
+    EXPECT_EQ(t->RecNo(), 5);
+    EXPECT_EQ(t->FieldValue("Cislo"), TValue(5.0));
+    t->DeleteRecords({2, 3});  // already deleted: nothing changes
+    EXPECT_EQ(t->VisibleCount(), 3);
+    t->Next();
+    t->Next();
+    EXPECT_EQ(t->RecNo(), 7);
+    t->DeleteRecords({7});  // the last row: the new last one becomes current
+    EXPECT_EQ(t->RecNo(), 5);
+    t->Close();
+    EXPECT_EQ(Column(Path, "Cislo"), (std::vector<TValue>{1.0, 5.0}));
+    const std::string bytes = ReadFileText(Path);
+    for (int rec : {1, 2, 3, 5, 6}) EXPECT_EQ(Record(bytes, rec)[0], '*') << rec;
+    for (int rec : {0, 4}) EXPECT_EQ(Record(bytes, rec)[0], ' ') << rec;
+    // Every row gone: no row is current.
+    t->Open();
+    t->DeleteRecords({1, 5});
+    EXPECT_EQ(t->VisibleCount(), 0);
+    EXPECT_TRUE(t->Eof());
+    EXPECT_EQ(t->RecNo(), 0);
+}
+
+// Under a filter: the rows named go whether the filter shows them or not.
+TEST_F(TableRows, DeleteRecordsUnderAFilterKeepsTheFilteredRows) {
+    MakeNumbers({1, 2, 1, 2});
+    auto t = Opened(Path, "Cislo=1");
+    ASSERT_EQ(t->VisibleCount(), 2);
+    t->DeleteRecords({2, 3});
+    EXPECT_EQ(t->VisibleCount(), 1);
+    EXPECT_EQ(t->RecNo(), 1);
+    t->SetFiltered(false);
+    EXPECT_EQ(t->VisibleCount(), 2);
+    t->Close();
+    EXPECT_EQ(Column(Path, "Cislo"), (std::vector<TValue>{1.0, 2.0}));
+}
+
 TEST_F(TableRows, RefreshSeesAnotherWritersRowsAndKeepsTheCurrentRecord) {
     MakeNumbers({1, 2});
     auto reader = Opened(Path);

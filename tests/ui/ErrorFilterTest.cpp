@@ -38,6 +38,59 @@ TEST(ErrorFilter, ExpressionsForEveryCodeOfTheTable) {
     EXPECT_EQ(RecordCounterText(0, 0), "");
 }
 
+// The search folds letter case and the diacritics of Slovak (and its neighbours) on both sides.
+TEST(ErrorFilter, SearchFoldsCaseAndDiacritics) {
+    EXPECT_EQ(SearchFolded("Podlimitná DĹŽKA"), "podlimitna dlzka");
+    EXPECT_EQ(SearchFolded("áäčďéíĺľňóôŕšťúýž ÁÄČĎÉÍĹĽŇÓÔŔŠŤÚÝŽ"), "aacdeillnoorstuyz aacdeillnoorstuyz");
+    EXPECT_EQ(SearchFolded("ěřůöüőű ĚŘŮÖÜŐŰ"), "eruouou eruouou");  // Czech, Hungarian, German
+    EXPECT_EQ(SearchFolded("Straße Æ œ"), "strasse ae oe");
+    EXPECT_EQ(SearchFolded("× ÷ Þ"), "× ÷ þ");  // signs stay; a capital without a base letter: its small one
+    EXPECT_EQ(SearchFolded("LE_0'01.blk B:17 -73"), "le_0'01.blk b:17 -73");
+    EXPECT_EQ(SearchFolded("a\xe9z\xc4"), "a\xe9z\xc4") << "stray bytes stay";
+    EXPECT_EQ(SearchFolded("Ωλ €"), "Ωλ €") << "other scripts and signs as they are";
+}
+
+TEST(ErrorFilter, RowFilterComposesGroupTypeBlockAndSearch) {
+    const TErrorRowFilter none = TErrorRowFilter::Of(0, -1, "", "  ");
+    EXPECT_TRUE(none.Empty());
+    EXPECT_EQ(none.Expression(), "");
+    EXPECT_TRUE(none.MatchesFields("B", -31, "LE_00001.blk"));
+
+    const TErrorRowFilter lines = TErrorRowFilter::Of(1, 0, "", "");
+    EXPECT_EQ(lines.Expression(), "Prvok = 'L'");
+    EXPECT_TRUE(lines.MatchesFields("L", -11, "x"));
+    EXPECT_FALSE(lines.MatchesFields("B", -11, "x"));
+    EXPECT_FALSE(lines.MatchesFields("", std::nullopt, "x"));
+
+    // Type 5 of lines: "zhoda plôch" (-73); the block's name with a quote, doubled in the expression.
+    const TErrorRowFilter f = TErrorRowFilter::Of(1, 5, "LE_0'01.blk", "Dĺžka  b:1");
+    EXPECT_EQ(f.Expression(), "Id = -73 and Prvok = 'L' and Blok = 'LE_0''01.blk'");
+    EXPECT_EQ(f.Words, (std::vector<std::string>{"dlzka", "b:1"}));
+    EXPECT_TRUE(f.MatchesFields("L", -73, "LE_0'01.blk"));
+    EXPECT_FALSE(f.MatchesFields("L", -73, "LE_0'01.blk ")) << "the block as the table holds it";
+    EXPECT_FALSE(f.MatchesFields("L", -73, "LE_0"));
+    EXPECT_FALSE(f.MatchesFields("L", -11, "LE_0'01.blk"));
+    EXPECT_FALSE(f.MatchesFields("L", std::nullopt, "LE_0'01.blk"));
+    EXPECT_TRUE(TErrorRowFilter::Of(0, 0, "LE_0'01.blk", "").MatchesFields("T", -51, "LE_0'01.blk"));
+
+    // Every word somewhere in the row: its block, its element (group:number) or its text.
+    const std::string key = SearchKey("LE_00012.blk", "B", "17", "podlimitná dĺžka");
+    EXPECT_TRUE(TErrorRowFilter::Of(0, 0, "", "DLZKA").MatchesSearch(key));
+    EXPECT_TRUE(TErrorRowFilter::Of(0, 0, "", "le_00012 dĺžka").MatchesSearch(key));
+    EXPECT_TRUE(TErrorRowFilter::Of(0, 0, "", "b:17").MatchesSearch(key));
+    EXPECT_TRUE(TErrorRowFilter::Of(0, 0, "", "17").MatchesSearch(key));
+    EXPECT_FALSE(TErrorRowFilter::Of(0, 0, "", "b:18").MatchesSearch(key));
+    EXPECT_FALSE(TErrorRowFilter::Of(0, 0, "", "dĺžka krivka").MatchesSearch(key)) << "each word must be found";
+    EXPECT_FALSE(TErrorRowFilter::Of(0, 0, "", "blkb").MatchesSearch(key)) << "no word spans two parts";
+    EXPECT_TRUE(TErrorRowFilter::Of(0, 0, "", "").MatchesSearch(key));
+}
+
+TEST(ErrorFilter, CounterNamesTheRowsSelected) {
+    EXPECT_EQ(RecordCounterText(2, 30, 1), "Záznam: 2/30");
+    EXPECT_EQ(RecordCounterText(2, 30, 5), "Záznam: 2/30, vybrané: 5");
+    EXPECT_EQ(RecordCounterText(0, 0, 5), "");
+}
+
 TEST(ErrorFilter, ScaleFollowsTheButtons) {
     TShowScale s;
     EXPECT_DOUBLE_EQ(s.Scale(), 1.0);

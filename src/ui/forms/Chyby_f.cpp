@@ -23,7 +23,9 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -31,9 +33,11 @@
 #include <QShortcut>
 #include <QStyle>
 #include <QTableView>
+#include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <set>
+#include <algorithm>
+#include <numeric>
 
 namespace vexa {
 
@@ -102,6 +106,8 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     Label4->setObjectName("Label4");
     Label4->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     Label4->setMinimumWidth(120);
+    // The counter is never cut ("Záznam: 2/30, vybrané: 5"): the stretch before it gives way.
+    Label4->setSizePolicy(QSizePolicy::Minimum, QSizePolicy::Preferred);
     Label5 = new QLabel("&Stav", this);
     Label5->setObjectName("Label5");
     ComboBox3 = new QComboBox(this);
@@ -114,6 +120,21 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     ComboBox4->setObjectName("ComboBox4");
     ComboBox4->setMinimumWidth(110);
     Label6->setBuddy(ComboBox4);
+    Label7 = new QLabel(QString::fromUtf8("&Hľadať"), this);
+    Label7->setObjectName("Label7");
+    HladatEdit = new QLineEdit(this);
+    HladatEdit->setObjectName("HladatEdit");
+    HladatEdit->setClearButtonEnabled(true);
+    HladatEdit->setPlaceholderText(QString::fromUtf8("text, blok, B:číslo"));
+    HladatEdit->setToolTip(QString::fromUtf8(
+        "Riadky, ktorých text, blok alebo prvok (napr. B:17) obsahuje každé zadané slovo;\n"
+        "veľké a malé písmená ani diakritika sa nerozlišujú"));
+    HladatEdit->setMinimumWidth(160);
+    Label7->setBuddy(HladatEdit);
+    HladatEdit->installEventFilter(this);
+    FSearchTimer = new QTimer(this);
+    FSearchTimer->setSingleShot(true);
+    FSearchTimer->setInterval(250);
     StavLabel = new QLabel(this);
     StavLabel->setObjectName("StavLabel");
     StavLabel->setWordWrap(true);
@@ -128,11 +149,14 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     DBGrid->setModel(FModel);
     DBGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     DBGrid->setSelectionBehavior(QAbstractItemView::SelectRows);
-    DBGrid->setSelectionMode(QAbstractItemView::SingleSelection);
+    // Many rows at once: Shift+click a range, Ctrl+click one more, Ctrl+A every row shown.
+    DBGrid->setSelectionMode(QAbstractItemView::ExtendedSelection);
     DBGrid->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     // The columns fill the width: the text column, placed last, takes what the others leave.
     DBGrid->horizontalHeader()->setStretchLastSection(true);
     DBGrid->verticalHeader()->setDefaultSectionSize(18);
+    // Rows of one height: a grid of many rows is laid out without measuring them.
+    DBGrid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     DBGrid->verticalHeader()->setFixedWidth(12);  // the record indicator
     // The selection stays visible when the grid loses the focus.
     QPalette pal = DBGrid->palette();
@@ -205,8 +229,9 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     top->addSpacing(12);
     top->addWidget(Label6);
     top->addWidget(ComboBox4);
-    top->addStretch(1);
-    top->addWidget(Label4);
+    top->addSpacing(12);
+    top->addWidget(Label7);
+    top->addWidget(HladatEdit, 1);
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(DBNavigator1);
     bottom->addSpacing(6);
@@ -222,6 +247,9 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     bottom->addWidget(ExportBitBtn);
     bottom->addWidget(SpravaBitBtn);
     bottom->addStretch(1);
+    // The counter beside "Zatvor": the top line has the filters and the search.
+    bottom->addWidget(Label4);
+    bottom->addSpacing(12);
     bottom->addWidget(KoniecBitBtn);
     auto* main = new QVBoxLayout(this);
     main->setContentsMargins(6, 6, 6, 6);
@@ -256,6 +284,12 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     connect(ComboBox1, &QComboBox::activated, this, [this](int) { ComboBox1Change(); });
     connect(ComboBox2, &QComboBox::activated, this, [this](int) { ComboBox2Change(); });
     connect(ComboBox4, &QComboBox::activated, this, [this](int) { ComboBox4Change(); });
+    connect(HladatEdit, &QLineEdit::textEdited, FSearchTimer, qOverload<>(&QTimer::start));
+    // The clear button changes the text without an edit.
+    connect(HladatEdit, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (text.isEmpty() && !FModel->RowFilter().Words.empty()) HladatEditChange();
+    });
+    connect(FSearchTimer, &QTimer::timeout, this, &TChybyForm::HladatEditChange);
     connect(BitBtn1, &QToolButton::clicked, this, &TChybyForm::BitBtn1Click);
     connect(BitBtn2, &QToolButton::clicked, this, &TChybyForm::BitBtn2Click);
     connect(BitBtn3, &QToolButton::clicked, this, &TChybyForm::BitBtn3Click);
@@ -270,6 +304,10 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
     connect(ZnovaBitBtn, &QToolButton::clicked, this, &TChybyForm::ZnovaBitBtnClick);
     auto* except = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_N), this);
     connect(except, &QShortcut::activated, this, &TChybyForm::VynimkaBitBtnClick);
+    // Ctrl+A selects every row shown from anywhere in the window (the search box keeps its
+    // own Ctrl+A for its text).
+    auto* all = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
+    connect(all, &QShortcut::activated, this, [this] { DBGrid->selectAll(); });
     connect(DBGrid, &QTableView::doubleClicked, this, [this](const QModelIndex&) { BitBtn2Click(); });
     connect(KoniecBitBtn, &QPushButton::clicked, this, &QDialog::accept);
     connect(NavFirst, &QToolButton::clicked, this, [this] { SetCurrentRow(0); });
@@ -283,6 +321,12 @@ TChybyForm::TChybyForm(TFormsEnv& env, QWidget* mainWindow, std::function<std::s
                 // An open map view follows the current row.
                 if (FMapView && FMapView->isVisible()) ShowInMapView(false, false);
             });
+    connect(DBGrid->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const int row = CurrentRow();
+        const int selected = static_cast<int>(SelectedRows().size());
+        Label4->setText(row >= 0 ? QString::fromStdString(RecordCounterText(row + 1, FModel->rowCount(), selected))
+                                 : QString());
+    });
     connect(FModel, &QAbstractItemModel::modelReset, this, &TChybyForm::DataSourceDataChange);
 }
 
@@ -291,31 +335,50 @@ TChybyForm::~TChybyForm() = default;
 void TChybyForm::SetTableDirectory(const std::string& dir) { FTable.SetDatabaseName(IncludeTrailingDelimiter(dir)); }
 
 void TChybyForm::OpenChybyTable() {
-    // The filters of the last display no longer apply.
+    // The table is read whole; the filters of the last display no longer apply.
     FTable.SetFiltered(false);
     FTable.SetFilter("");
+    FModel->ResetRowFilter();
+    FModel->ResetStatusFilter();
     FTable.Open();
     LoadReview();
     FModel->Reload();
+    FFresh = true;
 }
 
+std::string TChybyForm::FilterExpression() const { return FModel->RowFilter().Expression(); }
+
 std::string TChybyForm::TableMapDir() const { return IncludeTrailingDelimiter(FTable.DatabaseName()); }
+
+void TChybyForm::LoadExceptionRows(std::vector<std::string>& problems) {
+    const std::string dir = TableMapDir();
+    std::vector<TErrorTableModel::TExceptionRow> rows;
+    try {
+        std::vector<review::TReviewException> kept = review::LoadExceptions(dir);
+        // Each block read once for the states of its exceptions.
+        std::vector<std::size_t> order(kept.size());
+        std::iota(order.begin(), order.end(), std::size_t{0});
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t a, std::size_t b) { return kept[a].Block < kept[b].Block; });
+        std::vector<std::string> states(kept.size());
+        review::TFingerprints fingerprints;
+        for (const std::size_t i : order) {
+            const review::TReviewException& e = kept[i];
+            const auto fp = fingerprints.Of(dir + e.Block, e.Group, e.Number);
+            states[i] = !fp ? "prvok už neexistuje" : *fp == e.Fingerprint ? "platí" : "neplatí, prvok sa zmenil";
+        }
+        for (std::size_t i = 0; i < kept.size(); ++i) rows.push_back({std::move(kept[i]), std::move(states[i])});
+    } catch (const std::exception& e) {
+        problems.push_back(UserMessage(e));
+    }
+    FModel->SetExceptions(std::move(rows));
+}
 
 void TChybyForm::LoadReview() {
     const std::string dir = TableMapDir();
     std::vector<std::string> problems;
     FModel->SetStatuses(review::LatestStatuses(dir, problems));
-    std::vector<TErrorTableModel::TExceptionRow> rows;
-    try {
-        for (review::TReviewException& e : review::LoadExceptions(dir)) {
-            const auto fp = review::ElementFingerprint(dir + e.Block, e.Group, e.Number);
-            const std::string state = !fp ? "prvok už neexistuje" : *fp == e.Fingerprint ? "platí" : "neplatí, prvok sa zmenil";
-            rows.push_back({std::move(e), state});
-        }
-    } catch (const std::exception& e) {
-        problems.push_back(UserMessage(e));
-    }
-    FModel->SetExceptions(std::move(rows));
+    LoadExceptionRows(problems);
     std::string notice = FTable.Active() ? review::StaleTableNotice(dir, FTable.FilePath()) : std::string();
     for (const std::string& p : problems) notice += (notice.empty() ? "" : "\r") + p;
     StavLabel->setText(MessageText(notice));
@@ -337,21 +400,20 @@ bool TChybyForm::ShowModalFor(const std::string& dir) {
 void TChybyForm::showEvent(QShowEvent* e) {
     QDialog::showEvent(e);
     Guarded([&] {
+        ResetFilterBoxes();
         if (!FTable.Active()) {
             OpenChybyTable();
-        } else {
+        } else if (!FFresh) {
+            // Opened earlier and shown again: the file may have changed meanwhile.
             FTable.Refresh();
+            FModel->ResetRowFilter();
+            FModel->ResetStatusFilter();
+            LoadReview();
+            FModel->Reload();
         }
+        FFresh = false;
         if (FMainWindow) FMainWindow->hide();
-        ComboBox1->setCurrentIndex(0);
-        ComboBox2->setCurrentIndex(-1);
-        ComboBox2->setEnabled(false);
-        Label3->setEnabled(false);
-        ComboBox3->setCurrentIndex(0);
-        FModel->ResetStatusFilter();
-        FTable.SetFiltered(false);
         FillBlocks();
-        SetFilter(std::nullopt);
         LayOutColumns();
         EnableRecordControls();
         SetCurrentRow(0);
@@ -414,6 +476,14 @@ bool TChybyForm::eventFilter(QObject* watched, QEvent* event) {
         Shape1MouseDown();
         return true;
     }
+    // Enter in the search applies it at once (and does not close the window).
+    if (watched == HladatEdit && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            HladatEditChange();
+            return true;
+        }
+    }
     return QDialog::eventFilter(watched, event);
 }
 
@@ -433,16 +503,26 @@ void TChybyForm::SetCurrentRow(int row) {
     DataSourceDataChange();
 }
 
+std::vector<int> TChybyForm::SelectedRows() const {
+    std::vector<int> rows;
+    for (const QItemSelectionRange& range : DBGrid->selectionModel()->selection())
+        for (int r = range.top(); r <= range.bottom(); ++r) rows.push_back(r);
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
+    if (rows.empty() && CurrentRow() >= 0) rows.push_back(CurrentRow());
+    return rows;
+}
+
 void TChybyForm::EnableRecordControls() {
     const bool exceptions = FModel->StatusFilter() == TErrorTableModel::ExceptionsOnly;
-    const bool any = FTable.Active() && (exceptions ? FModel->rowCount() > 0 : FTable.VisibleCount() > 0);
+    const bool any = FTable.Active() && FModel->rowCount() > 0;
     DBNavigator1->setEnabled(any);
     BitBtn1->setEnabled(any && !exceptions);
     BitBtn2->setEnabled(any);
     MapaBitBtn->setEnabled(any);
     VynimkaBitBtn->setEnabled(any);
-    VynimkaBitBtn->setToolTip(QString::fromUtf8(exceptions ? "Zrušiť výnimku (Ctrl+N)"
-                                                           : "Nie je chyba: výnimka s dôvodom (Ctrl+N)"));
+    VynimkaBitBtn->setToolTip(QString::fromUtf8(exceptions ? "Zrušiť výnimku, výnimky vybraných riadkov (Ctrl+N)"
+                                                           : "Nie je chyba: výnimka s dôvodom pre vybrané riadky (Ctrl+N)"));
     ZnovaBitBtn->setEnabled(any && FRecheck != nullptr);
 }
 
@@ -458,58 +538,141 @@ void TChybyForm::ComboBox3Change() {
 // The current finding becomes an exception with the reason the user gives, and leaves the
 // table; in "výnimky" the current exception is removed.
 void TChybyForm::VynimkaBitBtnClick() {
-    const int row = CurrentRow();
-    if (row < 0 || !FTable.Active()) return;
-    const std::string dir = TableMapDir();
+    if (CurrentRow() < 0 || !FTable.Active()) return;
+    const std::vector<int> rows = SelectedRows();
     Guarded([&] {
+        if (FModel->StatusFilter() == TErrorTableModel::ExceptionsOnly)
+            RemoveExceptionRows(rows);
+        else
+            ExceptRows(rows);
+    });
+}
+
+void TChybyForm::RemoveExceptionRows(const std::vector<int>& rows) {
+    std::vector<std::string> keys;
+    std::string named;
+    for (const int row : rows)
         if (const review::TReviewException* e = FModel->ExceptionOf(row)) {
-            if (FEnv.Messages->Show(TMsgType::Question, "Zrušiť výnimku?\r(" +
-                                                            review::FindingText(e->Block, e->Group, e->Number, e->Code) +
-                                                            ", " + e->Text + ")") != TMsgResult::Yes)
-                return;
-            review::RemoveException(dir, e->Key());
-            LoadReview();
-            FModel->Reload();
-            SetCurrentRow(std::min(row, FModel->rowCount() - 1));
-            EnableRecordControls();
-            return;
+            keys.push_back(e->Key());
+            named = review::FindingText(e->Block, e->Group, e->Number, e->Code) + ", " + e->Text;
         }
+    if (keys.empty()) return;
+    const std::string question = keys.size() == 1 ? "Zrušiť výnimku?\r(" + named + ")"
+                                                   : Format("Zrušiť výnimky vybraných riadkov (%zu)?", keys.size());
+    if (FEnv.Messages->Show(TMsgType::Question, question) != TMsgResult::Yes) return;
+    review::RemoveExceptions(TableMapDir(), keys);
+    std::vector<std::string> problems;
+    LoadExceptionRows(problems);
+    for (const std::string& p : problems) FEnv.Messages->Show(TMsgType::Error, p);
+    RowsGone(rows.front());
+}
+
+void TChybyForm::ExceptRows(const std::vector<int>& rows) {
+    const std::string dir = TableMapDir();
+    struct TChosen {
+        int Row;
+        TErrorRecord Record;
+        std::string Table;
+    };
+    std::vector<TChosen> chosen;
+    std::vector<std::string> untold;  // table findings whose table the history cannot tell
+    for (const int row : rows) {
         const TFldValList* values = FModel->ValuesOf(row);
-        if (!values) return;
-        const TErrorRecord r = gisexport::ErrorRecordOf(*values);
+        if (!values) continue;
+        TChosen c{row, gisexport::ErrorRecordOf(*values), {}};
+        const TErrorRecord& r = c.Record;
         // A table finding's exception names its table: this row's, not every one of its code.
-        std::string table;
         if (DatabaseFindingKind(r.Prvok.empty() ? '\0' : r.Prvok[0]) &&
             FindingRow(*DatabaseFindingKind(r.Prvok[0])).Code == r.Id) {
             const std::optional<review::TRunFinding> h = HistoryFindingOf(row);
-            table = h && !h->Table.empty() ? h->Table : review::TableOfText(r.Chyba);
-            if (table.empty()) {
-                FEnv.Messages->Show(TMsgType::Warning,
-                                    "Tabuľku tejto chyby nevie história mapy určiť; výnimku dajte cez vexa-review "
-                                    "except ... --table TABUĽKA.");
-                return;
+            c.Table = h && !h->Table.empty() ? h->Table : review::TableOfText(r.Chyba);
+            if (c.Table.empty()) {
+                untold.push_back(review::FindingText(r.Blok, r.Prvok, r.Cislo, r.Id));
+                continue;
             }
         }
-        const auto reason = FEnv.Dialogs->AskText(
-            "Nie je chyba", "Prečo to nie je chyba?\r(" + review::FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) +
-                                (table.empty() ? "" : " tabuľka " + table) + ", " + r.Chyba + ")");
-        if (!reason) return;
-        if (Trim(*reason).empty()) {
-            FEnv.Messages->Show(TMsgType::Warning, "Výnimka potrebuje dôvod.");
-            return;
+        chosen.push_back(std::move(c));
+    }
+    if (chosen.empty() && rows.size() == 1 && untold.size() == 1) {
+        FEnv.Messages->Show(TMsgType::Warning,
+                            "Tabuľku tejto chyby nevie história mapy určiť; výnimku dajte cez vexa-review "
+                            "except ... --table TABUĽKA.");
+        return;
+    }
+    if (chosen.empty()) {
+        FEnv.Messages->Show(TMsgType::Warning, Format("Tabuľky vybraných chýb (%zu) nevie história mapy určiť; výnimky "
+                                                      "dajte cez vexa-review except ... --table TABUĽKA.",
+                                                      untold.size()));
+        return;
+    }
+    std::string question;
+    if (chosen.size() == 1) {
+        const TErrorRecord& r = chosen.front().Record;
+        const std::string& table = chosen.front().Table;
+        question = "Prečo to nie je chyba?\r(" + review::FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) +
+                   (table.empty() ? "" : " tabuľka " + table) + ", " + r.Chyba + ")";
+    } else {
+        // One reason for every row selected: the first few named.
+        std::string named;
+        for (std::size_t i = 0; i < chosen.size() && i < 3; ++i) {
+            const TErrorRecord& r = chosen[i].Record;
+            named += (i ? "; " : "") + review::FindingText(r.Blok, r.Prvok, r.Cislo, r.Id) + ", " + r.Chyba;
         }
-        review::TReviewException e =
-            review::MakeException(dir, r.Blok, r.Vrstva, r.Prvok, r.Druh, r.Cislo, r.Id, r.Chyba, Trim(*reason));
-        e.Table = table;
-        review::AddException(dir, e);
-        // Left out from now on: the row leaves the table as a deleted finding does.
-        if (!FModel->PositionTable(row)) return;
-        FTable.DeleteCurrent();
-        LoadReview();
-        FModel->Reload();
-        SetCurrentRow(std::min(row, FModel->rowCount() - 1));
-        EnableRecordControls();
-    });
+        question = Format("Prečo to nie sú chyby? Jeden dôvod pre všetky vybrané (%zu).\r(", chosen.size()) + named +
+                   (chosen.size() > 3 ? "; ..." : "") + ")";
+    }
+    if (!untold.empty())
+        question += Format("\rChyby tabuliek, ktorých tabuľku história mapy nevie určiť (%zu), zostanú bez výnimky.",
+                           untold.size());
+    const auto reason = FEnv.Dialogs->AskText("Nie je chyba", question);
+    if (!reason) return;
+    if (Trim(*reason).empty()) {
+        FEnv.Messages->Show(TMsgType::Warning, "Výnimka potrebuje dôvod.");
+        return;
+    }
+    WaitCursorGuard cursor(*FEnv.App, TCursorKind::Wait);
+    // Each block read once for the fingerprints of its elements.
+    std::stable_sort(chosen.begin(), chosen.end(),
+                     [](const TChosen& a, const TChosen& b) { return a.Record.Blok < b.Record.Blok; });
+    std::vector<review::TReviewException> exceptions;
+    std::vector<int> recNos;
+    std::vector<std::string> gone;  // elements that no longer exist
+    review::TFingerprints fingerprints;
+    for (const TChosen& c : chosen) {
+        const TErrorRecord& r = c.Record;
+        try {
+            review::TReviewException e = review::MakeException(dir, r.Blok, r.Vrstva, r.Prvok, r.Druh, r.Cislo, r.Id,
+                                                               r.Chyba, Trim(*reason), &fingerprints);
+            e.Table = c.Table;
+            exceptions.push_back(std::move(e));
+            recNos.push_back(FModel->RecNoOf(c.Row));
+        } catch (const std::exception& e) {
+            if (chosen.size() == 1) throw;
+            gone.push_back(review::FindingText(r.Blok, r.Prvok, r.Cislo, r.Id));
+        }
+    }
+    // One rewrite of the exceptions for all of them; nothing is deleted when it fails.
+    review::AddExceptions(dir, exceptions);
+    // Left out from now on: the rows leave the table as deleted findings do.
+    const int first = rows.front();
+    FTable.DeleteRecords(recNos);
+    FModel->RemoveRecords(recNos);
+    std::vector<std::string> problems;
+    LoadExceptionRows(problems);
+    RowsGone(first);
+    if (!gone.empty()) {
+        std::string names;
+        for (std::size_t i = 0; i < gone.size() && i < 10; ++i) names += (i ? ", " : "") + gone[i];
+        FEnv.Messages->Show(TMsgType::Warning,
+                            Format("Prvky niektorých vybraných chýb (%zu) už neexistujú; tieto zostali bez výnimky:\r", gone.size()) +
+                                names + (gone.size() > 10 ? ", ..." : ""));
+    }
+    for (const std::string& p : problems) FEnv.Messages->Show(TMsgType::Error, p);
+}
+
+void TChybyForm::RowsGone(int row) {
+    SetCurrentRow(std::min(row, FModel->rowCount() - 1));
+    EnableRecordControls();
 }
 
 void TChybyForm::ZnovaBitBtnClick() {
@@ -526,17 +689,13 @@ void TChybyForm::ZnovaBitBtnClick() {
         struct Reopen {
             TChybyForm& Form;
             ~Reopen() {
+                Form.ResetFilterBoxes();
                 try {
                     Form.OpenChybyTable();
                 } catch (...) {
                 }
-                Form.ComboBox1->setCurrentIndex(0);
-                Form.ComboBox2->clear();
-                Form.ComboBox2->setEnabled(false);
-                Form.Label3->setEnabled(false);
-                Form.ComboBox3->setCurrentIndex(0);
+                Form.FFresh = false;
                 Form.FillBlocks();
-                Form.FGroupExpression.reset();
                 Form.LayOutColumns();
                 Form.SetCurrentRow(0);
                 Form.EnableRecordControls();
@@ -570,33 +729,45 @@ std::optional<review::TRunFinding> TChybyForm::HistoryFindingOf(int row) {
 void TChybyForm::FillBlocks() {
     ComboBox4->clear();
     ComboBox4->addItem(QString::fromUtf8("všetky"));
-    std::set<std::string> seen;
-    for (int r = 0; r < FModel->rowCount(); ++r) {
-        std::string block = ValueText(FModel->FieldOf(r, "Blok"));
-        if (!block.empty() && seen.insert(block).second) ComboBox4->addItem(QString::fromStdString(block));
-    }
+    // The block as the table holds it rides with its item (the text shown is only its picture).
+    for (const std::string& block : FModel->Blocks())
+        ComboBox4->addItem(QString::fromStdString(block), QByteArray::fromStdString(block));
     ComboBox4->setCurrentIndex(0);
 }
 
-void TChybyForm::ComboBox4Change() {
-    Guarded([&] { SetFilter(FGroupExpression); });
+void TChybyForm::ResetFilterBoxes() {
+    FSearchTimer->stop();
+    ComboBox1->setCurrentIndex(0);
+    ComboBox2->clear();
+    ComboBox2->setCurrentIndex(-1);
+    ComboBox2->setEnabled(false);
+    Label3->setEnabled(false);
+    ComboBox3->setCurrentIndex(0);
+    ComboBox4->setCurrentIndex(0);
+    HladatEdit->blockSignals(true);
+    HladatEdit->clear();
+    HladatEdit->blockSignals(false);
 }
 
-// The group and type filter (or none) with the chosen block's term.
-void TChybyForm::SetFilter(const std::optional<std::string>& expression) {
+void TChybyForm::ComboBox4Change() {
+    Guarded([&] { ApplyFilter(); });
+}
+
+void TChybyForm::HladatEditChange() {
+    Guarded([&] { ApplyFilter(); });
+}
+
+// The group, type, block and search boxes together, over the rows read.
+void TChybyForm::ApplyFilter() {
+    FSearchTimer->stop();
     if (!FTable.Active()) return;
-    FGroupExpression = expression;
-    std::optional<std::string> full = expression;
-    const std::string block = ComboBox4->currentIndex() > 0 ? ComboBox4->currentText().toStdString() : std::string();
-    if (!block.empty() && block.find('\'') == std::string::npos)
-        full = (full ? *full + " and " : std::string()) + "Blok = '" + block + "'";
-    FTable.SetFiltered(false);
-    if (full) {
-        FTable.SetFilter(*full);
-        FTable.SetFiltered(true);
-    }
-    FModel->Reload();
+    const int group = ComboBox1->currentIndex();
+    const int type = group > 0 ? ComboBox2->currentIndex() : 0;
+    const std::string block =
+        ComboBox4->currentIndex() > 0 ? ComboBox4->currentData().toByteArray().toStdString() : std::string();
+    FModel->SetRowFilter(TErrorRowFilter::Of(group, type, block, HladatEdit->text().toStdString()));
     SetCurrentRow(0);
+    EnableRecordControls();
 }
 
 void TChybyForm::ComboBox1Change() {
@@ -607,26 +778,27 @@ void TChybyForm::ComboBox1Change() {
         Label3->setEnabled(group != 0);
         if (group == 0) {
             ComboBox2->setEditText(QString());
-            SetFilter(std::nullopt);
         } else {
             for (const auto& item : TypeItems(group)) ComboBox2->addItem(QString::fromStdString(item));
-            SetFilter(GroupFilter(group));
         }
         ComboBox2->setCurrentIndex(group == 0 ? -1 : 0);
+        ApplyFilter();
     });
 }
 
 void TChybyForm::ComboBox2Change() {
     const int group = ComboBox1->currentIndex();
     if (group <= 0) return;
-    Guarded([&] { SetFilter(TypeFilter(group, ComboBox2->currentIndex())); });
+    Guarded([&] { ApplyFilter(); });
 }
 
 void TChybyForm::DataSourceDataChange() {
     const int row = CurrentRow();
     const bool any = FTable.Active() && FModel->rowCount() > 0 && row >= 0;
     // Counted within the rows shown: with a filter, "1/1" for its one row, not the whole table's.
-    Label4->setText(any ? QString::fromStdString(RecordCounterText(row + 1, FModel->rowCount())) : QString());
+    Label4->setText(any ? QString::fromStdString(RecordCounterText(row + 1, FModel->rowCount(),
+                                                                   static_cast<int>(SelectedRows().size())))
+                        : QString());
     const int last = FModel->rowCount() - 1;
     NavFirst->setEnabled(any && row > 0);
     NavPrior->setEnabled(any && row > 0);
@@ -652,14 +824,22 @@ void TChybyForm::DataSourceDataChange() {
     DetailLabel->setVisible(!detail.empty());
 }
 
+// Deletes the rows selected from the table; more than one only after a question.
 void TChybyForm::BitBtn1Click() {
     Guarded([&] {
-        const int row = CurrentRow();
-        if (!FModel->PositionTable(row)) return;
-        FTable.DeleteCurrent();
-        FModel->Reload();
-        SetCurrentRow(std::min(row, FModel->rowCount() - 1));
-        EnableRecordControls();
+        if (!FTable.Active() || CurrentRow() < 0) return;
+        const std::vector<int> rows = SelectedRows();
+        if (rows.size() > 1 &&
+            FEnv.Messages->Show(TMsgType::Question, Format("Zmazať vybrané záznamy z tabuľky chýb (%zu)?", rows.size())) !=
+                TMsgResult::Yes)
+            return;
+        std::vector<int> recNos;
+        for (const int row : rows)
+            if (const int recNo = FModel->RecNoOf(row)) recNos.push_back(recNo);
+        if (recNos.empty()) return;
+        FTable.DeleteRecords(recNos);
+        FModel->RemoveRecords(recNos);
+        RowsGone(rows.front());
     });
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The error browser: the findings of a map's "Chyby.DBF", filtered by element
-// group and error type, deleted one by one, and shown in the running GIS.
+// group and error type, block, status and a text search, deleted or excepted one or
+// many at a time (the rows selected), and shown in the running GIS or the map view.
 #include "standard/ErrorRecord.h"
 #include "dbase/TableDBF.h"
 #include "ui/ErrorFilter.h"
@@ -17,7 +18,9 @@
 class QComboBox;
 class QFrame;
 class QLabel;
+class QLineEdit;
 class QPushButton;
+class QTimer;
 class QTableView;
 class QToolButton;
 
@@ -55,6 +58,12 @@ public:
     // Visible row that is current in the grid (-1 when none).
     int CurrentRow() const;
     void SetCurrentRow(int row);
+    // The rows selected in the grid (Shift, Ctrl, Ctrl+A), in their order; the current row
+    // alone when none is selected.
+    std::vector<int> SelectedRows() const;
+    // The group, type and block filter as a table filter expression ("" for none; the
+    // search is not in it).
+    std::string FilterExpression() const;
 
     QLabel* Label2;
     QComboBox* ComboBox1;
@@ -64,7 +73,9 @@ public:
     QLabel* Label5;        // "Stav"
     QComboBox* ComboBox3;  // status filter: všetky, nové, trvajúce, výnimky
     QLabel* Label6;        // "Blok"
-    QComboBox* ComboBox4;  // block filter: všetky, then the table's blocks in its order
+    QComboBox* ComboBox4;  // block filter: všetky, then the table's blocks in the map's order
+    QLabel* Label7;        // "Hľadať"
+    QLineEdit* HladatEdit; // text search: the rows whose text, block or element number hold each word
     QLabel* StavLabel;     // what the history says of the table (an older table after a clean run)
     QLabel* DetailLabel;   // status line: what the current table finding found wrong (its table, fields, query)
     QTableView* DBGrid;
@@ -104,6 +115,7 @@ public slots:
     void MapaBitBtnClick();
     void ComboBox3Change();
     void ComboBox4Change();
+    void HladatEditChange();  // the search applied now (typing applies it after a pause)
     void VynimkaBitBtnClick();
     void ZnovaBitBtnClick();
 
@@ -119,6 +131,8 @@ private:
     // Reads the statuses and exceptions of the table's map again and says what the history
     // tells of the table.
     void LoadReview();
+    // Reads the exceptions of the table's map again with their states.
+    void LoadExceptionRows(std::vector<std::string>& problems);
     std::string TableMapDir() const;
     // The history's record of a table finding's row (its table and detail): the row's place
     // among the table's rows like it picks one of the newest run's findings like it.
@@ -127,11 +141,19 @@ private:
     // Shows the current finding in the map view (created when asked); false when the
     // finding cannot be shown there.
     bool ShowInMapView(bool forceZoom, bool create);
-    void SetFilter(const std::optional<std::string>& expression);
+    // The group, type, block and search boxes' filter applied to the rows.
+    void ApplyFilter();
     void EnableRecordControls();
     void LayOutColumns();
-    void FillBlocks();  // the block filter's items from the table (no filter on)
-    std::optional<std::string> FGroupExpression;  // the group and type filter without the block
+    void FillBlocks();  // the block filter's items: the blocks of the table's rows
+    // The filter boxes back to "všetky" and the search emptied (nothing filtered again).
+    void ResetFilterBoxes();
+    // After rows left the table: the current row where it was (or the last) and the controls.
+    void RowsGone(int row);
+    // Exceptions of the rows selected: one reason for all, one rewrite of the exceptions.
+    void ExceptRows(const std::vector<int>& rows);
+    // The exceptions of the rows selected in "výnimky" removed after one question.
+    void RemoveExceptionRows(const std::vector<int>& rows);
     void SaveLayout();
     template <class F>
     void Guarded(F action);
@@ -146,6 +168,8 @@ private:
     TMapViewForm* FMapView = nullptr;
     std::function<void(const std::string&)> FRecheck;
     QList<QVariant> FColumnWidths;  // as the user left them (also kept in the settings file)
+    QTimer* FSearchTimer;           // the search follows the typing after a pause
+    bool FFresh = false;            // the table was just opened and read (not read again at the display)
 };
 
 // "Správa": asks where to write the report of these records (the rows of the map's error

@@ -99,8 +99,10 @@ struct ScriptedDialogs : IDialogs {
     std::optional<QColor> ChooseColour(const QColor&) override { return Colour; }
     std::optional<std::string> Answer;  // AskText's
     std::string LastQuestion;
+    int Asked = 0;  // AskText's questions
     std::optional<std::string> AskText(const std::string&, const std::string& question) override {
         LastQuestion = question;
+        ++Asked;
         return Answer;
     }
     std::optional<std::string> SaveAs;
@@ -928,7 +930,7 @@ private slots:
             // Points only: the two point findings go out, nothing else.
             c.ComboBox1->setCurrentIndex(2);
             c.ComboBox1Change();
-            QCOMPARE(c.ChybyTable().Filter(), std::string("Prvok = 'B'"));
+            QCOMPARE(c.FilterExpression(), std::string("Prvok = 'B'"));
             QCOMPARE(c.Model().rowCount(), 2);
             p.Dialogs.SaveAs = gpkg.string();
             c.ExportBitBtn->click();
@@ -1004,7 +1006,7 @@ private slots:
             QVERIFY(c.ComboBox2->isEnabled());
             QCOMPARE(c.ComboBox2->count(), 8);
             QCOMPARE(c.ComboBox2->currentText(), QString::fromUtf8("všetky"));
-            QCOMPARE(c.ChybyTable().Filter(), std::string("Prvok = 'L'"));
+            QCOMPARE(c.FilterExpression(), std::string("Prvok = 'L'"));
             QCOMPARE(c.Model().rowCount(), 3);
             // The counter counts the rows the filter shows, not the whole table.
             c.SetCurrentRow(2);
@@ -1012,7 +1014,7 @@ private slots:
             c.ComboBox2->setFocus();
             for (int i = 0; i < 5; ++i) QTest::keyClick(c.ComboBox2, Qt::Key_Down);
             QCOMPARE(c.ComboBox2->currentText(), QString::fromUtf8("zhoda plôch"));
-            QCOMPARE(c.ChybyTable().Filter(), std::string("Id = -73 and Prvok = 'L'"));
+            QCOMPARE(c.FilterExpression(), std::string("Id = -73 and Prvok = 'L'"));
             QCOMPARE(c.Model().rowCount(), 1);
             QCOMPARE(ValueText(c.Model().FieldOf(0, "Id")), std::string("-73"));
             QCOMPARE(c.Label4->text(), QString::fromUtf8("Záznam: 1/1"));
@@ -1025,7 +1027,7 @@ private slots:
             // Back to "všetky": no filter, type box disabled.
             c.ComboBox1->setCurrentIndex(0);
             c.ComboBox1Change();
-            QVERIFY(!c.ChybyTable().Filtered());
+            QCOMPARE(c.FilterExpression(), std::string());
             QVERIFY(!c.ComboBox2->isEnabled());
             QCOMPARE(c.Model().rowCount(), 4);
             // Show requests: no GIS here, so the link asks to start it; the scale follows the buttons.
@@ -1552,7 +1554,7 @@ private slots:
             c.ComboBox4->setCurrentIndex(0);
             c.ComboBox4Change();
             back = c.Model().rowCount();
-            QCOMPARE(c.ChybyTable().Filter(), std::string("Prvok = 'L'"));
+            QCOMPARE(c.FilterExpression(), std::string("Prvok = 'L'"));
             c.reject();
         });
         p.Vexa->MenuChybyOtvorit->trigger();
@@ -1560,6 +1562,268 @@ private slots:
         QCOMPARE(one, 3);
         QCOMPARE(lines, 1);
         QCOMPARE(back, 2);
+    }
+
+    // A block whose name holds a quote is filtered as any other; the filter lists the blocks in
+    // the map's order whatever the table's order.
+    void BrowserFiltersABlockNamedWithAQuote() {
+        Program p;
+        p.OpenBlocks({"LE_0'01.blk", "LE_00002.blk"});
+        p.Dialogs.File = WriteErrorTable(p.Map.Path(), {
+            {-31, "LE_00002.blk", "LE", "B", 6, 1, "bod"},
+            {-31, "LE_0'01.blk", "LE", "B", 6, 2, "bod"},
+            {-11, "LE_0'01.blk", "LE", "L", 9, 3, "prípustnosť"}});
+        QStringList items, listed;
+        for (const Row& r : p.Rows()) listed << QString::fromStdString(r[kColVrstva]);
+        int quoted = -1, searched = -1, lines = -1;
+        std::string expression;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            for (int i = 0; i < c.ComboBox4->count(); ++i) items << c.ComboBox4->itemText(i);
+            c.ComboBox4->setCurrentIndex(1);
+            c.ComboBox4Change();
+            quoted = c.Model().rowCount();
+            for (int r = 0; r < c.Model().rowCount(); ++r)
+                QCOMPARE(ValueText(c.Model().FieldOf(r, "Blok")), std::string("LE_0'01.blk"));
+            c.ComboBox1->setCurrentIndex(1);
+            c.ComboBox1Change();
+            lines = c.Model().rowCount();
+            expression = c.FilterExpression();
+            c.ComboBox1->setCurrentIndex(0);
+            c.ComboBox1Change();
+            c.ComboBox4->setCurrentIndex(0);
+            c.ComboBox4Change();
+            c.HladatEdit->setText("0'01");
+            c.HladatEditChange();
+            searched = c.Model().rowCount();
+            c.reject();
+        });
+        p.Vexa->MenuChybyOtvorit->trigger();
+        QCOMPARE(listed, QStringList({"LE_0'01.blk", "LE_00002.blk"}));
+        QCOMPARE(items, QStringList({QString::fromUtf8("všetky"), "LE_0'01.blk", "LE_00002.blk"}));
+        QCOMPARE(quoted, 2);
+        QCOMPARE(lines, 1);
+        QCOMPARE(expression, std::string("Prvok = 'L' and Blok = 'LE_0''01.blk'"));
+        QCOMPARE(searched, 2);
+    }
+
+    // The search finds the rows whose text, block or element holds every word typed, letter
+    // case and diacritics aside, within the other filters; typing applies it after a pause,
+    // Enter at once (the window stays), and the next display starts without it.
+    void BrowserSearchesTextBlockAndElement() {
+        Program p;
+        p.OpenBlocks({"LE_00001.blk", "LE_00002.blk"});
+        p.Dialogs.File = WriteErrorTable(p.Map.Path(), {
+            {-15, "LE_00001.blk", "LE", "L", 1, 17, "podlimitná dĺžka"},
+            {-12, "LE_00001.blk", "LE", "L", 1, 18, "krivka"},
+            {-31, "LE_00001.blk", "LE", "B", 6, 17, "neprípustný druh vo vrstve"},
+            {-15, "LE_00002.blk", "LE", "L", 1, 117, "podlimitná dĺžka"},
+            {-31, "LE_00002.blk", "LE", "B", 6, 3, "neprípustný druh vo vrstve"}});
+        auto shown = [&] {
+            QStringList r;
+            for (int i = 0; i < p.Chyby->Model().rowCount(); ++i)
+                r << QString::fromStdString(ValueText(p.Chyby->Model().FieldOf(i, "Blok")).substr(7, 1) + " " +
+                                            ValueText(p.Chyby->Model().FieldOf(i, "Prvok")) + ":" +
+                                            ValueText(p.Chyby->Model().FieldOf(i, "Cislo")));
+            return r;
+        };
+        std::map<std::string, QStringList> found;
+        int before = -1;
+        bool stayed = false;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            c.HladatEdit->setFocus();
+            QTest::keyClicks(c.HladatEdit, "DLZKA");
+            before = c.Model().rowCount();
+            QTRY_COMPARE(c.Model().rowCount(), 2);
+            found["typed"] = shown();
+            QCOMPARE(c.Label4->text(), QString::fromUtf8("Záznam: 1/2"));
+            // Enter: at once.
+            c.HladatEdit->setText(QString::fromUtf8("b:17"));
+            QTest::keyClick(c.HladatEdit, Qt::Key_Return);
+            stayed = c.isVisible();
+            found["element"] = shown();
+            // Two words: both in the row, in any part of it.
+            c.HladatEdit->setText(QString::fromUtf8("0002 Dĺžka"));
+            QTest::keyClick(c.HladatEdit, Qt::Key_Enter);
+            found["words"] = shown();
+            // Within the group and the block filters.
+            c.HladatEdit->setText("17");
+            c.HladatEditChange();
+            found["17"] = shown();
+            c.ComboBox1->setCurrentIndex(1);  // linie
+            c.ComboBox1Change();
+            found["17 lines"] = shown();
+            c.ComboBox4->setCurrentIndex(1);  // LE_00001.blk
+            c.ComboBox4Change();
+            found["17 lines LE_00001"] = shown();
+            QCOMPARE(c.HladatEdit->text(), QString("17"));
+            // Emptied (the clear button's way): the other filters stay.
+            c.HladatEdit->clear();
+            found["cleared"] = shown();
+            c.reject();
+        });
+        p.Vexa->MenuChybyOtvorit->trigger();
+        QCOMPARE(before, 5);
+        QCOMPARE(found["typed"], QStringList({"1 L:17", "2 L:117"}));
+        QVERIFY(stayed);
+        QCOMPARE(found["element"], QStringList({"1 B:17"}));
+        QCOMPARE(found["words"], QStringList({"2 L:117"}));
+        QCOMPARE(found["17"], QStringList({"1 L:17", "1 B:17", "2 L:117"}));
+        QCOMPARE(found["17 lines"], QStringList({"1 L:17", "2 L:117"}));
+        QCOMPARE(found["17 lines LE_00001"], QStringList({"1 L:17"}));
+        QCOMPARE(found["cleared"], QStringList({"1 L:17", "1 L:18"}));
+        QString search = "x";
+        int rows = -1;
+        WhenModal([&] {
+            search = p.Chyby->HladatEdit->text();
+            rows = p.Chyby->Model().rowCount();
+            p.Chyby->reject();
+        });
+        p.Vexa->MenuChybyOtvorit->trigger();
+        QCOMPARE(search, QString());
+        QCOMPARE(rows, 5);
+    }
+
+    // Shift+click, Ctrl+click and Ctrl+A (within the filter) select many rows: one question
+    // and one reason make an exception of each, delete asks once for all, and in "výnimky"
+    // the exceptions selected are removed after one question.
+    void BrowserExceptsDeletesAndRemovesManySelectedRows() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}, {2, 6}, {3, 6}, {4, 6}});  // kind 6 is not admitted
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}, {2, 6}, {3, 6}});
+        p.Open(p.Map.Path());
+        p.Box("BodCBPripustnost")->setChecked(true);
+        const std::string chyby = (p.Map.Path() / "Chyby.DBF").string();
+        const std::string mapDir = p.Map.Path().string() + "/";
+        auto click = [&](int row, Qt::KeyboardModifiers modifiers) {
+            TChybyForm& c = *p.Chyby;
+            const QRect cell = c.DBGrid->visualRect(c.Model().index(row, 1));
+            QTest::mouseClick(c.DBGrid->viewport(), Qt::LeftButton, modifiers, cell.center());
+        };
+        auto elements = [&] {
+            QStringList r;
+            for (int i = 0; i < p.Chyby->Model().rowCount(); ++i)
+                r << QString::fromStdString(ValueText(p.Chyby->Model().FieldOf(i, "Blok")).substr(7, 1) + ":" +
+                                            ValueText(p.Chyby->Model().FieldOf(i, "Cislo")));
+            return r;
+        };
+        std::vector<int> picked, filtered, remaining;
+        QString counter, question, afterExcept, afterRefusal, afterDelete, exceptionsShown;
+        std::string deleteQuestion;
+        int asked = -1, deleteQuestions = -1;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            QCOMPARE(c.Model().rowCount(), 7);
+            c.DBGrid->setFocus();
+            click(0, Qt::NoModifier);
+            click(2, Qt::ShiftModifier);    // rows 0 to 2
+            click(5, Qt::ControlModifier);  // and row 5
+            click(1, Qt::ControlModifier);  // without row 1
+            picked = c.SelectedRows();
+            counter = c.Label4->text();
+            // One question, one reason for the three.
+            p.Dialogs.Answer = "značky sú zámerne";
+            c.VynimkaBitBtn->click();
+            asked = p.Dialogs.Asked;
+            question = QString::fromStdString(p.Dialogs.LastQuestion);
+            afterExcept = elements().join(" ");
+            // Ctrl+A from the block filter's box selects the rows the filter shows, no others.
+            c.ComboBox4->setCurrentIndex(2);  // LE_00002.blk
+            c.ComboBox4Change();
+            // The window active, as under the user's hands (the offscreen platform activates none).
+            QApplication::setActiveWindow(&c);
+            c.ComboBox4->setFocus();
+            QTest::keyClick(c.ComboBox4, Qt::Key_A, Qt::ControlModifier);
+            filtered = c.SelectedRows();
+            // Deleting many asks first; "Nie" deletes nothing.
+            const std::size_t questions = p.Messages.Texts(TMsgType::Question).size();
+            p.Messages.NoAnswers = 1;
+            c.BitBtn1->click();
+            afterRefusal = elements().join(" ");
+            c.BitBtn1->click();
+            deleteQuestions = static_cast<int>(p.Messages.Texts(TMsgType::Question).size() - questions);
+            const std::vector<std::string> asked = p.Messages.Texts(TMsgType::Question);
+            if (!asked.empty()) deleteQuestion = asked.back();
+            c.ComboBox4->setCurrentIndex(0);
+            c.ComboBox4Change();
+            afterDelete = elements().join(" ");
+            // The exceptions: the search narrows them too; Ctrl+A and Ctrl+click pick two of three.
+            c.ComboBox3->setCurrentIndex(3);
+            c.ComboBox3Change();
+            c.HladatEdit->setText("LE_00002");
+            c.HladatEditChange();
+            exceptionsShown = elements().join(" ");
+            c.HladatEdit->clear();
+            QCOMPARE(c.Model().rowCount(), 3);
+            c.DBGrid->setFocus();
+            QTest::keyClick(c.DBGrid, Qt::Key_A, Qt::ControlModifier);
+            click(0, Qt::ControlModifier);
+            c.VynimkaBitBtn->click();
+            remaining = {c.Model().rowCount()};
+            c.KoniecBitBtn->click();
+        });
+        p.Vexa->KontrolaButton->click();
+        QCOMPARE(p.Messages.Texts(TMsgType::Error), std::vector<std::string>{});
+        QCOMPARE(picked, (std::vector<int>{0, 2, 5}));
+        QCOMPARE(counter, QString::fromUtf8("Záznam: 2/7, vybrané: 3"));
+        QCOMPARE(asked, 1);
+        QVERIFY2(question.contains(QString::fromUtf8("Jeden dôvod pre všetky vybrané (3).")), qPrintable(question));
+        QVERIFY2(question.contains("LE_00001.blk B:1 ") && question.contains("LE_00002.blk B:2 "), qPrintable(question));
+        QCOMPARE(afterExcept, QString("1:2 1:4 2:1 2:3"));
+        QCOMPARE(filtered, (std::vector<int>{0, 1}));
+        QCOMPARE(afterRefusal, QString("2:1 2:3"));
+        QCOMPARE(deleteQuestions, 2);
+        QCOMPARE(deleteQuestion, std::string("Zmazať vybrané záznamy z tabuľky chýb (2)?"));
+        QCOMPARE(afterDelete, QString("1:2 1:4"));
+        QCOMPARE(exceptionsShown, QString("2:2"));
+        QCOMPARE(p.Messages.Texts(TMsgType::Question).back(), std::string("Zrušiť výnimky vybraných riadkov (2)?"));
+        QCOMPARE(remaining, std::vector<int>{1});
+        // In the files: the two rows left, the one exception kept with the common reason.
+        std::vector<std::string> rows;
+        for (const TErrorRecord& r : ReadErrorTable(chyby)) rows.push_back(r.Blok + " " + std::to_string(*r.Cislo));
+        QCOMPARE(rows, (std::vector<std::string>{"LE_00001.blk 2", "LE_00001.blk 4"}));
+        const std::vector<review::TReviewException> kept = review::LoadExceptions(mapDir);
+        QCOMPARE(kept.size(), size_t(1));
+        QCOMPARE(kept[0].Block + " " + std::to_string(*kept[0].Number), std::string("LE_00001.blk 1"));
+        QCOMPARE(kept[0].Reason, std::string("značky sú zámerne"));
+        QVERIFY(kept[0].Fingerprint.size() == 16);
+    }
+
+    // A block re-checked from the exceptions, with no rows left in the table, gets its new rows
+    // in the map's order, between the blocks before and after it.
+    void ARecheckedBlockWithoutRowsTakesItsPlaceInTheMapsOrder() {
+        Program p;
+        MakePointBlock(p.Map.Path() / "LE_00001.blk", {{1, 6}});
+        MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}});
+        MakePointBlock(p.Map.Path() / "LE_00003.blk", {{1, 6}});
+        p.Open(p.Map.Path());
+        p.Box("BodCBPripustnost")->setChecked(true);
+        QStringList items;
+        WhenModal([&] {
+            TChybyForm& c = *p.Chyby;
+            QCOMPARE(c.Model().rowCount(), 3);
+            c.SetCurrentRow(1);
+            p.Dialogs.Answer = "zámerne";
+            c.VynimkaBitBtn->click();
+            QCOMPARE(c.Model().rowCount(), 2);
+            // The block gains a finding that no exception covers.
+            MakePointBlock(p.Map.Path() / "LE_00002.blk", {{1, 6}, {2, 6}});
+            c.ComboBox3->setCurrentIndex(3);
+            c.ComboBox3Change();
+            QCOMPARE(c.Model().rowCount(), 1);
+            c.SetCurrentRow(0);
+            c.ZnovaBitBtn->click();
+            for (int i = 0; i < c.ComboBox4->count(); ++i) items << c.ComboBox4->itemText(i);
+            c.KoniecBitBtn->click();
+        });
+        p.Vexa->KontrolaButton->click();
+        QCOMPARE(p.Messages.Texts(TMsgType::Error), std::vector<std::string>{});
+        std::vector<std::string> rows;
+        for (const TErrorRecord& r : ReadErrorTable((p.Map.Path() / "Chyby.DBF").string()))
+            rows.push_back(r.Blok + " " + std::to_string(*r.Cislo));
+        QCOMPARE(rows, (std::vector<std::string>{"LE_00001.blk 1", "LE_00002.blk 2", "LE_00003.blk 1"}));
+        QCOMPARE(items, QStringList({QString::fromUtf8("všetky"), "LE_00001.blk", "LE_00002.blk", "LE_00003.blk"}));
     }
 
     // No Alt letter is taken twice in a window (Qt would only move the focus between the two).

@@ -6,7 +6,9 @@
 // (chyby-mapa-line.png, -point, -text, -area); after a second run the browser with the
 // findings' statuses (chyby-stav.png), the question for an exception's reason
 // (chyby-vynimka.png) and the exceptions' filter (chyby-vynimky.png); the menu "Štandard"
-// (vexa-standard.png), the block filter (chyby-blok.png) and the unclean block's box with "OK pre všetky" (vexa-neocisteny.png).
+// (vexa-standard.png), the block filter (chyby-blok.png), the search with the rows it keeps
+// selected (chyby-hladat.png) and the question of one reason for them (chyby-vynimka-viac.png),
+// and the unclean block's box with "OK pre všetky" (vexa-neocisteny.png).
 // Run under Xvfb by scripts/screenshots.sh.
 #include "common/FileNames.h"
 #include "ui/SiblingTools.h"
@@ -27,6 +29,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <QTableView>
 #include <QColorDialog>
 #include <QFileDialog>
 #include <QTimer>
@@ -283,6 +286,23 @@ int main(int argc, char** argv) {
         chyby.ComboBox4Change();
         modal->repaint();
         failures += !Save(modal, out + "chyby-blok.png");
+        // The search typed without diacritics, every row it keeps selected (Ctrl+A), and the
+        // question of one reason for all of them.
+        chyby.ComboBox4->setCurrentIndex(0);
+        chyby.ComboBox4Change();
+        chyby.HladatEdit->setText("NEPRIPUSTNY");
+        chyby.HladatEditChange();
+        chyby.DBGrid->selectAll();
+        modal->repaint();
+        failures += !Save(modal, out + "chyby-hladat.png");
+        WhenModalOver(modal, [&](QWidget* question) {
+            if (auto* edit = question->findChild<QLineEdit*>())
+                edit->setText(QString::fromUtf8("druhy podľa novej legendy, štandard sa doplní"));
+            failures += !SaveArea(question->frameGeometry().united(modal->frameGeometry()),
+                                  out + "chyby-vynimka-viac.png");
+            static_cast<QDialog*>(question)->reject();
+        });
+        chyby.VynimkaBitBtn->click();
         static_cast<QDialog*>(modal)->reject();
     });
     vexa.KontrolaButton->click();
