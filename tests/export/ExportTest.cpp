@@ -5,6 +5,7 @@
 #include "export/GisLayers.h"
 #include "export/GisWriter.h"
 #include "kit/BlockKit.h"
+#include "kit/DrawingRank.h"
 #include "standard/FindingKinds.h"
 #include "standard/FindingPlace.h"
 
@@ -468,20 +469,6 @@ TEST_F(Export, GeoPackagesCarryQgisStylesIntegerNumbersAndNoPaths) {
     EXPECT_NE(reason.find("(LE_00003.blk/, P:3"), std::string::npos) << reason;
 }
 
-// Where a layer is to be drawn, the topmost 0, told by its geometry alone: points over
-// texts over lines over areas, tables last.
-int DrawingRank(OGRLayer* layer) {
-    const std::string name = layer->GetName();
-    switch (wkbFlatten(layer->GetGeomType())) {
-    case wkbPoint: return 0;
-    case wkbPolygon:
-    case wkbMultiPolygon: return name == "texts" || name == "findings_text" ? 1 : 3;
-    case wkbLineString:
-    case wkbMultiLineString: return 2;
-    default: return 4;
-    }
-}
-
 // The project a GeoPackage carries in its qgis_projects table ("vexa"), its .qgz unpacked
 // through GDAL's own zip reader.
 std::string StoredProject(GDALDataset& ds, const fs::path& scratch) {
@@ -563,8 +550,8 @@ TEST_F(Export, GeoPackagesListAreasUnderLinesUnderPointsAndCarryAProjectSoOrdere
             const std::string name = layer->GetName();
             if (name == "layer_styles" || name == "qgis_projects") continue;
             listed.push_back(name);
-            EXPECT_GE(DrawingRank(layer), previous) << name;
-            previous = DrawingRank(layer);
+            EXPECT_GE(testkit::DrawingRank(layer), previous) << name;
+            previous = testkit::DrawingRank(layer);
         }
         EXPECT_EQ(listed, order);
 

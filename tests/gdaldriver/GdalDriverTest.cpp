@@ -2,6 +2,7 @@
 // whole against the GeoPackages of vexa-info --export, filters, the findings of a check
 // run, nothing written, damaged blocks refused without a crash.
 #include "kit/BlockKit.h"
+#include "kit/DrawingRank.h"
 #include "standard/FindingKinds.h"
 
 #include <gdal_priv.h>
@@ -92,20 +93,6 @@ std::vector<std::string> Features(OGRLayer* layer) {
     return out;
 }
 
-// Where a GIS is to draw a layer, the topmost 0, by its geometry alone: points over texts
-// over lines over areas, tables last.
-int DrawingRank(OGRLayer* layer) {
-    const std::string name = layer->GetName();
-    switch (wkbFlatten(layer->GetGeomType())) {
-    case wkbPoint: return 0;
-    case wkbPolygon:
-    case wkbMultiPolygon: return name == "texts" || name == "findings_text" ? 1 : 3;
-    case wkbLineString:
-    case wkbMultiLineString: return 2;
-    default: return 4;
-    }
-}
-
 std::string Schema(OGRLayer* layer) {
     std::string out = std::string(layer->GetName()) + " " + OGRGeometryTypeToName(layer->GetGeomType()) + ":";
     OGRFeatureDefn* defn = layer->GetLayerDefn();
@@ -181,7 +168,7 @@ TEST_F(GdalDriver, LayersEqualThoseOfTheExport) {
         // texts), with the counts vexa-info prints ({"layer":"lines","features":59}).
         EXPECT_EQ(drivenLayers, exportedLayers);
         for (int i = 1; i < driven->GetLayerCount(); ++i)
-            EXPECT_LE(DrawingRank(driven->GetLayer(i - 1)), DrawingRank(driven->GetLayer(i))) << drivenLayers[i];
+            EXPECT_LE(testkit::DrawingRank(driven->GetLayer(i - 1)), testkit::DrawingRank(driven->GetLayer(i))) << drivenLayers[i];
         std::vector<std::string> printedLayers;
         std::vector<GIntBig> printedCounts;
         {
